@@ -1,0 +1,209 @@
+/*
+ * vexaio: reading and writing system files.
+ *
+ * A caller opens a file and receives an integer file handle (0 to 99), reads
+ * or defines the dictionary through the handle, reads or writes cases, and
+ * closes the handle. Every function that can fail returns an int result code:
+ * VEXA_OK (0) on success, a positive VEXA_E_* code on error (the call had no
+ * effect beyond what its description says), a negative VEXA_W_* code for a
+ * warning (the call did its work; the warning describes a special outcome).
+ * Output arguments are reset (numbers to 0, texts to empty, pointers to NULL,
+ * handles to -1) before any check, so after an error they hold those values.
+ *
+ * Texts are NUL-terminated byte strings in the interface encoding (the
+ * current code page, or UTF-8 in the U8 calls and in UTF-8 mode). Arrays that
+ * the library hands out belong to the caller until it passes them to the
+ * matching free call. Calls on one handle must be serialised by the caller.
+ */
+#ifndef VEXAIO_H_
+#define VEXAIO_H_
+
+#if defined(VEXA_BUILDING_LIBRARY)
+#define VEXA_API __attribute__((visibility("default")))
+#else
+#define VEXA_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ===== Result codes ===== */
+
+#define VEXA_OK 0
+
+/* Warnings (negative): the call did its work. */
+#define VEXA_W_LABEL_TRUNCATED (-2)       /* variable label stored cut to 256 bytes */
+#define VEXA_W_VALUE_LABEL_TRUNCATED (-4) /* value label stored cut to 120 bytes */
+#define VEXA_W_END_OF_DATA (-5)           /* no further case */
+#define VEXA_W_NO_VARIABLE_SETS (-7)      /* no variable sets defined */
+#define VEXA_W_NO_VALUE_LABELS (-8)       /* the variable has no value labels */
+#define VEXA_W_NO_LABEL (-9)              /* no label for the variable or value */
+#define VEXA_W_NO_WEIGHT (-10)            /* no weight variable */
+#define VEXA_W_NO_DATE_INFO (-11)         /* no date information */
+#define VEXA_W_NO_MULT_RESP (-13)         /* no multiple-response sets */
+#define VEXA_W_NO_KVT_INFO (-14)          /* no KVT information */
+
+/* Errors (positive): the call had no effect. */
+#define VEXA_E_FILE_OPEN 1             /* file cannot be opened, created or written */
+#define VEXA_E_FILE_WRITE 2            /* failure while writing a case */
+#define VEXA_E_FILE_READ 3             /* file not readable; failure while reading */
+#define VEXA_E_TOO_MANY_FILES 4        /* all 100 handle slots occupied */
+#define VEXA_E_BAD_HANDLE 5            /* handle not open */
+#define VEXA_E_DICTIONARY 6            /* no variables; duplicate names in a file */
+#define VEXA_E_NO_MEMORY 7             /* storage cannot be obtained */
+#define VEXA_E_OPENED_FOR_READ 8       /* define or data call on a read handle */
+#define VEXA_E_OPENED_FOR_WRITE 9      /* read call on a write or append handle */
+#define VEXA_E_BAD_VAR_NAME 10         /* name fails validation */
+#define VEXA_E_NO_VARIABLES 11         /* header commit without variables */
+#define VEXA_E_VAR_NOT_FOUND 12        /* no variable of that name or index */
+#define VEXA_E_DUPLICATE_VAR 13        /* name already defined */
+#define VEXA_E_NOT_NUMERIC 14          /* numeric-only call on a string variable */
+#define VEXA_E_WRONG_TYPE 15           /* string-only call on a numeric variable */
+#define VEXA_E_BAD_VAR_TYPE 17         /* type above 32767 */
+#define VEXA_E_BAD_MISSING_VALUES 18   /* bad missing-value count or range */
+#define VEXA_E_BAD_PRINT_FORMAT 20     /* invalid print format */
+#define VEXA_E_BAD_WRITE_FORMAT 21     /* invalid write format */
+#define VEXA_E_BAD_DATE 22             /* invalid date */
+#define VEXA_E_BAD_TIME 23             /* invalid time */
+#define VEXA_E_WIDTH_MISMATCH 25       /* string variables of different widths */
+#define VEXA_E_NO_FILE_INFO 29         /* no system file behind the handle */
+#define VEXA_E_HEADER_COMMITTED 30     /* define call after the header commit */
+#define VEXA_E_HEADER_NOT_COMMITTED 31 /* data call before the header commit */
+#define VEXA_E_NO_RELEASE_INFO 41      /* no release information */
+#define VEXA_E_BAD_DATE_VARIABLES 45   /* invalid date variables array */
+#define VEXA_E_VALUE_TOO_LONG 47       /* string value longer than the variable */
+#define VEXA_E_FREE_FAILED 48          /* a release call failed */
+#define VEXA_E_BUFFER_TOO_SHORT 49     /* buffer not longer than the width */
+#define VEXA_E_NO_CURRENT_CASE 50      /* value getter before a case was read */
+#define VEXA_E_CANNOT_APPEND 52        /* file needs conversion or is byte-swapped */
+#define VEXA_E_BAD_MEASURE_LEVEL 56    /* invalid measurement level */
+#define VEXA_E_BAD_EXTENSION 57        /* reserved subtype or invalid data */
+#define VEXA_E_BAD_VAR_HANDLE 58       /* variable handle out of range */
+#define VEXA_E_BAD_ENCODING_MODE 59    /* interface encoding other than 0 or 1 */
+#define VEXA_E_FILES_OPEN 60           /* setting changed while files are open */
+#define VEXA_E_BAD_MULT_RESP 70        /* invalid multiple-response set */
+#define VEXA_E_BAD_MULT_RESP_NAME 71   /* set name not beginning with "$" */
+#define VEXA_E_DUPLICATE_MULT_RESP 72  /* set name already defined */
+#define VEXA_E_BAD_SUBTYPE 73          /* extension subtype outside 0 to 40 */
+#define VEXA_E_BAD_ATTRIBUTE_NAME 75   /* attribute name or subscript invalid */
+#define VEXA_E_BAD_ATTRIBUTE_ARGS 76   /* attribute name or value missing */
+#define VEXA_E_BAD_MULT_RESP_INDEX 77  /* no multiple-response set at that index */
+#define VEXA_E_BAD_VARIABLE_SETS 78    /* invalid variable sets text */
+#define VEXA_E_BAD_ROLE 79             /* invalid role */
+#define VEXA_E_BAD_PASSWORD 80         /* password too long, or it does not open the file */
+#define VEXA_E_NO_PASSWORD 81          /* password missing where one is required */
+
+/* ===== Name validation results (vexaValidateVarname) ===== */
+
+#define VEXA_NAME_OK 0          /* valid */
+#define VEXA_NAME_SCRATCH 1     /* valid, begins with "#" */
+#define VEXA_NAME_SYSTEM 2      /* valid, begins with "$" */
+#define VEXA_NAME_BAD_LENGTH 3  /* empty or longer than 64 bytes */
+#define VEXA_NAME_BAD_CHAR 4    /* a character that is not allowed */
+#define VEXA_NAME_RESERVED 5    /* a reserved word */
+#define VEXA_NAME_BAD_FIRST 6   /* begins with a digit, "_" or "." */
+
+/* ===== Limits ===== */
+
+#define VEXA_MAX_FILES 100      /* simultaneously open handles */
+#define VEXA_NAME_BUFFER 65     /* bytes a name buffer must hold */
+#define VEXA_COMPAT_NAME_BUFFER 9
+#define VEXA_MAX_STRING_WIDTH 32767
+
+/* ===== Opening for reading, closing ===== */
+
+/* Opens a system file for reading; writes the handle, or -1, to *handle. */
+VEXA_API int vexaOpenRead(const char *fileName, int *handle);
+/* As vexaOpenRead, with the password of an encrypted file (ignored for a
+ * plain file). */
+VEXA_API int vexaOpenReadEx(const char *fileName, const char *password, int *handle);
+/* As vexaOpenRead with a UTF-8 file name. */
+VEXA_API int vexaOpenReadU8(const char *fileName, int *handle);
+/* As vexaOpenReadEx with a UTF-8 file name and password. */
+VEXA_API int vexaOpenReadU8Ex(const char *fileName, const char *password, int *handle);
+
+/* Close a handle of any mode (the three are identical). Closing a write
+ * handle finishes its file; one closed before its header commit leaves no
+ * file. */
+VEXA_API int vexaCloseRead(int handle);
+VEXA_API int vexaCloseWrite(int handle);
+VEXA_API int vexaCloseAppend(int handle);
+
+/* ===== Opening for writing ===== */
+
+/* Opens a new file for writing with an empty dictionary. The file is created
+ * (or truncated) only at the header commit. */
+VEXA_API int vexaOpenWrite(const char *fileName, int *handle);
+/* As vexaOpenWrite with a UTF-8 file name. */
+VEXA_API int vexaOpenWriteU8(const char *fileName, int *handle);
+
+/* ===== Variables ===== */
+
+/* Number of variables in the dictionary. */
+VEXA_API int vexaGetNumberofVariables(int handle, int *numVars);
+/* Names and types (0 numeric, else string width) of all variables, in
+ * library-allocated arrays released with vexaFreeVarNames. An empty
+ * dictionary gives VEXA_E_DICTIONARY. */
+VEXA_API int vexaGetVarNames(int handle, int *numVars, char ***varNames, int **varTypes);
+/* Releases what vexaGetVarNames returned. */
+VEXA_API int vexaFreeVarNames(char **varNames, int *varTypes, int numVars);
+/* Name (buffer of VEXA_NAME_BUFFER bytes) and type of the variable at a
+ * 0-based position. */
+VEXA_API int vexaGetVarInfo(int handle, int iVar, char *varName, int *varType);
+/* The variable handle (position plus one) of a variable, for the value
+ * calls; 0.0 and VEXA_E_VAR_NOT_FOUND when absent. */
+VEXA_API int vexaGetVarHandle(int handle, const char *varName, double *varHandle);
+/* Appends a new variable of the given type (0 numeric, 1 to 32767 string
+ * width) to a write handle's dictionary. */
+VEXA_API int vexaSetVarName(int handle, const char *varName, int varType);
+/* Checks a variable name; returns one of the VEXA_NAME_* results. */
+VEXA_API int vexaValidateVarname(const char *varName);
+
+/* Sets (or, with NULL or "", clears) a variable label; a label longer than
+ * 256 bytes is stored cut with VEXA_W_LABEL_TRUNCATED. */
+VEXA_API int vexaSetVarLabel(int handle, const char *varName, const char *varLabel);
+/* Copies the label into a buffer of lenBuff bytes (cut on a whole
+ * character); *lenLabel receives its length. VEXA_W_NO_LABEL when none. */
+VEXA_API int vexaGetVarLabelLong(int handle, const char *varName, char *labelBuff,
+                                 int lenBuff, int *lenLabel);
+/* As vexaGetVarLabelLong with a buffer of 121 bytes. */
+VEXA_API int vexaGetVarLabel(int handle, const char *varName, char *varLabel);
+
+/* Formats cross as type, decimals and width. */
+VEXA_API int vexaSetVarPrintFormat(int handle, const char *varName, int printType,
+                                   int printDec, int printWid);
+VEXA_API int vexaGetVarPrintFormat(int handle, const char *varName, int *printType,
+                                   int *printDec, int *printWid);
+VEXA_API int vexaSetVarWriteFormat(int handle, const char *varName, int writeType,
+                                   int writeDec, int writeWid);
+VEXA_API int vexaGetVarWriteFormat(int handle, const char *varName, int *writeType,
+                                   int *writeDec, int *writeWid);
+
+/* Measurement level 0 to 5 (3 for numeric variables only). */
+VEXA_API int vexaSetVarMeasureLevel(int handle, const char *varName, int measureLevel);
+VEXA_API int vexaGetVarMeasureLevel(int handle, const char *varName, int *measureLevel);
+/* Alignment 0, 1 or 2; other values are ignored. */
+VEXA_API int vexaSetVarAlignment(int handle, const char *varName, int alignment);
+VEXA_API int vexaGetVarAlignment(int handle, const char *varName, int *alignment);
+/* Display width in columns; 0 or less is ignored. */
+VEXA_API int vexaSetVarColumnWidth(int handle, const char *varName, int columnWidth);
+VEXA_API int vexaGetVarColumnWidth(int handle, const char *varName, int *columnWidth);
+/* Role 0 to 7. */
+VEXA_API int vexaSetVarRole(int handle, const char *varName, int varRole);
+VEXA_API int vexaGetVarRole(int handle, const char *varName, int *varRole);
+
+/* The variable's 8-byte short name (buffer of VEXA_COMPAT_NAME_BUFFER
+ * bytes). */
+VEXA_API int vexaGetVarCompatName(int handle, const char *longName, char *shortName);
+/* Makes a numeric variable the case weight. */
+VEXA_API int vexaSetCaseWeightVar(int handle, const char *varName);
+/* The weight variable's name (buffer of VEXA_NAME_BUFFER bytes), or
+ * VEXA_W_NO_WEIGHT. */
+VEXA_API int vexaGetCaseWeightVar(int handle, char *varName);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VEXAIO_H_ */

@@ -1,0 +1,71 @@
+// The dictionary: the ordered variables, the slot layout of a case that
+// follows from their widths, the weight variable, the ID string, the creation
+// time stamp and the extension data store (documents among it).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dict/extension_store.h"
+#include "dict/variable.h"
+
+namespace vexa {
+
+constexpr uint32_t kNoWeight = 0xFFFFFFFFu;
+
+class Dictionary {
+ public:
+  int Count() const { return static_cast<int>(variables_.size()); }
+  // REQUIRES: 0 <= index < Count().
+  const VEXA_Variable& At(int index) const;
+  VEXA_Variable& MutableAt(int index);  // sets the modified flag
+
+  // Appends a variable; returns its index.
+  int Add(const VEXA_Variable& var);
+  // Inserts after position var_after (0 <= var_after <= Count()); position
+  // var_after is where the new variable lands.
+  void Insert(int var_after, const VEXA_Variable& var);
+  // Removes first..last inclusive. REQUIRES: last < Count().
+  void Remove(int first, int last);
+
+  // First slot of variable index (-1 gives -1, Count() gives the total).
+  int32_t FirstSlot(int index) const;
+  int32_t SlotCount() const { return total_slots_; }
+  int32_t LastVariableSlots() const { return last_slots_; }
+
+  // An index outside the list clears the weight variable.
+  void SetWeightIndex(int index);
+  // The weight variable's index, or -1.
+  int WeightIndex() const;
+
+  bool HasIdString() const { return has_id_string_; }
+  const std::string& IdString() const { return id_string_; }
+  void SetIdString(std::string text);
+
+  double TimeStamp() const { return time_stamp_; }
+  void SetTimeStamp(double t);
+
+  ExtensionStore& Extensions() {
+    modified_ = true;
+    return extensions_;
+  }
+  const ExtensionStore& Extensions() const { return extensions_; }
+
+  bool Modified() const { return modified_; }
+  void ClearModified() { modified_ = false; }
+
+ private:
+  double time_stamp_ = 0.0;
+  std::vector<VEXA_Variable> variables_;
+  std::vector<int32_t> first_slots_;  // dsobs
+  int32_t total_slots_ = 0;
+  int32_t last_slots_ = 0;
+  bool has_id_string_ = false;
+  std::string id_string_;
+  uint32_t weight_id_ = kNoWeight;
+  ExtensionStore extensions_;
+  bool modified_ = false;
+};
+
+}  // namespace vexa

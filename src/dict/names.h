@@ -1,0 +1,37 @@
+// Variable name rules.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vexa {
+
+enum NameCheck {
+  kNameValid = 0,
+  kNameScratch = 1,     // valid, begins with "#"
+  kNameSystem = 2,      // valid, begins with "$"
+  kNameBadLength = 3,   // empty or longer than 64 bytes
+  kNameBadChar = 4,     // a character that is not allowed
+  kNameReserved = 5,    // one of the reserved words
+  kNameBadFirst = 6,    // first byte a digit, "_" or "."
+};
+
+// The validity test of a name as a caller gives it (trailing blanks are not
+// counted), in the interface encoding.
+NameCheck CheckVariableName(std::string_view name);
+
+// The looser test applied to names read from a file before they are
+// repaired: at most 64 bytes, allowed characters, and no leading "#", "$",
+// "_" or "."; a leading digit is accepted.
+bool IsValidFileName(std::string_view name);
+
+// The name with leading and trailing blanks removed.
+std::string_view TrimBlanks(std::string_view text);
+// The text with trailing blanks removed.
+std::string_view TrimTrailingBlanks(std::string_view text);
+
+// The upper-case key used for name comparisons: trimmed, upper-cased in the
+// interface encoding.
+std::string NameKey(std::string_view name);
+
+}  // namespace vexa

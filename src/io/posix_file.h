@@ -1,0 +1,49 @@
+// VEXA_File: one open file and positional I/O on it. The only place that
+// calls open, pread, pwrite and close; reads and writes retry on EINTR and
+// descriptors are opened O_CLOEXEC. Reference counted, so that the copies of
+// a stream made for case iterators and the read-ahead worker share it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "dict/ref_counted.h"
+
+namespace vexa {
+
+class VEXA_File : public VEXA_RefCntObject {
+ public:
+  VEXA_File() = default;
+  VEXA_File(const VEXA_File&) = delete;
+  VEXA_File& operator=(const VEXA_File&) = delete;
+  ~VEXA_File() override;
+
+  // Opens `path` with a mode text ("r", "w", "a", "+", ...); an open file is
+  // closed first. Returns false when the file cannot be opened.
+  bool Open(const std::string& path, const std::string& mode);
+  bool IsOpen() const { return fd_ >= 0; }
+  // Raise ErrorText 1003 (read) or 1002 (write) naming the file on failure.
+  size_t ReadAt(void* dest, size_t size, int64_t position);
+  size_t WriteAt(const void* src, size_t size, int64_t position);
+  int64_t FileSize();
+  void Close();
+  const std::string& Path() const { return path_; }
+  bool Eof() const { return eof_; }
+
+ private:
+  std::mutex lock_;
+  std::string path_;
+  std::string mode_;
+  int fd_ = -1;
+  bool ok_ = false;
+  bool eof_ = false;
+};
+
+// Filesystem queries for the open probes.
+bool FileExists(const std::string& path);
+bool FileReadable(const std::string& path);
+bool RemoveFile(const std::string& path);
+
+}  // namespace vexa

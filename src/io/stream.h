@@ -1,0 +1,39 @@
+// VEXA_StrBaseIO: the byte stream beneath every reader and writer. The plain
+// buffered file stream implements it, and so will the zlib and encrypted
+// streams layered over it; tests use an in-memory stream.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vexa {
+
+class VEXA_StrBaseIO {
+ public:
+  VEXA_StrBaseIO() = default;
+  VEXA_StrBaseIO(const VEXA_StrBaseIO&) = delete;
+  VEXA_StrBaseIO& operator=(const VEXA_StrBaseIO&) = delete;
+  virtual ~VEXA_StrBaseIO() = default;
+
+  // Reads up to size bytes at the position; fewer only at the end of the
+  // data. Raises ErrorText(1003) when the file cannot be read.
+  virtual size_t Read(void* dest, size_t size) = 0;
+  // Writes size bytes at the position. Raises ErrorText(1002) on failure.
+  virtual size_t Write(const void* src, size_t size) = 0;
+  // whence: 0 absolute, 1 from the position, 2 from the end. Returns the new
+  // position, or -1 when no file is open.
+  virtual int64_t Seek(int64_t offset, int whence) = 0;
+  virtual int64_t Tell() const = 0;
+  // The end of the data: the file size, or the end of unwritten bytes when
+  // that is further.
+  virtual int64_t Size() = 0;
+  virtual void Flush() {}
+
+  // Bytes left between the position and the end (0 when past the end).
+  int64_t Remaining() {
+    int64_t left = Size() - Tell();
+    return left > 0 ? left : 0;
+  }
+};
+
+}  // namespace vexa

@@ -1,0 +1,60 @@
+// The in-memory file header: the values of a file's header record and the
+// file-wide settings that reader and writer share.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vexa {
+
+// The values of the machine integer information record (subtype 3).
+struct MachineInfo {
+  int32_t major = 24;
+  int32_t minor = 0;
+  int32_t revision = 0;
+  int32_t machine_code = 720;
+  int32_t float_code = 1;        // IEEE 754
+  int32_t compression_code = 1;
+  int32_t endianness = 2;        // little-endian
+  int32_t character_code = 2;
+};
+
+enum class FileKind { kPLAIN = 0, kZLIB = 1, kENCRYPTED = 2 };
+
+// Special values.
+double SysmisValue();   // bits FFEFFFFFFFFFFFFF
+double LowestValue();   // bits FFEFFFFFFFFFFFFE
+double HighestValue();  // bits 7FEFFFFFFFFFFFFF
+
+extern const char kDefaultProductText[];  // the header default (51 bytes)
+extern const char kWriteProductText[];    // given by the write opens
+
+struct FileHeader {
+  FileHeader();
+
+  double bias = 100.0;
+  double sysmis;
+  double highest;
+  double lowest;
+  int64_t case_count = -1;         // -1: not recorded
+  int32_t nominal_case_size = -1;  // slot count of the file layout once read
+  std::string product;
+  int32_t layout_code = 2;
+  MachineInfo machine;
+  int32_t weight_index = 0;
+  // One byte per slot of the file layout, 1 where a numeric value lies;
+  // present only for a byte-swapped file.
+  std::vector<uint8_t> numeric_swap_map;
+  int32_t compression = 0;  // 0 none, 1 byte-code, 2 zlib
+  bool byte_swapped = false;
+  bool long_names = false;
+  std::bitset<100> subtypes_seen;
+  // Stream position of the contents of the 64-bit case count record, or -1.
+  int64_t subtype16_position = -1;
+  // Text of the encoding record, empty when the file has none.
+  std::string encoding_name;
+};
+
+}  // namespace vexa

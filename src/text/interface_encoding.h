@@ -1,0 +1,42 @@
+// The process-wide interface encoding and the text primitives that names and
+// labels need: the length of one character and case mapping in place, in
+// either interface mode. Only src/text includes ICU.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vexa::text {
+
+enum class InterfaceMode { kCodePage = 0, kUtf8 = 1 };
+
+InterfaceMode GetInterfaceMode();
+// Changes the mode. The API allows it only while no file is open.
+void SetInterfaceMode(InterfaceMode mode);
+
+// Length in bytes of the character at the start of `text`, looking at no more
+// than `limit` bytes: 0 for an empty text or a limit of 0, -1 for an invalid
+// or incomplete sequence. Code-page mode follows the runtime library's
+// current locale; UTF-8 mode decodes UTF-8.
+int CharLength(const char* text, size_t limit);
+
+// The longest prefix of text[0, len) that consists of whole characters and
+// is at most max_bytes long. An invalid sequence ends the prefix.
+size_t WholeCharPrefix(const char* text, size_t len, size_t max_bytes);
+
+// Simple case mapping in place, character by character in the interface
+// encoding. A character whose mapping would change its byte length, or that
+// cannot be encoded, keeps its bytes; decoding stops at an invalid sequence.
+// Returns 0 when clean, 3 when a character failed to decode.
+int UpperCaseInPlace(char* text, size_t len);
+int LowerCaseInPlace(char* text, size_t len);
+
+std::string ToUpper(std::string_view text);
+std::string ToLower(std::string_view text);
+
+// A file name given through the interface, as the bytes for the operating
+// system (UTF-8 on disk). `utf8` names the U8 variants of the open calls.
+std::string FileNameFromInterface(const char* name, bool utf8);
+
+}  // namespace vexa::text

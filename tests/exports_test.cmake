@@ -1,0 +1,33 @@
+# Compares the dynamic symbols that the shared library defines with the
+# functions that the public header declares.
+execute_process(COMMAND nm -D --defined-only ${LIBRARY}
+                OUTPUT_VARIABLE nm_out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[ \t][TtWw] [A-Za-z_][A-Za-z0-9_]*" lines "${nm_out}")
+set(exported)
+foreach(l ${lines})
+  string(REGEX REPLACE "^[ \t][TtWw] " "" sym "${l}")
+  list(APPEND exported ${sym})
+endforeach()
+list(SORT exported)
+
+file(READ ${HEADER} header)
+string(REGEX MATCHALL "VEXA_API[^;(]*[ *](vexa[A-Za-z0-9]*)[ \t]*\\(" decls "${header}")
+set(declared)
+foreach(d ${decls})
+  string(REGEX MATCH "(vexa[A-Za-z0-9]*)[ \t]*\\($" m "${d}")
+  list(APPEND declared ${CMAKE_MATCH_1})
+endforeach()
+list(SORT declared)
+
+list(LENGTH declared n)
+if(NOT exported STREQUAL declared)
+  set(extra ${exported})
+  list(REMOVE_ITEM extra ${declared})
+  set(missing ${declared})
+  list(REMOVE_ITEM missing ${exported})
+  message(FATAL_ERROR "exports differ from the header\n  exported, not declared: ${extra}\n  declared, not exported: ${missing}")
+endif()
+message(STATUS "exports match the header: ${n} functions")

