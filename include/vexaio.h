@@ -104,6 +104,28 @@ extern "C" {
 #define VEXA_NAME_RESERVED 5    /* a reserved word */
 #define VEXA_NAME_BAD_FIRST 6   /* begins with a digit, "_" or "." */
 
+/* ===== Measurement levels, alignments and roles ===== */
+
+#define VEXA_MEASURE_UNKNOWN 0
+#define VEXA_MEASURE_NOMINAL 1
+#define VEXA_MEASURE_ORDINAL 2
+#define VEXA_MEASURE_SCALE 3    /* numeric variables only */
+#define VEXA_MEASURE_FLAG 4
+#define VEXA_MEASURE_TYPELESS 5
+
+#define VEXA_ALIGN_LEFT 0
+#define VEXA_ALIGN_RIGHT 1
+#define VEXA_ALIGN_CENTER 2
+
+#define VEXA_ROLE_INPUT 0
+#define VEXA_ROLE_TARGET 1
+#define VEXA_ROLE_BOTH 2
+#define VEXA_ROLE_NONE 3
+#define VEXA_ROLE_PARTITION 4
+#define VEXA_ROLE_SPLIT 5
+#define VEXA_ROLE_FREQUENCY 6
+#define VEXA_ROLE_RECORD_ID 7
+
 /* ===== Limits ===== */
 
 #define VEXA_MAX_FILES 100      /* simultaneously open handles */

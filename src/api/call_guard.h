@@ -1,0 +1,71 @@
+// The one place where failures become result codes. Every exported function
+// resets its outputs, then runs its body under Guarded(): an ApiError carries
+// the call's own result code; any other exception (file errors, data source
+// errors, broken contracts, exhausted memory) becomes the call's fixed
+// fallback code. Nothing escapes into the caller.
+#pragma once
+
+#include <exception>
+#include <stdexcept>
+
+#include "api/handle_table.h"
+#include "vexaio.h"
+
+namespace vexa {
+
+// A result code raised by the API layer itself.
+class ApiError : public std::exception {
+ public:
+  explicit ApiError(int code) : code_(code) {}
+  int code() const { return code_; }
+  const char* what() const noexcept override { return "api error"; }
+
+ private:
+  int code_;
+};
+
+template <class Body>
+int Guarded(int fallback, Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const ApiError& e) {
+    return e.code();
+  } catch (...) {
+    return fallback;
+  }
+}
+
+// Raises ApiError(code) when code is not VEXA_OK.
+inline void Check(int code) {
+  if (code != VEXA_OK) throw ApiError(code);
+}
+
+// Raises the call's fallback for a null required argument: a bad pointer from
+// the caller is the one fault we can detect before touching it.
+template <class T>
+inline T* Required(T* p) {
+  if (p == nullptr) throw std::invalid_argument("null argument");
+  return p;
+}
+
+// Looks the handle up with the access level, raising its code on failure.
+inline HandleRecord& Lookup(int handle, Access access) {
+  HandleRecord* record = nullptr;
+  Check(HandleTable::Instance().Lookup(handle, access, &record));
+  return *record;
+}
+
+// The position of a named variable; raises VEXA_E_VAR_NOT_FOUND.
+inline int RequireVariable(const HandleRecord& record, const char* name) {
+  int index = name ? record.FindVariable(name) : -1;
+  if (index < 0) throw ApiError(VEXA_E_VAR_NOT_FOUND);
+  return index;
+}
+
+// Fallback codes.
+constexpr int kFallbackHandle = VEXA_E_BAD_HANDLE;
+constexpr int kFallbackRead = VEXA_E_FILE_READ;
+constexpr int kFallbackWrite = VEXA_E_FILE_WRITE;
+constexpr int kFallbackFree = VEXA_E_FREE_FAILED;
+
+}  // namespace vexa

@@ -1,0 +1,115 @@
+#include "api/handle_table.h"
+
+#include "dict/names.h"
+#include "sysfile/system_file_data_source.h"
+#include "vexaio.h"
+
+namespace vexa {
+
+HandleRecord::HandleRecord(HandleMode mode,
+                           std::unique_ptr<VEXA_DataSource> source,
+                           SystemFileDataSource* sysfile)
+    : data_source(std::move(source)),
+      sysfile(sysfile),
+      mode(mode),
+      header_committed(mode != HandleMode::kWrite) {}
+
+// Destroying a write or append record finishes its file; that step comes
+// with the case writer. A failure there is not reported.
+HandleRecord::~HandleRecord() = default;
+
+int HandleRecord::FindVariable(std::string_view name) const {
+  auto it = name_index.find(NameKey(name));
+  return it == name_index.end() ? -1 : it->second;
+}
+
+bool HandleRecord::BuildNameIndex() {
+  name_index.clear();
+  const Dictionary& dict = data_source->GetDictionary();
+  name_index.reserve(static_cast<size_t>(dict.Count()));
+  for (int i = 0; i < dict.Count(); ++i) {
+    // The variable's own key is its upper-case name; trimming matches the
+    // way callers' names are looked up.
+    if (!name_index.emplace(NameKey(dict.At(i).Name()), i).second) {
+      name_index.clear();
+      return false;
+    }
+  }
+  return true;
+}
+
+void HandleRecord::AddToNameIndex(const std::string& key, int position) {
+  name_index.emplace(key, position);
+}
+
+void HandleRecord::BuildVariableDirectory() {
+  const Dictionary& dict = data_source->GetDictionary();
+  variable_directory.clear();
+  variable_directory.reserve(static_cast<size_t>(dict.Count()));
+  for (int i = 0; i < dict.Count(); ++i) {
+    variable_directory.emplace_back(dict.FirstSlot(i), dict.At(i).Type());
+  }
+}
+
+HandleTable& HandleTable::Instance() {
+  // Created on first use and never destroyed: records still open at exit
+  // stay reachable and are not finished behind the caller's back.
+  static HandleTable* table = new HandleTable();
+  return *table;
+}
+
+int HandleTable::Allocate(std::unique_ptr<HandleRecord> record, int* handle) {
+  *handle = -1;
+  for (int i = 0; i < kSlots; ++i) {
+    if (!slots_[i]) {
+      slots_[i] = std::move(record);
+      *handle = i;
+      return VEXA_OK;
+    }
+  }
+  return VEXA_E_TOO_MANY_FILES;
+}
+
+int HandleTable::Lookup(int handle, Access access, HandleRecord** record) {
+  *record = nullptr;
+  if (handle < 0 || handle >= kSlots || !slots_[handle]) {
+    return VEXA_E_BAD_HANDLE;
+  }
+  HandleRecord* r = slots_[handle].get();
+  switch (access) {
+    case Access::kAny:
+      break;
+    case Access::kDefine:
+      if (r->mode == HandleMode::kRead) return VEXA_E_OPENED_FOR_READ;
+      if (r->header_committed) return VEXA_E_HEADER_COMMITTED;
+      break;
+    case Access::kRead:
+      if (r->mode != HandleMode::kRead) return VEXA_E_OPENED_FOR_WRITE;
+      break;
+    case Access::kData:
+      if (r->mode == HandleMode::kRead) return VEXA_E_OPENED_FOR_READ;
+      if (!r->header_committed) return VEXA_E_HEADER_NOT_COMMITTED;
+      break;
+  }
+  *record = r;
+  return VEXA_OK;
+}
+
+int HandleTable::Release(int handle) {
+  if (handle < 0 || handle >= kSlots || !slots_[handle]) {
+    return VEXA_E_BAD_HANDLE;
+  }
+  // Empty the slot even when finishing the file fails.
+  std::unique_ptr<HandleRecord> record = std::move(slots_[handle]);
+  record.reset();
+  return VEXA_OK;
+}
+
+bool HandleTable::AnyOpen() const {
+  for (const auto& slot : slots_) {
+    if (slot) return true;
+  }
+  return false;
+}
+
+}  // namespace vexa

@@ -1,0 +1,86 @@
+// The process-wide table of open files. A file handle is the index of its
+// slot (0 to 99); each occupied slot owns the HandleRecord of one open file.
+// No lock: the caller serialises the calls that open and close handles.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "dict/data_source.h"
+
+namespace vexa {
+
+class SystemFileDataSource;
+
+enum class HandleMode { kRead = 1, kWrite = 2, kAppend = 3 };
+
+// What a call requires of the handle it is given.
+enum class Access {
+  kAny,     // every open handle
+  kDefine,  // write handle before the header commit
+  kRead,    // read handle
+  kData,    // write or append handle after the header commit
+};
+
+// Case state of a handle.
+enum CaseState { kNoCase = 0, kCurrentCase = 1, kEndOfData = 2 };
+
+struct HandleRecord {
+  HandleRecord(HandleMode mode, std::unique_ptr<VEXA_DataSource> source,
+               SystemFileDataSource* sysfile);
+  ~HandleRecord();
+  HandleRecord(const HandleRecord&) = delete;
+  HandleRecord& operator=(const HandleRecord&) = delete;
+
+  Dictionary& Dict() { return data_source->GetDictionary(); }
+
+  // The position of the variable named `name` (blank-trimmed, matched without
+  // regard to case), or -1.
+  int FindVariable(std::string_view name) const;
+  // Rebuilds the name index from the dictionary; false when two names are
+  // equal without regard to case.
+  bool BuildNameIndex();
+  void AddToNameIndex(const std::string& key, int position);
+  // Builds the variable directory from the (now fixed) dictionary.
+  void BuildVariableDirectory();
+
+  std::unique_ptr<VEXA_DataSource> data_source;
+  // The same object seen as a system file, or null (a converting wrapper).
+  SystemFileDataSource* sysfile;
+  HandleMode mode;
+  bool header_committed;
+  int case_state = kNoCase;
+  // Upper-case blank-trimmed name -> position in the dictionary.
+  std::unordered_map<std::string, int> name_index;
+  // Per variable: offset of its first 8-byte unit in the case, and its type.
+  std::vector<std::pair<int32_t, int32_t>> variable_directory;
+};
+
+class HandleTable {
+ public:
+  static constexpr int kSlots = 100;
+
+  static HandleTable& Instance();
+
+  // Stores the record in the lowest empty slot and writes its index to
+  // *handle. Returns 0, or VEXA_E_TOO_MANY_FILES (the record is destroyed).
+  int Allocate(std::unique_ptr<HandleRecord> record, int* handle);
+  // The record of an open handle, checked against the access level: a
+  // result code (0 on success) and the record.
+  int Lookup(int handle, Access access, HandleRecord** record);
+  // Destroys the record of an open handle and empties its slot.
+  int Release(int handle);
+  bool AnyOpen() const;
+
+ private:
+  HandleTable() = default;
+  std::array<std::unique_ptr<HandleRecord>, kSlots> slots_;
+};
+
+}  // namespace vexa

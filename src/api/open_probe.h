@@ -1,0 +1,18 @@
+// The checks an open call makes on a path before it creates a data source.
+#pragma once
+
+#include <string>
+
+namespace vexa {
+
+// Read: the file opens for reading. Write: an existing file opens for update,
+// or a new one can be created (and is removed again, leaving no file).
+// Append: the file opens for update.
+bool ProbeRead(const std::string& path);
+bool ProbeWrite(const std::string& path);
+bool ProbeAppend(const std::string& path);
+
+// True when the file begins with the encrypted wrapper's signature.
+bool HasEncryptedSignature(const std::string& path);
+
+}  // namespace vexa

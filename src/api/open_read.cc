@@ -1,0 +1,104 @@
+// Opening files for reading, and the three close calls.
+#include <memory>
+#include <string>
+
+#include "api/call_guard.h"
+#include "api/open_probe.h"
+#include "io/posix_file.h"
+#include "sysfile/system_file_data_source.h"
+#include "text/interface_encoding.h"
+#include "vexaio.h"
+
+namespace vexa {
+namespace {
+
+bool HasText(const char* s) { return s != nullptr && s[0] != '\0'; }
+
+// Creates the data source of a read (or append) handle. A failure here is 1,
+// or 80 when a password was given: a wrong password surfaces this way.
+std::unique_ptr<SystemFileDataSource> CreateReader(const std::string& path,
+                                                   bool password_given) {
+  try {
+    return SystemFileDataSource::OpenForReading(path);
+  } catch (...) {
+    throw ApiError(password_given ? VEXA_E_BAD_PASSWORD : VEXA_E_FILE_OPEN);
+  }
+}
+
+int OpenRead(const char* file_name, const char* password, bool utf8,
+             int* handle) {
+  if (handle) *handle = -1;
+  bool password_given = HasText(password);
+  return Guarded(password_given ? VEXA_E_BAD_PASSWORD : VEXA_E_FILE_OPEN, [&] {
+    Required(handle);
+    std::string path = text::FileNameFromInterface(Required(file_name), utf8);
+    if (!ProbeRead(path) || !FileExists(path)) return VEXA_E_FILE_OPEN;
+    if (!FileReadable(path)) return VEXA_E_FILE_READ;
+    if (HasEncryptedSignature(path)) {
+      if (!password_given) return VEXA_E_NO_PASSWORD;
+      // Encrypted files are opened through the decrypting stream, which
+      // this build does not have yet.
+      return VEXA_E_BAD_PASSWORD;
+    }
+    // A password given for a plain file is ignored.
+    std::unique_ptr<SystemFileDataSource> reader = CreateReader(path, false);
+    SystemFileDataSource* sysfile = reader.get();
+    auto record = std::make_unique<HandleRecord>(HandleMode::kRead,
+                                                 std::move(reader), sysfile);
+    record->BuildVariableDirectory();
+    HandleRecord* r = record.get();
+    int slot = -1;
+    Check(HandleTable::Instance().Allocate(std::move(record), &slot));
+
+    int code = VEXA_OK;
+    if (!r->BuildNameIndex()) {
+      code = VEXA_E_DICTIONARY;
+    } else if (r->Dict().SlotCount() == 0) {
+      // A case of no slots cannot be read.
+      code = VEXA_E_NO_MEMORY;
+    }
+    if (code != VEXA_OK) {
+      HandleTable::Instance().Release(slot);
+      return code;
+    }
+    *handle = slot;
+    return VEXA_OK;
+  });
+}
+
+int Close(int handle) {
+  return Guarded(kFallbackHandle,
+                 [&] { return HandleTable::Instance().Release(handle); });
+}
+
+}  // namespace
+}  // namespace vexa
+
+using vexa::Close;
+using vexa::OpenRead;
+
+extern "C" {
+
+VEXA_API int vexaOpenRead(const char* fileName, int* handle) {
+  return OpenRead(fileName, nullptr, false, handle);
+}
+
+VEXA_API int vexaOpenReadEx(const char* fileName, const char* password,
+                            int* handle) {
+  return OpenRead(fileName, password, false, handle);
+}
+
+VEXA_API int vexaOpenReadU8(const char* fileName, int* handle) {
+  return OpenRead(fileName, nullptr, true, handle);
+}
+
+VEXA_API int vexaOpenReadU8Ex(const char* fileName, const char* password,
+                              int* handle) {
+  return OpenRead(fileName, password, true, handle);
+}
+
+VEXA_API int vexaCloseRead(int handle) { return Close(handle); }
+VEXA_API int vexaCloseWrite(int handle) { return Close(handle); }
+VEXA_API int vexaCloseAppend(int handle) { return Close(handle); }
+
+}  // extern "C"

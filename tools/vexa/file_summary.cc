@@ -1,0 +1,178 @@
+#include "file_summary.h"
+
+#include <cmath>
+#include <cstdio>
+#include <exception>
+
+#include "api/handle_table.h"
+#include "dict/format_code.h"
+#include "dict/names.h"
+#include "sysfile/file_kind.h"
+#include "sysfile/system_file_data_source.h"
+#include "vexaio.h"
+
+namespace vexa::tool {
+namespace {
+
+std::string FormatName(int type, int decimals, int width) {
+  return FormatToString(Format{static_cast<uint16_t>(width),
+                               static_cast<uint8_t>(type),
+                               static_cast<uint8_t>(decimals)});
+}
+
+VariableSummary SummarizeVariable(int handle, int index) {
+  VariableSummary v;
+  char name[VEXA_NAME_BUFFER];
+  vexaGetVarInfo(handle, index, name, &v.type);
+  v.name = name;
+  int t, d, w;
+  vexaGetVarPrintFormat(handle, name, &t, &d, &w);
+  v.print_format = FormatName(t, d, w);
+  vexaGetVarWriteFormat(handle, name, &t, &d, &w);
+  v.write_format = FormatName(t, d, w);
+  char label[1024];
+  int length = 0;
+  v.has_label = vexaGetVarLabelLong(handle, name, label, sizeof label,
+                                    &length) == VEXA_OK;
+  if (v.has_label) v.label.assign(label, static_cast<size_t>(length));
+  vexaGetVarMeasureLevel(handle, name, &v.measure);
+  vexaGetVarAlignment(handle, name, &v.alignment);
+  vexaGetVarColumnWidth(handle, name, &v.display_width);
+  vexaGetVarRole(handle, name, &v.role);
+  return v;
+}
+
+// The reason an open failed, from the reader itself.
+std::string FailureDetail(const std::string& path) {
+  try {
+    SystemFileDataSource::OpenForReading(path);
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
+std::string ReadForm(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return "";
+  char head[kFileKindProbeBytes];
+  size_t n = std::fread(head, 1, sizeof head, f);
+  std::fclose(f);
+  switch (DetectFileKind(head, n)) {
+    case FileKind::kPLAIN: return "plain";
+    case FileKind::kZLIB: return "zlib";
+    case FileKind::kENCRYPTED: return "encrypted";
+  }
+  return "unknown";
+}
+
+}  // namespace
+
+int Summarize(const std::string& path, FileSummary* s, std::string* detail) {
+  int handle = -1;
+  int code = vexaOpenReadU8(path.c_str(), &handle);
+  if (code != VEXA_OK) {
+    *detail = FailureDetail(path);
+    return code;
+  }
+  HandleRecord* record = nullptr;
+  HandleTable::Instance().Lookup(handle, Access::kAny, &record);
+  const SystemFileDataSource& file = *record->sysfile;
+  const FileHeader& header = file.Header();
+  const Dictionary& dict = file.GetDictionary();
+
+  s->form = ReadForm(path);
+  s->compression = header.compression;
+  s->big_endian = header.byte_swapped;
+  s->case_count = header.case_count;
+  s->time_stamp = dict.TimeStamp();
+  s->file_label = dict.IdString();
+  s->product = header.product;
+
+  int count = 0;
+  vexaGetNumberofVariables(handle, &count);
+  int weight = dict.WeightIndex();
+  for (int i = 0; i < count; ++i) {
+    s->variables.push_back(SummarizeVariable(handle, i));
+    s->variables.back().is_weight = (i == weight);
+  }
+  if (const VEXA_ExtensionImpl* docs = dict.Extensions().Get(kDocumentsType)) {
+    const std::string& bytes = docs->contents;
+    for (size_t at = 0; at + kDocumentLineBytes <= bytes.size();
+         at += kDocumentLineBytes) {
+      s->documents.emplace_back(TrimTrailingBlanks(
+          std::string_view(bytes).substr(at, kDocumentLineBytes)));
+    }
+  }
+  vexaCloseRead(handle);
+  return VEXA_OK;
+}
+
+const char* ResultCodeName(int code) {
+  switch (code) {
+    case VEXA_OK: return "VEXA_OK";
+    case VEXA_E_FILE_OPEN: return "VEXA_E_FILE_OPEN";
+    case VEXA_E_FILE_READ: return "VEXA_E_FILE_READ";
+    case VEXA_E_TOO_MANY_FILES: return "VEXA_E_TOO_MANY_FILES";
+    case VEXA_E_DICTIONARY: return "VEXA_E_DICTIONARY";
+    case VEXA_E_NO_MEMORY: return "VEXA_E_NO_MEMORY";
+    case VEXA_E_BAD_PASSWORD: return "VEXA_E_BAD_PASSWORD";
+    case VEXA_E_NO_PASSWORD: return "VEXA_E_NO_PASSWORD";
+    default: return "VEXA_E_UNKNOWN";
+  }
+}
+
+const char* CompressionName(int code) {
+  switch (code) {
+    case 1: return "bytecode";
+    case 2: return "zlib";
+    default: return "none";
+  }
+}
+
+const char* MeasureName(int level) {
+  static const char* const kNames[] = {"unknown", "nominal", "ordinal",
+                                       "scale",   "flag",    "typeless"};
+  return level >= 0 && level <= 5 ? kNames[level] : "unknown";
+}
+
+const char* AlignmentName(int alignment) {
+  static const char* const kNames[] = {"left", "right", "center"};
+  return alignment >= 0 && alignment <= 2 ? kNames[alignment] : "right";
+}
+
+const char* RoleName(int role) {
+  static const char* const kNames[] = {"input", "target",    "both",  "none",
+                                       "partition", "split", "frequency",
+                                       "record-id"};
+  return role >= 0 && role <= 7 ? kNames[role] : "input";
+}
+
+std::string FormatTimeStamp(double seconds) {
+  if (!(seconds > 0.0) || !std::isfinite(seconds)) return "";
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr",
+                                        "May", "Jun", "Jul", "Aug",
+                                        "Sep", "Oct", "Nov", "Dec"};
+  auto total = static_cast<int64_t>(seconds);
+  int64_t days = total / 86400;
+  int64_t rest = total % 86400;
+  // Day 0 is 14 October 1582; shift to days since 1 March of year 0 and
+  // walk the Gregorian 400-year cycle.
+  int64_t z = days + 578040;  // days since 1 March of year 0
+  int64_t era = z / 146097;
+  int64_t doe = z - era * 146097;
+  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  int64_t mp = (5 * doy + 2) / 153;
+  int64_t day = doy - (153 * mp + 2) / 5 + 1;
+  int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+  char out[64];
+  std::snprintf(out, sizeof out, "%02d %s %04d %02d:%02d:%02d",
+                static_cast<int>(day), kMonths[month - 1],
+                static_cast<int>(year), static_cast<int>(rest / 3600),
+                static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
+  return out;
+}
+
+}  // namespace vexa::tool

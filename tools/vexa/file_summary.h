@@ -1,0 +1,50 @@
+// What `vexa info` reports about a system file, gathered through the C API
+// where the API offers it and from the open file's header otherwise.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vexa::tool {
+
+struct VariableSummary {
+  std::string name;
+  int type = 0;  // 0 numeric, else string width
+  std::string print_format;
+  std::string write_format;
+  bool has_label = false;
+  std::string label;
+  int measure = 0;
+  int alignment = 0;
+  int display_width = 0;
+  int role = 0;
+  bool is_weight = false;
+};
+
+struct FileSummary {
+  std::string form;         // "plain", "zlib"
+  int compression = 0;      // header code
+  bool big_endian = false;  // written in the other byte order
+  int64_t case_count = -1;
+  double time_stamp = 0.0;  // seconds since 14 Oct 1582, 0 when none
+  std::string file_label;
+  std::string product;
+  std::vector<VariableSummary> variables;
+  std::vector<std::string> documents;  // lines, trailing blanks removed
+};
+
+// Opens the file and fills the summary. Returns the API result code of the
+// open (0 on success); `detail` receives a description of a failure.
+int Summarize(const std::string& path, FileSummary* summary,
+              std::string* detail);
+
+const char* ResultCodeName(int code);
+const char* CompressionName(int code);
+const char* MeasureName(int level);
+const char* AlignmentName(int alignment);
+const char* RoleName(int role);
+// "05 Jan 1970 13:45:10", or "" for no time stamp.
+std::string FormatTimeStamp(double seconds);
+
+}  // namespace vexa::tool

@@ -1,0 +1,129 @@
+// `vexa info [--json] FILE`: a readable summary of a system file.
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "commands.h"
+#include "file_summary.h"
+#include "json_writer.h"
+
+namespace vexa::tool {
+namespace {
+
+std::string TypeText(int type) {
+  return type == 0 ? "numeric" : "string(" + std::to_string(type) + ")";
+}
+
+void PrintText(const FileSummary& s, std::ostream& out) {
+  out << "Form:         " << s.form << '\n'
+      << "Compression:  " << CompressionName(s.compression) << '\n'
+      << "Byte order:   " << (s.big_endian ? "big-endian" : "little-endian")
+      << '\n'
+      << "Cases:        "
+      << (s.case_count < 0 ? std::string("unknown")
+                           : std::to_string(s.case_count))
+      << '\n'
+      << "Created:      " << FormatTimeStamp(s.time_stamp) << '\n'
+      << "File label:   " << s.file_label << '\n'
+      << "Product:      " << s.product << '\n'
+      << "Variables:    " << s.variables.size() << '\n';
+  for (const VariableSummary& v : s.variables) {
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "  %-16s %-12s %-10s %-10s %-8s %-6s %4d %-9s", v.name.c_str(),
+                  TypeText(v.type).c_str(), v.print_format.c_str(),
+                  v.write_format.c_str(), MeasureName(v.measure),
+                  AlignmentName(v.alignment), v.display_width,
+                  RoleName(v.role));
+    out << line;
+    if (v.is_weight) out << " weight";
+    if (v.has_label) out << "  \"" << v.label << '"';
+    out << '\n';
+  }
+  if (!s.documents.empty()) {
+    out << "Documents:    " << s.documents.size() << " lines\n";
+    for (const std::string& line : s.documents) out << "  | " << line << '\n';
+  }
+}
+
+void PrintJson(const FileSummary& s, std::ostream& out) {
+  JsonWriter j(out);
+  j.BeginObject();
+  j.Key("form"), j.String(s.form);
+  j.Key("compression"), j.String(CompressionName(s.compression));
+  j.Key("byte_order"), j.String(s.big_endian ? "big-endian" : "little-endian");
+  j.Key("case_count"), j.Int(s.case_count);
+  j.Key("created");
+  if (s.time_stamp > 0) {
+    j.String(FormatTimeStamp(s.time_stamp));
+  } else {
+    j.Null();
+  }
+  j.Key("time_stamp"), j.Number(s.time_stamp);
+  j.Key("file_label"), j.String(s.file_label);
+  j.Key("product"), j.String(s.product);
+  j.Key("variables");
+  j.BeginArray();
+  for (const VariableSummary& v : s.variables) {
+    j.BeginObject();
+    j.Key("name"), j.String(v.name);
+    j.Key("type"), j.Int(v.type);
+    j.Key("print_format"), j.String(v.print_format);
+    j.Key("write_format"), j.String(v.write_format);
+    j.Key("label");
+    if (v.has_label) {
+      j.String(v.label);
+    } else {
+      j.Null();
+    }
+    j.Key("measure"), j.String(MeasureName(v.measure));
+    j.Key("alignment"), j.String(AlignmentName(v.alignment));
+    j.Key("display_width"), j.Int(v.display_width);
+    j.Key("role"), j.String(RoleName(v.role));
+    j.Key("weight"), j.Bool(v.is_weight);
+    j.EndObject();
+  }
+  j.EndArray();
+  j.Key("documents");
+  j.BeginArray();
+  for (const std::string& line : s.documents) j.String(line);
+  j.EndArray();
+  j.EndObject();
+}
+
+}  // namespace
+
+int RunInfo(const std::vector<std::string>& args) {
+  bool json = false;
+  std::string path;
+  for (const std::string& a : args) {
+    if (a == "--json") {
+      json = true;
+    } else if (path.empty() && (a.empty() || a[0] != '-')) {
+      path = a;
+    } else {
+      std::cerr << "vexa info: unexpected argument '" << a << "'\n";
+      return 2;
+    }
+  }
+  if (path.empty()) {
+    std::cerr << "usage: vexa info [--json] FILE\n";
+    return 2;
+  }
+  FileSummary summary;
+  std::string detail;
+  int code = Summarize(path, &summary, &detail);
+  if (code != 0) {
+    std::cerr << "vexa: " << path << ": " << ResultCodeName(code) << " ("
+              << code << ")" << (detail.empty() ? "" : ": ") << detail << '\n';
+    return 1;
+  }
+  if (json) {
+    PrintJson(summary, std::cout);
+  } else {
+    PrintText(summary, std::cout);
+  }
+  return 0;
+}
+
+}  // namespace vexa::tool
