@@ -26,8 +26,12 @@ class Dictionary {
   // Inserts after position var_after (0 <= var_after <= Count()); position
   // var_after is where the new variable lands.
   void Insert(int var_after, const VEXA_Variable& var);
-  // Removes first..last inclusive. REQUIRES: last < Count().
+  // Removes first..last inclusive. REQUIRES: 0 <= first <= last < Count().
   void Remove(int first, int last);
+  // Changes the type of the variable at index by the type change rule and
+  // moves the slots of the later variables to match. Use this rather than
+  // MutableAt(index).SetType(), which would leave the slot table stale.
+  void SetVariableType(int index, int type);
 
   // First slot of variable index (-1 gives -1, Count() gives the total).
   int32_t FirstSlot(int index) const;
@@ -42,6 +46,7 @@ class Dictionary {
   bool HasIdString() const { return has_id_string_; }
   const std::string& IdString() const { return id_string_; }
   void SetIdString(std::string text);
+  void ClearIdString();
 
   double TimeStamp() const { return time_stamp_; }
   void SetTimeStamp(double t);

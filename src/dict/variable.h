@@ -92,7 +92,9 @@ class VEXA_Variable {
   int MissingCode() const;
   const std::array<std::array<char, 8>, 3>& MissingRaw() const;
   double MissingNumber(int i) const;  // value i (0-2) read as float64
-  // Sets the code and up to three raw 8-byte values (null for absent).
+  // Sets the code and up to three raw 8-byte values (null for absent; an
+  // absent value is stored as zero bytes). REQUIRES: code is 0, 1, 2, 3, -2
+  // or -3; callers check codes read from files before they get here.
   void SetMissingRaw(int code, const char* v1, const char* v2, const char* v3);
   void SetMissingNumbers(int code, double v1, double v2, double v3);
   // String missing values: texts of up to 8 bytes, padded with blanks (cut

@@ -16,8 +16,8 @@ InterfaceMode GetInterfaceMode();
 void SetInterfaceMode(InterfaceMode mode);
 
 // Length in bytes of the character at the start of `text`, looking at no more
-// than `limit` bytes: 0 for an empty text or a limit of 0, -1 for an invalid
-// or incomplete sequence. Code-page mode follows the runtime library's
+// than `limit` bytes: 0 for an empty text (a limit of 0 or a NUL first byte),
+// -1 for an invalid sequence or one that the limit cuts off. Code-page mode follows the runtime library's
 // current locale; UTF-8 mode decodes UTF-8.
 int CharLength(const char* text, size_t limit);
 

@@ -1,0 +1,69 @@
+// Helpers for tests that change the process-wide text state: each restores
+// what it changed when it goes out of scope.
+#pragma once
+
+#include <clocale>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "text/current_converter.h"
+#include "text/interface_encoding.h"
+
+namespace vexa::text::testing {
+
+class ScopedInterfaceMode {
+ public:
+  explicit ScopedInterfaceMode(InterfaceMode mode) : saved_(GetInterfaceMode()) {
+    SetInterfaceMode(mode);
+  }
+  ~ScopedInterfaceMode() { SetInterfaceMode(saved_); }
+  ScopedInterfaceMode(const ScopedInterfaceMode&) = delete;
+  ScopedInterfaceMode& operator=(const ScopedInterfaceMode&) = delete;
+
+ private:
+  InterfaceMode saved_;
+};
+
+// Makes the named ICU converter current (in code-page mode) for the scope.
+class ScopedCodePage {
+ public:
+  explicit ScopedCodePage(const char* name)
+      : mode_(InterfaceMode::kCodePage),
+        saved_(CloneConverter(CurrentConverter())) {
+    UErrorCode err = U_ZERO_ERROR;
+    UConverterPtr conv(ucnv_open(name, &err));
+    ok_ = U_SUCCESS(err) && conv != nullptr;
+    if (ok_) ReplaceCurrentConverter(std::move(conv));
+  }
+  ~ScopedCodePage() {
+    if (ok_ && saved_) ReplaceCurrentConverter(std::move(saved_));
+  }
+  ScopedCodePage(const ScopedCodePage&) = delete;
+  ScopedCodePage& operator=(const ScopedCodePage&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  ScopedInterfaceMode mode_;
+  UConverterPtr saved_;
+  bool ok_ = false;
+};
+
+// Sets the runtime library's character-type locale for the scope.
+class ScopedCtypeLocale {
+ public:
+  explicit ScopedCtypeLocale(const char* name)
+      : saved_(std::setlocale(LC_CTYPE, nullptr)) {
+    ok_ = std::setlocale(LC_CTYPE, name) != nullptr;
+  }
+  ~ScopedCtypeLocale() { std::setlocale(LC_CTYPE, saved_.c_str()); }
+  ScopedCtypeLocale(const ScopedCtypeLocale&) = delete;
+  ScopedCtypeLocale& operator=(const ScopedCtypeLocale&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  std::string saved_;
+  bool ok_ = false;
+};
+
+}  // namespace vexa::text::testing
