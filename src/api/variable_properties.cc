@@ -32,13 +32,12 @@ int SetFormat(int handle, const char* name, int type, int decimals, int width,
     HandleRecord& r = Lookup(handle, Access::kDefine);
     if (!IsKnownFormatType(type)) return bad;
     int index = RequireVariable(r, name);
-    if (width < 0 || width > VEXA_MAX_STRING_WIDTH || decimals < 0 ||
-        decimals > 255) {
+    if (!IsValidFormatValues(type, width, decimals, r.Dict().At(index).Type(),
+                             write)) {
       return bad;
     }
     Format f{static_cast<uint16_t>(width), static_cast<uint8_t>(type),
              static_cast<uint8_t>(decimals)};
-    if (!IsValidFormat(f, r.Dict().At(index).Type(), write)) return bad;
     VEXA_Variable& var = r.Dict().MutableAt(index);
     if (write) {
       var.SetWriteFormat(PackFormat(f));

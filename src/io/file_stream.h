@@ -16,11 +16,17 @@ constexpr size_t kBlockSize = 4190208;  // 0x3FF000
 
 class VEXA_FileStream : public VEXA_StrBaseIO {
  public:
+  // REQUIRES: buffer_size is a positive multiple of 512 (tests use small
+  // buffers so that reads cross buffer edges).
   explicit VEXA_FileStream(size_t buffer_size = kBlockSize);
   ~VEXA_FileStream() override;
 
+  // Opens the file with a mode text of VEXA_File; a mode with "a" starts at
+  // the end of the file. A failed open leaves the stream without a file: its
+  // reads and writes return 0 and its seeks -1.
   bool Open(const std::string& path, const std::string& mode);
   bool IsOpen() const;
+  // Writes out a dirty buffer and lets go of the file.
   void Close();
 
   size_t Read(void* dest, size_t size) override;
@@ -30,9 +36,21 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   int64_t Size() override;
   void Flush() override;
   const std::string& Path() const;
+  // Set by a read that reached the end of the file; cleared by a seek.
+  bool Eof() const { return eof_; }
+  size_t BufferSize() const { return buffer_size_; }
+  // File position of the buffer's first byte, -1 when nothing is loaded.
+  int64_t BufferStart() const { return buffer_pos_; }
 
  private:
-  void LoadBuffer(int64_t position);
+  // The file is shared by the copies of a stream and never copied on write:
+  // its operations are serialised by its own lock.
+  VEXA_File& File() { return const_cast<VEXA_File&>(*file_); }
+  // Copies what the buffer holds at the position; returns the bytes copied.
+  size_t CopyFromBuffer(char* dest, size_t size);
+  // Writes out a dirty buffer, then fills the buffer from the position
+  // rounded down to a multiple of 512; returns the bytes loaded.
+  size_t LoadBuffer(int64_t position);
 
   RefPtr<VEXA_File> file_;
   size_t buffer_size_;
@@ -40,6 +58,7 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   int64_t buffer_pos_ = -1;  // file position of buffer_[0], -1 when empty
   size_t buffer_end_ = 0;    // valid bytes in the buffer
   bool dirty_ = false;
+  bool eof_ = false;
   int64_t position_ = 0;
 };
 

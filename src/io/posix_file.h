@@ -31,14 +31,22 @@ class VEXA_File : public VEXA_RefCntObject {
   void Close();
   const std::string& Path() const { return path_; }
   bool Eof() const { return eof_; }
+  // False after a failed open, read or write.
+  bool Ok() const { return ok_; }
+  // The position after the last transfer; an append mode starts at the end.
+  int64_t Position() const { return position_; }
 
  private:
+  void CloseLocked();
+
   std::mutex lock_;
   std::string path_;
   std::string mode_;
   int fd_ = -1;
   bool ok_ = false;
   bool eof_ = false;
+  bool delete_on_close_ = false;
+  int64_t position_ = 0;
 };
 
 // Filesystem queries for the open probes.

@@ -43,7 +43,8 @@ class SystemFileDataSource : public VEXA_DataSource {
   VEXA_StrBaseIO* Stream() { return stream_.get(); }
 
   // The table of short (8-byte) and long names: read from the file, or
-  // generated at the commit. Empty when the file has none.
+  // generated at the commit. Each entry is (short name, long name), the
+  // order of the long names record. Empty when the file has none.
   std::vector<std::pair<std::string, std::string>>& NameTable() {
     return name_table_;
   }

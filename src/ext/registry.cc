@@ -1,0 +1,46 @@
+#include "ext/registry.h"
+
+#include "ext/handlers.h"
+#include "sysfile/reader_state.h"
+#include "sysfile/system_file_data_source.h"
+
+namespace vexa {
+namespace {
+
+struct RegistryEntry {
+  int subtype;
+  const SystemFileExtensionHandler& (*handler)();
+};
+
+// Every subtype with a handler. Subtypes missing here are kept raw.
+constexpr RegistryEntry kRegistry[] = {
+    {3, &handlers::MachineInteger},
+    {4, &handlers::MachineFloat},
+};
+
+}  // namespace
+
+const SystemFileExtensionHandler* FindExtensionHandler(int subtype) {
+  for (const RegistryEntry& e : kRegistry) {
+    if (e.subtype == subtype) return &e.handler();
+  }
+  return nullptr;
+}
+
+void DispatchExtensionRead(int subtype, SystemFileDataSource& source,
+                           ReaderState& state,
+                           const SystemFileExtensionRecord& rec) {
+  VEXA_ASSERT(subtype >= 0);
+  if (const SystemFileExtensionHandler* h = FindExtensionHandler(subtype)) {
+    h->ReadRecord(source, state, rec);
+  } else {
+    VEXA_ASSERT(rec.Contents() != nullptr);
+    source.GetDictionary().Extensions().Set(subtype, rec.UnitSize(),
+                                            rec.NUnits(), rec.Contents());
+  }
+  if (subtype < static_cast<int>(state.header.subtypes_seen.size())) {
+    state.header.subtypes_seen.set(static_cast<size_t>(subtype));
+  }
+}
+
+}  // namespace vexa

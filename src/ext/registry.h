@@ -1,0 +1,22 @@
+// The extension handler registry: one handler per subtype, from a constant
+// table, and the read dispatch that the dictionary reader uses for every
+// extension record.
+#pragma once
+
+#include "ext/extension_handler.h"
+#include "ext/extension_record.h"
+
+namespace vexa {
+
+// The handler registered for a subtype, or null.
+const SystemFileExtensionHandler* FindExtensionHandler(int subtype);
+
+// Hands a record read from a file to its handler; a subtype without one is
+// stored unchanged in the dictionary's extension data under the subtype
+// (replacing earlier contents). Marks subtypes 0-99 as seen in the header.
+// REQUIRES: subtype >= 0 and the record has contents.
+void DispatchExtensionRead(int subtype, SystemFileDataSource& source,
+                           ReaderState& state,
+                           const SystemFileExtensionRecord& rec);
+
+}  // namespace vexa

@@ -1,0 +1,179 @@
+#include "io/file_stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "support/errors.h"
+
+namespace vexa {
+namespace {
+
+constexpr int64_t kRefillAlignment = 512;
+
+int64_t AlignDown(int64_t position) {
+  return position - position % kRefillAlignment;
+}
+
+}  // namespace
+
+VEXA_FileStream::VEXA_FileStream(size_t buffer_size)
+    : buffer_size_(buffer_size) {
+  VEXA_ASSERT(buffer_size > 0 && buffer_size % 512 == 0);
+  buffer_.reset(new char[buffer_size_]);
+}
+
+VEXA_FileStream::~VEXA_FileStream() {
+  try {
+    Close();
+  } catch (...) {
+    // A failing write at destruction has nobody to report to.
+  }
+}
+
+bool VEXA_FileStream::Open(const std::string& path, const std::string& mode) {
+  Close();
+  RefPtr<VEXA_File> file = RefPtr<VEXA_File>::Make();
+  if (!const_cast<VEXA_File&>(*file).Open(path, mode)) return false;
+  file_ = file;
+  buffer_pos_ = -1;
+  buffer_end_ = 0;
+  dirty_ = false;
+  eof_ = false;
+  position_ = file_->Position();
+  return true;
+}
+
+bool VEXA_FileStream::IsOpen() const { return file_ && file_->IsOpen(); }
+
+void VEXA_FileStream::Close() {
+  if (!file_) return;
+  Flush();
+  file_.Reset();
+  buffer_pos_ = -1;
+  buffer_end_ = 0;
+}
+
+const std::string& VEXA_FileStream::Path() const {
+  static const std::string kNone;
+  return file_ ? file_->Path() : kNone;
+}
+
+size_t VEXA_FileStream::CopyFromBuffer(char* dest, size_t size) {
+  if (buffer_pos_ < 0 || position_ < buffer_pos_) return 0;
+  int64_t offset = position_ - buffer_pos_;
+  if (offset >= static_cast<int64_t>(buffer_end_)) return 0;
+  size_t n = std::min(size, buffer_end_ - static_cast<size_t>(offset));
+  std::memcpy(dest, buffer_.get() + offset, n);
+  position_ += static_cast<int64_t>(n);
+  return n;
+}
+
+size_t VEXA_FileStream::LoadBuffer(int64_t position) {
+  Flush();
+  int64_t start = AlignDown(position);
+  buffer_pos_ = -1;
+  buffer_end_ = 0;
+  size_t got = File().ReadAt(buffer_.get(), buffer_size_, start);
+  buffer_pos_ = start;
+  buffer_end_ = got;
+  return got;
+}
+
+size_t VEXA_FileStream::Read(void* dest, size_t size) {
+  if (size == 0 || !IsOpen()) return 0;
+  char* out = static_cast<char*>(dest);
+  size_t done = CopyFromBuffer(out, size);
+  if (size - done >= buffer_size_) {
+    // A large request goes straight to the file up to the last multiple of
+    // 512 before its end; the rest comes through the buffer.
+    int64_t direct_end = AlignDown(position_ + static_cast<int64_t>(size - done));
+    size_t direct = static_cast<size_t>(direct_end - position_);
+    Flush();
+    size_t got = File().ReadAt(out + done, direct, position_);
+    position_ += static_cast<int64_t>(got);
+    done += got;
+    if (got < direct) {
+      eof_ = true;
+      return done;
+    }
+  }
+  while (done < size) {
+    size_t loaded = LoadBuffer(position_);
+    size_t n = CopyFromBuffer(out + done, size - done);
+    done += n;
+    if (n == 0 || loaded < buffer_size_) break;
+  }
+  if (done < size) eof_ = true;
+  return done;
+}
+
+size_t VEXA_FileStream::Write(const void* src, size_t size) {
+  if (size == 0 || !IsOpen()) return 0;
+  const char* in = static_cast<const char*>(src);
+  size_t done = 0;
+  if (buffer_pos_ >= 0) {
+    int64_t window_end = buffer_pos_ + static_cast<int64_t>(buffer_size_);
+    int64_t valid_end = buffer_pos_ + static_cast<int64_t>(buffer_end_);
+    if (position_ >= buffer_pos_ && position_ <= valid_end &&
+        position_ < window_end) {
+      size_t offset = static_cast<size_t>(position_ - buffer_pos_);
+      size_t n = std::min(size, buffer_size_ - offset);
+      std::memcpy(buffer_.get() + offset, in, n);
+      buffer_end_ = std::max(buffer_end_, offset + n);
+      dirty_ = true;
+      position_ += static_cast<int64_t>(n);
+      done = n;
+      if (buffer_end_ == buffer_size_) Flush();
+    } else {
+      Flush();
+    }
+  }
+  size_t rest = size - done;
+  if (rest == 0) return size;
+  // What is left starts beyond the (clean) buffer; it no longer describes
+  // the bytes at the position.
+  buffer_pos_ = -1;
+  buffer_end_ = 0;
+  if (rest >= buffer_size_) {
+    File().WriteAt(in + done, rest, position_);
+  } else {
+    std::memcpy(buffer_.get(), in + done, rest);
+    buffer_pos_ = position_;
+    buffer_end_ = rest;
+    dirty_ = true;
+  }
+  position_ += static_cast<int64_t>(rest);
+  return size;
+}
+
+void VEXA_FileStream::Flush() {
+  if (!dirty_ || !file_) return;
+  dirty_ = false;
+  File().WriteAt(buffer_.get(), buffer_end_, buffer_pos_);
+}
+
+int64_t VEXA_FileStream::Size() {
+  if (!IsOpen()) return 0;
+  int64_t end = File().FileSize();
+  if (dirty_) end = std::max(end, buffer_pos_ + static_cast<int64_t>(buffer_end_));
+  return end;
+}
+
+int64_t VEXA_FileStream::Seek(int64_t offset, int whence) {
+  if (!IsOpen()) return -1;
+  int64_t target;
+  if (whence == 1) {
+    target = position_ + offset;
+  } else if (whence == 2) {
+    target = Size() + offset;
+  } else {
+    target = offset;
+  }
+  // A position before the start of the file is refused and changes nothing.
+  if (target < 0) return -1;
+  position_ = target;
+  eof_ = false;
+  return position_;
+}
+
+}  // namespace vexa

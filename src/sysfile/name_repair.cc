@@ -1,0 +1,45 @@
+// Name repair after the dictionary has been read: invalid and repeated
+// names are replaced by v1, v2, ... (skipping names in use), and without a
+// long names record every name is lower-cased.
+#include <set>
+#include <string>
+#include <vector>
+
+#include "dict/names.h"
+#include "sysfile/record_readers.h"
+#include "text/interface_encoding.h"
+
+namespace vexa {
+
+void RepairNames(Dictionary& dictionary, bool long_names) {
+  std::set<std::string> keys;
+  std::vector<int> repair;
+  for (int i = 0; i < dictionary.Count(); ++i) {
+    const std::string& name = dictionary.At(i).Name();
+    std::string key = NameKey(name);
+    if (!IsValidFileName(name) || keys.count(key) != 0) {
+      repair.push_back(i);
+    } else {
+      keys.insert(std::move(key));
+    }
+  }
+
+  int counter = 1;
+  for (int index : repair) {
+    std::string number;
+    do {
+      number = std::to_string(counter++);
+    } while (keys.count("V" + number) != 0);
+    keys.insert("V" + number);
+    dictionary.MutableAt(index).SetName("v" + number);
+  }
+
+  if (long_names) return;
+  for (int i = 0; i < dictionary.Count(); ++i) {
+    const std::string& name = dictionary.At(i).Name();
+    std::string lower = text::ToLower(name);
+    if (lower != name) dictionary.MutableAt(i).SetName(lower);
+  }
+}
+
+}  // namespace vexa

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "ext/extension_record.h"
+#include "support/open_bytes.h"
+#include "support/sysfile_builder.h"
+
+namespace vexa {
+namespace {
+
+using testing::OpenBytes;
+using testing::OpenError;
+using testing::SysFileBuilder;
+
+SysFileBuilder Base(bool big) {
+  SysFileBuilder b(big);
+  b.Header().NumericVar("x");
+  return b;
+}
+
+double Bits(uint64_t bits) {
+  double d;
+  std::memcpy(&d, &bits, 8);
+  return d;
+}
+
+class MachineRecordTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(MachineRecordTest, IntegerUnitsAreStoredInHostOrder) {
+  auto source = OpenBytes(
+      Base(GetParam()).MachineInts({21, 3, 7, 99, 2, 0, 1, 65001}).End().Bytes());
+  const MachineInfo& m = source->Header().machine;
+  EXPECT_EQ(m.major, 21);
+  EXPECT_EQ(m.minor, 3);
+  EXPECT_EQ(m.revision, 7);
+  EXPECT_EQ(m.machine_code, 99);
+  EXPECT_EQ(m.float_code, 2);
+  EXPECT_EQ(m.compression_code, 0);
+  EXPECT_EQ(m.character_code, 65001);
+  // The byte order comes from the header, not from unit 6.
+  EXPECT_EQ(m.endianness, 2);
+  EXPECT_TRUE(source->Header().subtypes_seen.test(3));
+  EXPECT_EQ(source->GetDictionary().Extensions().Get(3), nullptr);
+}
+
+TEST_P(MachineRecordTest, FloatingPointUnitsReplaceTheSpecialValues) {
+  auto source = OpenBytes(
+      Base(GetParam()).MachineFloats({-1e300, 2.5e300, -0.5e300}).End().Bytes());
+  const FileHeader& h = source->Header();
+  EXPECT_EQ(h.sysmis, -1e300);
+  EXPECT_EQ(h.highest, 2.5e300);
+  EXPECT_EQ(h.lowest, -0.5e300);
+}
+
+TEST_P(MachineRecordTest, WithoutTheRecordsTheDefaultsStay) {
+  auto source = OpenBytes(Base(GetParam()).End().Bytes());
+  const FileHeader& h = source->Header();
+  EXPECT_EQ(h.machine.major, 24);
+  EXPECT_EQ(h.machine.machine_code, 720);
+  EXPECT_EQ(h.sysmis, Bits(0xFFEFFFFFFFFFFFFFull));
+  EXPECT_EQ(h.lowest, Bits(0xFFEFFFFFFFFFFFFEull));
+  EXPECT_EQ(h.highest, Bits(0x7FEFFFFFFFFFFFFFull));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothOrders, MachineRecordTest, ::testing::Bool());
+
+struct ShapeCase {
+  int32_t subtype, size, count;
+  const char* condition;
+};
+
+class MachineShapeTest : public ::testing::TestWithParam<ShapeCase> {};
+
+TEST_P(MachineShapeTest, AWrongShapeIsAStructureError) {
+  const ShapeCase& c = GetParam();
+  std::string contents(static_cast<size_t>(c.size * c.count), '\0');
+  auto error =
+      OpenError(Base(false).Extension(c.subtype, c.size, c.count, contents)
+                    .End()
+                    .Bytes());
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(error->number, kErrBadStructure);
+  EXPECT_EQ(error->condition, c.condition);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, MachineShapeTest,
+    ::testing::Values(ShapeCase{3, 4, 9, "rec.NUnits() == 8"},
+                      ShapeCase{3, 4, 7, "rec.NUnits() == 8"},
+                      ShapeCase{3, 8, 8, "rec.UnitSize() == 4"},
+                      ShapeCase{3, 1, 32, "rec.UnitSize() == 4"},
+                      ShapeCase{4, 4, 6, "rec.UnitSize() == sizeof(double)"},
+                      ShapeCase{4, 8, 2, "rec.NUnits() == 3"},
+                      ShapeCase{4, 8, 4, "rec.NUnits() == 3"}));
+
+TEST(ExtensionRecordTest, SizeAndCountAreFixedOnceContentsExist) {
+  SystemFileExtensionRecord rec;
+  rec.SetUnitSize(4);
+  rec.SetNUnits(2);
+  rec.CopyIn("abcdefgh");
+  EXPECT_EQ(std::string(rec.Contents(), rec.ByteSize()), "abcdefgh");
+  try {
+    rec.SetNUnits(3);
+    FAIL() << "no contract violation";
+  } catch (const ContractViolation& e) {
+    EXPECT_STREQ(e.expression(), "m_pContents == 0");
+  }
+}
+
+TEST(ExtensionRecordTest, AllocatingAnEmptyRecordIsAContractViolation) {
+  SystemFileExtensionRecord rec;
+  rec.SetUnitSize(4);
+  EXPECT_TRUE(rec.Empty());
+  try {
+    rec.Allocate();
+    FAIL() << "no contract violation";
+  } catch (const ContractViolation& e) {
+    EXPECT_STREQ(e.expression(), "m_nUnits && m_unitSize");
+  }
+}
+
+}  // namespace
+}  // namespace vexa

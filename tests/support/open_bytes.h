@@ -1,0 +1,36 @@
+// Opening a system file composed in memory, and catching the file error
+// that a damaged one raises.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "support/errors.h"
+#include "support/memory_stream.h"
+#include "sysfile/system_file_data_source.h"
+
+namespace vexa::testing {
+
+inline std::unique_ptr<SystemFileDataSource> OpenBytes(std::string bytes) {
+  return SystemFileDataSource::OpenForReading(
+      std::make_unique<MemoryStream>(std::move(bytes)), "memory.vexa");
+}
+
+struct FileError {
+  long number;
+  std::string condition;
+};
+
+// The SystemFileException that opening the bytes raises, or nothing when
+// they open.
+inline std::optional<FileError> OpenError(std::string bytes) {
+  try {
+    OpenBytes(std::move(bytes));
+  } catch (const SystemFileException& e) {
+    return FileError{e.number(), e.condition()};
+  }
+  return std::nullopt;
+}
+
+}  // namespace vexa::testing

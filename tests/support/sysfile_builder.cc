@@ -1,0 +1,218 @@
+#include "support/sysfile_builder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace vexa::testing {
+namespace {
+
+constexpr size_t kNominalCaseSizeOffset = 68;
+constexpr size_t kLineSize = 80;
+
+std::string Padded(std::string_view text, size_t width) {
+  std::string out(text.substr(0, std::min(text.size(), width)));
+  out.resize(width, ' ');
+  return out;
+}
+
+uint32_t DefaultFormat(int32_t type) {
+  if (type == 0) return 0x050802;  // F8.2
+  return (1u << 16) | (static_cast<uint32_t>(type & 0xFF) << 8) |
+         static_cast<uint32_t>(type >> 8);
+}
+
+}  // namespace
+
+std::string DoubleBytes(double value) {
+  std::string out(8, '\0');
+  std::memcpy(out.data(), &value, 8);
+  return out;
+}
+
+std::string SysFileBuilder::EncodeDouble(double value) const {
+  std::string out = DoubleBytes(value);
+  if (big_endian_) std::reverse(out.begin(), out.end());
+  return out;
+}
+
+SysFileBuilder& SysFileBuilder::Int32(int32_t value) {
+  char b[4];
+  std::memcpy(b, &value, 4);
+  if (big_endian_) std::reverse(b, b + 4);
+  bytes_.append(b, 4);
+  return *this;
+}
+
+SysFileBuilder& SysFileBuilder::Double(double value) {
+  bytes_ += EncodeDouble(value);
+  return *this;
+}
+
+SysFileBuilder& SysFileBuilder::Raw(std::string_view bytes) {
+  bytes_.append(bytes);
+  return *this;
+}
+
+SysFileBuilder& SysFileBuilder::Text(std::string_view text, size_t width) {
+  bytes_ += Padded(text, width);
+  return *this;
+}
+
+SysFileBuilder& SysFileBuilder::Header(const HeaderFields& f) {
+  header_offset_ = bytes_.size();
+  auto_case_size_ = f.auto_case_size && f.nominal_case_size == -1;
+  Text(f.magic, 4).Text(f.product, 60);
+  Int32(f.layout_code).Int32(f.nominal_case_size).Int32(f.compression);
+  Int32(f.weight_index).Int32(f.case_count).Double(f.bias);
+  Text(f.date, 9).Text(f.time, 8).Text(f.label, 64);
+  return Raw(std::string(3, '\0'));
+}
+
+SysFileBuilder& SysFileBuilder::Variable(std::string_view name, int32_t type,
+                                         const VarOptions& o) {
+  Int32(2).Int32(type).Int32(o.label ? 1 : 0).Int32(o.missing_code);
+  Int32(static_cast<int32_t>(o.print_format ? o.print_format
+                                            : DefaultFormat(type)));
+  Int32(static_cast<int32_t>(o.write_format ? o.write_format
+                                            : DefaultFormat(type)));
+  Text(name, 8);
+  if (o.label) {
+    Int32(static_cast<int32_t>(o.label->size()));
+    Text(*o.label, (o.label->size() + 3) / 4 * 4);
+  }
+  for (double v : o.missing) Double(v);
+  for (const std::string& t : o.missing_text) Text(t, 8);
+  return *this;
+}
+
+SysFileBuilder& SysFileBuilder::NumericVar(std::string_view name,
+                                           const VarOptions& opts) {
+  slots_ += 1;
+  return Variable(name, 0, opts);
+}
+
+SysFileBuilder& SysFileBuilder::StringVar(std::string_view name, int width,
+                                          const VarOptions& opts) {
+  Variable(name, width, opts);
+  int slots = std::max(1, (width + 7) / 8);
+  slots_ += slots;
+  for (int i = 1; i < slots; ++i) {
+    Int32(2).Int32(-1).Int32(0).Int32(0).Int32(0).Int32(0).Text("", 8);
+  }
+  return *this;
+}
+
+SysFileBuilder& SysFileBuilder::Labels(
+    const std::vector<std::pair<std::string, std::string>>& raw_labels,
+    const std::vector<int32_t>& slots) {
+  Int32(3).Int32(static_cast<int32_t>(raw_labels.size()));
+  for (const auto& [value, label] : raw_labels) {
+    if (value.size() != 8) throw std::invalid_argument("value of 8 bytes");
+    if (label.size() > 255) throw std::invalid_argument("label too long");
+    Raw(value);
+    bytes_.push_back(static_cast<char>(label.size()));
+    Text(label, (label.size() + 8) / 8 * 8 - 1);
+  }
+  Int32(4).Int32(static_cast<int32_t>(slots.size()));
+  for (int32_t s : slots) Int32(s);
+  return *this;
+}
+
+SysFileBuilder& SysFileBuilder::NumericLabels(
+    const std::vector<std::pair<double, std::string>>& labels,
+    const std::vector<int32_t>& slots) {
+  std::vector<std::pair<std::string, std::string>> raw;
+  for (const auto& [v, l] : labels) raw.emplace_back(EncodeDouble(v), l);
+  return Labels(raw, slots);
+}
+
+SysFileBuilder& SysFileBuilder::StringLabels(
+    const std::vector<std::pair<std::string, std::string>>& labels,
+    const std::vector<int32_t>& slots) {
+  std::vector<std::pair<std::string, std::string>> raw;
+  for (const auto& [v, l] : labels) raw.emplace_back(Padded(v, 8), l);
+  return Labels(raw, slots);
+}
+
+SysFileBuilder& SysFileBuilder::RawLabels(
+    const std::vector<std::pair<std::string, std::string>>& labels,
+    const std::vector<int32_t>& slots) {
+  return Labels(labels, slots);
+}
+
+SysFileBuilder& SysFileBuilder::Document(const std::vector<std::string>& lines) {
+  Int32(6).Int32(static_cast<int32_t>(lines.size()));
+  for (const std::string& line : lines) Text(line, kLineSize);
+  return *this;
+}
+
+SysFileBuilder& SysFileBuilder::Extension(int32_t subtype, int32_t size,
+                                          int32_t count,
+                                          std::string_view bytes) {
+  Int32(7).Int32(subtype).Int32(size).Int32(count);
+  return Raw(bytes);
+}
+
+SysFileBuilder& SysFileBuilder::MachineInts(const std::array<int32_t, 8>& u) {
+  Int32(7).Int32(3).Int32(4).Int32(8);
+  for (int32_t v : u) Int32(v);
+  return *this;
+}
+
+SysFileBuilder& SysFileBuilder::MachineInts() {
+  return MachineInts({24, 0, 0, 720, 1, 1, big_endian_ ? 1 : 2, 2});
+}
+
+SysFileBuilder& SysFileBuilder::MachineFloats(const std::array<double, 3>& u) {
+  Int32(7).Int32(4).Int32(8).Int32(3);
+  for (double v : u) Double(v);
+  return *this;
+}
+
+SysFileBuilder& SysFileBuilder::MachineFloats() {
+  uint64_t bits[3] = {0xFFEFFFFFFFFFFFFFull, 0x7FEFFFFFFFFFFFFFull,
+                      0xFFEFFFFFFFFFFFFEull};
+  std::array<double, 3> v;
+  for (int i = 0; i < 3; ++i) std::memcpy(&v[i], &bits[i], 8);
+  return MachineFloats(v);
+}
+
+SysFileBuilder& SysFileBuilder::End() { return Int32(999).Int32(0); }
+
+SysFileBuilder& SysFileBuilder::CaseText(std::string_view text, int width) {
+  return Text(text, static_cast<size_t>(std::max(1, (width + 7) / 8)) * 8);
+}
+
+SysFileBuilder& SysFileBuilder::SetByte(size_t offset, uint8_t value) {
+  bytes_.at(offset) = static_cast<char>(value);
+  return *this;
+}
+
+SysFileBuilder& SysFileBuilder::PatchI32(size_t offset, int32_t value) {
+  if (offset + 4 > bytes_.size()) throw std::out_of_range("PatchI32");
+  char b[4];
+  std::memcpy(b, &value, 4);
+  if (big_endian_) std::reverse(b, b + 4);
+  std::memcpy(bytes_.data() + offset, b, 4);
+  return *this;
+}
+
+SysFileBuilder& SysFileBuilder::TruncateAt(size_t size) {
+  if (size < bytes_.size()) bytes_.resize(size);
+  return *this;
+}
+
+std::string SysFileBuilder::Bytes() const {
+  std::string out = bytes_;
+  size_t at = header_offset_ + kNominalCaseSizeOffset;
+  if (auto_case_size_ && at + 4 <= out.size()) {
+    char b[4];
+    std::memcpy(b, &slots_, 4);
+    if (big_endian_) std::reverse(b, b + 4);
+    std::memcpy(out.data() + at, b, 4);
+  }
+  return out;
+}
+
+}  // namespace vexa::testing
