@@ -40,6 +40,11 @@ bool VEXA_FileStream::Open(const std::string& path, const std::string& mode) {
   dirty_ = false;
   eof_ = false;
   position_ = file_->Position();
+  // A file opened only for reading keeps its size while we read it; its end
+  // is taken once here so that the length checks of the readers cost no
+  // system call.
+  read_only_ = mode.find_first_of("wa+") == std::string::npos;
+  known_end_ = read_only_ ? File().FileSize() : -1;
   return true;
 }
 
@@ -154,6 +159,7 @@ void VEXA_FileStream::Flush() {
 
 int64_t VEXA_FileStream::Size() {
   if (!IsOpen()) return 0;
+  if (read_only_) return known_end_;
   int64_t end = File().FileSize();
   if (dirty_) end = std::max(end, buffer_pos_ + static_cast<int64_t>(buffer_end_));
   return end;

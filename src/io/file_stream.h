@@ -60,6 +60,8 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   bool dirty_ = false;
   bool eof_ = false;
   int64_t position_ = 0;
+  bool read_only_ = false;
+  int64_t known_end_ = -1;  // the file's size, kept for read-only files
 };
 
 }  // namespace vexa
