@@ -224,6 +224,111 @@ VEXA_API int vexaSetCaseWeightVar(int handle, const char *varName);
  * VEXA_W_NO_WEIGHT. */
 VEXA_API int vexaGetCaseWeightVar(int handle, char *varName);
 
+/* ===== Value labels and missing values ===== */
+
+/* Value labels of numeric (N) and string (C) variables. A string value is
+ * taken up to the variable's width and padded with blanks, so trailing blanks
+ * do not matter. A label longer than 120 bytes is stored cut on a whole
+ * character with VEXA_W_VALUE_LABEL_TRUNCATED. */
+
+/* Sets the label of one value, replacing any label it had. */
+VEXA_API int vexaSetVarNValueLabel(int handle, const char *varName, double value,
+                                   const char *label);
+VEXA_API int vexaSetVarCValueLabel(int handle, const char *varName, const char *value,
+                                   const char *label);
+/* Gives every listed variable one new, shared set of numLabels labels,
+ * replacing the labels they had; a later equal value replaces an earlier one.
+ * String variables must all have the same width (else VEXA_E_WIDTH_MISMATCH);
+ * on any error nothing changes. */
+VEXA_API int vexaSetVarNValueLabels(int handle, const char **varNames, int numVars,
+                                    const double *values, const char **labels,
+                                    int numLabels);
+VEXA_API int vexaSetVarCValueLabels(int handle, const char **varNames, int numVars,
+                                    const char **values, const char **labels,
+                                    int numLabels);
+/* Copies the label of one value into a buffer of lenBuff (at least 1) bytes,
+ * cut on a whole character, the rest of the buffer set to NUL; *lenLabel
+ * receives the copied length. VEXA_W_NO_VALUE_LABELS when the variable has
+ * none, VEXA_W_NO_LABEL when the value has none. */
+VEXA_API int vexaGetVarNValueLabelLong(int handle, const char *varName, double value,
+                                       char *labelBuff, int lenBuff, int *lenLabel);
+VEXA_API int vexaGetVarCValueLabelLong(int handle, const char *varName,
+                                       const char *value, char *labelBuff, int lenBuff,
+                                       int *lenLabel);
+/* As the Long forms with a buffer of 61 bytes (at most 60 bytes of label). */
+VEXA_API int vexaGetVarNValueLabel(int handle, const char *varName, double value,
+                                   char *label);
+VEXA_API int vexaGetVarCValueLabel(int handle, const char *varName, const char *value,
+                                   char *label);
+/* All labels of a variable in library-allocated arrays, released with the
+ * matching free call. String values come as width + 1 byte buffers holding
+ * the blank-padded value. VEXA_W_NO_VALUE_LABELS when there are none. */
+VEXA_API int vexaGetVarNValueLabels(int handle, const char *varName, double **values,
+                                    char ***labels, int *numLabels);
+VEXA_API int vexaGetVarCValueLabels(int handle, const char *varName, char ***values,
+                                    char ***labels, int *numLabels);
+VEXA_API int vexaFreeVarNValueLabels(double *values, char **labels, int numLabels);
+VEXA_API int vexaFreeVarCValueLabels(char **values, char **labels, int numLabels);
+
+/* Missing values of a numeric variable: missingFormat 0 none; 1 to 3 that
+ * many discrete values; -2 the range missingVal1 to missingVal2; -3 that
+ * range and the discrete value missingVal3. A range's low must not exceed
+ * its high (else VEXA_E_BAD_MISSING_VALUES). */
+VEXA_API int vexaSetVarNMissingValues(int handle, const char *varName, int missingFormat,
+                                      double missingVal1, double missingVal2,
+                                      double missingVal3);
+VEXA_API int vexaGetVarNMissingValues(int handle, const char *varName, int *missingFormat,
+                                      double *missingVal1, double *missingVal2,
+                                      double *missingVal3);
+/* Missing values of a string variable: 0 to 3 texts, each stored as 8 bytes
+ * (cut, or padded with blanks). The getter's buffers must hold 9 bytes each;
+ * they receive min(width, 8) bytes and a NUL. */
+VEXA_API int vexaSetVarCMissingValues(int handle, const char *varName, int missingFormat,
+                                      const char *missingVal1, const char *missingVal2,
+                                      const char *missingVal3);
+VEXA_API int vexaGetVarCMissingValues(int handle, const char *varName, int *missingFormat,
+                                      char *missingVal1, char *missingVal2,
+                                      char *missingVal3);
+
+/* ===== Cases ===== */
+
+/* Reads the next case into the handle's case buffer, from which the value
+ * getters copy. VEXA_W_END_OF_DATA when no case is left. */
+VEXA_API int vexaReadCaseRecord(int handle);
+/* Reads the next case into the caller's memory (vexaGetCaseSize bytes, laid
+ * out as the case buffer); the value getters then have no current case. */
+VEXA_API int vexaWholeCaseIn(int handle, void *caseRec);
+/* Makes the next read deliver case caseNumber (counted from 0). */
+VEXA_API int vexaSeekNextCase(int handle, int caseNumber);
+/* The value of a numeric variable in the current case; varHandle comes from
+ * vexaGetVarHandle. */
+VEXA_API int vexaGetValueNumeric(int handle, double varHandle, double *value);
+/* The value of a string variable in the current case: exactly its width in
+ * bytes (trailing blanks included) and a NUL; valueLen must exceed the
+ * width. */
+VEXA_API int vexaGetValueChar(int handle, double varHandle, char *value, int valueLen);
+/* Set a value of the case being built on a write or append handle; a new
+ * case starts with every value missing (system-missing, blanks). */
+VEXA_API int vexaSetValueNumeric(int handle, double varHandle, double value);
+VEXA_API int vexaSetValueChar(int handle, double varHandle, const char *value);
+
+/* The number of cases, -1 when the file does not record it (or it exceeds
+ * the int range); VEXA_E_OPENED_FOR_WRITE on a write handle. */
+VEXA_API int vexaGetNumberofCases(int handle, int *numCases);
+/* Identical to vexaGetNumberofCases. */
+VEXA_API int vexaGetEstimatedNofCases(int handle, int *caseCount);
+/* The size of one case in bytes (8 per numeric, 8 per started 8 bytes of a
+ * string). */
+VEXA_API int vexaGetCaseSize(int handle, int *caseSize);
+
+/* The system-missing value: the most negative finite double. */
+VEXA_API double vexaSysmisVal(void);
+/* Stores the system-missing value. */
+VEXA_API int vexaHostSysmisVal(double *missing);
+/* Stores the lowest ordinary value (the double above system-missing) and the
+ * highest value (the largest finite double). */
+VEXA_API int vexaLowHighVal(double *lowest, double *highest);
+
 #ifdef __cplusplus
 }
 #endif

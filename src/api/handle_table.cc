@@ -1,5 +1,10 @@
 #include "api/handle_table.h"
 
+#include <cstring>
+#include <new>
+
+#include "api/call_guard.h"
+
 #include "dict/names.h"
 #include "sysfile/system_file_data_source.h"
 #include "vexaio.h"
@@ -49,6 +54,45 @@ void HandleRecord::BuildVariableDirectory() {
   for (int i = 0; i < dict.Count(); ++i) {
     variable_directory.emplace_back(dict.FirstSlot(i), dict.At(i).Type());
   }
+}
+
+bool HandleRecord::CreateCaseIterator() {
+  case_bytes = static_cast<size_t>(Dict().SlotCount()) * 8;
+  if (case_bytes == 0) return false;
+  case_buffer.reset(new (std::nothrow) char[case_bytes]);
+  if (!case_buffer) return false;
+  VEXA_Case::Clear(Dict(), case_buffer.get());
+  iterator = data_source->CreateIterator(case_buffer.get());
+  return iterator != nullptr;
+}
+
+void HandleRecord::PrepareCase() {
+  if (!case_buffer) {
+    size_t bytes = static_cast<size_t>(Dict().SlotCount()) * 8;
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[bytes]);
+    std::unique_ptr<char[]> empty(new (std::nothrow) char[bytes]);
+    if (!buffer || !empty) throw ApiError(VEXA_E_NO_MEMORY);
+    VEXA_Case::Clear(Dict(), empty.get());
+    case_buffer = std::move(buffer);
+    case_template = std::move(empty);
+    case_bytes = bytes;
+  }
+  if (case_state != kCurrentCase) {
+    std::memcpy(case_buffer.get(), case_template.get(), case_bytes);
+    case_state = kCurrentCase;
+  }
+}
+
+const std::pair<int32_t, int32_t>& HandleRecord::DirectoryEntry(
+    double var_handle) const {
+  if (variable_directory.empty()) throw ApiError(VEXA_E_HEADER_NOT_COMMITTED);
+  // Compared as doubles first, so that NaN and huge values never reach the
+  // conversion to an integer.
+  if (!(var_handle >= 1.0 &&
+        var_handle < static_cast<double>(variable_directory.size()) + 1.0)) {
+    throw ApiError(VEXA_E_BAD_VAR_HANDLE);
+  }
+  return variable_directory[static_cast<size_t>(var_handle) - 1];
 }
 
 HandleTable& HandleTable::Instance() {

@@ -49,6 +49,19 @@ struct HandleRecord {
   void AddToNameIndex(const std::string& key, int position);
   // Builds the variable directory from the (now fixed) dictionary.
   void BuildVariableDirectory();
+  // Read handles: allocates the case buffer and creates the case iterator
+  // over it. False when either cannot be had (a case of no slots among
+  // others).
+  bool CreateCaseIterator();
+  // Write and append handles: allocates the case buffer and the template of
+  // an empty case on first need, and starts a new case from the template
+  // unless one is being built.
+  void PrepareCase();
+  // The directory entry of a variable handle (position plus one), or raises
+  // VEXA_E_BAD_VAR_HANDLE (VEXA_E_HEADER_NOT_COMMITTED when the directory is
+  // empty).
+  const std::pair<int32_t, int32_t>& DirectoryEntry(double var_handle) const;
+  size_t CaseBytes() const { return case_bytes; }
 
   std::unique_ptr<VEXA_DataSource> data_source;
   // The same object seen as a system file, or null (a converting wrapper).
@@ -60,6 +73,13 @@ struct HandleRecord {
   std::unordered_map<std::string, int> name_index;
   // Per variable: offset of its first 8-byte unit in the case, and its type.
   std::vector<std::pair<int32_t, int32_t>> variable_directory;
+  // The case: one buffer of case_bytes, allocated once per handle.
+  std::unique_ptr<char[]> case_buffer;
+  size_t case_bytes = 0;
+  // Write and append handles: the empty case every new case starts from.
+  std::unique_ptr<char[]> case_template;
+  // Read handles: the iterator that fills case_buffer.
+  std::unique_ptr<VEXA_InputCaseIterator> iterator;
 };
 
 class HandleTable {

@@ -53,8 +53,8 @@ int OpenRead(const char* file_name, const char* password, bool utf8,
     int code = VEXA_OK;
     if (!r->BuildNameIndex()) {
       code = VEXA_E_DICTIONARY;
-    } else if (r->Dict().SlotCount() == 0) {
-      // A case of no slots cannot be read.
+    } else if (!r->CreateCaseIterator()) {
+      // Among others, a case of no slots cannot be read.
       code = VEXA_E_NO_MEMORY;
     }
     if (code != VEXA_OK) {

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "dict/case.h"
 #include "dict/dictionary.h"
 
 namespace vexa {
@@ -22,6 +24,15 @@ class VEXA_DataSource {
 
   // Number of cases when known, else -1.
   virtual int64_t CaseCount() const { return -1; }
+
+  // An iterator over the cases whose case works on `buffer` (the
+  // dictionary's slot count * 8 bytes, owned by the caller), or null when
+  // this data source delivers no cases (a writer).
+  virtual std::unique_ptr<VEXA_InputCaseIterator> CreateIterator(
+      char* buffer) {
+    (void)buffer;
+    return nullptr;
+  }
 
  protected:
   Dictionary dictionary_;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "sysfile/dechunker.h"
+
 namespace vexa {
 
 // The values of the machine integer information record (subtype 3).
@@ -55,6 +57,9 @@ struct FileHeader {
   int64_t subtype16_position = -1;
   // Text of the encoding record, empty when the file has none.
   std::string encoding_name;
+  // How a case moves from the file layout into memory; empty unless the
+  // file has very long strings.
+  SystemFileDechunker dechunker;
 };
 
 }  // namespace vexa

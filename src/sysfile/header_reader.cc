@@ -16,6 +16,7 @@
 #include "dict/dictionary.h"
 #include "dict/names.h"
 #include "sysfile/layout.h"
+#include "support/calendar.h"
 #include "support/endian.h"
 #include "support/errors.h"
 
@@ -89,14 +90,10 @@ double ParseCreationTime(std::string_view date, std::string_view time) {
       day > 31 || hour >= 24 || minute >= 60 || second < 0 || second >= 60) {
     return 0.0;
   }
-  int64_t a = month < 3 ? 1 : 0;
-  int64_t y = year - a;
-  int64_t m = month < 3 ? month + 9 : month - 3;
-  int64_t c = y / 100;
-  int64_t d = (146097 * c) / 4 + (153 * m + 2) / 5 + day +
-              (1461 * (y - 100 * c)) / 4 - 578041;
+  int64_t d = DayNumber(year, month, day);
   if (d < 0) return 0.0;
-  return static_cast<double>(d * 86400 + hour * 3600 + minute * 60 + second);
+  return static_cast<double>(d * kSecondsPerDay + hour * 3600 + minute * 60 +
+                             second);
 }
 
 }  // namespace vexa

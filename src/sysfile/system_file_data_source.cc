@@ -2,6 +2,7 @@
 
 #include "io/file_stream.h"
 #include "support/errors.h"
+#include "sysfile/case_iterator.h"
 #include "sysfile/dictionary_reader.h"
 #include "sysfile/file_kind.h"
 #include "sysfile/header_reader.h"
@@ -41,6 +42,12 @@ std::unique_ptr<SystemFileDataSource> SystemFileDataSource::CreateForWriting(
   source->writer_ = true;
   source->file_name_ = path;
   return source;
+}
+
+std::unique_ptr<VEXA_InputCaseIterator> SystemFileDataSource::CreateIterator(
+    char* buffer) {
+  if (writer_ || !stream_) return nullptr;
+  return std::make_unique<Iterator>(*this, buffer);
 }
 
 bool SystemFileDataSource::FindShortName(std::string_view long_name,

@@ -13,11 +13,15 @@
 #include "dict/data_source.h"
 #include "io/stream.h"
 #include "sysfile/file_header.h"
+#include "sysfile/sparse_row_index.h"
 
 namespace vexa {
 
 class SystemFileDataSource : public VEXA_DataSource {
  public:
+  // The case iterator (sysfile/case_iterator.h).
+  class Iterator;
+
   ~SystemFileDataSource() override;
 
   // Reads the header and the dictionary of the file at `path`. Raises
@@ -42,6 +46,14 @@ class SystemFileDataSource : public VEXA_DataSource {
   int64_t DataStart() const { return data_start_; }
   VEXA_StrBaseIO* Stream() { return stream_.get(); }
 
+  // An Iterator whose case works on `buffer` (the dictionary's slot count x
+  // 8 bytes); null for a writer. Raises SystemFileException 1204 for case
+  // data that cannot be read (zlib case data, a layout that does not fit
+  // the dictionary).
+  std::unique_ptr<VEXA_InputCaseIterator> CreateIterator(char* buffer) override;
+  // The recorded case starts of byte-code data, shared by the iterators.
+  SparseRowIndex& RowIndex() { return row_index_; }
+
   // The table of short (8-byte) and long names: read from the file, or
   // generated at the commit. Each entry is (short name, long name), the
   // order of the long names record. Empty when the file has none.
@@ -60,6 +72,7 @@ class SystemFileDataSource : public VEXA_DataSource {
   std::unique_ptr<VEXA_StrBaseIO> stream_;
   int64_t data_start_ = 0;
   std::vector<std::pair<std::string, std::string>> name_table_;
+  SparseRowIndex row_index_;
 };
 
 }  // namespace vexa

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "support/calendar.h"
 #include "support/sysfile_builder.h"
 
 namespace vexa::testing {
@@ -13,13 +14,7 @@ constexpr uint32_t Fmt(uint32_t type, uint32_t width, uint32_t decimals) {
 
 // Seconds since 14 October 1582 for a date of the Gregorian calendar.
 double DateValue(int64_t year, int64_t month, int64_t day) {
-  int64_t a = month < 3 ? 1 : 0;
-  int64_t y = year - a;
-  int64_t m = month < 3 ? month + 9 : month - 3;
-  int64_t c = y / 100;
-  int64_t d = (146097 * c) / 4 + (153 * m + 2) / 5 + day +
-              (1461 * (y - 100 * c)) / 4 - 578041;
-  return static_cast<double>(d * 86400);
+  return static_cast<double>(DayNumber(year, month, day) * kSecondsPerDay);
 }
 
 }  // namespace

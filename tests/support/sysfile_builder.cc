@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "sysfile/bytecode.h"
+
 namespace vexa::testing {
 namespace {
 
@@ -182,6 +184,48 @@ SysFileBuilder& SysFileBuilder::End() { return Int32(999).Int32(0); }
 
 SysFileBuilder& SysFileBuilder::CaseText(std::string_view text, int width) {
   return Text(text, static_cast<size_t>(std::max(1, (width + 7) / 8)) * 8);
+}
+
+CaseSlot CaseSlot::Number(double value) {
+  CaseSlot slot{{}, true};
+  std::memcpy(slot.bytes.data(), &value, 8);
+  return slot;
+}
+
+CaseSlot CaseSlot::Text(std::string_view text) {
+  CaseSlot slot{{}, false};
+  std::string padded = Padded(text, 8);
+  std::memcpy(slot.bytes.data(), padded.data(), 8);
+  return slot;
+}
+
+SysFileBuilder& SysFileBuilder::CompressedCases(
+    const std::vector<std::vector<CaseSlot>>& cases) {
+  std::string control;
+  std::string literals;
+  auto emit = [&] {
+    control.resize(kKeySize, static_cast<char>(kCodeFiller));
+    bytes_ += control + literals;
+    control.clear();
+    literals.clear();
+  };
+  for (const std::vector<CaseSlot>& slots : cases) {
+    for (const CaseSlot& slot : slots) {
+      // The bytes as stored, and the value that their writer classified:
+      // the stored bytes read in the writer's own byte order.
+      std::string stored(slot.bytes.data(), 8);
+      if (big_endian_ && slot.numeric) std::reverse(stored.begin(), stored.end());
+      uint64_t seen;
+      std::memcpy(&seen, stored.data(), 8);
+      if (big_endian_) seen = __builtin_bswap64(seen);
+      const uint8_t code = EncodeSlot(seen);
+      control.push_back(static_cast<char>(code));
+      if (code == kCodeLiteral) literals += stored;
+      if (control.size() == kKeySize) emit();
+    }
+  }
+  if (!control.empty()) emit();
+  return *this;
 }
 
 SysFileBuilder& SysFileBuilder::SetByte(size_t offset, uint8_t value) {

@@ -54,6 +54,15 @@ struct VarOptions {
   uint32_t write_format = 0;
 };
 
+// One 8-byte slot of case data for CompressedCases: a number, stored in the
+// builder's byte order, or 8 bytes of text (blank padded, never swapped).
+struct CaseSlot {
+  static CaseSlot Number(double value);
+  static CaseSlot Text(std::string_view text);
+  std::array<char, 8> bytes;  // host order for a number
+  bool numeric;
+};
+
 class SysFileBuilder {
  public:
   explicit SysFileBuilder(bool big_endian = false) : big_endian_(big_endian) {}
@@ -93,6 +102,12 @@ class SysFileBuilder {
   SysFileBuilder& CaseNumber(double value) { return Double(value); }
   // The text blank padded to ceil(width / 8) slots.
   SysFileBuilder& CaseText(std::string_view text, int width);
+
+  // --- Case data (byte-code compressed) ---
+  // The cases' slots as a writer on a machine of the builder's byte order
+  // compresses them: complete blocks, the last one filled with code 0.
+  SysFileBuilder& CompressedCases(
+      const std::vector<std::vector<CaseSlot>>& cases);
 
   // --- Raw pieces, in the builder's byte order ---
   SysFileBuilder& Int32(int32_t value);

@@ -8,5 +8,6 @@
 namespace vexa::tool {
 
 int RunInfo(const std::vector<std::string>& args);
+int RunCat(const std::vector<std::string>& args);
 
 }  // namespace vexa::tool

@@ -7,6 +7,7 @@
 #include "api/handle_table.h"
 #include "dict/format_code.h"
 #include "dict/names.h"
+#include "support/calendar.h"
 #include "sysfile/file_kind.h"
 #include "sysfile/system_file_data_source.h"
 #include "vexaio.h"
@@ -149,28 +150,18 @@ const char* RoleName(int role) {
 }
 
 std::string FormatTimeStamp(double seconds) {
-  if (!(seconds > 0.0) || !std::isfinite(seconds)) return "";
+  // Beyond the year 9999 a value is not a creation time.
+  if (!(seconds > 0.0 && seconds < 3e11)) return "";
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr",
                                         "May", "Jun", "Jul", "Aug",
                                         "Sep", "Oct", "Nov", "Dec"};
   auto total = static_cast<int64_t>(seconds);
-  int64_t days = total / 86400;
-  int64_t rest = total % 86400;
-  // Day 0 is 14 October 1582; shift to days since 1 March of year 0 and
-  // walk the Gregorian 400-year cycle.
-  int64_t z = days + 578040;  // days since 1 March of year 0
-  int64_t era = z / 146097;
-  int64_t doe = z - era * 146097;
-  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  int64_t mp = (5 * doy + 2) / 153;
-  int64_t day = doy - (153 * mp + 2) / 5 + 1;
-  int64_t month = mp < 10 ? mp + 3 : mp - 9;
-  int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+  int64_t rest = total % kSecondsPerDay;
+  CivilDate date = DateOfDayNumber(total / kSecondsPerDay);
   char out[64];
   std::snprintf(out, sizeof out, "%02d %s %04d %02d:%02d:%02d",
-                static_cast<int>(day), kMonths[month - 1],
-                static_cast<int>(year), static_cast<int>(rest / 3600),
+                date.day, kMonths[date.month - 1],
+                static_cast<int>(date.year), static_cast<int>(rest / 3600),
                 static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
   return out;
 }

@@ -1,0 +1,275 @@
+// Reading cases from files of at least 1 GiB of case data (set VEXA_BENCH_MB
+// for another size): a survey-like file (200 numerics of small integers with
+// some missing and fractional values, 20 short strings) and a wide numeric
+// file (2,000 doubles), each uncompressed and byte-code compressed. The
+// yardsticks run in the same process: plain read() of the file in 4 MiB
+// chunks, and a bare decode loop over the compressed bytes held in memory.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/sysfile_builder.h"
+#include "support/temp_dir.h"
+#include "sysfile/bytecode.h"
+#include "vexaio.h"
+
+namespace {
+
+using vexa::testing::SysFileBuilder;
+
+enum Shape { kSurvey = 0, kWide = 1 };
+constexpr int kSurveyNumerics = 200;
+constexpr int kSurveyStrings = 20;
+constexpr int kWideNumerics = 2000;
+
+int64_t TargetBytes() {
+  const char* mb = std::getenv("VEXA_BENCH_MB");
+  return (mb ? std::atoll(mb) : 1024) << 20;
+}
+
+int Slots(Shape s) {
+  return s == kSurvey ? kSurveyNumerics + kSurveyStrings : kWideNumerics;
+}
+
+std::string Dictionary(Shape s, int compression) {
+  SysFileBuilder b;
+  b.Header({.compression = compression, .label = "read benchmark"});
+  if (s == kSurvey) {
+    for (int i = 0; i < kSurveyNumerics; ++i) b.NumericVar("q" + std::to_string(i));
+    for (int i = 0; i < kSurveyStrings; ++i) b.StringVar("s" + std::to_string(i), 8);
+  } else {
+    for (int i = 0; i < kWideNumerics; ++i) b.NumericVar("x" + std::to_string(i));
+  }
+  return b.MachineInts().MachineFloats().End().Bytes();
+}
+
+// One case in the file layout.
+void MakeCase(Shape s, int64_t n, char* out) {
+  if (s == kSurvey) {
+    for (int j = 0; j < kSurveyNumerics; ++j) {
+      double v = static_cast<double>((n * 7 + j) % 10 + 1);
+      if ((n + j) % 17 == 0) v = vexaSysmisVal();
+      if ((n + j) % 13 == 0) v += 0.5;
+      std::memcpy(out + j * 8, &v, 8);
+    }
+    for (int j = 0; j < kSurveyStrings; ++j) {
+      char text[9];
+      std::snprintf(text, sizeof text, "%-8c", static_cast<char>('A' + (n + j) % 5));
+      std::memcpy(out + (kSurveyNumerics + j) * 8, text, 8);
+    }
+  } else {
+    for (int j = 0; j < kWideNumerics; ++j) {
+      double v = static_cast<double>(n) * 0.001 + j * 1.37;
+      std::memcpy(out + j * 8, &v, 8);
+    }
+  }
+}
+
+class FileSink : public vexa::ByteCodeSink {
+ public:
+  explicit FileSink(std::FILE* f) : f_(f) {}
+  void WriteBlock(const char* block, size_t size) override {
+    std::fwrite(block, 1, size, f_);
+  }
+
+ private:
+  std::FILE* f_;
+};
+
+struct BenchFile {
+  std::string path;
+  int64_t cases = 0;
+  int64_t case_bytes = 0;
+  int64_t data_start = 0;
+};
+
+// Files are made once per process, in a temporary directory.
+const BenchFile& File(Shape s, int compression) {
+  static vexa::testing::TempDir dir;
+  static BenchFile files[2][2];
+  BenchFile& f = files[s][compression];
+  if (!f.path.empty()) return f;
+  f.path = dir.File("bench" + std::to_string(s) + std::to_string(compression) + ".vexa");
+  f.case_bytes = Slots(s) * 8;
+  f.cases = (TargetBytes() + f.case_bytes - 1) / f.case_bytes;
+  std::string dict = Dictionary(s, compression);
+  f.data_start = static_cast<int64_t>(dict.size());
+  std::FILE* out = std::fopen(f.path.c_str(), "wb");
+  std::fwrite(dict.data(), 1, dict.size(), out);
+  std::vector<char> one(f.case_bytes);
+  FileSink sink(out);
+  vexa::ByteCodeEncoder encoder(sink);
+  for (int64_t n = 0; n < f.cases; ++n) {
+    MakeCase(s, n, one.data());
+    if (compression == 1) {
+      encoder.AppendSlots(one.data(), Slots(s));
+    } else {
+      std::fwrite(one.data(), 1, one.size(), out);
+    }
+  }
+  encoder.Flush();
+  std::fclose(out);
+  return f;
+}
+
+const char* ShapeName(Shape s) { return s == kSurvey ? "survey" : "wide"; }
+
+// Yardstick: read() of the whole file in 4 MiB chunks.
+void BM_PlainRead(benchmark::State& state) {
+  const BenchFile& f = File(static_cast<Shape>(state.range(0)), 0);
+  std::vector<char> chunk(4 << 20);
+  int64_t total = 0;
+  for (auto _ : state) {
+    int fd = ::open(f.path.c_str(), O_RDONLY);
+    ssize_t n;
+    while ((n = ::read(fd, chunk.data(), chunk.size())) > 0) total += n;
+    ::close(fd);
+  }
+  state.SetBytesProcessed(total);
+  state.SetLabel(ShapeName(static_cast<Shape>(state.range(0))));
+}
+
+// Yardstick: a bare decode loop over the compressed bytes held in memory.
+void BM_BareDecode(benchmark::State& state) {
+  const BenchFile& f = File(static_cast<Shape>(state.range(0)), 1);
+  std::FILE* in = std::fopen(f.path.c_str(), "rb");
+  std::fseek(in, 0, SEEK_END);
+  std::vector<char> data(std::ftell(in) - f.data_start);
+  std::fseek(in, f.data_start, SEEK_SET);
+  size_t got = std::fread(data.data(), 1, data.size(), in);
+  std::fclose(in);
+  data.resize(got);
+  std::vector<char> out(f.case_bytes);
+  const size_t slots = static_cast<size_t>(f.case_bytes / 8);
+  for (auto _ : state) {
+    size_t produced = 0;
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(data.data());
+    const uint8_t* end = p + data.size();
+    while (p + 8 <= end) {
+      const uint8_t* control = p;
+      const char* literal = reinterpret_cast<const char*>(p + 8);
+      for (int i = 0; i < 8; ++i) {
+        uint8_t c = control[i];
+        uint64_t v;
+        if (c == 253) {
+          std::memcpy(&v, literal, 8);
+          literal += 8;
+        } else if (c == 0) {
+          continue;
+        } else {
+          v = vexa::kByteCodeValues.bits[c];
+        }
+        std::memcpy(out.data() + produced * 8, &v, 8);
+        if (++produced == slots) produced = 0;
+      }
+      p = reinterpret_cast<const uint8_t*>(literal);
+    }
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(state.iterations() * f.cases * f.case_bytes);
+  state.SetLabel(ShapeName(static_cast<Shape>(state.range(0))));
+}
+
+void BM_WholeCaseIn(benchmark::State& state) {
+  auto shape = static_cast<Shape>(state.range(0));
+  const BenchFile& f = File(shape, static_cast<int>(state.range(1)));
+  std::vector<char> record(f.case_bytes);
+  int64_t cases = 0;
+  for (auto _ : state) {
+    int h = -1;
+    vexaOpenRead(f.path.c_str(), &h);
+    while (vexaWholeCaseIn(h, record.data()) == VEXA_OK) ++cases;
+    vexaCloseRead(h);
+  }
+  state.SetBytesProcessed(cases * f.case_bytes);
+  state.SetItemsProcessed(cases);
+  state.SetLabel(std::string(ShapeName(shape)) +
+                 (state.range(1) ? " bytecode" : " uncompressed"));
+}
+
+// vexaReadCaseRecord followed by a value call for every variable.
+void BM_ReadAndGetValues(benchmark::State& state) {
+  auto shape = static_cast<Shape>(state.range(0));
+  const BenchFile& f = File(shape, static_cast<int>(state.range(1)));
+  int64_t cases = 0;
+  char text[16];
+  for (auto _ : state) {
+    int h = -1;
+    vexaOpenRead(f.path.c_str(), &h);
+    const int numerics = shape == kSurvey ? kSurveyNumerics : kWideNumerics;
+    const int strings = shape == kSurvey ? kSurveyStrings : 0;
+    double sum = 0;
+    while (vexaReadCaseRecord(h) == VEXA_OK) {
+      for (int v = 1; v <= numerics; ++v) {
+        double x;
+        vexaGetValueNumeric(h, v, &x);
+        sum += x;
+      }
+      for (int v = numerics + 1; v <= numerics + strings; ++v) {
+        vexaGetValueChar(h, v, text, sizeof text);
+      }
+      ++cases;
+    }
+    benchmark::DoNotOptimize(sum);
+    vexaCloseRead(h);
+  }
+  state.SetBytesProcessed(cases * f.case_bytes);
+  state.SetItemsProcessed(cases);
+  state.SetLabel(std::string(ShapeName(shape)) +
+                 (state.range(1) ? " bytecode" : " uncompressed"));
+}
+
+// The cost of one vexaGetValueNumeric call on the current case.
+void BM_GetValueNumeric(benchmark::State& state) {
+  const BenchFile& f = File(kWide, 0);
+  int h = -1;
+  vexaOpenRead(f.path.c_str(), &h);
+  vexaReadCaseRecord(h);
+  double x = 0;
+  int v = 1;
+  for (auto _ : state) {
+    vexaGetValueNumeric(h, v, &x);
+    benchmark::DoNotOptimize(x);
+    if (++v > kWideNumerics) v = 1;
+  }
+  vexaCloseRead(h);
+  state.SetItemsProcessed(state.iterations());
+}
+
+// vexaSeekNextCase to a random case, then one read.
+void BM_RandomSeekAndRead(benchmark::State& state) {
+  const BenchFile& f = File(kSurvey, static_cast<int>(state.range(0)));
+  int h = -1;
+  vexaOpenRead(f.path.c_str(), &h);
+  std::mt19937_64 random(12345);
+  std::uniform_int_distribution<int64_t> pick(0, f.cases - 1);
+  for (auto _ : state) {
+    vexaSeekNextCase(h, static_cast<int>(pick(random)));
+    if (vexaReadCaseRecord(h) != VEXA_OK) state.SkipWithError("read failed");
+  }
+  vexaCloseRead(h);
+  state.SetLabel(state.range(0) ? "survey bytecode" : "survey uncompressed");
+}
+
+BENCHMARK(BM_PlainRead)->Arg(kSurvey)->Arg(kWide)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BareDecode)->Arg(kSurvey)->Arg(kWide)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WholeCaseIn)
+    ->Args({kSurvey, 0})->Args({kSurvey, 1})->Args({kWide, 0})->Args({kWide, 1})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReadAndGetValues)
+    ->Args({kSurvey, 0})->Args({kSurvey, 1})->Args({kWide, 0})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GetValueNumeric);
+BENCHMARK(BM_RandomSeekAndRead)->Arg(0)->Arg(1)->Iterations(10000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,39 @@
+// Building a case on a write or append handle: every new case starts from
+// the template of an empty case (system-missing numerics, blank strings).
+#include <cstring>
+
+#include "api/call_guard.h"
+#include "vexaio.h"
+
+using namespace vexa;
+
+extern "C" {
+
+VEXA_API int vexaSetValueNumeric(int handle, double varHandle, double value) {
+  return Guarded(kFallbackWrite, [&] {
+    HandleRecord& r = Lookup(handle, Access::kData);
+    r.PrepareCase();
+    const auto& [offset, type] = r.DirectoryEntry(varHandle);
+    if (type != 0) return VEXA_E_WRONG_TYPE;
+    std::memcpy(r.case_buffer.get() + offset * 8, &value, sizeof value);
+    return VEXA_OK;
+  });
+}
+
+VEXA_API int vexaSetValueChar(int handle, double varHandle, const char* value) {
+  return Guarded(kFallbackWrite, [&] {
+    HandleRecord& r = Lookup(handle, Access::kData);
+    Required(value);
+    r.PrepareCase();
+    const auto& [offset, type] = r.DirectoryEntry(varHandle);
+    if (type == 0) return VEXA_E_WRONG_TYPE;
+    size_t len = std::strlen(value);
+    if (len > static_cast<size_t>(type)) return VEXA_E_VALUE_TOO_LONG;
+    char* dest = r.case_buffer.get() + offset * 8;
+    std::memcpy(dest, value, len);
+    std::memset(dest + len, ' ', static_cast<size_t>(type) - len);
+    return VEXA_OK;
+  });
+}
+
+}  // extern "C"

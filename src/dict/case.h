@@ -1,0 +1,59 @@
+// VEXA_Case: the buffer of one case in memory. A case is a row of 8-byte
+// slots laid out by the dictionary's slot offsets: one slot per numeric
+// value (a double in host order), max(1, ceil(w / 8)) slots per string of
+// width w (its text, then blanks to the end of the last slot).
+//
+// VEXA_InputCaseIterator: the base of every case iterator. It fills its case
+// on every read; a seek takes effect at the next read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace vexa {
+
+class Dictionary;
+
+class VEXA_Case {
+ public:
+  // Allocates slot_count * 8 bytes and clears every value of the dictionary
+  // (system-missing in numerics, blanks in strings).
+  explicit VEXA_Case(const Dictionary& dict);
+  // Works on the caller's buffer of the dictionary's slot count * 8 bytes,
+  // which must outlive the case; its bytes are left as they are.
+  VEXA_Case(const Dictionary& dict, char* buffer);
+  virtual ~VEXA_Case();
+  VEXA_Case(const VEXA_Case&) = delete;
+  VEXA_Case& operator=(const VEXA_Case&) = delete;
+
+  char* Data() { return data_; }
+  const char* Data() const { return data_; }
+  size_t SlotCount() const { return slots_; }
+  size_t Bytes() const { return slots_ * 8; }
+
+  // Writes the empty case of the dictionary into `buffer`: system-missing in
+  // every numeric slot, blanks in every string slot.
+  static void Clear(const Dictionary& dict, char* buffer);
+
+ private:
+  std::unique_ptr<char[]> owned_;
+  char* data_;
+  size_t slots_;
+};
+
+class VEXA_InputCaseIterator {
+ public:
+  virtual ~VEXA_InputCaseIterator() = default;
+
+  // Reads the next case into Case(). Returns false at the end of the data.
+  // Raises SystemFileException (1205 and others) for damaged data.
+  virtual bool ReadNext() = 0;
+  // Makes the next read deliver case `case_number` (0-based). Returns false
+  // when this iterator cannot seek.
+  virtual bool Seek(int64_t case_number) = 0;
+
+  virtual VEXA_Case& Case() = 0;
+};
+
+}  // namespace vexa

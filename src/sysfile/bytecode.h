@@ -1,0 +1,219 @@
+// The byte-code compression of case data: a pure codec with no I/O.
+//
+// Compressed case data is a sequence of command blocks:
+//   0   8 control bytes, one per code, used in order
+//   8   8 x k literal slots, one per control byte 253 (counted up to and
+//       including the first control byte 252), in the order of those bytes
+// so a block is 8 to 72 bytes long. Control bytes:
+//   0        filler, no value
+//   1..251   the number code - 100 (-99.0 .. 151.0) as a float64
+//   252      the rest of this block's control bytes is unused
+//   253      the block's next literal slot, 8 bytes as stored
+//   254      eight spaces
+//   255      the system-missing value
+// Slot values run on across block boundaries: a case may start in the
+// middle of one block and end in another.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace vexa {
+
+constexpr int kKeySize = 8;            // control bytes per block
+constexpr size_t kMaxBlockSize = 72;   // 8 control bytes + 8 literals
+constexpr int kByteCodeBias = 100;
+constexpr uint8_t kCodeFiller = 0;
+constexpr uint8_t kCodeEndOfBlock = 252;
+constexpr uint8_t kCodeLiteral = 253;
+constexpr uint8_t kCodeSpaces = 254;
+constexpr uint8_t kCodeSysmis = 255;
+constexpr uint64_t kSysmisBits = 0xFFEFFFFFFFFFFFFFull;
+constexpr uint64_t kSpacesBits = 0x2020202020202020ull;
+
+namespace bytecode_internal {
+
+struct DecodeTable {
+  uint64_t bits[256];
+};
+
+constexpr DecodeTable MakeDecodeTable() {
+  DecodeTable t{};
+  for (int c = 1; c <= 251; ++c) {
+    t.bits[c] = std::bit_cast<uint64_t>(static_cast<double>(c - kByteCodeBias));
+  }
+  t.bits[kCodeSpaces] = kSpacesBits;
+  t.bits[kCodeSysmis] = kSysmisBits;
+  return t;
+}
+
+}  // namespace bytecode_internal
+
+// The slot value (as host-order bits) that each code produces; 0 for the
+// codes 0, 252 and 253, which produce no fixed value.
+inline constexpr bytecode_internal::DecodeTable kByteCodeValues =
+    bytecode_internal::MakeDecodeTable();
+
+// The control byte for one slot value given as its 8 bytes read in host
+// order: 255 system-missing, 254 eight spaces, 1..251 for an integral
+// float64 in -99..151 (+0.0 included, -0.0 not), else 253 (a literal).
+inline uint8_t EncodeSlot(uint64_t bits) {
+  if (bits == kSysmisBits) return kCodeSysmis;
+  if (bits == kSpacesBits) return kCodeSpaces;
+  if ((bits & 0xFFFFFFFFull) == 0) {
+    const uint32_t high = static_cast<uint32_t>(bits >> 32);
+    const uint32_t exponent = (high >> 20) & 0x7FF;
+    if (high == 0 || (exponent >= 1023 && exponent <= 1030)) {
+      const double v = std::bit_cast<double>(bits);
+      const int n = static_cast<int>(v);  // |v| < 256 here
+      if (n >= -99 && n <= 151 &&
+          std::bit_cast<uint64_t>(static_cast<double>(n)) == bits) {
+        return static_cast<uint8_t>(n + kByteCodeBias);
+      }
+    }
+  }
+  return kCodeLiteral;
+}
+
+// Number of literal slots that follow these 8 control bytes: the 253s up
+// to the first 252.
+inline int CountLiterals(const uint8_t* control) {
+  int count = 0;
+  for (int i = 0; i < kKeySize; ++i) {
+    if (control[i] == kCodeEndOfBlock) break;
+    count += control[i] == kCodeLiteral;
+  }
+  return count;
+}
+
+// The decoding state inside one block whose bytes are in memory.
+struct ByteCodeBlock {
+  const uint8_t* control = nullptr;
+  const char* literal = nullptr;  // the next literal slot
+  int index = kKeySize;           // next control byte; 8 = block used up
+};
+
+// Decodes values of the block into out slots [produced, want); returns the
+// new produced count. Stops when the block is used up. With kSwap, `swap`
+// marks (1) the slots that hold numerics of a file of the other byte order:
+// their literals are reversed, while the fixed values of the other slots are
+// reversed back to the bytes the file's writer compressed (the bytes of a
+// text slot keep their order).
+template <bool kSwap>
+inline size_t DecodeFromBlock(ByteCodeBlock& b, char* out, size_t produced,
+                              size_t want, const uint8_t* swap) {
+  int i = b.index;
+  const uint8_t* control = b.control;
+  while (i < kKeySize && produced < want) {
+    const uint8_t c = control[i++];
+    uint64_t v;
+    if (c == kCodeLiteral) {
+      std::memcpy(&v, b.literal, 8);
+      b.literal += 8;
+      if constexpr (kSwap) {
+        if (swap[produced]) v = __builtin_bswap64(v);
+      }
+    } else if (c != kCodeFiller && c != kCodeEndOfBlock) {
+      v = kByteCodeValues.bits[c];
+      if constexpr (kSwap) {
+        if (!swap[produced]) v = __builtin_bswap64(v);
+      }
+    } else {
+      if (c == kCodeEndOfBlock) i = kKeySize;
+      continue;
+    }
+    std::memcpy(out + produced * 8, &v, 8);
+    ++produced;
+  }
+  b.index = i;
+  return produced;
+}
+
+// As DecodeFromBlock, counting values instead of storing them.
+inline size_t SkipInBlock(ByteCodeBlock& b, size_t produced, size_t want) {
+  int i = b.index;
+  while (i < kKeySize && produced < want) {
+    const uint8_t c = b.control[i++];
+    if (c == kCodeLiteral) b.literal += 8;
+    if (c == kCodeEndOfBlock) i = kKeySize;
+    produced += c != kCodeFiller && c != kCodeEndOfBlock;
+  }
+  b.index = i;
+  return produced;
+}
+
+// Receives each finished block of an encoder.
+class ByteCodeSink {
+ public:
+  virtual ~ByteCodeSink() = default;
+  virtual void WriteBlock(const char* block, size_t size) = 0;
+};
+
+// Encodes slot values into command blocks. Each full block goes to the sink
+// as soon as its 8th control byte is set; Flush completes a partial block
+// with filler codes (never 252) and sends it.
+class ByteCodeEncoder {
+ public:
+  explicit ByteCodeEncoder(ByteCodeSink& sink) : sink_(sink) {}
+
+  // One slot of 8 bytes, as it is to be stored.
+  void Append(const char* slot) {
+    uint64_t bits;
+    std::memcpy(&bits, slot, 8);
+    const uint8_t code = EncodeSlot(bits);
+    block_[used_] = static_cast<char>(code);
+    if (code == kCodeLiteral) {
+      std::memcpy(block_ + kKeySize + literals_ * 8, slot, 8);
+      ++literals_;
+    }
+    if (++used_ == kKeySize) Emit();
+  }
+  // `count` consecutive slots.
+  void AppendSlots(const char* slots, size_t count) {
+    for (size_t i = 0; i < count; ++i) Append(slots + i * 8);
+  }
+  void Flush() {
+    if (used_ == 0) return;
+    std::memset(block_ + used_, kCodeFiller, kKeySize - used_);
+    Emit();
+  }
+  // Control bytes already set in the pending block (0 after a block went).
+  int Pending() const { return used_; }
+
+ private:
+  void Emit() {
+    sink_.WriteBlock(block_, kKeySize + literals_ * 8);
+    used_ = 0;
+    literals_ = 0;
+  }
+
+  ByteCodeSink& sink_;
+  char block_[kMaxBlockSize];
+  int used_ = 0;
+  int literals_ = 0;
+};
+
+// Decodes byte-code data held in memory, case by case; the loop that the
+// file reader runs over its read window, without the I/O.
+class ByteCodeMemoryDecoder {
+ public:
+  ByteCodeMemoryDecoder(const char* data, size_t size)
+      : data_(data), size_(size) {}
+
+  // Decodes `slots` values into out. Returns slots, or 0 when the data
+  // ends before the case; raises SystemFileException 1205 when it ends
+  // inside a block or inside the case.
+  size_t DecodeCase(char* out, size_t slots);
+
+ private:
+  bool NextBlock();
+
+  const char* data_;
+  size_t size_;
+  size_t offset_ = 0;
+  ByteCodeBlock block_;
+};
+
+}  // namespace vexa

@@ -1,0 +1,113 @@
+#include "sysfile/case_iterator.h"
+
+#include <limits>
+
+#include "support/endian.h"
+#include "support/errors.h"
+
+namespace vexa {
+
+SystemFileDataSource::Iterator::Iterator(SystemFileDataSource& source,
+                                         char* buffer)
+    : stream_(*source.Stream()),
+      data_start_(source.DataStart()),
+      header_(source.MutableHeader()),
+      case_(source.GetDictionary(), buffer),
+      file_slots_(header_.nominal_case_size > 0
+                      ? static_cast<size_t>(header_.nominal_case_size)
+                      : 0) {
+  // Zlib case data needs the block stream, which this reader does not
+  // have yet.
+  VEXA_FILE_CHECK(header_.compression != 2, kErrBadStructure);
+  const int64_t memory_slots = source.GetDictionary().SlotCount();
+  if (header_.dechunker.Empty()) {
+    VEXA_FILE_CHECK(header_.nominal_case_size == memory_slots, kErrBadStructure);
+  } else {
+    header_.dechunker.Validate(header_.nominal_case_size, memory_slots);
+    raw_.reset(new char[file_slots_ * 8]);
+  }
+  if (header_.byte_swapped && !header_.numeric_swap_map.empty()) {
+    VEXA_ASSERT(header_.numeric_swap_map.size() >= file_slots_);
+    swap_map_ = header_.numeric_swap_map.data();
+  }
+  if (header_.compression == 1) {
+    compressed_ = std::make_unique<CompressedSystemFile>(
+        stream_, data_start_, header_, source.RowIndex());
+  } else {
+    window_ = std::make_unique<CaseDataWindow>(stream_, data_start_);
+  }
+}
+
+SystemFileDataSource::Iterator::~Iterator() = default;
+
+bool SystemFileDataSource::Iterator::Seek(int64_t case_number) {
+  if (case_number < 0) return false;
+  requested_ = case_number;
+  return true;
+}
+
+bool SystemFileDataSource::Iterator::ReadNext() {
+  if (file_slots_ == 0) return false;
+  char* dest = raw_ ? raw_.get() : case_.Data();
+  if (!(compressed_ ? ReadCompressed(dest) : ReadUncompressed(dest))) {
+    return false;
+  }
+  if (raw_) header_.dechunker.Copy(raw_.get(), case_.Data());
+  return true;
+}
+
+bool SystemFileDataSource::Iterator::ReadCompressed(char* dest) {
+  compressed_->SetTarget(requested_);
+  const bool read = compressed_->ReadCase(dest);
+  current_ = compressed_->CurrentCase();
+  requested_ = compressed_->TargetCase();
+  if (!read) EndOfData(current_);
+  return read;
+}
+
+bool SystemFileDataSource::Iterator::ReadUncompressed(char* dest) {
+  const size_t case_len = file_slots_ * 8;
+  if (requested_ != current_) {
+    const int64_t last_start =
+        (std::numeric_limits<int64_t>::max() - data_start_) /
+        static_cast<int64_t>(case_len);
+    current_ = requested_;
+    if (requested_ >= last_start) {
+      EndOfData(current_);
+      return false;
+    }
+    window_->SeekTo(requested_ * static_cast<int64_t>(case_len));
+  }
+  const size_t got = window_->Read(dest, case_len);
+  if (got == 0) {
+    EndOfData(current_);
+    return false;
+  }
+  if (got != case_len) {
+    VEXA_FILE_FAIL(kErrTruncated, "readLen== 0 || readLen == caseLen");
+  }
+  if (swap_map_ != nullptr) {
+    for (size_t s = 0; s < file_slots_; ++s) {
+      if (swap_map_[s]) Swap8InPlace(dest + s * 8);
+    }
+  }
+  ++current_;
+  ++requested_;
+  return true;
+}
+
+void SystemFileDataSource::Iterator::EndOfData(int64_t cases_found) {
+  if (!compressed_) {
+    // A seek beyond the end finds no more cases than the data holds.
+    const int64_t data_bytes = stream_.Size() - data_start_;
+    const int64_t whole = data_bytes > 0
+                              ? data_bytes / static_cast<int64_t>(file_slots_ * 8)
+                              : 0;
+    if (cases_found > whole) cases_found = whole;
+  }
+  if (header_.case_count > cases_found || header_.case_count == -1) {
+    header_.case_count = cases_found;
+  }
+}
+
+}  // namespace vexa

@@ -1,0 +1,65 @@
+// SystemFileDataSource::Iterator: delivers the cases of a system file into
+// a case buffer that the caller owns, in the memory layout of the file's
+// dictionary. Uncompressed data is read slot for slot; byte-code data
+// through CompressedSystemFile. Numeric slots of a file of the other byte
+// order arrive in host order; very long strings arrive merged.
+//
+// Contract: the iterator must not outlive its data source. Iterators of one
+// file share its header (whose case count they correct at the end of the
+// data) and its sparse row index; each keeps its own read window and
+// positions the shared stream itself before every read, so iterators may be
+// used in turn but not from several threads at once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "dict/case.h"
+#include "sysfile/case_window.h"
+#include "sysfile/compressed_reader.h"
+#include "sysfile/system_file_data_source.h"
+
+namespace vexa {
+
+class SystemFileDataSource::Iterator : public VEXA_InputCaseIterator {
+ public:
+  // `buffer` holds the dictionary's slot count x 8 bytes and outlives the
+  // iterator. Raises SystemFileException 1204 when the file's layout does
+  // not fit the dictionary, or for zlib case data, which has no reader yet.
+  Iterator(SystemFileDataSource& source, char* buffer);
+  ~Iterator() override;
+
+  // Reads the requested case; false at the end of the data, and on every
+  // read after it until a seek. Raises SystemFileException 1205 when the
+  // data ends inside a case.
+  bool ReadNext() override;
+  // Any case number >= 0; beyond the last case the next read reports the
+  // end. A negative number is refused.
+  bool Seek(int64_t case_number) override;
+  VEXA_Case& Case() override { return case_; }
+
+  // The number of the case that the next read delivers.
+  int64_t RequestedCase() const { return requested_; }
+
+ private:
+  bool ReadUncompressed(char* dest);
+  bool ReadCompressed(char* dest);
+  // Lowers the header's case count to the cases found (or sets it when it
+  // was not recorded).
+  void EndOfData(int64_t cases_found);
+
+  VEXA_StrBaseIO& stream_;
+  const int64_t data_start_;
+  FileHeader& header_;
+  VEXA_Case case_;
+  const size_t file_slots_;
+  const uint8_t* swap_map_ = nullptr;
+  std::unique_ptr<CompressedSystemFile> compressed_;
+  std::unique_ptr<CaseDataWindow> window_;  // uncompressed data
+  std::unique_ptr<char[]> raw_;             // file layout, for dechunking
+  int64_t requested_ = 0;
+  int64_t current_ = 0;
+};
+
+}  // namespace vexa

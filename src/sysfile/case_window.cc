@@ -1,0 +1,68 @@
+#include "sysfile/case_window.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "support/errors.h"
+
+namespace vexa {
+
+CaseDataWindow::CaseDataWindow(VEXA_StrBaseIO& stream, int64_t data_start)
+    : stream_(stream), data_start_(data_start) {
+  const int64_t data_size = stream.Size() - data_start;
+  capacity_ = static_cast<size_t>(std::clamp<int64_t>(
+      data_size, static_cast<int64_t>(kMinCapacity),
+      static_cast<int64_t>(kMaxCapacity)));
+  fill_size_ = capacity_;
+  buffer_.reset(new char[capacity_]);
+}
+
+void CaseDataWindow::SeekTo(int64_t offset) {
+  VEXA_ASSERT(offset >= 0);
+  if (offset >= base_ && offset <= base_ + static_cast<int64_t>(end_)) {
+    pos_ = static_cast<size_t>(offset - base_);
+    return;
+  }
+  base_ = offset;
+  pos_ = 0;
+  end_ = 0;
+  fill_size_ = std::min(kFirstFill, capacity_);
+}
+
+void CaseDataWindow::Refill() {
+  const size_t kept = end_ - pos_;
+  if (kept > 0 && pos_ > 0) std::memmove(buffer_.get(), buffer_.get() + pos_, kept);
+  base_ += static_cast<int64_t>(pos_);
+  pos_ = 0;
+  end_ = kept;
+  if (stream_.Seek(data_start_ + base_ + static_cast<int64_t>(end_), 0) < 0) {
+    return;  // no file: nothing more to read
+  }
+  const size_t want = std::min(capacity_ - end_, fill_size_);
+  fill_size_ = std::min(fill_size_ * 2, capacity_);
+  end_ += stream_.Read(buffer_.get() + end_, want);
+}
+
+size_t CaseDataWindow::Read(char* dest, size_t n) {
+  size_t done = 0;
+  while (true) {
+    const size_t take = std::min(n - done, end_ - pos_);
+    std::memcpy(dest + done, Peek(), take);
+    pos_ += take;
+    done += take;
+    if (done == n) return n;
+    if (n - done >= capacity_) break;
+    Refill();
+    if (end_ == pos_) return done;  // the end of the data
+  }
+  // What is left is more than a window: it goes straight to the stream.
+  const int64_t at = Offset();
+  if (stream_.Seek(data_start_ + at, 0) < 0) return done;
+  const size_t got = stream_.Read(dest + done, n - done);
+  base_ = at + static_cast<int64_t>(got);
+  pos_ = 0;
+  end_ = 0;
+  return done + got;
+}
+
+}  // namespace vexa

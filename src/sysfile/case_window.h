@@ -1,0 +1,67 @@
+// CaseDataWindow: one iterator's read window over the case data of a file.
+// It refills itself from the stream in large reads, so that the decoders
+// work on memory and call the stream once per window, not once per block.
+// Offsets are counted from the first byte of the case data.
+//
+// The stream may be shared with other iterators of the same file: every
+// refill seeks the stream to the window's own position first.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "io/stream.h"
+
+namespace vexa {
+
+class CaseDataWindow {
+ public:
+  static constexpr size_t kMaxCapacity = size_t{1} << 20;
+  static constexpr size_t kMinCapacity = 4096;
+  // The first refill after a jump reads this much; later refills double it
+  // up to the capacity, so a random access does not pay for a whole window.
+  static constexpr size_t kFirstFill = size_t{64} << 10;
+
+  // The window's size is the case data's size (as the stream reports it)
+  // clamped to kMinCapacity..kMaxCapacity.
+  CaseDataWindow(VEXA_StrBaseIO& stream, int64_t data_start);
+  CaseDataWindow(const CaseDataWindow&) = delete;
+  CaseDataWindow& operator=(const CaseDataWindow&) = delete;
+
+  // Offset of the next unread byte.
+  int64_t Offset() const { return base_ + static_cast<int64_t>(pos_); }
+  // Moves to an offset; REQUIRES offset >= 0.
+  void SeekTo(int64_t offset);
+
+  // Makes `need` bytes (at most the capacity) contiguous at Peek() when the
+  // data holds that many; returns the bytes available, fewer than `need`
+  // only at the end of the data.
+  size_t Ensure(size_t need) {
+    if (end_ - pos_ < need) Refill();
+    return end_ - pos_;
+  }
+  const char* Peek() const { return buffer_.get() + pos_; }
+  // REQUIRES: n <= the bytes available.
+  void Advance(size_t n) { pos_ += n; }
+
+  // Copies up to n bytes; fewer only at the end of the data.
+  size_t Read(char* dest, size_t n);
+
+  size_t Capacity() const { return capacity_; }
+
+ private:
+  // Keeps the unread bytes, moves them to the front and fills the rest.
+  void Refill();
+
+  VEXA_StrBaseIO& stream_;
+  const int64_t data_start_;
+  size_t capacity_;
+  size_t fill_size_;
+  std::unique_ptr<char[]> buffer_;
+  int64_t base_ = 0;  // offset of buffer_[0]
+  size_t pos_ = 0;
+  size_t end_ = 0;
+};
+
+}  // namespace vexa

@@ -1,0 +1,130 @@
+#include "sysfile/compressed_reader.h"
+
+#include "support/errors.h"
+
+namespace vexa {
+
+CompressedSystemFile::CompressedSystemFile(VEXA_StrBaseIO& stream,
+                                           int64_t data_start,
+                                           const FileHeader& header,
+                                           SparseRowIndex& index)
+    : index_(index),
+      window_(stream, data_start),
+      swap_map_(header.byte_swapped && !header.numeric_swap_map.empty()
+                    ? header.numeric_swap_map.data()
+                    : nullptr),
+      slots_(header.nominal_case_size > 0
+                 ? static_cast<size_t>(header.nominal_case_size)
+                 : 0) {
+  VEXA_ASSERT(swap_map_ == nullptr ||
+              header.numeric_swap_map.size() >= slots_);
+}
+
+bool CompressedSystemFile::NextBlock() {
+  block_offset_ = window_.Offset();
+  block_size_ = 0;
+  const size_t available = window_.Ensure(kMaxBlockSize);
+  if (available == 0) return false;
+  if (available < static_cast<size_t>(kKeySize)) {
+    VEXA_FILE_FAIL(kErrTruncated, "nRead == 0");
+  }
+  const auto* control = reinterpret_cast<const uint8_t*>(window_.Peek());
+  const size_t size = kKeySize + 8 * CountLiterals(control);
+  if (available < size) VEXA_FILE_FAIL(kErrTruncated, "nRead == nu*sizeof(OBS)");
+  block_.control = control;
+  block_.literal = window_.Peek() + kKeySize;
+  block_.index = 0;
+  block_size_ = static_cast<int64_t>(size);
+  window_.Advance(size);
+  return true;
+}
+
+bool CompressedSystemFile::NextBlockInCase(size_t produced) {
+  if (NextBlock()) return true;
+  end_of_data_ = true;
+  if (produced != 0) VEXA_FILE_FAIL(kErrTruncated, "iCell == 0");
+  return false;
+}
+
+size_t CompressedSystemFile::DecodeCase(char* out) {
+  if (end_of_data_) return 0;
+  size_t produced = 0;
+  while (produced < slots_) {
+    if (block_.index == kKeySize && !NextBlockInCase(produced)) return 0;
+    produced = swap_map_ == nullptr
+                   ? DecodeFromBlock<false>(block_, out, produced, slots_, nullptr)
+                   : DecodeFromBlock<true>(block_, out, produced, slots_, swap_map_);
+  }
+  return produced;
+}
+
+bool CompressedSystemFile::SkipCase() {
+  if (end_of_data_) return false;
+  size_t produced = 0;
+  while (produced < slots_) {
+    if (block_.index == kKeySize && !NextBlockInCase(produced)) return false;
+    produced = SkipInBlock(block_, produced, slots_);
+  }
+  return true;
+}
+
+int64_t CompressedSystemFile::Tell() const {
+  const int64_t filepos = block_offset_ + block_size_;
+  if (filepos % 8 != 0) {
+    ThrowContractViolation("(filepos-_row0pos)%sizeof(OBS) == 0", __FILE__,
+                           __LINE__);
+  }
+  if (block_.index > kKeySize) {
+    ThrowContractViolation("_pos <= kKeySize", __FILE__, __LINE__);
+  }
+  if (block_.index == kKeySize) return filepos;
+  return block_offset_ + block_.index;
+}
+
+void CompressedSystemFile::SeekPosition(int64_t position) {
+  VEXA_ASSERT(position >= 0);
+  window_.SeekTo(position & ~int64_t{7});
+  end_of_data_ = false;
+  block_.index = kKeySize;
+  if (!NextBlock()) {
+    end_of_data_ = true;
+    return;
+  }
+  const int skip = static_cast<int>(position & 7);
+  for (int i = 0; i < skip; ++i) {
+    if (block_.control[i] == kCodeLiteral) block_.literal += 8;
+  }
+  block_.index = skip;
+}
+
+bool CompressedSystemFile::ReadCase(char* out) {
+  const int64_t k = target_;
+  if (k == current_ - 1 && last_position_ >= 0) {
+    // The case just delivered, again.
+    SeekPosition(last_position_);
+    current_ = k;
+  } else if (k != current_) {
+    SparseRowIndex::Entry start = index_.Lookup(k);
+    SeekPosition(start.position);
+    int64_t r = start.case_number;
+    while (r < k) {
+      const int64_t position = Tell();
+      if (!SkipCase()) break;
+      index_.Record(r, position);
+      last_position_ = position;
+      ++r;
+    }
+    target_ = r;
+    current_ = r;
+  }
+  if (end_of_data_) return false;
+  const int64_t position = Tell();
+  index_.Record(current_, position);
+  if (DecodeCase(out) == 0) return false;
+  last_position_ = position;
+  ++current_;
+  ++target_;
+  return true;
+}
+
+}  // namespace vexa

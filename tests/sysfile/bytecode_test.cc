@@ -1,0 +1,245 @@
+// The byte-code codec: the encoding rule, the encoder's blocks and the
+// decoder over a stream, on the reference vectors and on damaged data.
+#include "sysfile/bytecode.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/errors.h"
+#include "support/memory_stream.h"
+#include "support/sysfile_builder.h"
+#include "sysfile/compressed_reader.h"
+
+namespace vexa {
+namespace {
+
+using testing::DoubleBytes;
+
+uint64_t Bits(double v) { return std::bit_cast<uint64_t>(v); }
+uint64_t TextBits(const char (&text)[9]) {
+  uint64_t v;
+  std::memcpy(&v, text, 8);
+  return v;
+}
+
+struct EncodeCase {
+  const char* name;
+  uint64_t bits;
+  int code;
+};
+
+class EncodeSlotTest : public ::testing::TestWithParam<EncodeCase> {};
+
+TEST_P(EncodeSlotTest, GivesTheCode) {
+  EXPECT_EQ(EncodeSlot(GetParam().bits), GetParam().code);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Vectors, EncodeSlotTest,
+    ::testing::Values(
+        EncodeCase{"one", Bits(1.0), 101}, EncodeCase{"fraction", Bits(2.5), 253},
+        EncodeCase{"sysmis", kSysmisBits, 255},
+        EncodeCase{"spaces", TextBits("        "), 254},
+        EncodeCase{"zero", Bits(0.0), 100},
+        EncodeCase{"negative_zero", Bits(-0.0), 253},
+        EncodeCase{"lowest", Bits(-99.0), 1}, EncodeCase{"highest", Bits(151.0), 251},
+        EncodeCase{"below", Bits(-100.0), 253}, EncodeCase{"above", Bits(152.0), 253},
+        EncodeCase{"half", Bits(0.5), 253}, EncodeCase{"minus_one", Bits(-1.0), 99},
+        EncodeCase{"exponent_range_top", Bits(255.0), 253},
+        EncodeCase{"low_word_set", Bits(1.0) | 1, 253},
+        EncodeCase{"huge", Bits(1e300), 253},
+        EncodeCase{"nan", Bits(std::numeric_limits<double>::quiet_NaN()), 253},
+        EncodeCase{"text_that_is_five", Bits(5.0), 105},
+        EncodeCase{"text", TextBits("abcdefgh"), 253}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EncodeSlotTest, EveryNumberCodeRoundTrips) {
+  for (int c = 1; c <= 251; ++c) {
+    EXPECT_EQ(EncodeSlot(kByteCodeValues.bits[c]), c);
+    EXPECT_EQ(std::bit_cast<double>(kByteCodeValues.bits[c]), c - 100.0);
+  }
+}
+
+class CollectingSink : public ByteCodeSink {
+ public:
+  void WriteBlock(const char* block, size_t size) override {
+    sizes.push_back(size);
+    bytes.append(block, size);
+  }
+  std::vector<size_t> sizes;
+  std::string bytes;
+};
+
+std::string Slots(const std::vector<double>& values) {
+  std::string out;
+  for (double v : values) out += DoubleBytes(v);
+  return out;
+}
+
+// 1.0, 2.5, sysmis, eight spaces, 0.0, -0.0.
+std::string ReferenceCase() {
+  return Slots({1.0, 2.5, std::bit_cast<double>(kSysmisBits)}) + "        " +
+         Slots({0.0, -0.0});
+}
+
+std::string ReferenceBlock() {
+  return std::string("\x65\xFD\xFF\xFE\x64\xFD\0\0", 8) + DoubleBytes(2.5) +
+         DoubleBytes(-0.0);
+}
+
+TEST(ByteCodeEncoderTest, ReferenceCaseIsOneBlockOf24Bytes) {
+  CollectingSink sink;
+  ByteCodeEncoder encoder(sink);
+  encoder.AppendSlots(ReferenceCase().data(), 6);
+  EXPECT_TRUE(sink.sizes.empty());  // nothing before the block is full
+  encoder.Flush();
+  EXPECT_EQ(sink.bytes, ReferenceBlock());
+  encoder.Flush();  // nothing pending: nothing written
+  EXPECT_EQ(sink.sizes, std::vector<size_t>{24});
+}
+
+TEST(ByteCodeEncoderTest, FullBlocksGoOutAtTheEighthCode) {
+  CollectingSink sink;
+  ByteCodeEncoder encoder(sink);
+  const std::string slots = Slots({0.5, 1, 2, 3, 4, 5, 6, 7, 8.5, 9});
+  encoder.AppendSlots(slots.data(), 8);
+  EXPECT_EQ(sink.sizes, std::vector<size_t>{16});
+  encoder.AppendSlots(slots.data() + 64, 2);
+  encoder.Flush();
+  EXPECT_EQ(sink.sizes, (std::vector<size_t>{16, 16}));
+  EXPECT_EQ(sink.bytes.substr(16, 8), std::string("\xFD\x6D\0\0\0\0\0\0", 8));
+}
+
+TEST(ByteCodeEncoderTest, BuilderComposesTheSameBlocks) {
+  CollectingSink sink;
+  ByteCodeEncoder encoder(sink);
+  encoder.AppendSlots(ReferenceCase().data(), 6);
+  encoder.Flush();
+  testing::SysFileBuilder b;
+  b.CompressedCases({{testing::CaseSlot::Number(1.0), testing::CaseSlot::Number(2.5),
+                      testing::CaseSlot::Number(std::bit_cast<double>(kSysmisBits)),
+                      testing::CaseSlot::Text(""), testing::CaseSlot::Number(0.0),
+                      testing::CaseSlot::Number(-0.0)}});
+  EXPECT_EQ(b.Bytes(), sink.bytes);
+}
+
+// A reader over byte-code data at the start of a memory stream.
+struct Decoder {
+  Decoder(std::string data, int slots) : stream(std::move(data)) {
+    header.nominal_case_size = slots;
+    reader = std::make_unique<CompressedSystemFile>(stream, 0, header, index);
+  }
+  std::string Next() {
+    std::string out(static_cast<size_t>(header.nominal_case_size) * 8, '?');
+    if (reader->DecodeCase(out.data()) == 0) return "<end>";
+    return out;
+  }
+  testing::MemoryStream stream;
+  FileHeader header;
+  SparseRowIndex index;
+  std::unique_ptr<CompressedSystemFile> reader;
+};
+
+TEST(ByteCodeDecoderTest, ReferenceBlockDecodesToTheCase) {
+  Decoder d(ReferenceBlock(), 6);
+  EXPECT_EQ(d.Next(), ReferenceCase());
+  EXPECT_EQ(d.Next(), "<end>");
+  EXPECT_TRUE(d.reader->AtEnd());
+  EXPECT_EQ(d.Next(), "<end>");
+}
+
+TEST(ByteCodeDecoderTest, TextSlotHoldingFiveComesBackByteForByte) {
+  const std::string five = DoubleBytes(5.0);
+  CollectingSink sink;
+  ByteCodeEncoder encoder(sink);
+  encoder.Append(five.data());
+  encoder.Flush();
+  EXPECT_EQ(static_cast<uint8_t>(sink.bytes[0]), 105);
+  Decoder d(sink.bytes, 1);
+  EXPECT_EQ(d.Next(), five);
+}
+
+TEST(ByteCodeDecoderTest, MemoryDecoderAgreesWithTheFileReader) {
+  CollectingSink sink;
+  ByteCodeEncoder encoder(sink);
+  std::string all;
+  for (int i = 0; i < 50; ++i) all += Slots({i * 1.0, i + 0.5, -i * 3.0});
+  encoder.AppendSlots(all.data(), 150);
+  encoder.Flush();
+  ByteCodeMemoryDecoder memory(sink.bytes.data(), sink.bytes.size());
+  Decoder file(sink.bytes, 3);
+  std::string out(24, '\0');
+  for (int i = 0; i < 50; ++i) {
+    ASSERT_EQ(memory.DecodeCase(out.data(), 3), 3u);
+    EXPECT_EQ(out, all.substr(i * 24, 24));
+    EXPECT_EQ(file.Next(), out);
+  }
+  EXPECT_EQ(memory.DecodeCase(out.data(), 3), 0u);
+  EXPECT_EQ(file.Next(), "<end>");
+}
+
+TEST(ByteCodeDecoderTest, Code252EndsItsBlock) {
+  // 1, end of block (the 253 after it has no literal), then 2, 3.
+  std::string data = std::string("\x65\xFC\xFD\x65\x65\x65\x65\x65", 8) +
+                     std::string("\x66\x67\0\0\0\0\0\0", 8);
+  Decoder d(data, 3);
+  EXPECT_EQ(d.Next(), Slots({1, 2, 3}));
+  EXPECT_EQ(d.Next(), "<end>");
+}
+
+TEST(ByteCodeDecoderTest, TellAndSeekReturnToACaseInsideABlock) {
+  // Two cases of 3 in one block; the second starts at control byte 3.
+  std::string data = std::string("\x65\xFD\x66\xFD\x67\x68\0\0", 8) +
+                     DoubleBytes(0.5) + DoubleBytes(1.5);
+  Decoder d(data, 3);
+  EXPECT_EQ(d.reader->Tell(), 0);
+  d.Next();
+  EXPECT_EQ(d.reader->Tell(), 3);
+  EXPECT_EQ(d.Next(), Slots({1.5, 3, 4}));
+  EXPECT_EQ(d.reader->Tell(), 6);
+  d.reader->SeekPosition(3);
+  EXPECT_EQ(d.Next(), Slots({1.5, 3, 4}));
+  d.reader->SeekPosition(0);
+  EXPECT_TRUE(d.reader->SkipCase());
+  EXPECT_EQ(d.Next(), Slots({1.5, 3, 4}));
+}
+
+struct TruncationCase {
+  const char* name;
+  size_t cut;  // bytes kept of two blocks of 3 literal-free slots each
+  const char* condition;
+};
+
+class ByteCodeTruncationTest : public ::testing::TestWithParam<TruncationCase> {};
+
+TEST_P(ByteCodeTruncationTest, RaisesTheCondition) {
+  // Case of 10 slots: a block with 2 literals (24 bytes), then a block of
+  // 2 values.
+  std::string data = std::string("\xFD\x65\x65\xFD\x65\x65\x65\x65", 8) +
+                     DoubleBytes(0.5) + DoubleBytes(0.5) +
+                     std::string("\x65\x65\0\0\0\0\0\0", 8);
+  Decoder d(data.substr(0, GetParam().cut), 10);
+  try {
+    d.Next();
+    FAIL() << "no error";
+  } catch (const SystemFileException& e) {
+    EXPECT_EQ(e.number(), kErrTruncated);
+    EXPECT_STREQ(e.condition(), GetParam().condition);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cuts, ByteCodeTruncationTest,
+    ::testing::Values(TruncationCase{"in_control_bytes", 27, "nRead == 0"},
+                      TruncationCase{"in_literals", 20, "nRead == nu*sizeof(OBS)"},
+                      TruncationCase{"at_block_boundary", 24, "iCell == 0"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace vexa

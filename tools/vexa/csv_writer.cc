@@ -1,0 +1,44 @@
+#include "csv_writer.h"
+
+#include <charconv>
+
+namespace vexa::tool {
+
+void CsvWriter::Separator() {
+  if (line_started_) buffer_.push_back(',');
+  line_started_ = true;
+}
+
+void CsvWriter::Field(std::string_view text) {
+  Separator();
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+    buffer_.append(text);
+    return;
+  }
+  buffer_.push_back('"');
+  for (char c : text) {
+    if (c == '"') buffer_.push_back('"');
+    buffer_.push_back(c);
+  }
+  buffer_.push_back('"');
+}
+
+void CsvWriter::Number(double value) {
+  Separator();
+  char digits[32];
+  auto result = std::to_chars(digits, digits + sizeof digits, value);
+  buffer_.append(digits, result.ptr);
+}
+
+void CsvWriter::EndLine() {
+  buffer_.push_back('\n');
+  line_started_ = false;
+  if (buffer_.size() >= kFlushAt) Flush();
+}
+
+void CsvWriter::Flush() {
+  if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), out_);
+  buffer_.clear();
+}
+
+}  // namespace vexa::tool

@@ -1,0 +1,36 @@
+// Buffered CSV output: fields separated by commas, lines ended by "\n",
+// fields quoted only when they hold a comma, a quote or a line break (and
+// quotes then doubled). Memory stays flat: the buffer is written out as it
+// fills.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace vexa::tool {
+
+class CsvWriter {
+ public:
+  explicit CsvWriter(std::FILE* out) : out_(out) { buffer_.reserve(kFlushAt); }
+  ~CsvWriter() { Flush(); }
+  CsvWriter(const CsvWriter&) = delete;
+  CsvWriter& operator=(const CsvWriter&) = delete;
+
+  void Field(std::string_view text);
+  // The shortest decimal form that reads back as the same double.
+  void Number(double value);
+  void Empty() { Separator(); }
+  void EndLine();
+  void Flush();
+
+ private:
+  static constexpr size_t kFlushAt = 1 << 16;
+  void Separator();
+
+  std::FILE* out_;
+  std::string buffer_;
+  bool line_started_ = false;
+};
+
+}  // namespace vexa::tool
