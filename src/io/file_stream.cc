@@ -84,9 +84,28 @@ size_t VEXA_FileStream::LoadBuffer(int64_t position) {
   return got;
 }
 
+void VEXA_FileStream::SetBuffered(bool buffered) {
+  if (buffered == buffered_) return;
+  Flush();
+  buffered_ = buffered;
+  buffer_pos_ = -1;
+  buffer_end_ = 0;
+  if (buffered) {
+    buffer_.reset(new char[buffer_size_]);
+  } else {
+    buffer_.reset();
+  }
+}
+
 size_t VEXA_FileStream::Read(void* dest, size_t size) {
   if (size == 0 || !IsOpen()) return 0;
   char* out = static_cast<char*>(dest);
+  if (!buffered_) {
+    size_t got = File().ReadAt(out, size, position_);
+    position_ += static_cast<int64_t>(got);
+    if (got < size) eof_ = true;
+    return got;
+  }
   size_t done = CopyFromBuffer(out, size);
   if (size - done >= buffer_size_) {
     // A large request goes straight to the file up to the last multiple of
@@ -115,6 +134,11 @@ size_t VEXA_FileStream::Read(void* dest, size_t size) {
 size_t VEXA_FileStream::Write(const void* src, size_t size) {
   if (size == 0 || !IsOpen()) return 0;
   const char* in = static_cast<const char*>(src);
+  if (!buffered_) {
+    size_t n = File().WriteAt(in, size, position_);
+    position_ += static_cast<int64_t>(n);
+    return n;
+  }
   size_t done = 0;
   if (buffer_pos_ >= 0) {
     int64_t window_end = buffer_pos_ + static_cast<int64_t>(buffer_size_);

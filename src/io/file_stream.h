@@ -35,6 +35,8 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   int64_t Tell() const override { return position_; }
   int64_t Size() override;
   void Flush() override;
+  // Turning buffering off writes out and releases the buffer.
+  void SetBuffered(bool buffered) override;
   const std::string& Path() const;
   // Set by a read that reached the end of the file; cleared by a seek.
   bool Eof() const { return eof_; }
@@ -60,6 +62,7 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   bool dirty_ = false;
   bool eof_ = false;
   int64_t position_ = 0;
+  bool buffered_ = true;
   bool read_only_ = false;
   int64_t known_end_ = -1;  // the file's size, kept for read-only files
 };

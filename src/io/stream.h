@@ -28,6 +28,9 @@ class VEXA_StrBaseIO {
   // that is further.
   virtual int64_t Size() = 0;
   virtual void Flush() {}
+  // Buffered (the default) or not: unbuffered, every read goes straight to
+  // the file. Readers that keep a window of their own turn buffering off.
+  virtual void SetBuffered(bool buffered) { (void)buffered; }
 
   // Bytes left between the position and the end (0 when past the end).
   int64_t Remaining() {

@@ -31,6 +31,9 @@ std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForReading(
   ReadHeader(*stream, source->header_, source->dictionary_);
   ReadDictionary(*source, *stream, source->header_);
   source->data_start_ = stream->Tell();
+  // Case iterators read the data through windows of their own; a stream
+  // buffer beneath them would only copy every byte once more.
+  stream->SetBuffered(false);
   source->stream_ = std::move(stream);
   source->dictionary_.ClearModified();
   return source;

@@ -51,8 +51,9 @@ TEST_P(FileStreamTest, SequentialReadsDeliverTheFileWhateverTheChunkSize) {
   }
 }
 
-// Random reads, writes and seeks compared with a string that models the
-// file; flushing and reopening must give the same bytes.
+// Random reads, writes and seeks, with buffering turned off and on again
+// along the way, compared with a string that models the file; flushing and
+// reopening must give the same bytes.
 TEST_P(FileStreamTest, RandomOperationsMatchAModel) {
   constexpr unsigned kSeed = 20240314;
   std::mt19937 rng(kSeed);
@@ -64,6 +65,7 @@ TEST_P(FileStreamTest, RandomOperationsMatchAModel) {
   for (int op = 0; op < 400; ++op) {
     SCOPED_TRACE(::testing::Message() << "seed " << kSeed << " op " << op);
     size_t len = rng() % (BufferSize() + BufferSize() / 2);
+    if (op % 40 == 39) s.SetBuffered(op % 80 == 79);
     switch (rng() % 3) {
       case 0: {
         pos = static_cast<int64_t>(rng() % (model.size() + 10));
