@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_shapes.h"
 #include "support/sysfile_builder.h"
 #include "support/temp_dir.h"
 #include "sysfile/bytecode.h"
@@ -24,53 +25,14 @@
 namespace {
 
 using vexa::testing::SysFileBuilder;
-
-enum Shape { kSurvey = 0, kWide = 1 };
-constexpr int kSurveyNumerics = 200;
-constexpr int kSurveyStrings = 20;
-constexpr int kWideNumerics = 2000;
-
-int64_t TargetBytes() {
-  const char* mb = std::getenv("VEXA_BENCH_MB");
-  return (mb ? std::atoll(mb) : 1024) << 20;
-}
-
-int Slots(Shape s) {
-  return s == kSurvey ? kSurveyNumerics + kSurveyStrings : kWideNumerics;
-}
+using namespace vexa::bench;
 
 std::string Dictionary(Shape s, int compression) {
   SysFileBuilder b;
   b.Header({.compression = compression, .label = "read benchmark"});
-  if (s == kSurvey) {
-    for (int i = 0; i < kSurveyNumerics; ++i) b.NumericVar("q" + std::to_string(i));
-    for (int i = 0; i < kSurveyStrings; ++i) b.StringVar("s" + std::to_string(i), 8);
-  } else {
-    for (int i = 0; i < kWideNumerics; ++i) b.NumericVar("x" + std::to_string(i));
-  }
+  for (int i = 0; i < Numerics(s); ++i) b.NumericVar(VariableName(s, i));
+  for (int i = 0; i < Strings(s); ++i) b.StringVar(VariableName(s, Numerics(s) + i), 8);
   return b.MachineInts().MachineFloats().End().Bytes();
-}
-
-// One case in the file layout.
-void MakeCase(Shape s, int64_t n, char* out) {
-  if (s == kSurvey) {
-    for (int j = 0; j < kSurveyNumerics; ++j) {
-      double v = static_cast<double>((n * 7 + j) % 10 + 1);
-      if ((n + j) % 17 == 0) v = vexaSysmisVal();
-      if ((n + j) % 13 == 0) v += 0.5;
-      std::memcpy(out + j * 8, &v, 8);
-    }
-    for (int j = 0; j < kSurveyStrings; ++j) {
-      char text[9];
-      std::snprintf(text, sizeof text, "%-8c", static_cast<char>('A' + (n + j) % 5));
-      std::memcpy(out + (kSurveyNumerics + j) * 8, text, 8);
-    }
-  } else {
-    for (int j = 0; j < kWideNumerics; ++j) {
-      double v = static_cast<double>(n) * 0.001 + j * 1.37;
-      std::memcpy(out + j * 8, &v, 8);
-    }
-  }
 }
 
 class FileSink : public vexa::ByteCodeSink {
@@ -119,8 +81,6 @@ const BenchFile& File(Shape s, int compression) {
   std::fclose(out);
   return f;
 }
-
-const char* ShapeName(Shape s) { return s == kSurvey ? "survey" : "wide"; }
 
 // Yardstick: read() of the whole file in 4 MiB chunks.
 void BM_PlainRead(benchmark::State& state) {
@@ -204,8 +164,8 @@ void BM_ReadAndGetValues(benchmark::State& state) {
   for (auto _ : state) {
     int h = -1;
     vexaOpenRead(f.path.c_str(), &h);
-    const int numerics = shape == kSurvey ? kSurveyNumerics : kWideNumerics;
-    const int strings = shape == kSurvey ? kSurveyStrings : 0;
+    const int numerics = Numerics(shape);
+    const int strings = Strings(shape);
     double sum = 0;
     while (vexaReadCaseRecord(h) == VEXA_OK) {
       for (int v = 1; v <= numerics; ++v) {

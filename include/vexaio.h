@@ -159,6 +159,53 @@ VEXA_API int vexaCloseAppend(int handle);
 VEXA_API int vexaOpenWrite(const char *fileName, int *handle);
 /* As vexaOpenWrite with a UTF-8 file name. */
 VEXA_API int vexaOpenWriteU8(const char *fileName, int *handle);
+/* As vexaOpenWrite for a file encrypted with a password of 1 to 10 bytes:
+ * VEXA_E_NO_PASSWORD for a missing one, VEXA_E_BAD_PASSWORD for a longer
+ * one. (Writing encrypted files is not available in this build: a valid
+ * password gives VEXA_E_FILE_OPEN.) */
+VEXA_API int vexaOpenWriteEx(const char *fileName, const char *password, int *handle);
+VEXA_API int vexaOpenWriteU8Ex(const char *fileName, const char *password, int *handle);
+
+/* Opens an existing file to add cases at its end; the handle takes only
+ * case writes and queries. VEXA_E_CANNOT_APPEND for a file written in the
+ * other byte order. */
+VEXA_API int vexaOpenAppend(const char *fileName, int *handle);
+VEXA_API int vexaOpenAppendEx(const char *fileName, const char *password, int *handle);
+VEXA_API int vexaOpenAppendU8(const char *fileName, int *handle);
+VEXA_API int vexaOpenAppendU8Ex(const char *fileName, const char *password, int *handle);
+
+/* Opens a new file for writing whose dictionary starts as a copy of the
+ * dictionary of dictFileName (no cases are copied). The caller may change
+ * it, then commits it. A failure removes the new file. The Ex forms take the
+ * new file's password (required), and the source's; ExFile a new password
+ * only, ExDict the source's only. */
+VEXA_API int vexaOpenWriteCopy(const char *fileName, const char *dictFileName, int *handle);
+VEXA_API int vexaOpenWriteCopyU8(const char *fileName, const char *dictFileName,
+                                 int *handle);
+VEXA_API int vexaOpenWriteCopyEx(const char *fileName, const char *password,
+                                 const char *dictFileName, const char *dictPassword,
+                                 int *handle);
+VEXA_API int vexaOpenWriteCopyU8Ex(const char *fileName, const char *password,
+                                   const char *dictFileName, const char *dictPassword,
+                                   int *handle);
+VEXA_API int vexaOpenWriteCopyExFile(const char *fileName, const char *password,
+                                     const char *dictFileName, int *handle);
+VEXA_API int vexaOpenWriteCopyU8ExFile(const char *fileName, const char *password,
+                                       const char *dictFileName, int *handle);
+VEXA_API int vexaOpenWriteCopyExDict(const char *fileName, const char *dictFileName,
+                                     const char *dictPassword, int *handle);
+VEXA_API int vexaOpenWriteCopyU8ExDict(const char *fileName, const char *dictFileName,
+                                       const char *dictPassword, int *handle);
+
+/* Fixes a write handle's dictionary and writes it: the file is created
+ * here. Setters are refused afterwards, case writing is allowed. */
+VEXA_API int vexaCommitHeader(int handle);
+/* Chooses the compression of a new file: 0 none, 1 byte-code, 2 zlib (any
+ * other value means 1). Until zlib output exists, a file asked to be zlib is
+ * written byte-code compressed and its header says so. */
+VEXA_API int vexaSetCompression(int handle, int compSwitch);
+/* The compression of the file behind the handle (0 when there is none). */
+VEXA_API int vexaGetCompression(int handle, int *compSwitch);
 
 /* ===== Variables ===== */
 
@@ -311,6 +358,12 @@ VEXA_API int vexaGetValueChar(int handle, double varHandle, char *value, int val
  * case starts with every value missing (system-missing, blanks). */
 VEXA_API int vexaSetValueNumeric(int handle, double varHandle, double value);
 VEXA_API int vexaSetValueChar(int handle, double varHandle, const char *value);
+/* Writes the case being built (values not set are missing) and starts a new
+ * one. */
+VEXA_API int vexaCommitCaseRecord(int handle);
+/* Writes a case from the caller's memory, laid out as the case buffer
+ * (vexaGetCaseSize bytes). */
+VEXA_API int vexaWholeCaseOut(int handle, const void *caseRec);
 
 /* The number of cases, -1 when the file does not record it (or it exceeds
  * the int range); VEXA_E_OPENED_FOR_WRITE on a write handle. */

@@ -19,9 +19,15 @@ HandleRecord::HandleRecord(HandleMode mode,
       mode(mode),
       header_committed(mode != HandleMode::kWrite) {}
 
-// Destroying a write or append record finishes its file; that step comes
-// with the case writer. A failure there is not reported.
-HandleRecord::~HandleRecord() = default;
+// Destroying a write or append record finishes its file: the last block is
+// written and the case counts are patched. A failure there is not reported.
+HandleRecord::~HandleRecord() {
+  if (mode == HandleMode::kRead || sysfile == nullptr) return;
+  try {
+    sysfile->FinishWriting();
+  } catch (...) {
+  }
+}
 
 int HandleRecord::FindVariable(std::string_view name) const {
   auto it = name_index.find(NameKey(name));

@@ -4,6 +4,7 @@
 
 #include "api/call_guard.h"
 #include "api/open_probe.h"
+#include "api/opens.h"
 #include "io/posix_file.h"
 #include "sysfile/system_file_data_source.h"
 #include "text/interface_encoding.h"
@@ -11,8 +12,6 @@
 
 namespace vexa {
 namespace {
-
-bool HasText(const char* s) { return s != nullptr && s[0] != '\0'; }
 
 // Creates the data source of a read (or append) handle. A failure here is 1,
 // or 80 when a password was given: a wrong password surfaces this way.
@@ -25,8 +24,15 @@ std::unique_ptr<SystemFileDataSource> CreateReader(const std::string& path,
   }
 }
 
-int OpenRead(const char* file_name, const char* password, bool utf8,
-             int* handle) {
+int Close(int handle) {
+  return Guarded(kFallbackHandle,
+                 [&] { return HandleTable::Instance().Release(handle); });
+}
+
+}  // namespace
+
+int OpenReadHandle(const char* file_name, const char* password, bool utf8,
+                   int* handle) {
   if (handle) *handle = -1;
   bool password_given = HasText(password);
   return Guarded(password_given ? VEXA_E_BAD_PASSWORD : VEXA_E_FILE_OPEN, [&] {
@@ -66,35 +72,29 @@ int OpenRead(const char* file_name, const char* password, bool utf8,
   });
 }
 
-int Close(int handle) {
-  return Guarded(kFallbackHandle,
-                 [&] { return HandleTable::Instance().Release(handle); });
-}
-
-}  // namespace
 }  // namespace vexa
 
 using vexa::Close;
-using vexa::OpenRead;
+using vexa::OpenReadHandle;
 
 extern "C" {
 
 VEXA_API int vexaOpenRead(const char* fileName, int* handle) {
-  return OpenRead(fileName, nullptr, false, handle);
+  return OpenReadHandle(fileName, nullptr, false, handle);
 }
 
 VEXA_API int vexaOpenReadEx(const char* fileName, const char* password,
                             int* handle) {
-  return OpenRead(fileName, password, false, handle);
+  return OpenReadHandle(fileName, password, false, handle);
 }
 
 VEXA_API int vexaOpenReadU8(const char* fileName, int* handle) {
-  return OpenRead(fileName, nullptr, true, handle);
+  return OpenReadHandle(fileName, nullptr, true, handle);
 }
 
 VEXA_API int vexaOpenReadU8Ex(const char* fileName, const char* password,
                               int* handle) {
-  return OpenRead(fileName, password, true, handle);
+  return OpenReadHandle(fileName, password, true, handle);
 }
 
 VEXA_API int vexaCloseRead(int handle) { return Close(handle); }

@@ -1,18 +1,29 @@
 // Opening new files for writing. The handle starts with an empty dictionary;
 // the file itself is created only at the header commit.
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "api/call_guard.h"
 #include "api/open_probe.h"
+#include "api/opens.h"
 #include "sysfile/system_file_data_source.h"
 #include "text/interface_encoding.h"
 #include "vexaio.h"
 
 namespace vexa {
-namespace {
 
-int OpenWrite(const char* file_name, bool utf8, int* handle) {
+namespace {
+constexpr size_t kMaxPasswordBytes = 10;
+}  // namespace
+
+int CheckNewPassword(const char* password) {
+  if (!HasText(password)) return VEXA_E_NO_PASSWORD;
+  if (std::strlen(password) > kMaxPasswordBytes) return VEXA_E_BAD_PASSWORD;
+  return VEXA_OK;
+}
+
+int OpenWriteHandle(const char* file_name, bool utf8, int* handle) {
   if (handle) *handle = -1;
   return Guarded(VEXA_E_FILE_OPEN, [&] {
     Required(handle);
@@ -28,17 +39,43 @@ int OpenWrite(const char* file_name, bool utf8, int* handle) {
   });
 }
 
+namespace {
+
+// The encrypted forms: the password is checked first; files are not yet
+// written encrypted in this build, so a valid password ends in the failure
+// of the write-record step.
+int OpenWriteEncrypted(const char* file_name, const char* password, bool utf8,
+                       int* handle) {
+  if (handle) *handle = -1;
+  return Guarded(VEXA_E_FILE_OPEN, [&] {
+    Check(CheckNewPassword(password));
+    (void)file_name;
+    (void)utf8;
+    return VEXA_E_FILE_OPEN;
+  });
+}
+
 }  // namespace
 }  // namespace vexa
 
 extern "C" {
 
 VEXA_API int vexaOpenWrite(const char* fileName, int* handle) {
-  return vexa::OpenWrite(fileName, false, handle);
+  return vexa::OpenWriteHandle(fileName, false, handle);
 }
 
 VEXA_API int vexaOpenWriteU8(const char* fileName, int* handle) {
-  return vexa::OpenWrite(fileName, true, handle);
+  return vexa::OpenWriteHandle(fileName, true, handle);
+}
+
+VEXA_API int vexaOpenWriteEx(const char* fileName, const char* password,
+                             int* handle) {
+  return vexa::OpenWriteEncrypted(fileName, password, false, handle);
+}
+
+VEXA_API int vexaOpenWriteU8Ex(const char* fileName, const char* password,
+                               int* handle) {
+  return vexa::OpenWriteEncrypted(fileName, password, true, handle);
 }
 
 }  // extern "C"

@@ -4,18 +4,22 @@
 #pragma once
 
 #include "ext/extension_record.h"
+#include "sysfile/system_file_data_source.h"
 
 namespace vexa {
 
-class SystemFileDataSource;
 struct ReaderState;
 
 class SystemFileExtensionHandler {
  public:
   virtual ~SystemFileExtensionHandler() = default;
 
-  // The write side (filling an empty record from the writer's dictionary) is
-  // added together with the writer.
+  // Fills an empty record from the writer's dictionary, or leaves it empty
+  // when there is nothing to say. May change the writer's dictionary copy
+  // (records are built from the highest subtype down, so each sees the
+  // changes of the higher ones).
+  virtual void WriteRecord(SystemFileDataSource::SaveDS& writer,
+                           SystemFileExtensionRecord& rec) const = 0;
 
   // Checks a record read from a file and applies it to the data source's
   // dictionary and header. A record it cannot accept raises

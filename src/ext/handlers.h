@@ -8,5 +8,10 @@ namespace vexa::handlers {
 
 const SystemFileExtensionHandler& MachineInteger();  // subtype 3
 const SystemFileExtensionHandler& MachineFloat();    // subtype 4
+const SystemFileExtensionHandler& Display();         // subtype 11
+const SystemFileExtensionHandler& LongNames();       // subtype 13
+const SystemFileExtensionHandler& VeryLongStrings(); // subtype 14
+const SystemFileExtensionHandler& CaseCount();       // subtype 16
+const SystemFileExtensionHandler& LongStringLabels();  // subtype 21
 
 }  // namespace vexa::handlers

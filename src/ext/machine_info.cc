@@ -9,12 +9,27 @@
 #include "support/endian.h"
 #include "support/errors.h"
 #include "sysfile/reader_state.h"
+#include "sysfile/save_ds.h"
 
 namespace vexa {
 namespace {
 
 class SFExtensionSourceParametersInt : public SystemFileExtensionHandler {
  public:
+  void WriteRecord(SystemFileDataSource::SaveDS& writer,
+                   SystemFileExtensionRecord& rec) const override {
+    const MachineInfo& m = writer.Header().machine;
+    const int32_t units[8] = {m.major,        m.minor,
+                              m.revision,     m.machine_code,
+                              m.float_code,   m.compression_code,
+                              2,  // always written little-endian
+                              m.character_code};
+    rec.SetUnitSize(4);
+    rec.SetNUnits(8);
+    char* out = rec.Allocate();
+    for (int i = 0; i < 8; ++i) StoreI32(out + 4 * i, units[i]);
+  }
+
   void ReadRecord(SystemFileDataSource&, ReaderState& state,
                   const SystemFileExtensionRecord& rec) const override {
     VEXA_FILE_CHECK(rec.UnitSize() == 4, kErrBadStructure);
@@ -34,6 +49,17 @@ class SFExtensionSourceParametersInt : public SystemFileExtensionHandler {
 
 class SFExtensionSourceParametersDouble : public SystemFileExtensionHandler {
  public:
+  // Always the library's own special values, not the header's.
+  void WriteRecord(SystemFileDataSource::SaveDS&,
+                   SystemFileExtensionRecord& rec) const override {
+    rec.SetUnitSize(sizeof(double));
+    rec.SetNUnits(3);
+    char* out = rec.Allocate();
+    StoreF64(out, SysmisValue());
+    StoreF64(out + 8, HighestValue());
+    StoreF64(out + 16, LowestValue());
+  }
+
   void ReadRecord(SystemFileDataSource&, ReaderState& state,
                   const SystemFileExtensionRecord& rec) const override {
     VEXA_FILE_CHECK(rec.UnitSize() == sizeof(double), kErrBadStructure);

@@ -2,6 +2,7 @@
 
 #include "ext/handlers.h"
 #include "sysfile/reader_state.h"
+#include "sysfile/save_ds.h"
 #include "sysfile/system_file_data_source.h"
 
 namespace vexa {
@@ -16,6 +17,11 @@ struct RegistryEntry {
 constexpr RegistryEntry kRegistry[] = {
     {3, &handlers::MachineInteger},
     {4, &handlers::MachineFloat},
+    {11, &handlers::Display},
+    {13, &handlers::LongNames},
+    {14, &handlers::VeryLongStrings},
+    {16, &handlers::CaseCount},
+    {21, &handlers::LongStringLabels},
 };
 
 }  // namespace
@@ -41,6 +47,23 @@ void DispatchExtensionRead(int subtype, SystemFileDataSource& source,
   if (subtype < static_cast<int>(state.header.subtypes_seen.size())) {
     state.header.subtypes_seen.set(static_cast<size_t>(subtype));
   }
+}
+
+void DispatchExtensionWrite(int subtype, SystemFileDataSource::SaveDS& writer,
+                            SystemFileExtensionRecord& rec) {
+  VEXA_ASSERT(subtype >= 1 && rec.Empty());
+  if (const SystemFileExtensionHandler* h = FindExtensionHandler(subtype)) {
+    h->WriteRecord(writer, rec);
+    return;
+  }
+  const VEXA_ExtensionImpl* raw =
+      static_cast<const Dictionary&>(writer.GetDictionary())
+          .Extensions()
+          .Get(subtype);
+  if (raw == nullptr || raw->ElementCount() == 0) return;
+  rec.SetUnitSize(raw->element_size);
+  rec.SetNUnits(static_cast<int32_t>(raw->ElementCount()));
+  rec.CopyIn(raw->contents.data());
 }
 
 }  // namespace vexa

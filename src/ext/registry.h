@@ -1,6 +1,6 @@
 // The extension handler registry: one handler per subtype, from a constant
-// table, and the read dispatch that the dictionary reader uses for every
-// extension record.
+// table, the read dispatch that the dictionary reader uses for every
+// extension record and the write dispatch of the header commit.
 #pragma once
 
 #include "ext/extension_handler.h"
@@ -18,5 +18,12 @@ const SystemFileExtensionHandler* FindExtensionHandler(int subtype);
 void DispatchExtensionRead(int subtype, SystemFileDataSource& source,
                            ReaderState& state,
                            const SystemFileExtensionRecord& rec);
+
+// Fills an empty record for the writer: the subtype's handler writes it;
+// without a handler the raw contents that the writer's dictionary keeps for
+// the subtype are copied in; otherwise the record stays empty.
+// REQUIRES: subtype >= 1 and the record is empty.
+void DispatchExtensionWrite(int subtype, SystemFileDataSource::SaveDS& writer,
+                            SystemFileExtensionRecord& rec);
 
 }  // namespace vexa

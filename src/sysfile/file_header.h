@@ -5,6 +5,7 @@
 #include <bitset>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sysfile/dechunker.h"
@@ -55,6 +56,11 @@ struct FileHeader {
   std::bitset<100> subtypes_seen;
   // Stream position of the contents of the 64-bit case count record, or -1.
   int64_t subtype16_position = -1;
+  // The name map of a written file: (caller's name, short name) per
+  // variable as the dictionary stood before segmentation. Built at the
+  // header commit in dictionary order, sorted by the caller's name once the
+  // commit is done; empty for a file that was only read.
+  std::vector<std::pair<std::string, std::string>> name_map;
   // Text of the encoding record, empty when the file has none.
   std::string encoding_name;
   // How a case moves from the file layout into memory; empty unless the

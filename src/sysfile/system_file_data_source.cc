@@ -1,15 +1,43 @@
 #include "sysfile/system_file_data_source.h"
 
+#include <algorithm>
+
 #include "io/file_stream.h"
 #include "support/errors.h"
 #include "sysfile/case_iterator.h"
 #include "sysfile/dictionary_reader.h"
 #include "sysfile/file_kind.h"
 #include "sysfile/header_reader.h"
+#include "sysfile/save_ds.h"
 
 namespace vexa {
 
-SystemFileDataSource::~SystemFileDataSource() = default;
+// Forwards to the file's iterator and keeps the data source's count of
+// live iterators, which case writes check.
+class SystemFileDataSource::TrackedIterator : public VEXA_InputCaseIterator {
+ public:
+  TrackedIterator(SystemFileDataSource& source, char* buffer)
+      : count_(source.open_iterators_), iterator_(source, buffer) {
+    ++count_;
+  }
+  ~TrackedIterator() override { --count_; }
+
+  bool ReadNext() override { return iterator_.ReadNext(); }
+  bool Seek(int64_t case_number) override { return iterator_.Seek(case_number); }
+  VEXA_Case& Case() override { return iterator_.Case(); }
+
+ private:
+  int& count_;
+  Iterator iterator_;
+};
+
+SystemFileDataSource::~SystemFileDataSource() {
+  try {
+    FinishWriting();
+  } catch (...) {
+    // Closing cannot report; a caller that wants to know finishes first.
+  }
+}
 
 std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForReading(
     const std::string& path) {
@@ -50,11 +78,66 @@ std::unique_ptr<SystemFileDataSource> SystemFileDataSource::CreateForWriting(
 std::unique_ptr<VEXA_InputCaseIterator> SystemFileDataSource::CreateIterator(
     char* buffer) {
   if (writer_ || !stream_) return nullptr;
-  return std::make_unique<Iterator>(*this, buffer);
+  return std::make_unique<TrackedIterator>(*this, buffer);
+}
+
+void SystemFileDataSource::CommitHeader() {
+  if (!writer_ || state_ != kDefining) throw ErrorText(kErrBadState);
+  // Zlib case data has no stream yet: such a file is written byte-code
+  // compressed, and its header says so (compression 1, magic "$FL2"), so
+  // that every reader takes it as what it is.
+  if (header_.compression == 2) header_.compression = 1;
+
+  auto stream = std::make_unique<VEXA_FileStream>();
+  if (!stream->Open(file_name_, "w+")) {
+    throw ErrorText(kErrWriteFailed, file_name_);
+  }
+  auto save = std::make_unique<SaveDS>(*this, std::move(stream));
+  save->WriteDictionary();
+  data_start_ = save->Stream().Tell();
+  save->StartCases(0, 0);
+
+  auto& map = header_.name_map;
+  name_table_.clear();
+  name_table_.reserve(map.size());
+  for (const auto& [name, short_name] : map) {
+    name_table_.emplace_back(short_name, name);
+  }
+  std::stable_sort(map.begin(), map.end(), [](const auto& a, const auto& b) {
+    return a.first < b.first;
+  });
+  save_ = std::move(save);
+  state_ = kWriting;
+}
+
+void SystemFileDataSource::WriteCase(const char* slots) {
+  if (open_iterators_ > 0) throw ErrorText(kErrBadState);
+  if (state_ == kDefining) CommitHeader();
+  if (state_ == kFinished) ReopenForAppending();
+  save_->WriteCase(slots);
+}
+
+int SystemFileDataSource::FinishWriting() {
+  constexpr int kNotWriting = 32;
+  if (state_ != kWriting) return kNotWriting;
+  std::unique_ptr<SaveDS> save = std::move(save_);
+  state_ = kFinished;
+  save->Complete();
+  return 0;
 }
 
 bool SystemFileDataSource::FindShortName(std::string_view long_name,
                                          std::string* short_name) const {
+  const auto& map = header_.name_map;
+  if (state_ != kDefining && !map.empty()) {
+    // Sorted by the caller's name once the commit is done.
+    auto it = std::lower_bound(
+        map.begin(), map.end(), long_name,
+        [](const auto& entry, std::string_view name) { return entry.first < name; });
+    if (it == map.end() || it->first != long_name) return false;
+    if (short_name != nullptr) *short_name = it->second;
+    return true;
+  }
   // Entries are (short name, long name) pairs as the long names record
   // lists them.
   for (const auto& [short_form, long_form] : name_table_) {

@@ -21,6 +21,12 @@ class SystemFileDataSource : public VEXA_DataSource {
  public:
   // The case iterator (sysfile/case_iterator.h).
   class Iterator;
+  // The writer that exists from the header commit until the file is
+  // finished (sysfile/save_ds.h).
+  class SaveDS;
+
+  // Writing states.
+  enum WritingState { kDefining = 0, kWriting = 1, kFinished = 2 };
 
   ~SystemFileDataSource() override;
 
@@ -36,6 +42,37 @@ class SystemFileDataSource : public VEXA_DataSource {
   // A data source for a new file; nothing is written before the commit.
   static std::unique_ptr<SystemFileDataSource> CreateForWriting(
       const std::string& path);
+
+  // An existing file opened to have cases added: its dictionary is read
+  // and it starts in the finished state, so the first case written reopens
+  // it for appending.
+  static std::unique_ptr<SystemFileDataSource> OpenForAppending(
+      const std::string& path);
+
+  // --- Writing ---
+  // Fixes the dictionary and writes the dictionary part of the file
+  // (created or truncated here). Raises ErrorText 1209 when already
+  // committed (or not created for writing), 1505 for names equal without
+  // regard to case, 1504 when no short name can be formed. A failed commit
+  // leaves the defining state (the file may exist by then). Compression
+  // code 2 is written as byte-code (code 1, magic "$FL2"): there is no zlib
+  // case stream yet.
+  void CommitHeader();
+  // Writes one case given in memory layout (the dictionary's slot count x 8
+  // bytes). Commits first in the defining state; reopens the file for
+  // appending in the finished state (raising SystemFileException 1201 when
+  // it cannot be reopened). Raises ErrorText 1209 while a case iterator of
+  // this data source exists, SystemFileException 1202 when a raw case
+  // cannot be written whole.
+  void WriteCase(const char* slots);
+  // Completes the file: the last compressed block, the case counts patched
+  // into the header and the 64-bit count record. Returns 0, or 32 when not
+  // writing (nothing happens then).
+  int FinishWriting();
+  WritingState State() const { return state_; }
+  // The header's compression code: 0 none, 1 byte-code, 2 zlib.
+  int Compression() const { return header_.compression; }
+  void SetCompression(int code) { header_.compression = code; }
 
   bool IsWriter() const { return writer_; }
   const std::string& FileName() const { return file_name_; }
@@ -60,11 +97,18 @@ class SystemFileDataSource : public VEXA_DataSource {
   std::vector<std::pair<std::string, std::string>>& NameTable() {
     return name_table_;
   }
-  // The short name recorded for a long name; false when the table has none.
+  // The short name recorded for a long name: from the name map of a
+  // committed writer, else from the table read from the file; false when
+  // neither has the name.
   bool FindShortName(std::string_view long_name, std::string* short_name) const;
 
  private:
   SystemFileDataSource() = default;
+  // Counts the case iterators alive on this data source.
+  class TrackedIterator;
+  // Creates the writer for the cases added to a finished file and positions
+  // it after the last case (sysfile/append.cc).
+  void ReopenForAppending();
 
   bool writer_ = false;
   std::string file_name_;
@@ -73,6 +117,9 @@ class SystemFileDataSource : public VEXA_DataSource {
   int64_t data_start_ = 0;
   std::vector<std::pair<std::string, std::string>> name_table_;
   SparseRowIndex row_index_;
+  WritingState state_ = kDefining;
+  std::unique_ptr<SaveDS> save_;
+  int open_iterators_ = 0;
 };
 
 }  // namespace vexa

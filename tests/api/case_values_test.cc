@@ -76,10 +76,14 @@ TEST_F(SampleCasesTest, VariableHandlesOutsideTheDictionaryAreRefused) {
   EXPECT_EQ(v, 1.0);
 }
 
-TEST_F(SampleCasesTest, WholeCaseInCopiesTheCaseAndLeavesNoCurrentCase) {
-  int size = 0;
-  ASSERT_EQ(vexaGetCaseSize(h_, &size), VEXA_OK);
-  ASSERT_EQ(size, kSampleSlots * 8);
+TEST_F(SampleCasesTest, CountsAndWholeCaseInWhichLeavesNoCurrentCase) {
+  int n = 0;
+  EXPECT_EQ(vexaGetNumberofCases(h_, &n), VEXA_OK);
+  EXPECT_EQ(n, kSampleCases);
+  EXPECT_EQ(vexaGetEstimatedNofCases(h_, &n), VEXA_OK);
+  EXPECT_EQ(n, kSampleCases);
+  ASSERT_EQ(vexaGetCaseSize(h_, &n), VEXA_OK);
+  ASSERT_EQ(n, kSampleSlots * 8);
   std::vector<double> record(kSampleSlots);
   ASSERT_EQ(vexaSeekNextCase(h_, 3), VEXA_OK);
   ASSERT_EQ(vexaWholeCaseIn(h_, record.data()), VEXA_OK);
@@ -88,14 +92,6 @@ TEST_F(SampleCasesTest, WholeCaseInCopiesTheCaseAndLeavesNoCurrentCase) {
   double v;
   EXPECT_EQ(vexaGetValueNumeric(h_, Var("id"), &v), VEXA_E_NO_CURRENT_CASE);
   EXPECT_EQ(vexaWholeCaseIn(h_, record.data()), VEXA_W_END_OF_DATA);
-}
-
-TEST_F(SampleCasesTest, CaseCountAndSizeQueries) {
-  int n = 0;
-  EXPECT_EQ(vexaGetNumberofCases(h_, &n), VEXA_OK);
-  EXPECT_EQ(n, kSampleCases);
-  EXPECT_EQ(vexaGetEstimatedNofCases(h_, &n), VEXA_OK);
-  EXPECT_EQ(n, kSampleCases);
   EXPECT_EQ(vexaSetValueNumeric(h_, 1.0, 2.0), VEXA_E_OPENED_FOR_READ);
 }
 
@@ -110,15 +106,9 @@ TEST(SpecialValuesTest, SysmisLowestAndHighest) {
 }
 
 TEST(CaseReadingDamageTest, DataCutInsideACaseGivesTheReadError) {
-  std::string file = SysFileBuilder()
-                         .Header({.case_count = 2})
-                         .NumericVar("a")
-                         .NumericVar("b")
-                         .End()
-                         .CaseNumber(1)
-                         .CaseNumber(2)
-                         .CaseNumber(3)
-                         .Bytes();
+  std::string file = SysFileBuilder().Header({.case_count = 2}).NumericVar("a")
+                         .NumericVar("b").End().CaseNumber(1).CaseNumber(2)
+                         .CaseNumber(3).Bytes();
   TempDir dir;
   int h = -1;
   ASSERT_EQ(vexaOpenRead(dir.Write("cut.vexa", file).c_str(), &h), VEXA_OK);

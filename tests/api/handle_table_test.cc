@@ -37,6 +37,17 @@ TEST(HandleTableTest, HundredHandlesThenFullThenLowestFreeSlotIsReused) {
 TEST(HandleTableTest, HandlesThatAreNotOpenAreRefusedWithOutputsReset) {
   for (int bad : {-1, 100, 99}) {
     SCOPED_TRACE(bad);
+    const int setters[] = {
+        vexaSetVarName(bad, "a", 0),           vexaSetVarLabel(bad, "a", "l"),
+        vexaSetVarPrintFormat(bad, "a", 5, 2, 8),
+        vexaSetVarWriteFormat(bad, "a", 5, 2, 8),
+        vexaSetVarMeasureLevel(bad, "a", 1),   vexaSetVarAlignment(bad, "a", 1),
+        vexaSetVarColumnWidth(bad, "a", 1),    vexaSetVarRole(bad, "a", 1),
+        vexaSetCaseWeightVar(bad, "a"),        vexaCloseRead(bad),
+        vexaCloseWrite(bad),                   vexaCloseAppend(bad)};
+    for (size_t i = 0; i < std::size(setters); ++i) {
+      EXPECT_EQ(setters[i], VEXA_E_BAD_HANDLE) << "call " << i;
+    }
     int n = 9;
     EXPECT_EQ(vexaGetNumberofVariables(bad, &n), VEXA_E_BAD_HANDLE);
     EXPECT_EQ(n, 0);
@@ -44,55 +55,38 @@ TEST(HandleTableTest, HandlesThatAreNotOpenAreRefusedWithOutputsReset) {
     int* types = reinterpret_cast<int*>(1);
     n = 9;
     EXPECT_EQ(vexaGetVarNames(bad, &n, &names, &types), VEXA_E_BAD_HANDLE);
-    EXPECT_EQ(n, 0);
-    EXPECT_EQ(names, nullptr);
-    EXPECT_EQ(types, nullptr);
+    EXPECT_TRUE(n == 0 && names == nullptr && types == nullptr);
     char buf[VEXA_NAME_BUFFER] = "junk";
-    int type = 9;
-    EXPECT_EQ(vexaGetVarInfo(bad, 0, buf, &type), VEXA_E_BAD_HANDLE);
+    n = 9;
+    EXPECT_EQ(vexaGetVarInfo(bad, 0, buf, &n), VEXA_E_BAD_HANDLE);
     EXPECT_STREQ(buf, "");
-    EXPECT_EQ(type, 0);
+    EXPECT_EQ(n, 0);
     double vh = 9;
     EXPECT_EQ(vexaGetVarHandle(bad, "a", &vh), VEXA_E_BAD_HANDLE);
     EXPECT_EQ(vh, 0.0);
-    EXPECT_EQ(vexaSetVarName(bad, "a", 0), VEXA_E_BAD_HANDLE);
-    EXPECT_EQ(vexaSetVarLabel(bad, "a", "l"), VEXA_E_BAD_HANDLE);
-    int len = 9;
     std::string label(200, 'x');
-    EXPECT_EQ(vexaGetVarLabelLong(bad, "a", label.data(), 200, &len),
+    n = 9;
+    EXPECT_EQ(vexaGetVarLabelLong(bad, "a", label.data(), 200, &n),
               VEXA_E_BAD_HANDLE);
-    EXPECT_EQ(label[0], '\0');
-    EXPECT_EQ(len, 0);
+    EXPECT_TRUE(label[0] == '\0' && n == 0);
     int t = 0, d = 0, w = 0;
     EXPECT_EQ(vexaGetVarPrintFormat(bad, "a", &t, &d, &w), VEXA_E_BAD_HANDLE);
     EXPECT_EQ(t * 10000 + d * 100 + w, 50208);  // the preset F8.2
-    EXPECT_EQ(vexaSetVarPrintFormat(bad, "a", 5, 2, 8), VEXA_E_BAD_HANDLE);
-    EXPECT_EQ(vexaSetVarWriteFormat(bad, "a", 5, 2, 8), VEXA_E_BAD_HANDLE);
-    int v = 9;
-    EXPECT_EQ(vexaGetVarMeasureLevel(bad, "a", &v), VEXA_E_BAD_HANDLE);
-    EXPECT_EQ(v, 0);
-    EXPECT_EQ(vexaGetVarAlignment(bad, "a", &v), VEXA_E_BAD_HANDLE);
-    EXPECT_EQ(v, 1);
-    v = 9;
-    EXPECT_EQ(vexaGetVarColumnWidth(bad, "a", &v), VEXA_E_BAD_HANDLE);
-    EXPECT_EQ(v, 0);
-    v = 9;
-    EXPECT_EQ(vexaGetVarRole(bad, "a", &v), VEXA_E_BAD_HANDLE);
-    EXPECT_EQ(v, 0);
-    EXPECT_EQ(vexaSetVarMeasureLevel(bad, "a", 1), VEXA_E_BAD_HANDLE);
-    EXPECT_EQ(vexaSetVarAlignment(bad, "a", 1), VEXA_E_BAD_HANDLE);
-    EXPECT_EQ(vexaSetVarColumnWidth(bad, "a", 1), VEXA_E_BAD_HANDLE);
-    EXPECT_EQ(vexaSetVarRole(bad, "a", 1), VEXA_E_BAD_HANDLE);
+    // Measure level, column width and role reset to 0; alignment to 1.
+    int (*const properties[])(int, const char*, int*) = {
+        vexaGetVarMeasureLevel, vexaGetVarColumnWidth, vexaGetVarRole,
+        vexaGetVarAlignment};
+    for (size_t i = 0; i < std::size(properties); ++i) {
+      n = 9;
+      EXPECT_EQ(properties[i](bad, "a", &n), VEXA_E_BAD_HANDLE);
+      EXPECT_EQ(n, i == 3 ? 1 : 0) << "property " << i;
+    }
     char compat[VEXA_COMPAT_NAME_BUFFER] = "junk";
     EXPECT_EQ(vexaGetVarCompatName(bad, "a", compat), VEXA_E_BAD_HANDLE);
     EXPECT_STREQ(compat, "");
-    EXPECT_EQ(vexaSetCaseWeightVar(bad, "a"), VEXA_E_BAD_HANDLE);
     char weight[VEXA_NAME_BUFFER] = "junk";
     EXPECT_EQ(vexaGetCaseWeightVar(bad, weight), VEXA_E_BAD_HANDLE);
     EXPECT_STREQ(weight, "");
-    EXPECT_EQ(vexaCloseRead(bad), VEXA_E_BAD_HANDLE);
-    EXPECT_EQ(vexaCloseWrite(bad), VEXA_E_BAD_HANDLE);
-    EXPECT_EQ(vexaCloseAppend(bad), VEXA_E_BAD_HANDLE);
   }
 }
 

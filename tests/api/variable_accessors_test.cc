@@ -17,33 +17,17 @@ class VariableAccessorsTest : public WriteHandleTest {
   }
 };
 
-struct NameCase {
-  const char* name;
-  int expected;
-};
-
-class ValidateVarnameTest : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(ValidateVarnameTest, GivesItsResult) {
-  EXPECT_EQ(vexaValidateVarname(GetParam().name), GetParam().expected)
-      << "name '" << GetParam().name << "'";
+// One name for each result; the rules themselves are the name checker's.
+TEST(ValidateVarnameTest, GivesOneResultPerRule) {
+  const std::pair<const char*, int> cases[] = {
+      {"  age  ", VEXA_NAME_OK},   {"   ", VEXA_NAME_BAD_LENGTH},
+      {"a b", VEXA_NAME_BAD_CHAR}, {"1abc", VEXA_NAME_BAD_FIRST},
+      {"To", VEXA_NAME_RESERVED},  {"#tmp", VEXA_NAME_SCRATCH},
+      {"$sys", VEXA_NAME_SYSTEM}};
+  for (const auto& [name, expected] : cases) {
+    EXPECT_EQ(vexaValidateVarname(name), expected) << "'" << name << "'";
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, ValidateVarnameTest,
-    ::testing::Values(
-        NameCase{"  age  ", VEXA_NAME_OK}, NameCase{"", VEXA_NAME_BAD_LENGTH},
-        NameCase{"   ", VEXA_NAME_BAD_LENGTH},
-        NameCase{"a2345678901234567890123456789012345678901234567890123456789012345",
-                 VEXA_NAME_BAD_LENGTH},
-        NameCase{"a234567890123456789012345678901234567890123456789012345678901234",
-                 VEXA_NAME_OK},
-        NameCase{"a b", VEXA_NAME_BAD_CHAR}, NameCase{"a-b", VEXA_NAME_BAD_CHAR},
-        NameCase{"1abc", VEXA_NAME_BAD_FIRST}, NameCase{"_x", VEXA_NAME_BAD_FIRST},
-        NameCase{".x", VEXA_NAME_BAD_FIRST}, NameCase{"with", VEXA_NAME_RESERVED},
-        NameCase{"To", VEXA_NAME_RESERVED}, NameCase{"#tmp", VEXA_NAME_SCRATCH},
-        NameCase{"$sys", VEXA_NAME_SYSTEM}, NameCase{"withdraw", VEXA_NAME_OK},
-        NameCase{"without", VEXA_NAME_OK}, NameCase{"x@#$_.9", VEXA_NAME_OK}));
 
 TEST_F(VariableAccessorsTest, SetVarNameRefusesBadNamesTypesAndDuplicates) {
   EXPECT_EQ(vexaSetVarName(handle_, "#tmp", 0), VEXA_E_BAD_VAR_NAME);
@@ -71,18 +55,6 @@ TEST_F(VariableAccessorsTest, NamesAreMatchedWithoutCaseOrBlanks) {
   EXPECT_EQ(vexaGetVarInfo(handle_, 3, name, &type), VEXA_E_VAR_NOT_FOUND);
   EXPECT_STREQ(name, "");
   EXPECT_EQ(type, 0);
-}
-
-TEST_F(VariableAccessorsTest, VarNamesAreHandedOutAndFreed) {
-  int count = 0;
-  char** names = nullptr;
-  int* types = nullptr;
-  ASSERT_EQ(vexaGetVarNames(handle_, &count, &names, &types), VEXA_OK);
-  ASSERT_EQ(count, 3);
-  EXPECT_STREQ(names[0], "num");
-  EXPECT_STREQ(names[2], "third");
-  EXPECT_EQ(types[1], 20);
-  EXPECT_EQ(vexaFreeVarNames(names, types, count), VEXA_OK);
 }
 
 TEST_F(WriteHandleTest, VarNamesOfAnEmptyDictionaryIsAnError) {
@@ -120,19 +92,13 @@ TEST_F(VariableAccessorsTest, LongLabelsAreCutOnWholeCharacters) {
   EXPECT_STREQ(buf, "");
 }
 
+// The validity rules are the format table's; here, the order of the checks,
+// the arguments that do not fit a format, and what the getters give.
 TEST_F(VariableAccessorsTest, FormatsAreValidatedAgainstTheVariable) {
   EXPECT_EQ(vexaSetVarPrintFormat(handle_, "str", 1, 0, 19),
             VEXA_E_BAD_PRINT_FORMAT);
-  EXPECT_EQ(vexaSetVarPrintFormat(handle_, "str", 1, 0, 20), VEXA_OK);
-  EXPECT_EQ(vexaSetVarPrintFormat(handle_, "num", 6, 0, 4),
-            VEXA_E_BAD_PRINT_FORMAT);
-  for (int w = 1; w <= 8; ++w) {
-    EXPECT_EQ(vexaSetVarWriteFormat(handle_, "num", 6, 0, w), VEXA_OK) << w;
-  }
   EXPECT_EQ(vexaSetVarWriteFormat(handle_, "num", 6, 0, 9),
             VEXA_E_BAD_WRITE_FORMAT);
-  EXPECT_EQ(vexaSetVarPrintFormat(handle_, "num", 13, 0, 8),
-            VEXA_E_BAD_PRINT_FORMAT);
   EXPECT_EQ(vexaSetVarPrintFormat(handle_, "absent", 13, 0, 8),
             VEXA_E_BAD_PRINT_FORMAT);
   EXPECT_EQ(vexaSetVarPrintFormat(handle_, "absent", 5, 0, 8),
@@ -142,19 +108,16 @@ TEST_F(VariableAccessorsTest, FormatsAreValidatedAgainstTheVariable) {
   EXPECT_EQ(vexaSetVarPrintFormat(handle_, "num", 5, 0, 65536 + 8),
             VEXA_E_BAD_PRINT_FORMAT);
   EXPECT_EQ(vexaSetVarPrintFormat(handle_, "num", 20, 0, 11), VEXA_OK);
+  EXPECT_EQ(vexaSetVarWriteFormat(handle_, "num", 6, 0, 8), VEXA_OK);
 
   int t, d, w;
   EXPECT_EQ(vexaGetVarPrintFormat(handle_, "num", &t, &d, &w), VEXA_OK);
-  EXPECT_EQ(t, 20);
-  EXPECT_EQ(w, 11);
+  EXPECT_EQ(t * 10000 + d * 100 + w, 200011);
   EXPECT_EQ(vexaGetVarWriteFormat(handle_, "num", &t, &d, &w), VEXA_OK);
-  EXPECT_EQ(t, 6);
-  EXPECT_EQ(w, 8);
+  EXPECT_EQ(t * 10000 + d * 100 + w, 60008);
   EXPECT_EQ(vexaGetVarPrintFormat(handle_, "absent", &t, &d, &w),
             VEXA_E_VAR_NOT_FOUND);
-  EXPECT_EQ(t, 5);
-  EXPECT_EQ(d, 2);
-  EXPECT_EQ(w, 8);
+  EXPECT_EQ(t * 10000 + d * 100 + w, 50208);  // the preset F8.2
 }
 
 TEST_F(VariableAccessorsTest, LevelAlignmentWidthAndRoleRules) {

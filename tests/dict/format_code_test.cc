@@ -6,43 +6,29 @@
 namespace vexa {
 namespace {
 
-TEST(FormatPackingTest, StringWidthHighByteGoesIntoDecimalsByte) {
-  const uint32_t packed = PackFormat({300, kFormatString, 0});
-  EXPECT_EQ(packed, 0x00012C01u);
-  EXPECT_EQ(UnpackFormat(packed), (Format{300, kFormatString, 0}));
+// The high byte of a string width goes into the decimals byte; of any other
+// width into the top byte.
+TEST(FormatPackingTest, HighByteOfTheWidth) {
+  EXPECT_EQ(PackFormat({300, kFormatString, 0}), 0x00012C01u);
+  EXPECT_EQ(PackFormat({300, kFormatHexString, 0}), 0x01022C00u);
 }
 
-TEST(FormatPackingTest, NonStringHighByteGoesIntoTopByte) {
-  const uint32_t packed = PackFormat({300, kFormatHexString, 0});
-  EXPECT_EQ(packed, 0x01022C00u);
-}
-
-TEST(FormatPackingTest, RoundTripsEveryStringWidth) {
-  for (int w = 1; w <= 32767; ++w) {
-    const Format f{static_cast<uint16_t>(w), kFormatString, 0};
-    ASSERT_EQ(UnpackFormat(PackFormat(f)), f) << w;
+TEST(FormatPackingTest, UnpackClampsAsTheReaderDoes) {
+  const struct {
+    uint32_t packed;
+    Format expected;
+  } cases[] = {
+      {0x00012C01, {300, 1, 0}},    // A: decimals byte is width high
+      {0x0001FF7F, {32767, 1, 0}},
+      {0x00052D02, {40, 5, 2}},     // F width 45 taken as 40
+      {0x00052802, {40, 5, 2}},     // F width 40 unchanged
+      {0x0002C800, {200, 2, 0}},    // AHEX 200 kept
+      {0x07050802, {8, 5, 2}},      // top byte ignored for F
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(UnpackFormat(c.packed), c.expected) << std::hex << c.packed;
   }
 }
-
-struct UnpackCase {
-  uint32_t packed;
-  Format expected;
-};
-
-class UnpackTest : public ::testing::TestWithParam<UnpackCase> {};
-
-TEST_P(UnpackTest, ClampsAsTheReaderDoes) {
-  EXPECT_EQ(UnpackFormat(GetParam().packed), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, UnpackTest,
-    ::testing::Values(
-        UnpackCase{0x00052D02, {40, 5, 2}},    // F width 45 taken as 40
-        UnpackCase{0x00052802, {40, 5, 2}},    // F width 40 unchanged
-        UnpackCase{0x0002C800, {200, 2, 0}},   // AHEX 200 kept
-        UnpackCase{0x0001FF7F, {32767, 1, 0}}, // A: decimals byte is width high
-        UnpackCase{0x07050802, {8, 5, 2}}));   // top byte ignored for F
 
 struct ValidityCase {
   int type;
@@ -74,65 +60,43 @@ TEST_P(FormatValidityTest, FollowsTheTable) {
   }
 }
 
+using V = ValidityCase;
 INSTANTIATE_TEST_SUITE_P(
     Table, FormatValidityTest,
     ::testing::Values(
         // A: width must equal the string width.
-        ValidityCase{1, 20, 0, 20, true, true},
-        ValidityCase{1, 19, 0, 20, false, false},
-        ValidityCase{1, 8, 0, 0, false, false},
-        ValidityCase{1, 20, 1, 20, false, false},
+        V{1, 20, 0, 20, true, true}, V{1, 19, 0, 20, false, false},
+        V{1, 8, 0, 0, false, false}, V{1, 20, 1, 20, false, false},
         // AHEX: even, 2..255, any string width.
-        ValidityCase{2, 40, 0, 3, true, true},
-        ValidityCase{2, 41, 0, 3, false, false},
-        ValidityCase{2, 256, 0, 300, false, false},
-        ValidityCase{2, 8, 0, 0, false, false},
+        V{2, 40, 0, 3, true, true}, V{2, 41, 0, 3, false, false},
+        V{2, 256, 0, 300, false, false}, V{2, 8, 0, 0, false, false},
         // F: numeric, w >= d + 1, w <= 40, d <= 16.
-        ValidityCase{5, 8, 2, 0, true, true},
-        ValidityCase{5, 2, 2, 0, false, false},
-        ValidityCase{5, 40, 16, 0, true, true},
-        ValidityCase{5, 40, 17, 0, false, false},
-        ValidityCase{5, 8, -1, 0, false, false},
-        ValidityCase{5, 8, 2, 8, false, false},
+        V{5, 8, 2, 0, true, true}, V{5, 2, 2, 0, false, false},
+        V{5, 40, 16, 0, true, true}, V{5, 40, 17, 0, false, false},
+        V{5, 8, -1, 0, false, false}, V{5, 8, 2, 8, false, false},
         // DOLLAR and the currency types need a second column.
-        ValidityCase{4, 3, 2, 0, false, false},
-        ValidityCase{4, 4, 2, 0, true, true},
+        V{4, 3, 2, 0, false, false}, V{4, 4, 2, 0, true, true},
         // IB and PIB are write formats only.
-        ValidityCase{6, 8, 0, 0, false, true},
-        ValidityCase{6, 9, 0, 0, false, false},
-        ValidityCase{8, 16, 2, 0, false, true},
-        ValidityCase{10, 17, 0, 0, false, false},
-        ValidityCase{11, 8, 0, 0, false, true},
-        ValidityCase{11, 8, 1, 0, false, false},
+        V{6, 8, 0, 0, false, true}, V{6, 9, 0, 0, false, false},
+        V{8, 16, 2, 0, false, true}, V{10, 17, 0, 0, false, false},
+        V{11, 8, 0, 0, false, true}, V{11, 8, 1, 0, false, false},
         // Hex forms: even widths, no decimals.
-        ValidityCase{7, 16, 0, 0, true, true},
-        ValidityCase{7, 15, 0, 0, false, false},
-        ValidityCase{12, 4, 0, 0, true, true},
-        ValidityCase{15, 0, 0, 0, false, false},
-        ValidityCase{17, 7, 2, 0, false, false},
-        ValidityCase{17, 8, 2, 0, true, true},
+        V{7, 16, 0, 0, true, true}, V{7, 15, 0, 0, false, false},
+        V{12, 4, 0, 0, true, true}, V{15, 0, 0, 0, false, false},
+        V{17, 7, 2, 0, false, false}, V{17, 8, 2, 0, true, true},
         // Dates: no decimals, a minimum width.
-        ValidityCase{20, 9, 0, 0, true, true},
-        ValidityCase{20, 8, 0, 0, false, false},
-        ValidityCase{20, 11, 1, 0, false, false},
-        ValidityCase{20, 41, 0, 0, false, false},
-        ValidityCase{27, 2, 0, 0, false, false},
-        ValidityCase{38, 8, 0, 3, false, false},
+        V{20, 9, 0, 0, true, true}, V{20, 8, 0, 0, false, false},
+        V{20, 11, 1, 0, false, false}, V{20, 41, 0, 0, false, false},
+        V{27, 2, 0, 0, false, false}, V{38, 8, 0, 3, false, false},
         // Times: decimals need room beyond the base width.
-        ValidityCase{21, 10, 2, 0, false, false},
-        ValidityCase{21, 11, 2, 0, true, true},
-        ValidityCase{22, 23, 2, 0, true, true},
-        ValidityCase{22, 22, 2, 0, false, false},
-        ValidityCase{25, 14, 2, 0, true, true},
-        ValidityCase{25, 13, 2, 0, false, false},
-        ValidityCase{85, 8, 2, 0, true, true},
-        ValidityCase{85, 7, 2, 0, false, false},
-        ValidityCase{86, 21, 2, 0, false, false},
-        ValidityCase{86, 22, 2, 0, true, true},
+        V{21, 10, 2, 0, false, false}, V{21, 11, 2, 0, true, true},
+        V{22, 23, 2, 0, true, true}, V{22, 22, 2, 0, false, false},
+        V{25, 14, 2, 0, true, true}, V{25, 13, 2, 0, false, false},
+        V{85, 8, 2, 0, true, true}, V{85, 7, 2, 0, false, false},
+        V{86, 21, 2, 0, false, false}, V{86, 22, 2, 0, true, true},
         // Unknown types.
-        ValidityCase{13, 8, 0, 0, false, false},
-        ValidityCase{0, 8, 0, 0, false, false},
-        ValidityCase{87, 8, 0, 0, false, false}));
+        V{13, 8, 0, 0, false, false}, V{0, 8, 0, 0, false, false},
+        V{87, 8, 0, 0, false, false}));
 
 TEST(FormatTypeTest, KnownTypesAreExactlyTheValidatedOnes) {
   // A type that no width, decimals or variable type can make valid must not

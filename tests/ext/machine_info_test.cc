@@ -57,8 +57,6 @@ TEST_P(MachineRecordTest, FloatingPointUnitsReplaceTheSpecialValues) {
 TEST_P(MachineRecordTest, WithoutTheRecordsTheDefaultsStay) {
   auto source = OpenBytes(Base(GetParam()).End().Bytes());
   const FileHeader& h = source->Header();
-  EXPECT_EQ(h.machine.major, 24);
-  EXPECT_EQ(h.machine.machine_code, 720);
   EXPECT_EQ(h.sysmis, Bits(0xFFEFFFFFFFFFFFFFull));
   EXPECT_EQ(h.lowest, Bits(0xFFEFFFFFFFFFFFFEull));
   EXPECT_EQ(h.highest, Bits(0x7FEFFFFFFFFFFFFFull));
@@ -95,30 +93,26 @@ INSTANTIATE_TEST_SUITE_P(
                       ShapeCase{4, 8, 2, "rec.NUnits() == 3"},
                       ShapeCase{4, 8, 4, "rec.NUnits() == 3"}));
 
-TEST(ExtensionRecordTest, SizeAndCountAreFixedOnceContentsExist) {
-  SystemFileExtensionRecord rec;
-  rec.SetUnitSize(4);
-  rec.SetNUnits(2);
-  rec.CopyIn("abcdefgh");
-  EXPECT_EQ(std::string(rec.Contents(), rec.ByteSize()), "abcdefgh");
+// The contract text that a broken record raises, or "" when none is raised.
+template <typename F>
+std::string ContractText(F&& f) {
   try {
-    rec.SetNUnits(3);
-    FAIL() << "no contract violation";
+    f();
   } catch (const ContractViolation& e) {
-    EXPECT_STREQ(e.expression(), "m_pContents == 0");
+    return e.expression();
   }
+  return "";
 }
 
-TEST(ExtensionRecordTest, AllocatingAnEmptyRecordIsAContractViolation) {
+TEST(ExtensionRecordTest, ShapeIsFixedOnceContentsExistAndEmptyRecordsAreRefused) {
   SystemFileExtensionRecord rec;
   rec.SetUnitSize(4);
   EXPECT_TRUE(rec.Empty());
-  try {
-    rec.Allocate();
-    FAIL() << "no contract violation";
-  } catch (const ContractViolation& e) {
-    EXPECT_STREQ(e.expression(), "m_nUnits && m_unitSize");
-  }
+  EXPECT_EQ(ContractText([&] { rec.Allocate(); }), "m_nUnits && m_unitSize");
+  rec.SetNUnits(2);
+  rec.CopyIn("abcdefgh");
+  EXPECT_EQ(std::string(rec.Contents(), rec.ByteSize()), "abcdefgh");
+  EXPECT_EQ(ContractText([&] { rec.SetNUnits(3); }), "m_pContents == 0");
 }
 
 }  // namespace

@@ -23,23 +23,6 @@ SysFileBuilder ThreeVariables(bool big = false, int32_t weight_index = 0) {
   return b;
 }
 
-TEST(DictionaryReaderTest, SlotMapCoversContinuationsAndFixesTheCaseSize) {
-  auto source = OpenBytes(ThreeVariables().End().Bytes());
-  const Dictionary& d = source->GetDictionary();
-  ASSERT_EQ(d.Count(), 3);
-  EXPECT_EQ(d.At(1).Type(), 20);
-  EXPECT_EQ(d.FirstSlot(2), 4);
-  EXPECT_EQ(source->Header().nominal_case_size, 5);
-  EXPECT_TRUE(source->Header().numeric_swap_map.empty());
-  EXPECT_FALSE(d.Modified());
-}
-
-TEST(DictionaryReaderTest, ByteSwappedFileGetsANumericSwapMap) {
-  auto source = OpenBytes(ThreeVariables(true).End().Bytes());
-  EXPECT_EQ(source->Header().numeric_swap_map,
-            (std::vector<uint8_t>{1, 0, 0, 0, 1}));
-}
-
 class WeightIndexTest
     : public ::testing::TestWithParam<std::pair<int32_t, int>> {};
 
@@ -57,13 +40,30 @@ INSTANTIATE_TEST_SUITE_P(Slots, WeightIndexTest,
 
 class ByteOrderTest : public ::testing::TestWithParam<bool> {};
 
-TEST_P(ByteOrderTest, SharedNumericMapsAndStringMaps) {
-  auto source = OpenBytes(ThreeVariables(GetParam())
-                              .NumericLabels({{2, "two"}, {1, "one"}}, {1, 5})
-                              .StringLabels({{"x", "ex"}}, {2})
-                              .End()
-                              .Bytes());
+TEST_P(ByteOrderTest, SlotsLabelsMissingValuesAndFormatsComeOutInHostOrder) {
+  auto source =
+      OpenBytes(ThreeVariables(GetParam())
+                    .NumericVar("n", {.missing_code = -3,
+                                      .missing = {1.5, 2.5, -7.0},
+                                      .print_format = 0x052D02,
+                                      .write_format = 0x140B00})
+                    .StringVar("t", 8, {.missing_code = 2,
+                                        .missing_text = {"abc", "12345678"}})
+                    .NumericLabels({{2, "two"}, {1, "one"}}, {1, 5})
+                    .StringLabels({{"x", "ex"}}, {2})
+                    .End()
+                    .Bytes());
   const Dictionary& d = source->GetDictionary();
+  const FileHeader& h = source->Header();
+  ASSERT_EQ(d.Count(), 5);
+  EXPECT_EQ(d.At(1).Type(), 20);
+  EXPECT_EQ(d.FirstSlot(2), 4);
+  EXPECT_EQ(h.nominal_case_size, 7);  // not the 99 the header claims
+  EXPECT_EQ(h.numeric_swap_map, GetParam() ? (std::vector<uint8_t>{
+                                                 1, 0, 0, 0, 1, 1, 0})
+                                           : std::vector<uint8_t>{});
+  EXPECT_FALSE(d.Modified());
+
   const ValueLabelMap& a = d.At(0).ValueLabels();
   ASSERT_EQ(a.Count(), 2);
   EXPECT_EQ(a.Width(), 0);
@@ -75,58 +75,31 @@ TEST_P(ByteOrderTest, SharedNumericMapsAndStringMaps) {
   ASSERT_EQ(s.Count(), 1);
   EXPECT_EQ(s.Entries()[0].key, "x       ");
   EXPECT_EQ(s.Entries()[0].label, "ex");
+
+  const VEXA_Variable& n = d.At(3);
+  EXPECT_EQ(UnpackFormat(n.PrintFormat()), (Format{40, 5, 2}));
+  EXPECT_EQ(UnpackFormat(n.WriteFormat()), (Format{11, 20, 0}));
+  EXPECT_EQ(n.MissingCode(), -3);
+  EXPECT_EQ(n.MissingNumber(0), 1.5);
+  EXPECT_EQ(n.MissingNumber(1), 2.5);
+  EXPECT_EQ(n.MissingNumber(2), -7.0);
+  EXPECT_EQ(d.At(4).MissingCode(), 2);
+  EXPECT_EQ(std::string(d.At(4).MissingRaw()[0].data(), 8), "abc     ");
+  EXPECT_EQ(std::string(d.At(4).MissingRaw()[1].data(), 8), "12345678");
 }
 
-TEST_P(ByteOrderTest, MissingValuesComeOutInHostOrder) {
-  auto source =
-      OpenBytes(SysFileBuilder(GetParam())
-                    .Header()
-                    .NumericVar("n", {.missing_code = -3,
-                                      .missing = {1.5, 2.5, -7.0}})
-                    .StringVar("s", 8, {.missing_code = 2,
-                                        .missing_text = {"abc", "12345678"}})
-                    .End()
-                    .Bytes());
-  const Dictionary& d = source->GetDictionary();
-  EXPECT_EQ(d.At(0).MissingCode(), -3);
-  EXPECT_EQ(d.At(0).MissingNumber(0), 1.5);
-  EXPECT_EQ(d.At(0).MissingNumber(1), 2.5);
-  EXPECT_EQ(d.At(0).MissingNumber(2), -7.0);
-  EXPECT_EQ(d.At(1).MissingCode(), 2);
-  EXPECT_EQ(std::string(d.At(1).MissingRaw()[0].data(), 8), "abc     ");
-  EXPECT_EQ(std::string(d.At(1).MissingRaw()[1].data(), 8), "12345678");
-}
-
-TEST_P(ByteOrderTest, FormatsAreUnpackedAsTheModelReadsThem) {
-  auto source = OpenBytes(SysFileBuilder(GetParam())
-                              .Header()
-                              .NumericVar("wide", {.print_format = 0x052D02,
-                                                   .write_format = 0x140B00})
-                              .End()
-                              .Bytes());
-  const VEXA_Variable& v = source->GetDictionary().At(0);
-  EXPECT_EQ(UnpackFormat(v.PrintFormat()), (Format{40, 5, 2}));
-  EXPECT_EQ(UnpackFormat(v.WriteFormat()), (Format{11, 20, 0}));
-}
-
-INSTANTIATE_TEST_SUITE_P(BothOrders, ByteOrderTest,
-                         ::testing::Values(false, true));
+INSTANTIATE_TEST_SUITE_P(BothOrders, ByteOrderTest, ::testing::Bool());
 
 // Label texts of every padding class, followed by a record that must still
 // be found where it belongs.
 TEST(DictionaryReaderTest, LabelPaddingsKeepTheRecordsAligned) {
   const std::string seven = "1234567";
   const std::string eight = "12345678";
-  auto source = OpenBytes(SysFileBuilder()
-                              .Header()
-                              .NumericVar("a", {.label = "12345"})
-                              .NumericVar("b", {.label = eight})
-                              .NumericVar("c", {.label = ""})
-                              .NumericLabels({{1, ""}, {2, seven}, {3, eight}},
-                                             {1})
-                              .Document({"doc"})
-                              .End()
-                              .Bytes());
+  auto source = OpenBytes(
+      SysFileBuilder().Header().NumericVar("a", {.label = "12345"})
+          .NumericVar("b", {.label = eight}).NumericVar("c", {.label = ""})
+          .NumericLabels({{1, ""}, {2, seven}, {3, eight}}, {1})
+          .Document({"doc"}).End().Bytes());
   const Dictionary& d = source->GetDictionary();
   EXPECT_EQ(d.At(0).Label(), "12345");
   EXPECT_EQ(d.At(1).Label(), eight);
@@ -140,50 +113,24 @@ TEST(DictionaryReaderTest, LabelPaddingsKeepTheRecordsAligned) {
   ASSERT_NE(d.Extensions().Get(kDocumentsType), nullptr);
 }
 
-TEST(DictionaryReaderTest, RepairsInvalidAndRepeatedNamesAndLowerCases) {
-  auto source = OpenBytes(SysFileBuilder()
-                              .Header()
-                              .NumericVar("AGE")
-                              .NumericVar("age")
-                              .NumericVar("_x")
-                              .NumericVar("V2")
-                              .NumericVar("Income")
-                              .End()
-                              .Bytes());
-  const Dictionary& d = source->GetDictionary();
-  std::vector<std::string> names;
-  for (int i = 0; i < d.Count(); ++i) names.push_back(d.At(i).Name());
-  EXPECT_EQ(names, (std::vector<std::string>{"age", "v1", "v3", "v2",
-                                             "income"}));
-}
-
-TEST(DictionaryReaderTest, DocumentsAreExtensionDataOfTypeZero) {
-  auto source = OpenBytes(ThreeVariables()
-                              .Document({"one", "two", "three"})
-                              .End()
-                              .Bytes());
+TEST(DictionaryReaderTest, DocumentsAreExtensionDataAndNoLinesClearThem) {
+  auto source = OpenBytes(
+      ThreeVariables().Document({"one", "two", "three"}).End().Bytes());
   const VEXA_ExtensionImpl* doc =
       source->GetDictionary().Extensions().Get(kDocumentsType);
   ASSERT_NE(doc, nullptr);
   EXPECT_EQ(doc->contents.size(), 240u);
   EXPECT_EQ(doc->contents.substr(80, 5), "two  ");
   EXPECT_TRUE(source->Header().subtypes_seen.test(0));
-}
-
-TEST(DictionaryReaderTest, ASecondDocumentRecordOfNoLinesClearsTheFirst) {
-  auto source = OpenBytes(
+  source = OpenBytes(
       ThreeVariables().Document({"one"}).Document({}).End().Bytes());
   EXPECT_EQ(source->GetDictionary().Extensions().Get(kDocumentsType), nullptr);
 }
 
 TEST(DictionaryReaderTest, UnhandledSubtypesAreKeptRawAndTheLastOneWins) {
-  auto source = OpenBytes(ThreeVariables()
-                              .Extension(99, 2, 2, "abcd")
-                              .Extension(150, 1, 3, "xyz")
-                              .Extension(8, 1, 1, "1")
-                              .Extension(8, 1, 2, "22")
-                              .End()
-                              .Bytes());
+  auto source = OpenBytes(
+      ThreeVariables().Extension(99, 2, 2, "abcd").Extension(150, 1, 3, "xyz")
+          .Extension(8, 1, 1, "1").Extension(8, 1, 2, "22").End().Bytes());
   const ExtensionStore& ext = source->GetDictionary().Extensions();
   ASSERT_NE(ext.Get(99), nullptr);
   EXPECT_EQ(ext.Get(99)->element_size, 2);
@@ -205,25 +152,17 @@ TEST(DictionaryReaderTest, RemembersWhereTheCaseCountRecordsContentsLie) {
 }
 
 TEST(DictionaryReaderTest, AVariableAfterOtherRecordsIsNotInTheSlotMap) {
+  auto late = [] {
+    SysFileBuilder b;
+    b.Header().NumericVar("a").Document({"x"}).NumericVar("late");
+    return b;
+  };
   // Slot 2 would name the late variable if the map were rebuilt.
   std::optional<testing::FileError> error =
-      testing::OpenError(SysFileBuilder()
-                             .Header()
-                             .NumericVar("a")
-                             .Document({"x"})
-                             .NumericVar("late")
-                             .NumericLabels({{1, "one"}}, {2})
-                             .End()
-                             .Bytes());
+      testing::OpenError(late().NumericLabels({{1, "one"}}, {2}).End().Bytes());
   ASSERT_TRUE(error.has_value());
   EXPECT_EQ(error->number, kErrBadStructure);
-  auto source = OpenBytes(SysFileBuilder()
-                              .Header()
-                              .NumericVar("a")
-                              .Document({"x"})
-                              .NumericVar("late")
-                              .End()
-                              .Bytes());
+  auto source = OpenBytes(late().End().Bytes());
   EXPECT_EQ(source->GetDictionary().Count(), 2);
   EXPECT_EQ(source->Header().nominal_case_size, 1);
 }

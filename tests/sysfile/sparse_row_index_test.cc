@@ -10,41 +10,16 @@ namespace {
 
 using Entry = SparseRowIndex::Entry;
 
-TEST(SparseRowIndexTest, LooksUpTheStartBeforeAnyPair) {
+// The spacing and thinning policy shows only in the size bound below and in
+// the reader's seek test; here, the lookups.
+TEST(SparseRowIndexTest, LooksUpTheStartBeforeAnyPairAndIgnoresOldPositions) {
   SparseRowIndex index;
   EXPECT_EQ(index.Lookup(5), (Entry{0, 0}));
   index.Record(10, 5000);
+  index.Record(5, 200);  // behind the last position seen
   EXPECT_EQ(index.Lookup(9), (Entry{0, 0}));
   EXPECT_EQ(index.Lookup(10), (Entry{10, 5000}));
   EXPECT_EQ(index.Lookup(1000), (Entry{10, 5000}));
-}
-
-TEST(SparseRowIndexTest, KeepsPairsASpacingApartAndIgnoresOldPositions) {
-  SparseRowIndex index;
-  for (int r = 0; r < 100; ++r) index.Record(r, r * 100);
-  index.Record(5, 200);  // behind the last position seen
-  ASSERT_EQ(index.Entries().size(), 3u);
-  EXPECT_EQ(index.Entries()[1], (Entry{41, 4100}));
-  EXPECT_EQ(index.Entries()[2], (Entry{82, 8200}));
-}
-
-TEST(SparseRowIndexTest, AJumpBeyondTheSpacingWidensIt) {
-  SparseRowIndex index;
-  index.Record(0, 0);
-  index.Record(1, 100000);
-  EXPECT_EQ(index.Spacing(), 100000);
-  index.Record(2, 150000);
-  EXPECT_EQ(index.Entries().size(), 2u);
-}
-
-TEST(SparseRowIndexTest, ThinsToEvenIndexesAndDoublesTheSpacing) {
-  SparseRowIndex index;
-  for (int r = 0; r < 256; ++r) index.Record(r, r * 4096);
-  ASSERT_EQ(index.Entries().size(), 128u);
-  EXPECT_EQ(index.Spacing(), 8192);
-  for (size_t i = 0; i < 128; ++i) {
-    EXPECT_EQ(index.Entries()[i].case_number, static_cast<int64_t>(2 * i));
-  }
 }
 
 TEST(SparseRowIndexTest, StaysSmallAndFindsTheGreatestPairNotAbove) {

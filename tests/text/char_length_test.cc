@@ -71,44 +71,32 @@ class CodePageCharLengthTest : public ::testing::Test {
 };
 
 TEST_F(CodePageCharLengthTest, FollowsLocaleMultibyteRules) {
-  EXPECT_EQ(CharLength("A", 1), 1);
-  EXPECT_EQ(CharLength("\xC3\xA9", 2), 2);
-  EXPECT_EQ(CharLength("\xE2\x82\xAC", 3), 3);
-  EXPECT_EQ(CharLength("\xF0\x9F\x98\x80", 4), 4);
+  const std::pair<const char*, size_t> text_and_limit[] = {
+      {"A", 1}, {"\xC3\xA9", 2}, {"\xE2\x82\xAC", 3}, {"\xF0\x9F\x98\x80", 4},
+      {"", 1},  {"A", 0},          {"\xFF", 1},         {"\xE2\x82\xAC", 2}};
+  const int expected[] = {1, 2, 3, 4, 0, 0, -1, -1};
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(CharLength(text_and_limit[i].first, text_and_limit[i].second),
+              expected[i]) << "case " << i;
+  }
 }
 
-TEST_F(CodePageCharLengthTest, EmptyInvalidAndIncomplete) {
-  EXPECT_EQ(CharLength("", 1), 0);
-  EXPECT_EQ(CharLength("A", 0), 0);
-  EXPECT_EQ(CharLength("\xFF", 1), -1);
-  EXPECT_EQ(CharLength("\xE2\x82\xAC", 2), -1);
-}
-
-class WholeCharPrefixTest : public ::testing::Test {
- protected:
-  ScopedInterfaceMode mode_{InterfaceMode::kUtf8};
-};
-
-TEST_F(WholeCharPrefixTest, NeverSplitsACharacter) {
+TEST(WholeCharPrefixTest, NeverSplitsACharacterAndStopsAtInvalidOnes) {
+  ScopedInterfaceMode mode{InterfaceMode::kUtf8};
   const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";  // 1+2+3+4
   const size_t expected[] = {0, 1, 1, 3, 3, 3, 6, 6, 6, 6, 10, 10};
   for (size_t max = 0; max < std::size(expected); ++max) {
     EXPECT_EQ(WholeCharPrefix(text.data(), text.size(), max), expected[max])
         << "max_bytes " << max;
   }
-}
-
-TEST_F(WholeCharPrefixTest, InvalidSequenceEndsThePrefix) {
-  const std::string text = "ab\xFF" "cd";
-  EXPECT_EQ(WholeCharPrefix(text.data(), text.size(), 10), 2u);
-  // A character cut by the end of the text is not whole either.
-  const std::string cut = "ab\xE2\x82";
-  EXPECT_EQ(WholeCharPrefix(cut.data(), cut.size(), 10), 2u);
-}
-
-TEST_F(WholeCharPrefixTest, EmbeddedNulCountsAsOneByte) {
-  const std::string text("a\0b", 3);
-  EXPECT_EQ(WholeCharPrefix(text.data(), text.size(), 3), 3u);
+  const std::pair<std::string, size_t> cases[] = {
+      {"ab\xFF" "cd", 2},
+      {"ab\xE2\x82", 2},  // a character cut by the end is not whole either
+      {std::string("a\0b", 3), 3},  // an embedded NUL is one byte
+  };
+  for (const auto& [bytes, prefix] : cases) {
+    EXPECT_EQ(WholeCharPrefix(bytes.data(), bytes.size(), 10), prefix);
+  }
 }
 
 // Saves and restores the environment variables and the locale that the load

@@ -9,5 +9,7 @@ namespace vexa::tool {
 
 int RunInfo(const std::vector<std::string>& args);
 int RunCat(const std::vector<std::string>& args);
+int RunImport(const std::vector<std::string>& args);
+int RunConvert(const std::vector<std::string>& args);
 
 }  // namespace vexa::tool

@@ -1,6 +1,7 @@
 #include "csv_writer.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace vexa::tool {
 
@@ -25,8 +26,14 @@ void CsvWriter::Field(std::string_view text) {
 
 void CsvWriter::Number(double value) {
   Separator();
-  char digits[32];
-  auto result = std::to_chars(digits, digits + sizeof digits, value);
+  // Plain decimals for the magnitudes of everyday data (dates as seconds
+  // among them), the shortest form otherwise; both read back exactly.
+  double magnitude = std::fabs(value);
+  bool plain = magnitude == 0.0 || (magnitude >= 1e-4 && magnitude < 1e15);
+  char digits[400];
+  auto result = plain ? std::to_chars(digits, digits + sizeof digits, value,
+                                      std::chars_format::fixed)
+                      : std::to_chars(digits, digits + sizeof digits, value);
   buffer_.append(digits, result.ptr);
 }
 

@@ -18,7 +18,8 @@ class CsvWriter {
   CsvWriter& operator=(const CsvWriter&) = delete;
 
   void Field(std::string_view text);
-  // The shortest decimal form that reads back as the same double.
+  // The shortest decimal form that reads back as the same double, without an
+  // exponent for magnitudes from 1e-4 up to 1e15.
   void Number(double value);
   void Empty() { Separator(); }
   void EndLine();

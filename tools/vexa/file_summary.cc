@@ -21,6 +21,47 @@ std::string FormatName(int type, int decimals, int width) {
                                static_cast<uint8_t>(decimals)});
 }
 
+void ReadValueLabels(int handle, VariableSummary& v) {
+  const char* name = v.name.c_str();
+  char** labels = nullptr;
+  int n = 0;
+  if (v.type == 0) {
+    double* values = nullptr;
+    if (vexaGetVarNValueLabels(handle, name, &values, &labels, &n) != VEXA_OK) {
+      return;
+    }
+    for (int i = 0; i < n; ++i) {
+      v.value_labels.push_back({values[i], "", labels[i]});
+    }
+    vexaFreeVarNValueLabels(values, labels, n);
+    return;
+  }
+  char** values = nullptr;
+  if (vexaGetVarCValueLabels(handle, name, &values, &labels, &n) != VEXA_OK) {
+    return;
+  }
+  for (int i = 0; i < n; ++i) {
+    v.value_labels.push_back(
+        {0.0, std::string(TrimTrailingBlanks(values[i])), labels[i]});
+  }
+  vexaFreeVarCValueLabels(values, labels, n);
+}
+
+void ReadMissingValues(int handle, VariableSummary& v) {
+  MissingValues& m = v.missing;
+  if (v.type == 0) {
+    vexaGetVarNMissingValues(handle, v.name.c_str(), &m.code, &m.numbers[0],
+                             &m.numbers[1], &m.numbers[2]);
+    return;
+  }
+  char texts[3][9];
+  vexaGetVarCMissingValues(handle, v.name.c_str(), &m.code, texts[0], texts[1],
+                           texts[2]);
+  for (int i = 0; i < m.Count() && i < 3; ++i) {
+    m.texts[i] = TrimTrailingBlanks(texts[i]);
+  }
+}
+
 VariableSummary SummarizeVariable(int handle, int index) {
   VariableSummary v;
   char name[VEXA_NAME_BUFFER];
@@ -40,6 +81,8 @@ VariableSummary SummarizeVariable(int handle, int index) {
   vexaGetVarAlignment(handle, name, &v.alignment);
   vexaGetVarColumnWidth(handle, name, &v.display_width);
   vexaGetVarRole(handle, name, &v.role);
+  ReadValueLabels(handle, v);
+  ReadMissingValues(handle, v);
   return v;
 }
 
@@ -107,46 +150,6 @@ int Summarize(const std::string& path, FileSummary* s, std::string* detail) {
   }
   vexaCloseRead(handle);
   return VEXA_OK;
-}
-
-const char* ResultCodeName(int code) {
-  switch (code) {
-    case VEXA_OK: return "VEXA_OK";
-    case VEXA_E_FILE_OPEN: return "VEXA_E_FILE_OPEN";
-    case VEXA_E_FILE_READ: return "VEXA_E_FILE_READ";
-    case VEXA_E_TOO_MANY_FILES: return "VEXA_E_TOO_MANY_FILES";
-    case VEXA_E_DICTIONARY: return "VEXA_E_DICTIONARY";
-    case VEXA_E_NO_MEMORY: return "VEXA_E_NO_MEMORY";
-    case VEXA_E_BAD_PASSWORD: return "VEXA_E_BAD_PASSWORD";
-    case VEXA_E_NO_PASSWORD: return "VEXA_E_NO_PASSWORD";
-    default: return "VEXA_E_UNKNOWN";
-  }
-}
-
-const char* CompressionName(int code) {
-  switch (code) {
-    case 1: return "bytecode";
-    case 2: return "zlib";
-    default: return "none";
-  }
-}
-
-const char* MeasureName(int level) {
-  static const char* const kNames[] = {"unknown", "nominal", "ordinal",
-                                       "scale",   "flag",    "typeless"};
-  return level >= 0 && level <= 5 ? kNames[level] : "unknown";
-}
-
-const char* AlignmentName(int alignment) {
-  static const char* const kNames[] = {"left", "right", "center"};
-  return alignment >= 0 && alignment <= 2 ? kNames[alignment] : "right";
-}
-
-const char* RoleName(int role) {
-  static const char* const kNames[] = {"input", "target",    "both",  "none",
-                                       "partition", "split", "frequency",
-                                       "record-id"};
-  return role >= 0 && role <= 7 ? kNames[role] : "input";
 }
 
 std::string FormatTimeStamp(double seconds) {

@@ -6,7 +6,28 @@
 #include <string>
 #include <vector>
 
+#include "enum_names.h"
+
 namespace vexa::tool {
+
+// One value label: the value is `number` for a numeric variable, `text`
+// (trailing blanks removed) for a string variable.
+struct ValueLabel {
+  double number = 0.0;
+  std::string text;
+  std::string label;
+};
+
+// User-missing values as the C API gives them: code 0 none, 1 to 3 discrete
+// values, -2 a range (low, high), -3 a range and one discrete value. String
+// variables have codes 0 to 3 and their values in `texts` (trailing blanks
+// removed).
+struct MissingValues {
+  int code = 0;
+  double numbers[3] = {0.0, 0.0, 0.0};
+  std::string texts[3];
+  int Count() const { return code < 0 ? -code : code; }
+};
 
 struct VariableSummary {
   std::string name;
@@ -20,6 +41,8 @@ struct VariableSummary {
   int display_width = 0;
   int role = 0;
   bool is_weight = false;
+  std::vector<ValueLabel> value_labels;
+  MissingValues missing;
 };
 
 struct FileSummary {
@@ -39,11 +62,6 @@ struct FileSummary {
 int Summarize(const std::string& path, FileSummary* summary,
               std::string* detail);
 
-const char* ResultCodeName(int code);
-const char* CompressionName(int code);
-const char* MeasureName(int level);
-const char* AlignmentName(int alignment);
-const char* RoleName(int role);
 // "05 Jan 1970 13:45:10", or "" for no time stamp.
 std::string FormatTimeStamp(double seconds);
 

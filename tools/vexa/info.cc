@@ -1,4 +1,7 @@
 // `vexa info [--json] FILE`: a readable summary of a system file.
+#include <cfloat>
+#include <cmath>
+#include <charconv>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -12,6 +15,40 @@ namespace {
 
 std::string TypeText(int type) {
   return type == 0 ? "numeric" : "string(" + std::to_string(type) + ")";
+}
+
+std::string NumberText(double value) {
+  if (value == -DBL_MAX) return "SYSMIS";
+  if (value == std::nextafter(-DBL_MAX, 0.0)) return "LO";
+  if (value == DBL_MAX) return "HI";
+  char buf[32];
+  auto res = std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, res.ptr);
+}
+
+// "97, 98", "1 thru 5, 9", "'NA', 'DK'".
+std::string MissingText(const VariableSummary& v) {
+  const MissingValues& m = v.missing;
+  std::string text;
+  for (int i = 0; i < m.Count() && i < 3; ++i) {
+    if (i > 0) text += (m.code < 0 && i == 1) ? " thru " : ", ";
+    text += v.type == 0 ? NumberText(m.numbers[i]) : "'" + m.texts[i] + "'";
+  }
+  return text;
+}
+
+// One indented line on value labels and missing values, or "".
+std::string ExtrasLine(const VariableSummary& v) {
+  std::string line;
+  if (!v.value_labels.empty()) {
+    line += std::to_string(v.value_labels.size()) + " value label" +
+            (v.value_labels.size() == 1 ? "" : "s");
+  }
+  if (v.missing.code != 0) {
+    if (!line.empty()) line += "; ";
+    line += "missing " + MissingText(v);
+  }
+  return line.empty() ? line : "      " + line + '\n';
 }
 
 void PrintText(const FileSummary& s, std::ostream& out) {
@@ -38,12 +75,44 @@ void PrintText(const FileSummary& s, std::ostream& out) {
     out << line;
     if (v.is_weight) out << " weight";
     if (v.has_label) out << "  \"" << v.label << '"';
-    out << '\n';
+    out << '\n' << ExtrasLine(v);
   }
   if (!s.documents.empty()) {
     out << "Documents:    " << s.documents.size() << " lines\n";
     for (const std::string& line : s.documents) out << "  | " << line << '\n';
   }
+}
+
+void PrintValueLabels(const VariableSummary& v, JsonWriter& j) {
+  j.BeginArray();
+  for (const ValueLabel& l : v.value_labels) {
+    j.BeginObject();
+    j.Key("value");
+    if (v.type == 0) {
+      j.Number(l.number);
+    } else {
+      j.String(l.text);
+    }
+    j.Key("label"), j.String(l.label);
+    j.EndObject();
+  }
+  j.EndArray();
+}
+
+void PrintMissing(const VariableSummary& v, JsonWriter& j) {
+  j.BeginObject();
+  j.Key("code"), j.Int(v.missing.code);
+  j.Key("values");
+  j.BeginArray();
+  for (int i = 0; i < v.missing.Count() && i < 3; ++i) {
+    if (v.type == 0) {
+      j.Number(v.missing.numbers[i]);
+    } else {
+      j.String(v.missing.texts[i]);
+    }
+  }
+  j.EndArray();
+  j.EndObject();
 }
 
 void PrintJson(const FileSummary& s, std::ostream& out) {
@@ -81,6 +150,8 @@ void PrintJson(const FileSummary& s, std::ostream& out) {
     j.Key("display_width"), j.Int(v.display_width);
     j.Key("role"), j.String(RoleName(v.role));
     j.Key("weight"), j.Bool(v.is_weight);
+    j.Key("value_labels"), PrintValueLabels(v, j);
+    j.Key("missing"), PrintMissing(v, j);
     j.EndObject();
   }
   j.EndArray();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "text/interface_encoding.h"
 
 namespace {
 
@@ -14,7 +15,15 @@ void Usage(std::ostream& out) {
          "                       one line per variable, documents\n"
          "  cat [--labels] [--range FIRST:LAST] [--vars a,b,c] FILE\n"
          "                       the cases as CSV; --range counts cases\n"
-         "                       from 1 and includes both ends\n";
+         "                       from 1 and includes both ends\n"
+         "  import DATA.csv OUT [--dict DICT.json] [--compression C]\n"
+         "                       a system file from CSV; the dictionary\n"
+         "                       from DICT.json (as info --json prints it)\n"
+         "                       or inferred from the data\n"
+         "  convert IN OUT [--compression C]\n"
+         "                       a copy of IN, compressed as C (none or\n"
+         "                       bytecode; by default as IN is)\n"
+         "Texts (names, labels, values) are UTF-8.\n";
 }
 
 }  // namespace
@@ -26,13 +35,18 @@ int main(int argc, char** argv) {
   }
   std::string command = argv[1];
   std::vector<std::string> args(argv + 2, argv + argc);
+  // Names, labels and values cross the interface as UTF-8, as the JSON and
+  // CSV that the tool reads and writes hold them.
+  vexa::text::SetInterfaceMode(vexa::text::InterfaceMode::kUtf8);
   if (command == "info") return vexa::tool::RunInfo(args);
   if (command == "cat") return vexa::tool::RunCat(args);
+  if (command == "import") return vexa::tool::RunImport(args);
+  if (command == "convert") return vexa::tool::RunConvert(args);
   if (command == "-h" || command == "--help" || command == "help") {
     Usage(std::cout);
     return 0;
   }
-  std::cerr << "vexa: unknown command '" << command << "'\n";
-  Usage(std::cerr);
+  std::cerr << "vexa: unknown command '" << command
+            << "' (vexa --help lists the commands)\n";
   return 2;
 }

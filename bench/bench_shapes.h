@@ -1,0 +1,33 @@
+// The two case shapes that the read and write benchmarks share: a survey-like
+// case (200 numerics of small integers with some missing and fractional
+// values, 20 strings of 8 bytes) and a wide numeric case (2,000 doubles that
+// do not compress).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vexa::bench {
+
+enum Shape { kSurvey = 0, kWide = 1 };
+constexpr int kSurveyNumerics = 200;
+constexpr int kSurveyStrings = 20;
+constexpr int kWideNumerics = 2000;
+
+inline int Slots(Shape s) {
+  return s == kSurvey ? kSurveyNumerics + kSurveyStrings : kWideNumerics;
+}
+inline int Numerics(Shape s) { return s == kSurvey ? kSurveyNumerics : kWideNumerics; }
+inline int Strings(Shape s) { return s == kSurvey ? kSurveyStrings : 0; }
+inline const char* ShapeName(Shape s) { return s == kSurvey ? "survey" : "wide"; }
+
+// Bytes of case data the benchmarks work on: 1 GiB, or VEXA_BENCH_MB MiB.
+int64_t TargetBytes();
+
+// Case number n in the file layout (Slots(s) * 8 bytes).
+void MakeCase(Shape s, int64_t n, char* out);
+
+// The name of variable i of a shape: numerics first, then strings.
+std::string VariableName(Shape s, int i);
+
+}  // namespace vexa::bench

@@ -1,0 +1,197 @@
+// Writing at least 1 GiB of case data (VEXA_BENCH_MB sets another size) in
+// the survey and wide shapes, with vexaWholeCaseOut and with
+// vexaSetValueNumeric/Char + vexaCommitCaseRecord, uncompressed and
+// byte-code compressed. The yardsticks run in the same process: write() of
+// the same bytes in 4 MiB chunks into a new file, and a bare encode loop
+// over the same cases in memory. Also: committing a header of 20,000
+// variables with long names, very long strings and value labels.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench_shapes.h"
+#include "support/temp_dir.h"
+#include "sysfile/bytecode.h"
+#include "vexaio.h"
+
+namespace {
+
+using namespace vexa::bench;
+
+// Cases are taken round-robin from a batch made in advance, so that making
+// them costs nothing in the loops measured.
+constexpr int kBatch = 64;
+
+struct Batch {
+  explicit Batch(Shape s) : bytes(static_cast<size_t>(Slots(s)) * 8) {
+    data.resize(bytes * kBatch);
+    for (int i = 0; i < kBatch; ++i) MakeCase(s, i, data.data() + i * bytes);
+  }
+  const char* Case(int64_t n) const { return data.data() + (n % kBatch) * bytes; }
+  size_t bytes;
+  std::vector<char> data;
+};
+
+int64_t CaseCount(Shape s) {
+  int64_t bytes = static_cast<int64_t>(Slots(s)) * 8;
+  return (TargetBytes() + bytes - 1) / bytes;
+}
+
+vexa::testing::TempDir& Dir() {
+  static vexa::testing::TempDir dir;
+  return dir;
+}
+
+// A write handle with the shape's dictionary, committed.
+int OpenCommitted(Shape s, int compression) {
+  int h = -1;
+  vexaOpenWrite(Dir().File("out.vexa").c_str(), &h);
+  for (int i = 0; i < Slots(s); ++i) {
+    vexaSetVarName(h, VariableName(s, i).c_str(), i < Numerics(s) ? 0 : 8);
+  }
+  vexaSetCompression(h, compression);
+  vexaCommitHeader(h);
+  return h;
+}
+
+void Label(benchmark::State& state, Shape s, int compression) {
+  state.SetLabel(std::string(ShapeName(s)) +
+                 (compression ? " bytecode" : " uncompressed"));
+}
+
+// Yardstick: write() of the same bytes in 4 MiB chunks into a new file.
+void BM_PlainWrite(benchmark::State& state) {
+  auto s = static_cast<Shape>(state.range(0));
+  Batch batch(s);
+  std::vector<char> chunk(4 << 20);
+  for (size_t at = 0; at < chunk.size(); at += batch.bytes) {
+    std::memcpy(chunk.data() + at, batch.Case(at / batch.bytes),
+                std::min(batch.bytes, chunk.size() - at));
+  }
+  const int64_t total = CaseCount(s) * static_cast<int64_t>(batch.bytes);
+  for (auto _ : state) {
+    int fd = ::open(Dir().File("plain.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    for (int64_t done = 0; done < total;) {
+      size_t n = static_cast<size_t>(std::min<int64_t>(chunk.size(), total - done));
+      done += ::write(fd, chunk.data(), n);
+    }
+    ::close(fd);
+  }
+  state.SetBytesProcessed(state.iterations() * total);
+  state.SetLabel(ShapeName(s));
+}
+
+class NullSink : public vexa::ByteCodeSink {
+ public:
+  void WriteBlock(const char* block, size_t size) override {
+    benchmark::DoNotOptimize(block);
+    bytes += size;
+  }
+  size_t bytes = 0;
+};
+
+// Yardstick: the bare encode loop over the same cases in memory.
+void BM_BareEncode(benchmark::State& state) {
+  auto s = static_cast<Shape>(state.range(0));
+  Batch batch(s);
+  const int64_t cases = CaseCount(s);
+  for (auto _ : state) {
+    NullSink sink;
+    vexa::ByteCodeEncoder encoder(sink);
+    for (int64_t n = 0; n < cases; ++n) encoder.AppendSlots(batch.Case(n), Slots(s));
+    encoder.Flush();
+    benchmark::DoNotOptimize(sink.bytes);
+  }
+  state.SetBytesProcessed(state.iterations() * cases * static_cast<int64_t>(batch.bytes));
+  state.SetLabel(ShapeName(s));
+}
+
+void BM_WholeCaseOut(benchmark::State& state) {
+  auto s = static_cast<Shape>(state.range(0));
+  int compression = static_cast<int>(state.range(1));
+  Batch batch(s);
+  const int64_t cases = CaseCount(s);
+  for (auto _ : state) {
+    int h = OpenCommitted(s, compression);
+    for (int64_t n = 0; n < cases; ++n) vexaWholeCaseOut(h, batch.Case(n));
+    vexaCloseWrite(h);
+  }
+  state.SetBytesProcessed(state.iterations() * cases * static_cast<int64_t>(batch.bytes));
+  state.SetItemsProcessed(state.iterations() * cases);
+  Label(state, s, compression);
+}
+
+void BM_SetValuesAndCommit(benchmark::State& state) {
+  auto s = static_cast<Shape>(state.range(0));
+  int compression = static_cast<int>(state.range(1));
+  Batch batch(s);
+  const int64_t cases = CaseCount(s);
+  char text[9] = {};
+  for (auto _ : state) {
+    int h = OpenCommitted(s, compression);
+    for (int64_t n = 0; n < cases; ++n) {
+      const char* c = batch.Case(n);
+      for (int v = 0; v < Numerics(s); ++v) {
+        double x;
+        std::memcpy(&x, c + v * 8, 8);
+        vexaSetValueNumeric(h, v + 1, x);
+      }
+      for (int v = Numerics(s); v < Slots(s); ++v) {
+        std::memcpy(text, c + v * 8, 8);
+        vexaSetValueChar(h, v + 1, text);
+      }
+      vexaCommitCaseRecord(h);
+    }
+    vexaCloseWrite(h);
+  }
+  state.SetBytesProcessed(state.iterations() * cases * static_cast<int64_t>(batch.bytes));
+  state.SetItemsProcessed(state.iterations() * cases);
+  Label(state, s, compression);
+}
+
+// The header commit of a wide dictionary: 20,000 variables with long names
+// and labels, one in fifty a very long string, 2,000 value label sets.
+void BM_CommitHeader(benchmark::State& state) {
+  const int variables = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    int h = -1;
+    vexaOpenWrite(Dir().File("header.vexa").c_str(), &h);
+    const std::string label(120, 'L');
+    for (int i = 0; i < variables; ++i) {
+      std::string name = "variable_with_a_long_name_" + std::to_string(i);
+      int type = i % 50 == 7 ? 1000 : (i % 4 == 3 ? 24 : 0);
+      vexaSetVarName(h, name.c_str(), type);
+      vexaSetVarLabel(h, name.c_str(), label.c_str());
+      if (type == 0 && i % 7 == 0) {
+        for (int v = 1; v <= 5; ++v) {
+          vexaSetVarNValueLabel(h, name.c_str(), v, "a value label");
+        }
+      }
+    }
+    state.ResumeTiming();
+    vexaCommitHeader(h);
+    state.PauseTiming();
+    vexaCloseWrite(h);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * variables);
+}
+
+BENCHMARK(BM_PlainWrite)->Arg(kSurvey)->Arg(kWide)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BareEncode)->Arg(kSurvey)->Arg(kWide)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WholeCaseOut)
+    ->Args({kSurvey, 0})->Args({kSurvey, 1})->Args({kWide, 0})->Args({kWide, 1})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SetValuesAndCommit)
+    ->Args({kSurvey, 0})->Args({kSurvey, 1})->Args({kWide, 0})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CommitHeader)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

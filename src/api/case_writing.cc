@@ -1,0 +1,69 @@
+// The header commit, and handing cases to the case writer.
+#include "api/call_guard.h"
+#include "sysfile/system_file_data_source.h"
+#include "vexaio.h"
+
+using namespace vexa;
+
+namespace {
+
+SystemFileDataSource& Writer(HandleRecord& r) {
+  if (r.sysfile == nullptr) throw ApiError(VEXA_E_NO_FILE_INFO);
+  return *r.sysfile;
+}
+
+}  // namespace
+
+extern "C" {
+
+VEXA_API int vexaCommitHeader(int handle) {
+  return Guarded(kFallbackHandle, [&] {
+    HandleRecord& r = Lookup(handle, Access::kDefine);
+    if (r.Dict().Count() == 0) return VEXA_E_NO_VARIABLES;
+    Writer(r).CommitHeader();
+    r.BuildVariableDirectory();
+    r.header_committed = true;
+    return VEXA_OK;
+  });
+}
+
+VEXA_API int vexaCommitCaseRecord(int handle) {
+  return Guarded(kFallbackWrite, [&] {
+    HandleRecord& r = Lookup(handle, Access::kData);
+    r.PrepareCase();
+    Writer(r).WriteCase(r.case_buffer.get());
+    r.case_state = kNoCase;
+    return VEXA_OK;
+  });
+}
+
+VEXA_API int vexaWholeCaseOut(int handle, const void* caseRec) {
+  return Guarded(kFallbackWrite, [&] {
+    HandleRecord& r = Lookup(handle, Access::kData);
+    Writer(r).WriteCase(static_cast<const char*>(Required(caseRec)));
+    r.case_state = kNoCase;
+    return VEXA_OK;
+  });
+}
+
+VEXA_API int vexaSetCompression(int handle, int compSwitch) {
+  return Guarded(kFallbackHandle, [&] {
+    HandleRecord& r = Lookup(handle, Access::kDefine);
+    // 0 stays 0 and 2 stays 2; every other value asks for byte-code.
+    Writer(r).SetCompression(compSwitch == 0 || compSwitch == 2 ? compSwitch
+                                                                : 1);
+    return VEXA_OK;
+  });
+}
+
+VEXA_API int vexaGetCompression(int handle, int* compSwitch) {
+  if (compSwitch) *compSwitch = 0;
+  return Guarded(kFallbackHandle, [&] {
+    HandleRecord& r = Lookup(handle, Access::kAny);
+    Required(compSwitch);
+    if (r.sysfile != nullptr) *compSwitch = r.sysfile->Compression();
+    return VEXA_OK;
+  });
+}
+
+}  // extern "C"

@@ -1,0 +1,75 @@
+// Opening an existing file to add cases. The handle is committed from the
+// start: only case writing and queries are allowed.
+#include <memory>
+#include <string>
+
+#include "api/call_guard.h"
+#include "api/open_probe.h"
+#include "api/opens.h"
+#include "io/posix_file.h"
+#include "sysfile/system_file_data_source.h"
+#include "text/interface_encoding.h"
+#include "vexaio.h"
+
+namespace vexa {
+
+int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
+                     int* handle) {
+  if (handle) *handle = -1;
+  bool password_given = HasText(password);
+  return Guarded(password_given ? VEXA_E_BAD_PASSWORD : VEXA_E_FILE_OPEN, [&] {
+    Required(handle);
+    std::string path = text::FileNameFromInterface(Required(file_name), utf8);
+    if (!ProbeAppend(path) || !FileExists(path)) return VEXA_E_FILE_OPEN;
+    if (HasEncryptedSignature(path)) {
+      // Encrypted files are not yet appended to in this build.
+      return password_given ? VEXA_E_BAD_PASSWORD : VEXA_E_NO_PASSWORD;
+    }
+    std::unique_ptr<SystemFileDataSource> source;
+    try {
+      source = SystemFileDataSource::OpenForAppending(path);
+    } catch (...) {
+      return VEXA_E_FILE_OPEN;
+    }
+    // Cases are added in the file's own layout: a file of the other byte
+    // order cannot take them.
+    if (source->Header().byte_swapped) return VEXA_E_CANNOT_APPEND;
+    SystemFileDataSource* sysfile = source.get();
+    auto record = std::make_unique<HandleRecord>(HandleMode::kAppend,
+                                                 std::move(source), sysfile);
+    record->BuildVariableDirectory();
+    HandleRecord* r = record.get();
+    int slot = -1;
+    Check(HandleTable::Instance().Allocate(std::move(record), &slot));
+    if (!r->BuildNameIndex()) {
+      HandleTable::Instance().Release(slot);
+      return VEXA_E_DICTIONARY;
+    }
+    *handle = slot;
+    return VEXA_OK;
+  });
+}
+
+}  // namespace vexa
+
+extern "C" {
+
+VEXA_API int vexaOpenAppend(const char* fileName, int* handle) {
+  return vexa::OpenAppendHandle(fileName, nullptr, false, handle);
+}
+
+VEXA_API int vexaOpenAppendEx(const char* fileName, const char* password,
+                              int* handle) {
+  return vexa::OpenAppendHandle(fileName, password, false, handle);
+}
+
+VEXA_API int vexaOpenAppendU8(const char* fileName, int* handle) {
+  return vexa::OpenAppendHandle(fileName, nullptr, true, handle);
+}
+
+VEXA_API int vexaOpenAppendU8Ex(const char* fileName, const char* password,
+                                int* handle) {
+  return vexa::OpenAppendHandle(fileName, password, true, handle);
+}
+
+}  // extern "C"

@@ -1,0 +1,24 @@
+// The open calls share these steps: the read and append opens create a
+// reader over an existing file, the write open a writer with an empty
+// dictionary, and the copy opens use both. Each returns a result code and
+// writes the new handle, or -1.
+#pragma once
+
+#include <string>
+
+namespace vexa {
+
+inline bool HasText(const char* s) { return s != nullptr && s[0] != '\0'; }
+
+// `utf8` names the U8 variants, whose texts are UTF-8.
+int OpenReadHandle(const char* file_name, const char* password, bool utf8,
+                   int* handle);
+int OpenWriteHandle(const char* file_name, bool utf8, int* handle);
+int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
+                     int* handle);
+
+// The password rule of the writing calls that encrypt: 81 for a null or
+// empty password, 80 for one longer than 10 bytes, else 0.
+int CheckNewPassword(const char* password);
+
+}  // namespace vexa

@@ -1,0 +1,57 @@
+// Extended case count (subtype 16): unit size 8.
+//   Written with 2 units:  0 int64 1 (byte-order probe)
+//                          8 int64 case count (-1 until the file is finished)
+//   Read with 1 unit too:  0 int64 case count (in the header's byte order)
+// The count replaces the header's when it is not smaller.
+#include <cstring>
+
+#include "ext/extension_handler.h"
+#include "ext/handlers.h"
+#include "support/endian.h"
+#include "support/errors.h"
+#include "sysfile/reader_state.h"
+#include "sysfile/save_ds.h"
+
+namespace vexa {
+namespace {
+
+using int64 = int64_t;
+
+class SFExtensionNCases : public SystemFileExtensionHandler {
+ public:
+  void WriteRecord(SystemFileDataSource::SaveDS& writer,
+                   SystemFileExtensionRecord& rec) const override {
+    const int64 units[2] = {1, writer.Header().case_count};
+    rec.SetUnitSize(sizeof(int64));
+    rec.SetNUnits(2);
+    rec.CopyIn(units);
+  }
+
+  void ReadRecord(SystemFileDataSource&, ReaderState& state,
+                  const SystemFileExtensionRecord& rec) const override {
+    VEXA_FILE_CHECK(rec.UnitSize() == sizeof(int64), kErrBadStructure);
+    VEXA_FILE_CHECK(rec.NUnits() == 1 || rec.NUnits() == 2, kErrBadStructure);
+    int64 count;
+    if (rec.NUnits() == 2) {
+      // The probe, not the header, tells the record's byte order.
+      const bool swap = LoadU64(rec.Contents(), false) != 1;
+      count = static_cast<int64>(LoadU64(rec.Contents() + 8, swap));
+    } else {
+      count = static_cast<int64>(
+          LoadU64(rec.Contents(), state.header.byte_swapped));
+    }
+    if (count >= state.header.case_count) state.header.case_count = count;
+  }
+};
+
+}  // namespace
+
+namespace handlers {
+
+const SystemFileExtensionHandler& CaseCount() {
+  static const SFExtensionNCases kHandler;
+  return kHandler;
+}
+
+}  // namespace handlers
+}  // namespace vexa

@@ -1,0 +1,100 @@
+// Long variable names (subtype 13): unit size 1, unit count = text length.
+// One entry per variable as the caller defined it (before very long strings
+// were split), in dictionary order, entries separated by a TAB, none after
+// the last, no terminating NUL:
+//   SHORT=long name<TAB>SHORT=long name ...
+// Reading also accepts a TAB after the last entry.
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "ext/extension_handler.h"
+#include "ext/handlers.h"
+#include "support/errors.h"
+#include "sysfile/reader_state.h"
+#include "sysfile/save_ds.h"
+
+namespace vexa {
+namespace {
+
+using NamePairs = std::vector<std::pair<std::string, std::string>>;
+
+// Renames every variable whose current name is the first of a pair to the
+// pair's second (exact byte comparison).
+void RenameByPairs(Dictionary& dictionary, NamePairs pairs) {
+  std::stable_sort(
+      pairs.begin(), pairs.end(),
+      [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (int i = 0; i < dictionary.Count(); ++i) {
+    const std::string& name = dictionary.At(i).Name();
+    auto it = std::lower_bound(pairs.begin(), pairs.end(), name,
+                               [](const auto& pair, const std::string& key) {
+                                 return pair.first < key;
+                               });
+    if (it != pairs.end() && it->first == name && it->second != name) {
+      dictionary.MutableAt(i).SetName(it->second);
+    }
+  }
+}
+
+class SFExtensionExtNames : public SystemFileExtensionHandler {
+ public:
+  void WriteRecord(SystemFileDataSource::SaveDS& writer,
+                   SystemFileExtensionRecord& rec) const override {
+    writer.Header().long_names = true;
+    const NamePairs& map = writer.NameMap();
+    if (map.empty()) return;
+    RenameByPairs(writer.GetDictionary(), map);
+
+    size_t size = 0;
+    for (const auto& [name, short_name] : map) {
+      size += name.size() + short_name.size() + 2;
+    }
+    std::string text;
+    text.reserve(size - 1);
+    for (const auto& [name, short_name] : map) {
+      if (!text.empty()) text += '\t';
+      text.append(short_name).append(1, '=').append(name);
+    }
+    rec.SetUnitSize(1);
+    rec.SetNUnits(static_cast<int32_t>(text.size()));
+    rec.CopyIn(text.data());
+  }
+
+  void ReadRecord(SystemFileDataSource& source, ReaderState& state,
+                  const SystemFileExtensionRecord& rec) const override {
+    state.header.long_names = true;
+    if (rec.UnitSize() != 1)
+      VEXA_FILE_FAIL(kErrBadStructure, "rec.UnitSize()==1");
+    const std::string_view extString(rec.Contents(), rec.ByteSize());
+    const size_t len = extString.size();
+    constexpr size_t notFound = std::string_view::npos;
+    NamePairs& pairs = source.NameTable();
+    size_t pos = 0;
+    while (pos < len) {
+      const size_t i = extString.find_first_of("=\t", pos);
+      VEXA_FILE_CHECK(i != notFound && extString[i] == '=', kErrBadStructure);
+      size_t j = extString.find_first_of("=\t", i + 1);
+      if (j == notFound) j = len;
+      VEXA_FILE_CHECK(j == len || extString[j] == '\t', kErrBadStructure);
+      pairs.emplace_back(std::string(extString.substr(pos, i - pos)),
+                         std::string(extString.substr(i + 1, j - i - 1)));
+      pos = j + 1;
+    }
+    if (!pairs.empty()) RenameByPairs(source.GetDictionary(), pairs);
+  }
+};
+
+}  // namespace
+
+namespace handlers {
+
+const SystemFileExtensionHandler& LongNames() {
+  static const SFExtensionExtNames kHandler;
+  return kHandler;
+}
+
+}  // namespace handlers
+}  // namespace vexa

@@ -1,0 +1,208 @@
+// Very long strings (subtype 14): unit size 1, unit count = text length;
+// written only when some string is wider than 255 bytes. One entry per such
+// variable in dictionary order, each followed by a NUL and a TAB:
+//   SHORT=width\0\t SHORT=width\0\t ...
+// SHORT is the variable's short name, width at most 5 decimal digits. In the
+// file the variable is a run of segment variables: width / 252 segments of
+// width 255, then one of the remaining width (when not 0), all named after
+// the stem of the first (see SaveDS::SplitVeryLongStrings). Reading merges
+// each run back into one variable and leaves the file layout to the
+// dechunker table of the header.
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "dict/format_code.h"
+#include "ext/extension_handler.h"
+#include "ext/handlers.h"
+#include "support/errors.h"
+#include "sysfile/reader_state.h"
+#include "sysfile/save_ds.h"
+#include "text/interface_encoding.h"
+
+namespace vexa {
+namespace {
+
+using NamePairs = std::vector<std::pair<std::string, std::string>>;
+
+constexpr int kSegmentWidth = 252;
+constexpr int kLongStringMin = 256;
+
+NamePairs SortedByFirst(NamePairs pairs) {
+  std::stable_sort(
+      pairs.begin(), pairs.end(),
+      [](const auto& a, const auto& b) { return a.first < b.first; });
+  return pairs;
+}
+
+// The pair whose first is `key`, or null.
+const std::pair<std::string, std::string>* Find(const NamePairs& sorted,
+                                                std::string_view key) {
+  auto it = std::lower_bound(
+      sorted.begin(), sorted.end(), key,
+      [](const auto& pair, std::string_view k) { return pair.first < k; });
+  return it != sorted.end() && it->first == key ? &*it : nullptr;
+}
+
+int SegmentCount(int width) {
+  return width / kSegmentWidth + (width % kSegmentWidth != 0 ? 1 : 0);
+}
+
+// Whether the variables from `first` on are the segments of a string of
+// `width` as the writer lays them out; none of them may belong to another
+// string already.
+bool SegmentsMatch(const Dictionary& dictionary, int first, int width,
+                   const std::vector<bool>& claimed) {
+  if (width < kLongStringMin || width > kMaxStringWidth) return false;
+  const int full = width / kSegmentWidth;
+  const int rest = width % kSegmentWidth;
+  if (first + SegmentCount(width) > dictionary.Count()) return false;
+  const std::string& key = dictionary.At(first).NameKey();
+  const std::string_view stem(key.data(),
+                              text::WholeCharPrefix(key.data(), key.size(), 5));
+  for (int k = first; k < first + SegmentCount(width); ++k) {
+    if (claimed[static_cast<size_t>(k)]) return false;
+  }
+  for (int k = first; k < first + full; ++k) {
+    const VEXA_Variable& segment = dictionary.At(k);
+    if (segment.Type() != 255) return false;
+    if (!std::string_view(segment.NameKey()).starts_with(stem)) return false;
+  }
+  if (rest > 0) {
+    const int last_width = dictionary.At(first + full).Type();
+    if (last_width < rest || last_width > 8 * ((rest + 7) / 8)) return false;
+  }
+  return true;
+}
+
+class SFExtensionExtStrings : public SystemFileExtensionHandler {
+ public:
+  void WriteRecord(SystemFileDataSource::SaveDS& writer,
+                   SystemFileExtensionRecord& rec) const override {
+    const NamePairs& map = writer.NameMap();
+    const Dictionary& dictionary = writer.GetDictionary();
+    std::vector<std::pair<int, int>> strings;
+    for (int i = 0; i < dictionary.Count(); ++i) {
+      if (dictionary.At(i).Type() > 255) {
+        strings.emplace_back(i, dictionary.At(i).Type());
+      }
+    }
+    if (strings.empty()) return;
+
+    const NamePairs sorted = SortedByFirst(map);
+    std::string text;
+    for (const auto& [index, width] : strings) {
+      const std::string& name = dictionary.At(index).Name();
+      const auto* entry = Find(sorted, name);
+      text.append(entry != nullptr ? entry->second : name)
+          .append(1, '=')
+          .append(std::to_string(width))
+          .append(1, '\0')
+          .append(1, '\t');
+    }
+    rec.SetUnitSize(1);
+    rec.SetNUnits(static_cast<int32_t>(text.size()));
+    rec.CopyIn(text.data());
+    writer.SplitVeryLongStrings(strings);
+  }
+
+  void ReadRecord(SystemFileDataSource& source, ReaderState& state,
+                  const SystemFileExtensionRecord& rec) const override {
+    Dictionary& dictionary = source.GetDictionary();
+    const NamePairs renames = SortedByFirst(source.NameTable());
+    std::unordered_map<std::string, int> by_name;
+    for (int i = dictionary.Count() - 1; i >= 0; --i) {
+      by_name[dictionary.At(i).Name()] = i;  // the first of equal names wins
+    }
+    std::vector<bool> claimed(static_cast<size_t>(dictionary.Count()), false);
+    std::vector<std::pair<int, int>> merges;
+
+    const char* content = rec.Contents();
+    const char* const end = content + rec.ByteSize();
+    while (content < end) {
+      const char* const window =
+          content + std::min<ptrdiff_t>(16, end - content);
+      const char* const equal = std::find(content, window, '=');
+      if (equal == window)
+        VEXA_FILE_FAIL(kErrBadStructure, "equal != content+16");
+      const std::string_view name(content,
+                                  static_cast<size_t>(equal - content));
+      const auto* rename = Find(renames, name);
+      if (rename == nullptr) {
+        VEXA_FILE_FAIL(kErrBadStructure, "name == rename->first");
+      }
+      const auto found = by_name.find(rename->second);
+      const int varIndex = found == by_name.end() ? -1 : found->second;
+      VEXA_FILE_CHECK(varIndex >= 0, kErrBadStructure);
+
+      const char* const lengthString = equal + 1;
+      const char* const digits_end =
+          lengthString + std::min<ptrdiff_t>(10, end - lengthString);
+      const char* const endLen =
+          std::find_if(lengthString, digits_end,
+                       [](char c) { return c == '\t' || c == '\0'; });
+      if (endLen == digits_end || endLen - lengthString > 5) {
+        VEXA_FILE_FAIL(kErrBadStructure, "endLen < lengthString+6");
+      }
+      const char* const endDigits = std::find_if(
+          lengthString, endLen, [](char c) { return c < '0' || c > '9'; });
+      VEXA_FILE_CHECK(endLen == endDigits, kErrBadStructure);
+      int width = 0;
+      for (const char* p = lengthString; p < endDigits; ++p) {
+        width = width * 10 + (*p - '0');
+      }
+
+      if (SegmentsMatch(dictionary, varIndex, width, claimed)) {
+        for (int k = varIndex; k < varIndex + SegmentCount(width); ++k) {
+          claimed[static_cast<size_t>(k)] = true;
+          if (k == varIndex) continue;
+          auto stale = by_name.find(dictionary.At(k).Name());
+          if (stale != by_name.end() && stale->second == k)
+            by_name.erase(stale);
+          dictionary.MutableAt(k).SetName("");
+        }
+        merges.emplace_back(varIndex, width);
+      }  // else: not laid out as a very long string; the variables stay
+
+      content = endDigits;
+      while (content < end && (*content == '\0' || *content == '\t')) {
+        if (++content - endDigits >= 3) {
+          VEXA_FILE_FAIL(kErrBadStructure, "content < endDigits+3");
+        }
+      }
+    }
+    if (merges.empty()) return;
+
+    std::sort(merges.begin(), merges.end());
+    state.header.dechunker.Build(
+        merges, [&](int index) { return dictionary.FirstSlot(index); },
+        dictionary.SlotCount());
+    for (auto it = merges.rbegin(); it != merges.rend(); ++it) {
+      const auto [index, width] = *it;
+      VEXA_Variable merged = dictionary.At(index);
+      dictionary.Remove(index, index + SegmentCount(width) - 1);
+      merged.SetType(width);
+      const uint32_t format =
+          PackFormat({static_cast<uint16_t>(width), kFormatString, 0});
+      merged.SetPrintFormat(format);
+      merged.SetWriteFormat(format);
+      dictionary.Insert(index, merged);
+    }
+  }
+};
+
+}  // namespace
+
+namespace handlers {
+
+const SystemFileExtensionHandler& VeryLongStrings() {
+  static const SFExtensionExtStrings kHandler;
+  return kHandler;
+}
+
+}  // namespace handlers
+}  // namespace vexa

@@ -1,0 +1,129 @@
+// Adding cases to a finished file. Uncompressed data continues after the
+// last whole case. Byte-code data continues the command block that holds
+// the end of the last case: the block's used control bytes are loaded back
+// into the encoder, and writing restarts at the block's start, so the file
+// comes out as if all its cases had been written at once.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "io/file_stream.h"
+#include "support/errors.h"
+#include "sysfile/bytecode.h"
+#include "sysfile/case_writer.h"
+#include "sysfile/compressed_reader.h"
+#include "sysfile/save_ds.h"
+
+namespace vexa {
+namespace {
+
+// Where byte-code data ends: the compressed position after the last whole
+// case, and the number of cases. Starts from the last recorded case start
+// and records the starts it walks over.
+struct CompressedEnd {
+  int64_t position;
+  int64_t cases;
+};
+
+CompressedEnd FindCompressedEnd(VEXA_StrBaseIO& stream, int64_t data_start,
+                                const FileHeader& header,
+                                SparseRowIndex& index) {
+  CompressedSystemFile reader(stream, data_start, header, index);
+  const SparseRowIndex::Entry start =
+      index.Lookup(std::numeric_limits<int64_t>::max());
+  reader.SeekPosition(start.position);
+  int64_t cases = start.case_number;
+  int64_t position = reader.Tell();
+  while (reader.SkipCase()) {
+    index.Record(cases, position);
+    ++cases;
+    position = reader.Tell();
+  }
+  return {position, cases};
+}
+
+// The slot values of the first `used` control bytes of a block; false when
+// one of them is a filler or end-of-block code, which no encoder continues.
+bool BlockValues(const char* block, int used, std::string* values) {
+  const auto* control = reinterpret_cast<const uint8_t*>(block);
+  const char* literal = block + kKeySize;
+  for (int i = 0; i < used; ++i) {
+    const uint8_t c = control[i];
+    if (c == kCodeFiller || c == kCodeEndOfBlock) return false;
+    if (c == kCodeLiteral) {
+      values->append(literal, 8);
+      literal += 8;
+    } else {
+      const uint64_t bits = kByteCodeValues.bits[c];
+      values->append(reinterpret_cast<const char*>(&bits), 8);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForAppending(
+    const std::string& path) {
+  std::unique_ptr<SystemFileDataSource> source = OpenForReading(path);
+  source->state_ = kFinished;
+  return source;
+}
+
+void SystemFileDataSource::ReopenForAppending() {
+  VEXA_ASSERT(state_ == kFinished);
+  auto stream = std::make_unique<VEXA_FileStream>();
+  const bool reopened = stream->Open(file_name_, "r+");
+  VEXA_FILE_CHECK(reopened, kErrReopen);
+  VEXA_StrBaseIO& out = *stream;
+  auto save = std::make_unique<SaveDS>(*this, std::move(stream));
+  save->PrepareDictionary();
+  std::stable_sort(header_.name_map.begin(), header_.name_map.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  VEXA_FILE_CHECK(save->FileSlots() == header_.nominal_case_size,
+                  kErrBadStructure);
+  save->SetNCasesPosition(std::max<int64_t>(header_.subtype16_position, 0));
+
+  if (header_.compression == 0) {
+    const int64_t case_bytes = int64_t{save->FileSlots()} * 8;
+    const int64_t data_bytes = std::max<int64_t>(out.Size() - data_start_, 0);
+    const int64_t cases = data_bytes / case_bytes;
+    out.Seek(data_start_ + cases * case_bytes, 0);
+    save->StartCases(cases, cases * case_bytes);
+  } else {
+    const CompressedEnd end =
+        FindCompressedEnd(out, data_start_, header_, row_index_);
+    const int64_t block = end.position & ~int64_t{7};
+    const int used = static_cast<int>(end.position & 7);
+    int64_t offset = block;
+    char bytes[kMaxBlockSize];
+    std::string values;
+    if (used > 0) {
+      out.Seek(data_start_ + block, 0);
+      const size_t got = out.Read(bytes, sizeof bytes);
+      VEXA_FILE_CHECK(got >= static_cast<size_t>(kKeySize), kErrTruncated);
+      const auto* control = reinterpret_cast<const uint8_t*>(bytes);
+      // A block whose used part cannot be continued stays as it is: its
+      // remaining control bytes are fillers, and the new cases start with
+      // the next block.
+      if (!BlockValues(bytes, used, &values)) {
+        offset = block + kKeySize + 8 * CountLiterals(control);
+        values.clear();
+      }
+    }
+    out.Seek(data_start_ + offset, 0);
+    CaseWriter& cases = save->StartCases(end.cases, offset);
+    if (!values.empty() &&
+        !cases.ResumeBlock(values, reinterpret_cast<const uint8_t*>(bytes))) {
+      offset = block + kKeySize +
+               8 * CountLiterals(reinterpret_cast<const uint8_t*>(bytes));
+      out.Seek(data_start_ + offset, 0);
+      save->StartCases(end.cases, offset);
+    }
+  }
+  save_ = std::move(save);
+  state_ = kWriting;
+}
+
+}  // namespace vexa

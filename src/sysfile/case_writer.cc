@@ -1,0 +1,68 @@
+#include "sysfile/case_writer.h"
+
+#include <cstring>
+
+#include "support/errors.h"
+
+namespace vexa {
+
+CaseWriter::CaseWriter(VEXA_StrBaseIO& stream, size_t slots, bool compressed,
+                       SparseRowIndex& index, int64_t first_case,
+                       int64_t data_offset)
+    : stream_(stream),
+      slots_(slots),
+      compressed_(compressed),
+      index_(index),
+      encoder_(*this),
+      case_number_(first_case),
+      block_offset_(data_offset) {}
+
+bool CaseWriter::ResumeBlock(const std::string& values,
+                             const uint8_t* control) {
+  const size_t count = values.size() / 8;
+  VEXA_ASSERT(compressed_ && encoder_.Pending() == 0 &&
+              count < static_cast<size_t>(kKeySize));
+  for (size_t i = 0; i < count; ++i) {
+    uint64_t bits;
+    std::memcpy(&bits, values.data() + i * 8, 8);
+    if (EncodeSlot(bits) != control[i]) return false;
+  }
+  encoder_.AppendSlots(values.data(), count);
+  return true;
+}
+
+void CaseWriter::WriteBytes(const char* bytes, size_t size) {
+  size_t done = 0;
+  try {
+    done = stream_.Write(bytes, size);
+  } catch (const ErrorText&) {
+    done = 0;
+  }
+  if (done != size) VEXA_FILE_FAIL(kErrRawCaseWrite, "nWritten == caseLen");
+}
+
+void CaseWriter::WriteBlock(const char* block, size_t size) {
+  WriteBytes(block, size);
+  block_offset_ += static_cast<int64_t>(size);
+}
+
+void CaseWriter::Write(const char* file_case) {
+  if (!compressed_) {
+    WriteBytes(file_case, slots_ * 8);
+  } else {
+    index_.Record(case_number_, block_offset_ + encoder_.Pending());
+    encoder_.AppendSlots(file_case, slots_);
+    ++case_number_;
+    dirty_ = true;
+  }
+  ++written_;
+}
+
+void CaseWriter::Finish() {
+  if (!dirty_) return;
+  encoder_.Flush();
+  stream_.Flush();
+  dirty_ = false;
+}
+
+}  // namespace vexa

@@ -1,0 +1,175 @@
+#include "sysfile/save_ds.h"
+
+#include <algorithm>
+#include <ctime>
+#include <unordered_set>
+
+#include "ext/extension_record.h"
+#include "ext/registry.h"
+#include "support/errors.h"
+#include "sysfile/case_writer.h"
+#include "sysfile/dictionary_writer.h"
+#include "sysfile/layout.h"
+#include "sysfile/movers.h"
+#include "sysfile/segmentation.h"
+#include "sysfile/short_names.h"
+
+namespace vexa {
+namespace {
+
+constexpr int kMinExtensionTable = 26;  // subtypes 1-25 always exist
+constexpr int64_t kFirstUnrecordedCount = int64_t{1} << 31;
+
+}  // namespace
+
+struct SystemFileDataSource::SaveDS::State {
+  bool name_map_built = false;
+  // Present only when the file has very long strings.
+  std::unique_ptr<CaseLayoutMover> mover;
+  std::unique_ptr<CaseWriter> cases;
+  int64_t initial_cases = 0;
+  bool completed = false;
+};
+
+SystemFileDataSource::SaveDS::SaveDS(SystemFileDataSource& parent,
+                                     std::unique_ptr<VEXA_StrBaseIO> stream)
+    : parent_(parent), stream_(std::move(stream)), state_(new State) {
+  VEXA_ASSERT(stream_ != nullptr);
+  dictionary_ = parent.GetDictionary();
+}
+
+SystemFileDataSource::SaveDS::~SaveDS() {
+  try {
+    Complete();
+  } catch (...) {
+    // Nobody to report to; FinishWriting completes the file before this.
+  }
+}
+
+std::vector<std::pair<std::string, std::string>>&
+SystemFileDataSource::SaveDS::NameMap() {
+  if (!state_->name_map_built) {
+    Header().name_map = BuildNameMap(dictionary_);
+    state_->name_map_built = true;
+  }
+  return Header().name_map;
+}
+
+void SystemFileDataSource::SaveDS::SplitVeryLongStrings(
+    const std::vector<std::pair<int, int>>& strings) {
+  if (strings.empty()) return;
+  std::vector<std::pair<int64_t, int>> memory_layout;
+  memory_layout.reserve(strings.size());
+  for (const auto& [index, width] : strings) {
+    memory_layout.emplace_back(dictionary_.FirstSlot(index), width);
+  }
+  const size_t memory_slots = static_cast<size_t>(dictionary_.SlotCount());
+
+  std::unordered_set<std::string> used;
+  for (const auto& entry : NameMap()) used.insert(entry.second);
+  SplitSegments(dictionary_, strings, used);
+  state_->mover = std::make_unique<CaseLayoutMover>(
+      memory_layout, memory_slots, static_cast<size_t>(FileSlots()));
+}
+
+std::vector<SystemFileExtensionRecord>
+SystemFileDataSource::SaveDS::BuildExtensionRecords() {
+  // The name map is taken from the dictionary as the caller left it, before
+  // any record build renames or splits a variable.
+  NameMap();
+  const auto& raw = dictionary_.Extensions().Entries();
+  const int highest_raw = raw.empty() ? 0 : raw.rbegin()->first;
+  const int size = std::max(kMinExtensionTable, highest_raw + 1);
+  std::vector<SystemFileExtensionRecord> table(static_cast<size_t>(size));
+  // From the highest subtype down: some builds change the dictionary copy
+  // that the lower ones see (long-string labels, segments, short names).
+  for (int subtype = size - 1; subtype >= 1; --subtype) {
+    DispatchExtensionWrite(subtype, *this, table[static_cast<size_t>(subtype)]);
+  }
+  return table;
+}
+
+void SystemFileDataSource::SaveDS::PrepareDictionary() {
+  BuildExtensionRecords();
+}
+
+void SystemFileDataSource::SaveDS::WriteDictionary() {
+  std::unordered_set<std::string> keys;
+  keys.reserve(static_cast<size_t>(dictionary_.Count()) * 2);
+  for (int i = 0; i < dictionary_.Count(); ++i) {
+    const VEXA_Variable& var = dictionary_.At(i);
+    if (!keys.insert(var.NameKey()).second) {
+      throw ErrorText(kErrDuplicateName, var.Name());
+    }
+  }
+  const std::vector<SystemFileExtensionRecord> extensions =
+      BuildExtensionRecords();
+
+  RecordBuffer out;
+  const int weight = dictionary_.WeightIndex();
+  AppendHeaderRecord(
+      out, Header(), dictionary_,
+      {.nominal_case_size = FileSlots(),
+       .weight_index = weight >= 0 ? dictionary_.FirstSlot(weight) + 1 : 0,
+       .now = std::time(nullptr)});
+  AppendVariableRecords(out, dictionary_);
+  AppendValueLabelRecords(out, dictionary_);
+  AppendDocumentRecord(out, dictionary_);
+  const int64_t start = stream_->Tell();
+  const int64_t ncases = AppendExtensionRecords(out, extensions);
+  AppendTerminationRecord(out);
+  if (ncases >= 0) ncases_position_ = start + ncases;
+
+  const size_t written = stream_->Write(out.Data().data(), out.Size());
+  if (written != out.Size()) throw ErrorText(kErrWriteFailed, parent_.FileName());
+  // The dictionary part is on disk from the commit on, with the case count
+  // not recorded (-1) until the file is finished.
+  stream_->Flush();
+}
+
+CaseWriter& SystemFileDataSource::SaveDS::StartCases(int64_t initial_cases,
+                                                     int64_t data_offset) {
+  state_->initial_cases = initial_cases;
+  state_->cases = std::make_unique<CaseWriter>(
+      *stream_, static_cast<size_t>(FileSlots()), Header().compression != 0,
+      parent_.RowIndex(), initial_cases < 0 ? 0 : initial_cases, data_offset);
+  return *state_->cases;
+}
+
+void SystemFileDataSource::SaveDS::WriteCase(const char* memory_case) {
+  VEXA_ASSERT(state_->cases != nullptr && !state_->completed);
+  const char* file_case =
+      state_->mover ? state_->mover->Move(memory_case) : memory_case;
+  state_->cases->Write(file_case);
+}
+
+void SystemFileDataSource::SaveDS::Complete() {
+  if (state_->completed || state_->cases == nullptr) return;
+  state_->completed = true;
+  state_->cases->Finish();
+  stream_->Flush();
+
+  const int64_t initial = state_->initial_cases;
+  const int64_t total =
+      initial < 0 ? -1
+                  : initial + static_cast<int64_t>(state_->cases->CasesWritten());
+  if (total == Header().case_count && total < kFirstUnrecordedCount) return;
+  RecordBuffer patch;
+  patch.I32(total >= 0 && total < kFirstUnrecordedCount
+                ? static_cast<int32_t>(total)
+                : -1);
+  stream_->Seek(layout::kCaseCountOffset, 0);
+  stream_->Write(patch.Data().data(), patch.Size());
+  stream_->Flush();
+  if (ncases_position_ > 0) {
+    RecordBuffer count;
+    count.I64(total);
+    // The record's units: the byte-order probe 1, then the count.
+    stream_->Seek(ncases_position_ + 8, 0);
+    stream_->Write(count.Data().data(), count.Size());
+    stream_->Flush();
+  }
+  Header().case_count = total;
+}
+
+}  // namespace vexa

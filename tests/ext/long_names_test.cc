@@ -1,0 +1,97 @@
+// Long variable names (subtype 13) as read from a file.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ext/ext_test_util.h"
+#include "support/sysfile_builder.h"
+
+namespace vexa {
+namespace {
+
+using testing::ExpectStructureError;
+using testing::OpenBytes;
+using testing::SysFileBuilder;
+
+std::string FileWithNames(std::string_view text, int32_t unit_size = 1) {
+  SysFileBuilder b;
+  b.Header().NumericVar("INCOME").NumericVar("AGE").StringVar("CITY", 12);
+  if (!text.empty()) {
+    b.Extension(13, unit_size, static_cast<int32_t>(text.size()) / unit_size,
+                text);
+  }
+  return b.End().Bytes();
+}
+
+std::vector<std::string> Names(const SystemFileDataSource& source) {
+  std::vector<std::string> names;
+  const Dictionary& d = source.GetDictionary();
+  for (int i = 0; i < d.Count(); ++i) names.push_back(d.At(i).Name());
+  return names;
+}
+
+TEST(LongNamesTest, RestoresNamesAndKeepsTheirCase) {
+  auto source =
+      OpenBytes(FileWithNames("INCOME=income\tAGE=AgeInYearsAtInterview"));
+  // CITY is not listed: it keeps its file name, not lower-cased either.
+  EXPECT_EQ(Names(*source), (std::vector<std::string>{
+                                "income", "AgeInYearsAtInterview", "CITY"}));
+  EXPECT_TRUE(source->Header().long_names);
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(source->NameTable(),
+            (Pairs{{"INCOME", "income"}, {"AGE", "AgeInYearsAtInterview"}}));
+  std::string short_name;
+  EXPECT_TRUE(source->FindShortName("AgeInYearsAtInterview", &short_name));
+  EXPECT_EQ(short_name, "AGE");
+}
+
+TEST(LongNamesTest, WithoutTheRecordNamesAreLowerCased) {
+  auto source = OpenBytes(FileWithNames(""));
+  EXPECT_EQ(Names(*source),
+            (std::vector<std::string>{"income", "age", "city"}));
+  EXPECT_FALSE(source->Header().long_names);
+  EXPECT_TRUE(source->NameTable().empty());
+}
+
+TEST(LongNamesTest, ATrailingTabEndsTheWalk) {
+  auto source = OpenBytes(FileWithNames("AGE=Age\t"));
+  EXPECT_EQ(Names(*source),
+            (std::vector<std::string>{"INCOME", "Age", "CITY"}));
+}
+
+TEST(LongNamesTest, RestoredNamesStillGoThroughNameRepair) {
+  // A duplicate (regardless of case) and an invalid first character.
+  auto source = OpenBytes(FileWithNames("INCOME=city\tAGE=_age"));
+  EXPECT_EQ(Names(*source), (std::vector<std::string>{"city", "v1", "v2"}));
+}
+
+struct DamageCase {
+  const char* text;
+  int32_t unit_size;
+  const char* condition;
+};
+
+class LongNamesDamageTest : public ::testing::TestWithParam<DamageCase> {};
+
+TEST_P(LongNamesDamageTest, IsAStructureError) {
+  ExpectStructureError(FileWithNames(GetParam().text, GetParam().unit_size),
+                       GetParam().condition);
+}
+
+constexpr char kNoEquals[] = "i != notFound && extString[i] == '='";
+constexpr char kNoTab[] = "j == len || extString[j] == '\\t'";
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, LongNamesDamageTest,
+    ::testing::Values(DamageCase{"INCOME=income\tAGE", 1, kNoEquals},
+                      DamageCase{"INCOME", 1, kNoEquals},
+                      DamageCase{"\tINCOME=income", 1, kNoEquals},
+                      DamageCase{"INCOME=income\t\t", 1, kNoEquals},
+                      DamageCase{"INCOME=in=come", 1, kNoTab},
+                      DamageCase{"INCOME=income\tAGE=a=", 1, kNoTab},
+                      DamageCase{"INCOME=x", 2, "rec.UnitSize()==1"}));
+
+}  // namespace
+}  // namespace vexa

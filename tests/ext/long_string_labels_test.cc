@@ -1,0 +1,121 @@
+// Value labels of long strings (subtype 21) as read from a file.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ext/ext_test_util.h"
+#include "support/sysfile_builder.h"
+
+namespace vexa {
+namespace {
+
+using testing::ExpectStructureError;
+using testing::Int32Bytes;
+using testing::OpenBytes;
+using testing::SysFileBuilder;
+
+using Labels = std::vector<std::pair<std::string, std::string>>;
+
+std::string Entry(std::string_view name, int32_t width, const Labels& labels,
+                  bool big) {
+  std::string out = Int32Bytes(static_cast<int32_t>(name.size()), big);
+  out.append(name);
+  out += Int32Bytes(width, big) +
+         Int32Bytes(static_cast<int32_t>(labels.size()), big);
+  for (const auto& [value, label] : labels) {
+    out += Int32Bytes(static_cast<int32_t>(value.size()), big) + value;
+    out += Int32Bytes(static_cast<int32_t>(label.size()), big) + label;
+  }
+  return out;
+}
+
+// Strings s (width 20) and t (width 12), a numeric n; subtype 21 as given.
+std::string FileWith(const std::string& contents, bool big = false) {
+  SysFileBuilder b(big);
+  b.Header().StringVar("s", 20).StringVar("t", 12).NumericVar("n");
+  b.Extension(21, 1, static_cast<int32_t>(contents.size()), contents);
+  return b.End().Bytes();
+}
+
+class LongStringLabelsTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(LongStringLabelsTest, LabelsAttachByNameAndWidth) {
+  const bool big = GetParam();
+  auto source = OpenBytes(
+      FileWith(Entry("t", 20, {{"x", "wrong width"}}, big) +
+                   Entry("ghost", 12, {{"x", "no such variable"}}, big) +
+                   Entry("t", 12, {{"bb", "Bee"}}, big),
+               big));
+  const Dictionary& d = source->GetDictionary();
+  EXPECT_FALSE(d.At(0).ValueLabels().IsValid());
+  const ValueLabelMap& t = d.At(1).ValueLabels();
+  ASSERT_TRUE(t.IsValid());
+  EXPECT_EQ(t.Width(), 12);
+  EXPECT_EQ(t.Count(), 1);
+  ASSERT_NE(t.FindText("bb"), nullptr);
+  EXPECT_EQ(*t.FindText("bb"), "Bee");
+}
+
+TEST_P(LongStringLabelsTest, ValuesUpToTheFullWidthAreKept) {
+  const bool big = GetParam();
+  const std::string full(20, 'z');
+  auto source = OpenBytes(
+      FileWith(Entry("s", 20, {{"a", "Apple"}, {full, "Zeds"}}, big), big));
+  const ValueLabelMap& s = source->GetDictionary().At(0).ValueLabels();
+  ASSERT_TRUE(s.IsValid());
+  EXPECT_EQ(s.Width(), 20);
+  ASSERT_EQ(s.Count(), 2);
+  EXPECT_EQ(*s.FindText("a"), "Apple");
+  EXPECT_EQ(*s.FindText(full), "Zeds");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothOrders, LongStringLabelsTest, ::testing::Bool());
+
+struct DamageCase {
+  const char* what;
+  std::string contents;
+  const char* condition;
+};
+
+class LongStringLabelsDamageTest : public ::testing::TestWithParam<DamageCase> {
+};
+
+TEST_P(LongStringLabelsDamageTest, IsAStructureError) {
+  ExpectStructureError(FileWith(GetParam().contents), GetParam().condition);
+}
+
+std::string I32(int32_t v) { return Int32Bytes(v, false); }
+const std::string kGood = Entry("s", 20, {{"a", "Apple"}}, false);
+// Name, width and count of an entry for s with `count` labels.
+std::string Head(int32_t count) { return I32(1) + "s" + I32(20) + I32(count); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, LongStringLabelsDamageTest,
+    ::testing::Values(
+        DamageCase{"13 bytes left", kGood + std::string(13, '\0'),
+                   "r+13 < endr"},
+        DamageCase{"name too long", I32(7) + "s" + I32(20) + I32(0) + "xx",
+                   "r+nameLength+8 < endr"},
+        DamageCase{"negative name length", I32(-4) + std::string(16, '\0'),
+                   "r+nameLength+8 < endr"},
+        DamageCase{"no value length", Head(2) + I32(1) + "a" + I32(1) + "A",
+                   "r + 4 <= endr"},
+        DamageCase{"value wider than the map",
+                   Head(1) + I32(21) + std::string(21, 'v') + I32(0),
+                   "valLen <= varType"},
+        DamageCase{"value past the end", Head(1) + I32(12) + "abc",
+                   "r + valLen <= endr"},
+        DamageCase{"negative value length", Head(1) + I32(-8) + I32(0),
+                   "r + valLen <= endr"},
+        DamageCase{"no label length", Head(1) + I32(1) + "a", "r + 4 <= endr"},
+        DamageCase{"label past the end", Head(1) + I32(1) + "a" + I32(9) + "ab",
+                   "r + labelLen <= endr"},
+        DamageCase{"negative label length", Head(1) + I32(1) + "a" + I32(-1),
+                   "r + labelLen <= endr"},
+        DamageCase{"huge count, no labels", Head(0x7FFFFFFF) + I32(0) + I32(0),
+                   "r + 4 <= endr"}));
+
+}  // namespace
+}  // namespace vexa

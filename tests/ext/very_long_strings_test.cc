@@ -1,0 +1,200 @@
+// Very long strings (subtype 14) as read from a file: segments merged into
+// one variable, the whole value delivered through the case iterator.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "dict/format_code.h"
+#include "ext/ext_test_util.h"
+#include "support/sysfile_builder.h"
+#include "sysfile/case_files.h"
+
+namespace vexa {
+namespace {
+
+using namespace std::string_literals;
+using testing::CaseReader;
+using testing::ExpectStructureError;
+using testing::Int32Bytes;
+using testing::OpenBytes;
+using testing::SysFileBuilder;
+
+// A width-1000 string in the file: segments of 255, 255, 255 and 244.
+struct Segment {
+  std::string name;
+  int width;
+};
+const std::vector<Segment> kIntactSegments = {
+    {"LONGSTRI", 255}, {"LONGS0", 255}, {"LONGS1", 255}, {"LONGS2", 244}};
+
+std::string Value1000(char seed) {
+  std::string v;
+  for (int i = 0; i < 1000; ++i) v.push_back(static_cast<char>(seed + i % 23));
+  return v;
+}
+
+// x, the segments, y; long names, then the display record (one triple per
+// file variable) and the very long string record; `cases` cases.
+std::string LongStringFile(
+    bool big, const std::vector<Segment>& segments, std::string_view vls_text,
+    int cases = 0,
+    std::string_view names = "X=x\tLONGSTRI=LongStringVar\tY=y") {
+  SysFileBuilder b(big);
+  b.Header().NumericVar("X");
+  for (const Segment& s : segments) b.StringVar(s.name, s.width);
+  b.NumericVar("Y");
+  b.Extension(13, 1, static_cast<int32_t>(names.size()), names);
+  std::string display;
+  for (size_t i = 0; i < segments.size() + 2; ++i) {
+    display += Int32Bytes(3, big) + Int32Bytes(40, big) + Int32Bytes(1, big);
+  }
+  b.Extension(11, 4, static_cast<int32_t>(display.size() / 4), display);
+  if (!vls_text.empty()) {
+    b.Extension(14, 1, static_cast<int32_t>(vls_text.size()), vls_text);
+  }
+  b.End();
+  for (int c = 0; c < cases; ++c) {
+    const std::string value = Value1000(static_cast<char>('A' + c));
+    b.CaseNumber(c + 0.5);
+    size_t from = 0;
+    for (const Segment& s : segments) {
+      const size_t take =
+          std::min(static_cast<size_t>(s.width), value.size() - from);
+      b.CaseText(value.substr(from, take), s.width);
+      from += take;
+    }
+    b.CaseNumber(-c - 0.5);
+  }
+  return b.Bytes();
+}
+
+const std::string kEntry = "LONGSTRI=1000\0\t"s;
+
+class VeryLongStringTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(VeryLongStringTest, IntactSegmentsBecomeOneVariable) {
+  auto source = OpenBytes(LongStringFile(GetParam(), kIntactSegments, kEntry));
+  const Dictionary& d = source->GetDictionary();
+  ASSERT_EQ(d.Count(), 3);
+  const VEXA_Variable& s = d.At(1);
+  EXPECT_EQ(s.Name(), "LongStringVar");
+  EXPECT_EQ(s.Type(), 1000);
+  const uint32_t a1000 = PackFormat({1000, kFormatString, 0});
+  EXPECT_EQ(s.PrintFormat(), a1000);
+  EXPECT_EQ(s.WriteFormat(), a1000);
+  // Display properties were given to the first segment and stay.
+  EXPECT_EQ(s.DisplayWidth(), 40);
+  EXPECT_EQ(d.At(2).Name(), "y");
+  EXPECT_EQ(d.SlotCount(), 1 + 125 + 1);
+  EXPECT_EQ(source->Header().nominal_case_size, 1 + 127 + 1);
+  EXPECT_FALSE(source->Header().dechunker.Empty());
+}
+
+TEST_P(VeryLongStringTest, TheCaseIteratorDeliversTheWholeValue) {
+  CaseReader reader(LongStringFile(GetParam(), kIntactSegments, kEntry, 2));
+  for (int c = 0; c < 2; ++c) {
+    ASSERT_TRUE(reader.iterator->ReadNext());
+    EXPECT_EQ(reader.Number(0), c + 0.5);
+    EXPECT_EQ(reader.Slots(1, 125), Value1000(static_cast<char>('A' + c)));
+    EXPECT_EQ(reader.Number(126), -c - 0.5);
+  }
+  EXPECT_FALSE(reader.iterator->ReadNext());
+}
+
+struct Mismatch {
+  const char* what;
+  std::vector<Segment> segments;
+};
+
+class SegmentMismatchTest
+    : public ::testing::TestWithParam<std::tuple<bool, Mismatch>> {};
+
+TEST_P(SegmentMismatchTest, TheEntryIsIgnoredAndTheSegmentsStay) {
+  const auto& [big, c] = GetParam();
+  CaseReader reader(LongStringFile(big, c.segments, kEntry, 1));
+  const Dictionary& d = reader.source->GetDictionary();
+  ASSERT_EQ(d.Count(), static_cast<int>(c.segments.size()) + 2) << c.what;
+  EXPECT_EQ(d.At(1).Type(), 255);
+  EXPECT_EQ(d.At(1).Name(), "LongStringVar");
+  EXPECT_TRUE(reader.source->Header().dechunker.Empty());
+  // The segments read as the separate strings they are.
+  ASSERT_TRUE(reader.iterator->ReadNext());
+  EXPECT_EQ(reader.Slots(1, 32), Value1000('A').substr(0, 255) + " ");
+  EXPECT_EQ(reader.Number(d.SlotCount() - 1), -0.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, SegmentMismatchTest,
+    ::testing::Combine(::testing::Bool(),
+                       ::testing::Values(Mismatch{"foreign segment name",
+                                                  {{"LONGSTRI", 255},
+                                                   {"LONGS0", 255},
+                                                   {"OTHER1", 255},
+                                                   {"LONGS2", 244}}},
+                                         Mismatch{"narrow full segment",
+                                                  {{"LONGSTRI", 255},
+                                                   {"LONGS0", 254},
+                                                   {"LONGS1", 255},
+                                                   {"LONGS2", 244}}},
+                                         Mismatch{"last segment too short",
+                                                  {{"LONGSTRI", 255},
+                                                   {"LONGS0", 255},
+                                                   {"LONGS1", 255},
+                                                   {"LONGS2", 243}}},
+                                         Mismatch{"last segment too wide",
+                                                  {{"LONGSTRI", 255},
+                                                   {"LONGS0", 255},
+                                                   {"LONGS1", 255},
+                                                   {"LONGS2", 249}}},
+                                         Mismatch{"segments missing",
+                                                  {{"LONGSTRI", 255},
+                                                   {"LONGS0", 255}}})));
+
+INSTANTIATE_TEST_SUITE_P(BothOrders, VeryLongStringTest, ::testing::Bool());
+
+TEST(VeryLongStringTest, ALastSegmentUpToTheSlotBoundaryIsAccepted) {
+  auto source = OpenBytes(LongStringFile(
+      false,
+      {{"LONGSTRI", 255}, {"LONGS0", 255}, {"LONGS1", 255}, {"LONGS2", 248}},
+      kEntry));
+  ASSERT_EQ(source->GetDictionary().Count(), 3);
+  EXPECT_EQ(source->GetDictionary().At(1).Type(), 1000);
+}
+
+struct DamageCase {
+  std::string text;
+  std::string names;
+  const char* condition;
+};
+
+class VeryLongStringDamageTest : public ::testing::TestWithParam<DamageCase> {};
+
+TEST_P(VeryLongStringDamageTest, IsAStructureError) {
+  const DamageCase& c = GetParam();
+  ExpectStructureError(
+      LongStringFile(false, kIntactSegments, c.text, 0, c.names), c.condition);
+}
+
+const std::string kNames = "X=x\tLONGSTRI=LongStringVar\tY=y";
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, VeryLongStringDamageTest,
+    ::testing::Values(
+        DamageCase{"LONGSTRINGVARIABLE=1000\0\t"s, kNames,
+                   "equal != content+16"},
+        DamageCase{"LONGSTRI"s, kNames, "equal != content+16"},
+        DamageCase{kEntry + "\t"s, kNames, "content < endDigits+3"},
+        DamageCase{"NOPE=1000\0\t"s, kNames, "name == rename->first"},
+        DamageCase{kEntry, "X=x", "name == rename->first"},
+        DamageCase{"NOVAR=1000\0\t"s, kNames + "\tNOVAR=ghost",
+                   "varIndex >= 0"},
+        DamageCase{"LONGSTRI=100000\0\t"s, kNames, "endLen < lengthString+6"},
+        DamageCase{"LONGSTRI=1000"s, kNames, "endLen < lengthString+6"},
+        DamageCase{"LONGSTRI=10a0\0\t"s, kNames, "endLen == endDigits"},
+        DamageCase{"LONGSTRI=-100\0\t"s, kNames, "endLen == endDigits"}));
+
+}  // namespace
+}  // namespace vexa

@@ -1,0 +1,82 @@
+// Names made from awkward CSV header cells must be accepted by the library
+// and unique without regard to case.
+#include "column_names.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "dict/names.h"
+#include "text/interface_encoding.h"
+#include "vexaio.h"
+
+namespace vexa::tool {
+namespace {
+
+class ColumnNamesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = text::GetInterfaceMode();
+    text::SetInterfaceMode(text::InterfaceMode::kUtf8);
+  }
+  void TearDown() override { text::SetInterfaceMode(saved_); }
+
+ private:
+  text::InterfaceMode saved_ = text::InterfaceMode::kCodePage;
+};
+
+TEST_F(ColumnNamesTest, RepairsEachKindOfFault) {
+  EXPECT_EQ(MakeVariableName("age", 1), "age");
+  EXPECT_EQ(MakeVariableName("  first name ", 1), "first_name");
+  EXPECT_EQ(MakeVariableName("1st", 1), "v1st");
+  EXPECT_EQ(MakeVariableName("_x", 1), "v_x");
+  EXPECT_EQ(MakeVariableName(".x", 1), "v.x");
+  EXPECT_EQ(MakeVariableName("#tmp", 1), "v#tmp");
+  EXPECT_EQ(MakeVariableName("$sys", 1), "v$sys");
+  EXPECT_EQ(MakeVariableName("with", 1), "with_");
+  EXPECT_EQ(MakeVariableName("To", 1), "To_");
+  EXPECT_EQ(MakeVariableName("income (€)", 1), "income__€_");
+  EXPECT_EQ(MakeVariableName("a-b/c", 1), "a_b_c");
+  EXPECT_EQ(MakeVariableName("", 4), "v4");
+  EXPECT_EQ(MakeVariableName("   ", 7), "v7");
+  EXPECT_EQ(MakeVariableName("bad\xFFutf8", 1), "bad_utf8");
+}
+
+TEST_F(ColumnNamesTest, CutsTo64BytesOnAWholeCharacter) {
+  std::string cell = std::string(63, 'a') + "\xC3\xA9" + "tail";
+  std::string name = MakeVariableName(cell, 1);
+  EXPECT_EQ(name, std::string(63, 'a'));
+  EXPECT_EQ(vexaValidateVarname(name.c_str()), VEXA_NAME_OK);
+}
+
+TEST_F(ColumnNamesTest, DuplicatesGetSuffixesWithoutRegardToCase) {
+  std::vector<std::string> names =
+      MakeVariableNames({"Age", "age", "AGE", "age_2", "", "v5"});
+  EXPECT_EQ(names, (std::vector<std::string>{"Age", "age_2", "AGE_3", "age_2_2",
+                                             "v5", "v5_2"}));
+}
+
+TEST_F(ColumnNamesTest, SuffixKeepsLongNamesWithin64Bytes) {
+  std::string long_cell(80, 'q');
+  std::vector<std::string> names = MakeVariableNames({long_cell, long_cell});
+  EXPECT_EQ(names[1].size(), 64u);
+  EXPECT_EQ(names[1].substr(62), "_2");
+}
+
+TEST_F(ColumnNamesTest, EveryNameOfAHostileHeaderIsValidAndUnique) {
+  std::vector<std::string> header = {
+      "",   "",    "1",   "1",     "all", "ALL", "by",   "x y", "x_y", "\"",
+      ",",  "é",   "É",   "@at",   "a.",  "9.5", "_",    "NOT", "not_", "ok"};
+  std::vector<std::string> names = MakeVariableNames(header);
+  ASSERT_EQ(names.size(), header.size());
+  std::set<std::string> keys;
+  for (const std::string& n : names) {
+    EXPECT_EQ(vexaValidateVarname(n.c_str()), VEXA_NAME_OK) << n;
+    EXPECT_TRUE(keys.insert(NameKey(n)).second) << "duplicate " << n;
+  }
+}
+
+}  // namespace
+}  // namespace vexa::tool

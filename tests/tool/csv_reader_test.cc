@@ -1,0 +1,114 @@
+// Reading CSV records: quoting, line ends, and the faults that must stop an
+// import rather than shift its columns.
+#include "csv_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace vexa::tool {
+namespace {
+
+using Records = std::vector<std::vector<std::string>>;
+
+class CsvReaderTest : public ::testing::Test {
+ protected:
+  // All records of `bytes`; fails the test on a read error.
+  Records ReadAll(const std::string& bytes) {
+    CsvReader csv;
+    EXPECT_TRUE(csv.Open(dir_.Write("in.csv", bytes)));
+    Records out;
+    std::vector<std::string> fields;
+    CsvReader::Result r;
+    while ((r = csv.Next(&fields)) == CsvReader::Result::kRecord) {
+      out.push_back(fields);
+    }
+    EXPECT_EQ(r, CsvReader::Result::kEnd) << csv.Error();
+    return out;
+  }
+
+  // The error text of the first failing record, or "" when none fails.
+  std::string FirstError(const std::string& bytes) {
+    CsvReader csv;
+    EXPECT_TRUE(csv.Open(dir_.Write("bad.csv", bytes)));
+    std::vector<std::string> fields;
+    CsvReader::Result r;
+    while ((r = csv.Next(&fields)) == CsvReader::Result::kRecord) {
+    }
+    return r == CsvReader::Result::kError ? csv.Error() : "";
+  }
+
+  testing::TempDir dir_;
+};
+
+TEST_F(CsvReaderTest, QuotedFieldsKeepCommasQuotesAndLineBreaks) {
+  Records r = ReadAll("a,b,c\n\"x, y\",\"say \"\"hi\"\"\",\"two\nlines\"\n");
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[1], (std::vector<std::string>{"x, y", "say \"hi\"", "two\nlines"}));
+}
+
+TEST_F(CsvReaderTest, EmptyFieldsAndEmptyQuotedFields) {
+  Records r = ReadAll(",\"\",\n");
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0], (std::vector<std::string>{"", "", ""}));
+}
+
+TEST_F(CsvReaderTest, LineEndsLfCrlfCrAndNoFinalBreak) {
+  EXPECT_EQ(ReadAll("a,b\r\n1,2\r\n"), (Records{{"a", "b"}, {"1", "2"}}));
+  EXPECT_EQ(ReadAll("a,b\r1,2"), (Records{{"a", "b"}, {"1", "2"}}));
+  EXPECT_EQ(ReadAll("a\n1"), (Records{{"a"}, {"1"}}));
+  EXPECT_TRUE(ReadAll("").empty());
+}
+
+TEST_F(CsvReaderTest, CrlfInsideQuotesIsData) {
+  EXPECT_EQ(ReadAll("\"a\r\nb\"\r\nc\r\n"), (Records{{"a\r\nb"}, {"c"}}));
+}
+
+TEST_F(CsvReaderTest, ByteOrderMarkIsSkipped) {
+  EXPECT_EQ(ReadAll("\xEF\xBB\xBFid,name\n"), (Records{{"id", "name"}}));
+}
+
+TEST_F(CsvReaderTest, QuoteInsideAnUnquotedFieldIsData) {
+  EXPECT_EQ(ReadAll("5\" screen,x\n"), (Records{{"5\" screen", "x"}}));
+}
+
+TEST_F(CsvReaderTest, RecordLineCountsBreaksInsideQuotes) {
+  CsvReader csv;
+  ASSERT_TRUE(csv.Open(dir_.Write("l.csv", "h\n\"a\nb\nc\"\nnext\n")));
+  std::vector<std::string> fields;
+  csv.Next(&fields);
+  csv.Next(&fields);
+  EXPECT_EQ(csv.RecordLine(), 2);
+  ASSERT_EQ(csv.Next(&fields), CsvReader::Result::kRecord);
+  EXPECT_EQ(fields[0], "next");
+  EXPECT_EQ(csv.RecordLine(), 5);
+}
+
+TEST_F(CsvReaderTest, RecordsLongerThanTheBufferStayWhole) {
+  std::string big(200000, 'x');
+  Records r = ReadAll("\"" + big + "\"," + big + "\n");
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0][0], big);
+  EXPECT_EQ(r[0][1], big);
+}
+
+TEST_F(CsvReaderTest, UnterminatedQuoteIsAnError) {
+  std::string error = FirstError("a,b\n1,\"open\n2,3\n");
+  EXPECT_NE(error.find("unterminated"), std::string::npos) << error;
+  EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+}
+
+TEST_F(CsvReaderTest, TextAfterClosingQuoteIsAnError) {
+  EXPECT_NE(FirstError("\"a\"b,c\n"), "");
+}
+
+TEST_F(CsvReaderTest, MissingFileDoesNotOpen) {
+  CsvReader csv;
+  EXPECT_FALSE(csv.Open(dir_.File("absent.csv")));
+}
+
+}  // namespace
+}  // namespace vexa::tool

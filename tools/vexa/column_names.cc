@@ -1,0 +1,103 @@
+#include "column_names.h"
+
+#include <set>
+
+#include "dict/names.h"
+#include "vexaio.h"
+
+namespace vexa::tool {
+namespace {
+
+constexpr size_t kMaxNameBytes = 64;
+
+// Length of a valid UTF-8 sequence at s[i] (2 to 4 bytes), or 0.
+size_t MultiByteLength(std::string_view s, size_t i) {
+  auto b = static_cast<unsigned char>(s[i]);
+  size_t n = (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+  if (n == 0 || i + n > s.size() || b == 0xC0 || b == 0xC1 || b > 0xF4) {
+    return 0;
+  }
+  for (size_t k = 1; k < n; ++k) {
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+  }
+  return n;
+}
+
+bool IsAsciiNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+         (c >= '0' && c <= '9') || c == '@' || c == '#' || c == '$' ||
+         c == '_' || c == '.';
+}
+
+// Cuts `name` to at most `max` bytes without splitting a character.
+void CutToWholeChars(std::string& name, size_t max) {
+  if (name.size() <= max) return;
+  size_t end = max;
+  while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) {
+    --end;
+  }
+  name.resize(end);
+}
+
+bool IsReservedWord(const std::string& name) {
+  static const char* const kWords[] = {"ALL", "AND", "BY",  "EQ", "GE",
+                                       "GT",  "LE",  "LT",  "NE", "NOT",
+                                       "OR",  "TO",  "WITH"};
+  std::string upper = name;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  for (const char* word : kWords) {
+    if (upper == word) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string MakeVariableName(std::string_view cell, int column) {
+  cell = TrimBlanks(cell);
+  std::string name;
+  for (size_t i = 0; i < cell.size();) {
+    size_t n = MultiByteLength(cell, i);
+    if (n > 0) {
+      name.append(cell.substr(i, n));
+      i += n;
+    } else {
+      name.push_back(IsAsciiNameChar(cell[i]) ? cell[i] : '_');
+      ++i;
+    }
+  }
+  if (name.empty()) return "v" + std::to_string(column);
+  char first = name[0];
+  if ((first >= '0' && first <= '9') || first == '_' || first == '.' ||
+      first == '#' || first == '$') {
+    name.insert(0, 1, 'v');
+  }
+  CutToWholeChars(name, kMaxNameBytes);
+  if (IsReservedWord(name)) name.push_back('_');
+  if (vexaValidateVarname(name.c_str()) != VEXA_NAME_OK) {
+    return "v" + std::to_string(column);
+  }
+  return name;
+}
+
+std::vector<std::string> MakeVariableNames(
+    const std::vector<std::string>& header) {
+  std::vector<std::string> names;
+  std::set<std::string> taken;  // NameKey of every name given out
+  for (size_t i = 0; i < header.size(); ++i) {
+    std::string name = MakeVariableName(header[i], static_cast<int>(i) + 1);
+    for (int n = 2; taken.count(NameKey(name)) > 0; ++n) {
+      std::string suffix = "_" + std::to_string(n);
+      name = MakeVariableName(header[i], static_cast<int>(i) + 1);
+      CutToWholeChars(name, kMaxNameBytes - suffix.size());
+      name += suffix;
+    }
+    taken.insert(NameKey(name));
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
+}  // namespace vexa::tool

@@ -1,0 +1,182 @@
+#include "dict_json.h"
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+namespace vexa::tool {
+namespace {
+
+// Collects the first error; each Get* returns false after recording it.
+class Reader {
+ public:
+  explicit Reader(std::string* error) : error_(error) {}
+
+  bool Fail(const std::string& where, const char* what) {
+    *error_ = where + ": " + what;
+    return false;
+  }
+
+  // An optional string member: absent or null leaves *out alone.
+  bool GetString(const JsonValue& obj, const char* key,
+                 const std::string& where, std::string* out,
+                 bool* present = nullptr) {
+    const JsonValue* v = obj.Find(key);
+    if (present != nullptr) *present = v != nullptr && !v->IsNull();
+    if (v == nullptr || v->IsNull()) return true;
+    if (!v->IsString()) return Fail(where + "." + key, "expected a string");
+    *out = v->text;
+    return true;
+  }
+
+  bool GetInt(const JsonValue& obj, const char* key, const std::string& where,
+              int* out) {
+    const JsonValue* v = obj.Find(key);
+    if (v == nullptr || v->IsNull()) return true;
+    if (!v->IsNumber() || v->number != std::floor(v->number) ||
+        std::fabs(v->number) > 2147483647.0) {
+      return Fail(where + "." + key, "expected an integer");
+    }
+    *out = static_cast<int>(v->number);
+    return true;
+  }
+
+  // An optional member given by name, turned into its code by `from_name`.
+  bool GetNamed(const JsonValue& obj, const char* key, const std::string& where,
+                bool (*from_name)(std::string_view, int*), int* out) {
+    std::string name;
+    bool present = false;
+    if (!GetString(obj, key, where, &name, &present)) return false;
+    if (present && !from_name(name, out)) {
+      return Fail(where + "." + key, "unknown name");
+    }
+    return true;
+  }
+
+  bool Value(const JsonValue& v, bool numeric, const std::string& where,
+             double* number, std::string* text) {
+    if (numeric && v.IsNumber()) return *number = v.number, true;
+    if (!numeric && v.IsString()) return *text = v.text, true;
+    return Fail(where, numeric ? "expected a number" : "expected a string");
+  }
+
+  bool ValueLabels(const JsonValue& var, const std::string& where,
+                   VariableSummary* v) {
+    const JsonValue* list = var.Find("value_labels");
+    if (list == nullptr || list->IsNull()) return true;
+    if (!list->IsArray()) return Fail(where + ".value_labels", "expected an array");
+    for (size_t i = 0; i < list->items.size(); ++i) {
+      const JsonValue& item = list->items[i];
+      std::string at = where + ".value_labels[" + std::to_string(i) + "]";
+      const JsonValue* value = item.Find("value");
+      if (!item.IsObject() || value == nullptr) return Fail(at, "expected {value, label}");
+      ValueLabel l;
+      if (!Value(*value, v->type == 0, at + ".value", &l.number, &l.text) ||
+          !GetString(item, "label", at, &l.label)) {
+        return false;
+      }
+      v->value_labels.push_back(std::move(l));
+    }
+    return true;
+  }
+
+  bool Missing(const JsonValue& var, const std::string& where,
+               VariableSummary* v) {
+    const JsonValue* m = var.Find("missing");
+    if (m == nullptr || m->IsNull()) return true;
+    std::string at = where + ".missing";
+    if (!m->IsObject()) return Fail(at, "expected an object");
+    if (!GetInt(*m, "code", at, &v->missing.code)) return false;
+    int code = v->missing.code;
+    if (code < -3 || code > 3 || code == -1 || (v->type != 0 && code < 0)) {
+      return Fail(at + ".code", "not a missing-value code of this variable");
+    }
+    const JsonValue* values = m->Find("values");
+    if (values == nullptr || !values->IsArray() ||
+        static_cast<int>(values->items.size()) != v->missing.Count()) {
+      return Fail(at + ".values", "expected as many values as the code says");
+    }
+    for (int i = 0; i < v->missing.Count(); ++i) {
+      if (!Value(values->items[i], v->type == 0, at + ".values",
+                 &v->missing.numbers[i], &v->missing.texts[i])) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  bool Variable(const JsonValue& var, size_t index, VariableSummary* v) {
+    std::string where = "variables[" + std::to_string(index) + "]";
+    if (!var.IsObject()) return Fail(where, "expected an object");
+    bool has_name = false;
+    if (!GetString(var, "name", where, &v->name, &has_name)) return false;
+    if (!has_name) return Fail(where, "no name");
+    where = "variable " + v->name;
+    if (var.Find("type") == nullptr) return Fail(where, "no type");
+    v->measure = v->alignment = v->display_width = v->role = -1;
+    const JsonValue* weight = var.Find("weight");
+    if (weight != nullptr && !weight->IsNull() && !weight->IsBool()) {
+      return Fail(where + ".weight", "expected true or false");
+    }
+    v->is_weight = weight != nullptr && weight->boolean;
+    return GetInt(var, "type", where, &v->type) &&
+           GetString(var, "print_format", where, &v->print_format) &&
+           GetString(var, "write_format", where, &v->write_format) &&
+           GetString(var, "label", where, &v->label, &v->has_label) &&
+           GetNamed(var, "measure", where, MeasureFromName, &v->measure) &&
+           GetNamed(var, "alignment", where, AlignmentFromName, &v->alignment) &&
+           GetInt(var, "display_width", where, &v->display_width) &&
+           GetNamed(var, "role", where, RoleFromName, &v->role) &&
+           ValueLabels(var, where, v) && Missing(var, where, v);
+  }
+
+ private:
+  std::string* error_;
+};
+
+}  // namespace
+
+bool DictionaryFromJson(const JsonValue& doc, FileSummary* out,
+                        std::string* error) {
+  Reader r(error);
+  if (!doc.IsObject()) return r.Fail("dictionary", "expected an object");
+  out->compression = -1;
+  if (!r.GetNamed(doc, "compression", "dictionary", CompressionFromName,
+                  &out->compression) ||
+      !r.GetString(doc, "file_label", "dictionary", &out->file_label)) {
+    return false;
+  }
+  const JsonValue* docs = doc.Find("documents");
+  if (docs != nullptr && !docs->IsNull()) {
+    if (!docs->IsArray()) return r.Fail("documents", "expected an array");
+    for (const JsonValue& line : docs->items) {
+      if (!line.IsString()) return r.Fail("documents", "expected strings");
+      out->documents.push_back(line.text);
+    }
+  }
+  const JsonValue* vars = doc.Find("variables");
+  if (vars == nullptr || !vars->IsArray()) {
+    return r.Fail("variables", "expected an array");
+  }
+  for (size_t i = 0; i < vars->items.size(); ++i) {
+    out->variables.emplace_back();
+    if (!r.Variable(vars->items[i], i, &out->variables.back())) return false;
+  }
+  return true;
+}
+
+bool ReadDictionaryFile(const std::string& path, FileSummary* out,
+                        std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = "cannot open";
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  JsonValue doc;
+  return ParseJson(text.str(), &doc, error) &&
+         DictionaryFromJson(doc, out, error);
+}
+
+}  // namespace vexa::tool

@@ -1,0 +1,26 @@
+// Reading a dictionary back from the JSON that `vexa info --json` prints.
+#pragma once
+
+#include <string>
+
+#include "file_summary.h"
+#include "json_reader.h"
+
+namespace vexa::tool {
+
+// Fills `out` from a parsed document. Each variable needs "name" and "type";
+// every other member may be left out, and then keeps the library's default:
+// formats stay "", and measure, alignment, display width and role stay -1.
+// Header facts that a writer sets itself (form, byte order, case count,
+// creation time, product) are ignored. The file's "compression" is kept in
+// out->compression (-1 when absent). False, with *error set, for a member of
+// the wrong kind or an unknown name of a measure, alignment, role or
+// compression.
+bool DictionaryFromJson(const JsonValue& doc, FileSummary* out,
+                        std::string* error);
+
+// Reads and parses a file, then as above.
+bool ReadDictionaryFile(const std::string& path, FileSummary* out,
+                        std::string* error);
+
+}  // namespace vexa::tool
