@@ -29,6 +29,17 @@ int Dictionary::Add(const VEXA_Variable& var) {
   return Count() - 1;
 }
 
+void Dictionary::ReplaceVariables(std::vector<VEXA_Variable> variables) {
+  variables_.clear();
+  first_slots_.clear();
+  total_slots_ = 0;
+  last_slots_ = 0;
+  first_slots_.reserve(variables.size());
+  variables_.reserve(variables.size());
+  for (const VEXA_Variable& var : variables) Add(var);
+  modified_ = true;
+}
+
 void Dictionary::Insert(int var_after, const VEXA_Variable& var) {
   if (!(0 <= var_after && var_after <= Count())) {
     ThrowContractViolation(

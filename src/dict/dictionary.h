@@ -28,6 +28,9 @@ class Dictionary {
   void Insert(int var_after, const VEXA_Variable& var);
   // Removes first..last inclusive. REQUIRES: 0 <= first <= last < Count().
   void Remove(int first, int last);
+  // Replaces the whole list at once (linear, where inserting one by one is
+  // quadratic). The weight variable follows its id.
+  void ReplaceVariables(std::vector<VEXA_Variable> variables);
   // Changes the type of the variable at index by the type change rule and
   // moves the slots of the later variables to match. Use this rather than
   // MutableAt(index).SetType(), which would leave the slot table stale.

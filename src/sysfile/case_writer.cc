@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "io/file_stream.h"
 #include "support/errors.h"
 
 namespace vexa {
@@ -42,8 +43,20 @@ void CaseWriter::WriteBytes(const char* bytes, size_t size) {
 }
 
 void CaseWriter::WriteBlock(const char* block, size_t size) {
-  WriteBytes(block, size);
+  if (!pending_) pending_.reset(new char[kBlockSize]);
+  if (pending_size_ + size > kBlockSize) WritePending();
+  std::memcpy(pending_.get() + pending_size_, block, size);
+  pending_size_ += size;
   block_offset_ += static_cast<int64_t>(size);
+}
+
+void CaseWriter::WritePending() {
+  if (pending_size_ == 0) return;
+  // The gathered blocks are gone either way: a failed write is reported
+  // once, for the case that filled the buffer.
+  size_t size = pending_size_;
+  pending_size_ = 0;
+  WriteBytes(pending_.get(), size);
 }
 
 void CaseWriter::Write(const char* file_case) {
@@ -61,6 +74,7 @@ void CaseWriter::Write(const char* file_case) {
 void CaseWriter::Finish() {
   if (!dirty_) return;
   encoder_.Flush();
+  WritePending();
   stream_.Flush();
   dirty_ = false;
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "io/stream.h"
@@ -47,6 +48,10 @@ class CaseWriter : private ByteCodeSink {
  private:
   void WriteBlock(const char* block, size_t size) override;
   void WriteBytes(const char* bytes, size_t size);
+  // Compressed blocks are gathered here and reach the stream in writes of a
+  // whole stream buffer, which go straight to the file: one call per
+  // buffer instead of one per block.
+  void WritePending();
 
   VEXA_StrBaseIO& stream_;
   size_t slots_;
@@ -57,6 +62,8 @@ class CaseWriter : private ByteCodeSink {
   int64_t block_offset_;  // the pending block's offset in the case data
   bool dirty_ = false;
   uint64_t written_ = 0;
+  std::unique_ptr<char[]> pending_;
+  size_t pending_size_ = 0;
 };
 
 }  // namespace vexa

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "io/file_stream.h"
+#include "io/posix_file.h"
 #include "support/errors.h"
 #include "sysfile/case_iterator.h"
 #include "sysfile/dictionary_reader.h"
@@ -93,9 +94,17 @@ void SystemFileDataSource::CommitHeader() {
     throw ErrorText(kErrWriteFailed, file_name_);
   }
   auto save = std::make_unique<SaveDS>(*this, std::move(stream));
-  save->WriteDictionary();
-  data_start_ = save->Stream().Tell();
-  save->StartCases(0, 0);
+  try {
+    save->WriteDictionary();
+    data_start_ = save->Stream().Tell();
+    save->StartCases(0, 0);
+  } catch (...) {
+    // A failed commit leaves no file behind: half a dictionary would look
+    // like a damaged file to every reader.
+    save.reset();
+    RemoveFile(file_name_);
+    throw;
+  }
 
   auto& map = header_.name_map;
   name_table_.clear();

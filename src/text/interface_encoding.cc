@@ -62,6 +62,10 @@ void SetInterfaceMode(InterfaceMode mode) {
 
 int CharLength(const char* text, size_t limit) {
   if (limit == 0 || text == nullptr || text[0] == '\0') return 0;
+  // Every locale the runtime library offers keeps the ASCII bytes as
+  // one-byte characters; names are walked character by character, so this
+  // is the common case.
+  if (static_cast<unsigned char>(text[0]) < 0x80) return 1;
   if (GetInterfaceMode() == InterfaceMode::kUtf8) {
     return Utf8CharLength(reinterpret_cast<const unsigned char*>(text), limit);
   }

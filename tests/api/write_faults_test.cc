@@ -1,0 +1,126 @@
+// Writes that fail: the file size limit of the process makes the system's
+// writes fail part way, as a full disk would. Failures surface as result
+// codes, a failed commit leaves no file, and an append that fails leaves
+// the cases already in the file readable.
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "api/api_fixture.h"
+
+namespace vexa::testing {
+namespace {
+
+// Limits the size of every file this process writes, for the scope.
+class ScopedFileSizeLimit {
+ public:
+  explicit ScopedFileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    // Beyond the limit a write fails with EFBIG instead of ending the
+    // process.
+    old_handler_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~ScopedFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, old_handler_);
+  }
+
+ private:
+  rlimit saved_;
+  sighandler_t old_handler_;
+};
+
+int OpenWithVariables(const std::string& path, int count) {
+  int h = -1;
+  EXPECT_EQ(vexaOpenWrite(path.c_str(), &h), VEXA_OK);
+  for (int i = 0; i < count; ++i) {
+    std::string name = "variable_" + std::to_string(i);
+    EXPECT_EQ(vexaSetVarName(h, name.c_str(), 0), VEXA_OK);
+    EXPECT_EQ(vexaSetVarLabel(h, name.c_str(), std::string(200, 'L').c_str()),
+              VEXA_OK);
+  }
+  return h;
+}
+
+// Writes cases of increasing numbers until a write fails; returns the code.
+int WriteUntilFailure(int h, int first, int limit) {
+  for (int n = first; n < limit; ++n) {
+    int code = vexaSetValueNumeric(h, 1.0, n);
+    if (code == VEXA_OK) code = vexaCommitCaseRecord(h);
+    if (code != VEXA_OK) return code;
+  }
+  return VEXA_OK;
+}
+
+TEST(WriteFaultsTest, FailedCommitLeavesNoFile) {
+  TempDir dir;
+  std::string path = dir.File("big-dictionary.vexa");
+  int h = OpenWithVariables(path, 100);  // about 25 KB of dictionary
+  {
+    ScopedFileSizeLimit limit(4096);
+    EXPECT_EQ(vexaCommitHeader(h), VEXA_E_BAD_HANDLE);
+  }
+  EXPECT_NE(::access(path.c_str(), F_OK), 0);
+  EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
+  EXPECT_NE(::access(path.c_str(), F_OK), 0);
+}
+
+TEST(WriteFaultsTest, ShortWritesOfCasesGiveTheWriteError) {
+  TempDir dir;
+  for (int compression : {0, 1}) {
+    SCOPED_TRACE(compression);
+    std::string path = dir.File("cases" + std::to_string(compression) + ".vexa");
+    int h = OpenWithVariables(path, 4);
+    ASSERT_EQ(vexaSetCompression(h, compression), VEXA_OK);
+    ASSERT_EQ(vexaCommitHeader(h), VEXA_OK);
+    {
+      ScopedFileSizeLimit limit(1 << 20);
+      EXPECT_EQ(WriteUntilFailure(h, 0, 10'000'000), VEXA_E_FILE_WRITE);
+    }
+    EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
+  }
+}
+
+TEST(WriteFaultsTest, FailedAppendLeavesTheEarlierCasesIntact) {
+  TempDir dir;
+  for (int compression : {0, 1}) {
+    SCOPED_TRACE(compression);
+    std::string path = dir.File("append" + std::to_string(compression) + ".vexa");
+    int h = OpenWithVariables(path, 1);
+    ASSERT_EQ(vexaSetCompression(h, compression), VEXA_OK);
+    ASSERT_EQ(vexaCommitHeader(h), VEXA_OK);
+    ASSERT_EQ(WriteUntilFailure(h, 0, 1000), VEXA_OK);
+    ASSERT_EQ(vexaCloseWrite(h), VEXA_OK);
+
+    ASSERT_EQ(vexaOpenAppend(path.c_str(), &h), VEXA_OK);
+    {
+      ScopedFileSizeLimit limit(1 << 20);
+      EXPECT_EQ(WriteUntilFailure(h, 1000, 10'000'000), VEXA_E_FILE_WRITE);
+      EXPECT_EQ(vexaCloseAppend(h), VEXA_OK);
+    }
+
+    ASSERT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK);
+    double v = -1;
+    for (int n = 0; n < 1000; ++n) {
+      ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK) << "case " << n;
+      ASSERT_EQ(vexaGetValueNumeric(h, 1.0, &v), VEXA_OK);
+      ASSERT_EQ(v, n);
+    }
+    // What follows is whatever reached the disk: whole cases of the
+    // append, then the end of the data (or a read error for a cut case).
+    int code;
+    while ((code = vexaReadCaseRecord(h)) == VEXA_OK) {
+      ASSERT_EQ(vexaGetValueNumeric(h, 1.0, &v), VEXA_OK);
+    }
+    EXPECT_TRUE(code == VEXA_W_END_OF_DATA || code == VEXA_E_FILE_READ) << code;
+    vexaCloseRead(h);
+  }
+}
+
+}  // namespace
+}  // namespace vexa::testing
