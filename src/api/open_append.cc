@@ -34,19 +34,7 @@ int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
     // Cases are added in the file's own layout: a file of the other byte
     // order cannot take them.
     if (source->Header().byte_swapped) return VEXA_E_CANNOT_APPEND;
-    SystemFileDataSource* sysfile = source.get();
-    auto record = std::make_unique<HandleRecord>(HandleMode::kAppend,
-                                                 std::move(source), sysfile);
-    record->BuildVariableDirectory();
-    HandleRecord* r = record.get();
-    int slot = -1;
-    Check(HandleTable::Instance().Allocate(std::move(record), &slot));
-    if (!r->BuildNameIndex()) {
-      HandleTable::Instance().Release(slot);
-      return VEXA_E_DICTIONARY;
-    }
-    *handle = slot;
-    return VEXA_OK;
+    return InstallFileHandle(std::move(source), HandleMode::kAppend, handle);
   });
 }
 

@@ -47,29 +47,33 @@ int OpenReadHandle(const char* file_name, const char* password, bool utf8,
       return VEXA_E_BAD_PASSWORD;
     }
     // A password given for a plain file is ignored.
-    std::unique_ptr<SystemFileDataSource> reader = CreateReader(path, false);
-    SystemFileDataSource* sysfile = reader.get();
-    auto record = std::make_unique<HandleRecord>(HandleMode::kRead,
-                                                 std::move(reader), sysfile);
-    record->BuildVariableDirectory();
-    HandleRecord* r = record.get();
-    int slot = -1;
-    Check(HandleTable::Instance().Allocate(std::move(record), &slot));
-
-    int code = VEXA_OK;
-    if (!r->BuildNameIndex()) {
-      code = VEXA_E_DICTIONARY;
-    } else if (!r->CreateCaseIterator()) {
-      // Among others, a case of no slots cannot be read.
-      code = VEXA_E_NO_MEMORY;
-    }
-    if (code != VEXA_OK) {
-      HandleTable::Instance().Release(slot);
-      return code;
-    }
-    *handle = slot;
-    return VEXA_OK;
+    return InstallFileHandle(CreateReader(path, false), HandleMode::kRead,
+                             handle);
   });
+}
+
+int InstallFileHandle(std::unique_ptr<SystemFileDataSource> source,
+                      HandleMode mode, int* handle) {
+  SystemFileDataSource* sysfile = source.get();
+  auto record =
+      std::make_unique<HandleRecord>(mode, std::move(source), sysfile);
+  record->BuildVariableDirectory();
+  HandleRecord* r = record.get();
+  int slot = -1;
+  Check(HandleTable::Instance().Allocate(std::move(record), &slot));
+  int code = VEXA_OK;
+  if (!r->BuildNameIndex()) {
+    code = VEXA_E_DICTIONARY;
+  } else if (mode == HandleMode::kRead && !r->CreateCaseIterator()) {
+    // Among others, a case of no slots cannot be read.
+    code = VEXA_E_NO_MEMORY;
+  }
+  if (code != VEXA_OK) {
+    HandleTable::Instance().Release(slot);
+    return code;
+  }
+  *handle = slot;
+  return VEXA_OK;
 }
 
 }  // namespace vexa

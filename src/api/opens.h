@@ -4,7 +4,11 @@
 // writes the new handle, or -1.
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "api/handle_table.h"
+#include "sysfile/system_file_data_source.h"
 
 namespace vexa {
 
@@ -16,6 +20,13 @@ int OpenReadHandle(const char* file_name, const char* password, bool utf8,
 int OpenWriteHandle(const char* file_name, bool utf8, int* handle);
 int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
                      int* handle);
+
+// Puts an opened file into the lowest free slot: builds the variable
+// directory and the name index (6 on names equal without regard to case)
+// and, for a read handle, the case buffer and iterator (7). On failure the
+// slot is free again and *handle stays -1.
+int InstallFileHandle(std::unique_ptr<SystemFileDataSource> source,
+                      HandleMode mode, int* handle);
 
 // The password rule of the writing calls that encrypt: 81 for a null or
 // empty password, 80 for one longer than 10 bytes, else 0.
