@@ -382,6 +382,73 @@ VEXA_API int vexaHostSysmisVal(double *missing);
  * highest value (the largest finite double). */
 VEXA_API int vexaLowHighVal(double *lowest, double *highest);
 
+/* ===== File information, extension records, dates and times ===== */
+
+#define VEXA_ID_STRING_BUFFER 65  /* bytes for a file label read from a file */
+#define VEXA_DATE_BUFFER 10       /* bytes for "dd-Mon-yy" */
+#define VEXA_TIME_BUFFER 9        /* bytes for "hh:mm:ss" */
+#define VEXA_TEXT_INFO_BUFFER 256 /* bytes for vexaGetTextInfo */
+
+/* Sets the file label of a new file (cut to 64 bytes when written); NULL
+ * removes it. */
+VEXA_API int vexaSetIdString(int handle, const char *id);
+/* Copies the file label with its NUL; a file without one gives an empty text
+ * and VEXA_OK. */
+VEXA_API int vexaGetIdString(int handle, char *id);
+/* The creation date ("01-Jan-70") and time ("13:45:10"); a file committed
+ * through a write handle reports what its header holds. */
+VEXA_API int vexaGetTimeStamp(int handle, char *fileDate, char *fileTime);
+/* The product text of the header from its 21st byte on (empty when shorter);
+ * VEXA_E_NO_FILE_INFO without a system file behind the handle. */
+VEXA_API int vexaGetSystemString(int handle, char *sysName);
+/* The release numbers (major, minor, revision) into relInfo[0..2]; zeros on
+ * a write handle, VEXA_E_NO_RELEASE_INFO for a file without them. */
+VEXA_API int vexaGetReleaseInfo(int handle, int *relInfo);
+
+/* Whether the file read held an extension record of subtype 0 to 40
+ * (*found 1 or 0); VEXA_E_OPENED_FOR_WRITE on a write handle. */
+VEXA_API int vexaQueryType7(int handle, int subType, int *found);
+/* Element size and count of the record of a caller subtype (1, 2, 8, 10, 12,
+ * 15, 23 to 40; others give VEXA_E_BAD_EXTENSION), both 0 when absent. */
+VEXA_API int vexaGetExtensionDataDesc(int handle, int subType, int *elementSize,
+                                      int *elementCount);
+/* Delivers the next whole elements of a record that fit into bufferSize
+ * bytes and reports their number; after the last, the next call starts
+ * again from the first element. */
+VEXA_API int vexaGetExtensionData(int handle, int subType, int bufferSize,
+                                  int *elementsDelivered, void *buffer);
+/* Replaces the record of a caller subtype by elementCount elements of
+ * elementSize bytes, or removes it (count 0 or NULL data); the file receives
+ * it at the header commit. */
+VEXA_API int vexaSetExtensionData(int handle, int subType, int elementSize,
+                                  int elementCount, const void *data);
+/* Stores the text information record; NULL or "" removes it. */
+VEXA_API int vexaSetTextInfo(int handle, const char *textInfo);
+/* Copies up to 255 bytes of the text information record, NUL-terminated,
+ * into a buffer of VEXA_TEXT_INFO_BUFFER bytes. */
+VEXA_API int vexaGetTextInfo(int handle, char *textInfo);
+/* Gives a new file (toHandle, before its commit) the documents of fromHandle,
+ * or none when fromHandle has none. */
+VEXA_API int vexaCopyDocuments(int fromHandle, int toHandle);
+/* Sets VEXATMPDIR in the process environment: the directory of the
+ * library's temporary files. */
+VEXA_API int vexaSetTempDir(const char *dirName);
+
+/* A date value (seconds since 14 October 1582) from a calendar date between
+ * 14 October 1582 and 31 December 9999; VEXA_E_BAD_DATE otherwise. */
+VEXA_API int vexaConvertDate(int day, int month, int year, double *vexaDate);
+/* The calendar date of a date value (its fraction of a day ignored);
+ * VEXA_E_BAD_DATE for a negative value. */
+VEXA_API int vexaConvertVEXADate(int *day, int *month, int *year, double vexaDate);
+/* A time value in seconds from a span: days >= 0, hours 0-23, minutes 0-59,
+ * 0 <= seconds < 60; VEXA_E_BAD_TIME otherwise. */
+VEXA_API int vexaConvertTime(int day, int hour, int minute, double second,
+                             double *vexaTime);
+/* Days, hours, minutes and seconds (fraction kept) of a time value;
+ * VEXA_E_BAD_TIME for a negative value. */
+VEXA_API int vexaConvertVEXATime(int *day, int *hour, int *minute, double *second,
+                                 double vexaTime);
+
 #ifdef __cplusplus
 }
 #endif

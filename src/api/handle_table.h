@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -26,6 +27,18 @@ enum class Access {
   kDefine,  // write handle before the header commit
   kRead,    // read handle
   kData,    // write or append handle after the header commit
+};
+
+// Extension subtypes a handle keeps a data reader for: 0 to 40.
+constexpr int kExtensionSubtypes = 41;
+
+// Where a caller stands in delivering one extension record's data in
+// pieces. The reader holds the entry it started on; replacing or removing
+// the record drops the reader, so the next piece starts the new record.
+struct ExtensionDataReader {
+  RefPtr<VEXA_ExtensionImpl> entry;  // null when the record does not exist
+  int64_t next = 0;                  // first element of the next piece
+  int64_t left = 0;                  // elements still to deliver
 };
 
 // Case state of a handle.
@@ -80,6 +93,9 @@ struct HandleRecord {
   std::unique_ptr<char[]> case_template;
   // Read handles: the iterator that fills case_buffer.
   std::unique_ptr<VEXA_InputCaseIterator> iterator;
+  // Per subtype: the delivery of its data under way, if any.
+  std::array<std::optional<ExtensionDataReader>, kExtensionSubtypes>
+      extension_readers;
 };
 
 class HandleTable {

@@ -39,7 +39,26 @@ constexpr CivilDate DateOfDayNumber(int64_t days) {
   return {yoe + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
 
+constexpr bool IsLeapYear(int64_t year) {
+  return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
+
+// Days in a month (1-12) of a year.
+constexpr int DaysInMonth(int64_t year, int month) {
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+// Whether a calendar date exists and lies in the range of date values:
+// 14 October 1582 to 31 December 9999.
+constexpr bool IsDateInRange(int64_t year, int month, int day) {
+  return year >= 1582 && year <= 9999 && month >= 1 && month <= 12 &&
+         day >= 1 && day <= DaysInMonth(year, month) &&
+         DayNumber(year, month, day) >= 0;
+}
+
 static_assert(DayNumber(1582, 10, 14) == 0);
+static_assert(!IsDateInRange(1582, 10, 13) && !IsDateInRange(1900, 2, 29));
 static_assert(DateOfDayNumber(DayNumber(2024, 2, 29)).day == 29);
 
 }  // namespace vexa

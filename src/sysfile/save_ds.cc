@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <string_view>
 #include <unordered_set>
 
 #include "ext/extension_record.h"
@@ -9,6 +10,7 @@
 #include "support/errors.h"
 #include "sysfile/case_writer.h"
 #include "sysfile/dictionary_writer.h"
+#include "sysfile/header_reader.h"
 #include "sysfile/layout.h"
 #include "sysfile/movers.h"
 #include "sysfile/segmentation.h"
@@ -112,6 +114,13 @@ void SystemFileDataSource::SaveDS::WriteDictionary() {
       {.nominal_case_size = FileSlots(),
        .weight_index = weight >= 0 ? dictionary_.FirstSlot(weight) + 1 : 0,
        .now = std::time(nullptr)});
+  // The handle reports the creation time as the header holds it, to the
+  // second and in the same calendar, not the clock reading it came from.
+  const std::string_view header(out.Data());
+  const double stamp =
+      ParseCreationTime(header.substr(layout::kDateOffset, layout::kDateSize),
+                        header.substr(layout::kTimeOffset, layout::kTimeSize));
+  if (stamp != 0.0) parent_.GetDictionary().SetTimeStamp(stamp);
   AppendVariableRecords(out, dictionary_);
   AppendValueLabelRecords(out, dictionary_);
   AppendDocumentRecord(out, dictionary_);

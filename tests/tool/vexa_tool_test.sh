@@ -75,6 +75,32 @@ run cat "$work/b.vexa" >"$work/b.csv"
 same "$work/a.json" "$work/b.json" "info --json of a re-import"
 same "$work/a.csv" "$work/b.csv" "cat of a re-import"
 
+grep -A1 '^  "release": \[' "$work/a.json" | grep -q '^    24,$' || fail "release numbers shown"
+
+# --- Text information and raw extension records travel through the JSON ----
+printf 'n\n1\n2\n' >"$work/n.csv"
+printf '%s\n' '{"text_info": "made by the tool test", "file_label": "raw",' \
+  ' "extensions": [{"subtype": 3, "element_size": null, "count": null},' \
+  '  {"subtype": 30, "element_size": 4, "count": 2, "data": "00ff7f80deadBEEF"}],' \
+  ' "variables": [{"name": "n", "type": 0}]}' >"$work/raw.json"
+run import "$work/n.csv" "$work/r.vexa" --dict "$work/raw.json"
+stable_info "$work/r.vexa" >"$work/r.json"
+grep -q '"text_info": "made by the tool test"' "$work/r.json" || fail "text info restored"
+grep -q '"data": "00ff7f80deadbeef"' "$work/r.json" || fail "extension record restored"
+run info "$work/r.vexa" >"$work/r.txt"
+grep -q '^Text info:    made by the tool test$' "$work/r.txt" || fail "info shows the text info"
+grep -q '^  subtype 30  2 x 4 bytes$' "$work/r.txt" || fail "info lists the extension record"
+run import "$work/n.csv" "$work/r2.vexa" --dict "$work/r.json"
+stable_info "$work/r2.vexa" >"$work/r2.json"
+same "$work/r.json" "$work/r2.json" "info --json of a re-import with extension records"
+printf '{"extensions": [{"subtype": 3, "element_size": 4, "count": 1, "data": "00000000"}],
+ "variables": [{"name": "n", "type": 0}]}' >"$work/reserved.json"
+expect_failure 1 import "$work/n.csv" "$work/x.vexa" --dict "$work/reserved.json"
+grep -q VEXA_E_BAD_EXTENSION "$work/err" || fail "a reserved subtype is refused"
+printf '{"extensions": [{"subtype": 30, "element_size": 4, "count": 2, "data": "00"}],
+ "variables": [{"name": "n", "type": 0}]}' >"$work/short.json"
+expect_failure 1 import "$work/n.csv" "$work/x.vexa" --dict "$work/short.json"
+
 run import "$work/a.csv" "$work/n.vexa" --dict "$work/a.json" --compression none
 grep -q '"compression": "none"' <(run info --json "$work/n.vexa") ||
   fail "--compression overrides the dictionary"

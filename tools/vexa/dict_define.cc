@@ -107,16 +107,30 @@ int DefineVariable(int handle, const VariableSummary& v, std::string* detail) {
   return VEXA_OK;
 }
 
-// File label and documents have no setter in the C API: they go straight
-// into the write handle's dictionary.
-int SetFileTexts(int handle, const FileSummary& dict) {
+// The file label, text information and raw extension records go through
+// the C API; documents have no setter there, so they go straight into the
+// write handle's dictionary as 80-byte lines.
+int SetFileTexts(int handle, const FileSummary& dict, std::string* detail) {
+  if (!dict.file_label.empty()) {
+    const std::string label(WholeUtf8Prefix(dict.file_label, kFileLabelBytes));
+    int code = vexaSetIdString(handle, label.c_str());
+    if (code != VEXA_OK) return *detail = "file label", code;
+  }
+  if (dict.has_text_info) {
+    int code = vexaSetTextInfo(handle, dict.text_info.c_str());
+    if (code != VEXA_OK) return *detail = "text info", code;
+  }
+  for (const ExtensionSummary& e : dict.extensions) {
+    int code = vexaSetExtensionData(handle, e.subtype, e.element_size,
+                                    static_cast<int>(e.count), e.data.data());
+    if (code != VEXA_OK) {
+      *detail = "extension record " + std::to_string(e.subtype);
+      return code;
+    }
+  }
   HandleRecord* record = nullptr;
   int code = HandleTable::Instance().Lookup(handle, Access::kDefine, &record);
   if (code != VEXA_OK) return code;
-  Dictionary& d = record->Dict();
-  if (!dict.file_label.empty()) {
-    d.SetIdString(std::string(WholeUtf8Prefix(dict.file_label, kFileLabelBytes)));
-  }
   if (!dict.documents.empty()) {
     std::string bytes;
     for (const std::string& line : dict.documents) {
@@ -124,8 +138,9 @@ int SetFileTexts(int handle, const FileSummary& dict) {
       bytes.append(text);
       bytes.append(kDocumentLineBytes - text.size(), ' ');
     }
-    d.Extensions().Set(kDocumentsType, 1, static_cast<int64_t>(bytes.size()),
-                       bytes.data());
+    record->Dict().Extensions().Set(kDocumentsType, 1,
+                                    static_cast<int64_t>(bytes.size()),
+                                    bytes.data());
   }
   return VEXA_OK;
 }
@@ -137,7 +152,7 @@ int DefineDictionary(int handle, const FileSummary& dict, std::string* detail) {
     int code = DefineVariable(handle, v, detail);
     if (code != VEXA_OK) return code;
   }
-  return SetFileTexts(handle, dict);
+  return SetFileTexts(handle, dict, detail);
 }
 
 }  // namespace vexa::tool

@@ -8,8 +8,8 @@
 
 namespace vexa::tool {
 
-// Adds every variable with its properties, then the weight, the file label
-// and the documents. Members left at their "absent" values (see
+// Adds every variable with its properties, then the weight, the file label,
+// the documents, the text information and the raw extension records. Members left at their "absent" values (see
 // DictionaryFromJson) keep the library's defaults. Returns VEXA_OK or the
 // first error code (warnings are let through); *detail then names the
 // variable and the property.

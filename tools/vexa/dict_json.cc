@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "hex_text.h"
+
 namespace vexa::tool {
 namespace {
 
@@ -105,6 +107,37 @@ class Reader {
     return true;
   }
 
+  // Records listed without "data" are the file's own business (the writer
+  // makes them) and are left out.
+  bool Extensions(const JsonValue& doc, FileSummary* out) {
+    const JsonValue* list = doc.Find("extensions");
+    if (list == nullptr || list->IsNull()) return true;
+    if (!list->IsArray()) return Fail("extensions", "expected an array");
+    for (size_t i = 0; i < list->items.size(); ++i) {
+      const JsonValue& item = list->items[i];
+      const std::string at = "extensions[" + std::to_string(i) + "]";
+      if (!item.IsObject()) return Fail(at, "expected an object");
+      ExtensionSummary e;
+      std::string hex;
+      int count = -1;
+      if (!GetInt(item, "subtype", at, &e.subtype) ||
+          !GetInt(item, "element_size", at, &e.element_size) ||
+          !GetInt(item, "count", at, &count) ||
+          !GetString(item, "data", at, &hex, &e.has_data)) {
+        return false;
+      }
+      if (!e.has_data) continue;
+      e.count = count;
+      if (!FromHex(hex, &e.data)) return Fail(at + ".data", "expected hex digits");
+      if (e.element_size < 1 || e.count < 1 ||
+          static_cast<int64_t>(e.data.size()) != e.element_size * e.count) {
+        return Fail(at, "data does not hold count elements of element_size bytes");
+      }
+      out->extensions.push_back(std::move(e));
+    }
+    return true;
+  }
+
   bool Variable(const JsonValue& var, size_t index, VariableSummary* v) {
     std::string where = "variables[" + std::to_string(index) + "]";
     if (!var.IsObject()) return Fail(where, "expected an object");
@@ -143,7 +176,10 @@ bool DictionaryFromJson(const JsonValue& doc, FileSummary* out,
   out->compression = -1;
   if (!r.GetNamed(doc, "compression", "dictionary", CompressionFromName,
                   &out->compression) ||
-      !r.GetString(doc, "file_label", "dictionary", &out->file_label)) {
+      !r.GetString(doc, "file_label", "dictionary", &out->file_label) ||
+      !r.GetString(doc, "text_info", "dictionary", &out->text_info,
+                   &out->has_text_info) ||
+      !r.Extensions(doc, out)) {
     return false;
   }
   const JsonValue* docs = doc.Find("documents");

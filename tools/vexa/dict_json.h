@@ -12,7 +12,8 @@ namespace vexa::tool {
 // every other member may be left out, and then keeps the library's default:
 // formats stay "", and measure, alignment, display width and role stay -1.
 // Header facts that a writer sets itself (form, byte order, case count,
-// creation time, product) are ignored. The file's "compression" is kept in
+// creation time, product, release) are ignored, and so are the extension
+// records listed without "data" (the writer makes those). The file's "compression" is kept in
 // out->compression (-1 when absent). False, with *error set, for a member of
 // the wrong kind or an unknown name of a measure, alignment, role or
 // compression.

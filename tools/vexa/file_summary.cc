@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <string>
+#include <utility>
 
 #include "api/handle_table.h"
 #include "dict/format_code.h"
@@ -110,6 +112,52 @@ std::string ReadForm(const std::string& path) {
   return "unknown";
 }
 
+// The whole data of a record a caller may read, in pieces of whole
+// elements; false when the library refuses the subtype or delivers short.
+bool ReadRecordData(int handle, int subtype, std::string* data) {
+  int size = 0, count = 0;
+  if (vexaGetExtensionDataDesc(handle, subtype, &size, &count) != VEXA_OK ||
+      count == 0) {
+    return false;
+  }
+  constexpr int kPieceBytes = 1 << 16;
+  const int room = size > kPieceBytes ? size : kPieceBytes / size * size;
+  std::string piece(static_cast<size_t>(room), '\0');
+  data->clear();
+  for (int64_t left = count; left > 0;) {
+    int n = 0;
+    if (vexaGetExtensionData(handle, subtype, room, &n, piece.data()) !=
+            VEXA_OK ||
+        n <= 0) {
+      return false;
+    }
+    data->append(piece, 0, static_cast<size_t>(n) * size);
+    left -= n;
+  }
+  return true;
+}
+
+// The extension records the file held, from the header's flags: the size
+// and count of those kept raw, the data of those a caller may set.
+void SummarizeExtensions(int handle, const FileHeader& header,
+                         const Dictionary& dict, FileSummary* s) {
+  constexpr int kTextInfoType = 10;
+  s->has_text_info = ReadRecordData(handle, kTextInfoType, &s->text_info);
+  for (size_t subtype = 1; subtype < header.subtypes_seen.size(); ++subtype) {
+    if (!header.subtypes_seen.test(subtype)) continue;
+    ExtensionSummary e;
+    e.subtype = static_cast<int>(subtype);
+    if (const VEXA_ExtensionImpl* raw = dict.Extensions().Get(e.subtype)) {
+      e.element_size = raw->element_size;
+      e.count = raw->ElementCount();
+    }
+    if (e.subtype != kTextInfoType) {
+      e.has_data = ReadRecordData(handle, e.subtype, &e.data);
+    }
+    s->extensions.push_back(std::move(e));
+  }
+}
+
 }  // namespace
 
 int Summarize(const std::string& path, FileSummary* s, std::string* detail) {
@@ -130,7 +178,10 @@ int Summarize(const std::string& path, FileSummary* s, std::string* detail) {
   s->big_endian = header.byte_swapped;
   s->case_count = header.case_count;
   s->time_stamp = dict.TimeStamp();
-  s->file_label = dict.IdString();
+  char label[VEXA_ID_STRING_BUFFER];
+  vexaGetIdString(handle, label);
+  s->file_label = label;
+  s->has_release = vexaGetReleaseInfo(handle, s->release) == VEXA_OK;
   s->product = header.product;
 
   int count = 0;
@@ -148,6 +199,7 @@ int Summarize(const std::string& path, FileSummary* s, std::string* detail) {
           std::string_view(bytes).substr(at, kDocumentLineBytes)));
     }
   }
+  SummarizeExtensions(handle, header, dict, s);
   vexaCloseRead(handle);
   return VEXA_OK;
 }

@@ -45,6 +45,18 @@ struct VariableSummary {
   MissingValues missing;
 };
 
+// One extension record the file held. The library interprets some
+// subtypes itself (their size and count are then unknown here, -1); the
+// data of a record a caller may set is carried as `data` so that an import
+// can restore it. The text information (subtype 10) travels as text instead.
+struct ExtensionSummary {
+  int subtype = 0;
+  int element_size = -1;
+  int64_t count = -1;
+  bool has_data = false;
+  std::string data;  // element_size * count bytes
+};
+
 struct FileSummary {
   std::string form;         // "plain", "zlib"
   int compression = 0;      // header code
@@ -55,6 +67,11 @@ struct FileSummary {
   std::string product;
   std::vector<VariableSummary> variables;
   std::vector<std::string> documents;  // lines, trailing blanks removed
+  bool has_release = false;
+  int release[3] = {0, 0, 0};  // major, minor, revision
+  bool has_text_info = false;
+  std::string text_info;
+  std::vector<ExtensionSummary> extensions;  // ascending subtype
 };
 
 // Opens the file and fills the summary. Returns the API result code of the

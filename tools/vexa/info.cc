@@ -8,6 +8,7 @@
 
 #include "commands.h"
 #include "file_summary.h"
+#include "hex_text.h"
 #include "json_writer.h"
 
 namespace vexa::tool {
@@ -51,6 +52,31 @@ std::string ExtrasLine(const VariableSummary& v) {
   return line.empty() ? line : "      " + line + '\n';
 }
 
+std::string ReleaseText(const FileSummary& s) {
+  if (!s.has_release) return "";
+  return std::to_string(s.release[0]) + "." + std::to_string(s.release[1]) +
+         "." + std::to_string(s.release[2]);
+}
+
+// "subtype 30: 6 x 1 bytes", or "interpreted" for the records the library
+// reads into the dictionary itself.
+void PrintExtensionList(const FileSummary& s, std::ostream& out) {
+  if (s.extensions.empty()) return;
+  out << "Extensions:   " << s.extensions.size() << " records\n";
+  for (const ExtensionSummary& e : s.extensions) {
+    char line[96];
+    if (e.count < 0) {
+      std::snprintf(line, sizeof line, "  subtype %2d  interpreted\n",
+                    e.subtype);
+    } else {
+      std::snprintf(line, sizeof line, "  subtype %2d  %lld x %d bytes\n",
+                    e.subtype, static_cast<long long>(e.count),
+                    e.element_size);
+    }
+    out << line;
+  }
+}
+
 void PrintText(const FileSummary& s, std::ostream& out) {
   out << "Form:         " << s.form << '\n'
       << "Compression:  " << CompressionName(s.compression) << '\n'
@@ -63,6 +89,8 @@ void PrintText(const FileSummary& s, std::ostream& out) {
       << "Created:      " << FormatTimeStamp(s.time_stamp) << '\n'
       << "File label:   " << s.file_label << '\n'
       << "Product:      " << s.product << '\n'
+      << "Release:      " << ReleaseText(s) << '\n'
+      << "Text info:    " << s.text_info << '\n'
       << "Variables:    " << s.variables.size() << '\n';
   for (const VariableSummary& v : s.variables) {
     char line[256];
@@ -81,6 +109,7 @@ void PrintText(const FileSummary& s, std::ostream& out) {
     out << "Documents:    " << s.documents.size() << " lines\n";
     for (const std::string& line : s.documents) out << "  | " << line << '\n';
   }
+  PrintExtensionList(s, out);
 }
 
 void PrintValueLabels(const VariableSummary& v, JsonWriter& j) {
@@ -115,6 +144,23 @@ void PrintMissing(const VariableSummary& v, JsonWriter& j) {
   j.EndObject();
 }
 
+// Size and count are null for a record the library interprets; "data" is
+// the hex text of a record a caller may set.
+void PrintExtensions(const FileSummary& s, JsonWriter& j) {
+  j.BeginArray();
+  for (const ExtensionSummary& e : s.extensions) {
+    j.BeginObject();
+    j.Key("subtype"), j.Int(e.subtype);
+    j.Key("element_size");
+    e.count < 0 ? j.Null() : j.Int(e.element_size);
+    j.Key("count");
+    e.count < 0 ? j.Null() : j.Int(e.count);
+    if (e.has_data) j.Key("data"), j.String(ToHex(e.data));
+    j.EndObject();
+  }
+  j.EndArray();
+}
+
 void PrintJson(const FileSummary& s, std::ostream& out) {
   JsonWriter j(out);
   j.BeginObject();
@@ -131,6 +177,16 @@ void PrintJson(const FileSummary& s, std::ostream& out) {
   j.Key("time_stamp"), j.Number(s.time_stamp);
   j.Key("file_label"), j.String(s.file_label);
   j.Key("product"), j.String(s.product);
+  j.Key("release");
+  if (s.has_release) {
+    j.BeginArray();
+    for (int part : s.release) j.Int(part);
+    j.EndArray();
+  } else {
+    j.Null();
+  }
+  j.Key("text_info");
+  s.has_text_info ? j.String(s.text_info) : j.Null();
   j.Key("variables");
   j.BeginArray();
   for (const VariableSummary& v : s.variables) {
@@ -159,6 +215,7 @@ void PrintJson(const FileSummary& s, std::ostream& out) {
   j.BeginArray();
   for (const std::string& line : s.documents) j.String(line);
   j.EndArray();
+  j.Key("extensions"), PrintExtensions(s, j);
   j.EndObject();
 }
 
