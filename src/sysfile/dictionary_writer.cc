@@ -88,6 +88,7 @@ void AppendVariableRecords(RecordBuffer& out, const Dictionary& dict) {
     for (int s = 1; s < SlotsForType(var.Type()); ++s) {
       AppendContinuationRecord(out);
     }
+    out.Spill();
   }
 }
 
@@ -112,6 +113,7 @@ void AppendValueLabelRecords(RecordBuffer& out, const Dictionary& dict) {
     out.I32(layout::kVariableIndexRecord);
     out.I32(static_cast<int32_t>(nFound));
     for (int index : list) out.I32(dict.FirstSlot(index) + 1);
+    out.Spill();
   }
 }
 
@@ -137,6 +139,7 @@ int64_t AppendExtensionRecords(
     out.I32(rec.NUnits());
     if (subtype == kSubtypeNCases) ncases_offset = static_cast<int64_t>(out.Size());
     out.Bytes(rec.Contents(), rec.ByteSize());
+    out.Spill();
   }
   return ncases_offset;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dict/dictionary.h"
+#include "io/stream.h"
 #include "ext/extension_record.h"
 #include "sysfile/file_header.h"
 
@@ -19,6 +20,10 @@ namespace vexa {
 
 class RecordBuffer {
  public:
+  // With a sink, Spill() hands what has gathered to it once it is large,
+  // so that a wide dictionary goes out through one modest buffer.
+  explicit RecordBuffer(VEXA_StrBaseIO* sink = nullptr) : sink_(sink) {}
+
   void I32(int32_t v) { Bytes(&v, sizeof v); }
   void I64(int64_t v) { Bytes(&v, sizeof v); }
   void F64(double v) { Bytes(&v, sizeof v); }
@@ -31,11 +36,25 @@ class RecordBuffer {
   // counted from `from`.
   void PadTo(size_t from, size_t unit, char pad);
 
-  size_t Size() const { return data_.size(); }
+  // Between records: writes the gathered bytes to the sink once they pass
+  // kSpillAt. Raises ErrorText 1002 when the sink takes fewer.
+  void Spill() {
+    if (sink_ != nullptr && data_.size() >= kSpillAt) WriteOut();
+  }
+  // Writes whatever is gathered to the sink.
+  void WriteOut();
+
+  // Bytes appended so far, spilled ones included.
+  size_t Size() const { return spilled_ + data_.size(); }
+  // The bytes not yet spilled (all of them without a sink).
   const std::string& Data() const { return data_; }
 
  private:
+  static constexpr size_t kSpillAt = size_t{1} << 18;
+
+  VEXA_StrBaseIO* sink_;
   std::string data_;
+  size_t spilled_ = 0;
 };
 
 // What the header record says beyond the file header and the dictionary.

@@ -107,7 +107,8 @@ void SystemFileDataSource::SaveDS::WriteDictionary() {
   const std::vector<SystemFileExtensionRecord> extensions =
       BuildExtensionRecords();
 
-  RecordBuffer out;
+  const int64_t start = stream_->Tell();
+  RecordBuffer out(stream_.get());
   const int weight = dictionary_.WeightIndex();
   AppendHeaderRecord(
       out, Header(), dictionary_,
@@ -124,13 +125,10 @@ void SystemFileDataSource::SaveDS::WriteDictionary() {
   AppendVariableRecords(out, dictionary_);
   AppendValueLabelRecords(out, dictionary_);
   AppendDocumentRecord(out, dictionary_);
-  const int64_t start = stream_->Tell();
   const int64_t ncases = AppendExtensionRecords(out, extensions);
   AppendTerminationRecord(out);
   if (ncases >= 0) ncases_position_ = start + ncases;
-
-  const size_t written = stream_->Write(out.Data().data(), out.Size());
-  if (written != out.Size()) throw ErrorText(kErrWriteFailed, parent_.FileName());
+  out.WriteOut();
   // The dictionary part is on disk from the commit on, with the case count
   // not recorded (-1) until the file is finished.
   stream_->Flush();
