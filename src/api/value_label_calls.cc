@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "api/call_guard.h"
+#include "api/text_out.h"
 #include "text/interface_encoding.h"
 #include "vexaio.h"
 
@@ -139,11 +140,8 @@ int GetOneLabel(int handle, const char* name, Kind kind, Value value,
             ? map.FindNumber(value.number)
             : map.FindText(ValueText(value.text, var.Type()));
     if (label == nullptr) return VEXA_W_NO_LABEL;
-    size_t n = text::WholeCharPrefix(label->data(), label->size(),
-                                     static_cast<size_t>(lenBuff) - 1);
-    std::memcpy(labelBuff, label->data(), n);
-    std::memset(labelBuff + n, '\0', static_cast<size_t>(lenBuff) - n);
-    if (lenLabel) *lenLabel = static_cast<int>(n);
+    int n = CopyWholeCharacters(*label, labelBuff, lenBuff);
+    if (lenLabel) *lenLabel = n;
     return VEXA_OK;
   });
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "api/call_guard.h"
+#include "api/text_out.h"
 #include "dict/format_code.h"
 #include "text/interface_encoding.h"
 #include "vexaio.h"
@@ -101,12 +102,8 @@ VEXA_API int vexaGetVarLabelLong(int handle, const char* varName,
     if (lenBuff < 1) return kFallbackHandle;
     const VEXA_Variable& var = ConstVar(r, varName);
     if (!var.HasLabel()) return VEXA_W_NO_LABEL;
-    const std::string& label = var.Label();
-    size_t n = text::WholeCharPrefix(label.data(), label.size(),
-                                     static_cast<size_t>(lenBuff) - 1);
-    std::memcpy(labelBuff, label.data(), n);
-    labelBuff[n] = '\0';
-    if (lenLabel) *lenLabel = static_cast<int>(n);
+    int n = CopyWholeCharacters(var.Label(), labelBuff, lenBuff);
+    if (lenLabel) *lenLabel = n;
     return VEXA_OK;
   });
 }
