@@ -57,25 +57,6 @@ TEST_P(DisplayTest, SetsLevelWidthAndAlignment) {
 
 INSTANTIATE_TEST_SUITE_P(BothOrders, DisplayTest, ::testing::Bool());
 
-TEST(DisplayTest, ShapeMustMatchTheVariables) {
-  ExpectStructureError(ThreeVariables(false)
-                           .Extension(11, 8, 9, std::string(72, '\0'))
-                           .End()
-                           .Bytes(),
-                       "rec.UnitSize() == sizeof(int32)");
-  ExpectStructureError(ThreeVariables(false)
-                           .Extension(11, 4, 6, std::string(24, '\0'))
-                           .End()
-                           .Bytes(),
-                       "rec.NUnits()== src.ColumnCount()*3");
-  // Four variable triples for three variables.
-  ExpectStructureError(ThreeVariables(false)
-                           .Extension(11, 4, 12, std::string(48, '\0'))
-                           .End()
-                           .Bytes(),
-                       "rec.NUnits()== src.ColumnCount()*3");
-}
-
 struct CountCase {
   const char* what;
   std::vector<int64_t> units;
@@ -114,18 +95,30 @@ INSTANTIATE_TEST_SUITE_P(
             CountCase{
                 "single unit", {5000000000LL}, false, -1, 5000000000LL})));
 
-TEST(CaseCountTest, ShapeIsChecked) {
-  ExpectStructureError(ThreeVariables(false)
-                           .Extension(16, 4, 4, std::string(16, '\0'))
-                           .End()
-                           .Bytes(),
-                       "rec.UnitSize() == sizeof(int64)");
-  ExpectStructureError(ThreeVariables(false)
-                           .Extension(16, 8, 3, std::string(24, '\0'))
-                           .End()
-                           .Bytes(),
-                       "rec.NUnits() == 1 || rec.NUnits() == 2");
+struct ShapeCase {
+  int32_t subtype, unit_size, units;
+  const char* condition;
+};
+
+class RecordShapeTest : public ::testing::TestWithParam<ShapeCase> {};
+
+TEST_P(RecordShapeTest, IsAStructureError) {
+  const ShapeCase& c = GetParam();
+  const std::string contents(static_cast<size_t>(c.unit_size * c.units), '\0');
+  ExpectStructureError(
+      ThreeVariables(false).Extension(c.subtype, c.unit_size, c.units, contents).End().Bytes(),
+      c.condition);
 }
+
+// Three variables: display records need nine 4-byte units.
+INSTANTIATE_TEST_SUITE_P(
+    Records, RecordShapeTest,
+    ::testing::Values(
+        ShapeCase{11, 8, 9, "rec.UnitSize() == sizeof(int32)"},
+        ShapeCase{11, 4, 6, "rec.NUnits()== src.ColumnCount()*3"},
+        ShapeCase{11, 4, 12, "rec.NUnits()== src.ColumnCount()*3"},
+        ShapeCase{16, 4, 4, "rec.UnitSize() == sizeof(int64)"},
+        ShapeCase{16, 8, 3, "rec.NUnits() == 1 || rec.NUnits() == 2"}));
 
 }  // namespace
 }  // namespace vexa

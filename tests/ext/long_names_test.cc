@@ -49,22 +49,20 @@ TEST(LongNamesTest, RestoresNamesAndKeepsTheirCase) {
 
 TEST(LongNamesTest, WithoutTheRecordNamesAreLowerCased) {
   auto source = OpenBytes(FileWithNames(""));
-  EXPECT_EQ(Names(*source),
-            (std::vector<std::string>{"income", "age", "city"}));
+  EXPECT_EQ(Names(*source), (std::vector<std::string>{"income", "age", "city"}));
   EXPECT_FALSE(source->Header().long_names);
   EXPECT_TRUE(source->NameTable().empty());
 }
 
-TEST(LongNamesTest, ATrailingTabEndsTheWalk) {
-  auto source = OpenBytes(FileWithNames("AGE=Age\t"));
-  EXPECT_EQ(Names(*source),
-            (std::vector<std::string>{"INCOME", "Age", "CITY"}));
-}
-
-TEST(LongNamesTest, RestoredNamesStillGoThroughNameRepair) {
-  // A duplicate (regardless of case) and an invalid first character.
-  auto source = OpenBytes(FileWithNames("INCOME=city\tAGE=_age"));
-  EXPECT_EQ(Names(*source), (std::vector<std::string>{"city", "v1", "v2"}));
+TEST(LongNamesTest, TrailingTabEndsTheWalkAndRestoredNamesAreRepaired) {
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"AGE=Age\t", {"INCOME", "Age", "CITY"}},
+      // A duplicate (regardless of case) and an invalid first character.
+      {"INCOME=city\tAGE=_age", {"city", "v1", "v2"}},
+  };
+  for (const auto& [text, names] : cases) {
+    EXPECT_EQ(Names(*OpenBytes(FileWithNames(text))), names) << text;
+  }
 }
 
 struct DamageCase {

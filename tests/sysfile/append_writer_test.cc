@@ -8,17 +8,15 @@
 #include <vector>
 
 #include "io/file_stream.h"
-#include "support/errors.h"
 #include "sysfile/save_ds.h"
 #include "sysfile/writer_files.h"
 
 namespace vexa {
 namespace {
 
+using testing::CaseCountUnit;
 using testing::CaseReader;
-using testing::ExtensionRecords;
 using testing::I32At;
-using testing::I64At;
 using testing::WriterFile;
 
 // Case i of the variables a, b (numeric) and s (A8): b is a literal.
@@ -40,13 +38,6 @@ void WriteSampleFile(WriterFile& f, int count) {
   f.AddVar("s", 8);
   for (int i = 0; i < count; ++i) f.Write(SampleCase(i));
   f.Finish();
-}
-
-int64_t CountRecordValue(const std::string& bytes) {
-  for (const auto& r : ExtensionRecords(bytes)) {
-    if (r.subtype_or_width == 16) return I64At(bytes, r.contents + 8);
-  }
-  return -2;
 }
 
 class AppendTest : public ::testing::TestWithParam<int> {};
@@ -73,7 +64,7 @@ TEST_P(AppendTest, ContinuesTheDataAndEqualsAFileWrittenAtOnce) {
   const size_t data_start = static_cast<size_t>(at_once.Writer().DataStart());
   EXPECT_EQ(got.substr(data_start), want.substr(data_start));
   EXPECT_EQ(I32At(got, 80), 8);
-  EXPECT_EQ(CountRecordValue(got), 8);
+  EXPECT_EQ(CaseCountUnit(got), 8);
 
   CaseReader r(appended.Read());
   for (int i = 0; i < 8; ++i) {
@@ -91,12 +82,8 @@ TEST_P(AppendTest, AWriteWhileAnIteratorIsOpenIsAStateError) {
     std::vector<char> buffer(24);
     auto iterator = source->CreateIterator(buffer.data());
     ASSERT_NE(iterator, nullptr);
-    try {
-      source->WriteCase(SampleCase(2).data());
-      FAIL() << "written";
-    } catch (const ErrorText& e) {
-      EXPECT_EQ(e.number(), kErrBadState);
-    }
+    EXPECT_EQ(testing::ErrorNumberOf([&] { source->WriteCase(SampleCase(2).data()); }),
+              kErrBadState);
   }
   source->WriteCase(SampleCase(2).data());
   EXPECT_EQ(source->FinishWriting(), 0);
@@ -123,7 +110,7 @@ TEST(CaseCountPatchTest, TotalsOf2To31AndMoreLeaveTheHeaderUnrecorded) {
   save.Complete();
   const std::string bytes = f.Bytes();
   EXPECT_EQ(I32At(bytes, 80), -1);
-  EXPECT_EQ(CountRecordValue(bytes), int64_t{2147483648});
+  EXPECT_EQ(CaseCountUnit(bytes), int64_t{2147483648});
 }
 
 }  // namespace

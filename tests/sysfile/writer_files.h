@@ -15,6 +15,7 @@
 #include "support/temp_dir.h"
 #include "sysfile/case_files.h"
 #include "sysfile/layout.h"
+#include "support/errors.h"
 #include "sysfile/system_file_data_source.h"
 
 namespace vexa::testing {
@@ -91,6 +92,28 @@ inline std::vector<WrittenRecord> ExtensionRecords(std::string_view f) {
     if (r.type == layout::kExtensionRecord) out.push_back(r);
   }
   return out;
+}
+
+// The unit `unit` (0: the probe, 1: the count) of the subtype 16 record, or
+// -2 when the file has none.
+inline int64_t CaseCountUnit(std::string_view f, int unit = 1) {
+  for (const WrittenRecord& r : ExtensionRecords(f)) {
+    if (r.subtype_or_width == 16) return I64At(f, r.contents + 8 * unit);
+  }
+  return -2;
+}
+
+// The error number `call` throws, or 0 when it returns.
+template <typename Call>
+long ErrorNumberOf(Call call) {
+  try {
+    call();
+  } catch (const ErrorText& e) {
+    return e.number();
+  } catch (const SystemFileException& e) {
+    return e.number();
+  }
+  return 0;
 }
 
 // A file being written in a temporary directory: variables are added to
