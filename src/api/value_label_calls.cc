@@ -157,6 +157,44 @@ char* CopyPadded(std::string_view bytes, size_t size) {
   return out;
 }
 
+// Hands out all labels of a variable as library-allocated arrays, in the
+// map's order: `make_value(entry, width, &value)` fills one value and says
+// whether memory was had; `release` frees what was made when it was not.
+template <class Value, class MakeValue, class Release>
+int HandOutLabels(int handle, const char* name, Kind kind, Value** values,
+                  char*** labels, int* numLabels, MakeValue make_value,
+                  Release release) {
+  if (values) *values = nullptr;
+  if (labels) *labels = nullptr;
+  if (numLabels) *numLabels = 0;
+  return Guarded(kFallbackHandle, [&] {
+    HandleRecord& r = Lookup(handle, Access::kAny);
+    Required(values);
+    Required(labels);
+    Required(numLabels);
+    const VEXA_Variable& var = r.Dict().At(CheckedVariable(r, name, kind));
+    const auto& entries = LabelsOf(var).Entries();
+    const size_t width = static_cast<size_t>(var.Type());
+    const int count = static_cast<int>(entries.size());
+    auto vals = static_cast<Value*>(std::calloc(count, sizeof(Value)));
+    auto labs = static_cast<char**>(std::calloc(count, sizeof(char*)));
+    bool ok = vals != nullptr && labs != nullptr;
+    for (int i = 0; ok && i < count; ++i) {
+      labs[i] = CopyPadded(entries[i].label, entries[i].label.size());
+      ok = make_value(entries[i], width, &vals[i]) && labs[i] != nullptr;
+    }
+    if (!ok) {
+      // Zero-filled arrays: the slots not yet reached are null.
+      release(vals, labs, count);
+      return VEXA_E_NO_MEMORY;
+    }
+    *values = vals;
+    *labels = labs;
+    *numLabels = count;
+    return VEXA_OK;
+  });
+}
+
 }  // namespace
 
 extern "C" {
@@ -237,71 +275,25 @@ VEXA_API int vexaFreeVarCValueLabels(char** values, char** labels,
 VEXA_API int vexaGetVarNValueLabels(int handle, const char* varName,
                                     double** values, char*** labels,
                                     int* numLabels) {
-  if (values) *values = nullptr;
-  if (labels) *labels = nullptr;
-  if (numLabels) *numLabels = 0;
-  return Guarded(kFallbackHandle, [&] {
-    HandleRecord& r = Lookup(handle, Access::kAny);
-    Required(values);
-    Required(labels);
-    Required(numLabels);
-    const auto& entries =
-        LabelsOf(r.Dict().At(CheckedVariable(r, varName, Kind::kNumeric)))
-            .Entries();
-    int count = static_cast<int>(entries.size());
-    auto vals = static_cast<double*>(std::calloc(count, sizeof(double)));
-    auto labs = static_cast<char**>(std::calloc(count, sizeof(char*)));
-    bool ok = vals != nullptr && labs != nullptr;
-    for (int i = 0; ok && i < count; ++i) {
-      std::memcpy(&vals[i], entries[i].key.data(), sizeof(double));
-      labs[i] = CopyPadded(entries[i].label, entries[i].label.size());
-      ok = labs[i] != nullptr;
-    }
-    if (!ok) {
-      // Zero-filled arrays: the slots not yet reached are null.
-      vexaFreeVarNValueLabels(vals, labs, count);
-      return VEXA_E_NO_MEMORY;
-    }
-    *values = vals;
-    *labels = labs;
-    *numLabels = count;
-    return VEXA_OK;
-  });
+  return HandOutLabels(
+      handle, varName, Kind::kNumeric, values, labels, numLabels,
+      [](const VEXA_VLMapImpl::Entry& e, size_t, double* out) {
+        std::memcpy(out, e.key.data(), sizeof(double));
+        return true;
+      },
+      vexaFreeVarNValueLabels);
 }
 
 VEXA_API int vexaGetVarCValueLabels(int handle, const char* varName,
                                     char*** values, char*** labels,
                                     int* numLabels) {
-  if (values) *values = nullptr;
-  if (labels) *labels = nullptr;
-  if (numLabels) *numLabels = 0;
-  return Guarded(kFallbackHandle, [&] {
-    HandleRecord& r = Lookup(handle, Access::kAny);
-    Required(values);
-    Required(labels);
-    Required(numLabels);
-    const VEXA_Variable& var =
-        r.Dict().At(CheckedVariable(r, varName, Kind::kString));
-    const auto& entries = LabelsOf(var).Entries();
-    size_t width = static_cast<size_t>(var.Type());
-    int count = static_cast<int>(entries.size());
-    auto vals = static_cast<char**>(std::calloc(count, sizeof(char*)));
-    auto labs = static_cast<char**>(std::calloc(count, sizeof(char*)));
-    bool ok = vals != nullptr && labs != nullptr;
-    for (int i = 0; ok && i < count; ++i) {
-      vals[i] = CopyPadded(entries[i].key, width);
-      labs[i] = CopyPadded(entries[i].label, entries[i].label.size());
-      ok = vals[i] != nullptr && labs[i] != nullptr;
-    }
-    if (!ok) {
-      vexaFreeVarCValueLabels(vals, labs, count);
-      return VEXA_E_NO_MEMORY;
-    }
-    *values = vals;
-    *labels = labs;
-    *numLabels = count;
-    return VEXA_OK;
-  });
+  return HandOutLabels(
+      handle, varName, Kind::kString, values, labels, numLabels,
+      [](const VEXA_VLMapImpl::Entry& e, size_t width, char** out) {
+        *out = CopyPadded(e.key, width);
+        return *out != nullptr;
+      },
+      vexaFreeVarCValueLabels);
 }
 
 }  // extern "C"
