@@ -39,9 +39,9 @@ bool HandleRecord::BuildNameIndex() {
   const Dictionary& dict = data_source->GetDictionary();
   name_index.reserve(static_cast<size_t>(dict.Count()));
   for (int i = 0; i < dict.Count(); ++i) {
-    // The variable's own key is its upper-case name; trimming matches the
-    // way callers' names are looked up.
-    if (!name_index.emplace(NameKey(dict.At(i).Name()), i).second) {
+    // The variable keeps its key (the trimmed, upper-case name), the same
+    // key that callers' names are looked up by.
+    if (!name_index.emplace(dict.At(i).NameKey(), i).second) {
       name_index.clear();
       return false;
     }

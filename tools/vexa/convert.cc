@@ -23,17 +23,13 @@ struct ConvertOptions {
 
 bool ParseArgs(const std::vector<std::string>& args, ConvertOptions& o) {
   std::vector<std::string> paths;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--compression" && i + 1 < args.size()) {
-      if (!CompressionFromName(args[++i], &o.compression)) return false;
-    } else if (!a.empty() && a[0] != '-') {
-      paths.push_back(a);
-    } else {
-      return false;
-    }
+  if (!SplitArguments(args, 2, &paths,
+                      [&](const std::string& name, const std::string& value) {
+                        return name == "--compression" &&
+                               CompressionFromName(value, &o.compression);
+                      })) {
+    return false;
   }
-  if (paths.size() != 2) return false;
   o.in_path = paths[0];
   o.out_path = paths[1];
   return true;

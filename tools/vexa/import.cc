@@ -38,19 +38,15 @@ struct Column {
 
 bool ParseArgs(const std::vector<std::string>& args, ImportOptions& o) {
   std::vector<std::string> paths;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--dict" && i + 1 < args.size()) {
-      o.dict_path = args[++i];
-    } else if (a == "--compression" && i + 1 < args.size()) {
-      if (!CompressionFromName(args[++i], &o.compression)) return false;
-    } else if (!a.empty() && a[0] != '-') {
-      paths.push_back(a);
-    } else {
-      return false;
+  auto take = [&](const std::string& name, const std::string& value) {
+    if (name == "--dict") {
+      o.dict_path = value;
+      return true;
     }
-  }
-  if (paths.size() != 2) return false;
+    return name == "--compression" &&
+           CompressionFromName(value, &o.compression);
+  };
+  if (!SplitArguments(args, 2, &paths, take)) return false;
   o.csv_path = paths[0];
   o.out_path = paths[1];
   return true;
