@@ -119,4 +119,25 @@ class HandleTable {
   std::array<std::unique_ptr<HandleRecord>, kSlots> slots_;
 };
 
+// A slot taken by an open that has not succeeded yet: emptied at scope exit
+// unless Keep() hands it to the caller.
+class ScopedSlot {
+ public:
+  explicit ScopedSlot(int slot) : slot_(slot) {}
+  ~ScopedSlot() {
+    if (slot_ >= 0) HandleTable::Instance().Release(slot_);
+  }
+  ScopedSlot(const ScopedSlot&) = delete;
+  ScopedSlot& operator=(const ScopedSlot&) = delete;
+  int get() const { return slot_; }
+  int Keep() {
+    const int slot = slot_;
+    slot_ = -1;
+    return slot;
+  }
+
+ private:
+  int slot_;
+};
+
 }  // namespace vexa

@@ -17,7 +17,9 @@ int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
                      int* handle) {
   if (handle) *handle = -1;
   bool password_given = HasText(password);
-  return Guarded(password_given ? VEXA_E_BAD_PASSWORD : VEXA_E_FILE_OPEN, [&] {
+  // A password given for a plain file is dropped, so every failure of such
+  // a file is reported as it would be without one.
+  return Guarded(VEXA_E_FILE_OPEN, [&] {
     Required(handle);
     std::string path = text::FileNameFromInterface(Required(file_name), utf8);
     if (!ProbeAppend(path) || !FileExists(path)) return VEXA_E_FILE_OPEN;

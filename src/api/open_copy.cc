@@ -27,10 +27,12 @@ int OpenCopy(const char* new_name, const char* new_password,
     }
     int source = -1;
     Check(OpenReadHandle(source_name, source_password, utf8, &source));
+    ScopedSlot source_slot(source);  // only its dictionary is needed
     std::string path = text::FileNameFromInterface(Required(new_name), utf8);
     bool existed = FileExists(path);
     int target = -1;
     int code = OpenWriteHandle(new_name, utf8, &target);
+    ScopedSlot target_slot(target);
     if (code == VEXA_OK) {
       code = Guarded(VEXA_E_FILE_OPEN, [&] {
         HandleRecord& from = Lookup(source, Access::kAny);
@@ -40,14 +42,12 @@ int OpenCopy(const char* new_name, const char* new_password,
         return to.BuildNameIndex() ? VEXA_OK : VEXA_E_DICTIONARY;
       });
     }
-    HandleTable::Instance().Release(source);
     if (code != VEXA_OK) {
-      if (target >= 0) HandleTable::Instance().Release(target);
       // Only a file that this call made is removed.
       if (!existed) RemoveFile(path);
       return code;
     }
-    *handle = target;
+    *handle = target_slot.Keep();
     return VEXA_OK;
   });
 }

@@ -35,7 +35,9 @@ int OpenReadHandle(const char* file_name, const char* password, bool utf8,
                    int* handle) {
   if (handle) *handle = -1;
   bool password_given = HasText(password);
-  return Guarded(password_given ? VEXA_E_BAD_PASSWORD : VEXA_E_FILE_OPEN, [&] {
+  // A password given for a plain file is dropped, so every failure of such
+  // a file is reported as it would be without one.
+  return Guarded(VEXA_E_FILE_OPEN, [&] {
     Required(handle);
     std::string path = text::FileNameFromInterface(Required(file_name), utf8);
     if (!ProbeRead(path) || !FileExists(path)) return VEXA_E_FILE_OPEN;
@@ -61,19 +63,20 @@ int InstallFileHandle(std::unique_ptr<SystemFileDataSource> source,
   HandleRecord* r = record.get();
   int slot = -1;
   Check(HandleTable::Instance().Allocate(std::move(record), &slot));
-  int code = VEXA_OK;
-  if (!r->BuildNameIndex()) {
-    code = VEXA_E_DICTIONARY;
-  } else if (mode == HandleMode::kRead && !r->CreateCaseIterator()) {
-    // Among others, a case of no slots cannot be read.
-    code = VEXA_E_NO_MEMORY;
+  ScopedSlot taken(slot);
+  int code = VEXA_E_NO_MEMORY;
+  try {
+    if (!r->BuildNameIndex()) {
+      code = VEXA_E_DICTIONARY;
+    } else if (mode != HandleMode::kRead || r->CreateCaseIterator()) {
+      code = VEXA_OK;
+    }
+    // else: a case of no slots, among others, cannot be read.
+  } catch (...) {
+    // The iterator could not be set up over the file's case data.
   }
-  if (code != VEXA_OK) {
-    HandleTable::Instance().Release(slot);
-    return code;
-  }
-  *handle = slot;
-  return VEXA_OK;
+  if (code == VEXA_OK) *handle = taken.Keep();
+  return code;
 }
 
 }  // namespace vexa

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "dict/names.h"
 #include "ext/extension_handler.h"
 #include "ext/handlers.h"
 #include "support/errors.h"
@@ -35,6 +37,23 @@ void RenameByPairs(Dictionary& dictionary, NamePairs pairs) {
                                });
     if (it != pairs.end() && it->first == name && it->second != name) {
       dictionary.MutableAt(i).SetName(it->second);
+    }
+  }
+}
+
+// Reading: the variable records' names and the record's short names are
+// matched by their keys (trimmed, upper case), as names are everywhere; the
+// first pair of a key wins.
+void RenameByKeys(Dictionary& dictionary, const NamePairs& pairs) {
+  std::unordered_map<std::string, const std::string*> by_key;
+  by_key.reserve(pairs.size());
+  for (const auto& [short_name, long_name] : pairs) {
+    by_key.emplace(NameKey(short_name), &long_name);
+  }
+  for (int i = 0; i < dictionary.Count(); ++i) {
+    const auto it = by_key.find(dictionary.At(i).NameKey());
+    if (it != by_key.end() && *it->second != dictionary.At(i).Name()) {
+      dictionary.MutableAt(i).SetName(*it->second);
     }
   }
 }
@@ -83,7 +102,7 @@ class SFExtensionExtNames : public SystemFileExtensionHandler {
                          std::string(extString.substr(i + 1, j - i - 1)));
       pos = j + 1;
     }
-    if (!pairs.empty()) RenameByPairs(source.GetDictionary(), pairs);
+    if (!pairs.empty()) RenameByKeys(source.GetDictionary(), pairs);
   }
 };
 

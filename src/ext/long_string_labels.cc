@@ -12,6 +12,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "dict/names.h"
 #include "ext/extension_handler.h"
 #include "ext/handlers.h"
 #include "support/endian.h"
@@ -65,9 +66,10 @@ class SFExtensionVLExtStrings : public SystemFileExtensionHandler {
   void ReadRecord(SystemFileDataSource& source, ReaderState& state,
                   const SystemFileExtensionRecord& rec) const override {
     Dictionary& dictionary = source.GetDictionary();
+    // Names are matched by their keys, as everywhere: trimmed, upper case.
     std::unordered_map<std::string, int> by_name;
     for (int i = dictionary.Count() - 1; i >= 0; --i) {
-      by_name[dictionary.At(i).Name()] = i;
+      by_name[dictionary.At(i).NameKey()] = i;
     }
     const bool swap = state.header.byte_swapped;
     const char* r = rec.Contents();
@@ -80,7 +82,8 @@ class SFExtensionVLExtStrings : public SystemFileExtensionHandler {
     while (r < endr) {
       if (endr - r <= 13) VEXA_FILE_FAIL(kErrBadStructure, "r+13 < endr");
       const int32_t nameLength = read_i32();
-      if (nameLength < 0 || nameLength + 8 >= endr - r) {
+      // In 64 bits: a length near 2^31 must not wrap past the check.
+      if (nameLength < 0 || int64_t{nameLength} + 8 >= endr - r) {
         VEXA_FILE_FAIL(kErrBadStructure, "r+nameLength+8 < endr");
       }
       const std::string_view name(r, static_cast<size_t>(nameLength));
@@ -89,7 +92,7 @@ class SFExtensionVLExtStrings : public SystemFileExtensionHandler {
       const int32_t count = read_i32();
 
       // Labels apply only to a string variable of this name and width.
-      const auto found = by_name.find(std::string(name));
+      const auto found = by_name.find(NameKey(name));
       const int index = found == by_name.end() ? -1 : found->second;
       const bool applies =
           index >= 0 && varType > 0 && dictionary.At(index).Type() == varType;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "dict/format_code.h"
+#include "dict/names.h"
 #include "ext/extension_handler.h"
 #include "ext/handlers.h"
 #include "support/errors.h"
@@ -113,10 +114,17 @@ class SFExtensionExtStrings : public SystemFileExtensionHandler {
   void ReadRecord(SystemFileDataSource& source, ReaderState& state,
                   const SystemFileExtensionRecord& rec) const override {
     Dictionary& dictionary = source.GetDictionary();
-    const NamePairs renames = SortedByFirst(source.NameTable());
+    // Names are matched by their keys (trimmed, upper case), as everywhere:
+    // the short names here, the long names the pairs give.
+    NamePairs renames;
+    renames.reserve(source.NameTable().size());
+    for (const auto& [short_name, long_name] : source.NameTable()) {
+      renames.emplace_back(NameKey(short_name), NameKey(long_name));
+    }
+    renames = SortedByFirst(std::move(renames));
     std::unordered_map<std::string, int> by_name;
     for (int i = dictionary.Count() - 1; i >= 0; --i) {
-      by_name[dictionary.At(i).Name()] = i;  // the first of equal names wins
+      by_name[dictionary.At(i).NameKey()] = i;  // the first of equal names wins
     }
     std::vector<bool> claimed(static_cast<size_t>(dictionary.Count()), false);
     std::vector<std::pair<int, int>> merges;
@@ -131,7 +139,7 @@ class SFExtensionExtStrings : public SystemFileExtensionHandler {
         VEXA_FILE_FAIL(kErrBadStructure, "equal != content+16");
       const std::string_view name(content,
                                   static_cast<size_t>(equal - content));
-      const auto* rename = Find(renames, name);
+      const auto* rename = Find(renames, NameKey(name));
       if (rename == nullptr) {
         VEXA_FILE_FAIL(kErrBadStructure, "name == rename->first");
       }
@@ -160,7 +168,7 @@ class SFExtensionExtStrings : public SystemFileExtensionHandler {
         for (int k = varIndex; k < varIndex + SegmentCount(width); ++k) {
           claimed[static_cast<size_t>(k)] = true;
           if (k == varIndex) continue;
-          auto stale = by_name.find(dictionary.At(k).Name());
+          auto stale = by_name.find(dictionary.At(k).NameKey());
           if (stale != by_name.end() && stale->second == k)
             by_name.erase(stale);
           dictionary.MutableAt(k).SetName("");

@@ -83,7 +83,12 @@ void SystemFileDataSource::ReopenForAppending() {
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   VEXA_FILE_CHECK(save->FileSlots() == header_.nominal_case_size,
                   kErrBadStructure);
-  save->SetNCasesPosition(std::max<int64_t>(header_.subtype16_position, 0));
+  // The count is patched into the unit that holds it, never past the
+  // record: the second of two units, or the only one.
+  if (header_.subtype16_position > 0) {
+    save->SetNCasesPosition(header_.subtype16_position +
+                            (header_.subtype16_units == 2 ? 8 : 0));
+  }
 
   if (header_.compression == 0) {
     const int64_t case_bytes = int64_t{save->FileSlots()} * 8;

@@ -63,7 +63,10 @@ void ReadExtensionRecord(RecordInput& in, ReaderState& state,
   size_t len = in.Read(h, sizeof h);
   VEXA_FILE_CHECK(len == 3*sizeof(int32), kErrTruncated);
   for (int32& v : h) v = in.Fix(v);
-  if (h[0] == 16) state.header.subtype16_position = in.Stream().Tell();
+  if (h[0] == 16) {
+    state.header.subtype16_position = in.Stream().Tell();
+    state.header.subtype16_units = h[2];
+  }
 
   int32 m_unitSize = h[1];
   int32 m_nUnits = h[2];

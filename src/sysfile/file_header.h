@@ -56,6 +56,8 @@ struct FileHeader {
   std::bitset<100> subtypes_seen;
   // Stream position of the contents of the 64-bit case count record, or -1.
   int64_t subtype16_position = -1;
+  // Its unit count: 2 (a byte-order probe, then the count) or 1 (the count).
+  int32_t subtype16_units = 0;
   // The name map of a written file: (caller's name, short name) per
   // variable as the dictionary stood before segmentation. Built at the
   // header commit in dictionary order, sorted by the caller's name once the

@@ -127,7 +127,8 @@ void SystemFileDataSource::SaveDS::WriteDictionary() {
   AppendDocumentRecord(out, dictionary_);
   const int64_t ncases = AppendExtensionRecords(out, extensions);
   AppendTerminationRecord(out);
-  if (ncases >= 0) ncases_position_ = start + ncases;
+  // The record written here has two units: the probe, then the count.
+  if (ncases >= 0) ncases_position_ = start + ncases + 8;
   out.WriteOut();
   // The dictionary part is on disk from the commit on, with the case count
   // not recorded (-1) until the file is finished.
@@ -171,8 +172,7 @@ void SystemFileDataSource::SaveDS::Complete() {
   if (ncases_position_ > 0) {
     RecordBuffer count;
     count.I64(total);
-    // The record's units: the byte-order probe 1, then the count.
-    stream_->Seek(ncases_position_ + 8, 0);
+    stream_->Seek(ncases_position_, 0);
     stream_->Write(count.Data().data(), count.Size());
     stream_->Flush();
   }

@@ -62,7 +62,8 @@ class SystemFileDataSource::SaveDS : public VEXA_DataSource {
   // `data_offset` bytes into the case data; `initial_cases` cases are in the
   // file before it. Byte-code compression follows the header's code.
   CaseWriter& StartCases(int64_t initial_cases, int64_t data_offset);
-  // Where the contents of the 64-bit case count record lie (0: nowhere).
+  // Where the count unit of the 64-bit case count record lies (0: nowhere):
+  // the second of two units, or the only one.
   void SetNCasesPosition(int64_t position) { ncases_position_ = position; }
   int64_t NCasesPosition() const { return ncases_position_; }
   // Writes one case given in the memory layout of the parent's dictionary.

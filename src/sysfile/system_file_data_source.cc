@@ -138,7 +138,9 @@ int SystemFileDataSource::FinishWriting() {
 bool SystemFileDataSource::FindShortName(std::string_view long_name,
                                          std::string* short_name) const {
   const auto& map = header_.name_map;
-  if (state_ != kDefining && !map.empty()) {
+  // A file opened from disk answers from the table it was read with, also
+  // once appending has rebuilt a name map for its own use.
+  if (writer_ && state_ != kDefining && !map.empty()) {
     // Sorted by the caller's name once the commit is done.
     auto it = std::lower_bound(
         map.begin(), map.end(), long_name,

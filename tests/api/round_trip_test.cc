@@ -276,5 +276,47 @@ TEST(WriteOpensTest, AppendRefusesAFileOfTheOtherByteOrder) {
   EXPECT_EQ(vexaOpenAppend(dir.File("absent.vexa").c_str(), &h), VEXA_E_FILE_OPEN);
 }
 
+// Files written elsewhere: a count record of one unit, short names that the
+// file records. Appending keeps both as the file has them: the count is
+// patched into the one unit, never past the record, and the short names
+// read from the file stay what an append handle reports.
+TEST(WriteOpensTest, AppendKeepsTheFilesOwnCountRecordAndShortNames) {
+  TempDir dir;
+  const std::string names = "LNGNAMEX=longname";
+  const std::string file = SysFileBuilder()
+                               .Header()
+                               .NumericVar("abc")
+                               .NumericVar("LNGNAMEX")
+                               .Extension(13, 1, 17, names)
+                               .Extension(16, 8, 1, std::string("\1\0\0\0\0\0\0\0", 8))
+                               .Extension(30, 1, 2, "zz")
+                               .End()
+                               .CaseNumber(1).CaseNumber(2)
+                               .Bytes();
+  const std::string path = dir.Write("one_unit.vexa", file);
+  int h = -1;
+  ASSERT_EQ(vexaOpenAppend(path.c_str(), &h), VEXA_OK);
+  auto short_names = [&] {
+    char a[VEXA_COMPAT_NAME_BUFFER], b[VEXA_COMPAT_NAME_BUFFER];
+    EXPECT_EQ(vexaGetVarCompatName(h, "abc", a), VEXA_OK);
+    EXPECT_EQ(vexaGetVarCompatName(h, "longname", b), VEXA_OK);
+    return std::string(a) + "," + b;
+  };
+  EXPECT_EQ(short_names(), "abc,LNGNAMEX");
+  ASSERT_EQ(vexaSetValueNumeric(h, 1.0, 3), VEXA_OK);
+  ASSERT_EQ(vexaCommitCaseRecord(h), VEXA_OK);
+  EXPECT_EQ(short_names(), "abc,LNGNAMEX");
+  ASSERT_EQ(vexaCloseAppend(h), VEXA_OK);
+
+  ASSERT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK);
+  int cases = 0;
+  EXPECT_EQ(vexaGetNumberofCases(h, &cases), VEXA_OK);
+  EXPECT_EQ(cases, 2);
+  int found = 0;
+  EXPECT_EQ(vexaQueryType7(h, 30, &found), VEXA_OK);
+  EXPECT_EQ(found, 1);
+  vexaCloseRead(h);
+}
+
 }  // namespace
 }  // namespace vexa::testing

@@ -42,14 +42,14 @@ std::string FileWith(const std::string& contents, bool big = false) {
 class LongStringLabelsTest : public ::testing::TestWithParam<bool> {};
 
 // Entries for a missing variable or of the wrong width are passed over;
-// values up to the full width are kept.
+// values up to the full width are kept; names match without regard to case.
 TEST_P(LongStringLabelsTest, LabelsAttachByNameAndWidth) {
   const bool big = GetParam();
   const std::string full(20, 'z');
   auto source = OpenBytes(
       FileWith(Entry("s", 12, {{"x", "wrong width"}}, big) +
                    Entry("ghost", 12, {{"x", "no such variable"}}, big) +
-                   Entry("s", 20, {{"a", "Apple"}, {full, "Zeds"}}, big),
+                   Entry("S", 20, {{"a", "Apple"}, {full, "Zeds"}}, big),
                big));
   const Dictionary& d = source->GetDictionary();
   EXPECT_FALSE(d.At(1).ValueLabels().IsValid());

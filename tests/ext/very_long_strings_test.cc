@@ -80,12 +80,29 @@ const std::string kEntry = "LONGSTRI=1000\0\t"s;
 
 class VeryLongStringTest : public ::testing::TestWithParam<bool> {};
 
-// The last segment may be as wide as its last slot allows.
+// The last segment may be as wide as its last slot allows. Short names
+// match without regard to case: in the variable record, the long names
+// record and this one.
 TEST_P(VeryLongStringTest, IntactSegmentsBecomeOneVariable) {
-  for (int last : {244, 248}) {
-    SCOPED_TRACE(last);
-    auto source =
-        OpenBytes(LongStringFile(GetParam(), Segments(255, last), kEntry));
+  struct Spelling {
+    int last;
+    const char* first_segment;
+    const char* names;
+    std::string entry;
+  };
+  const Spelling spellings[] = {
+      {244, "LONGSTRI", "X=x\tLONGSTRI=LongStringVar\tY=y", kEntry},
+      {248, "LONGSTRI", "X=x\tLONGSTRI=LongStringVar\tY=y", kEntry},
+      {244, "longstri", "X=x\tlongstri=LongStringVar\tY=y", kEntry},
+      {244, "LONGSTRI", "X=x\tLONGSTRI=LongStringVar\tY=y",
+       "longstri=1000\0\t"s}};
+  for (const Spelling& sp : spellings) {
+    SCOPED_TRACE(sp.first_segment + sp.entry.substr(0, 8));
+    const int last = sp.last;
+    std::vector<Segment> segments = Segments(255, last);
+    segments[0].name = sp.first_segment;
+    auto source = OpenBytes(
+        LongStringFile(GetParam(), segments, sp.entry, 0, sp.names));
     const Dictionary& d = source->GetDictionary();
     ASSERT_EQ(d.Count(), 3);
     const VEXA_Variable& s = d.At(1);
