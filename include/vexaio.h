@@ -133,6 +133,20 @@ extern "C" {
 #define VEXA_COMPAT_NAME_BUFFER 9
 #define VEXA_MAX_STRING_WIDTH 32767
 
+/* ===== Error detail =====
+ *
+ * Beyond the result codes, which stay as they are: a sentence in English
+ * about the last failure of a call on the calling thread, saying what failed
+ * and, for a damaged file, where (record and byte offset) and why. Each
+ * later call that reports its result through a code replaces it: a call that
+ * succeeds empties it, a call that fails sets its own. */
+
+/* Copies the detail of the last failure on this thread, NUL-terminated and
+ * cut at a whole character to fit, into buffer (length bytes); an empty text
+ * when the last call succeeded. VEXA_E_BUFFER_TOO_SHORT for a NULL buffer or
+ * a length below 1. Does not change the detail. */
+VEXA_API int vexaGetLastErrorDetail(char *buffer, int length);
+
 /* ===== Opening for reading, closing ===== */
 
 /* Opens a system file for reading; writes the handle, or -1, to *handle. */

@@ -7,32 +7,60 @@
 
 #include <exception>
 #include <stdexcept>
+#include <string>
+#include <utility>
 
+#include "api/error_detail.h"
 #include "api/handle_table.h"
 #include "vexaio.h"
 
 namespace vexa {
 
-// A result code raised by the API layer itself.
+// A result code raised by the API layer itself, with the sentence that
+// explains it when more is known than the code says.
 class ApiError : public std::exception {
  public:
-  explicit ApiError(int code) : code_(code) {}
+  explicit ApiError(int code, std::string detail = {})
+      : code_(code), detail_(std::move(detail)) {}
   int code() const { return code_; }
-  const char* what() const noexcept override { return "api error"; }
+  const std::string& detail() const { return detail_; }
+  const char* what() const noexcept override {
+    return detail_.empty() ? DescribeCode(code_) : detail_.c_str();
+  }
 
  private:
   int code_;
+  std::string detail_;
 };
 
+// The sentence for an exception that reached the API layer.
+std::string DescribeException(const std::exception& e);
+
+// Runs an exported call's body and returns its code; records the error
+// detail of a failure (a nested call's detail is kept) and empties it
+// otherwise.
 template <class Body>
 int Guarded(int fallback, Body&& body) noexcept {
+  ClearErrorDetail();
+  int code = fallback;
   try {
-    return body();
+    code = body();
   } catch (const ApiError& e) {
-    return e.code();
+    code = e.code();
+    if (!e.detail().empty()) SetErrorDetail(e.detail());
+  } catch (const std::exception& e) {
+    try {
+      SetErrorDetail(DescribeException(e));
+    } catch (...) {  // no memory for the sentence
+    }
   } catch (...) {
-    return fallback;
   }
+  if (code <= 0) {
+    ClearErrorDetail();
+  } else if (!HasErrorDetail()) {
+    SetErrorDetail(DescribeCode(code));
+  }
+  return code;
 }
 
 // Raises ApiError(code) when code is not VEXA_OK.

@@ -30,8 +30,8 @@ int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
     std::unique_ptr<SystemFileDataSource> source;
     try {
       source = SystemFileDataSource::OpenForAppending(path);
-    } catch (...) {
-      return VEXA_E_FILE_OPEN;
+    } catch (const std::exception& e) {
+      throw ApiError(VEXA_E_FILE_OPEN, DescribeException(e));
     }
     // Cases are added in the file's own layout: a file of the other byte
     // order cannot take them.

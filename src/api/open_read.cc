@@ -19,8 +19,9 @@ std::unique_ptr<SystemFileDataSource> CreateReader(const std::string& path,
                                                    bool password_given) {
   try {
     return SystemFileDataSource::OpenForReading(path);
-  } catch (...) {
-    throw ApiError(password_given ? VEXA_E_BAD_PASSWORD : VEXA_E_FILE_OPEN);
+  } catch (const std::exception& e) {
+    throw ApiError(password_given ? VEXA_E_BAD_PASSWORD : VEXA_E_FILE_OPEN,
+                   DescribeException(e));
   }
 }
 
@@ -72,8 +73,9 @@ int InstallFileHandle(std::unique_ptr<SystemFileDataSource> source,
       code = VEXA_OK;
     }
     // else: a case of no slots, among others, cannot be read.
-  } catch (...) {
+  } catch (const std::exception& e) {
     // The iterator could not be set up over the file's case data.
+    SetErrorDetail(DescribeException(e));
   }
   if (code == VEXA_OK) *handle = taken.Keep();
   return code;
