@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "api/call_guard.h"
-#include "sysfile/file_header.h"
+#include "layout/file_header.h"
 #include "vexaio.h"
 
 using namespace vexa;

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dict/ref_counted.h"
+#include "support/ref_counted.h"
 
 namespace vexa {
 

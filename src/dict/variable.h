@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "dict/ref_counted.h"
+#include "support/ref_counted.h"
 #include "dict/value_labels.h"
 
 namespace vexa {

@@ -9,8 +9,6 @@
 #include "ext/handlers.h"
 #include "support/endian.h"
 #include "support/errors.h"
-#include "sysfile/reader_state.h"
-#include "sysfile/save_ds.h"
 
 namespace vexa {
 namespace {
@@ -19,15 +17,15 @@ using int64 = int64_t;
 
 class SFExtensionNCases : public SystemFileExtensionHandler {
  public:
-  void WriteRecord(SystemFileDataSource::SaveDS& writer,
+  void WriteRecord(const ExtensionWriteContext& file,
                    SystemFileExtensionRecord& rec) const override {
-    const int64 units[2] = {1, writer.Header().case_count};
+    const int64 units[2] = {1, file.header.case_count};
     rec.SetUnitSize(sizeof(int64));
     rec.SetNUnits(2);
     rec.CopyIn(units);
   }
 
-  void ReadRecord(SystemFileDataSource&, ReaderState& state,
+  void ReadRecord(ExtensionReadContext& file,
                   const SystemFileExtensionRecord& rec) const override {
     VEXA_FILE_CHECK(rec.UnitSize() == sizeof(int64), kErrBadStructure);
     VEXA_FILE_CHECK(rec.NUnits() == 1 || rec.NUnits() == 2, kErrBadStructure);
@@ -38,9 +36,9 @@ class SFExtensionNCases : public SystemFileExtensionHandler {
       count = static_cast<int64>(LoadU64(rec.Contents() + 8, swap));
     } else {
       count = static_cast<int64>(
-          LoadU64(rec.Contents(), state.header.byte_swapped));
+          LoadU64(rec.Contents(), file.header.byte_swapped));
     }
-    if (count >= state.header.case_count) state.header.case_count = count;
+    if (count >= file.header.case_count) file.header.case_count = count;
   }
 };
 

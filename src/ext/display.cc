@@ -8,8 +8,6 @@
 #include "ext/handlers.h"
 #include "support/endian.h"
 #include "support/errors.h"
-#include "sysfile/reader_state.h"
-#include "sysfile/save_ds.h"
 
 namespace vexa {
 namespace {
@@ -18,9 +16,9 @@ using int32 = int32_t;
 
 class SFExtensionLWA : public SystemFileExtensionHandler {
  public:
-  void WriteRecord(SystemFileDataSource::SaveDS& writer,
+  void WriteRecord(const ExtensionWriteContext& file,
                    SystemFileExtensionRecord& rec) const override {
-    const Dictionary& dictionary = writer.GetDictionary();
+    const Dictionary& dictionary = file.plan.file;  // segments included
     if (dictionary.Count() == 0) return;
     rec.SetUnitSize(sizeof(int32));
     rec.SetNUnits(dictionary.Count() * 3);
@@ -33,15 +31,15 @@ class SFExtensionLWA : public SystemFileExtensionHandler {
     }
   }
 
-  void ReadRecord(SystemFileDataSource& src, ReaderState& state,
+  void ReadRecord(ExtensionReadContext& file,
                   const SystemFileExtensionRecord& rec) const override {
-    Dictionary& dictionary = src.GetDictionary();
+    Dictionary& dictionary = file.dictionary;
     VEXA_FILE_CHECK(rec.UnitSize() == sizeof(int32), kErrBadStructure);
     if (static_cast<int64_t>(rec.NUnits()) !=
         static_cast<int64_t>(dictionary.Count()) * 3) {
       VEXA_FILE_FAIL(kErrBadStructure, "rec.NUnits()== src.ColumnCount()*3");
     }
-    const bool swap = state.header.byte_swapped;
+    const bool swap = file.header.byte_swapped;
     const char* in = rec.Contents();
     for (int i = 0; i < dictionary.Count(); ++i, in += 12) {
       VEXA_Variable& var = dictionary.MutableAt(i);

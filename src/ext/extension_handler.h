@@ -1,30 +1,44 @@
 // SystemFileExtensionHandler: the interface that the handler of one
 // extension record subtype implements. Handlers are stateless singletons
-// listed in the registry (ext/registry.cc).
+// listed in the registry (ext/registry.cc). They see the file through the
+// two narrow contexts below, never the reader's or the writer's insides.
 #pragma once
 
+#include "dict/dictionary.h"
 #include "ext/extension_record.h"
-#include "sysfile/system_file_data_source.h"
+#include "layout/file_header.h"
+#include "layout/write_plan.h"
 
 namespace vexa {
 
-struct ReaderState;
+// What a record read from a file may change.
+struct ExtensionReadContext {
+  Dictionary& dictionary;
+  FileHeader& header;
+  // (short name, long name) pairs of the long names record, in its order.
+  NamePairs& name_table;
+};
+
+// What a record written at the header commit is made from. Nothing here
+// changes: handlers encode, in any order.
+struct ExtensionWriteContext {
+  const Dictionary& dictionary;  // the caller's, as committed
+  const WritePlan& plan;
+  const FileHeader& header;
+};
 
 class SystemFileExtensionHandler {
  public:
   virtual ~SystemFileExtensionHandler() = default;
 
-  // Fills an empty record from the writer's dictionary, or leaves it empty
-  // when there is nothing to say. May change the writer's dictionary copy
-  // (records are built from the highest subtype down, so each sees the
-  // changes of the higher ones).
-  virtual void WriteRecord(SystemFileDataSource::SaveDS& writer,
+  // Fills an empty record from the plan, or leaves it empty when there is
+  // nothing to say.
+  virtual void WriteRecord(const ExtensionWriteContext& file,
                            SystemFileExtensionRecord& rec) const = 0;
 
-  // Checks a record read from a file and applies it to the data source's
-  // dictionary and header. A record it cannot accept raises
-  // SystemFileException 1204 with the failed condition's text.
-  virtual void ReadRecord(SystemFileDataSource& source, ReaderState& state,
+  // Checks a record read from a file and applies it to the dictionary and
+  // the header. A record it cannot accept raises SystemFileException 1204.
+  virtual void ReadRecord(ExtensionReadContext& file,
                           const SystemFileExtensionRecord& rec) const = 0;
 };
 

@@ -15,31 +15,9 @@
 #include "ext/extension_handler.h"
 #include "ext/handlers.h"
 #include "support/errors.h"
-#include "sysfile/reader_state.h"
-#include "sysfile/save_ds.h"
 
 namespace vexa {
 namespace {
-
-using NamePairs = std::vector<std::pair<std::string, std::string>>;
-
-// Renames every variable whose current name is the first of a pair to the
-// pair's second (exact byte comparison).
-void RenameByPairs(Dictionary& dictionary, NamePairs pairs) {
-  std::stable_sort(
-      pairs.begin(), pairs.end(),
-      [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (int i = 0; i < dictionary.Count(); ++i) {
-    const std::string& name = dictionary.At(i).Name();
-    auto it = std::lower_bound(pairs.begin(), pairs.end(), name,
-                               [](const auto& pair, const std::string& key) {
-                                 return pair.first < key;
-                               });
-    if (it != pairs.end() && it->first == name && it->second != name) {
-      dictionary.MutableAt(i).SetName(it->second);
-    }
-  }
-}
 
 // Reading: the variable records' names and the record's short names are
 // matched by their keys (trimmed, upper case), as names are everywhere; the
@@ -60,13 +38,10 @@ void RenameByKeys(Dictionary& dictionary, const NamePairs& pairs) {
 
 class SFExtensionExtNames : public SystemFileExtensionHandler {
  public:
-  void WriteRecord(SystemFileDataSource::SaveDS& writer,
+  void WriteRecord(const ExtensionWriteContext& file,
                    SystemFileExtensionRecord& rec) const override {
-    writer.Header().long_names = true;
-    const NamePairs& map = writer.NameMap();
+    const NamePairs& map = file.plan.name_map;
     if (map.empty()) return;
-    RenameByPairs(writer.GetDictionary(), map);
-
     size_t size = 0;
     for (const auto& [name, short_name] : map) {
       size += name.size() + short_name.size() + 2;
@@ -82,15 +57,15 @@ class SFExtensionExtNames : public SystemFileExtensionHandler {
     rec.CopyIn(text.data());
   }
 
-  void ReadRecord(SystemFileDataSource& source, ReaderState& state,
+  void ReadRecord(ExtensionReadContext& file,
                   const SystemFileExtensionRecord& rec) const override {
-    state.header.long_names = true;
+    file.header.long_names = true;
     if (rec.UnitSize() != 1)
       VEXA_FILE_FAIL(kErrBadStructure, "rec.UnitSize()==1");
     const std::string_view extString(rec.Contents(), rec.ByteSize());
     const size_t len = extString.size();
     constexpr size_t notFound = std::string_view::npos;
-    NamePairs& pairs = source.NameTable();
+    NamePairs& pairs = file.name_table;
     size_t pos = 0;
     while (pos < len) {
       const size_t i = extString.find_first_of("=\t", pos);
@@ -102,7 +77,7 @@ class SFExtensionExtNames : public SystemFileExtensionHandler {
                          std::string(extString.substr(i + 1, j - i - 1)));
       pos = j + 1;
     }
-    if (!pairs.empty()) RenameByKeys(source.GetDictionary(), pairs);
+    if (!pairs.empty()) RenameByKeys(file.dictionary, pairs);
   }
 };
 

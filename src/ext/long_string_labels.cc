@@ -17,8 +17,6 @@
 #include "ext/handlers.h"
 #include "support/endian.h"
 #include "support/errors.h"
-#include "sysfile/reader_state.h"
-#include "sysfile/save_ds.h"
 
 namespace vexa {
 namespace {
@@ -36,9 +34,9 @@ void AppendText(std::string& out, std::string_view text) {
 
 class SFExtensionVLExtStrings : public SystemFileExtensionHandler {
  public:
-  void WriteRecord(SystemFileDataSource::SaveDS& writer,
+  void WriteRecord(const ExtensionWriteContext& file,
                    SystemFileExtensionRecord& rec) const override {
-    Dictionary& dictionary = writer.GetDictionary();
+    const Dictionary& dictionary = file.dictionary;
     std::string out;
     for (int i = 0; i < dictionary.Count(); ++i) {
       const VEXA_Variable& var = dictionary.At(i);
@@ -54,7 +52,6 @@ class SFExtensionVLExtStrings : public SystemFileExtensionHandler {
         AppendText(out, std::string_view(entry.key).substr(0, width));
         AppendText(out, entry.label);
       }
-      dictionary.MutableAt(i).SetValueLabels(ValueLabelMap());
     }
     if (out.empty()) return;
     VEXA_ASSERT(out.size() <= std::numeric_limits<int32_t>::max());
@@ -63,15 +60,15 @@ class SFExtensionVLExtStrings : public SystemFileExtensionHandler {
     rec.CopyIn(out.data());
   }
 
-  void ReadRecord(SystemFileDataSource& source, ReaderState& state,
+  void ReadRecord(ExtensionReadContext& file,
                   const SystemFileExtensionRecord& rec) const override {
-    Dictionary& dictionary = source.GetDictionary();
+    Dictionary& dictionary = file.dictionary;
     // Names are matched by their keys, as everywhere: trimmed, upper case.
     std::unordered_map<std::string, int> by_name;
     for (int i = dictionary.Count() - 1; i >= 0; --i) {
       by_name[dictionary.At(i).NameKey()] = i;
     }
-    const bool swap = state.header.byte_swapped;
+    const bool swap = file.header.byte_swapped;
     const char* r = rec.Contents();
     const char* const endr = r + rec.ByteSize();
     auto read_i32 = [&] {

@@ -8,17 +8,15 @@
 #include "ext/handlers.h"
 #include "support/endian.h"
 #include "support/errors.h"
-#include "sysfile/reader_state.h"
-#include "sysfile/save_ds.h"
 
 namespace vexa {
 namespace {
 
 class SFExtensionSourceParametersInt : public SystemFileExtensionHandler {
  public:
-  void WriteRecord(SystemFileDataSource::SaveDS& writer,
+  void WriteRecord(const ExtensionWriteContext& file,
                    SystemFileExtensionRecord& rec) const override {
-    const MachineInfo& m = writer.Header().machine;
+    const MachineInfo& m = file.header.machine;
     const int32_t units[8] = {m.major,        m.minor,
                               m.revision,     m.machine_code,
                               m.float_code,   m.compression_code,
@@ -30,13 +28,13 @@ class SFExtensionSourceParametersInt : public SystemFileExtensionHandler {
     for (int i = 0; i < 8; ++i) StoreI32(out + 4 * i, units[i]);
   }
 
-  void ReadRecord(SystemFileDataSource&, ReaderState& state,
+  void ReadRecord(ExtensionReadContext& file,
                   const SystemFileExtensionRecord& rec) const override {
     VEXA_FILE_CHECK(rec.UnitSize() == 4, kErrBadStructure);
     VEXA_FILE_CHECK(rec.NUnits() == 8, kErrBadStructure);
-    bool swap = state.header.byte_swapped;
+    bool swap = file.header.byte_swapped;
     auto unit = [&](int i) { return LoadI32(rec.Contents() + 4 * i, swap); };
-    MachineInfo& m = state.header.machine;
+    MachineInfo& m = file.header.machine;
     m.major = unit(0);
     m.minor = unit(1);
     m.revision = unit(2);
@@ -50,7 +48,7 @@ class SFExtensionSourceParametersInt : public SystemFileExtensionHandler {
 class SFExtensionSourceParametersDouble : public SystemFileExtensionHandler {
  public:
   // Always the library's own special values, not the header's.
-  void WriteRecord(SystemFileDataSource::SaveDS&,
+  void WriteRecord(const ExtensionWriteContext&,
                    SystemFileExtensionRecord& rec) const override {
     rec.SetUnitSize(sizeof(double));
     rec.SetNUnits(3);
@@ -60,14 +58,14 @@ class SFExtensionSourceParametersDouble : public SystemFileExtensionHandler {
     StoreF64(out + 16, LowestValue());
   }
 
-  void ReadRecord(SystemFileDataSource&, ReaderState& state,
+  void ReadRecord(ExtensionReadContext& file,
                   const SystemFileExtensionRecord& rec) const override {
     VEXA_FILE_CHECK(rec.UnitSize() == sizeof(double), kErrBadStructure);
     VEXA_FILE_CHECK(rec.NUnits() == 3, kErrBadStructure);
-    bool swap = state.header.byte_swapped;
-    state.header.sysmis = LoadF64(rec.Contents(), swap);
-    state.header.highest = LoadF64(rec.Contents() + 8, swap);
-    state.header.lowest = LoadF64(rec.Contents() + 16, swap);
+    bool swap = file.header.byte_swapped;
+    file.header.sysmis = LoadF64(rec.Contents(), swap);
+    file.header.highest = LoadF64(rec.Contents() + 8, swap);
+    file.header.lowest = LoadF64(rec.Contents() + 16, swap);
   }
 };
 

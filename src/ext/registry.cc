@@ -1,9 +1,6 @@
 #include "ext/registry.h"
 
 #include "ext/handlers.h"
-#include "sysfile/reader_state.h"
-#include "sysfile/save_ds.h"
-#include "sysfile/system_file_data_source.h"
 
 namespace vexa {
 namespace {
@@ -33,33 +30,29 @@ const SystemFileExtensionHandler* FindExtensionHandler(int subtype) {
   return nullptr;
 }
 
-void DispatchExtensionRead(int subtype, SystemFileDataSource& source,
-                           ReaderState& state,
+void DispatchExtensionRead(int subtype, ExtensionReadContext& file,
                            const SystemFileExtensionRecord& rec) {
   VEXA_ASSERT(subtype >= 0);
   if (const SystemFileExtensionHandler* h = FindExtensionHandler(subtype)) {
-    h->ReadRecord(source, state, rec);
+    h->ReadRecord(file, rec);
   } else {
     VEXA_ASSERT(rec.Contents() != nullptr);
-    source.GetDictionary().Extensions().Set(subtype, rec.UnitSize(),
+    file.dictionary.Extensions().Set(subtype, rec.UnitSize(),
                                             rec.NUnits(), rec.Contents());
   }
-  if (subtype < static_cast<int>(state.header.subtypes_seen.size())) {
-    state.header.subtypes_seen.set(static_cast<size_t>(subtype));
+  if (subtype < static_cast<int>(file.header.subtypes_seen.size())) {
+    file.header.subtypes_seen.set(static_cast<size_t>(subtype));
   }
 }
 
-void DispatchExtensionWrite(int subtype, SystemFileDataSource::SaveDS& writer,
+void DispatchExtensionWrite(int subtype, const ExtensionWriteContext& file,
                             SystemFileExtensionRecord& rec) {
   VEXA_ASSERT(subtype >= 1 && rec.Empty());
   if (const SystemFileExtensionHandler* h = FindExtensionHandler(subtype)) {
-    h->WriteRecord(writer, rec);
+    h->WriteRecord(file, rec);
     return;
   }
-  const VEXA_ExtensionImpl* raw =
-      static_cast<const Dictionary&>(writer.GetDictionary())
-          .Extensions()
-          .Get(subtype);
+  const VEXA_ExtensionImpl* raw = file.dictionary.Extensions().Get(subtype);
   if (raw == nullptr || raw->ElementCount() == 0) return;
   rec.SetUnitSize(raw->element_size);
   rec.SetNUnits(static_cast<int32_t>(raw->ElementCount()));

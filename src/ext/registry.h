@@ -15,15 +15,14 @@ const SystemFileExtensionHandler* FindExtensionHandler(int subtype);
 // stored unchanged in the dictionary's extension data under the subtype
 // (replacing earlier contents). Marks subtypes 0-99 as seen in the header.
 // REQUIRES: subtype >= 0 and the record has contents.
-void DispatchExtensionRead(int subtype, SystemFileDataSource& source,
-                           ReaderState& state,
+void DispatchExtensionRead(int subtype, ExtensionReadContext& file,
                            const SystemFileExtensionRecord& rec);
 
 // Fills an empty record for the writer: the subtype's handler writes it;
 // without a handler the raw contents that the writer's dictionary keeps for
 // the subtype are copied in; otherwise the record stays empty.
 // REQUIRES: subtype >= 1 and the record is empty.
-void DispatchExtensionWrite(int subtype, SystemFileDataSource::SaveDS& writer,
+void DispatchExtensionWrite(int subtype, const ExtensionWriteContext& file,
                             SystemFileExtensionRecord& rec);
 
 }  // namespace vexa

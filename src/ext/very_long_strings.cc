@@ -3,11 +3,9 @@
 // variable in dictionary order, each followed by a NUL and a TAB:
 //   SHORT=width\0\t SHORT=width\0\t ...
 // SHORT is the variable's short name, width at most 5 decimal digits. In the
-// file the variable is a run of segment variables: width / 252 segments of
-// width 255, then one of the remaining width (when not 0), all named after
-// the stem of the first (see SaveDS::SplitVeryLongStrings). Reading merges
-// each run back into one variable and leaves the file layout to the
-// dechunker table of the header.
+// file the variable is a run of segment variables (layout/long_strings.h),
+// all named after the stem of the first. Reading merges each run back into
+// one variable and records where the string lies in the two case layouts.
 #include <algorithm>
 #include <cstddef>
 #include <string>
@@ -20,18 +18,14 @@
 #include "dict/names.h"
 #include "ext/extension_handler.h"
 #include "ext/handlers.h"
+#include "layout/long_strings.h"
 #include "support/errors.h"
-#include "sysfile/reader_state.h"
-#include "sysfile/save_ds.h"
 #include "text/interface_encoding.h"
 
 namespace vexa {
 namespace {
 
-using NamePairs = std::vector<std::pair<std::string, std::string>>;
-
-constexpr int kSegmentWidth = 252;
-constexpr int kLongStringMin = 256;
+using long_strings::SegmentCount;
 
 NamePairs SortedByFirst(NamePairs pairs) {
   std::stable_sort(
@@ -49,18 +43,16 @@ const std::pair<std::string, std::string>* Find(const NamePairs& sorted,
   return it != sorted.end() && it->first == key ? &*it : nullptr;
 }
 
-int SegmentCount(int width) {
-  return width / kSegmentWidth + (width % kSegmentWidth != 0 ? 1 : 0);
-}
-
 // Whether the variables from `first` on are the segments of a string of
 // `width` as the writer lays them out; none of them may belong to another
 // string already.
 bool SegmentsMatch(const Dictionary& dictionary, int first, int width,
                    const std::vector<bool>& claimed) {
-  if (width < kLongStringMin || width > kMaxStringWidth) return false;
-  const int full = width / kSegmentWidth;
-  const int rest = width % kSegmentWidth;
+  if (width < long_strings::kMinWidth || width > long_strings::kMaxWidth) {
+    return false;
+  }
+  const int full = width / long_strings::kWidthPerSegment;
+  const int rest = width % long_strings::kWidthPerSegment;
   if (first + SegmentCount(width) > dictionary.Count()) return false;
   const std::string& key = dictionary.At(first).NameKey();
   const std::string_view stem(key.data(),
@@ -70,7 +62,7 @@ bool SegmentsMatch(const Dictionary& dictionary, int first, int width,
   }
   for (int k = first; k < first + full; ++k) {
     const VEXA_Variable& segment = dictionary.At(k);
-    if (segment.Type() != 255) return false;
+    if (segment.Type() != long_strings::kSegmentWidth) return false;
     if (!std::string_view(segment.NameKey()).starts_with(stem)) return false;
   }
   if (rest > 0) {
@@ -82,43 +74,30 @@ bool SegmentsMatch(const Dictionary& dictionary, int first, int width,
 
 class SFExtensionExtStrings : public SystemFileExtensionHandler {
  public:
-  void WriteRecord(SystemFileDataSource::SaveDS& writer,
+  void WriteRecord(const ExtensionWriteContext& file,
                    SystemFileExtensionRecord& rec) const override {
-    const NamePairs& map = writer.NameMap();
-    const Dictionary& dictionary = writer.GetDictionary();
-    std::vector<std::pair<int, int>> strings;
-    for (int i = 0; i < dictionary.Count(); ++i) {
-      if (dictionary.At(i).Type() > 255) {
-        strings.emplace_back(i, dictionary.At(i).Type());
-      }
-    }
-    if (strings.empty()) return;
-
-    const NamePairs sorted = SortedByFirst(map);
     std::string text;
-    for (const auto& [index, width] : strings) {
-      const std::string& name = dictionary.At(index).Name();
-      const auto* entry = Find(sorted, name);
-      text.append(entry != nullptr ? entry->second : name)
+    for (const VeryLongString& s : file.plan.very_long_strings) {
+      text.append(s.short_name)
           .append(1, '=')
-          .append(std::to_string(width))
+          .append(std::to_string(s.width))
           .append(1, '\0')
           .append(1, '\t');
     }
+    if (text.empty()) return;
     rec.SetUnitSize(1);
     rec.SetNUnits(static_cast<int32_t>(text.size()));
     rec.CopyIn(text.data());
-    writer.SplitVeryLongStrings(strings);
   }
 
-  void ReadRecord(SystemFileDataSource& source, ReaderState& state,
+  void ReadRecord(ExtensionReadContext& file,
                   const SystemFileExtensionRecord& rec) const override {
-    Dictionary& dictionary = source.GetDictionary();
+    Dictionary& dictionary = file.dictionary;
     // Names are matched by their keys (trimmed, upper case), as everywhere:
     // the short names here, the long names the pairs give.
     NamePairs renames;
-    renames.reserve(source.NameTable().size());
-    for (const auto& [short_name, long_name] : source.NameTable()) {
+    renames.reserve(file.name_table.size());
+    for (const auto& [short_name, long_name] : file.name_table) {
       renames.emplace_back(NameKey(short_name), NameKey(long_name));
     }
     renames = SortedByFirst(std::move(renames));
@@ -186,9 +165,16 @@ class SFExtensionExtStrings : public SystemFileExtensionHandler {
     if (merges.empty()) return;
 
     std::sort(merges.begin(), merges.end());
-    state.header.dechunker.Build(
-        merges, [&](int index) { return dictionary.FirstSlot(index); },
-        dictionary.SlotCount());
+    // Where each string lies in the file, while the segments still stand;
+    // in memory once they are merged.
+    CaseLayout& layout = file.header.case_layout;
+    layout.strings.clear();
+    int64_t shrink = 0;  // file slots the strings before take beyond memory
+    for (const auto& [index, width] : merges) {
+      const int64_t file_slot = dictionary.FirstSlot(index);
+      layout.strings.push_back({file_slot - shrink, file_slot, width});
+      shrink += long_strings::FileSlots(width) - long_strings::MemorySlots(width);
+    }
     for (auto it = merges.rbegin(); it != merges.rend(); ++it) {
       const auto [index, width] = *it;
       VEXA_Variable merged = dictionary.At(index);

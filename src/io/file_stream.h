@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "dict/ref_counted.h"
+#include "support/ref_counted.h"
 #include "io/posix_file.h"
 #include "io/stream.h"
 

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "dict/ref_counted.h"
+#include "support/ref_counted.h"
 
 namespace vexa {
 

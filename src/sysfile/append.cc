@@ -10,6 +10,7 @@
 
 #include "io/file_stream.h"
 #include "support/errors.h"
+#include "layout/long_strings.h"
 #include "sysfile/bytecode.h"
 #include "sysfile/case_writer.h"
 #include "sysfile/compressed_reader.h"
@@ -78,11 +79,17 @@ void SystemFileDataSource::ReopenForAppending() {
   VEXA_FILE_CHECK(reopened, kErrReopen);
   VEXA_StrBaseIO& out = *stream;
   auto save = std::make_unique<SaveDS>(*this, std::move(stream));
-  save->PrepareDictionary();
-  std::stable_sort(header_.name_map.begin(), header_.name_map.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  VEXA_FILE_CHECK(save->FileSlots() == header_.nominal_case_size,
+  // The cases go into the layout the file was read with; it must account
+  // for every slot of the dictionary in both layouts.
+  const CaseLayout& layout = header_.case_layout;
+  int64_t extra = 0;
+  for (const LongStringPlace& s : layout.strings) {
+    extra += long_strings::FileSlots(s.width) - long_strings::MemorySlots(s.width);
+  }
+  VEXA_FILE_CHECK(layout.memory_slots == dictionary_.SlotCount() &&
+                      layout.file_slots == layout.memory_slots + extra,
                   kErrBadStructure);
+  save->UseLayout(layout);
   // The count is patched into the unit that holds it, never past the
   // record: the second of two units, or the only one.
   if (header_.subtype16_position > 0) {

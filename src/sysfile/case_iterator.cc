@@ -20,10 +20,11 @@ SystemFileDataSource::Iterator::Iterator(SystemFileDataSource& source,
   // have yet.
   VEXA_FILE_CHECK(header_.compression != 2, kErrBadStructure);
   const int64_t memory_slots = source.GetDictionary().SlotCount();
-  if (header_.dechunker.Empty()) {
+  if (header_.case_layout.Same()) {
     VEXA_FILE_CHECK(header_.nominal_case_size == memory_slots, kErrBadStructure);
   } else {
-    header_.dechunker.Validate(header_.nominal_case_size, memory_slots);
+    dechunker_ = std::make_unique<SystemFileDechunker>(header_.case_layout);
+    dechunker_->Validate(header_.nominal_case_size, memory_slots);
     raw_.reset(new char[file_slots_ * 8]);
   }
   if (header_.byte_swapped && !header_.numeric_swap_map.empty()) {
@@ -52,7 +53,7 @@ bool SystemFileDataSource::Iterator::ReadNext() {
   if (!(compressed_ ? ReadCompressed(dest) : ReadUncompressed(dest))) {
     return false;
   }
-  if (raw_) header_.dechunker.Copy(raw_.get(), case_.Data());
+  if (raw_) dechunker_->Copy(raw_.get(), case_.Data());
   return true;
 }
 

@@ -18,6 +18,7 @@
 #include "dict/case.h"
 #include "sysfile/case_window.h"
 #include "sysfile/compressed_reader.h"
+#include "sysfile/dechunker.h"
 #include "sysfile/system_file_data_source.h"
 
 namespace vexa {
@@ -58,6 +59,7 @@ class SystemFileDataSource::Iterator : public VEXA_InputCaseIterator {
   std::unique_ptr<CompressedSystemFile> compressed_;
   std::unique_ptr<CaseDataWindow> window_;  // uncompressed data
   std::unique_ptr<char[]> raw_;             // file layout, for dechunking
+  std::unique_ptr<SystemFileDechunker> dechunker_;
   int64_t requested_ = 0;
   int64_t current_ = 0;
 };

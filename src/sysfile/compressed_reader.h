@@ -14,7 +14,7 @@
 #include "io/stream.h"
 #include "sysfile/bytecode.h"
 #include "sysfile/case_window.h"
-#include "sysfile/file_header.h"
+#include "layout/file_header.h"
 #include "sysfile/sparse_row_index.h"
 
 namespace vexa {

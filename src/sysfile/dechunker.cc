@@ -3,41 +3,34 @@
 #include <algorithm>
 #include <cstring>
 
+#include "layout/long_strings.h"
 #include "support/errors.h"
 
 namespace vexa {
-namespace {
 
-constexpr size_t kSegmentBytes = 256;
-constexpr size_t kSegmentValueBytes = 255;
-constexpr int64_t kSegmentWidth = 252;
+using long_strings::FileSlots;
+using long_strings::MemorySlots;
 
-int64_t MemorySlots(int64_t width) { return std::max<int64_t>(1, (width + 7) / 8); }
-
-}  // namespace
-
-int64_t FileSlotsForWidth(int64_t width) {
-  if (width <= 255) return MemorySlots(width);
-  return (width + 4 * (width / kSegmentWidth) + 7) / 8;
-}
-
-void SystemFileDechunker::Append(int64_t source_slot, int64_t width,
-                                 int64_t nominal_slots) {
-  // Entries that start with a run (the leading one) have width 0.
-  if (!entries_.empty() && entries_.back().width != 0) {
-    DechunkEntry& previous = entries_.back();
-    previous.run_slots =
-        static_cast<uint64_t>(source_slot) - previous.run_source_slot;
-    running_target_ += static_cast<int64_t>(previous.run_slots);
+SystemFileDechunker::SystemFileDechunker(const CaseLayout& layout) {
+  if (layout.strings.empty()) return;
+  const LongStringPlace& first = layout.strings.front();
+  if (first.file_slot != 0) {
+    // The slots in front of the first string are copied as they are.
+    entries_.push_back({0, 0, 0, 0, 0, static_cast<uint64_t>(first.file_slot)});
   }
-  const int64_t run_source = source_slot + FileSlotsForWidth(width);
-  entries_.push_back({static_cast<uint64_t>(source_slot),
-                      static_cast<uint64_t>(width),
-                      static_cast<uint64_t>(running_target_),
-                      static_cast<uint64_t>(run_source),
-                      static_cast<uint64_t>(running_target_ + MemorySlots(width)),
-                      static_cast<uint64_t>(nominal_slots - run_source)});
-  running_target_ += MemorySlots(width);
+  for (size_t k = 0; k < layout.strings.size(); ++k) {
+    const LongStringPlace& s = layout.strings[k];
+    const int64_t run_end = k + 1 < layout.strings.size()
+                                ? layout.strings[k + 1].file_slot
+                                : layout.file_slots;
+    const int64_t run_source = s.file_slot + FileSlots(s.width);
+    entries_.push_back({static_cast<uint64_t>(s.file_slot),
+                        static_cast<uint64_t>(s.width),
+                        static_cast<uint64_t>(s.memory_slot),
+                        static_cast<uint64_t>(run_source),
+                        static_cast<uint64_t>(s.memory_slot + MemorySlots(s.width)),
+                        static_cast<uint64_t>(run_end - run_source)});
+  }
 }
 
 void SystemFileDechunker::Validate(int64_t file_slots,
@@ -50,7 +43,7 @@ void SystemFileDechunker::Validate(int64_t file_slots,
     if (e.width != 0) {
       VEXA_FILE_CHECK(e.width > 255 && e.width <= 32767, kErrBadStructure);
       const auto file_width = static_cast<uint64_t>(
-          FileSlotsForWidth(static_cast<int64_t>(e.width)));
+          FileSlots(static_cast<int64_t>(e.width)));
       VEXA_FILE_CHECK(e.source_slot >= file_end &&
                           e.source_slot + file_width <= e.run_source_slot,
                       kErrBadStructure);
@@ -70,25 +63,9 @@ void SystemFileDechunker::Validate(int64_t file_slots,
 
 void SystemFileDechunker::Copy(const char* raw, char* target) const {
   for (const DechunkEntry& e : entries_) {
-    const char* source = raw + e.source_slot * 8;
-    char* to = target + e.target_slot * 8;
-    char* const to_end = to + e.width;
-    while (to < to_end) {
-      size_t left = static_cast<size_t>(to_end - to);
-      if (left > kSegmentValueBytes) {
-        // Zero bytes at 252..254 are bytes held back for the next segment.
-        size_t k = source[254] != 0   ? 255
-                   : source[253] != 0 ? 254
-                   : source[252] != 0 ? 253
-                                      : 252;
-        std::memcpy(to, source, k);
-        to += k;
-        source += kSegmentBytes;
-      } else {
-        std::memcpy(to, source, left);
-        to = to_end;
-      }
-    }
+    char* const to_end = target + e.target_slot * 8 + e.width;
+    long_strings::Join(raw + e.source_slot * 8, static_cast<int>(e.width),
+                       target + e.target_slot * 8);
     char* const run_target = target + e.run_target_slot * 8;
     const ptrdiff_t padlen = run_target - to_end;
     VEXA_ASSERT(padlen < 8);

@@ -58,7 +58,7 @@ void ReadDocumentRecord(RecordInput& in, ReaderState& state,
 }
 
 void ReadExtensionRecord(RecordInput& in, ReaderState& state,
-                         SystemFileDataSource& source) {
+                         ExtensionReadContext& file) {
   int32 h[3] = {0, 0, 0};
   size_t len = in.Read(h, sizeof h);
   VEXA_FILE_CHECK(len == 3*sizeof(int32), kErrTruncated);
@@ -81,7 +81,7 @@ void ReadExtensionRecord(RecordInput& in, ReaderState& state,
   rec.SetNUnits(m_nUnits);
   len = in.Read(rec.Allocate(), rec.ByteSize());
   if (len != rec.ByteSize()) VEXA_FILE_FAIL(kErrTruncated, "len == h[2]*h[1]");
-  DispatchExtensionRead(h[0], source, state, rec);
+  DispatchExtensionRead(h[0], file, rec);
 }
 
 }  // namespace
@@ -91,6 +91,7 @@ void ReadDictionary(SystemFileDataSource& source, VEXA_StrBaseIO& stream,
   Dictionary& dictionary = source.GetDictionary();
   RecordInput in(stream, header.byte_swapped);
   ReaderState state(header);
+  ExtensionReadContext file{dictionary, header, source.NameTable()};
   for (;;) {
     int32 recType = 0;
     size_t len = in.Read(&recType, sizeof(recType));
@@ -110,13 +111,15 @@ void ReadDictionary(SystemFileDataSource& source, VEXA_StrBaseIO& stream,
         ReadDocumentRecord(in, state, dictionary);
         break;
       case layout::kExtensionRecord:
-        ReadExtensionRecord(in, state, source);
+        ReadExtensionRecord(in, state, file);
         break;
       case layout::kTerminationRecord: {
         int32 padding = 0;
         len = in.Read(&padding, sizeof(padding));
         VEXA_FILE_CHECK(len == sizeof(padding), kErrTruncated);
         RepairNames(dictionary, header.long_names);
+        header.case_layout.file_slots = header.nominal_case_size;
+        header.case_layout.memory_slots = dictionary.SlotCount();
         return;
       }
       default:

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "io/stream.h"
-#include "sysfile/file_header.h"
+#include "layout/file_header.h"
 
 namespace vexa {
 

@@ -14,7 +14,7 @@
 #include "dict/dictionary.h"
 #include "io/stream.h"
 #include "ext/extension_record.h"
-#include "sysfile/file_header.h"
+#include "layout/file_header.h"
 
 namespace vexa {
 

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "sysfile/file_header.h"
+#include "layout/file_header.h"
 
 namespace vexa {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "io/stream.h"
-#include "sysfile/file_header.h"
+#include "layout/file_header.h"
 
 namespace vexa {
 

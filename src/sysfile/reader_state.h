@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sysfile/file_header.h"
+#include "layout/file_header.h"
 
 namespace vexa {
 

@@ -11,10 +11,9 @@
 #include "sysfile/case_writer.h"
 #include "sysfile/dictionary_writer.h"
 #include "sysfile/header_reader.h"
+#include "layout/write_plan.h"
 #include "sysfile/layout.h"
 #include "sysfile/movers.h"
-#include "sysfile/segmentation.h"
-#include "sysfile/short_names.h"
 
 namespace vexa {
 namespace {
@@ -22,10 +21,25 @@ namespace {
 constexpr int kMinExtensionTable = 26;  // subtypes 1-25 always exist
 constexpr int64_t kFirstUnrecordedCount = int64_t{1} << 31;
 
+// The extension records of a new file, indexed by subtype: each handler
+// encodes the plan, the subtypes without one get the raw contents the
+// dictionary keeps.
+std::vector<SystemFileExtensionRecord> BuildExtensionRecords(
+    const ExtensionWriteContext& file) {
+  const auto& raw = file.dictionary.Extensions().Entries();
+  const int highest_raw = raw.empty() ? 0 : raw.rbegin()->first;
+  const int size = std::max(kMinExtensionTable, highest_raw + 1);
+  std::vector<SystemFileExtensionRecord> table(static_cast<size_t>(size));
+  for (int subtype = 1; subtype < size; ++subtype) {
+    DispatchExtensionWrite(subtype, file, table[static_cast<size_t>(subtype)]);
+  }
+  return table;
+}
+
 }  // namespace
 
 struct SystemFileDataSource::SaveDS::State {
-  bool name_map_built = false;
+  CaseLayout layout;
   // Present only when the file has very long strings.
   std::unique_ptr<CaseLayoutMover> mover;
   std::unique_ptr<CaseWriter> cases;
@@ -48,51 +62,14 @@ SystemFileDataSource::SaveDS::~SaveDS() {
   }
 }
 
-std::vector<std::pair<std::string, std::string>>&
-SystemFileDataSource::SaveDS::NameMap() {
-  if (!state_->name_map_built) {
-    Header().name_map = BuildNameMap(dictionary_);
-    state_->name_map_built = true;
-  }
-  return Header().name_map;
+int64_t SystemFileDataSource::SaveDS::FileSlots() const {
+  return state_->layout.file_slots;
 }
 
-void SystemFileDataSource::SaveDS::SplitVeryLongStrings(
-    const std::vector<std::pair<int, int>>& strings) {
-  if (strings.empty()) return;
-  std::vector<std::pair<int64_t, int>> memory_layout;
-  memory_layout.reserve(strings.size());
-  for (const auto& [index, width] : strings) {
-    memory_layout.emplace_back(dictionary_.FirstSlot(index), width);
-  }
-  const size_t memory_slots = static_cast<size_t>(dictionary_.SlotCount());
-
-  std::unordered_set<std::string> used;
-  for (const auto& entry : NameMap()) used.insert(entry.second);
-  SplitSegments(dictionary_, strings, used);
-  state_->mover = std::make_unique<CaseLayoutMover>(
-      memory_layout, memory_slots, static_cast<size_t>(FileSlots()));
-}
-
-std::vector<SystemFileExtensionRecord>
-SystemFileDataSource::SaveDS::BuildExtensionRecords() {
-  // The name map is taken from the dictionary as the caller left it, before
-  // any record build renames or splits a variable.
-  NameMap();
-  const auto& raw = dictionary_.Extensions().Entries();
-  const int highest_raw = raw.empty() ? 0 : raw.rbegin()->first;
-  const int size = std::max(kMinExtensionTable, highest_raw + 1);
-  std::vector<SystemFileExtensionRecord> table(static_cast<size_t>(size));
-  // From the highest subtype down: some builds change the dictionary copy
-  // that the lower ones see (long-string labels, segments, short names).
-  for (int subtype = size - 1; subtype >= 1; --subtype) {
-    DispatchExtensionWrite(subtype, *this, table[static_cast<size_t>(subtype)]);
-  }
-  return table;
-}
-
-void SystemFileDataSource::SaveDS::PrepareDictionary() {
-  BuildExtensionRecords();
+void SystemFileDataSource::SaveDS::UseLayout(const CaseLayout& layout) {
+  state_->layout = layout;
+  state_->mover.reset();
+  if (!layout.Same()) state_->mover = std::make_unique<CaseLayoutMover>(layout);
 }
 
 void SystemFileDataSource::SaveDS::WriteDictionary() {
@@ -104,16 +81,21 @@ void SystemFileDataSource::SaveDS::WriteDictionary() {
       throw ErrorText(kErrDuplicateName, var.Name());
     }
   }
+  const WritePlan plan = MakeWritePlan(dictionary_);
+  UseLayout(plan.case_layout);
+  Header().name_map = plan.name_map;
+  Header().long_names = true;
   const std::vector<SystemFileExtensionRecord> extensions =
-      BuildExtensionRecords();
+      BuildExtensionRecords({dictionary_, plan, Header()});
+  const Dictionary& file = plan.file;
 
   const int64_t start = stream_->Tell();
   RecordBuffer out(stream_.get());
-  const int weight = dictionary_.WeightIndex();
+  const int weight = file.WeightIndex();
   AppendHeaderRecord(
-      out, Header(), dictionary_,
-      {.nominal_case_size = FileSlots(),
-       .weight_index = weight >= 0 ? dictionary_.FirstSlot(weight) + 1 : 0,
+      out, Header(), file,
+      {.nominal_case_size = file.SlotCount(),
+       .weight_index = weight >= 0 ? file.FirstSlot(weight) + 1 : 0,
        .now = std::time(nullptr)});
   // The handle reports the creation time as the header holds it, to the
   // second and in the same calendar, not the clock reading it came from.
@@ -122,8 +104,8 @@ void SystemFileDataSource::SaveDS::WriteDictionary() {
       ParseCreationTime(header.substr(layout::kDateOffset, layout::kDateSize),
                         header.substr(layout::kTimeOffset, layout::kTimeSize));
   if (stamp != 0.0) parent_.GetDictionary().SetTimeStamp(stamp);
-  AppendVariableRecords(out, dictionary_);
-  AppendValueLabelRecords(out, dictionary_);
+  AppendVariableRecords(out, file);
+  AppendValueLabelRecords(out, file);
   AppendDocumentRecord(out, dictionary_);
   const int64_t ncases = AppendExtensionRecords(out, extensions);
   AppendTerminationRecord(out);

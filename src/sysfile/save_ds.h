@@ -1,12 +1,11 @@
 // SystemFileDataSource::SaveDS: the writer of one system file. Created at
-// the header commit over a private copy of the parent's dictionary (the
-// commit rewrites that copy: very long strings are split into segment
-// variables, long names are replaced by short names, long-string value
-// labels move out of the variables); it writes the dictionary part, then
-// takes the cases, and completes the file when it is destroyed.
+// the header commit over a private copy of the parent's dictionary, which
+// it never changes: the write plan (layout/write_plan.h) says how the file
+// lays that dictionary out. It writes the dictionary part, then takes the
+// cases, and completes the file when it is destroyed.
 //
-// Lifecycle: WriteDictionary (a new file) or PrepareDictionary (appending),
-// then StartCases, then WriteCase for each case, then Complete (or the
+// Lifecycle: WriteDictionary (a new file) or UseLayout (appending), then
+// StartCases, then WriteCase for each case, then Complete (or the
 // destructor, which completes a file whose cases were started).
 #pragma once
 
@@ -16,7 +15,7 @@
 #include <vector>
 
 #include "dict/data_source.h"
-#include "ext/extension_record.h"
+#include "layout/case_layout.h"
 #include "io/stream.h"
 #include "sysfile/system_file_data_source.h"
 
@@ -36,28 +35,14 @@ class SystemFileDataSource::SaveDS : public VEXA_DataSource {
   // The parent's header information (it outlives the writer).
   FileHeader& Header() { return parent_.header_; }
 
-  // The name map: one (caller's name, short name) pair per variable as the
-  // dictionary stood before segmentation, in dictionary order. Built on the
-  // first demand by the short-name rules; raises ErrorText 1504 when no short
-  // name can be formed.
-  std::vector<std::pair<std::string, std::string>>& NameMap();
-
-  // Splits every string variable wider than 255 bytes into segment
-  // variables and builds the movers that turn a case in memory layout into
-  // file layout. `strings` lists (variable index, width) of those variables
-  // in dictionary order.
-  void SplitVeryLongStrings(const std::vector<std::pair<int, int>>& strings);
-
   // --- Driven by the parent ---
   // Writes the dictionary part of a new file at the stream's position:
   // header, variable, value label, document and extension records and the
   // termination record. Raises ErrorText 1505 for two names equal without
   // regard to case, 1504 when no short name can be formed.
   void WriteDictionary();
-  // Builds the extension records into a scratch table that is thrown away,
-  // for their changes to the dictionary copy only (segments, movers, short
-  // names): the dictionary part of an appended file is already written.
-  void PrepareDictionary();
+  // Appending: the cases go into the layout the file was read with.
+  void UseLayout(const CaseLayout& layout);
   // Starts (or restarts) the case data at the stream's position, which is
   // `data_offset` bytes into the case data; `initial_cases` cases are in the
   // file before it. Byte-code compression follows the header's code.
@@ -73,17 +58,13 @@ class SystemFileDataSource::SaveDS : public VEXA_DataSource {
   void Complete();
 
   // Slots per case in the file layout.
-  int32_t FileSlots() const { return dictionary_.SlotCount(); }
+  int64_t FileSlots() const;
   VEXA_StrBaseIO& Stream() { return *stream_; }
 
   // The implementation keeps its state here (sysfile/save_ds.cc).
   struct State;
 
  private:
-  // The extension record table, indexed by subtype, built from the highest
-  // subtype down to 1.
-  std::vector<SystemFileExtensionRecord> BuildExtensionRecords();
-
   SystemFileDataSource& parent_;
   std::unique_ptr<VEXA_StrBaseIO> stream_;
   int64_t ncases_position_ = 0;

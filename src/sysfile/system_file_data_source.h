@@ -12,7 +12,7 @@
 
 #include "dict/data_source.h"
 #include "io/stream.h"
-#include "sysfile/file_header.h"
+#include "layout/file_header.h"
 #include "sysfile/sparse_row_index.h"
 
 namespace vexa {

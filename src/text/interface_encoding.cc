@@ -72,7 +72,8 @@ int CharLength(const char* text, size_t limit) {
   return CodePageCharLength(text, limit);
 }
 
-size_t WholeCharPrefix(const char* text, size_t len, size_t max_bytes) {
+size_t WholeCharPrefix(const char* text, size_t len, size_t max_bytes,
+                       InvalidBytes invalid) {
   const size_t limit = len < max_bytes ? len : max_bytes;
   size_t pos = 0;
   while (pos < limit) {
@@ -81,6 +82,7 @@ size_t WholeCharPrefix(const char* text, size_t len, size_t max_bytes) {
     // invalid.
     int n = CharLength(text + pos, len - pos);
     if (n == 0) n = 1;  // an embedded NUL is a one-byte character here
+    if (n < 0 && invalid == InvalidBytes::kOneCharEach) n = 1;
     if (n < 0 || pos + static_cast<size_t>(n) > limit) break;
     pos += static_cast<size_t>(n);
   }

@@ -21,9 +21,14 @@ void SetInterfaceMode(InterfaceMode mode);
 // current locale; UTF-8 mode decodes UTF-8.
 int CharLength(const char* text, size_t limit);
 
+// What WholeCharPrefix makes of a byte that starts no valid character.
+enum class InvalidBytes { kEndPrefix, kOneCharEach };
+
 // The longest prefix of text[0, len) that consists of whole characters and
-// is at most max_bytes long. An invalid sequence ends the prefix.
-size_t WholeCharPrefix(const char* text, size_t len, size_t max_bytes);
+// is at most max_bytes long. An invalid sequence ends the prefix, or counts
+// as one-byte characters.
+size_t WholeCharPrefix(const char* text, size_t len, size_t max_bytes,
+                       InvalidBytes invalid = InvalidBytes::kEndPrefix);
 
 // Simple case mapping in place, character by character in the interface
 // encoding. A character whose mapping would change its byte length, or that

@@ -116,7 +116,7 @@ TEST_P(VeryLongStringTest, IntactSegmentsBecomeOneVariable) {
     EXPECT_EQ(d.At(2).Name(), "y");
     EXPECT_EQ(d.SlotCount(), 1 + 125 + 1);
     EXPECT_EQ(source->Header().nominal_case_size, 1 + 127 + 1);
-    EXPECT_FALSE(source->Header().dechunker.Empty());
+    EXPECT_FALSE(source->Header().case_layout.Same());
   }
 }
 
@@ -135,7 +135,7 @@ TEST_P(SegmentMismatchTest, TheEntryIsIgnoredAndTheSegmentsStay) {
   ASSERT_EQ(d.Count(), static_cast<int>(c.segments.size()) + 2) << c.what;
   EXPECT_EQ(d.At(1).Type(), 255);
   EXPECT_EQ(d.At(1).Name(), "LongStringVar");
-  EXPECT_TRUE(reader.source->Header().dechunker.Empty());
+  EXPECT_TRUE(reader.source->Header().case_layout.Same());
   // The segments read as the separate strings they are.
   ASSERT_TRUE(reader.iterator->ReadNext());
   EXPECT_EQ(reader.Slots(1, 32), Value1000('A').substr(0, 255) + " ");

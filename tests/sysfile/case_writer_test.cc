@@ -8,7 +8,7 @@
 
 #include "support/memory_stream.h"
 #include "sysfile/case_writer.h"
-#include "sysfile/file_header.h"
+#include "layout/file_header.h"
 #include "sysfile/writer_files.h"
 #include "text/text_test_util.h"
 

@@ -1,4 +1,4 @@
-#include "sysfile/short_names.h"
+#include "layout/short_names.h"
 
 #include <unordered_set>
 

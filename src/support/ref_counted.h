@@ -1,5 +1,6 @@
-// Shared model objects (variables, value label maps, extension contents) are
-// reference counted and copied on the first change by one of their holders.
+// Intrusive reference counting for shared objects: the model's variables,
+// value label maps and extension contents, which are copied on the first
+// change by one of their holders, and the open files beneath the streams.
 #pragma once
 
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "sysfile/file_header.h"
+#include "layout/file_header.h"
 
 #include <cstring>
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "sysfile/dechunker.h"
+#include "layout/case_layout.h"
 
 namespace vexa {
 
@@ -65,9 +65,9 @@ struct FileHeader {
   std::vector<std::pair<std::string, std::string>> name_map;
   // Text of the encoding record, empty when the file has none.
   std::string encoding_name;
-  // How a case moves from the file layout into memory; empty unless the
-  // file has very long strings.
-  SystemFileDechunker dechunker;
+  // Where the cases' values lie in memory and in the file: read from the
+  // file's variables and its very long strings record.
+  CaseLayout case_layout;
 };
 
 }  // namespace vexa
