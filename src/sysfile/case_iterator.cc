@@ -9,9 +9,10 @@ namespace vexa {
 
 SystemFileDataSource::Iterator::Iterator(SystemFileDataSource& source,
                                          char* buffer)
-    : stream_(*source.Stream()),
+    : source_(source),
+      stream_(*source.Stream()),
       data_start_(source.DataStart()),
-      header_(source.MutableHeader()),
+      header_(source.Header()),
       case_(source.GetDictionary(), buffer),
       file_slots_(header_.nominal_case_size > 0
                       ? static_cast<size_t>(header_.nominal_case_size)
@@ -106,9 +107,7 @@ void SystemFileDataSource::Iterator::EndOfData(int64_t cases_found) {
                               : 0;
     if (cases_found > whole) cases_found = whole;
   }
-  if (header_.case_count > cases_found || header_.case_count == -1) {
-    header_.case_count = cases_found;
-  }
+  source_.NoteEndOfData(cases_found);
 }
 
 }  // namespace vexa
