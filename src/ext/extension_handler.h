@@ -23,7 +23,8 @@ class SystemFileExtensionHandler {
 
   // Checks a record read from a file and applies it to the data source's
   // dictionary and header. A record it cannot accept raises
-  // SystemFileException 1204 with the failed condition's text.
+  // SystemFileException 1204 with a sentence about the values at fault; the
+  // dictionary reader adds the record's place.
   virtual void ReadRecord(SystemFileDataSource& source, ReaderState& state,
                           const SystemFileExtensionRecord& rec) const = 0;
 };

@@ -14,6 +14,18 @@
 namespace vexa {
 namespace {
 
+void RequireShape(const SystemFileExtensionRecord& rec, int32_t unit_size,
+                  int32_t units) {
+  if (rec.UnitSize() != unit_size) {
+    ThrowFileError(kErrBadStructure, "unit size {} where {} is required",
+                   rec.UnitSize(), unit_size);
+  }
+  if (rec.NUnits() != units) {
+    ThrowFileError(kErrBadStructure, "unit count {} where {} is required",
+                   rec.NUnits(), units);
+  }
+}
+
 class SFExtensionSourceParametersInt : public SystemFileExtensionHandler {
  public:
   void WriteRecord(SystemFileDataSource::SaveDS& writer,
@@ -32,8 +44,7 @@ class SFExtensionSourceParametersInt : public SystemFileExtensionHandler {
 
   void ReadRecord(SystemFileDataSource&, ReaderState& state,
                   const SystemFileExtensionRecord& rec) const override {
-    VEXA_FILE_CHECK(rec.UnitSize() == 4, kErrBadStructure);
-    VEXA_FILE_CHECK(rec.NUnits() == 8, kErrBadStructure);
+    RequireShape(rec, 4, 8);
     bool swap = state.header.byte_swapped;
     auto unit = [&](int i) { return LoadI32(rec.Contents() + 4 * i, swap); };
     MachineInfo& m = state.header.machine;
@@ -62,8 +73,7 @@ class SFExtensionSourceParametersDouble : public SystemFileExtensionHandler {
 
   void ReadRecord(SystemFileDataSource&, ReaderState& state,
                   const SystemFileExtensionRecord& rec) const override {
-    VEXA_FILE_CHECK(rec.UnitSize() == sizeof(double), kErrBadStructure);
-    VEXA_FILE_CHECK(rec.NUnits() == 3, kErrBadStructure);
+    RequireShape(rec, sizeof(double), 3);
     bool swap = state.header.byte_swapped;
     state.header.sysmis = LoadF64(rec.Contents(), swap);
     state.header.highest = LoadF64(rec.Contents() + 8, swap);
