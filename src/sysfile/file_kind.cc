@@ -35,22 +35,32 @@ FileKind DetectFileKind(VEXA_StrBaseIO& stream) {
   char magic[kMagicBytes];
   std::memset(magic, ' ', sizeof magic);
   size_t nRead = stream.Read(magic, kMagicBytes);
-  VEXA_FILE_CHECK(nRead == 4, kErrTruncated);
+  if (nRead != kMagicBytes) {
+    ThrowFileError(kErrTruncated, "the file holds only {} bytes", nRead);
+  }
   if (std::memcmp(magic, kPlainMagic, kMagicBytes) == 0) return FileKind::kPLAIN;
   if (std::memcmp(magic, kZlibMagic, kMagicBytes) == 0) return FileKind::kZLIB;
 
   char skipped[kMagicBytes];
   nRead = stream.Read(skipped, kMagicBytes);
-  VEXA_FILE_CHECK(nRead == 4, kErrTruncated);
+  if (nRead != kMagicBytes) {
+    ThrowFileError(kErrTruncated, "the file holds only {} bytes",
+                   kMagicBytes + nRead);
+  }
   char second[kEncryptedMagicBytes];
   std::memset(second, ' ', sizeof second);
   nRead = stream.Read(second, kEncryptedMagicBytes);
-  VEXA_FILE_CHECK(nRead == 12, kErrTruncated);
+  if (nRead != kEncryptedMagicBytes) {
+    ThrowFileError(kErrTruncated, "the file holds only {} bytes",
+                   kEncryptedOffset + nRead);
+  }
   if (std::memcmp(second, kEncryptedMagic, kEncryptedMagicBytes) == 0) {
     return FileKind::kENCRYPTED;
   }
-  VEXA_FILE_FAIL(kErrBadStructure,
-                 "magic == \"$FL2\" || magic == \"$FL3\" || magic2 == \"ENCRYPTEDSAV\"");
+  ThrowFileError(kErrBadStructure,
+                 "the file begins with {}, which is not the mark of a system "
+                 "file",
+                 Quoted{std::string_view(magic, kMagicBytes)});
 }
 
 }  // namespace vexa

@@ -41,8 +41,10 @@ void ReadHeader(VEXA_StrBaseIO& stream, FileHeader& header,
   constexpr size_t kBase = layout::kMagicSize;
   char rec[layout::kHeaderRestSize];
   size_t nRead = stream.Read(rec, sizeof rec);
-  size_t len1 = sizeof rec;
-  VEXA_FILE_CHECK(nRead == len1, kErrTruncated);
+  if (nRead != sizeof rec) {
+    ThrowFileError(kErrTruncated, "the header ends after {} of its {} bytes",
+                   kBase + nRead, kBase + sizeof rec);
+  }
 
   auto at = [&](size_t offset) { return rec + offset - kBase; };
   uint32_t probe = static_cast<uint32_t>(LoadI32(at(layout::kLayoutCodeOffset), false));
