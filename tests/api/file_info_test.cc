@@ -1,6 +1,8 @@
 // File facts through the C API: the file label, the creation time stamp as
 // the header holds it, the product text and the release numbers, on read,
-// write, append and copy handles; documents copied between handles.
+// write, append and copy handles; documents copied, read and set; the
+// interface encoding.
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -141,6 +143,55 @@ TEST_F(FileInfoTest, CopyDocumentsWritesTheLinesOrClearsThem) {
   EXPECT_EQ(FileBytes(dir_.File("cleared.vexa")).find("line"), std::string::npos);
   vexaCloseRead(with);
   vexaCloseRead(without);
+}
+
+TEST_F(FileInfoTest, DocumentsReadAndSetAsWholeLines) {
+  const std::string one = "line one" + std::string(72, ' ');
+  const std::string two = "line two" + std::string(72, ' ');
+  const int h = OpenRead(Built({}, false, {"line one", "line two"}));
+  int n = -1;
+  char buffer[200];
+  EXPECT_EQ(vexaGetDocuments(h, nullptr, 0, &n), VEXA_OK);
+  EXPECT_EQ(n, 2);
+  // Only whole lines are copied; the rest of the buffer is not touched.
+  for (const auto& [size, want] : {std::pair{159, one}, std::pair{160, one + two}}) {
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(vexaGetDocuments(h, buffer, size, &n), VEXA_OK);
+    EXPECT_EQ(std::string(buffer, want.size() + 1), want + "#");
+  }
+  EXPECT_EQ(vexaSetDocuments(h, one.c_str(), 1), VEXA_E_OPENED_FOR_READ);
+  vexaCloseRead(h);
+
+  EXPECT_EQ(vexaSetDocuments(handle_, nullptr, 1), VEXA_E_BAD_EXTENSION);
+  EXPECT_EQ(vexaSetDocuments(handle_, one.c_str(), -1), VEXA_E_BAD_EXTENSION);
+  ASSERT_EQ(vexaSetDocuments(handle_, (two + one).c_str(), 2), VEXA_OK);
+  ASSERT_EQ(vexaGetDocuments(handle_, buffer, sizeof buffer, &n), VEXA_OK);
+  EXPECT_EQ(std::string(buffer, 160), two + one);
+  const std::string path = Commit();
+  EXPECT_EQ(vexaSetDocuments(handle_, nullptr, 0), VEXA_E_HEADER_COMMITTED);
+  EXPECT_NE(FileBytes(path).find(two + one), std::string::npos);
+
+  int w = -1;
+  ASSERT_EQ(vexaOpenWrite(dir_.File("cleared.vexa").c_str(), &w), VEXA_OK);
+  ASSERT_EQ(vexaSetDocuments(w, one.c_str(), 1), VEXA_OK);
+  ASSERT_EQ(vexaSetDocuments(w, nullptr, 0), VEXA_OK);  // removes them again
+  EXPECT_EQ(vexaGetDocuments(w, buffer, sizeof buffer, &n), VEXA_OK);
+  EXPECT_EQ(n, 0);
+  vexaCloseWrite(w);
+  EXPECT_EQ(vexaGetDocuments(w, buffer, sizeof buffer, &n), VEXA_E_BAD_HANDLE);
+}
+
+TEST_F(FileInfoTest, InterfaceEncodingChangesOnlyWhileNoFileIsOpen) {
+  const int saved = vexaGetInterfaceEncoding();
+  EXPECT_EQ(vexaSetInterfaceEncoding(1 - saved), VEXA_E_FILES_OPEN);
+  EXPECT_EQ(vexaGetInterfaceEncoding(), saved);
+  vexaCloseWrite(handle_);
+  handle_ = -1;
+  EXPECT_EQ(vexaSetInterfaceEncoding(2), VEXA_E_BAD_ENCODING_MODE);
+  for (int mode : {1, 0, saved}) {
+    EXPECT_EQ(vexaSetInterfaceEncoding(mode), VEXA_OK);
+    EXPECT_EQ(vexaGetInterfaceEncoding(), mode);
+  }
 }
 
 TEST_F(FileInfoTest, BadHandlesResetOutputs) {
