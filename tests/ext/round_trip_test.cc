@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "sysfile/writer_files.h"
+#include "sysfile/test_files.h"
 
 namespace vexa {
 namespace {
@@ -44,9 +44,13 @@ TEST_P(ExtensionRoundTripTest, EveryRecordIsWrittenWithTheShortNames) {
   for (int subtype : {3, 4, 11, 13, 14, 16, 21}) {
     EXPECT_TRUE(h.subtypes_seen.test(static_cast<size_t>(subtype))) << subtype;
   }
+  // The reader answers from the file's names, the writer from its own map.
   std::string short_name;
   EXPECT_TRUE(source->FindShortName("AgeInYearsAtInterview", &short_name));
   EXPECT_EQ(short_name, "AGEINYEA");
+  EXPECT_TRUE(f_.Writer().FindShortName("LongStringVar", &short_name));
+  EXPECT_EQ(short_name, "LONGSTRI");
+  EXPECT_FALSE(f_.Writer().FindShortName("absent", &short_name));
 
   const std::string bytes = f_.Bytes();
   // Variable records name the short forms; subtype 13 pairs them.

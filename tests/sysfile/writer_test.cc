@@ -1,0 +1,159 @@
+// The writer beyond what the golden files pin: what they cannot show of
+// the dictionary part, refused commits, and adding cases to finished files:
+// the data continues where it ended (inside a partly filled command block
+// for byte-code data), both case counts are patched, and the result equals
+// a file written in one go.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dict/format_code.h"
+#include "io/file_stream.h"
+#include "support/calendar.h"
+#include "sysfile/save_ds.h"
+#include "sysfile/test_files.h"
+
+namespace vexa {
+namespace {
+
+using testing::CaseCountUnit;
+using testing::ErrorNumberOf;
+using testing::I32At;
+using testing::WriterFile;
+
+// The layout of every record is pinned by the golden files; what they
+// cannot show is checked here: the clock, the zlib request, formats with
+// bits above the stored ones, cut labels and partial document lines, the
+// refused commits.
+TEST(WriterDictionaryTest, WhatTheGoldenFilesCannotShow) {
+  WriterFile f(2);
+  VEXA_Variable n(0);
+  n.SetName("n");
+  n.SetWriteFormat(PackFormat({12, kFormatNumeric, 0}) | 0x01000000u);
+  ValueLabelMap labels(0);
+  labels.AddNumber(2, std::string(300, 'x'));
+  n.SetValueLabels(labels);
+  f.Dict().Add(n);
+  std::string docs(170, 'd');
+  docs[80] = 'e';
+  f.Dict().Extensions().Set(kDocumentsType, 1, 170, docs.data());
+  f.Writer().CommitHeader();
+  // Zlib is asked for, byte code is written; the counts wait for the finish.
+  EXPECT_EQ(I32At(f.Bytes(), 72), 1);
+  EXPECT_EQ(f.Writer().Compression(), 1);
+  EXPECT_EQ(I32At(f.Bytes(), 80), -1);
+  EXPECT_EQ(CaseCountUnit(f.Bytes(), 0), 1);
+  EXPECT_EQ(CaseCountUnit(f.Bytes()), -1);
+  f.Finish();
+  EXPECT_EQ(I32At(f.Bytes(), 80), 0);
+  EXPECT_EQ(CaseCountUnit(f.Bytes()), 0);
+  EXPECT_EQ(f.Writer().FinishWriting(), 32);
+
+  auto source = f.Read();
+  const Dictionary& d = source->GetDictionary();
+  EXPECT_EQ(d.At(0).WriteFormat(), f.Dict().At(0).WriteFormat() & 0x3FFFFF);
+  EXPECT_EQ(*d.At(0).ValueLabels().FindNumber(2), std::string(255, 'x'));
+  EXPECT_EQ(d.Extensions().Get(kDocumentsType)->contents, docs.substr(0, 160));
+  // The creation stamp is now, give or take the clock's resolution.
+  const double now_days = DayNumber(1970, 1, 1) + std::time(nullptr) / 86400.0;
+  EXPECT_NEAR(d.TimeStamp() / 86400.0, now_days, 1.1);
+}
+
+TEST(WriterDictionaryTest, CommitRefusesDuplicateNamesAndASecondCommit) {
+  WriterFile dup;
+  dup.AddVar("Age", 0);
+  dup.AddVar("AGE", 0);
+  EXPECT_EQ(ErrorNumberOf([&] { dup.Writer().CommitHeader(); }), kErrDuplicateName);
+  EXPECT_EQ(dup.Writer().State(), SystemFileDataSource::kDefining);
+  WriterFile twice;
+  twice.AddVar("a", 0);
+  twice.Writer().CommitHeader();
+  EXPECT_EQ(ErrorNumberOf([&] { twice.Writer().CommitHeader(); }), kErrBadState);
+}
+
+// Case i of the variables a, b (numeric) and s (A8): b is a literal.
+std::vector<char> SampleCase(int i) {
+  std::vector<char> c;
+  for (const testing::CaseSlot& s : testing::SampleCase(i)) {
+    c.insert(c.end(), s.bytes.begin(), s.bytes.end());
+  }
+  return c;
+}
+
+// A finished file of `count` sample cases.
+void WriteSampleFile(WriterFile& f, int count) {
+  f.AddVar("a", 0);
+  f.AddVar("b", 0);
+  f.AddVar("s", 8);
+  for (int i = 0; i < count; ++i) f.Write(SampleCase(i));
+  f.Finish();
+}
+
+class AppendTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(AppendTest, ContinuesTheDataTwiceAndEqualsAFileWrittenAtOnce) {
+  // 3 slots per case: after 3 cases the last block holds 1 control byte.
+  WriterFile appended(GetParam());
+  WriteSampleFile(appended, 3);
+  {
+    auto source = SystemFileDataSource::OpenForAppending(appended.Path());
+    EXPECT_EQ(source->State(), SystemFileDataSource::kFinished);
+    for (int i = 3; i < 5; ++i) source->WriteCase(SampleCase(i).data());
+    EXPECT_EQ(source->FinishWriting(), 0);
+    for (int i = 5; i < 8; ++i) source->WriteCase(SampleCase(i).data());
+    EXPECT_EQ(source->FinishWriting(), 0);
+    EXPECT_EQ(source->CaseCount(), 8);
+  }
+  WriterFile at_once(GetParam());
+  WriteSampleFile(at_once, 8);
+  const std::string got = appended.Bytes();
+  const size_t data_start = static_cast<size_t>(at_once.Writer().DataStart());
+  EXPECT_EQ(got.substr(data_start), at_once.Bytes().substr(data_start));
+  EXPECT_EQ(I32At(got, 80), 8);
+  EXPECT_EQ(CaseCountUnit(got), 8);
+}
+
+TEST_P(AppendTest, AWriteWhileAnIteratorIsOpenIsAStateError) {
+  WriterFile f(GetParam());
+  WriteSampleFile(f, 2);
+  auto source = SystemFileDataSource::OpenForAppending(f.Path());
+  {
+    std::vector<char> buffer(24);
+    auto iterator = source->CreateIterator(buffer.data());
+    ASSERT_NE(iterator, nullptr);
+    EXPECT_EQ(ErrorNumberOf([&] { source->WriteCase(SampleCase(2).data()); }),
+              kErrBadState);
+  }
+  source->WriteCase(SampleCase(2).data());
+  EXPECT_EQ(source->FinishWriting(), 0);
+  EXPECT_EQ(I32At(f.Bytes(), 80), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Storage, AppendTest, ::testing::Values(0, 1),
+                         [](const auto& info) {
+                           return info.param ? "ByteCode" : "Uncompressed";
+                         });
+
+// A total beyond the 32-bit field: the header says -1, the 64-bit record
+// has the count.
+TEST(CaseCountPatchTest, TotalsOf2To31AndMoreLeaveTheHeaderUnrecorded) {
+  WriterFile f;
+  f.AddVar("a", 0);
+  auto stream = std::make_unique<VEXA_FileStream>();
+  ASSERT_TRUE(stream->Open(f.Path(), "w+"));
+  SystemFileDataSource::SaveDS save(f.Writer(), std::move(stream));
+  save.WriteDictionary();
+  save.StartCases(2147483647, 0);
+  const double one = 1.0;
+  save.WriteCase(reinterpret_cast<const char*>(&one));
+  save.Complete();
+  const std::string bytes = f.Bytes();
+  EXPECT_EQ(I32At(bytes, 80), -1);
+  EXPECT_EQ(CaseCountUnit(bytes), int64_t{2147483648});
+}
+
+}  // namespace
+}  // namespace vexa
