@@ -5,22 +5,13 @@
 #include <gtest/gtest.h>
 
 #include "dict/names.h"
-#include "text/interface_encoding.h"
+#include "text/text_test_util.h"
 
 namespace vexa {
 namespace {
 
-class ScopedMode {
- public:
-  explicit ScopedMode(text::InterfaceMode mode)
-      : saved_(text::GetInterfaceMode()) {
-    text::SetInterfaceMode(mode);
-  }
-  ~ScopedMode() { text::SetInterfaceMode(saved_); }
-
- private:
-  text::InterfaceMode saved_;
-};
+using text::InterfaceMode;
+using text::testing::ScopedInterfaceMode;
 
 struct NameCase {
   const char* label;
@@ -31,16 +22,11 @@ struct NameCase {
 
 void PrintTo(const NameCase& c, std::ostream* os) { *os << c.label; }
 
-class NameRulesTest : public ::testing::TestWithParam<NameCase> {
- protected:
-  ScopedMode mode_{text::InterfaceMode::kUtf8};
-};
+class NameRulesTest : public ::testing::TestWithParam<NameCase> {};
 
-TEST_P(NameRulesTest, CheckVariableName) {
+TEST_P(NameRulesTest, CheckVariableNameAndIsValidFileName) {
+  ScopedInterfaceMode utf8(InterfaceMode::kUtf8);
   EXPECT_EQ(CheckVariableName(GetParam().name), GetParam().check);
-}
-
-TEST_P(NameRulesTest, IsValidFileName) {
   EXPECT_EQ(IsValidFileName(GetParam().name), GetParam().file_name_valid);
 }
 
@@ -64,8 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"only_blanks", "   ", kNameBadLength, false},
         NameCase{"length_64", std::string(64, 'a'), kNameValid, true},
         NameCase{"length_65", std::string(65, 'a'), kNameBadLength, false},
-        NameCase{"length_64_plus_blanks", std::string(64, 'a') + "  ",
-                 kNameValid, false},
+        NameCase{"length_64_plus_blanks", std::string(64, 'a') + "  ", kNameValid, false},
         NameCase{"allowed_punctuation", "a@#$_.9", kNameValid, true},
         NameCase{"hyphen", "a-b", kNameBadChar, false},
         NameCase{"embedded_nul", std::string("a\0b", 3), kNameBadChar, false},
@@ -78,12 +63,11 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"scratch_reserved_length", "#TO", kNameScratch, false}));
 
 TEST(NameRulesCodePageTest, HighBytesFollowTheLocale) {
-  ScopedMode mode(text::InterfaceMode::kCodePage);
+  ScopedInterfaceMode mode(InterfaceMode::kCodePage);
   // In a UTF-8 locale a lone high byte is not a character; the load step
   // leaves such a locale on systems that have one.
-  const char* ctype = setlocale(LC_CTYPE, nullptr);
-  if (std::string(ctype).find("UTF-8") == std::string::npos &&
-      std::string(ctype).find("utf8") == std::string::npos) {
+  const std::string ctype = setlocale(LC_CTYPE, nullptr);
+  if (ctype.find("UTF-8") == std::string::npos && ctype.find("utf8") == std::string::npos) {
     GTEST_SKIP() << "locale " << ctype << " is not UTF-8";
   }
   EXPECT_EQ(CheckVariableName("\xC3\xA9t\xC3\xA9"), kNameValid);
@@ -91,7 +75,7 @@ TEST(NameRulesCodePageTest, HighBytesFollowTheLocale) {
 }
 
 TEST(NameKeyTest, TrimmedUpperCasedAndBoundedOnWholeCharacters) {
-  ScopedMode mode(text::InterfaceMode::kUtf8);
+  ScopedInterfaceMode mode(InterfaceMode::kUtf8);
   EXPECT_EQ(NameKey("  Age "), "AGE");
   EXPECT_EQ(NameKey("\xC3\xA9t\xC3\xA9"), "\xC3\x89T\xC3\x89");
   // 127 ASCII bytes and a two-byte character: the key stops before it.

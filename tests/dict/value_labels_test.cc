@@ -10,20 +10,10 @@
 
 #include "dict/value_labels.h"
 #include "support/errors.h"
-#include "text/interface_encoding.h"
+#include "text/text_test_util.h"
 
 namespace vexa {
 namespace {
-
-std::vector<double> Numbers(const ValueLabelMap& map) {
-  std::vector<double> out;
-  for (const auto& e : map.Entries()) {
-    double v;
-    std::memcpy(&v, e.key.data(), 8);
-    out.push_back(v);
-  }
-  return out;
-}
 
 TEST(NumericMapTest, ManyKeysInRandomOrderStaySortedAndFindable) {
   ValueLabelMap map(0);
@@ -34,7 +24,12 @@ TEST(NumericMapTest, ManyKeysInRandomOrderStaySortedAndFindable) {
     values.push_back(static_cast<double>(seed % 5000) - 2500.0);
   }
   for (double v : values) map.AddNumber(v, std::to_string(v));
-  const std::vector<double> keys = Numbers(map);
+  std::vector<double> keys;
+  for (const auto& e : map.Entries()) {
+    double v;
+    std::memcpy(&v, e.key.data(), 8);
+    keys.push_back(v);
+  }
   EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
   EXPECT_EQ(keys.front(), -1e300);
   EXPECT_EQ(keys.back(), 1e300);
@@ -51,7 +46,6 @@ TEST(NumericMapTest, NegativeZeroIsAnotherKeyAndNanNeverCrashes) {
   ASSERT_NE(map.FindNumber(0.0), nullptr);
   map.AddNumber(-0.0, "negative zero");
   EXPECT_EQ(map.Count(), 2);
-
   ValueLabelMap nans(0);
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (int i = 0; i < 50; ++i) {
@@ -65,8 +59,7 @@ TEST(NumericMapTest, NegativeZeroIsAnotherKeyAndNanNeverCrashes) {
 }
 
 TEST(StringMapTest, KeysArePaddedToWholeUnitsAndCutOnWholeCharacters) {
-  const text::InterfaceMode saved = text::GetInterfaceMode();
-  text::SetInterfaceMode(text::InterfaceMode::kUtf8);
+  text::testing::ScopedInterfaceMode utf8(text::InterfaceMode::kUtf8);
   EXPECT_EQ(ValueLabelMap(4).TextKey("AB"), "AB      ");
   EXPECT_EQ(ValueLabelMap(12).TextKey("AB"), "AB" + std::string(14, ' '));
   EXPECT_EQ(ValueLabelMap(8).TextKey("ABCDEFGH"), "ABCDEFGH");
@@ -77,35 +70,31 @@ TEST(StringMapTest, KeysArePaddedToWholeUnitsAndCutOnWholeCharacters) {
   map.AddText("yes", "Yes");
   EXPECT_EQ(*map.FindText("yes      "), "Yes");  // trailing blanks are padding
   EXPECT_EQ(map.FindText("YES"), nullptr);
-  text::SetInterfaceMode(saved);
 }
 
-TEST(MapSharingTest, SettingTheWidthPrivatisesAndKeepsEntries) {
+// Setting the width makes a map private and keeps its entries; an
+// unshareable map is copied on every new reference.
+TEST(MapSharingTest, WidthChangesAndUnshareableMapsCopy) {
   ValueLabelMap empty(0);
   ValueLabelMap holder = empty;
   holder.SetWidth(12);
   EXPECT_FALSE(holder.SharesImplWith(empty));
   EXPECT_EQ(empty.Width(), 0);
   EXPECT_EQ(holder.Width(), 12);
-
   ValueLabelMap full(0);
   full.AddRaw("ABCDEFGH", "label");
   holder = full;
   holder.SetWidth(4);
   EXPECT_EQ(full.Width(), 0);
   EXPECT_NE(holder.FindText("ABCDEFGH"), nullptr);
-}
 
-TEST(MapSharingTest, UnshareableMapIsCopiedOnNewReference) {
-  ValueLabelMap map(0);
-  map.AddNumber(1.0, "one");
-  map.SetUnshareable();
-  ValueLabelMap copy = map;
-  EXPECT_FALSE(copy.SharesImplWith(map));
-  EXPECT_EQ(*copy.FindNumber(1.0), "one");
-  ValueLabelMap assigned;
-  assigned = map;
-  EXPECT_FALSE(assigned.SharesImplWith(map));
+  full.SetUnshareable();
+  ValueLabelMap copy = full;
+  EXPECT_FALSE(copy.SharesImplWith(full));
+  ASSERT_EQ(copy.Count(), 1);
+  EXPECT_EQ(copy.Entries()[0].label, "label");
+  holder = full;
+  EXPECT_FALSE(holder.SharesImplWith(full));
 }
 
 TEST(MapIterationTest, VisitsEveryEntryInOrderOnlyAfterReset) {
@@ -118,7 +107,6 @@ TEST(MapIterationTest, VisitsEveryEntryInOrderOnlyAfterReset) {
   for (map.Reset(); !map.End();) labels += map.Next().label;
   EXPECT_EQ(labels, "ab");
   EXPECT_THROW(map.Next(), ContractViolation);
-
   ValueLabelMap none;
   EXPECT_FALSE(none.IsValid());
   EXPECT_EQ(none.Count(), 0);
