@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "dict/case.h"
 #include "sysfile/test_files.h"
 
 namespace vexa {
@@ -27,7 +28,8 @@ class ExtensionRoundTripTest : public ::testing::TestWithParam<int> {
     f_.Dict().Add(city);
     f_.AddVar("AgeInYearsAtInterview", 0);
     f_.Writer().CommitHeader();
-    for (int c = 0; c < 2; ++c) f_.Write(f_.EmptyCase());
+    VEXA_Case empty(f_.Dict());  // system-missing numerics, blank strings
+    for (int c = 0; c < 2; ++c) f_.Writer().WriteCase(empty.Data());
     f_.Finish();
   }
 

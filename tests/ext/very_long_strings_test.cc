@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "dict/format_code.h"
@@ -99,35 +99,24 @@ TEST_P(VeryLongStringTest, IntactSegmentsBecomeOneVariable) {
   }
 }
 
-struct Mismatch {
-  const char* what;
-  std::vector<Segment> segments;
-};
-
-class SegmentMismatchTest
-    : public ::testing::TestWithParam<std::tuple<bool, Mismatch>> {};
-
-TEST_P(SegmentMismatchTest, TheEntryIsIgnoredAndTheSegmentsStay) {
-  const auto& [big, c] = GetParam();
-  auto source = OpenBytes(LongStringFile(big, c.segments, kEntry));
-  const Dictionary& d = source->GetDictionary();
-  ASSERT_EQ(d.Count(), static_cast<int>(c.segments.size()) + 2) << c.what;
-  EXPECT_EQ(d.At(1).Type(), 255);
-  EXPECT_EQ(d.At(1).Name(), "LongStringVar");
-  // The segments read as the separate strings they are.
-  EXPECT_TRUE(source->Header().case_layout.Same());
+// Segments that do not fit the entry stay separate strings, and the entry
+// is ignored.
+TEST_P(VeryLongStringTest, MismatchedSegmentsStay) {
+  const std::pair<const char*, std::vector<Segment>> mismatches[] = {
+      {"foreign segment name", Segments(255, 244, "OTHER1")},
+      {"narrow full segment", Segments(254)},
+      {"last segment too short", Segments(255, 243)},
+      {"last segment too wide", Segments(255, 249)},
+      {"segments missing", {{"LONGSTRI", 255}, {"LONGS0", 255}}}};
+  for (const auto& [what, segments] : mismatches) {
+    auto source = OpenBytes(LongStringFile(GetParam(), segments, kEntry));
+    const Dictionary& d = source->GetDictionary();
+    ASSERT_EQ(d.Count(), static_cast<int>(segments.size()) + 2) << what;
+    EXPECT_EQ(d.At(1).Type(), 255) << what;
+    EXPECT_EQ(d.At(1).Name(), "LongStringVar") << what;
+    EXPECT_TRUE(source->Header().case_layout.Same()) << what;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, SegmentMismatchTest,
-    ::testing::Combine(::testing::Bool(),
-                       ::testing::Values(
-                           Mismatch{"foreign segment name", Segments(255, 244, "OTHER1")},
-                           Mismatch{"narrow full segment", Segments(254)},
-                           Mismatch{"last segment too short", Segments(255, 243)},
-                           Mismatch{"last segment too wide", Segments(255, 249)},
-                           Mismatch{"segments missing",
-                                    {{"LONGSTRI", 255}, {"LONGS0", 255}}})));
 
 INSTANTIATE_TEST_SUITE_P(BothOrders, VeryLongStringTest, ::testing::Bool());
 

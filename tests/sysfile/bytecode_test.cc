@@ -77,22 +77,35 @@ std::vector<Row> Rows() {
 
 void PrintTo(const Row& r, std::ostream* os) { *os << r.name; }
 
-// The file reader over byte-code data between `pad` bytes of filler blocks
-// (code 0, no values) before and `kMaxCapacity` bytes of them after, or
-// alone in a memory stream.
-struct Decoder {
-  Decoder(const std::string& data, int slots, size_t pad = 0)
+// Both decoders over byte-code data, alone or between `pad` bytes of filler
+// blocks (code 0, no values) before and a full window of them after: the
+// memory decoder, and the file reader through its read window.
+struct Decoders {
+  Decoders(const std::string& data, int slots, size_t pad = 0)
       : stream(pad == 0 ? data
                         : std::string(pad, '\0') + data +
-                              std::string(CaseDataWindow::kMaxCapacity, '\0')) {
+                              std::string(CaseDataWindow::kMaxCapacity, '\0')),
+        memory(stream.data().data(), stream.data().size()),
+        slots(static_cast<size_t>(slots)) {
     header.nominal_case_size = slots;
     reader = std::make_unique<CompressedSystemFile>(stream, 0, header, index);
   }
-  std::string Next() {
-    std::string out(static_cast<size_t>(header.nominal_case_size) * 8, '?');
-    return reader->DecodeCase(out.data()) == 0 ? "<end>" : out;
+  std::string Next(bool from_memory = false) {
+    std::string out(slots * 8, '?');
+    const size_t got = from_memory ? memory.DecodeCase(out.data(), slots)
+                                   : reader->DecodeCase(out.data());
+    return got == 0 ? "<end>" : out;
+  }
+  // Reads to the end; the number of the file error raised, or 0.
+  long Drain(bool from_memory) {
+    return testing::ErrorNumberOf([&] {
+      while (Next(from_memory) != "<end>") {
+      }
+    });
   }
   testing::MemoryStream stream;
+  ByteCodeMemoryDecoder memory;
+  size_t slots;
   FileHeader header;
   SparseRowIndex index;
   std::unique_ptr<CompressedSystemFile> reader;
@@ -125,23 +138,17 @@ TEST_P(ByteCodeTableTest, SlotsEncodeToTheBytes) {
 TEST_P(ByteCodeTableTest, BytesDecodeToTheSlotsInEveryWindow) {
   const Row& r = GetParam();
   const size_t case_bytes = static_cast<size_t>(r.case_slots) * 8;
-  ByteCodeMemoryDecoder memory(r.bytes.data(), r.bytes.size());
-  std::string out(case_bytes, '?');
-  for (size_t at = 0; at < r.slots.size(); at += case_bytes) {
-    ASSERT_EQ(memory.DecodeCase(out.data(), static_cast<size_t>(r.case_slots)),
-              static_cast<size_t>(r.case_slots));
-    EXPECT_EQ(out, r.slots.substr(at, case_bytes));
-  }
-  EXPECT_EQ(memory.DecodeCase(out.data(), static_cast<size_t>(r.case_slots)), 0u);
   constexpr size_t kFull = CaseDataWindow::kMaxCapacity;
   for (size_t pad : {size_t{0}, kFull - 64, kFull - 136}) {
     SCOPED_TRACE(::testing::Message() << "pad " << pad);
-    Decoder d(r.bytes, r.case_slots, pad);
+    Decoders d(r.bytes, r.case_slots, pad);
     std::vector<int64_t> starts;
     for (size_t at = 0; at < r.slots.size(); at += case_bytes) {
+      EXPECT_EQ(d.Next(true), r.slots.substr(at, case_bytes));
       starts.push_back(d.reader->Tell());
       EXPECT_EQ(d.Next(), r.slots.substr(at, case_bytes));
     }
+    EXPECT_EQ(d.Next(true), "<end>");
     EXPECT_EQ(d.Next(), "<end>");
     EXPECT_TRUE(d.reader->AtEnd());
     EXPECT_EQ(d.Next(), "<end>");
@@ -163,22 +170,12 @@ TEST_P(ByteCodeTableTest, BytesDecodeToTheSlotsInEveryWindow) {
 // unfinished.
 TEST_P(ByteCodeTableTest, EveryCutIsATruncation) {
   const Row& r = GetParam();
-  const size_t case_bytes = static_cast<size_t>(r.case_slots) * 8;
   for (size_t cut = 0; cut < r.bytes.size(); ++cut) {
     SCOPED_TRACE(::testing::Message() << "cut at " << cut);
-    const std::string data = r.bytes.substr(0, cut);
-    ByteCodeMemoryDecoder memory(data.data(), data.size());
-    Decoder file(data, r.case_slots);
-    std::string out(case_bytes, '?');
+    Decoders d(r.bytes.substr(0, cut), r.case_slots);
     const long want = cut == 0 ? 0 : long{kErrTruncated};
-    EXPECT_EQ(testing::ErrorNumberOf([&] {
-                while (memory.DecodeCase(out.data(), static_cast<size_t>(r.case_slots))) {
-                }
-              }), want);
-    EXPECT_EQ(testing::ErrorNumberOf([&] {
-                while (file.Next() != "<end>") {
-                }
-              }), want);
+    EXPECT_EQ(d.Drain(true), want);
+    EXPECT_EQ(d.Drain(false), want);
   }
 }
 

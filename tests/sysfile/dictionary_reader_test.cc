@@ -122,17 +122,15 @@ TEST_P(ByteOrderTest, EveryRecordIsReadInTheFilesOrder) {
   EXPECT_EQ(d.SlotCount(), 7);
   EXPECT_EQ(d.At(1).Type(), 20);
   EXPECT_EQ(d.FirstSlot(2), 4);
-  EXPECT_EQ(d.At(0).Label(), "12345");
-  EXPECT_EQ(d.At(1).Label(), eight);
+  EXPECT_EQ((std::vector{d.At(0).Label(), d.At(1).Label(), d.At(2).Label()}),
+            (std::vector<std::string>{"12345", eight, ""}));
   EXPECT_TRUE(d.At(2).HasLabel());
-  EXPECT_EQ(d.At(2).Label(), "");
 
   const ValueLabelMap& a = d.At(0).ValueLabels();
   ASSERT_EQ(a.Count(), 3);
   EXPECT_EQ(a.Width(), 0);
-  EXPECT_EQ(*a.FindNumber(1), "");
-  EXPECT_EQ(*a.FindNumber(2), seven);
-  EXPECT_EQ(*a.FindNumber(3), eight);
+  EXPECT_EQ((std::vector{*a.FindNumber(1), *a.FindNumber(2), *a.FindNumber(3)}),
+            (std::vector<std::string>{"", seven, eight}));
   EXPECT_TRUE(a.SharesImplWith(d.At(2).ValueLabels()));
   const ValueLabelMap& s = d.At(1).ValueLabels();
   EXPECT_EQ(s.Width(), 20);
@@ -144,12 +142,11 @@ TEST_P(ByteOrderTest, EveryRecordIsReadInTheFilesOrder) {
   EXPECT_EQ(UnpackFormat(n.PrintFormat()), (Format{40, 5, 2}));
   EXPECT_EQ(UnpackFormat(n.WriteFormat()), (Format{11, 20, 0}));
   EXPECT_EQ(n.MissingCode(), -3);
-  EXPECT_EQ(n.MissingNumber(0), 1.5);
-  EXPECT_EQ(n.MissingNumber(1), 2.5);
-  EXPECT_EQ(n.MissingNumber(2), -7.0);
+  EXPECT_EQ((std::vector{n.MissingNumber(0), n.MissingNumber(1), n.MissingNumber(2)}),
+            (std::vector{1.5, 2.5, -7.0}));
   EXPECT_EQ(d.At(4).MissingCode(), 2);
-  EXPECT_EQ(std::string(d.At(4).MissingRaw()[0].data(), 8), "abc     ");
-  EXPECT_EQ(std::string(d.At(4).MissingRaw()[1].data(), 8), "12345678");
+  const auto& raw = d.At(4).MissingRaw();
+  EXPECT_EQ(std::string(raw[0].data(), 8) + std::string(raw[1].data(), 8), "abc     12345678");
 
   // Documents are extension data; unhandled subtypes are kept raw, the last
   // of a subtype wins.

@@ -72,11 +72,11 @@ SysFileBuilder Base(bool big) {
   return b;
 }
 
-// A variable record written field by field: type, label flag, no missing
-// values, zero formats and the name "x".
-SysFileBuilder RawVar(bool big, int32_t type, int32_t has_label) {
+// A variable record written field by field: type, label flag, missing
+// value code, zero formats and the name "x".
+SysFileBuilder RawVar(bool big, int32_t type, int32_t has_label, int32_t missing = 0) {
   SysFileBuilder b(big);
-  b.Header().Int32(2).Int32(type).Int32(has_label).Int32(0).Int32(0).Int32(0)
+  b.Header().Int32(2).Int32(type).Int32(has_label).Int32(missing).Int32(0).Int32(0)
       .Text("x", 8);
   return b;
 }
@@ -89,10 +89,6 @@ std::string LabelsCut(bool big, size_t keep) {
   return b.TruncateAt(start + keep).Bytes();
 }
 
-std::string Missing(bool big, int32_t code, std::vector<double> values) {
-  return SysFileBuilder(big).Header().NumericVar("m", {.missing_code = code, .missing = std::move(values)})
-      .End().Bytes();
-}
 
 struct FailureCase {
   std::string name;
@@ -149,9 +145,11 @@ const FailureCase kCases[] = {
      kErrBadStructure},
     {"TypeBelowContinuation", [](bool b) { return RawVar(b, -2, 0).End().Bytes(); },
      kErrBadStructure},
-    {"MissingCodeFour", [](bool b) { return Missing(b, 4, {1, 2, 3, 4}); },
+    {"MissingCodeFour",
+     [](bool b) { return RawVar(b, 0, 0, 4).Double(1).Double(2).Double(3).Double(4).End().Bytes(); },
      kErrBadStructure},
-    {"MissingCodeMinusOne", [](bool b) { return Missing(b, -1, {1}); }, kErrBadStructure},
+    {"MissingCodeMinusOne", [](bool b) { return RawVar(b, 0, 0, -1).Double(1).End().Bytes(); },
+     kErrBadStructure},
 };
 
 // Value label indexes must name the first slot of a variable: not 0, a

@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "dict/case.h"
 #include "support/errors.h"
 #include "support/memory_stream.h"
 #include "support/open_bytes.h"
@@ -30,6 +29,13 @@ enum class Storage { kUncompressed, kCompressed };
 inline std::vector<CaseSlot> SampleCase(int i) {
   return {CaseSlot::Number(i), CaseSlot::Number(i + 0.25),
           CaseSlot::Text("c" + std::to_string(i))};
+}
+
+// The same case as its 24 bytes in host order.
+inline std::string SampleCaseBytes(int i) {
+  std::string out;
+  for (const CaseSlot& s : SampleCase(i)) out.append(s.bytes.data(), 8);
+  return out;
 }
 
 // A file of the variables a, b, s (A8) and `count` sample cases.
@@ -59,11 +65,6 @@ struct CaseReader {
         iterator(source->CreateIterator(buffer.data())) {}
   explicit CaseReader(std::string bytes) : CaseReader(OpenBytes(std::move(bytes))) {}
 
-  double Number(int slot) const {
-    double v;
-    std::memcpy(&v, buffer.data() + slot * 8, 8);
-    return v;
-  }
   std::string Slots(int first, int count) const {
     return std::string(buffer.data() + first * 8, static_cast<size_t>(count) * 8);
   }
@@ -128,12 +129,6 @@ class WriterFile {
     return Dict().Add(var);
   }
 
-  // A fresh empty case (system-missing numerics, blank strings).
-  std::vector<char> EmptyCase() {
-    std::vector<char> c(static_cast<size_t>(Dict().SlotCount()) * 8);
-    VEXA_Case::Clear(Dict(), c.data());
-    return c;
-  }
 
   void Write(const std::vector<char>& c) { writer_->WriteCase(c.data()); }
   void Finish() { ASSERT_EQ(writer_->FinishWriting(), 0); }

@@ -76,11 +76,8 @@ TEST(WriterDictionaryTest, CommitRefusesDuplicateNamesAndASecondCommit) {
 
 // Case i of the variables a, b (numeric) and s (A8): b is a literal.
 std::vector<char> SampleCase(int i) {
-  std::vector<char> c;
-  for (const testing::CaseSlot& s : testing::SampleCase(i)) {
-    c.insert(c.end(), s.bytes.begin(), s.bytes.end());
-  }
-  return c;
+  const std::string c = testing::SampleCaseBytes(i);
+  return {c.begin(), c.end()};
 }
 
 // A finished file of `count` sample cases.
