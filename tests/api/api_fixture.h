@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "support/temp_dir.h"
 #include "vexaio.h"
@@ -29,42 +31,48 @@ class WriteHandleTest : public ::testing::Test {
 
 // Output arguments for any call, filled with junk beforehand. Changed()
 // lists those that no longer hold it, as " s0=text i1=0 d0=-1 names=null".
+// Arrays handed out (their count in i0) are released with the object.
 struct Out {
-  static inline char kJunk[] = "junk";
-  char s[3][300] = {"junk", "junk", "junk"};
-  static constexpr int kJunkNumber = 12345;
-  int i[3] = {kJunkNumber, kJunkNumber, kJunkNumber};
-  double d[3] = {kJunkNumber, kJunkNumber, kJunkNumber};
-  char** names = &junk_ptr;
-  char** texts = &junk_ptr;
-  int* types = &junk_int;
-  double* values = &junk_double;
+  static constexpr int kJunk = 12345;
+  static inline char junk_array[8];
+  template <typename T>
+  static T* Junk() { return reinterpret_cast<T*>(junk_array); }
 
+  char s[3][300] = {"junk", "junk", "junk"};
+  int i[3] = {kJunk, kJunk, kJunk};
+  double d[3] = {kJunk, kJunk, kJunk};
+  char** names = Junk<char*>();  // of variables, with their types
+  int* types = Junk<int>();
+  double* values = Junk<double>();  // of numeric value labels
+  char** texts = Junk<char*>();     // of string value labels
+  char** labels = Junk<char*>();
+
+  ~Out() {
+    if (Given(names)) vexaFreeVarNames(names, types, i[0]);
+    if (Given(values)) vexaFreeVarNValueLabels(values, labels, i[0]);
+    if (Given(texts)) vexaFreeVarCValueLabels(texts, labels, i[0]);
+  }
+  static bool Given(const void* p) { return p != nullptr && p != junk_array; }
   std::string Changed() const {
     std::string r;
     for (int k = 0; k < 3; ++k) {
       const std::string n = std::to_string(k);
-      if (std::strcmp(s[k], kJunk) != 0) r += " s" + n + "=" + s[k];
-      if (i[k] != kJunkNumber) r += " i" + n + "=" + std::to_string(i[k]);
-      if (d[k] != kJunkNumber) r += " d" + n + "=" + Number(d[k]);
+      if (std::strcmp(s[k], "junk") != 0) r += " s" + n + "=" + s[k];
+      if (i[k] != kJunk) r += " i" + n + "=" + std::to_string(i[k]);
+      if (d[k] != kJunk) r += " d" + n + "=" + Number(d[k]);
     }
-    if (names != &junk_ptr) r += names ? " names=set" : " names=null";
-    if (texts != &junk_ptr) r += texts ? " texts=set" : " texts=null";
-    if (types != &junk_int) r += types ? " types=set" : " types=null";
-    if (values != &junk_double) r += values ? " values=set" : " values=null";
+    const std::pair<const char*, const void*> arrays[] = {
+        {"names", names}, {"types", types}, {"values", values}, {"texts", texts}, {"labels", labels}};
+    for (auto [name, p] : arrays) {
+      if (p != junk_array) r += std::string(" ") + name + (p ? "=set" : "=null");
+    }
     return r;
   }
   static std::string Number(double v) {
-    std::string t = std::to_string(v);
-    t.erase(t.find_last_not_of('0') + 1);
-    if (t.back() == '.') t.pop_back();
-    return t;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", v);
+    return text;
   }
-
- private:
-  char* junk_ptr = kJunk;
-  int junk_int = kJunkNumber;
-  double junk_double = kJunkNumber;
 };
 
 // A call on the handle h with its outputs in o, as a plain function.

@@ -25,19 +25,17 @@ class DictionaryTest : public WriteHandleTest {
 // All numeric labels of a variable as "value=label,..." in s0, in the order
 // handed out; all string labels likewise in s1.
 int AllN(int h, const char* var, Out& o) {
-  int n = 0, r = vexaGetVarNValueLabels(h, var, &o.values, &o.texts, &n);
+  int r = vexaGetVarNValueLabels(h, var, &o.values, &o.labels, &o.i[0]);
   std::string all;
-  for (int k = 0; k < n; ++k) all += Out::Number(o.values[k]) + "=" + o.texts[k] + ",";
+  for (int k = 0; k < o.i[0]; ++k) all += Out::Number(o.values[k]) + "=" + o.labels[k] + ",";
   std::snprintf(o.s[0], sizeof o.s[0], "%s", all.c_str());
-  if (r == VEXA_OK) vexaFreeVarNValueLabels(o.values, o.texts, n);
   return r;
 }
 int AllC(int h, const char* var, Out& o) {
-  int n = 0, r = vexaGetVarCValueLabels(h, var, &o.names, &o.texts, &n);
+  int r = vexaGetVarCValueLabels(h, var, &o.texts, &o.labels, &o.i[0]);
   std::string all;
-  for (int k = 0; k < n; ++k) all += std::string(o.names[k]) + "=" + o.texts[k] + ",";
+  for (int k = 0; k < o.i[0]; ++k) all += std::string(o.texts[k]) + "=" + o.labels[k] + ",";
   std::snprintf(o.s[1], sizeof o.s[1], "%s", all.c_str());
-  if (r == VEXA_OK) vexaFreeVarCValueLabels(o.names, o.texts, n);
   return r;
 }
 
@@ -200,15 +198,15 @@ TEST_F(DictionaryTest, ValueLabels) {
       STEP(vexaSetVarNValueLabels(h, num_s4, 2, &one, a, 1), VEXA_E_NOT_NUMERIC, ""),
       STEP(vexaSetVarCValueLabels(h, s4_num, 2, a, a, 1), VEXA_E_WRONG_TYPE, ""),
       STEP(vexaSetVarNValueLabels(h, num_nope, 2, &one, a, 1), VEXA_E_VAR_NOT_FOUND, ""),
-      STEP(vexaGetVarNValueLabels(h, "num", &o.values, &o.texts, &o.i[0]),
-           VEXA_W_NO_VALUE_LABELS, " i0=0 texts=null values=null"),
+      STEP(vexaGetVarNValueLabels(h, "num", &o.values, &o.labels, &o.i[0]),
+           VEXA_W_NO_VALUE_LABELS, " i0=0 values=null labels=null"),
       // A later label replaces an earlier one; long ones are cut to 120 bytes.
       STEP(vexaSetVarNValueLabel(h, "num", 1, "one"), VEXA_OK, ""),
       STEP(vexaSetVarNValueLabel(h, "num", 1, "abc"), VEXA_OK, ""),
       STEP(vexaSetVarNValueLabel(h, "num", 2, l120.c_str()), VEXA_OK, ""),
       STEP(vexaSetVarNValueLabel(h, "num", 3, l121.c_str()), VEXA_W_VALUE_LABEL_TRUNCATED, ""),
       STEP(AllN(h, "num", o), VEXA_OK,
-           " s0=1=abc,2=" + l120 + ",3=" + l121.substr(0, 120) + ", texts=set values=set"),
+           " s0=1=abc,2=" + l120 + ",3=" + l121.substr(0, 120) + ", i0=3 values=set labels=set"),
       // The getters fill the rest of the buffer with NULs; the short ones
       // give 60 bytes.
       STEP(vexaGetVarNValueLabel(h, "num", 2, o.s[0]), VEXA_OK, " s0=" + l120.substr(0, 60)),
@@ -227,16 +225,16 @@ TEST_F(DictionaryTest, ValueLabels) {
       STEP(LABEL_C("s4", "AB      "), VEXA_OK, " s0=ab"),
       STEP(LABEL_C("s4", "WXYZ"), VEXA_OK, " s0=wxyz"),
       STEP(LABEL_C("s4", "A"), VEXA_W_NO_LABEL, " s0="),
-      STEP(AllC(h, "s4", o), VEXA_OK, " s1=AB  =ab,WXYZ=wxyz, names=set texts=set"),
+      STEP(AllC(h, "s4", o), VEXA_OK, " i0=2 s1=AB  =ab,WXYZ=wxyz, texts=set labels=set"),
       // A set of labels replaces the labels of every variable; a later equal
       // value wins; a change to one variable's labels leaves the other's.
       STEP(vexaSetVarNValueLabel(h, "third", 5, "five"), VEXA_OK, ""),
       STEP(vexaSetVarNValueLabels(h, num_third, 2, values, labels, 3), VEXA_OK, ""),
-      STEP(AllN(h, "third", o), VEXA_OK, " s0=1=one,2=TWO, texts=set values=set"),
+      STEP(AllN(h, "third", o), VEXA_OK, " s0=1=one,2=TWO, i0=2 values=set labels=set"),
       STEP(vexaSetVarNValueLabel(h, "num", 3, "three"), VEXA_OK, ""),
       STEP(vexaSetVarNValueLabel(h, "third", 1, "uno"), VEXA_OK, ""),
-      STEP(AllN(h, "num", o), VEXA_OK, " s0=1=one,2=TWO,3=three, texts=set values=set"),
-      STEP(AllN(h, "third", o), VEXA_OK, " s0=1=uno,2=TWO, texts=set values=set"),
+      STEP(AllN(h, "num", o), VEXA_OK, " s0=1=one,2=TWO,3=three, i0=3 values=set labels=set"),
+      STEP(AllN(h, "third", o), VEXA_OK, " s0=1=uno,2=TWO, i0=2 values=set labels=set"),
       // String variables sharing a set need one width; otherwise nothing
       // changes.
       STEP(vexaSetVarCValueLabel(h, "s8", "X", "old"), VEXA_OK, ""),

@@ -33,23 +33,6 @@ const char* kNum[] = {"num"};
 const char* kStr[] = {"str"};
 const double kTwo = 2, kCase[2] = {3, 0};
 
-// The calls that hand out arrays release them when they succeed.
-int Names(int h, Out& o) {
-  const int r = vexaGetVarNames(h, &o.i[0], &o.names, &o.types);
-  if (r == VEXA_OK) vexaFreeVarNames(o.names, o.types, o.i[0]);
-  return r;
-}
-int NLabels(int h, Out& o) {
-  const int r = vexaGetVarNValueLabels(h, "num", &o.values, &o.texts, &o.i[0]);
-  if (r == VEXA_OK) vexaFreeVarNValueLabels(o.values, o.texts, o.i[0]);
-  return r;
-}
-int CLabels(int h, Out& o) {
-  const int r = vexaGetVarCValueLabels(h, "str", &o.names, &o.texts, &o.i[0]);
-  if (r == VEXA_OK) vexaFreeVarCValueLabels(o.names, o.texts, o.i[0]);
-  return r;
-}
-
 #define ROW(call, codes, reset) {#call, VEXA_CALL(call), codes, reset}
 const Row kRows[] = {
     ROW(vexaCloseRead(h), kAny, ""),
@@ -59,7 +42,7 @@ const Row kRows[] = {
     ROW(vexaSetCompression(h, 1), kDefine, ""),
     ROW(vexaGetCompression(h, &o.i[0]), kAny, " i0=0"),
     ROW(vexaGetNumberofVariables(h, &o.i[0]), kAny, " i0=0"),
-    ROW(Names(h, o), kAny, " i0=0 names=null types=null"),
+    ROW(vexaGetVarNames(h, &o.i[0], &o.names, &o.types), kAny, " i0=0 names=null types=null"),
     ROW(vexaGetVarInfo(h, 0, o.s[0], &o.i[0]), kAny, " s0= i0=0"),
     ROW(vexaGetVarHandle(h, "num", &o.d[0]), kAny, " d0=0"),
     ROW(vexaSetVarName(h, "new", 0), kDefine, ""),
@@ -91,8 +74,10 @@ const Row kRows[] = {
     ROW(vexaGetVarCValueLabelLong(h, "str", "a", o.s[0], 20, &o.i[0]), kAny, " s0= i0=0"),
     ROW(vexaGetVarNValueLabel(h, "num", 1, o.s[0]), kAny, " s0="),
     ROW(vexaGetVarCValueLabel(h, "str", "a", o.s[0]), kAny, " s0="),
-    ROW(NLabels(h, o), kAny, " i0=0 texts=null values=null"),
-    ROW(CLabels(h, o), kAny, " i0=0 names=null texts=null"),
+    ROW(vexaGetVarNValueLabels(h, "num", &o.values, &o.labels, &o.i[0]), kAny,
+        " i0=0 values=null labels=null"),
+    ROW(vexaGetVarCValueLabels(h, "str", &o.texts, &o.labels, &o.i[0]), kAny,
+        " i0=0 texts=null labels=null"),
     ROW(vexaSetVarNMissingValues(h, "num", 1, 9, 0, 0), kDefine, ""),
     ROW(vexaSetVarCMissingValues(h, "str", 1, "x", nullptr, nullptr), kDefine, ""),
     ROW(vexaGetVarNMissingValues(h, "num", &o.i[0], &o.d[0], &o.d[1], &o.d[2]), kAny,
@@ -130,41 +115,35 @@ const Row kRows[] = {
 
 // Two variables "num" and "str" (A8), each with a label or value label,
 // "num" the weight, and a caller record of subtype 30.
-void Define(int h) {
-  ASSERT_EQ(Each({vexaSetVarName(h, "num", 0), vexaSetVarName(h, "str", 8),
-                  vexaSetVarLabel(h, "num", "Number"), vexaSetVarNValueLabel(h, "num", 1, "one"),
-                  vexaSetVarCValueLabel(h, "str", "a", "alpha"), vexaSetCaseWeightVar(h, "num"),
-                  vexaSetExtensionData(h, 30, 1, 2, "ab")}),
-            VEXA_OK);
+int Define(int h) {
+  return Each({vexaSetVarName(h, "num", 0), vexaSetVarName(h, "str", 8),
+               vexaSetVarLabel(h, "num", "Number"), vexaSetVarNValueLabel(h, "num", 1, "one"),
+               vexaSetVarCValueLabel(h, "str", "a", "alpha"), vexaSetCaseWeightVar(h, "num"),
+               vexaSetExtensionData(h, 30, 1, 2, "ab")});
 }
 
 TEST(HandleStateTest, EveryCallGivesTheCodeOfEachKindOfHandle) {
   TempDir dir;
-  const std::string source = dir.File("source.vexa");
+  const std::string source = dir.File("source.vexa"), write = dir.File("write.vexa"),
+                    committed = dir.File("committed.vexa"), other = dir.File("other.vexa");
   int h = -1;
-  ASSERT_EQ(vexaOpenWrite(source.c_str(), &h), VEXA_OK);
-  Define(h);
-  ASSERT_EQ(Each({vexaCommitHeader(h), vexaCommitCaseRecord(h), vexaCommitCaseRecord(h)}), VEXA_OK);
-  ASSERT_EQ(vexaCloseWrite(h), VEXA_OK);
+  ASSERT_EQ(Each({vexaOpenWrite(source.c_str(), &h), Define(h), vexaCommitHeader(h),
+                  vexaCommitCaseRecord(h), vexaCommitCaseRecord(h), vexaCloseWrite(h)}),
+            VEXA_OK);
   const char* kStates[] = {"read", "write", "committed", "append"};
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.call);
-    // A handle of each state, the read one with a current case.
-    int handles[4];
-    ASSERT_EQ(vexaOpenRead(source.c_str(), &handles[kRead]), VEXA_OK);
-    ASSERT_EQ(vexaReadCaseRecord(handles[kRead]), VEXA_OK);
-    ASSERT_EQ(vexaOpenWrite(dir.File("write.vexa").c_str(), &handles[kWrite]), VEXA_OK);
-    Define(handles[kWrite]);
-    ASSERT_EQ(vexaOpenWrite(dir.File("committed.vexa").c_str(), &handles[kCommitted]), VEXA_OK);
-    Define(handles[kCommitted]);
-    ASSERT_EQ(vexaCommitHeader(handles[kCommitted]), VEXA_OK);
-    ASSERT_EQ(vexaOpenAppend(source.c_str(), &handles[kAppend]), VEXA_OK);
-    ASSERT_EQ(vexaOpenRead(source.c_str(), &from), VEXA_OK);
-    ASSERT_EQ(vexaOpenWrite(dir.File("to.vexa").c_str(), &to), VEXA_OK);
-    int closed = -1;
-    ASSERT_EQ(vexaOpenWrite(dir.File("closed.vexa").c_str(), &closed), VEXA_OK);
-    ASSERT_EQ(vexaCloseWrite(closed), VEXA_OK);
-
+    // A handle of each state, the read one with a current case, and one
+    // opened and closed again.
+    int handles[4], closed = -1;
+    ASSERT_EQ(Each({vexaOpenRead(source.c_str(), &handles[kRead]), vexaReadCaseRecord(handles[kRead]),
+                    vexaOpenWrite(write.c_str(), &handles[kWrite]), Define(handles[kWrite]),
+                    vexaOpenWrite(committed.c_str(), &handles[kCommitted]),
+                    Define(handles[kCommitted]), vexaCommitHeader(handles[kCommitted]),
+                    vexaOpenAppend(source.c_str(), &handles[kAppend]),
+                    vexaOpenRead(source.c_str(), &from), vexaOpenWrite(other.c_str(), &to),
+                    vexaOpenWrite(other.c_str(), &closed), vexaCloseWrite(closed)}),
+              VEXA_OK);
     for (int bad : {-1, 100, 99, closed}) {
       Out o;
       EXPECT_EQ(row.run(bad, o), VEXA_E_BAD_HANDLE) << "handle " << bad;
