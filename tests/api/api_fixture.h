@@ -61,8 +61,8 @@ struct Out {
       if (i[k] != kJunk) r += " i" + n + "=" + std::to_string(i[k]);
       if (d[k] != kJunk) r += " d" + n + "=" + Number(d[k]);
     }
-    const std::pair<const char*, const void*> arrays[] = {
-        {"names", names}, {"types", types}, {"values", values}, {"texts", texts}, {"labels", labels}};
+    const std::pair<const char*, const void*> arrays[] = {{"names", names}, {"types", types},
+        {"values", values}, {"texts", texts}, {"labels", labels}};
     for (auto [name, p] : arrays) {
       if (p != junk_array) r += std::string(" ") + name + (p ? "=set" : "=null");
     }

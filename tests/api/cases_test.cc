@@ -32,11 +32,9 @@ TEST_P(SampleFileTest, ShowsItsDictionaryThenEveryCaseThenTheEndUntilASeek) {
       STEP(vexaGetEstimatedNofCases(h, &o.i[0]), VEXA_OK, " i0=4"),
       STEP(vexaGetCaseSize(h, &o.i[0]), VEXA_OK, " i0=88"),  // 11 slots
       STEP(vexaGetCaseWeightVar(h, o.s[0]), VEXA_OK, " s0=wt"),
-      STEP(vexaGetVarInfo(h, 2, o.s[0], &o.i[0]), VEXA_OK, " s0=city i0=20"),
       STEP(vexaGetVarLabel(h, "CITY", o.s[0]), VEXA_OK, " s0=City of residence"),
       STEP(vexaGetVarPrintFormat(h, "income", &o.i[0], &o.i[1], &o.i[2]), VEXA_OK,
            " i0=4 i1=2 i2=10"),  // DOLLAR10.2
-      STEP(vexaGetVarCompatName(h, "birth", o.s[0]), VEXA_OK, " s0=birth"),
       STEP(vexaGetVarHandle(h, "wt", &o.d[0]), VEXA_OK, " d0=9"),
       STEP(vexaGetValueNumeric(h, 1, &o.d[0]), VEXA_E_NO_CURRENT_CASE, " d0=0"),
   });

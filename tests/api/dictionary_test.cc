@@ -89,8 +89,11 @@ TEST_F(DictionaryTest, VariablesNamesLabelsAndTheWeight) {
 
 // The validity rules are the format table's; here, the order of the checks,
 // the arguments that do not fit a format, and what the getters give. Then
-// levels, alignments, widths and roles: a refused or ignored value leaves
-// what was there.
+// levels, alignments, widths and roles, each call followed by the getter:
+// a refused or ignored value leaves what was there.
+#define PRINT(var) vexaGetVarPrintFormat(h, var, &o.i[0], &o.i[1], &o.i[2])
+#define LEVEL vexaGetVarMeasureLevel(h, "num", &o.i[0])
+
 TEST_F(DictionaryTest, FormatsAndDisplayProperties) {
   RunSteps(handle_, {
       STEP(vexaSetVarPrintFormat(h, "str", 1, 0, 19), VEXA_E_BAD_PRINT_FORMAT, ""),
@@ -99,57 +102,52 @@ TEST_F(DictionaryTest, FormatsAndDisplayProperties) {
       STEP(vexaSetVarPrintFormat(h, "absent", 5, 0, 8), VEXA_E_VAR_NOT_FOUND, ""),
       STEP(vexaSetVarPrintFormat(h, "num", 5, -1, 8), VEXA_E_BAD_PRINT_FORMAT, ""),
       STEP(vexaSetVarPrintFormat(h, "num", 5, 0, 65536 + 8), VEXA_E_BAD_PRINT_FORMAT, ""),
-      STEP(vexaSetVarPrintFormat(h, "num", 20, 0, 11), VEXA_OK, ""),
-      STEP(vexaSetVarWriteFormat(h, "num", 6, 0, 8), VEXA_OK, ""),
-      STEP(vexaGetVarPrintFormat(h, "num", &o.i[0], &o.i[1], &o.i[2]), VEXA_OK,
+      STEP(Each({vexaSetVarPrintFormat(h, "num", 20, 0, 11), PRINT("num")}), VEXA_OK,
            " i0=20 i1=0 i2=11"),
-      STEP(vexaGetVarWriteFormat(h, "num", &o.i[0], &o.i[1], &o.i[2]), VEXA_OK,
-           " i0=6 i1=0 i2=8"),
-      STEP(vexaGetVarPrintFormat(h, "absent", &o.i[0], &o.i[1], &o.i[2]), VEXA_E_VAR_NOT_FOUND,
-           " i0=5 i1=2 i2=8"),  // the preset F8.2
-      STEP(vexaGetVarMeasureLevel(h, "str", &o.i[0]), VEXA_OK, " i0=1"),
-      STEP(vexaSetVarMeasureLevel(h, "str", VEXA_MEASURE_SCALE), VEXA_E_BAD_MEASURE_LEVEL, ""),
-      STEP(vexaSetVarMeasureLevel(h, "num", VEXA_MEASURE_SCALE), VEXA_OK, ""),
-      STEP(vexaSetVarMeasureLevel(h, "num", 6), VEXA_E_BAD_MEASURE_LEVEL, ""),
-      STEP(vexaGetVarMeasureLevel(h, "num", &o.i[0]), VEXA_OK, " i0=3"),
-      STEP(vexaSetVarAlignment(h, "num", VEXA_ALIGN_CENTER), VEXA_OK, ""),
-      STEP(vexaSetVarAlignment(h, "num", 7), VEXA_OK, ""),
-      STEP(vexaGetVarAlignment(h, "num", &o.i[0]), VEXA_OK, " i0=2"),
-      STEP(vexaSetVarColumnWidth(h, "num", 0), VEXA_OK, ""),
-      STEP(vexaGetVarColumnWidth(h, "num", &o.i[0]), VEXA_OK, " i0=8"),
-      STEP(vexaSetVarColumnWidth(h, "num", 100000), VEXA_OK, ""),
-      STEP(vexaGetVarColumnWidth(h, "num", &o.i[0]), VEXA_OK, " i0=32767"),
+      STEP(Each({vexaSetVarWriteFormat(h, "num", 6, 0, 8),
+                 vexaGetVarWriteFormat(h, "num", &o.i[0], &o.i[1], &o.i[2])}),
+           VEXA_OK, " i0=6 i1=0 i2=8"),
+      STEP(PRINT("absent"), VEXA_E_VAR_NOT_FOUND, " i0=5 i1=2 i2=8"),  // the preset F8.2
+      STEP(Each({vexaSetVarMeasureLevel(h, "str", VEXA_MEASURE_SCALE),
+                 vexaGetVarMeasureLevel(h, "str", &o.i[0])}),
+           VEXA_E_BAD_MEASURE_LEVEL, " i0=1"),
+      STEP(Each({vexaSetVarMeasureLevel(h, "num", VEXA_MEASURE_SCALE), LEVEL}), VEXA_OK, " i0=3"),
+      STEP(Each({vexaSetVarMeasureLevel(h, "num", 6), LEVEL}), VEXA_E_BAD_MEASURE_LEVEL, " i0=3"),
+      STEP(Each({vexaSetVarAlignment(h, "num", VEXA_ALIGN_CENTER), vexaSetVarAlignment(h, "num", 7),
+                 vexaGetVarAlignment(h, "num", &o.i[0])}),
+           VEXA_OK, " i0=2"),
+      STEP(Each({vexaSetVarColumnWidth(h, "num", 0), vexaGetVarColumnWidth(h, "num", &o.i[0])}),
+           VEXA_OK, " i0=8"),
+      STEP(Each({vexaSetVarColumnWidth(h, "num", 100000),
+                 vexaGetVarColumnWidth(h, "num", &o.i[0])}),
+           VEXA_OK, " i0=32767"),
       STEP(vexaSetVarRole(h, "num", VEXA_ROLE_RECORD_ID), VEXA_OK, ""),
-      STEP(vexaSetVarRole(h, "num", 8), VEXA_E_BAD_ROLE, ""),
-      STEP(vexaGetVarRole(h, "num", &o.i[0]), VEXA_OK, " i0=7"),
+      STEP(Each({vexaSetVarRole(h, "num", 8), vexaGetVarRole(h, "num", &o.i[0])}),
+           VEXA_E_BAD_ROLE, " i0=7"),
   });
 }
 
+#define SET_N(count, v1, v2, v3) vexaSetVarNMissingValues(h, "num", count, v1, v2, v3)
 #define GET_N(var) vexaGetVarNMissingValues(h, var, &o.i[0], &o.d[0], &o.d[1], &o.d[2])
 #define GET_C(var) vexaGetVarCMissingValues(h, var, &o.i[0], o.s[0], o.s[1], o.s[2])
 
+// Each numeric set is followed by the getter: a refused one keeps the value
+// 42, values beyond the count are not kept.
 TEST_F(DictionaryTest, MissingValues) {
   constexpr int kBad = VEXA_E_BAD_MISSING_VALUES;
+  const std::string kOld = " i0=1 d0=42 d1=0 d2=0";
   RunSteps(handle_, {
-      // Invalid counts and ranges keep what was there.
-      STEP(vexaSetVarNMissingValues(h, "num", 1, 42, 0, 0), VEXA_OK, ""),
-      STEP(vexaSetVarNMissingValues(h, "num", -1, 1, 2, 3), kBad, ""),
-      STEP(vexaSetVarNMissingValues(h, "num", 4, 1, 2, 3), kBad, ""),
-      STEP(vexaSetVarNMissingValues(h, "num", -4, 1, 2, 3), kBad, ""),
-      STEP(vexaSetVarNMissingValues(h, "num", -2, 5, 1, 0), kBad, ""),
-      STEP(vexaSetVarNMissingValues(h, "num", -3, 5, 1, 9), kBad, ""),
-      STEP(GET_N("num"), VEXA_OK, " i0=1 d0=42 d1=0 d2=0"),
-      // Values beyond the count are not kept.
-      STEP(vexaSetVarNMissingValues(h, "num", -3, 1, 5, 9), VEXA_OK, ""),
-      STEP(GET_N("num"), VEXA_OK, " i0=-3 d0=1 d1=5 d2=9"),
-      STEP(vexaSetVarNMissingValues(h, "num", -2, 1, 1, 9), VEXA_OK, ""),
-      STEP(GET_N("num"), VEXA_OK, " i0=-2 d0=1 d1=1 d2=0"),
-      STEP(vexaSetVarNMissingValues(h, "num", 3, 7, 8, 9), VEXA_OK, ""),
-      STEP(GET_N("num"), VEXA_OK, " i0=3 d0=7 d1=8 d2=9"),
-      STEP(vexaSetVarNMissingValues(h, "num", 1, 7, 8, 9), VEXA_OK, ""),
-      STEP(GET_N("num"), VEXA_OK, " i0=1 d0=7 d1=0 d2=0"),
-      STEP(vexaSetVarNMissingValues(h, "num", 0, 7, 8, 9), VEXA_OK, ""),
-      STEP(GET_N("num"), VEXA_OK, " i0=0 d0=0 d1=0 d2=0"),
+      STEP(SET_N(1, 42, 0, 0), VEXA_OK, ""),
+      STEP(Each({SET_N(-1, 1, 2, 3), GET_N("num")}), kBad, kOld),
+      STEP(Each({SET_N(4, 1, 2, 3), GET_N("num")}), kBad, kOld),
+      STEP(Each({SET_N(-4, 1, 2, 3), GET_N("num")}), kBad, kOld),
+      STEP(Each({SET_N(-2, 5, 1, 0), GET_N("num")}), kBad, kOld),
+      STEP(Each({SET_N(-3, 5, 1, 9), GET_N("num")}), kBad, kOld),
+      STEP(Each({SET_N(-3, 1, 5, 9), GET_N("num")}), VEXA_OK, " i0=-3 d0=1 d1=5 d2=9"),
+      STEP(Each({SET_N(-2, 1, 1, 9), GET_N("num")}), VEXA_OK, " i0=-2 d0=1 d1=1 d2=0"),
+      STEP(Each({SET_N(3, 7, 8, 9), GET_N("num")}), VEXA_OK, " i0=3 d0=7 d1=8 d2=9"),
+      STEP(Each({SET_N(1, 7, 8, 9), GET_N("num")}), VEXA_OK, " i0=1 d0=7 d1=0 d2=0"),
+      STEP(Each({SET_N(0, 7, 8, 9), GET_N("num")}), VEXA_OK, " i0=0 d0=0 d1=0 d2=0"),
       // The name, then the count, then the type are checked.
       STEP(vexaSetVarNMissingValues(h, "nope", 9, 0, 0, 0), VEXA_E_VAR_NOT_FOUND, ""),
       STEP(vexaSetVarNMissingValues(h, "s4", 4, 0, 0, 0), kBad, ""),
@@ -161,12 +159,13 @@ TEST_F(DictionaryTest, MissingValues) {
       STEP(GET_C("num"), VEXA_E_WRONG_TYPE, " s0= i0=0 s1= s2="),
       STEP(GET_C("nope"), VEXA_E_VAR_NOT_FOUND, " s0= i0=0 s1= s2="),
       // Texts are cut or padded to 8 bytes, and shown in the variable's width.
-      STEP(vexaSetVarCMissingValues(h, "s12", 2, "ABCDEFGHIJKL", "x", "unused"), VEXA_OK, ""),
-      STEP(GET_C("s12"), VEXA_OK, " s0=ABCDEFGH i0=2 s1=x        s2="),
-      STEP(vexaSetVarCMissingValues(h, "s4", 3, "AB", "", "WXYZ"), VEXA_OK, ""),
-      STEP(GET_C("s4"), VEXA_OK, " s0=AB   i0=3 s1=     s2=WXYZ"),
-      STEP(vexaSetVarCMissingValues(h, "s4", 0, nullptr, nullptr, nullptr), VEXA_OK, ""),
-      STEP(GET_C("s4"), VEXA_OK, " s0= i0=0 s1= s2="),
+      STEP(Each({vexaSetVarCMissingValues(h, "s12", 2, "ABCDEFGHIJKL", "x", "unused"),
+                 GET_C("s12")}),
+           VEXA_OK, " s0=ABCDEFGH i0=2 s1=x        s2="),
+      STEP(Each({vexaSetVarCMissingValues(h, "s4", 3, "AB", "", "WXYZ"), GET_C("s4")}), VEXA_OK,
+           " s0=AB   i0=3 s1=     s2=WXYZ"),
+      STEP(Each({vexaSetVarCMissingValues(h, "s4", 0, nullptr, nullptr, nullptr), GET_C("s4")}),
+           VEXA_OK, " s0= i0=0 s1= s2="),
   });
 }
 

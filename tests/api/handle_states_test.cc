@@ -136,7 +136,8 @@ TEST(HandleStateTest, EveryCallGivesTheCodeOfEachKindOfHandle) {
     // A handle of each state, the read one with a current case, and one
     // opened and closed again.
     int handles[4], closed = -1;
-    ASSERT_EQ(Each({vexaOpenRead(source.c_str(), &handles[kRead]), vexaReadCaseRecord(handles[kRead]),
+    ASSERT_EQ(Each({vexaOpenRead(source.c_str(), &handles[kRead]),
+                    vexaReadCaseRecord(handles[kRead]),
                     vexaOpenWrite(write.c_str(), &handles[kWrite]), Define(handles[kWrite]),
                     vexaOpenWrite(committed.c_str(), &handles[kCommitted]),
                     Define(handles[kCommitted]), vexaCommitHeader(handles[kCommitted]),
