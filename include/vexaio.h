@@ -448,6 +448,27 @@ VEXA_API int vexaCopyDocuments(int fromHandle, int toHandle);
  * library's temporary files. */
 VEXA_API int vexaSetTempDir(const char *dirName);
 
+/* Chooses how texts cross the interface: 0 in the current code page (the
+ * default), 1 in UTF-8. VEXA_E_BAD_ENCODING_MODE for another value,
+ * VEXA_E_FILES_OPEN (and no change) while any handle is open. */
+VEXA_API int vexaSetInterfaceEncoding(int encoding);
+/* The interface encoding: 1 in UTF-8 mode, else 0. */
+VEXA_API int vexaGetInterfaceEncoding(void);
+
+/* Documents: an addition of this library. The standard calls only copy
+ * documents between handles (vexaCopyDocuments); these two read and set
+ * them. Documents are lines of exactly VEXA_DOCUMENT_LINE bytes, padded with
+ * blanks, one after another without terminators, as the file holds them. */
+#define VEXA_DOCUMENT_LINE 80
+/* Stores the number of lines in *numLines and copies as many whole lines as
+ * fit into bufferSize bytes of buffer (none, and buffer may be NULL, when
+ * bufferSize is below 80). */
+VEXA_API int vexaGetDocuments(int handle, char *buffer, int bufferSize, int *numLines);
+/* Replaces the documents of a new file (before its header commit) by
+ * numLines lines of 80 bytes from lines; 0 lines removes them. A negative
+ * count, or NULL lines with a positive one, gives VEXA_E_BAD_EXTENSION. */
+VEXA_API int vexaSetDocuments(int handle, const char *lines, int numLines);
+
 /* A date value (seconds since 14 October 1582) from a calendar date between
  * 14 October 1582 and 31 December 9999; VEXA_E_BAD_DATE otherwise. */
 VEXA_API int vexaConvertDate(int day, int month, int year, double *vexaDate);

@@ -7,12 +7,39 @@
 #include <new>
 #include <stdexcept>
 
+#include "support/errors.h"
 #include "vexaio.h"
 
 namespace vexa {
 namespace {
 
 thread_local std::string t_detail;
+
+// The sentence for a data source error; its what() keeps the system's own
+// "Datasource error # N involving X" form.
+std::string DescribeErrorText(const ErrorText& e) {
+  const std::string& subject = e.first();
+  switch (e.number()) {
+    case kErrWriteFailed:
+      return subject.empty() ? "writing to the file failed"
+                             : Sentence("writing to \"{}\" failed", subject);
+    case kErrReadFailed:
+      return subject.empty() ? "reading the file failed"
+                             : Sentence("\"{}\" cannot be read", subject);
+    case kErrBadState:
+      return "the file's state does not allow the operation: its header is "
+             "committed already, or cases are being read from it";
+    case kErrNoShortName:
+      return Sentence("no unused short name can be formed for the variable {}",
+                      Quoted{subject});
+    case kErrDuplicateName:
+      return Sentence("the variable name {} is used twice (names that differ "
+                      "only in case are the same)",
+                      Quoted{subject});
+    default:
+      return e.what();
+  }
+}
 
 }  // namespace
 
@@ -76,6 +103,9 @@ std::string DescribeException(const std::exception& e) {
   }
   if (dynamic_cast<const std::invalid_argument*>(&e) != nullptr) {
     return "a required argument is NULL";
+  }
+  if (const auto* text = dynamic_cast<const ErrorText*>(&e)) {
+    return DescribeErrorText(*text);
   }
   return e.what();
 }

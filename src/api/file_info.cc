@@ -1,7 +1,10 @@
 // Facts about a file as a whole: the file label, the creation time stamp,
-// the product text and the release numbers; copying documents between
-// handles; and the process's temporary directory.
+// the product text and the release numbers; documents, copied between
+// handles, read and set; and the process-wide settings, the temporary
+// directory and the interface encoding.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +12,7 @@
 #include "api/call_guard.h"
 #include "support/calendar.h"
 #include "sysfile/system_file_data_source.h"
+#include "text/interface_encoding.h"
 #include "vexaio.h"
 
 using namespace vexa;
@@ -91,8 +95,8 @@ VEXA_API int vexaGetSystemString(int handle, char* sysName) {
   return Guarded(kFallbackHandle, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(sysName);
-    if (r.sysfile == nullptr) return VEXA_E_NO_FILE_INFO;
-    const std::string& product = r.sysfile->Header().product;
+    if (r.sysfile() == nullptr) return VEXA_E_NO_FILE_INFO;
+    const std::string& product = r.sysfile()->Header().product;
     if (product.size() >= kProductPrefixBytes) {
       CopyText(product.substr(kProductPrefixBytes), sysName);
     }
@@ -105,12 +109,12 @@ VEXA_API int vexaGetReleaseInfo(int handle, int* relInfo) {
   return Guarded(kFallbackHandle, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(relInfo);
-    if (r.mode == HandleMode::kWrite) return VEXA_OK;
-    if (r.sysfile == nullptr ||
-        !r.sysfile->Header().subtypes_seen.test(kMachineIntegerType)) {
+    if (r.mode() == HandleMode::kWrite) return VEXA_OK;
+    if (r.sysfile() == nullptr ||
+        !r.sysfile()->Header().subtypes_seen.test(kMachineIntegerType)) {
       return VEXA_E_NO_RELEASE_INFO;
     }
-    const MachineInfo& m = r.sysfile->Header().machine;
+    const MachineInfo& m = r.sysfile()->Header().machine;
     relInfo[0] = m.major, relInfo[1] = m.minor, relInfo[2] = m.revision;
     return VEXA_OK;
   });
@@ -129,6 +133,56 @@ VEXA_API int vexaCopyDocuments(int fromHandle, int toHandle) {
                                  any_line ? docs : RefPtr<VEXA_ExtensionImpl>());
     return VEXA_OK;
   });
+}
+
+VEXA_API int vexaGetDocuments(int handle, char* buffer, int bufferSize,
+                              int* numLines) {
+  if (numLines) *numLines = 0;
+  return Guarded(kFallbackHandle, [&] {
+    HandleRecord& r = Lookup(handle, Access::kAny);
+    Required(numLines);
+    const VEXA_ExtensionImpl* docs = r.Dict().Extensions().Get(kDocumentsType);
+    // As the writer does, bytes past the last whole line do not count.
+    const int64_t lines =
+        docs ? static_cast<int64_t>(docs->contents.size()) / kDocumentLineBytes
+             : 0;
+    const int64_t fit =
+        std::min<int64_t>(lines, std::max(bufferSize, 0) / kDocumentLineBytes);
+    if (fit > 0) {
+      std::memcpy(Required(buffer), docs->contents.data(),
+                  static_cast<size_t>(fit * kDocumentLineBytes));
+    }
+    *numLines = static_cast<int>(lines);
+    return VEXA_OK;
+  });
+}
+
+VEXA_API int vexaSetDocuments(int handle, const char* lines, int numLines) {
+  return Guarded(kFallbackHandle, [&] {
+    HandleRecord& r = Lookup(handle, Access::kDefine);
+    if (numLines < 0 || (numLines > 0 && lines == nullptr)) {
+      return VEXA_E_BAD_EXTENSION;
+    }
+    r.Dict().Extensions().Set(
+        kDocumentsType, 1, static_cast<int64_t>(numLines) * kDocumentLineBytes,
+        numLines > 0 ? lines : nullptr);
+    return VEXA_OK;
+  });
+}
+
+VEXA_API int vexaSetInterfaceEncoding(int encoding) {
+  return Guarded(kFallbackHandle, [&] {
+    if (encoding != 0 && encoding != 1) return VEXA_E_BAD_ENCODING_MODE;
+    // Open handles have taken their texts in the mode they were opened in.
+    if (HandleTable::Instance().AnyOpen()) return VEXA_E_FILES_OPEN;
+    text::SetInterfaceMode(encoding == 1 ? text::InterfaceMode::kUtf8
+                                         : text::InterfaceMode::kCodePage);
+    return VEXA_OK;
+  });
+}
+
+VEXA_API int vexaGetInterfaceEncoding(void) {
+  return text::GetInterfaceMode() == text::InterfaceMode::kUtf8 ? 1 : 0;
 }
 
 VEXA_API int vexaSetTempDir(const char* dirName) {

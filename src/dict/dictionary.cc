@@ -3,10 +3,7 @@
 namespace vexa {
 
 const VEXA_Variable& Dictionary::At(int index) const {
-  if (!(index >= 0 && static_cast<size_t>(index) < variables_.size())) {
-    ThrowContractViolation("size_t(index) < pData->fDictionary.size()",
-                           __FILE__, __LINE__);
-  }
+  VEXA_ASSERT(index >= 0 && static_cast<size_t>(index) < variables_.size());
   return variables_[static_cast<size_t>(index)];
 }
 
@@ -41,11 +38,7 @@ void Dictionary::ReplaceVariables(std::vector<VEXA_Variable> variables) {
 }
 
 void Dictionary::Insert(int var_after, const VEXA_Variable& var) {
-  if (!(0 <= var_after && var_after <= Count())) {
-    ThrowContractViolation(
-        "0 <= varAfter && varAfter <= (long)pData->fDictionary.size()",
-        __FILE__, __LINE__);
-  }
+  VEXA_ASSERT(0 <= var_after && var_after <= Count());
   VEXA_ASSERT(var.IsValid());
   if (var_after == Count()) {
     Add(var);
@@ -61,9 +54,7 @@ void Dictionary::Insert(int var_after, const VEXA_Variable& var) {
 }
 
 void Dictionary::Remove(int first, int last) {
-  if (!(last < Count())) {
-    ThrowContractViolation("finish < (int) ColumnCount()", __FILE__, __LINE__);
-  }
+  VEXA_ASSERT(last < Count());
   VEXA_ASSERT(0 <= first && first <= last);
   const int32_t removed = FirstSlot(last + 1) - FirstSlot(first);
   const bool reaches_end = last + 1 == Count();

@@ -4,14 +4,9 @@ namespace vexa {
 
 void ExtensionStore::Set(int type, int element_size, int64_t count,
                          const char* contents) {
-  if (!(0 <= type)) ThrowContractViolation("0 <= type", __FILE__, __LINE__);
-  if (!(count >= 0)) {
-    ThrowContractViolation("nElements >= 0", __FILE__, __LINE__);
-  }
-  if (!((count == 0) >= (contents == nullptr))) {
-    ThrowContractViolation("(nElements==0) >= (content==0)", __FILE__,
-                           __LINE__);
-  }
+  VEXA_ASSERT(type >= 0);
+  VEXA_ASSERT(count >= 0);
+  VEXA_ASSERT(count == 0 || contents != nullptr);
   if (count == 0) {
     entries_.erase(type);
     return;
@@ -24,7 +19,7 @@ void ExtensionStore::Set(int type, int element_size, int64_t count,
 }
 
 void ExtensionStore::Share(int type, const RefPtr<VEXA_ExtensionImpl>& entry) {
-  if (!(0 <= type)) ThrowContractViolation("0 <= type", __FILE__, __LINE__);
+  VEXA_ASSERT(type >= 0);
   if (entry) {
     entries_[type] = entry;
   } else {

@@ -1,7 +1,5 @@
 #include "dict/format_code.h"
 
-#include <charconv>
-
 namespace vexa {
 namespace {
 
@@ -31,16 +29,6 @@ bool ShowsDecimals(int type) {
   return (type >= 3 && type <= 5) || type == 15 || type == 16 || type == 17 ||
          (type >= 31 && type <= 37);
 }
-
-// Reads a decimal number of at most `max` from the front of `text`.
-bool TakeNumber(std::string_view& text, unsigned max, unsigned* out) {
-  auto res = std::from_chars(text.data(), text.data() + text.size(), *out);
-  if (res.ec != std::errc() || *out > max) return false;
-  text.remove_prefix(static_cast<size_t>(res.ptr - text.data()));
-  return true;
-}
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
@@ -166,39 +154,6 @@ std::string FormatToString(Format f) {
     text += "." + std::to_string(f.decimals);
   }
   return text;
-}
-
-bool ParseFormat(std::string_view text, Format* out) {
-  size_t letters = 0;
-  while (letters < text.size() && !IsDigit(text[letters])) ++letters;
-  std::string name(text.substr(0, letters));
-  for (char& c : name) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  std::string_view rest = text.substr(letters);
-  unsigned type = 0, width = 0, decimals = 0;
-  if (name == "T") {
-    if (!TakeNumber(rest, 255, &type) || rest.empty() || rest[0] != '_') {
-      return false;
-    }
-    rest.remove_prefix(1);
-  } else {
-    for (const FormatName& entry : kFormatNames) {
-      if (name == entry.name) type = static_cast<unsigned>(entry.type);
-    }
-    if (type == 0) return false;
-  }
-  if (rest.empty() || !IsDigit(rest[0]) || !TakeNumber(rest, 65535, &width)) {
-    return false;
-  }
-  if (!rest.empty()) {
-    if (rest[0] != '.' || rest.size() < 2 || !IsDigit(rest[1])) return false;
-    rest.remove_prefix(1);
-    if (!TakeNumber(rest, 255, &decimals) || !rest.empty()) return false;
-  }
-  *out = Format{static_cast<uint16_t>(width), static_cast<uint8_t>(type),
-                static_cast<uint8_t>(decimals)};
-  return true;
 }
 
 }  // namespace vexa

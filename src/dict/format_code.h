@@ -51,10 +51,5 @@ const char* FormatTypeName(int type);
 // A readable form such as "F8.2", "A20", "DATE11"; unknown types print as
 // "T<type>_<w>.<d>".
 std::string FormatToString(Format f);
-// The inverse of FormatToString: a type name (letters, without regard to
-// case) or "T<type>_", a width and an optional ".<decimals>". Checks the
-// syntax and the ranges of the three numbers only, not the validity table.
-// False, with *out unchanged, for any other text.
-bool ParseFormat(std::string_view text, Format* out);
 
 }  // namespace vexa

@@ -31,10 +31,7 @@ uint32_t NextVariableId() {
 }
 
 void CheckType(int type) {
-  if (!(0 <= type && type <= kMaxStringWidth)) {
-    ThrowContractViolation("0 <= type && type <= MAX_STRING_TYPE", __FILE__,
-                           __LINE__);
-  }
+  VEXA_ASSERT(0 <= type && type <= kMaxStringWidth);
 }
 
 // The format after a type change: a hex-string format follows the new width
@@ -70,9 +67,7 @@ VEXA_Variable::VEXA_Variable(int type) {
 }
 
 const VEXA_VariableImpl& VEXA_Variable::impl() const {
-  if (!impl_.IsValid()) {
-    ThrowContractViolation("fpImpl.IsValid()", __FILE__, __LINE__);
-  }
+  VEXA_ASSERT(impl_.IsValid());
   return *impl_;
 }
 
@@ -206,15 +201,9 @@ void VEXA_Variable::SetMissingNumbers(int code, double v1, double v2,
 
 void VEXA_Variable::SetMissingTexts(int code, const char* v1, const char* v2,
                                     const char* v3) {
-  if (!(int(v1 != 0) >= int(v2 != 0))) {
-    ThrowContractViolation("int(v1!=0) >= int(v2!=0)", __FILE__, __LINE__);
-  }
-  if (!(int(v2 != 0) >= int(v3 != 0))) {
-    ThrowContractViolation("int(v2!=0) >= int(v3!=0)", __FILE__, __LINE__);
-  }
-  if (!(v1 == nullptr || Type() != 0)) {
-    ThrowContractViolation("v1 == 0 || GetType() != 0", __FILE__, __LINE__);
-  }
+  VEXA_ASSERT(v1 != nullptr || v2 == nullptr);
+  VEXA_ASSERT(v2 != nullptr || v3 == nullptr);
+  VEXA_ASSERT(v1 == nullptr || Type() != 0);
   const char* texts[3] = {v1, v2, v3};
   char padded[3][8];
   const char* values[3] = {nullptr, nullptr, nullptr};

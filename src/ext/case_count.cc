@@ -27,8 +27,14 @@ class SFExtensionNCases : public SystemFileExtensionHandler {
 
   void ReadRecord(ExtensionReadContext& file,
                   const SystemFileExtensionRecord& rec) const override {
-    VEXA_FILE_CHECK(rec.UnitSize() == sizeof(int64), kErrBadStructure);
-    VEXA_FILE_CHECK(rec.NUnits() == 1 || rec.NUnits() == 2, kErrBadStructure);
+    if (rec.UnitSize() != sizeof(int64)) {
+      ThrowFileError(kErrBadStructure, "unit size {} where 8 is required",
+                     rec.UnitSize());
+    }
+    if (rec.NUnits() != 1 && rec.NUnits() != 2) {
+      ThrowFileError(kErrBadStructure, "unit count {} where 1 or 2 is required",
+                     rec.NUnits());
+    }
     int64 count;
     if (rec.NUnits() == 2) {
       // The probe, not the header, tells the record's byte order.

@@ -34,10 +34,17 @@ class SFExtensionLWA : public SystemFileExtensionHandler {
   void ReadRecord(ExtensionReadContext& file,
                   const SystemFileExtensionRecord& rec) const override {
     Dictionary& dictionary = file.dictionary;
-    VEXA_FILE_CHECK(rec.UnitSize() == sizeof(int32), kErrBadStructure);
+    if (rec.UnitSize() != sizeof(int32)) {
+      ThrowFileError(kErrBadStructure, "unit size {} where 4 is required",
+                     rec.UnitSize());
+    }
     if (static_cast<int64_t>(rec.NUnits()) !=
         static_cast<int64_t>(dictionary.Count()) * 3) {
-      VEXA_FILE_FAIL(kErrBadStructure, "rec.NUnits()== src.ColumnCount()*3");
+      ThrowFileError(kErrBadStructure,
+                     "unit count {} where {} (3 for each of {} variables) is "
+                     "required",
+                     rec.NUnits(), int64_t{dictionary.Count()} * 3,
+                     dictionary.Count());
     }
     const bool swap = file.header.byte_swapped;
     const char* in = rec.Contents();

@@ -37,7 +37,9 @@ class SystemFileExtensionHandler {
                            SystemFileExtensionRecord& rec) const = 0;
 
   // Checks a record read from a file and applies it to the dictionary and
-  // the header. A record it cannot accept raises SystemFileException 1204.
+  // the header. A record it cannot accept raises SystemFileException 1204
+  // with a sentence about the values at fault; the dictionary reader adds
+  // the record's place.
   virtual void ReadRecord(ExtensionReadContext& file,
                           const SystemFileExtensionRecord& rec) const = 0;
 };

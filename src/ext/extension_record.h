@@ -20,40 +20,39 @@ class SystemFileExtensionRecord {
   SystemFileExtensionRecord& operator=(const SystemFileExtensionRecord&) =
       delete;
 
-  int32_t UnitSize() const { return m_unitSize; }
-  int32_t NUnits() const { return m_nUnits; }
-  bool Empty() const { return m_nUnits == 0; }
+  int32_t UnitSize() const { return unit_size_; }
+  int32_t NUnits() const { return units_; }
+  bool Empty() const { return units_ == 0; }
   // unit size x count; the caller has checked both to be positive.
   size_t ByteSize() const {
-    return static_cast<size_t>(m_unitSize) * static_cast<size_t>(m_nUnits);
+    return static_cast<size_t>(unit_size_) * static_cast<size_t>(units_);
   }
 
   void SetUnitSize(int32_t size) {
-    VEXA_ASSERT(m_pContents == 0);
-    m_unitSize = size;
+    VEXA_ASSERT(contents_ == nullptr);
+    unit_size_ = size;
   }
   void SetNUnits(int32_t count) {
-    VEXA_ASSERT(m_pContents == 0);
-    m_nUnits = count;
+    VEXA_ASSERT(contents_ == nullptr);
+    units_ = count;
   }
 
   // Allocates the contents when absent; returns them.
   char* Allocate() {
-    VEXA_ASSERT(m_nUnits && m_unitSize);
-    VEXA_ASSERT(m_nUnits > 0 && m_unitSize > 0);
-    if (m_pContents == 0) m_pContents.reset(new char[ByteSize()]());
-    return m_pContents.get();
+    VEXA_ASSERT(units_ > 0 && unit_size_ > 0);
+    if (contents_ == nullptr) contents_.reset(new char[ByteSize()]());
+    return contents_.get();
   }
   // Copies exactly unit size x count bytes in, allocating first if needed.
   void CopyIn(const void* bytes) { std::memcpy(Allocate(), bytes, ByteSize()); }
 
-  const char* Contents() const { return m_pContents.get(); }
-  char* MutableContents() { return m_pContents.get(); }
+  const char* Contents() const { return contents_.get(); }
+  char* MutableContents() { return contents_.get(); }
 
  private:
-  std::unique_ptr<char[]> m_pContents;
-  int32_t m_nUnits = 0;
-  int32_t m_unitSize = 0;
+  std::unique_ptr<char[]> contents_;
+  int32_t units_ = 0;
+  int32_t unit_size_ = 0;
 };
 
 }  // namespace vexa

@@ -60,8 +60,10 @@ class SFExtensionExtNames : public SystemFileExtensionHandler {
   void ReadRecord(ExtensionReadContext& file,
                   const SystemFileExtensionRecord& rec) const override {
     file.header.long_names = true;
-    if (rec.UnitSize() != 1)
-      VEXA_FILE_FAIL(kErrBadStructure, "rec.UnitSize()==1");
+    if (rec.UnitSize() != 1) {
+      ThrowFileError(kErrBadStructure, "unit size {} where 1 is required",
+                     rec.UnitSize());
+    }
     const std::string_view extString(rec.Contents(), rec.ByteSize());
     const size_t len = extString.size();
     constexpr size_t notFound = std::string_view::npos;
@@ -69,10 +71,17 @@ class SFExtensionExtNames : public SystemFileExtensionHandler {
     size_t pos = 0;
     while (pos < len) {
       const size_t i = extString.find_first_of("=\t", pos);
-      VEXA_FILE_CHECK(i != notFound && extString[i] == '=', kErrBadStructure);
+      if (i == notFound || extString[i] != '=') {
+        ThrowFileError(kErrBadStructure, "the entry {} at byte {} has no \"=\"",
+                       Quoted{extString.substr(pos, i - pos)}, pos);
+      }
       size_t j = extString.find_first_of("=\t", i + 1);
       if (j == notFound) j = len;
-      VEXA_FILE_CHECK(j == len || extString[j] == '\t', kErrBadStructure);
+      if (j != len && extString[j] != '\t') {
+        ThrowFileError(kErrBadStructure,
+                       "the entry {} at byte {} has a second \"=\"",
+                       Quoted{extString.substr(pos, j + 1 - pos)}, pos);
+      }
       pairs.emplace_back(std::string(extString.substr(pos, i - pos)),
                          std::string(extString.substr(i + 1, j - i - 1)));
       pos = j + 1;

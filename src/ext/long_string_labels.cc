@@ -77,11 +77,19 @@ class SFExtensionVLExtStrings : public SystemFileExtensionHandler {
       return v;
     };
     while (r < endr) {
-      if (endr - r <= 13) VEXA_FILE_FAIL(kErrBadStructure, "r+13 < endr");
+      if (endr - r <= 13) {
+        ThrowFileError(kErrBadStructure,
+                       "only {} bytes are left at byte {}, too few for "
+                       "another variable",
+                       endr - r, r - rec.Contents());
+      }
       const int32_t nameLength = read_i32();
       // In 64 bits: a length near 2^31 must not wrap past the check.
       if (nameLength < 0 || int64_t{nameLength} + 8 >= endr - r) {
-        VEXA_FILE_FAIL(kErrBadStructure, "r+nameLength+8 < endr");
+        ThrowFileError(kErrBadStructure,
+                       "the name length {} at byte {} is more than the {} "
+                       "bytes left",
+                       nameLength, r - 4 - rec.Contents(), endr - r);
       }
       const std::string_view name(r, static_cast<size_t>(nameLength));
       r += nameLength;
@@ -97,20 +105,35 @@ class SFExtensionVLExtStrings : public SystemFileExtensionHandler {
       const size_t key_size =
           applies ? static_cast<size_t>(KeyUnitsForWidth(varType)) * 8 : 0;
       std::string key;
+      // The length of the value or the text of label k: present, and
+      // neither negative nor past the end.
+      auto read_length = [&](const char* what, int32_t k) {
+        if (endr - r < 4) {
+          ThrowFileError(kErrBadStructure,
+                         "the record ends where the {} length of label {} of "
+                         "{} for {} is due",
+                         what, k + 1, count, Quoted{name});
+        }
+        const int32_t length = read_i32();
+        if (length < 0 || length > endr - r) {
+          ThrowFileError(kErrBadStructure,
+                         "the {} length {} of label {} for {} does not fit in "
+                         "the {} bytes left",
+                         what, length, k + 1, Quoted{name}, endr - r);
+        }
+        return length;
+      };
       for (int32_t k = 0; k < count; ++k) {
-        if (endr - r < 4) VEXA_FILE_FAIL(kErrBadStructure, "r + 4 <= endr");
-        const int32_t valLen = read_i32();
-        VEXA_FILE_CHECK(valLen <= varType, kErrBadStructure);
-        if (valLen < 0 || valLen > endr - r) {
-          VEXA_FILE_FAIL(kErrBadStructure, "r + valLen <= endr");
+        const int32_t valLen = read_length("value", k);
+        if (valLen > varType) {
+          ThrowFileError(kErrBadStructure,
+                         "the value of label {} for {} is {} bytes long, more "
+                         "than the width {}",
+                         k + 1, Quoted{name}, valLen, varType);
         }
         const std::string_view value(r, static_cast<size_t>(valLen));
         r += valLen;
-        if (endr - r < 4) VEXA_FILE_FAIL(kErrBadStructure, "r + 4 <= endr");
-        const int32_t labelLen = read_i32();
-        if (labelLen < 0 || labelLen > endr - r) {
-          VEXA_FILE_FAIL(kErrBadStructure, "r + labelLen <= endr");
-        }
+        const int32_t labelLen = read_length("label", k);
         const std::string_view label(r, static_cast<size_t>(labelLen));
         r += labelLen;
         if (applies) {

@@ -12,6 +12,18 @@
 namespace vexa {
 namespace {
 
+void RequireShape(const SystemFileExtensionRecord& rec, int32_t unit_size,
+                  int32_t units) {
+  if (rec.UnitSize() != unit_size) {
+    ThrowFileError(kErrBadStructure, "unit size {} where {} is required",
+                   rec.UnitSize(), unit_size);
+  }
+  if (rec.NUnits() != units) {
+    ThrowFileError(kErrBadStructure, "unit count {} where {} is required",
+                   rec.NUnits(), units);
+  }
+}
+
 class SFExtensionSourceParametersInt : public SystemFileExtensionHandler {
  public:
   void WriteRecord(const ExtensionWriteContext& file,
@@ -30,8 +42,7 @@ class SFExtensionSourceParametersInt : public SystemFileExtensionHandler {
 
   void ReadRecord(ExtensionReadContext& file,
                   const SystemFileExtensionRecord& rec) const override {
-    VEXA_FILE_CHECK(rec.UnitSize() == 4, kErrBadStructure);
-    VEXA_FILE_CHECK(rec.NUnits() == 8, kErrBadStructure);
+    RequireShape(rec, 4, 8);
     bool swap = file.header.byte_swapped;
     auto unit = [&](int i) { return LoadI32(rec.Contents() + 4 * i, swap); };
     MachineInfo& m = file.header.machine;
@@ -60,8 +71,7 @@ class SFExtensionSourceParametersDouble : public SystemFileExtensionHandler {
 
   void ReadRecord(ExtensionReadContext& file,
                   const SystemFileExtensionRecord& rec) const override {
-    VEXA_FILE_CHECK(rec.UnitSize() == sizeof(double), kErrBadStructure);
-    VEXA_FILE_CHECK(rec.NUnits() == 3, kErrBadStructure);
+    RequireShape(rec, sizeof(double), 3);
     bool swap = file.header.byte_swapped;
     file.header.sysmis = LoadF64(rec.Contents(), swap);
     file.header.highest = LoadF64(rec.Contents() + 8, swap);

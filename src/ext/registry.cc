@@ -8,26 +8,37 @@ namespace {
 struct RegistryEntry {
   int subtype;
   const SystemFileExtensionHandler& (*handler)();
+  const char* name;
 };
 
 // Every subtype with a handler. Subtypes missing here are kept raw.
 constexpr RegistryEntry kRegistry[] = {
-    {3, &handlers::MachineInteger},
-    {4, &handlers::MachineFloat},
-    {11, &handlers::Display},
-    {13, &handlers::LongNames},
-    {14, &handlers::VeryLongStrings},
-    {16, &handlers::CaseCount},
-    {21, &handlers::LongStringLabels},
+    {3, &handlers::MachineInteger, "machine integer information"},
+    {4, &handlers::MachineFloat, "machine floating-point information"},
+    {11, &handlers::Display, "display properties"},
+    {13, &handlers::LongNames, "long variable names"},
+    {14, &handlers::VeryLongStrings, "very long strings"},
+    {16, &handlers::CaseCount, "extended case count"},
+    {21, &handlers::LongStringLabels, "long string value labels"},
 };
+
+const RegistryEntry* FindEntry(int subtype) {
+  for (const RegistryEntry& e : kRegistry) {
+    if (e.subtype == subtype) return &e;
+  }
+  return nullptr;
+}
 
 }  // namespace
 
 const SystemFileExtensionHandler* FindExtensionHandler(int subtype) {
-  for (const RegistryEntry& e : kRegistry) {
-    if (e.subtype == subtype) return &e.handler();
-  }
-  return nullptr;
+  const RegistryEntry* e = FindEntry(subtype);
+  return e ? &e->handler() : nullptr;
+}
+
+const char* ExtensionName(int subtype) {
+  const RegistryEntry* e = FindEntry(subtype);
+  return e ? e->name : nullptr;
 }
 
 void DispatchExtensionRead(int subtype, ExtensionReadContext& file,

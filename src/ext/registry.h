@@ -11,6 +11,10 @@ namespace vexa {
 // The handler registered for a subtype, or null.
 const SystemFileExtensionHandler* FindExtensionHandler(int subtype);
 
+// What the records of a subtype with a handler hold ("long variable
+// names"), for error sentences; null for other subtypes.
+const char* ExtensionName(int subtype);
+
 // Hands a record read from a file to its handler; a subtype without one is
 // stored unchanged in the dictionary's extension data under the subtype
 // (replacing earlier contents). Marks subtypes 0-99 as seen in the header.

@@ -114,17 +114,28 @@ class SFExtensionExtStrings : public SystemFileExtensionHandler {
       const char* const window =
           content + std::min<ptrdiff_t>(16, end - content);
       const char* const equal = std::find(content, window, '=');
-      if (equal == window)
-        VEXA_FILE_FAIL(kErrBadStructure, "equal != content+16");
+      if (equal == window) {
+        ThrowFileError(kErrBadStructure,
+                       "the entry {} at byte {} has no \"=\" in its first 16 "
+                       "bytes",
+                       Quoted{std::string_view(content, static_cast<size_t>(
+                                                            end - content))},
+                       content - rec.Contents());
+      }
       const std::string_view name(content,
                                   static_cast<size_t>(equal - content));
       const auto* rename = Find(renames, NameKey(name));
       if (rename == nullptr) {
-        VEXA_FILE_FAIL(kErrBadStructure, "name == rename->first");
+        ThrowFileError(kErrBadStructure,
+                       "the short name {} is not in the long names record",
+                       Quoted{name});
       }
       const auto found = by_name.find(rename->second);
       const int varIndex = found == by_name.end() ? -1 : found->second;
-      VEXA_FILE_CHECK(varIndex >= 0, kErrBadStructure);
+      if (varIndex < 0) {
+        ThrowFileError(kErrBadStructure, "no variable is named {}",
+                       Quoted{rename->second});
+      }
 
       const char* const lengthString = equal + 1;
       const char* const digits_end =
@@ -133,11 +144,20 @@ class SFExtensionExtStrings : public SystemFileExtensionHandler {
           std::find_if(lengthString, digits_end,
                        [](char c) { return c == '\t' || c == '\0'; });
       if (endLen == digits_end || endLen - lengthString > 5) {
-        VEXA_FILE_FAIL(kErrBadStructure, "endLen < lengthString+6");
+        ThrowFileError(kErrBadStructure,
+                       "the width of {} does not end with a NUL or TAB within "
+                       "5 characters",
+                       Quoted{name});
       }
       const char* const endDigits = std::find_if(
           lengthString, endLen, [](char c) { return c < '0' || c > '9'; });
-      VEXA_FILE_CHECK(endLen == endDigits, kErrBadStructure);
+      if (endLen != endDigits) {
+        ThrowFileError(kErrBadStructure, "the width {} of {} is not a number",
+                       Quoted{std::string_view(
+                           lengthString,
+                           static_cast<size_t>(endLen - lengthString))},
+                       Quoted{name});
+      }
       int width = 0;
       for (const char* p = lengthString; p < endDigits; ++p) {
         width = width * 10 + (*p - '0');
@@ -158,7 +178,9 @@ class SFExtensionExtStrings : public SystemFileExtensionHandler {
       content = endDigits;
       while (content < end && (*content == '\0' || *content == '\t')) {
         if (++content - endDigits >= 3) {
-          VEXA_FILE_FAIL(kErrBadStructure, "content < endDigits+3");
+          ThrowFileError(kErrBadStructure,
+                         "more than 2 NUL or TAB bytes follow the entry of {}",
+                         Quoted{name});
         }
       }
     }

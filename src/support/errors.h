@@ -1,17 +1,21 @@
 // Failures inside the library are exceptions. Three kinds exist:
 //  - SystemFileException: a file-level failure (structure, truncation, I/O)
-//    carrying its error number, the text of the failed condition and the
-//    source position of the check;
+//    carrying its error number, a sentence about the values involved and,
+//    once a reader has added it, the place in the file;
 //  - ErrorText: a data source error, "Datasource error # N" optionally
-//    "involving" one or two texts (file names, the system's error text);
+//    "involving" one or two texts (file names, variable names);
 //  - ContractViolation: an internal precondition that did not hold; its text
 //    is the tested expression.
 // None of them crosses the C API: the exported functions turn every one into
 // their result code (api/call_guard.h).
 #pragma once
 
+#include <concepts>
+#include <cstdint>
 #include <exception>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace vexa {
 
@@ -30,22 +34,24 @@ enum ErrorNumber : long {
   kErrDuplicateName = 1505,   // duplicate variable name
 };
 
+// what() is "<place>: <message>", or the message alone while no reader has
+// said where in the file the failure is.
 class SystemFileException : public std::exception {
  public:
-  SystemFileException(long number, const char* condition, const char* source,
-                      int line);
+  SystemFileException(long number, std::string message);
 
   long number() const { return number_; }
-  const char* condition() const { return condition_; }
-  const char* source() const { return source_; }
-  int line() const { return line_; }
+  const std::string& message() const { return message_; }
+  const std::string& place() const { return place_; }
+  // Names the place unless one is named already: the reader closest to the
+  // failure knows it best.
+  void SetPlace(std::string place);
   const char* what() const noexcept override { return what_.c_str(); }
 
  private:
   long number_;
-  const char* condition_;  // static text of the failed check
-  const char* source_;     // static source file name
-  int line_;
+  std::string message_;
+  std::string place_;
   std::string what_;
 };
 
@@ -56,10 +62,15 @@ class ErrorText : public std::exception {
   ErrorText(long number, const std::string& a, const std::string& b);
 
   long number() const { return number_; }
+  // The texts the error involves (file or variable names), or empty.
+  const std::string& first() const { return first_; }
+  const std::string& second() const { return second_; }
   const char* what() const noexcept override { return text_.c_str(); }
 
  private:
   long number_;
+  std::string first_;
+  std::string second_;
   std::string text_;
 };
 
@@ -74,24 +85,51 @@ class ContractViolation : public std::exception {
   std::string what_;
 };
 
-[[noreturn]] void ThrowFileError(long number, const char* condition,
-                                 const char* source, int line);
+// Text from a file in a sentence: quoted, control characters written as
+// \xNN, cut after 64 bytes (at a whole UTF-8 character) with "...".
+struct Quoted {
+  std::string_view text;
+};
+
+// The pieces of a sentence. Integers are written with thousands separators
+// ("2,147,483,647"), since most of them are counts, lengths or offsets.
+std::string Grouped(int64_t value);
+inline std::string SentencePiece(std::string_view text) {
+  return std::string(text);
+}
+std::string SentencePiece(Quoted quoted);
+template <std::integral T>
+  requires(!std::same_as<T, char> && !std::same_as<T, bool>)
+std::string SentencePiece(T value) {
+  if constexpr (std::unsigned_integral<T> && sizeof(T) >= sizeof(int64_t)) {
+    if (value > static_cast<T>(INT64_MAX)) return std::to_string(value);
+  }
+  return Grouped(static_cast<int64_t>(value));
+}
+
+// Every "{}" of `text` in turn replaced by the next piece.
+std::string JoinSentence(std::string_view text,
+                         std::initializer_list<std::string> pieces);
+
+// A sentence: Sentence("unit size {} where {} is required", 3, 8).
+template <class... Args>
+std::string Sentence(std::string_view text, const Args&... args) {
+  return JoinSentence(text, {SentencePiece(args)...});
+}
+
+// Raises SystemFileException(number) with the sentence that says what is
+// wrong with the values in the file, e.g.
+//   ThrowFileError(kErrBadStructure, "label count {} is negative", n);
+template <class... Args>
+[[noreturn]] void ThrowFileError(long number, std::string_view text,
+                                 const Args&... args) {
+  throw SystemFileException(number, Sentence(text, args...));
+}
+
 [[noreturn]] void ThrowContractViolation(const char* expression,
                                          const char* source, int line);
 
 }  // namespace vexa
-
-// Checks a condition on file content; raises SystemFileException(number)
-// with the condition's text when it does not hold.
-#define VEXA_FILE_CHECK(cond, number)                                  \
-  do {                                                                 \
-    if (!(cond)) ::vexa::ThrowFileError((number), #cond, __FILE__, __LINE__); \
-  } while (0)
-
-// Raises SystemFileException(number) with an explicit condition text, for
-// checks whose recorded text differs from the code that tests it.
-#define VEXA_FILE_FAIL(number, text) \
-  ::vexa::ThrowFileError((number), (text), __FILE__, __LINE__)
 
 // An internal precondition. Never stops the process: it raises
 // ContractViolation, which the exported functions turn into their fallback.

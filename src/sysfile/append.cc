@@ -75,8 +75,11 @@ std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForAppending(
 void SystemFileDataSource::ReopenForAppending() {
   VEXA_ASSERT(state_ == kFinished);
   auto stream = std::make_unique<VEXA_FileStream>();
-  const bool reopened = stream->Open(file_name_, "r+");
-  VEXA_FILE_CHECK(reopened, kErrReopen);
+  if (!stream->Open(file_name_, "r+")) {
+    ThrowFileError(kErrReopen,
+                   "the file \"{}\" cannot be opened again to add cases",
+                   file_name_);
+  }
   VEXA_StrBaseIO& out = *stream;
   auto save = std::make_unique<SaveDS>(*this, std::move(stream));
   // The cases go into the layout the file was read with; it must account
@@ -86,9 +89,13 @@ void SystemFileDataSource::ReopenForAppending() {
   for (const LongStringPlace& s : layout.strings) {
     extra += long_strings::FileSlots(s.width) - long_strings::MemorySlots(s.width);
   }
-  VEXA_FILE_CHECK(layout.memory_slots == dictionary_.SlotCount() &&
-                      layout.file_slots == layout.memory_slots + extra,
-                  kErrBadStructure);
+  if (layout.memory_slots != dictionary_.SlotCount() ||
+      layout.file_slots != layout.memory_slots + extra) {
+    ThrowFileError(kErrBadStructure,
+                   "the header gives {} slots a case where the variables "
+                   "take {}",
+                   layout.file_slots, dictionary_.SlotCount() + extra);
+  }
   save->UseLayout(layout);
   // The count is patched into the unit that holds it, never past the
   // record: the second of two units, or the only one.
@@ -114,7 +121,12 @@ void SystemFileDataSource::ReopenForAppending() {
     if (used > 0) {
       out.Seek(data_start_ + block, 0);
       const size_t got = out.Read(bytes, sizeof bytes);
-      VEXA_FILE_CHECK(got >= static_cast<size_t>(kKeySize), kErrTruncated);
+      if (got < static_cast<size_t>(kKeySize)) {
+        ThrowFileError(kErrTruncated,
+                       "the file ends inside the control bytes of the last "
+                       "block of case data, at offset {}",
+                       data_start_ + block);
+      }
       const auto* control = reinterpret_cast<const uint8_t*>(bytes);
       // A block whose used part cannot be continued stays as it is: its
       // remaining control bytes are fillers, and the new cases start with

@@ -9,19 +9,29 @@ namespace vexa {
 
 SystemFileDataSource::Iterator::Iterator(SystemFileDataSource& source,
                                          char* buffer)
-    : stream_(*source.Stream()),
+    : source_(source),
+      stream_(*source.Stream()),
       data_start_(source.DataStart()),
-      header_(source.MutableHeader()),
+      header_(source.Header()),
       case_(source.GetDictionary(), buffer),
       file_slots_(header_.nominal_case_size > 0
                       ? static_cast<size_t>(header_.nominal_case_size)
                       : 0) {
   // Zlib case data needs the block stream, which this reader does not
   // have yet.
-  VEXA_FILE_CHECK(header_.compression != 2, kErrBadStructure);
+  if (header_.compression == 2) {
+    ThrowFileError(kErrBadStructure,
+                   "the case data is zlib-compressed, which cannot be read "
+                   "yet");
+  }
   const int64_t memory_slots = source.GetDictionary().SlotCount();
   if (header_.case_layout.Same()) {
-    VEXA_FILE_CHECK(header_.nominal_case_size == memory_slots, kErrBadStructure);
+    if (header_.nominal_case_size != memory_slots) {
+      ThrowFileError(kErrBadStructure,
+                     "the header gives {} slots a case where the variables "
+                     "take {}",
+                     header_.nominal_case_size, memory_slots);
+    }
   } else {
     dechunker_ = std::make_unique<SystemFileDechunker>(header_.case_layout);
     dechunker_->Validate(header_.nominal_case_size, memory_slots);
@@ -85,7 +95,14 @@ bool SystemFileDataSource::Iterator::ReadUncompressed(char* dest) {
     return false;
   }
   if (got != case_len) {
-    VEXA_FILE_FAIL(kErrTruncated, "readLen== 0 || readLen == caseLen");
+    // Cases are counted from 0, as vexaSeekNextCase counts them.
+    SystemFileException e(
+        kErrTruncated, Sentence("the file ends after {} of the case's {} bytes",
+                                got, case_len));
+    const int64_t offset =
+        data_start_ + current_ * static_cast<int64_t>(case_len);
+    e.SetPlace(Sentence("case {} at offset {}", current_, offset));
+    throw e;
   }
   if (swap_map_ != nullptr) {
     for (size_t s = 0; s < file_slots_; ++s) {
@@ -106,9 +123,7 @@ void SystemFileDataSource::Iterator::EndOfData(int64_t cases_found) {
                               : 0;
     if (cases_found > whole) cases_found = whole;
   }
-  if (header_.case_count > cases_found || header_.case_count == -1) {
-    header_.case_count = cases_found;
-  }
+  source_.NoteEndOfData(cases_found);
 }
 
 }  // namespace vexa

@@ -50,9 +50,10 @@ class SystemFileDataSource::Iterator : public VEXA_InputCaseIterator {
   // was not recorded).
   void EndOfData(int64_t cases_found);
 
+  SystemFileDataSource& source_;
   VEXA_StrBaseIO& stream_;
   const int64_t data_start_;
-  FileHeader& header_;
+  const FileHeader& header_;
   VEXA_Case case_;
   const size_t file_slots_;
   const uint8_t* swap_map_ = nullptr;

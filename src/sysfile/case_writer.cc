@@ -39,7 +39,11 @@ void CaseWriter::WriteBytes(const char* bytes, size_t size) {
   } catch (const ErrorText&) {
     done = 0;
   }
-  if (done != size) VEXA_FILE_FAIL(kErrRawCaseWrite, "nWritten == caseLen");
+  if (done != size) {
+    ThrowFileError(kErrRawCaseWrite,
+                   "only {} of {} bytes of case data could be written", done,
+                   size);
+  }
 }
 
 void CaseWriter::WriteBlock(const char* block, size_t size) {

@@ -8,7 +8,8 @@ CompressedSystemFile::CompressedSystemFile(VEXA_StrBaseIO& stream,
                                            int64_t data_start,
                                            const FileHeader& header,
                                            SparseRowIndex& index)
-    : index_(index),
+    : data_start_(data_start),
+      index_(index),
       window_(stream, data_start),
       swap_map_(header.byte_swapped && !header.numeric_swap_map.empty()
                     ? header.numeric_swap_map.data()
@@ -26,11 +27,16 @@ bool CompressedSystemFile::NextBlock() {
   const size_t available = window_.Ensure(kMaxBlockSize);
   if (available == 0) return false;
   if (available < static_cast<size_t>(kKeySize)) {
-    VEXA_FILE_FAIL(kErrTruncated, "nRead == 0");
+    Truncated(Sentence(
+        "the file ends inside the control bytes of a block, after {} of {}",
+        available, kKeySize));
   }
   const auto* control = reinterpret_cast<const uint8_t*>(window_.Peek());
   const size_t size = kKeySize + 8 * CountLiterals(control);
-  if (available < size) VEXA_FILE_FAIL(kErrTruncated, "nRead == nu*sizeof(OBS)");
+  if (available < size) {
+    Truncated(Sentence("the file ends inside a block, after {} of its {} bytes",
+                       available, size));
+  }
   block_.control = control;
   block_.literal = window_.Peek() + kKeySize;
   block_.index = 0;
@@ -42,8 +48,17 @@ bool CompressedSystemFile::NextBlock() {
 bool CompressedSystemFile::NextBlockInCase(size_t produced) {
   if (NextBlock()) return true;
   end_of_data_ = true;
-  if (produced != 0) VEXA_FILE_FAIL(kErrTruncated, "iCell == 0");
+  if (produced != 0) {
+    Truncated(Sentence("the file ends inside a case, after {} of its {} values",
+                       produced, slots_));
+  }
   return false;
+}
+
+void CompressedSystemFile::Truncated(std::string message) const {
+  SystemFileException e(kErrTruncated, std::move(message));
+  e.SetPlace(Sentence("case data at offset {}", data_start_ + block_offset_));
+  throw e;
 }
 
 size_t CompressedSystemFile::DecodeCase(char* out) {
@@ -70,13 +85,8 @@ bool CompressedSystemFile::SkipCase() {
 
 int64_t CompressedSystemFile::Tell() const {
   const int64_t filepos = block_offset_ + block_size_;
-  if (filepos % 8 != 0) {
-    ThrowContractViolation("(filepos-_row0pos)%sizeof(OBS) == 0", __FILE__,
-                           __LINE__);
-  }
-  if (block_.index > kKeySize) {
-    ThrowContractViolation("_pos <= kKeySize", __FILE__, __LINE__);
-  }
+  VEXA_ASSERT(filepos % 8 == 0);
+  VEXA_ASSERT(block_.index <= kKeySize);
   if (block_.index == kKeySize) return filepos;
   return block_offset_ + block_.index;
 }

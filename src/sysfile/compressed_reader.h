@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "io/stream.h"
 #include "sysfile/bytecode.h"
@@ -34,7 +35,7 @@ class CompressedSystemFile {
   // advances the target. Returns false at the end of the data; the current
   // case number is then the number of cases found up to the target.
   // Raises SystemFileException 1205 when the data ends inside a block or a
-  // case.
+  // case; its place is "case data at offset N".
   bool ReadCase(char* out);
   // The number of the case that the decoder stands before.
   int64_t CurrentCase() const { return current_; }
@@ -59,7 +60,10 @@ class CompressedSystemFile {
   // Reads the next block for a case of which `produced` values exist;
   // false at the end of the data before the case.
   bool NextBlockInCase(size_t produced);
+  // Raises SystemFileException 1205 at the offset of the block under way.
+  [[noreturn]] void Truncated(std::string message) const;
 
+  int64_t data_start_;
   int64_t current_ = 0;
   int64_t target_ = 0;
   int64_t last_position_ = -1;

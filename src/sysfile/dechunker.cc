@@ -39,23 +39,44 @@ void SystemFileDechunker::Validate(int64_t file_slots,
   uint64_t memory_end = 0;
   const auto file = static_cast<uint64_t>(file_slots);
   const auto memory = static_cast<uint64_t>(memory_slots);
+  // Slots are counted from 1 in the sentences, as the file counts them.
   for (const DechunkEntry& e : entries_) {
     if (e.width != 0) {
-      VEXA_FILE_CHECK(e.width > 255 && e.width <= 32767, kErrBadStructure);
+      if (e.width <= 255 || e.width > 32767) {
+        ThrowFileError(kErrBadStructure,
+                       "a very long string of width {} is not 256 to 32,767 "
+                       "bytes wide",
+                       e.width);
+      }
       const auto file_width = static_cast<uint64_t>(
           FileSlots(static_cast<int64_t>(e.width)));
-      VEXA_FILE_CHECK(e.source_slot >= file_end &&
-                          e.source_slot + file_width <= e.run_source_slot,
-                      kErrBadStructure);
-      VEXA_FILE_CHECK(e.target_slot >= memory_end &&
-                          e.target_slot * 8 + e.width <= e.run_target_slot * 8,
-                      kErrBadStructure);
+      if (e.source_slot < file_end ||
+          e.source_slot + file_width > e.run_source_slot) {
+        ThrowFileError(kErrBadStructure,
+                       "the very long string at slot {} of the file overlaps "
+                       "its neighbours",
+                       e.source_slot + 1);
+      }
+      if (e.target_slot < memory_end ||
+          e.target_slot * 8 + e.width > e.run_target_slot * 8) {
+        ThrowFileError(kErrBadStructure,
+                       "the very long string at slot {} of a case overlaps "
+                       "its neighbours",
+                       e.target_slot + 1);
+      }
     }
-    VEXA_FILE_CHECK(e.run_slots <= file && e.run_source_slot <= file - e.run_slots,
-                    kErrBadStructure);
-    VEXA_FILE_CHECK(
-        e.run_slots <= memory && e.run_target_slot <= memory - e.run_slots,
-        kErrBadStructure);
+    if (e.run_slots > file || e.run_source_slot > file - e.run_slots) {
+      ThrowFileError(kErrBadStructure,
+                     "{} slots from slot {} on reach past the {} slots of a "
+                     "case in the file",
+                     e.run_slots, e.run_source_slot + 1, file);
+    }
+    if (e.run_slots > memory || e.run_target_slot > memory - e.run_slots) {
+      ThrowFileError(kErrBadStructure,
+                     "{} slots from slot {} on reach past the {} slots of a "
+                     "case",
+                     e.run_slots, e.run_target_slot + 1, memory);
+    }
     file_end = e.run_source_slot + e.run_slots;
     memory_end = e.run_target_slot + e.run_slots;
   }

@@ -47,7 +47,9 @@ void FinishVariables(ReaderState& state, Dictionary& dictionary) {
 void ReadDocumentRecord(RecordInput& in, ReaderState& state,
                         Dictionary& dictionary) {
   int32 nLines = in.ReadInt32();
-  VEXA_FILE_CHECK(nLines >= 0, kErrBadStructure);
+  if (nLines < 0) {
+    ThrowFileError(kErrBadStructure, "line count {} is negative", nLines);
+  }
   int64_t size = static_cast<int64_t>(nLines) * layout::kDocumentLineSize;
   if (!in.FitsOrExhaust(size)) return;
   std::string lines(static_cast<size_t>(size), ' ');
@@ -57,31 +59,109 @@ void ReadDocumentRecord(RecordInput& in, ReaderState& state,
   state.header.subtypes_seen.set(0);
 }
 
+// "extension record 21 (long string value labels) at offset 5,678".
+std::string ExtensionPlace(int32 subtype, int64_t offset) {
+  const char* name = ExtensionName(subtype);
+  return name ? Sentence("extension record {} ({}) at offset {}", subtype,
+                         name, offset)
+              : Sentence("extension record {} at offset {}", subtype, offset);
+}
+
 void ReadExtensionRecord(RecordInput& in, ReaderState& state,
-                         ExtensionReadContext& file) {
+                         ExtensionReadContext& file, int64_t offset) {
   int32 h[3] = {0, 0, 0};
   size_t len = in.Read(h, sizeof h);
-  VEXA_FILE_CHECK(len == 3*sizeof(int32), kErrTruncated);
-  for (int32& v : h) v = in.Fix(v);
-  if (h[0] == 16) {
-    state.header.subtype16_position = in.Stream().Tell();
-    state.header.subtype16_units = h[2];
+  if (len != sizeof h) {
+    ThrowFileError(kErrTruncated, "the file ends inside the record's header");
   }
+  for (int32& v : h) v = in.Fix(v);
+  const int32 subtype = h[0];
+  const int32 unit_size = h[1];
+  const int32 units = h[2];
+  if (subtype == 16) {
+    state.header.subtype16_position = in.Stream().Tell();
+    state.header.subtype16_units = units;
+  }
+  try {
+    if (units == 0 || unit_size == 0) {
+      ThrowFileError(kErrBadStructure,
+                     "unit size {} and unit count {}: neither may be 0",
+                     unit_size, units);
+    }
+    if (units < 0 || unit_size < 0) {
+      ThrowFileError(kErrBadStructure,
+                     "unit size {} and unit count {}: neither may be negative",
+                     unit_size, units);
+    }
+    if (subtype < 0) {
+      ThrowFileError(kErrBadStructure, "subtype {} is negative", subtype);
+    }
+    const int64_t size = int64_t{units} * unit_size;
+    if (!in.Fits(size)) {
+      ThrowFileError(kErrTruncated,
+                     "{} units of {} bytes are more than the file holds",
+                     units, unit_size);
+    }
+    SystemFileExtensionRecord rec;
+    rec.SetUnitSize(unit_size);
+    rec.SetNUnits(units);
+    len = in.Read(rec.Allocate(), rec.ByteSize());
+    if (len != rec.ByteSize()) {
+      ThrowFileError(kErrTruncated,
+                     "the contents end after {} of their {} bytes", len,
+                     rec.ByteSize());
+    }
+    DispatchExtensionRead(subtype, file, rec);
+  } catch (SystemFileException& e) {
+    e.SetPlace(ExtensionPlace(subtype, offset));
+    throw;
+  }
+}
 
-  int32 m_unitSize = h[1];
-  int32 m_nUnits = h[2];
-  VEXA_FILE_CHECK(m_nUnits && m_unitSize, kErrBadStructure);
-  VEXA_FILE_CHECK(m_nUnits > 0 && m_unitSize > 0, kErrBadStructure);
-  VEXA_FILE_CHECK(h[0] >= 0, kErrBadStructure);
-  int64_t size = static_cast<int64_t>(h[2]) * h[1];
-  if (!in.Fits(size)) VEXA_FILE_FAIL(kErrTruncated, "len == h[2]*h[1]");
+// Where a record of the type begins, for the sentence of its failure.
+std::string RecordPlace(int32 type, int64_t offset) {
+  const char* name = nullptr;
+  switch (type) {
+    case layout::kVariableRecord: name = "variable record"; break;
+    case layout::kValueLabelRecord: name = "value label record"; break;
+    case layout::kDocumentRecord: name = "document record"; break;
+    case layout::kExtensionRecord: name = "extension record"; break;
+    case layout::kTerminationRecord: name = "termination record"; break;
+    default: name = "dictionary"; break;
+  }
+  return Sentence("{} at offset {}", name, offset);
+}
 
-  SystemFileExtensionRecord rec;
-  rec.SetUnitSize(m_unitSize);
-  rec.SetNUnits(m_nUnits);
-  len = in.Read(rec.Allocate(), rec.ByteSize());
-  if (len != rec.ByteSize()) VEXA_FILE_FAIL(kErrTruncated, "len == h[2]*h[1]");
-  DispatchExtensionRead(h[0], file, rec);
+void ReadRecord(int32 type, RecordInput& in, ReaderState& state,
+                ExtensionReadContext& file, int64_t offset) {
+  Dictionary& dictionary = file.dictionary;
+  switch (type) {
+    case layout::kVariableRecord:
+      ReadVariableRecord(in, dictionary);
+      return;
+    case layout::kValueLabelRecord:
+      ReadValueLabelRecord(in, state, dictionary);
+      return;
+    case layout::kDocumentRecord:
+      ReadDocumentRecord(in, state, dictionary);
+      return;
+    case layout::kExtensionRecord:
+      ReadExtensionRecord(in, state, file, offset);
+      return;
+    case layout::kTerminationRecord: {
+      int32 padding = 0;
+      if (in.Read(&padding, sizeof(padding)) != sizeof(padding)) {
+        ThrowFileError(kErrTruncated, "the file ends inside the record");
+      }
+      return;
+    }
+    case layout::kVariableIndexRecord:
+      ThrowFileError(kErrBadStructure,
+                     "a variable index record (type 4) without the value "
+                     "label record (type 3) that it must follow");
+    default:
+      ThrowFileError(kErrBadStructure, "record type {} is not known", type);
+  }
 }
 
 }  // namespace
@@ -92,40 +172,28 @@ void ReadDictionary(SystemFileDataSource& source, VEXA_StrBaseIO& stream,
   RecordInput in(stream, header.byte_swapped);
   ReaderState state(header);
   ExtensionReadContext file{dictionary, header, source.NameTable()};
-  for (;;) {
-    int32 recType = 0;
-    size_t len = in.Read(&recType, sizeof(recType));
-    VEXA_FILE_CHECK(len == sizeof(recType), kErrTruncated);
-    recType = in.Fix(recType);
-    if (recType != layout::kVariableRecord && !state.slot_map_built) {
-      FinishVariables(state, dictionary);
-    }
-    switch (recType) {
-      case layout::kVariableRecord:
-        ReadVariableRecord(in, dictionary);
-        break;
-      case layout::kValueLabelRecord:
-        ReadValueLabelRecord(in, state, dictionary);
-        break;
-      case layout::kDocumentRecord:
-        ReadDocumentRecord(in, state, dictionary);
-        break;
-      case layout::kExtensionRecord:
-        ReadExtensionRecord(in, state, file);
-        break;
-      case layout::kTerminationRecord: {
-        int32 padding = 0;
-        len = in.Read(&padding, sizeof(padding));
-        VEXA_FILE_CHECK(len == sizeof(padding), kErrTruncated);
-        RepairNames(dictionary, header.long_names);
-        header.case_layout.file_slots = header.nominal_case_size;
-        header.case_layout.memory_slots = dictionary.SlotCount();
-        return;
+  for (bool done = false; !done;) {
+    const int64_t offset = stream.Tell();
+    int32 type = 0;
+    try {
+      int32 raw = 0;
+      if (in.Read(&raw, sizeof(raw)) != sizeof(raw)) {
+        ThrowFileError(kErrTruncated, "the file ends where a record is due");
       }
-      default:
-        VEXA_FILE_CHECK(false, kErrBadStructure);
+      type = in.Fix(raw);
+      if (type != layout::kVariableRecord && !state.slot_map_built) {
+        FinishVariables(state, dictionary);
+      }
+      ReadRecord(type, in, state, file, offset);
+    } catch (SystemFileException& e) {
+      e.SetPlace(RecordPlace(type, offset));
+      throw;
     }
+    done = type == layout::kTerminationRecord;
   }
+  RepairNames(dictionary, header.long_names);
+  header.case_layout.file_slots = header.nominal_case_size;
+  header.case_layout.memory_slots = dictionary.SlotCount();
 }
 
 }  // namespace vexa

@@ -1,8 +1,6 @@
 // Composing the dictionary part of a system file: the header record, the
 // variable, value label, document and extension records and the termination
-// record, in the byte layout of sysfile/layout.h. Records are appended to a
-// RecordBuffer in the host's (little-endian) order; the writer sends the
-// buffer to the file in one piece.
+// record, in the byte layout of sysfile/layout.h, appended to a RecordBuffer.
 #pragma once
 
 #include <cstdint>
@@ -12,50 +10,11 @@
 #include <vector>
 
 #include "dict/dictionary.h"
-#include "io/stream.h"
 #include "ext/extension_record.h"
 #include "layout/file_header.h"
+#include "sysfile/record_buffer.h"
 
 namespace vexa {
-
-class RecordBuffer {
- public:
-  // With a sink, Spill() hands what has gathered to it once it is large,
-  // so that a wide dictionary goes out through one modest buffer.
-  explicit RecordBuffer(VEXA_StrBaseIO* sink = nullptr) : sink_(sink) {}
-
-  void I32(int32_t v) { Bytes(&v, sizeof v); }
-  void I64(int64_t v) { Bytes(&v, sizeof v); }
-  void F64(double v) { Bytes(&v, sizeof v); }
-  void Bytes(const void* p, size_t n) {
-    data_.append(static_cast<const char*>(p), n);
-  }
-  // `text` cut or padded with `pad` to exactly `width` bytes.
-  void Field(std::string_view text, size_t width, char pad = ' ');
-  // `pad` bytes up to the next multiple of `unit` of the buffer's size,
-  // counted from `from`.
-  void PadTo(size_t from, size_t unit, char pad);
-
-  // Between records: writes the gathered bytes to the sink once they pass
-  // kSpillAt. Raises ErrorText 1002 when the sink takes fewer.
-  void Spill() {
-    if (sink_ != nullptr && data_.size() >= kSpillAt) WriteOut();
-  }
-  // Writes whatever is gathered to the sink.
-  void WriteOut();
-
-  // Bytes appended so far, spilled ones included.
-  size_t Size() const { return spilled_ + data_.size(); }
-  // The bytes not yet spilled (all of them without a sink).
-  const std::string& Data() const { return data_; }
-
- private:
-  static constexpr size_t kSpillAt = size_t{1} << 18;
-
-  VEXA_StrBaseIO* sink_;
-  std::string data_;
-  size_t spilled_ = 0;
-};
 
 // What the header record says beyond the file header and the dictionary.
 struct HeaderLayout {

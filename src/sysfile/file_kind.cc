@@ -34,23 +34,33 @@ FileKind DetectFileKind(const char* head, size_t size) {
 FileKind DetectFileKind(VEXA_StrBaseIO& stream) {
   char magic[kMagicBytes];
   std::memset(magic, ' ', sizeof magic);
-  size_t nRead = stream.Read(magic, kMagicBytes);
-  VEXA_FILE_CHECK(nRead == 4, kErrTruncated);
+  size_t got = stream.Read(magic, kMagicBytes);
+  if (got != kMagicBytes) {
+    ThrowFileError(kErrTruncated, "the file holds only {} bytes", got);
+  }
   if (std::memcmp(magic, kPlainMagic, kMagicBytes) == 0) return FileKind::kPLAIN;
   if (std::memcmp(magic, kZlibMagic, kMagicBytes) == 0) return FileKind::kZLIB;
 
   char skipped[kMagicBytes];
-  nRead = stream.Read(skipped, kMagicBytes);
-  VEXA_FILE_CHECK(nRead == 4, kErrTruncated);
+  got = stream.Read(skipped, kMagicBytes);
+  if (got != kMagicBytes) {
+    ThrowFileError(kErrTruncated, "the file holds only {} bytes",
+                   kMagicBytes + got);
+  }
   char second[kEncryptedMagicBytes];
   std::memset(second, ' ', sizeof second);
-  nRead = stream.Read(second, kEncryptedMagicBytes);
-  VEXA_FILE_CHECK(nRead == 12, kErrTruncated);
+  got = stream.Read(second, kEncryptedMagicBytes);
+  if (got != kEncryptedMagicBytes) {
+    ThrowFileError(kErrTruncated, "the file holds only {} bytes",
+                   kEncryptedOffset + got);
+  }
   if (std::memcmp(second, kEncryptedMagic, kEncryptedMagicBytes) == 0) {
     return FileKind::kENCRYPTED;
   }
-  VEXA_FILE_FAIL(kErrBadStructure,
-                 "magic == \"$FL2\" || magic == \"$FL3\" || magic2 == \"ENCRYPTEDSAV\"");
+  ThrowFileError(kErrBadStructure,
+                 "the file begins with {}, which is not the mark of a system "
+                 "file",
+                 Quoted{std::string_view(magic, kMagicBytes)});
 }
 
 }  // namespace vexa

@@ -40,9 +40,11 @@ void ReadHeader(VEXA_StrBaseIO& stream, FileHeader& header,
   // Offsets below are within the 172 bytes that follow the magic.
   constexpr size_t kBase = layout::kMagicSize;
   char rec[layout::kHeaderRestSize];
-  size_t nRead = stream.Read(rec, sizeof rec);
-  size_t len1 = sizeof rec;
-  VEXA_FILE_CHECK(nRead == len1, kErrTruncated);
+  size_t got = stream.Read(rec, sizeof rec);
+  if (got != sizeof rec) {
+    ThrowFileError(kErrTruncated, "the header ends after {} of its {} bytes",
+                   kBase + got, kBase + sizeof rec);
+  }
 
   auto at = [&](size_t offset) { return rec + offset - kBase; };
   uint32_t probe = static_cast<uint32_t>(LoadI32(at(layout::kLayoutCodeOffset), false));

@@ -53,11 +53,16 @@ std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForReading(
   std::unique_ptr<SystemFileDataSource> source(new SystemFileDataSource);
   source->file_name_ = std::move(file_name);
 
-  using enum FileKind;
-  FileKind type = DetectFileKind(*stream);
-  VEXA_FILE_CHECK(type != kENCRYPTED, kErrNeedsPassword);
-
-  ReadHeader(*stream, source->header_, source->dictionary_);
+  try {
+    if (DetectFileKind(*stream) == FileKind::kENCRYPTED) {
+      ThrowFileError(kErrNeedsPassword,
+                     "the file is encrypted and no password was given");
+    }
+    ReadHeader(*stream, source->header_, source->dictionary_);
+  } catch (SystemFileException& e) {
+    e.SetPlace("file header");
+    throw;
+  }
   ReadDictionary(*source, *stream, source->header_);
   source->data_start_ = stream->Tell();
   // Case iterators read the data through windows of their own; a stream

@@ -83,6 +83,13 @@ class SystemFileDataSource : public VEXA_DataSource {
   int64_t DataStart() const { return data_start_; }
   VEXA_StrBaseIO* Stream() { return stream_.get(); }
 
+  // An iterator found the end of the data after `cases_found` cases: the
+  // case count becomes that when the header said more or nothing.
+  void NoteEndOfData(int64_t cases_found) {
+    if (header_.case_count > cases_found || header_.case_count == -1) {
+      header_.case_count = cases_found;
+    }
+  }
   // An Iterator whose case works on `buffer` (the dictionary's slot count x
   // 8 bytes); null for a writer. Raises SystemFileException 1204 for case
   // data that cannot be read (zlib case data, a layout that does not fit

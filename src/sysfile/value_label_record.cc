@@ -34,9 +34,13 @@ ValueLabelMap SwappedNumericMap(const ValueLabelMap& map) {
 ValueLabelMap ReadLabels(RecordInput& in) {
   int32 nLabels = 0;
   size_t len = in.Read(&nLabels, sizeof(nLabels));
-  VEXA_FILE_CHECK(len == sizeof(nLabels), kErrTruncated);
+  if (len != sizeof(nLabels)) {
+    ThrowFileError(kErrTruncated, "the file ends inside the label count");
+  }
   nLabels = in.Fix(nLabels);
-  VEXA_FILE_CHECK(nLabels >= 0, kErrBadStructure);
+  if (nLabels < 0) {
+    ThrowFileError(kErrBadStructure, "label count {} is negative", nLabels);
+  }
 
   ValueLabelMap map(0);
   // Every label takes at least 16 bytes and each pass reads them, so a
@@ -44,12 +48,19 @@ ValueLabelMap ReadLabels(RecordInput& in) {
   for (int32 i = 0; i < nLabels; ++i) {
     std::array<char, layout::kLabelEntryHeader> header;
     len = in.Read(header.data(), header.size());
-    VEXA_FILE_CHECK(len == header.size(), kErrTruncated);
+    if (len != header.size()) {
+      ThrowFileError(kErrTruncated, "the file ends inside label {} of {}",
+                     i + 1, nLabels);
+    }
     size_t labelLen = static_cast<unsigned char>(header[layout::kValueSize]);
     size_t paddedLen = (labelLen + 8) / 8 * 8 - 1;
     char text[256];
     len = in.Read(text, paddedLen);
-    VEXA_FILE_CHECK(len == paddedLen, kErrTruncated);
+    if (len != paddedLen) {
+      ThrowFileError(kErrTruncated,
+                     "the file ends inside the text of label {} of {}", i + 1,
+                     nLabels);
+    }
     map.AddRaw(std::string_view(header.data(), layout::kValueSize),
                std::string_view(text, labelLen));
   }
@@ -64,27 +75,49 @@ void ReadValueLabelRecord(RecordInput& in, const ReaderState& state,
 
   int32 h[2] = {0, 0};
   size_t len = in.Read(h, sizeof h);
-  VEXA_FILE_CHECK(len == 2*sizeof(int32), kErrTruncated);
+  if (len != sizeof h) {
+    ThrowFileError(kErrTruncated,
+                   "the file ends before the variable index record that must "
+                   "follow the labels");
+  }
   h[0] = in.Fix(h[0]);
   h[1] = in.Fix(h[1]);
-  VEXA_FILE_CHECK(h[0] == 4, kErrBadStructure);
-  VEXA_FILE_CHECK(h[1] > 0, kErrBadStructure);
+  if (h[0] != layout::kVariableIndexRecord) {
+    ThrowFileError(kErrBadStructure,
+                   "the labels are followed by a record of type {}, where the "
+                   "variable index record (type 4) must follow",
+                   h[0]);
+  }
+  if (h[1] <= 0) {
+    ThrowFileError(kErrBadStructure,
+                   "the variable index record lists {} variables, where at "
+                   "least 1 is required",
+                   h[1]);
+  }
 
   int64_t nVars = h[1];
   if (!in.Fits(nVars * 4)) {
-    VEXA_FILE_FAIL(kErrTruncated, "len == nVars*sizeof(int32)");
+    ThrowFileError(kErrTruncated,
+                   "the variable index record lists {} variables, more than "
+                   "the file holds",
+                   nVars);
   }
   std::vector<int32> slots(static_cast<size_t>(nVars));
   len = in.Read(slots.data(), slots.size() * sizeof(int32));
-  VEXA_FILE_CHECK(len == nVars*sizeof(int32), kErrTruncated);
+  if (len != slots.size() * sizeof(int32)) {
+    ThrowFileError(kErrTruncated,
+                   "the file ends inside the variable index record");
+  }
 
   std::vector<int32> vars;
   vars.reserve(slots.size());  // bounded by the bytes just read
   for (int32 slot : slots) {
     int32 index = state.VariableAtSlot(in.Fix(slot));
     if (index < 0) {
-      VEXA_FILE_FAIL(kErrBadStructure,
-                     "index names the first slot of a variable");
+      ThrowFileError(kErrBadStructure,
+                     "the variable index record names slot {}, which is not "
+                     "the first slot of a variable",
+                     in.Fix(slot));
     }
     vars.push_back(index);
   }

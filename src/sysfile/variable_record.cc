@@ -43,8 +43,17 @@ void ReadVariableRecord(RecordInput& in, Dictionary& dictionary) {
   int32 hasLabel = LoadI32(body + 4, swap);
   int32 missingCode = LoadI32(body + 8, swap);
 
-  VEXA_FILE_CHECK(type >= -1 && type <= 255, kErrBadStructure);
-  VEXA_FILE_CHECK(IsKnownMissingCode(missingCode), kErrBadStructure);
+  if (type < -1 || type > 255) {
+    ThrowFileError(kErrBadStructure,
+                   "type {} is not -1 (continuation), 0 (numeric) or a string "
+                   "width of 1 to 255",
+                   type);
+  }
+  if (!IsKnownMissingCode(missingCode)) {
+    ThrowFileError(kErrBadStructure,
+                   "missing value code {} is not 0, 1, 2, 3, -2 or -3",
+                   missingCode);
+  }
 
   VEXA_Variable var(type > 0 ? type : 0);
   if (type >= 0) {
@@ -56,7 +65,9 @@ void ReadVariableRecord(RecordInput& in, Dictionary& dictionary) {
 
   if (hasLabel != 0) {
     int32 labelLen = in.ReadInt32();
-    VEXA_FILE_CHECK(labelLen >= 0, kErrBadStructure);
+    if (labelLen < 0) {
+      ThrowFileError(kErrBadStructure, "label length {} is negative", labelLen);
+    }
     int64_t padded = (static_cast<int64_t>(labelLen) + 3) / 4 * 4;
     if (!in.FitsOrExhaust(padded)) return;
     std::string label(static_cast<size_t>(padded), ' ');

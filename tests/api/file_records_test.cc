@@ -1,6 +1,7 @@
 // File facts through the C API: the creation time stamp, the product text
 // and the release numbers as the header and the machine record hold them;
-// the file label, documents and the text information; raw extension
+// the file label, documents (copied, read and set) and the text
+// information; raw extension
 // records, which subtypes a caller may touch and their delivery in pieces.
 #include <cstdlib>
 #include <cstring>
@@ -96,6 +97,37 @@ TEST_F(FileRecordsTest, CopyDocumentsWritesTheLinesOrClearsThem) {
   ASSERT_EQ(Each({vexaCopyDocuments(with, w), vexaCopyDocuments(without, w)}), VEXA_OK);
   EXPECT_EQ(Commit(w, "cleared.vexa").find("line"), std::string::npos);
   for (int h : {w, with, without}) vexaCloseRead(h);
+}
+
+const std::string kOne = "line one" + std::string(72, ' '), kTwo = "line two" + std::string(72, ' ');
+
+// Documents are read and set as whole lines of 80 bytes.
+TEST_F(FileRecordsTest, DocumentsReadAndSetAsWholeLines) {
+  const int h = Open({}, false, true);
+  RunSteps(h, {STEP(vexaGetDocuments(h, nullptr, 0, &o.i[0]), VEXA_OK, " i0=2")});
+  // Only whole lines are copied; the rest of the buffer is not touched.
+  for (const auto& [size, want] : {std::pair{159, kOne}, std::pair{160, kOne + kTwo}}) {
+    char buffer[200];
+    int n = -1;
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(vexaGetDocuments(h, buffer, size, &n), VEXA_OK);
+    EXPECT_EQ(std::string(buffer, want.size() + 1), want + "#");
+  }
+  vexaCloseRead(h);
+  RunSteps(handle_, {
+      STEP(vexaSetDocuments(h, nullptr, 1), VEXA_E_BAD_EXTENSION, ""),
+      STEP(vexaSetDocuments(h, kOne.c_str(), -1), VEXA_E_BAD_EXTENSION, ""),
+      STEP(Each({vexaSetDocuments(h, (kTwo + kOne).c_str(), 2),
+                 vexaGetDocuments(h, o.s[0], 300, &o.i[0])}),
+           VEXA_OK, " s0=" + kTwo + kOne + " i0=2"),
+  });
+  EXPECT_NE(Commit(handle_).find(kTwo + kOne), std::string::npos);
+  int w = -1;
+  ASSERT_EQ(vexaOpenWrite(dir_.File("cleared.vexa").c_str(), &w), VEXA_OK);
+  RunSteps(w, {STEP(Each({vexaSetDocuments(h, kOne.c_str(), 1), vexaSetDocuments(h, nullptr, 0),
+                          vexaGetDocuments(h, o.s[0], 300, &o.i[0])}),
+                    VEXA_OK, " i0=0"),  // removed again
+               STEP(vexaCloseWrite(h), VEXA_OK, "")});
 }
 
 TEST(TempDirTest, SetsTheEnvironmentVariable) {

@@ -111,6 +111,8 @@ const Row kRows[] = {
     ROW(vexaGetTextInfo(h, o.s[0]), kFileQuery, " s0="),
     ROW(vexaCopyDocuments(from, h), kDefine, ""),
     ROW(vexaCopyDocuments(h, to), kAny, ""),
+    ROW(vexaGetDocuments(h, o.s[0], 300, &o.i[0]), kAny, " i0=0"),
+    ROW(vexaSetDocuments(h, std::string(80, 'd').c_str(), 1), kDefine, ""),
 };
 
 // Two variables "num" and "str" (A8), each with a label or value label,
@@ -186,6 +188,22 @@ TEST(HandleTableTest, HundredHandlesThenFullThenLowestFreeSlotIsReused) {
   ASSERT_EQ(vexaOpenWrite(dir.File("x").c_str(), &h), VEXA_OK);
   EXPECT_EQ(vexaGetNumberofVariables(h, nullptr), VEXA_E_BAD_HANDLE);
   EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
+}
+
+// The interface encoding changes only while no handle is open.
+TEST(InterfaceEncodingTest, ChangesOnlyWhileNoFileIsOpen) {
+  TempDir dir;
+  const int saved = vexaGetInterfaceEncoding();
+  int h = -1;
+  ASSERT_EQ(vexaOpenWrite(dir.File("x").c_str(), &h), VEXA_OK);
+  EXPECT_EQ(vexaSetInterfaceEncoding(1 - saved), VEXA_E_FILES_OPEN);
+  EXPECT_EQ(vexaGetInterfaceEncoding(), saved);
+  vexaCloseWrite(h);
+  EXPECT_EQ(vexaSetInterfaceEncoding(2), VEXA_E_BAD_ENCODING_MODE);
+  for (int mode : {1, 0, saved}) {
+    EXPECT_EQ(vexaSetInterfaceEncoding(mode), VEXA_OK);
+    EXPECT_EQ(vexaGetInterfaceEncoding(), mode);
+  }
 }
 
 }  // namespace

@@ -124,6 +124,41 @@ TEST_F(OpenTest, BadFilesFailWithTheirCodeAndLeaveNoHandle) {
   ExpectNoHandleOccupied();
 }
 
+std::string LastErrorDetail(int length = 512) {
+  std::string buffer(static_cast<size_t>(length), '?');
+  EXPECT_EQ(vexaGetLastErrorDetail(buffer.data(), length), VEXA_OK);
+  return buffer.c_str();
+}
+
+// The detail of a failed open says where the damage is and what it is; a
+// call that succeeds empties it. Variable a takes bytes 176 to 207.
+TEST_F(OpenTest, TheDetailNamesThePlaceOfTheDamage) {
+  auto a = [] { return SysFileBuilder().Header().NumericVar("a"); };
+  const std::pair<std::string, std::string> files[] = {
+      {BuildSampleFile().substr(0, 100),
+       "file header: the header ends after 100 of its 176 bytes"},
+      {a().Int32(5).End().Bytes(),
+       "dictionary at offset 208: record type 5 is not known"},
+      {a().Int32(3).Int32(0x7FFFFFFF).Raw(std::string(16, '\0')).End().Bytes(),
+       "value label record at offset 208: the file ends inside label 2 of "
+       "2,147,483,647"},
+      {a().Extension(13, 1, 7, "Gr\u00F6\u00DFe").End().Bytes(),
+       "extension record 13 (long variable names) at offset 208: the entry "
+       "\"Gr\u00F6\u00DFe\" at byte 0 has no \"=\""}};
+  for (const auto& [bytes, detail] : files) {
+    int h = -1;
+    EXPECT_EQ(vexaOpenRead(Write(bytes).c_str(), &h), VEXA_E_FILE_OPEN);
+    EXPECT_EQ(LastErrorDetail(), detail);
+  }
+  // Cut inside the two bytes of the o with diaeresis: the whole character goes.
+  const size_t o = files[3].second.find("\u00F6");
+  EXPECT_EQ(LastErrorDetail(static_cast<int>(o) + 2), files[3].second.substr(0, o));
+  int h = -1;
+  ASSERT_EQ(vexaOpenRead(Write(BuildSampleFile()).c_str(), &h), VEXA_OK);
+  EXPECT_EQ(LastErrorDetail(), "");
+  vexaCloseRead(h);
+}
+
 // Invalid names and names equal without case are repaired, not refused.
 TEST_F(OpenTest, NamesAreRepairedAndLowerCased) {
   int h = -1;

@@ -167,26 +167,11 @@ TEST(ExtensionStoreTest, StoresACopyAndCountZeroClears) {
   EXPECT_TRUE(store.Entries().empty());
 }
 
-TEST(ExtensionStoreTest, PreconditionTexts) {
+TEST(ExtensionStoreTest, Preconditions) {
   ExtensionStore store;
-  const struct {
-    int type;
-    int64_t count;
-    const char* contents;
-    const char* text;
-  } cases[] = {
-      {-1, 1, "x", "0 <= type"},
-      {0, -1, "x", "nElements >= 0"},
-      {0, 1, nullptr, "(nElements==0) >= (content==0)"},
-  };
-  for (const auto& c : cases) {
-    try {
-      store.Set(c.type, 1, c.count, c.contents);
-      ADD_FAILURE() << c.text << ": no exception";
-    } catch (const ContractViolation& e) {
-      EXPECT_STREQ(e.expression(), c.text);
-    }
-  }
+  EXPECT_THROW(store.Set(-1, 1, 1, "x"), ContractViolation);
+  EXPECT_THROW(store.Set(0, 1, -1, "x"), ContractViolation);
+  EXPECT_THROW(store.Set(0, 1, 1, nullptr), ContractViolation);
 }
 
 TEST(ExtensionStoreTest, SharedEntriesSurviveReplacementInSource) {

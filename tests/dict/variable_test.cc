@@ -44,13 +44,7 @@ TEST(VariableTest, OutOfRangeTypesAndInvalidReferencesRaise) {
   EXPECT_THROW(VEXA_Variable(-1), ContractViolation);
   EXPECT_THROW(VEXA_Variable(32768), ContractViolation);
   EXPECT_THROW(VEXA_Variable(0).SetType(32768), ContractViolation);
-  VEXA_Variable v;
-  try {
-    v.Type();
-    FAIL() << "no exception";
-  } catch (const ContractViolation& e) {
-    EXPECT_STREQ(e.expression(), "fpImpl.IsValid()");
-  }
+  EXPECT_THROW(VEXA_Variable().Type(), ContractViolation);
 }
 
 TEST(VariableTest, IdsAreUniqueTaggedAndSurviveCopyAndRename) {
@@ -144,13 +138,8 @@ TEST(MissingValuesTest, TextPreconditions) {
   VEXA_Variable s(8);
   EXPECT_THROW(s.SetMissingTexts(2, nullptr, "B", nullptr), ContractViolation);
   EXPECT_THROW(s.SetMissingTexts(2, "A", nullptr, "C"), ContractViolation);
-  VEXA_Variable n(0);
-  try {
-    n.SetMissingTexts(1, "A", nullptr, nullptr);
-    FAIL() << "no exception";
-  } catch (const ContractViolation& e) {
-    EXPECT_STREQ(e.expression(), "v1 == 0 || GetType() != 0");
-  }
+  EXPECT_THROW(VEXA_Variable(0).SetMissingTexts(1, "A", nullptr, nullptr),
+               ContractViolation);
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 namespace vexa {
 namespace {
 
-using testing::ExpectStructureError;
 using testing::Int32Bytes;
 using testing::Int64Bytes;
 using testing::OpenBytes;
@@ -94,31 +93,6 @@ INSTANTIATE_TEST_SUITE_P(
             CountCase{"probe in the other order", {1, 7}, true, -1, 7},
             CountCase{
                 "single unit", {5000000000LL}, false, -1, 5000000000LL})));
-
-struct ShapeCase {
-  int32_t subtype, unit_size, units;
-  const char* condition;
-};
-
-class RecordShapeTest : public ::testing::TestWithParam<ShapeCase> {};
-
-TEST_P(RecordShapeTest, IsAStructureError) {
-  const ShapeCase& c = GetParam();
-  const std::string contents(static_cast<size_t>(c.unit_size * c.units), '\0');
-  ExpectStructureError(
-      ThreeVariables(false).Extension(c.subtype, c.unit_size, c.units, contents).End().Bytes(),
-      c.condition);
-}
-
-// Three variables: display records need nine 4-byte units.
-INSTANTIATE_TEST_SUITE_P(
-    Records, RecordShapeTest,
-    ::testing::Values(
-        ShapeCase{11, 8, 9, "rec.UnitSize() == sizeof(int32)"},
-        ShapeCase{11, 4, 6, "rec.NUnits()== src.ColumnCount()*3"},
-        ShapeCase{11, 4, 12, "rec.NUnits()== src.ColumnCount()*3"},
-        ShapeCase{16, 4, 4, "rec.UnitSize() == sizeof(int64)"},
-        ShapeCase{16, 8, 3, "rec.NUnits() == 1 || rec.NUnits() == 2"}));
 
 }  // namespace
 }  // namespace vexa

@@ -28,13 +28,4 @@ inline std::string Int64Bytes(int64_t v, bool big_endian) {
   return out;
 }
 
-// Expects opening `bytes` to fail with 1204 and exactly `condition`.
-inline void ExpectStructureError(std::string bytes,
-                                 const std::string& condition) {
-  auto error = OpenError(std::move(bytes));
-  ASSERT_TRUE(error.has_value()) << "opened; expected " << condition;
-  EXPECT_EQ(error->number, kErrBadStructure);
-  EXPECT_EQ(error->condition, condition);
-}
-
 }  // namespace vexa::testing

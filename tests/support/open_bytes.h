@@ -17,18 +17,13 @@ inline std::unique_ptr<SystemFileDataSource> OpenBytes(std::string bytes) {
       std::make_unique<MemoryStream>(std::move(bytes)), "memory.vexa");
 }
 
-struct FileError {
-  long number;
-  std::string condition;
-};
-
-// The SystemFileException that opening the bytes raises, or nothing when
-// they open.
-inline std::optional<FileError> OpenError(std::string bytes) {
+// The number of the SystemFileException that opening the bytes raises, or
+// nothing when they open.
+inline std::optional<long> OpenError(std::string bytes) {
   try {
     OpenBytes(std::move(bytes));
   } catch (const SystemFileException& e) {
-    return FileError{e.number(), e.condition()};
+    return e.number();
   }
   return std::nullopt;
 }

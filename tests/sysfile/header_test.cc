@@ -4,6 +4,7 @@
 
 #include "dict/dictionary.h"
 #include "support/memory_stream.h"
+#include "support/open_bytes.h"
 #include "support/sysfile_builder.h"
 #include "sysfile/file_kind.h"
 #include "sysfile/header_reader.h"
@@ -75,16 +76,10 @@ TEST(HeaderTest, BlankLabelMissingCountAndInvalidDate) {
   EXPECT_EQ(r.dictionary.TimeStamp(), 0.0);
 }
 
-TEST(HeaderTest, AShortHeaderFailsWithTheLengthCondition) {
+TEST(HeaderTest, AShortHeaderIsTruncated) {
   std::string bytes = SysFileBuilder().Header().Bytes();
   bytes.resize(175);
-  try {
-    ReadHeaderOf(bytes);
-    FAIL() << "no error";
-  } catch (const SystemFileException& e) {
-    EXPECT_EQ(e.number(), kErrTruncated);
-    EXPECT_STREQ(e.condition(), "nRead == len1");
-  }
+  EXPECT_EQ(testing::OpenError(bytes), kErrTruncated);
 }
 
 struct DateCase {
@@ -125,7 +120,6 @@ struct KindCase {
   std::string bytes;
   int kind;        // -1: an error is expected
   long error;
-  const char* condition;
   int64_t position;
 };
 
@@ -146,7 +140,6 @@ TEST_P(FileKindTest, DetectsOrFails) {
     FAIL() << "no error";
   } catch (const SystemFileException& e) {
     EXPECT_EQ(e.number(), c.error);
-    EXPECT_STREQ(e.condition(), c.condition);
   }
   EXPECT_EQ(DetectFileKind(c.bytes.data(), c.bytes.size()),
             static_cast<FileKind>(kUnknownKind));
@@ -155,16 +148,13 @@ TEST_P(FileKindTest, DetectsOrFails) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, FileKindTest,
     ::testing::Values(
-        KindCase{"$FL2 and more", 0, 0, "", 4},
-        KindCase{"$FL3 and more", 1, 0, "", 4},
-        KindCase{"\x01\x02\x03\x04xxxxENCRYPTEDSAV rest", 2, 0, "", 20},
-        KindCase{"$FL", -1, kErrTruncated, "nRead == 4", 0},
-        KindCase{"$FL4xx", -1, kErrTruncated, "nRead == 4", 0},
-        KindCase{"$FL4xxxxENCRYPTED", -1, kErrTruncated, "nRead == 12", 0},
-        KindCase{"$fl2xxxxENCRYPTEDSAW", -1, kErrBadStructure,
-                 "magic == \"$FL2\" || magic == \"$FL3\" || "
-                 "magic2 == \"ENCRYPTEDSAV\"",
-                 0}));
+        KindCase{"$FL2 and more", 0, 0, 4},
+        KindCase{"$FL3 and more", 1, 0, 4},
+        KindCase{"\x01\x02\x03\x04xxxxENCRYPTEDSAV rest", 2, 0, 20},
+        KindCase{"$FL", -1, kErrTruncated, 0},
+        KindCase{"$FL4xx", -1, kErrTruncated, 0},
+        KindCase{"$FL4xxxxENCRYPTED", -1, kErrTruncated, 0},
+        KindCase{"$fl2xxxxENCRYPTEDSAW", -1, kErrBadStructure, 0}));
 
 }  // namespace
 }  // namespace vexa

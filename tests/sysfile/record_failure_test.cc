@@ -1,6 +1,5 @@
-// Every structural failure of the dictionary records, with its error number
-// and the exact condition text that the exception carries. The truncation
-// conditions that hostile lengths also reach are checked there.
+// Every structural failure of the dictionary records, with its error number.
+// The truncations that hostile lengths also reach are checked there.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -20,7 +19,6 @@ struct FailureCase {
   const char* name;
   std::function<std::string(bool big)> bytes;
   long number;
-  const char* condition;
 };
 
 SysFileBuilder Base(bool big) {
@@ -54,75 +52,72 @@ SysFileBuilder Missing(bool big, int32_t code, std::vector<double> values) {
 
 const FailureCase kCases[] = {
     {"EndWhereARecordTypeIsDue", [](bool b) { return Base(b).Bytes(); },
-     kErrTruncated, "len == sizeof(recType)"},
+     kErrTruncated},
     {"EndInsideTermination", [](bool b) { return Base(b).Int32(999).Bytes(); },
-     kErrTruncated, "len == sizeof(padding)"},
+     kErrTruncated},
     {"UnknownRecordType", [](bool b) { return Base(b).Int32(5).End().Bytes(); },
-     kErrBadStructure, "false"},
+     kErrBadStructure},
     {"IndexRecordOnItsOwn",
      [](bool b) { return Base(b).Int32(4).Int32(1).Int32(1).End().Bytes(); },
-     kErrBadStructure, "false"},
+     kErrBadStructure},
     {"EndInsideLabelCount",
      [](bool b) { return Base(b).Int32(3).Raw("\1\0").Bytes(); },
-     kErrTruncated, "len == sizeof(nLabels)"},
+     kErrTruncated},
     {"EndInsideLabelText", [](bool b) { return LabelsCut(b, 8 + 9 + 3); },
-     kErrTruncated, "len == paddedLen"},
+     kErrTruncated},
     {"EndBeforeIndexRecord", [](bool b) { return LabelsCut(b, 8 + 16 + 6); },
-     kErrTruncated, "len == 2*sizeof(int32)"},
+     kErrTruncated},
     {"LabelsFollowedByADocument",
      [](bool b) { return Base(b).Int32(3).Int32(0).Document({"x"}).End().Bytes(); },
-     kErrBadStructure, "h[0] == 4"},
+     kErrBadStructure},
     {"IndexRecordListingNoVariables",
      [](bool b) { return Base(b).Int32(3).Int32(0).Int32(4).Int32(0).End().Bytes(); },
-     kErrBadStructure, "h[1] > 0"},
+     kErrBadStructure},
     {"EndInsideExtensionHeader",
      [](bool b) { return Base(b).Int32(7).Int32(99).Int32(1).Bytes(); },
-     kErrTruncated, "len == 3*sizeof(int32)"},
+     kErrTruncated},
     {"ExtensionOfSizeZero",
      [](bool b) { return Base(b).Extension(99, 0, 2, "").End().Bytes(); },
-     kErrBadStructure, "m_nUnits && m_unitSize"},
+     kErrBadStructure},
     {"ExtensionOfCountZero",
      [](bool b) { return Base(b).Extension(99, 1, 0, "").End().Bytes(); },
-     kErrBadStructure, "m_nUnits && m_unitSize"},
+     kErrBadStructure},
     {"ExtensionOfNegativeSize",
      [](bool b) { return Base(b).Extension(99, -1, 2, "ab").End().Bytes(); },
-     kErrBadStructure, "m_nUnits > 0 && m_unitSize > 0"},
+     kErrBadStructure},
     {"ExtensionOfNegativeSubtype",
      [](bool b) { return Base(b).Extension(-3, 1, 2, "ab").End().Bytes(); },
-     kErrBadStructure, "h[0] >= 0"},
+     kErrBadStructure},
     {"EncryptedWithoutPassword",
      [](bool) { return std::string("\0\0\0\0\0\0\0\0ENCRYPTEDSAV....", 24); },
-     kErrNeedsPassword, "type != kENCRYPTED"},
+     kErrNeedsPassword},
     {"StringWiderThan255",
      [](bool b) { return SysFileBuilder(b).Header().StringVar("w", 256).End().Bytes(); },
-     kErrBadStructure, "type >= -1 && type <= 255"},
+     kErrBadStructure},
     {"TypeBelowContinuation", [](bool b) { return RawVar(b, -2, 0).End().Bytes(); },
-     kErrBadStructure, "type >= -1 && type <= 255"},
+     kErrBadStructure},
     {"MissingCodeFour",
      [](bool b) { return Missing(b, 4, {1, 2, 3, 4}).End().Bytes(); },
-     kErrBadStructure, "IsKnownMissingCode(missingCode)"},
+     kErrBadStructure},
     {"MissingCodeMinusOne", [](bool b) { return Missing(b, -1, {1}).End().Bytes(); },
-     kErrBadStructure, "IsKnownMissingCode(missingCode)"},
+     kErrBadStructure},
     {"NegativeVariableLabelLength",
      [](bool b) { return RawVar(b, 0, 1).Int32(-4).End().Bytes(); },
-     kErrBadStructure, "labelLen >= 0"},
+     kErrBadStructure},
     {"NegativeDocumentLineCount",
      [](bool b) { return Base(b).Int32(6).Int32(-1).End().Bytes(); },
-     kErrBadStructure, "nLines >= 0"},
+     kErrBadStructure},
     {"NegativeLabelCount",
      [](bool b) { return Base(b).Int32(3).Int32(-1).End().Bytes(); },
-     kErrBadStructure, "nLabels >= 0"},
+     kErrBadStructure},
 };
 
 class RecordFailureTest
     : public ::testing::TestWithParam<std::tuple<FailureCase, bool>> {};
 
-TEST_P(RecordFailureTest, RaisesTheNumberAndCondition) {
+TEST_P(RecordFailureTest, RaisesTheNumber) {
   const auto& [c, big] = GetParam();
-  std::optional<testing::FileError> error = OpenError(c.bytes(big));
-  ASSERT_TRUE(error.has_value()) << "the file opened";
-  EXPECT_EQ(error->number, c.number);
-  EXPECT_EQ(error->condition, c.condition);
+  EXPECT_EQ(OpenError(c.bytes(big)), c.number);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -137,11 +132,11 @@ INSTANTIATE_TEST_SUITE_P(
 class LabelIndexTest : public ::testing::TestWithParam<int32_t> {};
 
 TEST_P(LabelIndexTest, OtherSlotsAreRejected) {
-  std::optional<testing::FileError> error = OpenError(
-      Base(false).NumericLabels({{1, "one"}}, {1, GetParam()}).End().Bytes());
-  ASSERT_TRUE(error.has_value());
-  EXPECT_EQ(error->number, kErrBadStructure);
-  EXPECT_EQ(error->condition, "index names the first slot of a variable");
+  EXPECT_EQ(OpenError(Base(false)
+                          .NumericLabels({{1, "one"}}, {1, GetParam()})
+                          .End()
+                          .Bytes()),
+            kErrBadStructure);
 }
 
 // 0, negative, a continuation slot of the string, beyond the five slots.

@@ -1,5 +1,9 @@
-// Argument splitting shared by the subcommands that take two paths.
+// Argument splitting and failure reports shared by the subcommands.
+#include <iostream>
+
 #include "commands.h"
+#include "enum_names.h"
+#include "vexaio.h"
 
 namespace vexa::tool {
 
@@ -18,6 +22,16 @@ bool SplitArguments(
     }
   }
   return paths->size() == paths_wanted;
+}
+
+int ReportFailure(const char* command, const std::string& where,
+                  const std::string& what, int code) {
+  char detail[512];
+  if (vexaGetLastErrorDetail(detail, sizeof detail) != VEXA_OK) detail[0] = '\0';
+  std::cerr << "vexa " << command << ": " << where << ": " << what
+            << " failed with " << ResultCodeName(code) << " (" << code << ")"
+            << (detail[0] != '\0' ? ": " : "") << detail << '\n';
+  return 1;
 }
 
 }  // namespace vexa::tool

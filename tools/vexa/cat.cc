@@ -11,7 +11,7 @@
 
 #include "commands.h"
 #include "csv_writer.h"
-#include "file_summary.h"
+#include "text_util.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
@@ -35,12 +35,6 @@ struct CatOptions {
   std::string path;
 };
 
-std::string_view TrimRight(std::string_view s) {
-  size_t n = s.size();
-  while (n > 0 && s[n - 1] == ' ') --n;
-  return s.substr(0, n);
-}
-
 void LoadLabels(int handle, Column& c) {
   int n = 0;
   char** labels = nullptr;
@@ -59,7 +53,8 @@ void LoadLabels(int handle, Column& c) {
       return;
     }
     for (int i = 0; i < n; ++i) {
-      c.text_labels.emplace(std::string(TrimRight(values[i])), labels[i]);
+      c.text_labels.emplace(std::string(TrimTrailingBlanks(values[i])),
+                            labels[i]);
     }
     vexaFreeVarCValueLabels(values, labels, n);
   }
@@ -106,6 +101,7 @@ bool ParseArgs(const std::vector<std::string>& args, CatOptions& o) {
 }
 
 // The columns to print, in the order asked for (all variables by default).
+// Returns 0, or the exit status after reporting a failure.
 int SelectColumns(int handle, const CatOptions& o, std::vector<Column>* out) {
   std::vector<std::string> names = o.vars;
   if (names.empty()) {
@@ -113,7 +109,9 @@ int SelectColumns(int handle, const CatOptions& o, std::vector<Column>* out) {
     char** all = nullptr;
     int* types = nullptr;
     int code = vexaGetVarNames(handle, &n, &all, &types);
-    if (code != VEXA_OK) return code;
+    if (code != VEXA_OK) {
+      return ReportFailure("cat", o.path, "listing the variables", code);
+    }
     names.assign(all, all + n);
     vexaFreeVarNames(all, types, n);
   }
@@ -121,8 +119,8 @@ int SelectColumns(int handle, const CatOptions& o, std::vector<Column>* out) {
     Column c;
     int code = vexaGetVarHandle(handle, name.c_str(), &c.handle);
     if (code != VEXA_OK) {
-      std::cerr << "vexa cat: no variable '" << name << "'\n";
-      return code;
+      return ReportFailure("cat", o.path, "looking up variable '" + name + "'",
+                           code);
     }
     char actual[VEXA_NAME_BUFFER];
     vexaGetVarInfo(handle, static_cast<int>(c.handle) - 1, actual, &c.width);
@@ -130,7 +128,7 @@ int SelectColumns(int handle, const CatOptions& o, std::vector<Column>* out) {
     if (o.labels) LoadLabels(handle, c);
     out->push_back(std::move(c));
   }
-  return VEXA_OK;
+  return 0;
 }
 
 void WriteValue(int handle, const Column& c, bool labels, double sysmis,
@@ -146,7 +144,7 @@ void WriteValue(int handle, const Column& c, bool labels, double sysmis,
     return csv.Number(v);
   }
   vexaGetValueChar(handle, c.handle, text.data(), static_cast<int>(text.size()));
-  std::string_view value = TrimRight(text.data());
+  std::string_view value = TrimTrailingBlanks(text.data());
   if (labels) {
     auto it = c.text_labels.find(value);
     if (it != c.text_labels.end()) return csv.Field(it->second);
@@ -165,28 +163,23 @@ int RunCat(const std::vector<std::string>& args) {
   }
   int handle = -1;
   int code = vexaOpenReadU8(o.path.c_str(), &handle);
-  if (code != VEXA_OK) {
-    std::cerr << "vexa: " << o.path << ": " << ResultCodeName(code) << " ("
-              << code << ")\n";
-    return 1;
-  }
+  if (code != VEXA_OK) return ReportFailure("cat", o.path, "open", code);
   std::unique_ptr<int, void (*)(int*)> closer(&handle,
                                               [](int* h) { vexaCloseRead(*h); });
   std::vector<Column> columns;
-  if ((code = SelectColumns(handle, o, &columns)) != VEXA_OK) {
-    if (o.vars.empty()) {
-      std::cerr << "vexa: " << o.path << ": " << ResultCodeName(code) << "\n";
-    }
-    return 1;
+  if (int status = SelectColumns(handle, o, &columns); status != 0) {
+    return status;
   }
   CsvWriter csv(stdout);
   for (const Column& c : columns) csv.Field(c.name);
   csv.EndLine();
 
-  if (o.first > 1 && vexaSeekNextCase(handle, static_cast<int>(o.first - 1)) !=
-                         VEXA_OK) {
-    std::cerr << "vexa cat: cannot seek to case " << o.first << "\n";
-    return 1;
+  if (o.first > 1 &&
+      (code = vexaSeekNextCase(handle, static_cast<int>(o.first - 1))) !=
+          VEXA_OK) {
+    csv.Flush();
+    return ReportFailure("cat", o.path,
+                         "seeking to case " + std::to_string(o.first), code);
   }
   double sysmis = vexaSysmisVal();
   std::vector<char> text(VEXA_MAX_STRING_WIDTH + 1);
@@ -195,9 +188,8 @@ int RunCat(const std::vector<std::string>& args) {
     if (code == VEXA_W_END_OF_DATA) break;
     if (code != VEXA_OK) {
       csv.Flush();
-      std::cerr << "vexa: " << o.path << ": case " << n << ": "
-                << ResultCodeName(code) << " (" << code << ")\n";
-      return 1;
+      return ReportFailure("cat", o.path, "reading case " + std::to_string(n),
+                           code);
     }
     for (const Column& c : columns) WriteValue(handle, c, o.labels, sysmis, text, csv);
     csv.EndLine();

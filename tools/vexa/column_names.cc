@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "dict/names.h"
+#include "text_util.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
@@ -27,16 +27,6 @@ bool IsAsciiNameChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
          (c >= '0' && c <= '9') || c == '@' || c == '#' || c == '$' ||
          c == '_' || c == '.';
-}
-
-// Cuts `name` to at most `max` bytes without splitting a character.
-void CutToWholeChars(std::string& name, size_t max) {
-  if (name.size() <= max) return;
-  size_t end = max;
-  while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) {
-    --end;
-  }
-  name.resize(end);
 }
 
 bool IsReservedWord(const std::string& name) {
@@ -74,7 +64,7 @@ std::string MakeVariableName(std::string_view cell, int column) {
       first == '#' || first == '$') {
     name.insert(0, 1, 'v');
   }
-  CutToWholeChars(name, kMaxNameBytes);
+  name.resize(WholeUtf8Prefix(name, kMaxNameBytes).size());
   if (IsReservedWord(name)) name.push_back('_');
   if (vexaValidateVarname(name.c_str()) != VEXA_NAME_OK) {
     return "v" + std::to_string(column);
@@ -91,7 +81,7 @@ std::vector<std::string> MakeVariableNames(
     for (int n = 2; taken.count(NameKey(name)) > 0; ++n) {
       std::string suffix = "_" + std::to_string(n);
       name = MakeVariableName(header[i], static_cast<int>(i) + 1);
-      CutToWholeChars(name, kMaxNameBytes - suffix.size());
+      name.resize(WholeUtf8Prefix(name, kMaxNameBytes - suffix.size()).size());
       name += suffix;
     }
     taken.insert(NameKey(name));

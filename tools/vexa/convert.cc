@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "commands.h"
-#include "file_summary.h"
+#include "enum_names.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
@@ -35,10 +35,8 @@ bool ParseArgs(const std::vector<std::string>& args, ConvertOptions& o) {
   return true;
 }
 
-int Report(const std::string& path, const char* step, int code) {
-  std::cerr << "vexa convert: " << path << ": " << step << ": "
-            << ResultCodeName(code) << " (" << code << ")\n";
-  return 1;
+int Report(const std::string& path, const std::string& what, int code) {
+  return ReportFailure("convert", path, what, code);
 }
 
 // Copies every case from the read handle to the committed write handle.
@@ -51,11 +49,11 @@ int CopyCases(const ConvertOptions& o, int in, int out) {
     code = vexaWholeCaseIn(in, buffer.data());
     if (code == VEXA_W_END_OF_DATA) return 0;
     if (code != VEXA_OK) {
-      return Report(o.in_path, ("case " + std::to_string(n)).c_str(), code);
+      return Report(o.in_path, "reading case " + std::to_string(n), code);
     }
     code = vexaWholeCaseOut(out, buffer.data());
     if (code != VEXA_OK) {
-      return Report(o.out_path, ("case " + std::to_string(n)).c_str(), code);
+      return Report(o.out_path, "writing case " + std::to_string(n), code);
     }
   }
 }
@@ -81,15 +79,16 @@ int RunConvert(const std::vector<std::string>& args) {
                                                 [](int* h) { vexaCloseRead(*h); });
   int compression = o.compression;
   if (compression < 0 && (code = vexaGetCompression(in, &compression)) != VEXA_OK) {
-    return Report(o.in_path, "compression", code);
+    return Report(o.in_path, "getting the compression", code);
   }
   int out = -1;
   code = vexaOpenWriteCopyU8(o.out_path.c_str(), o.in_path.c_str(), &out);
   if (code != VEXA_OK) return Report(o.out_path, "open", code);
   if ((code = vexaSetCompression(out, compression)) != VEXA_OK ||
       (code = vexaCommitHeader(out)) != VEXA_OK) {
+    Report(o.out_path, "header commit", code);
     vexaCloseWrite(out);  // before the commit: leaves no file
-    return Report(o.out_path, "header", code);
+    return 1;
   }
   int status = CopyCases(o, in, out);
   code = vexaCloseWrite(out);

@@ -1,10 +1,6 @@
 #include "dict_define.h"
 
-#include <vector>
-
-#include "api/handle_table.h"
-#include "dict/dictionary.h"
-#include "dict/format_code.h"
+#include "text_util.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
@@ -12,33 +8,7 @@ namespace {
 
 constexpr size_t kFileLabelBytes = 64;
 
-// The longest prefix of `text` of at most `max` bytes that does not split a
-// UTF-8 character.
-std::string_view WholeUtf8Prefix(std::string_view text, size_t max) {
-  if (text.size() <= max) return text;
-  size_t end = max;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-    --end;
-  }
-  return text.substr(0, end);
-}
-
-int SetFormat(int handle, const VariableSummary& v, const std::string& text,
-              bool write, std::string* detail) {
-  if (text.empty()) return VEXA_OK;
-  Format f;
-  int bad = write ? VEXA_E_BAD_WRITE_FORMAT : VEXA_E_BAD_PRINT_FORMAT;
-  if (!ParseFormat(text, &f)) {
-    *detail = "format '" + text + "'";
-    return bad;
-  }
-  int code = write ? vexaSetVarWriteFormat(handle, v.name.c_str(), f.type,
-                                           f.decimals, f.width)
-                   : vexaSetVarPrintFormat(handle, v.name.c_str(), f.type,
-                                           f.decimals, f.width);
-  if (code > 0) *detail = "format '" + text + "'";
-  return code;
-}
+bool Failed(int code) { return code > 0; }
 
 int SetValueLabels(int handle, const VariableSummary& v) {
   for (const ValueLabel& l : v.value_labels) {
@@ -47,7 +17,7 @@ int SetValueLabels(int handle, const VariableSummary& v) {
                            : vexaSetVarCValueLabel(handle, v.name.c_str(),
                                                    l.text.c_str(),
                                                    l.label.c_str());
-    if (code > 0) return code;
+    if (Failed(code)) return code;
   }
   return VEXA_OK;
 }
@@ -66,93 +36,85 @@ int SetMissing(int handle, const VariableSummary& v) {
                                   texts[1], texts[2]);
 }
 
-int DefineVariable(int handle, const VariableSummary& v, std::string* detail) {
+int DefineVariable(int handle, const VariableSummary& v, std::string* what) {
   const char* name = v.name.c_str();
-  struct Step {
-    const char* what;
-    int code;
+  const FormatSpec& p = v.print_format;
+  const FormatSpec& w = v.write_format;
+  int code = VEXA_OK;
+  // Each step runs only when the ones before it succeeded.
+  auto step = [&](const std::string& property, bool wanted, auto&& call) {
+    if (Failed(code) || !wanted) return;
+    code = call();
+    if (Failed(code)) *what = "variable '" + v.name + "', " + property;
   };
-  int code = vexaSetVarName(handle, name, v.type);
-  if (code > 0) {
-    *detail = "variable '" + v.name + "'";
-    return code;
-  }
-  std::string format_detail;
-  const Step steps[] = {
-      {"print format", SetFormat(handle, v, v.print_format, false, &format_detail)},
-      {"write format", SetFormat(handle, v, v.write_format, true, &format_detail)},
-      {"label", v.has_label ? vexaSetVarLabel(handle, name, v.label.c_str())
-                            : VEXA_OK},
-      {"measure", v.measure >= 0
-                      ? vexaSetVarMeasureLevel(handle, name, v.measure)
-                      : VEXA_OK},
-      {"alignment", v.alignment >= 0
-                        ? vexaSetVarAlignment(handle, name, v.alignment)
-                        : VEXA_OK},
-      {"display width", v.display_width > 0
-                            ? vexaSetVarColumnWidth(handle, name, v.display_width)
-                            : VEXA_OK},
-      {"role", v.role >= 0 ? vexaSetVarRole(handle, name, v.role) : VEXA_OK},
-      {"value labels", SetValueLabels(handle, v)},
-      {"missing values", SetMissing(handle, v)},
-      {"weight", v.is_weight ? vexaSetCaseWeightVar(handle, name) : VEXA_OK},
-  };
-  for (const Step& step : steps) {
-    if (step.code > 0) {
-      *detail = "variable '" + v.name + "', " + step.what;
-      if (!format_detail.empty()) *detail += " " + format_detail;
-      return step.code;
-    }
-  }
-  return VEXA_OK;
+  step("definition", true, [&] { return vexaSetVarName(handle, name, v.type); });
+  step("print format " + FormatText(p), p.type >= 0, [&] {
+    return vexaSetVarPrintFormat(handle, name, p.type, p.decimals, p.width);
+  });
+  step("write format " + FormatText(w), w.type >= 0, [&] {
+    return vexaSetVarWriteFormat(handle, name, w.type, w.decimals, w.width);
+  });
+  step("label", v.has_label,
+       [&] { return vexaSetVarLabel(handle, name, v.label.c_str()); });
+  step("measure", v.measure >= 0,
+       [&] { return vexaSetVarMeasureLevel(handle, name, v.measure); });
+  step("alignment", v.alignment >= 0,
+       [&] { return vexaSetVarAlignment(handle, name, v.alignment); });
+  step("display width", v.display_width > 0,
+       [&] { return vexaSetVarColumnWidth(handle, name, v.display_width); });
+  step("role", v.role >= 0, [&] { return vexaSetVarRole(handle, name, v.role); });
+  step("value labels", true, [&] { return SetValueLabels(handle, v); });
+  step("missing values", true, [&] { return SetMissing(handle, v); });
+  step("weight", v.is_weight, [&] { return vexaSetCaseWeightVar(handle, name); });
+  return Failed(code) ? code : VEXA_OK;
 }
 
-// The file label, text information and raw extension records go through
-// the C API; documents have no setter there, so they go straight into the
-// write handle's dictionary as 80-byte lines.
-int SetFileTexts(int handle, const FileSummary& dict, std::string* detail) {
+// The documents as the library takes them: 80-byte lines, blank padded.
+std::string DocumentLines(const FileSummary& dict) {
+  std::string bytes;
+  for (const std::string& line : dict.documents) {
+    std::string_view text = WholeUtf8Prefix(line, VEXA_DOCUMENT_LINE);
+    bytes.append(text);
+    bytes.append(VEXA_DOCUMENT_LINE - text.size(), ' ');
+  }
+  return bytes;
+}
+
+int SetFileTexts(int handle, const FileSummary& dict, std::string* what) {
   if (!dict.file_label.empty()) {
     const std::string label(WholeUtf8Prefix(dict.file_label, kFileLabelBytes));
     int code = vexaSetIdString(handle, label.c_str());
-    if (code != VEXA_OK) return *detail = "file label", code;
+    if (Failed(code)) return *what = "file label", code;
+  }
+  if (!dict.documents.empty()) {
+    const std::string lines = DocumentLines(dict);
+    int code = vexaSetDocuments(handle, lines.data(),
+                                static_cast<int>(dict.documents.size()));
+    if (Failed(code)) return *what = "documents", code;
   }
   if (dict.has_text_info) {
     int code = vexaSetTextInfo(handle, dict.text_info.c_str());
-    if (code != VEXA_OK) return *detail = "text info", code;
+    if (Failed(code)) return *what = "text info", code;
   }
   for (const ExtensionSummary& e : dict.extensions) {
     int code = vexaSetExtensionData(handle, e.subtype, e.element_size,
                                     static_cast<int>(e.count), e.data.data());
-    if (code != VEXA_OK) {
-      *detail = "extension record " + std::to_string(e.subtype);
+    if (Failed(code)) {
+      *what = "extension record " + std::to_string(e.subtype);
       return code;
     }
-  }
-  HandleRecord* record = nullptr;
-  int code = HandleTable::Instance().Lookup(handle, Access::kDefine, &record);
-  if (code != VEXA_OK) return code;
-  if (!dict.documents.empty()) {
-    std::string bytes;
-    for (const std::string& line : dict.documents) {
-      std::string_view text = WholeUtf8Prefix(line, kDocumentLineBytes);
-      bytes.append(text);
-      bytes.append(kDocumentLineBytes - text.size(), ' ');
-    }
-    record->Dict().Extensions().Set(kDocumentsType, 1,
-                                    static_cast<int64_t>(bytes.size()),
-                                    bytes.data());
   }
   return VEXA_OK;
 }
 
 }  // namespace
 
-int DefineDictionary(int handle, const FileSummary& dict, std::string* detail) {
+int DefineDictionary(int handle, const FileSummary& dict, std::string* what) {
   for (const VariableSummary& v : dict.variables) {
-    int code = DefineVariable(handle, v, detail);
+    int code = DefineVariable(handle, v, what);
     if (code != VEXA_OK) return code;
   }
-  return SetFileTexts(handle, dict, detail);
+  return SetFileTexts(handle, dict, what);
 }
 
 }  // namespace vexa::tool

@@ -8,11 +8,12 @@
 
 namespace vexa::tool {
 
-// Adds every variable with its properties, then the weight, the file label,
-// the documents, the text information and the raw extension records. Members left at their "absent" values (see
-// DictionaryFromJson) keep the library's defaults. Returns VEXA_OK or the
-// first error code (warnings are let through); *detail then names the
-// variable and the property.
-int DefineDictionary(int handle, const FileSummary& dict, std::string* detail);
+// Adds every variable with its properties, then the file label, the
+// documents, the text information and the raw extension records. Members
+// left at their "absent" values (see DictionaryFromJson) keep the library's
+// defaults. Stops at the first call that fails (warnings are let through)
+// and returns its code, with *what naming the variable and the property, so
+// that the library's error detail is still that call's; VEXA_OK otherwise.
+int DefineDictionary(int handle, const FileSummary& dict, std::string* what);
 
 }  // namespace vexa::tool

@@ -43,6 +43,17 @@ class Reader {
     return true;
   }
 
+  // An optional format such as "F8.2"; absent, null or "" leaves *out alone.
+  bool GetFormat(const JsonValue& obj, const char* key, const std::string& where,
+                 FormatSpec* out) {
+    std::string text;
+    if (!GetString(obj, key, where, &text)) return false;
+    if (!text.empty() && !ParseFormat(text, out)) {
+      return Fail(where + "." + key, "not a format");
+    }
+    return true;
+  }
+
   // An optional member given by name, turned into its code by `from_name`.
   bool GetNamed(const JsonValue& obj, const char* key, const std::string& where,
                 bool (*from_name)(std::string_view, int*), int* out) {
@@ -153,8 +164,8 @@ class Reader {
     }
     v->is_weight = weight != nullptr && weight->boolean;
     return GetInt(var, "type", where, &v->type) &&
-           GetString(var, "print_format", where, &v->print_format) &&
-           GetString(var, "write_format", where, &v->write_format) &&
+           GetFormat(var, "print_format", where, &v->print_format) &&
+           GetFormat(var, "write_format", where, &v->write_format) &&
            GetString(var, "label", where, &v->label, &v->has_label) &&
            GetNamed(var, "measure", where, MeasureFromName, &v->measure) &&
            GetNamed(var, "alignment", where, AlignmentFromName, &v->alignment) &&

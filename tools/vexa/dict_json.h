@@ -10,13 +10,14 @@ namespace vexa::tool {
 
 // Fills `out` from a parsed document. Each variable needs "name" and "type";
 // every other member may be left out, and then keeps the library's default:
-// formats stay "", and measure, alignment, display width and role stay -1.
-// Header facts that a writer sets itself (form, byte order, case count,
+// formats stay of type -1, and measure, alignment, display width and role
+// stay -1. Header facts that a writer sets itself (form, case count,
 // creation time, product, release) are ignored, and so are the extension
-// records listed without "data" (the writer makes those). The file's "compression" is kept in
-// out->compression (-1 when absent). False, with *error set, for a member of
-// the wrong kind or an unknown name of a measure, alignment, role or
-// compression.
+// records listed without "data" (the writer makes those). The file's
+// "compression" is kept in out->compression (-1 when absent). False, with
+// *error set, for a member of
+// the wrong kind, a format that does not read as one, or an unknown name of
+// a measure, alignment, role or compression.
 bool DictionaryFromJson(const JsonValue& doc, FileSummary* out,
                         std::string* error);
 

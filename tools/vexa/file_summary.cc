@@ -1,27 +1,19 @@
 #include "file_summary.h"
 
-#include <cmath>
 #include <cstdio>
-#include <exception>
+#include <cstring>
 #include <string>
 #include <utility>
 
-#include "api/handle_table.h"
-#include "dict/format_code.h"
-#include "dict/names.h"
-#include "support/calendar.h"
-#include "sysfile/file_kind.h"
-#include "sysfile/system_file_data_source.h"
+#include "text_util.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
 namespace {
 
-std::string FormatName(int type, int decimals, int width) {
-  return FormatToString(Format{static_cast<uint16_t>(width),
-                               static_cast<uint8_t>(type),
-                               static_cast<uint8_t>(decimals)});
-}
+constexpr int kTextInfoType = 10;
+constexpr int kLastSubtype = 40;  // the highest vexaQueryType7 answers for
+constexpr int kZlibCompression = 2;
 
 void ReadValueLabels(int handle, VariableSummary& v) {
   const char* name = v.name.c_str();
@@ -69,11 +61,10 @@ VariableSummary SummarizeVariable(int handle, int index) {
   char name[VEXA_NAME_BUFFER];
   vexaGetVarInfo(handle, index, name, &v.type);
   v.name = name;
-  int t, d, w;
-  vexaGetVarPrintFormat(handle, name, &t, &d, &w);
-  v.print_format = FormatName(t, d, w);
-  vexaGetVarWriteFormat(handle, name, &t, &d, &w);
-  v.write_format = FormatName(t, d, w);
+  FormatSpec& p = v.print_format;
+  vexaGetVarPrintFormat(handle, name, &p.type, &p.decimals, &p.width);
+  FormatSpec& w = v.write_format;
+  vexaGetVarWriteFormat(handle, name, &w.type, &w.decimals, &w.width);
   char label[1024];
   int length = 0;
   v.has_label = vexaGetVarLabelLong(handle, name, label, sizeof label,
@@ -88,38 +79,61 @@ VariableSummary SummarizeVariable(int handle, int index) {
   return v;
 }
 
-// The reason an open failed, from the reader itself.
-std::string FailureDetail(const std::string& path) {
-  try {
-    SystemFileDataSource::OpenForReading(path);
-  } catch (const std::exception& e) {
-    return e.what();
+// The creation time from the getter's "dd-Mon-yy" and "hh:mm:ss". A file
+// holds two-digit years, taken as 1970 to 2069. A file without a valid
+// time stamp reports date value 0, 14 Oct 1582 at midnight, which comes
+// out as "14-Oct-82" and "00:00:00" and is taken as none.
+void ReadTimeStamp(int handle, FileSummary* s) {
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr",
+                                        "May", "Jun", "Jul", "Aug",
+                                        "Sep", "Oct", "Nov", "Dec"};
+  char date[VEXA_DATE_BUFFER], time[VEXA_TIME_BUFFER];
+  if (vexaGetTimeStamp(handle, date, time) != VEXA_OK ||
+      (std::strcmp(date, "14-Oct-82") == 0 && std::strcmp(time, "00:00:00") == 0)) {
+    return;
   }
-  return "";
+  int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
+  char name[4] = {};
+  if (std::sscanf(date, "%2d-%3c-%2d", &day, name, &year) != 3 ||
+      std::sscanf(time, "%2d:%2d:%2d", &hour, &minute, &second) != 3) {
+    return;
+  }
+  while (month < 12 && std::strcmp(kMonths[month], name) != 0) ++month;
+  year += year < 70 ? 2000 : 1900;
+  double days = 0, seconds = 0;
+  if (month == 12 || vexaConvertDate(day, month + 1, year, &days) != VEXA_OK ||
+      vexaConvertTime(0, hour, minute, second, &seconds) != VEXA_OK) {
+    return;
+  }
+  s->time_stamp = days + seconds;
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d %s %04d %02d:%02d:%02d", day,
+                kMonths[month], year, hour, minute, second);
+  s->created = text;
 }
 
-std::string ReadForm(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return "";
-  char head[kFileKindProbeBytes];
-  size_t n = std::fread(head, 1, sizeof head, f);
-  std::fclose(f);
-  switch (DetectFileKind(head, n)) {
-    case FileKind::kPLAIN: return "plain";
-    case FileKind::kZLIB: return "zlib";
-    case FileKind::kENCRYPTED: return "encrypted";
+// Document lines without their trailing blanks.
+void ReadDocuments(int handle, FileSummary* s) {
+  int lines = 0;
+  if (vexaGetDocuments(handle, nullptr, 0, &lines) != VEXA_OK || lines <= 0) {
+    return;
   }
-  return "unknown";
+  std::string bytes(static_cast<size_t>(lines) * VEXA_DOCUMENT_LINE, ' ');
+  if (vexaGetDocuments(handle, bytes.data(), static_cast<int>(bytes.size()),
+                       &lines) != VEXA_OK) {
+    return;
+  }
+  for (size_t at = 0; at < bytes.size(); at += VEXA_DOCUMENT_LINE) {
+    s->documents.emplace_back(TrimTrailingBlanks(
+        std::string_view(bytes).substr(at, VEXA_DOCUMENT_LINE)));
+  }
 }
 
-// The whole data of a record a caller may read, in pieces of whole
-// elements; false when the library refuses the subtype or delivers short.
-bool ReadRecordData(int handle, int subtype, std::string* data) {
-  int size = 0, count = 0;
-  if (vexaGetExtensionDataDesc(handle, subtype, &size, &count) != VEXA_OK ||
-      count == 0) {
-    return false;
-  }
+// The whole data of a record of `count` elements of `size` bytes, read in
+// pieces of whole elements; false when the library delivers short.
+bool ReadRecordData(int handle, int subtype, int size, int count,
+                    std::string* data) {
+  if (size < 1 || count < 1) return false;
   constexpr int kPieceBytes = 1 << 16;
   const int room = size > kPieceBytes ? size : kPieceBytes / size * size;
   std::string piece(static_cast<size_t>(room), '\0');
@@ -137,22 +151,25 @@ bool ReadRecordData(int handle, int subtype, std::string* data) {
   return true;
 }
 
-// The extension records the file held, from the header's flags: the size
-// and count of those kept raw, the data of those a caller may set.
-void SummarizeExtensions(int handle, const FileHeader& header,
-                         const Dictionary& dict, FileSummary* s) {
-  constexpr int kTextInfoType = 10;
-  s->has_text_info = ReadRecordData(handle, kTextInfoType, &s->text_info);
-  for (size_t subtype = 1; subtype < header.subtypes_seen.size(); ++subtype) {
-    if (!header.subtypes_seen.test(subtype)) continue;
-    ExtensionSummary e;
-    e.subtype = static_cast<int>(subtype);
-    if (const VEXA_ExtensionImpl* raw = dict.Extensions().Get(e.subtype)) {
-      e.element_size = raw->element_size;
-      e.count = raw->ElementCount();
+// The extension records the file held: the size, count and data of those a
+// caller may read; the library refuses to describe the others.
+void SummarizeExtensions(int handle, FileSummary* s) {
+  for (int subtype = 1; subtype <= kLastSubtype; ++subtype) {
+    int found = 0, size = 0, count = 0;
+    if (vexaQueryType7(handle, subtype, &found) != VEXA_OK || found == 0) {
+      continue;
     }
-    if (e.subtype != kTextInfoType) {
-      e.has_data = ReadRecordData(handle, e.subtype, &e.data);
+    ExtensionSummary e;
+    e.subtype = subtype;
+    if (vexaGetExtensionDataDesc(handle, subtype, &size, &count) == VEXA_OK) {
+      e.element_size = size;
+      e.count = count;
+      if (subtype == kTextInfoType) {
+        s->has_text_info =
+            ReadRecordData(handle, subtype, size, count, &s->text_info);
+      } else {
+        e.has_data = ReadRecordData(handle, subtype, size, count, &e.data);
+      }
     }
     s->extensions.push_back(std::move(e));
   }
@@ -160,65 +177,35 @@ void SummarizeExtensions(int handle, const FileHeader& header,
 
 }  // namespace
 
-int Summarize(const std::string& path, FileSummary* s, std::string* detail) {
+int Summarize(const std::string& path, FileSummary* s) {
   int handle = -1;
   int code = vexaOpenReadU8(path.c_str(), &handle);
-  if (code != VEXA_OK) {
-    *detail = FailureDetail(path);
-    return code;
-  }
-  HandleRecord* record = nullptr;
-  HandleTable::Instance().Lookup(handle, Access::kAny, &record);
-  const SystemFileDataSource& file = *record->sysfile;
-  const FileHeader& header = file.Header();
-  const Dictionary& dict = file.GetDictionary();
-
-  s->form = ReadForm(path);
-  s->compression = header.compression;
-  s->big_endian = header.byte_swapped;
-  s->case_count = header.case_count;
-  s->time_stamp = dict.TimeStamp();
-  char label[VEXA_ID_STRING_BUFFER];
-  vexaGetIdString(handle, label);
-  s->file_label = label;
+  if (code != VEXA_OK) return code;
+  vexaGetCompression(handle, &s->compression);
+  s->form = s->compression == kZlibCompression ? "zlib" : "plain";
+  int cases = -1;
+  vexaGetNumberofCases(handle, &cases);
+  s->case_count = cases;
+  ReadTimeStamp(handle, s);
+  char text[VEXA_TEXT_INFO_BUFFER];
+  vexaGetIdString(handle, text);
+  s->file_label = text;
+  vexaGetSystemString(handle, text);
+  s->product = text;
   s->has_release = vexaGetReleaseInfo(handle, s->release) == VEXA_OK;
-  s->product = header.product;
 
   int count = 0;
   vexaGetNumberofVariables(handle, &count);
-  int weight = dict.WeightIndex();
+  char weight[VEXA_NAME_BUFFER];
+  if (vexaGetCaseWeightVar(handle, weight) != VEXA_OK) weight[0] = '\0';
   for (int i = 0; i < count; ++i) {
     s->variables.push_back(SummarizeVariable(handle, i));
-    s->variables.back().is_weight = (i == weight);
+    s->variables.back().is_weight = s->variables.back().name == weight;
   }
-  if (const VEXA_ExtensionImpl* docs = dict.Extensions().Get(kDocumentsType)) {
-    const std::string& bytes = docs->contents;
-    for (size_t at = 0; at + kDocumentLineBytes <= bytes.size();
-         at += kDocumentLineBytes) {
-      s->documents.emplace_back(TrimTrailingBlanks(
-          std::string_view(bytes).substr(at, kDocumentLineBytes)));
-    }
-  }
-  SummarizeExtensions(handle, header, dict, s);
+  ReadDocuments(handle, s);
+  SummarizeExtensions(handle, s);
   vexaCloseRead(handle);
   return VEXA_OK;
-}
-
-std::string FormatTimeStamp(double seconds) {
-  // Beyond the year 9999 a value is not a creation time.
-  if (!(seconds > 0.0 && seconds < 3e11)) return "";
-  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr",
-                                        "May", "Jun", "Jul", "Aug",
-                                        "Sep", "Oct", "Nov", "Dec"};
-  auto total = static_cast<int64_t>(seconds);
-  int64_t rest = total % kSecondsPerDay;
-  CivilDate date = DateOfDayNumber(total / kSecondsPerDay);
-  char out[64];
-  std::snprintf(out, sizeof out, "%02d %s %04d %02d:%02d:%02d",
-                date.day, kMonths[date.month - 1],
-                static_cast<int>(date.year), static_cast<int>(rest / 3600),
-                static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
-  return out;
 }
 
 }  // namespace vexa::tool

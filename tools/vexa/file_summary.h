@@ -1,5 +1,4 @@
-// What `vexa info` reports about a system file, gathered through the C API
-// where the API offers it and from the open file's header otherwise.
+// What `vexa info` reports about a system file, gathered through the C API.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +6,7 @@
 #include <vector>
 
 #include "enum_names.h"
+#include "format_text.h"
 
 namespace vexa::tool {
 
@@ -32,8 +32,8 @@ struct MissingValues {
 struct VariableSummary {
   std::string name;
   int type = 0;  // 0 numeric, else string width
-  std::string print_format;
-  std::string write_format;
+  FormatSpec print_format;
+  FormatSpec write_format;
   bool has_label = false;
   std::string label;
   int measure = 0;
@@ -45,10 +45,10 @@ struct VariableSummary {
   MissingValues missing;
 };
 
-// One extension record the file held. The library interprets some
-// subtypes itself (their size and count are then unknown here, -1); the
-// data of a record a caller may set is carried as `data` so that an import
-// can restore it. The text information (subtype 10) travels as text instead.
+// One extension record the file held. The library keeps some subtypes to
+// itself (their size and count are then unknown here, -1); the data of a
+// record a caller may set is carried as `data` so that an import can
+// restore it. The text information (subtype 10) travels as text instead.
 struct ExtensionSummary {
   int subtype = 0;
   int element_size = -1;
@@ -60,11 +60,11 @@ struct ExtensionSummary {
 struct FileSummary {
   std::string form;         // "plain", "zlib"
   int compression = 0;      // header code
-  bool big_endian = false;  // written in the other byte order
-  int64_t case_count = -1;
+  int64_t case_count = -1;  // -1 when unknown
   double time_stamp = 0.0;  // seconds since 14 Oct 1582, 0 when none
+  std::string created;      // "05 Jan 1970 13:45:10", "" when none
   std::string file_label;
-  std::string product;
+  std::string product;      // the header's product text after its signature
   std::vector<VariableSummary> variables;
   std::vector<std::string> documents;  // lines, trailing blanks removed
   bool has_release = false;
@@ -74,12 +74,9 @@ struct FileSummary {
   std::vector<ExtensionSummary> extensions;  // ascending subtype
 };
 
-// Opens the file and fills the summary. Returns the API result code of the
-// open (0 on success); `detail` receives a description of a failure.
-int Summarize(const std::string& path, FileSummary* summary,
-              std::string* detail);
-
-// "05 Jan 1970 13:45:10", or "" for no time stamp.
-std::string FormatTimeStamp(double seconds);
+// Opens the file and fills the summary. Returns the result code of the
+// open (0 on success); after a failure no other library call has been made,
+// so the library's error detail is still the open's.
+int Summarize(const std::string& path, FileSummary* summary);
 
 }  // namespace vexa::tool

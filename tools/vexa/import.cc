@@ -12,10 +12,10 @@
 #include "commands.h"
 #include "csv_infer.h"
 #include "csv_reader.h"
-#include "dict/names.h"
 #include "dict_define.h"
 #include "dict_json.h"
 #include "file_summary.h"
+#include "text_util.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
@@ -114,6 +114,7 @@ int WriteCases(const ImportOptions& o, int handle, std::vector<Column>& columns)
       if (c.field >= fields.size() || fields[c.field].empty()) continue;
       const std::string& text = fields[c.field];
       int code = VEXA_OK;
+      const std::string what = where + ", value of " + c.name;
       if (c.numeric) {
         double value = 0;
         if (!ParseNumber(text, &value)) {
@@ -124,16 +125,12 @@ int WriteCases(const ImportOptions& o, int handle, std::vector<Column>& columns)
       } else {
         code = vexaSetValueChar(handle, c.handle, text.c_str());
       }
-      if (code != VEXA_OK) {
-        return Fail(o.csv_path, where + ", " + c.name + ": " +
-                                    ResultCodeName(code) + " (" +
-                                    std::to_string(code) + ")");
-      }
+      if (code != VEXA_OK) return ReportFailure("import", o.csv_path, what, code);
     }
     int code = vexaCommitCaseRecord(handle);
     if (code != VEXA_OK) {
-      return Fail(o.out_path, where + ": " + ResultCodeName(code) + " (" +
-                                  std::to_string(code) + ")");
+      return ReportFailure("import", o.out_path, "writing the case of " + where,
+                           code);
     }
   }
   if (r == CsvReader::Result::kError) return Fail(o.csv_path, csv.Error());
@@ -144,26 +141,29 @@ int WriteCases(const ImportOptions& o, int handle, std::vector<Column>& columns)
 int WriteFile(const ImportOptions& o, const FileSummary& dict,
               std::vector<Column>& columns) {
   int handle = -1;
-  std::string detail;
+  std::string what = "open";
   int code = vexaOpenWriteU8(o.out_path.c_str(), &handle);
-  if (code == VEXA_OK) code = DefineDictionary(handle, dict, &detail);
+  if (code == VEXA_OK) code = DefineDictionary(handle, dict, &what);
   int compression = o.compression >= 0 ? o.compression
                     : dict.compression >= 0 ? dict.compression
                                             : 0;
-  if (code == VEXA_OK) code = vexaSetCompression(handle, compression);
-  if (code == VEXA_OK) code = vexaCommitHeader(handle);
+  if (code == VEXA_OK) {
+    what = "setting the compression";
+    code = vexaSetCompression(handle, compression);
+  }
+  if (code == VEXA_OK) {
+    what = "header commit";
+    code = vexaCommitHeader(handle);
+  }
   if (code != VEXA_OK) {
+    ReportFailure("import", o.out_path, what, code);
     if (handle >= 0) vexaCloseWrite(handle);  // leaves no file
-    std::cerr << "vexa import: " << o.out_path << ": " << ResultCodeName(code)
-              << " (" << code << ")" << (detail.empty() ? "" : ": ") << detail
-              << '\n';
     return 1;
   }
   int status = WriteCases(o, handle, columns);
   code = vexaCloseWrite(handle);
   if (status == 0 && code != VEXA_OK) {
-    status = Fail(o.out_path, std::string(ResultCodeName(code)) + " (" +
-                                  std::to_string(code) + ")");
+    status = ReportFailure("import", o.out_path, "close", code);
   }
   if (status != 0) std::remove(o.out_path.c_str());
   return status;

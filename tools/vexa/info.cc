@@ -10,6 +10,7 @@
 #include "file_summary.h"
 #include "hex_text.h"
 #include "json_writer.h"
+#include "vexaio.h"
 
 namespace vexa::tool {
 namespace {
@@ -58,15 +59,15 @@ std::string ReleaseText(const FileSummary& s) {
          "." + std::to_string(s.release[2]);
 }
 
-// "subtype 30: 6 x 1 bytes", or "interpreted" for the records the library
-// reads into the dictionary itself.
+// "subtype 30  6 x 1 bytes", or "reserved" for the records the library
+// keeps to itself.
 void PrintExtensionList(const FileSummary& s, std::ostream& out) {
   if (s.extensions.empty()) return;
   out << "Extensions:   " << s.extensions.size() << " records\n";
   for (const ExtensionSummary& e : s.extensions) {
     char line[96];
     if (e.count < 0) {
-      std::snprintf(line, sizeof line, "  subtype %2d  interpreted\n",
+      std::snprintf(line, sizeof line, "  subtype %2d  reserved\n",
                     e.subtype);
     } else {
       std::snprintf(line, sizeof line, "  subtype %2d  %lld x %d bytes\n",
@@ -80,13 +81,11 @@ void PrintExtensionList(const FileSummary& s, std::ostream& out) {
 void PrintText(const FileSummary& s, std::ostream& out) {
   out << "Form:         " << s.form << '\n'
       << "Compression:  " << CompressionName(s.compression) << '\n'
-      << "Byte order:   " << (s.big_endian ? "big-endian" : "little-endian")
-      << '\n'
       << "Cases:        "
       << (s.case_count < 0 ? std::string("unknown")
                            : std::to_string(s.case_count))
       << '\n'
-      << "Created:      " << FormatTimeStamp(s.time_stamp) << '\n'
+      << "Created:      " << s.created << '\n'
       << "File label:   " << s.file_label << '\n'
       << "Product:      " << s.product << '\n'
       << "Release:      " << ReleaseText(s) << '\n'
@@ -96,8 +95,8 @@ void PrintText(const FileSummary& s, std::ostream& out) {
     char line[256];
     std::snprintf(line, sizeof line,
                   "  %-16s %-12s %-10s %-10s %-8s %-6s %4d %-9s", v.name.c_str(),
-                  TypeText(v.type).c_str(), v.print_format.c_str(),
-                  v.write_format.c_str(), MeasureName(v.measure),
+                  TypeText(v.type).c_str(), FormatText(v.print_format).c_str(),
+                  FormatText(v.write_format).c_str(), MeasureName(v.measure),
                   AlignmentName(v.alignment), v.display_width,
                   RoleName(v.role));
     out << line;
@@ -144,7 +143,7 @@ void PrintMissing(const VariableSummary& v, JsonWriter& j) {
   j.EndObject();
 }
 
-// Size and count are null for a record the library interprets; "data" is
+// Size and count are null for a record the library keeps to itself; "data" is
 // the hex text of a record a caller may set.
 void PrintExtensions(const FileSummary& s, JsonWriter& j) {
   j.BeginArray();
@@ -166,11 +165,10 @@ void PrintJson(const FileSummary& s, std::ostream& out) {
   j.BeginObject();
   j.Key("form"), j.String(s.form);
   j.Key("compression"), j.String(CompressionName(s.compression));
-  j.Key("byte_order"), j.String(s.big_endian ? "big-endian" : "little-endian");
   j.Key("case_count"), j.Int(s.case_count);
   j.Key("created");
-  if (s.time_stamp > 0) {
-    j.String(FormatTimeStamp(s.time_stamp));
+  if (!s.created.empty()) {
+    j.String(s.created);
   } else {
     j.Null();
   }
@@ -193,8 +191,8 @@ void PrintJson(const FileSummary& s, std::ostream& out) {
     j.BeginObject();
     j.Key("name"), j.String(v.name);
     j.Key("type"), j.Int(v.type);
-    j.Key("print_format"), j.String(v.print_format);
-    j.Key("write_format"), j.String(v.write_format);
+    j.Key("print_format"), j.String(FormatText(v.print_format));
+    j.Key("write_format"), j.String(FormatText(v.write_format));
     j.Key("label");
     if (v.has_label) {
       j.String(v.label);
@@ -239,13 +237,8 @@ int RunInfo(const std::vector<std::string>& args) {
     return 2;
   }
   FileSummary summary;
-  std::string detail;
-  int code = Summarize(path, &summary, &detail);
-  if (code != 0) {
-    std::cerr << "vexa: " << path << ": " << ResultCodeName(code) << " ("
-              << code << ")" << (detail.empty() ? "" : ": ") << detail << '\n';
-    return 1;
-  }
+  int code = Summarize(path, &summary);
+  if (code != VEXA_OK) return ReportFailure("info", path, "open", code);
   if (json) {
     PrintJson(summary, std::cout);
   } else {

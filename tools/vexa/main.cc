@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "commands.h"
-#include "text/interface_encoding.h"
+#include "vexaio.h"
 
 namespace {
 
@@ -37,7 +37,12 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 2, argv + argc);
   // Names, labels and values cross the interface as UTF-8, as the JSON and
   // CSV that the tool reads and writes hold them.
-  vexa::text::SetInterfaceMode(vexa::text::InterfaceMode::kUtf8);
+  constexpr int kUtf8Interface = 1;
+  int code = vexaSetInterfaceEncoding(kUtf8Interface);
+  if (code != VEXA_OK) {
+    return vexa::tool::ReportFailure(command.c_str(), "interface encoding",
+                                     "setting UTF-8", code);
+  }
   if (command == "info") return vexa::tool::RunInfo(args);
   if (command == "cat") return vexa::tool::RunCat(args);
   if (command == "import") return vexa::tool::RunImport(args);

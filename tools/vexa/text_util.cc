@@ -1,0 +1,64 @@
+#include "text_util.h"
+
+#include <climits>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <locale.h>
+
+namespace vexa::tool {
+
+std::string_view TrimTrailingBlanks(std::string_view text) {
+  size_t n = text.size();
+  while (n > 0 && text[n - 1] == ' ') --n;
+  return text.substr(0, n);
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  text = TrimTrailingBlanks(text);
+  size_t start = 0;
+  while (start < text.size() && text[start] == ' ') ++start;
+  return text.substr(start);
+}
+
+std::string_view WholeUtf8Prefix(std::string_view text, size_t max) {
+  if (text.size() <= max) return text;
+  size_t end = max;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+    --end;
+  }
+  return text.substr(0, end);
+}
+
+std::string NameKey(std::string_view name) {
+  std::string key(TrimBlanks(name));
+  // The C library's UTF-8 locale for the case tables, whatever the
+  // process's locale is; without one only ASCII letters are mapped.
+  static const locale_t utf8 =
+      newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  if (utf8 == nullptr) {
+    for (char& c : key) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return key;
+  }
+  const locale_t saved = uselocale(utf8);
+  for (size_t i = 0; i < key.size();) {
+    std::mbstate_t in{}, out{};
+    wchar_t wc = 0;
+    const size_t n = std::mbrtowc(&wc, key.data() + i, key.size() - i, &in);
+    if (n == 0 || n > key.size() - i) {  // invalid or cut short: keep the byte
+      ++i;
+      continue;
+    }
+    char upper[MB_LEN_MAX];
+    if (std::wcrtomb(upper, static_cast<wchar_t>(std::towupper(wc)), &out) == n) {
+      std::memcpy(key.data() + i, upper, n);
+    }
+    i += n;
+  }
+  uselocale(saved);
+  return key;
+}
+
+}  // namespace vexa::tool
