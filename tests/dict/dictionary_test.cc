@@ -1,76 +1,21 @@
 // The dictionary: slot layout under add, insert and remove; the weight
-// variable; copies; the extension data store.
+// variable; the modified flag; copies; the extension data store; the case
+// buffer of a dictionary.
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "dict/case.h"
 #include "dict/dictionary.h"
 #include "support/errors.h"
 
 namespace vexa {
 namespace {
 
-struct LayoutCase {
-  const char* name;
-  void (*change)(Dictionary&);
-  std::vector<int32_t> first_slots;
-  int32_t slot_count;
-  int32_t last_variable_slots;
-};
-
-void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
-
 // Widths 0, 8, 9 and 300: 1, 1, 2 and 38 slots.
-class SlotLayoutTest : public ::testing::TestWithParam<LayoutCase> {
- protected:
-  void SetUp() override {
-    for (int width : {0, 8, 9, 300}) dict_.Add(VEXA_Variable(width));
-  }
-  Dictionary dict_;
-};
-
-TEST_P(SlotLayoutTest, LaysOutSlotsAfterTheChange) {
-  const LayoutCase& c = GetParam();
-  c.change(dict_);
-  std::vector<int32_t> first;
-  for (int i = 0; i < dict_.Count(); ++i) first.push_back(dict_.FirstSlot(i));
-  EXPECT_EQ(first, c.first_slots);
-  EXPECT_EQ(dict_.SlotCount(), c.slot_count);
-  EXPECT_EQ(dict_.LastVariableSlots(), c.last_variable_slots);
-  EXPECT_EQ(dict_.FirstSlot(dict_.Count()), c.slot_count);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Changes, SlotLayoutTest,
-    ::testing::Values(
-        LayoutCase{"add", [](Dictionary&) {}, {0, 1, 2, 4}, 42, 38},
-        LayoutCase{"remove_middle", [](Dictionary& d) { d.Remove(2, 2); },
-                   {0, 1, 2}, 40, 38},
-        LayoutCase{"remove_tail", [](Dictionary& d) { d.Remove(2, 3); },
-                   {0, 1}, 2, 1},
-        LayoutCase{"remove_all",
-                   [](Dictionary& d) { d.Remove(2, 3); d.Remove(0, 1); },
-                   {}, 0, 0},
-        LayoutCase{"insert", [](Dictionary& d) { d.Insert(1, VEXA_Variable(17)); },
-                   {0, 1, 4, 5, 7}, 45, 38},
-        LayoutCase{"insert_at_end",
-                   [](Dictionary& d) {
-                     d.Insert(1, VEXA_Variable(17));
-                     d.Insert(d.Count(), VEXA_Variable(0));
-                   },
-                   {0, 1, 4, 5, 7, 45}, 46, 1},
-        LayoutCase{"type_change", [](Dictionary& d) { d.SetVariableType(1, 20); },
-                   {0, 1, 4, 6}, 44, 38},
-        LayoutCase{"type_change_of_last",
-                   [](Dictionary& d) {
-                     d.SetVariableType(1, 20);
-                     d.SetVariableType(3, 8);
-                   },
-                   {0, 1, 4, 6}, 7, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 class DictionaryTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -78,6 +23,38 @@ class DictionaryTest : public ::testing::Test {
   }
   Dictionary dict_;
 };
+
+TEST_F(DictionaryTest, LaysOutSlotsAfterEveryChange) {
+  const struct {
+    const char* name;
+    void (*change)(Dictionary&);
+    std::vector<int32_t> first_slots;
+    int32_t slot_count;
+    int32_t last_variable_slots;
+  } cases[] = {
+      {"add", [](Dictionary&) {}, {0, 1, 2, 4}, 42, 38},
+      {"remove_middle", [](Dictionary& d) { d.Remove(2, 2); }, {0, 1, 2}, 40, 38},
+      {"remove_tail", [](Dictionary& d) { d.Remove(2, 3); }, {0, 1}, 2, 1},
+      {"remove_all", [](Dictionary& d) { d.Remove(2, 3); d.Remove(0, 1); }, {}, 0, 0},
+      {"insert", [](Dictionary& d) { d.Insert(1, VEXA_Variable(17)); }, {0, 1, 4, 5, 7}, 45, 38},
+      {"insert_at_end",
+       [](Dictionary& d) { d.Insert(1, VEXA_Variable(17)); d.Insert(d.Count(), VEXA_Variable(0)); },
+       {0, 1, 4, 5, 7, 45}, 46, 1},
+      {"type_change", [](Dictionary& d) { d.SetVariableType(1, 20); }, {0, 1, 4, 6}, 44, 38},
+      {"type_change_of_last", [](Dictionary& d) { d.SetVariableType(1, 20); d.SetVariableType(3, 8); },
+       {0, 1, 4, 6}, 7, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Dictionary d = dict_;
+    c.change(d);
+    std::vector<int32_t> first;
+    for (int i = 0; i < d.Count(); ++i) first.push_back(d.FirstSlot(i));
+    EXPECT_EQ(first, c.first_slots);
+    EXPECT_EQ(d.SlotCount(), c.slot_count);
+    EXPECT_EQ(d.LastVariableSlots(), c.last_variable_slots);
+    EXPECT_EQ(d.FirstSlot(d.Count()), c.slot_count);
+  }
+}
 
 TEST_F(DictionaryTest, PreconditionsRaiseAndChangeNothing) {
   EXPECT_EQ(dict_.FirstSlot(-1), -1);
@@ -90,6 +67,10 @@ TEST_F(DictionaryTest, PreconditionsRaiseAndChangeNothing) {
   EXPECT_THROW(dict_.FirstSlot(5), ContractViolation);
   EXPECT_EQ(dict_.Count(), 4);
   EXPECT_EQ(dict_.SlotCount(), 42);
+  ExtensionStore store;
+  EXPECT_THROW(store.Set(-1, 1, 1, "x"), ContractViolation);
+  EXPECT_THROW(store.Set(0, 1, -1, "x"), ContractViolation);
+  EXPECT_THROW(store.Set(0, 1, 1, nullptr), ContractViolation);
 }
 
 TEST_F(DictionaryTest, WeightFollowsTheVariableAndClearsOutsideTheList) {
@@ -135,6 +116,22 @@ TEST_F(DictionaryTest, CopySharesVariablesUntilChanged) {
   EXPECT_EQ(copy.At(0).Name(), "y");
 }
 
+TEST_F(DictionaryTest, NewCaseIsSysmisAndBlanksAndABorrowedBufferIsLeftAlone) {
+  dict_.Remove(3, 3);  // widths 0, 8 and 9: 32 bytes
+  VEXA_Case c(dict_);
+  ASSERT_EQ(c.Bytes(), 32u);
+  uint64_t first;
+  std::memcpy(&first, c.Data(), 8);
+  EXPECT_EQ(first, 0xFFEFFFFFFFFFFFFFull);
+  EXPECT_EQ(std::string(c.Data() + 8, 24), std::string(24, ' '));
+  std::string buffer(32, 'z');
+  VEXA_Case borrowed(dict_, buffer.data());
+  EXPECT_EQ(borrowed.Data(), buffer.data());
+  EXPECT_EQ(buffer, std::string(32, 'z'));
+  VEXA_Case::Clear(dict_, buffer.data());
+  EXPECT_EQ(buffer.substr(8), std::string(24, ' '));
+}
+
 TEST(DictionaryScaleTest, AddingManyVariablesIsFast) {
   const auto start = std::chrono::steady_clock::now();
   Dictionary d;
@@ -143,51 +140,35 @@ TEST(DictionaryScaleTest, AddingManyVariablesIsFast) {
     v.SetName("var" + std::to_string(i));
     d.Add(v);
   }
-  const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(d.SlotCount(), 16667 + 33333 * 5);
-  EXPECT_LT(elapsed, std::chrono::milliseconds(500));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
-TEST(ExtensionStoreTest, StoresACopyAndCountZeroClears) {
-  ExtensionStore store;
+TEST(ExtensionStoreTest, StoresACopyCountZeroClearsAndSharedEntriesSurviveReplacement) {
+  Dictionary source;
+  ExtensionStore& store = source.Extensions();
   std::string bytes(240, 'd');
   store.Set(kDocumentsType, 1, 240, bytes.data());
   bytes[0] = 'X';  // the store holds its own copy
   ASSERT_NE(store.Get(kDocumentsType), nullptr);
   EXPECT_EQ(store.Get(kDocumentsType)->contents, std::string(240, 'd'));
-  store.Set(3, 0, 5, "abcde");  // an element size below one is one
-  EXPECT_EQ(store.Get(3)->element_size, 1);
   store.Set(4, 4, 2, "abcdefgh");
-  EXPECT_EQ(store.Get(4)->ElementCount(), 2);
   store.Set(2000000000, 1, 1, "x");  // a huge type number costs one entry
-  EXPECT_EQ(store.Entries().size(), 4u);
-  for (int type : {kDocumentsType, 3, 4, 2000000000, 7}) {
-    store.Set(type, 1, 0, nullptr);  // clearing an absent type is fine too
-  }
-  EXPECT_TRUE(store.Entries().empty());
-}
+  EXPECT_EQ(store.Entries().size(), 3u);
 
-TEST(ExtensionStoreTest, Preconditions) {
-  ExtensionStore store;
-  EXPECT_THROW(store.Set(-1, 1, 1, "x"), ContractViolation);
-  EXPECT_THROW(store.Set(0, 1, -1, "x"), ContractViolation);
-  EXPECT_THROW(store.Set(0, 1, 1, nullptr), ContractViolation);
-}
-
-TEST(ExtensionStoreTest, SharedEntriesSurviveReplacementInSource) {
-  Dictionary source;
   Dictionary target;
-  source.Extensions().Set(kDocumentsType, 1, 80, std::string(80, 'a').data());
-  target.Extensions().Share(kDocumentsType,
-                            source.Extensions().GetRef(kDocumentsType));
-  EXPECT_EQ(target.Extensions().Get(kDocumentsType),
-            source.Extensions().Get(kDocumentsType));
-  source.Extensions().Set(kDocumentsType, 1, 80, std::string(80, 'b').data());
-  EXPECT_EQ(target.Extensions().Get(kDocumentsType)->contents,
-            std::string(80, 'a'));
+  target.Extensions().Share(kDocumentsType, store.GetRef(kDocumentsType));
+  EXPECT_EQ(target.Extensions().Get(kDocumentsType), store.Get(kDocumentsType));
+  store.Set(kDocumentsType, 1, 80, std::string(80, 'b').data());
+  EXPECT_EQ(target.Extensions().Get(kDocumentsType)->contents, std::string(240, 'd'));
   // Sharing an absent entry clears the target.
   target.Extensions().Share(kDocumentsType, RefPtr<VEXA_ExtensionImpl>());
   EXPECT_EQ(target.Extensions().Get(kDocumentsType), nullptr);
+
+  for (int type : {kDocumentsType, 4, 2000000000, 7}) {
+    store.Set(type, 1, 0, nullptr);  // clearing an absent type is fine too
+  }
+  EXPECT_TRUE(store.Entries().empty());
 }
 
 }  // namespace

@@ -6,101 +6,77 @@
 namespace vexa {
 namespace {
 
-// The high byte of a string width goes into the decimals byte; of any other
-// width into the top byte.
-TEST(FormatPackingTest, HighByteOfTheWidth) {
+// The high byte of a string width goes into the decimals byte, of any other
+// width into the top byte; unpacking clamps as the reader does.
+TEST(FormatPackingTest, PackAndUnpack) {
   EXPECT_EQ(PackFormat({300, kFormatString, 0}), 0x00012C01u);
   EXPECT_EQ(PackFormat({300, kFormatHexString, 0}), 0x01022C00u);
-}
-
-TEST(FormatPackingTest, UnpackClampsAsTheReaderDoes) {
   const struct {
     uint32_t packed;
     Format expected;
   } cases[] = {
-      {0x00012C01, {300, 1, 0}},    // A: decimals byte is width high
+      {0x00012C01, {300, 1, 0}},  // A: decimals byte is width high
       {0x0001FF7F, {32767, 1, 0}},
-      {0x00052D02, {40, 5, 2}},     // F width 45 taken as 40
-      {0x00052802, {40, 5, 2}},     // F width 40 unchanged
-      {0x0002C800, {200, 2, 0}},    // AHEX 200 kept
-      {0x07050802, {8, 5, 2}},      // top byte ignored for F
+      {0x00052D02, {40, 5, 2}},   // F width 45 taken as 40
+      {0x00052802, {40, 5, 2}},   // F width 40 unchanged
+      {0x0002C800, {200, 2, 0}},  // AHEX 200 kept
+      {0x07050802, {8, 5, 2}},    // top byte ignored for F
   };
   for (const auto& c : cases) {
     EXPECT_EQ(UnpackFormat(c.packed), c.expected) << std::hex << c.packed;
   }
 }
 
-struct ValidityCase {
-  int type;
-  int width;
-  int decimals;
-  int var_type;
-  bool as_print;
-  bool as_write;
-};
-
-void PrintTo(const ValidityCase& c, std::ostream* os) {
-  *os << "type " << c.type << " w" << c.width << " d" << c.decimals
-      << " var " << c.var_type;
-}
-
-class FormatValidityTest : public ::testing::TestWithParam<ValidityCase> {};
-
-TEST_P(FormatValidityTest, FollowsTheTable) {
-  const ValidityCase& c = GetParam();
-  EXPECT_EQ(IsValidFormatValues(c.type, c.width, c.decimals, c.var_type, false),
-            c.as_print);
-  EXPECT_EQ(IsValidFormatValues(c.type, c.width, c.decimals, c.var_type, true),
-            c.as_write);
-  if (c.width >= 0 && c.width <= 0xFFFF && c.decimals >= 0 &&
-      c.decimals <= 0xFF && c.type >= 0 && c.type <= 0xFF) {
-    const Format f{static_cast<uint16_t>(c.width), static_cast<uint8_t>(c.type),
-                   static_cast<uint8_t>(c.decimals)};
-    EXPECT_EQ(IsValidFormat(f, c.var_type, false), c.as_print);
+// Each row: type, width, decimals, variable type, valid as a print format,
+// valid as a write format.
+TEST(FormatValidityTest, FollowsTheTable) {
+  struct V {
+    int type, width, decimals, var_type;
+    bool as_print, as_write;
+  };
+  const V table[] = {
+      // A: width must equal the string width. AHEX: even, 2..255, any
+      // string width.
+      {1, 20, 0, 20, true, true}, {1, 19, 0, 20, false, false}, {1, 8, 0, 0, false, false},
+      {1, 20, 1, 20, false, false}, {2, 40, 0, 3, true, true}, {2, 41, 0, 3, false, false},
+      {2, 256, 0, 300, false, false}, {2, 8, 0, 0, false, false},
+      // F: numeric, w >= d + 1, w <= 40, d <= 16. DOLLAR and the currency
+      // types need a second column.
+      {5, 8, 2, 0, true, true}, {5, 2, 2, 0, false, false}, {5, 40, 16, 0, true, true},
+      {5, 40, 17, 0, false, false}, {5, 8, -1, 0, false, false}, {5, 8, 2, 8, false, false},
+      {4, 3, 2, 0, false, false}, {4, 4, 2, 0, true, true},
+      // IB and PIB are write formats only. Hex forms: even widths, no
+      // decimals.
+      {6, 8, 0, 0, false, true}, {6, 9, 0, 0, false, false}, {8, 16, 2, 0, false, true},
+      {10, 17, 0, 0, false, false}, {11, 8, 0, 0, false, true}, {11, 8, 1, 0, false, false},
+      {7, 16, 0, 0, true, true}, {7, 15, 0, 0, false, false}, {12, 4, 0, 0, true, true},
+      {15, 0, 0, 0, false, false}, {17, 7, 2, 0, false, false}, {17, 8, 2, 0, true, true},
+      // Dates: no decimals, a minimum width. Times: decimals need room
+      // beyond the base width.
+      {20, 9, 0, 0, true, true}, {20, 8, 0, 0, false, false}, {20, 11, 1, 0, false, false},
+      {20, 41, 0, 0, false, false}, {27, 2, 0, 0, false, false}, {38, 8, 0, 3, false, false},
+      {21, 10, 2, 0, false, false}, {21, 11, 2, 0, true, true}, {22, 23, 2, 0, true, true},
+      {22, 22, 2, 0, false, false}, {25, 14, 2, 0, true, true}, {25, 13, 2, 0, false, false},
+      {85, 8, 2, 0, true, true}, {85, 7, 2, 0, false, false}, {86, 21, 2, 0, false, false},
+      {86, 22, 2, 0, true, true},
+      // Unknown types.
+      {13, 8, 0, 0, false, false}, {0, 8, 0, 0, false, false}, {87, 8, 0, 0, false, false}};
+  for (const V& c : table) {
+    SCOPED_TRACE(::testing::Message() << "type " << c.type << " w" << c.width << " d"
+                                      << c.decimals << " var " << c.var_type);
+    EXPECT_EQ(IsValidFormatValues(c.type, c.width, c.decimals, c.var_type, false), c.as_print);
+    EXPECT_EQ(IsValidFormatValues(c.type, c.width, c.decimals, c.var_type, true), c.as_write);
+    if (c.width >= 0 && c.decimals >= 0 && c.type >= 0) {
+      const Format f{static_cast<uint16_t>(c.width), static_cast<uint8_t>(c.type),
+                     static_cast<uint8_t>(c.decimals)};
+      EXPECT_EQ(IsValidFormat(f, c.var_type, false), c.as_print);
+    }
   }
 }
 
-using V = ValidityCase;
-INSTANTIATE_TEST_SUITE_P(
-    Table, FormatValidityTest,
-    ::testing::Values(
-        // A: width must equal the string width.
-        V{1, 20, 0, 20, true, true}, V{1, 19, 0, 20, false, false},
-        V{1, 8, 0, 0, false, false}, V{1, 20, 1, 20, false, false},
-        // AHEX: even, 2..255, any string width.
-        V{2, 40, 0, 3, true, true}, V{2, 41, 0, 3, false, false},
-        V{2, 256, 0, 300, false, false}, V{2, 8, 0, 0, false, false},
-        // F: numeric, w >= d + 1, w <= 40, d <= 16.
-        V{5, 8, 2, 0, true, true}, V{5, 2, 2, 0, false, false},
-        V{5, 40, 16, 0, true, true}, V{5, 40, 17, 0, false, false},
-        V{5, 8, -1, 0, false, false}, V{5, 8, 2, 8, false, false},
-        // DOLLAR and the currency types need a second column.
-        V{4, 3, 2, 0, false, false}, V{4, 4, 2, 0, true, true},
-        // IB and PIB are write formats only.
-        V{6, 8, 0, 0, false, true}, V{6, 9, 0, 0, false, false},
-        V{8, 16, 2, 0, false, true}, V{10, 17, 0, 0, false, false},
-        V{11, 8, 0, 0, false, true}, V{11, 8, 1, 0, false, false},
-        // Hex forms: even widths, no decimals.
-        V{7, 16, 0, 0, true, true}, V{7, 15, 0, 0, false, false},
-        V{12, 4, 0, 0, true, true}, V{15, 0, 0, 0, false, false},
-        V{17, 7, 2, 0, false, false}, V{17, 8, 2, 0, true, true},
-        // Dates: no decimals, a minimum width.
-        V{20, 9, 0, 0, true, true}, V{20, 8, 0, 0, false, false},
-        V{20, 11, 1, 0, false, false}, V{20, 41, 0, 0, false, false},
-        V{27, 2, 0, 0, false, false}, V{38, 8, 0, 3, false, false},
-        // Times: decimals need room beyond the base width.
-        V{21, 10, 2, 0, false, false}, V{21, 11, 2, 0, true, true},
-        V{22, 23, 2, 0, true, true}, V{22, 22, 2, 0, false, false},
-        V{25, 14, 2, 0, true, true}, V{25, 13, 2, 0, false, false},
-        V{85, 8, 2, 0, true, true}, V{85, 7, 2, 0, false, false},
-        V{86, 21, 2, 0, false, false}, V{86, 22, 2, 0, true, true},
-        // Unknown types.
-        V{13, 8, 0, 0, false, false}, V{0, 8, 0, 0, false, false},
-        V{87, 8, 0, 0, false, false}));
-
+// A type that no width, decimals or variable type can make valid must not
+// be accepted by the setters either, and vice versa.
 TEST(FormatTypeTest, KnownTypesAreExactlyTheValidatedOnes) {
-  // A type that no width, decimals or variable type can make valid must not
-  // be accepted by the setters either, and vice versa.
   for (int type = -1; type <= 260; ++type) {
     bool some_valid = false;
     for (int var_type : {0, 8}) {
@@ -115,13 +91,11 @@ TEST(FormatTypeTest, KnownTypesAreExactlyTheValidatedOnes) {
 }
 
 TEST(FormatToStringTest, Forms) {
-  EXPECT_EQ(FormatToString({8, 5, 2}), "F8.2");
-  EXPECT_EQ(FormatToString({8, 5, 0}), "F8.0");
-  EXPECT_EQ(FormatToString({10, 3, 0}), "COMMA10.0");
-  EXPECT_EQ(FormatToString({20, 1, 0}), "A20");
-  EXPECT_EQ(FormatToString({11, 20, 0}), "DATE11");
-  EXPECT_EQ(FormatToString({23, 22, 2}), "DATETIME23.2");
-  EXPECT_EQ(FormatToString({8, 14, 1}), "T14_8.1");
+  const std::pair<Format, const char*> forms[] = {
+      {{8, 5, 2}, "F8.2"},        {{8, 5, 0}, "F8.0"},   {{10, 3, 0}, "COMMA10.0"},
+      {{20, 1, 0}, "A20"},        {{11, 20, 0}, "DATE11"}, {{23, 22, 2}, "DATETIME23.2"},
+      {{8, 14, 1}, "T14_8.1"}};
+  for (const auto& [format, text] : forms) EXPECT_EQ(FormatToString(format), text);
 }
 
 }  // namespace

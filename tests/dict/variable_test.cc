@@ -1,111 +1,92 @@
-// Variables: defaults, the type change rule, copy on write, missing values.
+// Variables: defaults, the type change rule, copy on write, ids, flags and
+// the preconditions of their setters. Value label maps: ordering, byte-wise
+// equality, string keys, sharing and iteration.
 #include <cstring>
+#include <limits>
 #include <set>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "dict/format_code.h"
+#include "dict/value_labels.h"
 #include "dict/variable.h"
 #include "support/errors.h"
+#include "text/text_test_util.h"
 
 namespace vexa {
 namespace {
 
-struct DefaultsCase {
-  int type;
-  Format format;
-  int display_width;
-  int measure;
-  int alignment;
-};
-
-class VariableDefaultsTest : public ::testing::TestWithParam<DefaultsCase> {};
-
-TEST_P(VariableDefaultsTest, NewVariable) {
-  const DefaultsCase& c = GetParam();
-  VEXA_Variable v(c.type);
-  EXPECT_EQ(UnpackFormat(v.PrintFormat()), c.format);
-  EXPECT_EQ(UnpackFormat(v.WriteFormat()), c.format);
-  EXPECT_EQ(v.DisplayWidth(), c.display_width);
-  EXPECT_EQ(v.MeasureLevel(), c.measure);
-  EXPECT_EQ(v.Alignment(), c.alignment);
+// Formats A<width> (F8.2 for numerics), display width up to 50, numerics
+// scale (0) and right aligned (1), strings nominal (1) and left aligned (0).
+TEST(VariableTest, Defaults) {
+  const struct {
+    int type;
+    Format format;
+    int display_width, measure, alignment;
+  } cases[] = {{0, {8, 5, 2}, 8, 0, 1},     {1, {1, 1, 0}, 1, 1, 0},
+               {50, {50, 1, 0}, 50, 1, 0},  {51, {51, 1, 0}, 50, 1, 0},
+               {300, {300, 1, 0}, 50, 1, 0}, {32767, {32767, 1, 0}, 50, 1, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    VEXA_Variable v(c.type);
+    EXPECT_EQ(UnpackFormat(v.PrintFormat()), c.format);
+    EXPECT_EQ(UnpackFormat(v.WriteFormat()), c.format);
+    EXPECT_EQ(v.DisplayWidth(), c.display_width);
+    EXPECT_EQ(v.MeasureLevel(), c.measure);
+    EXPECT_EQ(v.Alignment(), c.alignment);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, VariableDefaultsTest,
-    ::testing::Values(DefaultsCase{0, {8, 5, 2}, 8, 0, 1},
-                      DefaultsCase{1, {1, 1, 0}, 1, 1, 0},
-                      DefaultsCase{50, {50, 1, 0}, 50, 1, 0},
-                      DefaultsCase{51, {51, 1, 0}, 50, 1, 0},
-                      DefaultsCase{300, {300, 1, 0}, 50, 1, 0},
-                      DefaultsCase{32767, {32767, 1, 0}, 50, 1, 0}));
+// AHEX follows the width while it fits; other formats of a string follow the
+// width as A, of a numeric go to F8.2. The display width stays; a change to
+// the same type changes nothing.
+TEST(VariableTest, TypeChangesMoveTheFormatsByTheRule) {
+  const struct {
+    int from_type;
+    Format from_format;
+    int to_type;
+    Format expected;
+  } cases[] = {{10, {20, 2, 0}, 100, {200, 2, 0}}, {10, {20, 2, 0}, 126, {252, 2, 0}},
+               {10, {20, 2, 0}, 127, {127, 1, 0}}, {10, {20, 2, 0}, 0, {8, 5, 2}},
+               {10, {10, 1, 0}, 300, {300, 1, 0}}, {0, {12, 20, 0}, 8, {8, 1, 0}},
+               {8, {8, 1, 0}, 0, {8, 5, 2}},       {10, {20, 2, 0}, 10, {20, 2, 0}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.from_type << " to " << c.to_type);
+    VEXA_Variable v(c.from_type);
+    v.SetPrintFormat(PackFormat(c.from_format));
+    v.SetWriteFormat(PackFormat(c.from_format));
+    v.SetDisplayWidth(17);
+    v.ClearModified();
+    v.SetType(c.to_type);
+    EXPECT_EQ(v.Type(), c.to_type);
+    EXPECT_EQ(UnpackFormat(v.PrintFormat()), c.expected);
+    EXPECT_EQ(UnpackFormat(v.WriteFormat()), c.expected);
+    EXPECT_EQ(v.DisplayWidth(), 17);
+    EXPECT_EQ(v.Modified(), c.from_type != c.to_type);
+  }
+}
 
-TEST(VariableTest, OutOfRangeTypesAndInvalidReferencesRaise) {
+TEST(VariableTest, PreconditionsRaise) {
   EXPECT_THROW(VEXA_Variable(-1), ContractViolation);
   EXPECT_THROW(VEXA_Variable(32768), ContractViolation);
   EXPECT_THROW(VEXA_Variable(0).SetType(32768), ContractViolation);
   EXPECT_THROW(VEXA_Variable().Type(), ContractViolation);
+  VEXA_Variable s(8);
+  EXPECT_THROW(s.SetMissingTexts(2, nullptr, "B", nullptr), ContractViolation);
+  EXPECT_THROW(s.SetMissingTexts(2, "A", nullptr, "C"), ContractViolation);
+  EXPECT_THROW(VEXA_Variable(0).SetMissingTexts(1, "A", nullptr, nullptr), ContractViolation);
 }
 
-TEST(VariableTest, IdsAreUniqueTaggedAndSurviveCopyAndRename) {
+// Copies share until one changes; the change and the modified flag stay
+// with the changed copy, and the id with both.
+TEST(VariableTest, CopyOnWriteKeepsTheIdAndMovesChangesAndTheFlag) {
   std::set<uint32_t> ids;
   for (int i = 0; i < 1000; ++i) ids.insert(VEXA_Variable(0).Id());
   EXPECT_EQ(ids.size(), 1000u);
-  VEXA_Variable v(0);
-  EXPECT_NE(v.Id(), 0xFFFFFFFFu);
-  VEXA_Variable copy = v;
-  copy.SetName("renamed");  // forces a private copy
-  EXPECT_FALSE(copy.SharesImplWith(v));
-  EXPECT_EQ(copy.Id(), v.Id());
-}
-
-struct TypeChangeCase {
-  const char* label;
-  int from_type;
-  Format from_format;
-  int to_type;
-  Format expected;
-};
-
-void PrintTo(const TypeChangeCase& c, std::ostream* os) { *os << c.label; }
-
-class TypeChangeTest : public ::testing::TestWithParam<TypeChangeCase> {};
-
-TEST_P(TypeChangeTest, FormatsFollowTheRule) {
-  const TypeChangeCase& c = GetParam();
-  VEXA_Variable v(c.from_type);
-  v.SetPrintFormat(PackFormat(c.from_format));
-  v.SetWriteFormat(PackFormat(c.from_format));
-  v.SetDisplayWidth(17);
-  v.SetType(c.to_type);
-  EXPECT_EQ(v.Type(), c.to_type);
-  EXPECT_EQ(UnpackFormat(v.PrintFormat()), c.expected);
-  EXPECT_EQ(UnpackFormat(v.WriteFormat()), c.expected);
-  EXPECT_EQ(v.DisplayWidth(), 17);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, TypeChangeTest,
-    ::testing::Values(
-        TypeChangeCase{"ahex_follows_width", 10, {20, 2, 0}, 100, {200, 2, 0}},
-        TypeChangeCase{"ahex_last_fit", 10, {20, 2, 0}, 126, {252, 2, 0}},
-        TypeChangeCase{"ahex_too_wide", 10, {20, 2, 0}, 127, {127, 1, 0}},
-        TypeChangeCase{"ahex_to_numeric", 10, {20, 2, 0}, 0, {8, 5, 2}},
-        TypeChangeCase{"string_to_string", 10, {10, 1, 0}, 300, {300, 1, 0}},
-        TypeChangeCase{"numeric_to_string", 0, {12, 20, 0}, 8, {8, 1, 0}},
-        TypeChangeCase{"string_to_numeric", 8, {8, 1, 0}, 0, {8, 5, 2}}));
-
-TEST(TypeChangeTest, SameTypeChangesNothing) {
-  VEXA_Variable v(10);
-  v.SetPrintFormat(PackFormat({20, 2, 0}));
-  v.ClearModified();
-  v.SetType(10);
-  EXPECT_EQ(UnpackFormat(v.PrintFormat()), (Format{20, 2, 0}));
-  EXPECT_FALSE(v.Modified());
-}
-
-TEST(VariableCopyOnWriteTest, ChangesAndModifiedFlagStayWithTheChangedCopy) {
   VEXA_Variable a(0);
+  EXPECT_NE(a.Id(), 0xFFFFFFFFu);
   a.SetLabel("label a");
   VEXA_Variable b = a;
   EXPECT_TRUE(b.SharesImplWith(a));
@@ -113,13 +94,15 @@ TEST(VariableCopyOnWriteTest, ChangesAndModifiedFlagStayWithTheChangedCopy) {
   EXPECT_TRUE(a.Modified());
   b.SetLabel("label b");
   b.SetMeasureLevel(3);
+  EXPECT_FALSE(b.SharesImplWith(a));
+  EXPECT_EQ(b.Id(), a.Id());
   EXPECT_TRUE(b.Modified());
   EXPECT_EQ(a.Label(), "label a");
   EXPECT_EQ(a.MeasureLevel(), 0);
   EXPECT_EQ(b.Label(), "label b");
 }
 
-TEST(VariableFlagsTest, BitFieldsDoNotOverlap) {
+TEST(VariableTest, FlagBitFieldsDoNotOverlap) {
   VEXA_Variable v(0);
   v.SetMissingNumbers(kMissingRangeAndValue, 1, 2, 3);
   v.SetMeasureLevel(15);
@@ -134,12 +117,103 @@ TEST(VariableFlagsTest, BitFieldsDoNotOverlap) {
   EXPECT_TRUE(v.Modified());
 }
 
-TEST(MissingValuesTest, TextPreconditions) {
-  VEXA_Variable s(8);
-  EXPECT_THROW(s.SetMissingTexts(2, nullptr, "B", nullptr), ContractViolation);
-  EXPECT_THROW(s.SetMissingTexts(2, "A", nullptr, "C"), ContractViolation);
-  EXPECT_THROW(VEXA_Variable(0).SetMissingTexts(1, "A", nullptr, nullptr),
-               ContractViolation);
+TEST(NumericMapTest, ManyKeysInRandomOrderStaySortedAndFindable) {
+  ValueLabelMap map(0);
+  std::vector<double> values = {3.0, -7.5, 1e300, -1e300};
+  uint32_t seed = 12345;
+  for (int i = 0; i < 2000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    values.push_back(static_cast<double>(seed % 5000) - 2500.0);
+  }
+  for (double v : values) map.AddNumber(v, std::to_string(v));
+  double previous = -std::numeric_limits<double>::infinity();
+  for (const auto& e : map.Entries()) {  // in increasing order, each once
+    double v;
+    std::memcpy(&v, e.key.data(), 8);
+    EXPECT_LT(previous, v);
+    previous = v;
+  }
+  for (double v : values) {
+    ASSERT_NE(map.FindNumber(v), nullptr) << v;
+    EXPECT_EQ(*map.FindNumber(v), std::to_string(v));
+  }
+}
+
+TEST(NumericMapTest, NegativeZeroIsAnotherKeyAndNanNeverCrashes) {
+  ValueLabelMap map(0);
+  map.AddNumber(0.0, "zero");
+  EXPECT_EQ(map.FindNumber(-0.0), nullptr);
+  ASSERT_NE(map.FindNumber(0.0), nullptr);
+  map.AddNumber(-0.0, "negative zero");
+  EXPECT_EQ(map.Count(), 2);
+  ValueLabelMap nans(0);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (int i = 0; i < 50; ++i) {
+    nans.AddNumber(i % 3 == 0 ? nan : i, "x");
+    nans.AddNumber(-nan, "y");
+  }
+  nans.FindNumber(nan);  // may or may not find it; must not crash
+  nans.FindNumber(7.0);
+  EXPECT_GE(nans.Count(), 1);
+  EXPECT_LE(nans.Count(), 100);
+}
+
+TEST(StringMapTest, KeysArePaddedToWholeUnitsAndCutOnWholeCharacters) {
+  text::testing::ScopedInterfaceMode utf8(text::InterfaceMode::kUtf8);
+  EXPECT_EQ(ValueLabelMap(4).TextKey("AB"), "AB      ");
+  EXPECT_EQ(ValueLabelMap(12).TextKey("AB"), "AB" + std::string(14, ' '));
+  EXPECT_EQ(ValueLabelMap(8).TextKey("ABCDEFGH"), "ABCDEFGH");
+  EXPECT_EQ(ValueLabelMap(4).TextKey("ABCDEFGHIJ"), "ABCDEFGH");
+  // Seven ASCII bytes and a two-byte character: the character does not fit.
+  EXPECT_EQ(ValueLabelMap(4).TextKey("ABCDEFG\xC3\xA9"), "ABCDEFG ");
+  ValueLabelMap map(12);
+  map.AddText("yes", "Yes");
+  EXPECT_EQ(*map.FindText("yes      "), "Yes");  // trailing blanks are padding
+  EXPECT_EQ(map.FindText("YES"), nullptr);
+}
+
+// Setting the width makes a map private and keeps its entries; an
+// unshareable map is copied on every new reference.
+TEST(MapSharingTest, WidthChangesAndUnshareableMapsCopy) {
+  ValueLabelMap empty(0);
+  ValueLabelMap holder = empty;
+  holder.SetWidth(12);
+  EXPECT_FALSE(holder.SharesImplWith(empty));
+  EXPECT_EQ(empty.Width(), 0);
+  EXPECT_EQ(holder.Width(), 12);
+  ValueLabelMap full(0);
+  full.AddRaw("ABCDEFGH", "label");
+  holder = full;
+  holder.SetWidth(4);
+  EXPECT_EQ(full.Width(), 0);
+  EXPECT_NE(holder.FindText("ABCDEFGH"), nullptr);
+
+  full.SetUnshareable();
+  ValueLabelMap copy = full;
+  EXPECT_FALSE(copy.SharesImplWith(full));
+  ASSERT_EQ(copy.Count(), 1);
+  EXPECT_EQ(copy.Entries()[0].label, "label");
+  holder = full;
+  EXPECT_FALSE(holder.SharesImplWith(full));
+}
+
+TEST(MapIterationTest, VisitsEveryEntryInOrderOnlyAfterReset) {
+  ValueLabelMap map(0);
+  map.AddNumber(2.0, "b");
+  map.AddNumber(1.0, "a");
+  EXPECT_THROW(map.End(), ContractViolation);
+  EXPECT_THROW(map.Next(), ContractViolation);
+  std::string labels;
+  for (map.Reset(); !map.End();) labels += map.Next().label;
+  EXPECT_EQ(labels, "ab");
+  EXPECT_THROW(map.Next(), ContractViolation);
+  ValueLabelMap none;
+  EXPECT_FALSE(none.IsValid());
+  EXPECT_EQ(none.Count(), 0);
+  EXPECT_EQ(none.FindNumber(1.0), nullptr);
+  none.Reset();
+  EXPECT_TRUE(none.End());
+  EXPECT_THROW(none.AddNumber(1.0, "x"), ContractViolation);
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
-// The byte-code codec: the encoding rule, the encoder's blocks and the
-// decoder over a stream, on the reference vectors and on damaged data.
+// The byte-code codec on one reference table: each row's slots encode to the
+// row's bytes through the case writer (and its encoder), and the bytes
+// decode back to the slots, from memory and through the file reader's
+// read window at several sizes and places. Every cut inside a row's bytes
+// is a truncation. Then the read window's own reads, and a short raw write.
 #include "sysfile/bytecode.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <memory>
 #include <string>
@@ -14,202 +17,218 @@
 #include "support/errors.h"
 #include "support/memory_stream.h"
 #include "support/sysfile_builder.h"  // DoubleBytes
+#include "sysfile/case_window.h"
+#include "sysfile/case_writer.h"
 #include "sysfile/compressed_reader.h"
+#include "sysfile/test_files.h"  // ErrorNumberOf
 
 namespace vexa {
 namespace {
 
+using namespace std::string_literals;
 using testing::DoubleBytes;
 
-uint64_t Bits(double v) { return std::bit_cast<uint64_t>(v); }
-uint64_t TextBits(const char (&text)[9]) {
-  uint64_t v;
-  std::memcpy(&v, text, 8);
-  return v;
-}
-
-struct EncodeCase {
-  const char* name;
-  uint64_t bits;
-  int code;
-};
-
-class EncodeSlotTest : public ::testing::TestWithParam<EncodeCase> {};
-
-TEST_P(EncodeSlotTest, GivesTheCode) {
-  EXPECT_EQ(EncodeSlot(GetParam().bits), GetParam().code);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Vectors, EncodeSlotTest,
-    ::testing::Values(
-        EncodeCase{"fraction", Bits(2.5), 253},
-        EncodeCase{"sysmis", kSysmisBits, 255},
-        EncodeCase{"spaces", TextBits("        "), 254},
-        EncodeCase{"negative_zero", Bits(-0.0), 253},
-        EncodeCase{"below", Bits(-100.0), 253}, EncodeCase{"above", Bits(152.0), 253},
-        EncodeCase{"half", Bits(0.5), 253},
-        EncodeCase{"exponent_range_top", Bits(255.0), 253},
-        EncodeCase{"low_word_set", Bits(1.0) | 1, 253},
-        EncodeCase{"huge", Bits(1e300), 253},
-        EncodeCase{"nan", Bits(std::numeric_limits<double>::quiet_NaN()), 253},
-        EncodeCase{"text", TextBits("abcdefgh"), 253}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class CollectingSink : public ByteCodeSink {
- public:
-  void WriteBlock(const char* block, size_t size) override {
-    sizes.push_back(size);
-    bytes.append(block, size);
-  }
-  std::vector<size_t> sizes;
-  std::string bytes;
-};
-
-std::string Slots(const std::vector<double>& values) {
+std::string N(std::initializer_list<double> values) {
   std::string out;
   for (double v : values) out += DoubleBytes(v);
   return out;
 }
+const std::string kSysmis = DoubleBytes(std::bit_cast<double>(kSysmisBits));
 
-// 1.0, 2.5, sysmis, eight spaces, 0.0, -0.0.
-std::string ReferenceCase() {
-  return Slots({1.0, 2.5, std::bit_cast<double>(kSysmisBits)}) + "        " +
-         Slots({0.0, -0.0});
+struct Row {
+  const char* name;
+  std::string slots;  // the values of the cases, one case after the other
+  int case_slots;
+  std::string bytes;
+  // Where the cases start: the block's offset plus the control byte's index.
+  std::vector<int64_t> starts = {0};
+  bool encodes = true;  // false: only a reader meets these bytes
+};
+
+std::vector<Row> Rows() {
+  std::string every;
+  std::string every_codes;
+  for (int n = -99; n <= 151; ++n) {
+    every += DoubleBytes(n);
+    every_codes.push_back(static_cast<char>(n + 100));
+  }
+  // Near misses of the integer codes, and a text: a block of 8 literals.
+  const std::string near = N({0.5, 255.0, 1e300, -1e9}) +
+                           DoubleBytes(std::numeric_limits<double>::quiet_NaN()) +
+                           DoubleBytes(std::bit_cast<double>(std::bit_cast<uint64_t>(1.0) | 1)) +
+                           "abcdefgh" + N({-std::numeric_limits<double>::infinity()});
+  return {
+      {"partial_block", N({1.0, 2.5}) + kSysmis + "        " + N({0.0, -0.0}), 6,
+       "\x65\xFD\xFF\xFE\x64\xFD\0\0"s + N({2.5, -0.0})},
+      {"range_edges", N({151, 152, -99, -100, 151, 152, -99, -100}), 4,
+       "\xFB\xFD\x01\xFD\xFB\xFD\x01\xFD"s + N({152, -100, 152, -100}), {0, 4}},
+      {"case_across_blocks", N({0.5, 1, 2, 3, 4, 5, 6, 7, 8.5, 9}), 10,
+       "\xFD\x65\x66\x67\x68\x69\x6A\x6B"s + N({0.5}) +
+           "\xFD\x6D\0\0\0\0\0\0"s + N({8.5})},
+      {"every_integer_code", every, 251, every_codes + std::string(5, '\0')},
+      {"eight_literals", near, 8, std::string(8, '\xFD') + near},
+      {"two_cases_in_a_block", N({1, 0.5, 2, 1.5, 3, 4}), 3,
+       "\x65\xFD\x66\xFD\x67\x68\0\0"s + N({0.5, 1.5}), {0, 3}},
+      // 252 ends its block: the 253 after it has no literal.
+      {"code_252", N({1, 2, 3}), 3,
+       "\x65\xFC\xFD\x65\x65\x65\x65\x65\x66\x67\0\0\0\0\0\0"s, {0}, false},
+  };
 }
 
-std::string ReferenceBlock() {
-  return std::string("\x65\xFD\xFF\xFE\x64\xFD\0\0", 8) + DoubleBytes(2.5) +
-         DoubleBytes(-0.0);
-}
+void PrintTo(const Row& r, std::ostream* os) { *os << r.name; }
 
-TEST(ByteCodeEncoderTest, ReferenceCaseIsOneBlockOf24Bytes) {
-  CollectingSink sink;
-  ByteCodeEncoder encoder(sink);
-  encoder.AppendSlots(ReferenceCase().data(), 6);
-  EXPECT_TRUE(sink.sizes.empty());  // nothing before the block is full
-  encoder.Flush();
-  EXPECT_EQ(sink.bytes, ReferenceBlock());
-  encoder.Flush();  // nothing pending: nothing written
-  EXPECT_EQ(sink.sizes, std::vector<size_t>{24});
-}
-
-TEST(ByteCodeEncoderTest, FullBlocksGoOutAtTheEighthCode) {
-  CollectingSink sink;
-  ByteCodeEncoder encoder(sink);
-  const std::string slots = Slots({0.5, 1, 2, 3, 4, 5, 6, 7, 8.5, 9});
-  encoder.AppendSlots(slots.data(), 8);
-  EXPECT_EQ(sink.sizes, std::vector<size_t>{16});
-  encoder.AppendSlots(slots.data() + 64, 2);
-  encoder.Flush();
-  EXPECT_EQ(sink.sizes, (std::vector<size_t>{16, 16}));
-  EXPECT_EQ(sink.bytes.substr(16, 8), std::string("\xFD\x6D\0\0\0\0\0\0", 8));
-}
-
-// A reader over byte-code data at the start of a memory stream.
-struct Decoder {
-  Decoder(std::string data, int slots) : stream(std::move(data)) {
+// Both decoders over byte-code data, alone or between `pad` bytes of filler
+// blocks (code 0, no values) before and a full window of them after: the
+// memory decoder, and the file reader through its read window.
+struct Decoders {
+  Decoders(const std::string& data, int slots, size_t pad = 0)
+      : stream(pad == 0 ? data
+                        : std::string(pad, '\0') + data +
+                              std::string(CaseDataWindow::kMaxCapacity, '\0')),
+        memory(stream.data().data(), stream.data().size()),
+        slots(static_cast<size_t>(slots)) {
     header.nominal_case_size = slots;
     reader = std::make_unique<CompressedSystemFile>(stream, 0, header, index);
   }
-  std::string Next() {
-    std::string out(static_cast<size_t>(header.nominal_case_size) * 8, '?');
-    if (reader->DecodeCase(out.data()) == 0) return "<end>";
-    return out;
+  std::string Next(bool from_memory = false) {
+    std::string out(slots * 8, '?');
+    const size_t got = from_memory ? memory.DecodeCase(out.data(), slots)
+                                   : reader->DecodeCase(out.data());
+    return got == 0 ? "<end>" : out;
+  }
+  // Reads to the end; the number of the file error raised, or 0.
+  long Drain(bool from_memory) {
+    return testing::ErrorNumberOf([&] {
+      while (Next(from_memory) != "<end>") {
+      }
+    });
   }
   testing::MemoryStream stream;
+  ByteCodeMemoryDecoder memory;
+  size_t slots;
   FileHeader header;
   SparseRowIndex index;
   std::unique_ptr<CompressedSystemFile> reader;
 };
 
-TEST(ByteCodeDecoderTest, ReferenceBlockDecodesToTheCase) {
-  Decoder d(ReferenceBlock(), 6);
-  EXPECT_EQ(d.Next(), ReferenceCase());
-  EXPECT_EQ(d.Next(), "<end>");
-  EXPECT_TRUE(d.reader->AtEnd());
-  EXPECT_EQ(d.Next(), "<end>");
-}
+class ByteCodeTableTest : public ::testing::TestWithParam<Row> {};
 
-TEST(ByteCodeDecoderTest, MemoryDecoderAgreesWithTheFileReader) {
-  CollectingSink sink;
-  ByteCodeEncoder encoder(sink);
-  std::string all;
-  for (int i = 0; i < 50; ++i) all += Slots({i * 1.0, i + 0.5, -i * 3.0});
-  encoder.AppendSlots(all.data(), 150);
-  encoder.Flush();
-  ByteCodeMemoryDecoder memory(sink.bytes.data(), sink.bytes.size());
-  Decoder file(sink.bytes, 3);
-  std::string out(24, '\0');
-  for (int i = 0; i < 50; ++i) {
-    ASSERT_EQ(memory.DecodeCase(out.data(), 3), 3u);
-    EXPECT_EQ(out, all.substr(i * 24, 24));
-    EXPECT_EQ(file.Next(), out);
+TEST_P(ByteCodeTableTest, SlotsEncodeToTheBytes) {
+  const Row& r = GetParam();
+  if (!r.encodes) return;  // the writer never writes code 252
+  // The case writer numbers its cases on from those already in the file;
+  // what reached the stream before the finish is whole blocks.
+  testing::MemoryStream stream;
+  SparseRowIndex index;
+  CaseWriter writer(stream, static_cast<size_t>(r.case_slots), true, index, 10, 0);
+  for (size_t at = 0; at < r.slots.size(); at += static_cast<size_t>(r.case_slots) * 8) {
+    writer.Write(r.slots.data() + at);
   }
-  EXPECT_EQ(memory.DecodeCase(out.data(), 3), 0u);
-  EXPECT_EQ(file.Next(), "<end>");
+  EXPECT_TRUE(r.bytes.starts_with(stream.data()));
+  writer.Finish();
+  EXPECT_EQ(stream.data(), r.bytes);
+  writer.Finish();
+  EXPECT_EQ(stream.data(), r.bytes);
+  EXPECT_EQ(writer.CasesWritten(), r.slots.size() / 8 / static_cast<size_t>(r.case_slots));
+  EXPECT_EQ(index.Lookup(10), (SparseRowIndex::Entry{10, 0}));
 }
 
-TEST(ByteCodeDecoderTest, EveryIntegerFromMinus99To151IsOneCodeEachWay) {
-  std::string all;
-  for (int c = 1; c <= 251; ++c) {
-    EXPECT_EQ(EncodeSlot(Bits(c - 100.0)), c);
-    all += DoubleBytes(c - 100.0);
-  }
-  CollectingSink sink;
-  ByteCodeEncoder encoder(sink);
-  encoder.AppendSlots(all.data(), 251);
-  encoder.Flush();
-  EXPECT_EQ(sink.bytes.size(), 256u);  // 32 blocks of codes, no literals
-  ByteCodeMemoryDecoder memory(sink.bytes.data(), sink.bytes.size());
-  std::string out(all.size(), '\0');
-  ASSERT_EQ(memory.DecodeCase(out.data(), 251), 251u);
-  EXPECT_EQ(out, all);
-}
-
-TEST(ByteCodeDecoderTest, Code252EndsItsBlock) {
-  // 1, end of block (the 253 after it has no literal), then 2, 3.
-  std::string data = std::string("\x65\xFC\xFD\x65\x65\x65\x65\x65", 8) +
-                     std::string("\x66\x67\0\0\0\0\0\0", 8);
-  Decoder d(data, 3);
-  EXPECT_EQ(d.Next(), Slots({1, 2, 3}));
-  EXPECT_EQ(d.Next(), "<end>");
-}
-
-TEST(ByteCodeDecoderTest, TellAndSeekReturnToACaseInsideABlock) {
-  // Two cases of 3 in one block; the second starts at control byte 3.
-  std::string data = std::string("\x65\xFD\x66\xFD\x67\x68\0\0", 8) +
-                     DoubleBytes(0.5) + DoubleBytes(1.5);
-  Decoder d(data, 3);
-  EXPECT_EQ(d.reader->Tell(), 0);
-  d.Next();
-  EXPECT_EQ(d.reader->Tell(), 3);
-  EXPECT_EQ(d.Next(), Slots({1.5, 3, 4}));
-  EXPECT_EQ(d.reader->Tell(), 6);
-  d.reader->SeekPosition(3);
-  EXPECT_EQ(d.Next(), Slots({1.5, 3, 4}));
-  d.reader->SeekPosition(0);
-  EXPECT_TRUE(d.reader->SkipCase());
-  EXPECT_EQ(d.Next(), Slots({1.5, 3, 4}));
-}
-
-// Cut in the control bytes of the second block, in the literals of the
-// first, and at the block boundary inside the case.
-TEST(ByteCodeTruncationTest, ACutCaseIsTruncated) {
-  // Case of 10 slots: a block with 2 literals (24 bytes), then a block of
-  // 2 values.
-  std::string data = std::string("\xFD\x65\x65\xFD\x65\x65\x65\x65", 8) +
-                     DoubleBytes(0.5) + DoubleBytes(0.5) +
-                     std::string("\x65\x65\0\0\0\0\0\0", 8);
-  for (size_t cut : {27, 20, 24}) {
-    Decoder d(data.substr(0, cut), 10);
-    try {
-      d.Next();
-      ADD_FAILURE() << cut << ": no error";
-    } catch (const SystemFileException& e) {
-      EXPECT_EQ(e.number(), kErrTruncated) << cut;
+// The data alone in a window of its size; in full windows whose first
+// refill comes as the row starts, or inside the longer rows.
+TEST_P(ByteCodeTableTest, BytesDecodeToTheSlotsInEveryWindow) {
+  const Row& r = GetParam();
+  const size_t case_bytes = static_cast<size_t>(r.case_slots) * 8;
+  constexpr size_t kFull = CaseDataWindow::kMaxCapacity;
+  for (size_t pad : {size_t{0}, kFull - 64, kFull - 136}) {
+    SCOPED_TRACE(::testing::Message() << "pad " << pad);
+    Decoders d(r.bytes, r.case_slots, pad);
+    std::vector<int64_t> starts;
+    for (size_t at = 0; at < r.slots.size(); at += case_bytes) {
+      EXPECT_EQ(d.Next(true), r.slots.substr(at, case_bytes));
+      starts.push_back(d.reader->Tell());
+      EXPECT_EQ(d.Next(), r.slots.substr(at, case_bytes));
     }
+    EXPECT_EQ(d.Next(true), "<end>");
+    EXPECT_EQ(d.Next(), "<end>");
+    EXPECT_TRUE(d.reader->AtEnd());
+    EXPECT_EQ(d.Next(), "<end>");
+    if (pad == 0) {
+      EXPECT_EQ(starts, r.starts);
+    }
+    // Back to every case from its position; over the first one.
+    for (size_t k = starts.size(); k-- > 0;) {
+      d.reader->SeekPosition(starts[k]);
+      EXPECT_EQ(d.Next(), r.slots.substr(k * case_bytes, case_bytes)) << k;
+    }
+    d.reader->SeekPosition(starts[0]);
+    EXPECT_TRUE(d.reader->SkipCase());
+    EXPECT_EQ(d.Next(), starts.size() > 1 ? r.slots.substr(case_bytes, case_bytes) : "<end>");
   }
+}
+
+// No case of a row ends on an inner block boundary: every cut leaves a case
+// unfinished.
+TEST_P(ByteCodeTableTest, EveryCutIsATruncation) {
+  const Row& r = GetParam();
+  for (size_t cut = 0; cut < r.bytes.size(); ++cut) {
+    SCOPED_TRACE(::testing::Message() << "cut at " << cut);
+    Decoders d(r.bytes.substr(0, cut), r.case_slots);
+    const long want = cut == 0 ? 0 : long{kErrTruncated};
+    EXPECT_EQ(d.Drain(true), want);
+    EXPECT_EQ(d.Drain(false), want);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ByteCodeTableTest, ::testing::ValuesIn(Rows()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CaseDataWindowTest, ReadsMatchTheStreamAcrossJumpsAndRefills) {
+  constexpr size_t kDataStart = 100;
+  std::string bytes(kDataStart, 'h');
+  for (size_t i = 0; bytes.size() < kDataStart + (3u << 20) + 5; ++i) {
+    bytes.push_back(static_cast<char>(i * 7 + i / 251));
+  }
+  const std::string data = bytes.substr(kDataStart);
+  const auto end = static_cast<int64_t>(data.size());
+  testing::MemoryStream stream(bytes);
+  CaseDataWindow window(stream, kDataStart);
+  // {seek (-1: read on), size}
+  const std::pair<int64_t, size_t> reads[] = {
+      {0, 72},   {-1, 200000}, {2u << 20, 150000}, {-1, 1 << 20}, {-1, 5},
+      {1000, 3u << 20}, {40, 100}, {end - 10, 64}, {end, 8}};
+  int64_t at = 0;
+  for (const auto& [seek, size] : reads) {
+    if (seek >= 0) window.SeekTo(at = seek);
+    SCOPED_TRACE(::testing::Message() << "read " << size << " at " << at);
+    std::string out(size, '\0');
+    const size_t got = window.Read(out.data(), size);
+    ASSERT_EQ(got, std::min(size, data.size() - static_cast<size_t>(at)));
+    EXPECT_EQ(out.substr(0, got), data.substr(static_cast<size_t>(at), got));
+    EXPECT_EQ(window.Offset(), at += static_cast<int64_t>(got));
+  }
+  window.SeekTo(5);
+  ASSERT_EQ(window.Ensure(72), CaseDataWindow::kFirstFill);
+  EXPECT_EQ(std::string(window.Peek(), 72), data.substr(5, 72));
+  // Small data gets a small window.
+  testing::MemoryStream small(std::string(300, 'x'));
+  EXPECT_EQ(CaseDataWindow(small, 200).Capacity(), CaseDataWindow::kMinCapacity);
+}
+
+// A stream that takes only half of every write.
+class ShortWriteStream : public testing::MemoryStream {
+ public:
+  size_t Write(const void* src, size_t size) override {
+    return MemoryStream::Write(src, size / 2);
+  }
+};
+
+TEST(RawCaseWriteTest, AShortWriteFailsAndIsNotCounted) {
+  ShortWriteStream stream;
+  SparseRowIndex index;
+  CaseWriter writer(stream, 2, false, index, 0, 0);
+  const std::string c(16, 'x');
+  EXPECT_EQ(testing::ErrorNumberOf([&] { writer.Write(c.data()); }), kErrRawCaseWrite);
+  EXPECT_EQ(writer.CasesWritten(), 0u);
 }
 
 }  // namespace

@@ -1,20 +1,41 @@
 // Reading cases through the system file iterator: sequential reads, seeks,
-// the end of the data and the case count, byte order and truncation, for
-// uncompressed and byte-code data. Byte-code data that ends inside a case is
-// covered by the codec's truncation cases and the case damage sweep.
+// the end of the data and the case count, in both byte orders, for
+// uncompressed and byte-code data; then the same files cut at every byte of
+// their data and with control bytes changed at random.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <random>
 #include <string>
 #include <tuple>
 
-#include "sysfile/case_files.h"
+#include "sysfile/test_files.h"
 
 namespace vexa {
 namespace {
 
+using testing::MemoryStream;
+
 using testing::CaseReader;
+using testing::SampleCaseBytes;
 using testing::SampleCasesFile;
 using testing::Storage;
+
+// Reads the cases, with a seek back now and then; returns the cases read,
+// or minus the number of the file error raised.
+long ReadOrFail(const std::string& bytes, std::mt19937* rng = nullptr) {
+  try {
+    CaseReader r(bytes);
+    long n = 0;
+    for (int step = 0; step < 64 && r.iterator->ReadNext(); ++step) {
+      ++n;
+      if (rng != nullptr && (*rng)() % 4 == 0) r.iterator->Seek((*rng)() % 9);
+    }
+    return n;
+  } catch (const SystemFileException& e) {
+    return -e.number();
+  }
+}
 
 // Parameters: storage, big-endian file.
 class CaseReadingTest
@@ -24,13 +45,6 @@ class CaseReadingTest
     return SampleCasesFile(std::get<0>(GetParam()), cases,
                            std::get<1>(GetParam()), case_count);
   }
-  static void ExpectCase(const CaseReader& r, int i) {
-    EXPECT_EQ(r.Number(0), i);
-    EXPECT_EQ(r.Number(1), i + 0.25);
-    std::string text = "c" + std::to_string(i);
-    text.resize(8, ' ');
-    EXPECT_EQ(r.Slots(2, 1), text);
-  }
 };
 
 TEST_P(CaseReadingTest, ReadsEveryCaseThenTheEndAndCorrectsTheCount) {
@@ -38,11 +52,18 @@ TEST_P(CaseReadingTest, ReadsEveryCaseThenTheEndAndCorrectsTheCount) {
   EXPECT_EQ(r.source->CaseCount(), -1);
   for (int i = 0; i < 10; ++i) {
     ASSERT_TRUE(r.iterator->ReadNext()) << i;
-    ExpectCase(r, i);
+    EXPECT_EQ(r.Slots(0, 3), SampleCaseBytes(i));
   }
   EXPECT_FALSE(r.iterator->ReadNext());
   EXPECT_FALSE(r.iterator->ReadNext());
   EXPECT_EQ(r.source->CaseCount(), 10);
+  // A count in the header is lowered to the cases found, never raised.
+  CaseReader high(File(3, 20));
+  EXPECT_EQ(high.ReadAll(), 3);
+  EXPECT_EQ(high.source->CaseCount(), 3);
+  CaseReader low(File(3, 2));
+  EXPECT_EQ(low.ReadAll(), 3);
+  EXPECT_EQ(low.source->CaseCount(), 2);
 }
 
 TEST_P(CaseReadingTest, SeeksForwardBackBeyondTheEndAndToTheCaseJustRead) {
@@ -54,42 +75,43 @@ TEST_P(CaseReadingTest, SeeksForwardBackBeyondTheEndAndToTheCaseJustRead) {
   ASSERT_TRUE(r.iterator->Seek(7));
   for (int i = 7; i < 10; ++i) {
     ASSERT_TRUE(r.iterator->ReadNext());
-    ExpectCase(r, i);
+    EXPECT_EQ(r.Slots(0, 3), SampleCaseBytes(i));
   }
   EXPECT_FALSE(r.iterator->ReadNext());
   for (int k : {2, 2, 3, 9, 0, 5, 4}) {
     ASSERT_TRUE(r.iterator->Seek(k));
     ASSERT_TRUE(r.iterator->ReadNext()) << k;
-    ExpectCase(r, k);
+    EXPECT_EQ(r.Slots(0, 3), SampleCaseBytes(k));
   }
   ASSERT_TRUE(r.iterator->ReadNext());
-  ExpectCase(r, 5);
+  EXPECT_EQ(r.Slots(0, 3), SampleCaseBytes(5));
   EXPECT_FALSE(r.iterator->Seek(-1));
-}
-
-TEST_P(CaseReadingTest, CaseCountIsLoweredButNeverRaised) {
-  {
-    CaseReader r(File(3, 20));
-    EXPECT_EQ(r.ReadAll(), 3);
-    EXPECT_EQ(r.source->CaseCount(), 3);
-  }
-  CaseReader r(File(3, 2));
-  EXPECT_EQ(r.ReadAll(), 3);  // reading goes on past a small count
-  EXPECT_EQ(r.source->CaseCount(), 2);
-}
-
-TEST_P(CaseReadingTest, TwoIteratorsOverOneFileKeepTheirOwnPlace) {
-  CaseReader r(File(6));
+  // A second iterator keeps its own place.
   std::vector<char> other_buffer(r.buffer.size());
   auto other = r.source->CreateIterator(other_buffer.data());
-  ASSERT_TRUE(other->Seek(4));
-  ASSERT_TRUE(r.iterator->ReadNext());
+  ASSERT_TRUE(other->Seek(8));
   ASSERT_TRUE(other->ReadNext());
   ASSERT_TRUE(r.iterator->ReadNext());
-  ExpectCase(r, 1);
-  double v;
-  std::memcpy(&v, other_buffer.data(), 8);
-  EXPECT_EQ(v, 4);
+  EXPECT_EQ(r.Slots(0, 3), SampleCaseBytes(6));
+  EXPECT_EQ(std::string(other_buffer.data(), 24), SampleCaseBytes(8));
+}
+
+// Uncompressed: the whole cases before the cut, then the end or, for a cut
+// case, a truncation. Byte code: fewer cases, or a truncation.
+TEST_P(CaseReadingTest, EveryTruncationEndsTheDataOrIsTruncated) {
+  const std::string file = File(7);
+  const size_t start = static_cast<size_t>(testing::OpenBytes(file)->DataStart());
+  ASSERT_EQ(ReadOrFail(file), 7);
+  for (size_t cut = start; cut < file.size(); ++cut) {
+    SCOPED_TRACE(::testing::Message() << "cut at " << cut);
+    const long n = ReadOrFail(file.substr(0, cut));
+    if (std::get<0>(GetParam()) == Storage::kUncompressed) {
+      EXPECT_EQ(n, (cut - start) % 24 == 0 ? static_cast<long>((cut - start) / 24)
+                                            : -kErrTruncated);
+    } else {
+      EXPECT_TRUE(n == -kErrTruncated || (n >= 0 && n < 7)) << n;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -98,64 +120,67 @@ INSTANTIATE_TEST_SUITE_P(
                                          Storage::kCompressed),
                        ::testing::Bool()),
     [](const auto& info) {
-      return std::string(std::get<0>(info.param) == Storage::kCompressed
-                             ? "compressed"
-                             : "uncompressed") +
+      return std::string(std::get<0>(info.param) == Storage::kCompressed ? "compressed"
+                                                                          : "uncompressed") +
              (std::get<1>(info.param) ? "_big_endian" : "_little_endian");
     });
 
-TEST(CaseTruncationTest, UncompressedCaseCutShortFails) {
-  std::string file = SampleCasesFile(Storage::kUncompressed, 2);
-  CaseReader r(file.substr(0, file.size() - 24 + 4));
-  ASSERT_TRUE(r.iterator->ReadNext());
-  try {
-    r.iterator->ReadNext();
-    FAIL() << "no error";
-  } catch (const SystemFileException& e) {
-    EXPECT_EQ(e.number(), kErrTruncated);
+TEST(CaseCorruptionTest, RandomControlBytesEndTheDataOrAreTruncated) {
+  constexpr unsigned kSeed = 0xC0DEB10C;
+  std::printf("control byte damage seed %u\n", kSeed);
+  const std::string file = SampleCasesFile(Storage::kCompressed, 7);
+  const size_t start = static_cast<size_t>(testing::OpenBytes(file)->DataStart());
+  std::mt19937 rng(kSeed);
+  static constexpr uint8_t kCodes[] = {0, 1, 100, 251, 252, 253, 254, 255};
+  for (int round = 0; round < 2000; ++round) {
+    std::string damaged = file;
+    for (int i = 0, n = 1 + static_cast<int>(rng() % 4); i < n; ++i) {
+      // Mostly codes, sometimes any byte, anywhere in the data.
+      size_t at = start + rng() % (file.size() - start);
+      damaged[at] = static_cast<char>(rng() % 3 ? kCodes[rng() % 8] : rng() % 256);
+    }
+    SCOPED_TRACE(::testing::Message() << "round " << round);
+    EXPECT_GE(ReadOrFail(damaged, &rng), -kErrTruncated);
   }
 }
 
-TEST(CaseSeekIndexTest, FarSeekBackUsesTheIndexNotARescan) {
-  // Every slot a literal: 9 bytes a slot, 40000 cases of 4 slots = 1.4 MB,
-  // more than one read window.
-  testing::SysFileBuilder b;
-  b.Header({.compression = 1}).NumericVar("w").NumericVar("x").NumericVar("y")
-      .NumericVar("z").End();
-  std::vector<std::vector<testing::CaseSlot>> cases;
-  constexpr int kCases = 40000;
-  for (int i = 0; i < kCases; ++i) {
-    cases.push_back({testing::CaseSlot::Number(i + 0.5), testing::CaseSlot::Number(-i - 0.5),
-                     testing::CaseSlot::Number(i * 1e6), testing::CaseSlot::Number(1e9 - i)});
+// A memory stream that counts the bytes read through it.
+class CountingStream : public MemoryStream {
+ public:
+  using MemoryStream::MemoryStream;
+  size_t Read(void* dest, size_t size) override {
+    size_t n = MemoryStream::Read(dest, size);
+    bytes_read += n;
+    return n;
   }
-  b.CompressedCases(cases);
-  auto stream = std::make_unique<testing::CountingStream>(b.Bytes());
-  testing::CountingStream* counter = stream.get();
+  size_t bytes_read = 0;
+};
+
+// 60000 cases of mostly literals, 1.6 MB: more than one read window.
+TEST(CaseSeekIndexTest, FarSeekBackUsesTheIndexNotARescan) {
+  constexpr int kCases = 60000;
+  auto stream =
+      std::make_unique<CountingStream>(SampleCasesFile(Storage::kCompressed, kCases));
+  CountingStream* counter = stream.get();
   CaseReader r(SystemFileDataSource::OpenForReading(std::move(stream)));
   EXPECT_EQ(r.ReadAll(), kCases);
   const size_t data_bytes = counter->data().size() - r.source->DataStart();
-  EXPECT_GT(data_bytes, size_t{1} << 20);
-  for (int k : {35000, 30123, 39999}) {
+  EXPECT_GT(data_bytes, size_t{3} << 19);
+  for (int k : {55000, 30123, 59999}) {
     const size_t before = counter->bytes_read;
     ASSERT_TRUE(r.iterator->Seek(k));
     ASSERT_TRUE(r.iterator->ReadNext());
-    EXPECT_EQ(r.Number(0), k + 0.5);
-    EXPECT_EQ(r.Number(3), 1e9 - k);
-    EXPECT_LT(counter->bytes_read - before, data_bytes - 36u * 30000) << k;
+    EXPECT_EQ(r.Slots(0, 3), SampleCaseBytes(k));
+    EXPECT_LT(counter->bytes_read - before, data_bytes / 4) << k;
   }
 }
 
 TEST(ZlibCaseDataTest, ZlibCaseDataHasNoIteratorYet) {
-  testing::SysFileBuilder b;
-  auto source = testing::OpenBytes(
-      b.Header({.compression = 2}).NumericVar("x").End().Bytes());
+  auto source = testing::OpenBytes(testing::SysFileBuilder()
+                                       .Header({.compression = 2}).NumericVar("x").End().Bytes());
   std::vector<char> buffer(8);
-  try {
-    source->CreateIterator(buffer.data());
-    FAIL() << "no error";
-  } catch (const SystemFileException& e) {
-    EXPECT_EQ(e.number(), kErrBadStructure);
-  }
+  EXPECT_EQ(testing::ErrorNumberOf([&] { source->CreateIterator(buffer.data()); }),
+            kErrBadStructure);
 }
 
 }  // namespace

@@ -1,74 +1,136 @@
+// Reading the dictionary part: the file kind, the header, every record in
+// both byte orders, the creation time and the weight's slot.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "dict/format_code.h"
+#include "support/memory_stream.h"
 #include "support/open_bytes.h"
 #include "support/sysfile_builder.h"
+#include "sysfile/file_kind.h"
+#include "sysfile/header_reader.h"
 
 namespace vexa {
 namespace {
 
-using testing::DoubleBytes;
+using testing::HeaderFields;
 using testing::OpenBytes;
 using testing::SysFileBuilder;
 
-// A numeric, a string of width 20 and a numeric: slots 1, 2-4 and 5.
-SysFileBuilder ThreeVariables(bool big = false, int32_t weight_index = 0) {
-  SysFileBuilder b(big);
-  b.Header({.nominal_case_size = 99, .auto_case_size = false,
-            .weight_index = weight_index});
-  b.NumericVar("a").StringVar("s", 20).NumericVar("b");
-  return b;
+// The kind from the stream (which then stands after the magic) and from
+// bytes in memory, or the error of the stream call.
+TEST(FileKindTest, DetectsOrFails) {
+  const struct {
+    std::string bytes;
+    int kind;  // -1: an error is expected
+    long error;
+    int64_t position;
+  } cases[] = {{"$FL2 and more", 0, 0, 4},
+               {"$FL3 and more", 1, 0, 4},
+               {"\x01\x02\x03\x04xxxxENCRYPTEDSAV rest", 2, 0, 20},
+               {"$FL", -1, kErrTruncated, 0},
+               {"$FL4xx", -1, kErrTruncated, 0},
+               {"$FL4xxxxENCRYPTED", -1, kErrTruncated, 0},
+               {"$fl2xxxxENCRYPTEDSAW", -1, kErrBadStructure, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    testing::MemoryStream stream(c.bytes);
+    EXPECT_EQ(static_cast<int>(DetectFileKind(c.bytes.data(), c.bytes.size())),
+              c.kind < 0 ? static_cast<int>(kUnknownKind) : c.kind);
+    try {
+      EXPECT_EQ(static_cast<int>(DetectFileKind(stream)), c.kind);
+      EXPECT_EQ(stream.Tell(), c.position);
+    } catch (const SystemFileException& e) {
+      EXPECT_EQ(e.number(), c.error);
+    }
+  }
 }
 
-class WeightIndexTest
-    : public ::testing::TestWithParam<std::pair<int32_t, int>> {};
+struct HeaderRead {
+  FileHeader header;
+  Dictionary dictionary;
+};
 
-TEST_P(WeightIndexTest, ResolvesThroughTheSlotMap) {
-  auto [weight_index, expected] = GetParam();
-  auto source = OpenBytes(ThreeVariables(false, weight_index).End().Bytes());
-  EXPECT_EQ(source->GetDictionary().WeightIndex(), expected);
+HeaderRead ReadHeaderOf(const HeaderFields& fields) {
+  testing::MemoryStream stream(SysFileBuilder().Header(fields).Bytes());
+  stream.Seek(4, 0);
+  HeaderRead r;
+  ReadHeader(stream, r.header, r.dictionary);
+  return r;
 }
 
-INSTANTIATE_TEST_SUITE_P(Slots, WeightIndexTest,
-                         ::testing::Values(std::pair{5, 2}, std::pair{1, 0},
-                                           std::pair{2, 1}, std::pair{3, -1},
-                                           std::pair{9, -1}, std::pair{0, -1},
-                                           std::pair{-4, -1}));
+TEST(HeaderTest, LayoutCodeBlankLabelMissingCountAndInvalidDate) {
+  for (auto [layout, swapped] : {std::pair{1, false}, {3, false}, {255, false},
+                                 {0, true}, {256, true}, {-1, true}}) {
+    EXPECT_EQ(ReadHeaderOf({.layout_code = layout}).header.byte_swapped, swapped) << layout;
+  }
+  HeaderRead r = ReadHeaderOf({.date = "00 Jan 70"});
+  EXPECT_TRUE(r.dictionary.HasIdString());
+  EXPECT_EQ(r.dictionary.IdString(), "");
+  EXPECT_EQ(r.header.case_count, -1);
+  EXPECT_EQ(r.dictionary.TimeStamp(), 0.0);
+}
 
 class ByteOrderTest : public ::testing::TestWithParam<bool> {};
 
-TEST_P(ByteOrderTest, SlotsLabelsMissingValuesAndFormatsComeOutInHostOrder) {
-  auto source =
-      OpenBytes(ThreeVariables(GetParam())
-                    .NumericVar("n", {.missing_code = -3,
-                                      .missing = {1.5, 2.5, -7.0},
-                                      .print_format = 0x052D02,
-                                      .write_format = 0x140B00})
-                    .StringVar("t", 8, {.missing_code = 2,
-                                        .missing_text = {"abc", "12345678"}})
-                    .NumericLabels({{2, "two"}, {1, "one"}}, {1, 5})
-                    .StringLabels({{"x", "ex"}}, {2})
-                    .End()
-                    .Bytes());
-  const Dictionary& d = source->GetDictionary();
+// Every number of the header and the records comes out in host order; label
+// texts of every padding class keep the records after them aligned.
+TEST_P(ByteOrderTest, EveryRecordIsReadInTheFilesOrder) {
+  const std::string seven = "1234567";
+  const std::string eight = "12345678";
+  SysFileBuilder b(GetParam());
+  b.Header({.product = "@(#) product text   ", .nominal_case_size = 99,
+            .auto_case_size = false, .compression = 1, .weight_index = 3,
+            .case_count = 123456, .bias = 100.5, .label = "A file label   "})
+      .NumericVar("a", {.label = "12345"})
+      .StringVar("s", 20, {.label = eight})
+      .NumericVar("b", {.label = ""})
+      .NumericVar("n", {.missing_code = -3, .missing = {1.5, 2.5, -7.0},
+                        .print_format = 0x052D02, .write_format = 0x140B00})
+      .StringVar("t", 8, {.missing_code = 2, .missing_text = {"abc", "12345678"}})
+      .NumericLabels({{2, seven}, {1, ""}, {3, eight}}, {1, 5})
+      .StringLabels({{"x", "ex"}}, {2})
+      .Document({"one", "two", "three"})
+      .Extension(99, 2, 2, "abcd").Extension(150, 1, 3, "xyz")
+      .Extension(8, 1, 1, "1").Extension(8, 1, 2, "22");
+  const size_t count_at = b.Offset() + 16;
+  b.Extension(16, 8, 2, std::string(16, '\0')).End();
+  const size_t data_start = b.Offset();
+  auto source = OpenBytes(b.CaseNumber(1).Bytes());
+
   const FileHeader& h = source->Header();
+  EXPECT_EQ(h.byte_swapped, GetParam());
+  EXPECT_EQ(h.layout_code, 2);
+  EXPECT_EQ(h.compression, 1);
+  EXPECT_EQ(h.weight_index, 3);
+  EXPECT_EQ(h.case_count, 123456);  // not lowered by the count record
+  EXPECT_EQ(h.bias, 100.5);
+  EXPECT_EQ(h.product, "@(#) product text");
+  EXPECT_EQ(h.nominal_case_size, 7);  // not the 99 the header claims
+  EXPECT_EQ(h.numeric_swap_map,
+            GetParam() ? (std::vector<uint8_t>{1, 0, 0, 0, 1, 1, 0}) : std::vector<uint8_t>{});
+  EXPECT_EQ(h.subtype16_position, static_cast<int64_t>(count_at));
+  EXPECT_EQ(source->DataStart(), static_cast<int64_t>(data_start));
+  EXPECT_EQ(source->Stream()->Tell(), static_cast<int64_t>(data_start));
+
+  const Dictionary& d = source->GetDictionary();
+  EXPECT_EQ(d.IdString(), "A file label");
+  EXPECT_DOUBLE_EQ(d.TimeStamp(), 12219774310.0);
+  EXPECT_FALSE(d.Modified());
   ASSERT_EQ(d.Count(), 5);
+  EXPECT_EQ(d.SlotCount(), 7);
   EXPECT_EQ(d.At(1).Type(), 20);
   EXPECT_EQ(d.FirstSlot(2), 4);
-  EXPECT_EQ(h.nominal_case_size, 7);  // not the 99 the header claims
-  EXPECT_EQ(h.numeric_swap_map, GetParam() ? (std::vector<uint8_t>{
-                                                 1, 0, 0, 0, 1, 1, 0})
-                                           : std::vector<uint8_t>{});
-  EXPECT_FALSE(d.Modified());
+  EXPECT_EQ((std::vector{d.At(0).Label(), d.At(1).Label(), d.At(2).Label()}),
+            (std::vector<std::string>{"12345", eight, ""}));
+  EXPECT_TRUE(d.At(2).HasLabel());
 
   const ValueLabelMap& a = d.At(0).ValueLabels();
-  ASSERT_EQ(a.Count(), 2);
+  ASSERT_EQ(a.Count(), 3);
   EXPECT_EQ(a.Width(), 0);
-  ASSERT_NE(a.FindNumber(1.0), nullptr);
-  EXPECT_EQ(*a.FindNumber(1.0), "one");
+  EXPECT_EQ((std::vector{*a.FindNumber(1), *a.FindNumber(2), *a.FindNumber(3)}),
+            (std::vector<std::string>{"", seven, eight}));
   EXPECT_TRUE(a.SharesImplWith(d.At(2).ValueLabels()));
   const ValueLabelMap& s = d.At(1).ValueLabels();
   EXPECT_EQ(s.Width(), 20);
@@ -80,99 +142,71 @@ TEST_P(ByteOrderTest, SlotsLabelsMissingValuesAndFormatsComeOutInHostOrder) {
   EXPECT_EQ(UnpackFormat(n.PrintFormat()), (Format{40, 5, 2}));
   EXPECT_EQ(UnpackFormat(n.WriteFormat()), (Format{11, 20, 0}));
   EXPECT_EQ(n.MissingCode(), -3);
-  EXPECT_EQ(n.MissingNumber(0), 1.5);
-  EXPECT_EQ(n.MissingNumber(1), 2.5);
-  EXPECT_EQ(n.MissingNumber(2), -7.0);
+  EXPECT_EQ((std::vector{n.MissingNumber(0), n.MissingNumber(1), n.MissingNumber(2)}),
+            (std::vector{1.5, 2.5, -7.0}));
   EXPECT_EQ(d.At(4).MissingCode(), 2);
-  EXPECT_EQ(std::string(d.At(4).MissingRaw()[0].data(), 8), "abc     ");
-  EXPECT_EQ(std::string(d.At(4).MissingRaw()[1].data(), 8), "12345678");
-}
+  const auto& raw = d.At(4).MissingRaw();
+  EXPECT_EQ(std::string(raw[0].data(), 8) + std::string(raw[1].data(), 8), "abc     12345678");
 
-INSTANTIATE_TEST_SUITE_P(BothOrders, ByteOrderTest, ::testing::Bool());
-
-// Label texts of every padding class, followed by a record that must still
-// be found where it belongs.
-TEST(DictionaryReaderTest, LabelPaddingsKeepTheRecordsAligned) {
-  const std::string seven = "1234567";
-  const std::string eight = "12345678";
-  auto source = OpenBytes(
-      SysFileBuilder().Header().NumericVar("a", {.label = "12345"})
-          .NumericVar("b", {.label = eight}).NumericVar("c", {.label = ""})
-          .NumericLabels({{1, ""}, {2, seven}, {3, eight}}, {1})
-          .Document({"doc"}).End().Bytes());
-  const Dictionary& d = source->GetDictionary();
-  EXPECT_EQ(d.At(0).Label(), "12345");
-  EXPECT_EQ(d.At(1).Label(), eight);
-  EXPECT_TRUE(d.At(2).HasLabel());
-  EXPECT_EQ(d.At(2).Label(), "");
-  const ValueLabelMap& m = d.At(0).ValueLabels();
-  ASSERT_EQ(m.Count(), 3);
-  EXPECT_EQ(*m.FindNumber(1), "");
-  EXPECT_EQ(*m.FindNumber(2), seven);
-  EXPECT_EQ(*m.FindNumber(3), eight);
-  ASSERT_NE(d.Extensions().Get(kDocumentsType), nullptr);
-}
-
-TEST(DictionaryReaderTest, DocumentsAreExtensionDataAndNoLinesClearThem) {
-  auto source = OpenBytes(
-      ThreeVariables().Document({"one", "two", "three"}).End().Bytes());
-  const VEXA_ExtensionImpl* doc =
-      source->GetDictionary().Extensions().Get(kDocumentsType);
-  ASSERT_NE(doc, nullptr);
-  EXPECT_EQ(doc->contents.size(), 240u);
-  EXPECT_EQ(doc->contents.substr(80, 5), "two  ");
-  EXPECT_TRUE(source->Header().subtypes_seen.test(0));
-  source = OpenBytes(
-      ThreeVariables().Document({"one"}).Document({}).End().Bytes());
-  EXPECT_EQ(source->GetDictionary().Extensions().Get(kDocumentsType), nullptr);
-}
-
-TEST(DictionaryReaderTest, UnhandledSubtypesAreKeptRawAndTheLastOneWins) {
-  auto source = OpenBytes(
-      ThreeVariables().Extension(99, 2, 2, "abcd").Extension(150, 1, 3, "xyz")
-          .Extension(8, 1, 1, "1").Extension(8, 1, 2, "22").End().Bytes());
-  const ExtensionStore& ext = source->GetDictionary().Extensions();
+  // Documents are extension data; unhandled subtypes are kept raw, the last
+  // of a subtype wins.
+  const ExtensionStore& ext = d.Extensions();
+  ASSERT_NE(ext.Get(kDocumentsType), nullptr);
+  EXPECT_EQ(ext.Get(kDocumentsType)->contents.size(), 240u);
+  EXPECT_EQ(ext.Get(kDocumentsType)->contents.substr(80, 5), "two  ");
   ASSERT_NE(ext.Get(99), nullptr);
   EXPECT_EQ(ext.Get(99)->element_size, 2);
   EXPECT_EQ(ext.Get(99)->contents, "abcd");
   ASSERT_NE(ext.Get(150), nullptr);
   EXPECT_EQ(ext.Get(8)->contents, "22");
-  const auto& seen = source->Header().subtypes_seen;
-  EXPECT_TRUE(seen.test(99));
-  EXPECT_TRUE(seen.test(8));
-  EXPECT_EQ(seen.count(), 2u);
+  EXPECT_EQ(h.subtypes_seen.count(), 4u);  // 0 (documents), 8, 99 and 16
+  for (size_t subtype : {0, 8, 99, 16}) EXPECT_TRUE(h.subtypes_seen.test(subtype));
 }
 
-TEST(DictionaryReaderTest, RemembersWhereTheCaseCountRecordsContentsLie) {
-  SysFileBuilder b = ThreeVariables();
-  size_t at = b.Offset() + 16;
-  b.Extension(16, 8, 2, std::string(16, '\0')).End();
-  auto source = OpenBytes(b.Bytes());
-  EXPECT_EQ(source->Header().subtype16_position, static_cast<int64_t>(at));
-}
+INSTANTIATE_TEST_SUITE_P(BothOrders, ByteOrderTest, ::testing::Bool());
 
-TEST(DictionaryReaderTest, AVariableAfterOtherRecordsIsNotInTheSlotMap) {
-  auto late = [] {
-    SysFileBuilder b;
-    b.Header().NumericVar("a").Document({"x"}).NumericVar("late");
-    return b;
-  };
-  // Slot 2 would name the late variable if the map were rebuilt.
-  EXPECT_EQ(testing::OpenError(
-                late().NumericLabels({{1, "one"}}, {2}).End().Bytes()),
-            kErrBadStructure);
-  auto source = OpenBytes(late().End().Bytes());
+// A document of no lines clears the documents; a variable after other
+// records is read, though not given a slot for the records after it.
+TEST(DictionaryReaderTest, EmptyDocumentAndLateVariable) {
+  auto source = OpenBytes(SysFileBuilder().Header().NumericVar("a").Document({"one"})
+                              .Document({}).NumericVar("late").End().Bytes());
+  EXPECT_EQ(source->GetDictionary().Extensions().Get(kDocumentsType), nullptr);
   EXPECT_EQ(source->GetDictionary().Count(), 2);
   EXPECT_EQ(source->Header().nominal_case_size, 1);
 }
 
-TEST(DictionaryReaderTest, TheDataStartsAfterTheTerminationRecord) {
-  SysFileBuilder b = ThreeVariables().End();
-  size_t data_start = b.Offset();
-  b.CaseNumber(1).CaseText("abc", 20).CaseNumber(2);
-  auto source = OpenBytes(b.Bytes());
-  EXPECT_EQ(source->DataStart(), static_cast<int64_t>(data_start));
-  EXPECT_EQ(source->Stream()->Tell(), static_cast<int64_t>(data_start));
+// Header slots 1, 2-4 (a string of width 20) and 5.
+TEST(DictionaryReaderTest, TheWeightResolvesThroughTheSlotMap) {
+  for (auto [slot, index] : {std::pair{5, 2}, {1, 0}, {2, 1}, {3, -1}, {9, -1}, {0, -1},
+                             {-4, -1}}) {
+    auto source = OpenBytes(SysFileBuilder().Header({.weight_index = slot})
+                                .NumericVar("a").StringVar("s", 20).NumericVar("b")
+                                .End().Bytes());
+    EXPECT_EQ(source->GetDictionary().WeightIndex(), index) << slot;
+  }
+}
+
+TEST(CreationTimeTest, ParsesValidDatesAndTimesOnly) {
+  constexpr double kDay = 86400.0;
+  // 1 January 1970 is day 141428 after 14 October 1582.
+  const struct {
+    const char* date;
+    const char* time;
+    double expected;
+  } cases[] = {{"05 Jan 70", "13:45:10", 141432 * kDay + 49510},
+               {"05 JAN 70", "13:45:10", 141432 * kDay + 49510},
+               {"01 Jan 70", "00:00:00", 141428 * kDay},
+               {"31 Dec 99", "23:59:59", (141428 + 10957) * kDay - 1},
+               {"05 JAN 69", "00:00:00", (141428 + 36160 + 4) * kDay},
+               {"01 Jan 00", "00:00:00", (141428 + 10957) * kDay},
+               {"31 Feb 01", "00:00:00", (141428 + 11323 + 31 + 30) * kDay},
+               {"05 Foo 70", "13:45:10", 0.0}, {"00 Jan 70", "13:45:10", 0.0},
+               {"32 Jan 70", "13:45:10", 0.0}, {"05 Jan 70", "24:00:00", 0.0},
+               {"05 Jan 70", "12:60:00", 0.0}, {"05 Jan 70", "12:00:60", 0.0},
+               {"         ", "        ", 0.0}};
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(ParseCreationTime(c.date, c.time), c.expected) << c.date << " " << c.time;
+  }
 }
 
 }  // namespace
