@@ -18,8 +18,8 @@
 namespace vexa {
 namespace {
 
-// Formats A<width> (F8.2 for numerics), display width up to 50, numerics
-// scale (0) and right aligned (1), strings nominal (1) and left aligned (0).
+// Formats A<width> (F8.2 for numerics), display width up to 50; numerics
+// of unknown measure (0) aligned right (1), strings nominal (1) aligned left.
 TEST(VariableTest, Defaults) {
   const struct {
     int type;
