@@ -15,7 +15,7 @@ VEXA_API int vexaSetValueNumeric(int handle, double varHandle, double value) {
     r.PrepareCase();
     const auto& [offset, type] = r.DirectoryEntry(varHandle);
     if (type != 0) return VEXA_E_WRONG_TYPE;
-    std::memcpy(r.case_buffer.get() + offset * 8, &value, sizeof value);
+    std::memcpy(r.case_buffer() + offset * 8, &value, sizeof value);
     return VEXA_OK;
   });
 }
@@ -29,7 +29,7 @@ VEXA_API int vexaSetValueChar(int handle, double varHandle, const char* value) {
     if (type == 0) return VEXA_E_WRONG_TYPE;
     size_t len = std::strlen(value);
     if (len > static_cast<size_t>(type)) return VEXA_E_VALUE_TOO_LONG;
-    char* dest = r.case_buffer.get() + offset * 8;
+    char* dest = r.case_buffer() + offset * 8;
     std::memcpy(dest, value, len);
     std::memset(dest + len, ' ', static_cast<size_t>(type) - len);
     return VEXA_OK;

@@ -17,8 +17,8 @@ int NumberOfCases(int handle, int* count) {
   return Guarded(kFallbackHandle, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(count);
-    if (r.mode == HandleMode::kWrite) return VEXA_E_OPENED_FOR_WRITE;
-    int64_t n = r.data_source->CaseCount();
+    if (r.mode() == HandleMode::kWrite) return VEXA_E_OPENED_FOR_WRITE;
+    int64_t n = r.data_source().CaseCount();
     *count = (n < 0 || n > kMaxReportedCount) ? -1 : static_cast<int>(n);
     return VEXA_OK;
   });
@@ -41,7 +41,7 @@ VEXA_API int vexaGetCaseSize(int handle, int* caseSize) {
   return Guarded(kFallbackHandle, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(caseSize);
-    if (!r.header_committed) return VEXA_E_HEADER_NOT_COMMITTED;
+    if (!r.header_committed()) return VEXA_E_HEADER_NOT_COMMITTED;
     int64_t units = r.Dict().SlotCount();
     *caseSize = units > kMaxCaseUnits ? 0 : static_cast<int>(units * 8);
     return VEXA_OK;

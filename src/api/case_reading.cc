@@ -12,20 +12,20 @@ namespace {
 // Reads the next case into the handle's buffer; the result code of the read
 // calls (0, or the end of data).
 int ReadNext(HandleRecord& r) {
-  if (r.case_state == kEndOfData) return VEXA_W_END_OF_DATA;
-  if (!r.iterator) return VEXA_E_NO_MEMORY;
-  if (!r.iterator->ReadNext()) {
-    r.case_state = kEndOfData;
+  if (r.case_state() == kEndOfData) return VEXA_W_END_OF_DATA;
+  if (!r.iterator()) return VEXA_E_NO_MEMORY;
+  if (!r.iterator()->ReadNext()) {
+    r.set_case_state(kEndOfData);
     return VEXA_W_END_OF_DATA;
   }
-  r.case_state = kCurrentCase;
+  r.set_case_state(kCurrentCase);
   return VEXA_OK;
 }
 
 // The directory entry of a value call on the current case.
 const std::pair<int32_t, int32_t>& CurrentValue(HandleRecord& r,
                                                 double var_handle) {
-  if (r.case_state != kCurrentCase) throw ApiError(VEXA_E_NO_CURRENT_CASE);
+  if (r.case_state() != kCurrentCase) throw ApiError(VEXA_E_NO_CURRENT_CASE);
   return r.DirectoryEntry(var_handle);
 }
 
@@ -43,8 +43,8 @@ VEXA_API int vexaWholeCaseIn(int handle, void* caseRec) {
     HandleRecord& r = Lookup(handle, Access::kRead);
     int code = ReadNext(r);
     if (code == VEXA_OK && caseRec != nullptr) {
-      std::memcpy(caseRec, r.case_buffer.get(), r.case_bytes);
-      r.case_state = kNoCase;
+      std::memcpy(caseRec, r.case_buffer(), r.CaseBytes());
+      r.set_case_state(kNoCase);
     }
     return code;
   });
@@ -53,11 +53,11 @@ VEXA_API int vexaWholeCaseIn(int handle, void* caseRec) {
 VEXA_API int vexaSeekNextCase(int handle, int caseNumber) {
   return Guarded(kFallbackRead, [&] {
     HandleRecord& r = Lookup(handle, Access::kRead);
-    if (!r.iterator) return VEXA_E_NO_MEMORY;
-    if (caseNumber < 0 || !r.iterator->Seek(caseNumber)) {
+    if (!r.iterator()) return VEXA_E_NO_MEMORY;
+    if (caseNumber < 0 || !r.iterator()->Seek(caseNumber)) {
       return VEXA_E_FILE_READ;
     }
-    r.case_state = kNoCase;
+    r.set_case_state(kNoCase);
     return VEXA_OK;
   });
 }
@@ -69,7 +69,7 @@ VEXA_API int vexaGetValueNumeric(int handle, double varHandle, double* value) {
     Required(value);
     const auto& [offset, type] = CurrentValue(r, varHandle);
     if (type != 0) return VEXA_E_NOT_NUMERIC;
-    std::memcpy(value, r.case_buffer.get() + offset * 8, sizeof(double));
+    std::memcpy(value, r.case_buffer() + offset * 8, sizeof(double));
     return VEXA_OK;
   });
 }
@@ -83,7 +83,7 @@ VEXA_API int vexaGetValueChar(int handle, double varHandle, char* value,
     const auto& [offset, type] = CurrentValue(r, varHandle);
     if (type == 0) return VEXA_E_WRONG_TYPE;
     if (type >= valueLen) return VEXA_E_BUFFER_TOO_SHORT;
-    std::memcpy(value, r.case_buffer.get() + offset * 8, type);
+    std::memcpy(value, r.case_buffer() + offset * 8, type);
     value[type] = '\0';
     return VEXA_OK;
   });

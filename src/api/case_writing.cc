@@ -8,8 +8,8 @@ using namespace vexa;
 namespace {
 
 SystemFileDataSource& Writer(HandleRecord& r) {
-  if (r.sysfile == nullptr) throw ApiError(VEXA_E_NO_FILE_INFO);
-  return *r.sysfile;
+  if (r.sysfile() == nullptr) throw ApiError(VEXA_E_NO_FILE_INFO);
+  return *r.sysfile();
 }
 
 }  // namespace
@@ -22,7 +22,7 @@ VEXA_API int vexaCommitHeader(int handle) {
     if (r.Dict().Count() == 0) return VEXA_E_NO_VARIABLES;
     Writer(r).CommitHeader();
     r.BuildVariableDirectory();
-    r.header_committed = true;
+    r.set_header_committed();
     return VEXA_OK;
   });
 }
@@ -31,8 +31,8 @@ VEXA_API int vexaCommitCaseRecord(int handle) {
   return Guarded(kFallbackWrite, [&] {
     HandleRecord& r = Lookup(handle, Access::kData);
     r.PrepareCase();
-    Writer(r).WriteCase(r.case_buffer.get());
-    r.case_state = kNoCase;
+    Writer(r).WriteCase(r.case_buffer());
+    r.set_case_state(kNoCase);
     return VEXA_OK;
   });
 }
@@ -41,7 +41,7 @@ VEXA_API int vexaWholeCaseOut(int handle, const void* caseRec) {
   return Guarded(kFallbackWrite, [&] {
     HandleRecord& r = Lookup(handle, Access::kData);
     Writer(r).WriteCase(static_cast<const char*>(Required(caseRec)));
-    r.case_state = kNoCase;
+    r.set_case_state(kNoCase);
     return VEXA_OK;
   });
 }
@@ -61,7 +61,7 @@ VEXA_API int vexaGetCompression(int handle, int* compSwitch) {
   return Guarded(kFallbackHandle, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(compSwitch);
-    if (r.sysfile != nullptr) *compSwitch = r.sysfile->Compression();
+    if (r.sysfile() != nullptr) *compSwitch = r.sysfile()->Compression();
     return VEXA_OK;
   });
 }

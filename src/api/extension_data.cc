@@ -43,7 +43,7 @@ struct Piece {
 // none is under way, and ends (so that the next call starts again) with the
 // last element or when there is no record.
 Piece DeliverPiece(HandleRecord& r, int subtype, int64_t room, char* buffer) {
-  std::optional<ExtensionDataReader>& reader = r.extension_readers[subtype];
+  std::optional<ExtensionDataReader>& reader = r.extension_reader(subtype);
   if (!reader) {
     RefPtr<VEXA_ExtensionImpl> entry = r.Dict().Extensions().GetRef(subtype);
     const int64_t count = entry ? entry->ElementCount() : 0;
@@ -70,7 +70,7 @@ Piece DeliverPiece(HandleRecord& r, int subtype, int64_t room, char* buffer) {
 // removes it when there are none. A delivery under way is dropped.
 void StoreRecord(HandleRecord& r, int subtype, int size, int count,
                  const void* data) {
-  r.extension_readers[subtype].reset();
+  r.extension_reader(subtype).reset();
   if (count == 0 || data == nullptr) {
     r.Dict().Extensions().Set(subtype, 1, 0, nullptr);
     return;
@@ -81,7 +81,7 @@ void StoreRecord(HandleRecord& r, int subtype, int size, int count,
 }
 
 int WriteHandleCode(const HandleRecord& r) {
-  return r.mode == HandleMode::kWrite ? VEXA_E_OPENED_FOR_WRITE : VEXA_OK;
+  return r.mode() == HandleMode::kWrite ? VEXA_E_OPENED_FOR_WRITE : VEXA_OK;
 }
 
 }  // namespace
@@ -93,10 +93,10 @@ VEXA_API int vexaQueryType7(int handle, int subType, int* found) {
   return Guarded(kFallbackHandle, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(found);
-    if (r.mode == HandleMode::kWrite) return VEXA_E_OPENED_FOR_WRITE;
+    if (r.mode() == HandleMode::kWrite) return VEXA_E_OPENED_FOR_WRITE;
     if (subType < 0 || subType >= kExtensionSubtypes) return VEXA_E_BAD_SUBTYPE;
-    if (r.sysfile == nullptr) return VEXA_E_NO_FILE_INFO;
-    *found = r.sysfile->Header().subtypes_seen.test(subType) ? 1 : 0;
+    if (r.sysfile() == nullptr) return VEXA_E_NO_FILE_INFO;
+    *found = r.sysfile()->Header().subtypes_seen.test(subType) ? 1 : 0;
     return VEXA_OK;
   });
 }
@@ -109,7 +109,7 @@ VEXA_API int vexaGetExtensionDataDesc(int handle, int subType, int* elementSize,
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(elementSize), Required(elementCount);
     RequireCallerSubtype(subType);
-    if (r.mode == HandleMode::kWrite) return VEXA_E_OPENED_FOR_WRITE;
+    if (r.mode() == HandleMode::kWrite) return VEXA_E_OPENED_FOR_WRITE;
     if (const VEXA_ExtensionImpl* e = r.Dict().Extensions().Get(subType)) {
       *elementSize = e->element_size;
       *elementCount = static_cast<int>(e->ElementCount());
@@ -160,7 +160,7 @@ VEXA_API int vexaGetTextInfo(int handle, char* textInfo) {
     textInfo[DeliverPiece(r, kTextInfoType, kTextInfoBytes, textInfo).bytes] =
         '\0';
     // Every call reads the text from its beginning.
-    r.extension_readers[kTextInfoType].reset();
+    r.extension_reader(kTextInfoType).reset();
     return WriteHandleCode(r);
   });
 }

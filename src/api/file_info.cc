@@ -95,8 +95,8 @@ VEXA_API int vexaGetSystemString(int handle, char* sysName) {
   return Guarded(kFallbackHandle, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(sysName);
-    if (r.sysfile == nullptr) return VEXA_E_NO_FILE_INFO;
-    const std::string& product = r.sysfile->Header().product;
+    if (r.sysfile() == nullptr) return VEXA_E_NO_FILE_INFO;
+    const std::string& product = r.sysfile()->Header().product;
     if (product.size() >= kProductPrefixBytes) {
       CopyText(product.substr(kProductPrefixBytes), sysName);
     }
@@ -109,12 +109,12 @@ VEXA_API int vexaGetReleaseInfo(int handle, int* relInfo) {
   return Guarded(kFallbackHandle, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(relInfo);
-    if (r.mode == HandleMode::kWrite) return VEXA_OK;
-    if (r.sysfile == nullptr ||
-        !r.sysfile->Header().subtypes_seen.test(kMachineIntegerType)) {
+    if (r.mode() == HandleMode::kWrite) return VEXA_OK;
+    if (r.sysfile() == nullptr ||
+        !r.sysfile()->Header().subtypes_seen.test(kMachineIntegerType)) {
       return VEXA_E_NO_RELEASE_INFO;
     }
-    const MachineInfo& m = r.sysfile->Header().machine;
+    const MachineInfo& m = r.sysfile()->Header().machine;
     relInfo[0] = m.major, relInfo[1] = m.minor, relInfo[2] = m.revision;
     return VEXA_OK;
   });

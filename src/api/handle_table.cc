@@ -14,35 +14,35 @@ namespace vexa {
 HandleRecord::HandleRecord(HandleMode mode,
                            std::unique_ptr<VEXA_DataSource> source,
                            SystemFileDataSource* sysfile)
-    : data_source(std::move(source)),
-      sysfile(sysfile),
-      mode(mode),
-      header_committed(mode != HandleMode::kWrite) {}
+    : data_source_(std::move(source)),
+      sysfile_(sysfile),
+      mode_(mode),
+      header_committed_(mode != HandleMode::kWrite) {}
 
 // Destroying a write or append record finishes its file: the last block is
 // written and the case counts are patched. A failure there is not reported.
 HandleRecord::~HandleRecord() {
-  if (mode == HandleMode::kRead || sysfile == nullptr) return;
+  if (mode_ == HandleMode::kRead || sysfile_ == nullptr) return;
   try {
-    sysfile->FinishWriting();
+    sysfile_->FinishWriting();
   } catch (...) {
   }
 }
 
 int HandleRecord::FindVariable(std::string_view name) const {
-  auto it = name_index.find(NameKey(name));
-  return it == name_index.end() ? -1 : it->second;
+  auto it = name_index_.find(NameKey(name));
+  return it == name_index_.end() ? -1 : it->second;
 }
 
 bool HandleRecord::BuildNameIndex() {
-  name_index.clear();
-  const Dictionary& dict = data_source->GetDictionary();
-  name_index.reserve(static_cast<size_t>(dict.Count()));
+  name_index_.clear();
+  const Dictionary& dict = data_source_->GetDictionary();
+  name_index_.reserve(static_cast<size_t>(dict.Count()));
   for (int i = 0; i < dict.Count(); ++i) {
     // The variable keeps its key (the trimmed, upper-case name), the same
     // key that callers' names are looked up by.
-    if (!name_index.emplace(dict.At(i).NameKey(), i).second) {
-      name_index.clear();
+    if (!name_index_.emplace(dict.At(i).NameKey(), i).second) {
+      name_index_.clear();
       return false;
     }
   }
@@ -50,55 +50,55 @@ bool HandleRecord::BuildNameIndex() {
 }
 
 void HandleRecord::AddToNameIndex(const std::string& key, int position) {
-  name_index.emplace(key, position);
+  name_index_.emplace(key, position);
 }
 
 void HandleRecord::BuildVariableDirectory() {
-  const Dictionary& dict = data_source->GetDictionary();
-  variable_directory.clear();
-  variable_directory.reserve(static_cast<size_t>(dict.Count()));
+  const Dictionary& dict = data_source_->GetDictionary();
+  variable_directory_.clear();
+  variable_directory_.reserve(static_cast<size_t>(dict.Count()));
   for (int i = 0; i < dict.Count(); ++i) {
-    variable_directory.emplace_back(dict.FirstSlot(i), dict.At(i).Type());
+    variable_directory_.emplace_back(dict.FirstSlot(i), dict.At(i).Type());
   }
 }
 
 bool HandleRecord::CreateCaseIterator() {
-  case_bytes = static_cast<size_t>(Dict().SlotCount()) * 8;
-  if (case_bytes == 0) return false;
-  case_buffer.reset(new (std::nothrow) char[case_bytes]);
-  if (!case_buffer) return false;
-  VEXA_Case::Clear(Dict(), case_buffer.get());
-  iterator = data_source->CreateIterator(case_buffer.get());
-  return iterator != nullptr;
+  case_bytes_ = static_cast<size_t>(Dict().SlotCount()) * 8;
+  if (case_bytes_ == 0) return false;
+  case_buffer_.reset(new (std::nothrow) char[case_bytes_]);
+  if (!case_buffer_) return false;
+  VEXA_Case::Clear(Dict(), case_buffer_.get());
+  iterator_ = data_source_->CreateIterator(case_buffer_.get());
+  return iterator_ != nullptr;
 }
 
 void HandleRecord::PrepareCase() {
-  if (!case_buffer) {
+  if (!case_buffer_) {
     size_t bytes = static_cast<size_t>(Dict().SlotCount()) * 8;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[bytes]);
     std::unique_ptr<char[]> empty(new (std::nothrow) char[bytes]);
     if (!buffer || !empty) throw ApiError(VEXA_E_NO_MEMORY);
     VEXA_Case::Clear(Dict(), empty.get());
-    case_buffer = std::move(buffer);
-    case_template = std::move(empty);
-    case_bytes = bytes;
+    case_buffer_ = std::move(buffer);
+    case_template_ = std::move(empty);
+    case_bytes_ = bytes;
   }
-  if (case_state != kCurrentCase) {
-    std::memcpy(case_buffer.get(), case_template.get(), case_bytes);
-    case_state = kCurrentCase;
+  if (case_state_ != kCurrentCase) {
+    std::memcpy(case_buffer_.get(), case_template_.get(), case_bytes_);
+    case_state_ = kCurrentCase;
   }
 }
 
 const std::pair<int32_t, int32_t>& HandleRecord::DirectoryEntry(
     double var_handle) const {
-  if (variable_directory.empty()) throw ApiError(VEXA_E_HEADER_NOT_COMMITTED);
+  if (variable_directory_.empty()) throw ApiError(VEXA_E_HEADER_NOT_COMMITTED);
   // Compared as doubles first, so that NaN and huge values never reach the
   // conversion to an integer.
   if (!(var_handle >= 1.0 &&
-        var_handle < static_cast<double>(variable_directory.size()) + 1.0)) {
+        var_handle < static_cast<double>(variable_directory_.size()) + 1.0)) {
     throw ApiError(VEXA_E_BAD_VAR_HANDLE);
   }
-  return variable_directory[static_cast<size_t>(var_handle) - 1];
+  return variable_directory_[static_cast<size_t>(var_handle) - 1];
 }
 
 HandleTable& HandleTable::Instance() {
@@ -130,15 +130,15 @@ int HandleTable::Lookup(int handle, Access access, HandleRecord** record) {
     case Access::kAny:
       break;
     case Access::kDefine:
-      if (r->mode == HandleMode::kRead) return VEXA_E_OPENED_FOR_READ;
-      if (r->header_committed) return VEXA_E_HEADER_COMMITTED;
+      if (r->mode() == HandleMode::kRead) return VEXA_E_OPENED_FOR_READ;
+      if (r->header_committed()) return VEXA_E_HEADER_COMMITTED;
       break;
     case Access::kRead:
-      if (r->mode != HandleMode::kRead) return VEXA_E_OPENED_FOR_WRITE;
+      if (r->mode() != HandleMode::kRead) return VEXA_E_OPENED_FOR_WRITE;
       break;
     case Access::kData:
-      if (r->mode == HandleMode::kRead) return VEXA_E_OPENED_FOR_READ;
-      if (!r->header_committed) return VEXA_E_HEADER_NOT_COMMITTED;
+      if (r->mode() == HandleMode::kRead) return VEXA_E_OPENED_FOR_READ;
+      if (!r->header_committed()) return VEXA_E_HEADER_NOT_COMMITTED;
       break;
   }
   *record = r;

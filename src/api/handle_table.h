@@ -44,14 +44,34 @@ struct ExtensionDataReader {
 // Case state of a handle.
 enum CaseState { kNoCase = 0, kCurrentCase = 1, kEndOfData = 2 };
 
-struct HandleRecord {
+// One open file: its data source, where the caller stands in it, and the
+// buffers and readers the calls on it share.
+class HandleRecord {
+ public:
   HandleRecord(HandleMode mode, std::unique_ptr<VEXA_DataSource> source,
                SystemFileDataSource* sysfile);
   ~HandleRecord();
   HandleRecord(const HandleRecord&) = delete;
   HandleRecord& operator=(const HandleRecord&) = delete;
 
-  Dictionary& Dict() { return data_source->GetDictionary(); }
+  VEXA_DataSource& data_source() { return *data_source_; }
+  Dictionary& Dict() { return data_source_->GetDictionary(); }
+  // The data source seen as a system file, or null (a converting wrapper).
+  SystemFileDataSource* sysfile() const { return sysfile_; }
+  HandleMode mode() const { return mode_; }
+  bool header_committed() const { return header_committed_; }
+  void set_header_committed() { header_committed_ = true; }
+  int case_state() const { return case_state_; }
+  void set_case_state(int state) { case_state_ = state; }
+  // The case: CaseBytes() bytes, allocated once per handle.
+  char* case_buffer() { return case_buffer_.get(); }
+  size_t CaseBytes() const { return case_bytes_; }
+  // Read handles: the iterator that fills the case buffer.
+  VEXA_InputCaseIterator* iterator() { return iterator_.get(); }
+  // The delivery of a subtype's data under way, if any (0 <= subtype < 41).
+  std::optional<ExtensionDataReader>& extension_reader(int subtype) {
+    return extension_readers_[static_cast<size_t>(subtype)];
+  }
 
   // The position of the variable named `name` (blank-trimmed, matched without
   // regard to case), or -1.
@@ -74,28 +94,24 @@ struct HandleRecord {
   // VEXA_E_BAD_VAR_HANDLE (VEXA_E_HEADER_NOT_COMMITTED when the directory is
   // empty).
   const std::pair<int32_t, int32_t>& DirectoryEntry(double var_handle) const;
-  size_t CaseBytes() const { return case_bytes; }
 
-  std::unique_ptr<VEXA_DataSource> data_source;
-  // The same object seen as a system file, or null (a converting wrapper).
-  SystemFileDataSource* sysfile;
-  HandleMode mode;
-  bool header_committed;
-  int case_state = kNoCase;
+ private:
+  std::unique_ptr<VEXA_DataSource> data_source_;
+  SystemFileDataSource* sysfile_;
+  HandleMode mode_;
+  bool header_committed_;
+  int case_state_ = kNoCase;
   // Upper-case blank-trimmed name -> position in the dictionary.
-  std::unordered_map<std::string, int> name_index;
+  std::unordered_map<std::string, int> name_index_;
   // Per variable: offset of its first 8-byte unit in the case, and its type.
-  std::vector<std::pair<int32_t, int32_t>> variable_directory;
-  // The case: one buffer of case_bytes, allocated once per handle.
-  std::unique_ptr<char[]> case_buffer;
-  size_t case_bytes = 0;
+  std::vector<std::pair<int32_t, int32_t>> variable_directory_;
+  std::unique_ptr<char[]> case_buffer_;
+  size_t case_bytes_ = 0;
   // Write and append handles: the empty case every new case starts from.
-  std::unique_ptr<char[]> case_template;
-  // Read handles: the iterator that fills case_buffer.
-  std::unique_ptr<VEXA_InputCaseIterator> iterator;
-  // Per subtype: the delivery of its data under way, if any.
+  std::unique_ptr<char[]> case_template_;
+  std::unique_ptr<VEXA_InputCaseIterator> iterator_;
   std::array<std::optional<ExtensionDataReader>, kExtensionSubtypes>
-      extension_readers;
+      extension_readers_;
 };
 
 class HandleTable {

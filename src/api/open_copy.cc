@@ -38,7 +38,7 @@ int OpenCopy(const char* new_name, const char* new_password,
         HandleRecord& from = Lookup(source, Access::kAny);
         HandleRecord& to = Lookup(target, Access::kAny);
         to.Dict() = from.Dict();
-        to.sysfile->MutableHeader().product = kDefaultProductText;
+        to.sysfile()->MutableHeader().product = kDefaultProductText;
         return to.BuildNameIndex() ? VEXA_OK : VEXA_E_DICTIONARY;
       });
     }

@@ -21,11 +21,11 @@ VEXA_API int vexaGetVarCompatName(int handle, const char* longName,
   return Guarded(kFallbackHandle, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(shortName);
-    if (r.sysfile == nullptr) return VEXA_E_NO_FILE_INFO;
-    if (!r.header_committed) return VEXA_E_HEADER_NOT_COMMITTED;
+    if (r.sysfile() == nullptr) return VEXA_E_NO_FILE_INFO;
+    if (!r.header_committed()) return VEXA_E_HEADER_NOT_COMMITTED;
     const std::string& name = r.Dict().At(RequireVariable(r, longName)).Name();
     std::string found;
-    if (!r.sysfile->FindShortName(name, &found)) {
+    if (!r.sysfile()->FindShortName(name, &found)) {
       found = name.substr(0, kShortNameBytes);
     }
     found.resize(std::min(found.size(), kShortNameBytes));

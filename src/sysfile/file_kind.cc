@@ -34,25 +34,25 @@ FileKind DetectFileKind(const char* head, size_t size) {
 FileKind DetectFileKind(VEXA_StrBaseIO& stream) {
   char magic[kMagicBytes];
   std::memset(magic, ' ', sizeof magic);
-  size_t nRead = stream.Read(magic, kMagicBytes);
-  if (nRead != kMagicBytes) {
-    ThrowFileError(kErrTruncated, "the file holds only {} bytes", nRead);
+  size_t got = stream.Read(magic, kMagicBytes);
+  if (got != kMagicBytes) {
+    ThrowFileError(kErrTruncated, "the file holds only {} bytes", got);
   }
   if (std::memcmp(magic, kPlainMagic, kMagicBytes) == 0) return FileKind::kPLAIN;
   if (std::memcmp(magic, kZlibMagic, kMagicBytes) == 0) return FileKind::kZLIB;
 
   char skipped[kMagicBytes];
-  nRead = stream.Read(skipped, kMagicBytes);
-  if (nRead != kMagicBytes) {
+  got = stream.Read(skipped, kMagicBytes);
+  if (got != kMagicBytes) {
     ThrowFileError(kErrTruncated, "the file holds only {} bytes",
-                   kMagicBytes + nRead);
+                   kMagicBytes + got);
   }
   char second[kEncryptedMagicBytes];
   std::memset(second, ' ', sizeof second);
-  nRead = stream.Read(second, kEncryptedMagicBytes);
-  if (nRead != kEncryptedMagicBytes) {
+  got = stream.Read(second, kEncryptedMagicBytes);
+  if (got != kEncryptedMagicBytes) {
     ThrowFileError(kErrTruncated, "the file holds only {} bytes",
-                   kEncryptedOffset + nRead);
+                   kEncryptedOffset + got);
   }
   if (std::memcmp(second, kEncryptedMagic, kEncryptedMagicBytes) == 0) {
     return FileKind::kENCRYPTED;

@@ -40,10 +40,10 @@ void ReadHeader(VEXA_StrBaseIO& stream, FileHeader& header,
   // Offsets below are within the 172 bytes that follow the magic.
   constexpr size_t kBase = layout::kMagicSize;
   char rec[layout::kHeaderRestSize];
-  size_t nRead = stream.Read(rec, sizeof rec);
-  if (nRead != sizeof rec) {
+  size_t got = stream.Read(rec, sizeof rec);
+  if (got != sizeof rec) {
     ThrowFileError(kErrTruncated, "the header ends after {} of its {} bytes",
-                   kBase + nRead, kBase + sizeof rec);
+                   kBase + got, kBase + sizeof rec);
   }
 
   auto at = [&](size_t offset) { return rec + offset - kBase; };

@@ -1,10 +1,15 @@
 // Shared set-up for the C API tests: a temporary directory and a write handle
-// whose dictionary the test defines.
+// whose dictionary the test defines; output arguments that report which of
+// them a call changed.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "support/temp_dir.h"
 #include "vexaio.h"
@@ -23,5 +28,82 @@ class WriteHandleTest : public ::testing::Test {
   TempDir dir_;
   int handle_ = -1;
 };
+
+// Output arguments for any call, filled with junk beforehand. Changed()
+// lists those that no longer hold it, as " s0=text i1=0 d0=-1 names=null".
+// Arrays handed out (their count in i0) are released with the object.
+struct Out {
+  static constexpr int kJunk = 12345;
+  static inline char junk_array[8];
+  template <typename T>
+  static T* Junk() { return reinterpret_cast<T*>(junk_array); }
+
+  char s[3][300] = {"junk", "junk", "junk"};
+  int i[3] = {kJunk, kJunk, kJunk};
+  double d[3] = {kJunk, kJunk, kJunk};
+  char** names = Junk<char*>();  // of variables, with their types
+  int* types = Junk<int>();
+  double* values = Junk<double>();  // of numeric value labels
+  char** texts = Junk<char*>();     // of string value labels
+  char** labels = Junk<char*>();
+
+  ~Out() {
+    if (Given(names)) vexaFreeVarNames(names, types, i[0]);
+    if (Given(values)) vexaFreeVarNValueLabels(values, labels, i[0]);
+    if (Given(texts)) vexaFreeVarCValueLabels(texts, labels, i[0]);
+  }
+  static bool Given(const void* p) { return p != nullptr && p != junk_array; }
+  std::string Changed() const {
+    std::string r;
+    for (int k = 0; k < 3; ++k) {
+      const std::string n = std::to_string(k);
+      if (std::strcmp(s[k], "junk") != 0) r += " s" + n + "=" + s[k];
+      if (i[k] != kJunk) r += " i" + n + "=" + std::to_string(i[k]);
+      if (d[k] != kJunk) r += " d" + n + "=" + Number(d[k]);
+    }
+    const std::pair<const char*, const void*> arrays[] = {{"names", names}, {"types", types},
+        {"values", values}, {"texts", texts}, {"labels", labels}};
+    for (auto [name, p] : arrays) {
+      if (p != junk_array) r += std::string(" ") + name + (p ? "=set" : "=null");
+    }
+    return r;
+  }
+  static std::string Number(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", v);
+    return text;
+  }
+};
+
+// A call on the handle h with its outputs in o, as a plain function.
+#define VEXA_CALL(call) []([[maybe_unused]] int h, [[maybe_unused]] Out& o) { return (call); }
+using Call = int (*)(int h, Out& o);
+
+// Calls made in order (a braced list is evaluated from left to right): 0
+// when every one gives 0, else the first other result.
+inline int Each(std::initializer_list<int> results) {
+  for (int r : results) {
+    if (r != 0) return r;
+  }
+  return 0;
+}
+
+// One call of a sequence, with the code and outputs it must give.
+struct Step {
+  const char* call;
+  Call run;
+  int code;
+  std::string outputs;
+};
+#define STEP(call, code, outputs) Step{#call, VEXA_CALL(call), code, outputs}
+
+// Runs the steps in order on the handle.
+inline void RunSteps(int h, std::initializer_list<Step> steps) {
+  for (const Step& step : steps) {
+    Out o;
+    EXPECT_EQ(step.run(h, o), step.code) << step.call;
+    EXPECT_EQ(o.Changed(), step.outputs) << step.call;
+  }
+}
 
 }  // namespace vexa::testing

@@ -58,7 +58,8 @@ TEST_P(ExtensionReadTest, MachineRecordsAreStoredInHostOrder) {
   EXPECT_EQ(h.highest, 2.5e300);
   EXPECT_EQ(h.lowest, -0.5e300);
   // Without the records the defaults stay.
-  const FileHeader& none = OpenBytes(ThreeVariables(big).End().Bytes())->Header();
+  const auto plain = OpenBytes(ThreeVariables(big).End().Bytes());
+  const FileHeader& none = plain->Header();
   EXPECT_EQ(std::bit_cast<uint64_t>(none.sysmis), 0xFFEFFFFFFFFFFFFFull);
   EXPECT_EQ(std::bit_cast<uint64_t>(none.lowest), 0xFFEFFFFFFFFFFFFEull);
   EXPECT_EQ(std::bit_cast<uint64_t>(none.highest), 0x7FEFFFFFFFFFFFFFull);

@@ -1,9 +1,13 @@
+// The buffered file stream: reads of every size against small buffers, random
+// reads, writes and seeks against a model of the file, and the edges: refill
+// positions, the end of the file, open modes and failures.
 #include "io/file_stream.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -13,8 +17,6 @@
 namespace vexa {
 namespace {
 
-using testing::TempDir;
-
 std::string Pattern(size_t n) {
   std::string s(n, '\0');
   for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7 + i / 251) % 251);
@@ -22,188 +24,134 @@ std::string Pattern(size_t n) {
 }
 
 std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
-class FileStreamTest : public ::testing::TestWithParam<size_t> {
- protected:
-  size_t BufferSize() const { return GetParam(); }
-  TempDir dir_;
-};
+class FileStreamTest : public ::testing::TestWithParam<size_t> {};
 
-// Sequential reads of many request sizes against small buffers cross every
-// kind of buffer edge and use the bypass for requests of a buffer or more.
-TEST_P(FileStreamTest, SequentialReadsDeliverTheFileWhateverTheChunkSize) {
-  const std::string content = Pattern(3 * BufferSize() + 777);
-  std::string path = dir_.Write("data.vexa", content);
-  for (size_t chunk : {size_t{1}, size_t{7}, size_t{511}, size_t{513},
-                       BufferSize() - 1, BufferSize(), 2 * BufferSize() + 3}) {
-    VEXA_FileStream s(BufferSize());
+// Sequential reads of many request sizes cross every kind of buffer edge and
+// use the bypass for requests of a buffer or more. Then random reads, writes
+// and seeks, with buffering turned off and on again along the way, compared
+// with a string that models the file; closing must leave its bytes on disk.
+TEST_P(FileStreamTest, ReadsAndRandomOperationsMatchTheFile) {
+  const size_t size = GetParam();
+  testing::TempDir dir;
+  std::string model = Pattern(3 * size + 777);
+  const std::string path = dir.Write("data.vexa", model);
+  for (size_t chunk : {size_t{1}, size_t{7}, size_t{511}, size_t{513}, size - 1, size,
+                       2 * size + 3}) {
+    VEXA_FileStream s(size);
     ASSERT_TRUE(s.Open(path, "r"));
-    std::string got;
-    std::string buf(chunk, '\0');
-    size_t n;
-    while ((n = s.Read(buf.data(), chunk)) > 0) got.append(buf, 0, n);
-    EXPECT_EQ(got, content) << "chunk " << chunk;
+    std::string got, buf(chunk, '\0');
+    for (size_t n; (n = s.Read(buf.data(), chunk)) > 0;) got.append(buf, 0, n);
+    EXPECT_EQ(got, model) << "chunk " << chunk;
     EXPECT_TRUE(s.Eof());
-    EXPECT_EQ(s.Tell(), static_cast<int64_t>(content.size()));
+    EXPECT_EQ(s.Tell(), static_cast<int64_t>(model.size()));
   }
-}
 
-// Random reads, writes and seeks, with buffering turned off and on again
-// along the way, compared with a string that models the file; flushing and
-// reopening must give the same bytes.
-TEST_P(FileStreamTest, RandomOperationsMatchAModel) {
   constexpr unsigned kSeed = 20240314;
   std::mt19937 rng(kSeed);
-  std::string model = Pattern(2 * BufferSize() + 100);
-  std::string path = dir_.Write("rw.vexa", model);
-  VEXA_FileStream s(BufferSize());
+  VEXA_FileStream s(size);
   ASSERT_TRUE(s.Open(path, "+"));
-  int64_t pos = 0;
+  size_t pos = 0;
   for (int op = 0; op < 400; ++op) {
     SCOPED_TRACE(::testing::Message() << "seed " << kSeed << " op " << op);
-    size_t len = rng() % (BufferSize() + BufferSize() / 2);
+    const size_t len = rng() % (size + size / 2), kind = rng() % 3;
     if (op % 40 == 39) s.SetBuffered(op % 80 == 79);
-    switch (rng() % 3) {
-      case 0: {
-        pos = static_cast<int64_t>(rng() % (model.size() + 10));
-        ASSERT_EQ(s.Seek(pos, 0), pos);
-        break;
-      }
-      case 1: {
-        std::string buf(len, '\0');
-        size_t n = s.Read(buf.data(), len);
-        size_t expect = pos >= static_cast<int64_t>(model.size())
-                            ? 0
-                            : std::min(len, model.size() - pos);
-        ASSERT_EQ(n, expect);
-        ASSERT_EQ(buf.substr(0, n), model.substr(std::min<size_t>(pos, model.size()), n));
-        pos += static_cast<int64_t>(n);
-        break;
-      }
-      default: {
-        if (pos > static_cast<int64_t>(model.size())) {
-          pos = static_cast<int64_t>(model.size());
-          s.Seek(pos, 0);
-        }
-        std::string data(len, static_cast<char>('a' + op % 26));
-        ASSERT_EQ(s.Write(data.data(), len), len);
-        if (pos + len > model.size()) model.resize(pos + len);
-        model.replace(pos, len, data);
-        pos += static_cast<int64_t>(len);
-      }
+    if (kind == 0) {
+      pos = rng() % (model.size() + 10);
+      ASSERT_EQ(s.Seek(pos, 0), static_cast<int64_t>(pos));
+    } else if (kind == 1) {
+      std::string buf(len, '\0');
+      const size_t n = s.Read(buf.data(), len);
+      ASSERT_EQ(n, pos >= model.size() ? 0 : std::min(len, model.size() - pos));
+      ASSERT_EQ(buf.substr(0, n), model.substr(std::min(pos, model.size()), n));
+      pos += n;
+    } else {
+      if (pos > model.size()) s.Seek(pos = model.size(), 0);
+      const std::string data(len, static_cast<char>('a' + op % 26));
+      ASSERT_EQ(s.Write(data.data(), len), len);
+      model.resize(std::max(model.size(), pos + len));
+      model.replace(pos, len, data);
+      pos += len;
     }
-    ASSERT_EQ(s.Tell(), pos);
+    ASSERT_EQ(s.Tell(), static_cast<int64_t>(pos));
     ASSERT_EQ(s.Size(), static_cast<int64_t>(model.size()));
   }
   s.Close();
   EXPECT_EQ(Slurp(path), model);
 }
 
-INSTANTIATE_TEST_SUITE_P(SmallBuffers, FileStreamTest,
-                         ::testing::Values(512, 1024, 4096));
+INSTANTIATE_TEST_SUITE_P(SmallBuffers, FileStreamTest, ::testing::Values(512, 1024, 4096));
 
-class FileStreamEdgeTest : public ::testing::Test {
- protected:
-  TempDir dir_;
-};
-
-TEST_F(FileStreamEdgeTest, ReadRefillsFromThePositionRoundedDownTo512) {
-  const std::string content = Pattern(5000);
+// A refill starts at the position rounded down to 512; a read past the end
+// gives nothing and sets the end flag, which a seek clears. Reading a file
+// opened for appending raises the read error, naming the file; a stream
+// whose open failed reads and writes nothing and cannot seek; a file opened
+// with "D" is removed when its stream goes away. "a" starts at the end, "+"
+// keeps the bytes and starts at the start, "w" truncates; writes stay in the
+// buffer, counted in the size, until a flush.
+TEST(FileStreamEdgeTest, EdgesModesAndFailures) {
+  testing::TempDir dir;
+  const std::string content = Pattern(5000), path = dir.Write("a.vexa", content);
   VEXA_FileStream s(4096);
-  ASSERT_TRUE(s.Open(dir_.Write("a.vexa", content), "r"));
-  ASSERT_EQ(s.Seek(1000, 0), 1000);
+  ASSERT_TRUE(s.Open(path, "r"));
   char buf[10];
+  ASSERT_EQ(s.Seek(1000, 0), 1000);
   ASSERT_EQ(s.Read(buf, 10), 10u);
   EXPECT_EQ(std::string(buf, 10), content.substr(1000, 10));
   EXPECT_EQ(s.BufferStart(), 512);
-}
-
-TEST_F(FileStreamEdgeTest, WritesStayInTheBufferAndCountInTheSize) {
-  std::string path = dir_.Write("w.vexa", std::string(10, 'a'));
-  VEXA_FileStream s(1024);
-  ASSERT_TRUE(s.Open(path, "+"));
-  s.Seek(0, 2);
-  s.Write("bbbbb", 5);
-  EXPECT_EQ(s.Seek(-3, 2), 12);
-  EXPECT_EQ(s.Size(), 15);
-  EXPECT_EQ(s.Seek(-2, 1), 10);
-  s.Write("0123456789", 10);
-  EXPECT_EQ(Slurp(path), std::string(10, 'a'));
-  s.Flush();
-  EXPECT_EQ(Slurp(path), std::string(10, 'a') + "0123456789");
-}
-
-TEST_F(FileStreamEdgeTest, ReadBeyondTheEndAndAFailedOpenGiveNothing) {
-  VEXA_FileStream s(512);
-  ASSERT_TRUE(s.Open(dir_.Write("s.vexa", "short"), "r"));
-  ASSERT_EQ(s.Seek(100, 0), 100);
-  char buf[4];
+  ASSERT_EQ(s.Seek(6000, 0), 6000);
   EXPECT_EQ(s.Read(buf, 4), 0u);
   EXPECT_TRUE(s.Eof());
-  s.Seek(0, 0);
-  EXPECT_FALSE(s.Eof());
+  EXPECT_TRUE(s.Seek(0, 0) == 0 && !s.Eof());
   EXPECT_EQ(s.Read(buf, 4), 4u);
 
-  VEXA_FileStream failed(512);
-  EXPECT_FALSE(failed.Open(dir_.File("missing.vexa"), "r"));
-  EXPECT_EQ(failed.Read(buf, 4), 0u);
-  EXPECT_EQ(failed.Write(buf, 4), 0u);
-  EXPECT_EQ(failed.Seek(0, 0), -1);
-}
-
-TEST_F(FileStreamEdgeTest, ModesTruncateAppendOrKeep) {
-  std::string path = dir_.Write("m.vexa", "abc");
-  {
-    VEXA_FileStream s(512);
-    ASSERT_TRUE(s.Open(path, "a"));
-    EXPECT_EQ(s.Tell(), 3);
-    s.Write("de", 2);
-  }
-  EXPECT_EQ(Slurp(path), "abcde");
-  {
-    VEXA_FileStream s(512);
-    ASSERT_TRUE(s.Open(path, "+"));
-    s.Write("X", 1);
-  }
-  EXPECT_EQ(Slurp(path), "Xbcde");
-  {
-    VEXA_FileStream s(512);
-    ASSERT_TRUE(s.Open(path, "w"));
-  }
-  EXPECT_EQ(Slurp(path), "");
-  VEXA_FileStream s(512);
-  EXPECT_FALSE(s.Open(path, "q"));
-}
-
-TEST_F(FileStreamEdgeTest, ReadingAWriteOnlyFileRaisesTheReadError) {
-  std::string path = dir_.Write("wo.vexa", "abcdef");
-  VEXA_FileStream s(512);
-  ASSERT_TRUE(s.Open(path, "a"));
-  s.Seek(0, 0);
-  char buf[4];
+  VEXA_FileStream append_only(512);
+  ASSERT_TRUE(append_only.Open(path, "a"));
+  append_only.Seek(0, 0);
   try {
-    s.Read(buf, 4);
-    FAIL() << "no error";
+    append_only.Read(buf, 4);
+    ADD_FAILURE() << "no error";
   } catch (const ErrorText& e) {
     EXPECT_EQ(e.number(), kErrReadFailed);
     EXPECT_NE(std::string(e.what()).find(path), std::string::npos);
   }
-}
+  VEXA_FileStream failed(512);
+  EXPECT_FALSE(failed.Open(dir.File("missing.vexa"), "r"));
+  EXPECT_EQ(failed.Read(buf, 4) + failed.Write(buf, 4), 0u);
+  EXPECT_EQ(failed.Seek(0, 0), -1);
+  EXPECT_FALSE(failed.Open(path, "q"));  // no such mode
+  auto temp = std::make_unique<VEXA_FileStream>(512);
+  ASSERT_TRUE(temp->Open(dir.File("tmp.vexa"), "w+D"));
+  EXPECT_EQ(temp->Write("x", 1), 1u);  // left in the buffer
+  EXPECT_TRUE(FileReadable(dir.File("tmp.vexa")));
+  temp.reset();
+  EXPECT_FALSE(FileExists(dir.File("tmp.vexa")));
+  EXPECT_FALSE(RemoveFile(dir.File("tmp.vexa")));
 
-TEST_F(FileStreamEdgeTest, DeleteOnCloseModeRemovesTheFile) {
-  std::string path = dir_.File("tmp.vexa");
-  {
-    VEXA_FileStream s(512);
-    ASSERT_TRUE(s.Open(path, "w+D"));
-    s.Write("x", 1);
-    s.Flush();
-    EXPECT_TRUE(FileReadable(path));
-  }
-  EXPECT_FALSE(FileExists(path));
-  EXPECT_FALSE(RemoveFile(path));
+  const std::string modes = dir.Write("w.vexa", "abc");
+  VEXA_FileStream w(512);
+  ASSERT_TRUE(w.Open(modes, "a"));
+  EXPECT_EQ(w.Tell(), 3);
+  w.Write("de", 2);
+  w.Close();
+  ASSERT_TRUE(w.Open(modes, "+"));
+  EXPECT_EQ(w.Seek(0, 2), 5);
+  w.Write("bbbbb", 5);
+  EXPECT_EQ(w.Seek(-3, 2), 7);
+  EXPECT_EQ(w.Size(), 10);
+  EXPECT_EQ(w.Seek(-2, 1), 5);
+  w.Write("0123456789", 10);
+  EXPECT_EQ(Slurp(modes), "abcde");
+  w.Flush();
+  EXPECT_EQ(Slurp(modes), "abcde0123456789");
+  w.Seek(0, 0);
+  w.Write("X", 1);
+  w.Close();
+  EXPECT_EQ(Slurp(modes), "Xbcde0123456789");
+  EXPECT_TRUE(VEXA_FileStream(512).Open(modes, "w"));
+  EXPECT_EQ(Slurp(modes), "");
 }
 
 }  // namespace

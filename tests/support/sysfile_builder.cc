@@ -137,12 +137,6 @@ SysFileBuilder& SysFileBuilder::StringLabels(
   return Labels(raw, slots);
 }
 
-SysFileBuilder& SysFileBuilder::RawLabels(
-    const std::vector<std::pair<std::string, std::string>>& labels,
-    const std::vector<int32_t>& slots) {
-  return Labels(labels, slots);
-}
-
 SysFileBuilder& SysFileBuilder::Document(const std::vector<std::string>& lines) {
   Int32(6).Int32(static_cast<int32_t>(lines.size()));
   for (const std::string& line : lines) Text(line, kLineSize);
@@ -225,20 +219,6 @@ SysFileBuilder& SysFileBuilder::CompressedCases(
     }
   }
   if (!control.empty()) emit();
-  return *this;
-}
-
-SysFileBuilder& SysFileBuilder::SetByte(size_t offset, uint8_t value) {
-  bytes_.at(offset) = static_cast<char>(value);
-  return *this;
-}
-
-SysFileBuilder& SysFileBuilder::PatchI32(size_t offset, int32_t value) {
-  if (offset + 4 > bytes_.size()) throw std::out_of_range("PatchI32");
-  char b[4];
-  std::memcpy(b, &value, 4);
-  if (big_endian_) std::reverse(b, b + 4);
-  std::memcpy(bytes_.data() + offset, b, 4);
   return *this;
 }
 

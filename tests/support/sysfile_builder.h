@@ -82,9 +82,6 @@ class SysFileBuilder {
   SysFileBuilder& StringLabels(
       const std::vector<std::pair<std::string, std::string>>& labels,
       const std::vector<int32_t>& slots);
-  SysFileBuilder& RawLabels(
-      const std::vector<std::pair<std::string, std::string>>& labels,
-      const std::vector<int32_t>& slots);
   // Document record; each line is blank padded (or cut) to 80 bytes.
   SysFileBuilder& Document(const std::vector<std::string>& lines);
   // Extension record with its contents as given (not byte-swapped).
@@ -117,8 +114,6 @@ class SysFileBuilder {
   SysFileBuilder& Text(std::string_view text, size_t width);
 
   // --- Damage helpers on the bytes composed so far ---
-  SysFileBuilder& SetByte(size_t offset, uint8_t value);
-  SysFileBuilder& PatchI32(size_t offset, int32_t value);
   SysFileBuilder& TruncateAt(size_t size);
 
   // The offset where the next record starts.
@@ -143,7 +138,7 @@ class SysFileBuilder {
   size_t header_offset_ = 0;
 };
 
-// The 8 raw bytes of a double in host order, for RawLabels and the like.
+// The 8 raw bytes of a double in host order.
 std::string DoubleBytes(double value);
 
 }  // namespace vexa::testing

@@ -1,0 +1,132 @@
+// Reading the sample file through the C API in either byte order: its
+// dictionary, its cases and their values; building a case on a write handle.
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "api/api_fixture.h"
+#include "support/sample_file.h"
+#include "support/sysfile_builder.h"
+
+namespace vexa::testing {
+namespace {
+
+class SampleFileTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(vexaOpenRead(dir_.Write("s.vexa", BuildSampleFile(GetParam())).c_str(), &h_),
+              VEXA_OK);
+  }
+  void TearDown() override { vexaCloseRead(h_); }
+
+  TempDir dir_;
+  int h_ = -1;
+};
+
+// The variables' handles: 1 id, 2 region (A8), 3 city (A20), 9 wt.
+TEST_P(SampleFileTest, ShowsItsDictionaryThenEveryCaseThenTheEndUntilASeek) {
+  RunSteps(h_, {
+      STEP(vexaGetNumberofVariables(h, &o.i[0]), VEXA_OK, " i0=9"),
+      STEP(vexaGetNumberofCases(h, &o.i[0]), VEXA_OK, " i0=4"),
+      STEP(vexaGetEstimatedNofCases(h, &o.i[0]), VEXA_OK, " i0=4"),
+      STEP(vexaGetCaseSize(h, &o.i[0]), VEXA_OK, " i0=88"),  // 11 slots
+      STEP(vexaGetCaseWeightVar(h, o.s[0]), VEXA_OK, " s0=wt"),
+      STEP(vexaGetVarLabel(h, "CITY", o.s[0]), VEXA_OK, " s0=City of residence"),
+      STEP(vexaGetVarPrintFormat(h, "income", &o.i[0], &o.i[1], &o.i[2]), VEXA_OK,
+           " i0=4 i1=2 i2=10"),  // DOLLAR10.2
+      STEP(vexaGetVarHandle(h, "wt", &o.d[0]), VEXA_OK, " d0=9"),
+      STEP(vexaGetValueNumeric(h, 1, &o.d[0]), VEXA_E_NO_CURRENT_CASE, " d0=0"),
+  });
+  for (int i = 1; i <= kSampleCases; ++i) {
+    double v = 0;
+    ASSERT_EQ(Each({vexaReadCaseRecord(h_), vexaGetValueNumeric(h_, 1, &v)}), VEXA_OK);
+    EXPECT_EQ(v, i);
+  }
+  RunSteps(h_, {
+      STEP(vexaReadCaseRecord(h), VEXA_W_END_OF_DATA, ""),
+      STEP(vexaReadCaseRecord(h), VEXA_W_END_OF_DATA, ""),
+      STEP(vexaSeekNextCase(h, 0), VEXA_OK, ""),
+      STEP(vexaReadCaseRecord(h), VEXA_OK, ""),
+      STEP(vexaGetValueNumeric(h, 1, &o.d[0]), VEXA_OK, " d0=1"),
+  });
+}
+
+TEST_P(SampleFileTest, ValuesAreCheckedAgainstTheirVariable) {
+  RunSteps(h_, {
+      STEP(vexaSeekNextCase(h, 1), VEXA_OK, ""),
+      STEP(vexaReadCaseRecord(h), VEXA_OK, ""),
+      STEP(vexaGetValueChar(h, 2, o.s[0], 8), VEXA_E_BUFFER_TOO_SHORT, " s0="),
+      STEP(vexaGetValueChar(h, 2, o.s[0], 9), VEXA_OK, " s0=S       "),
+      STEP(vexaGetValueChar(h, 3, o.s[0], 32), VEXA_OK, " s0=Brighton and Hove   "),
+      STEP(vexaGetValueChar(h, 1, o.s[0], 32), VEXA_E_WRONG_TYPE, " s0="),
+      STEP(vexaGetValueNumeric(h, 3, &o.d[0]), VEXA_E_NOT_NUMERIC, " d0=0"),
+      STEP(vexaGetValueNumeric(h, 1.9, &o.d[0]), VEXA_OK, " d0=2"),  // handle 1: id 2
+  });
+  double v;
+  for (double bad : {0.0, -1.0, 10.0, 1e300, std::nan("")}) {
+    EXPECT_EQ(vexaGetValueNumeric(h_, bad, &v), VEXA_E_BAD_VAR_HANDLE) << bad;
+  }
+  // A whole case read into the caller's memory leaves no current case.
+  std::vector<double> record(kSampleSlots);
+  ASSERT_EQ(Each({vexaSeekNextCase(h_, 3), vexaWholeCaseIn(h_, record.data())}), VEXA_OK);
+  EXPECT_EQ(record[0], 4.0);  // id
+  EXPECT_EQ(std::memcmp(&record[1], "W       ", 8), 0);
+  RunSteps(h_, {STEP(vexaGetValueNumeric(h, 1, &o.d[0]), VEXA_E_NO_CURRENT_CASE, " d0=0"),
+                STEP(vexaWholeCaseIn(h, o.s[0]), VEXA_W_END_OF_DATA, "")});
+}
+
+INSTANTIATE_TEST_SUITE_P(BothOrders, SampleFileTest, ::testing::Bool());
+
+TEST(SpecialValuesTest, SysmisLowestAndHighest) {
+  double sysmis = 0, low = 0, high = 0;
+  EXPECT_EQ(Each({vexaHostSysmisVal(&sysmis), vexaLowHighVal(&low, &high)}), VEXA_OK);
+  EXPECT_EQ(sysmis, -1.7976931348623157e308);
+  EXPECT_EQ(vexaSysmisVal(), sysmis);
+  EXPECT_EQ(low, -1.7976931348623155e308);
+  EXPECT_EQ(high, 1.7976931348623157e308);
+}
+
+TEST(CaseReadingDamageTest, DataCutInsideACaseGivesTheReadError) {
+  TempDir dir;
+  int h = -1;
+  ASSERT_EQ(vexaOpenRead(dir.Write("cut.vexa", SysFileBuilder().Header({.case_count = 2})
+                                                   .NumericVar("a").NumericVar("b").End()
+                                                   .CaseNumber(1).CaseNumber(2).CaseNumber(3)
+                                                   .Bytes()).c_str(), &h),
+            VEXA_OK);
+  RunSteps(h, {STEP(vexaReadCaseRecord(h), VEXA_OK, ""),
+               STEP(vexaReadCaseRecord(h), VEXA_E_FILE_READ, "")});
+  vexaCloseRead(h);
+}
+
+// A commit needs a variable, a compression other than 0 to 2 means 1, and
+// a new case starts with every value missing: an empty one reads back so.
+// The case being built at the close is not written.
+TEST_F(WriteHandleTest, CaseValuesAreCheckedAgainstTheirVariable) {
+  RunSteps(handle_, {
+      STEP(vexaCommitHeader(h), VEXA_E_NO_VARIABLES, ""),
+      STEP(Each({vexaSetVarName(h, "n", 0), vexaSetVarName(h, "s", 8)}), VEXA_OK, ""),
+      STEP(vexaSetCompression(h, 7), VEXA_OK, ""),
+      STEP(vexaGetCompression(h, &o.i[0]), VEXA_OK, " i0=1"),
+      STEP(vexaCommitHeader(h), VEXA_OK, ""),
+      STEP(vexaCommitCaseRecord(h), VEXA_OK, ""),
+      STEP(vexaSetValueChar(h, 2, "12345678"), VEXA_OK, ""),
+      STEP(vexaSetValueChar(h, 2, "123456789"), VEXA_E_VALUE_TOO_LONG, ""),
+      STEP(vexaSetValueChar(h, 1, "x"), VEXA_E_WRONG_TYPE, ""),
+      STEP(vexaSetValueNumeric(h, 2, 1.0), VEXA_E_WRONG_TYPE, ""),
+      STEP(vexaSetValueNumeric(h, 0, 1.0), VEXA_E_BAD_VAR_HANDLE, ""),
+      STEP(vexaSetValueNumeric(h, 1, 7.5), VEXA_OK, ""),
+      STEP(vexaCloseWrite(h), VEXA_OK, ""),
+  });
+  ASSERT_EQ(vexaOpenRead(dir_.File("new.vexa").c_str(), &handle_), VEXA_OK);
+  RunSteps(handle_, {
+      STEP(vexaReadCaseRecord(h), VEXA_OK, ""),
+      STEP(vexaGetValueNumeric(h, 1, &o.d[0]), VEXA_OK, " d0=-1.7976931348623157e+308"),
+      STEP(vexaGetValueChar(h, 2, o.s[0], 9), VEXA_OK, " s0=        "),
+      STEP(vexaReadCaseRecord(h), VEXA_W_END_OF_DATA, ""),
+  });
+}
+
+}  // namespace
+}  // namespace vexa::testing

@@ -1,0 +1,191 @@
+// File facts through the C API: the creation time stamp, the product text
+// and the release numbers as the header and the machine record hold them;
+// the file label, documents (copied, read and set) and the text
+// information; raw extension
+// records, which subtypes a caller may touch and their delivery in pieces.
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "api/api_fixture.h"
+#include "support/sysfile_builder.h"
+
+namespace vexa::testing {
+namespace {
+
+class FileRecordsTest : public WriteHandleTest {
+ protected:
+  // Opens a file of one variable with the given header and records: the
+  // machine record of release 23.1.4, documents, and the subtypes 30 (six
+  // 1-byte elements), 12 (three of 4 bytes) and 10 (text information).
+  int Open(const HeaderFields& fields, bool machine_record, bool documents = false,
+           bool extensions = false) {
+    SysFileBuilder b;
+    b.Header(fields).NumericVar("x");
+    if (documents) b.Document({"line one", "line two"});
+    if (machine_record) b.MachineInts({23, 1, 4, 720, 1, 1, 2, 2});
+    if (extensions) {
+      b.Extension(30, 1, 6, "abcdef").Extension(12, 4, 3, "AAAABBBBCCCC")
+          .Extension(10, 1, 9, "made here");
+    }
+    path_ = dir_.Write("built" + std::to_string(n_++) + ".vexa", b.End().Bytes());
+    int h = -1;
+    EXPECT_EQ(vexaOpenRead(path_.c_str(), &h), VEXA_OK);
+    return h;
+  }
+  // Commits a write handle with one variable; returns the file's bytes.
+  std::string Commit(int h, const std::string& name = "new.vexa") {
+    EXPECT_EQ(Each({vexaSetVarName(h, "x", 0), vexaCommitHeader(h)}), VEXA_OK);
+    std::ifstream in(dir_.File(name), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  }
+
+  std::string path_;
+  int n_ = 0;
+};
+
+TEST_F(FileRecordsTest, HeaderAndMachineRecordOfAFileRead) {
+  int h = Open({.product = "@(#) 0123456789abcdeTHE REST", .date = "01 Jan 70",
+                .time = "01:02:03"}, true);
+  RunSteps(h, {STEP(vexaGetTimeStamp(h, o.s[0], o.s[1]), VEXA_OK, " s0=01-Jan-70 s1=01:02:03"),
+               STEP(vexaGetSystemString(h, o.s[0]), VEXA_OK, " s0=THE REST"),
+               STEP(vexaGetReleaseInfo(h, o.i), VEXA_OK, " i0=23 i1=1 i2=4")});
+  vexaCloseRead(h);
+  // No valid date: the start of the calendar; a short product text gives
+  // nothing; no machine record, no release numbers.
+  h = Open({.product = "@(#) short", .date = "00 Foo 70"}, false);
+  RunSteps(h, {STEP(vexaGetTimeStamp(h, o.s[0], o.s[1]), VEXA_OK, " s0=14-Oct-82 s1=00:00:00"),
+               STEP(vexaGetSystemString(h, o.s[0]), VEXA_OK, " s0="),
+               STEP(vexaGetReleaseInfo(h, o.i), VEXA_E_NO_RELEASE_INFO, " i0=0 i1=0 i2=0")});
+  vexaCloseRead(h);
+  ASSERT_EQ(vexaOpenAppend(path_.c_str(), &h), VEXA_OK);
+  RunSteps(h, {STEP(vexaGetReleaseInfo(h, o.i), VEXA_E_NO_RELEASE_INFO, " i0=0 i1=0 i2=0")});
+  vexaCloseAppend(h);
+}
+
+// A write handle reports the product text and the stamp its header holds,
+// and release numbers of zero; its file label starts empty.
+TEST_F(FileRecordsTest, WriteHandleReportsWhatItsHeaderHolds) {
+  char sys[64], date[VEXA_DATE_BUFFER], time[VEXA_TIME_BUFFER];
+  RunSteps(handle_, {STEP(vexaGetReleaseInfo(h, o.i), VEXA_OK, " i0=0 i1=0 i2=0"),
+                     STEP(vexaGetIdString(h, o.s[0]), VEXA_OK, " s0="),
+                     STEP(vexaSetIdString(h, "first"), VEXA_OK, ""),
+                     STEP(vexaSetIdString(h, nullptr), VEXA_OK, ""),
+                     STEP(vexaGetIdString(h, o.s[0]), VEXA_OK, " s0=")});
+  ASSERT_EQ(vexaGetSystemString(handle_, sys), VEXA_OK);
+  const std::string bytes = Commit(handle_);
+  ASSERT_GE(bytes.size(), 109u);
+  ASSERT_GT(std::strlen(sys), 0u);
+  EXPECT_EQ(bytes.substr(24, std::strlen(sys)), sys);  // from the 21st byte of the product
+  ASSERT_EQ(vexaGetTimeStamp(handle_, date, time), VEXA_OK);
+  std::string header_date = bytes.substr(92, 9);
+  header_date[2] = header_date[6] = '-';
+  EXPECT_EQ(date, header_date);
+  EXPECT_EQ(time, bytes.substr(101, 8));
+}
+
+TEST_F(FileRecordsTest, CopyDocumentsWritesTheLinesOrClearsThem) {
+  const int with = Open({}, false, true), without = Open({}, false);
+  ASSERT_EQ(Each({vexaCopyDocuments(without, handle_), vexaCopyDocuments(with, handle_)}), 0);
+  // Two blank-padded 80-byte lines.
+  const std::string lines = "line one" + std::string(72, ' ') + "line two" + std::string(72, ' ');
+  EXPECT_NE(Commit(handle_).find(lines), std::string::npos);
+  int w = -1;
+  ASSERT_EQ(vexaOpenWrite(dir_.File("cleared.vexa").c_str(), &w), VEXA_OK);
+  ASSERT_EQ(Each({vexaCopyDocuments(with, w), vexaCopyDocuments(without, w)}), VEXA_OK);
+  EXPECT_EQ(Commit(w, "cleared.vexa").find("line"), std::string::npos);
+  for (int h : {w, with, without}) vexaCloseRead(h);
+}
+
+const std::string kOne = "line one" + std::string(72, ' '), kTwo = "line two" + std::string(72, ' ');
+
+// Documents are read and set as whole lines of 80 bytes.
+TEST_F(FileRecordsTest, DocumentsReadAndSetAsWholeLines) {
+  const int h = Open({}, false, true);
+  RunSteps(h, {STEP(vexaGetDocuments(h, nullptr, 0, &o.i[0]), VEXA_OK, " i0=2")});
+  // Only whole lines are copied; the rest of the buffer is not touched.
+  for (const auto& [size, want] : {std::pair{159, kOne}, std::pair{160, kOne + kTwo}}) {
+    char buffer[200];
+    int n = -1;
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(vexaGetDocuments(h, buffer, size, &n), VEXA_OK);
+    EXPECT_EQ(std::string(buffer, want.size() + 1), want + "#");
+  }
+  vexaCloseRead(h);
+  RunSteps(handle_, {
+      STEP(vexaSetDocuments(h, nullptr, 1), VEXA_E_BAD_EXTENSION, ""),
+      STEP(vexaSetDocuments(h, kOne.c_str(), -1), VEXA_E_BAD_EXTENSION, ""),
+      STEP(Each({vexaSetDocuments(h, (kTwo + kOne).c_str(), 2),
+                 vexaGetDocuments(h, o.s[0], 300, &o.i[0])}),
+           VEXA_OK, " s0=" + kTwo + kOne + " i0=2"),
+  });
+  EXPECT_NE(Commit(handle_).find(kTwo + kOne), std::string::npos);
+  int w = -1;
+  ASSERT_EQ(vexaOpenWrite(dir_.File("cleared.vexa").c_str(), &w), VEXA_OK);
+  RunSteps(w, {STEP(Each({vexaSetDocuments(h, kOne.c_str(), 1), vexaSetDocuments(h, nullptr, 0),
+                          vexaGetDocuments(h, o.s[0], 300, &o.i[0])}),
+                    VEXA_OK, " i0=0"),  // removed again
+               STEP(vexaCloseWrite(h), VEXA_OK, "")});
+}
+
+TEST(TempDirTest, SetsTheEnvironmentVariable) {
+  EXPECT_EQ(vexaSetTempDir("/some/where"), VEXA_OK);
+  EXPECT_STREQ(getenv("VEXATMPDIR"), "/some/where");
+}
+
+// Pieces of whole elements that fit the room given (s0 holds what came over
+// the junk), starting again after the last.
+#define PIECE(subtype, room) vexaGetExtensionData(h, subtype, room, &o.i[0], o.s[0])
+
+TEST_F(FileRecordsTest, RecordsOfAFileReadComeInWholeElements) {
+  const int h = Open({}, true, false, true);
+  for (int subtype : {0, 3, 4, 5, 6, 7, 9, 11, 13, 14, 16, 17, 18, 19, 20, 21, 22, 41, -1, 99}) {
+    Out o;  // subtypes the library writes itself, or none at all
+    EXPECT_EQ(vexaSetExtensionData(handle_, subtype, 1, 2, "ab"), VEXA_E_BAD_EXTENSION);
+    EXPECT_EQ(vexaGetExtensionDataDesc(h, subtype, &o.i[0], &o.i[1]), VEXA_E_BAD_EXTENSION);
+    EXPECT_EQ(vexaGetExtensionData(h, subtype, 8, &o.i[2], o.s[0]), VEXA_E_BAD_EXTENSION);
+    EXPECT_EQ(o.Changed(), " i0=0 i1=0 i2=0") << subtype;
+  }
+  RunSteps(h, {
+      STEP(vexaQueryType7(h, 30, &o.i[0]), VEXA_OK, " i0=1"),
+      STEP(vexaQueryType7(h, 12, &o.i[0]), VEXA_OK, " i0=1"),
+      STEP(vexaQueryType7(h, 3, &o.i[0]), VEXA_OK, " i0=1"),
+      STEP(vexaQueryType7(h, 31, &o.i[0]), VEXA_OK, " i0=0"),
+      STEP(vexaQueryType7(h, 0, &o.i[0]), VEXA_OK, " i0=0"),
+      STEP(vexaQueryType7(h, 41, &o.i[0]), VEXA_E_BAD_SUBTYPE, " i0=0"),
+      STEP(vexaQueryType7(h, -1, &o.i[0]), VEXA_E_BAD_SUBTYPE, " i0=0"),
+      STEP(vexaGetExtensionDataDesc(h, 12, &o.i[0], &o.i[1]), VEXA_OK, " i0=4 i1=3"),
+      STEP(vexaGetExtensionDataDesc(h, 31, &o.i[0], &o.i[1]), VEXA_OK, " i0=0 i1=0"),
+      STEP(PIECE(30, 4), VEXA_OK, " s0=abcd i0=4"),
+      STEP(PIECE(30, 4), VEXA_OK, " s0=efnk i0=2"),
+      STEP(PIECE(30, 4), VEXA_OK, " s0=abcd i0=4"),  // starts again
+      STEP(PIECE(12, 7), VEXA_OK, " s0=AAAA i0=1"),  // the other subtype has its own reader
+      STEP(PIECE(12, 3), VEXA_OK, " i0=0"),          // no whole element fits
+      STEP(PIECE(12, 64), VEXA_OK, " s0=BBBBCCCC i0=2"),
+      STEP(PIECE(30, 64), VEXA_OK, " s0=efnk i0=2"),
+      STEP(PIECE(31, 64), VEXA_OK, " i0=0"),
+      // Replacing a record drops the delivery under way.
+      STEP(PIECE(30, 2), VEXA_OK, " s0=abnk i0=2"),
+      STEP(vexaSetExtensionData(h, 30, 1, 3, "xyz"), VEXA_OK, ""),
+      STEP(PIECE(30, 64), VEXA_OK, " s0=xyzk i0=3"),
+      // The text information is read from its start, for up to 255 bytes.
+      STEP(vexaGetTextInfo(h, o.s[0]), VEXA_OK, " s0=made here"),
+      STEP(vexaSetTextInfo(h, std::string(300, 't').c_str()), VEXA_OK, ""),
+      STEP(vexaGetTextInfo(h, o.s[0]), VEXA_OK, " s0=" + std::string(255, 't')),
+      STEP(vexaGetTextInfo(h, o.s[0]), VEXA_OK, " s0=" + std::string(255, 't')),
+      STEP(vexaSetTextInfo(h, ""), VEXA_OK, ""),
+      STEP(vexaGetTextInfo(h, o.s[0]), VEXA_OK, " s0="),
+  });
+  vexaCloseRead(h);
+  // A write handle delivers what it holds but says it is not a file read. A
+  // record needs elements of at least one byte, and no negative count.
+  RunSteps(handle_, {STEP(vexaSetExtensionData(h, 30, 1, 3, "xyz"), VEXA_OK, ""),
+                     STEP(PIECE(30, 2), VEXA_E_OPENED_FOR_WRITE, " s0=xynk i0=2"),
+                     STEP(vexaSetExtensionData(h, 30, 0, 1, "z"), VEXA_E_BAD_EXTENSION, ""),
+                     STEP(vexaSetExtensionData(h, 30, 1, -1, "z"), VEXA_E_BAD_EXTENSION, "")});
+}
+
+}  // namespace
+}  // namespace vexa::testing
