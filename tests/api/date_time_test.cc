@@ -53,6 +53,8 @@ TEST(ConvertTimeTest, SpansBothWaysAndTheirLimits) {
   double value = -1.0;
   EXPECT_EQ(vexaConvertTime(1, 2, 3, 4.5, &value), VEXA_OK);
   EXPECT_EQ(value, 93784.5);
+  EXPECT_EQ(vexaConvertTime(0, 0, 0, 0.0, &value), VEXA_OK);
+  EXPECT_EQ(value, 0.0);
   const struct {
     int days, hours, minutes;
     double seconds;

@@ -4,11 +4,15 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "api/api_fixture.h"
 #include "support/sample_file.h"
 #include "support/sysfile_builder.h"
+#include "text/text_test_util.h"
 
 namespace vexa::testing {
 namespace {
@@ -157,6 +161,48 @@ TEST_F(OpenTest, TheDetailNamesThePlaceOfTheDamage) {
   ASSERT_EQ(vexaOpenRead(Write(BuildSampleFile()).c_str(), &h), VEXA_OK);
   EXPECT_EQ(LastErrorDetail(), "");
   vexaCloseRead(h);
+}
+
+// Names given to the U8 calls are UTF-8 whatever the interface mode; the
+// others are in the current code page and reach the disk as UTF-8.
+TEST_F(OpenTest, FileNamesAreUtf8ForTheU8CallsAndCodePageTextOtherwise) {
+  const text::testing::ScopedCodePage cp1252("windows-1252");
+  ASSERT_TRUE(cp1252.ok());
+  const std::string utf8 = dir_.File("caf\xC3\xA9.vexa"), cp = dir_.File("caf\xE9.vexa");
+  int h = -1;
+  ASSERT_EQ(vexaOpenWriteU8(utf8.c_str(), &h), VEXA_OK);
+  ASSERT_EQ(Each({vexaSetVarName(h, "a", 0), vexaCommitHeader(h), vexaCloseWrite(h)}), VEXA_OK);
+  ASSERT_EQ(Each({vexaOpenAppendU8(utf8.c_str(), &h), vexaCloseAppend(h)}), VEXA_OK);
+  ASSERT_EQ(Each({vexaOpenAppend(cp.c_str(), &h), vexaCloseAppend(h)}), VEXA_OK);
+  ASSERT_EQ(Each({vexaOpenReadU8(utf8.c_str(), &h), vexaCloseRead(h)}), VEXA_OK);
+  ASSERT_EQ(Each({vexaOpenRead(cp.c_str(), &h), vexaCloseRead(h)}), VEXA_OK);
+  EXPECT_EQ(vexaOpenRead(utf8.c_str(), &h), VEXA_E_FILE_OPEN);
+  ASSERT_EQ(vexaOpenWrite(cp.c_str(), &h), VEXA_OK);  // the same file once more
+  ASSERT_EQ(Each({vexaSetVarName(h, "b", 0), vexaCommitHeader(h), vexaCloseWrite(h)}), VEXA_OK);
+  ASSERT_EQ(vexaOpenReadU8(utf8.c_str(), &h), VEXA_OK);
+  RunSteps(h, {STEP(vexaGetVarInfo(h, 0, o.s[0], &o.i[0]), VEXA_OK, " s0=b i0=0")});
+  vexaCloseRead(h);
+}
+
+// A copy open that fails once its target is taken (here: no free handle for
+// it) removes the target only when the call made it.
+TEST_F(OpenTest, AFailedCopyLeavesAFileThatWasThere) {
+  const std::string source = Write(BuildSampleFile()), target = Write("keep me");
+  std::vector<int> taken;
+  for (int h = -1; vexaOpenWrite(dir_.File("busy.vexa").c_str(), &h) == VEXA_OK;) {
+    taken.push_back(h);
+  }
+  vexaCloseWrite(taken.back());  // one slot left: the source takes it
+  taken.pop_back();
+  int h = -1;
+  EXPECT_EQ(vexaOpenWriteCopy(target.c_str(), source.c_str(), &h), VEXA_E_TOO_MANY_FILES);
+  EXPECT_EQ(vexaOpenWriteCopy(dir_.File("new.vexa").c_str(), source.c_str(), &h),
+            VEXA_E_TOO_MANY_FILES);
+  for (int t : taken) vexaCloseWrite(t);
+  std::ifstream in(target);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("new.vexa")));
+  ExpectNoHandleOccupied();
 }
 
 // Invalid names and names equal without case are repaired, not refused.

@@ -170,6 +170,12 @@ TEST(StringMapTest, KeysArePaddedToWholeUnitsAndCutOnWholeCharacters) {
   map.AddText("yes", "Yes");
   EXPECT_EQ(*map.FindText("yes      "), "Yes");  // trailing blanks are padding
   EXPECT_EQ(map.FindText("YES"), nullptr);
+  // Keys that differ only after their first 8 bytes are different keys.
+  ValueLabelMap wide(16);
+  const char* const keys[] = {"first8bytesB", "first8bytesA", "first8bytesC"};
+  for (const char* k : keys) wide.AddText(k, k);
+  ASSERT_EQ(wide.Count(), 3);
+  for (const char* k : keys) EXPECT_EQ(*wide.FindText(k), k);
 }
 
 // Setting the width makes a map private and keeps its entries; an

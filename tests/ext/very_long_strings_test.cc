@@ -118,6 +118,21 @@ TEST_P(VeryLongStringTest, MismatchedSegmentsStay) {
   }
 }
 
+// Two very long strings side by side merge whichever the record lists first.
+TEST_P(VeryLongStringTest, AdjacentStringsMergeInEitherOrder) {
+  std::vector<Segment> segments = Segments();
+  segments.insert(segments.end(), {{"BSTRING", 255}, {"BSTRIN0", 48}});
+  const std::string other = "BSTRING=300\0\t"s;
+  for (const std::string& entries : {kEntry + other, other + kEntry}) {
+    auto source = OpenBytes(LongStringFile(GetParam(), segments, entries,
+                                           "X=x\tLONGSTRI=LongStringVar\tBSTRING=b\tY=y"));
+    const Dictionary& d = source->GetDictionary();
+    ASSERT_EQ(d.Count(), 4);
+    EXPECT_EQ(d.At(1).Type(), 1000);
+    EXPECT_EQ(d.At(2).Type(), 300);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothOrders, VeryLongStringTest, ::testing::Bool());
 
 TEST(VeryLongStringDamageTest, DamagedEntriesAreStructureErrors) {

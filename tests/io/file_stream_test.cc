@@ -106,6 +106,10 @@ TEST(FileStreamEdgeTest, EdgesModesAndFailures) {
   EXPECT_TRUE(s.Eof());
   EXPECT_TRUE(s.Seek(0, 0) == 0 && !s.Eof());
   EXPECT_EQ(s.Read(buf, 4), 4u);
+  VEXA_File file;  // the positional reads beneath: a short read sets the flag
+  ASSERT_TRUE(file.Open(path, "r"));
+  EXPECT_TRUE(file.ReadAt(buf, 10, 4990) == 10 && !file.Eof());
+  EXPECT_TRUE(file.ReadAt(buf, 10, 4995) == 5 && file.Eof());
 
   VEXA_FileStream append_only(512);
   ASSERT_TRUE(append_only.Open(path, "a"));
