@@ -81,10 +81,9 @@ INSTANTIATE_TEST_SUITE_P(BothOrders, SampleFileTest, ::testing::Bool());
 TEST(SpecialValuesTest, SysmisLowestAndHighest) {
   double sysmis = 0, low = 0, high = 0;
   EXPECT_EQ(Each({vexaHostSysmisVal(&sysmis), vexaLowHighVal(&low, &high)}), VEXA_OK);
-  EXPECT_EQ(sysmis, -1.7976931348623157e308);
-  EXPECT_EQ(vexaSysmisVal(), sysmis);
-  EXPECT_EQ(low, -1.7976931348623155e308);
-  EXPECT_EQ(high, 1.7976931348623157e308);
+  EXPECT_EQ((std::vector{sysmis, vexaSysmisVal(), low, high}),
+            (std::vector{-1.7976931348623157e308, -1.7976931348623157e308,
+                         -1.7976931348623155e308, 1.7976931348623157e308}));
 }
 
 TEST(CaseReadingDamageTest, DataCutInsideACaseGivesTheReadError) {

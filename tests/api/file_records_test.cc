@@ -5,8 +5,6 @@
 // records, which subtypes a caller may touch and their delivery in pieces.
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "api/api_fixture.h"
@@ -38,8 +36,7 @@ class FileRecordsTest : public WriteHandleTest {
   // Commits a write handle with one variable; returns the file's bytes.
   std::string Commit(int h, const std::string& name = "new.vexa") {
     EXPECT_EQ(Each({vexaSetVarName(h, "x", 0), vexaCommitHeader(h)}), VEXA_OK);
-    std::ifstream in(dir_.File(name), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
+    return ReadFile(dir_.File(name));
   }
 
   std::string path_;
@@ -185,6 +182,32 @@ TEST_F(FileRecordsTest, RecordsOfAFileReadComeInWholeElements) {
                      STEP(PIECE(30, 2), VEXA_E_OPENED_FOR_WRITE, " s0=xynk i0=2"),
                      STEP(vexaSetExtensionData(h, 30, 0, 1, "z"), VEXA_E_BAD_EXTENSION, ""),
                      STEP(vexaSetExtensionData(h, 30, 1, -1, "z"), VEXA_E_BAD_EXTENSION, "")});
+}
+
+// Files written elsewhere: a count record of one unit, short names that the
+// file records. Appending keeps both as the file has them: the count is
+// patched into the one unit, never past the record, and the short names
+// read from the file stay what an append handle reports.
+#define SHORT_NAMES \
+  Each({vexaGetVarCompatName(h, "abc", o.s[0]), vexaGetVarCompatName(h, "longname", o.s[1])})
+
+TEST(AppendTest, KeepsTheFilesOwnCountRecordAndShortNames) {
+  TempDir dir;
+  const std::string path = dir.Write(
+      "one_unit.vexa", SysFileBuilder().Header().NumericVar("abc").NumericVar("LNGNAMEX")
+                           .Extension(13, 1, 17, "LNGNAMEX=longname")
+                           .Extension(16, 8, 1, std::string("\1\0\0\0\0\0\0\0", 8))
+                           .Extension(30, 1, 2, "zz").End().CaseNumber(1).CaseNumber(2).Bytes());
+  int h = -1;
+  ASSERT_EQ(vexaOpenAppend(path.c_str(), &h), VEXA_OK);
+  RunSteps(h, {STEP(SHORT_NAMES, VEXA_OK, " s0=abc s1=LNGNAMEX"),
+               STEP(Each({vexaSetValueNumeric(h, 1, 3), vexaCommitCaseRecord(h)}), VEXA_OK, ""),
+               STEP(SHORT_NAMES, VEXA_OK, " s0=abc s1=LNGNAMEX"),
+               STEP(vexaCloseAppend(h), VEXA_OK, "")});
+  ASSERT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK);
+  RunSteps(h, {STEP(vexaGetNumberofCases(h, &o.i[0]), VEXA_OK, " i0=2"),
+               STEP(vexaQueryType7(h, 30, &o.i[0]), VEXA_OK, " i0=1")});
+  vexaCloseRead(h);
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
-// Golden files: each scenario writes a small file through the C API, and its
+// Files written through the C API. Each scenario writes a small file whose
 // bytes must equal those of tests/data/golden/<scenario>.vexa, save for the
-// creation date and time in the header. Together the scenarios take the
-// writer through every variable kind, long and colliding names, labels,
-// missing values, display properties, the weight, documents, the file label,
-// caller extension records, both compressions, a copied dictionary and
-// appends.
+// creation date and time in the header; then the file is read back: its
+// variables, every case as written, and what the scenario's dictionary calls
+// set, through the getters. Together the scenarios take the writer through
+// every variable kind, long and colliding names, labels, missing values,
+// display properties, the weight, documents, the file label, caller
+// extension records, both compressions, a copied dictionary and appends.
 //
 // After a deliberate change of the output, rewrite the files with
 //   VEXA_REGENERATE_GOLDEN=1 build/tests/api_tests --gtest_filter='*GoldenFileTest*'
@@ -15,22 +16,18 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <limits>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "api/api_fixture.h"
 #include "support/sysfile_builder.h"
-#include "support/temp_dir.h"
 #include "text/text_test_util.h"
-#include "vexaio.h"
 
 namespace vexa::testing {
 namespace {
-
-#define EXPECT_OK(call) EXPECT_EQ((call), VEXA_OK) << #call
 
 // The header's date[9] and time[8] fields: they follow the clock.
 constexpr size_t kStampOffset = 92;
@@ -45,37 +42,42 @@ struct Value {
   std::string text;
   bool is_text = false;
 };
+using Row = std::vector<Value>;
 
 struct Var {
   const char* name;
   int type;
 };
 
-void DefineVars(int h, std::initializer_list<Var> vars) {
-  for (const Var& v : vars) EXPECT_OK(vexaSetVarName(h, v.name, v.type));
+// What the scenario under way defined and wrote, to be read back.
+std::vector<Var> g_vars;
+std::vector<Row> g_rows;
+
+void DefineVars(int h, std::initializer_list<Var> vars, const std::vector<Step>& steps = {}) {
+  g_vars.assign(vars.begin(), vars.end());
+  for (const Var& v : vars) EXPECT_EQ(vexaSetVarName(h, v.name, v.type), VEXA_OK) << v.name;
+  RunSteps(h, steps);
 }
 
 // Sets one value per variable in dictionary order and writes the case.
-void WriteCase(int h, const std::vector<Value>& values) {
+void WriteCase(int h, const Row& values) {
   double vh = 1;
   for (const Value& v : values) {
-    if (v.is_text) {
-      EXPECT_OK(vexaSetValueChar(h, vh, v.text.c_str()));
-    } else {
-      EXPECT_OK(vexaSetValueNumeric(h, vh, v.number));
-    }
+    EXPECT_EQ(v.is_text ? vexaSetValueChar(h, vh, v.text.c_str())
+                        : vexaSetValueNumeric(h, vh, v.number),
+              VEXA_OK);
     ++vh;
   }
-  EXPECT_OK(vexaCommitCaseRecord(h));
+  EXPECT_EQ(vexaCommitCaseRecord(h), VEXA_OK);
+  g_rows.push_back(values);
 }
 
 // A new file with the dictionary `define` gives it, committed.
 int Begin(const std::string& path, int compression, void (*define)(int)) {
   int h = -1;
-  EXPECT_OK(vexaOpenWrite(path.c_str(), &h));
+  EXPECT_EQ(vexaOpenWrite(path.c_str(), &h), VEXA_OK);
   define(h);
-  EXPECT_OK(vexaSetCompression(h, compression));
-  EXPECT_OK(vexaCommitHeader(h));
+  EXPECT_EQ(Each({vexaSetCompression(h, compression), vexaCommitHeader(h)}), VEXA_OK);
   return h;
 }
 
@@ -89,11 +91,19 @@ std::string Fill(int width, const std::string& unit) {
 // --- Numbers: compressible integers, literals and the special values ---
 
 void NumbersDictionary(int h) {
-  DefineVars(h, {{"id", 0}, {"score", 0}, {"ratio", 0}, {"when", 0}});
-  EXPECT_OK(vexaSetVarPrintFormat(h, "score", 5, 0, 3));
-  EXPECT_OK(vexaSetVarWriteFormat(h, "ratio", 5, 4, 12));
-  EXPECT_OK(vexaSetVarPrintFormat(h, "when", 20, 0, 11));
+  DefineVars(h, {{"id", 0}, {"score", 0}, {"ratio", 0}, {"when", 0}},
+             {STEP(vexaSetVarPrintFormat(h, "score", 5, 0, 3), VEXA_OK, ""),
+              STEP(vexaSetVarWriteFormat(h, "ratio", 5, 4, 12), VEXA_OK, ""),
+              STEP(vexaSetVarPrintFormat(h, "when", 20, 0, 11), VEXA_OK, "")});
 }
+
+const std::vector<Step> kNumbersRead = {
+    STEP(vexaGetVarPrintFormat(h, "score", &o.i[0], &o.i[1], &o.i[2]), VEXA_OK,
+         " i0=5 i1=0 i2=3"),
+    STEP(vexaGetVarWriteFormat(h, "ratio", &o.i[0], &o.i[1], &o.i[2]), VEXA_OK,
+         " i0=5 i1=4 i2=12"),
+    STEP(vexaGetVarPrintFormat(h, "when", &o.i[0], &o.i[1], &o.i[2]), VEXA_OK,
+         " i0=20 i1=0 i2=11")};
 
 void Numbers(const std::string& path, int compression) {
   const double kValues[] = {0.0, 1.0, -99.0, -100.0, 151.0, 152.0, 0.5, -0.0,
@@ -104,14 +114,16 @@ void Numbers(const std::string& path, int compression) {
                             1.7976931348623157e308, 1234.5678, 1e100};
   int h = Begin(path, compression, NumbersDictionary);
   for (int c = 0; c < 8; ++c) {
-    std::vector<Value> row{double(c)};
+    Row row{double(c)};
     for (int v = 1; v < 4; ++v) row.push_back(kValues[(c * 3 + v) % 16]);
     WriteCase(h, row);
   }
-  EXPECT_OK(vexaCommitCaseRecord(h));  // every value system-missing
   const double whole[4] = {9, 12960000000.0, 2.5, 12960000000.0};
-  EXPECT_OK(vexaWholeCaseOut(h, whole));
-  EXPECT_OK(vexaCloseWrite(h));
+  // A case of every value system-missing, then a whole case.
+  EXPECT_EQ(Each({vexaCommitCaseRecord(h), vexaWholeCaseOut(h, whole), vexaCloseWrite(h)}),
+            VEXA_OK);
+  g_rows.push_back(Row(4, vexaSysmisVal()));
+  g_rows.push_back({whole[0], whole[1], whole[2], whole[3]});
 }
 
 // --- Strings of every width class, very long ones split into segments ---
@@ -129,7 +141,7 @@ void Strings(const std::string& path, int compression) {
   const std::string euro = "\xE2\x82\xAC";
   WriteCase(h, {"z", "eight by", "ninebytes", Fill(255, "0123456789"),
                 "a" + Fill(299, euro), "z" + Fill(999, euro + "ab"), 2.0});
-  EXPECT_OK(vexaCloseWrite(h));
+  EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
 }
 
 // In code-page mode with a single-byte locale, segments are cut by bytes,
@@ -137,126 +149,178 @@ void Strings(const std::string& path, int compression) {
 void SegmentsByBytes(const std::string& path, const TempDir&) {
   int h = Begin(path, 0, [](int d) { DefineVars(d, {{"s300", 300}, {"n", 0}}); });
   WriteCase(h, {"a" + Fill(299, "\xE2\x82\xAC"), 1.0});
-  EXPECT_OK(vexaCloseWrite(h));
+  EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
 }
 
 // --- Names: long, colliding in their first 8 bytes, display properties ---
 
 void NamesDictionary(int h) {
-  DefineVars(h, {{"respondent_identifier", 0}, {"respondent_id_2", 0},
-                 {"V2_A", 0}, {"income_2019", 0}, {"income_2020", 0},
-                 {"total___sum", 0}, {"gr\xC3\xB6\xC3\x9F" "e_in_cm", 0},
-                 {"comment_first", 300}, {"comment_second", 300},
-                 {"weight", 0}});
-  EXPECT_OK(vexaSetVarMeasureLevel(h, "respondent_identifier", VEXA_MEASURE_NOMINAL));
-  EXPECT_OK(vexaSetVarMeasureLevel(h, "income_2019", VEXA_MEASURE_SCALE));
-  EXPECT_OK(vexaSetVarMeasureLevel(h, "income_2020", VEXA_MEASURE_ORDINAL));
-  EXPECT_OK(vexaSetVarMeasureLevel(h, "V2_A", VEXA_MEASURE_FLAG));
-  EXPECT_OK(vexaSetVarMeasureLevel(h, "total___sum", VEXA_MEASURE_TYPELESS));
-  EXPECT_OK(vexaSetVarMeasureLevel(h, "comment_first", VEXA_MEASURE_NOMINAL));
-  EXPECT_OK(vexaSetVarAlignment(h, "comment_first", VEXA_ALIGN_CENTER));
-  EXPECT_OK(vexaSetVarAlignment(h, "income_2019", VEXA_ALIGN_LEFT));
-  EXPECT_OK(vexaSetVarAlignment(h, "comment_second", VEXA_ALIGN_RIGHT));
-  EXPECT_OK(vexaSetVarColumnWidth(h, "comment_first", 50));
-  EXPECT_OK(vexaSetVarColumnWidth(h, "income_2019", 12));
-  EXPECT_OK(vexaSetVarRole(h, "weight", VEXA_ROLE_FREQUENCY));
-  EXPECT_OK(vexaSetCaseWeightVar(h, "weight"));
+  DefineVars(
+      h,
+      {{"respondent_identifier", 0}, {"respondent_id_2", 0}, {"V2_A", 0}, {"income_2019", 0},
+       {"income_2020", 0}, {"total___sum", 0}, {"gr\xC3\xB6\xC3\x9F" "e_in_cm", 0},
+       {"comment_first", 300}, {"comment_second", 300}, {"weight", 0}},
+      {STEP(vexaSetVarMeasureLevel(h, "respondent_identifier", VEXA_MEASURE_NOMINAL), 0, ""),
+       STEP(vexaSetVarMeasureLevel(h, "income_2019", VEXA_MEASURE_SCALE), 0, ""),
+       STEP(vexaSetVarMeasureLevel(h, "income_2020", VEXA_MEASURE_ORDINAL), 0, ""),
+       STEP(vexaSetVarMeasureLevel(h, "V2_A", VEXA_MEASURE_FLAG), 0, ""),
+       STEP(vexaSetVarMeasureLevel(h, "total___sum", VEXA_MEASURE_TYPELESS), 0, ""),
+       STEP(vexaSetVarMeasureLevel(h, "comment_first", VEXA_MEASURE_NOMINAL), 0, ""),
+       STEP(vexaSetVarAlignment(h, "comment_first", VEXA_ALIGN_CENTER), 0, ""),
+       STEP(vexaSetVarAlignment(h, "income_2019", VEXA_ALIGN_LEFT), 0, ""),
+       STEP(vexaSetVarAlignment(h, "comment_second", VEXA_ALIGN_RIGHT), 0, ""),
+       STEP(vexaSetVarColumnWidth(h, "comment_first", 50), 0, ""),
+       STEP(vexaSetVarColumnWidth(h, "income_2019", 12), 0, ""),
+       STEP(vexaSetVarRole(h, "weight", VEXA_ROLE_FREQUENCY), 0, ""),
+       STEP(vexaSetCaseWeightVar(h, "weight"), 0, "")});
 }
+
+#define LEVELS(a, b, c)                                                                \
+  Each({vexaGetVarMeasureLevel(h, a, &o.i[0]), vexaGetVarMeasureLevel(h, b, &o.i[1]), \
+        vexaGetVarMeasureLevel(h, c, &o.i[2])})
+
+const std::vector<Step> kNamesRead = {
+    STEP(LEVELS("respondent_identifier", "income_2019", "income_2020"), 0, " i0=1 i1=3 i2=2"),
+    STEP(LEVELS("V2_A", "total___sum", "comment_first"), 0, " i0=4 i1=5 i2=1"),
+    STEP(Each({vexaGetVarAlignment(h, "comment_first", &o.i[0]),
+               vexaGetVarAlignment(h, "income_2019", &o.i[1]),
+               vexaGetVarAlignment(h, "comment_second", &o.i[2])}),
+         0, " i0=2 i1=0 i2=1"),
+    STEP(Each({vexaGetVarColumnWidth(h, "comment_first", &o.i[0]),
+               vexaGetVarColumnWidth(h, "income_2019", &o.i[1])}),
+         0, " i0=50 i1=12"),
+    STEP(Each({vexaGetCaseWeightVar(h, o.s[0]),
+               vexaGetVarCompatName(h, "respondent_identifier", o.s[1])}),
+         0, " s0=weight s1=RESPONDE")};
 
 void Names(const std::string& path, const TempDir&) {
   int h = Begin(path, 1, NamesDictionary);
   WriteCase(h, {1.0, 2.0, 3.0, 40000.0, 41000.5, 7.0, 180.0, "first",
                 Fill(300, "second "), 1.5});
   WriteCase(h, {2.0, -1.0, 0.0, 0.0, 0.0, 0.0, 175.0, "", "", 0.5});
-  EXPECT_OK(vexaCloseWrite(h));
+  EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
 }
 
 // --- Labels and missing values, on short, long and very long strings ---
 
+const char* kShared[] = {"q1", "q2"};
+const double kSharedValues[] = {1, 2, 9};
+const char* kSharedLabels[] = {"yes", "no", "don't know"};
+const std::string kLongLabel = Fill(300, "remark "), kOld = Fill(130, "old ");
+
 void LabelsDictionary(int h) {
-  DefineVars(h, {{"age", 0}, {"q1", 0}, {"code", 3}, {"city", 8},
-                 {"remark", 20}, {"essay", 300}, {"q2", 0}, {"income", 0}});
-  EXPECT_OK(vexaSetVarLabel(h, "age", "Age in years"));
-  EXPECT_OK(vexaSetVarLabel(h, "q1", "Gr\xC3\xB6\xC3\x9F" "e der Stadt"));
-  EXPECT_OK(vexaSetVarLabel(h, "essay", "Free text"));
-  EXPECT_EQ(vexaSetVarLabel(h, "remark", Fill(300, "remark ").c_str()),
-            VEXA_W_LABEL_TRUNCATED);
-
-  EXPECT_OK(vexaSetVarNValueLabel(h, "age", 0, "newborn"));
-  EXPECT_EQ(vexaSetVarNValueLabel(h, "age", 99, Fill(130, "old ").c_str()),
-            VEXA_W_VALUE_LABEL_TRUNCATED);
-  const char* shared[] = {"q1", "q2"};
-  const double values[] = {1, 2, 9};
-  const char* labels[] = {"yes", "no", "don't know"};
-  EXPECT_OK(vexaSetVarNValueLabels(h, shared, 2, values, labels, 3));
-  EXPECT_OK(vexaSetVarNValueLabel(h, "income", -1.5, "negative fraction"));
-  EXPECT_OK(vexaSetVarCValueLabel(h, "code", "a", "alpha"));
-  EXPECT_OK(vexaSetVarCValueLabel(h, "code", "bb", "beta"));
-  EXPECT_OK(vexaSetVarCValueLabel(h, "city", "Paris", "capital"));
-  EXPECT_OK(vexaSetVarCValueLabel(h, "city", "Lyon", "second"));
-  EXPECT_OK(vexaSetVarCValueLabel(h, "remark", "yes please", "agreed"));
-  EXPECT_OK(vexaSetVarCValueLabel(h, "remark", "no", "refused"));
-  EXPECT_OK(vexaSetVarCValueLabel(h, "essay", "short essay", "too short"));
-
-  EXPECT_OK(vexaSetVarNMissingValues(h, "age", -3, 100, 200, 0));
-  EXPECT_OK(vexaSetVarNMissingValues(h, "q1", 3, 7, 8, 9));
-  EXPECT_OK(vexaSetVarNMissingValues(h, "q2", 1, -1, 0, 0));
-  EXPECT_OK(vexaSetVarNMissingValues(h, "income", -2, 90, 99, 0));
-  EXPECT_OK(vexaSetVarCMissingValues(h, "code", 2, "x", "yy", nullptr));
-  EXPECT_OK(vexaSetVarCMissingValues(h, "city", 3, "NA", "--", "none of them"));
-  EXPECT_OK(vexaSetVarCMissingValues(h, "remark", 1, "n/a", nullptr, nullptr));
+  DefineVars(
+      h,
+      {{"age", 0}, {"q1", 0}, {"code", 3}, {"city", 8}, {"remark", 20}, {"essay", 300},
+       {"q2", 0}, {"income", 0}},
+      {STEP(vexaSetVarLabel(h, "age", "Age in years"), 0, ""),
+       STEP(vexaSetVarLabel(h, "q1", "Gr\xC3\xB6\xC3\x9F" "e der Stadt"), 0, ""),
+       STEP(vexaSetVarLabel(h, "essay", "Free text"), 0, ""),
+       STEP(vexaSetVarLabel(h, "remark", kLongLabel.c_str()), VEXA_W_LABEL_TRUNCATED, ""),
+       STEP(vexaSetVarNValueLabel(h, "age", 0, "newborn"), 0, ""),
+       STEP(vexaSetVarNValueLabel(h, "age", 99, kOld.c_str()), VEXA_W_VALUE_LABEL_TRUNCATED, ""),
+       STEP(vexaSetVarNValueLabels(h, kShared, 2, kSharedValues, kSharedLabels, 3), 0, ""),
+       STEP(vexaSetVarNValueLabel(h, "income", -1.5, "negative fraction"), 0, ""),
+       STEP(vexaSetVarCValueLabel(h, "code", "a", "alpha"), 0, ""),
+       STEP(vexaSetVarCValueLabel(h, "code", "bb", "beta"), 0, ""),
+       STEP(vexaSetVarCValueLabel(h, "city", "Paris", "capital"), 0, ""),
+       STEP(vexaSetVarCValueLabel(h, "city", "Lyon", "second"), 0, ""),
+       STEP(vexaSetVarCValueLabel(h, "remark", "yes please", "agreed"), 0, ""),
+       STEP(vexaSetVarCValueLabel(h, "remark", "no", "refused"), 0, ""),
+       STEP(vexaSetVarCValueLabel(h, "essay", "short essay", "too short"), 0, ""),
+       STEP(vexaSetVarNMissingValues(h, "age", -3, 100, 200, 0), 0, ""),
+       STEP(vexaSetVarNMissingValues(h, "q1", 3, 7, 8, 9), 0, ""),
+       STEP(vexaSetVarNMissingValues(h, "q2", 1, -1, 0, 0), 0, ""),
+       STEP(vexaSetVarNMissingValues(h, "income", -2, 90, 99, 0), 0, ""),
+       STEP(vexaSetVarCMissingValues(h, "code", 2, "x", "yy", nullptr), 0, ""),
+       STEP(vexaSetVarCMissingValues(h, "city", 3, "NA", "--", "none of them"), 0, ""),
+       STEP(vexaSetVarCMissingValues(h, "remark", 1, "n/a", nullptr, nullptr), 0, "")});
 }
+
+#define N_MISSING(var) vexaGetVarNMissingValues(h, var, &o.i[0], &o.d[0], &o.d[1], &o.d[2])
+#define C_MISSING(var) vexaGetVarCMissingValues(h, var, &o.i[0], o.s[0], o.s[1], o.s[2])
+
+const std::vector<Step> kLabelsRead = {
+    STEP(Each({vexaGetVarLabel(h, "age", o.s[0]), vexaGetVarLabel(h, "q1", o.s[1]),
+               vexaGetVarLabel(h, "essay", o.s[2])}),
+         0, " s0=Age in years s1=Gr\xC3\xB6\xC3\x9F" "e der Stadt s2=Free text"),
+    STEP(vexaGetVarLabelLong(h, "remark", o.s[0], 300, &o.i[0]), 0,
+         " s0=" + kLongLabel.substr(0, 256) + " i0=256"),
+    STEP(Each({vexaGetVarNValueLabel(h, "age", 0, o.s[0]),
+               vexaGetVarNValueLabelLong(h, "age", 99, o.s[1], 200, &o.i[0])}),
+         0, " s0=newborn i0=120 s1=" + kOld.substr(0, 120)),
+    STEP(Each({vexaGetVarNValueLabel(h, "q1", 1, o.s[0]), vexaGetVarNValueLabel(h, "q2", 9, o.s[1]),
+               vexaGetVarNValueLabel(h, "income", -1.5, o.s[2])}),
+         0, " s0=yes s1=don't know s2=negative fraction"),
+    STEP(Each({vexaGetVarCValueLabel(h, "code", "bb", o.s[0]),
+               vexaGetVarCValueLabel(h, "city", "Lyon", o.s[1]),
+               vexaGetVarCValueLabel(h, "remark", "yes please", o.s[2])}),
+         0, " s0=beta s1=second s2=agreed"),
+    STEP(vexaGetVarCValueLabel(h, "essay", "short essay", o.s[0]), 0, " s0=too short"),
+    STEP(N_MISSING("age"), 0, " i0=-3 d0=100 d1=200 d2=0"),
+    STEP(N_MISSING("q1"), 0, " i0=3 d0=7 d1=8 d2=9"),
+    STEP(N_MISSING("q2"), 0, " i0=1 d0=-1 d1=0 d2=0"),
+    STEP(N_MISSING("income"), 0, " i0=-2 d0=90 d1=99 d2=0"),
+    STEP(C_MISSING("code"), 0, " s0=x   i0=2 s1=yy  s2="),
+    STEP(C_MISSING("city"), 0, " s0=NA       i0=3 s1=--       s2=none of "),
+    STEP(C_MISSING("remark"), 0, " s0=n/a      i0=1 s1= s2=")};
 
 void Labels(const std::string& path, const TempDir&) {
   int h = Begin(path, 0, LabelsDictionary);
   WriteCase(h, {34.0, 1.0, "a", "Paris", "yes please", "short essay", 9.0, 95.0});
   WriteCase(h, {0.0, 2.0, "bb", "Lyon", "no", Fill(300, "words "), -1.0, -1.5});
-  EXPECT_OK(vexaCloseWrite(h));
+  EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
 }
 
 // --- File information: label, text info, documents, caller records ---
 
+const int kInts[3] = {1, -2, 0x01020304};
+const double kDoubles[2] = {0.25, -1e300};
+int g_documented = -1;  // a read handle of a file with two document lines
+
+const std::vector<Step> kFileInfoRead = {
+    STEP(vexaGetDocuments(h, o.s[0], 300, &o.i[0]), 0,
+         " s0=First line of notes." + std::string(60, ' ') + "Second line." +
+             std::string(68, ' ') + " i0=2"),
+    STEP(Each({vexaGetIdString(h, o.s[0]), vexaGetTextInfo(h, o.s[1])}), 0,
+         " s0=" + Fill(70, "File label ").substr(0, 64) + " s1=Written by the golden scenario"),
+    STEP(Each({vexaGetExtensionDataDesc(h, 2, &o.i[0], &o.i[1]), vexaQueryType7(h, 12, &o.i[2])}),
+         0, " i0=4 i1=3 i2=0"),
+    STEP(vexaGetExtensionData(h, 23, 64, &o.i[0], o.s[0]), 0, " s0=caller text i0=11"),
+    STEP(vexaGetExtensionDataDesc(h, 40, &o.i[0], &o.i[1]), 0, " i0=8 i1=2")};
+
 void FileInfo(const std::string& path, const TempDir& scratch) {
   const std::string documented =
-      scratch.Write("documented.vexa", SysFileBuilder()
-                                           .Header()
-                                           .NumericVar("a")
-                                           .Document({"First line of notes.",
-                                                      "Second line."})
-                                           .End()
-                                           .Bytes());
-  int from = -1;
-  ASSERT_EQ(vexaOpenRead(documented.c_str(), &from), VEXA_OK);
+      scratch.Write("documented.vexa", SysFileBuilder().Header().NumericVar("a")
+                                           .Document({"First line of notes.", "Second line."})
+                                           .End().Bytes());
+  ASSERT_EQ(vexaOpenRead(documented.c_str(), &g_documented), VEXA_OK);
   int h = -1;
-  EXPECT_OK(vexaOpenWrite(path.c_str(), &h));
-  DefineVars(h, {{"a", 0}, {"b", 4}});
-  EXPECT_OK(vexaCopyDocuments(from, h));
-  EXPECT_OK(vexaCloseRead(from));
-  EXPECT_OK(vexaSetIdString(h, Fill(70, "File label ").c_str()));  // cut to 64
-  EXPECT_OK(vexaSetTextInfo(h, "Written by the golden scenario"));
-  const int ints[3] = {1, -2, 0x01020304};
-  const double doubles[2] = {0.25, -1e300};
-  EXPECT_OK(vexaSetExtensionData(h, 2, 4, 3, ints));
-  EXPECT_OK(vexaSetExtensionData(h, 12, 4, 3, ints));
-  EXPECT_OK(vexaSetExtensionData(h, 12, 4, 0, ints));  // removed again
-  EXPECT_OK(vexaSetExtensionData(h, 23, 1, 11, "caller text"));
-  EXPECT_OK(vexaSetExtensionData(h, 40, 8, 2, doubles));
-  EXPECT_OK(vexaSetCompression(h, 1));
-  EXPECT_OK(vexaCommitHeader(h));
-  EXPECT_OK(vexaCloseWrite(h));  // no cases
+  EXPECT_EQ(vexaOpenWrite(path.c_str(), &h), VEXA_OK);
+  DefineVars(h, {{"a", 0}, {"b", 4}},
+             {STEP(vexaCopyDocuments(g_documented, h), 0, ""),
+              STEP(vexaCloseRead(g_documented), 0, ""),
+              STEP(vexaSetIdString(h, Fill(70, "File label ").c_str()), 0, ""),  // cut to 64
+              STEP(vexaSetTextInfo(h, "Written by the golden scenario"), 0, ""),
+              STEP(vexaSetExtensionData(h, 2, 4, 3, kInts), 0, ""),
+              STEP(vexaSetExtensionData(h, 12, 4, 3, kInts), 0, ""),
+              STEP(vexaSetExtensionData(h, 12, 4, 0, kInts), 0, ""),  // removed again
+              STEP(vexaSetExtensionData(h, 23, 1, 11, "caller text"), 0, ""),
+              STEP(vexaSetExtensionData(h, 40, 8, 2, kDoubles), 0, ""),
+              STEP(vexaSetCompression(h, 1), 0, ""), STEP(vexaCommitHeader(h), 0, ""),
+              STEP(vexaCloseWrite(h), 0, "")});  // no cases
 }
 
 // --- A dictionary copied from another file ---
 
 void Copy(const std::string& path, const TempDir& scratch) {
   const std::string source = scratch.File("source.vexa");
-  EXPECT_OK(vexaCloseWrite(Begin(source, 0, LabelsDictionary)));
+  EXPECT_EQ(vexaCloseWrite(Begin(source, 0, LabelsDictionary)), VEXA_OK);
   int h = -1;
   ASSERT_EQ(vexaOpenWriteCopy(path.c_str(), source.c_str(), &h), VEXA_OK);
-  EXPECT_OK(vexaSetCompression(h, 1));
-  EXPECT_OK(vexaCommitHeader(h));
+  EXPECT_EQ(Each({vexaSetCompression(h, 1), vexaCommitHeader(h)}), VEXA_OK);
   WriteCase(h, {1.0, 9.0, "c", "Rome", "maybe", "", 2.0, 50.0});
-  EXPECT_OK(vexaCloseWrite(h));
+  EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
 }
 
 // --- Appending: three cases written, four more added after a close ---
@@ -266,44 +330,39 @@ void AppendDictionary(int h) {
 }
 
 void Append(const std::string& path, int compression) {
-  auto row = [](int c) -> std::vector<Value> {
-    return {double(c), std::string("case ") + std::to_string(c),
-            c % 2 ? c * 0.25 : c * 10.0};
+  auto row = [](int c) -> Row {
+    return {double(c), std::string("case ") + std::to_string(c), c % 2 ? c * 0.25 : c * 10.0};
   };
   int h = Begin(path, compression, AppendDictionary);
   for (int c = 0; c < 3; ++c) WriteCase(h, row(c));  // a block partly filled
-  EXPECT_OK(vexaCloseWrite(h));
+  EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
   ASSERT_EQ(vexaOpenAppend(path.c_str(), &h), VEXA_OK);
   for (int c = 3; c < 7; ++c) WriteCase(h, row(c));
-  EXPECT_OK(vexaCloseAppend(h));
+  EXPECT_EQ(vexaCloseAppend(h), VEXA_OK);
 }
 
 struct Scenario {
   const char* name;
   void (*write)(const std::string& path, const TempDir& scratch);
-  bool code_page = false;  // else UTF-8 mode
+  const std::vector<Step>* read = nullptr;  // the getters' answers
+  bool code_page = false;                   // else UTF-8 mode
 };
 
 const Scenario kScenarios[] = {
-    {"numbers_plain", [](const std::string& p, const TempDir&) { Numbers(p, 0); }},
+    {"numbers_plain", [](const std::string& p, const TempDir&) { Numbers(p, 0); }, &kNumbersRead},
     {"numbers_bytecode", [](const std::string& p, const TempDir&) { Numbers(p, 1); }},
     {"strings_plain", [](const std::string& p, const TempDir&) { Strings(p, 0); }},
     {"strings_bytecode", [](const std::string& p, const TempDir&) { Strings(p, 1); }},
-    {"segments_code_page", SegmentsByBytes, true},
-    {"names_display", Names},
-    {"labels_missing", Labels},
-    {"file_info", FileInfo},
-    {"copied_dictionary", Copy},
+    {"segments_code_page", SegmentsByBytes, nullptr, true},
+    {"names_display", Names, &kNamesRead},
+    {"labels_missing", Labels, &kLabelsRead},
+    {"file_info", FileInfo, &kFileInfoRead},
+    {"copied_dictionary", Copy, &kLabelsRead},
     {"append_plain", [](const std::string& p, const TempDir&) { Append(p, 0); }},
     {"append_bytecode", [](const std::string& p, const TempDir&) { Append(p, 1); }},
 };
 
 void PrintTo(const Scenario& scenario, std::ostream* os) { *os << scenario.name; }
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void BlankStamp(std::string& bytes) {
   if (bytes.size() >= kStampOffset + kStampSize) {
@@ -321,18 +380,53 @@ std::string HexAround(const std::string& bytes, size_t at) {
   return out.empty() ? "(end of file)" : out;
 }
 
+// The variables, the getters' answers, then every case: numbers bit for
+// bit (-0.0 and NaN included), texts blank-padded to their width.
+void ExpectReadsBack(const std::string& path, const Scenario& scenario) {
+  int h = -1;
+  ASSERT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK);
+  for (int v = 0; v < static_cast<int>(g_vars.size()); ++v) {
+    Out o;
+    EXPECT_EQ(vexaGetVarInfo(h, v, o.s[0], &o.i[0]), VEXA_OK);
+    EXPECT_EQ(o.s[0] + (" " + std::to_string(o.i[0])),
+              g_vars[v].name + (" " + std::to_string(g_vars[v].type)));
+  }
+  if (scenario.read != nullptr) RunSteps(h, *scenario.read);
+  std::vector<char> text(VEXA_MAX_STRING_WIDTH + 1);
+  for (size_t c = 0; c < g_rows.size(); ++c) {
+    ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK) << "case " << c;
+    for (size_t v = 0; v < g_rows[c].size(); ++v) {
+      const Value& want = g_rows[c][v];
+      double got = 0;
+      if (want.is_text) {
+        ASSERT_EQ(vexaGetValueChar(h, v + 1.0, text.data(), static_cast<int>(text.size())), 0);
+        const std::string padded = want.text + std::string(
+            static_cast<size_t>(g_vars[v].type) - want.text.size(), ' ');
+        EXPECT_EQ(text.data(), padded) << "case " << c << " variable " << v;
+      } else {
+        ASSERT_EQ(vexaGetValueNumeric(h, v + 1.0, &got), VEXA_OK);
+        EXPECT_EQ(std::memcmp(&got, &want.number, 8), 0) << "case " << c << " variable " << v;
+      }
+    }
+  }
+  EXPECT_EQ(vexaReadCaseRecord(h), VEXA_W_END_OF_DATA);
+  vexaCloseRead(h);
+}
+
 class GoldenFileTest : public ::testing::TestWithParam<Scenario> {};
 
-TEST_P(GoldenFileTest, WriterOutputIsUnchanged) {
+TEST_P(GoldenFileTest, WriterOutputIsUnchangedAndReadsBack) {
   const Scenario& scenario = GetParam();
   const text::testing::ScopedInterfaceMode mode(
       scenario.code_page ? text::InterfaceMode::kCodePage : text::InterfaceMode::kUtf8);
   const text::testing::ScopedCtypeLocale ctype("C");
   TempDir dir;
   const std::string fresh = dir.File(std::string(scenario.name) + ".vexa");
+  g_vars.clear();
+  g_rows.clear();
   scenario.write(fresh, dir);
   ASSERT_FALSE(HasFailure());
-  std::string got = Slurp(fresh);
+  std::string got = ReadFile(fresh);
   ASSERT_FALSE(got.empty());
 
   const std::filesystem::path golden =
@@ -343,21 +437,20 @@ TEST_P(GoldenFileTest, WriterOutputIsUnchanged) {
     std::ofstream(golden, std::ios::binary).write(got.data(), std::streamsize(got.size()));
     GTEST_SKIP() << "wrote " << golden;
   }
-  std::string want = Slurp(golden);
+  std::string want = ReadFile(golden);
   ASSERT_FALSE(want.empty()) << "no golden file " << golden;
-
   BlankStamp(got);
   BlankStamp(want);
-  if (got == want) return;
-  const size_t at = static_cast<size_t>(
-      std::mismatch(got.begin(), got.begin() + std::min(got.size(), want.size()),
-                    want.begin())
-          .first -
-      got.begin());
-  ADD_FAILURE() << scenario.name << ": first difference at byte offset " << at
-                << " (file " << got.size() << " bytes, golden " << want.size()
-                << ")\n  written: " << HexAround(got, at)
-                << "\n  golden:  " << HexAround(want, at);
+  if (got != want) {
+    const size_t at = static_cast<size_t>(
+        std::mismatch(got.begin(), got.begin() + std::min(got.size(), want.size()),
+                      want.begin()).first - got.begin());
+    ADD_FAILURE() << scenario.name << ": first difference at byte offset " << at << " (file "
+                  << got.size() << " bytes, golden " << want.size()
+                  << ")\n  written: " << HexAround(got, at)
+                  << "\n  golden:  " << HexAround(want, at);
+  }
+  ExpectReadsBack(fresh, scenario);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, GoldenFileTest, ::testing::ValuesIn(kScenarios),

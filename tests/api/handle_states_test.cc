@@ -3,10 +3,12 @@
 // the code each gives, and the outputs a refused call leaves reset. Then
 // the handle table itself: 100 slots, the lowest free one taken first.
 #include <array>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "api/api_fixture.h"
+#include "support/sample_file.h"
 
 namespace vexa::testing {
 namespace {
@@ -177,7 +179,16 @@ TEST(HandleTableTest, HundredHandlesThenFullThenLowestFreeSlotIsReused) {
   int h = 5;
   EXPECT_EQ(vexaOpenWrite(dir.File("one-too-many").c_str(), &h), VEXA_E_TOO_MANY_FILES);
   EXPECT_EQ(h, -1);
+  // A copy open whose source takes the last slot fails; it removes the
+  // target only when the call made it.
+  const std::string source = dir.Write("source.vexa", BuildSampleFile()),
+                    kept = dir.Write("kept.vexa", "keep me");
   EXPECT_EQ(vexaCloseRead(37), VEXA_OK);  // any close call closes any handle
+  for (const std::string& target : {kept, dir.File("new.vexa")}) {
+    EXPECT_EQ(vexaOpenWriteCopy(target.c_str(), source.c_str(), &h), VEXA_E_TOO_MANY_FILES);
+  }
+  EXPECT_EQ(ReadFile(kept), "keep me");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("new.vexa")));
   EXPECT_EQ(vexaOpenWrite(dir.File("again").c_str(), &h), VEXA_OK);
   EXPECT_EQ(h, 37);
   for (int handle : handles) EXPECT_EQ(vexaCloseAppend(handle), VEXA_OK);

@@ -4,10 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "api/api_fixture.h"
 #include "support/sample_file.h"
@@ -182,27 +179,6 @@ TEST_F(OpenTest, FileNamesAreUtf8ForTheU8CallsAndCodePageTextOtherwise) {
   ASSERT_EQ(vexaOpenReadU8(utf8.c_str(), &h), VEXA_OK);
   RunSteps(h, {STEP(vexaGetVarInfo(h, 0, o.s[0], &o.i[0]), VEXA_OK, " s0=b i0=0")});
   vexaCloseRead(h);
-}
-
-// A copy open that fails once its target is taken (here: no free handle for
-// it) removes the target only when the call made it.
-TEST_F(OpenTest, AFailedCopyLeavesAFileThatWasThere) {
-  const std::string source = Write(BuildSampleFile()), target = Write("keep me");
-  std::vector<int> taken;
-  for (int h = -1; vexaOpenWrite(dir_.File("busy.vexa").c_str(), &h) == VEXA_OK;) {
-    taken.push_back(h);
-  }
-  vexaCloseWrite(taken.back());  // one slot left: the source takes it
-  taken.pop_back();
-  int h = -1;
-  EXPECT_EQ(vexaOpenWriteCopy(target.c_str(), source.c_str(), &h), VEXA_E_TOO_MANY_FILES);
-  EXPECT_EQ(vexaOpenWriteCopy(dir_.File("new.vexa").c_str(), source.c_str(), &h),
-            VEXA_E_TOO_MANY_FILES);
-  for (int t : taken) vexaCloseWrite(t);
-  std::ifstream in(target);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
-  EXPECT_FALSE(std::filesystem::exists(dir_.File("new.vexa")));
-  ExpectNoHandleOccupied();
 }
 
 // Invalid names and names equal without case are repaired, not refused.

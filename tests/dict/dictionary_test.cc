@@ -1,6 +1,6 @@
 // The dictionary: slot layout under add, insert and remove; the weight
-// variable; the modified flag; copies; the extension data store; the case
-// buffer of a dictionary.
+// variable; the modified flag; the extension data store; the case buffer of
+// a dictionary.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -107,15 +107,6 @@ TEST_F(DictionaryTest, EveryChangeSetsModified) {
   }
 }
 
-TEST_F(DictionaryTest, CopySharesVariablesUntilChanged) {
-  dict_.MutableAt(0).SetName("x");
-  Dictionary copy = dict_;
-  EXPECT_TRUE(copy.At(0).SharesImplWith(dict_.At(0)));
-  copy.MutableAt(0).SetName("y");
-  EXPECT_EQ(dict_.At(0).Name(), "x");
-  EXPECT_EQ(copy.At(0).Name(), "y");
-}
-
 TEST_F(DictionaryTest, NewCaseIsSysmisAndBlanksAndABorrowedBufferIsLeftAlone) {
   dict_.Remove(3, 3);  // widths 0, 8 and 9: 32 bytes
   VEXA_Case c(dict_);
@@ -130,17 +121,6 @@ TEST_F(DictionaryTest, NewCaseIsSysmisAndBlanksAndABorrowedBufferIsLeftAlone) {
   EXPECT_EQ(buffer, std::string(32, 'z'));
   VEXA_Case::Clear(dict_, buffer.data());
   EXPECT_EQ(buffer.substr(8), std::string(24, ' '));
-}
-
-// Speed is measured by bench/open_dictionary_bench; here only the layout.
-TEST(DictionaryScaleTest, ManyVariablesAddUpTheirSlots) {
-  Dictionary d;
-  for (int i = 0; i < 3000; ++i) {
-    VEXA_Variable v(i % 3 == 0 ? 0 : 40);
-    v.SetName("var" + std::to_string(i));
-    d.Add(v);
-  }
-  EXPECT_EQ(d.SlotCount(), 1000 + 2000 * 5);
 }
 
 TEST(ExtensionStoreTest, StoresACopyCountZeroClearsAndSharedEntriesSurviveReplacement) {

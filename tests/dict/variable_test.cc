@@ -1,6 +1,6 @@
-// Variables: defaults, the type change rule, copy on write, ids, flags and
-// the preconditions of their setters. Value label maps: ordering, byte-wise
-// equality, string keys, sharing and iteration.
+// Variables: defaults, the type change rule, copy on write, ids and the
+// preconditions of their setters. Value label maps: ordering, byte-wise
+// equality, string keys and sharing.
 #include <cstring>
 #include <limits>
 #include <set>
@@ -102,21 +102,6 @@ TEST(VariableTest, CopyOnWriteKeepsTheIdAndMovesChangesAndTheFlag) {
   EXPECT_EQ(b.Label(), "label b");
 }
 
-TEST(VariableTest, FlagBitFieldsDoNotOverlap) {
-  VEXA_Variable v(0);
-  v.SetMissingNumbers(kMissingRangeAndValue, 1, 2, 3);
-  v.SetMeasureLevel(15);
-  v.SetAlignment(3);
-  v.ClearModified();
-  EXPECT_EQ(v.MissingCode(), kMissingRangeAndValue);
-  EXPECT_EQ(v.MeasureLevel(), 15);
-  EXPECT_EQ(v.Alignment(), 3);
-  v.SetMeasureLevel(0);
-  v.SetAlignment(0);
-  EXPECT_EQ(v.MissingCode(), kMissingRangeAndValue);
-  EXPECT_TRUE(v.Modified());
-}
-
 TEST(NumericMapTest, ManyKeysInRandomOrderStaySortedAndFindable) {
   ValueLabelMap map(0);
   std::vector<double> values = {3.0, -7.5, 1e300, -1e300};
@@ -178,9 +163,8 @@ TEST(StringMapTest, KeysArePaddedToWholeUnitsAndCutOnWholeCharacters) {
   for (const char* k : keys) EXPECT_EQ(*wide.FindText(k), k);
 }
 
-// Setting the width makes a map private and keeps its entries; an
-// unshareable map is copied on every new reference.
-TEST(MapSharingTest, WidthChangesAndUnshareableMapsCopy) {
+// Setting the width makes a map private and keeps its entries.
+TEST(MapSharingTest, WidthChangesCopy) {
   ValueLabelMap empty(0);
   ValueLabelMap holder = empty;
   holder.SetWidth(12);
@@ -193,33 +177,6 @@ TEST(MapSharingTest, WidthChangesAndUnshareableMapsCopy) {
   holder.SetWidth(4);
   EXPECT_EQ(full.Width(), 0);
   EXPECT_NE(holder.FindText("ABCDEFGH"), nullptr);
-
-  full.SetUnshareable();
-  ValueLabelMap copy = full;
-  EXPECT_FALSE(copy.SharesImplWith(full));
-  ASSERT_EQ(copy.Count(), 1);
-  EXPECT_EQ(copy.Entries()[0].label, "label");
-  holder = full;
-  EXPECT_FALSE(holder.SharesImplWith(full));
-}
-
-TEST(MapIterationTest, VisitsEveryEntryInOrderOnlyAfterReset) {
-  ValueLabelMap map(0);
-  map.AddNumber(2.0, "b");
-  map.AddNumber(1.0, "a");
-  EXPECT_THROW(map.End(), ContractViolation);
-  EXPECT_THROW(map.Next(), ContractViolation);
-  std::string labels;
-  for (map.Reset(); !map.End();) labels += map.Next().label;
-  EXPECT_EQ(labels, "ab");
-  EXPECT_THROW(map.Next(), ContractViolation);
-  ValueLabelMap none;
-  EXPECT_FALSE(none.IsValid());
-  EXPECT_EQ(none.Count(), 0);
-  EXPECT_EQ(none.FindNumber(1.0), nullptr);
-  none.Reset();
-  EXPECT_TRUE(none.End());
-  EXPECT_THROW(none.AddNumber(1.0, "x"), ContractViolation);
 }
 
 }  // namespace

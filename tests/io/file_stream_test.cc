@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -21,10 +19,6 @@ std::string Pattern(size_t n) {
   std::string s(n, '\0');
   for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7 + i / 251) % 251);
   return s;
-}
-
-std::string Slurp(const std::string& path) {
-  return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
 class FileStreamTest : public ::testing::TestWithParam<size_t> {};
@@ -79,7 +73,7 @@ TEST_P(FileStreamTest, ReadsAndRandomOperationsMatchTheFile) {
     ASSERT_EQ(s.Size(), static_cast<int64_t>(model.size()));
   }
   s.Close();
-  EXPECT_EQ(Slurp(path), model);
+  EXPECT_EQ(testing::ReadFile(path), model);
 }
 
 INSTANTIATE_TEST_SUITE_P(SmallBuffers, FileStreamTest, ::testing::Values(512, 1024, 4096));
@@ -147,15 +141,15 @@ TEST(FileStreamEdgeTest, EdgesModesAndFailures) {
   EXPECT_EQ(w.Size(), 10);
   EXPECT_EQ(w.Seek(-2, 1), 5);
   w.Write("0123456789", 10);
-  EXPECT_EQ(Slurp(modes), "abcde");
+  EXPECT_EQ(testing::ReadFile(modes), "abcde");
   w.Flush();
-  EXPECT_EQ(Slurp(modes), "abcde0123456789");
+  EXPECT_EQ(testing::ReadFile(modes), "abcde0123456789");
   w.Seek(0, 0);
   w.Write("X", 1);
   w.Close();
-  EXPECT_EQ(Slurp(modes), "Xbcde0123456789");
+  EXPECT_EQ(testing::ReadFile(modes), "Xbcde0123456789");
   EXPECT_TRUE(VEXA_FileStream(512).Open(modes, "w"));
-  EXPECT_EQ(Slurp(modes), "");
+  EXPECT_EQ(testing::ReadFile(modes), "");
 }
 
 }  // namespace

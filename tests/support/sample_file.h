@@ -1,6 +1,6 @@
 // The sample system file: a small survey of 9 variables and 4 cases that
-// uses most of what a dictionary can hold. Written by vexa_make_sample and
-// used by the damage sweeps in either byte order.
+// uses most of what a dictionary can hold, used by the C API tests and the
+// damage sweeps, in either byte order.
 //
 //   id      F8.0        "Respondent id"
 //   region  A8          string value labels N/S/E/W

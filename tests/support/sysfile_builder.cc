@@ -1,6 +1,7 @@
 #include "support/sysfile_builder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <stdexcept>
 
@@ -167,11 +168,9 @@ SysFileBuilder& SysFileBuilder::MachineFloats(const std::array<double, 3>& u) {
 }
 
 SysFileBuilder& SysFileBuilder::MachineFloats() {
-  uint64_t bits[3] = {0xFFEFFFFFFFFFFFFFull, 0x7FEFFFFFFFFFFFFFull,
-                      0xFFEFFFFFFFFFFFFEull};
-  std::array<double, 3> v;
-  for (int i = 0; i < 3; ++i) std::memcpy(&v[i], &bits[i], 8);
-  return MachineFloats(v);
+  return MachineFloats({std::bit_cast<double>(0xFFEFFFFFFFFFFFFFull),
+                        std::bit_cast<double>(0x7FEFFFFFFFFFFFFFull),
+                        std::bit_cast<double>(0xFFEFFFFFFFFFFFFEull)});
 }
 
 SysFileBuilder& SysFileBuilder::End() { return Int32(999).Int32(0); }

@@ -23,4 +23,7 @@ class TempDir {
   std::string path_;
 };
 
+// The bytes of a file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
 }  // namespace vexa::testing

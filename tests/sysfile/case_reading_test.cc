@@ -175,13 +175,5 @@ TEST(CaseSeekIndexTest, FarSeekBackUsesTheIndexNotARescan) {
   }
 }
 
-TEST(ZlibCaseDataTest, ZlibCaseDataHasNoIteratorYet) {
-  auto source = testing::OpenBytes(testing::SysFileBuilder()
-                                       .Header({.compression = 2}).NumericVar("x").End().Bytes());
-  std::vector<char> buffer(8);
-  EXPECT_EQ(testing::ErrorNumberOf([&] { source->CreateIterator(buffer.data()); }),
-            kErrBadStructure);
-}
-
 }  // namespace
 }  // namespace vexa

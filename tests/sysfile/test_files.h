@@ -4,8 +4,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -132,10 +130,7 @@ class WriterFile {
 
   void Write(const std::vector<char>& c) { writer_->WriteCase(c.data()); }
   void Finish() { ASSERT_EQ(writer_->FinishWriting(), 0); }
-  std::string Bytes() const {
-    std::ifstream in(path_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string Bytes() const { return ReadFile(path_); }
   std::unique_ptr<SystemFileDataSource> Read() const {
     return SystemFileDataSource::OpenForReading(path_);
   }

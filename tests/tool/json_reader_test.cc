@@ -87,17 +87,11 @@ TEST(JsonReaderTest, MembersKeepTheirOrderAndTheLastRepeatWins) {
 
 TEST(JsonReaderTest, RefusesBrokenDocumentsWithTheLine) {
   EXPECT_NE(ErrorOf("{\n\"a\": 1,\n\"b\" 2}").find("line 3"), std::string::npos);
-  ErrorOf("");
-  ErrorOf("[1, 2");
-  ErrorOf("[1,]");
-  ErrorOf("{\"a\": 1} x");
-  ErrorOf("\"unterminated");
-  ErrorOf("\"raw\nbreak\"");
-  ErrorOf("[\"\\x\"]");
-  ErrorOf("[\"\\ud800\"]");
-  ErrorOf("[tru]");
-  ErrorOf("[1e999]");
-  ErrorOf("[-]");
+  for (const std::string text : {"", "[1, 2", "[1,]", "{\"a\": 1} x", "\"unterminated",
+                                 "\"raw\nbreak\"", "[\"\\x\"]", "[\"\\ud800\"]", "[tru]", "[1e999]",
+                                 "[-]"}) {
+    ErrorOf(text);
+  }
   ErrorOf(std::string(100, '['));
 }
 
