@@ -68,8 +68,11 @@ TEST(WriterDictionaryTest, CommitRefusesDuplicateNamesAndASecondCommit) {
   EXPECT_EQ(dup.Writer().State(), SystemFileDataSource::kDefining);
   WriterFile twice;
   twice.AddVar("a", 0);
+  twice.AddVar("c", 0);
   twice.Writer().CommitHeader();
   EXPECT_EQ(ErrorNumberOf([&] { twice.Writer().CommitHeader(); }), kErrBadState);
+  std::string short_name;  // between the names of the map, not in it
+  EXPECT_FALSE(twice.Writer().FindShortName("b", &short_name));
 }
 
 // Case i of the variables a, b (numeric) and s (A8): b is a literal.
