@@ -52,7 +52,8 @@ TEST_P(ExtensionReadTest, MachineRecordsAreStoredInHostOrder) {
   EXPECT_EQ((std::vector{h.sysmis, h.highest, h.lowest}),
             (std::vector{-1e300, 2.5e300, -0.5e300}));
   // Without the records the defaults stay.
-  const FileHeader& none = OpenBytes(ThreeVariables(big).End().Bytes())->Header();
+  const auto plain = OpenBytes(ThreeVariables(big).End().Bytes());
+  const FileHeader& none = plain->Header();
   EXPECT_EQ((std::vector{std::bit_cast<uint64_t>(none.sysmis), std::bit_cast<uint64_t>(none.lowest),
                          std::bit_cast<uint64_t>(none.highest)}),
             (std::vector<uint64_t>{0xFFEFFFFFFFFFFFFF, 0xFFEFFFFFFFFFFFFE, 0x7FEFFFFFFFFFFFFF}));
