@@ -39,9 +39,15 @@ long NumberAfter(const char* alias, size_t prefix_length) {
   return value;
 }
 
+// A name ICU can be asked about: no NUL inside (ICU would see only the
+// part before it).
+bool Askable(std::string_view name) {
+  return name.find('\0') == std::string_view::npos;
+}
+
 // The first alias ICU lists for a name: its converter's own name.
 std::string CanonicalName(const std::string& name) {
-  if (!IcuKnowsName(name.c_str())) return {};
+  if (!Askable(name) || !IcuKnowsName(name.c_str())) return {};
   UErrorCode err = U_ZERO_ERROR;
   const char* first = ucnv_getAlias(name.c_str(), 0, &err);
   return U_SUCCESS(err) && first != nullptr ? first : "";
@@ -86,6 +92,7 @@ std::string NameOfCodePage(long code_page) {
 }
 
 int CodePageOfName(std::string_view name) {
+  if (!Askable(name)) return 0;
   const std::string text(name);
   if (!IcuKnowsName(text.c_str())) {
     return strcasecmp(text.c_str(), "windows-28591") == 0 ? 28591 : 0;
@@ -114,10 +121,11 @@ int CodePageOfName(std::string_view name) {
 }
 
 bool IsKnownEncoding(std::string_view name) {
-  return IcuKnowsName(std::string(name).c_str());
+  return Askable(name) && IcuKnowsName(std::string(name).c_str());
 }
 
 std::string PreferredEncodingName(std::string_view name) {
+  if (!Askable(name)) return {};
   UConverterPtr conv = OpenConverterByName(std::string(name).c_str());
   return PreferredConverterName(conv.get());
 }
@@ -137,6 +145,7 @@ std::string InterfaceEncodingName() {
 }
 
 bool SetCurrentCodePage(std::string_view name) {
+  if (!Askable(name)) return false;
   UConverterPtr conv = OpenConverterByName(std::string(name).c_str());
   if (!conv) return false;
   const UConverter* current = CurrentConverter();

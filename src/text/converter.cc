@@ -121,6 +121,7 @@ Converter& Converter::operator=(Converter&& other) noexcept {
 }
 
 Converter Converter::Open(std::string_view name) {
+  if (name.find('\0') != std::string_view::npos) return Converter();
   UConverterPtr conv = OpenConverterByName(std::string(name).c_str());
   return conv ? Converter(conv.release()) : Converter();
 }

@@ -10,7 +10,10 @@ namespace vexa::text {
 EncodingScope::EncodingScope(std::string_view encoding, InterfaceMode mode)
     : saved_mode_(GetInterfaceMode()) {
   if (!encoding.empty()) {
-    UConverterPtr conv = OpenConverterByName(std::string(encoding).c_str());
+    UConverterPtr conv;
+    if (encoding.find('\0') == std::string_view::npos) {
+      conv = OpenConverterByName(std::string(encoding).c_str());
+    }
     ok_ = conv != nullptr;
     if (ok_) {
       saved_ = SwapCurrentConverter(std::move(conv)).release();
