@@ -46,7 +46,9 @@ VEXA_API int vexaSetCodePage(const char* encoding) {
   return Guarded(kFallbackHandle, [&] {
     if (HandleTable::Instance().AnyOpen()) return VEXA_E_FILES_OPEN;
     if (encoding == nullptr || !text::SetCurrentCodePage(encoding)) {
-      return VEXA_E_BAD_ENCODING_MODE;
+      throw ApiError(VEXA_E_BAD_ENCODING_MODE,
+                     std::string("no converter opens for the encoding \"") +
+                         (encoding ? encoding : "(null)") + "\"");
     }
     return VEXA_OK;
   });
