@@ -23,13 +23,12 @@ struct Converter::Shortcuts {
   bool ascii = false;        // bytes 1-127 are ASCII, both ways
   bool single_byte = false;  // every character is one byte
   bool utf8 = false;         // the code page is UTF-8
-  bool table = false;        // `utf8_of` is filled
-  struct Utf8Bytes {
-    char bytes[4];
-    uint8_t length;
-    bool substituted;
-  };
-  std::array<Utf8Bytes, 256> utf8_of{};
+  bool table = false;        // the UTF-8 table below is filled
+  // Per byte: its UTF-8 form in the first `utf8_length` bytes of
+  // `utf8_bytes` (stored four at a time), and whether it was substituted.
+  std::array<uint32_t, 256> utf8_bytes{};
+  std::array<uint8_t, 256> utf8_length{};
+  std::array<uint8_t, 256> substituted{};
 
   // The UTF-8 form of each single byte, through the converter (substituted
   // bytes give "?"); `table` stays false when a byte does not convert to
@@ -45,16 +44,18 @@ void Converter::Shortcuts::FillTable(UConverter* conv) {
     TakeSubstitutions();
     UErrorCode err = U_ZERO_ERROR;
     const int32_t n = ucnv_toUChars(conv, units, 4, &byte, 1, &err);
-    Utf8Bytes& e = utf8_of[static_cast<size_t>(b)];
-    e.substituted = TakeSubstitutions() > 0;
+    const auto at = static_cast<size_t>(b);
+    substituted[at] = TakeSubstitutions() > 0 ? 1 : 0;
     if (U_FAILURE(err) || n < 1 || n > 2) return;
     UChar32 c = units[0];
     if (n == 2) c = U16_GET_SUPPLEMENTARY(units[0], units[1]);
+    uint8_t bytes[4] = {0, 0, 0, 0};
     int32_t length = 0;
     UBool error = false;
-    U8_APPEND(reinterpret_cast<uint8_t*>(e.bytes), length, 4, c, error);
+    U8_APPEND(bytes, length, 4, c, error);
     if (error) return;
-    e.length = static_cast<uint8_t>(length);
+    std::memcpy(&utf8_bytes[at], bytes, 4);
+    utf8_length[at] = static_cast<uint8_t>(length);
   }
   ucnv_reset(conv);
   table = true;
@@ -99,8 +100,8 @@ Converter::Converter(::UConverter* conv)
   if (s.table) {
     s.ascii = true;
     for (int b = 1; b < 0x80 && s.ascii; ++b) {
-      const auto& e = s.utf8_of[static_cast<size_t>(b)];
-      s.ascii = e.length == 1 && e.bytes[0] == static_cast<char>(b);
+      const auto at = static_cast<size_t>(b);
+      s.ascii = s.utf8_length[at] == 1 && (s.utf8_bytes[at] & 0xFF) == at;
     }
   }
 }
@@ -220,6 +221,9 @@ size_t Converter::Convert(Direction dir, char* dest, size_t capacity,
 
 int Converter::ConvertField(Direction dir, const char* source, size_t length,
                             char* field, size_t field_size) {
+  if (dir == Direction::kToUtf8 && shortcuts_ != nullptr && shortcuts_->table) {
+    return TableToUtf8(source, length, field, field_size);
+  }
   while (length > 0 && source[length - 1] == ' ') --length;
   if (shortcuts_ != nullptr && shortcuts_->ascii && length <= field_size &&
       IsAscii(source, length)) {
@@ -227,29 +231,47 @@ int Converter::ConvertField(Direction dir, const char* source, size_t length,
     std::memset(field + length, ' ', field_size - length);
     return kConvertClean;
   }
-  if (dir == Direction::kToUtf8 && shortcuts_ != nullptr && shortcuts_->table) {
-    char* out = field;
-    char* const end = field + field_size;
-    bool substituted = false;
-    for (size_t i = 0; i < length; ++i) {
-      const auto& e = shortcuts_->utf8_of[static_cast<unsigned char>(source[i])];
-      if (e.length > end - out) {
-        std::memset(out, ' ', static_cast<size_t>(end - out));
-        return kConvertCut;
-      }
-      std::memcpy(out, e.bytes, e.length);
-      out += e.length;
-      substituted = substituted || e.substituted;
-    }
-    std::memset(out, ' ', static_cast<size_t>(end - out));
-    return substituted ? kConvertSubstituted : kConvertClean;
-  }
   int status = kConvertClean;
   const size_t kept =
       Convert(dir, field, field_size, source,
               static_cast<std::ptrdiff_t>(length), &status);
   std::memset(field + kept, ' ', field_size - kept);
   return status;
+}
+
+int Converter::TableToUtf8(const char* source, size_t length, char* field,
+                           size_t field_size) {
+  const Shortcuts& t = *shortcuts_;
+  while (length > 0 && source[length - 1] == ' ') --length;
+  if (t.ascii && length <= field_size && IsAscii(source, length)) {
+    std::memcpy(field, source, length);
+    std::memset(field + length, ' ', field_size - length);
+    return kConvertClean;
+  }
+  const auto* in = reinterpret_cast<const unsigned char*>(source);
+  char* out = field;
+  char* const end = field + field_size;
+  unsigned substituted = 0;
+  size_t i = 0;
+  // While four bytes are left in the field, each byte's form is stored four
+  // bytes at a time: what follows, or the blanks, cover the excess.
+  for (; i < length && end - out >= 4; ++i) {
+    std::memcpy(out, &t.utf8_bytes[in[i]], 4);
+    out += t.utf8_length[in[i]];
+    substituted |= t.substituted[in[i]];
+  }
+  for (; i < length; ++i) {
+    const size_t n = t.utf8_length[in[i]];
+    if (n > static_cast<size_t>(end - out)) {
+      std::memset(out, ' ', static_cast<size_t>(end - out));
+      return kConvertCut;
+    }
+    std::memcpy(out, &t.utf8_bytes[in[i]], n);
+    out += n;
+    substituted |= t.substituted[in[i]];
+  }
+  std::memset(out, ' ', static_cast<size_t>(end - out));
+  return substituted != 0 ? kConvertSubstituted : kConvertClean;
 }
 
 std::string Converter::ConvertText(Direction dir, std::string_view text,

@@ -77,6 +77,9 @@ class Converter {
   // Shortcuts decided once when the converter is opened.
   struct Shortcuts;
   explicit Converter(::UConverter* conv);
+  // ConvertField from a single-byte code page through its table.
+  int TableToUtf8(const char* source, size_t length, char* field,
+                  size_t field_size);
   size_t WholeCharacters(Direction dir, const char* text, size_t length);
 
   ::UConverter* conv_ = nullptr;
