@@ -9,7 +9,7 @@
 #include "sysfile/system_file_data_source.h"
 #include "text/code_pages.h"
 #include "text/interface_encoding.h"
-#include "text/locale.h"
+#include "text/runtime_locale.h"
 #include "vexaio.h"
 
 using namespace vexa;

@@ -2,7 +2,7 @@
 // labels need: the length of one character and case mapping in place, in
 // either interface mode. Only src/text includes ICU; the other headers of
 // src/text (code_pages.h, converter.h, collator.h, encoding_scope.h,
-// locale.h) keep its types out of sight as this one does.
+// runtime_locale.h) keep its types out of sight as this one does.
 #pragma once
 
 #include <cstddef>

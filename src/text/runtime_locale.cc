@@ -1,4 +1,4 @@
-#include "text/locale.h"
+#include "text/runtime_locale.h"
 
 #include <clocale>
 

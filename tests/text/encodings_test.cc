@@ -9,7 +9,7 @@
 #include "text/encoding_scope.h"
 #include "text/interface_encoding.h"
 #include "text/library_load.h"
-#include "text/locale.h"
+#include "text/runtime_locale.h"
 #include "text_test_util.h"
 #include "test_locales.h"
 
