@@ -101,7 +101,9 @@ Converter::Converter(::UConverter* conv)
     s.ascii = true;
     for (int b = 1; b < 0x80 && s.ascii; ++b) {
       const auto at = static_cast<size_t>(b);
-      s.ascii = s.utf8_length[at] == 1 && (s.utf8_bytes[at] & 0xFF) == at;
+      unsigned char first;
+      std::memcpy(&first, &s.utf8_bytes[at], 1);
+      s.ascii = s.utf8_length[at] == 1 && first == at;
     }
   }
 }
