@@ -2,10 +2,10 @@
 // whether a file's text needs converting. ICU's aliases decide what a name
 // stands for, so "cp1252", "CP1252" and "windows-1252" are one encoding.
 //
-// On Linux the "ANSI code page" of the Windows design is the code page of
-// the runtime library locale's codeset (65001 for a UTF-8 locale, 1252 for
-// one built on CP1252): it is what ICU's default converter, the first
-// current converter, is opened for.
+// On Linux the "ANSI code page" is the code page of the runtime library
+// locale's codeset (65001 for a UTF-8 locale, 1252 for one built on CP1252):
+// it is what ICU's default converter, the first current converter, is
+// opened for.
 #pragma once
 
 #include <string>

@@ -8,9 +8,9 @@
 //
 // File names: the operating system takes a path as bytes, and this library
 // always gives it UTF-8 (a name given in code-page mode is converted from
-// the current code page). So the converters for file names in the ANSI code
-// page and in the locale's code page that a Windows build needs are both
-// UTF-8 here, and none is kept.
+// the current code page). The two converters for file names that a system
+// with a separate ANSI code page needs (one for that code page, one for the
+// locale's) would both be UTF-8 here, so none is kept.
 #pragma once
 
 namespace vexa::text {
