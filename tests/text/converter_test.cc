@@ -16,14 +16,16 @@ using namespace testing;
 constexpr Direction kTo = Direction::kToUtf8, kFrom = Direction::kFromUtf8;
 constexpr int kNul = -1;  // source length: NUL-terminated
 
+// `length` is kNul or 0 (the source's size); `dest` is what the destination
+// holds afterwards ('#' where nothing was written).
 struct PrimitiveCase {
   const char* what;
   const char* code_page;
   Direction dir;
   std::string source;
-  int length;  // kNul, or the explicit length used (the source's size)
+  int length;
   size_t capacity;
-  std::string dest;  // the first `capacity` bytes afterwards ('#' untouched)
+  std::string dest;
   size_t kept;
   int status;
 };
@@ -68,7 +70,6 @@ TEST(ConvertTest, FieldsAreCutOnCharactersAndPadded) {
       {"US-ASCII", kTo, "\x81", 3, "?  ", kConvertSubstituted},
       {"windows-1252", kFrom, "\xC3\xA9t\xC3\xA9  ", 4, "\xE9t\xE9 ", kConvertClean},
       {"windows-1252", kFrom, "\xF0\x9F\x98\x80!", 3, "?! ", kConvertSubstituted},
-      {"ISO-8859-1", kTo, "\xA4", 3, "\xC2\xA4 ", kConvertClean},
       {"Shift_JIS", kTo, "\x93\xFA\x93\xFA", 5, "\xE6\x97\xA5  ", kConvertCut},
       {"UTF-8", kFrom, "\xE2\x82\xAC\xE2\x82\xAC", 5, "\xE2\x82\xAC  ", kConvertCut},
       {"windows-1252", kTo, "", 2, "  ", kConvertClean}};
@@ -82,22 +83,19 @@ TEST(ConvertTest, FieldsAreCutOnCharactersAndPadded) {
 }
 
 TEST(ConvertTest, WholeTextsRoundTrip) {
-  const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC " + std::string(3000, 'x') + "\xC3\xA9";
-  Converter conv = Converter::Open("windows-1252");
+  const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC " + std::string(3000, 'x');
   int status = -1;
-  const std::string cp = conv.ConvertText(kFrom, utf8, &status);
-  EXPECT_EQ(status, kConvertClean);
-  EXPECT_EQ(cp.size(), utf8.size() - 5);
-  EXPECT_EQ(conv.ConvertText(kTo, cp, &status), utf8);
-  EXPECT_EQ(status, kConvertClean);
-  // ISO-2022-JP switches back and forth with escapes: more than three bytes
-  // per character on the way out.
-  Converter jis = Converter::Open("ISO-2022-JP");
-  std::string mixed;
-  for (int i = 0; i < 50; ++i) mixed += "\xE6\x97\xA5" "a";
-  const std::string encoded = jis.ConvertText(kFrom, mixed, &status);
-  EXPECT_EQ(status, kConvertClean);
-  EXPECT_EQ(jis.ConvertText(kTo, encoded), mixed);
+  // ISO-2022-JP switches back and forth with escapes: texts can grow by
+  // more than three bytes per character.
+  std::string jis;
+  for (int i = 0; i < 50; ++i) jis += "\xE6\x97\xA5" "a";
+  for (const auto& [code_page, text] : {std::pair{"windows-1252", utf8}, {"ISO-2022-JP", jis}}) {
+    Converter conv = Converter::Open(code_page);
+    const std::string encoded = conv.ConvertText(kFrom, text, &status);
+    EXPECT_EQ(status, kConvertClean);
+    EXPECT_EQ(conv.ConvertText(kTo, encoded, &status), text);
+    EXPECT_EQ(status, kConvertClean);
+  }
   EXPECT_FALSE(Converter::Open("no-such-encoding").IsOpen());
   EXPECT_EQ(Converter().ConvertText(kTo, "abc", &status), "");
   EXPECT_EQ(status, kConvertSubstituted);

@@ -34,6 +34,8 @@ run info "$work/u8.vexa" | grep -q '^Encoding:     UTF-8 (code page 65001)$' || 
 run cat "$work/u8.vexa" >"$work/u8.csv"
 cmp -s "$work/in.csv" "$work/u8.csv" || fail "convert to UTF-8 keeps the texts"
 [ ! -s "$work/stderr" ] || fail "no note for a UTF-8 file"
+run convert "$work/u8.vexa" "$work/jp.vexa" --encoding EUC-JP
+run info --json "$work/jp.vexa" | grep -q '"code_page": null,' || fail "EUC-JP has no code page number"
 run convert "$work/u8.vexa" "$work/sj.vexa" --encoding Shift_JIS
 run cat "$work/sj.vexa" >"$work/sj.csv"
 grep -q '^Jos?,Z?rich ?,1$' "$work/sj.csv" || fail "characters Shift_JIS lacks become ?"
