@@ -182,7 +182,7 @@ VEXA_API int vexaOpenWriteU8Ex(const char *fileName, const char *password, int *
 
 /* Opens an existing file to add cases at its end; the handle takes only
  * case writes and queries. VEXA_E_CANNOT_APPEND for a file written in the
- * other byte order. */
+ * other byte order, or whose texts are not in the interface encoding. */
 VEXA_API int vexaOpenAppend(const char *fileName, int *handle);
 VEXA_API int vexaOpenAppendEx(const char *fileName, const char *password, int *handle);
 VEXA_API int vexaOpenAppendU8(const char *fileName, int *handle);
