@@ -60,42 +60,63 @@ class ConvertingDataSource::Build {
   text::Direction direction_;
 };
 
-// Cases of the wrapped reader, converted segment by segment into the
-// caller's buffer. The iterator has a converter of its own, so iterators
-// and threads never share conversion state.
+// Cases of the wrapped reader, converted in the caller's buffer: the reader
+// delivers its case at the start of the buffer, in its own layout, and the
+// segments are then moved and converted to their places from the last to
+// the first. A segment never lies before its source (widths only grow), so
+// no source is overwritten before it is read; a string is copied aside
+// first because its converted form may overlap it. The iterator has a
+// converter of its own, so iterators and threads never share conversion
+// state.
 class ConvertingDataSource::Iterator : public VEXA_InputCaseIterator {
  public:
   Iterator(ConvertingDataSource& source, char* buffer)
       : segments_(source.segments_),
         direction_(source.direction_),
         conv_(text::Converter::Open(source.target_)),
-        source_case_(new char[static_cast<size_t>(
-            std::max(source.wrapped_->GetDictionary().SlotCount(), 1)) * 8]),
         case_(source.dictionary_, buffer) {
     VEXA_ASSERT(conv_.IsOpen());
-    wrapped_ = source.wrapped_->CreateIterator(source_case_.get());
+    size_t at = 0;
+    size_t widest = 0;
+    for (const Segment& s : segments_) {
+      VEXA_ASSERT(at >= static_cast<size_t>(s.source_start) * 8);
+      output_starts_.push_back(at);
+      at += static_cast<size_t>(s.output_units) * 8;
+      widest = std::max(widest, static_cast<size_t>(s.source_width));
+    }
+    source_value_.reset(new char[std::max<size_t>(widest, 1)]);
+    table_ = conv_.TableFor(direction_);
+    wrapped_ = source.wrapped_->CreateIterator(buffer);
   }
 
   bool Valid() const { return wrapped_ != nullptr; }
 
   bool ReadNext() override {
     if (!wrapped_->ReadNext()) return false;
-    const char* in = source_case_.get();
-    char* out = case_.Data();
-    for (const Segment& s : segments_) {
+    char* data = case_.Data();
+    for (size_t k = segments_.size(); k-- > 0;) {
+      const Segment& s = segments_[k];
+      char* to = data + output_starts_[k];
+      const char* from = data + static_cast<size_t>(s.source_start) * 8;
       const size_t bytes = static_cast<size_t>(s.output_units) * 8;
-      const char* from = in + static_cast<size_t>(s.source_start) * 8;
       if (s.source_width == 0) {
-        std::memcpy(out, from, bytes);
-      } else {
-        // Failures are not reported here: the value keeps "?" for what does
-        // not convert and is cut on a character where it does not fit.
-        const auto width = static_cast<size_t>(s.output_width);
-        conv_.ConvertField(direction_, from, static_cast<size_t>(s.source_width),
-                           out, width);
-        std::memset(out + width, ' ', bytes - width);
+        if (to != from) std::memmove(to, from, bytes);
+        continue;
       }
-      out += bytes;
+      // Failures are not reported here: the value keeps "?" for what does
+      // not convert and is cut on a character where it does not fit.
+      const auto width = static_cast<size_t>(s.output_width);
+      const auto source_width = static_cast<size_t>(s.source_width);
+      if (to < from + source_width) {  // the converted form overlaps its source
+        std::memcpy(source_value_.get(), from, source_width);
+        from = source_value_.get();
+      }
+      if (table_ != nullptr) {
+        text::ConvertFieldByTable(*table_, from, source_width, to, width);
+      } else {
+        conv_.ConvertField(direction_, from, source_width, to, width);
+      }
+      if (bytes > width) std::memset(to + width, ' ', bytes - width);
     }
     return true;
   }
@@ -106,7 +127,9 @@ class ConvertingDataSource::Iterator : public VEXA_InputCaseIterator {
   const std::vector<Segment>& segments_;
   const text::Direction direction_;
   text::Converter conv_;
-  std::unique_ptr<char[]> source_case_;
+  const text::SingleByteTable* table_ = nullptr;  // conv_'s, when it has one
+  std::vector<size_t> output_starts_;  // byte offset of each segment
+  std::unique_ptr<char[]> source_value_;
   VEXA_Case case_;
   std::unique_ptr<VEXA_InputCaseIterator> wrapped_;
 };

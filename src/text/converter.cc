@@ -1,6 +1,5 @@
 #include "text/converter.h"
 
-#include <array>
 #include <climits>
 #include <cstring>
 #include <utility>
@@ -23,12 +22,8 @@ struct Converter::Shortcuts {
   bool ascii = false;        // bytes 1-127 are ASCII, both ways
   bool single_byte = false;  // every character is one byte
   bool utf8 = false;         // the code page is UTF-8
-  bool table = false;        // the UTF-8 table below is filled
-  // Per byte: its UTF-8 form in the first `utf8_length` bytes of
-  // `utf8_bytes` (stored four at a time), and whether it was substituted.
-  std::array<uint32_t, 256> utf8_bytes{};
-  std::array<uint8_t, 256> utf8_length{};
-  std::array<uint8_t, 256> substituted{};
+  bool table = false;        // `to_utf8` is filled
+  SingleByteTable to_utf8{};
 
   // The UTF-8 form of each single byte, through the converter (substituted
   // bytes give "?"); `table` stays false when a byte does not convert to
@@ -45,7 +40,7 @@ void Converter::Shortcuts::FillTable(UConverter* conv) {
     UErrorCode err = U_ZERO_ERROR;
     const int32_t n = ucnv_toUChars(conv, units, 4, &byte, 1, &err);
     const auto at = static_cast<size_t>(b);
-    substituted[at] = TakeSubstitutions() > 0 ? 1 : 0;
+    to_utf8.substituted[at] = TakeSubstitutions() > 0 ? 1 : 0;
     if (U_FAILURE(err) || n < 1 || n > 2) return;
     UChar32 c = units[0];
     if (n == 2) c = U16_GET_SUPPLEMENTARY(units[0], units[1]);
@@ -54,8 +49,8 @@ void Converter::Shortcuts::FillTable(UConverter* conv) {
     UBool error = false;
     U8_APPEND(bytes, length, 4, c, error);
     if (error) return;
-    std::memcpy(&utf8_bytes[at], bytes, 4);
-    utf8_length[at] = static_cast<uint8_t>(length);
+    std::memcpy(&to_utf8.forms[at], bytes, 4);
+    to_utf8.lengths[at] = static_cast<uint8_t>(length);
   }
   ucnv_reset(conv);
   table = true;
@@ -102,9 +97,10 @@ Converter::Converter(::UConverter* conv)
     for (int b = 1; b < 0x80 && s.ascii; ++b) {
       const auto at = static_cast<size_t>(b);
       unsigned char first;
-      std::memcpy(&first, &s.utf8_bytes[at], 1);
-      s.ascii = s.utf8_length[at] == 1 && first == at;
+      std::memcpy(&first, &s.to_utf8.forms[at], 1);
+      s.ascii = s.to_utf8.lengths[at] == 1 && first == at;
     }
+    s.to_utf8.ascii = s.ascii;
   }
 }
 
@@ -137,6 +133,12 @@ Converter Converter::Current() {
 }
 
 std::string Converter::Name() const { return PreferredConverterName(conv_); }
+
+const SingleByteTable* Converter::TableFor(Direction dir) const {
+  return dir == Direction::kToUtf8 && shortcuts_ != nullptr && shortcuts_->table
+             ? &shortcuts_->to_utf8
+             : nullptr;
+}
 
 bool Converter::SingleByte() const {
   return shortcuts_ != nullptr && shortcuts_->single_byte;
@@ -223,8 +225,8 @@ size_t Converter::Convert(Direction dir, char* dest, size_t capacity,
 
 int Converter::ConvertField(Direction dir, const char* source, size_t length,
                             char* field, size_t field_size) {
-  if (dir == Direction::kToUtf8 && shortcuts_ != nullptr && shortcuts_->table) {
-    return TableToUtf8(source, length, field, field_size);
+  if (const SingleByteTable* table = TableFor(dir)) {
+    return ConvertFieldByTable(*table, source, length, field, field_size);
   }
   while (length > 0 && source[length - 1] == ' ') --length;
   if (shortcuts_ != nullptr && shortcuts_->ascii && length <= field_size &&
@@ -239,41 +241,6 @@ int Converter::ConvertField(Direction dir, const char* source, size_t length,
               static_cast<std::ptrdiff_t>(length), &status);
   std::memset(field + kept, ' ', field_size - kept);
   return status;
-}
-
-int Converter::TableToUtf8(const char* source, size_t length, char* field,
-                           size_t field_size) {
-  const Shortcuts& t = *shortcuts_;
-  while (length > 0 && source[length - 1] == ' ') --length;
-  if (t.ascii && length <= field_size && IsAscii(source, length)) {
-    std::memcpy(field, source, length);
-    std::memset(field + length, ' ', field_size - length);
-    return kConvertClean;
-  }
-  const auto* in = reinterpret_cast<const unsigned char*>(source);
-  char* out = field;
-  char* const end = field + field_size;
-  unsigned substituted = 0;
-  size_t i = 0;
-  // While four bytes are left in the field, each byte's form is stored four
-  // bytes at a time: what follows, or the blanks, cover the excess.
-  for (; i < length && end - out >= 4; ++i) {
-    std::memcpy(out, &t.utf8_bytes[in[i]], 4);
-    out += t.utf8_length[in[i]];
-    substituted |= t.substituted[in[i]];
-  }
-  for (; i < length; ++i) {
-    const size_t n = t.utf8_length[in[i]];
-    if (n > static_cast<size_t>(end - out)) {
-      std::memset(out, ' ', static_cast<size_t>(end - out));
-      return kConvertCut;
-    }
-    std::memcpy(out, &t.utf8_bytes[in[i]], n);
-    out += n;
-    substituted |= t.substituted[in[i]];
-  }
-  std::memset(out, ' ', static_cast<size_t>(end - out));
-  return substituted != 0 ? kConvertSubstituted : kConvertClean;
 }
 
 std::string Converter::ConvertText(Direction dir, std::string_view text,

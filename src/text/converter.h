@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,6 +26,53 @@ enum ConversionStatus {
   kConvertNoMemory = 2,   // out of memory
   kConvertSubstituted = 3,  // a character was replaced by "?", or ICU failed
 };
+
+// The UTF-8 form of every byte of a single-byte code page: the first
+// `lengths[b]` bytes of `forms[b]`, and whether the byte was substituted.
+struct SingleByteTable {
+  uint32_t forms[256];
+  uint8_t lengths[256];
+  uint8_t substituted[256];
+  bool ascii;  // bytes 1-127 stand for themselves
+};
+
+// ConvertField through a single-byte table: the value (its trailing blanks
+// do not count) into `field_size` bytes, cut before a character that does
+// not fit, padded with blanks. Inline because it runs for every string of
+// every case.
+inline int ConvertFieldByTable(const SingleByteTable& t, const char* source,
+                               size_t length, char* field, size_t field_size) {
+  while (length > 0 && source[length - 1] == ' ') --length;
+  const auto* in = reinterpret_cast<const unsigned char*>(source);
+  size_t i = 0;
+  if (t.ascii) {  // an ASCII start is copied as it is
+    while (i < length && in[i] < 0x80) ++i;
+    if (i > field_size) i = field_size;
+    std::memcpy(field, source, i);
+  }
+  char* out = field + i;
+  char* const end = field + field_size;
+  unsigned substituted = 0;
+  // While four bytes are left, each byte's form is stored four bytes at a
+  // time: what follows, or the blanks, cover the excess.
+  for (; i < length && end - out >= 4; ++i) {
+    std::memcpy(out, &t.forms[in[i]], 4);
+    out += t.lengths[in[i]];
+    substituted |= t.substituted[in[i]];
+  }
+  for (; i < length; ++i) {
+    const size_t n = t.lengths[in[i]];
+    if (n > static_cast<size_t>(end - out)) {
+      std::memset(out, ' ', static_cast<size_t>(end - out));
+      return kConvertCut;
+    }
+    std::memcpy(out, &t.forms[in[i]], n);
+    out += n;
+    substituted |= t.substituted[in[i]];
+  }
+  std::memset(out, ' ', static_cast<size_t>(end - out));
+  return substituted != 0 ? kConvertSubstituted : kConvertClean;
+}
 
 // One code page's converter with the library's substitution behaviour: a
 // character that does not convert becomes "?". Owns its ICU converter; use
@@ -69,6 +118,11 @@ class Converter {
   int ConvertField(Direction dir, const char* source, size_t length,
                    char* field, size_t field_size);
 
+  // The table of a single-byte code page for `dir` (towards UTF-8 only),
+  // or null; valid while the converter lives. Per-case loops use it with
+  // ConvertFieldByTable, which is inline.
+  const SingleByteTable* TableFor(Direction dir) const;
+
   // A whole text, however long its conversion is.
   std::string ConvertText(Direction dir, std::string_view text,
                           int* status = nullptr);
@@ -77,9 +131,6 @@ class Converter {
   // Shortcuts decided once when the converter is opened.
   struct Shortcuts;
   explicit Converter(::UConverter* conv);
-  // ConvertField from a single-byte code page through its table.
-  int TableToUtf8(const char* source, size_t length, char* field,
-                  size_t field_size);
   size_t WholeCharacters(Direction dir, const char* text, size_t length);
 
   ::UConverter* conv_ = nullptr;
