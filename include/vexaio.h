@@ -182,7 +182,7 @@ VEXA_API int vexaOpenWriteU8Ex(const char *fileName, const char *password, int *
 
 /* Opens an existing file to add cases at its end; the handle takes only
  * case writes and queries. VEXA_E_CANNOT_APPEND for a file written in the
- * other byte order. */
+ * other byte order, or whose texts are not in the interface encoding. */
 VEXA_API int vexaOpenAppend(const char *fileName, int *handle);
 VEXA_API int vexaOpenAppendEx(const char *fileName, const char *password, int *handle);
 VEXA_API int vexaOpenAppendU8(const char *fileName, int *handle);
@@ -454,6 +454,48 @@ VEXA_API int vexaSetTempDir(const char *dirName);
 VEXA_API int vexaSetInterfaceEncoding(int encoding);
 /* The interface encoding: 1 in UTF-8 mode, else 0. */
 VEXA_API int vexaGetInterfaceEncoding(void);
+
+/* Encodings. A file records the encoding of its texts; a file written takes
+ * the interface encoding. A file read whose encoding differs is presented in
+ * the interface encoding where the library can bridge the two: in UTF-8
+ * mode a code-page file (string widths then triple, up to 32767), in
+ * code-page mode a UTF-8 file; characters that do not convert become "?",
+ * and values are cut on whole characters where they do not fit. In
+ * code-page mode a file in another code page is read as it is.
+ *
+ * The current code page, the encoding of code-page mode texts, starts as
+ * the codeset of the locale that the library finds when it is loaded (where
+ * the environment gives the C or POSIX locale, the library sets C.UTF-8 and
+ * puts LC_ALL=C.UTF-8 into the environment). File names are handed to the
+ * system as UTF-8: a name given in code-page mode is converted first. */
+
+#define VEXA_ENCODING_BUFFER 64 /* bytes for vexaGetFileEncoding */
+
+/* The name of the encoding of the file's texts, NUL-terminated and cut to
+ * VEXA_ENCODING_BUFFER - 1 bytes: for a file read, the name its encoding
+ * record gives (when the library knows it), else the name of the code page
+ * of its character code, else the current code page's; for a new file, the
+ * interface encoding it is written in. */
+VEXA_API int vexaGetFileEncoding(int handle, char *encoding);
+/* The code page number of the file's encoding (1252 for windows-1252, 65001
+ * for UTF-8); VEXA_E_NO_FILE_INFO when the encoding has none. */
+VEXA_API int vexaGetFileCodePage(int handle, int *codePage);
+/* *compatible is 1 when the file's texts are in the interface encoding and
+ * the file is in this machine's byte order, else 0. */
+VEXA_API int vexaIsCompatibleEncoding(int handle, int *compatible);
+/* Sets the runtime library's locale for a category (as setlocale does; NULL
+ * queries) and returns the locale text in effect, owned by the library and
+ * valid until the next call, or NULL when the locale was refused (nothing
+ * changes then). Setting LC_ALL or LC_CTYPE to a locale with a codeset
+ * ("de_DE.ISO-8859-1") makes that codeset the current code page. While any
+ * handle is open nothing changes and the category's setting is returned. */
+VEXA_API const char *vexaSetLocale(int category, const char *locale);
+/* An addition of this library: makes an encoding, given by name
+ * ("windows-1252", "Shift_JIS") or as a code page number ("1252"), the
+ * current code page, without changing the locale. VEXA_E_FILES_OPEN (and
+ * no change) while any handle is open; VEXA_E_BAD_ENCODING_MODE when the
+ * library knows no such encoding. */
+VEXA_API int vexaSetCodePage(const char *encoding);
 
 /* Documents: an addition of this library. The standard calls only copy
  * documents between handles (vexaCopyDocuments); these two read and set

@@ -1,7 +1,7 @@
 // Facts about a file as a whole: the file label, the creation time stamp,
 // the product text and the release numbers; documents, copied between
-// handles, read and set; and the process-wide settings, the temporary
-// directory and the interface encoding.
+// handles, read and set; and the temporary directory. (The encoding calls
+// are in encoding_calls.cc.)
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -12,7 +12,6 @@
 #include "api/call_guard.h"
 #include "support/calendar.h"
 #include "sysfile/system_file_data_source.h"
-#include "text/interface_encoding.h"
 #include "vexaio.h"
 
 using namespace vexa;
@@ -168,21 +167,6 @@ VEXA_API int vexaSetDocuments(int handle, const char* lines, int numLines) {
         numLines > 0 ? lines : nullptr);
     return VEXA_OK;
   });
-}
-
-VEXA_API int vexaSetInterfaceEncoding(int encoding) {
-  return Guarded(kFallbackHandle, [&] {
-    if (encoding != 0 && encoding != 1) return VEXA_E_BAD_ENCODING_MODE;
-    // Open handles have taken their texts in the mode they were opened in.
-    if (HandleTable::Instance().AnyOpen()) return VEXA_E_FILES_OPEN;
-    text::SetInterfaceMode(encoding == 1 ? text::InterfaceMode::kUtf8
-                                         : text::InterfaceMode::kCodePage);
-    return VEXA_OK;
-  });
-}
-
-VEXA_API int vexaGetInterfaceEncoding(void) {
-  return text::GetInterfaceMode() == text::InterfaceMode::kUtf8 ? 1 : 0;
 }
 
 VEXA_API int vexaSetTempDir(const char* dirName) {

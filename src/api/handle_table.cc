@@ -13,9 +13,10 @@ namespace vexa {
 
 HandleRecord::HandleRecord(HandleMode mode,
                            std::unique_ptr<VEXA_DataSource> source,
-                           SystemFileDataSource* sysfile)
+                           SystemFileDataSource* sysfile, bool converted)
     : data_source_(std::move(source)),
       sysfile_(sysfile),
+      converted_(converted),
       mode_(mode),
       header_committed_(mode != HandleMode::kWrite) {}
 

@@ -48,16 +48,22 @@ enum CaseState { kNoCase = 0, kCurrentCase = 1, kEndOfData = 2 };
 // buffers and readers the calls on it share.
 class HandleRecord {
  public:
+  // `sysfile` is the system file behind the data source: the data source
+  // itself, or the reader a converting view wraps (`converted`).
   HandleRecord(HandleMode mode, std::unique_ptr<VEXA_DataSource> source,
-               SystemFileDataSource* sysfile);
+               SystemFileDataSource* sysfile, bool converted = false);
   ~HandleRecord();
   HandleRecord(const HandleRecord&) = delete;
   HandleRecord& operator=(const HandleRecord&) = delete;
 
   VEXA_DataSource& data_source() { return *data_source_; }
   Dictionary& Dict() { return data_source_->GetDictionary(); }
-  // The data source seen as a system file, or null (a converting wrapper).
+  // The system file behind the data source, directly or beneath a
+  // converting view.
   SystemFileDataSource* sysfile() const { return sysfile_; }
+  // True when a converting view presents the file in the interface
+  // encoding: the file's own texts (its short names) are in another one.
+  bool converted() const { return converted_; }
   HandleMode mode() const { return mode_; }
   bool header_committed() const { return header_committed_; }
   void set_header_committed() { header_committed_ = true; }
@@ -98,6 +104,7 @@ class HandleRecord {
  private:
   std::unique_ptr<VEXA_DataSource> data_source_;
   SystemFileDataSource* sysfile_;
+  bool converted_;
   HandleMode mode_;
   bool header_committed_;
   int case_state_ = kNoCase;

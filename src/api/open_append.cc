@@ -8,6 +8,7 @@
 #include "api/opens.h"
 #include "io/posix_file.h"
 #include "sysfile/system_file_data_source.h"
+#include "text/code_pages.h"
 #include "text/interface_encoding.h"
 #include "vexaio.h"
 
@@ -33,10 +34,18 @@ int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
     } catch (const std::exception& e) {
       throw ApiError(VEXA_E_FILE_OPEN, DescribeException(e));
     }
-    // Cases are added in the file's own layout: a file of the other byte
-    // order cannot take them.
-    if (source->Header().byte_swapped) return VEXA_E_CANNOT_APPEND;
-    return InstallFileHandle(std::move(source), HandleMode::kAppend, handle);
+    // Cases are added in the file's own layout and encoding: a file of the
+    // other byte order, or one whose texts would need converting, cannot
+    // take them.
+    if (source->Header().byte_swapped ||
+        !text::CompatibleEncodings(source->FileEncoding(),
+                                   text::InterfaceEncodingName())) {
+      return VEXA_E_CANNOT_APPEND;
+    }
+    OpenedReader opened;
+    opened.sysfile = source.get();
+    opened.source = std::move(source);
+    return InstallFileHandle(std::move(opened), HandleMode::kAppend, handle);
   });
 }
 

@@ -13,12 +13,12 @@
 namespace vexa {
 namespace {
 
-// Creates the data source of a read (or append) handle. A failure here is 1,
-// or 80 when a password was given: a wrong password surfaces this way.
-std::unique_ptr<SystemFileDataSource> CreateReader(const std::string& path,
-                                                   bool password_given) {
+// Creates the data source of a read handle, in the interface encoding. A
+// failure here is 1, or 80 when a password was given: a wrong password
+// surfaces this way.
+OpenedReader CreateReader(const std::string& path, bool password_given) {
   try {
-    return SystemFileDataSource::OpenForReading(path);
+    return OpenReaderInInterfaceEncoding(path, OpenWarningReceiver());
   } catch (const std::exception& e) {
     throw ApiError(password_given ? VEXA_E_BAD_PASSWORD : VEXA_E_FILE_OPEN,
                    DescribeException(e));
@@ -55,11 +55,9 @@ int OpenReadHandle(const char* file_name, const char* password, bool utf8,
   });
 }
 
-int InstallFileHandle(std::unique_ptr<SystemFileDataSource> source,
-                      HandleMode mode, int* handle) {
-  SystemFileDataSource* sysfile = source.get();
-  auto record =
-      std::make_unique<HandleRecord>(mode, std::move(source), sysfile);
+int InstallFileHandle(OpenedReader opened, HandleMode mode, int* handle) {
+  auto record = std::make_unique<HandleRecord>(
+      mode, std::move(opened.source), opened.sysfile, opened.converted);
   record->BuildVariableDirectory();
   HandleRecord* r = record.get();
   int slot = -1;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "api/handle_table.h"
+#include "convert/open_reader.h"
 #include "sysfile/system_file_data_source.h"
 
 namespace vexa {
@@ -25,8 +26,7 @@ int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
 // directory and the name index (6 on names equal without regard to case)
 // and, for a read handle, the case buffer and iterator (7). On failure the
 // slot is free again and *handle stays -1.
-int InstallFileHandle(std::unique_ptr<SystemFileDataSource> source,
-                      HandleMode mode, int* handle);
+int InstallFileHandle(OpenedReader opened, HandleMode mode, int* handle);
 
 // The password rule of the writing calls that encrypt: 81 for a null or
 // empty password, 80 for one longer than 10 bytes, else 0.

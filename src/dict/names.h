@@ -6,6 +6,8 @@
 
 namespace vexa {
 
+class Dictionary;
+
 enum NameCheck {
   kNameValid = 0,
   kNameScratch = 1,     // valid, begins with "#"
@@ -33,5 +35,12 @@ std::string_view TrimTrailingBlanks(std::string_view text);
 // The upper-case key used for name comparisons: trimmed, upper-cased in the
 // interface encoding.
 std::string NameKey(std::string_view name);
+
+// Gives every variable whose name is not a valid file name, or repeats an
+// earlier name without regard to case, the next free name v<n>; then, unless
+// `long_names` (the file had a long names record), lower-cases every name.
+// Run on a dictionary read from a file, and again once it is converted into
+// another encoding.
+void RepairNames(Dictionary& dictionary, bool long_names);
 
 }  // namespace vexa

@@ -73,6 +73,8 @@ class ValueLabelMap {
   bool SharesImplWith(const ValueLabelMap& other) const {
     return impl_.get() == other.impl_.get();
   }
+  // The same for every reference to one map: a key for tables of maps.
+  const void* Identity() const { return impl_.get(); }
 
  private:
   RefPtr<VEXA_VLMapImpl> impl_;

@@ -12,6 +12,7 @@ const SystemFileExtensionHandler& Display();         // subtype 11
 const SystemFileExtensionHandler& LongNames();       // subtype 13
 const SystemFileExtensionHandler& VeryLongStrings(); // subtype 14
 const SystemFileExtensionHandler& CaseCount();       // subtype 16
+const SystemFileExtensionHandler& Encoding();        // subtype 20
 const SystemFileExtensionHandler& LongStringLabels();  // subtype 21
 
 }  // namespace vexa::handlers

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "dict/names.h"
 #include "ext/extension_record.h"
 #include "ext/registry.h"
 #include "support/errors.h"

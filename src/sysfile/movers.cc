@@ -1,6 +1,5 @@
 #include "sysfile/movers.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "layout/long_strings.h"
@@ -12,8 +11,7 @@ namespace vexa {
 CaseLayoutMover::CaseLayoutMover(const CaseLayout& layout)
     : output_(new char[static_cast<size_t>(layout.file_slots) * 8]),
       file_slots_(static_cast<size_t>(layout.file_slots)),
-      whole_chars_(text::GetInterfaceMode() == text::InterfaceMode::kUtf8 ||
-                   MB_CUR_MAX > 1) {
+      whole_chars_(text::CharactersMayBeMultibyte()) {
   int64_t m = 0;  // memory slot
   int64_t f = 0;  // file slot
   for (const LongStringPlace& s : layout.strings) {

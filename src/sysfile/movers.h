@@ -16,7 +16,7 @@ class CaseLayoutMover {
  public:
   // Whether characters are kept whole across segments is decided here,
   // once: in UTF-8 interface mode always, in code-page mode when the
-  // locale's characters can be longer than one byte.
+  // current code page's characters can be longer than one byte.
   explicit CaseLayoutMover(const CaseLayout& layout);
 
   // Moves a memory-layout case into the file layout; returns the file-layout

@@ -19,9 +19,4 @@ void ReadVariableRecord(RecordInput& in, Dictionary& dictionary);
 void ReadValueLabelRecord(RecordInput& in, const ReaderState& state,
                           Dictionary& dictionary);
 
-// After the termination record: gives every variable whose name is not a
-// valid file name, or repeats an earlier name, the next free name v<n>;
-// then, when the file had no long names record, lower-cases every name.
-void RepairNames(Dictionary& dictionary, bool long_names);
-
 }  // namespace vexa

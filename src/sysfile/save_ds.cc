@@ -14,6 +14,7 @@
 #include "layout/write_plan.h"
 #include "sysfile/layout.h"
 #include "sysfile/movers.h"
+#include "text/code_pages.h"
 
 namespace vexa {
 namespace {
@@ -83,6 +84,13 @@ void SystemFileDataSource::SaveDS::WriteDictionary() {
   }
   const WritePlan plan = MakeWritePlan(dictionary_);
   UseLayout(plan.case_layout);
+  // The file's encoding is recorded at commit: its code page number in the
+  // machine record (which keeps 2 for an encoding without one) and its name
+  // in the encoding record.
+  if (const int code_page = text::CodePageOfName(Header().encoding_name);
+      code_page > 0) {
+    Header().machine.character_code = code_page;
+  }
   Header().name_map = plan.name_map;
   Header().long_names = true;
   const std::vector<SystemFileExtensionRecord> extensions =

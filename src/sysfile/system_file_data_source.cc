@@ -10,6 +10,7 @@
 #include "sysfile/file_kind.h"
 #include "sysfile/header_reader.h"
 #include "sysfile/save_ds.h"
+#include "text/code_pages.h"
 
 namespace vexa {
 
@@ -78,7 +79,18 @@ std::unique_ptr<SystemFileDataSource> SystemFileDataSource::CreateForWriting(
   std::unique_ptr<SystemFileDataSource> source(new SystemFileDataSource);
   source->writer_ = true;
   source->file_name_ = path;
+  source->header_.encoding_name = text::InterfaceEncodingName();
   return source;
+}
+
+std::string SystemFileDataSource::FileEncoding() const {
+  if (writer_) return header_.encoding_name;
+  if (!header_.encoding_name.empty() &&
+      text::IsKnownEncoding(header_.encoding_name)) {
+    return header_.encoding_name;
+  }
+  std::string name = text::NameOfCodePage(header_.machine.character_code);
+  return name.empty() ? text::CurrentEncodingName() : name;
 }
 
 std::unique_ptr<VEXA_InputCaseIterator> SystemFileDataSource::CreateIterator(

@@ -74,6 +74,13 @@ class SystemFileDataSource : public VEXA_DataSource {
   int Compression() const { return header_.compression; }
   void SetCompression(int code) { header_.compression = code; }
 
+  // The encoding of the file's text. A file read: the name its encoding
+  // record gives when ICU knows it, else the code page of its machine
+  // record's character code when that has a name, else the current code
+  // page. A file written: the interface encoding when it was created; the
+  // header commit records it (the character code and the encoding record).
+  std::string FileEncoding() const;
+
   bool IsWriter() const { return writer_; }
   const std::string& FileName() const { return file_name_; }
   const FileHeader& Header() const { return header_; }

@@ -1,16 +1,15 @@
 // Case mapping in place. Names are upper-cased for every variable of every
 // file that is opened, so the common cases are kept cheap: pure ASCII text is
 // mapped byte by byte, UTF-8 text is decoded inline, and only other code pages
-// go through ICU converters (clones of the current converter, cached per
-// thread until the current converter changes).
+// go through ICU converters (text/thread_converters.h).
 #include <cstring>
 
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
-#include "text/current_converter.h"
 #include "text/interface_encoding.h"
+#include "text/thread_converters.h"
 
 namespace vexa::text {
 namespace {
@@ -79,61 +78,7 @@ int MapUtf8(char* text, size_t len, Direction dir) {
   return kStatusClean;
 }
 
-// Per-thread clones of the current converter, one for decoding and one for
-// encoding, both set to stop (not substitute) on a character they cannot
-// convert.
-struct CaseConverters {
-  uint64_t generation = 0;
-  bool ready = false;
-  bool utf8 = false;
-  bool ascii_compatible = false;
-  UConverterPtr decode;
-  UConverterPtr encode;
-};
-
-// A converter whose bytes 1 to 127 decode to the same code points can take
-// the ASCII path for pure ASCII text. Stateful encodings (escape or shift
-// sequences made of ASCII bytes) fail this test.
-bool DecodesAsciiUnchanged(UConverter* conv) {
-  char bytes[127];
-  for (int i = 0; i < 127; ++i) bytes[i] = static_cast<char>(i + 1);
-  UChar units[256];
-  UErrorCode err = U_ZERO_ERROR;
-  const int32_t n = ucnv_toUChars(conv, units, 256, bytes, 127, &err);
-  ucnv_reset(conv);
-  if (U_FAILURE(err) || n != 127) return false;
-  for (int i = 0; i < 127; ++i) {
-    if (units[i] != static_cast<UChar>(i + 1)) return false;
-  }
-  return true;
-}
-
-CaseConverters* ConvertersForThisThread() {
-  thread_local CaseConverters cache;
-  const UConverter* current = CurrentConverter();
-  if (current == nullptr) return nullptr;
-  const uint64_t generation = ConverterGeneration();
-  if (cache.ready && cache.generation == generation) return &cache;
-  cache = CaseConverters();
-  cache.generation = generation;
-  cache.utf8 = IsUtf8Converter(current);
-  if (!cache.utf8) {
-    cache.decode = CloneConverter(current);
-    cache.encode = CloneConverter(current);
-    if (!cache.decode || !cache.encode) return nullptr;
-    UErrorCode err = U_ZERO_ERROR;
-    ucnv_setToUCallBack(cache.decode.get(), UCNV_TO_U_CALLBACK_STOP, nullptr,
-                        nullptr, nullptr, &err);
-    ucnv_setFromUCallBack(cache.encode.get(), UCNV_FROM_U_CALLBACK_STOP,
-                          nullptr, nullptr, nullptr, &err);
-    if (U_FAILURE(err)) return nullptr;
-    cache.ascii_compatible = DecodesAsciiUnchanged(cache.decode.get());
-  }
-  cache.ready = true;
-  return &cache;
-}
-
-int MapCodePage(char* text, size_t len, Direction dir, CaseConverters& conv) {
+int MapCodePage(char* text, size_t len, Direction dir, ThreadConverters& conv) {
   UConverter* decode = conv.decode.get();
   ucnv_reset(decode);
   const char* source = text;
@@ -163,7 +108,7 @@ int MapCodePage(char* text, size_t len, Direction dir, CaseConverters& conv) {
 int MapInPlace(char* text, size_t len, Direction dir) {
   if (text == nullptr || len == 0) return kStatusClean;
   if (GetInterfaceMode() == InterfaceMode::kCodePage) {
-    CaseConverters* conv = ConvertersForThisThread();
+    ThreadConverters* conv = ConvertersForThisThread();
     if (conv == nullptr) return kStatusBadChar;
     if (!conv->utf8) {
       if (conv->ascii_compatible && IsAscii(text, len)) {

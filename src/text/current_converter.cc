@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "support/errors.h"
+#include "text/icu_converters.h"
 
 namespace vexa::text {
 namespace {
@@ -28,6 +29,7 @@ const UConverter* CurrentConverter() {
       ucnv_close(conv);
       return nullptr;
     }
+    SetLibrarySubstitution(conv);
     state.current.reset(conv);
   }
   return state.current.get();
@@ -42,6 +44,14 @@ void ReplaceCurrentConverter(UConverterPtr conv) {
   ConverterState& state = State();
   state.current = std::move(conv);
   ++state.generation;
+}
+
+UConverterPtr SwapCurrentConverter(UConverterPtr conv) {
+  ConverterState& state = State();
+  UConverterPtr old = std::move(state.current);
+  state.current = std::move(conv);
+  ++state.generation;
+  return old;
 }
 
 uint64_t ConverterGeneration() { return State().generation; }

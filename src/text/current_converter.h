@@ -24,6 +24,11 @@ UConverterPtr CloneCurrentConverter();
 // the generation. REQUIRES: conv is not null.
 void ReplaceCurrentConverter(UConverterPtr conv);
 
+// Puts `conv` in place of the current converter (none: the next use opens
+// ICU's default again) and hands back the one it replaces, which may be
+// null. Used by scopes that restore the previous converter afterwards.
+UConverterPtr SwapCurrentConverter(UConverterPtr conv);
+
 // Rises by one every time the current converter is replaced, so that caches
 // of clones know when to renew themselves.
 uint64_t ConverterGeneration();

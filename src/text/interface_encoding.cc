@@ -2,13 +2,13 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cwchar>
 #include <vector>
 
 #include <unicode/utf8.h>
 
 #include "text/current_converter.h"
 #include "text/library_load.h"
+#include "text/thread_converters.h"
 
 namespace vexa::text {
 namespace {
@@ -42,12 +42,12 @@ int Utf8CharLength(const unsigned char* s, size_t limit) {
 }
 
 int CodePageCharLength(const char* text, size_t limit) {
-  std::mbstate_t state{};
-  wchar_t wc;
-  const size_t n = std::mbrtowc(&wc, text, limit, &state);
-  if (n == 0) return 0;
-  if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) return -1;
-  return static_cast<int>(n);
+  ThreadConverters* conv = ConvertersForThisThread();
+  if (conv == nullptr) return -1;
+  if (conv->utf8) {
+    return Utf8CharLength(reinterpret_cast<const unsigned char*>(text), limit);
+  }
+  return DecodedCharLength(*conv, text, limit);
 }
 
 }  // namespace
@@ -70,6 +70,12 @@ int CharLength(const char* text, size_t limit) {
     return Utf8CharLength(reinterpret_cast<const unsigned char*>(text), limit);
   }
   return CodePageCharLength(text, limit);
+}
+
+bool CharactersMayBeMultibyte() {
+  if (GetInterfaceMode() == InterfaceMode::kUtf8) return true;
+  const ThreadConverters* conv = ConvertersForThisThread();
+  return conv == nullptr || conv->max_char_bytes > 1;
 }
 
 size_t WholeCharPrefix(const char* text, size_t len, size_t max_bytes,

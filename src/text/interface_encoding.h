@@ -1,6 +1,8 @@
 // The process-wide interface encoding and the text primitives that names and
 // labels need: the length of one character and case mapping in place, in
-// either interface mode. Only src/text includes ICU.
+// either interface mode. Only src/text includes ICU; the other headers of
+// src/text (code_pages.h, converter.h, collator.h, encoding_scope.h,
+// runtime_locale.h) keep its types out of sight as this one does.
 #pragma once
 
 #include <cstddef>
@@ -17,9 +19,17 @@ void SetInterfaceMode(InterfaceMode mode);
 
 // Length in bytes of the character at the start of `text`, looking at no more
 // than `limit` bytes: 0 for an empty text (a limit of 0 or a NUL first byte),
-// -1 for an invalid sequence or one that the limit cuts off. Code-page mode follows the runtime library's
-// current locale; UTF-8 mode decodes UTF-8.
+// -1 for an invalid sequence or one that the limit cuts off. UTF-8 mode
+// decodes UTF-8; code-page mode decodes the current code page. (The current
+// converter follows the runtime library's locale, except while an open
+// reads a file in that file's own code page: text in code-page mode is
+// always in the current code page, so the converter, not the locale,
+// decides.)
 int CharLength(const char* text, size_t limit);
+
+// False when every character of the interface encoding is one byte (code-page
+// mode with a single-byte code page).
+bool CharactersMayBeMultibyte();
 
 // What WholeCharPrefix makes of a byte that starts no valid character.
 enum class InvalidBytes { kEndPrefix, kOneCharEach };

@@ -17,15 +17,11 @@ bool IsPlainLocale(const char* name) {
 void ApplyLoadLocale() {
   std::setlocale(LC_ALL, "");
   if (!IsPlainLocale(std::setlocale(LC_CTYPE, nullptr))) return;
-  // A process started without locale variables would otherwise treat every
-  // byte above 127 as invalid; prefer a locale that knows multibyte text.
-  static constexpr const char* kCandidates[] = {"en_US", "en_US.UTF-8",
-                                                "C.UTF-8"};
-  for (const char* candidate : kCandidates) {
-    if (std::setlocale(LC_ALL, candidate) != nullptr) {
-      setenv("LC_ALL", candidate, 1);
-      return;
-    }
+  // A process started without locale variables would otherwise take every
+  // byte above 127 as invalid. C.UTF-8 is the one locale every Linux system
+  // has (a named one such as en_US may be missing).
+  if (std::setlocale(LC_ALL, kFallbackLocale) != nullptr) {
+    setenv("LC_ALL", kFallbackLocale, 1);
   }
 }
 

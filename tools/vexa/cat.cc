@@ -17,6 +17,8 @@
 namespace vexa::tool {
 namespace {
 
+constexpr int kUtf8CodePage = 65001;
+
 struct Column {
   std::string name;
   double handle = 0;
@@ -166,6 +168,15 @@ int RunCat(const std::vector<std::string>& args) {
   if (code != VEXA_OK) return ReportFailure("cat", o.path, "open", code);
   std::unique_ptr<int, void (*)(int*)> closer(&handle,
                                               [](int* h) { vexaCloseRead(*h); });
+  // The tool reads in UTF-8 mode: a file in another encoding arrives
+  // converted, which is worth a note beside the CSV.
+  char encoding[VEXA_ENCODING_BUFFER];
+  int code_page = 0;
+  if (vexaGetFileEncoding(handle, encoding) == VEXA_OK &&
+      (vexaGetFileCodePage(handle, &code_page) != VEXA_OK || code_page != kUtf8CodePage)) {
+    std::cerr << "vexa cat: " << o.path << ": texts converted from " << encoding
+              << " to UTF-8\n";
+  }
   std::vector<Column> columns;
   if (int status = SelectColumns(handle, o, &columns); status != 0) {
     return status;

@@ -188,6 +188,7 @@ bool DictionaryFromJson(const JsonValue& doc, FileSummary* out,
   if (!r.GetNamed(doc, "compression", "dictionary", CompressionFromName,
                   &out->compression) ||
       !r.GetString(doc, "file_label", "dictionary", &out->file_label) ||
+      !r.GetString(doc, "encoding", "dictionary", &out->encoding) ||
       !r.GetString(doc, "text_info", "dictionary", &out->text_info,
                    &out->has_text_info) ||
       !r.Extensions(doc, out)) {

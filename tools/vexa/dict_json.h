@@ -14,7 +14,8 @@ namespace vexa::tool {
 // stay -1. Header facts that a writer sets itself (form, case count,
 // creation time, product, release) are ignored, and so are the extension
 // records listed without "data" (the writer makes those). The file's
-// "compression" is kept in out->compression (-1 when absent). False, with
+// "compression" is kept in out->compression (-1 when absent), its
+// "encoding" in out->encoding (empty when absent). False, with
 // *error set, for a member of
 // the wrong kind, a format that does not read as one, or an unknown name of
 // a measure, alignment, role or compression.

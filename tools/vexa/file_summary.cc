@@ -192,6 +192,9 @@ int Summarize(const std::string& path, FileSummary* s) {
   s->file_label = text;
   vexaGetSystemString(handle, text);
   s->product = text;
+  char encoding[VEXA_ENCODING_BUFFER];
+  if (vexaGetFileEncoding(handle, encoding) == VEXA_OK) s->encoding = encoding;
+  vexaGetFileCodePage(handle, &s->code_page);
   s->has_release = vexaGetReleaseInfo(handle, s->release) == VEXA_OK;
 
   int count = 0;

@@ -65,6 +65,8 @@ struct FileSummary {
   std::string created;      // "05 Jan 1970 13:45:10", "" when none
   std::string file_label;
   std::string product;      // the header's product text after its signature
+  std::string encoding;     // of the file's texts, as the library names it
+  int code_page = 0;        // of that encoding, 0 when it has none
   std::vector<VariableSummary> variables;
   std::vector<std::string> documents;  // lines, trailing blanks removed
   bool has_release = false;

@@ -1,6 +1,8 @@
-// `vexa import DATA.csv OUT [--dict DICT.json] [--compression none|bytecode]`:
-// a system file from a CSV file, read twice (once for the dictionary or the
-// column check, once for the cases) so that memory stays flat.
+// `vexa import DATA.csv OUT [--dict DICT.json] [--compression none|bytecode]
+// [--encoding NAME]`: a system file from a CSV file, read twice (once for
+// the dictionary or the column check, once for the cases) so that memory
+// stays flat. Texts go into the file in UTF-8, or in the encoding named (by
+// the option, else by the dictionary).
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +28,7 @@ struct ImportOptions {
   std::string out_path;
   std::string dict_path;
   int compression = -1;  // -1: from the dictionary, else none
+  std::string encoding;  // empty: from the dictionary, else UTF-8
 };
 
 // Where each variable's values come from.
@@ -42,6 +45,10 @@ bool ParseArgs(const std::vector<std::string>& args, ImportOptions& o) {
     if (name == "--dict") {
       o.dict_path = value;
       return true;
+    }
+    if (name == "--encoding") {
+      o.encoding = value;
+      return !value.empty();
     }
     return name == "--compression" &&
            CompressionFromName(value, &o.compression);
@@ -95,7 +102,8 @@ bool MapColumns(const FileSummary& dict, const std::vector<std::string>& header,
 
 // Reads the cases and writes them to the committed handle. Returns 0, or an
 // exit status after printing the error.
-int WriteCases(const ImportOptions& o, int handle, std::vector<Column>& columns) {
+int WriteCases(const ImportOptions& o, const std::string& path, int handle,
+               std::vector<Column>& columns) {
   for (Column& c : columns) vexaGetVarHandle(handle, c.name.c_str(), &c.handle);
   CsvReader csv;
   if (!csv.Open(o.csv_path)) return Fail(o.csv_path, std::strerror(errno));
@@ -129,20 +137,19 @@ int WriteCases(const ImportOptions& o, int handle, std::vector<Column>& columns)
     }
     int code = vexaCommitCaseRecord(handle);
     if (code != VEXA_OK) {
-      return ReportFailure("import", o.out_path, "writing the case of " + where,
-                           code);
+      return ReportFailure("import", path, "writing the case of " + where, code);
     }
   }
   if (r == CsvReader::Result::kError) return Fail(o.csv_path, csv.Error());
   return 0;
 }
 
-// Defines, commits and fills the new file. Returns an exit status.
-int WriteFile(const ImportOptions& o, const FileSummary& dict,
-              std::vector<Column>& columns) {
+// Defines, commits and fills the new file at `path`. Returns an exit status.
+int WriteFile(const ImportOptions& o, const std::string& path,
+              const FileSummary& dict, std::vector<Column>& columns) {
   int handle = -1;
   std::string what = "open";
-  int code = vexaOpenWriteU8(o.out_path.c_str(), &handle);
+  int code = vexaOpenWriteU8(path.c_str(), &handle);
   if (code == VEXA_OK) code = DefineDictionary(handle, dict, &what);
   int compression = o.compression >= 0 ? o.compression
                     : dict.compression >= 0 ? dict.compression
@@ -156,16 +163,16 @@ int WriteFile(const ImportOptions& o, const FileSummary& dict,
     code = vexaCommitHeader(handle);
   }
   if (code != VEXA_OK) {
-    ReportFailure("import", o.out_path, what, code);
+    ReportFailure("import", path, what, code);
     if (handle >= 0) vexaCloseWrite(handle);  // leaves no file
     return 1;
   }
-  int status = WriteCases(o, handle, columns);
+  int status = WriteCases(o, path, handle, columns);
   code = vexaCloseWrite(handle);
   if (status == 0 && code != VEXA_OK) {
-    status = ReportFailure("import", o.out_path, "close", code);
+    status = ReportFailure("import", path, "close", code);
   }
-  if (status != 0) std::remove(o.out_path.c_str());
+  if (status != 0) std::remove(path.c_str());
   return status;
 }
 
@@ -175,7 +182,7 @@ int RunImport(const std::vector<std::string>& args) {
   ImportOptions o;
   if (!ParseArgs(args, o)) {
     std::cerr << "usage: vexa import DATA.csv OUT [--dict DICT.json] "
-                 "[--compression none|bytecode]\n";
+                 "[--compression none|bytecode] [--encoding NAME]\n";
     return 2;
   }
   std::error_code ec;
@@ -201,7 +208,12 @@ int RunImport(const std::vector<std::string>& args) {
       return Fail(o.csv_path, error);
     }
   }
-  return WriteFile(o, dict, columns);
+  const std::string encoding = o.encoding.empty() ? dict.encoding : o.encoding;
+  if (encoding.empty() || encoding == "UTF-8") return WriteFile(o, o.out_path, dict, columns);
+  const std::string utf8 = IntermediatePath(o.out_path);
+  const int status = WriteFile(o, utf8, dict, columns);
+  if (status != 0) return status;
+  return Reencode("import", utf8, o.out_path, encoding);
 }
 
 }  // namespace vexa::tool

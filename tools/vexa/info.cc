@@ -15,6 +15,8 @@
 namespace vexa::tool {
 namespace {
 
+constexpr int kUtf8CodePage = 65001;
+
 std::string TypeText(int type) {
   return type == 0 ? "numeric" : "string(" + std::to_string(type) + ")";
 }
@@ -53,6 +55,15 @@ std::string ExtrasLine(const VariableSummary& v) {
   return line.empty() ? line : "      " + line + '\n';
 }
 
+// "windows-1252 (code page 1252), shown in UTF-8"; the tool reads every
+// file in UTF-8 mode, so texts of any other encoding arrive converted.
+std::string EncodingText(const FileSummary& s) {
+  std::string text = s.encoding;
+  if (s.code_page > 0) text += " (code page " + std::to_string(s.code_page) + ")";
+  if (s.code_page != kUtf8CodePage) text += ", shown in UTF-8";
+  return text;
+}
+
 std::string ReleaseText(const FileSummary& s) {
   if (!s.has_release) return "";
   return std::to_string(s.release[0]) + "." + std::to_string(s.release[1]) +
@@ -88,6 +99,7 @@ void PrintText(const FileSummary& s, std::ostream& out) {
       << "Created:      " << s.created << '\n'
       << "File label:   " << s.file_label << '\n'
       << "Product:      " << s.product << '\n'
+      << "Encoding:     " << EncodingText(s) << '\n'
       << "Release:      " << ReleaseText(s) << '\n'
       << "Text info:    " << s.text_info << '\n'
       << "Variables:    " << s.variables.size() << '\n';
@@ -175,6 +187,9 @@ void PrintJson(const FileSummary& s, std::ostream& out) {
   j.Key("time_stamp"), j.Number(s.time_stamp);
   j.Key("file_label"), j.String(s.file_label);
   j.Key("product"), j.String(s.product);
+  j.Key("encoding"), j.String(s.encoding);
+  j.Key("code_page");
+  s.code_page > 0 ? j.Int(s.code_page) : j.Null();
   j.Key("release");
   if (s.has_release) {
     j.BeginArray();

@@ -17,13 +17,16 @@ void Usage(std::ostream& out) {
          "                       the cases as CSV; --range counts cases\n"
          "                       from 1 and includes both ends\n"
          "  import DATA.csv OUT [--dict DICT.json] [--compression C]\n"
+         "         [--encoding E]\n"
          "                       a system file from CSV; the dictionary\n"
          "                       from DICT.json (as info --json prints it)\n"
          "                       or inferred from the data\n"
-         "  convert IN OUT [--compression C]\n"
+         "  convert IN OUT [--compression C] [--encoding E]\n"
          "                       a copy of IN, compressed as C (none or\n"
          "                       bytecode; by default as IN is)\n"
-         "Texts (names, labels, values) are UTF-8.\n";
+         "Texts (names, labels, values) are UTF-8 on the tool's side, whatever\n"
+         "the file's encoding; --encoding writes a file's texts in another one\n"
+         "(windows-1252, Shift_JIS, 1252, ...; by default UTF-8).\n";
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
-// Name repair after the dictionary has been read: invalid and repeated
-// names are replaced by v1, v2, ... (skipping names in use), and without a
-// long names record every name is lower-cased.
+// Name repair after a dictionary has been read from a file (or converted
+// into another encoding): invalid and repeated names are replaced by v1,
+// v2, ... (skipping names in use), and without a long names record every
+// name is lower-cased.
 #include <set>
 #include <string>
 #include <vector>
 
+#include "dict/dictionary.h"
 #include "dict/names.h"
-#include "sysfile/record_readers.h"
 #include "text/interface_encoding.h"
 
 namespace vexa {

@@ -1,0 +1,64 @@
+#include "text/thread_converters.h"
+
+#include "text/current_converter.h"
+
+namespace vexa::text {
+namespace {
+
+// A converter whose bytes 1 to 127 decode to the same code points can take
+// the ASCII path for pure ASCII text. Stateful encodings (escape or shift
+// sequences made of ASCII bytes) fail this test.
+bool DecodesAsciiUnchanged(UConverter* conv) {
+  char bytes[127];
+  for (int i = 0; i < 127; ++i) bytes[i] = static_cast<char>(i + 1);
+  UChar units[256];
+  UErrorCode err = U_ZERO_ERROR;
+  const int32_t n = ucnv_toUChars(conv, units, 256, bytes, 127, &err);
+  ucnv_reset(conv);
+  if (U_FAILURE(err) || n != 127) return false;
+  for (int i = 0; i < 127; ++i) {
+    if (units[i] != static_cast<UChar>(i + 1)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+ThreadConverters* ConvertersForThisThread() {
+  thread_local ThreadConverters cache;
+  const UConverter* current = CurrentConverter();
+  if (current == nullptr) return nullptr;
+  const uint64_t generation = ConverterGeneration();
+  if (cache.ready && cache.generation == generation) return &cache;
+  cache = ThreadConverters();
+  cache.generation = generation;
+  cache.utf8 = IsUtf8Converter(current);
+  cache.max_char_bytes = ucnv_getMaxCharSize(current);
+  if (!cache.utf8) {
+    cache.decode = CloneConverter(current);
+    cache.encode = CloneConverter(current);
+    if (!cache.decode || !cache.encode) return nullptr;
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_setToUCallBack(cache.decode.get(), UCNV_TO_U_CALLBACK_STOP, nullptr,
+                        nullptr, nullptr, &err);
+    ucnv_setFromUCallBack(cache.encode.get(), UCNV_FROM_U_CALLBACK_STOP,
+                          nullptr, nullptr, nullptr, &err);
+    if (U_FAILURE(err)) return nullptr;
+    cache.ascii_compatible = DecodesAsciiUnchanged(cache.decode.get());
+  }
+  cache.ready = true;
+  return &cache;
+}
+
+int DecodedCharLength(ThreadConverters& conv, const char* text, size_t limit) {
+  UConverter* decode = conv.decode.get();
+  ucnv_reset(decode);
+  const char* source = text;
+  UErrorCode err = U_ZERO_ERROR;
+  ucnv_getNextUChar(decode, &source, text + limit, &err);
+  ucnv_reset(decode);
+  if (U_FAILURE(err) || source <= text) return -1;
+  return static_cast<int>(source - text);
+}
+
+}  // namespace vexa::text

@@ -1,0 +1,283 @@
+// Files whose texts are in one encoding read in both interface modes: a
+// windows-1252 file written in code-page mode (the code page set by the
+// library's call, and by a real single-byte locale), a UTF-8 file of several
+// scripts written in UTF-8 mode. Read in the other mode, every text arrives
+// converted, widths follow, and appending is refused.
+#include <clocale>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "api/api_fixture.h"
+#include "convert/open_reader.h"
+#include "support/sysfile_builder.h"
+#include "text/test_locales.h"
+
+namespace vexa::testing {
+namespace {
+
+#define EXPECT_OK(call) EXPECT_EQ((call), VEXA_OK) << #call
+
+// Puts back the interface mode, the locale and the current code page.
+class EncodingSettings {
+ public:
+  EncodingSettings() : mode_(vexaGetInterfaceEncoding()) {}
+  ~EncodingSettings() { vexaSetInterfaceEncoding(mode_); }
+  // Sets the mode and, for code-page mode, the code page by name.
+  void Use(int mode, const char* code_page = nullptr) {
+    EXPECT_EQ(vexaSetInterfaceEncoding(mode), VEXA_OK);
+    EXPECT_EQ(code_page ? vexaSetCodePage(code_page) : VEXA_OK, VEXA_OK) << (code_page ? code_page : "");
+  }
+
+ private:
+  int mode_;
+  text::testing::ScopedLocale locale_;
+};
+
+// Collects the warnings that opens give while it exists.
+struct Warnings : VEXA_DataSource::Observer {
+  Warnings() : previous(SetOpenWarningReceiver(this)) {}
+  ~Warnings() override { SetOpenWarningReceiver(previous); }
+  // The encoding is the second text when there are two (a file name first).
+  void Warning(long number, std::string_view first, std::string_view second) override {
+    got += std::to_string(number) + " " + std::string(second.empty() ? first : second) + ";";
+  }
+  VEXA_DataSource::Observer* previous;
+  std::string got;
+};
+
+// What a read handle shows of a variable and its file.
+struct Seen {
+  std::string name, label, value_label, value, encoding;
+  int width = -1, code_page = -1, compatible = -1;
+  bool operator==(const Seen&) const = default;
+};
+void PrintTo(const Seen& s, std::ostream* os) {
+  *os << "{" << ::testing::PrintToString(s.name) << ", " << ::testing::PrintToString(s.label)
+      << ", " << ::testing::PrintToString(s.value_label) << ", "
+      << ::testing::PrintToString(s.value) << ", " << s.encoding << ", " << s.width << ", "
+      << s.code_page << ", " << s.compatible << "}";
+}
+
+// The value is the current case's, without trailing blanks; the value label
+// that of `labelled`, when given.
+Seen Look(int h, int index, const char* labelled = nullptr) {
+  Seen s;
+  char name[VEXA_NAME_BUFFER], text[400] = "", encoding[VEXA_ENCODING_BUFFER];
+  EXPECT_OK(vexaGetVarInfo(h, index, name, &s.width));
+  s.name = name;
+  int length = 0;
+  if (vexaGetVarLabelLong(h, name, text, sizeof text, &length) == VEXA_OK) s.label = text;
+  if (labelled && vexaGetVarCValueLabelLong(h, name, labelled, text, sizeof text, &length) == 0) {
+    s.value_label = text;
+  }
+  std::vector<char> value(static_cast<size_t>(s.width) + 1);
+  if (s.width > 0 && vexaGetValueChar(h, index + 1.0, value.data(), s.width + 1) == VEXA_OK) {
+    s.value.assign(value.data(), static_cast<size_t>(s.width));
+    s.value.erase(s.value.find_last_not_of(' ') + 1);
+  }
+  EXPECT_OK(vexaGetFileEncoding(h, encoding));
+  s.encoding = encoding;
+  vexaGetFileCodePage(h, &s.code_page);
+  EXPECT_OK(vexaIsCompatibleEncoding(h, &s.compatible));
+  return s;
+}
+
+// --- A windows-1252 file: é, ü, € in every kind of text ---
+
+void WriteCodePageFile(const std::string& path) {
+  int h = -1;
+  ASSERT_EQ(vexaOpenWrite(path.c_str(), &h), VEXA_OK);
+  EXPECT_OK(Each({vexaSetVarName(h, "st\xFC", 8), vexaSetVarName(h, "caf\xE9", 0),
+                  vexaSetVarLabel(h, "st\xFC", "Stra\xDF" "e \x80"),
+                  vexaSetVarCValueLabel(h, "st\xFC", "\xE9t\xE9", "summer \x80"),
+                  vexaCommitHeader(h), vexaSetValueChar(h, 1, "\xFC" "ber"),
+                  vexaSetValueNumeric(h, 2, 1.5), vexaCommitCaseRecord(h), vexaCloseWrite(h)}));
+}
+
+void ExpectCodePageFile(const std::string& path, bool utf8) {
+  int h = -1;
+  ASSERT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK);
+  ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK);
+  if (utf8) {
+    EXPECT_EQ(Look(h, 0, "\xC3\xA9t\xC3\xA9"),
+              (Seen{"st\xC3\xBC", "Stra\xC3\x9F" "e \xE2\x82\xAC", "summer \xE2\x82\xAC",
+                    "\xC3\xBC" "ber", "windows-1252", 24, 1252, 0}));
+    char short_name[VEXA_COMPAT_NAME_BUFFER];
+    EXPECT_OK(vexaGetVarCompatName(h, "CAF\xC3\x89", short_name));
+    EXPECT_STREQ(short_name, "CAF\xC3\x89");
+  } else {
+    EXPECT_EQ(Look(h, 0, "\xE9t\xE9"), (Seen{"st\xFC", "Stra\xDF" "e \x80", "summer \x80",
+                                               "\xFC" "ber", "windows-1252", 8, 1252, 1}));
+  }
+  double number = 0;
+  EXPECT_OK(vexaGetValueNumeric(h, 2, &number));
+  EXPECT_EQ(number, 1.5);
+  EXPECT_OK(vexaCloseRead(h));
+  // Cases are added only in the file's own encoding.
+  EXPECT_EQ(vexaOpenAppend(path.c_str(), &h), utf8 ? VEXA_E_CANNOT_APPEND : VEXA_OK) << utf8;
+  vexaCloseAppend(h);
+}
+
+class EncodingTest : public ::testing::Test {
+ protected:
+  TempDir dir_;
+};
+
+// Written with windows-1252 made current by the library's call, then by a
+// real CP1252 locale.
+TEST_F(EncodingTest, CodePageFileReadInBothModes) {
+  EncodingSettings settings;
+  settings.Use(0, "windows-1252");
+  WriteCodePageFile(dir_.File("call.vexa"));
+  ExpectCodePageFile(dir_.File("call.vexa"), false);
+  settings.Use(1);
+  ExpectCodePageFile(dir_.File("call.vexa"), true);
+
+  VEXA_REQUIRE_LOCALE(locale, "CP1252");
+  settings.Use(0, "UTF-8");
+  ASSERT_STREQ(vexaSetLocale(LC_ALL, locale.c_str()), locale.c_str());
+  const std::string path = dir_.File("locale.vexa");
+  WriteCodePageFile(path);
+  ExpectCodePageFile(path, false);
+  int h = -1;  // while a file is open, the locale and the code page stay
+  ASSERT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK);
+  EXPECT_STREQ(vexaSetLocale(LC_ALL, "C.UTF-8"), locale.c_str());
+  EXPECT_EQ(vexaSetCodePage("UTF-8"), VEXA_E_FILES_OPEN);
+  EXPECT_OK(vexaCloseRead(h));
+  EXPECT_EQ(vexaSetLocale(LC_ALL, "xx_NOWHERE.CP1252"), nullptr);
+  EXPECT_EQ(vexaSetCodePage("no-such-encoding"), VEXA_E_BAD_ENCODING_MODE);
+  settings.Use(1);
+  ExpectCodePageFile(path, true);
+}
+
+// --- A UTF-8 file of several scripts ---
+
+const char kGreek[] = "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC";  // 8 letters
+const char kCyrillic[] = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";  // Привет
+const char kNihon[] = "\xE6\x97\xA5\xE6\x9C\xAC";                                // 日本
+const char kEmoji[] = "\xF0\x9F\x98\x80";
+
+TEST_F(EncodingTest, Utf8FileOfSeveralScriptsReadInBothModes) {
+  EncodingSettings settings;
+  settings.Use(1);
+  const std::string path = dir_.File("scripts.vexa");
+  int h = -1;
+  ASSERT_EQ(vexaOpenWrite(path.c_str(), &h), VEXA_OK);
+  EXPECT_OK(Each({vexaSetVarName(h, "greeting", 12), vexaSetVarName(h, "place", 6),
+                  vexaSetVarName(h, "\xCE\xB1lpha", 0), vexaSetVarLabel(h, "greeting", kGreek),
+                  vexaSetVarLabel(h, "place", kNihon),
+                  vexaSetVarCValueLabel(h, "greeting", kCyrillic,
+                                        (std::string(kEmoji) + " hello").c_str()),
+                  vexaCommitHeader(h), vexaSetValueChar(h, 1, kCyrillic),
+                  vexaSetValueChar(h, 2, kNihon), vexaCommitCaseRecord(h), vexaCloseWrite(h)}));
+
+  struct Reading {
+    const char* code_page;  // null: UTF-8 mode
+    Seen greeting, place;
+    const char* third_name;
+    const char* warnings;
+  };
+  const std::string emoji_hello = std::string(kEmoji) + " hello";
+  const Reading readings[] = {
+      {nullptr, {"greeting", kGreek, emoji_hello, kCyrillic, "UTF-8", 12, 65001, 1},
+       {"place", kNihon, "", kNihon, "UTF-8", 6, 65001, 1}, "\xCE\xB1lpha", ""},
+      {"windows-1251",
+       {"greeting", "????????", "? hello", "\xCF\xF0\xE8\xE2\xE5\xF2", "UTF-8", 12, 65001, 0},
+       {"place", "??", "", "??", "UTF-8", 6, 65001, 0}, "v1", "1711 windows-1251;"},
+      {"Shift_JIS",  // has Greek letters, but not the one with the accent
+       {"greeting", "\x83\xA3\x83\xC9\x83\xC9\x83\xC5\x83\xCB\x83\xC7\x83\xC8?", "", "",
+        "UTF-8", 12, 65001, 0},
+       {"place", "\x93\xFA\x96\x7B", "", "\x93\xFA\x96\x7B", "UTF-8", 6, 65001, 0}, "\x83\xBF" "lpha",
+       "1711 windows-31j;"}};
+  for (const Reading& r : readings) {
+    settings.Use(r.code_page ? 0 : 1, r.code_page);
+    Warnings warnings;
+    ASSERT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK);
+    ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK);
+    Seen greeting = Look(h, 0, r.greeting.value.empty() ? nullptr : r.greeting.value.c_str());
+    if (r.greeting.value.empty()) greeting.value.clear();  // not checked
+    EXPECT_EQ(greeting, r.greeting);
+    EXPECT_EQ(Look(h, 1), r.place);
+    EXPECT_EQ(Look(h, 2).name, r.third_name);
+    EXPECT_EQ(warnings.got, r.warnings);
+    EXPECT_OK(vexaCloseRead(h));
+    EXPECT_EQ(vexaOpenAppend(path.c_str(), &h), r.code_page ? VEXA_E_CANNOT_APPEND : VEXA_OK);
+    vexaCloseAppend(h);
+  }
+}
+
+// --- Damaged or unusual encodings: every file opens and reads ---
+
+struct BadInput {
+  const char* what;
+  std::string record;  // the encoding record's bytes; none when empty
+  int32_t character_code;
+  std::string name, label, value;  // the file's bytes for its one variable
+  Seen utf8, code_page;            // as seen in UTF-8 mode and in windows-1252
+  const char* utf8_warnings;
+  const char* code_page_warnings;
+};
+
+// A file in windows-1252 however it says so: é t é, the euro sign, é.
+BadInput Latin(const char* what, std::string record, int32_t character_code) {
+  return {what, std::move(record), character_code, "\xE9t\xE9", "\x80", "\xE9",
+          {"\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC", "", "\xC3\xA9", "windows-1252", 24, 1252, 0},
+          {"\xE9t\xE9", "\x80", "", "\xE9", "windows-1252", 8, 1252, 1}, "", ""};
+}
+
+const BadInput kBadInputs[] = {
+    Latin("record over character code", "windows-1252", 65001),
+    Latin("record names an unknown encoding", "x-no-such-encoding", 1252),
+    Latin("unknown encoding, no character code", "x-no-such-encoding", 2),
+    Latin("character code of no code page", "", 987654),
+    Latin("negative character code", "", -1252),
+    Latin("record of binary junk", std::string("\x01\xFF\0junk", 8), 2),
+    {"invalid UTF-8 in every text", "UTF-8", 65001, "a\xFF", "\xC3", "\xE2\x82",
+     {"v1", "", "", "\xE2\x82", "UTF-8", 8, 65001, 1},  // labels are copied in whole characters
+     {"v1", "?", "", "?", "UTF-8", 8, 65001, 0}, "", "1711 windows-1252;"},
+    {"invalid Shift_JIS in every text", "Shift_JIS", 932, "a\x82", "\x82\xFF", "\x82",
+     {"v1", "??", "", "?", "Shift_JIS", 24, 932, 0},
+     {"a\x82", "\x82\xFF", "", "\x82", "Shift_JIS", 8, 932, 0}, "1701 Shift_JIS;",
+     "1721 Shift_JIS;"},
+};
+
+std::string BadInputFile(const BadInput& b, bool big_endian) {
+  SysFileBuilder f(big_endian);
+  f.Header().StringVar(b.name, 8, {.label = b.label});
+  f.MachineInts({24, 0, 0, 720, 1, 1, big_endian ? 1 : 2, b.character_code});
+  if (!b.record.empty()) f.Extension(20, 1, static_cast<int32_t>(b.record.size()), b.record);
+  return f.End().CaseText(b.value, 8).Bytes();
+}
+
+TEST_F(EncodingTest, DamagedEncodingsOpenAndReadInBothModes) {
+  EncodingSettings settings;
+  for (bool big_endian : {false, true}) {
+    for (const BadInput& b : kBadInputs) {
+      const std::string path = dir_.Write("bad.vexa", BadInputFile(b, big_endian));
+      for (int mode : {1, 0}) {
+        settings.Use(mode, "windows-1252");
+        const std::string where = std::string(b.what) + (mode ? ", UTF-8 mode" : ", code-page mode") +
+                                  (big_endian ? ", big-endian" : "");
+        Warnings warnings;
+        int h = -1;
+        ASSERT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK) << where;
+        ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK) << where;
+        Seen want = mode ? b.utf8 : b.code_page;
+        if (big_endian) want.compatible = 0;
+        EXPECT_EQ(Look(h, 0), want) << where;
+        EXPECT_EQ(vexaReadCaseRecord(h), VEXA_W_END_OF_DATA) << where;
+        EXPECT_EQ(warnings.got, mode ? b.utf8_warnings : b.code_page_warnings) << where;
+        EXPECT_OK(vexaCloseRead(h));
+      }
+    }
+    // An encoding record of units other than bytes is a damaged file.
+    const std::string units = SysFileBuilder(big_endian).Header().NumericVar("a")
+        .Extension(20, 4, 2, std::string("UTF-8\0\0\0", 8)).End().Bytes();
+    int h = -1;
+    EXPECT_EQ(vexaOpenRead(dir_.Write("units.vexa", units).c_str(), &h), VEXA_E_FILE_OPEN);
+  }
+}
+
+}  // namespace
+}  // namespace vexa::testing

@@ -1,0 +1,176 @@
+// The converting data sources over files the library writes: the case
+// layout and widths, converted values cut on characters, the dictionary's
+// texts, the warnings, and the multiple-response set lines' byte counts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "convert/converting_data_source.h"
+#include "convert/set_lines.h"
+#include "dict/case.h"
+#include "sysfile/test_files.h"
+#include "text/text_test_util.h"
+
+namespace vexa {
+namespace {
+
+using text::testing::ScopedCodePage;
+using text::testing::ScopedInterfaceMode;
+using Segment = ConvertingDataSource::Segment;
+
+struct Warnings : VEXA_DataSource::Observer {
+  void Warning(long number, std::string_view first, std::string_view) override {
+    got += std::to_string(number) + " " + std::string(first) + ";";
+  }
+  std::string got;
+};
+
+std::string Padded(std::string text, size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+std::string Repeat(const std::string& unit, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += unit;
+  return text;
+}
+
+// A file of n1 n2 n3 s8 n4 big (A20000) s3 and one case, written in
+// `code_page`.
+std::unique_ptr<SystemFileDataSource> LayoutFile(testing::WriterFile& f, const char* code_page,
+                                                 const std::string& s8, const std::string& big) {
+  ScopedCodePage written_in(code_page);
+  for (auto [name, width] : {std::pair{"n1", 0}, {"n2", 0}, {"n3", 0}, {"s8", 8}, {"n4", 0},
+                             {"big", 20000}, {"s3", 3}}) {
+    f.AddVar(name, width);
+  }
+  f.Writer().CommitHeader();
+  VEXA_Case c(f.Dict());
+  for (auto [index, text] : {std::pair{3, s8}, {5, big}, {6, std::string("abc")}}) {
+    std::memcpy(c.Data() + f.Dict().FirstSlot(index) * 8, text.data(), text.size());
+  }
+  f.Write(std::vector<char>(c.Data(), c.Data() + c.Bytes()));
+  f.Finish();
+  return f.Read();
+}
+
+// The string values (all their width) of the first case of `view`.
+std::vector<std::string> FirstCaseStrings(VEXA_DataSource& view) {
+  const Dictionary& d = view.GetDictionary();
+  std::vector<char> buffer(static_cast<size_t>(d.SlotCount()) * 8, '#');
+  auto it = view.CreateIterator(buffer.data());
+  std::vector<std::string> values;
+  if (!it || !it->ReadNext()) return values;
+  for (int i = 0; i < d.Count(); ++i) {
+    if (d.At(i).Type() > 0) values.emplace_back(buffer.data() + d.FirstSlot(i) * 8, d.At(i).Type());
+  }
+  return values;
+}
+
+TEST(ConvertingDataSourceTest, Utf8ViewTriplesWidthsAndConvertsEveryCase) {
+  testing::WriterFile f;
+  Warnings warnings;
+  UTF8DataSource view(LayoutFile(f, "windows-1252", "\xE9t\xE9", std::string(20000, '\xE9')),
+                      "windows-1252", &warnings);
+  EXPECT_EQ(view.Segments(), (std::vector<Segment>{{0, 3, 0, 0}, {3, 3, 8, 24}, {4, 1, 0, 0},
+                                                   {5, 4096, 20000, 32767}, {2505, 2, 3, 9}}));
+  // The very long value keeps 16,383 whole characters of its 20,000.
+  EXPECT_EQ(FirstCaseStrings(view),
+            (std::vector<std::string>{Padded("\xC3\xA9t\xC3\xA9", 24),
+                                      Padded(Repeat("\xC3\xA9", 16383), 32767), Padded("abc", 9)}));
+  EXPECT_EQ(warnings.got, "");  // case values are not reported
+}
+
+TEST(ConvertingDataSourceTest, CodePageViewKeepsWidthsAndCutsOnCharacters) {
+  testing::WriterFile f;
+  // s8: two IPA letters, a euro sign and "!"; big: euro and omega signs.
+  CodePageDataSource view(LayoutFile(f, "UTF-8", "\xCA\x92\xCA\x92\xE2\x82\xAC!",
+                                     Repeat("\xE2\x82\xAC\xCE\xA9", 4000)),
+                          "windows-1252", nullptr, false);
+  EXPECT_EQ(FirstCaseStrings(view),
+            (std::vector<std::string>{Padded("??\x80!", 8), Padded(Repeat("\x80?", 4000), 20000),
+                                      "abc"}));
+  // In GB18030 the IPA letters take four bytes each: the value outgrows its
+  // width and is cut before the character that would not fit.
+  CodePageDataSource gb(f.Read(), "GB18030", nullptr, false);
+  EXPECT_EQ(text::Converter::Open("GB18030").ConvertText(text::Direction::kToUtf8,
+                                                         FirstCaseStrings(gb).at(0)),
+            "\xCA\x92\xCA\x92");
+}
+
+TEST(ConvertingDataSourceTest, DictionaryTextsAreConvertedOnce) {
+  testing::WriterFile f;
+  std::unique_ptr<SystemFileDataSource> reader;
+  {
+    ScopedCodePage file_encoding("windows-1252");  // written, and read as the open reads it
+    Dictionary& d = f.Dict();
+    f.AddVar("caf\xE9", 0);
+    f.AddVar(std::string(60, '\xE9'), 0);  // 120 bytes in UTF-8: cut to 64
+    f.AddVar("city", 6);
+    f.AddVar("town", 6);
+    d.MutableAt(0).SetLabel("Pr\xEF" "x \x80");
+    d.MutableAt(2).SetMissingTexts(2, "\xE9\xE9\xE9\xE9\xE9", "ab", nullptr);
+    ValueLabelMap shared(6);
+    shared.AddText("\xE9t\xE9", "summer");
+    d.MutableAt(2).SetValueLabels(shared);
+    d.MutableAt(3).SetValueLabels(shared);
+    d.SetIdString("Fichier \xE9t\xE9");
+    const std::string texts[] = {"Note: 5 \x80" + std::string(71, ' '),
+                                 "$s=C 3 \xE9t\xE9 CITY TOWN\n", "city:lang('fran\xE7" "ais'\n)"};
+    for (auto [type, text] : {std::pair{kDocumentsType, texts[0]}, {7, texts[1]}, {18, texts[2]}}) {
+      d.Extensions().Set(type, 1, static_cast<int64_t>(text.size()), text.data());
+    }
+    f.Writer().CommitHeader();
+    f.Finish();
+    reader = f.Read();
+  }
+  ScopedInterfaceMode utf8(text::InterfaceMode::kUtf8);
+  Warnings warnings;
+  UTF8DataSource view(std::move(reader), "windows-1252", &warnings);
+  const Dictionary& d = view.GetDictionary();
+  EXPECT_EQ(d.At(0).Name(), "caf\xC3\xA9");
+  EXPECT_EQ(d.At(0).Label(), "Pr\xC3\xAF" "x \xE2\x82\xAC");
+  EXPECT_EQ(d.At(1).Name(), Repeat("\xC3\xA9", 32));
+  EXPECT_EQ(d.At(2).MissingCode(), 1);  // the first value needs 10 bytes now
+  EXPECT_EQ(std::string(d.At(2).MissingRaw()[0].data(), 8), "ab      ");
+  EXPECT_TRUE(d.At(2).ValueLabels().SharesImplWith(d.At(3).ValueLabels()));
+  EXPECT_NE(d.At(3).ValueLabels().FindText("\xC3\xA9t\xC3\xA9"), nullptr);
+  EXPECT_EQ(d.IdString(), "Fichier \xC3\xA9t\xC3\xA9");
+  EXPECT_EQ(d.Extensions().Get(kDocumentsType)->contents, Padded("Note: 5 \xE2\x82\xAC", 80));
+  EXPECT_EQ(d.Extensions().Get(7)->contents, "$s=C 5 \xC3\xA9t\xC3\xA9 CITY TOWN\n");
+  EXPECT_EQ(d.Extensions().Get(18)->contents, "city:lang('fran\xC3\xA7" "ais'\n)");
+  EXPECT_EQ(warnings.got, "1701 windows-1252;");
+
+  // The other way a name that does not convert is repaired; the variant
+  // flag picks the warning.
+  testing::WriterFile g;
+  g.AddVar("\xCE\xA9mega", 0);
+  g.Writer().CommitHeader();
+  g.Finish();
+  CodePageDataSource cp(g.Read(), "windows-1252", &warnings, true);
+  EXPECT_EQ(cp.GetDictionary().At(0).Name(), "v1");
+  EXPECT_EQ(warnings.got, "1701 windows-1252;1712 windows-1252;");
+}
+
+TEST(SetLinesTest, CountsFollowTheConvertedTexts) {
+  // A conversion that doubles "#": counted texts grow by their "#"s.
+  const TextConversion twice = [](std::string_view t) {
+    std::string out;
+    for (char c : t) out += c == '#' ? "##" : std::string(1, c);
+    return out;
+  };
+  const std::pair<std::string, std::string> rows[] = {
+      {"$a#=C 3 x#y A# B\n", "$a##=C 4 x##y A## B\n"},
+      {"$d=D2 1# 0  A B\n", "$d=D3 1## 0  A B\n"},
+      {"$e=E 11 1 1 2 ## A\r\n", "$e=E 11 1 1 4 #### A\r\n"},
+      {"vs= A# B", "vs= A## B"},                                 // a variable set
+      {"$bad=C 9 #\n$ok=C 1 # X\n", "$bad=C 9 ##\n$ok=C 2 ## X\n"},  // a count past the end
+      {"$bad=X 1 #\n", "$bad=X 1 ##\n"},
+      {"", ""}};
+  for (const auto& [in, out] : rows) EXPECT_EQ(ConvertSetLines(in, twice), out) << in;
+}
+
+}  // namespace
+}  // namespace vexa

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The tool and encodings: files written with --encoding record it, info and
+# cat show them in UTF-8, and the encoding travels through info --json.
+# Usage: vexa_encoding_test.sh VEXA
+set -u
+vexa=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+run() { "$vexa" "$@" 2>"$work/stderr" || { echo "FAIL: vexa $*: $(cat "$work/stderr")"; exit 1; }; }
+
+printf 'name,city,n\nJos\303\251,Z\303\274rich \342\202\254,1\nAnn,Lyon,2\n' >"$work/in.csv"
+run import "$work/in.csv" "$work/cp.vexa" --encoding windows-1252
+run info "$work/cp.vexa" >"$work/cp.txt"
+grep -q '^Encoding:     windows-1252 (code page 1252), shown in UTF-8$' "$work/cp.txt" ||
+  fail "info shows the encoding: $(grep Encoding "$work/cp.txt")"
+run cat "$work/cp.vexa" >"$work/cp.csv"
+cmp -s "$work/in.csv" "$work/cp.csv" || fail "cat gives the UTF-8 text back"
+grep -q 'converted from windows-1252 to UTF-8' "$work/stderr" || fail "cat notes the conversion"
+run info --json "$work/cp.vexa" >"$work/cp.json"
+grep -q '"encoding": "windows-1252",' "$work/cp.json" || fail "info --json has the encoding"
+grep -q '"code_page": 1252,' "$work/cp.json" || fail "info --json has the code page"
+
+# The dictionary's encoding is the default of a re-import.
+run import "$work/cp.csv" "$work/again.vexa" --dict "$work/cp.json"
+run info --json "$work/again.vexa" | grep -q '"encoding": "windows-1252",' ||
+  fail "a re-import keeps the encoding"
+run cat "$work/again.vexa" >"$work/again.csv"
+cmp -s "$work/in.csv" "$work/again.csv" || fail "a re-import keeps the texts"
+
+run convert "$work/cp.vexa" "$work/u8.vexa" --encoding UTF-8
+run info "$work/u8.vexa" | grep -q '^Encoding:     UTF-8 (code page 65001)$' || fail "convert to UTF-8"
+run cat "$work/u8.vexa" >"$work/u8.csv"
+cmp -s "$work/in.csv" "$work/u8.csv" || fail "convert to UTF-8 keeps the texts"
+[ ! -s "$work/stderr" ] || fail "no note for a UTF-8 file"
+run convert "$work/u8.vexa" "$work/jp.vexa" --encoding EUC-JP
+run info --json "$work/jp.vexa" | grep -q '"code_page": null,' || fail "EUC-JP has no code page number"
+run convert "$work/u8.vexa" "$work/sj.vexa" --encoding Shift_JIS
+run cat "$work/sj.vexa" >"$work/sj.csv"
+grep -q '^Jos?,Z?rich ?,1$' "$work/sj.csv" || fail "characters Shift_JIS lacks become ?"
+
+"$vexa" import "$work/in.csv" "$work/x.vexa" --encoding no-such-encoding 2>"$work/err"
+[ $? -eq 1 ] || fail "an unknown encoding fails the import"
+[ "$(wc -l <"$work/err")" -eq 1 ] || fail "one error line"
+ls "$work" | grep -q '^x\.vexa' && fail "a failed import leaves no file"
+
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
+echo "all checks passed"
