@@ -3,9 +3,11 @@
 # library's SONAME, the tool), and builds a small C program against the
 # installation twice, through pkg-config and through find_package, then runs
 # each build.
-#   install_test.sh BUILD_DIR C_COMPILER [EXTRA_CFLAGS]
+# With a Python interpreter, the installed Python package loads the installed
+# library too.
+#   install_test.sh BUILD_DIR C_COMPILER [EXTRA_CFLAGS [PYTHON]]
 set -euo pipefail
-build=$1 cc=$2 extra=${3:-}
+build=$1 cc=$2 extra=${3:-} python=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -39,4 +41,12 @@ out=$("$tmp/consumer/consumer" "$tmp/b.vexa")
 # The installed tool finds the installed library.
 out=$("$prefix/bin/vexa" cat "$tmp/b.vexa" | tr '\n' ' ')
 [ "$out" = "x 1.5 3 4.5 " ] || { echo "installed vexa cat printed '$out'"; exit 1; }
+# The installed Python package finds the installed library by itself.
+if [ -n "$python" ]; then
+  pkg=$(dirname "$(find "$prefix" -path '*/vexaio/__init__.py')")
+  out=$(env -u VEXAIO_LIBRARY PYTHONPATH="$(dirname "$pkg")" PYTHONDONTWRITEBYTECODE=1 "$python" -c \
+        'import sys, vexaio; print(" ".join(map(str, vexaio.library_version())), vexaio.read(sys.argv[1]).columns["x"].tolist())' \
+        "$tmp/b.vexa")
+  [ "$out" = "${version//./ } [1.5, 3.0, 4.5]" ] || { echo "installed Python package printed '$out'"; exit 1; }
+fi
 echo "install test passed: vexaio $version in $prefix"
