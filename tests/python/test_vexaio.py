@@ -148,3 +148,12 @@ def test_missing_file_and_version():
         vexaio.read_dataframe("/nonexistent/x.vexa")
     assert e.value.code == 1 and e.value.name == "VEXA_E_FILE_OPEN"
     assert len(vexaio.library_version()) == 3
+
+
+def test_dates_beyond_datetime64_stay_seconds(tmp_path):
+    path, seconds = tmp_path / "old.vexa", np.array([0.0, 86400.0 * 400, np.nan])
+    date = vexaio.Variable("d", print_format="DATE11", write_format="DATE11")
+    vexaio.write(path, vexaio.Dictionary([date]), {"d": seconds})
+    with pytest.warns(UserWarning):
+        df = vexaio.read_dataframe(path)
+    assert np.array_equal(df["d"], seconds, equal_nan=True)
