@@ -101,6 +101,13 @@ class Dictionary:
         raise KeyError(name)
 
 
+def _number_of(names, value, what):
+    """The code of a name such as "ordinal" among names."""
+    if value not in names:
+        raise ValueError(f"{what}: {value!r} is not one of {', '.join(names)}")
+    return names.index(value)
+
+
 def _int_call(fn, h, name, what):
     out = ctypes.c_int()
     check(fn(h, name, ctypes.byref(out)), what)
@@ -226,7 +233,7 @@ def _define_variable(h, v):
                                  (v.alignment, ALIGNMENTS, lib.vexaSetVarAlignment),
                                  (v.role, ROLES, lib.vexaSetVarRole)):
         if value is not None:
-            check(setter(h, name, names.index(value)), what)
+            check(setter(h, name, _number_of(names, value, what)), what)
     if v.display_width is not None:
         check(lib.vexaSetVarColumnWidth(h, name, v.display_width), what)
     for value, label in v.value_labels.items():
@@ -251,4 +258,5 @@ def define_dictionary(h, d):
             raise ValueError("a document line is longer than 80 bytes")
         text = b"".join(line.ljust(80) for line in lines)
         check(lib.vexaSetDocuments(h, text, len(lines)), "setting the documents")
-    check(lib.vexaSetCompression(h, COMPRESSIONS.index(d.compression)), "setting the compression")
+    check(lib.vexaSetCompression(h, _number_of(COMPRESSIONS, d.compression, "compression")),
+          "setting the compression")

@@ -228,6 +228,11 @@ def write_dataframe(df, path, compression="bytecode", labels=None, dictionary=No
         dictionary = df.attrs.get(DICTIONARY_ATTR)
     known = {v.name: v for v in dictionary.variables} if dictionary is not None else {}
     missing = df.attrs.get(MISSING_ATTR) or {}
+    if not df.columns.is_unique:
+        raise ValueError("vexaio: the frame's column names repeat")
+    unknown = set(labels or {}) - set(df.columns)
+    if unknown:
+        raise KeyError(f"vexaio: labels for columns the frame does not have: {sorted(unknown)}")
     variables, columns = [], {}
     for name in df.columns:
         if not isinstance(name, str):
