@@ -221,8 +221,9 @@ def write_dataframe(df, path, compression="bytecode", labels=None, dictionary=No
     column, else from the column: numbers (and booleans) become numeric
     variables with an F format, datetime64 a date format, texts string
     variables as wide as their longest value, categoricals numeric codes with
-    value labels. `labels` maps column names to {value: label} to add.
-    compression is "none", "bytecode" or "zlib"."""
+    value labels; datetimes with a time zone are written as their wall-clock
+    time, for a file holds none. `labels` maps column names to {value: label}
+    to add. compression is "none", "bytecode" or "zlib"."""
     pd = _pandas()
     if dictionary is None:
         dictionary = df.attrs.get(DICTIONARY_ATTR)
