@@ -47,11 +47,18 @@ class _Reader:
         return raw[:n]
 
     def all_rows(self):
-        """The remaining cases. The header's case count sizes the first read;
-        reading goes on in chunks while cases keep coming."""
+        """The remaining cases. The header's case count sizes the first read
+        unless no memory can hold that many (a damaged count); reading goes
+        on in chunks while cases keep coming."""
         parts, limit = [], self.dictionary.case_count or CHUNK_ROWS
         while True:
-            parts.append(self.rows(limit))
+            try:
+                parts.append(self.rows(limit))
+            except MemoryError:
+                if limit == CHUNK_ROWS:
+                    raise
+                limit = CHUNK_ROWS
+                continue
             if parts[-1].shape[0] < limit:
                 break
             limit = CHUNK_ROWS

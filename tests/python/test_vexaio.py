@@ -129,6 +129,14 @@ def test_a_damaged_file_raises_its_code_and_detail(survey, tmp_path, cut):
     assert e.value.name in str(e.value)
 
 
+def test_a_case_count_beyond_memory_reads_the_cases_there_are(survey, tmp_path):
+    data = bytearray(survey.read_bytes())
+    data[80:84] = (2**31 - 1).to_bytes(4, "little")  # the header's case count
+    path = tmp_path / "count.vexa"
+    path.write_bytes(data)
+    pd.testing.assert_frame_equal(vexaio.read_dataframe(path), vexaio.read_dataframe(survey))
+
+
 @pytest.mark.parametrize("frame, error", [
     (pd.DataFrame({"1bad": [1.0]}), vexaio.VexaError),
     (pd.DataFrame({"z": [1 + 2j]}), TypeError),
