@@ -91,6 +91,19 @@ def factorize_numpy(keys):
     return codes, first
 
 
+def factorize_few(keys, factorize):
+    """factorize(keys), first trying the distinct keys of a sample of rows:
+    a column of a few distinct codes, the common case in surveys, is then
+    looked up by binary search instead of hashed or sorted whole."""
+    probe = np.unique(keys[::max(1, len(keys) // 2048)])
+    if 0 < len(probe) <= 256:
+        codes = np.searchsorted(probe, keys)
+        np.minimum(codes, len(probe) - 1, out=codes)
+        if np.array_equal(probe[codes], keys):
+            return codes, first_rows(codes, len(probe))
+    return factorize(keys)
+
+
 def string_columns(raw, layout, factorize=factorize_numpy):
     """The string variables' values by variable number, object arrays of str
     without trailing blanks. Each column's 8-byte words are grouped by a
@@ -103,7 +116,7 @@ def string_columns(raw, layout, factorize=factorize_numpy):
         keys = w[0]
         for part in w[1:]:
             keys = keys * np.uint64(0x100000001B3) ^ part
-        codes, first = factorize(keys)
+        codes, first = factorize_few(keys, factorize)
         if len(w) > 1 and not np.array_equal(w[:, first][:, codes], w):
             codes, first = factorize_numpy(np.ascontiguousarray(w.T).view(f"V{size}").ravel())
         unique = np.ascontiguousarray(w[:, first].T).view(f"S{size}").ravel()

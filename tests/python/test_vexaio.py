@@ -92,11 +92,13 @@ def test_a_frame_comes_back_equal(tmp_path, compression):
 
 
 def test_chunks_make_up_the_whole_file(tmp_path):
-    n = 3000
+    n = 5000
     variables = [vexaio.Variable("x", label="ex", missing_range=(-3.0, -1.0), missing_values=(99.0,),
                                  value_labels={1.0: "one"}, measure="ordinal"),
-                 vexaio.Variable("s", width=12, missing_values=("v1", "v2"), measure="nominal"), vexaio.Variable("y")]
-    columns = {"x": np.arange(n, dtype=float), "s": np.array([f"v{i % 300}" for i in range(n)], object),
+                 vexaio.Variable("s", width=8, missing_values=("v1", "v2"), measure="nominal"),
+                 vexaio.Variable("y")]
+    rare = [f"v{i % 7}" if i != 4321 else "rare" for i in range(n)]  # a value a sample misses
+    columns = {"x": np.arange(n, dtype=float), "s": np.array(rare, object),
                "y": np.where(np.arange(n) % 9 == 0, np.nan, 0.5)}
     path = tmp_path / "chunks.vexa"
     vexaio.write(path, vexaio.Dictionary(variables), columns)
@@ -104,7 +106,7 @@ def test_chunks_make_up_the_whole_file(tmp_path):
     for v, back in zip(variables[:2], vexaio.read_dictionary(path).variables):
         assert [getattr(back, f) for f in fields] == [getattr(v, f) for f in fields]
     chunks = list(vexaio.iter_chunks(path, rows=1000 - 7))
-    assert [len(c["x"]) for c in chunks] == [993, 993, 993, 21]
+    assert [len(c["x"]) for c in chunks] == [993] * 5 + [35]
     for name, whole in vexaio.read(path).columns.items():
         nan = whole.dtype != object
         assert np.array_equal(np.concatenate([c[name] for c in chunks]), whole, equal_nan=nan)
