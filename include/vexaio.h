@@ -526,6 +526,25 @@ VEXA_API int vexaConvertTime(int day, int hour, int minute, double second,
 VEXA_API int vexaConvertVEXATime(int *day, int *hour, int *minute, double *second,
                                  double vexaTime);
 
+/* ===== Library version and result texts =====
+ *
+ * Additions of this library, beyond the standard calls. */
+
+/* The version of this header. A program may be run with a later library of
+ * the same major version; vexaGetLibraryVersion tells which one it got. */
+#define VEXA_VERSION_MAJOR 0
+#define VEXA_VERSION_MINOR 1
+#define VEXA_VERSION_PATCH 0
+
+/* The version of the library loaded at run time, into whichever of the three
+ * pointers is not NULL. Always VEXA_OK. */
+VEXA_API int vexaGetLibraryVersion(int *major, int *minor, int *patch);
+/* A static, NUL-terminated text for a result code: its name as in this
+ * header, a colon and a short sentence in English, for example
+ * "VEXA_E_BAD_HANDLE: the handle is not open". A number that is no result
+ * code gives a text beginning "unknown:". Never NULL; never to be freed. */
+VEXA_API const char *vexaResultText(int code);
+
 #ifdef __cplusplus
 }
 #endif

@@ -14,7 +14,8 @@ void SetErrorDetail(std::string_view sentence) noexcept;
 // Whether the call under way has set a detail already (a nested call did).
 bool HasErrorDetail() noexcept;
 const std::string& ErrorDetail();
-// The sentence for a result code when nothing more is known.
+// The sentence for a result code when nothing more is known (the table of
+// result_text.cc).
 const char* DescribeCode(int code);
 
 }  // namespace vexa

@@ -29,69 +29,9 @@ constexpr const char* kRoleNames[] = {"input",     "target", "both",
 
 }  // namespace
 
-const char* ResultCodeName(int code) {
-  switch (code) {
-    case VEXA_OK: return "VEXA_OK";
-    case VEXA_W_LABEL_TRUNCATED: return "VEXA_W_LABEL_TRUNCATED";
-    case VEXA_W_VALUE_LABEL_TRUNCATED: return "VEXA_W_VALUE_LABEL_TRUNCATED";
-    case VEXA_W_END_OF_DATA: return "VEXA_W_END_OF_DATA";
-    case VEXA_W_NO_VARIABLE_SETS: return "VEXA_W_NO_VARIABLE_SETS";
-    case VEXA_W_NO_VALUE_LABELS: return "VEXA_W_NO_VALUE_LABELS";
-    case VEXA_W_NO_LABEL: return "VEXA_W_NO_LABEL";
-    case VEXA_W_NO_WEIGHT: return "VEXA_W_NO_WEIGHT";
-    case VEXA_W_NO_DATE_INFO: return "VEXA_W_NO_DATE_INFO";
-    case VEXA_W_NO_MULT_RESP: return "VEXA_W_NO_MULT_RESP";
-    case VEXA_W_NO_KVT_INFO: return "VEXA_W_NO_KVT_INFO";
-    case VEXA_E_FILE_OPEN: return "VEXA_E_FILE_OPEN";
-    case VEXA_E_FILE_WRITE: return "VEXA_E_FILE_WRITE";
-    case VEXA_E_FILE_READ: return "VEXA_E_FILE_READ";
-    case VEXA_E_TOO_MANY_FILES: return "VEXA_E_TOO_MANY_FILES";
-    case VEXA_E_BAD_HANDLE: return "VEXA_E_BAD_HANDLE";
-    case VEXA_E_DICTIONARY: return "VEXA_E_DICTIONARY";
-    case VEXA_E_NO_MEMORY: return "VEXA_E_NO_MEMORY";
-    case VEXA_E_OPENED_FOR_READ: return "VEXA_E_OPENED_FOR_READ";
-    case VEXA_E_OPENED_FOR_WRITE: return "VEXA_E_OPENED_FOR_WRITE";
-    case VEXA_E_BAD_VAR_NAME: return "VEXA_E_BAD_VAR_NAME";
-    case VEXA_E_NO_VARIABLES: return "VEXA_E_NO_VARIABLES";
-    case VEXA_E_VAR_NOT_FOUND: return "VEXA_E_VAR_NOT_FOUND";
-    case VEXA_E_DUPLICATE_VAR: return "VEXA_E_DUPLICATE_VAR";
-    case VEXA_E_NOT_NUMERIC: return "VEXA_E_NOT_NUMERIC";
-    case VEXA_E_WRONG_TYPE: return "VEXA_E_WRONG_TYPE";
-    case VEXA_E_BAD_VAR_TYPE: return "VEXA_E_BAD_VAR_TYPE";
-    case VEXA_E_BAD_MISSING_VALUES: return "VEXA_E_BAD_MISSING_VALUES";
-    case VEXA_E_BAD_PRINT_FORMAT: return "VEXA_E_BAD_PRINT_FORMAT";
-    case VEXA_E_BAD_WRITE_FORMAT: return "VEXA_E_BAD_WRITE_FORMAT";
-    case VEXA_E_BAD_DATE: return "VEXA_E_BAD_DATE";
-    case VEXA_E_BAD_TIME: return "VEXA_E_BAD_TIME";
-    case VEXA_E_WIDTH_MISMATCH: return "VEXA_E_WIDTH_MISMATCH";
-    case VEXA_E_NO_FILE_INFO: return "VEXA_E_NO_FILE_INFO";
-    case VEXA_E_HEADER_COMMITTED: return "VEXA_E_HEADER_COMMITTED";
-    case VEXA_E_HEADER_NOT_COMMITTED: return "VEXA_E_HEADER_NOT_COMMITTED";
-    case VEXA_E_NO_RELEASE_INFO: return "VEXA_E_NO_RELEASE_INFO";
-    case VEXA_E_BAD_DATE_VARIABLES: return "VEXA_E_BAD_DATE_VARIABLES";
-    case VEXA_E_VALUE_TOO_LONG: return "VEXA_E_VALUE_TOO_LONG";
-    case VEXA_E_FREE_FAILED: return "VEXA_E_FREE_FAILED";
-    case VEXA_E_BUFFER_TOO_SHORT: return "VEXA_E_BUFFER_TOO_SHORT";
-    case VEXA_E_NO_CURRENT_CASE: return "VEXA_E_NO_CURRENT_CASE";
-    case VEXA_E_CANNOT_APPEND: return "VEXA_E_CANNOT_APPEND";
-    case VEXA_E_BAD_MEASURE_LEVEL: return "VEXA_E_BAD_MEASURE_LEVEL";
-    case VEXA_E_BAD_EXTENSION: return "VEXA_E_BAD_EXTENSION";
-    case VEXA_E_BAD_VAR_HANDLE: return "VEXA_E_BAD_VAR_HANDLE";
-    case VEXA_E_BAD_ENCODING_MODE: return "VEXA_E_BAD_ENCODING_MODE";
-    case VEXA_E_FILES_OPEN: return "VEXA_E_FILES_OPEN";
-    case VEXA_E_BAD_MULT_RESP: return "VEXA_E_BAD_MULT_RESP";
-    case VEXA_E_BAD_MULT_RESP_NAME: return "VEXA_E_BAD_MULT_RESP_NAME";
-    case VEXA_E_DUPLICATE_MULT_RESP: return "VEXA_E_DUPLICATE_MULT_RESP";
-    case VEXA_E_BAD_SUBTYPE: return "VEXA_E_BAD_SUBTYPE";
-    case VEXA_E_BAD_ATTRIBUTE_NAME: return "VEXA_E_BAD_ATTRIBUTE_NAME";
-    case VEXA_E_BAD_ATTRIBUTE_ARGS: return "VEXA_E_BAD_ATTRIBUTE_ARGS";
-    case VEXA_E_BAD_MULT_RESP_INDEX: return "VEXA_E_BAD_MULT_RESP_INDEX";
-    case VEXA_E_BAD_VARIABLE_SETS: return "VEXA_E_BAD_VARIABLE_SETS";
-    case VEXA_E_BAD_ROLE: return "VEXA_E_BAD_ROLE";
-    case VEXA_E_BAD_PASSWORD: return "VEXA_E_BAD_PASSWORD";
-    case VEXA_E_NO_PASSWORD: return "VEXA_E_NO_PASSWORD";
-    default: return "VEXA_E_UNKNOWN";
-  }
+std::string_view ResultCodeName(int code) {
+  std::string_view text = vexaResultText(code);
+  return text.substr(0, text.find(':'));
 }
 
 const char* CompressionName(int code) {

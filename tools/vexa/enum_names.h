@@ -6,9 +6,9 @@
 
 namespace vexa::tool {
 
-// "VEXA_E_FILE_OPEN" and so on for every code of the public header;
-// "VEXA_E_UNKNOWN" for any other number.
-const char* ResultCodeName(int code);
+// "VEXA_E_FILE_OPEN" and so on for every code of the public header, as the
+// library names it (vexaResultText); "unknown" for any other number.
+std::string_view ResultCodeName(int code);
 
 // Header compression code: "none", "bytecode", "zlib".
 const char* CompressionName(int code);

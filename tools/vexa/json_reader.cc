@@ -207,6 +207,13 @@ class Parser {
 
 }  // namespace
 
+JsonValue::JsonValue() = default;
+JsonValue::JsonValue(const JsonValue&) = default;
+JsonValue::JsonValue(JsonValue&&) noexcept = default;
+JsonValue& JsonValue::operator=(const JsonValue&) = default;
+JsonValue& JsonValue::operator=(JsonValue&&) noexcept = default;
+JsonValue::~JsonValue() = default;
+
 const JsonValue* JsonValue::Find(std::string_view key) const {
   const JsonValue* found = nullptr;
   for (const auto& [name, value] : members) {

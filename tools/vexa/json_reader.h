@@ -14,6 +14,15 @@ class JsonValue {
  public:
   enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject };
 
+  // Defined where JsonValue is complete: the members below hold JsonValues,
+  // and some standard libraries need the type complete for their pair.
+  JsonValue();
+  JsonValue(const JsonValue&);
+  JsonValue(JsonValue&&) noexcept;
+  JsonValue& operator=(const JsonValue&);
+  JsonValue& operator=(JsonValue&&) noexcept;
+  ~JsonValue();
+
   Kind kind = Kind::kNull;
   bool boolean = false;
   double number = 0.0;

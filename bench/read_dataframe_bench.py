@@ -1,0 +1,95 @@
+#!/usr/bin/env python3
+"""Reading speed of the Python module against C. Writes a survey-like file
+(the read benchmark's shape: 200 numerics of small integers with some
+missing and fractional values, 20 strings of 8 bytes; byte-code compressed)
+of about MB megabytes of case data, then times, best of REPEAT runs:
+
+  C       vexaWholeCaseIn over every case (bench/whole_case_in_timer): into
+          one reused case buffer; into one buffer of all cases from malloc;
+          into one such buffer advised to use huge pages, as NumPy allocates
+  Python  vexaio.read_dataframe (dates, no labels), with labels=True, and
+          vexaio.read
+
+Run from a build directory's environment:
+  VEXAIO_LIBRARY=build/libvexaio.so PYTHONPATH=python \\
+      python3 bench/read_dataframe_bench.py --timer build/bench/whole_case_in_timer
+"""
+import argparse
+import os
+import platform
+import subprocess
+import tempfile
+import time
+
+import numpy as np
+
+import vexaio
+
+
+def make_file(path, megabytes):
+    """The cases of bench_shapes.cc's survey shape, written with vexaio."""
+    n = (megabytes << 20) // (220 * 8)
+    rows = np.arange(n, dtype=np.int64)[:, None]
+    j = np.arange(200)[None, :]
+    numbers = ((rows * 7 + j) % 10 + 1).astype(np.float64)
+    numbers[(rows + j) % 13 == 0] += 0.5
+    numbers[(rows + j) % 17 == 0] = np.nan
+    letters = np.array(list("ABCDE"), dtype=object)
+    columns = {f"q{i}": numbers[:, i] for i in range(200)}
+    columns.update({f"s{i}": letters[(np.arange(n) + i) % 5] for i in range(20)})
+    variables = [vexaio.Variable(f"q{i}") for i in range(200)]
+    variables += [vexaio.Variable(f"s{i}", width=8) for i in range(20)]
+    vexaio.write(path, vexaio.Dictionary(variables, compression="bytecode"), columns)
+    return n
+
+
+def best(fn, repeat):
+    times = []
+    for _ in range(repeat):
+        start = time.perf_counter()
+        fn()
+        times.append(time.perf_counter() - start)
+    return min(times)
+
+
+def machine():
+    model = "unknown processor"
+    try:
+        with open("/proc/cpuinfo") as f:
+            model = next(line.split(":", 1)[1].strip() for line in f if line.startswith("model name"))
+    except (OSError, StopIteration):
+        pass
+    return f"{model}, {os.cpu_count()} cores, {platform.python_implementation()} {platform.python_version()}"
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    p.add_argument("--mb", type=int, default=200, help="megabytes of case data (default 200)")
+    p.add_argument("--repeat", type=int, default=5)
+    p.add_argument("--timer", help="path of whole_case_in_timer (C figures skipped without it)")
+    p.add_argument("--file", help="keep the file here instead of a temporary folder")
+    args = p.parse_args()
+    with tempfile.TemporaryDirectory() as tmp:
+        path = args.file or os.path.join(tmp, "survey.vexa")
+        cases = make_file(path, args.mb)
+        data_mb = cases * 220 * 8 / 1e6
+        print(f"{machine()}")
+        print(f"file: {cases} cases of 1,760 bytes = {data_mb:.0f} MB of case data, "
+              f"{os.path.getsize(path) / 1e6:.0f} MB on disk (byte-code)\n")
+        rows = []
+        if args.timer:
+            out = subprocess.run([args.timer, path, str(args.repeat)], check=True,
+                                 capture_output=True, text=True).stdout
+            for line in out.splitlines():
+                mode, seconds = line.split()[:2]
+                rows.append((f"C vexaWholeCaseIn, {mode} buffer", float(seconds)))
+        rows.append(("Python read_dataframe", best(lambda: vexaio.read_dataframe(path), args.repeat)))
+        rows.append(("Python read_dataframe labels=True",
+                     best(lambda: vexaio.read_dataframe(path, labels=True), args.repeat)))
+        rows.append(("Python read", best(lambda: vexaio.read(path), args.repeat)))
+        for name, seconds in rows:
+            print(f"{name:40s} {seconds:8.3f} s {data_mb / seconds:8.0f} MB/s")
+
+
+if __name__ == "__main__":
+    main()

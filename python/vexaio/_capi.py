@@ -1,0 +1,135 @@
+"""The C library through ctypes: loading it, the prototypes of the calls this
+package makes, and the exception that carries a failed call's result code and
+the library's own sentence about it."""
+import ctypes
+import ctypes.util
+import locale
+import os
+
+from . import _installed
+
+c_int, c_double, c_char_p, c_void_p = ctypes.c_int, ctypes.c_double, ctypes.c_char_p, ctypes.c_void_p
+P = ctypes.POINTER
+_H, _NAME = c_int, c_char_p  # a file handle, a variable name
+
+# name: (result type, argument types)
+_PROTOTYPES = {
+    "vexaGetLibraryVersion": (c_int, [P(c_int), P(c_int), P(c_int)]),
+    "vexaResultText": (c_char_p, [c_int]),
+    "vexaGetLastErrorDetail": (c_int, [c_char_p, c_int]),
+    "vexaSetInterfaceEncoding": (c_int, [c_int]),
+    "vexaGetInterfaceEncoding": (c_int, []),
+    "vexaSysmisVal": (c_double, []),
+    "vexaValidateVarname": (c_int, [_NAME]),
+    "vexaOpenReadU8": (c_int, [c_char_p, P(c_int)]),
+    "vexaOpenWriteU8": (c_int, [c_char_p, P(c_int)]),
+    "vexaCloseRead": (c_int, [_H]),
+    "vexaCloseWrite": (c_int, [_H]),
+    "vexaCommitHeader": (c_int, [_H]),
+    "vexaSetCompression": (c_int, [_H, c_int]),
+    "vexaGetCompression": (c_int, [_H, P(c_int)]),
+    "vexaGetNumberofCases": (c_int, [_H, P(c_int)]),
+    "vexaGetCaseSize": (c_int, [_H, P(c_int)]),
+    "vexaWholeCaseIn": (c_int, [_H, c_void_p]),
+    "vexaWholeCaseOut": (c_int, [_H, c_void_p]),
+    "vexaGetVarNames": (c_int, [_H, P(c_int), P(P(c_char_p)), P(P(c_int))]),
+    "vexaFreeVarNames": (c_int, [P(c_char_p), P(c_int), c_int]),
+    "vexaSetVarName": (c_int, [_H, _NAME, c_int]),
+    "vexaGetVarLabelLong": (c_int, [_H, _NAME, c_char_p, c_int, P(c_int)]),
+    "vexaSetVarLabel": (c_int, [_H, _NAME, c_char_p]),
+    "vexaGetVarPrintFormat": (c_int, [_H, _NAME, P(c_int), P(c_int), P(c_int)]),
+    "vexaGetVarWriteFormat": (c_int, [_H, _NAME, P(c_int), P(c_int), P(c_int)]),
+    "vexaSetVarPrintFormat": (c_int, [_H, _NAME, c_int, c_int, c_int]),
+    "vexaSetVarWriteFormat": (c_int, [_H, _NAME, c_int, c_int, c_int]),
+    "vexaGetVarMeasureLevel": (c_int, [_H, _NAME, P(c_int)]),
+    "vexaSetVarMeasureLevel": (c_int, [_H, _NAME, c_int]),
+    "vexaGetVarAlignment": (c_int, [_H, _NAME, P(c_int)]),
+    "vexaSetVarAlignment": (c_int, [_H, _NAME, c_int]),
+    "vexaGetVarColumnWidth": (c_int, [_H, _NAME, P(c_int)]),
+    "vexaSetVarColumnWidth": (c_int, [_H, _NAME, c_int]),
+    "vexaGetVarRole": (c_int, [_H, _NAME, P(c_int)]),
+    "vexaSetVarRole": (c_int, [_H, _NAME, c_int]),
+    "vexaGetVarNValueLabels": (c_int, [_H, _NAME, P(P(c_double)), P(P(c_char_p)), P(c_int)]),
+    "vexaGetVarCValueLabels": (c_int, [_H, _NAME, P(P(c_char_p)), P(P(c_char_p)), P(c_int)]),
+    "vexaFreeVarNValueLabels": (c_int, [P(c_double), P(c_char_p), c_int]),
+    "vexaFreeVarCValueLabels": (c_int, [P(c_char_p), P(c_char_p), c_int]),
+    "vexaSetVarNValueLabel": (c_int, [_H, _NAME, c_double, c_char_p]),
+    "vexaSetVarCValueLabel": (c_int, [_H, _NAME, c_char_p, c_char_p]),
+    "vexaGetVarNMissingValues": (c_int, [_H, _NAME, P(c_int), P(c_double), P(c_double), P(c_double)]),
+    "vexaSetVarNMissingValues": (c_int, [_H, _NAME, c_int, c_double, c_double, c_double]),
+    "vexaGetVarCMissingValues": (c_int, [_H, _NAME, P(c_int), c_char_p, c_char_p, c_char_p]),
+    "vexaSetVarCMissingValues": (c_int, [_H, _NAME, c_int, c_char_p, c_char_p, c_char_p]),
+    "vexaGetCaseWeightVar": (c_int, [_H, c_char_p]),
+    "vexaSetCaseWeightVar": (c_int, [_H, _NAME]),
+    "vexaGetIdString": (c_int, [_H, c_char_p]),
+    "vexaSetIdString": (c_int, [_H, c_char_p]),
+    "vexaGetDocuments": (c_int, [_H, c_char_p, c_int, P(c_int)]),
+    "vexaSetDocuments": (c_int, [_H, c_char_p, c_int]),
+}
+
+
+class VexaError(Exception):
+    """A library call failed. `code` is its result code, `name` the code's
+    name (VEXA_E_...), `detail` the library's sentence about the failure."""
+
+    def __init__(self, code, what, detail=""):
+        self.code, self.what, self.detail = code, what, detail
+        text = lib.vexaResultText(code).decode()
+        self.name = text.split(":", 1)[0]
+        super().__init__(f"{what} failed with {self.name} ({code}): {detail or text.split(': ', 1)[-1]}")
+
+
+def _load():
+    """The library named by VEXAIO_LIBRARY, else the one installed beside
+    this package, else whichever libvexaio the dynamic loader finds."""
+    candidates = [os.environ.get("VEXAIO_LIBRARY")]
+    if _installed.LIBRARY:
+        candidates.append(os.path.join(os.path.dirname(__file__), _installed.LIBRARY))
+    candidates.append(ctypes.util.find_library("vexaio"))
+    errors = []
+    for path in filter(None, candidates):
+        try:
+            return ctypes.CDLL(path)
+        except OSError as e:
+            errors.append(str(e))
+    raise ImportError("vexaio: the library libvexaio.so was not found (set VEXAIO_LIBRARY "
+                      "to its path): " + "; ".join(errors))
+
+
+lib = _load()
+for _name, (_res, _args) in _PROTOTYPES.items():
+    _fn = getattr(lib, _name)
+    _fn.restype, _fn.argtypes = _res, _args
+
+# Texts cross the interface in UTF-8. The setting is process-wide and can
+# change only while no file is open; should another user of the library in
+# this process hold files open now, texts follow its setting.
+lib.vexaSetInterfaceEncoding(1)
+ENCODING = "utf-8" if lib.vexaGetInterfaceEncoding() == 1 else locale.getpreferredencoding(False)
+SYSMIS = lib.vexaSysmisVal()
+
+
+def last_detail():
+    buf = ctypes.create_string_buffer(1024)
+    lib.vexaGetLastErrorDetail(buf, len(buf))
+    return buf.value.decode(ENCODING, "replace")
+
+
+def check(code, what):
+    """Raises VexaError for an error code; warnings (negative) pass."""
+    if code > 0:
+        raise VexaError(code, what, last_detail())
+    return code
+
+
+def encode(text):
+    return None if text is None else text.encode(ENCODING)
+
+
+def decode(raw):
+    return raw.decode(ENCODING, "replace")
+
+
+def path_bytes(path):
+    """A file name for the U8 open calls."""
+    return os.fsencode(path) if isinstance(path, (str, os.PathLike)) else bytes(path)

@@ -1,0 +1,148 @@
+"""Cases as NumPy arrays. Whole cases travel between the library and one
+buffer of rows (vexaWholeCaseIn, vexaWholeCaseOut); columns are views of
+that buffer or vectorised copies of it, so no Python code runs per value. A
+case holds one 8-byte slot per numeric variable and ceil(width / 8) slots
+per string variable, its text padded with blanks."""
+import ctypes
+
+import numpy as np
+
+from ._capi import ENCODING, SYSMIS, check, lib
+
+END_OF_DATA = -5
+# Rows read between two passes that turn system-missing into NaN: small
+# enough that the pass finds them in the cache.
+BLOCK_ROWS = 1024
+
+
+class Layout:
+    """Where each variable lies in a case, the runs of adjacent numeric slots
+    as (first, end) slot numbers, and the slots of the strings."""
+
+    def __init__(self, variables):
+        self.offsets, self.sizes, self.numeric_runs, string_slots = [], [], [], []
+        offset = 0
+        for v in variables:
+            size = 8 if v.width == 0 else max(1, -(-v.width // 8)) * 8
+            if v.width > 0:
+                string_slots.extend(range(offset // 8, (offset + size) // 8))
+            else:
+                slot = offset // 8
+                if self.numeric_runs and self.numeric_runs[-1][1] == slot:
+                    self.numeric_runs[-1][1] = slot + 1
+                else:
+                    self.numeric_runs.append([slot, slot + 1])
+            self.offsets.append(offset)
+            self.sizes.append(size)
+            offset += size
+        self.case_size = offset
+        self.string_slots = np.array(string_slots, dtype=np.intp)
+        self.strings = [(i, self.sizes[i]) for i, v in enumerate(variables) if v.width > 0]
+
+
+def new_rows(rows, case_size):
+    """An uninitialised (rows, case_size) byte array that starts on a 2 MiB
+    boundary, so that the kernel can back it with huge pages."""
+    align = 2 << 20
+    space = np.empty(rows * case_size + align, dtype=np.uint8)
+    start = -space.ctypes.data % align
+    return space[start:start + rows * case_size].reshape(rows, case_size)
+
+
+def read_rows(h, raw, first, runs):
+    """Fills the (n, case_size) byte array with the next cases, system-missing
+    turned into NaN while the cases are still in the cache; returns how many
+    it read (fewer than n at the end of the data). `first` numbers the first
+    case, for the error message."""
+    read, size, rows = lib.vexaWholeCaseIn, raw.shape[1], raw.shape[0]
+    slots = raw.view("<f8")
+    found = np.empty((BLOCK_ROWS, max((b - a for a, b in runs), default=0)), dtype=bool)
+    done = 0
+    while done < rows:
+        stop, addr = min(rows, done + BLOCK_ROWS), raw[done:].ctypes.data
+        for i in range(done, stop):
+            code = read(h, addr)
+            if code:
+                if code != END_OF_DATA:
+                    check(code, f"reading case {first + i + 1}")
+                stop = i
+                break
+            addr += size
+        for a, b in runs:
+            part, hits = slots[done:stop, a:b], found[:stop - done, :b - a]
+            np.equal(part, SYSMIS, out=hits)
+            np.copyto(part, np.nan, where=hits)
+        if stop < min(rows, done + BLOCK_ROWS):
+            return stop
+        done = stop
+    return done
+
+
+def first_rows(codes, count):
+    """The first row of each of count codes."""
+    first = np.empty(count, dtype=np.intp)
+    first[codes[::-1]] = np.arange(len(codes) - 1, -1, -1)
+    return first
+
+
+def factorize_numpy(keys):
+    """Codes of the keys and the first row of each code."""
+    unique, first, codes = np.unique(keys, return_index=True, return_inverse=True)
+    return codes, first
+
+
+def factorize_few(keys, factorize):
+    """factorize(keys), first trying the distinct keys of a sample of rows:
+    a column of a few distinct codes, the common case in surveys, is then
+    looked up by binary search instead of hashed or sorted whole."""
+    probe = np.unique(keys[::max(1, len(keys) // 2048)])
+    if 0 < len(probe) <= 256:
+        codes = np.searchsorted(probe, keys)
+        np.minimum(codes, len(probe) - 1, out=codes)
+        if np.array_equal(probe[codes], keys):
+            return codes, first_rows(codes, len(probe))
+    return factorize(keys)
+
+
+def string_columns(raw, layout, factorize=factorize_numpy):
+    """The string variables' values by variable number, object arrays of str
+    without trailing blanks. Each column's 8-byte words are grouped by a
+    64-bit key (the word itself for strings of up to 8 bytes, else a hash
+    checked against the words), so each distinct value is decoded once."""
+    words = np.ascontiguousarray(raw.view("<u8")[:, layout.string_slots].T)
+    columns, row = {}, 0
+    for i, size in layout.strings:
+        w, row = words[row:row + size // 8], row + size // 8
+        keys = w[0]
+        for part in w[1:]:
+            keys = keys * np.uint64(0x100000001B3) ^ part
+        codes, first = factorize_few(keys, factorize)
+        if len(w) > 1 and not np.array_equal(w[:, first][:, codes], w):
+            codes, first = factorize_numpy(np.ascontiguousarray(w.T).view(f"V{size}").ravel())
+        unique = np.ascontiguousarray(w[:, first].T).view(f"S{size}").ravel()
+        columns[i] = np.array([u.decode(ENCODING, "replace").rstrip(" ") for u in unique.tolist()],
+                              dtype=object)[codes]
+    return columns
+
+
+def write_rows(h, raw, first):
+    write, addr, size = lib.vexaWholeCaseOut, raw.ctypes.data, raw.shape[1]
+    for i in range(raw.shape[0]):
+        code = write(h, addr)
+        if code:
+            check(code, f"writing case {first + i + 1}")
+        addr += size
+
+
+def encode_strings(values, size, width, name):
+    """An (n, size) byte array of the texts, blank-padded; ValueError for a
+    text longer than width bytes. None stands for the empty text."""
+    values = np.array(values, dtype=object)
+    values[np.equal(values, None)] = ""
+    unique, inverse = np.unique(values.astype(str), return_inverse=True)
+    encoded = [u.encode(ENCODING) for u in unique.tolist()]
+    too_long = [e for e in encoded if len(e) > width]
+    if too_long:
+        raise ValueError(f"{name}: the value {too_long[0][:40]!r}... is longer than {width} bytes")
+    padded = np.array([e.ljust(size) for e in encoded] or [b" " * size], dtype=f"S{size}")
+    return padded[inverse].view(np.uint8).reshape(len(inverse), size)

@@ -1,0 +1,165 @@
+"""Reading and writing files with NumPy columns: the dictionary, all cases or
+chunks of them, and a new file from columns and a dictionary."""
+import ctypes
+import os
+import secrets
+from typing import NamedTuple
+
+import numpy as np
+
+from . import _cases
+from ._capi import SYSMIS, check, lib, path_bytes
+from ._dictionary import Dictionary, define_dictionary, read_dictionary as _read_dictionary
+
+CHUNK_ROWS = 65536
+
+
+class Data(NamedTuple):
+    """What read() gives: the dictionary and the columns by name."""
+    dictionary: Dictionary
+    columns: dict
+
+
+class _Reader:
+    """An open read handle with its dictionary and case layout."""
+
+    def __init__(self, path):
+        h = ctypes.c_int(-1)
+        check(lib.vexaOpenReadU8(path_bytes(path), ctypes.byref(h)), f"opening {os.fspath(path)!r}")
+        self.handle, self.read = h.value, 0
+        try:
+            self.dictionary = _read_dictionary(self.handle)
+            self.layout = _cases.Layout(self.dictionary.variables)
+            size = ctypes.c_int()
+            check(lib.vexaGetCaseSize(self.handle, ctypes.byref(size)), "reading the case size")
+            if size.value != self.layout.case_size:
+                raise RuntimeError(f"case size {size.value}, expected {self.layout.case_size}")
+        except BaseException:
+            self.close()
+            raise
+
+    def rows(self, limit):
+        """The next cases, at most `limit`, as an (n, case_size) byte array
+        whose numeric slots hold NaN for system-missing."""
+        raw = _cases.new_rows(limit, self.layout.case_size)
+        n = _cases.read_rows(self.handle, raw, self.read, self.layout.numeric_runs)
+        self.read += n
+        return raw[:n]
+
+    def all_rows(self):
+        """The remaining cases. The header's case count sizes the first read
+        unless no memory can hold that many (a damaged count); reading goes
+        on in chunks while cases keep coming."""
+        parts, limit = [], self.dictionary.case_count or CHUNK_ROWS
+        while True:
+            try:
+                parts.append(self.rows(limit))
+            except MemoryError:
+                if limit == CHUNK_ROWS:
+                    raise
+                limit = CHUNK_ROWS
+                continue
+            if parts[-1].shape[0] < limit:
+                break
+            limit = CHUNK_ROWS
+        parts = [p for p in parts if p.shape[0]] or parts[:1]
+        return parts[0] if len(parts) == 1 else np.concatenate(parts)
+
+    def close(self):
+        if self.handle >= 0:
+            lib.vexaCloseRead(self.handle)
+            self.handle = -1
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+def columns_of(raw, dictionary, layout, factorize=_cases.factorize_numpy):
+    """Columns by name: views of the buffer's numeric slots (float64, NaN for
+    system-missing), or object arrays of str."""
+    slots, strings = raw.view("<f8"), _cases.string_columns(raw, layout, factorize)
+    return {v.name: strings[i] if v.is_string else slots[:, layout.offsets[i] // 8]
+            for i, v in enumerate(dictionary.variables)}
+
+
+def read_dictionary(path):
+    """The dictionary of a file, without its cases."""
+    with _Reader(path) as r:
+        return r.dictionary
+
+
+def read(path):
+    """The dictionary and all columns of a file. Numeric columns are float64
+    with NaN for system-missing (user-missing values stay as they are, the
+    dictionary tells which they are), strided views of one buffer of whole
+    cases; string columns hold str objects without trailing blanks."""
+    with _Reader(path) as r:
+        return Data(r.dictionary, columns_of(r.all_rows(), r.dictionary, r.layout))
+
+
+def iter_chunks(path, rows=100_000):
+    """Yields the columns of at most `rows` cases at a time, as read() gives
+    them, holding no more than one chunk in memory."""
+    if rows < 1:
+        raise ValueError("rows must be at least 1")
+    with _Reader(path) as r:
+        while True:
+            raw = r.rows(rows)
+            if raw.shape[0] == 0:
+                return
+            yield columns_of(raw, r.dictionary, r.layout)
+
+
+def _encode_rows(layout, variables, columns, start, stop):
+    raw = np.empty((stop - start, layout.case_size), dtype=np.uint8)
+    slots = raw.view("<f8")
+    for i, v in enumerate(variables):
+        values = columns[v.name][start:stop]
+        off, size = layout.offsets[i], layout.sizes[i]
+        if v.is_string:
+            raw[:, off:off + size] = _cases.encode_strings(values, size, v.width, v.name)
+        else:
+            x = np.asarray(values, dtype=np.float64)
+            slots[:, off // 8] = np.where(np.isnan(x), SYSMIS, x)
+    return raw
+
+
+def _scratch_name(path):
+    folder, base = os.path.split(os.path.abspath(path))
+    return os.path.join(folder, f".{base}.{secrets.token_hex(6)}.tmp")
+
+
+def write(path, dictionary, columns):
+    """Writes a new file: the dictionary's variables, in its order, with the
+    values of columns[name] (numbers with NaN for system-missing, or texts).
+    The file is written beside the target and renamed over it at the end, so
+    a failure leaves any existing file as it was."""
+    variables = dictionary.variables
+    lengths = {len(columns[v.name]) for v in variables}
+    if len(lengths) > 1:
+        raise ValueError("the columns differ in length")
+    n = lengths.pop() if lengths else 0
+    layout = _cases.Layout(variables)
+    path = os.fsdecode(path)
+    scratch, h = _scratch_name(path), ctypes.c_int(-1)
+    check(lib.vexaOpenWriteU8(path_bytes(scratch), ctypes.byref(h)), f"opening {path!r} to write")
+    try:
+        define_dictionary(h.value, dictionary)
+        check(lib.vexaCommitHeader(h.value), f"writing the dictionary of {path!r}")
+        for start in range(0, n, CHUNK_ROWS):
+            raw = _encode_rows(layout, variables, columns, start, min(n, start + CHUNK_ROWS))
+            _cases.write_rows(h.value, raw, start)
+        code, h.value = lib.vexaCloseWrite(h.value), -1
+        check(code, f"finishing {path!r}")
+        if os.path.exists(path):
+            os.chmod(scratch, os.stat(path).st_mode & 0o7777)
+        os.replace(scratch, path)
+    except BaseException:
+        if h.value >= 0:
+            lib.vexaCloseWrite(h.value)
+        if os.path.exists(scratch):
+            os.unlink(scratch)
+        raise

@@ -1,0 +1,169 @@
+"""The Python module against the C tool, round trips through files, damaged
+files and failing writes."""
+import csv
+import ctypes
+import io
+import json
+import math
+import os
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import vexaio
+from vexaio import _cases, _capi
+
+
+def tool_dictionary(v):
+    """A Variable as `vexa info --json` shows it."""
+    values = list(v.missing_range or ()) + list(v.missing_values)
+    code = len(values) if v.missing_range is None else -2 - len(v.missing_values)
+    return {"name": v.name, "type": v.width, "print_format": v.print_format,
+            "write_format": v.write_format, "label": v.label, "measure": v.measure,
+            "alignment": v.alignment, "display_width": v.display_width, "role": v.role,
+            "value_labels": [{"value": k, "label": t} for k, t in sorted(v.value_labels.items())],
+            "missing": {"code": code, "values": values}}
+
+
+def test_a_file_of_the_tool_reads_as_the_tool_shows_it(tool, survey):
+    info = json.loads(tool("info", "--json", survey))
+    d, columns = vexaio.read(survey)
+    weights = [shown["name"] for shown in info["variables"] if shown.pop("weight")]
+    for shown in info["variables"]:
+        shown["value_labels"].sort(key=lambda e: e["value"])
+    assert [tool_dictionary(v) for v in d.variables] == info["variables"]
+    assert (d.file_label, d.documents, d.compression, d.case_count, [d.weight]) == (
+        info["file_label"], info["documents"], info["compression"], info["case_count"], weights)
+    rows = list(csv.DictReader(io.StringIO(tool("cat", survey))))
+    for v in d.variables:
+        shown = [r[v.name] for r in rows]
+        if v.is_string:
+            assert list(columns[v.name]) == shown
+        else:
+            assert np.array_equal(columns[v.name], [float(x) if x else math.nan for x in shown],
+                                  equal_nan=True)
+
+
+def test_a_read_written_back_keeps_dictionary_and_user_missing_codes(tool, survey, tmp_path):
+    df = vexaio.read_dataframe(survey, labels=True)
+    assert df["age"].isna().sum() > 0 and -99 in df.attrs["vexaio_missing"]["age"].values
+    out = tmp_path / "copy.vexa"
+    vexaio.write_dataframe(df, out)
+    strip = lambda text: {k: v for k, v in json.loads(text).items() if k not in ("created", "time_stamp")}
+    assert strip(tool("info", "--json", out)) == strip(tool("info", "--json", survey))
+    assert tool("cat", out) == tool("cat", survey)
+
+
+def test_dates_count_seconds_from_14_october_1582(survey):
+    df = vexaio.read_dataframe(survey)
+    seconds = vexaio.read(survey).columns["visit_date"]
+    convert = _capi.lib.vexaConvertVEXADate
+    convert.argtypes = [ctypes.POINTER(ctypes.c_int)] * 3 + [ctypes.c_double]
+    for stamp, value in zip(df["visit_date"], seconds):
+        day, month, year = ctypes.c_int(), ctypes.c_int(), ctypes.c_int()
+        convert(day, month, year, value)
+        assert (stamp.year, stamp.month, stamp.day) == (year.value, month.value, day.value)
+    assert vexaio.read_dataframe(survey, dates=False)["visit_date"].dtype == np.float64
+
+
+@pytest.mark.parametrize("compression", ["none", "bytecode"])
+def test_a_frame_comes_back_equal(tmp_path, compression):
+    n = 1500  # more than one block of rows
+    rng = np.random.default_rng(7)
+    df = pd.DataFrame({
+        "count": rng.integers(-5, 10**6, n),
+        "ratio": np.where(rng.random(n) < 0.1, np.nan, rng.normal(size=n)),
+        "flag": rng.random(n) < 0.5,
+        "short": rng.choice(["a", "ab", "", "çé"], n),
+        "long": [("word %d " % (i % 37)) * (i % 50) for i in range(n)],
+        "when": pd.to_datetime(rng.integers(0, 10**9, n), unit="s").where(rng.random(n) > 0.05),
+        "grade": pd.Categorical(rng.choice(["low", "mid", "high"], n),
+                                categories=["low", "mid", "high"], ordered=True),
+    })
+    path = tmp_path / "frame.vexa"
+    vexaio.write_dataframe(df, path, compression=compression)
+    back = vexaio.read_dataframe(path, labels=True)
+    expected = df.astype({"count": float, "flag": float})
+    expected["long"] = expected["long"].str.rstrip(" ")
+    pd.testing.assert_frame_equal(back, expected, check_categorical=False)
+    assert list(back["grade"].cat.categories) == ["low", "mid", "high"] and back["grade"].cat.ordered
+    assert vexaio.read_dictionary(path).compression == compression
+
+
+def test_chunks_make_up_the_whole_file(tmp_path):
+    n = 5000
+    variables = [vexaio.Variable("x", label="ex", missing_range=(-3.0, -1.0), missing_values=(99.0,),
+                                 value_labels={1.0: "one"}, measure="ordinal"),
+                 vexaio.Variable("s", width=8, missing_values=("v1", "v2"), measure="nominal"),
+                 vexaio.Variable("y")]
+    rare = [f"v{i % 7}" if i != 4321 else "rare" for i in range(n)]  # a value a sample misses
+    columns = {"x": np.arange(n, dtype=float), "s": np.array(rare, object),
+               "y": np.where(np.arange(n) % 9 == 0, np.nan, 0.5)}
+    path = tmp_path / "chunks.vexa"
+    vexaio.write(path, vexaio.Dictionary(variables), columns)
+    fields = ("name", "width", "label", "missing_range", "missing_values", "value_labels", "measure")
+    for v, back in zip(variables[:2], vexaio.read_dictionary(path).variables):
+        assert [getattr(back, f) for f in fields] == [getattr(v, f) for f in fields]
+    chunks = list(vexaio.iter_chunks(path, rows=1000 - 7))
+    assert [len(c["x"]) for c in chunks] == [993] * 5 + [35]
+    for name, whole in vexaio.read(path).columns.items():
+        nan = whole.dtype != object
+        assert np.array_equal(np.concatenate([c[name] for c in chunks]), whole, equal_nan=nan)
+        assert np.array_equal(whole, columns[name], equal_nan=nan)
+
+
+def test_equal_keys_of_different_strings_are_told_apart():
+    raw = np.frombuffer(b"".join(t.ljust(16) for t in [b"abcdefghij", b"x", b"abcdefghij", b""]),
+                        dtype=np.uint8).reshape(4, 16).copy()
+    layout = _cases.Layout([vexaio.Variable("s", width=16)])
+    lump = lambda keys: (np.zeros(len(keys), dtype=np.intp), np.zeros(1, dtype=np.intp))
+    assert list(_cases.string_columns(raw, layout, lump)[0]) == ["abcdefghij", "x", "abcdefghij", ""]
+
+
+@pytest.mark.parametrize("cut", [0, 100, 500])
+def test_a_damaged_file_raises_its_code_and_detail(survey, tmp_path, cut):
+    path = tmp_path / "damaged.vexa"
+    path.write_bytes(survey.read_bytes()[:cut])
+    with pytest.raises(vexaio.VexaError) as e:
+        vexaio.read(path)
+    assert e.value.code > 0 and e.value.name.startswith("VEXA_E_") and e.value.detail
+    assert e.value.name in str(e.value)
+
+
+def test_a_case_count_beyond_memory_reads_the_cases_there_are(survey, tmp_path):
+    data = bytearray(survey.read_bytes())
+    data[80:84] = (2**31 - 1).to_bytes(4, "little")  # the header's case count
+    path = tmp_path / "count.vexa"
+    path.write_bytes(data)
+    pd.testing.assert_frame_equal(vexaio.read_dataframe(path), vexaio.read_dataframe(survey))
+
+
+@pytest.mark.parametrize("frame, error", [
+    (pd.DataFrame({"1bad": [1.0]}), vexaio.VexaError),
+    (pd.DataFrame({"z": [1 + 2j]}), TypeError),
+    (pd.DataFrame({"m": ["text", 3]}), TypeError),
+])
+def test_a_failed_write_leaves_the_existing_file(tmp_path, frame, error):
+    path = tmp_path / "kept.vexa"
+    vexaio.write_dataframe(pd.DataFrame({"a": [1.0, 2.0]}), path)
+    before = path.read_bytes()
+    with pytest.raises(error):
+        vexaio.write_dataframe(frame, path)
+    assert path.read_bytes() == before and os.listdir(tmp_path) == ["kept.vexa"]
+
+
+def test_missing_file_and_version():
+    with pytest.raises(vexaio.VexaError) as e:
+        vexaio.read_dataframe("/nonexistent/x.vexa")
+    assert e.value.code == 1 and e.value.name == "VEXA_E_FILE_OPEN"
+    assert len(vexaio.library_version()) == 3
+
+
+def test_dates_beyond_datetime64_stay_seconds(tmp_path):
+    path, seconds = tmp_path / "old.vexa", np.array([0.0, 86400.0 * 400, np.nan])
+    date = vexaio.Variable("d", print_format="DATE11", write_format="DATE11")
+    vexaio.write(path, vexaio.Dictionary([date]), {"d": seconds})
+    with pytest.warns(UserWarning):
+        df = vexaio.read_dataframe(path)
+    assert np.array_equal(df["d"], seconds, equal_nan=True)
