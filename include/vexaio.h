@@ -526,6 +526,46 @@ VEXA_API int vexaConvertTime(int day, int hour, int minute, double second,
 VEXA_API int vexaConvertVEXATime(int *day, int *hour, int *minute, double *second,
                                  double vexaTime);
 
+/* ===== Attributes =====
+ * The data file and every variable carry an ordered set of named attributes,
+ * each with one or more text values. Getters hand out an attribute with one
+ * value under its name and one with n >= 2 values as name[k] per non-empty
+ * value, k zero-padded to the digits of n (name[01] .. name[12]); empty
+ * values are not handed out. The two arrays and every text belong to the
+ * caller, released with vexaFreeAttributes; no attribute gives VEXA_OK, NULL
+ * arrays and a count of 0.
+ *
+ * Names given by callers are a variable name, or one of the reserved names
+ * beginning with "$" (any letter case; "$@Role" and "$@MeasurementLevel"
+ * among those of variables), optionally followed by a subscript [k], 1 <= k
+ * <= 2147483646; a name whose first "." or first "_" is its last character
+ * is refused. A bad name gives VEXA_E_BAD_ATTRIBUTE_NAME. A variable's
+ * role and measurement levels 4 and 5 travel in the file as its attributes
+ * "$@Role", "$@ExtendRole" and "$@MeasurementLevel". */
+VEXA_API int vexaGetFileAttributes(int handle, char ***attribNames, char ***attribText,
+                                   int *nAttributes);
+/* As vexaGetFileAttributes, for one variable (VEXA_E_VAR_NOT_FOUND). */
+VEXA_API int vexaGetVarAttributes(int handle, const char *varName, char ***attribNames,
+                                  char ***attribText, int *nAttributes);
+/* Replace the whole attribute set by the entries given (entries with a NULL
+ * or empty name or value are skipped; name[k] sets value k, adding empty
+ * values before it). A positive count with a NULL array gives
+ * VEXA_E_BAD_ATTRIBUTE_ARGS; a bad name stops the call and keeps the old
+ * set. */
+VEXA_API int vexaSetFileAttributes(int handle, const char **attribNames,
+                                   const char **attribText, int nAttributes);
+VEXA_API int vexaSetVarAttributes(int handle, const char *varName, const char **attribNames,
+                                  const char **attribText, int nAttributes);
+/* Set one attribute: subscript -1 makes the value its only value, k >= 1
+ * sets value k. A NULL or empty name or value, or another subscript, gives
+ * VEXA_E_BAD_ATTRIBUTE_ARGS; the name takes no [k] here. */
+VEXA_API int vexaAddFileAttribute(int handle, const char *attribName, int attribSub,
+                                  const char *attribText);
+VEXA_API int vexaAddVarAttribute(int handle, const char *varName, const char *attribName,
+                                 int attribSub, const char *attribText);
+/* Releases what an attribute getter handed out (nothing for a count below 1). */
+VEXA_API int vexaFreeAttributes(char **attribNames, char **attribText, int nAttributes);
+
 #ifdef __cplusplus
 }
 #endif

@@ -13,6 +13,8 @@ const SystemFileExtensionHandler& LongNames();       // subtype 13
 const SystemFileExtensionHandler& VeryLongStrings(); // subtype 14
 const SystemFileExtensionHandler& CaseCount();       // subtype 16
 const SystemFileExtensionHandler& Encoding();        // subtype 20
+const SystemFileExtensionHandler& DatasetAttributes();   // subtype 17
+const SystemFileExtensionHandler& VariableAttributes();  // subtype 18
 const SystemFileExtensionHandler& LongStringLabels();  // subtype 21
 
 }  // namespace vexa::handlers

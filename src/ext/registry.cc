@@ -19,6 +19,8 @@ constexpr RegistryEntry kRegistry[] = {
     {13, &handlers::LongNames, "long variable names"},
     {14, &handlers::VeryLongStrings, "very long strings"},
     {16, &handlers::CaseCount, "extended case count"},
+    {17, &handlers::DatasetAttributes, "data file attributes"},
+    {18, &handlers::VariableAttributes, "variable attributes"},
     {20, &handlers::Encoding, "character encoding"},
     {21, &handlers::LongStringLabels, "long string value labels"},
 };

@@ -118,8 +118,11 @@ TEST(ConvertingDataSourceTest, DictionaryTextsAreConvertedOnce) {
     d.MutableAt(3).SetValueLabels(shared);
     d.SetIdString("Fichier \xE9t\xE9");
     const std::string texts[] = {"Note: 5 \x80" + std::string(71, ' '),
-                                 "$s=C 3 \xE9t\xE9 CITY TOWN\n", "city:lang('fran\xE7" "ais'\n)"};
-    for (auto [type, text] : {std::pair{kDocumentsType, texts[0]}, {7, texts[1]}, {18, texts[2]}}) {
+                                 "$s=C 3 \xE9t\xE9 CITY TOWN\n"};
+    AttributeSet lang;
+    lang.Set("lang", {"fran\xE7" "ais"});
+    d.MutableAt(2).SetAttributes(lang);
+    for (auto [type, text] : {std::pair{kDocumentsType, texts[0]}, {7, texts[1]}}) {
       d.Extensions().Set(type, 1, static_cast<int64_t>(text.size()), text.data());
     }
     f.Writer().CommitHeader();
@@ -140,7 +143,8 @@ TEST(ConvertingDataSourceTest, DictionaryTextsAreConvertedOnce) {
   EXPECT_EQ(d.IdString(), "Fichier \xC3\xA9t\xC3\xA9");
   EXPECT_EQ(d.Extensions().Get(kDocumentsType)->contents, Padded("Note: 5 \xE2\x82\xAC", 80));
   EXPECT_EQ(d.Extensions().Get(7)->contents, "$s=C 5 \xC3\xA9t\xC3\xA9 CITY TOWN\n");
-  EXPECT_EQ(d.Extensions().Get(18)->contents, "city:lang('fran\xC3\xA7" "ais'\n)");
+  EXPECT_EQ(d.At(2).Attributes().Find("LANG")->values,
+            std::vector<std::string>{"fran\xC3\xA7" "ais"});
   EXPECT_EQ(warnings.got, "1701 windows-1252;");
 
   // The other way a name that does not convert is repaired; the variant
