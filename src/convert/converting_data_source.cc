@@ -239,6 +239,13 @@ ConvertingDataSource::ConvertingDataSource(
     var.SetAttributes(convert_attributes(var.Attributes()));
   }
 
+  for (VariableSet& set : dictionary_.MutableMeta().sets) {
+    set.name = b.Text(set.name);
+    set.label = b.Text(set.label);
+    set.counted_value = b.Text(set.counted_value);
+    for (std::string& name : set.variables) name = b.Text(name);
+  }
+
   // Converted names may be invalid ("?") or collide; the reader lower-cased
   // them already where the file had no long names.
   RepairNames(dictionary_, true);

@@ -8,10 +8,13 @@ namespace vexa::handlers {
 
 const SystemFileExtensionHandler& MachineInteger();  // subtype 3
 const SystemFileExtensionHandler& MachineFloat();    // subtype 4
+const SystemFileExtensionHandler& VariableSets();    // subtype 5
+const SystemFileExtensionHandler& PlainMrSets();     // subtype 7
 const SystemFileExtensionHandler& Display();         // subtype 11
 const SystemFileExtensionHandler& LongNames();       // subtype 13
 const SystemFileExtensionHandler& VeryLongStrings(); // subtype 14
 const SystemFileExtensionHandler& CaseCount();       // subtype 16
+const SystemFileExtensionHandler& ExtendedMrSets();  // subtype 19
 const SystemFileExtensionHandler& Encoding();        // subtype 20
 const SystemFileExtensionHandler& DatasetAttributes();   // subtype 17
 const SystemFileExtensionHandler& VariableAttributes();  // subtype 18

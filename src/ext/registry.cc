@@ -15,12 +15,15 @@ struct RegistryEntry {
 constexpr RegistryEntry kRegistry[] = {
     {3, &handlers::MachineInteger, "machine integer information"},
     {4, &handlers::MachineFloat, "machine floating-point information"},
+    {5, &handlers::VariableSets, "variable sets"},
+    {7, &handlers::PlainMrSets, "multiple-response sets"},
     {11, &handlers::Display, "display properties"},
     {13, &handlers::LongNames, "long variable names"},
     {14, &handlers::VeryLongStrings, "very long strings"},
     {16, &handlers::CaseCount, "extended case count"},
     {17, &handlers::DatasetAttributes, "data file attributes"},
     {18, &handlers::VariableAttributes, "variable attributes"},
+    {19, &handlers::ExtendedMrSets, "extended multiple-response sets"},
     {20, &handlers::Encoding, "character encoding"},
     {21, &handlers::LongStringLabels, "long string value labels"},
 };
