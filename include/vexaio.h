@@ -566,6 +566,70 @@ VEXA_API int vexaAddVarAttribute(int handle, const char *varName, const char *at
 /* Releases what an attribute getter handed out (nothing for a count below 1). */
 VEXA_API int vexaFreeAttributes(char **attribNames, char **attribText, int nAttributes);
 
+/* ===== Multiple-response sets and variable sets =====
+ * Sets are handed out and taken in as lines, each ending with a line feed:
+ *   categories    $name=C <n> <label> V1 V2 ...
+ *   dichotomies   $name=D<n> <counted value> <n> <label> V1 V2 ...
+ *   extended      $name=E <flags> <n> <counted value> <n> <label> V1 V2 ...
+ *   variable set  name= V1 V2 ...
+ * where <n> is the byte length of what follows it. Texts handed out belong
+ * to the caller and are released with the matching free call. The sets are
+ * written at the header commit. */
+
+/* A multiple-response set as a record. Strings handed out in it (counted
+ * value, variable names) belong to the record; vexaFreeMultRespDefStruct
+ * releases it with them. */
+typedef struct VEXA_MultRespDef {
+  char name[65];            /* begins with "$" */
+  char label[257];
+  int isDichotomy;          /* 1: dichotomies, 0: categories */
+  int numericCounted;       /* dichotomies: the counted value is a number */
+  int extended;             /* dichotomies: an extended set */
+  int labelFromVariables;   /* dichotomies, extended only: label from variables */
+  int reserved[14];
+  int countedInt;           /* the numeric counted value */
+  char *countedValue;       /* the counted value as text */
+  char **varNames;
+  int varCount;
+} VEXA_MultRespDef;
+
+VEXA_API int vexaGetMultRespCount(int handle, int *count);
+/* All sets of categories and plain dichotomies as lines; VEXA_W_NO_MULT_RESP
+ * when there is none. The Ex form hands out the extended sets too. */
+VEXA_API int vexaGetMultRespDefs(int handle, char **mrespDefs);
+VEXA_API int vexaGetMultRespDefsEx(int handle, char **mrespDefs);
+/* Replaces every multiple-response set by the lines given (C and D lines,
+ * each with at least one variable; a name given twice keeps the last).
+ * VEXA_E_BAD_MULT_RESP, and no change, for a line that does not parse. */
+VEXA_API int vexaSetMultRespDefs(int handle, const char *mrespDefs);
+VEXA_API int vexaFreeMultRespDefs(char *mrespDefs);
+/* The set at index (0 to count - 1, else VEXA_E_BAD_MULT_RESP_INDEX and
+ * NULL) as a new record. */
+VEXA_API int vexaGetMultRespDefByIndex(int handle, int index, VEXA_MultRespDef **def);
+VEXA_API int vexaFreeMultRespDefStruct(VEXA_MultRespDef *def);
+/* Adds a set: VEXA_E_BAD_MULT_RESP_NAME unless the name begins with "$" and
+ * is otherwise valid, VEXA_E_DUPLICATE_MULT_RESP for a name in use,
+ * VEXA_E_BAD_MULT_RESP for no variables, an unknown variable, variables of
+ * the wrong type (numeric for a numeric counted value, strings for a text
+ * one, all of one type in a set of categories), an empty text counted value
+ * or flags that do not fit the kind of set. */
+VEXA_API int vexaAddMultRespDefExt(int handle, const VEXA_MultRespDef *def);
+/* As vexaAddMultRespDefExt with a text or a numeric counted value (ignored
+ * for categories). */
+VEXA_API int vexaAddMultRespDefC(int handle, const char *mrSetName, const char *mrSetLabel,
+                                 int isDichotomy, const char *countedValue,
+                                 const char **varNames, int numVars);
+VEXA_API int vexaAddMultRespDefN(int handle, const char *mrSetName, const char *mrSetLabel,
+                                 int isDichotomy, long countedValue, const char **varNames,
+                                 int numVars);
+/* The variable sets with at least one variable, as lines;
+ * VEXA_W_NO_VARIABLE_SETS when there is none. */
+VEXA_API int vexaGetVariableSets(int handle, char **varSets);
+/* Replaces the variable sets by the lines given (NULL or empty removes
+ * them); VEXA_E_BAD_VARIABLE_SETS, and no change, for a bad line. */
+VEXA_API int vexaSetVariableSets(int handle, const char *varSets);
+VEXA_API int vexaFreeVariableSets(char *varSets);
+
 #ifdef __cplusplus
 }
 #endif
