@@ -630,6 +630,45 @@ VEXA_API int vexaGetVariableSets(int handle, char **varSets);
 VEXA_API int vexaSetVariableSets(int handle, const char *varSets);
 VEXA_API int vexaFreeVariableSets(char *varSets);
 
+/* ===== Date variables and the KVT block =====
+ * Date variables information as an array of integers: entries 0-5 a flag
+ * (1 or 0), a number paired with it, the count n of date variables (at most
+ * 10), a pair of numbers, and (handed out only) 1 when n > 0; then one
+ * triple per date variable and one for the date key: the variable's case
+ * position (0-based) plus one, its date type, a third number. The
+ * information names variables by identity: when at the header commit it no
+ * longer fits the dictionary (a variable gone or renamed), it is dropped. */
+/* 9 + 3n entries, released with vexaFreeDateVariables; VEXA_W_NO_DATE_INFO
+ * when there is none, VEXA_E_OPENED_FOR_WRITE on a write handle. */
+VEXA_API int vexaGetDateVariables(int handle, int *numofElements, int **dateInfo);
+/* numofElements must be 3n + 6 or 3n + 9 and every triple must name a
+ * variable fit for its type, else VEXA_E_BAD_DATE_VARIABLES and no change. */
+VEXA_API int vexaSetDateVariables(int handle, int numofElements, const int *dateInfo);
+VEXA_API int vexaFreeDateVariables(int *dateInfo);
+
+/* The KVT block kept for a companion data-entry application: the GUID text
+ * (subtype 12, at most 256 bytes; the buffer takes 257) and a data block
+ * (subtype 8). vexaSetKVTFirst replaces the block, vexaSetKVTNext appends to
+ * it (VEXA_W_NO_KVT_INFO, and no change, without a stored block).
+ * vexaGetKVTInfo reports the block's length and the 32-bit number in its
+ * last four bytes; it and vexaGetKVTFirst give VEXA_W_NO_KVT_INFO for no
+ * block, a file of the other byte order or in a converted encoding.
+ * vexaGetKVTFirst delivers from the first byte, vexaGetKVTNext continues.
+ *
+ * Subtypes 23 to 25 (sort key, data entry formatting, extended formats) are
+ * read into the dictionary and also kept raw. At the commit the library's
+ * own record for such a subtype wins; contents set with
+ * vexaSetExtensionData are written only when the library has none of its
+ * own, and only when they read back as a valid record (else they are left
+ * out). */
+VEXA_API int vexaSetKVTGUID(int handle, const char *guid);
+VEXA_API int vexaGetKVTGUID(int handle, char *guid);
+VEXA_API int vexaGetKVTInfo(int handle, int *length, int *trailing);
+VEXA_API int vexaSetKVTFirst(int handle, const void *data, int length);
+VEXA_API int vexaSetKVTNext(int handle, const void *data, int length);
+VEXA_API int vexaGetKVTFirst(int handle, void *buffer, int bufferSize, int *delivered);
+VEXA_API int vexaGetKVTNext(int handle, void *buffer, int bufferSize, int *delivered);
+
 #ifdef __cplusplus
 }
 #endif
