@@ -63,15 +63,15 @@ TEST_P(SetLinesReadTest, BadLinesAreSkippedOneByOne) {
       "x\n"
       "$good=C 3 new B\n";
   const std::string extended = "$e=E 1 1 1 0 A\n$f=E1 1 1 0  A\n";
-  const std::string variable_sets = "vs= A B\n=x\n";
+  const std::string variable_sets = "vs= A B #X\n=x\n";
   SysFileBuilder b(GetParam());
-  b.Header().NumericVar("A").NumericVar("B");
+  b.Header().NumericVar("A").NumericVar("B").NumericVar("#X");  // #X is read as v1
   b.Extension(5, 1, static_cast<int32_t>(variable_sets.size()), variable_sets);
   b.Extension(7, 1, static_cast<int32_t>(plain.size()), plain);
   b.Extension(19, 1, static_cast<int32_t>(extended.size()), extended);
   const auto source = OpenBytes(b.End().Bytes());
   EXPECT_EQ(Lines(source->GetDictionary()),
-            (std::vector<std::string>{"vs= A B\n", "$good=C 3 new B\n", "$nodollar=D1 1 0  A\n",
+            (std::vector<std::string>{"vs= A B v1\n", "$good=C 3 new B\n", "$nodollar=D1 1 0  A\n",
                                       "$e=E 1 1 1 0  A\n"}));
 }
 
