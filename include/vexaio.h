@@ -545,6 +545,149 @@ VEXA_API int vexaGetLibraryVersion(int *major, int *minor, int *patch);
  * code gives a text beginning "unknown:". Never NULL; never to be freed. */
 VEXA_API const char *vexaResultText(int code);
 
+/* ===== Attributes =====
+ * The data file and every variable carry an ordered set of named attributes,
+ * each with one or more text values. Getters hand out an attribute with one
+ * value under its name and one with n >= 2 values as name[k] per non-empty
+ * value, k zero-padded to the digits of n (name[01] .. name[12]); empty
+ * values are not handed out. The two arrays and every text belong to the
+ * caller, released with vexaFreeAttributes; no attribute gives VEXA_OK, NULL
+ * arrays and a count of 0.
+ *
+ * Names given by callers are a variable name, or one of the reserved names
+ * beginning with "$" (any letter case; "$@Role" and "$@MeasurementLevel"
+ * among those of variables), optionally followed by a subscript [k], 1 <= k
+ * <= 2147483646; a name whose first "." or first "_" is its last character
+ * is refused. A bad name gives VEXA_E_BAD_ATTRIBUTE_NAME. A variable's
+ * role and measurement levels 4 and 5 travel in the file as its attributes
+ * "$@Role", "$@ExtendRole" and "$@MeasurementLevel". */
+VEXA_API int vexaGetFileAttributes(int handle, char ***attribNames, char ***attribText,
+                                   int *nAttributes);
+/* As vexaGetFileAttributes, for one variable (VEXA_E_VAR_NOT_FOUND). */
+VEXA_API int vexaGetVarAttributes(int handle, const char *varName, char ***attribNames,
+                                  char ***attribText, int *nAttributes);
+/* Replace the whole attribute set by the entries given (entries with a NULL
+ * or empty name or value are skipped; name[k] sets value k, adding empty
+ * values before it). A positive count with a NULL array gives
+ * VEXA_E_BAD_ATTRIBUTE_ARGS; a bad name stops the call and keeps the old
+ * set. */
+VEXA_API int vexaSetFileAttributes(int handle, const char **attribNames,
+                                   const char **attribText, int nAttributes);
+VEXA_API int vexaSetVarAttributes(int handle, const char *varName, const char **attribNames,
+                                  const char **attribText, int nAttributes);
+/* Set one attribute: subscript -1 makes the value its only value, k >= 1
+ * sets value k. A NULL or empty name or value, or another subscript, gives
+ * VEXA_E_BAD_ATTRIBUTE_ARGS; the name takes no [k] here. */
+VEXA_API int vexaAddFileAttribute(int handle, const char *attribName, int attribSub,
+                                  const char *attribText);
+VEXA_API int vexaAddVarAttribute(int handle, const char *varName, const char *attribName,
+                                 int attribSub, const char *attribText);
+/* Releases what an attribute getter handed out (nothing for a count below 1). */
+VEXA_API int vexaFreeAttributes(char **attribNames, char **attribText, int nAttributes);
+
+/* ===== Multiple-response sets and variable sets =====
+ * Sets are handed out and taken in as lines, each ending with a line feed:
+ *   categories    $name=C <n> <label> V1 V2 ...
+ *   dichotomies   $name=D<n> <counted value> <n> <label> V1 V2 ...
+ *   extended      $name=E <flags> <n> <counted value> <n> <label> V1 V2 ...
+ *   variable set  name= V1 V2 ...
+ * where <n> is the byte length of what follows it. Texts handed out belong
+ * to the caller and are released with the matching free call. The sets are
+ * written at the header commit. */
+
+/* A multiple-response set as a record. Strings handed out in it (counted
+ * value, variable names) belong to the record; vexaFreeMultRespDefStruct
+ * releases it with them. */
+typedef struct VEXA_MultRespDef {
+  char name[65];            /* begins with "$" */
+  char label[257];
+  int isDichotomy;          /* 1: dichotomies, 0: categories */
+  int numericCounted;       /* dichotomies: the counted value is a number */
+  int extended;             /* dichotomies: an extended set */
+  int labelFromVariables;   /* dichotomies, extended only: label from variables */
+  int reserved[14];
+  int countedInt;           /* the numeric counted value */
+  char *countedValue;       /* the counted value as text */
+  char **varNames;
+  int varCount;
+} VEXA_MultRespDef;
+
+VEXA_API int vexaGetMultRespCount(int handle, int *count);
+/* All sets of categories and plain dichotomies as lines; VEXA_W_NO_MULT_RESP
+ * when there is none. The Ex form hands out the extended sets too. */
+VEXA_API int vexaGetMultRespDefs(int handle, char **mrespDefs);
+VEXA_API int vexaGetMultRespDefsEx(int handle, char **mrespDefs);
+/* Replaces every multiple-response set by the lines given (C and D lines,
+ * each with at least one variable; a name given twice keeps the last).
+ * VEXA_E_BAD_MULT_RESP, and no change, for a line that does not parse. */
+VEXA_API int vexaSetMultRespDefs(int handle, const char *mrespDefs);
+VEXA_API int vexaFreeMultRespDefs(char *mrespDefs);
+/* The set at index (0 to count - 1, else VEXA_E_BAD_MULT_RESP_INDEX and
+ * NULL) as a new record. */
+VEXA_API int vexaGetMultRespDefByIndex(int handle, int index, VEXA_MultRespDef **def);
+VEXA_API int vexaFreeMultRespDefStruct(VEXA_MultRespDef *def);
+/* Adds a set: VEXA_E_BAD_MULT_RESP_NAME unless the name begins with "$" and
+ * is otherwise valid, VEXA_E_DUPLICATE_MULT_RESP for a name in use,
+ * VEXA_E_BAD_MULT_RESP for no variables, an unknown variable, variables of
+ * the wrong type (numeric for a numeric counted value, strings for a text
+ * one, all of one type in a set of categories), an empty text counted value
+ * or flags that do not fit the kind of set. */
+VEXA_API int vexaAddMultRespDefExt(int handle, const VEXA_MultRespDef *def);
+/* As vexaAddMultRespDefExt with a text or a numeric counted value (ignored
+ * for categories). */
+VEXA_API int vexaAddMultRespDefC(int handle, const char *mrSetName, const char *mrSetLabel,
+                                 int isDichotomy, const char *countedValue,
+                                 const char **varNames, int numVars);
+VEXA_API int vexaAddMultRespDefN(int handle, const char *mrSetName, const char *mrSetLabel,
+                                 int isDichotomy, long countedValue, const char **varNames,
+                                 int numVars);
+/* The variable sets with at least one variable, as lines;
+ * VEXA_W_NO_VARIABLE_SETS when there is none. */
+VEXA_API int vexaGetVariableSets(int handle, char **varSets);
+/* Replaces the variable sets by the lines given (NULL or empty removes
+ * them); VEXA_E_BAD_VARIABLE_SETS, and no change, for a bad line. */
+VEXA_API int vexaSetVariableSets(int handle, const char *varSets);
+VEXA_API int vexaFreeVariableSets(char *varSets);
+
+/* ===== Date variables and the KVT block =====
+ * Date variables information as an array of integers: entries 0-5 a flag
+ * (1 or 0), a number paired with it, the count n of date variables (at most
+ * 10), a pair of numbers, and (handed out only) 1 when n > 0; then one
+ * triple per date variable and one for the date key: the variable's case
+ * position (0-based) plus one, its date type, a third number. The
+ * information names variables by identity: when at the header commit it no
+ * longer fits the dictionary (a variable gone or renamed), it is dropped. */
+/* 9 + 3n entries, released with vexaFreeDateVariables; VEXA_W_NO_DATE_INFO
+ * when there is none, VEXA_E_OPENED_FOR_WRITE on a write handle. */
+VEXA_API int vexaGetDateVariables(int handle, int *numofElements, int **dateInfo);
+/* numofElements must be 3n + 6 or 3n + 9 and every triple must name a
+ * variable fit for its type, else VEXA_E_BAD_DATE_VARIABLES and no change. */
+VEXA_API int vexaSetDateVariables(int handle, int numofElements, const int *dateInfo);
+VEXA_API int vexaFreeDateVariables(int *dateInfo);
+
+/* The KVT block kept for a companion data-entry application: the GUID text
+ * (subtype 12, at most 256 bytes; the buffer takes 257) and a data block
+ * (subtype 8). vexaSetKVTFirst replaces the block, vexaSetKVTNext appends to
+ * it (VEXA_W_NO_KVT_INFO, and no change, without a stored block).
+ * vexaGetKVTInfo reports the block's length and the 32-bit number in its
+ * last four bytes; it and vexaGetKVTFirst give VEXA_W_NO_KVT_INFO for no
+ * block, a file of the other byte order or in a converted encoding.
+ * vexaGetKVTFirst delivers from the first byte, vexaGetKVTNext continues.
+ *
+ * Subtypes 23 to 25 (sort key, data entry formatting, extended formats) are
+ * read into the dictionary and also kept raw. At the commit the library's
+ * own record for such a subtype wins; contents set with
+ * vexaSetExtensionData are written only when the library has none of its
+ * own, and only when they read back as a valid record (else they are left
+ * out). */
+VEXA_API int vexaSetKVTGUID(int handle, const char *guid);
+VEXA_API int vexaGetKVTGUID(int handle, char *guid);
+VEXA_API int vexaGetKVTInfo(int handle, int *length, int *trailing);
+VEXA_API int vexaSetKVTFirst(int handle, const void *data, int length);
+VEXA_API int vexaSetKVTNext(int handle, const void *data, int length);
+VEXA_API int vexaGetKVTFirst(int handle, void *buffer, int bufferSize, int *delivered);
+VEXA_API int vexaGetKVTNext(int handle, void *buffer, int bufferSize, int *delivered);
+
 #ifdef __cplusplus
 }
 #endif

@@ -222,6 +222,30 @@ ConvertingDataSource::ConvertingDataSource(
     }
   }
 
+  auto convert_attributes = [&b](const AttributeSet& set) {
+    AttributeSet converted;
+    for (const Attribute& a : set.List()) {
+      std::vector<std::string> values;
+      values.reserve(a.values.size());
+      for (const std::string& v : a.values) values.push_back(b.Text(v));
+      converted.Set(b.Text(a.name), std::move(values));
+    }
+    return converted;
+  };
+  dictionary_.SetFileAttributes(convert_attributes(dictionary_.FileAttributes()));
+  for (int i = 0; i < dictionary_.Count(); ++i) {
+    if (dictionary_.At(i).Attributes().Empty()) continue;
+    VEXA_Variable& var = dictionary_.MutableAt(i);
+    var.SetAttributes(convert_attributes(var.Attributes()));
+  }
+
+  for (VariableSet& set : dictionary_.MutableMeta().sets) {
+    set.name = b.Text(set.name);
+    set.label = b.Text(set.label);
+    set.counted_value = b.Text(set.counted_value);
+    for (std::string& name : set.variables) name = b.Text(name);
+  }
+
   // Converted names may be invalid ("?") or collide; the reader lower-cased
   // them already where the file had no long names.
   RepairNames(dictionary_, true);

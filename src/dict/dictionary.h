@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "dict/attributes.h"
 #include "dict/extension_store.h"
+#include "dict/metadata.h"
 #include "dict/variable.h"
 
 namespace vexa {
@@ -60,6 +62,19 @@ class Dictionary {
   }
   const ExtensionStore& Extensions() const { return extensions_; }
 
+  const AttributeSet& FileAttributes() const { return file_attributes_; }
+  void SetFileAttributes(AttributeSet set) {
+    modified_ = true;
+    file_attributes_ = std::move(set);
+  }
+
+  // Sets, date information, sort key and data entry formatting.
+  const Metadata& Meta() const { return metadata_; }
+  Metadata& MutableMeta() {
+    modified_ = true;
+    return metadata_;
+  }
+
   bool Modified() const { return modified_; }
   void ClearModified() { modified_ = false; }
 
@@ -73,6 +88,8 @@ class Dictionary {
   std::string id_string_;
   uint32_t weight_id_ = kNoWeight;
   ExtensionStore extensions_;
+  AttributeSet file_attributes_;
+  Metadata metadata_;
   bool modified_ = false;
 };
 

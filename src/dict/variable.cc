@@ -149,6 +149,9 @@ void VEXA_Variable::SetMeasureLevel(int level) {
 int VEXA_Variable::Role() const { return impl().role; }
 void VEXA_Variable::SetRole(int role) { mut().role = role; }
 
+const AttributeSet& VEXA_Variable::Attributes() const { return impl().attributes; }
+void VEXA_Variable::SetAttributes(AttributeSet set) { mut().attributes = std::move(set); }
+
 bool VEXA_Variable::Modified() const {
   return (impl().flags & kModifiedBit) != 0;
 }

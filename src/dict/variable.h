@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "support/ref_counted.h"
+#include "dict/attributes.h"
 #include "dict/value_labels.h"
 
 namespace vexa {
@@ -43,6 +44,7 @@ class VEXA_VariableImpl : public VEXA_RefCntObject {
   int32_t role = 0;
   uint32_t flags = 0;
   ValueLabelMap value_labels;  // may be empty; may be shared
+  AttributeSet attributes;
   uint32_t id;
 };
 
@@ -105,6 +107,9 @@ class VEXA_Variable {
   const ValueLabelMap& ValueLabels() const;
   ValueLabelMap& MutableValueLabels();
   void SetValueLabels(const ValueLabelMap& map);
+
+  const AttributeSet& Attributes() const;
+  void SetAttributes(AttributeSet set);
 
   // True when both references share one implementation.
   bool SharesImplWith(const VEXA_Variable& other) const {

@@ -15,12 +15,21 @@ struct RegistryEntry {
 constexpr RegistryEntry kRegistry[] = {
     {3, &handlers::MachineInteger, "machine integer information"},
     {4, &handlers::MachineFloat, "machine floating-point information"},
+    {5, &handlers::VariableSets, "variable sets"},
+    {6, &handlers::DateInfoRecord, "date variables information"},
+    {7, &handlers::PlainMrSets, "multiple-response sets"},
     {11, &handlers::Display, "display properties"},
     {13, &handlers::LongNames, "long variable names"},
     {14, &handlers::VeryLongStrings, "very long strings"},
     {16, &handlers::CaseCount, "extended case count"},
+    {17, &handlers::DatasetAttributes, "data file attributes"},
+    {18, &handlers::VariableAttributes, "variable attributes"},
+    {19, &handlers::ExtendedMrSets, "extended multiple-response sets"},
     {20, &handlers::Encoding, "character encoding"},
     {21, &handlers::LongStringLabels, "long string value labels"},
+    {23, &handlers::SortKey, "sort key"},
+    {24, &handlers::DataEntry, "data entry formatting"},
+    {25, &handlers::ExtendedFormats, "extended formats"},
 };
 
 const RegistryEntry* FindEntry(int subtype) {
@@ -42,11 +51,25 @@ const char* ExtensionName(int subtype) {
   return e ? e->name : nullptr;
 }
 
+namespace {
+
+// Subtypes that callers may also set raw (23 to 25). Read, their handler
+// applies them and the raw contents are kept as well, so the raw calls see
+// them. Written, the handler's record wins when it has one; otherwise the
+// caller's raw contents are written, but only when the handler accepts
+// them, so that the file stays readable.
+bool AlsoRaw(int subtype) { return subtype >= 23 && subtype <= 25; }
+
+}  // namespace
+
 void DispatchExtensionRead(int subtype, ExtensionReadContext& file,
                            const SystemFileExtensionRecord& rec) {
   VEXA_ASSERT(subtype >= 0);
   if (const SystemFileExtensionHandler* h = FindExtensionHandler(subtype)) {
     h->ReadRecord(file, rec);
+    if (AlsoRaw(subtype) && rec.NUnits() > 0) {
+      file.dictionary.Extensions().Set(subtype, rec.UnitSize(), rec.NUnits(), rec.Contents());
+    }
   } else {
     VEXA_ASSERT(rec.Contents() != nullptr);
     file.dictionary.Extensions().Set(subtype, rec.UnitSize(),
@@ -60,12 +83,29 @@ void DispatchExtensionRead(int subtype, ExtensionReadContext& file,
 void DispatchExtensionWrite(int subtype, const ExtensionWriteContext& file,
                             SystemFileExtensionRecord& rec) {
   VEXA_ASSERT(subtype >= 1 && rec.Empty());
-  if (const SystemFileExtensionHandler* h = FindExtensionHandler(subtype)) {
+  const SystemFileExtensionHandler* h = FindExtensionHandler(subtype);
+  if (h != nullptr) {
     h->WriteRecord(file, rec);
-    return;
+    if (!rec.Empty() || !AlsoRaw(subtype)) return;
   }
   const VEXA_ExtensionImpl* raw = file.dictionary.Extensions().Get(subtype);
   if (raw == nullptr || raw->ElementCount() == 0) return;
+  if (h != nullptr) {
+    SystemFileExtensionRecord probe;
+    probe.SetUnitSize(raw->element_size);
+    probe.SetNUnits(static_cast<int32_t>(raw->ElementCount()));
+    probe.CopyIn(raw->contents.data());
+    Dictionary scratch = file.dictionary;
+    FileHeader header = file.header;
+    header.byte_swapped = false;
+    NamePairs names;
+    ExtensionReadContext check{scratch, header, names};
+    try {
+      h->ReadRecord(check, probe);
+    } catch (const SystemFileException&) {
+      return;  // not readable: left out
+    }
+  }
   rec.SetUnitSize(raw->element_size);
   rec.SetNUnits(static_cast<int32_t>(raw->ElementCount()));
   rec.CopyIn(raw->contents.data());

@@ -83,8 +83,12 @@ WritePlan MakeWritePlan(const Dictionary& dictionary) {
 
   // Labels of strings wider than 8 travel in their own extension record,
   // so neither such a variable nor its segments carry them in the file.
+  // Measurement levels 4 and 5 travel in the variable attributes record;
+  // the display record says 1 for them.
   Dictionary source = dictionary;
   for (int i = 0; i < source.Count(); ++i) {
+    const int level = source.At(i).MeasureLevel();
+    if (level == 4 || level == 5) source.MutableAt(i).SetMeasureLevel(1);
     const ValueLabelMap& labels = source.At(i).ValueLabels();
     if (labels.IsValid() && labels.Count() > 0 && labels.Width() > 8) {
       source.MutableAt(i).SetValueLabels(ValueLabelMap());

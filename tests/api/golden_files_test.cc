@@ -182,7 +182,9 @@ void NamesDictionary(int h) {
 
 const std::vector<Step> kNamesRead = {
     STEP(LEVELS("respondent_identifier", "income_2019", "income_2020"), 0, " i0=1 i1=3 i2=2"),
-    STEP(LEVELS("V2_A", "total___sum", "comment_first"), 0, " i0=4 i1=5 i2=1"),
+    // Levels 4 and 5 are read back as 1; the variables keep them as their
+    // "$@MeasurementLevel" attributes.
+    STEP(LEVELS("V2_A", "total___sum", "comment_first"), 0, " i0=1 i1=1 i2=1"),
     STEP(Each({vexaGetVarAlignment(h, "comment_first", &o.i[0]),
                vexaGetVarAlignment(h, "income_2019", &o.i[1]),
                vexaGetVarAlignment(h, "comment_second", &o.i[2])}),

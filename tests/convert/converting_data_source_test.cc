@@ -9,6 +9,7 @@
 #include "convert/converting_data_source.h"
 #include "convert/set_lines.h"
 #include "dict/case.h"
+#include "dict/set_lines.h"
 #include "sysfile/test_files.h"
 #include "text/text_test_util.h"
 
@@ -117,11 +118,13 @@ TEST(ConvertingDataSourceTest, DictionaryTextsAreConvertedOnce) {
     d.MutableAt(2).SetValueLabels(shared);
     d.MutableAt(3).SetValueLabels(shared);
     d.SetIdString("Fichier \xE9t\xE9");
-    const std::string texts[] = {"Note: 5 \x80" + std::string(71, ' '),
-                                 "$s=C 3 \xE9t\xE9 CITY TOWN\n", "city:lang('fran\xE7" "ais'\n)"};
-    for (auto [type, text] : {std::pair{kDocumentsType, texts[0]}, {7, texts[1]}, {18, texts[2]}}) {
-      d.Extensions().Set(type, 1, static_cast<int64_t>(text.size()), text.data());
-    }
+    const std::string note = "Note: 5 \x80" + std::string(71, ' ');
+    d.MutableMeta().sets.push_back({VariableSet::kCategories, 0, "$s", "\xE9t\xE9", "",
+                                    {"city", "town"}});
+    AttributeSet lang;
+    lang.Set("lang", {"fran\xE7" "ais"});
+    d.MutableAt(2).SetAttributes(lang);
+    d.Extensions().Set(kDocumentsType, 1, static_cast<int64_t>(note.size()), note.data());
     f.Writer().CommitHeader();
     f.Finish();
     reader = f.Read();
@@ -139,8 +142,9 @@ TEST(ConvertingDataSourceTest, DictionaryTextsAreConvertedOnce) {
   EXPECT_NE(d.At(3).ValueLabels().FindText("\xC3\xA9t\xC3\xA9"), nullptr);
   EXPECT_EQ(d.IdString(), "Fichier \xC3\xA9t\xC3\xA9");
   EXPECT_EQ(d.Extensions().Get(kDocumentsType)->contents, Padded("Note: 5 \xE2\x82\xAC", 80));
-  EXPECT_EQ(d.Extensions().Get(7)->contents, "$s=C 5 \xC3\xA9t\xC3\xA9 CITY TOWN\n");
-  EXPECT_EQ(d.Extensions().Get(18)->contents, "city:lang('fran\xC3\xA7" "ais'\n)");
+  EXPECT_EQ(SetLine(d.Meta().sets.at(0), false), "$s=C 5 \xC3\xA9t\xC3\xA9 CITY TOWN\n");
+  EXPECT_EQ(d.At(2).Attributes().Find("LANG")->values,
+            std::vector<std::string>{"fran\xC3\xA7" "ais"});
   EXPECT_EQ(warnings.got, "1701 windows-1252;");
 
   // The other way a name that does not convert is repaired; the variant

@@ -57,8 +57,8 @@ run import "$examples/survey.csv" "$work/a.vexa" --dict "$examples/survey.json"
 stable_info "$work/a.vexa" >"$work/a.json"
 run cat "$work/a.vexa" >"$work/a.csv"
 same "$examples/survey.csv" "$work/a.csv" "cat gives back the imported CSV"
-# Roles other than input travel in the variable attributes record, which
-# this build does not write yet: the example keeps every role at input.
+# The example uses several roles; those other than input travel in the
+# variable attributes record.
 variables_of "$examples/survey.json" >"$work/want_vars"
 variables_of "$work/a.json" >"$work/got_vars"
 same "$work/want_vars" "$work/got_vars" "every variable property restored from the dictionary"

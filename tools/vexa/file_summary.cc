@@ -129,6 +129,37 @@ void ReadDocuments(int handle, FileSummary* s) {
   }
 }
 
+// Attributes of the file (`var` null) or of a variable, as "owner: name = value".
+void ReadAttributes(int handle, const char* var, FileSummary* s) {
+  char** names = nullptr;
+  char** values = nullptr;
+  int n = 0;
+  const int code = var ? vexaGetVarAttributes(handle, var, &names, &values, &n)
+                       : vexaGetFileAttributes(handle, &names, &values, &n);
+  if (code != VEXA_OK) return;
+  for (int i = 0; i < n; ++i) {
+    s->attributes.push_back(std::string(var ? var : "(file)") + ": " + names[i] + " = " +
+                            values[i]);
+  }
+  vexaFreeAttributes(names, values, n);
+}
+
+// Sets, attributes and date variables.
+void ReadMetadata(int handle, FileSummary* s) {
+  ReadAttributes(handle, nullptr, s);
+  for (const VariableSummary& v : s->variables) ReadAttributes(handle, v.name.c_str(), s);
+  char* text = nullptr;
+  if (vexaGetMultRespDefsEx(handle, &text) == VEXA_OK) s->mult_resp_sets = text;
+  vexaFreeMultRespDefs(text);
+  text = nullptr;
+  if (vexaGetVariableSets(handle, &text) == VEXA_OK) s->variable_sets = text;
+  vexaFreeVariableSets(text);
+  int n = 0;
+  int* dates = nullptr;
+  if (vexaGetDateVariables(handle, &n, &dates) == VEXA_OK) s->date_variables.assign(dates, dates + n);
+  vexaFreeDateVariables(dates);
+}
+
 // The whole data of a record of `count` elements of `size` bytes, read in
 // pieces of whole elements; false when the library delivers short.
 bool ReadRecordData(int handle, int subtype, int size, int count,
@@ -206,6 +237,7 @@ int Summarize(const std::string& path, FileSummary* s) {
     s->variables.back().is_weight = s->variables.back().name == weight;
   }
   ReadDocuments(handle, s);
+  ReadMetadata(handle, s);
   SummarizeExtensions(handle, s);
   vexaCloseRead(handle);
   return VEXA_OK;

@@ -69,6 +69,12 @@ struct FileSummary {
   int code_page = 0;        // of that encoding, 0 when it has none
   std::vector<VariableSummary> variables;
   std::vector<std::string> documents;  // lines, trailing blanks removed
+  // Attributes ("file: name = value", "<variable>: name = value"), set
+  // lines and the date variables array, as the library hands them out.
+  std::vector<std::string> attributes;
+  std::string mult_resp_sets;
+  std::string variable_sets;
+  std::vector<int> date_variables;
   bool has_release = false;
   int release[3] = {0, 0, 0};  // major, minor, revision
   bool has_text_info = false;

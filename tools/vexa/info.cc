@@ -120,6 +120,26 @@ void PrintText(const FileSummary& s, std::ostream& out) {
     out << "Documents:    " << s.documents.size() << " lines\n";
     for (const std::string& line : s.documents) out << "  | " << line << '\n';
   }
+  if (!s.attributes.empty()) {
+    out << "Attributes:   " << s.attributes.size() << '\n';
+    for (const std::string& line : s.attributes) out << "  " << line << '\n';
+  }
+  for (const auto& [title, text] : {std::pair{"Multiple-response sets:", &s.mult_resp_sets},
+                                    std::pair{"Variable sets:", &s.variable_sets}}) {
+    if (text->empty()) continue;
+    out << title << '\n';
+    std::string_view rest = *text;
+    while (!rest.empty()) {
+      const size_t lf = std::min(rest.find('\n'), rest.size());
+      out << "  " << rest.substr(0, lf) << '\n';
+      rest.remove_prefix(std::min(lf + 1, rest.size()));
+    }
+  }
+  if (!s.date_variables.empty()) {
+    out << "Date variables:";
+    for (int v : s.date_variables) out << ' ' << v;
+    out << '\n';
+  }
   PrintExtensionList(s, out);
 }
 

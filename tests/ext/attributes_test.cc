@@ -1,0 +1,141 @@
+// Attribute records: data file attributes (17) and variable attributes
+// (18) as written, as read in both byte orders, and when damaged; roles and
+// measurement levels that travel as attributes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/open_bytes.h"
+#include "support/sysfile_builder.h"
+#include "sysfile/test_files.h"
+
+namespace vexa {
+namespace {
+
+using testing::OpenBytes;
+using testing::OpenError;
+using testing::SysFileBuilder;
+
+std::vector<std::string> Values(const AttributeSet& set, const char* name) {
+  const Attribute* a = set.Find(name);
+  return a ? a->values : std::vector<std::string>{"(absent)"};
+}
+
+TEST(AttributeRecordTest, WrittenTextsReadBack) {
+  testing::WriterFile f;
+  Dictionary& d = f.Dict();
+  f.AddVar("Income", 0);
+  f.AddVar("Region", 0);
+  AttributeSet file;
+  file.Set("Origin", {"a'b", "two\nlines"});
+  file.Set("Unwritten", {});
+  d.SetFileAttributes(file);
+  AttributeSet tag;
+  tag.Set("Tag", {"x"});
+  d.MutableAt(0).SetAttributes(tag);
+  d.MutableAt(0).SetRole(6);
+  d.MutableAt(0).SetMeasureLevel(5);
+  d.MutableAt(1).SetRole(2);
+  f.Writer().CommitHeader();
+  f.Finish();
+  const std::string bytes = f.Bytes();
+  EXPECT_NE(bytes.find("Origin('a'b'\n'twolines'\n)"), std::string::npos);
+  EXPECT_EQ(bytes.find("Unwritten"), std::string::npos);
+  EXPECT_NE(bytes.find("Income:Tag('x'\n)$@MeasurementLevel('5'\n)$@ExtendRole('6'\n)"
+                       "$@Role('3'\n)/Region:$@Role('2'\n)"),
+            std::string::npos);
+
+  const auto back = f.Read();
+  const Dictionary& r = back->GetDictionary();
+  EXPECT_EQ(Values(r.FileAttributes(), "origin"), (std::vector<std::string>{"a'b", "twolines"}));
+  const VEXA_Variable& income = r.At(0);
+  EXPECT_EQ(income.Role(), 3);
+  EXPECT_EQ(income.MeasureLevel(), 1);
+  EXPECT_EQ(Values(income.Attributes(), "$@ExtendRole"), std::vector<std::string>{"6"});
+  EXPECT_EQ(Values(income.Attributes(), "$@MeasurementLevel"), std::vector<std::string>{"5"});
+  EXPECT_EQ(income.Attributes().Find("$@Role"), nullptr);
+  EXPECT_EQ(r.At(1).Role(), 2);
+  EXPECT_TRUE(r.At(1).Attributes().Empty());
+}
+
+TEST(AttributeRecordTest, DefaultsWriteNoVariableAttributes) {
+  testing::WriterFile f;
+  f.AddVar("a", 0);
+  f.Writer().CommitHeader();
+  f.Finish();
+  EXPECT_EQ(f.Bytes().find("$@Role"), std::string::npos);
+}
+
+// (short name, text of record 18): variables A, B and #X (renamed when read).
+struct Case18 {
+  const char* what;
+  int32_t unit_size;
+  std::string text;
+  long error;
+  std::vector<std::string> a_tag;  // A's "Tag" values, empty when absent
+  int b_role;
+  std::vector<std::string> repaired_tag;  // of #X, read as v1
+};
+
+class VariableAttributeReadTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(VariableAttributeReadTest, DamageTable) {
+  const Case18 cases[] = {
+      {"well formed", 1, "A:Tag('1'\n)/B:$@Role('4'\n)", 0, {"1"}, 4, {}},
+      {"unit size 2", 2, "A:Tag('1'\n)/B", 1204, {}, 0, {}},
+      {"no closing parenthesis", 1, "A:Tag('1'\n", 0, {}, 0, {}},
+      {"unquoted value: the next name is lost", 1, "A:Tag(1\n)/B:$@Role('1'\n)", 0, {}, 0, {}},
+      {"unknown variable skipped", 1, "Z:Tag('1'\n)/A:Tag('2'\n)", 0, {"2"}, 0, {}},
+      {"empty name", 1, ":Tag('1'\n)", 0, {}, 0, {}},
+      {"invalid attribute name dropped", 1, "A:1x('1'\n)Tag('3'\n)", 0, {"3"}, 0, {}},
+      {"renamed variable keeps them", 1, "#X:Tag('r'\n)", 0, {}, 0, {"r"}},
+      {"measurement level stays", 1, "B:$@MeasurementLevel('4'\n)", 0, {}, 0, {}},
+  };
+  for (const Case18& c : cases) {
+    SysFileBuilder b(GetParam());
+    b.Header().NumericVar("A").NumericVar("B").NumericVar("#X");
+    b.Extension(18, c.unit_size, static_cast<int32_t>(c.text.size() / c.unit_size), c.text);
+    const std::string bytes = b.End().Bytes();
+    if (c.error != 0) {
+      EXPECT_EQ(OpenError(bytes), c.error) << c.what;
+      continue;
+    }
+    const auto source = OpenBytes(bytes);
+    const Dictionary& d = source->GetDictionary();
+    const Attribute* tag = d.At(0).Attributes().Find("TAG");
+    EXPECT_EQ(tag ? tag->values : std::vector<std::string>{}, c.a_tag) << c.what;
+    EXPECT_EQ(d.At(1).Role(), c.b_role) << c.what;
+    EXPECT_EQ(d.At(2).Name(), "v1");
+    const Attribute* repaired = d.At(2).Attributes().Find("Tag");
+    EXPECT_EQ(repaired ? repaired->values : std::vector<std::string>{}, c.repaired_tag)
+        << c.what;
+  }
+}
+
+TEST_P(VariableAttributeReadTest, FileAttributes) {
+  struct Case17 {
+    const char* text;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"$VariableView('1'\n)$VariableView2('old'\n)Keep('k'\n)", {"Keep", "$VariableView2"}},
+      {"Keep('k'\n)Broken('x'", {}},
+      {"Keep('k'\n)/ignored", {"Keep"}},
+  };
+  for (const Case17& c : cases) {
+    SysFileBuilder b(GetParam());
+    b.Header().NumericVar("A");
+    b.Extension(17, 1, static_cast<int32_t>(std::string_view(c.text).size()), c.text);
+    const auto source = OpenBytes(b.End().Bytes());
+    std::vector<std::string> names;
+    for (const Attribute& a : source->GetDictionary().FileAttributes().List()) {
+      names.push_back(a.name);
+    }
+    EXPECT_EQ(names, c.names) << c.text;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ByteOrders, VariableAttributeReadTest, ::testing::Bool());
+
+}  // namespace
+}  // namespace vexa

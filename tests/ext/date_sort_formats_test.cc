@@ -1,0 +1,182 @@
+// Date variables information (6), sort key (23), data entry formatting (24)
+// and extended formats (25): written forms, round trips, damage tables, and
+// raw contents set by callers for 23 to 25.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dict/format_code.h"
+#include "support/open_bytes.h"
+#include "support/sysfile_builder.h"
+#include "sysfile/test_files.h"
+
+namespace vexa {
+namespace {
+
+using testing::OpenBytes;
+using testing::OpenError;
+using testing::SysFileBuilder;
+
+std::string Ints(std::vector<int32_t> v) {
+  SysFileBuilder b;
+  for (int32_t x : v) b.Int32(x);
+  return b.Bytes();
+}
+
+// YEAR_ (numeric) and DATE_ (string), with date information over them.
+void DefineDates(testing::WriterFile& f, int32_t count) {
+  f.AddVar("YEAR_", 0);
+  f.AddVar("DATE_", 8);
+  DateInfo& info = f.Dict().MutableMeta().date_info;
+  info = {true, 1, 7, 8, 9, count, {}};
+  if (count == 1) {
+    info.slots = {{0, f.Dict().At(0).Id(), 2, 5}, {1, f.Dict().At(1).Id(), 11, 0}};
+  } else {
+    info.slots = {{}};
+  }
+}
+
+TEST(DateInfoRecordTest, WrittenAndReadBack) {
+  {
+    testing::WriterFile f;
+    DefineDates(f, 0);
+    f.Writer().CommitHeader();
+    f.Finish();
+    EXPECT_NE(f.Bytes().find(Ints({7, 6, 4, 6, 1, 7, 0, 8, 9, 0})), std::string::npos);
+  }
+  testing::WriterFile f;
+  DefineDates(f, 1);
+  f.Writer().CommitHeader();
+  f.Finish();
+  EXPECT_NE(f.Bytes().find(Ints({7, 6, 4, 12, 1, 7, 1, 8, 9, 1, 1, 2, 5, 2, 11, 0})),
+            std::string::npos);
+  const auto back = f.Read();
+  const DateInfo& info = back->GetDictionary().Meta().date_info;
+  EXPECT_EQ(info.count, 1);
+  ASSERT_EQ(info.slots.size(), 2u);
+  EXPECT_EQ((std::vector{info.slots[0].index, info.slots[0].type, info.slots[0].parameter,
+                         info.slots[1].index, info.slots[1].type}),
+            (std::vector{0, 2, 5, 1, 11}));
+}
+
+TEST(DateInfoRecordTest, RenamedVariableDropsIt) {
+  testing::WriterFile f;
+  DefineDates(f, 1);
+  f.Dict().MutableAt(0).SetName("YEARS");
+  f.Writer().CommitHeader();
+  f.Finish();
+  EXPECT_TRUE(f.Read()->GetDictionary().Meta().date_info.slots.empty());
+}
+
+class RecordDamageTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(RecordDamageTest, DateInfo) {
+  struct {
+    const char* what;
+    int32_t unit_size;
+    std::vector<int32_t> units;
+    long error;
+  } cases[] = {
+      {"whole", 4, {1, 0, 1, 0, 0, 1, 1, 2, 0}, 0},
+      {"n = 2 in 10 units", 4, {1, 0, 2, 0, 0, 1, 1, 2, 0, 9}, 1204},
+      {"n = 11", 4, std::vector<int32_t>(39, 11), 1204},
+      {"unit size 8", 8, {1, 0, 0, 0, 0, 0}, 1204},
+      {"position past the case", 4, {1, 0, 1, 0, 0, 1, 50, 2, 0}, 1204},
+      {"too short", 4, {1, 0}, 1204},
+  };
+  for (const auto& c : cases) {
+    SysFileBuilder b(GetParam());
+    b.Header().NumericVar("YEAR_");
+    SysFileBuilder body(GetParam());
+    for (int32_t u : c.units) body.Int32(u);
+    const int32_t count = static_cast<int32_t>(c.units.size() * 4 / c.unit_size);
+    b.Extension(6, c.unit_size, count, body.Bytes());
+    const std::string bytes = b.End().Bytes();
+    EXPECT_EQ(OpenError(bytes).value_or(0), c.error) << c.what;
+  }
+}
+
+TEST_P(RecordDamageTest, ExtendedFormats) {
+  SysFileBuilder entry(GetParam());
+  entry.Int32(1).Raw("A").Int32(static_cast<int32_t>(PackFormat({60, 5, 2})))
+      .Int32(static_cast<int32_t>(PackFormat({20, 85, 0})));
+  const std::string whole = entry.Bytes();
+  struct {
+    const char* what;
+    std::string bytes;
+    long error;
+  } cases[] = {
+      {"whole", whole, 0},
+      {"cut short", whole.substr(0, 11), 1204},
+      {"fewer than 9 bytes", whole + "abcd", 1204},
+      {"name past the end", SysFileBuilder(GetParam()).Int32(100).Raw("ABCDEFGH").Bytes(), 1204},
+      {"unknown name skipped", SysFileBuilder(GetParam()).Int32(1).Raw("Z").Int32(0).Int32(0).Bytes(), 0},
+  };
+  for (const auto& c : cases) {
+    SysFileBuilder b(GetParam());
+    b.Header().NumericVar("A");
+    b.Extension(25, 1, static_cast<int32_t>(c.bytes.size()), c.bytes);
+    const std::string bytes = b.End().Bytes();
+    EXPECT_EQ(OpenError(bytes).value_or(0), c.error) << c.what;
+    if (c.error == 0 && c.bytes == whole) {
+      const auto source = OpenBytes(bytes);
+      const VEXA_Variable& a = source->GetDictionary().At(0);
+      EXPECT_EQ(UnpackFormat(a.PrintFormat()), (Format{40, 5, 2}));
+      EXPECT_EQ(UnpackFormat(a.WriteFormat()), (Format{20, 85, 0}));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ByteOrders, RecordDamageTest, ::testing::Bool());
+
+TEST(SortAndFormatsRecordTest, RoundTrip) {
+  testing::WriterFile f;
+  f.AddVar("stamp", 0);
+  f.AddVar("plain", 0);
+  const uint32_t ymdhms = PackFormat({16, 85, 0});
+  f.Dict().MutableAt(0).SetPrintFormat(ymdhms);
+  f.Dict().MutableAt(0).SetWriteFormat(ymdhms);
+  Metadata& meta = f.Dict().MutableMeta();
+  meta.sort_info = {{{1, 1, 0}, {4, 0, 2}}, {{"by", -5}}};
+  meta.data_entry = "entry form";
+  f.Writer().CommitHeader();
+  f.Finish();
+  const std::string bytes = f.Bytes();
+  EXPECT_NE(bytes.find("1:1:0!4:0:2!\x1D" "by\x1F-5"), std::string::npos);
+  const auto back = f.Read();
+  const Dictionary& d = back->GetDictionary();
+  EXPECT_EQ(d.At(0).PrintFormat(), ymdhms);
+  EXPECT_EQ(d.At(0).WriteFormat(), ymdhms);
+  EXPECT_EQ(d.Meta().sort_info, meta.sort_info);
+  EXPECT_EQ(d.Meta().data_entry, "entry form");
+
+  // Keys without named entries; raw contents kept beside the model.
+  SysFileBuilder b;
+  b.Header().NumericVar("A").Extension(23, 1, 6, "7:8:9!");
+  const auto keys = OpenBytes(b.End().Bytes());
+  EXPECT_EQ(keys->GetDictionary().Meta().sort_info, (SortInfo{{{7, 8, 9}}, {}}));
+  EXPECT_NE(keys->GetDictionary().Extensions().Get(23), nullptr);
+}
+
+// Raw contents of 23 to 25 are written when the model has nothing to say,
+// and only when they can be read.
+TEST(SortAndFormatsRecordTest, RawContentsWhenTheModelIsEmpty) {
+  testing::WriterFile f;
+  f.AddVar("a", 0);
+  f.Dict().Extensions().Set(24, 1, 9, "raw entry");
+  f.Dict().Extensions().Set(25, 1, 3, "bad");
+  f.Dict().Extensions().Set(23, 1, 6, "3:2:1!");
+  f.Dict().MutableMeta().sort_info = {{{1, 2, 3}}, {}};
+  f.Writer().CommitHeader();
+  f.Finish();
+  const std::string bytes = f.Bytes();
+  EXPECT_EQ(bytes.find("bad"), std::string::npos);
+  EXPECT_EQ(bytes.find("3:2:1!"), std::string::npos);
+  const auto back = f.Read();
+  EXPECT_EQ(back->GetDictionary().Meta().data_entry, "raw entry");
+  EXPECT_EQ(back->GetDictionary().Meta().sort_info, (SortInfo{{{1, 2, 3}}, {}}));
+}
+
+}  // namespace
+}  // namespace vexa
