@@ -126,6 +126,22 @@ UConverterPtr OpenConverterByName(const char* name) {
   return UConverterPtr(conv);
 }
 
+namespace {
+
+// ICU names its own conversion tables by a vendor prefix, a hyphen and the
+// table's number ("xyz-5348", "xyz-5348_P100-1997"); such names mean
+// nothing to a caller.
+bool LooksLikeTableName(std::string_view alias) {
+  const size_t dash = alias.find('-');
+  if (dash == 0 || dash == std::string_view::npos || dash + 1 >= alias.size()) return false;
+  for (size_t i = 0; i < dash; ++i) {
+    if (!std::isalpha(static_cast<unsigned char>(alias[i]))) return false;
+  }
+  return std::isdigit(static_cast<unsigned char>(alias[dash + 1])) != 0;
+}
+
+}  // namespace
+
 std::string PreferredConverterName(const UConverter* conv) {
   if (conv == nullptr) return {};
   UErrorCode err = U_ZERO_ERROR;
@@ -163,7 +179,7 @@ std::string PreferredConverterName(const UConverter* conv) {
     } else if (alias.size() >= 5 && StartsWithNoCase(alias, "cp") &&
                CodePageNumber(alias.substr(2)) > 0) {
       if (cp.empty() || alias.size() < cp.size()) cp = alias;
-    } else if (!(alias.size() > 3 && StartsWithNoCase(alias, "ibm"))) {
+    } else if (!LooksLikeTableName(alias)) {
       if (other.empty()) other = alias;
     }
   }
