@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "support/temp_dir.h"
 #include "vexaio.h"
@@ -23,6 +24,20 @@ class WriteHandleTest : public ::testing::Test {
   }
   void TearDown() override {
     if (handle_ >= 0) vexaCloseWrite(handle_);
+  }
+
+  // Commits and closes the handle's file, then writes a copy of its
+  // dictionary; returns the paths of both files.
+  std::vector<std::string> CommitAndCopy() {
+    EXPECT_EQ(vexaCommitHeader(handle_), VEXA_OK);
+    EXPECT_EQ(vexaCloseWrite(handle_), VEXA_OK);
+    handle_ = -1;
+    const std::string first = dir_.File("new.vexa"), copy = dir_.File("copy.vexa");
+    int c = -1;
+    EXPECT_EQ(vexaOpenWriteCopy(copy.c_str(), first.c_str(), &c), VEXA_OK);
+    EXPECT_EQ(vexaCommitHeader(c), VEXA_OK);
+    EXPECT_EQ(vexaCloseWrite(c), VEXA_OK);
+    return {first, copy};
   }
 
   TempDir dir_;

@@ -88,17 +88,7 @@ TEST_F(AttributeCallsTest, SurviveWriteReadCopyRead) {
   ASSERT_EQ(vexaSetVarMeasureLevel(h, "r1", 5), VEXA_OK);
   ASSERT_EQ(vexaAddVarAttribute(h, "r2", "Note", 2, "it's"), VEXA_OK);
   ASSERT_EQ(vexaAddFileAttribute(h, "Source", -1, "survey"), VEXA_OK);
-  ASSERT_EQ(vexaCommitHeader(h), VEXA_OK);
-  ASSERT_EQ(vexaCloseWrite(h), VEXA_OK);
-  handle_ = -1;
-
-  const std::string first = dir_.File("new.vexa");
-  const std::string copy = dir_.File("copy.vexa");
-  int c = -1;
-  ASSERT_EQ(vexaOpenWriteCopy(copy.c_str(), first.c_str(), &c), VEXA_OK);
-  ASSERT_EQ(vexaCommitHeader(c), VEXA_OK);
-  ASSERT_EQ(vexaCloseWrite(c), VEXA_OK);
-  for (const std::string& path : {first, copy}) {
+  for (const std::string& path : CommitAndCopy()) {
     int r = -1;
     ASSERT_EQ(vexaOpenRead(path.c_str(), &r), VEXA_OK);
     std::vector<int> got;

@@ -91,16 +91,7 @@ TEST_F(SetCallsTest, SurviveWriteReadCopyRead) {
   const char* vars[] = {"Pear", "Apple"};
   ASSERT_EQ(vexaAddMultRespDefN(h, "$e", "Extended", 1, 7, vars, 2), VEXA_OK);
   ASSERT_EQ(vexaSetVariableSets(h, "Fruits= Apple Pear\n"), VEXA_OK);
-  ASSERT_EQ(vexaCommitHeader(h), VEXA_OK);
-  ASSERT_EQ(vexaCloseWrite(h), VEXA_OK);
-  handle_ = -1;
-  const std::string first = dir_.File("new.vexa");
-  const std::string copy = dir_.File("copy.vexa");
-  int c = -1;
-  ASSERT_EQ(vexaOpenWriteCopy(copy.c_str(), first.c_str(), &c), VEXA_OK);
-  ASSERT_EQ(vexaCommitHeader(c), VEXA_OK);
-  ASSERT_EQ(vexaCloseWrite(c), VEXA_OK);
-  for (const std::string& path : {first, copy}) {
+  for (const std::string& path : CommitAndCopy()) {
     int r = -1;
     ASSERT_EQ(vexaOpenRead(path.c_str(), &r), VEXA_OK);
     // The plain record carries its variable names upper-cased.
