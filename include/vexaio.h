@@ -359,6 +359,14 @@ VEXA_API int vexaReadCaseRecord(int handle);
 /* Reads the next case into the caller's memory (vexaGetCaseSize bytes, laid
  * out as the case buffer); the value getters then have no current case. */
 VEXA_API int vexaWholeCaseIn(int handle, void *caseRec);
+/* Addition to the standard calls: reads up to maxCases next cases into the
+ * caller's memory, one after another, each laid out as vexaWholeCaseIn lays
+ * it out (vexaGetCaseSize bytes); *casesRead receives how many arrived.
+ * VEXA_OK when all maxCases were read, VEXA_W_END_OF_DATA when the data ended
+ * first, or the code of the failing read; the cases before an end or a
+ * failure are delivered and counted. One call in place of many saves a
+ * caller from other languages the cost of a foreign call per case. */
+VEXA_API int vexaWholeCasesIn(int handle, void *caseRecs, int maxCases, int *casesRead);
 /* Makes the next read deliver case caseNumber (counted from 0). */
 VEXA_API int vexaSeekNextCase(int handle, int caseNumber);
 /* The value of a numeric variable in the current case; varHandle comes from

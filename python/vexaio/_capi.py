@@ -31,6 +31,7 @@ _PROTOTYPES = {
     "vexaGetNumberofCases": (c_int, [_H, P(c_int)]),
     "vexaGetCaseSize": (c_int, [_H, P(c_int)]),
     "vexaWholeCaseIn": (c_int, [_H, c_void_p]),
+    "vexaWholeCasesIn": (c_int, [_H, c_void_p, c_int, P(c_int)]),
     "vexaWholeCaseOut": (c_int, [_H, c_void_p]),
     "vexaGetVarNames": (c_int, [_H, P(c_int), P(P(c_char_p)), P(P(c_int))]),
     "vexaFreeVarNames": (c_int, [P(c_char_p), P(c_int), c_int]),

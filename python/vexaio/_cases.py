@@ -54,25 +54,20 @@ def read_rows(h, raw, first, runs):
     turned into NaN while the cases are still in the cache; returns how many
     it read (fewer than n at the end of the data). `first` numbers the first
     case, for the error message."""
-    read, size, rows = lib.vexaWholeCaseIn, raw.shape[1], raw.shape[0]
-    slots = raw.view("<f8")
+    rows, slots = raw.shape[0], raw.view("<f8")
     found = np.empty((BLOCK_ROWS, max((b - a for a, b in runs), default=0)), dtype=bool)
-    done = 0
+    got, done = ctypes.c_int(), 0
     while done < rows:
-        stop, addr = min(rows, done + BLOCK_ROWS), raw[done:].ctypes.data
-        for i in range(done, stop):
-            code = read(h, addr)
-            if code:
-                if code != END_OF_DATA:
-                    check(code, f"reading case {first + i + 1}")
-                stop = i
-                break
-            addr += size
+        want = min(rows - done, BLOCK_ROWS)
+        code = lib.vexaWholeCasesIn(h, raw[done:].ctypes.data, want, ctypes.byref(got))
+        if code and code != END_OF_DATA:
+            check(code, f"reading case {first + done + got.value + 1}")
+        stop = done + got.value
         for a, b in runs:
             part, hits = slots[done:stop, a:b], found[:stop - done, :b - a]
             np.equal(part, SYSMIS, out=hits)
             np.copyto(part, np.nan, where=hits)
-        if stop < min(rows, done + BLOCK_ROWS):
+        if got.value < want:
             return stop
         done = stop
     return done

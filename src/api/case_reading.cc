@@ -1,6 +1,7 @@
 // Reading cases: the next case into the handle's buffer or the caller's
 // memory, positioning on a case, and the values of the current case.
 #include <cstring>
+#include <stdexcept>
 
 #include "api/call_guard.h"
 #include "vexaio.h"
@@ -47,6 +48,28 @@ VEXA_API int vexaWholeCaseIn(int handle, void* caseRec) {
       r.set_case_state(kNoCase);
     }
     return code;
+  });
+}
+
+VEXA_API int vexaWholeCasesIn(int handle, void* caseRecs, int maxCases,
+                             int* casesRead) {
+  if (casesRead) *casesRead = 0;
+  return Guarded(kFallbackRead, [&] {
+    HandleRecord& r = Lookup(handle, Access::kRead);
+    Required(caseRecs);
+    Required(casesRead);
+    if (maxCases < 0) throw std::invalid_argument("negative case count");
+    const size_t size = r.CaseBytes();
+    char* dest = static_cast<char*>(caseRecs);
+    for (int i = 0; i < maxCases; ++i, dest += size) {
+      // A failing read leaves the count at the cases before it.
+      int code = ReadNext(r);
+      if (code != VEXA_OK) return code;
+      std::memcpy(dest, r.case_buffer(), size);
+      r.set_case_state(kNoCase);
+      *casesRead = i + 1;
+    }
+    return VEXA_OK;
   });
 }
 

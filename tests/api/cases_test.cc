@@ -76,6 +76,28 @@ TEST_P(SampleFileTest, ValuesAreCheckedAgainstTheirVariable) {
                 STEP(vexaWholeCaseIn(h, o.s[0]), VEXA_W_END_OF_DATA, "")});
 }
 
+// Many cases in one call: each laid out as a single whole case, the count
+// right when the data ends first, and nothing read past the end.
+TEST_P(SampleFileTest, ManyWholeCasesArriveInOrderAndStopAtTheEnd) {
+  std::vector<double> one(kSampleSlots), many(kSampleSlots * (kSampleCases + 2), -7.0);
+  int got = -1;
+  ASSERT_EQ(Each({vexaSeekNextCase(h_, 1), vexaWholeCaseIn(h_, one.data()),
+                  vexaSeekNextCase(h_, 1)}), VEXA_OK);
+  EXPECT_EQ(vexaWholeCasesIn(h_, many.data(), 1, &got), VEXA_OK);
+  EXPECT_EQ(got, 1);
+  EXPECT_EQ(std::memcmp(many.data(), one.data(), kSampleSlots * 8), 0);
+  EXPECT_EQ(vexaWholeCasesIn(h_, many.data(), kSampleCases + 2, &got), VEXA_W_END_OF_DATA);
+  EXPECT_EQ(got, kSampleCases - 2);
+  for (int i = 0; i < got; ++i) EXPECT_EQ(many[i * kSampleSlots], i + 3);
+  EXPECT_EQ(many[got * kSampleSlots], -7.0);
+  EXPECT_EQ(vexaWholeCasesIn(h_, many.data(), 2, &got), VEXA_W_END_OF_DATA);
+  EXPECT_EQ(got, 0);
+  RunSteps(h_, {STEP(vexaSeekNextCase(h, 0), VEXA_OK, ""),
+                STEP(vexaWholeCasesIn(h, nullptr, 1, &o.i[0]), VEXA_E_FILE_READ, " i0=0"),
+                STEP(vexaWholeCasesIn(h, o.s[0], -1, &o.i[0]), VEXA_E_FILE_READ, " i0=0"),
+                STEP(vexaWholeCasesIn(h, o.s[0], 0, &o.i[0]), VEXA_OK, " i0=0")});
+}
+
 INSTANTIATE_TEST_SUITE_P(BothOrders, SampleFileTest, ::testing::Bool());
 
 TEST(SpecialValuesTest, SysmisLowestAndHighest) {
@@ -95,7 +117,9 @@ TEST(CaseReadingDamageTest, DataCutInsideACaseGivesTheReadError) {
                                                    .Bytes()).c_str(), &h),
             VEXA_OK);
   RunSteps(h, {STEP(vexaReadCaseRecord(h), VEXA_OK, ""),
-               STEP(vexaReadCaseRecord(h), VEXA_E_FILE_READ, "")});
+               STEP(vexaReadCaseRecord(h), VEXA_E_FILE_READ, ""),
+               STEP(vexaSeekNextCase(h, 0), VEXA_OK, ""),
+               STEP(vexaWholeCasesIn(h, o.s[0], 3, &o.i[0]), VEXA_E_FILE_READ, " s0= i0=1")});
   vexaCloseRead(h);
 }
 
