@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ext/date_info.h"
 #include "ext/extension_handler.h"
 #include "ext/handlers.h"
 #include "support/endian.h"
@@ -140,6 +141,10 @@ class SFExtensionTrendsInfo : public SystemFileExtensionHandler {
 };
 
 }  // namespace
+
+bool DateInfoMatches(const DateInfo& info, const Dictionary& dictionary) {
+  return !info.present || Validate(info, dictionary).has_value();
+}
 
 namespace handlers {
 

@@ -34,6 +34,14 @@ void RenameByKeys(Dictionary& dictionary, const NamePairs& pairs) {
       dictionary.MutableAt(i).SetName(*it->second);
     }
   }
+  // The plain set records, read before this one, name variables by their
+  // short names.
+  for (VariableSet& set : dictionary.MutableMeta().sets) {
+    for (std::string& name : set.variables) {
+      const auto it = by_key.find(NameKey(name));
+      if (it != by_key.end()) name = *it->second;
+    }
+  }
 }
 
 class SFExtensionExtNames : public SystemFileExtensionHandler {

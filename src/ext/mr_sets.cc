@@ -1,12 +1,13 @@
 // Multiple-response sets: the plain record (subtype 7) holds the sets of
-// categories and of dichotomies with their variable names upper-cased, the
-// extended record (subtype 19) the extended dichotomy sets with the names as
-// stored (line forms in dict/set_lines.h). Read, each record adds to (or
+// categories and of dichotomies naming their variables by short names (upper
+// case), the extended record (subtype 19) the extended dichotomy sets with
+// the names as stored (line forms in dict/set_lines.h). Read, each record adds to (or
 // replaces by name) the multiple-response sets read so far; a line that
 // breaks the grammar is skipped and the others are kept.
 #include "dict/set_lines.h"
 #include "ext/extension_handler.h"
 #include "ext/handlers.h"
+#include "ext/short_name_sets.h"
 #include "ext/text_record.h"
 
 namespace vexa {
@@ -22,10 +23,11 @@ class SFExtensionMrSets : public SystemFileExtensionHandler {
 
   void WriteRecord(const ExtensionWriteContext& file,
                    SystemFileExtensionRecord& rec) const override {
+    const ShortNameSets short_names(file.plan.name_map);
     std::string out;
     for (const VariableSet& set : file.dictionary.Meta().sets) {
       if (set.type != VariableSet::kVariables && IsExtended(set) == extended_) {
-        out += SetLine(set, !extended_);
+        out += extended_ ? SetLine(set, false) : short_names.Line(set);
       }
     }
     StoreText(rec, out);

@@ -1,10 +1,11 @@
 // Variable sets (subtype 5): unit size 1, one line per set,
 //   name= V1 V2 ...
-// with the variable names upper-cased. Read, the sets replace the
+// naming the variables by their short names (upper case). Read, the sets replace the
 // dictionary's variable sets; the multiple-response sets stay.
 #include "dict/set_lines.h"
 #include "ext/extension_handler.h"
 #include "ext/handlers.h"
+#include "ext/short_name_sets.h"
 #include "ext/text_record.h"
 
 namespace vexa {
@@ -14,9 +15,10 @@ class SFExtensionVariableSets : public SystemFileExtensionHandler {
  public:
   void WriteRecord(const ExtensionWriteContext& file,
                    SystemFileExtensionRecord& rec) const override {
+    const ShortNameSets short_names(file.plan.name_map);
     std::string out;
     for (const VariableSet& set : file.dictionary.Meta().sets) {
-      if (set.type == VariableSet::kVariables) out += SetLine(set, true);
+      if (set.type == VariableSet::kVariables) out += short_names.Line(set);
     }
     StoreText(rec, out);
   }

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "ext/date_info.h"
 #include "ext/extension_record.h"
 #include "ext/registry.h"
 #include "support/errors.h"
@@ -95,6 +96,11 @@ void SystemFileDataSource::SaveDS::WriteDictionary() {
   Header().long_names = true;
   const std::vector<SystemFileExtensionRecord> extensions =
       BuildExtensionRecords({dictionary_, plan, Header()});
+  // Date information that no longer matches the dictionary was left out of
+  // the file, and the handle forgets it too.
+  if (!DateInfoMatches(dictionary_.Meta().date_info, dictionary_)) {
+    parent_.GetDictionary().MutableMeta().date_info = DateInfo{};
+  }
   const Dictionary& file = plan.file;
 
   const int64_t start = stream_->Tell();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "api/api_fixture.h"
+#include "support/sysfile_builder.h"
 
 namespace vexa::testing {
 namespace {
@@ -56,6 +57,57 @@ TEST_F(DateKvtTest, SurviveWriteAndRead) {
   EXPECT_EQ(vexaGetKVTGUID(r, guid), VEXA_OK);
   EXPECT_STREQ(guid, "{guid}");
   EXPECT_EQ(vexaCloseRead(r), VEXA_OK);
+}
+
+// The KVT block as files hold it: absent, short, read in pieces, with a
+// GUID too long for the buffer, and the cases in which the block is not
+// offered (the other byte order, a file whose texts are converted).
+TEST(KvtReadTest, BlocksAsFilesHoldThem) {
+  struct Case {
+    const char* what;
+    std::string block;  // subtype 8, none when empty
+    bool big;
+    int32_t code_page;
+    int info_code, length, trailing;
+    // Bytes delivered by First, then Next three times (a buffer of 4); after
+    // the last piece reading starts again from the first byte.
+    std::vector<int> pieces;
+  } cases[] = {
+      {"absent", "", false, 2, VEXA_W_NO_KVT_INFO, 0, 0, {}},
+      {"shorter than its trailing number", "abc", false, 2, VEXA_OK, 3, 0, {3, 3, 3, 3}},
+      {"read in pieces", std::string("abcdef") + '\x05' + '\0' + '\0' + '\0', false, 2, VEXA_OK,
+       10, 5, {4, 4, 2, 4}},
+      {"other byte order", "abcd", true, 2, VEXA_W_NO_KVT_INFO, 0, 0, {}},
+      {"texts converted", "abcd", false, 1252, VEXA_W_NO_KVT_INFO, 0, 0, {}},
+  };
+  const int mode = vexaGetInterfaceEncoding();
+  ASSERT_EQ(vexaSetInterfaceEncoding(1), VEXA_OK);
+  for (const Case& c : cases) {
+    SysFileBuilder b(c.big);
+    b.Header().NumericVar("a").MachineInts({24, 0, 0, 720, 1, 1, c.big ? 1 : 2, c.code_page});
+    if (!c.block.empty()) b.Extension(8, 1, static_cast<int32_t>(c.block.size()), c.block);
+    const std::string guid(300, 'g');
+    b.Extension(12, 1, static_cast<int32_t>(guid.size()), guid);
+    TempDir dir;
+    int h = -1, length = -1, trailing = -1, delivered = -1;
+    ASSERT_EQ(vexaOpenRead(dir.Write("k.vexa", b.End().Bytes()).c_str(), &h), VEXA_OK) << c.what;
+    EXPECT_EQ(vexaGetKVTInfo(h, &length, &trailing), c.info_code) << c.what;
+    EXPECT_EQ((std::vector{length, trailing}), (std::vector{c.length, c.trailing})) << c.what;
+    char piece[4];
+    std::vector<int> pieces;
+    int code = vexaGetKVTFirst(h, piece, 4, &delivered);
+    EXPECT_EQ(code, c.info_code) << c.what;
+    for (int n = 0; code == VEXA_OK && n < 4; ++n) {
+      pieces.push_back(delivered);
+      if (n < 3) code = vexaGetKVTNext(h, piece, 4, &delivered);
+    }
+    EXPECT_EQ(pieces, c.pieces) << c.what;
+    char text[257];
+    EXPECT_EQ(vexaGetKVTGUID(h, text), VEXA_OK) << c.what;
+    EXPECT_EQ(std::string(text), std::string(256, 'g')) << c.what;
+    EXPECT_EQ(vexaCloseRead(h), VEXA_OK);
+  }
+  EXPECT_EQ(vexaSetInterfaceEncoding(mode), VEXA_OK);
 }
 
 }  // namespace

@@ -94,11 +94,11 @@ TEST_F(SetCallsTest, SurviveWriteReadCopyRead) {
   for (const std::string& path : CommitAndCopy()) {
     int r = -1;
     ASSERT_EQ(vexaOpenRead(path.c_str(), &r), VEXA_OK);
-    // The plain record carries its variable names upper-cased.
+    // The plain record names short names, and the long names come back.
     EXPECT_EQ(Defs(r, true),
-              "0:$fruit=C 5 Fruit APPLE PEAR\n$d=D1 1 3 Yes PEAR\n"
-              "$e=D1 7 8 Extended PEAR APPLE\n");
-    EXPECT_EQ(VarSets(r), "0:Fruits= APPLE PEAR\n");
+              "0:$fruit=C 5 Fruit Apple Pear\n$d=D1 1 3 Yes Pear\n"
+              "$e=D1 7 8 Extended Pear Apple\n");
+    EXPECT_EQ(VarSets(r), "0:Fruits= Apple Pear\n");
     EXPECT_EQ(vexaCloseRead(r), VEXA_OK);
   }
 }

@@ -142,7 +142,7 @@ TEST(ConvertingDataSourceTest, DictionaryTextsAreConvertedOnce) {
   EXPECT_NE(d.At(3).ValueLabels().FindText("\xC3\xA9t\xC3\xA9"), nullptr);
   EXPECT_EQ(d.IdString(), "Fichier \xC3\xA9t\xC3\xA9");
   EXPECT_EQ(d.Extensions().Get(kDocumentsType)->contents, Padded("Note: 5 \xE2\x82\xAC", 80));
-  EXPECT_EQ(SetLine(d.Meta().sets.at(0), false), "$s=C 5 \xC3\xA9t\xC3\xA9 CITY TOWN\n");
+  EXPECT_EQ(SetLine(d.Meta().sets.at(0), false), "$s=C 5 \xC3\xA9t\xC3\xA9 city town\n");
   EXPECT_EQ(d.At(2).Attributes().Find("LANG")->values,
             std::vector<std::string>{"fran\xC3\xA7" "ais"});
   EXPECT_EQ(warnings.got, "1701 windows-1252;");

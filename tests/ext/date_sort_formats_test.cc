@@ -65,6 +65,7 @@ TEST(DateInfoRecordTest, RenamedVariableDropsIt) {
   DefineDates(f, 1);
   f.Dict().MutableAt(0).SetName("YEARS");
   f.Writer().CommitHeader();
+  EXPECT_FALSE(f.Dict().Meta().date_info.present);  // forgotten by the writer too
   f.Finish();
   EXPECT_TRUE(f.Read()->GetDictionary().Meta().date_info.slots.empty());
 }

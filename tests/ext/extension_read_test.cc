@@ -135,6 +135,27 @@ TEST_P(ExtensionReadTest, LongStringLabelsAttachByNameAndWidth) {
   EXPECT_EQ(*s.FindText(full), "Zeds");
 }
 
+// A variable renamed as the file is read keeps its long-string labels and
+// its place in sets, which name it as the file did.
+TEST_P(ExtensionReadTest, RepairedNameKeepsItsLabelsAndSets) {
+  const bool big = GetParam();
+  const std::string labels = Entry("#X", 12, {{"x", "Ex"}}, big);
+  const std::string mr = "$s=C 1 x A #X\n", sets = "plain= #X\n";
+  SysFileBuilder b(big);
+  b.Header().NumericVar("A").StringVar("#X", 12);
+  b.Extension(21, 1, static_cast<int32_t>(labels.size()), labels);
+  b.Extension(5, 1, static_cast<int32_t>(sets.size()), sets);
+  b.Extension(7, 1, static_cast<int32_t>(mr.size()), mr);
+  auto source = OpenBytes(b.End().Bytes());
+  const Dictionary& d = source->GetDictionary();
+  ASSERT_EQ(d.At(1).Name(), "v1");
+  ASSERT_TRUE(d.At(1).ValueLabels().IsValid());
+  EXPECT_EQ(*d.At(1).ValueLabels().FindText("x"), "Ex");
+  ASSERT_EQ(d.Meta().sets.size(), 2u);
+  EXPECT_EQ(d.Meta().sets[0].variables, (std::vector<std::string>{"v1"}));
+  EXPECT_EQ(d.Meta().sets[1].variables, (std::vector<std::string>{"A", "v1"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(BothOrders, ExtensionReadTest, ::testing::Bool());
 
 TEST(LongStringLabelsTest, DamagedEntriesAreStructureErrors) {

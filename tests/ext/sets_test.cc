@@ -23,12 +23,15 @@ std::vector<std::string> Lines(const Dictionary& d) {
   return out;
 }
 
+// The plain records name variables by short names and drop names of no
+// variable; the long names record restores the names on reading.
 TEST(SetRecordTest, WrittenLinesReadBack) {
   testing::WriterFile f;
-  for (const char* name : {"Apple", "Pear", "a", "b"}) f.AddVar(name, 0);
+  for (const char* name : {"Apple", "LongFruitName", "a", "b"}) f.AddVar(name, 0);
   auto& sets = f.Dict().MutableMeta().sets;
-  sets.push_back({VariableSet::kVariables, 0, "Fruits", "", "", {"Apple", "Pear"}});
-  sets.push_back({VariableSet::kCategories, 0, "$fruit", "Fruit", "", {"apple", "pear"}});
+  sets.push_back({VariableSet::kVariables, 0, "Fruits", "", "", {"Apple", "LongFruitName", "Ghost"}});
+  sets.push_back({VariableSet::kCategories, 0, "$fruit", "Fruit", "", {"apple", "longfruitname"}});
+  sets.push_back({VariableSet::kCategories, 0, "$gone", "Gone", "", {"Ghost"}});
   sets.push_back({VariableSet::kDichotomies, VariableSet::kLabelFromVariables, "$set", "unused",
                   "1", {"a", "b"}});
   sets.push_back({VariableSet::kDichotomies, 3, "$ext", "", "yes", {"Apple", "b"}});
@@ -36,15 +39,17 @@ TEST(SetRecordTest, WrittenLinesReadBack) {
   f.Writer().CommitHeader();
   f.Finish();
   const std::string bytes = f.Bytes();
-  EXPECT_NE(bytes.find("Fruits= APPLE PEAR\n"), std::string::npos);
-  EXPECT_NE(bytes.find("$fruit=C 5 Fruit APPLE PEAR\n$set=D1 1 0  A B\n"), std::string::npos);
+  EXPECT_NE(bytes.find("Fruits= APPLE LONGFRUI\n"), std::string::npos);
+  EXPECT_NE(bytes.find("$fruit=C 5 Fruit APPLE LONGFRUI\n$set=D1 1 0  A B\n"), std::string::npos);
   EXPECT_NE(bytes.find("$ext=E 11 3 yes 0  Apple b\n$ext2=E 1 1 1 4 Both a\n"),
             std::string::npos);
+  EXPECT_EQ(bytes.find("$gone"), std::string::npos);
 
   const auto back = f.Read();
   EXPECT_EQ(Lines(back->GetDictionary()),
-            (std::vector<std::string>{"Fruits= APPLE PEAR\n", "$fruit=C 5 Fruit APPLE PEAR\n",
-                                      "$set=D1 1 0  A B\n", "$ext=E 11 3 yes 0  Apple b\n",
+            (std::vector<std::string>{"Fruits= Apple LongFruitName\n",
+                                      "$fruit=C 5 Fruit Apple LongFruitName\n",
+                                      "$set=D1 1 0  a b\n", "$ext=E 11 3 yes 0  Apple b\n",
                                       "$ext2=E 1 1 1 4 Both a\n"}));
 }
 

@@ -1,0 +1,15 @@
+// The date variables information checked against a dictionary: the header
+// commit writes it only when it still matches, and forgets it otherwise.
+#pragma once
+
+#include "dict/dictionary.h"
+#include "dict/metadata.h"
+
+namespace vexa {
+
+// True when the information is absent or each of its slots still names a
+// variable of the dictionary (by identity) with the name and kind its
+// component requires.
+bool DateInfoMatches(const DateInfo& info, const Dictionary& dictionary);
+
+}  // namespace vexa
