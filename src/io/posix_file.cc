@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "support/errors.h"
 
@@ -15,6 +16,7 @@ struct ModeFlags {
   int flags = 0;
   bool append = false;
   bool delete_on_close = false;
+  bool exclusive = false;
   bool valid = false;
 };
 
@@ -22,7 +24,8 @@ struct ModeFlags {
 // "+" with "a" reads and writes, appending and creating; "+" alone reads and
 // writes; "r" reads; "w" writes, creating and truncating; "a" writes,
 // appending and creating. "t" and "T" change nothing here, "D" removes the
-// file when it is closed. Append modes start at the end of the file: the
+// file when it is closed, "x" creates a new file only (failing when the name
+// exists) with owner-only permissions. Append modes start at the end of the file: the
 // descriptor is not opened O_APPEND, because pwrite on such a descriptor
 // ignores its position.
 ModeFlags ParseMode(const std::string& mode) {
@@ -48,6 +51,8 @@ ModeFlags ParseMode(const std::string& mode) {
     m.valid = false;
   }
   m.delete_on_close = has('D');
+  m.exclusive = has('x') && (m.flags & O_CREAT) != 0;
+  if (m.exclusive) m.flags |= O_EXCL;
   return m;
 }
 
@@ -72,7 +77,7 @@ bool VEXA_File::Open(const std::string& path, const std::string& mode) {
   if (!m.valid) return false;
   int fd;
   do {
-    fd = ::open(path.c_str(), m.flags | O_CLOEXEC, 0666);
+    fd = ::open(path.c_str(), m.flags | O_CLOEXEC, m.exclusive ? 0600 : 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
   fd_ = fd;
@@ -148,6 +153,11 @@ int64_t VEXA_File::FileSize() {
   return static_cast<int64_t>(st.st_size);
 }
 
+bool VEXA_File::Sync() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return fd_ >= 0 && ::fsync(fd_) == 0;
+}
+
 void VEXA_File::Close() {
   std::lock_guard<std::mutex> guard(lock_);
   CloseLocked();
@@ -178,6 +188,10 @@ bool FileReadable(const std::string& path) {
 
 bool RemoveFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 }  // namespace vexa

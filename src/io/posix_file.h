@@ -28,6 +28,8 @@ class VEXA_File : public VEXA_RefCntObject {
   size_t ReadAt(void* dest, size_t size, int64_t position);
   size_t WriteAt(const void* src, size_t size, int64_t position);
   int64_t FileSize();
+  // Makes what was written durable; false on failure.
+  bool Sync();
   void Close();
   const std::string& Path() const { return path_; }
   bool Eof() const { return eof_; }
@@ -53,5 +55,7 @@ class VEXA_File : public VEXA_RefCntObject {
 bool FileExists(const std::string& path);
 bool FileReadable(const std::string& path);
 bool RemoveFile(const std::string& path);
+// Replaces `to` by `from` in one step.
+bool RenameFile(const std::string& from, const std::string& to);
 
 }  // namespace vexa
