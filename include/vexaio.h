@@ -14,6 +14,12 @@
  * current code page, or UTF-8 in the U8 calls and in UTF-8 mode). Arrays that
  * the library hands out belong to the caller until it passes them to the
  * matching free call. Calls on one handle must be serialised by the caller.
+ *
+ * Threads (beyond the standard calls, which ask callers to serialise every
+ * open and close): the handle table has a lock, so threads may open, use and
+ * close different handles at the same time; the process-wide settings
+ * (interface encoding, code page, locale) change atomically while no handle
+ * is open.
  */
 #ifndef VEXAIO_H_
 #define VEXAIO_H_
@@ -493,10 +499,11 @@ VEXA_API int vexaGetFileCodePage(int handle, int *codePage);
 VEXA_API int vexaIsCompatibleEncoding(int handle, int *compatible);
 /* Sets the runtime library's locale for a category (as setlocale does; NULL
  * queries) and returns the locale text in effect, owned by the library and
- * valid until the next call, or NULL when the locale was refused (nothing
+ * valid as said below, or NULL when the locale was refused (nothing
  * changes then). Setting LC_ALL or LC_CTYPE to a locale with a codeset
  * ("de_DE.ISO-8859-1") makes that codeset the current code page. While any
- * handle is open nothing changes and the category's setting is returned. */
+ * handle is open nothing changes and the category's setting is returned.
+ * The text returned stays valid until the next call on the same thread. */
 VEXA_API const char *vexaSetLocale(int category, const char *locale);
 /* An addition of this library: makes an encoding, given by name
  * ("windows-1252", "Shift_JIS") or as a code page number ("1252"), the

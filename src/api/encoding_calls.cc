@@ -31,10 +31,11 @@ VEXA_API int vexaSetInterfaceEncoding(int encoding) {
   return Guarded(kFallbackHandle, [&] {
     if (encoding != 0 && encoding != 1) return VEXA_E_BAD_ENCODING_MODE;
     // Open handles have taken their texts in the mode they were opened in.
-    if (HandleTable::Instance().AnyOpen()) return VEXA_E_FILES_OPEN;
-    text::SetInterfaceMode(encoding == 1 ? text::InterfaceMode::kUtf8
-                                         : text::InterfaceMode::kCodePage);
-    return VEXA_OK;
+    const bool changed = HandleTable::Instance().WhileNoneOpen([&] {
+      text::SetInterfaceMode(encoding == 1 ? text::InterfaceMode::kUtf8
+                                           : text::InterfaceMode::kCodePage);
+    });
+    return changed ? VEXA_OK : VEXA_E_FILES_OPEN;
   });
 }
 
@@ -44,8 +45,11 @@ VEXA_API int vexaGetInterfaceEncoding(void) {
 
 VEXA_API int vexaSetCodePage(const char* encoding) {
   return Guarded(kFallbackHandle, [&] {
-    if (HandleTable::Instance().AnyOpen()) return VEXA_E_FILES_OPEN;
-    if (encoding == nullptr || !text::SetCurrentCodePage(encoding)) {
+    bool set = false;
+    const bool none_open = HandleTable::Instance().WhileNoneOpen(
+        [&] { set = encoding != nullptr && text::SetCurrentCodePage(encoding); });
+    if (!none_open) return VEXA_E_FILES_OPEN;
+    if (!set) {
       throw ApiError(VEXA_E_BAD_ENCODING_MODE,
                      std::string("no converter opens for the encoding \"") +
                          (encoding ? encoding : "(null)") + "\"");
@@ -55,12 +59,13 @@ VEXA_API int vexaSetCodePage(const char* encoding) {
 }
 
 VEXA_API const char* vexaSetLocale(int category, const char* locale) {
-  // The text in effect, kept until the next call.
-  static std::string stored;
+  // The text in effect, kept until the next call on the same thread.
+  thread_local std::string stored;
   try {
-    stored = HandleTable::Instance().AnyOpen()
-                 ? text::RuntimeLocale(category)
-                 : text::SetRuntimeLocale(category, locale);
+    if (!HandleTable::Instance().WhileNoneOpen(
+            [&] { stored = text::SetRuntimeLocale(category, locale); })) {
+      stored = text::RuntimeLocale(category);
+    }
   } catch (...) {
     stored.clear();
   }

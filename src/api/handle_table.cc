@@ -111,6 +111,7 @@ HandleTable& HandleTable::Instance() {
 
 int HandleTable::Allocate(std::unique_ptr<HandleRecord> record, int* handle) {
   *handle = -1;
+  std::unique_lock<std::mutex> guard(lock_);
   for (int i = 0; i < kSlots; ++i) {
     if (!slots_[i]) {
       slots_[i] = std::move(record);
@@ -118,11 +119,15 @@ int HandleTable::Allocate(std::unique_ptr<HandleRecord> record, int* handle) {
       return VEXA_OK;
     }
   }
+  // The record is finished outside the lock.
+  guard.unlock();
+  record.reset();
   return VEXA_E_TOO_MANY_FILES;
 }
 
 int HandleTable::Lookup(int handle, Access access, HandleRecord** record) {
   *record = nullptr;
+  std::lock_guard<std::mutex> guard(lock_);
   if (handle < 0 || handle >= kSlots || !slots_[handle]) {
     return VEXA_E_BAD_HANDLE;
   }
@@ -147,20 +152,37 @@ int HandleTable::Lookup(int handle, Access access, HandleRecord** record) {
 }
 
 int HandleTable::Release(int handle) {
-  if (handle < 0 || handle >= kSlots || !slots_[handle]) {
-    return VEXA_E_BAD_HANDLE;
+  std::unique_ptr<HandleRecord> record;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (handle < 0 || handle >= kSlots || !slots_[handle]) {
+      return VEXA_E_BAD_HANDLE;
+    }
+    // Empty the slot even when finishing the file fails.
+    record = std::move(slots_[handle]);
   }
-  // Empty the slot even when finishing the file fails.
-  std::unique_ptr<HandleRecord> record = std::move(slots_[handle]);
+  // Finishing a written file takes time: other threads go on meanwhile.
   record.reset();
   return VEXA_OK;
 }
 
 bool HandleTable::AnyOpen() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return AnyOpenLocked();
+}
+
+bool HandleTable::AnyOpenLocked() const {
   for (const auto& slot : slots_) {
     if (slot) return true;
   }
   return false;
+}
+
+bool HandleTable::WhileNoneOpen(const std::function<void()>& change) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (AnyOpenLocked()) return false;
+  change();
+  return true;
 }
 
 }  // namespace vexa

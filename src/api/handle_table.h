@@ -1,11 +1,15 @@
 // The process-wide table of open files. A file handle is the index of its
 // slot (0 to 99); each occupied slot owns the HandleRecord of one open file.
-// No lock: the caller serialises the calls that open and close handles.
+// The table has a lock of its own, so that threads may open, use and close
+// different handles at the same time; calls on one handle still come from
+// one thread at a time.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -136,9 +140,17 @@ class HandleTable {
   // Destroys the record of an open handle and empties its slot.
   int Release(int handle);
   bool AnyOpen() const;
+  // Runs `change` (a process-wide setting) while no handle is open and no
+  // handle can be opened; false, without running it, when one is open.
+  bool WhileNoneOpen(const std::function<void()>& change);
 
  private:
   HandleTable() = default;
+  bool AnyOpenLocked() const;
+
+  // Guards the slots, not the records: a record belongs to the caller of
+  // its handle.
+  mutable std::mutex lock_;
   std::array<std::unique_ptr<HandleRecord>, kSlots> slots_;
 };
 

@@ -1,5 +1,7 @@
 #include "text/current_converter.h"
 
+#include <atomic>
+#include <mutex>
 #include <utility>
 
 #include "support/errors.h"
@@ -8,9 +10,13 @@
 namespace vexa::text {
 namespace {
 
+// The lock makes the first use, which opens the converter, safe from any
+// thread; replacing it is the business of the settings calls, which run
+// while no file is open.
 struct ConverterState {
+  std::mutex lock;
   UConverterPtr current;
-  uint64_t generation = 0;
+  std::atomic<uint64_t> generation = 0;
 };
 
 ConverterState& State() {
@@ -18,10 +24,7 @@ ConverterState& State() {
   return state;
 }
 
-}  // namespace
-
-const UConverter* CurrentConverter() {
-  ConverterState& state = State();
+const UConverter* CurrentLocked(ConverterState& state) {
   if (!state.current) {
     UErrorCode err = U_ZERO_ERROR;
     UConverter* conv = ucnv_open(nullptr, &err);
@@ -35,19 +38,31 @@ const UConverter* CurrentConverter() {
   return state.current.get();
 }
 
+}  // namespace
+
+const UConverter* CurrentConverter() {
+  ConverterState& state = State();
+  std::lock_guard<std::mutex> guard(state.lock);
+  return CurrentLocked(state);
+}
+
 UConverterPtr CloneCurrentConverter() {
-  return CloneConverter(CurrentConverter());
+  ConverterState& state = State();
+  std::lock_guard<std::mutex> guard(state.lock);
+  return CloneConverter(CurrentLocked(state));
 }
 
 void ReplaceCurrentConverter(UConverterPtr conv) {
   VEXA_ASSERT(conv != nullptr);
   ConverterState& state = State();
+  std::lock_guard<std::mutex> guard(state.lock);
   state.current = std::move(conv);
   ++state.generation;
 }
 
 UConverterPtr SwapCurrentConverter(UConverterPtr conv) {
   ConverterState& state = State();
+  std::lock_guard<std::mutex> guard(state.lock);
   UConverterPtr old = std::move(state.current);
   state.current = std::move(conv);
   ++state.generation;

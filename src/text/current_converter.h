@@ -2,8 +2,8 @@
 // page, which code-page mode text is in. It is absent at start; the first use
 // opens ICU's default converter (which follows the runtime library's locale)
 // and keeps it. Conversions work on clones so that no two of them share
-// converter state. Like the interface mode, it has no lock: it is replaced
-// only from the caller's thread while no conversion is running.
+// converter state. A lock makes the first use safe from any thread; it is
+// replaced only by the settings calls, while no file is open.
 #pragma once
 
 #include <cstdint>
