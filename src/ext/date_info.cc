@@ -129,7 +129,7 @@ class SFExtensionTrendsInfo : public SystemFileExtensionHandler {
       slot.parameter = unit(8 + 3 * k);
       if (p == 0) continue;
       int i = 0;
-      while (i < dictionary.Count() && dictionary.FirstSlot(i) < p - 1) ++i;
+      while (i < dictionary.Count() && dictionary.FirstSlot(i) < int64_t{p} - 1) ++i;
       if (i >= dictionary.Count()) {
         ThrowFileError(kErrBadStructure, "no variable holds case position {}", p);
       }

@@ -1,0 +1,51 @@
+// A whole file given as bytes: its dictionary, every case in order, then a
+// seek back and a seek into the middle. The first byte chooses whether the
+// file is seen through a converting data source, and which.
+#include <memory>
+#include <vector>
+
+#include "convert/converting_data_source.h"
+#include "fuzz_target.h"
+#include "support/memory_stream.h"
+#include "sysfile/system_file_data_source.h"
+
+using namespace vexa;
+
+namespace {
+
+constexpr int64_t kMaxCases = 50000;
+
+void ReadCases(VEXA_DataSource& source) {
+  const size_t slots = static_cast<size_t>(source.GetDictionary().SlotCount());
+  if (slots == 0) return;
+  std::vector<char> buffer(slots * 8);
+  auto it = source.CreateIterator(buffer.data());
+  if (!it) return;
+  int64_t n = 0;
+  while (n < kMaxCases && it->ReadNext()) ++n;
+  it->Seek(0);
+  it->ReadNext();
+  it->Seek(n / 2);
+  it->ReadNext();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const int view = data[0] % 4;
+  fuzz::Refusable([&] {
+    std::unique_ptr<VEXA_DataSource> source = SystemFileDataSource::OpenForReading(
+        std::make_unique<testing::MemoryStream>(fuzz::Bytes(data + 1, size - 1)), "fuzz.vexa");
+    if (view == 1) {
+      source = std::make_unique<UTF8DataSource>(std::move(source), "windows-1252", nullptr);
+    } else if (view == 2) {
+      source = std::make_unique<CodePageDataSource>(std::move(source), "windows-1252", nullptr,
+                                                    false);
+    } else if (view == 3) {
+      source = std::make_unique<UTF8DataSource>(std::move(source), "Shift_JIS", nullptr);
+    }
+    ReadCases(*source);
+  });
+  return 0;
+}
