@@ -14,28 +14,23 @@ bool Has(const std::string& mode, char c) { return mode.find(c) != std::string::
 
 }  // namespace
 
-CryptFileStream::CryptFileStream() = default;
-
-CryptFileStream::~CryptFileStream() { Release(); }
+CryptFileStream::~CryptFileStream() { Forget(); }
 
 bool CryptFileStream::Open(const std::string& path, const std::string& password,
                            const std::string& mode) {
-  Release();
-  path_ = path;
+  Forget();
+  VEXA_FileStream::Close();
+  protected_path_ = path;
   password_ = password;
   writes_ = Has(mode, 'w') || Has(mode, 'a') || Has(mode, '+');
   const bool reads = Has(mode, 'r') || Has(mode, 'a');
   if (!reads && !Has(mode, 'w')) return false;
   const std::string name = TempFileName("decrypt");
-  if (name.empty()) return false;
-  plain_ = std::make_unique<VEXA_FileStream>();
-  if (!plain_->Open(name, "w+x")) {
-    plain_.reset();
-    return false;
-  }
+  if (name.empty() || !VEXA_FileStream::Open(name, "w+x")) return false;
   RemoveFile(name);
   if (reads && !Decrypt()) {
-    Release();
+    Forget();
+    VEXA_FileStream::Close();
     return false;
   }
   return true;
@@ -44,11 +39,11 @@ bool CryptFileStream::Open(const std::string& path, const std::string& password,
 bool CryptFileStream::Decrypt() {
   try {
     VEXA_FileStream file;
-    if (!file.Open(path_, "r") || !ReadProtectedHeader(file)) return false;
-    if (DecryptStream(password_, file, *plain_) == 0) return false;
-    plain_->Flush();
-    if (!LooksLikePlainFile(*plain_)) return false;
-    plain_->Seek(0, 0);
+    if (!file.Open(protected_path_, "r") || !ReadProtectedHeader(file)) return false;
+    if (DecryptStream(password_, file, *this) == 0) return false;
+    Flush();
+    if (!LooksLikePlainFile(*this)) return false;
+    Seek(0, 0);
     return true;
   } catch (const std::exception&) {
     return false;  // unreadable: the data source tells why
@@ -56,31 +51,35 @@ bool CryptFileStream::Decrypt() {
 }
 
 void CryptFileStream::Close() {
-  if (!plain_) return;
+  if (!IsOpen()) return;
   if (writes_) Encrypt();
-  Release();
+  Forget();
+  VEXA_FileStream::Close();
 }
 
 void CryptFileStream::Encrypt() {
-  plain_->Flush();
-  plain_->Seek(0, 0);
+  Flush();
+  Seek(0, 0);
   // Beside the old file, under a name nobody else holds.
   std::string beside;
   VEXA_FileStream out;
   for (int attempt = 0; attempt < 100 && beside.empty(); ++attempt) {
-    const std::string name = path_ + ".new" + std::to_string(attempt);
+    const std::string name = protected_path_ + ".new" + std::to_string(attempt);
     if (out.Open(name, "w+x")) beside = name;
   }
-  if (beside.empty()) throw ErrorText(kErrWriteFailed, path_);
+  if (beside.empty()) throw ErrorText(kErrWriteFailed, protected_path_);
   try {
     const std::string header = ProtectedHeader();
     out.Write(header.data(), header.size());
-    if (EncryptStream(password_, *plain_, out) == 0) throw ErrorText(kErrWriteFailed, path_);
+    if (EncryptStream(password_, *this, out) == 0) {
+      throw ErrorText(kErrWriteFailed, protected_path_);
+    }
     out.Close();
     VEXA_File written;
-    if (!written.Open(beside, "r+") || !written.Sync()) throw ErrorText(kErrWriteFailed, path_);
-    written.Close();
-    if (!RenameFile(beside, path_)) throw ErrorText(kErrWriteFailed, path_);
+    if (!written.Open(beside, "r+") || !written.Sync() ||
+        !RenameFile(beside, protected_path_)) {
+      throw ErrorText(kErrWriteFailed, protected_path_);
+    }
   } catch (...) {
     try {
       out.Close();
@@ -91,22 +90,9 @@ void CryptFileStream::Encrypt() {
   }
 }
 
-void CryptFileStream::Release() {
+void CryptFileStream::Forget() {
   Cleanse(password_.data(), password_.size());
   password_.clear();
-  plain_.reset();
-}
-
-int64_t CryptFileStream::Seek(int64_t offset, int whence) {
-  return plain_ ? plain_->Seek(offset, whence) : -1;
-}
-
-void CryptFileStream::Flush() {
-  if (plain_) plain_->Flush();
-}
-
-void CryptFileStream::SetBuffered(bool buffered) {
-  if (plain_) plain_->SetBuffered(buffered);
 }
 
 }  // namespace vexa::crypt
