@@ -24,15 +24,13 @@ int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
     Required(handle);
     std::string path = text::FileNameFromInterface(Required(file_name), utf8);
     if (!ProbeAppend(path) || !FileExists(path)) return VEXA_E_FILE_OPEN;
-    if (HasEncryptedSignature(path)) {
-      // Encrypted files are not yet appended to in this build.
-      return password_given ? VEXA_E_BAD_PASSWORD : VEXA_E_NO_PASSWORD;
-    }
+    const bool encrypted = HasEncryptedSignature(path);
+    if (encrypted && !password_given) return VEXA_E_NO_PASSWORD;
     std::unique_ptr<SystemFileDataSource> source;
     try {
-      source = SystemFileDataSource::OpenForAppending(path);
+      source = SystemFileDataSource::OpenForAppending(path, encrypted ? password : "");
     } catch (const std::exception& e) {
-      throw ApiError(VEXA_E_FILE_OPEN, DescribeException(e));
+      throw ApiError(encrypted ? VEXA_E_BAD_PASSWORD : VEXA_E_FILE_OPEN, DescribeException(e));
     }
     // Cases are added in the file's own layout and encoding: a file of the
     // other byte order, or one whose texts would need converting, cannot

@@ -20,18 +20,14 @@ int OpenCopy(const char* new_name, const char* new_password,
   if (handle) *handle = -1;
   return Guarded(VEXA_E_FILE_OPEN, [&] {
     Required(handle);
-    if (new_password != nullptr) {
-      Check(CheckNewPassword(new_password));
-      // Encrypted files are not yet written in this build.
-      return VEXA_E_FILE_OPEN;
-    }
+    if (new_password != nullptr) Check(CheckNewPassword(new_password));
     int source = -1;
     Check(OpenReadHandle(source_name, source_password, utf8, &source));
     ScopedSlot source_slot(source);  // only its dictionary is needed
     std::string path = text::FileNameFromInterface(Required(new_name), utf8);
     bool existed = FileExists(path);
     int target = -1;
-    int code = OpenWriteHandle(new_name, utf8, &target);
+    int code = OpenWriteHandle(new_name, utf8, &target, new_password);
     ScopedSlot target_slot(target);
     if (code == VEXA_OK) {
       code = Guarded(VEXA_E_FILE_OPEN, [&] {

@@ -16,11 +16,11 @@ namespace {
 // Creates the data source of a read handle, in the interface encoding. A
 // failure here is 1, or 80 when a password was given: a wrong password
 // surfaces this way.
-OpenedReader CreateReader(const std::string& path, bool password_given) {
+OpenedReader CreateReader(const std::string& path, const std::string& password) {
   try {
-    return OpenReaderInInterfaceEncoding(path, OpenWarningReceiver());
+    return OpenReaderInInterfaceEncoding(path, OpenWarningReceiver(), password);
   } catch (const std::exception& e) {
-    throw ApiError(password_given ? VEXA_E_BAD_PASSWORD : VEXA_E_FILE_OPEN,
+    throw ApiError(password.empty() ? VEXA_E_FILE_OPEN : VEXA_E_BAD_PASSWORD,
                    DescribeException(e));
   }
 }
@@ -45,13 +45,10 @@ int OpenReadHandle(const char* file_name, const char* password, bool utf8,
     if (!FileReadable(path)) return VEXA_E_FILE_READ;
     if (HasEncryptedSignature(path)) {
       if (!password_given) return VEXA_E_NO_PASSWORD;
-      // Encrypted files are opened through the decrypting stream, which
-      // this build does not have yet.
-      return VEXA_E_BAD_PASSWORD;
+      return InstallFileHandle(CreateReader(path, password), HandleMode::kRead, handle);
     }
     // A password given for a plain file is ignored.
-    return InstallFileHandle(CreateReader(path, false), HandleMode::kRead,
-                             handle);
+    return InstallFileHandle(CreateReader(path, {}), HandleMode::kRead, handle);
   });
 }
 

@@ -23,14 +23,15 @@ int CheckNewPassword(const char* password) {
   return VEXA_OK;
 }
 
-int OpenWriteHandle(const char* file_name, bool utf8, int* handle) {
+int OpenWriteHandle(const char* file_name, bool utf8, int* handle, const char* password) {
   if (handle) *handle = -1;
   return Guarded(VEXA_E_FILE_OPEN, [&] {
     Required(handle);
+    if (password != nullptr) Check(CheckNewPassword(password));
     std::string path = text::FileNameFromInterface(Required(file_name), utf8);
     if (!ProbeWrite(path)) return VEXA_E_FILE_OPEN;
     std::unique_ptr<SystemFileDataSource> writer =
-        SystemFileDataSource::CreateForWriting(path);
+        SystemFileDataSource::CreateForWriting(path, password ? password : "");
     writer->MutableHeader().product = kWriteProductText;
     SystemFileDataSource* sysfile = writer.get();
     auto record = std::make_unique<HandleRecord>(HandleMode::kWrite,
@@ -39,23 +40,6 @@ int OpenWriteHandle(const char* file_name, bool utf8, int* handle) {
   });
 }
 
-namespace {
-
-// The encrypted forms: the password is checked first; files are not yet
-// written encrypted in this build, so a valid password ends in the failure
-// of the write-record step.
-int OpenWriteEncrypted(const char* file_name, const char* password, bool utf8,
-                       int* handle) {
-  if (handle) *handle = -1;
-  return Guarded(VEXA_E_FILE_OPEN, [&] {
-    Check(CheckNewPassword(password));
-    (void)file_name;
-    (void)utf8;
-    return VEXA_E_FILE_OPEN;
-  });
-}
-
-}  // namespace
 }  // namespace vexa
 
 extern "C" {
@@ -70,12 +54,12 @@ VEXA_API int vexaOpenWriteU8(const char* fileName, int* handle) {
 
 VEXA_API int vexaOpenWriteEx(const char* fileName, const char* password,
                              int* handle) {
-  return vexa::OpenWriteEncrypted(fileName, password, false, handle);
+  return vexa::OpenWriteHandle(fileName, false, handle, password ? password : "");
 }
 
 VEXA_API int vexaOpenWriteU8Ex(const char* fileName, const char* password,
                                int* handle) {
-  return vexa::OpenWriteEncrypted(fileName, password, true, handle);
+  return vexa::OpenWriteHandle(fileName, true, handle, password ? password : "");
 }
 
 }  // extern "C"

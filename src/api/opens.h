@@ -18,7 +18,10 @@ inline bool HasText(const char* s) { return s != nullptr && s[0] != '\0'; }
 // `utf8` names the U8 variants, whose texts are UTF-8.
 int OpenReadHandle(const char* file_name, const char* password, bool utf8,
                    int* handle);
-int OpenWriteHandle(const char* file_name, bool utf8, int* handle);
+// A null password writes a plain file; any other is checked as a new
+// password (81 when empty, 80 when too long) and protects the file.
+int OpenWriteHandle(const char* file_name, bool utf8, int* handle,
+                    const char* password = nullptr);
 int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
                      int* handle);
 

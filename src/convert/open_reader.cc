@@ -30,9 +30,10 @@ VEXA_DataSource::Observer* SetOpenWarningReceiver(
 VEXA_DataSource::Observer* OpenWarningReceiver() { return g_receiver; }
 
 OpenedReader OpenReaderInInterfaceEncoding(const std::string& path,
-                                           VEXA_DataSource::Observer* observer) {
+                                           VEXA_DataSource::Observer* observer,
+                                           const std::string& password) {
   std::unique_ptr<SystemFileDataSource> reader =
-      SystemFileDataSource::OpenForReading(path);
+      SystemFileDataSource::OpenForReading(path, password);
   const std::string encoding = reader->FileEncoding();
   if (text::CompatibleEncodings(encoding, text::InterfaceEncodingName())) {
     return Unconverted(std::move(reader));
@@ -51,7 +52,7 @@ OpenedReader OpenReaderInInterfaceEncoding(const std::string& path,
     reader.reset();
     {
       text::EncodingScope scope(encoding, text::InterfaceMode::kCodePage);
-      reader = SystemFileDataSource::OpenForReading(path);
+      reader = SystemFileDataSource::OpenForReading(path, password);
     }
     opened.sysfile = reader.get();
     opened.source =
@@ -65,7 +66,7 @@ OpenedReader OpenReaderInInterfaceEncoding(const std::string& path,
   reader.reset();
   {
     text::EncodingScope scope("", text::InterfaceMode::kUtf8);
-    reader = SystemFileDataSource::OpenForReading(path);
+    reader = SystemFileDataSource::OpenForReading(path, password);
   }
   opened.sysfile = reader.get();
   opened.source = std::make_unique<CodePageDataSource>(

@@ -22,9 +22,10 @@ struct OpenedReader {
 };
 
 // Raises what SystemFileDataSource::OpenForReading raises. Warnings go to
-// `observer` when one is given.
+// `observer` when one is given; a protected file is read with `password`.
 OpenedReader OpenReaderInInterfaceEncoding(const std::string& path,
-                                           VEXA_DataSource::Observer* observer);
+                                           VEXA_DataSource::Observer* observer,
+                                           const std::string& password = {});
 
 // The receiver that the read opens of the C API hand their warnings to:
 // none unless one is installed (the C API has no way to pass them on; tests

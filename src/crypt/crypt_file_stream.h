@@ -32,7 +32,7 @@ class CryptFileStream : public VEXA_FileStream {
   // Encrypts a written copy into place and lets the copy go. Raises
   // ErrorText 1002 when the new protected file cannot be written; the old
   // one is then unchanged.
-  void Close();
+  void Close() override;
 
  private:
   bool Decrypt();

@@ -27,7 +27,7 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   bool Open(const std::string& path, const std::string& mode);
   bool IsOpen() const;
   // Writes out a dirty buffer and lets go of the file.
-  void Close();
+  void Close() override;
 
   size_t Read(void* dest, size_t size) override;
   size_t Write(const void* src, size_t size) override;

@@ -28,6 +28,10 @@ class VEXA_StrBaseIO {
   // that is further.
   virtual int64_t Size() = 0;
   virtual void Flush() {}
+  // Ends the stream's work with its file: a stream that still has to do
+  // something with what was written (write it out, encrypt it) does it here
+  // and raises its failure.
+  virtual void Close() {}
   // Buffered (the default) or not: unbuffered, every read goes straight to
   // the file. Readers that keep a window of their own turn buffering off.
   virtual void SetBuffered(bool buffered) { (void)buffered; }

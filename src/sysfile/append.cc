@@ -66,16 +66,16 @@ bool BlockValues(const char* block, int used, std::string* values) {
 }  // namespace
 
 std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForAppending(
-    const std::string& path) {
-  std::unique_ptr<SystemFileDataSource> source = OpenForReading(path);
+    const std::string& path, const std::string& password) {
+  std::unique_ptr<SystemFileDataSource> source = OpenForReading(path, password);
   source->state_ = kFinished;
   return source;
 }
 
 void SystemFileDataSource::ReopenForAppending() {
   VEXA_ASSERT(state_ == kFinished);
-  auto stream = std::make_unique<VEXA_FileStream>();
-  if (!stream->Open(file_name_, "r+")) {
+  std::unique_ptr<VEXA_FileStream> stream = OpenFile(file_name_, "r+");
+  if (!stream) {
     ThrowFileError(kErrReopen,
                    "the file \"{}\" cannot be opened again to add cases",
                    file_name_);

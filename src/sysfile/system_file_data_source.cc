@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "crypt/cipher.h"
+#include "crypt/crypt_file_stream.h"
+#include "crypt/password_crypt.h"
 #include "io/file_stream.h"
 #include "io/posix_file.h"
 #include "support/errors.h"
@@ -39,13 +42,43 @@ SystemFileDataSource::~SystemFileDataSource() {
   } catch (...) {
     // Closing cannot report; a caller that wants to know finishes first.
   }
+  crypt::Cleanse(password_.data(), password_.size());
+}
+
+std::unique_ptr<VEXA_FileStream> SystemFileDataSource::OpenFile(const std::string& path,
+                                                                const std::string& mode) {
+  if (password_.empty()) {
+    auto stream = std::make_unique<VEXA_FileStream>();
+    if (!stream->Open(path, mode)) return nullptr;
+    return stream;
+  }
+  std::string forms[2] = {password_, crypt::DecodePassword(password_)};
+  std::unique_ptr<crypt::CryptFileStream> stream;
+  for (int k = 0; k < 2 && !stream; ++k) {
+    const int form = decoded_password_first_ ? 1 - k : k;
+    if (forms[form].empty()) continue;
+    auto attempt = std::make_unique<crypt::CryptFileStream>();
+    if (attempt->Open(path, forms[form], mode)) {
+      decoded_password_first_ = form == 1;
+      stream = std::move(attempt);
+    }
+  }
+  for (std::string& form : forms) crypt::Cleanse(form.data(), form.size());
+  if (stream) return stream;
+  if (FileExists(path) && FileReadable(path)) throw ErrorText(kErrBadPassword, path);
+  throw ErrorText(kErrReopen, path);
 }
 
 std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForReading(
-    const std::string& path) {
-  auto stream = std::make_unique<VEXA_FileStream>();
-  if (!stream->Open(path, "r")) throw ErrorText(kErrReadFailed, path);
-  return OpenForReading(std::move(stream), path);
+    const std::string& path, const std::string& password) {
+  SystemFileDataSource opener;
+  opener.password_ = password;
+  std::unique_ptr<VEXA_FileStream> stream = opener.OpenFile(path, "r");
+  if (!stream) throw ErrorText(kErrReadFailed, path);
+  auto source = OpenForReading(std::move(stream), path);
+  source->password_ = password;
+  source->decoded_password_first_ = opener.decoded_password_first_;
+  return source;
 }
 
 std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForReading(
@@ -75,10 +108,11 @@ std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForReading(
 }
 
 std::unique_ptr<SystemFileDataSource> SystemFileDataSource::CreateForWriting(
-    const std::string& path) {
+    const std::string& path, const std::string& password) {
   std::unique_ptr<SystemFileDataSource> source(new SystemFileDataSource);
   source->writer_ = true;
   source->file_name_ = path;
+  source->password_ = password;
   source->header_.encoding_name = text::InterfaceEncodingName();
   return source;
 }
@@ -106,10 +140,10 @@ void SystemFileDataSource::CommitHeader() {
   // that every reader takes it as what it is.
   if (header_.compression == 2) header_.compression = 1;
 
-  auto stream = std::make_unique<VEXA_FileStream>();
-  if (!stream->Open(file_name_, "w+")) {
-    throw ErrorText(kErrWriteFailed, file_name_);
-  }
+  // A protected file is written into its decrypted copy; the file itself
+  // is replaced only when the copy is encrypted at the end.
+  std::unique_ptr<VEXA_FileStream> stream = OpenFile(file_name_, password_.empty() ? "w+" : "w");
+  if (!stream) throw ErrorText(kErrWriteFailed, file_name_);
   auto save = std::make_unique<SaveDS>(*this, std::move(stream));
   try {
     save->WriteDictionary();
@@ -119,7 +153,7 @@ void SystemFileDataSource::CommitHeader() {
     // A failed commit leaves no file behind: half a dictionary would look
     // like a damaged file to every reader.
     save.reset();
-    RemoveFile(file_name_);
+    if (password_.empty()) RemoveFile(file_name_);
     throw;
   }
 
@@ -149,6 +183,7 @@ int SystemFileDataSource::FinishWriting() {
   std::unique_ptr<SaveDS> save = std::move(save_);
   state_ = kFinished;
   save->Complete();
+  save->Stream().Close();
   return 0;
 }
 

@@ -17,6 +17,8 @@
 
 namespace vexa {
 
+class VEXA_FileStream;
+
 class SystemFileDataSource : public VEXA_DataSource {
  public:
   // The case iterator (sysfile/case_iterator.h).
@@ -30,24 +32,27 @@ class SystemFileDataSource : public VEXA_DataSource {
 
   ~SystemFileDataSource() override;
 
-  // Reads the header and the dictionary of the file at `path`. Raises
-  // SystemFileException or ErrorText when the file cannot be read; nothing
-  // survives a failed open.
+  // Reads the header and the dictionary of the file at `path`, a protected
+  // file through the decrypting stream when a password is given. Raises
+  // SystemFileException or ErrorText when the file cannot be read (ErrorText
+  // 1213 when the password does not open an existing, readable file);
+  // nothing survives a failed open.
   static std::unique_ptr<SystemFileDataSource> OpenForReading(
-      const std::string& path);
+      const std::string& path, const std::string& password = {});
   // The same over a stream positioned at the file's first byte.
   static std::unique_ptr<SystemFileDataSource> OpenForReading(
       std::unique_ptr<VEXA_StrBaseIO> stream, std::string file_name = {});
 
-  // A data source for a new file; nothing is written before the commit.
+  // A data source for a new file, protected by `password` when one is
+  // given; nothing is written before the commit.
   static std::unique_ptr<SystemFileDataSource> CreateForWriting(
-      const std::string& path);
+      const std::string& path, const std::string& password = {});
 
   // An existing file opened to have cases added: its dictionary is read
   // and it starts in the finished state, so the first case written reopens
   // it for appending.
   static std::unique_ptr<SystemFileDataSource> OpenForAppending(
-      const std::string& path);
+      const std::string& path, const std::string& password = {});
 
   // --- Writing ---
   // Fixes the dictionary and writes the dictionary part of the file
@@ -66,13 +71,19 @@ class SystemFileDataSource : public VEXA_DataSource {
   // cannot be written whole.
   void WriteCase(const char* slots);
   // Completes the file: the last compressed block, the case counts patched
-  // into the header and the 64-bit count record. Returns 0, or 32 when not
-  // writing (nothing happens then).
+  // into the header and the 64-bit count record; a protected file is
+  // encrypted into place. Returns 0, or 32 when not writing (nothing happens
+  // then).
   int FinishWriting();
+  // True for a file protected by a password.
+  bool HasPassword() const { return !password_.empty(); }
   WritingState State() const { return state_; }
   // The header's compression code: 0 none, 1 byte-code, 2 zlib.
   int Compression() const { return header_.compression; }
-  void SetCompression(int code) { header_.compression = code; }
+  // A protected file is never zlib compressed: it takes byte-code instead.
+  void SetCompression(int code) {
+    header_.compression = code == 2 && HasPassword() ? 1 : code;
+  }
 
   // The encoding of the file's text. A file read: the name its encoding
   // record gives when ICU knows it, else the code page of its machine
@@ -123,8 +134,16 @@ class SystemFileDataSource : public VEXA_DataSource {
   // Creates the writer for the cases added to a finished file and positions
   // it after the last case (sysfile/append.cc).
   void ReopenForAppending();
+  // The file at `path` through the stream its form needs: the plain file
+  // stream, or with a password the decrypting one (the password as given
+  // and its decoded form are tried, the one that worked last first).
+  // Raises ErrorText 1213 when the password does not open an existing,
+  // readable file, 1201 when the file cannot be opened.
+  std::unique_ptr<VEXA_FileStream> OpenFile(const std::string& path, const std::string& mode);
 
   bool writer_ = false;
+  std::string password_;
+  bool decoded_password_first_ = false;
   std::string file_name_;
   FileHeader header_;
   std::unique_ptr<VEXA_StrBaseIO> stream_;
