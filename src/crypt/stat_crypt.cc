@@ -7,8 +7,10 @@
 namespace vexa::crypt {
 namespace {
 
-// Plain bytes per piece; the output holds a piece and one block more.
-constexpr size_t kPieceBytes = 1024;
+// Plain bytes per piece; the output holds a piece and one block more. The
+// bytes of the file do not depend on it; large pieces keep the calls per
+// byte few.
+constexpr size_t kPieceBytes = 256 * 1024;
 
 int64_t Run(std::string_view password, VEXA_StrBaseIO& source, VEXA_StrBaseIO& destination,
             BlockCipher::Direction direction) {
@@ -16,19 +18,16 @@ int64_t Run(std::string_view password, VEXA_StrBaseIO& source, VEXA_StrBaseIO& d
   if (!DeriveKey(password, key)) return 0;
   BlockCipher cipher(key, direction);
   if (!cipher.Ok()) return 0;
-  unsigned char in[kPieceBytes];
-  unsigned char out[kPieceBytes + kBlockBytes];
+  std::vector<unsigned char> buffers(2 * kPieceBytes + kBlockBytes);
+  unsigned char* in = buffers.data();
+  unsigned char* out = in + kPieceBytes;
   int64_t plain = 0;
   size_t n = 0, written = 0;
-  // Decrypted text is cleared from the stack when the run ends.
+  // Decrypted text is cleared from memory when the run ends.
   struct Wipe {
-    unsigned char* a;
-    unsigned char* b;
-    ~Wipe() {
-      Cleanse(a, kPieceBytes);
-      Cleanse(b, kPieceBytes + kBlockBytes);
-    }
-  } wipe{in, out};
+    std::vector<unsigned char>& bytes;
+    ~Wipe() { Cleanse(bytes.data(), bytes.size()); }
+  } wipe{buffers};
   const bool encrypting = direction == BlockCipher::Direction::kEncrypt;
   while ((n = source.Read(in, kPieceBytes)) > 0) {
     if (!cipher.Update(in, n, out, &written)) return 0;
