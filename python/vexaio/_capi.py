@@ -79,6 +79,10 @@ class VexaError(Exception):
         self.name = text.split(":", 1)[0]
         super().__init__(f"{what} failed with {self.name} ({code}): {detail or text.split(': ', 1)[-1]}")
 
+    def __reduce__(self):
+        # Rebuilt from its parts, so that it crosses process boundaries.
+        return type(self), (self.code, self.what, self.detail)
+
 
 def _load():
     """The library named by VEXAIO_LIBRARY, else the one installed beside
