@@ -11,8 +11,10 @@ partitions of a Dask DataFrame in parallel and writes them, in order, as one
 file. Dask schedules everything: with a distributed Client the work goes to
 its workers, else to Dask's default scheduler."""
 import collections
+import contextlib
 import ctypes
 import os
+import threading
 
 import numpy as np
 
@@ -30,6 +32,8 @@ from ._frames import DICTIONARY_ATTR, _column, _pandas, frame_dictionary, frame_
 _BEYOND = 2**31 - 1
 # Partitions computed ahead of the one being written.
 _WRITE_AHEAD = 2
+# Read handles a worker process keeps open between partitions.
+_KEEP_OPEN = 4
 
 
 def read_dask(path, partition_rows=1_000_000, columns=None, labels=False, dates=True):
@@ -92,7 +96,7 @@ class _CaseRange(DataFrameIOFunction):
 
     def __call__(self, part):
         first, count, last = part
-        with _Reader(self.path) as r:
+        with _open_readers.reader(self.path) as r:
             check(lib.vexaSeekNextCase(r.handle, first), f"seeking case {first + 1}")
             r.read = first
             parts = [r.rows(count)]
@@ -102,6 +106,45 @@ class _CaseRange(DataFrameIOFunction):
         raw = parts[0] if len(parts) == 1 else np.concatenate(parts)
         df = frame_of(raw, r.dictionary, r.layout, self.labels, self.dates, first)
         return df if self._columns == r.dictionary.names else df[self._columns]
+
+
+class _OpenReaders:
+    """Read handles that a worker process keeps open from one partition to
+    the next. A handle finds the cases it has passed again at once, by the
+    positions that the library records as it reads compressed data; a
+    handle newly opened on a compressed file has to skip every case before
+    the partition's first. A partition takes the idle handle of its file
+    that has come furthest, and gives it back when it is done; a handle
+    whose read failed is closed. Handles of a file that has since changed
+    (another inode, size or time) are closed, and no more than _KEEP_OPEN
+    stay idle."""
+
+    def __init__(self):
+        self.lock, self.idle = threading.Lock(), []  # [(file, _Reader)], oldest first
+
+    @contextlib.contextmanager
+    def reader(self, path):
+        st = os.stat(path)
+        file = (os.path.abspath(path), st.st_dev, st.st_ino, st.st_size, st.st_mtime_ns)
+        with self.lock:
+            mine = [i for i, (f, _) in enumerate(self.idle) if f == file]
+            r = self.idle.pop(max(mine, key=lambda i: self.idle[i][1].read))[1] if mine else None
+        r = r or _Reader(path)
+        try:
+            yield r
+        except BaseException:
+            r.close()
+            raise
+        with self.lock:
+            self.idle.append((file, r))
+            stale = [e for e in self.idle if e[0][0] == file[0] and e[0] != file]
+            stale += [e for e in self.idle[:-_KEEP_OPEN] if e not in stale]
+            self.idle = [e for e in self.idle if e not in stale]
+        for _, old in stale:
+            old.close()
+
+
+_open_readers = _OpenReaders()
 
 
 def to_vexa(ddf, path, compression="bytecode", labels=None, dictionary=None):

@@ -188,11 +188,16 @@ def test_ranges_read_in_workers_make_up_the_file(client, tmp_path, compression, 
                                   check_categorical=False)
 
 
-def test_an_empty_file_is_one_empty_partition(client, tmp_path):
-    path = tmp_path / "empty.vexa"
-    vexaio.write(path, vexaio.Dictionary([vexaio.Variable("x")]), {"x": np.array([])})
-    ddf = vexaio.dask.read_dask(path)
-    assert ddf.npartitions == 1 and len(run(client, ddf)) == 0
+def test_a_file_replaced_between_reads_is_read_anew(client, tmp_path):
+    """Workers keep handles open between partitions; not those of a file
+    that has since been replaced."""
+    path = tmp_path / "replaced.vexa"
+    for n in (N, 300, 0):
+        vexaio.write(path, vexaio.Dictionary([vexaio.Variable("x")], compression="bytecode"),
+                     {"x": np.arange(n, dtype=float) * n})
+        ddf = vexaio.dask.read_dask(path, partition_rows=PARTITION_ROWS)
+        assert ddf.npartitions == max(1, -(-n // PARTITION_ROWS))
+        assert run(client, ddf)["x"].tolist() == list(np.arange(n, dtype=float) * n)
 
 
 def frame():
