@@ -12,7 +12,9 @@ says otherwise) of about MB megabytes of case data, then times:
                  have imported pandas, Dask and vexaio before the clock
                  starts.
 
-and reports the peak memory of each worker during a run (its peak
+and reports the CPU seconds that the workers spent (on a busy machine the
+fairer comparison: on an idle one the busiest worker's CPU time bounds the
+run), the peak memory of each worker during a run (its peak
 resident size less its size when started) against the memory of one
 partition's arrays. The Dask runs are made twice: with the environment
 that Dask's nanny gives its workers, whose MALLOC_TRIM_THRESHOLD_ has glibc
@@ -47,6 +49,11 @@ def status(field):
         return next(int(line.split()[1]) * 1024 for line in f if line.startswith(field + ":"))
 
 
+def cpu_seconds():
+    t = os.times()
+    return t.user + t.system
+
+
 def peak_rss():
     return status("VmHWM")
 
@@ -72,21 +79,25 @@ def cluster(workers):
 
 
 def timed_runs(ddf, cases, args):
-    """Seconds of each run, the peak memory of its busiest worker, and the
-    best time of compute() with --gather."""
-    times, peaks, gathered = [], [], None
+    """Seconds of each run, the peak memory of its busiest worker, the CPU
+    seconds of the workers in the fastest run (all, busiest), and the best
+    time of compute() with --gather."""
+    times, peaks, cpu, gathered = [], [], None, None
     for run in range(args.repeat):
         with cluster(args.workers) as client:
             client.run(warm_up)
-            start_rss = client.run(rss)
+            start_rss, start_cpu = client.run(rss), client.run(cpu_seconds)
             start = time.perf_counter()
             assert sum(client.compute(ddf.map_partitions(len)).result()) == cases
             times.append(time.perf_counter() - start)
-            peak = client.run(peak_rss)
+            peak, used = client.run(peak_rss), client.run(cpu_seconds)
             peaks.append(max(peak[w] - start_rss[w] for w in peak))
+            if times[-1] == min(times):
+                used = [used[w] - start_cpu[w] for w in used]
+                cpu = (sum(used), max(used))
             if args.gather and run == args.repeat - 1:
                 gathered = best(lambda: client.compute(ddf).result(), args.repeat)
-    return times, peaks, gathered
+    return times, peaks, cpu, gathered
 
 
 def main():
@@ -107,8 +118,11 @@ def main():
         print(f"file: {cases} cases of 1,760 bytes = {data_mb:.0f} MB of case data, "
               f"{os.path.getsize(path) / 1e6:.0f} MB on disk ({args.compression}); "
               f"{args.partition_rows} cases a partition\n")
+        cpu_before = cpu_seconds()
         single = best(lambda: vexaio.read_dataframe(path), args.repeat)
-        print(f"{'read_dataframe, one process':44s} {single:8.3f} s {data_mb / single:8.0f} MB/s")
+        single_cpu = (cpu_seconds() - cpu_before) / args.repeat
+        print(f"{'read_dataframe, one process':44s} {single:8.3f} s {data_mb / single:8.0f} MB/s  "
+              f"({single_cpu:.2f} CPU seconds a run)")
         ddf = vexaio.dask.read_dask(path, partition_rows=args.partition_rows)
         with cluster(args.workers) as client:
             part_mb = client.compute(ddf.partitions[0].memory_usage().sum()).result() / 1e6
@@ -117,11 +131,16 @@ def main():
         untrimmed = {k: v for k, v in default.items() if k != "MALLOC_TRIM_THRESHOLD_"}
         for name, environ in [("Dask's worker environment", default),
                               ("no MALLOC_TRIM_THRESHOLD_", untrimmed)]:
+            # The nanny puts the variables into this process's environment
+            # too, where the next workers would inherit them.
+            os.environ.pop("MALLOC_TRIM_THRESHOLD_", None)
             with dask.config.set({"distributed.nanny.pre-spawn-environ": environ}):
-                times, peaks, gathered = timed_runs(ddf, cases, args)
+                times, peaks, cpu, gathered = timed_runs(ddf, cases, args)
             print(f"read_dask, {args.workers} workers, {name}:")
             print(f"{'  best':44s} {min(times):8.3f} s {data_mb / min(times):8.0f} MB/s  "
                   f"{single / min(times):.2f}x  (runs: {', '.join(f'{t:.2f}' for t in times)} s)")
+            print(f"  CPU seconds of the workers in the best run: {cpu[0]:.2f} in all, "
+                  f"{cpu[1]:.2f} in the busiest")
             print(f"  peak memory per worker: {max(peaks) / 1e6:.0f} MB above its start = "
                   f"{max(peaks) / 1e6 / part_mb:.2f} partitions")
             if gathered:

@@ -19,6 +19,7 @@ import threading
 import numpy as np
 
 import dask
+from dask.base import get_scheduler
 from dask.dataframe import from_map, methods
 from dask.dataframe.io.utils import DataFrameIOFunction
 from dask.dataframe.utils import clear_known_categories
@@ -216,12 +217,8 @@ def _cases_of(df, dictionary):
 def _in_order(tasks, ahead):
     """The results of Dask delayed tasks in their order, with up to `ahead`
     tasks computing while the caller works on one result."""
-    try:
-        from distributed import get_client
-        client = get_client()
-    except (ImportError, ValueError):
-        client = None
-    if client is None:
+    client = getattr(get_scheduler(), "__self__", None)  # Client.get, for a distributed client
+    if not hasattr(client, "compute"):
         for i in range(0, len(tasks), ahead):
             yield from dask.compute(*tasks[i:i + ahead])
         return

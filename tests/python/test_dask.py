@@ -11,6 +11,7 @@ import pytest
 
 import vexaio
 
+dask = pytest.importorskip("dask")
 distributed = pytest.importorskip("distributed")
 dd = pytest.importorskip("dask.dataframe")
 import vexaio.dask  # noqa: E402  (after the skip: it needs Dask)
@@ -240,6 +241,17 @@ def test_a_file_read_and_written_through_dask_keeps_its_dictionary(client, tmp_p
     a, b = bytearray(whole.read_bytes()), bytearray(out.read_bytes())
     a[STAMP] = b[STAMP] = b""
     assert a == b
+    pd.testing.assert_frame_equal(vexaio.read_dataframe(out), vexaio.read_dataframe(path))
+
+
+def test_threads_of_one_process_read_and_write_as_workers_do(tmp_path):
+    path, out = tmp_path / "in.vexa", tmp_path / "out.vexa"
+    survey(path, "bytecode")
+    with dask.config.set(scheduler="threads", num_workers=4):
+        back = vexaio.dask.read_dask(path, partition_rows=PARTITION_ROWS // 2, labels=True).compute()
+        vexaio.dask.to_vexa(vexaio.dask.read_dask(path, partition_rows=PARTITION_ROWS), out)
+    pd.testing.assert_frame_equal(back, vexaio.read_dataframe(path, labels=True),
+                                  check_categorical=False)
     pd.testing.assert_frame_equal(vexaio.read_dataframe(out), vexaio.read_dataframe(path))
 
 
