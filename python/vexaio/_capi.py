@@ -33,6 +33,7 @@ _PROTOTYPES = {
     "vexaWholeCaseIn": (c_int, [_H, c_void_p]),
     "vexaWholeCasesIn": (c_int, [_H, c_void_p, c_int, P(c_int)]),
     "vexaWholeCaseOut": (c_int, [_H, c_void_p]),
+    "vexaSeekNextCase": (c_int, [_H, c_int]),
     "vexaGetVarNames": (c_int, [_H, P(c_int), P(P(c_char_p)), P(P(c_int))]),
     "vexaFreeVarNames": (c_int, [P(c_char_p), P(c_int), c_int]),
     "vexaSetVarName": (c_int, [_H, _NAME, c_int]),

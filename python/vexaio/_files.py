@@ -47,6 +47,11 @@ class _Reader:
         self.read += n
         return raw[:n]
 
+    def seek(self, case):
+        """Makes case number `case` (from 0) the next one read."""
+        check(lib.vexaSeekNextCase(self.handle, case), f"seeking case {case + 1}")
+        self.read = case
+
     def all_rows(self):
         """The remaining cases. The header's case count sizes the first read
         unless no memory can hold that many (a damaged count); reading goes

@@ -70,7 +70,7 @@ def _count_cases(r):
     """The cases of an open file whose header does not count them. Seeking
     beyond the last case has the library skip through the data without
     decoding values; at the end it knows the count."""
-    check(lib.vexaSeekNextCase(r.handle, _BEYOND), "seeking past the last case")
+    r.seek(_BEYOND)
     code = lib.vexaWholeCaseIn(r.handle, None)
     if code != _cases.END_OF_DATA:
         check(code, "skipping to the end of the cases")
@@ -98,8 +98,7 @@ class _CaseRange(DataFrameIOFunction):
     def __call__(self, part):
         first, count, last = part
         with _open_readers.reader(self.path) as r:
-            check(lib.vexaSeekNextCase(r.handle, first), f"seeking case {first + 1}")
-            r.read = first
+            r.seek(first)
             parts = [r.rows(count)]
             while last and parts[-1].shape[0]:
                 parts.append(r.rows(CHUNK_ROWS))
