@@ -174,11 +174,11 @@ def _sketch(df):
     size, the smallest and the first fraction or time of day. A categorical
     takes one row: its dtype carries the categories."""
     pd = _pandas()
-    if len(df) == 0:
+    if 0 in df.shape:
         return df
     columns = [df.iloc[:, j] for j in range(df.shape[1])]
     picks = [_picks(pd, name, s) for name, s in zip(df.columns, columns)]
-    k = max(map(len, picks), default=1)
+    k = max(map(len, picks))
     out = pd.concat([s.iloc[(p * k)[:k]].reset_index(drop=True) for s, p in zip(columns, picks)],
                     axis=1, ignore_index=True)
     out.columns = df.columns
