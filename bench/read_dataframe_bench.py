@@ -26,7 +26,7 @@ import numpy as np
 import vexaio
 
 
-def make_file(path, megabytes):
+def make_file(path, megabytes, compression="bytecode"):
     """The cases of bench_shapes.cc's survey shape, written with vexaio."""
     n = (megabytes << 20) // (220 * 8)
     rows = np.arange(n, dtype=np.int64)[:, None]
@@ -39,7 +39,7 @@ def make_file(path, megabytes):
     columns.update({f"s{i}": letters[(np.arange(n) + i) % 5] for i in range(20)})
     variables = [vexaio.Variable(f"q{i}") for i in range(200)]
     variables += [vexaio.Variable(f"s{i}", width=8) for i in range(20)]
-    vexaio.write(path, vexaio.Dictionary(variables, compression="bytecode"), columns)
+    vexaio.write(path, vexaio.Dictionary(variables, compression=compression), columns)
     return n
 
 

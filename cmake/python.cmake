@@ -1,5 +1,6 @@
 # The Python package vexaio (python/vexaio): installed with the library, and
-# its pytest suite run as one CTest test.
+# its pytest suite run as one CTest test. Every .py file of the package is
+# installed (vexaio.dask among them; it needs Dask only when imported).
 
 # The package goes to lib/python3/dist-packages under the prefix (Debian's
 # folder for /usr); VEXA_PYTHON_INSTALL_DIR names another. The installed copy

@@ -33,6 +33,7 @@ _PROTOTYPES = {
     "vexaWholeCaseIn": (c_int, [_H, c_void_p]),
     "vexaWholeCasesIn": (c_int, [_H, c_void_p, c_int, P(c_int)]),
     "vexaWholeCaseOut": (c_int, [_H, c_void_p]),
+    "vexaSeekNextCase": (c_int, [_H, c_int]),
     "vexaGetVarNames": (c_int, [_H, P(c_int), P(P(c_char_p)), P(P(c_int))]),
     "vexaFreeVarNames": (c_int, [P(c_char_p), P(c_int), c_int]),
     "vexaSetVarName": (c_int, [_H, _NAME, c_int]),
@@ -78,6 +79,10 @@ class VexaError(Exception):
         text = lib.vexaResultText(code).decode()
         self.name = text.split(":", 1)[0]
         super().__init__(f"{what} failed with {self.name} ({code}): {detail or text.split(': ', 1)[-1]}")
+
+    def __reduce__(self):
+        # Rebuilt from its parts, so that it crosses process boundaries.
+        return type(self), (self.code, self.what, self.detail)
 
 
 def _load():

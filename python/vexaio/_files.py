@@ -1,5 +1,6 @@
 """Reading and writing files with NumPy columns: the dictionary, all cases or
 chunks of them, and a new file from columns and a dictionary."""
+import contextlib
 import ctypes
 import os
 import secrets
@@ -45,6 +46,11 @@ class _Reader:
         n = _cases.read_rows(self.handle, raw, self.read, self.layout.numeric_runs)
         self.read += n
         return raw[:n]
+
+    def seek(self, case):
+        """Makes case number `case` (from 0) the next one read."""
+        check(lib.vexaSeekNextCase(self.handle, case), f"seeking case {case + 1}")
+        self.read = case
 
     def all_rows(self):
         """The remaining cases. The header's case count sizes the first read
@@ -113,10 +119,12 @@ def iter_chunks(path, rows=100_000):
             yield columns_of(raw, r.dictionary, r.layout)
 
 
-def _encode_rows(layout, variables, columns, start, stop):
+def encode_rows(dictionary, columns, start, stop):
+    """Rows start to stop of the columns as an (n, case_size) array of cases."""
+    layout = _cases.Layout(dictionary.variables)
     raw = np.empty((stop - start, layout.case_size), dtype=np.uint8)
     slots = raw.view("<f8")
-    for i, v in enumerate(variables):
+    for i, v in enumerate(dictionary.variables):
         values = columns[v.name][start:stop]
         off, size = layout.offsets[i], layout.sizes[i]
         if v.is_string:
@@ -142,16 +150,33 @@ def write(path, dictionary, columns):
     if len(lengths) > 1:
         raise ValueError("the columns differ in length")
     n = lengths.pop() if lengths else 0
-    layout = _cases.Layout(variables)
+    with writing(path, dictionary) as put:
+        for start in range(0, n, CHUNK_ROWS):
+            put(encode_rows(dictionary, columns, start, min(n, start + CHUNK_ROWS)))
+
+
+@contextlib.contextmanager
+def writing(path, dictionary):
+    """Opens a new file of the dictionary beside the target and gives a
+    function that writes (n, case_size) arrays of cases to it, in order; the
+    file replaces the target when the block ends without an exception and
+    is removed otherwise."""
+    layout, written = _cases.Layout(dictionary.variables), 0
     path = os.fsdecode(path)
     scratch, h = _scratch_name(path), ctypes.c_int(-1)
     check(lib.vexaOpenWriteU8(path_bytes(scratch), ctypes.byref(h)), f"opening {path!r} to write")
+
+    def put(raw):
+        nonlocal written
+        if raw.shape[1:] != (layout.case_size,):
+            raise ValueError(f"cases of {raw.shape[1:]} bytes, expected {layout.case_size}")
+        _cases.write_rows(h.value, raw, written)
+        written += raw.shape[0]
+
     try:
         define_dictionary(h.value, dictionary)
         check(lib.vexaCommitHeader(h.value), f"writing the dictionary of {path!r}")
-        for start in range(0, n, CHUNK_ROWS):
-            raw = _encode_rows(layout, variables, columns, start, min(n, start + CHUNK_ROWS))
-            _cases.write_rows(h.value, raw, start)
+        yield put
         code, h.value = lib.vexaCloseWrite(h.value), -1
         check(code, f"finishing {path!r}")
         if os.path.exists(path):

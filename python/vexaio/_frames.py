@@ -22,6 +22,15 @@ MISSING_ATTR = "vexaio_missing"
 _NS_LIMIT_SECONDS = 9.2e9
 
 
+class MissingCodes(dict):
+    """The user-missing codes of a frame by column. Compared by identity:
+    pandas compares the attrs of frames it concatenates, and Series of
+    different rows do not compare."""
+    __eq__ = object.__eq__
+    __ne__ = object.__ne__
+    __hash__ = None
+
+
 def _pandas():
     try:
         import pandas
@@ -73,17 +82,24 @@ def read_dataframe(path, labels=False, dates=True):
     row label. With dates, variables of a date format become datetime64;
     with labels, variables with value labels become categoricals of the
     labels. df.attrs["vexaio"] holds the Dictionary."""
-    pd = _pandas()
+    _pandas()
     with _Reader(path) as r:
-        d, raw = r.dictionary, r.all_rows()
-    columns = columns_of(raw, d, r.layout, factorize=lambda keys: _factorize_pandas(pd, keys))
+        raw = r.all_rows()
+    return frame_of(raw, r.dictionary, r.layout, labels, dates)
+
+
+def frame_of(raw, d, layout, labels=False, dates=True, first=0):
+    """The DataFrame of an (n, case_size) array of cases as read_dataframe
+    makes it, its rows labelled from `first` on."""
+    pd = _pandas()
+    columns = columns_of(raw, d, layout, factorize=lambda keys: _factorize_pandas(pd, keys))
     missing = {}
     for v in d.variables:
         values = columns[v.name]
         if v.missing_values or v.missing_range is not None:
             mask = _user_missing(values, v)
             if mask.any():
-                missing[v.name] = pd.Series(values[mask], index=np.flatnonzero(mask))
+                missing[v.name] = pd.Series(values[mask], index=np.flatnonzero(mask) + first)
                 values[mask] = None if v.is_string else np.nan
         if dates and v.is_date:
             stamps = _datetimes(values, v.name)
@@ -93,9 +109,10 @@ def read_dataframe(path, labels=False, dates=True):
             values = values if cat is None else cat
         columns[v.name] = values
     # Without copying, each column stays a view of the buffer of cases.
-    df = pd.DataFrame(columns, columns=d.names, copy=False)
+    df = pd.DataFrame(columns, columns=d.names, copy=False,
+                      index=pd.RangeIndex(first, first + raw.shape[0]))
     df.attrs[DICTIONARY_ATTR] = d
-    df.attrs[MISSING_ATTR] = missing
+    df.attrs[MISSING_ATTR] = MissingCodes(missing)
     return df
 
 
@@ -224,6 +241,12 @@ def write_dataframe(df, path, compression="bytecode", labels=None, dictionary=No
     value labels; datetimes with a time zone are written as their wall-clock
     time, for a file holds none. `labels` maps column names to {value: label}
     to add. compression is "none", "bytecode" or "zlib"."""
+    write(path, *frame_dictionary(df, compression, labels, dictionary))
+
+
+def frame_dictionary(df, compression="bytecode", labels=None, dictionary=None):
+    """The Dictionary that write_dataframe writes a frame with, and the
+    columns of values it writes, by name."""
     pd = _pandas()
     if dictionary is None:
         dictionary = df.attrs.get(DICTIONARY_ATTR)
@@ -248,4 +271,4 @@ def write_dataframe(df, path, compression="bytecode", labels=None, dictionary=No
         file_label=dictionary.file_label if dictionary is not None else "",
         documents=list(dictionary.documents) if dictionary is not None else [],
         weight=weight if any(v.name == weight and not v.is_string for v in variables) else None)
-    write(path, out, columns)
+    return out, columns

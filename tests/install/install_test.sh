@@ -48,5 +48,6 @@ if [ -n "$python" ]; then
         'import sys, vexaio; print(" ".join(map(str, vexaio.library_version())), vexaio.read(sys.argv[1]).columns["x"].tolist())' \
         "$tmp/b.vexa")
   [ "$out" = "${version//./ } [1.5, 3.0, 4.5]" ] || { echo "installed Python package printed '$out'"; exit 1; }
+  [ -f "$pkg/dask.py" ] || { echo "the installed Python package lacks vexaio/dask.py"; exit 1; }
 fi
 echo "install test passed: vexaio $version in $prefix"

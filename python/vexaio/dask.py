@@ -1,0 +1,230 @@
+"""Files larger than one process holds, through Dask.
+
+    import vexaio.dask
+    ddf = vexaio.dask.read_dask("big.vexa", partition_rows=500_000)
+    vexaio.dask.to_vexa(ddf[ddf.age > 30], "older.vexa")
+
+read_dask makes a Dask DataFrame of one partition per range of cases; the
+worker that computes a partition opens the file itself, seeks to the
+range's first case and reads only that range. to_vexa computes the
+partitions of a Dask DataFrame in parallel and writes them, in order, as one
+file. Dask schedules everything: with a distributed Client the work goes to
+its workers, else to Dask's default scheduler."""
+import collections
+import contextlib
+import ctypes
+import os
+import threading
+
+import numpy as np
+
+import dask
+from dask.base import get_scheduler
+from dask.dataframe import from_map, methods
+from dask.dataframe.io.utils import DataFrameIOFunction
+from dask.dataframe.utils import clear_known_categories
+
+from . import _cases
+from ._capi import ENCODING, check, lib
+from ._files import CHUNK_ROWS, _Reader, encode_rows, writing
+from ._frames import DICTIONARY_ATTR, _column, _pandas, frame_dictionary, frame_of
+
+# vexaSeekNextCase takes an int: a seek this far goes past the last case.
+_BEYOND = 2**31 - 1
+# Partitions computed ahead of the one being written.
+_WRITE_AHEAD = 2
+# Read handles a worker process keeps open between partitions.
+_KEEP_OPEN = 4
+
+
+def read_dask(path, partition_rows=1_000_000, columns=None, labels=False, dates=True):
+    """A Dask DataFrame of a file's cases, partition_rows cases a partition,
+    each partition as read_dataframe makes its rows (labels and dates as
+    there; rows labelled by case number from 0). Its columns and dtypes come
+    from the dictionary alone; categoricals of value labels have unknown
+    categories, for a value without a label becomes a category of its own.
+    The path must name the same file on every worker. A file that does not
+    record its number of cases is counted first, by one pass through it
+    that decodes no case."""
+    if partition_rows < 1:
+        raise ValueError("partition_rows must be at least 1")
+    path = os.fspath(path)
+    with _Reader(path) as r:
+        d = r.dictionary
+        count = d.case_count if d.case_count is not None else _count_cases(r)
+        meta = frame_of(_cases.new_rows(0, r.layout.case_size), d, r.layout, labels, dates)
+    names = list(d.names) if columns is None else list(columns)
+    unknown = [name for name in names if name not in d.names]
+    if unknown:
+        raise KeyError(f"vexaio: the file has no variables {unknown}")
+    meta = clear_known_categories(meta[names] if names != d.names else meta)
+    meta.attrs[DICTIONARY_ATTR] = d
+    starts = list(range(0, count, partition_rows)) or [0]
+    ranges = [(s, min(partition_rows, count - s), s == starts[-1]) for s in starts]
+    return from_map(_CaseRange(path, names, labels, dates), ranges, meta=meta,
+                    divisions=(*starts, max(count - 1, 0)), label="read-vexa",
+                    enforce_metadata=False)
+
+
+def _count_cases(r):
+    """The cases of an open file whose header does not count them. Seeking
+    beyond the last case has the library skip through the data without
+    decoding values; at the end it knows the count."""
+    r.seek(_BEYOND)
+    code = lib.vexaWholeCaseIn(r.handle, None)
+    if code != _cases.END_OF_DATA:
+        check(code, "skipping to the end of the cases")
+        raise ValueError(f"vexaio: the file holds more than {_BEYOND} cases")
+    n = ctypes.c_int()
+    check(lib.vexaGetNumberofCases(r.handle, ctypes.byref(n)), "reading the case count")
+    return n.value
+
+
+class _CaseRange(DataFrameIOFunction):
+    """Reads one range of cases, (first, count, is_last), as a DataFrame; the
+    last range also takes any cases beyond the header's count. Dask may
+    narrow its columns."""
+
+    def __init__(self, path, columns, labels, dates):
+        self.path, self._columns, self.labels, self.dates = path, columns, labels, dates
+
+    @property
+    def columns(self):
+        return self._columns
+
+    def project_columns(self, columns):
+        return _CaseRange(self.path, list(columns), self.labels, self.dates)
+
+    def __call__(self, part):
+        first, count, last = part
+        with _open_readers.reader(self.path) as r:
+            r.seek(first)
+            parts = [r.rows(count)]
+            while last and parts[-1].shape[0]:
+                parts.append(r.rows(CHUNK_ROWS))
+        parts = [p for p in parts if p.shape[0]] or parts[:1]
+        raw = parts[0] if len(parts) == 1 else np.concatenate(parts)
+        df = frame_of(raw, r.dictionary, r.layout, self.labels, self.dates, first)
+        return df if self._columns == r.dictionary.names else df[self._columns]
+
+
+class _OpenReaders:
+    """Read handles that a worker process keeps open from one partition to
+    the next. A handle finds the cases it has passed again at once, by the
+    positions that the library records as it reads compressed data; a
+    handle newly opened on a compressed file has to skip every case before
+    the partition's first. A partition takes the idle handle of its file
+    that has come furthest, and gives it back when it is done; a handle
+    whose read failed is closed. Handles of a file that has since changed
+    (another inode, size or time) are closed, and no more than _KEEP_OPEN
+    stay idle."""
+
+    def __init__(self):
+        self.lock, self.idle = threading.Lock(), []  # [(file, _Reader)], oldest first
+
+    @contextlib.contextmanager
+    def reader(self, path):
+        st = os.stat(path)
+        file = (os.path.abspath(path), st.st_dev, st.st_ino, st.st_size, st.st_mtime_ns)
+        with self.lock:
+            mine = [i for i, (f, _) in enumerate(self.idle) if f == file]
+            r = self.idle.pop(max(mine, key=lambda i: self.idle[i][1].read))[1] if mine else None
+        r = r or _Reader(path)
+        try:
+            yield r
+        except BaseException:
+            r.close()
+            raise
+        with self.lock:
+            self.idle.append((file, r))
+            stale = [e for e in self.idle if e[0][0] == file[0] and e[0] != file]
+            stale += [e for e in self.idle[:-_KEEP_OPEN] if e not in stale]
+            self.idle = [e for e in self.idle if e not in stale]
+        for _, old in stale:
+            old.close()
+
+
+_open_readers = _OpenReaders()
+
+
+def to_vexa(ddf, path, compression="bytecode", labels=None, dictionary=None):
+    """Writes a Dask DataFrame as one new file, the same file that
+    write_dataframe(ddf.compute(), path, ...) writes with these arguments;
+    `dictionary` defaults to the one of read_dask. Two passes over the
+    partitions: the first finds the variables (widest text, largest number
+    and so on, column by column), the second has each worker turn its
+    partition into cases, which are written in order while the next
+    partitions are computed. Written beside the target and renamed over it,
+    so a failure leaves any existing file as it was."""
+    if dictionary is None:
+        dictionary = ddf._meta.attrs.get(DICTIONARY_ATTR)
+    parts = ddf.to_delayed()
+    sketch = methods.concat(dask.compute(*map(dask.delayed(_sketch), parts)))
+    sketch.attrs = {}
+    out, _ = frame_dictionary(sketch, compression, labels, dictionary)
+    cases = [dask.delayed(_cases_of)(p, out) for p in parts]
+    with writing(path, out) as put:
+        for raw in _in_order(cases, _WRITE_AHEAD):
+            put(raw)
+
+
+def _sketch(df):
+    """A few rows of each column that give write_dataframe the variable
+    that the whole column gives it: the longest text; the number of largest
+    size, the smallest and the first fraction or time of day. A categorical
+    takes one row: its dtype carries the categories."""
+    pd = _pandas()
+    if 0 in df.shape:
+        return df
+    columns = [df.iloc[:, j] for j in range(df.shape[1])]
+    picks = [_picks(pd, name, s) for name, s in zip(df.columns, columns)]
+    k = max(map(len, picks))
+    out = pd.concat([s.iloc[(p * k)[:k]].reset_index(drop=True) for s, p in zip(columns, picks)],
+                    axis=1, ignore_index=True)
+    out.columns = df.columns
+    return out
+
+
+def _picks(pd, name, series):
+    """Row positions of the values that decide the column's variable."""
+    if isinstance(series.dtype, pd.CategoricalDtype) or pd.api.types.is_bool_dtype(series.dtype):
+        return [0]
+    v, values = _column(pd, str(name), series, None)
+    if v.is_string:
+        present = values[pd.notna(values)]
+        if not len(present):
+            return [0]
+        longest = max(pd.unique(present), key=lambda text: len(text.encode(ENCODING)))
+        return [int(np.flatnonzero(values == longest)[0])]
+    finite = np.flatnonzero(np.isfinite(values))
+    if not len(finite):
+        return [0]
+    x = values[finite]
+    found = [np.abs(x).argmax(), x.argmin()]
+    for odd in (x != np.round(x), x % 86400 != 0):
+        if odd.any():
+            found.append(odd.argmax())
+    return [int(finite[i]) for i in found]
+
+
+def _cases_of(df, dictionary):
+    """A partition as an (n, case_size) array of cases of the dictionary."""
+    _, columns = frame_dictionary(df, dictionary.compression, None, dictionary)
+    return encode_rows(dictionary, columns, 0, len(df))
+
+
+def _in_order(tasks, ahead):
+    """The results of Dask delayed tasks in their order, with up to `ahead`
+    tasks computing while the caller works on one result."""
+    client = getattr(get_scheduler(), "__self__", None)  # Client.get, for a distributed client
+    if not hasattr(client, "compute"):
+        for i in range(0, len(tasks), ahead):
+            yield from dask.compute(*tasks[i:i + ahead])
+        return
+    pending = collections.deque()
+    for task in tasks:
+        pending.append(client.compute(task))
+        if len(pending) > ahead:
+            yield pending.popleft().result()
+    while pending:
+        yield pending.popleft().result()

@@ -1,0 +1,203 @@
+"""vexaio.dask on a local cluster of two worker processes: files read by
+ranges of cases equal files read whole, in every form, byte order and with
+an unrecorded case count; frames written from partitions equal frames
+written whole; failures reach the caller with the library's detail."""
+import logging
+import struct
+import sys
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import vexaio
+
+dask = pytest.importorskip("dask")
+distributed = pytest.importorskip("distributed")
+dd = pytest.importorskip("dask.dataframe")
+import vexaio.dask  # noqa: E402  (after the skips: it needs Dask)
+
+PARTITION_ROWS = 137
+N = 1000
+STAMP = slice(92, 109)  # the header's time of writing
+
+
+@pytest.fixture(scope="module")
+def client():
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=":0", silence_logs=logging.ERROR) as cluster:
+        with distributed.Client(cluster, timeout=30) as c:
+            yield c
+
+
+def run(client, collection):
+    return client.compute(collection).result(timeout=60)
+
+
+def survey(path, compression):
+    """N cases: numbers with user-missing codes and labels, dates, texts."""
+    rng = np.random.default_rng(5)
+    variables = [
+        vexaio.Variable("x", missing_values=(99.0,), value_labels={1.0: "one", 2.0: "two"},
+                        measure="ordinal"),
+        vexaio.Variable("when", print_format="DATE11", write_format="DATE11"),
+        vexaio.Variable("s", width=24, missing_values=("gone",)),
+        vexaio.Variable("y")]
+    columns = {
+        "x": rng.choice([1.0, 2.0, 3.0, 99.0, np.nan], N),
+        "when": 86400.0 * rng.integers(150000, 160000, N),
+        "s": np.array([("wörd " * (i % 5)).strip() or "gone" for i in range(N)], object),
+        "y": np.where(rng.random(N) < 0.2, np.nan, rng.normal(size=N))}
+    vexaio.write(path, vexaio.Dictionary(variables, compression=compression), columns)
+    return path
+
+
+def uncounted(path):
+    """Leaves the case count unrecorded, in the header and the count record."""
+    data = bytearray(path.read_bytes())
+    data[80:84] = struct.pack("<i", -1)
+    at = data.find(struct.pack("<4i", 7, 16, 8, 2))
+    if at >= 0:
+        data[at + 24:at + 32] = struct.pack("<q", -1)
+    path.write_bytes(data)
+
+
+def other_byte_order(path, numbers, texts, compression, count):
+    """A file as a big-endian machine writes it: numeric variables v0, v1,
+    ... of the columns of `numbers`, and a string variable s of 8 bytes."""
+    n, k = numbers.shape
+    be = lambda fmt, *v: struct.pack(">" + fmt, *v)
+    out = [b"$FL2", b"@(#) big-endian".ljust(60), be("5id", 2, k + 1, compression, 0, count, 100.0),
+           b"06 Dec 26", b"12:00:00", b" " * 64, b"\0" * 3]
+    out += [be("6i", 2, 0, 0, 0, 0x050802, 0x050802) + f"v{j}".ljust(8).encode() for j in range(k)]
+    out += [be("6i", 2, 8, 0, 0, 0x010800, 0x010800) + b"s".ljust(8), be("2i", 999, 0)]
+    slots = []
+    for row, text in zip(numbers, texts):
+        slots += [(255, b"") if np.isnan(x) else (253, be("d", x)) for x in row]
+        slots.append((253, text.encode().ljust(8)))
+    if compression == 0:
+        out += [literal or be("d", -sys.float_info.max) for _, literal in slots]
+    for i in range(0, len(slots) if compression == 1 else 0, 8):
+        out += [bytes(code for code, _ in slots[i:i + 8]).ljust(8, b"\0")]
+        out += [literal for _, literal in slots[i:i + 8]]
+    path.write_bytes(b"".join(out))
+    return path
+
+
+def read_equal(client, path, labels=False):
+    expected = vexaio.read_dataframe(path, labels=labels)
+    ddf = vexaio.dask.read_dask(path, partition_rows=PARTITION_ROWS, labels=labels)
+    assert ddf.npartitions == -(-N // PARTITION_ROWS) and ddf.divisions[-1] == N - 1
+    assert list(map(str, ddf.dtypes)) == list(map(str, expected.dtypes))
+    pd.testing.assert_frame_equal(run(client, ddf), expected, check_categorical=False)
+    columns = list(expected.columns[::-2])
+    part = vexaio.dask.read_dask(path, PARTITION_ROWS, columns=columns, labels=labels).partitions[3]
+    rows = slice(3 * PARTITION_ROWS, 4 * PARTITION_ROWS)
+    pd.testing.assert_frame_equal(run(client, part), expected[columns][rows], check_categorical=False)
+    return expected
+
+
+@pytest.mark.parametrize("compression", ["none", "bytecode", "zlib"])
+@pytest.mark.parametrize("counted", [True, False])
+def test_ranges_read_in_workers_make_up_the_file(client, tmp_path, compression, counted):
+    path = survey(tmp_path / "survey.vexa", compression)
+    if vexaio.read_dictionary(path).compression != compression:
+        pytest.skip(f"this build of the library writes no {compression} files")
+    if not counted:
+        uncounted(path)
+        assert vexaio.read_dictionary(path).case_count is None
+    expected = read_equal(client, path, labels=True)
+    assert expected["x"].isna().sum() > 0 and expected["when"].dtype.kind == "M"
+
+
+@pytest.mark.parametrize("compression", [0, 1])
+@pytest.mark.parametrize("count", [N, -1])
+def test_a_file_of_the_other_byte_order_reads_as_written(client, tmp_path, compression, count):
+    rng = np.random.default_rng(3)
+    numbers = np.where(rng.random((N, 3)) < 0.1, np.nan, rng.integers(-500, 500, (N, 3)) / 4)
+    texts = rng.choice(["ab", "", "çé", "12345678"], N)
+    path = other_byte_order(tmp_path / "big.vexa", numbers, texts, compression, count)
+    expected = read_equal(client, path)
+    columns = {f"v{j}": numbers[:, j] for j in range(3)} | {"s": texts.astype(object)}
+    pd.testing.assert_frame_equal(expected, pd.DataFrame(columns), check_exact=True)
+
+
+def test_a_file_replaced_between_reads_is_read_anew(client, tmp_path):
+    """Workers keep handles open between partitions; not those of a file
+    that has since been replaced."""
+    path = tmp_path / "replaced.vexa"
+    for n in (N, 300, 0):
+        vexaio.write(path, vexaio.Dictionary([vexaio.Variable("x")]), {"x": np.arange(n) * n})
+        ddf = vexaio.dask.read_dask(path, partition_rows=PARTITION_ROWS)
+        assert ddf.npartitions == max(1, -(-n // PARTITION_ROWS))
+        assert run(client, ddf)["x"].tolist() == list(np.arange(n) * n)
+
+
+def frame():
+    n = 700
+    rng = np.random.default_rng(11)
+    return pd.DataFrame({
+        "count": rng.integers(-5, 10**6, n),
+        "flag": rng.random(n) < 0.5,
+        # The widest text, the only fraction and time of day: last partition.
+        "text": [("ab " * (i % 9)) + ("wide" * 30 if i == n - 3 else "") for i in range(n)],
+        "level": np.where(np.arange(n) == n - 2, 2.5, rng.integers(0, 9, n)),
+        "when": pd.to_datetime(rng.integers(0, 10**4, n), unit="D")
+        + pd.to_timedelta(np.where(np.arange(n) == n - 1, 3600, 0), unit="s"),
+        "grade": pd.Categorical(rng.choice(["low", "mid", "high"], n),
+                                categories=["low", "mid", "high"], ordered=True),
+    })
+
+
+@pytest.mark.parametrize("source", ["frame, none", "frame, bytecode", "file"])
+def test_a_dask_frame_writes_the_file_that_write_dataframe_writes(client, tmp_path, source):
+    if source == "file":  # categories differ by partition; user-missing codes come back
+        path, kwargs = survey(tmp_path / "in.vexa", "bytecode"), {}
+        pdf = vexaio.read_dataframe(path, labels=True)
+        ddf = vexaio.dask.read_dask(path, partition_rows=PARTITION_ROWS, labels=True)
+    else:
+        pdf, kwargs = frame(), {"compression": source[7:], "labels": {"count": {0.0: "none"}}}
+        ddf = dd.from_pandas(pdf, npartitions=4)
+    whole, parts = tmp_path / "whole.vexa", tmp_path / "parts.vexa"
+    vexaio.write_dataframe(pdf, whole, **kwargs)
+    vexaio.dask.to_vexa(ddf, parts, **kwargs)
+    a, b = bytearray(whole.read_bytes()), bytearray(parts.read_bytes())
+    a[STAMP] = b[STAMP] = b""
+    assert a == b
+
+
+def test_threads_of_one_process_read_and_write_as_workers_do(tmp_path):
+    path, out = survey(tmp_path / "in.vexa", "bytecode"), tmp_path / "out.vexa"
+    with dask.config.set(scheduler="threads", num_workers=4):
+        back = vexaio.dask.read_dask(path, partition_rows=PARTITION_ROWS // 2, labels=True).compute()
+        vexaio.dask.to_vexa(vexaio.dask.read_dask(path, partition_rows=PARTITION_ROWS), out)
+    pd.testing.assert_frame_equal(back, vexaio.read_dataframe(path, labels=True),
+                                  check_categorical=False)
+    pd.testing.assert_frame_equal(vexaio.read_dataframe(out), vexaio.read_dataframe(path))
+
+
+@pytest.mark.parametrize("compression, cut", [("none", 0.5), ("bytecode", 0.5), ("none", 0.999)])
+def test_a_damaged_file_fails_the_computation_with_the_library_detail(client, tmp_path,
+                                                                    compression, cut):
+    data = survey(tmp_path / "damaged.vexa", compression).read_bytes()
+    (tmp_path / "damaged.vexa").write_bytes(data[:int(len(data) * cut) + 5])
+    with pytest.raises(vexaio.VexaError) as local:
+        vexaio.read(tmp_path / "damaged.vexa")
+    with pytest.raises(vexaio.VexaError) as remote:
+        run(client, vexaio.dask.read_dask(tmp_path / "damaged.vexa", partition_rows=PARTITION_ROWS))
+    assert remote.value.code == local.value.code and remote.value.detail == local.value.detail
+
+
+def test_a_failed_partition_leaves_the_existing_file(client, tmp_path):
+    path = tmp_path / "kept.vexa"
+    vexaio.write_dataframe(pd.DataFrame({"a": [1.0]}), path)
+    before = path.read_bytes()
+
+    def fail(df):
+        if df.index[0] >= 300:
+            raise RuntimeError("partition fails")
+        return df
+
+    with pytest.raises(RuntimeError, match="partition fails"):
+        vexaio.dask.to_vexa(dd.from_pandas(frame(), npartitions=4).map_partitions(fail), path)
+    assert path.read_bytes() == before and [p.name for p in tmp_path.iterdir()] == ["kept.vexa"]
