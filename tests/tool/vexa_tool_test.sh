@@ -150,16 +150,25 @@ printf '{"variables": [' >"$work/broken.json"
 expect_failure 1 import "$work/text.csv" "$work/t.vexa" --dict "$work/broken.json"
 expect_failure 1 import "$work/absent.csv" "$work/x.vexa"
 expect_failure 1 convert "$work/absent.vexa" "$work/x.vexa"
-grep -q 'open failed with VEXA_E_FILE_OPEN (1): .' "$work/err" || fail "convert names the code and the detail"
+grep -q 'open failed: .* (VEXA_E_FILE_OPEN)$' "$work/err" || fail "convert names the code and the detail"
 head -c 300 "$work/a.vexa" >"$work/cut.vexa"
 expect_failure 1 info "$work/cut.vexa"
-grep -q 'open failed with VEXA_E_FILE_OPEN (1): .' "$work/err" || fail "info gives the library's detail"
+grep -q 'open failed: dictionary at offset 300: .* (VEXA_E_FILE_OPEN)$' "$work/err" || fail "info gives the library's detail"
 expect_failure 1 info "$work/absent.vexa"
 expect_failure 1 cat "$work/absent.vexa"
 expect_failure 2 import "$work/a.csv"
 expect_failure 2 import "$work/a.csv" "$work/x.vexa" --compression fast
 expect_failure 2 convert "$work/a.vexa"
 expect_failure 2 frobnicate
+grep -q 'frobnicate: unknown command' "$work/err" || fail "an unknown command is named"
+expect_failure 2 import "$work/a.csv" "$work/x.vexa" --compresion none
+grep -q -- '--compresion: unknown option' "$work/err" || fail "an unknown option is named"
+expect_failure 2 cat --range 5:3 "$work/a.vexa"
+grep -q -- '--range: first after last' "$work/err" || fail "a bad range says why"
+for c in info cat import convert; do
+  "$vexa" "$c" --help | grep -q "^Usage: vexa $c" || fail "vexa $c --help"
+done
+"$vexa" --version | grep -q '^vexa [0-9.]* (library [0-9.]*)$' || fail "vexa --version"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"

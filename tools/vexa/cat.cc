@@ -1,5 +1,7 @@
 // `vexa cat [--labels] [--range FIRST:LAST] [--vars a,b,c] FILE`: the cases
 // of a system file as CSV, streamed case by case.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -62,44 +64,22 @@ void LoadLabels(int handle, Column& c) {
   }
 }
 
-bool ParseRange(const std::string& text, CatOptions& o) {
-  size_t colon = text.find(':');
-  if (colon == std::string::npos) return false;
+// "FIRST:LAST", either end may be left out. Empty when valid, else why not.
+std::string ParseRange(const std::string& text, CatOptions& o) {
+  const size_t colon = text.find(':');
+  if (colon == std::string::npos) return "expected FIRST:LAST";
   char* end = nullptr;
-  std::string a = text.substr(0, colon), b = text.substr(colon + 1);
+  const std::string a = text.substr(0, colon), b = text.substr(colon + 1);
   if (!a.empty()) {
     o.first = std::strtol(a.c_str(), &end, 10);
-    if (*end != '\0' || o.first < 1) return false;
+    if (*end != '\0' || o.first < 1) return "FIRST must be a case number from 1";
   }
   if (!b.empty()) {
     o.last = std::strtol(b.c_str(), &end, 10);
-    if (*end != '\0' || o.last < o.first) return false;
+    if (*end != '\0' || o.last < 1) return "LAST must be a case number from 1";
+    if (o.last < o.first) return "first after last";
   }
-  return true;
-}
-
-bool ParseArgs(const std::vector<std::string>& args, CatOptions& o) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--labels") {
-      o.labels = true;
-    } else if (a == "--range" && i + 1 < args.size()) {
-      if (!ParseRange(args[++i], o)) return false;
-    } else if (a == "--vars" && i + 1 < args.size()) {
-      std::string list = args[++i];
-      for (size_t at = 0; at <= list.size();) {
-        size_t comma = list.find(',', at);
-        if (comma == std::string::npos) comma = list.size();
-        if (comma > at) o.vars.push_back(list.substr(at, comma - at));
-        at = comma + 1;
-      }
-    } else if (o.path.empty() && !a.empty() && a[0] != '-') {
-      o.path = a;
-    } else {
-      return false;
-    }
-  }
-  return !o.path.empty();
+  return "";
 }
 
 // The columns to print, in the order asked for (all variables by default).
@@ -154,15 +134,7 @@ void WriteValue(int handle, const Column& c, bool labels, double sysmis,
   csv.Field(value);
 }
 
-}  // namespace
-
-int RunCat(const std::vector<std::string>& args) {
-  CatOptions o;
-  if (!ParseArgs(args, o)) {
-    std::cerr << "usage: vexa cat [--labels] [--range FIRST:LAST] "
-                 "[--vars a,b,c] FILE\n";
-    return 2;
-  }
+int RunCat(const CatOptions& o) {
   int handle = -1;
   int code = vexaOpenReadU8(o.path.c_str(), &handle);
   if (code != VEXA_OK) return ReportFailure("cat", o.path, "open", code);
@@ -206,6 +178,23 @@ int RunCat(const std::vector<std::string>& args) {
     csv.EndLine();
   }
   return 0;
+}
+
+}  // namespace
+
+Command AddCatCommand(CLI::App& vexa) {
+  auto o = std::make_shared<CatOptions>();
+  CLI::App* app = vexa.add_subcommand("cat", "The cases of a system file as CSV");
+  app->add_flag("--labels", o->labels, "Value labels instead of values where there are any");
+  app->add_option("--range", "Cases FIRST:LAST, counted from 1, both included")
+      ->type_name("FIRST:LAST")
+      ->check(CLI::Validator([o](std::string& text) { return ParseRange(text, *o); },
+                             "FIRST:LAST"));
+  app->add_option("--vars", o->vars, "The variables to print, in this order")
+      ->delimiter(',')
+      ->type_name("a,b,c");
+  app->add_option("FILE", o->path, "The system file")->required();
+  return {app, [o] { return RunCat(*o); }};
 }
 
 }  // namespace vexa::tool

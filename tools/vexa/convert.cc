@@ -2,6 +2,8 @@
 // copy of a system file with its dictionary and every case, compressed as
 // asked (by default as the input is), its texts in UTF-8 or in the encoding
 // named.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "copy_file.h"
 #include "enum_names.h"
 #include "vexaio.h"
 
@@ -22,24 +25,6 @@ struct ConvertOptions {
   int compression = -1;  // -1: the input's
   std::string encoding;  // empty: UTF-8
 };
-
-bool ParseArgs(const std::vector<std::string>& args, ConvertOptions& o) {
-  std::vector<std::string> paths;
-  if (!SplitArguments(args, 2, &paths,
-                      [&](const std::string& name, const std::string& value) {
-                        if (name == "--encoding") {
-                          o.encoding = value;
-                          return !value.empty();
-                        }
-                        return name == "--compression" &&
-                               CompressionFromName(value, &o.compression);
-                      })) {
-    return false;
-  }
-  o.in_path = paths[0];
-  o.out_path = paths[1];
-  return true;
-}
 
 // Copies every case from the read handle to the committed write handle.
 int CopyCases(const char* command, const std::string& in_path,
@@ -108,13 +93,9 @@ int Reencode(const char* command, const std::string& utf8_path,
   return status;
 }
 
-int RunConvert(const std::vector<std::string>& args) {
-  ConvertOptions o;
-  if (!ParseArgs(args, o)) {
-    std::cerr << "usage: vexa convert IN OUT [--compression none|bytecode] "
-                 "[--encoding NAME]\n";
-    return 2;
-  }
+namespace {
+
+int RunConvert(const ConvertOptions& o) {
   std::error_code ec;
   if (std::filesystem::equivalent(o.in_path, o.out_path, ec)) {
     std::cerr << "vexa convert: " << o.out_path
@@ -127,6 +108,34 @@ int RunConvert(const std::vector<std::string>& args) {
   const int status = CopyFile("convert", o.in_path, utf8, o.compression);
   if (status != 0) return status;
   return Reencode("convert", utf8, o.out_path, o.encoding);
+}
+
+}  // namespace
+
+void AddCompressionOption(CLI::App& app, int* compression) {
+  app.add_option_function<std::string>(
+         "--compression",
+         [compression](const std::string& name) { CompressionFromName(name, compression); },
+         "Compression of the new file")
+      ->check(CLI::IsMember({"none", "bytecode", "zlib"}));
+}
+
+void AddEncodingOption(CLI::App& app, std::string* encoding) {
+  app.add_option("--encoding", *encoding,
+                 "Encoding of the new file's texts (windows-1252, Shift_JIS, 1252, ...; "
+                 "by default UTF-8)")
+      ->check([](const std::string& e) { return e.empty() ? "empty encoding name" : ""; });
+}
+
+Command AddConvertCommand(CLI::App& vexa) {
+  auto o = std::make_shared<ConvertOptions>();
+  CLI::App* app = vexa.add_subcommand(
+      "convert", "A copy of a system file, compressed as asked (by default as IN is)");
+  app->add_option("IN", o->in_path, "The system file to copy")->required();
+  app->add_option("OUT", o->out_path, "The system file to write")->required();
+  AddCompressionOption(*app, &o->compression);
+  AddEncodingOption(*app, &o->encoding);
+  return {app, [o] { return RunConvert(*o); }};
 }
 
 }  // namespace vexa::tool

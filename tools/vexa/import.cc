@@ -3,15 +3,19 @@
 // the dictionary or the column check, once for the cases) so that memory
 // stays flat. Texts go into the file in UTF-8, or in the encoding named (by
 // the option, else by the dictionary).
+#include <CLI/CLI.hpp>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "copy_file.h"
 #include "csv_infer.h"
 #include "csv_reader.h"
 #include "dict_define.h"
@@ -39,30 +43,9 @@ struct Column {
   std::string name;
 };
 
-bool ParseArgs(const std::vector<std::string>& args, ImportOptions& o) {
-  std::vector<std::string> paths;
-  auto take = [&](const std::string& name, const std::string& value) {
-    if (name == "--dict") {
-      o.dict_path = value;
-      return true;
-    }
-    if (name == "--encoding") {
-      o.encoding = value;
-      return !value.empty();
-    }
-    return name == "--compression" &&
-           CompressionFromName(value, &o.compression);
-  };
-  if (!SplitArguments(args, 2, &paths, take)) return false;
-  o.csv_path = paths[0];
-  o.out_path = paths[1];
-  return true;
-}
-
 // An import failure that is not a result code of the library.
 int Fail(const std::string& path, const std::string& what) {
-  std::cerr << "vexa import: " << path << ": " << what << '\n';
-  return 1;
+  return tool::Fail("import", path, what);
 }
 
 // The header row's fields, read again for the column check.
@@ -176,15 +159,7 @@ int WriteFile(const ImportOptions& o, const std::string& path,
   return status;
 }
 
-}  // namespace
-
-int RunImport(const std::vector<std::string>& args) {
-  ImportOptions o;
-  if (!ParseArgs(args, o)) {
-    std::cerr << "usage: vexa import DATA.csv OUT [--dict DICT.json] "
-                 "[--compression none|bytecode] [--encoding NAME]\n";
-    return 2;
-  }
+int RunImport(const ImportOptions& o) {
   std::error_code ec;
   if (std::filesystem::equivalent(o.csv_path, o.out_path, ec)) {
     return Fail(o.out_path, "the output would overwrite the input");
@@ -214,6 +189,22 @@ int RunImport(const std::vector<std::string>& args) {
   const int status = WriteFile(o, utf8, dict, columns);
   if (status != 0) return status;
   return Reencode("import", utf8, o.out_path, encoding);
+}
+
+}  // namespace
+
+Command AddImportCommand(CLI::App& vexa) {
+  auto o = std::make_shared<ImportOptions>();
+  CLI::App* app = vexa.add_subcommand(
+      "import", "A system file from CSV, its dictionary from --dict or inferred from the data");
+  app->add_option("DATA", o->csv_path, "The CSV file (\"-\": standard input)")->required();
+  app->add_option("OUT", o->out_path, "The system file to write")->required();
+  app->add_option("--dict", o->dict_path,
+                  "The dictionary, as info --json prints it (\"-\": standard input)")
+      ->type_name("DICT.json");
+  AddCompressionOption(*app, &o->compression);
+  AddEncodingOption(*app, &o->encoding);
+  return {app, [o] { return RunImport(*o); }};
 }
 
 }  // namespace vexa::tool

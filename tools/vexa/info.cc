@@ -1,15 +1,18 @@
 // `vexa info [--json] FILE`: a readable summary of a system file.
+#include <CLI/CLI.hpp>
+
 #include <cfloat>
 #include <cmath>
 #include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "commands.h"
 #include "file_summary.h"
 #include "hex_text.h"
-#include "json_writer.h"
+#include "summary_json.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
@@ -143,143 +146,32 @@ void PrintText(const FileSummary& s, std::ostream& out) {
   PrintExtensionList(s, out);
 }
 
-void PrintValueLabels(const VariableSummary& v, JsonWriter& j) {
-  j.BeginArray();
-  for (const ValueLabel& l : v.value_labels) {
-    j.BeginObject();
-    j.Key("value");
-    if (v.type == 0) {
-      j.Number(l.number);
-    } else {
-      j.String(l.text);
-    }
-    j.Key("label"), j.String(l.label);
-    j.EndObject();
-  }
-  j.EndArray();
-}
-
-void PrintMissing(const VariableSummary& v, JsonWriter& j) {
-  j.BeginObject();
-  j.Key("code"), j.Int(v.missing.code);
-  j.Key("values");
-  j.BeginArray();
-  for (int i = 0; i < v.missing.Count() && i < 3; ++i) {
-    if (v.type == 0) {
-      j.Number(v.missing.numbers[i]);
-    } else {
-      j.String(v.missing.texts[i]);
-    }
-  }
-  j.EndArray();
-  j.EndObject();
-}
-
-// Size and count are null for a record the library keeps to itself; "data" is
-// the hex text of a record a caller may set.
-void PrintExtensions(const FileSummary& s, JsonWriter& j) {
-  j.BeginArray();
-  for (const ExtensionSummary& e : s.extensions) {
-    j.BeginObject();
-    j.Key("subtype"), j.Int(e.subtype);
-    j.Key("element_size");
-    e.count < 0 ? j.Null() : j.Int(e.element_size);
-    j.Key("count");
-    e.count < 0 ? j.Null() : j.Int(e.count);
-    if (e.has_data) j.Key("data"), j.String(ToHex(e.data));
-    j.EndObject();
-  }
-  j.EndArray();
-}
-
-void PrintJson(const FileSummary& s, std::ostream& out) {
-  JsonWriter j(out);
-  j.BeginObject();
-  j.Key("form"), j.String(s.form);
-  j.Key("compression"), j.String(CompressionName(s.compression));
-  j.Key("case_count"), j.Int(s.case_count);
-  j.Key("created");
-  if (!s.created.empty()) {
-    j.String(s.created);
-  } else {
-    j.Null();
-  }
-  j.Key("time_stamp"), j.Number(s.time_stamp);
-  j.Key("file_label"), j.String(s.file_label);
-  j.Key("product"), j.String(s.product);
-  j.Key("encoding"), j.String(s.encoding);
-  j.Key("code_page");
-  s.code_page > 0 ? j.Int(s.code_page) : j.Null();
-  j.Key("release");
-  if (s.has_release) {
-    j.BeginArray();
-    for (int part : s.release) j.Int(part);
-    j.EndArray();
-  } else {
-    j.Null();
-  }
-  j.Key("text_info");
-  s.has_text_info ? j.String(s.text_info) : j.Null();
-  j.Key("variables");
-  j.BeginArray();
-  for (const VariableSummary& v : s.variables) {
-    j.BeginObject();
-    j.Key("name"), j.String(v.name);
-    j.Key("type"), j.Int(v.type);
-    j.Key("print_format"), j.String(FormatText(v.print_format));
-    j.Key("write_format"), j.String(FormatText(v.write_format));
-    j.Key("label");
-    if (v.has_label) {
-      j.String(v.label);
-    } else {
-      j.Null();
-    }
-    j.Key("measure"), j.String(MeasureName(v.measure));
-    j.Key("alignment"), j.String(AlignmentName(v.alignment));
-    j.Key("display_width"), j.Int(v.display_width);
-    j.Key("role"), j.String(RoleName(v.role));
-    j.Key("weight"), j.Bool(v.is_weight);
-    j.Key("value_labels"), PrintValueLabels(v, j);
-    j.Key("missing"), PrintMissing(v, j);
-    j.EndObject();
-  }
-  j.EndArray();
-  j.Key("documents");
-  j.BeginArray();
-  for (const std::string& line : s.documents) j.String(line);
-  j.EndArray();
-  j.Key("extensions"), PrintExtensions(s, j);
-  j.EndObject();
-}
-
 }  // namespace
 
-int RunInfo(const std::vector<std::string>& args) {
-  bool json = false;
-  std::string path;
-  for (const std::string& a : args) {
-    if (a == "--json") {
-      json = true;
-    } else if (path.empty() && (a.empty() || a[0] != '-')) {
-      path = a;
-    } else {
-      std::cerr << "vexa info: unexpected argument '" << a << "'\n";
-      return 2;
-    }
-  }
-  if (path.empty()) {
-    std::cerr << "usage: vexa info [--json] FILE\n";
-    return 2;
-  }
-  FileSummary summary;
-  int code = Summarize(path, &summary);
-  if (code != VEXA_OK) return ReportFailure("info", path, "open", code);
-  if (json) {
-    PrintJson(summary, std::cout);
-  } else {
-    PrintText(summary, std::cout);
-  }
-  return 0;
+Command AddInfoCommand(CLI::App& vexa) {
+  struct Options {
+    bool json = false;
+    std::string path;
+  };
+  auto o = std::make_shared<Options>();
+  CLI::App* app = vexa.add_subcommand(
+      "info", "Summary of a system file: header facts, one line per variable, documents");
+  app->add_flag("--json", o->json,
+                "The dictionary as JSON (what import --dict reads back)");
+  app->add_option("FILE", o->path, "The system file")->required();
+  return {app, [o] {
+            FileSummary summary;
+            const int code = Summarize(o->path, &summary);
+            if (code != VEXA_OK) return ReportFailure("info", o->path, "open", code);
+            if (o->json) {
+              std::cout << SummaryJson(summary).dump(2, ' ', false,
+                                                     nlohmann::ordered_json::error_handler_t::replace)
+                        << '\n';
+            } else {
+              PrintText(summary, std::cout);
+            }
+            return 0;
+          }};
 }
 
 }  // namespace vexa::tool

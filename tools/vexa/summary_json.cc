@@ -1,0 +1,94 @@
+#include "summary_json.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "hex_text.h"
+
+namespace vexa::tool {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Whole numbers as integers ("2", not "2.0") while a double holds them
+// exactly; any other number in the shortest form that reads back the same.
+Json Number(double value) {
+  constexpr double kExact = 9007199254740992.0;  // 2^53
+  if (value == std::floor(value) && std::fabs(value) <= kExact) {
+    return Json(static_cast<int64_t>(value));
+  }
+  return Json(value);
+}
+
+Json Value(const VariableSummary& v, double number, const std::string& text) {
+  return v.type == 0 ? Number(number) : Json(text);
+}
+
+Json ValueLabels(const VariableSummary& v) {
+  Json list = Json::array();
+  for (const ValueLabel& l : v.value_labels) {
+    list.push_back({{"value", Value(v, l.number, l.text)}, {"label", l.label}});
+  }
+  return list;
+}
+
+Json Missing(const VariableSummary& v) {
+  Json values = Json::array();
+  for (int i = 0; i < v.missing.Count() && i < 3; ++i) {
+    values.push_back(Value(v, v.missing.numbers[i], v.missing.texts[i]));
+  }
+  return {{"code", v.missing.code}, {"values", values}};
+}
+
+// Size and count are null for a record the library keeps to itself; "data" is
+// the hex text of a record a caller may set.
+Json Extensions(const FileSummary& s) {
+  Json list = Json::array();
+  for (const ExtensionSummary& e : s.extensions) {
+    Json item = {{"subtype", e.subtype},
+                 {"element_size", e.count < 0 ? Json() : Json(e.element_size)},
+                 {"count", e.count < 0 ? Json() : Json(e.count)}};
+    if (e.has_data) item["data"] = ToHex(e.data);
+    list.push_back(std::move(item));
+  }
+  return list;
+}
+
+Json Variable(const VariableSummary& v) {
+  return {{"name", v.name},
+          {"type", v.type},
+          {"print_format", FormatText(v.print_format)},
+          {"write_format", FormatText(v.write_format)},
+          {"label", v.has_label ? Json(v.label) : Json()},
+          {"measure", MeasureName(v.measure)},
+          {"alignment", AlignmentName(v.alignment)},
+          {"display_width", v.display_width},
+          {"role", RoleName(v.role)},
+          {"weight", v.is_weight},
+          {"value_labels", ValueLabels(v)},
+          {"missing", Missing(v)}};
+}
+
+}  // namespace
+
+Json SummaryJson(const FileSummary& s) {
+  Json doc;
+  doc["form"] = s.form;
+  doc["compression"] = CompressionName(s.compression);
+  doc["case_count"] = s.case_count;
+  doc["created"] = s.created.empty() ? Json() : Json(s.created);
+  doc["time_stamp"] = Number(s.time_stamp);
+  doc["file_label"] = s.file_label;
+  doc["product"] = s.product;
+  doc["encoding"] = s.encoding;
+  doc["code_page"] = s.code_page > 0 ? Json(s.code_page) : Json();
+  doc["release"] = s.has_release ? Json(s.release) : Json();
+  doc["text_info"] = s.has_text_info ? Json(s.text_info) : Json();
+  Json& variables = doc["variables"] = Json::array();
+  for (const VariableSummary& v : s.variables) variables.push_back(Variable(v));
+  doc["documents"] = s.documents;
+  doc["extensions"] = Extensions(s);
+  return doc;
+}
+
+}  // namespace vexa::tool
