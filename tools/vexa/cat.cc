@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -13,6 +14,7 @@
 
 #include "commands.h"
 #include "csv_writer.h"
+#include "file_paths.h"
 #include "text_util.h"
 #include "vexaio.h"
 
@@ -135,8 +137,11 @@ void WriteValue(int handle, const Column& c, bool labels, double sysmis,
 }
 
 int RunCat(const CatOptions& o) {
+  InputFile in;
+  std::string error;
+  if (!in.Open(o.path, &error)) return Fail("cat", in.name(), error);
   int handle = -1;
-  int code = vexaOpenReadU8(o.path.c_str(), &handle);
+  int code = vexaOpenReadU8(in.path().c_str(), &handle);
   if (code != VEXA_OK) return ReportFailure("cat", o.path, "open", code);
   std::unique_ptr<int, void (*)(int*)> closer(&handle,
                                               [](int* h) { vexaCloseRead(*h); });
@@ -176,7 +181,9 @@ int RunCat(const CatOptions& o) {
     }
     for (const Column& c : columns) WriteValue(handle, c, o.labels, sysmis, text, csv);
     csv.EndLine();
+    if (csv.error() != 0) break;
   }
+  if (!csv.Flush()) return Fail("cat", "standard output", std::strerror(csv.error()));
   return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace CLI {
 class App;
@@ -25,9 +26,10 @@ Command AddImportCommand(CLI::App& vexa);
 Command AddConvertCommand(CLI::App& vexa);
 
 // The options that name the new file's compression (as a header code) and
-// the encoding of its texts.
+// the encoding of its texts, and the one that lets it replace a file.
 void AddCompressionOption(CLI::App& app, int* compression);
 void AddEncodingOption(CLI::App& app, std::string* encoding);
+void AddForceOption(CLI::App& app, bool* force);
 
 // Reports a failed library call on stderr as one line,
 //   vexa COMMAND: WHERE: WHAT failed: DETAIL
@@ -41,5 +43,9 @@ int ReportFailure(const char* command, const std::string& where,
 // Reports a failure that is not a library call's: "vexa COMMAND: WHERE: WHAT".
 // Returns 1.
 int Fail(const char* command, const std::string& where, const std::string& what);
+
+// Writes `bytes` to standard output and flushes it; a failure is reported
+// in the system's words. Returns an exit status.
+int WriteStdout(const char* command, std::string_view bytes);
 
 }  // namespace vexa::tool

@@ -1,4 +1,4 @@
-// `vexa convert IN OUT [--compression none|bytecode] [--encoding NAME]`: a
+// `vexa convert IN OUT [--compression C] [--encoding NAME] [--force]`: a
 // copy of a system file with its dictionary and every case, compressed as
 // asked (by default as the input is), its texts in UTF-8 or in the encoding
 // named.
@@ -14,6 +14,8 @@
 #include "commands.h"
 #include "copy_file.h"
 #include "enum_names.h"
+#include "file_paths.h"
+#include "temp_file.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
@@ -24,6 +26,7 @@ struct ConvertOptions {
   std::string out_path;
   int compression = -1;  // -1: the input's
   std::string encoding;  // empty: UTF-8
+  bool force = false;
 };
 
 // Copies every case from the read handle to the committed write handle.
@@ -48,66 +51,78 @@ int CopyCases(const char* command, const std::string& in_path,
 
 }  // namespace
 
-int CopyFile(const char* command, const std::string& in_path,
-             const std::string& out_path, int compression) {
+int CopyFile(const char* command, const FilePair& files, int compression) {
+  const std::string& in_name = files.in_name;
+  const std::string& out_name = files.out_name;
   int in = -1;
-  int code = vexaOpenReadU8(in_path.c_str(), &in);
-  if (code != VEXA_OK) return ReportFailure(command, in_path, "open", code);
+  int code = vexaOpenReadU8(files.in_path.c_str(), &in);
+  if (code != VEXA_OK) return ReportFailure(command, in_name, "open", code);
   std::unique_ptr<int, void (*)(int*)> close_in(&in,
                                                 [](int* h) { vexaCloseRead(*h); });
   if (compression < 0 && (code = vexaGetCompression(in, &compression)) != VEXA_OK) {
-    return ReportFailure(command, in_path, "getting the compression", code);
+    return ReportFailure(command, in_name, "getting the compression", code);
   }
   int out = -1;
-  code = vexaOpenWriteCopyU8(out_path.c_str(), in_path.c_str(), &out);
-  if (code != VEXA_OK) return ReportFailure(command, out_path, "open", code);
+  code = vexaOpenWriteCopyU8(files.out_path.c_str(), files.in_path.c_str(), &out);
+  if (code != VEXA_OK) return ReportFailure(command, out_name, "open", code);
+  std::string what = "setting the compression";
   if ((code = vexaSetCompression(out, compression)) != VEXA_OK ||
-      (code = vexaCommitHeader(out)) != VEXA_OK) {
-    ReportFailure(command, out_path, "header commit", code);
-    vexaCloseWrite(out);  // before the commit: leaves no file
+      (what = "header commit", code = vexaCommitHeader(out)) != VEXA_OK) {
+    ReportFailure(command, out_name, what, code);
+    vexaCloseWrite(out);
     return 1;
   }
-  int status = CopyCases(command, in_path, out_path, in, out);
+  int status = CopyCases(command, in_name, out_name, in, out);
   code = vexaCloseWrite(out);
-  if (status == 0 && code != VEXA_OK) status = ReportFailure(command, out_path, "close", code);
-  if (status != 0) std::remove(out_path.c_str());
+  if (status == 0 && code != VEXA_OK) status = ReportFailure(command, out_name, "close", code);
   return status;
 }
 
-std::string IntermediatePath(const std::string& out_path) {
-  return out_path + ".utf-8.tmp";
-}
-
-int Reencode(const char* command, const std::string& utf8_path,
-             const std::string& out_path, const std::string& encoding) {
-  // In code-page mode, with the encoding as the current code page, the
-  // library converts whatever it reads from the UTF-8 file into that code
-  // page, and the file it writes records that encoding.
-  int code = vexaSetInterfaceEncoding(0);
-  if (code == VEXA_OK) code = vexaSetCodePage(encoding.c_str());
-  int status = code == VEXA_OK
-                   ? CopyFile(command, utf8_path, out_path, -1)
-                   : ReportFailure(command, out_path, "choosing the encoding " + encoding, code);
-  vexaSetInterfaceEncoding(1);
-  std::remove(utf8_path.c_str());
-  return status;
+int WriteNewFile(const char* command, const std::string& out_path, const std::string& encoding,
+                 const std::function<int(const std::string&)>& write) {
+  const std::string dir = DirectoryOf(out_path);
+  std::string error;
+  TempFile utf8;
+  if (!utf8.Create(dir, "vexa", &error)) return Fail(command, dir, error);
+  int status = write(utf8.path());
+  if (status != 0) return status;
+  TempFile* done = &utf8;
+  TempFile recoded;
+  if (!encoding.empty() && encoding != "UTF-8") {
+    if (!recoded.Create(dir, "vexa", &error)) return Fail(command, dir, error);
+    // In code-page mode, with the encoding as the current code page, the
+    // library converts whatever it reads from the UTF-8 file into that code
+    // page, and the file it writes records that encoding.
+    int code = vexaSetInterfaceEncoding(0);
+    if (code == VEXA_OK) code = vexaSetCodePage(encoding.c_str());
+    status = code == VEXA_OK ? CopyFile(command, {utf8.path(), out_path, recoded.path(), out_path}, -1)
+                             : ReportFailure(command, out_path,
+                                             "choosing the encoding " + encoding, code);
+    vexaSetInterfaceEncoding(1);
+    if (status != 0) return status;
+    done = &recoded;
+  }
+  if (!done->MoveTo(out_path, &error)) return Fail(command, out_path, error);
+  return 0;
 }
 
 namespace {
 
 int RunConvert(const ConvertOptions& o) {
+  InputFile in;
+  std::string error;
+  if (!in.Open(o.in_path, &error)) return Fail("convert", in.name(), error);
+  const std::string refusal = OutputRefusal(o.out_path, ".vexa", o.force);
+  if (!refusal.empty()) return Fail("convert", o.out_path, refusal);
   std::error_code ec;
-  if (std::filesystem::equivalent(o.in_path, o.out_path, ec)) {
-    std::cerr << "vexa convert: " << o.out_path
-              << ": the output would overwrite the input\n";
-    return 1;
+  if (std::filesystem::equivalent(in.path(), o.out_path, ec)) {
+    return Fail("convert", o.out_path, "the output would overwrite the input");
   }
-  if (o.encoding.empty()) return CopyFile("convert", o.in_path, o.out_path, o.compression);
-  // Through UTF-8: a code-page mode reader converts only UTF-8 files.
-  const std::string utf8 = IntermediatePath(o.out_path);
-  const int status = CopyFile("convert", o.in_path, utf8, o.compression);
-  if (status != 0) return status;
-  return Reencode("convert", utf8, o.out_path, o.encoding);
+  // Through UTF-8 when an encoding is asked for: a code-page mode reader
+  // converts only UTF-8 files.
+  return WriteNewFile("convert", o.out_path, o.encoding, [&](const std::string& path) {
+    return CopyFile("convert", {in.path(), in.name(), path, o.out_path}, o.compression);
+  });
 }
 
 }  // namespace
@@ -118,6 +133,11 @@ void AddCompressionOption(CLI::App& app, int* compression) {
          [compression](const std::string& name) { CompressionFromName(name, compression); },
          "Compression of the new file")
       ->check(CLI::IsMember({"none", "bytecode", "zlib"}));
+}
+
+void AddForceOption(CLI::App& app, bool* force) {
+  app.add_flag("--force", *force,
+               "Replace an existing file, and write a name that does not end in .vexa");
 }
 
 void AddEncodingOption(CLI::App& app, std::string* encoding) {
@@ -135,6 +155,7 @@ Command AddConvertCommand(CLI::App& vexa) {
   app->add_option("OUT", o->out_path, "The system file to write")->required();
   AddCompressionOption(*app, &o->compression);
   AddEncodingOption(*app, &o->encoding);
+  AddForceOption(*app, &o->force);
   return {app, [o] { return RunConvert(*o); }};
 }
 

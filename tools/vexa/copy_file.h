@@ -2,26 +2,31 @@
 // `convert` does, and how `import` writes a file in another encoding.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace vexa::tool {
 
-// Copies the file at in_path, dictionary and cases, into a new file at
-// out_path (compression -1: the input's), reading and writing in the
-// interface encoding of the moment. Returns an exit status; a failure
-// leaves no output file.
-int CopyFile(const char* command, const std::string& in_path,
-             const std::string& out_path, int compression);
+// The paths a copy reads and writes, and the names under which messages
+// show them (the paths may be temporary files).
+struct FilePair {
+  std::string in_path, in_name;
+  std::string out_path, out_name;
+};
 
-// Where a file whose texts go into another encoding is first written in
-// UTF-8: beside `out_path`.
-std::string IntermediatePath(const std::string& out_path);
+// Copies the file at files.in_path, dictionary and cases, into a new file at
+// files.out_path (compression -1: the input's), reading and writing in the
+// interface encoding of the moment. Returns an exit status.
+int CopyFile(const char* command, const FilePair& files, int compression);
 
-// Writes the UTF-8 file at utf8_path again at out_path with its texts in
-// `encoding` (a name, or a code page number as text), then removes
-// utf8_path. Characters the encoding lacks become "?". The tool runs in
-// UTF-8 mode again afterwards. Returns an exit status.
-int Reencode(const char* command, const std::string& utf8_path,
-             const std::string& out_path, const std::string& encoding);
+// Writes a new file at out_path and nothing else: `write` writes it in UTF-8
+// at the path it is given (a temporary file beside out_path) and returns an
+// exit status; when `encoding` is neither empty nor "UTF-8" the file is
+// copied with its texts in that encoding (a name, or a code page number as
+// text; characters it lacks become "?"); the result is renamed onto
+// out_path only when all went well. The tool runs in UTF-8 mode again
+// afterwards. Returns an exit status.
+int WriteNewFile(const char* command, const std::string& out_path, const std::string& encoding,
+                 const std::function<int(const std::string&)>& write);
 
 }  // namespace vexa::tool

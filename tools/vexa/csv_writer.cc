@@ -1,5 +1,6 @@
 #include "csv_writer.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 
@@ -43,9 +44,14 @@ void CsvWriter::EndLine() {
   if (buffer_.size() >= kFlushAt) Flush();
 }
 
-void CsvWriter::Flush() {
-  if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), out_);
+bool CsvWriter::Flush() {
+  if (error_ == 0 && !buffer_.empty() &&
+      std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) {
+    error_ = errno != 0 ? errno : EIO;
+  }
   buffer_.clear();
+  if (error_ == 0 && std::fflush(out_) != 0) error_ = errno != 0 ? errno : EIO;
+  return error_ == 0;
 }
 
 }  // namespace vexa::tool

@@ -23,7 +23,10 @@ class CsvWriter {
   void Number(double value);
   void Empty() { Separator(); }
   void EndLine();
-  void Flush();
+  // Writes out what is buffered and flushes the stream. False once any write
+  // has failed; error() then holds its errno.
+  bool Flush();
+  int error() const { return error_; }
 
  private:
   static constexpr size_t kFlushAt = 1 << 16;
@@ -32,6 +35,7 @@ class CsvWriter {
   std::FILE* out_;
   std::string buffer_;
   bool line_started_ = false;
+  int error_ = 0;
 };
 
 }  // namespace vexa::tool

@@ -20,6 +20,7 @@
 #include "csv_reader.h"
 #include "dict_define.h"
 #include "dict_json.h"
+#include "file_paths.h"
 #include "file_summary.h"
 #include "text_util.h"
 #include "vexaio.h"
@@ -28,7 +29,9 @@ namespace vexa::tool {
 namespace {
 
 struct ImportOptions {
-  std::string csv_path;
+  std::string csv_path;  // as given; for messages
+  std::string csv_file;  // what to read: the path, or a copy of standard input
+  bool force = false;
   std::string out_path;
   std::string dict_path;
   int compression = -1;  // -1: from the dictionary, else none
@@ -85,11 +88,11 @@ bool MapColumns(const FileSummary& dict, const std::vector<std::string>& header,
 
 // Reads the cases and writes them to the committed handle. Returns 0, or an
 // exit status after printing the error.
-int WriteCases(const ImportOptions& o, const std::string& path, int handle,
+int WriteCases(const ImportOptions& o, int handle,
                std::vector<Column>& columns) {
   for (Column& c : columns) vexaGetVarHandle(handle, c.name.c_str(), &c.handle);
   CsvReader csv;
-  if (!csv.Open(o.csv_path)) return Fail(o.csv_path, std::strerror(errno));
+  if (!csv.Open(o.csv_file)) return Fail(o.csv_path, std::strerror(errno));
   std::vector<std::string> fields;
   CsvReader::Result r = csv.Next(&fields);  // the header
   size_t header_size = fields.size();
@@ -120,7 +123,7 @@ int WriteCases(const ImportOptions& o, const std::string& path, int handle,
     }
     int code = vexaCommitCaseRecord(handle);
     if (code != VEXA_OK) {
-      return ReportFailure("import", path, "writing the case of " + where, code);
+      return ReportFailure("import", o.out_path, "writing the case of " + where, code);
     }
   }
   if (r == CsvReader::Result::kError) return Fail(o.csv_path, csv.Error());
@@ -146,49 +149,55 @@ int WriteFile(const ImportOptions& o, const std::string& path,
     code = vexaCommitHeader(handle);
   }
   if (code != VEXA_OK) {
-    ReportFailure("import", path, what, code);
-    if (handle >= 0) vexaCloseWrite(handle);  // leaves no file
+    ReportFailure("import", o.out_path, what, code);
+    if (handle >= 0) vexaCloseWrite(handle);
     return 1;
   }
-  int status = WriteCases(o, path, handle, columns);
+  int status = WriteCases(o, handle, columns);
   code = vexaCloseWrite(handle);
   if (status == 0 && code != VEXA_OK) {
-    status = ReportFailure("import", path, "close", code);
+    status = ReportFailure("import", o.out_path, "close", code);
   }
-  if (status != 0) std::remove(path.c_str());
   return status;
 }
 
-int RunImport(const ImportOptions& o) {
+int RunImport(ImportOptions o) {
+  if (o.csv_path == "-" && o.dict_path == "-") {
+    return Fail(o.dict_path, "the data and the dictionary cannot both come from standard input");
+  }
+  InputFile in;
+  std::string error;
+  if (!in.Open(o.csv_path, &error)) return Fail(in.name(), error);
+  o.csv_file = in.path();
+  o.csv_path = in.name();
+  const std::string refusal = OutputRefusal(o.out_path, ".vexa", o.force);
+  if (!refusal.empty()) return Fail(o.out_path, refusal);
   std::error_code ec;
-  if (std::filesystem::equivalent(o.csv_path, o.out_path, ec)) {
+  if (std::filesystem::equivalent(o.csv_file, o.out_path, ec)) {
     return Fail(o.out_path, "the output would overwrite the input");
   }
   FileSummary dict;
-  std::string error;
   std::vector<Column> columns;
   if (o.dict_path.empty()) {
-    if (!InferDictionary(o.csv_path, &dict, &error)) return Fail(o.csv_path, error);
+    if (!InferDictionary(o.csv_file, &dict, &error)) return Fail(o.csv_path, error);
     for (size_t i = 0; i < dict.variables.size(); ++i) {
       const VariableSummary& v = dict.variables[i];
       columns.push_back({i, 0.0, v.type == 0, v.name});
     }
   } else {
     if (!ReadDictionaryFile(o.dict_path, &dict, &error)) {
-      return Fail(o.dict_path, error);
+      return Fail(o.dict_path == "-" ? "standard input" : o.dict_path, error);
     }
     std::vector<std::string> header;
-    if (!ReadHeader(o.csv_path, &header, &error) ||
+    if (!ReadHeader(o.csv_file, &header, &error) ||
         !MapColumns(dict, header, &columns, &error)) {
       return Fail(o.csv_path, error);
     }
   }
   const std::string encoding = o.encoding.empty() ? dict.encoding : o.encoding;
-  if (encoding.empty() || encoding == "UTF-8") return WriteFile(o, o.out_path, dict, columns);
-  const std::string utf8 = IntermediatePath(o.out_path);
-  const int status = WriteFile(o, utf8, dict, columns);
-  if (status != 0) return status;
-  return Reencode("import", utf8, o.out_path, encoding);
+  return WriteNewFile("import", o.out_path, encoding, [&](const std::string& path) {
+    return WriteFile(o, path, dict, columns);
+  });
 }
 
 }  // namespace
@@ -204,6 +213,7 @@ Command AddImportCommand(CLI::App& vexa) {
       ->type_name("DICT.json");
   AddCompressionOption(*app, &o->compression);
   AddEncodingOption(*app, &o->encoding);
+  AddForceOption(*app, &o->force);
   return {app, [o] { return RunImport(*o); }};
 }
 

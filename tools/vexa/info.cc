@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "commands.h"
+#include "file_paths.h"
 #include "file_summary.h"
 #include "hex_text.h"
 #include "summary_json.h"
@@ -160,17 +162,21 @@ Command AddInfoCommand(CLI::App& vexa) {
                 "The dictionary as JSON (what import --dict reads back)");
   app->add_option("FILE", o->path, "The system file")->required();
   return {app, [o] {
+            InputFile in;
+            std::string error;
+            if (!in.Open(o->path, &error)) return Fail("info", in.name(), error);
             FileSummary summary;
-            const int code = Summarize(o->path, &summary);
-            if (code != VEXA_OK) return ReportFailure("info", o->path, "open", code);
+            const int code = Summarize(in.path(), &summary);
+            if (code != VEXA_OK) return ReportFailure("info", in.name(), "open", code);
+            std::ostringstream text;
             if (o->json) {
-              std::cout << SummaryJson(summary).dump(2, ' ', false,
-                                                     nlohmann::ordered_json::error_handler_t::replace)
-                        << '\n';
+              text << SummaryJson(summary).dump(
+                          2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                   << '\n';
             } else {
-              PrintText(summary, std::cout);
+              PrintText(summary, text);
             }
-            return 0;
+            return WriteStdout("info", text.str());
           }};
 }
 

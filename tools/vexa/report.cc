@@ -1,4 +1,7 @@
 // Failure reports shared by the subcommands.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "commands.h"
@@ -32,6 +35,15 @@ int Fail(const char* command, const std::string& where, const std::string& what)
   Prefix(command);
   std::cerr << where << ": " << what << '\n';
   return 1;
+}
+
+int WriteStdout(const char* command, std::string_view bytes) {
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+      std::fflush(stdout) != 0) {
+    return Fail(command, "standard output", std::strerror(errno != 0 ? errno : EIO));
+  }
+  return 0;
 }
 
 }  // namespace vexa::tool
