@@ -101,6 +101,49 @@ printf '{"extensions": [{"subtype": 30, "element_size": 4, "count": 2, "data": "
  "variables": [{"name": "n", "type": 0}]}' >"$work/short.json"
 expect_failure 1 import "$work/n.csv" "$work/x.vexa" --dict "$work/short.json"
 
+# --- Attributes, roles, sets and date information survive info --json and
+# import --dict, twice over --------------------------------------------------
+printf 'n,YEAR_,MONTH_,DATE_,a,b,c\n1,2024,3,MAR 2024,1,0,x\n' >"$work/m.csv"
+cat >"$work/m.json" <<'JSON'
+{"attributes": {"Origin": "field study", "Waves": ["spring", "", "autumn"]},
+ "variables": [
+  {"name": "n", "type": 0, "role": "target", "attributes": {"Note": "case number"}},
+  {"name": "YEAR_", "type": 0}, {"name": "MONTH_", "type": 0}, {"name": "DATE_", "type": 8},
+  {"name": "a", "type": 0, "role": "split", "attributes": {"Check": ["x", "y"]}},
+  {"name": "b", "type": 0}, {"name": "c", "type": 8}],
+ "multiple_response_sets": [
+  {"name": "$ab", "label": "A or B", "kind": "dichotomies", "counted_value": 1, "variables": ["a", "b"]},
+  {"name": "$abx", "label": "", "kind": "dichotomies", "counted_value": 1, "extended": true,
+   "label_from_variables": true, "variables": ["a", "b"]},
+  {"name": "$cat", "label": "Both", "kind": "categories", "variables": ["a", "b"]},
+  {"name": "$c", "label": "text", "kind": "dichotomies", "counted_value": "x", "variables": ["c"]}],
+ "variable_sets": [{"name": "Dates", "variables": ["YEAR_", "MONTH_", "DATE_"]}],
+ "date_variables": [1, 0, 2, 1, 12, 1, 2, 2, 1, 3, 4, 12, 4, 11, 0]}
+JSON
+run import "$work/m.csv" "$work/m.vexa" --dict "$work/m.json"
+stable_info "$work/m.vexa" >"$work/m1.json"
+tr -d ' \n' <"$work/m1.json" >"$work/m1.flat"
+for want in '"attributes":{"Origin":"fieldstudy","Waves":["spring","","autumn"]}' \
+  '"role":"target","weight":false,"value_labels":[],"missing":{"code":0,"values":[]},"attributes":{"Note":"casenumber"}' \
+  '"role":"split","weight":false,"value_labels":[],"missing":{"code":0,"values":[]},"attributes":{"Check":["x","y"]}' \
+  '{"name":"$ab","label":"AorB","kind":"dichotomies","counted_value":1,"extended":false,"label_from_variables":false,"variables":["A","B"]}' \
+  '{"name":"$abx","label":"","kind":"dichotomies","counted_value":1,"extended":true,"label_from_variables":true,"variables":["a","b"]}' \
+  '{"name":"$cat","label":"Both","kind":"categories","variables":["A","B"]}' \
+  '"counted_value":"x"' '{"name":"Dates","variables":["YEAR_","MONTH_","DATE_"]}' \
+  '"date_variables":[1,0,2,1,12,1,2,2,1,3,4,12,4,11,0]'; do
+  grep -q -F -- "$want" "$work/m1.flat" || fail "metadata kept: $want"
+done
+run import "$work/m.csv" "$work/m2.vexa" --dict "$work/m1.json"
+stable_info "$work/m2.vexa" >"$work/m2.json"
+same "$work/m1.json" "$work/m2.json" "metadata survives a second trip"
+run info "$work/m2.vexa" >"$work/m2.txt"
+grep -q '^  (file): Waves\[3\] = autumn$' "$work/m2.txt" || fail "info lists the attributes"
+grep -q '^  \$c: dichotomies counting x: "text": C$' "$work/m2.txt" || fail "info lists the sets"
+printf '{"multiple_response_sets": [{"name": "nodollar", "kind": "categories", "variables": ["n"]}],
+ "variables": [{"name": "n", "type": 0}]}' >"$work/badset.json"
+expect_failure 1 import "$work/n.csv" "$work/x.vexa" --dict "$work/badset.json"
+grep -q 'multiple-response set nodollar' "$work/err" || fail "a bad set is named"
+
 run import "$work/a.csv" "$work/n.vexa" --dict "$work/a.json" --compression none
 grep -q '"compression": "none"' <(run info --json "$work/n.vexa") ||
   fail "--compression overrides the dictionary"

@@ -1,5 +1,9 @@
 #include "dict_define.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
 #include "text_util.h"
 #include "vexaio.h"
 
@@ -36,6 +40,29 @@ int SetMissing(int handle, const VariableSummary& v) {
                                   texts[1], texts[2]);
 }
 
+// The attributes as the setters take them: a single value under the plain
+// name, several as "name[k]" for each non-empty value k.
+struct AttributeArrays {
+  explicit AttributeArrays(const std::vector<Attribute>& attributes) {
+    for (const Attribute& a : attributes) {
+      for (size_t k = 0; k < a.values.size(); ++k) {
+        if (a.values[k].empty()) continue;
+        names.push_back(a.values.size() == 1 ? a.name
+                                             : a.name + "[" + std::to_string(k + 1) + "]");
+        values.push_back(a.values[k]);
+      }
+    }
+    for (size_t i = 0; i < names.size(); ++i) {
+      name_ptrs.push_back(names[i].c_str());
+      value_ptrs.push_back(values[i].c_str());
+    }
+  }
+  int count() const { return static_cast<int>(names.size()); }
+
+  std::vector<std::string> names, values;
+  std::vector<const char*> name_ptrs, value_ptrs;
+};
+
 int DefineVariable(int handle, const VariableSummary& v, std::string* what) {
   const char* name = v.name.c_str();
   const FormatSpec& p = v.print_format;
@@ -56,6 +83,12 @@ int DefineVariable(int handle, const VariableSummary& v, std::string* what) {
   });
   step("label", v.has_label,
        [&] { return vexaSetVarLabel(handle, name, v.label.c_str()); });
+  // Before the measure and the role, which the library keeps among the
+  // attributes that this call replaces.
+  step("attributes", !v.attributes.empty(), [&] {
+    AttributeArrays a(v.attributes);
+    return vexaSetVarAttributes(handle, name, a.name_ptrs.data(), a.value_ptrs.data(), a.count());
+  });
   step("measure", v.measure >= 0,
        [&] { return vexaSetVarMeasureLevel(handle, name, v.measure); });
   step("alignment", v.alignment >= 0,
@@ -107,6 +140,54 @@ int SetFileTexts(int handle, const FileSummary& dict, std::string* what) {
   return VEXA_OK;
 }
 
+int AddMultRespSet(int handle, const MultRespSet& m) {
+  VEXA_MultRespDef def{};
+  std::snprintf(def.name, sizeof def.name, "%s", m.name.c_str());
+  std::snprintf(def.label, sizeof def.label, "%s", m.label.c_str());
+  def.isDichotomy = m.dichotomies;
+  def.numericCounted = m.numeric_counted;
+  def.extended = m.extended;
+  def.labelFromVariables = m.label_from_variables;
+  std::string counted = m.counted_value;
+  if (m.numeric_counted) def.countedInt = std::atoi(counted.c_str());
+  def.countedValue = counted.data();
+  std::vector<std::string> names = m.variables;
+  std::vector<char*> pointers;
+  for (std::string& n : names) pointers.push_back(n.data());
+  def.varNames = pointers.data();
+  def.varCount = static_cast<int>(pointers.size());
+  return vexaAddMultRespDefExt(handle, &def);
+}
+
+// Attributes, sets and the date variables of the file.
+int SetMetadata(int handle, const FileSummary& dict, std::string* what) {
+  if (!dict.attributes.empty()) {
+    AttributeArrays a(dict.attributes);
+    int code = vexaSetFileAttributes(handle, a.name_ptrs.data(), a.value_ptrs.data(), a.count());
+    if (Failed(code)) return *what = "file attributes", code;
+  }
+  for (const MultRespSet& m : dict.mult_resp_sets) {
+    int code = AddMultRespSet(handle, m);
+    if (Failed(code)) return *what = "multiple-response set " + m.name, code;
+  }
+  if (!dict.variable_sets.empty()) {
+    std::string lines;
+    for (const VariableSet& v : dict.variable_sets) {
+      lines += v.name + "=";
+      for (const std::string& n : v.variables) lines += " " + n;
+      lines += "\n";
+    }
+    int code = vexaSetVariableSets(handle, lines.c_str());
+    if (Failed(code)) return *what = "variable sets", code;
+  }
+  if (!dict.date_variables.empty()) {
+    int code = vexaSetDateVariables(handle, static_cast<int>(dict.date_variables.size()),
+                                    dict.date_variables.data());
+    if (Failed(code)) return *what = "date variables", code;
+  }
+  return VEXA_OK;
+}
+
 }  // namespace
 
 int DefineDictionary(int handle, const FileSummary& dict, std::string* what) {
@@ -114,7 +195,8 @@ int DefineDictionary(int handle, const FileSummary& dict, std::string* what) {
     int code = DefineVariable(handle, v, what);
     if (code != VEXA_OK) return code;
   }
-  return SetFileTexts(handle, dict, what);
+  int code = SetFileTexts(handle, dict, what);
+  return code != VEXA_OK ? code : SetMetadata(handle, dict, what);
 }
 
 }  // namespace vexa::tool

@@ -1,5 +1,6 @@
 #include "dict_json.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -160,6 +161,117 @@ class Reader {
     return true;
   }
 
+  // {"name": "value" | ["value", ...]}; absent or null: none.
+  bool Attributes(const JsonValue& owner, const std::string& where,
+                  std::vector<Attribute>* out) {
+    const JsonValue* object = Find(owner, "attributes");
+    if (object == nullptr || object->is_null()) return true;
+    const std::string at = where + ".attributes";
+    if (!object->is_object()) return Fail(at, "expected an object");
+    for (const auto& [name, value] : object->items()) {
+      Attribute a{name, {}};
+      if (value.is_string()) {
+        a.values.push_back(value.get<std::string>());
+      } else if (value.is_array() &&
+                 std::all_of(value.begin(), value.end(),
+                             [](const JsonValue& x) { return x.is_string(); })) {
+        a.values = value.get<std::vector<std::string>>();
+      } else {
+        return Fail(at + "." + name, "expected a string or an array of strings");
+      }
+      out->push_back(std::move(a));
+    }
+    return true;
+  }
+
+  // An optional array of strings.
+  bool GetNames(const JsonValue& obj, const char* key, const std::string& where,
+                std::vector<std::string>* out) {
+    const JsonValue* list = Find(obj, key);
+    if (list == nullptr || list->is_null()) return true;
+    if (!list->is_array() || !std::all_of(list->begin(), list->end(),
+                                          [](const JsonValue& x) { return x.is_string(); })) {
+      return Fail(where + "." + key, "expected an array of strings");
+    }
+    *out = list->get<std::vector<std::string>>();
+    return true;
+  }
+
+  bool GetBool(const JsonValue& obj, const char* key, const std::string& where, bool* out) {
+    const JsonValue* v = Find(obj, key);
+    if (v == nullptr || v->is_null()) return true;
+    if (!v->is_boolean()) return Fail(where + "." + key, "expected true or false");
+    *out = v->get<bool>();
+    return true;
+  }
+
+  // A list of objects, each read by `item` (which gets the object and where it is).
+  template <typename Item>
+  bool List(const JsonValue& doc, const char* key, Item&& item) {
+    const JsonValue* list = Find(doc, key);
+    if (list == nullptr || list->is_null()) return true;
+    if (!list->is_array()) return Fail(key, "expected an array");
+    for (size_t i = 0; i < list->size(); ++i) {
+      const std::string at = std::string(key) + "[" + std::to_string(i) + "]";
+      if (!(*list)[i].is_object()) return Fail(at, "expected an object");
+      if (!item((*list)[i], at)) return false;
+    }
+    return true;
+  }
+
+  bool MultRespSets(const JsonValue& doc, FileSummary* out) {
+    return List(doc, "multiple_response_sets", [&](const JsonValue& item, const std::string& at) {
+      MultRespSet m;
+      std::string kind = "categories";
+      if (!GetString(item, "name", at, &m.name) || !GetString(item, "label", at, &m.label) ||
+          !GetString(item, "kind", at, &kind) || !GetBool(item, "extended", at, &m.extended) ||
+          !GetBool(item, "label_from_variables", at, &m.label_from_variables) ||
+          !GetNames(item, "variables", at, &m.variables)) {
+        return false;
+      }
+      if (kind != "categories" && kind != "dichotomies") {
+        return Fail(at + ".kind", "expected \"categories\" or \"dichotomies\"");
+      }
+      m.dichotomies = kind == "dichotomies";
+      const JsonValue* counted = Find(item, "counted_value");
+      if (m.dichotomies) {
+        if (counted != nullptr && counted->is_number_integer()) {
+          m.numeric_counted = true;
+          m.counted_value = std::to_string(counted->get<int64_t>());
+        } else if (counted != nullptr && counted->is_string()) {
+          m.counted_value = counted->get<std::string>();
+        } else {
+          return Fail(at + ".counted_value", "expected an integer or a string");
+        }
+      }
+      out->mult_resp_sets.push_back(std::move(m));
+      return true;
+    });
+  }
+
+  bool VariableSets(const JsonValue& doc, FileSummary* out) {
+    return List(doc, "variable_sets", [&](const JsonValue& item, const std::string& at) {
+      VariableSet v;
+      if (!GetString(item, "name", at, &v.name) || !GetNames(item, "variables", at, &v.variables)) {
+        return false;
+      }
+      out->variable_sets.push_back(std::move(v));
+      return true;
+    });
+  }
+
+  bool DateVariables(const JsonValue& doc, FileSummary* out) {
+    const JsonValue* list = Find(doc, "date_variables");
+    if (list == nullptr || list->is_null()) return true;
+    if (!list->is_array() || !std::all_of(list->begin(), list->end(), [](const JsonValue& x) {
+          return x.is_number_integer();
+        })) {
+      return Fail("date_variables", "expected an array of integers");
+    }
+    out->date_variables = list->get<std::vector<int>>();
+    return true;
+  }
+
   bool Variable(const JsonValue& var, size_t index, VariableSummary* v) {
     std::string where = "variables[" + std::to_string(index) + "]";
     if (!var.is_object()) return Fail(where, "expected an object");
@@ -182,7 +294,8 @@ class Reader {
            GetNamed(var, "alignment", where, AlignmentFromName, &v->alignment) &&
            GetInt(var, "display_width", where, &v->display_width) &&
            GetNamed(var, "role", where, RoleFromName, &v->role) &&
-           ValueLabels(var, where, v) && Missing(var, where, v);
+           ValueLabels(var, where, v) && Missing(var, where, v) &&
+           Attributes(var, where, &v->attributes);
   }
 
  private:
@@ -202,7 +315,8 @@ bool DictionaryFromJson(const JsonValue& doc, FileSummary* out,
       !r.GetString(doc, "encoding", "dictionary", &out->encoding) ||
       !r.GetString(doc, "text_info", "dictionary", &out->text_info,
                    &out->has_text_info) ||
-      !r.Extensions(doc, out)) {
+      !r.Extensions(doc, out) || !r.Attributes(doc, "dictionary", &out->attributes) ||
+      !r.MultRespSets(doc, out) || !r.VariableSets(doc, out) || !r.DateVariables(doc, out)) {
     return false;
   }
   const JsonValue* docs = Find(doc, "documents");

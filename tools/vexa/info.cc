@@ -94,6 +94,48 @@ void PrintExtensionList(const FileSummary& s, std::ostream& out) {
   }
 }
 
+// "owner: name = value", with "name[k]" for each value of several.
+void AttributeLines(const std::string& owner, const std::vector<Attribute>& attributes,
+                    std::vector<std::string>* lines) {
+  for (const Attribute& a : attributes) {
+    for (size_t k = 0; k < a.values.size(); ++k) {
+      if (a.values[k].empty()) continue;
+      const std::string name =
+          a.values.size() == 1 ? a.name : a.name + "[" + std::to_string(k + 1) + "]";
+      lines->push_back(owner + ": " + name + " = " + a.values[k]);
+    }
+  }
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& n : names) text += (text.empty() ? "" : " ") + n;
+  return text;
+}
+
+// Attributes, multiple-response sets and variable sets.
+void PrintMetadata(const FileSummary& s, std::ostream& out) {
+  std::vector<std::string> lines;
+  AttributeLines("(file)", s.attributes, &lines);
+  for (const VariableSummary& v : s.variables) AttributeLines(v.name, v.attributes, &lines);
+  if (!lines.empty()) {
+    out << "Attributes:   " << lines.size() << '\n';
+    for (const std::string& line : lines) out << "  " << line << '\n';
+  }
+  if (!s.mult_resp_sets.empty()) out << "Multiple-response sets:\n";
+  for (const MultRespSet& m : s.mult_resp_sets) {
+    out << "  " << m.name << ": "
+        << (m.dichotomies ? "dichotomies counting " + m.counted_value : "categories")
+        << (m.extended ? ", extended" : "")
+        << (m.label_from_variables ? ", labels from the variables" : "") << ": \""
+        << m.label << "\": " << Joined(m.variables) << '\n';
+  }
+  if (!s.variable_sets.empty()) out << "Variable sets:\n";
+  for (const VariableSet& v : s.variable_sets) {
+    out << "  " << v.name << ": " << Joined(v.variables) << '\n';
+  }
+}
+
 void PrintText(const FileSummary& s, std::ostream& out) {
   out << "Form:         " << s.form << '\n'
       << "Compression:  " << CompressionName(s.compression) << '\n'
@@ -125,21 +167,7 @@ void PrintText(const FileSummary& s, std::ostream& out) {
     out << "Documents:    " << s.documents.size() << " lines\n";
     for (const std::string& line : s.documents) out << "  | " << line << '\n';
   }
-  if (!s.attributes.empty()) {
-    out << "Attributes:   " << s.attributes.size() << '\n';
-    for (const std::string& line : s.attributes) out << "  " << line << '\n';
-  }
-  for (const auto& [title, text] : {std::pair{"Multiple-response sets:", &s.mult_resp_sets},
-                                    std::pair{"Variable sets:", &s.variable_sets}}) {
-    if (text->empty()) continue;
-    out << title << '\n';
-    std::string_view rest = *text;
-    while (!rest.empty()) {
-      const size_t lf = std::min(rest.find('\n'), rest.size());
-      out << "  " << rest.substr(0, lf) << '\n';
-      rest.remove_prefix(std::min(lf + 1, rest.size()));
-    }
-  }
+  PrintMetadata(s, out);
   if (!s.date_variables.empty()) {
     out << "Date variables:";
     for (int v : s.date_variables) out << ' ' << v;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "csv_infer.h"
 #include "hex_text.h"
 
 namespace vexa::tool {
@@ -54,8 +55,45 @@ Json Extensions(const FileSummary& s) {
   return list;
 }
 
+// {"name": "value", "several": ["a", "", "c"]}, in the file's order.
+Json Attributes(const std::vector<Attribute>& attributes) {
+  Json object = Json::object();
+  for (const Attribute& a : attributes) {
+    object[a.name] = a.values.size() == 1 ? Json(a.values[0]) : Json(a.values);
+  }
+  return object;
+}
+
+Json MultRespSets(const FileSummary& s) {
+  Json list = Json::array();
+  for (const MultRespSet& m : s.mult_resp_sets) {
+    Json set = {{"name", m.name},
+                {"label", m.label},
+                {"kind", m.dichotomies ? "dichotomies" : "categories"}};
+    if (m.dichotomies) {
+      double number = 0;
+      set["counted_value"] = m.numeric_counted && ParseNumber(m.counted_value, &number)
+                                 ? Number(number)
+                                 : Json(m.counted_value);
+      set["extended"] = m.extended;
+      set["label_from_variables"] = m.label_from_variables;
+    }
+    set["variables"] = m.variables;
+    list.push_back(std::move(set));
+  }
+  return list;
+}
+
+Json VariableSets(const FileSummary& s) {
+  Json list = Json::array();
+  for (const VariableSet& v : s.variable_sets) {
+    list.push_back({{"name", v.name}, {"variables", v.variables}});
+  }
+  return list;
+}
+
 Json Variable(const VariableSummary& v) {
-  return {{"name", v.name},
+  Json var = {{"name", v.name},
           {"type", v.type},
           {"print_format", FormatText(v.print_format)},
           {"write_format", FormatText(v.write_format)},
@@ -67,6 +105,8 @@ Json Variable(const VariableSummary& v) {
           {"weight", v.is_weight},
           {"value_labels", ValueLabels(v)},
           {"missing", Missing(v)}};
+  if (!v.attributes.empty()) var["attributes"] = Attributes(v.attributes);
+  return var;
 }
 
 }  // namespace
@@ -87,6 +127,10 @@ Json SummaryJson(const FileSummary& s) {
   Json& variables = doc["variables"] = Json::array();
   for (const VariableSummary& v : s.variables) variables.push_back(Variable(v));
   doc["documents"] = s.documents;
+  doc["attributes"] = Attributes(s.attributes);
+  doc["multiple_response_sets"] = MultRespSets(s);
+  doc["variable_sets"] = VariableSets(s);
+  doc["date_variables"] = s.date_variables.empty() ? Json() : Json(s.date_variables);
   doc["extensions"] = Extensions(s);
   return doc;
 }
