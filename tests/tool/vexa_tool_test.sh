@@ -157,7 +157,7 @@ grep -o '"name": "[^"]*"' "$work/w.json" | cut -d'"' -f4 | tr '\n' ' ' >"$work/n
 printf 'Name name_2 with_ v1st v5 x_y score ' | cmp -s - "$work/names" ||
   fail "repaired names: $(cat "$work/names")"
 grep -o '"type": [0-9]*' "$work/w.json" | cut -d' ' -f2 | tr '\n' ' ' >"$work/types"
-printf '8 2 0 0 1 0 0 ' | cmp -s - "$work/types" || fail "inferred types: $(cat "$work/types")"
+printf '8 2 0 0 1 3 0 ' | cmp -s - "$work/types" || fail "inferred types: $(cat "$work/types")"
 grep -q '^  "compression": "none"' "$work/w.json" || fail "no compression by default"
 run cat "$work/w.vexa" >"$work/w.csv"
 printf 'Name,name_2,with_,v1st,v5,x_y,score\n"Smith, J",a,1,2.5,,nan,\nLee,bb,-2,,x,inf,7\n' |

@@ -97,5 +97,74 @@ expect 1 info "$work/damaged.vexa"
 said 'open failed: .*offset'
 grep -q 'error [0-9]\{4\}' "$work/err" && fail "internal condition text: $(cat "$work/err")"
 
+# --- Honest imports: every change is said, --strict refuses it -------------
+# change_case NAME CSV DICT_JSON|- WANT: the import warns WANT (with line and
+# column) and writes the file; with --strict it fails and writes nothing.
+change_case() {
+  local name=$1 dict=()
+  printf "$2" >"$work/c_$name.csv"
+  if [ "$3" != - ]; then printf '%s' "$3" >"$work/c_$name.json"; dict=(--dict "$work/c_$name.json"); fi
+  expect 0 import "$work/c_$name.csv" "$work/c_$name.vexa" "${dict[@]}"
+  grep -q -- "warning: .*$4" "$work/err" || fail "$name: no warning '$4' in: $(cat "$work/err")"
+  [ -e "$work/c_$name.vexa" ] || fail "$name: nothing written without --strict"
+  expect 1 import "$work/c_$name.csv" "$work/c_${name}_strict.vexa" "${dict[@]}" --strict
+  said "$4 (--strict: nothing written)"
+  [ ! -e "$work/c_${name}_strict.vexa" ] || fail "$name: --strict wrote a file"
+}
+num='{"variables": [{"name": "a", "type": 0}]}'
+change_case zeros 'a\n7\n01234\n' "$num" 'a: .01234.: leading zeros dropped'
+change_case big 'a\n12345678901234567891\n' "$num" 'beyond 2^53 stored with digits lost'
+change_case nan 'a\n1\nNaN\n' "$num" 'NaN or infinity taken as a number'
+change_case short 'a,b\n1,2\n3\n' - '1 fields, the header has 2; the rest left empty'
+change_case header 'a b,c\n1,2\n' - "header 'a b' renamed a_b"
+change_case dropped 'a,extra\n1,2\n' "$num" "column 'extra' is not in the dictionary; left out"
+change_case cut 's\nabcdef\n' '{"variables": [{"name": "s", "type": 3}]}' 's: value cut to the variable.s 3 bytes'
+long=$(printf 'x%.0s' $(seq 300))
+change_case label 'a\n1\n' "{\"variables\": [{\"name\": \"a\", \"type\": 0, \"label\": \"$long\"}]}" "label cut to 256 bytes"
+
+"$vexa" import "$work/c_zeros.csv" "$work/lc.vexa" --dict "$work/c_zeros.json" 2>&1 |
+  grep -q 'c_zeros.csv:3:1: warning: ' || fail "a warning gives the line and the column"
+"$vexa" import "$work/c_short.csv" "$work/lc2.vexa" 2>&1 |
+  grep -q 'c_short.csv:3:2: warning: ' || fail "a short row gives the line and the column"
+
+# Blank lines are not cases; dates, formats and measures are inferred.
+printf 'id,day,at,score,code,name\n\n123456789012,2024-03-01,2024-03-01T10:20:30,1.25,007,Ann\n\n\n2,1999-12-31,2000-01-01 00:00:00,-3,010,Bo\n' >"$work/kinds.csv"
+run import "$work/kinds.csv" "$work/kinds.vexa"
+"$vexa" info "$work/kinds.vexa" >"$work/kinds.txt"
+grep -q '^Cases:        2$' "$work/kinds.txt" || fail "blank lines are not cases"
+for want in 'id  *numeric  *F12.0 .* scale ' 'day  *numeric  *DATE11 .* scale ' \
+  'at  *numeric  *DATETIME20 ' 'score  *numeric  *F5.2 ' 'code  *string(3)  *A3 .* nominal ' \
+  'name  *string(3) .* nominal '; do
+  grep -q "$want" "$work/kinds.txt" || fail "inferred: $want"
+done
+"$vexa" cat "$work/kinds.vexa" >"$work/kinds_out.csv"
+grep -q '^123456789012,2024-03-01,2024-03-01T10:20:30,1.25,007,Ann$' "$work/kinds_out.csv" ||
+  fail "dates round trip as ISO text: $(cat "$work/kinds_out.csv")"
+grep -q '^2,1999-12-31,2000-01-01T00:00:00,-3,010,Bo$' "$work/kinds_out.csv" ||
+  fail "dates round trip as ISO text: $(cat "$work/kinds_out.csv")"
+"$vexa" info --json "$work/kinds.vexa" >"$work/kinds.json"
+run import "$work/kinds_out.csv" "$work/kinds2.vexa" --dict "$work/kinds.json"
+"$vexa" cat "$work/kinds2.vexa" | cmp -s "$work/kinds_out.csv" - || fail "a date format in --dict takes ISO dates"
+"$vexa" cat --raw "$work/kinds.vexa" | grep -q '^123456789012,13928630400,13928667630,' ||
+  fail "cat --raw keeps the numbers"
+
+# --date, --string and --delimiter override what the data suggests.
+printf 'n\tcode\td\n1\t5\t2024-01-02\n' >"$work/tab.csv"
+run import "$work/tab.csv" "$work/tab.vexa" --delimiter tab --string code
+"$vexa" info "$work/tab.vexa" | grep -q 'code  *string(1)' || fail "--string and --delimiter tab"
+printf 'n;d\n1;x\n' >"$work/semi.csv"
+expect 1 import "$work/semi.csv" "$work/semi.vexa" --delimiter semicolon --date d
+said "'x' is not an ISO 8601 date"
+expect 2 import "$work/semi.csv" "$work/semi.vexa" --delimiter pipe
+said 'expected comma, tab or semicolon'
+
+# The zlib form: written as asked, or refused in words; never byte-code.
+if "$vexa" import "$work/in.csv" "$work/z.vexa" --compression zlib 2>"$work/err"; then
+  "$vexa" info --json "$work/z.vexa" | grep -q '"compression": "zlib"' || fail "zlib asked, other written"
+else
+  said 'compression zlib is not written by this library'
+  [ ! -e "$work/z.vexa" ] || fail "a refused zlib file was left"
+fi
+
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "all checks passed"

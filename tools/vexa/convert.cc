@@ -65,17 +65,43 @@ int CopyFile(const char* command, const FilePair& files, int compression) {
   int out = -1;
   code = vexaOpenWriteCopyU8(files.out_path.c_str(), files.in_path.c_str(), &out);
   if (code != VEXA_OK) return ReportFailure(command, out_name, "open", code);
-  std::string what = "setting the compression";
-  if ((code = vexaSetCompression(out, compression)) != VEXA_OK ||
-      (what = "header commit", code = vexaCommitHeader(out)) != VEXA_OK) {
-    ReportFailure(command, out_name, what, code);
-    vexaCloseWrite(out);
-    return 1;
+  int status = SetCompression(command, out_name, out, compression);
+  if (status == 0 && (code = vexaCommitHeader(out)) != VEXA_OK) {
+    status = ReportFailure(command, out_name, "header commit", code);
   }
-  int status = CopyCases(command, in_name, out_name, in, out);
+  if (status != 0) {
+    vexaCloseWrite(out);
+    return status;
+  }
+  status = CopyCases(command, in_name, out_name, in, out);
   code = vexaCloseWrite(out);
   if (status == 0 && code != VEXA_OK) status = ReportFailure(command, out_name, "close", code);
+  if (status == 0) status = CheckCompression(command, files.out_path, out_name, compression);
   return status;
+}
+
+int SetCompression(const char* command, const std::string& out_name, int handle,
+                   int compression) {
+  const int code = vexaSetCompression(handle, compression);
+  if (code != VEXA_OK) return ReportFailure(command, out_name, "setting the compression", code);
+  return 0;
+}
+
+int CheckCompression(const char* command, const std::string& path, const std::string& out_name,
+                     int compression) {
+  int handle = -1;
+  int code = vexaOpenReadU8(path.c_str(), &handle);
+  if (code != VEXA_OK) return ReportFailure(command, out_name, "reading back", code);
+  int written = -1;
+  code = vexaGetCompression(handle, &written);
+  vexaCloseRead(handle);
+  if (code == VEXA_OK && written != compression) {
+    return Fail(command, out_name,
+                std::string("compression ") + CompressionName(compression) +
+                    " is not written by this library (it wrote " + CompressionName(written) +
+                    "); nothing written");
+  }
+  return 0;
 }
 
 int WriteNewFile(const char* command, const std::string& out_path, const std::string& encoding,

@@ -19,6 +19,15 @@ struct FilePair {
 // interface encoding of the moment. Returns an exit status.
 int CopyFile(const char* command, const FilePair& files, int compression);
 
+// Asks for a compression (a header code) on a write handle; and, once the
+// file at `path` is written, makes sure that it has that compression: a
+// library that writes another one instead (byte-code for the zlib form,
+// before it has that form) fails the command. Return an exit status.
+int SetCompression(const char* command, const std::string& out_name, int handle,
+                   int compression);
+int CheckCompression(const char* command, const std::string& path, const std::string& out_name,
+                     int compression);
+
 // Writes a new file at out_path and nothing else: `write` writes it in UTF-8
 // at the path it is given (a temporary file beside out_path) and returns an
 // exit status; when `encoding` is neither empty nor "UTF-8" the file is

@@ -14,7 +14,7 @@ constexpr size_t kFileLabelBytes = 64;
 
 bool Failed(int code) { return code > 0; }
 
-int SetValueLabels(int handle, const VariableSummary& v) {
+int SetValueLabels(int handle, const VariableSummary& v, std::vector<std::string>* cut) {
   for (const ValueLabel& l : v.value_labels) {
     int code = v.type == 0 ? vexaSetVarNValueLabel(handle, v.name.c_str(),
                                                    l.number, l.label.c_str())
@@ -22,6 +22,9 @@ int SetValueLabels(int handle, const VariableSummary& v) {
                                                    l.text.c_str(),
                                                    l.label.c_str());
     if (Failed(code)) return code;
+    if (code == VEXA_W_VALUE_LABEL_TRUNCATED) {
+      cut->push_back("variable '" + v.name + "': a value label cut to 120 bytes");
+    }
   }
   return VEXA_OK;
 }
@@ -63,7 +66,8 @@ struct AttributeArrays {
   std::vector<const char*> name_ptrs, value_ptrs;
 };
 
-int DefineVariable(int handle, const VariableSummary& v, std::string* what) {
+int DefineVariable(int handle, const VariableSummary& v, std::string* what,
+                   std::vector<std::string>* cut) {
   const char* name = v.name.c_str();
   const FormatSpec& p = v.print_format;
   const FormatSpec& w = v.write_format;
@@ -81,8 +85,13 @@ int DefineVariable(int handle, const VariableSummary& v, std::string* what) {
   step("write format " + FormatText(w), w.type >= 0, [&] {
     return vexaSetVarWriteFormat(handle, name, w.type, w.decimals, w.width);
   });
-  step("label", v.has_label,
-       [&] { return vexaSetVarLabel(handle, name, v.label.c_str()); });
+  step("label", v.has_label, [&] {
+    const int result = vexaSetVarLabel(handle, name, v.label.c_str());
+    if (result == VEXA_W_LABEL_TRUNCATED) {
+      cut->push_back("variable '" + v.name + "': label cut to 256 bytes");
+    }
+    return result;
+  });
   // Before the measure and the role, which the library keeps among the
   // attributes that this call replaces.
   step("attributes", !v.attributes.empty(), [&] {
@@ -96,7 +105,7 @@ int DefineVariable(int handle, const VariableSummary& v, std::string* what) {
   step("display width", v.display_width > 0,
        [&] { return vexaSetVarColumnWidth(handle, name, v.display_width); });
   step("role", v.role >= 0, [&] { return vexaSetVarRole(handle, name, v.role); });
-  step("value labels", true, [&] { return SetValueLabels(handle, v); });
+  step("value labels", true, [&] { return SetValueLabels(handle, v, cut); });
   step("missing values", true, [&] { return SetMissing(handle, v); });
   step("weight", v.is_weight, [&] { return vexaSetCaseWeightVar(handle, name); });
   return Failed(code) ? code : VEXA_OK;
@@ -113,7 +122,17 @@ std::string DocumentLines(const FileSummary& dict) {
   return bytes;
 }
 
-int SetFileTexts(int handle, const FileSummary& dict, std::string* what) {
+int SetFileTexts(int handle, const FileSummary& dict, std::string* what,
+                 std::vector<std::string>* cut) {
+  if (dict.file_label.size() > kFileLabelBytes) {
+    cut->push_back("file label cut to " + std::to_string(kFileLabelBytes) + " bytes");
+  }
+  for (const std::string& line : dict.documents) {
+    if (line.size() > VEXA_DOCUMENT_LINE) {
+      cut->push_back("document line cut to " + std::to_string(VEXA_DOCUMENT_LINE) + " bytes: " +
+                     std::string(WholeUtf8Prefix(line, VEXA_DOCUMENT_LINE)));
+    }
+  }
   if (!dict.file_label.empty()) {
     const std::string label(WholeUtf8Prefix(dict.file_label, kFileLabelBytes));
     int code = vexaSetIdString(handle, label.c_str());
@@ -190,12 +209,13 @@ int SetMetadata(int handle, const FileSummary& dict, std::string* what) {
 
 }  // namespace
 
-int DefineDictionary(int handle, const FileSummary& dict, std::string* what) {
+int DefineDictionary(int handle, const FileSummary& dict, std::string* what,
+                     std::vector<std::string>* cut) {
   for (const VariableSummary& v : dict.variables) {
-    int code = DefineVariable(handle, v, what);
+    int code = DefineVariable(handle, v, what, cut);
     if (code != VEXA_OK) return code;
   }
-  int code = SetFileTexts(handle, dict, what);
+  int code = SetFileTexts(handle, dict, what, cut);
   return code != VEXA_OK ? code : SetMetadata(handle, dict, what);
 }
 

@@ -1,15 +1,14 @@
-// `vexa import DATA.csv OUT [--dict DICT.json] [--compression none|bytecode]
-// [--encoding NAME]`: a system file from a CSV file, read twice (once for
-// the dictionary or the column check, once for the cases) so that memory
-// stays flat. Texts go into the file in UTF-8, or in the encoding named (by
-// the option, else by the dictionary).
+// `vexa import DATA.csv OUT [--dict DICT.json] [options]`: a system file
+// from a CSV file, read twice (once for the dictionary or the column check,
+// once for the cases) so that memory stays flat; input from a pipe is
+// first copied to a file. Every value that does not go in as written is
+// noted on stderr (--strict: fails the import). Texts go into the file in
+// UTF-8, or in the encoding named (by the option, else by the dictionary).
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,10 +17,12 @@
 #include "copy_file.h"
 #include "csv_infer.h"
 #include "csv_reader.h"
+#include "csv_values.h"
 #include "dict_define.h"
 #include "dict_json.h"
 #include "file_paths.h"
 #include "file_summary.h"
+#include "import_notes.h"
 #include "text_util.h"
 #include "vexaio.h"
 
@@ -31,20 +32,29 @@ namespace {
 struct ImportOptions {
   std::string csv_path;  // as given; for messages
   std::string csv_file;  // what to read: the path, or a copy of standard input
-  bool force = false;
   std::string out_path;
   std::string dict_path;
   int compression = -1;  // -1: from the dictionary, else none
   std::string encoding;  // empty: from the dictionary, else UTF-8
+  bool force = false;
+  bool strict = false;
+  CsvLayout layout;
 };
 
-// Where each variable's values come from.
+// Where each variable's values come from and what they must be.
 struct Column {
   size_t field = 0;  // index in a CSV record
   double handle = 0;
-  bool numeric = true;
+  int width = 0;       // 0 numeric, else the string width
+  bool dates = false;  // numeric with a date format: takes ISO 8601 text too
   std::string name;
 };
+
+Column ColumnOf(size_t field, const VariableSummary& v) {
+  const int type = v.print_format.type;
+  return {field, 0.0, v.type, v.type == 0 && (IsDateFormat(type) || IsDateTimeFormat(type)),
+          v.name};
+}
 
 // An import failure that is not a result code of the library.
 int Fail(const std::string& path, const std::string& what) {
@@ -52,10 +62,9 @@ int Fail(const std::string& path, const std::string& what) {
 }
 
 // The header row's fields, read again for the column check.
-bool ReadHeader(const std::string& path, std::vector<std::string>* header,
-                std::string* error) {
+bool ReadHeader(const ImportOptions& o, std::vector<std::string>* header, std::string* error) {
   CsvReader csv;
-  if (!csv.Open(path)) {
+  if (!csv.Open(o.csv_file, o.layout.delimiter)) {
     *error = std::strerror(errno);
     return false;
   }
@@ -66,9 +75,11 @@ bool ReadHeader(const std::string& path, std::vector<std::string>* header,
 }
 
 // Finds each variable's column in the header: the cell equal to its name,
-// else the one equal without regard to case.
+// else the one equal without regard to case. Columns no variable takes are
+// noted as left out.
 bool MapColumns(const FileSummary& dict, const std::vector<std::string>& header,
-                std::vector<Column>* columns, std::string* error) {
+                ImportNotes& notes, std::vector<Column>* columns, std::string* error) {
+  std::vector<bool> used(header.size(), false);
   for (const VariableSummary& v : dict.variables) {
     size_t found = header.size();
     for (size_t i = 0; i < header.size() && found == header.size(); ++i) {
@@ -81,49 +92,87 @@ bool MapColumns(const FileSummary& dict, const std::vector<std::string>& header,
       *error = "no column for variable '" + v.name + "'";
       return false;
     }
-    columns->push_back({found, 0.0, v.type == 0, v.name});
+    used[found] = true;
+    columns->push_back(ColumnOf(found, v));
+  }
+  for (size_t i = 0; i < header.size(); ++i) {
+    if (!used[i] && !notes.Note("column left out", 1, i + 1,
+                                "column '" + header[i] + "' is not in the dictionary; left out")) {
+      error->clear();  // said already
+      return false;
+    }
   }
   return true;
 }
 
+// Sets one variable's value from its field. Returns 0, or an exit status
+// after saying what went wrong.
+int SetValue(const ImportOptions& o, int handle, const Column& c, const std::string& text,
+             const CsvReader& csv, ImportNotes& notes) {
+  auto where = [&] { return o.csv_path + ":" + std::to_string(csv.RecordLine()) + ":" +
+                            std::to_string(c.field + 1); };
+  int code = VEXA_OK;
+  if (c.width == 0) {
+    double value = 0;
+    bool has_time = false;
+    if (ParseNumber(text, &value)) {
+      const char* change = NumberChange(text, value);
+      if (change != nullptr &&
+          !notes.Note(change, csv.RecordLine(), c.field + 1, c.name + ": '" + text + "': " + change)) {
+        return 1;
+      }
+    } else if (!c.dates || !ParseIsoDate(text, &value, &has_time)) {
+      return Fail(where(), c.name + ": '" + text + "' is not a number" +
+                               (c.dates ? " or an ISO 8601 date" : ""));
+    }
+    code = vexaSetValueNumeric(handle, c.handle, value);
+  } else if (text.size() > static_cast<size_t>(c.width)) {
+    if (!notes.Note("value cut", csv.RecordLine(), c.field + 1,
+                    c.name + ": value cut to the variable's " + std::to_string(c.width) +
+                        " bytes")) {
+      return 1;
+    }
+    code = vexaSetValueChar(handle, c.handle,
+                            std::string(WholeUtf8Prefix(text, static_cast<size_t>(c.width))).c_str());
+  } else {
+    code = vexaSetValueChar(handle, c.handle, text.c_str());
+  }
+  return code == VEXA_OK ? 0 : ReportFailure("import", where(), "setting " + c.name, code);
+}
+
 // Reads the cases and writes them to the committed handle. Returns 0, or an
 // exit status after printing the error.
-int WriteCases(const ImportOptions& o, int handle,
-               std::vector<Column>& columns) {
+int WriteCases(const ImportOptions& o, int handle, std::vector<Column>& columns,
+               ImportNotes& notes) {
   for (Column& c : columns) vexaGetVarHandle(handle, c.name.c_str(), &c.handle);
   CsvReader csv;
-  if (!csv.Open(o.csv_file)) return Fail(o.csv_path, std::strerror(errno));
+  if (!csv.Open(o.csv_file, o.layout.delimiter)) return Fail(o.csv_path, std::strerror(errno));
   std::vector<std::string> fields;
   CsvReader::Result r = csv.Next(&fields);  // the header
-  size_t header_size = fields.size();
+  const size_t header_size = fields.size();
   while (r == CsvReader::Result::kRecord &&
          (r = csv.Next(&fields)) == CsvReader::Result::kRecord) {
-    std::string where = "line " + std::to_string(csv.RecordLine());
-    if (fields.size() > header_size) {
-      return Fail(o.csv_path, where + ": " + std::to_string(fields.size()) +
-                                  " fields, the header has " +
-                                  std::to_string(header_size));
+    if (fields.size() != header_size) {
+      const std::string counts = std::to_string(fields.size()) + " fields, the header has " +
+                                 std::to_string(header_size);
+      if (fields.size() > header_size) {
+        return Fail(o.csv_path + ":" + std::to_string(csv.RecordLine()), counts);
+      }
+      if (!notes.Note("short row", csv.RecordLine(), fields.size() + 1,
+                      counts + "; the rest left empty")) {
+        return 1;
+      }
     }
     for (const Column& c : columns) {
       if (c.field >= fields.size() || fields[c.field].empty()) continue;
-      const std::string& text = fields[c.field];
-      int code = VEXA_OK;
-      const std::string what = where + ", value of " + c.name;
-      if (c.numeric) {
-        double value = 0;
-        if (!ParseNumber(text, &value)) {
-          return Fail(o.csv_path, where + ", " + c.name + ": '" + text +
-                                      "' is not a number");
-        }
-        code = vexaSetValueNumeric(handle, c.handle, value);
-      } else {
-        code = vexaSetValueChar(handle, c.handle, text.c_str());
+      if (int status = SetValue(o, handle, c, fields[c.field], csv, notes); status != 0) {
+        return status;
       }
-      if (code != VEXA_OK) return ReportFailure("import", o.csv_path, what, code);
     }
     int code = vexaCommitCaseRecord(handle);
     if (code != VEXA_OK) {
-      return ReportFailure("import", o.out_path, "writing the case of " + where, code);
+      return ReportFailure("import", o.out_path,
+                           "writing the case of line " + std::to_string(csv.RecordLine()), code);
     }
   }
   if (r == CsvReader::Result::kError) return Fail(o.csv_path, csv.Error());
@@ -131,33 +180,40 @@ int WriteCases(const ImportOptions& o, int handle,
 }
 
 // Defines, commits and fills the new file at `path`. Returns an exit status.
-int WriteFile(const ImportOptions& o, const std::string& path,
-              const FileSummary& dict, std::vector<Column>& columns) {
+int WriteFile(const ImportOptions& o, const std::string& path, const FileSummary& dict,
+              std::vector<Column>& columns, ImportNotes& notes) {
   int handle = -1;
   std::string what = "open";
+  std::vector<std::string> cut;
   int code = vexaOpenWriteU8(path.c_str(), &handle);
-  if (code == VEXA_OK) code = DefineDictionary(handle, dict, &what);
-  int compression = o.compression >= 0 ? o.compression
-                    : dict.compression >= 0 ? dict.compression
-                                            : 0;
-  if (code == VEXA_OK) {
-    what = "setting the compression";
-    code = vexaSetCompression(handle, compression);
-  }
-  if (code == VEXA_OK) {
-    what = "header commit";
-    code = vexaCommitHeader(handle);
-  }
+  if (code == VEXA_OK) code = DefineDictionary(handle, dict, &what, &cut);
   if (code != VEXA_OK) {
     ReportFailure("import", o.out_path, what, code);
     if (handle >= 0) vexaCloseWrite(handle);
     return 1;
   }
-  int status = WriteCases(o, handle, columns);
-  code = vexaCloseWrite(handle);
-  if (status == 0 && code != VEXA_OK) {
-    status = ReportFailure("import", o.out_path, "close", code);
+  ImportNotes dict_notes(o.dict_path.empty() ? o.out_path : o.dict_path, o.strict);
+  for (const std::string& text : cut) {
+    if (!dict_notes.Note("text cut", 0, 0, text)) {
+      vexaCloseWrite(handle);
+      return 1;
+    }
   }
+  const int compression = o.compression >= 0 ? o.compression
+                          : dict.compression >= 0 ? dict.compression
+                                                  : 0;
+  int status = SetCompression("import", o.out_path, handle, compression);
+  if (status == 0 && (code = vexaCommitHeader(handle)) != VEXA_OK) {
+    status = ReportFailure("import", o.out_path, "header commit", code);
+  }
+  if (status != 0) {
+    vexaCloseWrite(handle);
+    return status;
+  }
+  status = WriteCases(o, handle, columns, notes);
+  code = vexaCloseWrite(handle);
+  if (status == 0 && code != VEXA_OK) status = ReportFailure("import", o.out_path, "close", code);
+  if (status == 0) status = CheckCompression("import", path, o.out_path, compression);
   return status;
 }
 
@@ -176,28 +232,39 @@ int RunImport(ImportOptions o) {
   if (std::filesystem::equivalent(o.csv_file, o.out_path, ec)) {
     return Fail(o.out_path, "the output would overwrite the input");
   }
+  ImportNotes notes(o.csv_path, o.strict);
   FileSummary dict;
   std::vector<Column> columns;
   if (o.dict_path.empty()) {
-    if (!InferDictionary(o.csv_file, &dict, &error)) return Fail(o.csv_path, error);
+    if (!InferDictionary(o.csv_file, o.layout, notes, &dict, &error)) {
+      return error.empty() ? 1 : Fail(o.csv_path, error);
+    }
     for (size_t i = 0; i < dict.variables.size(); ++i) {
-      const VariableSummary& v = dict.variables[i];
-      columns.push_back({i, 0.0, v.type == 0, v.name});
+      columns.push_back(ColumnOf(i, dict.variables[i]));
     }
   } else {
     if (!ReadDictionaryFile(o.dict_path, &dict, &error)) {
       return Fail(o.dict_path == "-" ? "standard input" : o.dict_path, error);
     }
     std::vector<std::string> header;
-    if (!ReadHeader(o.csv_file, &header, &error) ||
-        !MapColumns(dict, header, &columns, &error)) {
-      return Fail(o.csv_path, error);
+    if (!ReadHeader(o, &header, &error) || !MapColumns(dict, header, notes, &columns, &error)) {
+      return error.empty() ? 1 : Fail(o.csv_path, error);
     }
   }
   const std::string encoding = o.encoding.empty() ? dict.encoding : o.encoding;
-  return WriteNewFile("import", o.out_path, encoding, [&](const std::string& path) {
-    return WriteFile(o, path, dict, columns);
+  const int status = WriteNewFile("import", o.out_path, encoding, [&](const std::string& path) {
+    return WriteFile(o, path, dict, columns, notes);
   });
+  notes.Finish();
+  return status;
+}
+
+// "," or "comma", "\t" or "tab", ";" or "semicolon".
+std::string TakeDelimiter(const std::string& name, char* delimiter) {
+  if (name == "," || name == "comma") return *delimiter = ',', "";
+  if (name == "\t" || name == "tab") return *delimiter = '\t', "";
+  if (name == ";" || name == "semicolon") return *delimiter = ';', "";
+  return "expected comma, tab or semicolon";
 }
 
 }  // namespace
@@ -211,6 +278,24 @@ Command AddImportCommand(CLI::App& vexa) {
   app->add_option("--dict", o->dict_path,
                   "The dictionary, as info --json prints it (\"-\": standard input)")
       ->type_name("DICT.json");
+  app->add_flag("--strict", o->strict,
+                "Fail instead of warning when a value or name would not go in as written");
+  app->add_option_function<std::vector<std::string>>(
+         "--date",
+         [o](const std::vector<std::string>& cols) { o->layout.date_columns.insert(cols.begin(), cols.end()); },
+         "Columns to read as ISO 8601 dates (without --dict)")
+      ->delimiter(',')
+      ->type_name("COLS");
+  app->add_option_function<std::vector<std::string>>(
+         "--string",
+         [o](const std::vector<std::string>& cols) { o->layout.string_columns.insert(cols.begin(), cols.end()); },
+         "Columns to keep as strings (without --dict)")
+      ->delimiter(',')
+      ->type_name("COLS");
+  app->add_option("--delimiter", "The field separator: comma (the default), tab or semicolon")
+      ->check(CLI::Validator(
+          [o](std::string& name) { return TakeDelimiter(name, &o->layout.delimiter); },
+          "comma|tab|semicolon"));
   AddCompressionOption(*app, &o->compression);
   AddEncodingOption(*app, &o->encoding);
   AddForceOption(*app, &o->force);

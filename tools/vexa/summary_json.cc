@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "csv_infer.h"
+#include "csv_values.h"
 #include "hex_text.h"
 
 namespace vexa::tool {
