@@ -55,7 +55,7 @@ expect_failure() {  # expect_failure STATUS ARGS...
 # --- Round trip of the example with its dictionary ------------------------
 run import "$examples/survey.csv" "$work/a.vexa" --dict "$examples/survey.json"
 stable_info "$work/a.vexa" >"$work/a.json"
-run cat "$work/a.vexa" >"$work/a.csv"
+run cat --raw "$work/a.vexa" >"$work/a.csv"
 same "$examples/survey.csv" "$work/a.csv" "cat gives back the imported CSV"
 # The example uses several roles; those other than input travel in the
 # variable attributes record.
@@ -71,7 +71,7 @@ grep -q '^  "case_count": 24' "$work/a.json" || fail "24 cases"
 
 run import "$work/a.csv" "$work/b.vexa" --dict "$work/a.json"
 stable_info "$work/b.vexa" >"$work/b.json"
-run cat "$work/b.vexa" >"$work/b.csv"
+run cat --raw "$work/b.vexa" >"$work/b.csv"
 same "$work/a.json" "$work/b.json" "info --json of a re-import"
 same "$work/a.csv" "$work/b.csv" "cat of a re-import"
 
@@ -173,7 +173,7 @@ stable_info "$work/a.vexa" converted >"$work/a_nc.json"
 for f in c d e; do
   stable_info "$work/$f.vexa" converted >"$work/${f}_nc.json"
   same "$work/a_nc.json" "$work/${f}_nc.json" "info after convert ($f)"
-  run cat "$work/$f.vexa" >"$work/$f.csv"
+  run cat --raw "$work/$f.vexa" >"$work/$f.csv"
   same "$work/a.csv" "$work/$f.csv" "cases after convert ($f)"
 done
 grep -q '^  "compression": "bytecode"' <(stable_info "$work/e.vexa") ||

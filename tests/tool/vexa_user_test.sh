@@ -158,6 +158,42 @@ said "'x' is not an ISO 8601 date"
 expect 2 import "$work/semi.csv" "$work/semi.vexa" --delimiter pipe
 said 'expected comma, tab or semicolon'
 
+# --- Output people can read -------------------------------------------------
+printf 'n,amount,d\n1,1234.5,2024-03-01\n2,,\n' >"$work/o.csv"
+printf '{"variables": [{"name": "n", "type": 0, "print_format": "F3.0"},
+ {"name": "amount", "type": 0, "print_format": "DOLLAR10.2"}, {"name": "d", "type": 0, "print_format": "DATE11"}]}' >"$work/o.json"
+run import "$work/o.csv" "$work/o.vexa" --dict "$work/o.json"
+[ "$("$vexa" cat --format ndjson "$work/o.vexa")" = '{"n":1,"amount":1234.5,"d":"2024-03-01"}
+{"n":2,"amount":null,"d":null}' ] || fail "cat --format ndjson: $("$vexa" cat --format ndjson "$work/o.vexa")"
+"$vexa" cat --format json "$work/o.vexa" | python3 -c 'import json,sys; d=json.load(sys.stdin); assert d[0]["d"] == "2024-03-01" and len(d) == 2' ||
+  fail "cat --format json is one JSON array"
+"$vexa" cat --format json --range 3: "$work/o.vexa" | python3 -c 'import json,sys; assert json.load(sys.stdin) == []' ||
+  fail "cat --format json without rows"
+[ "$("$vexa" cat --formatted --range 1:1 "$work/o.vexa" | tail -1)" = '1,"$1,234.50",2024-03-01' ] ||
+  fail "cat --formatted: $("$vexa" cat --formatted --range 1:1 "$work/o.vexa")"
+
+# info: a header row, columns aligned by display width, labels on one line.
+long_name=v$(printf 'x%.0s' $(seq 63))
+printf '{"variables": [{"name": "%s", "type": 0, "label": "two\\nlines", "value_labels": [{"value": 1, "label": "one"}]},
+ {"name": "caf\u00e9\u65e5\u672c", "type": 3, "missing": {"code": 1, "values": ["x"]}}]}' "$long_name" >"$work/wide.json"
+printf '%s,caf\303\251\346\227\245\346\234\254\n1,a\n' "$long_name" >"$work/wide.csv"
+run import "$work/wide.csv" "$work/wide.vexa" --dict "$work/wide.json"
+"$vexa" info --labels "$work/wide.vexa" >"$work/wide.txt"
+grep -q '^  Name  *Type  *Print  *Write  *Measure  *Align  *Width  *Role  *Label$' "$work/wide.txt" || fail "info has a header row"
+grep -q '"two lines"$' "$work/wide.txt" || fail "a two-line label on one line"
+grep -q '^      1 = "one"$' "$work/wide.txt" || fail "info --labels lists value labels"
+grep -q "^      missing 'x'$" "$work/wide.txt" || fail "info --labels lists missing values"
+# Every row's Type column starts at the same display column.
+python3 - "$work/wide.txt" <<'PY' || fail "info columns aligned by display width"
+import sys, unicodedata
+def width(s): return sum(2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in s)
+rows = [l.rstrip("\n") for l in open(sys.argv[1], encoding="utf-8") if l.startswith("  ") and ("numeric" in l or "string(" in l or "Type" in l)]
+starts = {width(l[:l.index(w)]) for l in rows for w in ("Type", "numeric", "string(") if w in l}
+sys.exit(0 if len(rows) == 3 and len(starts) == 1 else 1)
+PY
+"$vexa" info --json "$work/wide.vexa" | grep -q '"created": "[0-9]\{4\}-[0-9][0-9]-[0-9][0-9]T[0-9][0-9]:[0-9][0-9]:[0-9][0-9]"' ||
+  fail "info --json gives the creation time in ISO 8601"
+
 # The zlib form: written as asked, or refused in words; never byte-code.
 if "$vexa" import "$work/in.csv" "$work/z.vexa" --compression zlib 2>"$work/err"; then
   "$vexa" info --json "$work/z.vexa" | grep -q '"compression": "zlib"' || fail "zlib asked, other written"

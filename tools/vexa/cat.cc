@@ -1,5 +1,6 @@
-// `vexa cat [--labels] [--range FIRST:LAST] [--vars a,b,c] FILE`: the cases
-// of a system file as CSV, streamed case by case.
+// `vexa cat [--labels] [--range FIRST:LAST] [--vars a,b,c] [--raw]
+// [--formatted] [--format csv|json|ndjson] FILE`: the cases of a system
+// file, streamed case by case.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -13,9 +14,10 @@
 #include <vector>
 
 #include "commands.h"
-#include "csv_writer.h"
+#include "case_output.h"
 #include "file_paths.h"
 #include "text_util.h"
+#include "value_text.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
@@ -27,6 +29,8 @@ struct Column {
   std::string name;
   double handle = 0;
   int width = 0;  // 0 numeric
+  FormatSpec format;  // the print format
+  TimeKind time = TimeKind::kNone;
   // Value labels, looked up when --labels is given: numeric keys by value,
   // string keys by the value with trailing blanks removed.
   std::map<double, std::string> number_labels;
@@ -35,6 +39,9 @@ struct Column {
 
 struct CatOptions {
   bool labels = false;
+  bool raw = false;        // dates and times as numbers
+  bool formatted = false;  // numbers in their print formats
+  CaseOutput::Form form = CaseOutput::Form::kCsv;
   long first = 1;   // 1-based, inclusive
   long last = -1;   // -1: to the end
   std::vector<std::string> vars;
@@ -109,31 +116,39 @@ int SelectColumns(int handle, const CatOptions& o, std::vector<Column>* out) {
     char actual[VEXA_NAME_BUFFER];
     vexaGetVarInfo(handle, static_cast<int>(c.handle) - 1, actual, &c.width);
     c.name = actual;
+    FormatSpec& f = c.format;
+    vexaGetVarPrintFormat(handle, actual, &f.type, &f.decimals, &f.width);
+    if (c.width == 0 && !o.raw) c.time = TimeKindOf(f.type);
     if (o.labels) LoadLabels(handle, c);
     out->push_back(std::move(c));
   }
   return 0;
 }
 
-void WriteValue(int handle, const Column& c, bool labels, double sysmis,
-                std::vector<char>& text, CsvWriter& csv) {
+void WriteValue(int handle, const Column& c, const CatOptions& o, double sysmis,
+                std::vector<char>& text, CaseOutput& out) {
   if (c.width == 0) {
     double v = 0;
     vexaGetValueNumeric(handle, c.handle, &v);
-    if (labels && v == v) {  // NaN has no label
+    if (o.labels && v == v) {  // NaN has no label
       auto it = c.number_labels.find(v);
-      if (it != c.number_labels.end()) return csv.Field(it->second);
+      if (it != c.number_labels.end()) return out.Text(it->second);
     }
-    if (v == sysmis) return csv.Empty();
-    return csv.Number(v);
+    if (v == sysmis) return out.Null();
+    if (o.formatted && !o.raw) return out.Text(FormattedText(v, c.format));
+    if (c.time != TimeKind::kNone) {
+      const std::string iso = IsoText(v, c.time);
+      if (!iso.empty()) return out.Text(iso);
+    }
+    return out.Number(v);
   }
   vexaGetValueChar(handle, c.handle, text.data(), static_cast<int>(text.size()));
   std::string_view value = TrimTrailingBlanks(text.data());
-  if (labels) {
+  if (o.labels) {
     auto it = c.text_labels.find(value);
-    if (it != c.text_labels.end()) return csv.Field(it->second);
+    if (it != c.text_labels.end()) return out.Text(it->second);
   }
-  csv.Field(value);
+  out.Text(value);
 }
 
 int RunCat(const CatOptions& o) {
@@ -158,14 +173,14 @@ int RunCat(const CatOptions& o) {
   if (int status = SelectColumns(handle, o, &columns); status != 0) {
     return status;
   }
-  CsvWriter csv(stdout);
-  for (const Column& c : columns) csv.Field(c.name);
-  csv.EndLine();
+  std::vector<std::string> names;
+  for (const Column& c : columns) names.push_back(c.name);
+  CaseOutput out(stdout, o.form, std::move(names));
 
   if (o.first > 1 &&
       (code = vexaSeekNextCase(handle, static_cast<int>(o.first - 1))) !=
           VEXA_OK) {
-    csv.Flush();
+    out.Finish();
     return ReportFailure("cat", o.path,
                          "seeking to case " + std::to_string(o.first), code);
   }
@@ -175,15 +190,15 @@ int RunCat(const CatOptions& o) {
     code = vexaReadCaseRecord(handle);
     if (code == VEXA_W_END_OF_DATA) break;
     if (code != VEXA_OK) {
-      csv.Flush();
+      out.Finish();
       return ReportFailure("cat", o.path, "reading case " + std::to_string(n),
                            code);
     }
-    for (const Column& c : columns) WriteValue(handle, c, o.labels, sysmis, text, csv);
-    csv.EndLine();
-    if (csv.error() != 0) break;
+    for (const Column& c : columns) WriteValue(handle, c, o, sysmis, text, out);
+    out.EndRow();
+    if (out.error() != 0) break;
   }
-  if (!csv.Flush()) return Fail("cat", "standard output", std::strerror(csv.error()));
+  if (!out.Finish()) return Fail("cat", "standard output", std::strerror(out.error()));
   return 0;
 }
 
@@ -191,7 +206,8 @@ int RunCat(const CatOptions& o) {
 
 Command AddCatCommand(CLI::App& vexa) {
   auto o = std::make_shared<CatOptions>();
-  CLI::App* app = vexa.add_subcommand("cat", "The cases of a system file as CSV");
+  CLI::App* app = vexa.add_subcommand(
+      "cat", "The cases of a system file as CSV (or JSON), dates and times in ISO 8601");
   app->add_flag("--labels", o->labels, "Value labels instead of values where there are any");
   app->add_option("--range", "Cases FIRST:LAST, counted from 1, both included")
       ->type_name("FIRST:LAST")
@@ -200,7 +216,19 @@ Command AddCatCommand(CLI::App& vexa) {
   app->add_option("--vars", o->vars, "The variables to print, in this order")
       ->delimiter(',')
       ->type_name("a,b,c");
-  app->add_option("FILE", o->path, "The system file")->required();
+  app->add_flag("--raw", o->raw, "Dates and times as the numbers the file holds");
+  app->add_flag("--formatted", o->formatted,
+                "Numbers in their print formats (F, COMMA, DOLLAR, PCT; times in ISO 8601)");
+  app->add_option_function<std::string>(
+         "--format",
+         [o](const std::string& form) {
+           o->form = form == "json"     ? CaseOutput::Form::kJson
+                     : form == "ndjson" ? CaseOutput::Form::kNdjson
+                                        : CaseOutput::Form::kCsv;
+         },
+         "Output form: CSV (the default), a JSON array of objects, one JSON object a line")
+      ->check(CLI::IsMember({"csv", "json", "ndjson"}));
+  app->add_option("FILE", o->path, "The system file (\"-\": standard input)")->required();
   return {app, [o] { return RunCat(*o); }};
 }
 

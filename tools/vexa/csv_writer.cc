@@ -41,7 +41,7 @@ void CsvWriter::Number(double value) {
 void CsvWriter::EndLine() {
   buffer_.push_back('\n');
   line_started_ = false;
-  if (buffer_.size() >= kFlushAt) Flush();
+  FlushIfFull();
 }
 
 bool CsvWriter::Flush() {

@@ -22,7 +22,12 @@ class CsvWriter {
   // exponent for magnitudes from 1e-4 up to 1e15.
   void Number(double value);
   void Empty() { Separator(); }
+  // Bytes as they are, outside the CSV grammar.
+  void Raw(std::string_view bytes) { buffer_.append(bytes); }
   void EndLine();
+  void FlushIfFull() {
+    if (buffer_.size() >= kFlushAt) Flush();
+  }
   // Writes out what is buffered and flushes the stream. False once any write
   // has failed; error() then holds its errno.
   bool Flush();

@@ -112,6 +112,9 @@ void ReadTimeStamp(int handle, FileSummary* s) {
   std::snprintf(text, sizeof text, "%02d %s %04d %02d:%02d:%02d", day,
                 kMonths[month], year, hour, minute, second);
   s->created = text;
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", year, month + 1, day, hour,
+                minute, second);
+  s->created_iso = text;
 }
 
 // Document lines without their trailing blanks.

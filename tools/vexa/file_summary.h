@@ -90,6 +90,7 @@ struct FileSummary {
   int64_t case_count = -1;  // -1 when unknown
   double time_stamp = 0.0;  // seconds since 14 Oct 1582, 0 when none
   std::string created;      // "05 Jan 1970 13:45:10", "" when none
+  std::string created_iso;  // "1970-01-05T13:45:10", "" when none
   std::string file_label;
   std::string product;      // the header's product text after its signature
   std::string encoding;     // of the file's texts, as the library names it

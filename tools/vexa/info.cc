@@ -1,6 +1,7 @@
 // `vexa info [--json] FILE`: a readable summary of a system file.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <charconv>
@@ -9,12 +10,14 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "commands.h"
 #include "file_paths.h"
 #include "file_summary.h"
 #include "hex_text.h"
 #include "summary_json.h"
+#include "text_util.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
@@ -136,33 +139,64 @@ void PrintMetadata(const FileSummary& s, std::ostream& out) {
   }
 }
 
-void PrintText(const FileSummary& s, std::ostream& out) {
+// A label on one line: its line breaks become blanks.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
+
+// The variables as a table under a header row, columns aligned by display
+// width; with `labels`, each variable's value labels and missing values
+// beneath it.
+void PrintVariables(const FileSummary& s, bool labels, std::ostream& out) {
+  std::vector<std::vector<std::string>> rows = {
+      {"Name", "Type", "Print", "Write", "Measure", "Align", "Width", "Role", "Label"}};
+  for (const VariableSummary& v : s.variables) {
+    rows.push_back({v.name, TypeText(v.type), FormatText(v.print_format),
+                    FormatText(v.write_format), MeasureName(v.measure),
+                    AlignmentName(v.alignment), std::to_string(v.display_width),
+                    std::string(RoleName(v.role)) + (v.is_weight ? " weight" : ""),
+                    v.has_label ? "\"" + OneLine(v.label) + "\"" : ""});
+  }
+  std::vector<size_t> widths(rows[0].size(), 0);
+  for (const auto& row : rows) {
+    for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], DisplayWidth(row[i]));
+  }
+  for (size_t r = 0; r < rows.size(); ++r) {
+    std::string line = " ";
+    for (size_t i = 0; i < rows[r].size(); ++i) {
+      line += " " + (i + 1 < rows[r].size() ? PadRight(rows[r][i], widths[i]) : rows[r][i]);
+    }
+    out << std::string(TrimTrailingBlanks(line)) << '\n';
+    if (r == 0) continue;
+    const VariableSummary& v = s.variables[r - 1];
+    if (!labels) {
+      out << ExtrasLine(v);
+      continue;
+    }
+    for (const ValueLabel& l : v.value_labels) {
+      out << "      " << (v.type == 0 ? NumberText(l.number) : "'" + l.text + "'") << " = \""
+          << OneLine(l.label) << "\"\n";
+    }
+    if (v.missing.code != 0) out << "      missing " << MissingText(v) << '\n';
+  }
+}
+
+void PrintText(const FileSummary& s, bool labels, std::ostream& out) {
   out << "Form:         " << s.form << '\n'
       << "Compression:  " << CompressionName(s.compression) << '\n'
       << "Cases:        "
-      << (s.case_count < 0 ? std::string("unknown")
-                           : std::to_string(s.case_count))
-      << '\n'
+      << (s.case_count < 0 ? std::string("unknown") : std::to_string(s.case_count)) << '\n'
       << "Created:      " << s.created << '\n'
       << "File label:   " << s.file_label << '\n'
       << "Product:      " << s.product << '\n'
       << "Encoding:     " << EncodingText(s) << '\n'
       << "Release:      " << ReleaseText(s) << '\n'
-      << "Text info:    " << s.text_info << '\n'
+      << "Text info:    " << OneLine(s.text_info) << '\n'
       << "Variables:    " << s.variables.size() << '\n';
-  for (const VariableSummary& v : s.variables) {
-    char line[256];
-    std::snprintf(line, sizeof line,
-                  "  %-16s %-12s %-10s %-10s %-8s %-6s %4d %-9s", v.name.c_str(),
-                  TypeText(v.type).c_str(), FormatText(v.print_format).c_str(),
-                  FormatText(v.write_format).c_str(), MeasureName(v.measure),
-                  AlignmentName(v.alignment), v.display_width,
-                  RoleName(v.role));
-    out << line;
-    if (v.is_weight) out << " weight";
-    if (v.has_label) out << "  \"" << v.label << '"';
-    out << '\n' << ExtrasLine(v);
-  }
+  PrintVariables(s, labels, out);
   if (!s.documents.empty()) {
     out << "Documents:    " << s.documents.size() << " lines\n";
     for (const std::string& line : s.documents) out << "  | " << line << '\n';
@@ -181,6 +215,7 @@ void PrintText(const FileSummary& s, std::ostream& out) {
 Command AddInfoCommand(CLI::App& vexa) {
   struct Options {
     bool json = false;
+    bool labels = false;
     std::string path;
   };
   auto o = std::make_shared<Options>();
@@ -188,7 +223,8 @@ Command AddInfoCommand(CLI::App& vexa) {
       "info", "Summary of a system file: header facts, one line per variable, documents");
   app->add_flag("--json", o->json,
                 "The dictionary as JSON (what import --dict reads back)");
-  app->add_option("FILE", o->path, "The system file")->required();
+  app->add_flag("--labels", o->labels, "List each variable's value labels and missing values");
+  app->add_option("FILE", o->path, "The system file (\"-\": standard input)")->required();
   return {app, [o] {
             InputFile in;
             std::string error;
@@ -202,7 +238,7 @@ Command AddInfoCommand(CLI::App& vexa) {
                           2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                    << '\n';
             } else {
-              PrintText(summary, text);
+              PrintText(summary, o->labels, text);
             }
             return WriteStdout("info", text.str());
           }};

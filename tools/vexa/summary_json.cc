@@ -11,18 +11,8 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Whole numbers as integers ("2", not "2.0") while a double holds them
-// exactly; any other number in the shortest form that reads back the same.
-Json Number(double value) {
-  constexpr double kExact = 9007199254740992.0;  // 2^53
-  if (value == std::floor(value) && std::fabs(value) <= kExact) {
-    return Json(static_cast<int64_t>(value));
-  }
-  return Json(value);
-}
-
 Json Value(const VariableSummary& v, double number, const std::string& text) {
-  return v.type == 0 ? Number(number) : Json(text);
+  return v.type == 0 ? JsonNumber(number) : Json(text);
 }
 
 Json ValueLabels(const VariableSummary& v) {
@@ -73,7 +63,7 @@ Json MultRespSets(const FileSummary& s) {
     if (m.dichotomies) {
       double number = 0;
       set["counted_value"] = m.numeric_counted && ParseNumber(m.counted_value, &number)
-                                 ? Number(number)
+                                 ? JsonNumber(number)
                                  : Json(m.counted_value);
       set["extended"] = m.extended;
       set["label_from_variables"] = m.label_from_variables;
@@ -111,13 +101,21 @@ Json Variable(const VariableSummary& v) {
 
 }  // namespace
 
+Json JsonNumber(double value) {
+  constexpr double kExact = 9007199254740992.0;  // 2^53
+  if (value == std::floor(value) && std::fabs(value) <= kExact) {
+    return Json(static_cast<int64_t>(value));
+  }
+  return Json(value);
+}
+
 Json SummaryJson(const FileSummary& s) {
   Json doc;
   doc["form"] = s.form;
   doc["compression"] = CompressionName(s.compression);
   doc["case_count"] = s.case_count;
-  doc["created"] = s.created.empty() ? Json() : Json(s.created);
-  doc["time_stamp"] = Number(s.time_stamp);
+  doc["created"] = s.created_iso.empty() ? Json() : Json(s.created_iso);
+  doc["time_stamp"] = JsonNumber(s.time_stamp);
   doc["file_label"] = s.file_label;
   doc["product"] = s.product;
   doc["encoding"] = s.encoding;

@@ -11,4 +11,9 @@ namespace vexa::tool {
 
 nlohmann::ordered_json SummaryJson(const FileSummary& s);
 
+// A number for JSON: whole numbers as integers ("2", not "2.0") while a
+// double holds them exactly, any other in the shortest form that reads
+// back the same.
+nlohmann::ordered_json JsonNumber(double value);
+
 }  // namespace vexa::tool
