@@ -5,11 +5,7 @@
 # Usage: vexa_user_test.sh VEXA
 set -u
 vexa=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-run() { "$vexa" "$@" 2>"$work/stderr" || { echo "FAIL: vexa $*: $(cat "$work/stderr")"; exit 1; }; }
+. "$(dirname "$0")/test_common.sh"
 # expect STATUS ARGS...: the tool exits with STATUS and says one line on stderr.
 expect() {
   local want=$1
@@ -202,5 +198,4 @@ else
   [ ! -e "$work/z.vexa" ] || fail "a refused zlib file was left"
 fi
 
-[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
-echo "all checks passed"
+finish

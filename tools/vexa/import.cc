@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "commands.h"
@@ -280,18 +281,18 @@ Command AddImportCommand(CLI::App& vexa) {
       ->type_name("DICT.json");
   app->add_flag("--strict", o->strict,
                 "Fail instead of warning when a value or name would not go in as written");
-  app->add_option_function<std::vector<std::string>>(
-         "--date",
-         [o](const std::vector<std::string>& cols) { o->layout.date_columns.insert(cols.begin(), cols.end()); },
-         "Columns to read as ISO 8601 dates (without --dict)")
-      ->delimiter(',')
-      ->type_name("COLS");
-  app->add_option_function<std::vector<std::string>>(
-         "--string",
-         [o](const std::vector<std::string>& cols) { o->layout.string_columns.insert(cols.begin(), cols.end()); },
-         "Columns to keep as strings (without --dict)")
-      ->delimiter(',')
-      ->type_name("COLS");
+  for (auto [name, columns, help] :
+       {std::tuple{"--date", &o->layout.date_columns, "Columns to read as ISO 8601 dates"},
+        std::tuple{"--string", &o->layout.string_columns, "Columns to keep as strings"}}) {
+    app->add_option_function<std::vector<std::string>>(
+           name,
+           [columns](const std::vector<std::string>& cols) {
+             columns->insert(cols.begin(), cols.end());
+           },
+           std::string(help) + " (header names, comma-separated; without --dict)")
+        ->delimiter(',')
+        ->type_name("COLS");
+  }
   app->add_option("--delimiter", "The field separator: comma (the default), tab or semicolon")
       ->check(CLI::Validator(
           [o](std::string& name) { return TakeDelimiter(name, &o->layout.delimiter); },
