@@ -16,6 +16,7 @@ namespace {
 constexpr int kFormatF = 5, kFormatA = 1, kFormatDate = 20, kFormatDateTime = 22;
 constexpr int kNominal = 1, kScale = 3;
 constexpr int kWidestF = 40, kMostDecimals = 16;
+constexpr int kNarrowestDisplay = 8;  // columns, as the library gives by default
 
 // What a column's fields have been so far.
 struct ColumnShape {
@@ -90,7 +91,7 @@ VariableSummary Variable(const std::string& name, const ColumnShape& c, bool as_
     v.measure = kNominal;
   }
   v.write_format = f;
-  v.display_width = std::clamp(f.width, 1, kWidestF);
+  v.display_width = std::clamp(f.width, kNarrowestDisplay, kWidestF);
   return v;
 }
 
