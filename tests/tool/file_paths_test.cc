@@ -58,7 +58,9 @@ TEST(FilePathsTest, TemporaryFilesGoAwayUnlessMovedIntoPlace) {
     ASSERT_TRUE(t.Create(dir.path(), "vexa", &error)) << error;
     dropped = t.path();
     EXPECT_EQ(DirectoryOf(dropped), dir.path());
-    EXPECT_TRUE(Exists(dropped));
+    struct stat st {};
+    ASSERT_EQ(stat(dropped.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);  // private while it is being written
   }
   EXPECT_FALSE(Exists(dropped));
   const std::string target = dir.Write("out.vexa", "old");

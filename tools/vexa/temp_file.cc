@@ -80,16 +80,16 @@ bool TempFile::Create(const std::string& dir, const std::string& stem, std::stri
     *error = std::strerror(errno);
     return false;
   }
-  // mkstemp makes the file private; a finished output gets the usual mode.
-  fchmod(fd, 0666 & ~Umask());
-  close(fd);
+  close(fd);  // private (mode 0600) until it is moved into place
   path_ = name;
   slot_ = Register(path_);
   return true;
 }
 
 bool TempFile::MoveTo(const std::string& target, std::string* error) {
-  if (std::rename(path_.c_str(), target.c_str()) != 0) {
+  // A finished file gets the mode a newly created one would have.
+  if (chmod(path_.c_str(), 0666 & ~Umask()) != 0 ||
+      std::rename(path_.c_str(), target.c_str()) != 0) {
     *error = std::strerror(errno);
     return false;
   }

@@ -16,12 +16,13 @@ class TempFile {
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
 
-  // Creates an empty file, readable and writable as the umask allows, under
-  // a fresh name in `dir` made from `stem`. False, with *error in the
+  // Creates an empty file, readable and writable by its owner only, under a
+  // fresh name in `dir` made from `stem`. False, with *error in the
   // system's words, when it cannot.
   bool Create(const std::string& dir, const std::string& stem, std::string* error);
-  // Renames the file onto `target` (replacing a file there); from then on it
-  // is no longer temporary. False, with *error, when the rename fails.
+  // Gives the file the mode the umask allows a new file and renames it onto
+  // `target` (replacing a file there); from then on it is no longer
+  // temporary. False, with *error, when the rename fails.
   bool MoveTo(const std::string& target, std::string* error);
 
   const std::string& path() const { return path_; }
