@@ -23,6 +23,8 @@ TEST(FilePathsTest, OutputRefusals) {
   const std::string existing = dir.Write("old.vexa", "precious");
   const std::string fifo = dir.File("fifo.vexa");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string link = dir.File("link.vexa");
+  ASSERT_EQ(symlink(existing.c_str(), link.c_str()), 0);
   struct Case {
     std::string path;
     bool force;
@@ -36,6 +38,8 @@ TEST(FilePathsTest, OutputRefusals) {
       {dir.File(".vexa"), false, "does not end in .vexa"},
       {dir.File("dict.json"), true, ""},
       {fifo, true, "not a regular file"},
+      {link, true, "a symbolic link"},
+      {"/dev/stdout", true, "a symbolic link"},
       {dir.path(), true, "Is a directory"},
   };
   for (const Case& c : cases) {

@@ -61,6 +61,11 @@ bool CopyAll(int from, const std::string& to, std::string* error) {
 
 std::string OutputRefusal(const std::string& path, const std::string& extension, bool force) {
   struct stat st {};
+  // The rename that puts a new file in place would replace a link itself
+  // (/dev/stdout among them), not the file it names.
+  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    return "a symbolic link; give the path of the file itself";
+  }
   if (stat(path.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
     if (!S_ISREG(st.st_mode)) return "not a regular file; the output must be one";

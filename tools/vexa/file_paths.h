@@ -9,8 +9,8 @@
 namespace vexa::tool {
 
 // Why a new file may not be written at `path`, or "" when it may: an
-// existing path that is not a regular file (a directory, a FIFO, a device)
-// is refused always; an existing file, or a name that does not end in
+// existing path that is not a regular file (a directory, a FIFO, a device,
+// a symbolic link) is refused always; an existing file, or a name that does not end in
 // `extension`, only without `force`.
 std::string OutputRefusal(const std::string& path, const std::string& extension, bool force);
 
