@@ -64,6 +64,19 @@ TEST(CsvValuesTest, NumbersThatDoNotStoreAsWritten) {
   }
 }
 
+TEST(CsvValuesTest, IsoDurationsReadBackAsWritten) {
+  for (const char* text : {"00:00:00", "10:20:30", "30:01:01.5", "-00:01:01", "123:59:59.25"}) {
+    double value = 0;
+    ASSERT_TRUE(ParseIsoDuration(text, &value)) << text;
+    EXPECT_EQ(IsoText(value, TimeKind::kDuration), text);
+  }
+  for (const char* text : {"1:00:00", "10:60:00", "10:00:60", "10:00", "10:00:00.", "10-00-00",
+                           "10:00:00x", "", "-"}) {
+    double value = 0;
+    EXPECT_FALSE(ParseIsoDuration(text, &value)) << text;
+  }
+}
+
 TEST(CsvValuesTest, DurationsAndFormats) {
   EXPECT_EQ(IsoText(3600 * 30 + 61.5, TimeKind::kDuration), "30:01:01.5");
   EXPECT_EQ(IsoText(-61, TimeKind::kDuration), "-00:01:01");

@@ -144,6 +144,12 @@ run import "$work/kinds_out.csv" "$work/kinds2.vexa" --dict "$work/kinds.json"
 "$vexa" cat --raw "$work/kinds.vexa" | grep -q '^123456789012,13928630400,13928667630,' ||
   fail "cat --raw keeps the numbers"
 
+# A time format takes and gives ISO 8601 times as well.
+printf 'took\n10:20:30\n100:00:00.5\n' >"$work/t.csv"
+printf '{"variables": [{"name": "took", "type": 0, "print_format": "TIME11.1"}]}' >"$work/t.json"
+run import "$work/t.csv" "$work/t.vexa" --dict "$work/t.json"
+"$vexa" cat "$work/t.vexa" | cmp -s "$work/t.csv" - || fail "times round trip: $("$vexa" cat "$work/t.vexa")"
+
 # --date, --string and --delimiter override what the data suggests.
 printf 'n\tcode\td\n1\t5\t2024-01-02\n' >"$work/tab.csv"
 run import "$work/tab.csv" "$work/tab.vexa" --delimiter tab --string code

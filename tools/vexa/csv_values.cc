@@ -86,15 +86,27 @@ bool ParseIsoDate(std::string_view text, double* value, bool* has_time) {
   return true;
 }
 
-bool IsDateFormat(int type) {
-  switch (type) {
-    case 20: case 23: case 24: case 28: case 29: case 30: case 38: case 39:
-      return true;
-    default:
-      return false;
+bool ParseIsoDuration(std::string_view text, double* value) {
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) text.remove_prefix(1);
+  const size_t colon = text.find(':');
+  int hours = 0, minute = 0, second = 0;
+  if (colon == std::string_view::npos || colon < 2 || colon > 9 ||
+      !Digits(text, 0, colon, &hours) || text.size() < colon + 6 || text[colon + 3] != ':' ||
+      !Digits(text, colon + 1, 2, &minute) || !Digits(text, colon + 4, 2, &second) ||
+      minute > 59 || second > 59) {
+    return false;
   }
+  double fraction = 0;
+  std::string_view rest = text.substr(colon + 6);
+  if (!rest.empty() && (rest[0] != '.' || rest.size() < 2 ||
+                        rest.substr(1).find_first_not_of("0123456789") != std::string_view::npos ||
+                        !ParseNumber("0" + std::string(rest), &fraction))) {
+    return false;
+  }
+  const double seconds = hours * 3600.0 + minute * 60.0 + second + fraction;
+  *value = negative ? -seconds : seconds;
+  return true;
 }
-
-bool IsDateTimeFormat(int type) { return type == 22 || type == 86; }
 
 }  // namespace vexa::tool

@@ -21,8 +21,9 @@ const char* NumberChange(std::string_view text, double value);
 // other text and for dates the calendar lacks.
 bool ParseIsoDate(std::string_view text, double* value, bool* has_time);
 
-// Format types whose values are dates, or dates with a time of day.
-bool IsDateFormat(int type);
-bool IsDateTimeFormat(int type);
+// "HH:MM:SS" with a fraction of a second allowed, hours from 0 up, and a
+// "-" in front for a negative span, as a time value in seconds: how `cat`
+// prints a variable with a time format.
+bool ParseIsoDuration(std::string_view text, double* value);
 
 }  // namespace vexa::tool

@@ -25,6 +25,7 @@
 #include "file_summary.h"
 #include "import_notes.h"
 #include "text_util.h"
+#include "value_text.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
@@ -46,15 +47,23 @@ struct ImportOptions {
 struct Column {
   size_t field = 0;  // index in a CSV record
   double handle = 0;
-  int width = 0;       // 0 numeric, else the string width
-  bool dates = false;  // numeric with a date format: takes ISO 8601 text too
+  int width = 0;  // 0 numeric, else the string width
+  // Numeric with a date, date-time or time format: takes ISO 8601 text too.
+  TimeKind time = TimeKind::kNone;
   std::string name;
 };
 
 Column ColumnOf(size_t field, const VariableSummary& v) {
-  const int type = v.print_format.type;
-  return {field, 0.0, v.type, v.type == 0 && (IsDateFormat(type) || IsDateTimeFormat(type)),
+  return {field, 0.0, v.type, v.type == 0 ? TimeKindOf(v.print_format.type) : TimeKind::kNone,
           v.name};
+}
+
+// ISO 8601 text for a variable of this kind: a date or a date-time for
+// either of those, a span of hours, minutes and seconds for a time.
+bool ParseTime(std::string_view text, TimeKind kind, double* value) {
+  bool has_time = false;
+  if (kind == TimeKind::kDuration) return ParseIsoDuration(text, value);
+  return kind != TimeKind::kNone && ParseIsoDate(text, value, &has_time);
 }
 
 // An import failure that is not a result code of the library.
@@ -115,16 +124,17 @@ int SetValue(const ImportOptions& o, int handle, const Column& c, const std::str
   int code = VEXA_OK;
   if (c.width == 0) {
     double value = 0;
-    bool has_time = false;
     if (ParseNumber(text, &value)) {
       const char* change = NumberChange(text, value);
       if (change != nullptr &&
           !notes.Note(change, csv.RecordLine(), c.field + 1, c.name + ": '" + text + "': " + change)) {
         return 1;
       }
-    } else if (!c.dates || !ParseIsoDate(text, &value, &has_time)) {
+    } else if (!ParseTime(text, c.time, &value)) {
       return Fail(where(), c.name + ": '" + text + "' is not a number" +
-                               (c.dates ? " or an ISO 8601 date" : ""));
+                               (c.time == TimeKind::kNone       ? ""
+                                : c.time == TimeKind::kDuration ? " or an ISO 8601 time"
+                                                                : " or an ISO 8601 date"));
     }
     code = vexaSetValueNumeric(handle, c.handle, value);
   } else if (text.size() > static_cast<size_t>(c.width)) {
