@@ -40,7 +40,7 @@ expect 0 convert "$work/good.vexa" "$work/precious.vexa" --force --compression b
 expect 1 import "$work/in.csv" "$work/survey.json"
 said 'does not end in .vexa'
 [ ! -e "$work/survey.json" ] || fail "a refused output was written"
-expect 0 import "$work/in.csv" "$work/data.sav" --force
+expect 0 import "$work/in.csv" "$work/data.dat" --force
 mkfifo "$work/fifo"
 expect 1 convert "$work/good.vexa" "$work/fifo" --force
 said 'not a regular file'
