@@ -174,6 +174,15 @@ run import "$work/o.csv" "$work/o.vexa" --dict "$work/o.json"
 [ "$("$vexa" cat --formatted --range 1:1 "$work/o.vexa" | tail -1)" = '1,"$1,234.50",2024-03-01' ] ||
   fail "cat --formatted: $("$vexa" cat --formatted --range 1:1 "$work/o.vexa")"
 
+# --where keeps the cases where a variable holds a value.
+[ "$("$vexa" cat --where n=2 --vars n "$work/o.vexa")" = 'n
+2' ] || fail "cat --where on a number"
+[ "$("$vexa" cat --where name=Bob --vars id "$work/good.vexa")" = 'id
+2' ] || fail "cat --where on a string"
+expect 1 cat --where n=x "$work/o.vexa"
+said "'x' is not a number"
+[ ! -s "$work/stdout" ] || fail "a bad --where prints nothing"
+
 # info: a header row, columns aligned by display width, labels on one line.
 long_name=v$(printf 'x%.0s' $(seq 63))
 printf '{"variables": [{"name": "%s", "type": 0, "label": "two\\nlines", "value_labels": [{"value": 1, "label": "one"}]},

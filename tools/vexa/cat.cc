@@ -1,5 +1,5 @@
-// `vexa cat [--labels] [--range FIRST:LAST] [--vars a,b,c] [--raw]
-// [--formatted] [--format csv|json|ndjson] FILE`: the cases of a system
+// `vexa cat [--labels] [--range FIRST:LAST] [--vars a,b,c] [--where N=V]
+// [--raw] [--formatted] [--format csv|json|ndjson] FILE`: the cases of a system
 // file, streamed case by case.
 #include <CLI/CLI.hpp>
 
@@ -15,6 +15,7 @@
 
 #include "commands.h"
 #include "case_output.h"
+#include "csv_values.h"
 #include "file_paths.h"
 #include "text_util.h"
 #include "value_text.h"
@@ -45,8 +46,43 @@ struct CatOptions {
   long first = 1;   // 1-based, inclusive
   long last = -1;   // -1: to the end
   std::vector<std::string> vars;
+  std::string where;  // "name=value": only the cases where it holds
   std::string path;
 };
+
+// The --where filter: a variable and the value it must hold (a number for a
+// numeric variable, compared with trailing blanks removed for a string).
+struct Filter {
+  double handle = 0;
+  int width = 0;
+  double number = 0;
+  std::string text;
+};
+
+// Looks the variable up; 0, or an exit status after saying what is wrong.
+int MakeFilter(int handle, const CatOptions& o, Filter* f) {
+  const size_t eq = o.where.find('=');
+  const std::string name = o.where.substr(0, eq);
+  int code = vexaGetVarHandle(handle, name.c_str(), &f->handle);
+  if (code != VEXA_OK) return ReportFailure("cat", o.path, "--where: variable '" + name + "'", code);
+  char actual[VEXA_NAME_BUFFER];
+  vexaGetVarInfo(handle, static_cast<int>(f->handle) - 1, actual, &f->width);
+  f->text = o.where.substr(eq + 1);
+  if (f->width == 0 && !ParseNumber(f->text, &f->number)) {
+    return Fail("cat", "--where", "'" + f->text + "' is not a number, and " + name + " is numeric");
+  }
+  return 0;
+}
+
+bool Matches(int handle, const Filter& f, std::vector<char>& text) {
+  if (f.width == 0) {
+    double v = 0;
+    vexaGetValueNumeric(handle, f.handle, &v);
+    return v == f.number;
+  }
+  vexaGetValueChar(handle, f.handle, text.data(), static_cast<int>(text.size()));
+  return TrimTrailingBlanks(text.data()) == f.text;
+}
 
 void LoadLabels(int handle, Column& c) {
   int n = 0;
@@ -173,6 +209,10 @@ int RunCat(const CatOptions& o) {
   if (int status = SelectColumns(handle, o, &columns); status != 0) {
     return status;
   }
+  Filter filter;
+  if (!o.where.empty()) {
+    if (int status = MakeFilter(handle, o, &filter); status != 0) return status;
+  }
   std::vector<std::string> names;
   for (const Column& c : columns) names.push_back(c.name);
   CaseOutput out(stdout, o.form, std::move(names));
@@ -194,6 +234,7 @@ int RunCat(const CatOptions& o) {
       return ReportFailure("cat", o.path, "reading case " + std::to_string(n),
                            code);
     }
+    if (!o.where.empty() && !Matches(handle, filter, text)) continue;
     for (const Column& c : columns) WriteValue(handle, c, o, sysmis, text, out);
     out.EndRow();
     if (out.error() != 0) break;
@@ -216,6 +257,11 @@ Command AddCatCommand(CLI::App& vexa) {
   app->add_option("--vars", o->vars, "The variables to print, in this order")
       ->delimiter(',')
       ->type_name("a,b,c");
+  app->add_option("--where", o->where, "Only the cases where a variable holds a value")
+      ->type_name("NAME=VALUE")
+      ->check([](const std::string& w) {
+        return w.find('=') == std::string::npos || w[0] == '=' ? "expected NAME=VALUE" : "";
+      });
   app->add_flag("--raw", o->raw, "Dates and times as the numbers the file holds");
   app->add_flag("--formatted", o->formatted,
                 "Numbers in their print formats (F, COMMA, DOLLAR, PCT; times in ISO 8601)");
