@@ -35,7 +35,7 @@ def test_a_file_of_the_tool_reads_as_the_tool_shows_it(tool, survey):
     assert [tool_dictionary(v) for v in d.variables] == info["variables"]
     assert (d.file_label, d.documents, d.compression, d.case_count, [d.weight]) == (
         info["file_label"], info["documents"], info["compression"], info["case_count"], weights)
-    rows = list(csv.DictReader(io.StringIO(tool("cat", survey))))
+    rows = list(csv.DictReader(io.StringIO(tool("cat", "--raw", survey))))
     for v in d.variables:
         shown = [r[v.name] for r in rows]
         if v.is_string:

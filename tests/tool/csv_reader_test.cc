@@ -17,9 +17,9 @@ using Records = std::vector<std::vector<std::string>>;
 class CsvReaderTest : public ::testing::Test {
  protected:
   // All records of `bytes`; fails the test on a read error.
-  Records ReadAll(const std::string& bytes) {
+  Records ReadAll(const std::string& bytes, char delimiter = ',') {
     CsvReader csv;
-    EXPECT_TRUE(csv.Open(dir_.Write("in.csv", bytes)));
+    EXPECT_TRUE(csv.Open(dir_.Write("in.csv", bytes), delimiter));
     Records out;
     std::vector<std::string> fields;
     CsvReader::Result r;
@@ -60,6 +60,21 @@ TEST_F(CsvReaderTest, QuotingEmptyFieldsLineEndsAndByteOrderMark) {
   for (const auto& [bytes, records] : cases) {
     EXPECT_EQ(ReadAll(bytes), records) << bytes;
   }
+}
+
+// Blank lines are no records (a quoted empty field is one), and their
+// lines still count; other delimiters split the same way.
+TEST_F(CsvReaderTest, BlankLinesAndDelimiters) {
+  EXPECT_EQ(ReadAll("a\n\n1\r\n\r\n\n2\n\n"), (Records{{"a"}, {"1"}, {"2"}}));
+  EXPECT_EQ(ReadAll("\"\"\n\n"), (Records{{""}}));
+  EXPECT_EQ(ReadAll("a\tb,c\n\"x\ty\"\t2\n", '\t'), (Records{{"a", "b,c"}, {"x\ty", "2"}}));
+  EXPECT_EQ(ReadAll("a;b\n1;\"2;3\"\n", ';'), (Records{{"a", "b"}, {"1", "2;3"}}));
+  CsvReader csv;
+  ASSERT_TRUE(csv.Open(dir_.Write("b.csv", "h\n\n\nx\n")));
+  std::vector<std::string> fields;
+  csv.Next(&fields);
+  csv.Next(&fields);
+  EXPECT_EQ(csv.RecordLine(), 4);
 }
 
 TEST_F(CsvReaderTest, RecordLineCountsBreaksInsideQuotes) {

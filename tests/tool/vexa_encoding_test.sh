@@ -4,11 +4,7 @@
 # Usage: vexa_encoding_test.sh VEXA
 set -u
 vexa=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-run() { "$vexa" "$@" 2>"$work/stderr" || { echo "FAIL: vexa $*: $(cat "$work/stderr")"; exit 1; }; }
+. "$(dirname "$0")/test_common.sh"
 
 printf 'name,city,n\nJos\303\251,Z\303\274rich \342\202\254,1\nAnn,Lyon,2\n' >"$work/in.csv"
 run import "$work/in.csv" "$work/cp.vexa" --encoding windows-1252
@@ -45,5 +41,4 @@ grep -q '^Jos?,Z?rich ?,1$' "$work/sj.csv" || fail "characters Shift_JIS lacks b
 [ "$(wc -l <"$work/err")" -eq 1 ] || fail "one error line"
 ls "$work" | grep -q '^x\.vexa' && fail "a failed import leaves no file"
 
-[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
-echo "all checks passed"
+finish

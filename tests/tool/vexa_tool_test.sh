@@ -55,7 +55,7 @@ expect_failure() {  # expect_failure STATUS ARGS...
 # --- Round trip of the example with its dictionary ------------------------
 run import "$examples/survey.csv" "$work/a.vexa" --dict "$examples/survey.json"
 stable_info "$work/a.vexa" >"$work/a.json"
-run cat "$work/a.vexa" >"$work/a.csv"
+run cat --raw "$work/a.vexa" >"$work/a.csv"
 same "$examples/survey.csv" "$work/a.csv" "cat gives back the imported CSV"
 # The example uses several roles; those other than input travel in the
 # variable attributes record.
@@ -71,7 +71,7 @@ grep -q '^  "case_count": 24' "$work/a.json" || fail "24 cases"
 
 run import "$work/a.csv" "$work/b.vexa" --dict "$work/a.json"
 stable_info "$work/b.vexa" >"$work/b.json"
-run cat "$work/b.vexa" >"$work/b.csv"
+run cat --raw "$work/b.vexa" >"$work/b.csv"
 same "$work/a.json" "$work/b.json" "info --json of a re-import"
 same "$work/a.csv" "$work/b.csv" "cat of a re-import"
 
@@ -101,6 +101,49 @@ printf '{"extensions": [{"subtype": 30, "element_size": 4, "count": 2, "data": "
  "variables": [{"name": "n", "type": 0}]}' >"$work/short.json"
 expect_failure 1 import "$work/n.csv" "$work/x.vexa" --dict "$work/short.json"
 
+# --- Attributes, roles, sets and date information survive info --json and
+# import --dict, twice over --------------------------------------------------
+printf 'n,YEAR_,MONTH_,DATE_,a,b,c\n1,2024,3,MAR 2024,1,0,x\n' >"$work/m.csv"
+cat >"$work/m.json" <<'JSON'
+{"attributes": {"Origin": "field study", "Waves": ["spring", "", "autumn"]},
+ "variables": [
+  {"name": "n", "type": 0, "role": "target", "attributes": {"Note": "case number"}},
+  {"name": "YEAR_", "type": 0}, {"name": "MONTH_", "type": 0}, {"name": "DATE_", "type": 8},
+  {"name": "a", "type": 0, "role": "split", "attributes": {"Check": ["x", "y"]}},
+  {"name": "b", "type": 0}, {"name": "c", "type": 8}],
+ "multiple_response_sets": [
+  {"name": "$ab", "label": "A or B", "kind": "dichotomies", "counted_value": 1, "variables": ["a", "b"]},
+  {"name": "$abx", "label": "", "kind": "dichotomies", "counted_value": 1, "extended": true,
+   "label_from_variables": true, "variables": ["a", "b"]},
+  {"name": "$cat", "label": "Both", "kind": "categories", "variables": ["a", "b"]},
+  {"name": "$c", "label": "text", "kind": "dichotomies", "counted_value": "x", "variables": ["c"]}],
+ "variable_sets": [{"name": "Dates", "variables": ["YEAR_", "MONTH_", "DATE_"]}],
+ "date_variables": [1, 0, 2, 1, 12, 1, 2, 2, 1, 3, 4, 12, 4, 11, 0]}
+JSON
+run import "$work/m.csv" "$work/m.vexa" --dict "$work/m.json"
+stable_info "$work/m.vexa" >"$work/m1.json"
+tr -d ' \n' <"$work/m1.json" >"$work/m1.flat"
+for want in '"attributes":{"Origin":"fieldstudy","Waves":["spring","","autumn"]}' \
+  '"role":"target","weight":false,"value_labels":[],"missing":{"code":0,"values":[]},"attributes":{"Note":"casenumber"}' \
+  '"role":"split","weight":false,"value_labels":[],"missing":{"code":0,"values":[]},"attributes":{"Check":["x","y"]}' \
+  '{"name":"$ab","label":"AorB","kind":"dichotomies","counted_value":1,"extended":false,"label_from_variables":false,"variables":["A","B"]}' \
+  '{"name":"$abx","label":"","kind":"dichotomies","counted_value":1,"extended":true,"label_from_variables":true,"variables":["a","b"]}' \
+  '{"name":"$cat","label":"Both","kind":"categories","variables":["A","B"]}' \
+  '"counted_value":"x"' '{"name":"Dates","variables":["YEAR_","MONTH_","DATE_"]}' \
+  '"date_variables":[1,0,2,1,12,1,2,2,1,3,4,12,4,11,0]'; do
+  grep -q -F -- "$want" "$work/m1.flat" || fail "metadata kept: $want"
+done
+run import "$work/m.csv" "$work/m2.vexa" --dict "$work/m1.json"
+stable_info "$work/m2.vexa" >"$work/m2.json"
+same "$work/m1.json" "$work/m2.json" "metadata survives a second trip"
+run info "$work/m2.vexa" >"$work/m2.txt"
+grep -q '^  (file): Waves\[3\] = autumn$' "$work/m2.txt" || fail "info lists the attributes"
+grep -q '^  \$c: dichotomies counting x: "text": C$' "$work/m2.txt" || fail "info lists the sets"
+printf '{"multiple_response_sets": [{"name": "nodollar", "kind": "categories", "variables": ["n"]}],
+ "variables": [{"name": "n", "type": 0}]}' >"$work/badset.json"
+expect_failure 1 import "$work/n.csv" "$work/x.vexa" --dict "$work/badset.json"
+grep -q 'multiple-response set nodollar' "$work/err" || fail "a bad set is named"
+
 run import "$work/a.csv" "$work/n.vexa" --dict "$work/a.json" --compression none
 grep -q '"compression": "none"' <(run info --json "$work/n.vexa") ||
   fail "--compression overrides the dictionary"
@@ -114,7 +157,7 @@ grep -o '"name": "[^"]*"' "$work/w.json" | cut -d'"' -f4 | tr '\n' ' ' >"$work/n
 printf 'Name name_2 with_ v1st v5 x_y score ' | cmp -s - "$work/names" ||
   fail "repaired names: $(cat "$work/names")"
 grep -o '"type": [0-9]*' "$work/w.json" | cut -d' ' -f2 | tr '\n' ' ' >"$work/types"
-printf '8 2 0 0 1 0 0 ' | cmp -s - "$work/types" || fail "inferred types: $(cat "$work/types")"
+printf '8 2 0 0 1 3 0 ' | cmp -s - "$work/types" || fail "inferred types: $(cat "$work/types")"
 grep -q '^  "compression": "none"' "$work/w.json" || fail "no compression by default"
 run cat "$work/w.vexa" >"$work/w.csv"
 printf 'Name,name_2,with_,v1st,v5,x_y,score\n"Smith, J",a,1,2.5,,nan,\nLee,bb,-2,,x,inf,7\n' |
@@ -130,7 +173,7 @@ stable_info "$work/a.vexa" converted >"$work/a_nc.json"
 for f in c d e; do
   stable_info "$work/$f.vexa" converted >"$work/${f}_nc.json"
   same "$work/a_nc.json" "$work/${f}_nc.json" "info after convert ($f)"
-  run cat "$work/$f.vexa" >"$work/$f.csv"
+  run cat --raw "$work/$f.vexa" >"$work/$f.csv"
   same "$work/a.csv" "$work/$f.csv" "cases after convert ($f)"
 done
 grep -q '^  "compression": "bytecode"' <(stable_info "$work/e.vexa") ||
@@ -150,16 +193,25 @@ printf '{"variables": [' >"$work/broken.json"
 expect_failure 1 import "$work/text.csv" "$work/t.vexa" --dict "$work/broken.json"
 expect_failure 1 import "$work/absent.csv" "$work/x.vexa"
 expect_failure 1 convert "$work/absent.vexa" "$work/x.vexa"
-grep -q 'open failed with VEXA_E_FILE_OPEN (1): .' "$work/err" || fail "convert names the code and the detail"
+grep -q 'absent.vexa: No such file or directory$' "$work/err" || fail "a missing file is named in words"
 head -c 300 "$work/a.vexa" >"$work/cut.vexa"
 expect_failure 1 info "$work/cut.vexa"
-grep -q 'open failed with VEXA_E_FILE_OPEN (1): .' "$work/err" || fail "info gives the library's detail"
+grep -q 'open failed: dictionary at offset 300: .* (VEXA_E_FILE_OPEN)$' "$work/err" || fail "info gives the library's detail"
 expect_failure 1 info "$work/absent.vexa"
 expect_failure 1 cat "$work/absent.vexa"
 expect_failure 2 import "$work/a.csv"
 expect_failure 2 import "$work/a.csv" "$work/x.vexa" --compression fast
 expect_failure 2 convert "$work/a.vexa"
 expect_failure 2 frobnicate
+grep -q 'frobnicate: unknown command' "$work/err" || fail "an unknown command is named"
+expect_failure 2 import "$work/a.csv" "$work/x.vexa" --compresion none
+grep -q -- '--compresion: unknown option' "$work/err" || fail "an unknown option is named"
+expect_failure 2 cat --range 5:3 "$work/a.vexa"
+grep -q -- '--range: first after last' "$work/err" || fail "a bad range says why"
+for c in info cat import convert; do
+  "$vexa" "$c" --help | grep -q "^Usage: vexa $c" || fail "vexa $c --help"
+done
+"$vexa" --version | grep -q '^vexa [0-9.]* (library [0-9.]*)$' || fail "vexa --version"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"

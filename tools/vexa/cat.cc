@@ -1,7 +1,11 @@
-// `vexa cat [--labels] [--range FIRST:LAST] [--vars a,b,c] FILE`: the cases
-// of a system file as CSV, streamed case by case.
+// `vexa cat [--labels] [--range FIRST:LAST] [--vars a,b,c] [--where N=V]
+// [--raw] [--formatted] [--format csv|json|ndjson] FILE`: the cases of a system
+// file, streamed case by case.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -10,8 +14,11 @@
 #include <vector>
 
 #include "commands.h"
-#include "csv_writer.h"
+#include "case_output.h"
+#include "csv_values.h"
+#include "file_paths.h"
 #include "text_util.h"
+#include "value_text.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
@@ -23,6 +30,8 @@ struct Column {
   std::string name;
   double handle = 0;
   int width = 0;  // 0 numeric
+  FormatSpec format;  // the print format
+  TimeKind time = TimeKind::kNone;
   // Value labels, looked up when --labels is given: numeric keys by value,
   // string keys by the value with trailing blanks removed.
   std::map<double, std::string> number_labels;
@@ -31,11 +40,49 @@ struct Column {
 
 struct CatOptions {
   bool labels = false;
+  bool raw = false;        // dates and times as numbers
+  bool formatted = false;  // numbers in their print formats
+  CaseOutput::Form form = CaseOutput::Form::kCsv;
   long first = 1;   // 1-based, inclusive
   long last = -1;   // -1: to the end
   std::vector<std::string> vars;
+  std::string where;  // "name=value": only the cases where it holds
   std::string path;
 };
+
+// The --where filter: a variable and the value it must hold (a number for a
+// numeric variable, compared with trailing blanks removed for a string).
+struct Filter {
+  double handle = 0;
+  int width = 0;
+  double number = 0;
+  std::string text;
+};
+
+// Looks the variable up; 0, or an exit status after saying what is wrong.
+int MakeFilter(int handle, const CatOptions& o, Filter* f) {
+  const size_t eq = o.where.find('=');
+  const std::string name = o.where.substr(0, eq);
+  int code = vexaGetVarHandle(handle, name.c_str(), &f->handle);
+  if (code != VEXA_OK) return ReportFailure("cat", o.path, "--where: variable '" + name + "'", code);
+  char actual[VEXA_NAME_BUFFER];
+  vexaGetVarInfo(handle, static_cast<int>(f->handle) - 1, actual, &f->width);
+  f->text = o.where.substr(eq + 1);
+  if (f->width == 0 && !ParseNumber(f->text, &f->number)) {
+    return Fail("cat", "--where", "'" + f->text + "' is not a number, and " + name + " is numeric");
+  }
+  return 0;
+}
+
+bool Matches(int handle, const Filter& f, std::vector<char>& text) {
+  if (f.width == 0) {
+    double v = 0;
+    vexaGetValueNumeric(handle, f.handle, &v);
+    return v == f.number;
+  }
+  vexaGetValueChar(handle, f.handle, text.data(), static_cast<int>(text.size()));
+  return TrimTrailingBlanks(text.data()) == f.text;
+}
 
 void LoadLabels(int handle, Column& c) {
   int n = 0;
@@ -62,44 +109,22 @@ void LoadLabels(int handle, Column& c) {
   }
 }
 
-bool ParseRange(const std::string& text, CatOptions& o) {
-  size_t colon = text.find(':');
-  if (colon == std::string::npos) return false;
+// "FIRST:LAST", either end may be left out. Empty when valid, else why not.
+std::string ParseRange(const std::string& text, CatOptions& o) {
+  const size_t colon = text.find(':');
+  if (colon == std::string::npos) return "expected FIRST:LAST";
   char* end = nullptr;
-  std::string a = text.substr(0, colon), b = text.substr(colon + 1);
+  const std::string a = text.substr(0, colon), b = text.substr(colon + 1);
   if (!a.empty()) {
     o.first = std::strtol(a.c_str(), &end, 10);
-    if (*end != '\0' || o.first < 1) return false;
+    if (*end != '\0' || o.first < 1) return "FIRST must be a case number from 1";
   }
   if (!b.empty()) {
     o.last = std::strtol(b.c_str(), &end, 10);
-    if (*end != '\0' || o.last < o.first) return false;
+    if (*end != '\0' || o.last < 1) return "LAST must be a case number from 1";
+    if (o.last < o.first) return "first after last";
   }
-  return true;
-}
-
-bool ParseArgs(const std::vector<std::string>& args, CatOptions& o) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--labels") {
-      o.labels = true;
-    } else if (a == "--range" && i + 1 < args.size()) {
-      if (!ParseRange(args[++i], o)) return false;
-    } else if (a == "--vars" && i + 1 < args.size()) {
-      std::string list = args[++i];
-      for (size_t at = 0; at <= list.size();) {
-        size_t comma = list.find(',', at);
-        if (comma == std::string::npos) comma = list.size();
-        if (comma > at) o.vars.push_back(list.substr(at, comma - at));
-        at = comma + 1;
-      }
-    } else if (o.path.empty() && !a.empty() && a[0] != '-') {
-      o.path = a;
-    } else {
-      return false;
-    }
-  }
-  return !o.path.empty();
+  return "";
 }
 
 // The columns to print, in the order asked for (all variables by default).
@@ -127,44 +152,47 @@ int SelectColumns(int handle, const CatOptions& o, std::vector<Column>* out) {
     char actual[VEXA_NAME_BUFFER];
     vexaGetVarInfo(handle, static_cast<int>(c.handle) - 1, actual, &c.width);
     c.name = actual;
+    FormatSpec& f = c.format;
+    vexaGetVarPrintFormat(handle, actual, &f.type, &f.decimals, &f.width);
+    if (c.width == 0 && !o.raw) c.time = TimeKindOf(f.type);
     if (o.labels) LoadLabels(handle, c);
     out->push_back(std::move(c));
   }
   return 0;
 }
 
-void WriteValue(int handle, const Column& c, bool labels, double sysmis,
-                std::vector<char>& text, CsvWriter& csv) {
+void WriteValue(int handle, const Column& c, const CatOptions& o, double sysmis,
+                std::vector<char>& text, CaseOutput& out) {
   if (c.width == 0) {
     double v = 0;
     vexaGetValueNumeric(handle, c.handle, &v);
-    if (labels && v == v) {  // NaN has no label
+    if (o.labels && v == v) {  // NaN has no label
       auto it = c.number_labels.find(v);
-      if (it != c.number_labels.end()) return csv.Field(it->second);
+      if (it != c.number_labels.end()) return out.Text(it->second);
     }
-    if (v == sysmis) return csv.Empty();
-    return csv.Number(v);
+    if (v == sysmis) return out.Null();
+    if (o.formatted && !o.raw) return out.Text(FormattedText(v, c.format));
+    if (c.time != TimeKind::kNone) {
+      const std::string iso = IsoText(v, c.time);
+      if (!iso.empty()) return out.Text(iso);
+    }
+    return out.Number(v);
   }
   vexaGetValueChar(handle, c.handle, text.data(), static_cast<int>(text.size()));
   std::string_view value = TrimTrailingBlanks(text.data());
-  if (labels) {
+  if (o.labels) {
     auto it = c.text_labels.find(value);
-    if (it != c.text_labels.end()) return csv.Field(it->second);
+    if (it != c.text_labels.end()) return out.Text(it->second);
   }
-  csv.Field(value);
+  out.Text(value);
 }
 
-}  // namespace
-
-int RunCat(const std::vector<std::string>& args) {
-  CatOptions o;
-  if (!ParseArgs(args, o)) {
-    std::cerr << "usage: vexa cat [--labels] [--range FIRST:LAST] "
-                 "[--vars a,b,c] FILE\n";
-    return 2;
-  }
+int RunCat(const CatOptions& o) {
+  InputFile in;
+  std::string error;
+  if (!in.Open(o.path, &error)) return Fail("cat", in.name(), error);
   int handle = -1;
-  int code = vexaOpenReadU8(o.path.c_str(), &handle);
+  int code = vexaOpenReadU8(in.path().c_str(), &handle);
   if (code != VEXA_OK) return ReportFailure("cat", o.path, "open", code);
   std::unique_ptr<int, void (*)(int*)> closer(&handle,
                                               [](int* h) { vexaCloseRead(*h); });
@@ -181,14 +209,18 @@ int RunCat(const std::vector<std::string>& args) {
   if (int status = SelectColumns(handle, o, &columns); status != 0) {
     return status;
   }
-  CsvWriter csv(stdout);
-  for (const Column& c : columns) csv.Field(c.name);
-  csv.EndLine();
+  Filter filter;
+  if (!o.where.empty()) {
+    if (int status = MakeFilter(handle, o, &filter); status != 0) return status;
+  }
+  std::vector<std::string> names;
+  for (const Column& c : columns) names.push_back(c.name);
+  CaseOutput out(stdout, o.form, std::move(names));
 
   if (o.first > 1 &&
       (code = vexaSeekNextCase(handle, static_cast<int>(o.first - 1))) !=
           VEXA_OK) {
-    csv.Flush();
+    out.Finish();
     return ReportFailure("cat", o.path,
                          "seeking to case " + std::to_string(o.first), code);
   }
@@ -198,14 +230,52 @@ int RunCat(const std::vector<std::string>& args) {
     code = vexaReadCaseRecord(handle);
     if (code == VEXA_W_END_OF_DATA) break;
     if (code != VEXA_OK) {
-      csv.Flush();
+      out.Finish();
       return ReportFailure("cat", o.path, "reading case " + std::to_string(n),
                            code);
     }
-    for (const Column& c : columns) WriteValue(handle, c, o.labels, sysmis, text, csv);
-    csv.EndLine();
+    if (!o.where.empty() && !Matches(handle, filter, text)) continue;
+    for (const Column& c : columns) WriteValue(handle, c, o, sysmis, text, out);
+    out.EndRow();
+    if (out.error() != 0) break;
   }
+  if (!out.Finish()) return Fail("cat", "standard output", std::strerror(out.error()));
   return 0;
+}
+
+}  // namespace
+
+Command AddCatCommand(CLI::App& vexa) {
+  auto o = std::make_shared<CatOptions>();
+  CLI::App* app = vexa.add_subcommand(
+      "cat", "The cases of a system file as CSV (or JSON), dates and times in ISO 8601");
+  app->add_flag("--labels", o->labels, "Value labels instead of values where there are any");
+  app->add_option("--range", "Cases FIRST:LAST, counted from 1, both included")
+      ->type_name("FIRST:LAST")
+      ->check(CLI::Validator([o](std::string& text) { return ParseRange(text, *o); },
+                             "FIRST:LAST"));
+  app->add_option("--vars", o->vars, "The variables to print, in this order")
+      ->delimiter(',')
+      ->type_name("a,b,c");
+  app->add_option("--where", o->where, "Only the cases where a variable holds a value")
+      ->type_name("NAME=VALUE")
+      ->check([](const std::string& w) {
+        return w.find('=') == std::string::npos || w[0] == '=' ? "expected NAME=VALUE" : "";
+      });
+  app->add_flag("--raw", o->raw, "Dates and times as the numbers the file holds");
+  app->add_flag("--formatted", o->formatted,
+                "Numbers in their print formats (F, COMMA, DOLLAR, PCT; times in ISO 8601)");
+  app->add_option_function<std::string>(
+         "--format",
+         [o](const std::string& form) {
+           o->form = form == "json"     ? CaseOutput::Form::kJson
+                     : form == "ndjson" ? CaseOutput::Form::kNdjson
+                                        : CaseOutput::Form::kCsv;
+         },
+         "Output form: CSV (the default), a JSON array of objects, one JSON object a line")
+      ->check(CLI::IsMember({"csv", "json", "ndjson"}));
+  app->add_option("FILE", o->path, "The system file (\"-\": standard input)")->required();
+  return {app, [o] { return RunCat(*o); }};
 }
 
 }  // namespace vexa::tool

@@ -1,50 +1,51 @@
-// The subcommands of the vexa tool. Each takes the arguments after its name
-// and returns the process exit status.
+// The subcommands of the vexa tool. Each registers itself on the program's
+// command line (its options, their checks and its help) and hands back how
+// to run it once the line is parsed.
 #pragma once
 
 #include <functional>
 #include <string>
-#include <vector>
+#include <string_view>
+
+namespace CLI {
+class App;
+}
 
 namespace vexa::tool {
 
-// Splits a subcommand's arguments into exactly `paths_wanted` paths and
-// "--name value" options; `take(name, value)` receives each option and says
-// whether it is known and valid. False for anything else.
-bool SplitArguments(
-    const std::vector<std::string>& args, size_t paths_wanted,
-    std::vector<std::string>* paths,
-    const std::function<bool(const std::string&, const std::string&)>& take);
+// A registered subcommand: its parser, and what runs it (returning the
+// process exit status) when it was the one given.
+struct Command {
+  CLI::App* app = nullptr;
+  std::function<int()> run;
+};
+
+Command AddInfoCommand(CLI::App& vexa);
+Command AddCatCommand(CLI::App& vexa);
+Command AddImportCommand(CLI::App& vexa);
+Command AddConvertCommand(CLI::App& vexa);
+
+// The options that name the new file's compression (as a header code) and
+// the encoding of its texts, and the one that lets it replace a file.
+void AddCompressionOption(CLI::App& app, int* compression);
+void AddEncodingOption(CLI::App& app, std::string* encoding);
+void AddForceOption(CLI::App& app, bool* force);
 
 // Reports a failed library call on stderr as one line,
-//   vexa COMMAND: WHERE: WHAT failed with VEXA_E_NAME (N): DETAIL
-// the detail being the library's sentence about the call. Call it before
-// any other library call, which would replace that sentence. Returns 1, the
-// exit status of such a failure.
+//   vexa COMMAND: WHERE: WHAT failed: DETAIL
+// the detail being the library's sentence about the call (or, when it has
+// none, the text of the result code). Call it before any other library
+// call, which would replace that sentence. Returns 1, the exit status of
+// such a failure.
 int ReportFailure(const char* command, const std::string& where,
                   const std::string& what, int code);
 
-// Copies the file at in_path, dictionary and cases, into a new file at
-// out_path (compression -1: the input's), reading and writing in the
-// interface encoding of the moment. Returns an exit status; a failure
-// leaves no output file.
-int CopyFile(const char* command, const std::string& in_path,
-             const std::string& out_path, int compression);
+// Reports a failure that is not a library call's: "vexa COMMAND: WHERE: WHAT".
+// Returns 1.
+int Fail(const char* command, const std::string& where, const std::string& what);
 
-// Where a file whose texts go into another encoding is first written in
-// UTF-8: beside `out_path`.
-std::string IntermediatePath(const std::string& out_path);
-
-// Writes the UTF-8 file at utf8_path again at out_path with its texts in
-// `encoding` (a name, or a code page number as text), then removes
-// utf8_path. Characters the encoding lacks become "?". The tool runs in
-// UTF-8 mode again afterwards. Returns an exit status.
-int Reencode(const char* command, const std::string& utf8_path,
-             const std::string& out_path, const std::string& encoding);
-
-int RunInfo(const std::vector<std::string>& args);
-int RunCat(const std::vector<std::string>& args);
-int RunImport(const std::vector<std::string>& args);
-int RunConvert(const std::vector<std::string>& args);
+// Writes `bytes` to standard output and flushes it; a failure is reported
+// in the system's words. Returns an exit status.
+int WriteStdout(const char* command, std::string_view bytes);
 
 }  // namespace vexa::tool

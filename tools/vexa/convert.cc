@@ -1,16 +1,18 @@
-// `vexa convert IN OUT [--compression none|bytecode] [--encoding NAME]`: a
+// `vexa convert IN OUT [--compression C] [--encoding NAME] [--force]`: a
 // copy of a system file with its dictionary and every case, compressed as
 // asked (by default as the input is), its texts in UTF-8 or in the encoding
 // named.
-#include <cstdio>
+#include <CLI/CLI.hpp>
+
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "commands.h"
+#include "copy_file.h"
 #include "enum_names.h"
+#include "file_paths.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
@@ -21,112 +23,58 @@ struct ConvertOptions {
   std::string out_path;
   int compression = -1;  // -1: the input's
   std::string encoding;  // empty: UTF-8
+  bool force = false;
 };
 
-bool ParseArgs(const std::vector<std::string>& args, ConvertOptions& o) {
-  std::vector<std::string> paths;
-  if (!SplitArguments(args, 2, &paths,
-                      [&](const std::string& name, const std::string& value) {
-                        if (name == "--encoding") {
-                          o.encoding = value;
-                          return !value.empty();
-                        }
-                        return name == "--compression" &&
-                               CompressionFromName(value, &o.compression);
-                      })) {
-    return false;
+int RunConvert(const ConvertOptions& o) {
+  InputFile in;
+  std::string error;
+  if (!in.Open(o.in_path, &error)) return Fail("convert", in.name(), error);
+  const std::string refusal = OutputRefusal(o.out_path, ".vexa", o.force);
+  if (!refusal.empty()) return Fail("convert", o.out_path, refusal);
+  std::error_code ec;
+  if (std::filesystem::equivalent(in.path(), o.out_path, ec)) {
+    return Fail("convert", o.out_path, "the output would overwrite the input");
   }
-  o.in_path = paths[0];
-  o.out_path = paths[1];
-  return true;
-}
-
-// Copies every case from the read handle to the committed write handle.
-int CopyCases(const char* command, const std::string& in_path,
-              const std::string& out_path, int in, int out) {
-  int size = 0;
-  int code = vexaGetCaseSize(in, &size);
-  if (code != VEXA_OK) return ReportFailure(command, in_path, "case size", code);
-  std::vector<char> buffer(static_cast<size_t>(size));
-  for (long n = 1;; ++n) {
-    code = vexaWholeCaseIn(in, buffer.data());
-    if (code == VEXA_W_END_OF_DATA) return 0;
-    if (code != VEXA_OK) {
-      return ReportFailure(command, in_path, "reading case " + std::to_string(n), code);
-    }
-    code = vexaWholeCaseOut(out, buffer.data());
-    if (code != VEXA_OK) {
-      return ReportFailure(command, out_path, "writing case " + std::to_string(n), code);
-    }
-  }
+  // Through UTF-8 when an encoding is asked for: a code-page mode reader
+  // converts only UTF-8 files.
+  return WriteNewFile("convert", o.out_path, o.encoding, [&](const std::string& path) {
+    return CopyFile("convert", {in.path(), in.name(), path, o.out_path}, o.compression);
+  });
 }
 
 }  // namespace
 
-int CopyFile(const char* command, const std::string& in_path,
-             const std::string& out_path, int compression) {
-  int in = -1;
-  int code = vexaOpenReadU8(in_path.c_str(), &in);
-  if (code != VEXA_OK) return ReportFailure(command, in_path, "open", code);
-  std::unique_ptr<int, void (*)(int*)> close_in(&in,
-                                                [](int* h) { vexaCloseRead(*h); });
-  if (compression < 0 && (code = vexaGetCompression(in, &compression)) != VEXA_OK) {
-    return ReportFailure(command, in_path, "getting the compression", code);
-  }
-  int out = -1;
-  code = vexaOpenWriteCopyU8(out_path.c_str(), in_path.c_str(), &out);
-  if (code != VEXA_OK) return ReportFailure(command, out_path, "open", code);
-  if ((code = vexaSetCompression(out, compression)) != VEXA_OK ||
-      (code = vexaCommitHeader(out)) != VEXA_OK) {
-    ReportFailure(command, out_path, "header commit", code);
-    vexaCloseWrite(out);  // before the commit: leaves no file
-    return 1;
-  }
-  int status = CopyCases(command, in_path, out_path, in, out);
-  code = vexaCloseWrite(out);
-  if (status == 0 && code != VEXA_OK) status = ReportFailure(command, out_path, "close", code);
-  if (status != 0) std::remove(out_path.c_str());
-  return status;
+void AddCompressionOption(CLI::App& app, int* compression) {
+  app.add_option_function<std::string>(
+         "--compression",
+         [compression](const std::string& name) { CompressionFromName(name, compression); },
+         "Compression of the new file")
+      ->check(CLI::IsMember({"none", "bytecode", "zlib"}));
 }
 
-std::string IntermediatePath(const std::string& out_path) {
-  return out_path + ".utf-8.tmp";
+void AddForceOption(CLI::App& app, bool* force) {
+  app.add_flag("--force", *force,
+               "Replace an existing file, and write a name that does not end in .vexa");
 }
 
-int Reencode(const char* command, const std::string& utf8_path,
-             const std::string& out_path, const std::string& encoding) {
-  // In code-page mode, with the encoding as the current code page, the
-  // library converts whatever it reads from the UTF-8 file into that code
-  // page, and the file it writes records that encoding.
-  int code = vexaSetInterfaceEncoding(0);
-  if (code == VEXA_OK) code = vexaSetCodePage(encoding.c_str());
-  int status = code == VEXA_OK
-                   ? CopyFile(command, utf8_path, out_path, -1)
-                   : ReportFailure(command, out_path, "choosing the encoding " + encoding, code);
-  vexaSetInterfaceEncoding(1);
-  std::remove(utf8_path.c_str());
-  return status;
+void AddEncodingOption(CLI::App& app, std::string* encoding) {
+  app.add_option("--encoding", *encoding,
+                 "Encoding of the new file's texts (windows-1252, Shift_JIS, 1252, ...; "
+                 "by default UTF-8)")
+      ->check([](const std::string& e) { return e.empty() ? "empty encoding name" : ""; });
 }
 
-int RunConvert(const std::vector<std::string>& args) {
-  ConvertOptions o;
-  if (!ParseArgs(args, o)) {
-    std::cerr << "usage: vexa convert IN OUT [--compression none|bytecode] "
-                 "[--encoding NAME]\n";
-    return 2;
-  }
-  std::error_code ec;
-  if (std::filesystem::equivalent(o.in_path, o.out_path, ec)) {
-    std::cerr << "vexa convert: " << o.out_path
-              << ": the output would overwrite the input\n";
-    return 1;
-  }
-  if (o.encoding.empty()) return CopyFile("convert", o.in_path, o.out_path, o.compression);
-  // Through UTF-8: a code-page mode reader converts only UTF-8 files.
-  const std::string utf8 = IntermediatePath(o.out_path);
-  const int status = CopyFile("convert", o.in_path, utf8, o.compression);
-  if (status != 0) return status;
-  return Reencode("convert", utf8, o.out_path, o.encoding);
+Command AddConvertCommand(CLI::App& vexa) {
+  auto o = std::make_shared<ConvertOptions>();
+  CLI::App* app = vexa.add_subcommand(
+      "convert", "A copy of a system file, compressed as asked (by default as IN is)");
+  app->add_option("IN", o->in_path, "The system file to copy")->required();
+  app->add_option("OUT", o->out_path, "The system file to write")->required();
+  AddCompressionOption(*app, &o->compression);
+  AddEncodingOption(*app, &o->encoding);
+  AddForceOption(*app, &o->force);
+  return {app, [o] { return RunConvert(*o); }};
 }
 
 }  // namespace vexa::tool

@@ -1,25 +1,39 @@
 // The dictionary of a CSV file that comes without one: names from the header
-// row, and per column a numeric or a string type found by reading the data.
+// row, and per column a type, a format and a measurement level found by
+// reading the data.
 #pragma once
 
+#include <set>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "file_summary.h"
+#include "import_notes.h"
 
 namespace vexa::tool {
 
-// True when `text` is a whole number as std::from_chars reads a double
-// (so "nan", "inf", "1e5" and "-0.5" are numbers, " 1" and "+1" are not).
-bool ParseNumber(std::string_view text, double* value);
+struct CsvLayout {
+  char delimiter = ',';
+  // Columns (header cells, or the variable names made from them) to take
+  // as ISO 8601 dates, or as strings, whatever their values.
+  std::set<std::string> date_columns;
+  std::set<std::string> string_columns;
+};
 
-// Reads the CSV file once and fills dict->variables: one variable per header
-// cell, numeric when every non-empty field of its column is a number, else a
-// string as wide as its longest field in bytes. False, with *error set, when
-// the file cannot be read, has no header row, a record has more fields than
-// the header, or a field is longer than the widest string.
-bool InferDictionary(const std::string& csv_path, FileSummary* dict,
-                     std::string* error);
+// Reads the CSV file once and fills dict->variables, one per header cell:
+// - numeric, scale, when every non-empty field is a number that stores
+//   as written (no leading zeros, nothing beyond 2^53, no NaN), with an F
+//   format as wide as the widest number and its decimals;
+// - a date (DATE11) or date-time (DATETIME20, or DATETIME with the
+//   decimals of the seconds), scale, when every one is an ISO 8601 date or
+//   date-time;
+// - else a string, nominal, as wide as its longest field in bytes.
+// A header cell that had to be renamed is noted. False, with *error set,
+// when the file cannot be read, has no header row, a record has more
+// fields than the header, a field is longer than the widest string, a
+// --date column holds something else, or (with *error empty: it is said
+// already) a note fails under --strict.
+bool InferDictionary(const std::string& csv_path, const CsvLayout& layout, ImportNotes& notes,
+                     FileSummary* dict, std::string* error);
 
 }  // namespace vexa::tool

@@ -8,7 +8,8 @@ CsvReader::~CsvReader() {
   if (file_ != nullptr) std::fclose(file_);
 }
 
-bool CsvReader::Open(const std::string& path) {
+bool CsvReader::Open(const std::string& path, char delimiter) {
+  delimiter_ = delimiter;
   file_ = std::fopen(path.c_str(), "rb");
   if (file_ == nullptr) return false;
   if (Fill() && end_ >= 3 && std::memcmp(buffer_.data(), "\xEF\xBB\xBF", 3) == 0) {
@@ -42,6 +43,7 @@ void CsvReader::EndOfLine(int c) {
 
 CsvReader::Result CsvReader::Next(std::vector<std::string>* fields) {
   fields->clear();
+  for (int c = Peek(); c == '\n' || c == '\r'; c = Peek()) EndOfLine(Get());  // blank lines
   record_line_ = line_;
   if (Peek() == kEof) {
     if (read_error_) {
@@ -58,7 +60,7 @@ CsvReader::Result CsvReader::Next(std::vector<std::string>* fields) {
       if (c != kEof) EndOfLine(c);
       break;
     }
-    if (c == ',') {
+    if (c == delimiter_) {
       fields->emplace_back();
       at_field_start = true;
       continue;
@@ -86,7 +88,7 @@ CsvReader::Result CsvReader::Next(std::vector<std::string>* fields) {
       field.push_back(static_cast<char>(c));
     }
     int after = Peek();
-    if (after != ',' && after != '\n' && after != '\r' && after != kEof) {
+    if (after != delimiter_ && after != '\n' && after != '\r' && after != kEof) {
       error_ = "text after a closing quote on line " + std::to_string(line_);
       return Result::kError;
     }

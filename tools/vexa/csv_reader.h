@@ -1,5 +1,6 @@
-// Streaming CSV input (RFC 4180): fields separated by commas, records ended
-// by LF, CRLF or a lone CR; a field in double quotes may hold commas, line
+// Streaming CSV input (RFC 4180): fields separated by commas (or another
+// delimiter), records ended by LF, CRLF or a lone CR; blank lines are
+// skipped; a field in double quotes may hold commas, line
 // breaks and doubled quotes. A UTF-8 byte order mark at the start is
 // skipped. Memory stays flat in the number of records: one record at a time.
 #pragma once
@@ -21,7 +22,7 @@ class CsvReader {
   CsvReader& operator=(const CsvReader&) = delete;
 
   // Opens the file; false when it cannot be opened (errno tells why).
-  bool Open(const std::string& path);
+  bool Open(const std::string& path, char delimiter = ',');
   // Reads the next record. A final line break does not start an empty
   // record. On kError, Error() describes the fault.
   Result Next(std::vector<std::string>* fields);
@@ -41,6 +42,7 @@ class CsvReader {
   void EndOfLine(int c);
 
   std::FILE* file_ = nullptr;
+  char delimiter_ = ',';
   std::vector<char> buffer_ = std::vector<char>(kBufferBytes);
   size_t at_ = 0;
   size_t end_ = 0;

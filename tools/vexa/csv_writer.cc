@@ -1,5 +1,6 @@
 #include "csv_writer.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 
@@ -40,12 +41,17 @@ void CsvWriter::Number(double value) {
 void CsvWriter::EndLine() {
   buffer_.push_back('\n');
   line_started_ = false;
-  if (buffer_.size() >= kFlushAt) Flush();
+  FlushIfFull();
 }
 
-void CsvWriter::Flush() {
-  if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), out_);
+bool CsvWriter::Flush() {
+  if (error_ == 0 && !buffer_.empty() &&
+      std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) {
+    error_ = errno != 0 ? errno : EIO;
+  }
   buffer_.clear();
+  if (error_ == 0 && std::fflush(out_) != 0) error_ = errno != 0 ? errno : EIO;
+  return error_ == 0;
 }
 
 }  // namespace vexa::tool

@@ -22,8 +22,16 @@ class CsvWriter {
   // exponent for magnitudes from 1e-4 up to 1e15.
   void Number(double value);
   void Empty() { Separator(); }
+  // Bytes as they are, outside the CSV grammar.
+  void Raw(std::string_view bytes) { buffer_.append(bytes); }
   void EndLine();
-  void Flush();
+  void FlushIfFull() {
+    if (buffer_.size() >= kFlushAt) Flush();
+  }
+  // Writes out what is buffered and flushes the stream. False once any write
+  // has failed; error() then holds its errno.
+  bool Flush();
+  int error() const { return error_; }
 
  private:
   static constexpr size_t kFlushAt = 1 << 16;
@@ -32,6 +40,7 @@ class CsvWriter {
   std::FILE* out_;
   std::string buffer_;
   bool line_started_ = false;
+  int error_ = 0;
 };
 
 }  // namespace vexa::tool

@@ -1,5 +1,9 @@
 #include "dict_define.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
 #include "text_util.h"
 #include "vexaio.h"
 
@@ -10,7 +14,7 @@ constexpr size_t kFileLabelBytes = 64;
 
 bool Failed(int code) { return code > 0; }
 
-int SetValueLabels(int handle, const VariableSummary& v) {
+int SetValueLabels(int handle, const VariableSummary& v, std::vector<std::string>* cut) {
   for (const ValueLabel& l : v.value_labels) {
     int code = v.type == 0 ? vexaSetVarNValueLabel(handle, v.name.c_str(),
                                                    l.number, l.label.c_str())
@@ -18,6 +22,9 @@ int SetValueLabels(int handle, const VariableSummary& v) {
                                                    l.text.c_str(),
                                                    l.label.c_str());
     if (Failed(code)) return code;
+    if (code == VEXA_W_VALUE_LABEL_TRUNCATED) {
+      cut->push_back("variable '" + v.name + "': a value label cut to 120 bytes");
+    }
   }
   return VEXA_OK;
 }
@@ -36,7 +43,31 @@ int SetMissing(int handle, const VariableSummary& v) {
                                   texts[1], texts[2]);
 }
 
-int DefineVariable(int handle, const VariableSummary& v, std::string* what) {
+// The attributes as the setters take them: a single value under the plain
+// name, several as "name[k]" for each non-empty value k.
+struct AttributeArrays {
+  explicit AttributeArrays(const std::vector<Attribute>& attributes) {
+    for (const Attribute& a : attributes) {
+      for (size_t k = 0; k < a.values.size(); ++k) {
+        if (a.values[k].empty()) continue;
+        names.push_back(a.values.size() == 1 ? a.name
+                                             : a.name + "[" + std::to_string(k + 1) + "]");
+        values.push_back(a.values[k]);
+      }
+    }
+    for (size_t i = 0; i < names.size(); ++i) {
+      name_ptrs.push_back(names[i].c_str());
+      value_ptrs.push_back(values[i].c_str());
+    }
+  }
+  int count() const { return static_cast<int>(names.size()); }
+
+  std::vector<std::string> names, values;
+  std::vector<const char*> name_ptrs, value_ptrs;
+};
+
+int DefineVariable(int handle, const VariableSummary& v, std::string* what,
+                   std::vector<std::string>* cut) {
   const char* name = v.name.c_str();
   const FormatSpec& p = v.print_format;
   const FormatSpec& w = v.write_format;
@@ -54,8 +85,19 @@ int DefineVariable(int handle, const VariableSummary& v, std::string* what) {
   step("write format " + FormatText(w), w.type >= 0, [&] {
     return vexaSetVarWriteFormat(handle, name, w.type, w.decimals, w.width);
   });
-  step("label", v.has_label,
-       [&] { return vexaSetVarLabel(handle, name, v.label.c_str()); });
+  step("label", v.has_label, [&] {
+    const int result = vexaSetVarLabel(handle, name, v.label.c_str());
+    if (result == VEXA_W_LABEL_TRUNCATED) {
+      cut->push_back("variable '" + v.name + "': label cut to 256 bytes");
+    }
+    return result;
+  });
+  // Before the measure and the role, which the library keeps among the
+  // attributes that this call replaces.
+  step("attributes", !v.attributes.empty(), [&] {
+    AttributeArrays a(v.attributes);
+    return vexaSetVarAttributes(handle, name, a.name_ptrs.data(), a.value_ptrs.data(), a.count());
+  });
   step("measure", v.measure >= 0,
        [&] { return vexaSetVarMeasureLevel(handle, name, v.measure); });
   step("alignment", v.alignment >= 0,
@@ -63,7 +105,7 @@ int DefineVariable(int handle, const VariableSummary& v, std::string* what) {
   step("display width", v.display_width > 0,
        [&] { return vexaSetVarColumnWidth(handle, name, v.display_width); });
   step("role", v.role >= 0, [&] { return vexaSetVarRole(handle, name, v.role); });
-  step("value labels", true, [&] { return SetValueLabels(handle, v); });
+  step("value labels", true, [&] { return SetValueLabels(handle, v, cut); });
   step("missing values", true, [&] { return SetMissing(handle, v); });
   step("weight", v.is_weight, [&] { return vexaSetCaseWeightVar(handle, name); });
   return Failed(code) ? code : VEXA_OK;
@@ -80,7 +122,17 @@ std::string DocumentLines(const FileSummary& dict) {
   return bytes;
 }
 
-int SetFileTexts(int handle, const FileSummary& dict, std::string* what) {
+int SetFileTexts(int handle, const FileSummary& dict, std::string* what,
+                 std::vector<std::string>* cut) {
+  if (dict.file_label.size() > kFileLabelBytes) {
+    cut->push_back("file label cut to " + std::to_string(kFileLabelBytes) + " bytes");
+  }
+  for (const std::string& line : dict.documents) {
+    if (line.size() > VEXA_DOCUMENT_LINE) {
+      cut->push_back("document line cut to " + std::to_string(VEXA_DOCUMENT_LINE) + " bytes: " +
+                     std::string(WholeUtf8Prefix(line, VEXA_DOCUMENT_LINE)));
+    }
+  }
   if (!dict.file_label.empty()) {
     const std::string label(WholeUtf8Prefix(dict.file_label, kFileLabelBytes));
     int code = vexaSetIdString(handle, label.c_str());
@@ -107,14 +159,64 @@ int SetFileTexts(int handle, const FileSummary& dict, std::string* what) {
   return VEXA_OK;
 }
 
+int AddMultRespSet(int handle, const MultRespSet& m) {
+  VEXA_MultRespDef def{};
+  std::snprintf(def.name, sizeof def.name, "%s", m.name.c_str());
+  std::snprintf(def.label, sizeof def.label, "%s", m.label.c_str());
+  def.isDichotomy = m.dichotomies;
+  def.numericCounted = m.numeric_counted;
+  def.extended = m.extended;
+  def.labelFromVariables = m.label_from_variables;
+  std::string counted = m.counted_value;
+  if (m.numeric_counted) def.countedInt = std::atoi(counted.c_str());
+  def.countedValue = counted.data();
+  std::vector<std::string> names = m.variables;
+  std::vector<char*> pointers;
+  for (std::string& n : names) pointers.push_back(n.data());
+  def.varNames = pointers.data();
+  def.varCount = static_cast<int>(pointers.size());
+  return vexaAddMultRespDefExt(handle, &def);
+}
+
+// Attributes, sets and the date variables of the file.
+int SetMetadata(int handle, const FileSummary& dict, std::string* what) {
+  if (!dict.attributes.empty()) {
+    AttributeArrays a(dict.attributes);
+    int code = vexaSetFileAttributes(handle, a.name_ptrs.data(), a.value_ptrs.data(), a.count());
+    if (Failed(code)) return *what = "file attributes", code;
+  }
+  for (const MultRespSet& m : dict.mult_resp_sets) {
+    int code = AddMultRespSet(handle, m);
+    if (Failed(code)) return *what = "multiple-response set " + m.name, code;
+  }
+  if (!dict.variable_sets.empty()) {
+    std::string lines;
+    for (const VariableSet& v : dict.variable_sets) {
+      lines += v.name + "=";
+      for (const std::string& n : v.variables) lines += " " + n;
+      lines += "\n";
+    }
+    int code = vexaSetVariableSets(handle, lines.c_str());
+    if (Failed(code)) return *what = "variable sets", code;
+  }
+  if (!dict.date_variables.empty()) {
+    int code = vexaSetDateVariables(handle, static_cast<int>(dict.date_variables.size()),
+                                    dict.date_variables.data());
+    if (Failed(code)) return *what = "date variables", code;
+  }
+  return VEXA_OK;
+}
+
 }  // namespace
 
-int DefineDictionary(int handle, const FileSummary& dict, std::string* what) {
+int DefineDictionary(int handle, const FileSummary& dict, std::string* what,
+                     std::vector<std::string>* cut) {
   for (const VariableSummary& v : dict.variables) {
-    int code = DefineVariable(handle, v, what);
+    int code = DefineVariable(handle, v, what, cut);
     if (code != VEXA_OK) return code;
   }
-  return SetFileTexts(handle, dict, what);
+  int code = SetFileTexts(handle, dict, what, cut);
+  return code != VEXA_OK ? code : SetMetadata(handle, dict, what);
 }
 
 }  // namespace vexa::tool

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "file_summary.h"
 
@@ -14,6 +15,9 @@ namespace vexa::tool {
 // defaults. Stops at the first call that fails (warnings are let through)
 // and returns its code, with *what naming the variable and the property, so
 // that the library's error detail is still that call's; VEXA_OK otherwise.
-int DefineDictionary(int handle, const FileSummary& dict, std::string* what);
+// Texts stored shorter than given (labels cut by the library, the file
+// label and document lines cut here) are said in *cut, one sentence each.
+int DefineDictionary(int handle, const FileSummary& dict, std::string* what,
+                     std::vector<std::string>* cut);
 
 }  // namespace vexa::tool

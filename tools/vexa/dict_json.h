@@ -3,8 +3,9 @@
 
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "file_summary.h"
-#include "json_reader.h"
 
 namespace vexa::tool {
 
@@ -19,10 +20,12 @@ namespace vexa::tool {
 // *error set, for a member of
 // the wrong kind, a format that does not read as one, or an unknown name of
 // a measure, alignment, role or compression.
-bool DictionaryFromJson(const JsonValue& doc, FileSummary* out,
+bool DictionaryFromJson(const nlohmann::ordered_json& doc, FileSummary* out,
                         std::string* error);
 
-// Reads and parses a file, then as above.
+// Reads and parses a file (standard input for "-"), then as above; a
+// document that does not parse gives the parser's message with its line and
+// column.
 bool ReadDictionaryFile(const std::string& path, FileSummary* out,
                         std::string* error);
 

@@ -1,6 +1,8 @@
 #include "file_summary.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -110,6 +112,9 @@ void ReadTimeStamp(int handle, FileSummary* s) {
   std::snprintf(text, sizeof text, "%02d %s %04d %02d:%02d:%02d", day,
                 kMonths[month], year, hour, minute, second);
   s->created = text;
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", year, month + 1, day, hour,
+                minute, second);
+  s->created_iso = text;
 }
 
 // Document lines without their trailing blanks.
@@ -129,31 +134,83 @@ void ReadDocuments(int handle, FileSummary* s) {
   }
 }
 
-// Attributes of the file (`var` null) or of a variable, as "owner: name = value".
-void ReadAttributes(int handle, const char* var, FileSummary* s) {
+// Attributes of the file (`var` null) or of a variable. The library hands
+// out an attribute of several values as one "name[k]" entry per non-empty
+// value; they are gathered here under the name, gaps left as "".
+std::vector<Attribute> ReadAttributes(int handle, const char* var) {
   char** names = nullptr;
   char** values = nullptr;
   int n = 0;
   const int code = var ? vexaGetVarAttributes(handle, var, &names, &values, &n)
                        : vexaGetFileAttributes(handle, &names, &values, &n);
-  if (code != VEXA_OK) return;
+  std::vector<Attribute> out;
+  if (code != VEXA_OK) return out;
   for (int i = 0; i < n; ++i) {
-    s->attributes.push_back(std::string(var ? var : "(file)") + ": " + names[i] + " = " +
-                            values[i]);
+    std::string_view name = names[i];
+    size_t index = 0;
+    const size_t open = name.find('[');
+    if (open != std::string_view::npos && name.back() == ']') {
+      index = std::strtoul(std::string(name.substr(open + 1)).c_str(), nullptr, 10);
+      name = name.substr(0, open);
+    }
+    if (out.empty() || out.back().name != name) out.push_back({std::string(name), {}});
+    std::vector<std::string>& list = out.back().values;
+    if (index == 0) index = list.size() + 1;
+    if (list.size() < index) list.resize(index);
+    list[index - 1] = values[i];
   }
   vexaFreeAttributes(names, values, n);
+  return out;
+}
+
+void ReadMultRespSets(int handle, FileSummary* s) {
+  int count = 0;
+  if (vexaGetMultRespCount(handle, &count) != VEXA_OK) return;
+  for (int i = 0; i < count; ++i) {
+    VEXA_MultRespDef* def = nullptr;
+    if (vexaGetMultRespDefByIndex(handle, i, &def) != VEXA_OK || def == nullptr) continue;
+    MultRespSet set;
+    set.name = def->name;
+    set.label = def->label;
+    set.dichotomies = def->isDichotomy != 0;
+    if (set.dichotomies && def->countedValue != nullptr) set.counted_value = def->countedValue;
+    set.numeric_counted = set.dichotomies && def->numericCounted != 0;
+    set.extended = def->extended != 0;
+    set.label_from_variables = def->labelFromVariables != 0;
+    set.variables.assign(def->varNames, def->varNames + def->varCount);
+    vexaFreeMultRespDefStruct(def);
+    s->mult_resp_sets.push_back(std::move(set));
+  }
+}
+
+// "name= V1 V2 ..." lines.
+void ReadVariableSets(int handle, FileSummary* s) {
+  char* text = nullptr;
+  if (vexaGetVariableSets(handle, &text) != VEXA_OK || text == nullptr) return;
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    const size_t lf = std::min(rest.find('\n'), rest.size());
+    std::string_view line = rest.substr(0, lf);
+    rest.remove_prefix(std::min(lf + 1, rest.size()));
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos) continue;
+    VariableSet set{std::string(line.substr(0, eq)), {}};
+    for (std::string_view names = line.substr(eq + 1); !names.empty();) {
+      const size_t blank = std::min(names.find(' '), names.size());
+      if (blank > 0) set.variables.emplace_back(names.substr(0, blank));
+      names.remove_prefix(std::min(blank + 1, names.size()));
+    }
+    s->variable_sets.push_back(std::move(set));
+  }
+  vexaFreeVariableSets(text);
 }
 
 // Sets, attributes and date variables.
 void ReadMetadata(int handle, FileSummary* s) {
-  ReadAttributes(handle, nullptr, s);
-  for (const VariableSummary& v : s->variables) ReadAttributes(handle, v.name.c_str(), s);
-  char* text = nullptr;
-  if (vexaGetMultRespDefsEx(handle, &text) == VEXA_OK) s->mult_resp_sets = text;
-  vexaFreeMultRespDefs(text);
-  text = nullptr;
-  if (vexaGetVariableSets(handle, &text) == VEXA_OK) s->variable_sets = text;
-  vexaFreeVariableSets(text);
+  s->attributes = ReadAttributes(handle, nullptr);
+  for (VariableSummary& v : s->variables) v.attributes = ReadAttributes(handle, v.name.c_str());
+  ReadMultRespSets(handle, s);
+  ReadVariableSets(handle, s);
   int n = 0;
   int* dates = nullptr;
   if (vexaGetDateVariables(handle, &n, &dates) == VEXA_OK) s->date_variables.assign(dates, dates + n);

@@ -29,6 +29,32 @@ struct MissingValues {
   int Count() const { return code < 0 ? -code : code; }
 };
 
+// An attribute of the file or of a variable: one value, or several in
+// order (the ones the file leaves empty as "").
+struct Attribute {
+  std::string name;
+  std::vector<std::string> values;
+};
+
+// A multiple-response set. A set of dichotomies counts `counted_value`,
+// a number when `numeric_counted`; `extended` and `label_from_variables`
+// are its flags.
+struct MultRespSet {
+  std::string name;  // begins with "$"
+  std::string label;
+  bool dichotomies = false;
+  std::string counted_value;
+  bool numeric_counted = false;
+  bool extended = false;
+  bool label_from_variables = false;
+  std::vector<std::string> variables;
+};
+
+struct VariableSet {
+  std::string name;
+  std::vector<std::string> variables;
+};
+
 struct VariableSummary {
   std::string name;
   int type = 0;  // 0 numeric, else string width
@@ -43,6 +69,7 @@ struct VariableSummary {
   bool is_weight = false;
   std::vector<ValueLabel> value_labels;
   MissingValues missing;
+  std::vector<Attribute> attributes;  // the role and measure travel apart
 };
 
 // One extension record the file held. The library keeps some subtypes to
@@ -63,17 +90,18 @@ struct FileSummary {
   int64_t case_count = -1;  // -1 when unknown
   double time_stamp = 0.0;  // seconds since 14 Oct 1582, 0 when none
   std::string created;      // "05 Jan 1970 13:45:10", "" when none
+  std::string created_iso;  // "1970-01-05T13:45:10", "" when none
   std::string file_label;
   std::string product;      // the header's product text after its signature
   std::string encoding;     // of the file's texts, as the library names it
   int code_page = 0;        // of that encoding, 0 when it has none
   std::vector<VariableSummary> variables;
   std::vector<std::string> documents;  // lines, trailing blanks removed
-  // Attributes ("file: name = value", "<variable>: name = value"), set
-  // lines and the date variables array, as the library hands them out.
-  std::vector<std::string> attributes;
-  std::string mult_resp_sets;
-  std::string variable_sets;
+  std::vector<Attribute> attributes;  // of the file
+  std::vector<MultRespSet> mult_resp_sets;
+  std::vector<VariableSet> variable_sets;
+  // The date variables information as the library hands it out and takes
+  // it back (the variables named by their case positions); empty for none.
   std::vector<int> date_variables;
   bool has_release = false;
   int release[3] = {0, 0, 0};  // major, minor, revision

@@ -1,75 +1,80 @@
-// `vexa import DATA.csv OUT [--dict DICT.json] [--compression none|bytecode]
-// [--encoding NAME]`: a system file from a CSV file, read twice (once for
-// the dictionary or the column check, once for the cases) so that memory
-// stays flat. Texts go into the file in UTF-8, or in the encoding named (by
-// the option, else by the dictionary).
+// `vexa import DATA.csv OUT [--dict DICT.json] [options]`: a system file
+// from a CSV file, read twice (once for the dictionary or the column check,
+// once for the cases) so that memory stays flat; input from a pipe is
+// first copied to a file. Every value that does not go in as written is
+// noted on stderr (--strict: fails the import). Texts go into the file in
+// UTF-8, or in the encoding named (by the option, else by the dictionary).
+#include <CLI/CLI.hpp>
+
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <iostream>
+#include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "commands.h"
+#include "copy_file.h"
 #include "csv_infer.h"
 #include "csv_reader.h"
+#include "csv_values.h"
 #include "dict_define.h"
 #include "dict_json.h"
+#include "file_paths.h"
 #include "file_summary.h"
+#include "import_notes.h"
 #include "text_util.h"
+#include "value_text.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
 namespace {
 
 struct ImportOptions {
-  std::string csv_path;
+  std::string csv_path;  // as given; for messages
+  std::string csv_file;  // what to read: the path, or a copy of standard input
   std::string out_path;
   std::string dict_path;
   int compression = -1;  // -1: from the dictionary, else none
   std::string encoding;  // empty: from the dictionary, else UTF-8
+  bool force = false;
+  bool strict = false;
+  CsvLayout layout;
 };
 
-// Where each variable's values come from.
+// Where each variable's values come from and what they must be.
 struct Column {
   size_t field = 0;  // index in a CSV record
   double handle = 0;
-  bool numeric = true;
+  int width = 0;  // 0 numeric, else the string width
+  // Numeric with a date, date-time or time format: takes ISO 8601 text too.
+  TimeKind time = TimeKind::kNone;
   std::string name;
 };
 
-bool ParseArgs(const std::vector<std::string>& args, ImportOptions& o) {
-  std::vector<std::string> paths;
-  auto take = [&](const std::string& name, const std::string& value) {
-    if (name == "--dict") {
-      o.dict_path = value;
-      return true;
-    }
-    if (name == "--encoding") {
-      o.encoding = value;
-      return !value.empty();
-    }
-    return name == "--compression" &&
-           CompressionFromName(value, &o.compression);
-  };
-  if (!SplitArguments(args, 2, &paths, take)) return false;
-  o.csv_path = paths[0];
-  o.out_path = paths[1];
-  return true;
+Column ColumnOf(size_t field, const VariableSummary& v) {
+  return {field, 0.0, v.type, v.type == 0 ? TimeKindOf(v.print_format.type) : TimeKind::kNone,
+          v.name};
+}
+
+// ISO 8601 text for a variable of this kind: a date or a date-time for
+// either of those, a span of hours, minutes and seconds for a time.
+bool ParseTime(std::string_view text, TimeKind kind, double* value) {
+  bool has_time = false;
+  if (kind == TimeKind::kDuration) return ParseIsoDuration(text, value);
+  return kind != TimeKind::kNone && ParseIsoDate(text, value, &has_time);
 }
 
 // An import failure that is not a result code of the library.
 int Fail(const std::string& path, const std::string& what) {
-  std::cerr << "vexa import: " << path << ": " << what << '\n';
-  return 1;
+  return tool::Fail("import", path, what);
 }
 
 // The header row's fields, read again for the column check.
-bool ReadHeader(const std::string& path, std::vector<std::string>* header,
-                std::string* error) {
+bool ReadHeader(const ImportOptions& o, std::vector<std::string>* header, std::string* error) {
   CsvReader csv;
-  if (!csv.Open(path)) {
+  if (!csv.Open(o.csv_file, o.layout.delimiter)) {
     *error = std::strerror(errno);
     return false;
   }
@@ -80,9 +85,11 @@ bool ReadHeader(const std::string& path, std::vector<std::string>* header,
 }
 
 // Finds each variable's column in the header: the cell equal to its name,
-// else the one equal without regard to case.
+// else the one equal without regard to case. Columns no variable takes are
+// noted as left out.
 bool MapColumns(const FileSummary& dict, const std::vector<std::string>& header,
-                std::vector<Column>* columns, std::string* error) {
+                ImportNotes& notes, std::vector<Column>* columns, std::string* error) {
+  std::vector<bool> used(header.size(), false);
   for (const VariableSummary& v : dict.variables) {
     size_t found = header.size();
     for (size_t i = 0; i < header.size() && found == header.size(); ++i) {
@@ -95,49 +102,88 @@ bool MapColumns(const FileSummary& dict, const std::vector<std::string>& header,
       *error = "no column for variable '" + v.name + "'";
       return false;
     }
-    columns->push_back({found, 0.0, v.type == 0, v.name});
+    used[found] = true;
+    columns->push_back(ColumnOf(found, v));
+  }
+  for (size_t i = 0; i < header.size(); ++i) {
+    if (!used[i] && !notes.Note("column left out", 1, i + 1,
+                                "column '" + header[i] + "' is not in the dictionary; left out")) {
+      error->clear();  // said already
+      return false;
+    }
   }
   return true;
 }
 
+// Sets one variable's value from its field. Returns 0, or an exit status
+// after saying what went wrong.
+int SetValue(const ImportOptions& o, int handle, const Column& c, const std::string& text,
+             const CsvReader& csv, ImportNotes& notes) {
+  auto where = [&] { return o.csv_path + ":" + std::to_string(csv.RecordLine()) + ":" +
+                            std::to_string(c.field + 1); };
+  int code = VEXA_OK;
+  if (c.width == 0) {
+    double value = 0;
+    if (ParseNumber(text, &value)) {
+      const char* change = NumberChange(text, value);
+      if (change != nullptr &&
+          !notes.Note(change, csv.RecordLine(), c.field + 1, c.name + ": '" + text + "': " + change)) {
+        return 1;
+      }
+    } else if (!ParseTime(text, c.time, &value)) {
+      return Fail(where(), c.name + ": '" + text + "' is not a number" +
+                               (c.time == TimeKind::kNone       ? ""
+                                : c.time == TimeKind::kDuration ? " or an ISO 8601 time"
+                                                                : " or an ISO 8601 date"));
+    }
+    code = vexaSetValueNumeric(handle, c.handle, value);
+  } else if (text.size() > static_cast<size_t>(c.width)) {
+    if (!notes.Note("value cut", csv.RecordLine(), c.field + 1,
+                    c.name + ": value cut to the variable's " + std::to_string(c.width) +
+                        " bytes")) {
+      return 1;
+    }
+    code = vexaSetValueChar(handle, c.handle,
+                            std::string(WholeUtf8Prefix(text, static_cast<size_t>(c.width))).c_str());
+  } else {
+    code = vexaSetValueChar(handle, c.handle, text.c_str());
+  }
+  return code == VEXA_OK ? 0 : ReportFailure("import", where(), "setting " + c.name, code);
+}
+
 // Reads the cases and writes them to the committed handle. Returns 0, or an
 // exit status after printing the error.
-int WriteCases(const ImportOptions& o, const std::string& path, int handle,
-               std::vector<Column>& columns) {
+int WriteCases(const ImportOptions& o, int handle, std::vector<Column>& columns,
+               ImportNotes& notes) {
   for (Column& c : columns) vexaGetVarHandle(handle, c.name.c_str(), &c.handle);
   CsvReader csv;
-  if (!csv.Open(o.csv_path)) return Fail(o.csv_path, std::strerror(errno));
+  if (!csv.Open(o.csv_file, o.layout.delimiter)) return Fail(o.csv_path, std::strerror(errno));
   std::vector<std::string> fields;
   CsvReader::Result r = csv.Next(&fields);  // the header
-  size_t header_size = fields.size();
+  const size_t header_size = fields.size();
   while (r == CsvReader::Result::kRecord &&
          (r = csv.Next(&fields)) == CsvReader::Result::kRecord) {
-    std::string where = "line " + std::to_string(csv.RecordLine());
-    if (fields.size() > header_size) {
-      return Fail(o.csv_path, where + ": " + std::to_string(fields.size()) +
-                                  " fields, the header has " +
-                                  std::to_string(header_size));
+    if (fields.size() != header_size) {
+      const std::string counts = std::to_string(fields.size()) + " fields, the header has " +
+                                 std::to_string(header_size);
+      if (fields.size() > header_size) {
+        return Fail(o.csv_path + ":" + std::to_string(csv.RecordLine()), counts);
+      }
+      if (!notes.Note("short row", csv.RecordLine(), fields.size() + 1,
+                      counts + "; the rest left empty")) {
+        return 1;
+      }
     }
     for (const Column& c : columns) {
       if (c.field >= fields.size() || fields[c.field].empty()) continue;
-      const std::string& text = fields[c.field];
-      int code = VEXA_OK;
-      const std::string what = where + ", value of " + c.name;
-      if (c.numeric) {
-        double value = 0;
-        if (!ParseNumber(text, &value)) {
-          return Fail(o.csv_path, where + ", " + c.name + ": '" + text +
-                                      "' is not a number");
-        }
-        code = vexaSetValueNumeric(handle, c.handle, value);
-      } else {
-        code = vexaSetValueChar(handle, c.handle, text.c_str());
+      if (int status = SetValue(o, handle, c, fields[c.field], csv, notes); status != 0) {
+        return status;
       }
-      if (code != VEXA_OK) return ReportFailure("import", o.csv_path, what, code);
     }
     int code = vexaCommitCaseRecord(handle);
     if (code != VEXA_OK) {
-      return ReportFailure("import", path, "writing the case of " + where, code);
+      return ReportFailure("import", o.out_path,
+                           "writing the case of line " + std::to_string(csv.RecordLine()), code);
     }
   }
   if (r == CsvReader::Result::kError) return Fail(o.csv_path, csv.Error());
@@ -145,75 +191,126 @@ int WriteCases(const ImportOptions& o, const std::string& path, int handle,
 }
 
 // Defines, commits and fills the new file at `path`. Returns an exit status.
-int WriteFile(const ImportOptions& o, const std::string& path,
-              const FileSummary& dict, std::vector<Column>& columns) {
+int WriteFile(const ImportOptions& o, const std::string& path, const FileSummary& dict,
+              std::vector<Column>& columns, ImportNotes& notes) {
   int handle = -1;
   std::string what = "open";
+  std::vector<std::string> cut;
   int code = vexaOpenWriteU8(path.c_str(), &handle);
-  if (code == VEXA_OK) code = DefineDictionary(handle, dict, &what);
-  int compression = o.compression >= 0 ? o.compression
-                    : dict.compression >= 0 ? dict.compression
-                                            : 0;
-  if (code == VEXA_OK) {
-    what = "setting the compression";
-    code = vexaSetCompression(handle, compression);
-  }
-  if (code == VEXA_OK) {
-    what = "header commit";
-    code = vexaCommitHeader(handle);
-  }
+  if (code == VEXA_OK) code = DefineDictionary(handle, dict, &what, &cut);
   if (code != VEXA_OK) {
-    ReportFailure("import", path, what, code);
-    if (handle >= 0) vexaCloseWrite(handle);  // leaves no file
+    ReportFailure("import", o.out_path, what, code);
+    if (handle >= 0) vexaCloseWrite(handle);
     return 1;
   }
-  int status = WriteCases(o, path, handle, columns);
-  code = vexaCloseWrite(handle);
-  if (status == 0 && code != VEXA_OK) {
-    status = ReportFailure("import", path, "close", code);
+  ImportNotes dict_notes(o.dict_path.empty() ? o.out_path : o.dict_path, o.strict);
+  for (const std::string& text : cut) {
+    if (!dict_notes.Note("text cut", 0, 0, text)) {
+      vexaCloseWrite(handle);
+      return 1;
+    }
   }
-  if (status != 0) std::remove(path.c_str());
+  const int compression = o.compression >= 0 ? o.compression
+                          : dict.compression >= 0 ? dict.compression
+                                                  : 0;
+  int status = SetCompression("import", o.out_path, handle, compression);
+  if (status == 0 && (code = vexaCommitHeader(handle)) != VEXA_OK) {
+    status = ReportFailure("import", o.out_path, "header commit", code);
+  }
+  if (status != 0) {
+    vexaCloseWrite(handle);
+    return status;
+  }
+  status = WriteCases(o, handle, columns, notes);
+  code = vexaCloseWrite(handle);
+  if (status == 0 && code != VEXA_OK) status = ReportFailure("import", o.out_path, "close", code);
+  if (status == 0) status = CheckCompression("import", path, o.out_path, compression);
   return status;
+}
+
+int RunImport(ImportOptions o) {
+  if (o.csv_path == "-" && o.dict_path == "-") {
+    return Fail(o.dict_path, "the data and the dictionary cannot both come from standard input");
+  }
+  InputFile in;
+  std::string error;
+  if (!in.Open(o.csv_path, &error)) return Fail(in.name(), error);
+  o.csv_file = in.path();
+  o.csv_path = in.name();
+  const std::string refusal = OutputRefusal(o.out_path, ".vexa", o.force);
+  if (!refusal.empty()) return Fail(o.out_path, refusal);
+  std::error_code ec;
+  if (std::filesystem::equivalent(o.csv_file, o.out_path, ec)) {
+    return Fail(o.out_path, "the output would overwrite the input");
+  }
+  ImportNotes notes(o.csv_path, o.strict);
+  FileSummary dict;
+  std::vector<Column> columns;
+  if (o.dict_path.empty()) {
+    if (!InferDictionary(o.csv_file, o.layout, notes, &dict, &error)) {
+      return error.empty() ? 1 : Fail(o.csv_path, error);
+    }
+    for (size_t i = 0; i < dict.variables.size(); ++i) {
+      columns.push_back(ColumnOf(i, dict.variables[i]));
+    }
+  } else {
+    if (!ReadDictionaryFile(o.dict_path, &dict, &error)) {
+      return Fail(o.dict_path == "-" ? "standard input" : o.dict_path, error);
+    }
+    std::vector<std::string> header;
+    if (!ReadHeader(o, &header, &error) || !MapColumns(dict, header, notes, &columns, &error)) {
+      return error.empty() ? 1 : Fail(o.csv_path, error);
+    }
+  }
+  const std::string encoding = o.encoding.empty() ? dict.encoding : o.encoding;
+  const int status = WriteNewFile("import", o.out_path, encoding, [&](const std::string& path) {
+    return WriteFile(o, path, dict, columns, notes);
+  });
+  notes.Finish();
+  return status;
+}
+
+// "," or "comma", "\t" or "tab", ";" or "semicolon".
+std::string TakeDelimiter(const std::string& name, char* delimiter) {
+  if (name == "," || name == "comma") return *delimiter = ',', "";
+  if (name == "\t" || name == "tab") return *delimiter = '\t', "";
+  if (name == ";" || name == "semicolon") return *delimiter = ';', "";
+  return "expected comma, tab or semicolon";
 }
 
 }  // namespace
 
-int RunImport(const std::vector<std::string>& args) {
-  ImportOptions o;
-  if (!ParseArgs(args, o)) {
-    std::cerr << "usage: vexa import DATA.csv OUT [--dict DICT.json] "
-                 "[--compression none|bytecode] [--encoding NAME]\n";
-    return 2;
+Command AddImportCommand(CLI::App& vexa) {
+  auto o = std::make_shared<ImportOptions>();
+  CLI::App* app = vexa.add_subcommand(
+      "import", "A system file from CSV, its dictionary from --dict or inferred from the data");
+  app->add_option("DATA", o->csv_path, "The CSV file (\"-\": standard input)")->required();
+  app->add_option("OUT", o->out_path, "The system file to write")->required();
+  app->add_option("--dict", o->dict_path,
+                  "The dictionary, as info --json prints it (\"-\": standard input)")
+      ->type_name("DICT.json");
+  app->add_flag("--strict", o->strict,
+                "Fail instead of warning when a value or name would not go in as written");
+  for (auto [name, columns, help] :
+       {std::tuple{"--date", &o->layout.date_columns, "Columns to read as ISO 8601 dates"},
+        std::tuple{"--string", &o->layout.string_columns, "Columns to keep as strings"}}) {
+    app->add_option_function<std::vector<std::string>>(
+           name,
+           [columns](const std::vector<std::string>& cols) {
+             columns->insert(cols.begin(), cols.end());
+           },
+           std::string(help) + " (header names, comma-separated; without --dict)")
+        ->delimiter(',')
+        ->type_name("COLS");
   }
-  std::error_code ec;
-  if (std::filesystem::equivalent(o.csv_path, o.out_path, ec)) {
-    return Fail(o.out_path, "the output would overwrite the input");
-  }
-  FileSummary dict;
-  std::string error;
-  std::vector<Column> columns;
-  if (o.dict_path.empty()) {
-    if (!InferDictionary(o.csv_path, &dict, &error)) return Fail(o.csv_path, error);
-    for (size_t i = 0; i < dict.variables.size(); ++i) {
-      const VariableSummary& v = dict.variables[i];
-      columns.push_back({i, 0.0, v.type == 0, v.name});
-    }
-  } else {
-    if (!ReadDictionaryFile(o.dict_path, &dict, &error)) {
-      return Fail(o.dict_path, error);
-    }
-    std::vector<std::string> header;
-    if (!ReadHeader(o.csv_path, &header, &error) ||
-        !MapColumns(dict, header, &columns, &error)) {
-      return Fail(o.csv_path, error);
-    }
-  }
-  const std::string encoding = o.encoding.empty() ? dict.encoding : o.encoding;
-  if (encoding.empty() || encoding == "UTF-8") return WriteFile(o, o.out_path, dict, columns);
-  const std::string utf8 = IntermediatePath(o.out_path);
-  const int status = WriteFile(o, utf8, dict, columns);
-  if (status != 0) return status;
-  return Reencode("import", utf8, o.out_path, encoding);
+  app->add_option("--delimiter", "The field separator: comma (the default), tab or semicolon")
+      ->check(CLI::Validator(
+          [o](std::string& name) { return TakeDelimiter(name, &o->layout.delimiter); },
+          "comma|tab|semicolon"));
+  AddCompressionOption(*app, &o->compression);
+  AddEncodingOption(*app, &o->encoding);
+  AddForceOption(*app, &o->force);
+  return {app, [o] { return RunImport(*o); }};
 }
 
 }  // namespace vexa::tool

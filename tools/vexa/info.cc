@@ -1,15 +1,23 @@
 // `vexa info [--json] FILE`: a readable summary of a system file.
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "commands.h"
+#include "file_paths.h"
 #include "file_summary.h"
 #include "hex_text.h"
-#include "json_writer.h"
+#include "summary_json.h"
+#include "text_util.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
@@ -89,52 +97,111 @@ void PrintExtensionList(const FileSummary& s, std::ostream& out) {
   }
 }
 
-void PrintText(const FileSummary& s, std::ostream& out) {
+// "owner: name = value", with "name[k]" for each value of several.
+void AttributeLines(const std::string& owner, const std::vector<Attribute>& attributes,
+                    std::vector<std::string>* lines) {
+  for (const Attribute& a : attributes) {
+    for (size_t k = 0; k < a.values.size(); ++k) {
+      if (a.values[k].empty()) continue;
+      const std::string name =
+          a.values.size() == 1 ? a.name : a.name + "[" + std::to_string(k + 1) + "]";
+      lines->push_back(owner + ": " + name + " = " + a.values[k]);
+    }
+  }
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& n : names) text += (text.empty() ? "" : " ") + n;
+  return text;
+}
+
+// Attributes, multiple-response sets and variable sets.
+void PrintMetadata(const FileSummary& s, std::ostream& out) {
+  std::vector<std::string> lines;
+  AttributeLines("(file)", s.attributes, &lines);
+  for (const VariableSummary& v : s.variables) AttributeLines(v.name, v.attributes, &lines);
+  if (!lines.empty()) {
+    out << "Attributes:   " << lines.size() << '\n';
+    for (const std::string& line : lines) out << "  " << line << '\n';
+  }
+  if (!s.mult_resp_sets.empty()) out << "Multiple-response sets:\n";
+  for (const MultRespSet& m : s.mult_resp_sets) {
+    out << "  " << m.name << ": "
+        << (m.dichotomies ? "dichotomies counting " + m.counted_value : "categories")
+        << (m.extended ? ", extended" : "")
+        << (m.label_from_variables ? ", labels from the variables" : "") << ": \""
+        << m.label << "\": " << Joined(m.variables) << '\n';
+  }
+  if (!s.variable_sets.empty()) out << "Variable sets:\n";
+  for (const VariableSet& v : s.variable_sets) {
+    out << "  " << v.name << ": " << Joined(v.variables) << '\n';
+  }
+}
+
+// A label on one line: its line breaks become blanks.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
+
+// The variables as a table under a header row, columns aligned by display
+// width; with `labels`, each variable's value labels and missing values
+// beneath it.
+void PrintVariables(const FileSummary& s, bool labels, std::ostream& out) {
+  std::vector<std::vector<std::string>> rows = {
+      {"Name", "Type", "Print", "Write", "Measure", "Align", "Width", "Role", "Label"}};
+  for (const VariableSummary& v : s.variables) {
+    rows.push_back({v.name, TypeText(v.type), FormatText(v.print_format),
+                    FormatText(v.write_format), MeasureName(v.measure),
+                    AlignmentName(v.alignment), std::to_string(v.display_width),
+                    std::string(RoleName(v.role)) + (v.is_weight ? " weight" : ""),
+                    v.has_label ? "\"" + OneLine(v.label) + "\"" : ""});
+  }
+  std::vector<size_t> widths(rows[0].size(), 0);
+  for (const auto& row : rows) {
+    for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], DisplayWidth(row[i]));
+  }
+  for (size_t r = 0; r < rows.size(); ++r) {
+    std::string line = " ";
+    for (size_t i = 0; i < rows[r].size(); ++i) {
+      line += " " + (i + 1 < rows[r].size() ? PadRight(rows[r][i], widths[i]) : rows[r][i]);
+    }
+    out << std::string(TrimTrailingBlanks(line)) << '\n';
+    if (r == 0) continue;
+    const VariableSummary& v = s.variables[r - 1];
+    if (!labels) {
+      out << ExtrasLine(v);
+      continue;
+    }
+    for (const ValueLabel& l : v.value_labels) {
+      out << "      " << (v.type == 0 ? NumberText(l.number) : "'" + l.text + "'") << " = \""
+          << OneLine(l.label) << "\"\n";
+    }
+    if (v.missing.code != 0) out << "      missing " << MissingText(v) << '\n';
+  }
+}
+
+void PrintText(const FileSummary& s, bool labels, std::ostream& out) {
   out << "Form:         " << s.form << '\n'
       << "Compression:  " << CompressionName(s.compression) << '\n'
       << "Cases:        "
-      << (s.case_count < 0 ? std::string("unknown")
-                           : std::to_string(s.case_count))
-      << '\n'
+      << (s.case_count < 0 ? std::string("unknown") : std::to_string(s.case_count)) << '\n'
       << "Created:      " << s.created << '\n'
       << "File label:   " << s.file_label << '\n'
       << "Product:      " << s.product << '\n'
       << "Encoding:     " << EncodingText(s) << '\n'
       << "Release:      " << ReleaseText(s) << '\n'
-      << "Text info:    " << s.text_info << '\n'
+      << "Text info:    " << OneLine(s.text_info) << '\n'
       << "Variables:    " << s.variables.size() << '\n';
-  for (const VariableSummary& v : s.variables) {
-    char line[256];
-    std::snprintf(line, sizeof line,
-                  "  %-16s %-12s %-10s %-10s %-8s %-6s %4d %-9s", v.name.c_str(),
-                  TypeText(v.type).c_str(), FormatText(v.print_format).c_str(),
-                  FormatText(v.write_format).c_str(), MeasureName(v.measure),
-                  AlignmentName(v.alignment), v.display_width,
-                  RoleName(v.role));
-    out << line;
-    if (v.is_weight) out << " weight";
-    if (v.has_label) out << "  \"" << v.label << '"';
-    out << '\n' << ExtrasLine(v);
-  }
+  PrintVariables(s, labels, out);
   if (!s.documents.empty()) {
     out << "Documents:    " << s.documents.size() << " lines\n";
     for (const std::string& line : s.documents) out << "  | " << line << '\n';
   }
-  if (!s.attributes.empty()) {
-    out << "Attributes:   " << s.attributes.size() << '\n';
-    for (const std::string& line : s.attributes) out << "  " << line << '\n';
-  }
-  for (const auto& [title, text] : {std::pair{"Multiple-response sets:", &s.mult_resp_sets},
-                                    std::pair{"Variable sets:", &s.variable_sets}}) {
-    if (text->empty()) continue;
-    out << title << '\n';
-    std::string_view rest = *text;
-    while (!rest.empty()) {
-      const size_t lf = std::min(rest.find('\n'), rest.size());
-      out << "  " << rest.substr(0, lf) << '\n';
-      rest.remove_prefix(std::min(lf + 1, rest.size()));
-    }
-  }
+  PrintMetadata(s, out);
   if (!s.date_variables.empty()) {
     out << "Date variables:";
     for (int v : s.date_variables) out << ' ' << v;
@@ -143,143 +210,38 @@ void PrintText(const FileSummary& s, std::ostream& out) {
   PrintExtensionList(s, out);
 }
 
-void PrintValueLabels(const VariableSummary& v, JsonWriter& j) {
-  j.BeginArray();
-  for (const ValueLabel& l : v.value_labels) {
-    j.BeginObject();
-    j.Key("value");
-    if (v.type == 0) {
-      j.Number(l.number);
-    } else {
-      j.String(l.text);
-    }
-    j.Key("label"), j.String(l.label);
-    j.EndObject();
-  }
-  j.EndArray();
-}
-
-void PrintMissing(const VariableSummary& v, JsonWriter& j) {
-  j.BeginObject();
-  j.Key("code"), j.Int(v.missing.code);
-  j.Key("values");
-  j.BeginArray();
-  for (int i = 0; i < v.missing.Count() && i < 3; ++i) {
-    if (v.type == 0) {
-      j.Number(v.missing.numbers[i]);
-    } else {
-      j.String(v.missing.texts[i]);
-    }
-  }
-  j.EndArray();
-  j.EndObject();
-}
-
-// Size and count are null for a record the library keeps to itself; "data" is
-// the hex text of a record a caller may set.
-void PrintExtensions(const FileSummary& s, JsonWriter& j) {
-  j.BeginArray();
-  for (const ExtensionSummary& e : s.extensions) {
-    j.BeginObject();
-    j.Key("subtype"), j.Int(e.subtype);
-    j.Key("element_size");
-    e.count < 0 ? j.Null() : j.Int(e.element_size);
-    j.Key("count");
-    e.count < 0 ? j.Null() : j.Int(e.count);
-    if (e.has_data) j.Key("data"), j.String(ToHex(e.data));
-    j.EndObject();
-  }
-  j.EndArray();
-}
-
-void PrintJson(const FileSummary& s, std::ostream& out) {
-  JsonWriter j(out);
-  j.BeginObject();
-  j.Key("form"), j.String(s.form);
-  j.Key("compression"), j.String(CompressionName(s.compression));
-  j.Key("case_count"), j.Int(s.case_count);
-  j.Key("created");
-  if (!s.created.empty()) {
-    j.String(s.created);
-  } else {
-    j.Null();
-  }
-  j.Key("time_stamp"), j.Number(s.time_stamp);
-  j.Key("file_label"), j.String(s.file_label);
-  j.Key("product"), j.String(s.product);
-  j.Key("encoding"), j.String(s.encoding);
-  j.Key("code_page");
-  s.code_page > 0 ? j.Int(s.code_page) : j.Null();
-  j.Key("release");
-  if (s.has_release) {
-    j.BeginArray();
-    for (int part : s.release) j.Int(part);
-    j.EndArray();
-  } else {
-    j.Null();
-  }
-  j.Key("text_info");
-  s.has_text_info ? j.String(s.text_info) : j.Null();
-  j.Key("variables");
-  j.BeginArray();
-  for (const VariableSummary& v : s.variables) {
-    j.BeginObject();
-    j.Key("name"), j.String(v.name);
-    j.Key("type"), j.Int(v.type);
-    j.Key("print_format"), j.String(FormatText(v.print_format));
-    j.Key("write_format"), j.String(FormatText(v.write_format));
-    j.Key("label");
-    if (v.has_label) {
-      j.String(v.label);
-    } else {
-      j.Null();
-    }
-    j.Key("measure"), j.String(MeasureName(v.measure));
-    j.Key("alignment"), j.String(AlignmentName(v.alignment));
-    j.Key("display_width"), j.Int(v.display_width);
-    j.Key("role"), j.String(RoleName(v.role));
-    j.Key("weight"), j.Bool(v.is_weight);
-    j.Key("value_labels"), PrintValueLabels(v, j);
-    j.Key("missing"), PrintMissing(v, j);
-    j.EndObject();
-  }
-  j.EndArray();
-  j.Key("documents");
-  j.BeginArray();
-  for (const std::string& line : s.documents) j.String(line);
-  j.EndArray();
-  j.Key("extensions"), PrintExtensions(s, j);
-  j.EndObject();
-}
-
 }  // namespace
 
-int RunInfo(const std::vector<std::string>& args) {
-  bool json = false;
-  std::string path;
-  for (const std::string& a : args) {
-    if (a == "--json") {
-      json = true;
-    } else if (path.empty() && (a.empty() || a[0] != '-')) {
-      path = a;
-    } else {
-      std::cerr << "vexa info: unexpected argument '" << a << "'\n";
-      return 2;
-    }
-  }
-  if (path.empty()) {
-    std::cerr << "usage: vexa info [--json] FILE\n";
-    return 2;
-  }
-  FileSummary summary;
-  int code = Summarize(path, &summary);
-  if (code != VEXA_OK) return ReportFailure("info", path, "open", code);
-  if (json) {
-    PrintJson(summary, std::cout);
-  } else {
-    PrintText(summary, std::cout);
-  }
-  return 0;
+Command AddInfoCommand(CLI::App& vexa) {
+  struct Options {
+    bool json = false;
+    bool labels = false;
+    std::string path;
+  };
+  auto o = std::make_shared<Options>();
+  CLI::App* app = vexa.add_subcommand(
+      "info", "Summary of a system file: header facts, one line per variable, documents");
+  app->add_flag("--json", o->json,
+                "The dictionary as JSON (what import --dict reads back)");
+  app->add_flag("--labels", o->labels, "List each variable's value labels and missing values");
+  app->add_option("FILE", o->path, "The system file (\"-\": standard input)")->required();
+  return {app, [o] {
+            InputFile in;
+            std::string error;
+            if (!in.Open(o->path, &error)) return Fail("info", in.name(), error);
+            FileSummary summary;
+            const int code = Summarize(in.path(), &summary);
+            if (code != VEXA_OK) return ReportFailure("info", in.name(), "open", code);
+            std::ostringstream text;
+            if (o->json) {
+              text << SummaryJson(summary).dump(
+                          2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                   << '\n';
+            } else {
+              PrintText(summary, o->labels, text);
+            }
+            return WriteStdout("info", text.str());
+          }};
 }
 
 }  // namespace vexa::tool

@@ -1,4 +1,7 @@
 // vexa: the command-line tool over the library.
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -8,53 +11,71 @@
 
 namespace {
 
-void Usage(std::ostream& out) {
-  out << "usage: vexa COMMAND [ARGS]\n"
-         "commands:\n"
-         "  info [--json] FILE   summary of a system file: header facts,\n"
-         "                       one line per variable, documents\n"
-         "  cat [--labels] [--range FIRST:LAST] [--vars a,b,c] FILE\n"
-         "                       the cases as CSV; --range counts cases\n"
-         "                       from 1 and includes both ends\n"
-         "  import DATA.csv OUT [--dict DICT.json] [--compression C]\n"
-         "         [--encoding E]\n"
-         "                       a system file from CSV; the dictionary\n"
-         "                       from DICT.json (as info --json prints it)\n"
-         "                       or inferred from the data\n"
-         "  convert IN OUT [--compression C] [--encoding E]\n"
-         "                       a copy of IN, compressed as C (none or\n"
-         "                       bytecode; by default as IN is)\n"
-         "Texts (names, labels, values) are UTF-8 on the tool's side, whatever\n"
-         "the file's encoding; --encoding writes a file's texts in another one\n"
-         "(windows-1252, Shift_JIS, 1252, ...; by default UTF-8).\n";
+std::string VersionText() {
+  int major = 0, minor = 0, patch = 0;
+  vexaGetLibraryVersion(&major, &minor, &patch);
+  return "vexa " + std::to_string(VEXA_VERSION_MAJOR) + "." +
+         std::to_string(VEXA_VERSION_MINOR) + "." + std::to_string(VEXA_VERSION_PATCH) +
+         " (library " + std::to_string(major) + "." + std::to_string(minor) + "." +
+         std::to_string(patch) + ")";
+}
+
+// One line on stderr naming the command and what was wrong with its
+// arguments: the first unknown option or surplus argument, or the parser's
+// sentence about a missing or invalid one. Returns 2.
+int ReportUsageError(const CLI::App& vexa, const std::vector<vexa::tool::Command>& commands,
+                     const CLI::ParseError& e) {
+  const CLI::App* app = &vexa;
+  for (const vexa::tool::Command& c : commands) {
+    if (c.app->parsed()) app = c.app;
+  }
+  const std::string name = app == &vexa ? "vexa" : "vexa " + app->get_name();
+  std::string what = e.what();
+  const std::vector<std::string> given = app->remaining();
+  if (app == &vexa && !given.empty() && given.front()[0] != '-') {
+    what = given.front() + ": unknown command";
+  } else if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr) {
+    auto option = std::find_if(given.begin(), given.end(),
+                               [](const std::string& a) { return a.size() > 1 && a[0] == '-'; });
+    if (option != given.end()) {
+      what = *option + ": unknown option";
+    } else if (!given.empty()) {
+      what = given.front() + ": unexpected argument";
+    }
+  }
+  std::cerr << name << ": " << what << " (see " << name << " --help)\n";
+  return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    Usage(std::cerr);
-    return 2;
+  CLI::App vexa(
+      "vexa: system files (.vexa) from the command line.\n"
+      "Texts (names, labels, values) are UTF-8 on the tool's side, whatever the\n"
+      "file's encoding. A path \"-\" reads standard input.",
+      "vexa");
+  vexa.set_version_flag("--version", VersionText(), "Print the tool's and the library's version");
+  vexa.require_subcommand(1);
+  const std::vector<vexa::tool::Command> commands = {
+      vexa::tool::AddInfoCommand(vexa), vexa::tool::AddCatCommand(vexa),
+      vexa::tool::AddImportCommand(vexa), vexa::tool::AddConvertCommand(vexa)};
+  try {
+    vexa.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return vexa.exit(e);  // --help, --version
+  } catch (const CLI::ParseError& e) {
+    return ReportUsageError(vexa, commands, e);
   }
-  std::string command = argv[1];
-  std::vector<std::string> args(argv + 2, argv + argc);
   // Names, labels and values cross the interface as UTF-8, as the JSON and
   // CSV that the tool reads and writes hold them.
   constexpr int kUtf8Interface = 1;
-  int code = vexaSetInterfaceEncoding(kUtf8Interface);
+  const int code = vexaSetInterfaceEncoding(kUtf8Interface);
   if (code != VEXA_OK) {
-    return vexa::tool::ReportFailure(command.c_str(), "interface encoding",
-                                     "setting UTF-8", code);
+    return vexa::tool::ReportFailure("", "interface encoding", "setting UTF-8", code);
   }
-  if (command == "info") return vexa::tool::RunInfo(args);
-  if (command == "cat") return vexa::tool::RunCat(args);
-  if (command == "import") return vexa::tool::RunImport(args);
-  if (command == "convert") return vexa::tool::RunConvert(args);
-  if (command == "-h" || command == "--help" || command == "help") {
-    Usage(std::cout);
-    return 0;
+  for (const vexa::tool::Command& c : commands) {
+    if (c.app->parsed()) return c.run();
   }
-  std::cerr << "vexa: unknown command '" << command
-            << "' (vexa --help lists the commands)\n";
   return 2;
 }

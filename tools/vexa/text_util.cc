@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+#include <wchar.h>
 #include <locale.h>
 
 namespace vexa::tool {
@@ -30,12 +31,51 @@ std::string_view WholeUtf8Prefix(std::string_view text, size_t max) {
   return text.substr(0, end);
 }
 
-std::string NameKey(std::string_view name) {
-  std::string key(TrimBlanks(name));
-  // The C library's UTF-8 locale for the case tables, whatever the
-  // process's locale is; without one only ASCII letters are mapped.
+namespace {
+
+// The C library's UTF-8 locale for the character tables, whatever the
+// process's locale is; null when the system lacks it.
+locale_t Utf8Locale() {
   static const locale_t utf8 =
       newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  return utf8;
+}
+
+}  // namespace
+
+size_t DisplayWidth(std::string_view text) {
+  const locale_t utf8 = Utf8Locale();
+  if (utf8 == nullptr) return text.size();
+  const locale_t saved = uselocale(utf8);
+  size_t width = 0;
+  std::mbstate_t state{};
+  for (size_t i = 0; i < text.size();) {
+    wchar_t wc = 0;
+    const size_t n = std::mbrtowc(&wc, text.data() + i, text.size() - i, &state);
+    if (n == 0 || n > text.size() - i) {  // invalid or cut short: one column a byte
+      state = {};
+      ++width;
+      ++i;
+      continue;
+    }
+    const int w = wcwidth(wc);
+    width += w < 0 ? 1 : static_cast<size_t>(w);
+    i += n;
+  }
+  uselocale(saved);
+  return width;
+}
+
+std::string PadRight(std::string_view text, size_t width) {
+  std::string out(text);
+  const size_t have = DisplayWidth(text);
+  if (have < width) out.append(width - have, ' ');
+  return out;
+}
+
+std::string NameKey(std::string_view name) {
+  std::string key(TrimBlanks(name));
+  const locale_t utf8 = Utf8Locale();
   if (utf8 == nullptr) {
     for (char& c : key) {
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

@@ -17,6 +17,13 @@ std::string_view TrimTrailingBlanks(std::string_view text);
 // character.
 std::string_view WholeUtf8Prefix(std::string_view text, size_t max);
 
+// The columns a terminal gives the text: two for a wide (East Asian)
+// character, none for a combining one, one for each other character and
+// each invalid byte.
+size_t DisplayWidth(std::string_view text);
+// The text followed by blanks up to `width` columns (as it is when wider).
+std::string PadRight(std::string_view text, size_t width);
+
 // The key of a variable name: blanks trimmed, letters upper-cased by the
 // simple Unicode mapping where that keeps a character's length in bytes
 // (as the library compares names). Invalid bytes stay as they are.

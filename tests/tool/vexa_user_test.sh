@@ -1,0 +1,216 @@
+#!/usr/bin/env bash
+# What a user of the tool may count on: output is never lost or left half
+# written, pipes and "-" work, write errors are reported, and errors say in
+# words what happened.
+# Usage: vexa_user_test.sh VEXA
+set -u
+vexa=$1
+. "$(dirname "$0")/test_common.sh"
+# expect STATUS ARGS...: the tool exits with STATUS and says one line on stderr.
+expect() {
+  local want=$1
+  shift
+  "$vexa" "$@" >"$work/stdout" 2>"$work/err"
+  local got=$?
+  [ "$got" -eq "$want" ] || fail "vexa $* exited with $got, wanted $want: $(cat "$work/err")"
+  [ "$want" -eq 0 ] || [ "$(wc -l <"$work/err")" -eq 1 ] ||
+    fail "vexa $* printed $(wc -l <"$work/err") error lines"
+}
+said() { grep -q -- "$1" "$work/err" || fail "expected '$1' in: $(cat "$work/err")"; }
+# No file of the tool's own is left in the directory.
+no_leftovers() { ! ls -A "$1" | grep -q '^\.vexa' || fail "temporary files left in $1: $(ls -A "$1")"; }
+
+printf 'id,name,score\n1,Ann,2.5\n2,Bob,\n3,"Lee, J",7\n' >"$work/in.csv"
+run import "$work/in.csv" "$work/good.vexa"
+
+# --- Nothing is lost -------------------------------------------------------
+cp "$work/good.vexa" "$work/precious.vexa"
+head -c 200 "$work/good.vexa" >"$work/damaged.vexa"
+expect 1 convert "$work/damaged.vexa" "$work/precious.vexa" --force
+cmp -s "$work/good.vexa" "$work/precious.vexa" || fail "a failed convert changed the file it would replace"
+printf 'id\n"open\n' >"$work/broken.csv"
+expect 1 import "$work/broken.csv" "$work/precious.vexa" --force
+cmp -s "$work/good.vexa" "$work/precious.vexa" || fail "a failed import changed the file it would replace"
+no_leftovers "$work"
+
+expect 1 convert "$work/good.vexa" "$work/precious.vexa"
+said 'the file exists (--force replaces it)'
+expect 0 convert "$work/good.vexa" "$work/precious.vexa" --force --compression bytecode
+"$vexa" info --json "$work/precious.vexa" | grep -q '"compression": "bytecode"' || fail "--force replaces"
+expect 1 import "$work/in.csv" "$work/survey.json"
+said 'does not end in .vexa'
+[ ! -e "$work/survey.json" ] || fail "a refused output was written"
+expect 0 import "$work/in.csv" "$work/data.dat" --force
+mkfifo "$work/fifo"
+expect 1 convert "$work/good.vexa" "$work/fifo" --force
+said 'not a regular file'
+expect 1 import "$work/in.csv" "$work" --force
+said 'Is a directory'
+expect 1 convert "$work/good.vexa" "$work/good.vexa" --force
+said 'would overwrite the input'
+# The new file gets the usual permissions, not those of a private temporary.
+[ "$(stat -c %a "$work/precious.vexa")" = "$(stat -c %a "$work/in.csv")" ] ||
+  fail "mode $(stat -c %a "$work/precious.vexa") of a written file"
+
+# A killed import leaves neither the output nor its temporary file.
+awk 'BEGIN { print "id,x,s"; for (i = 0; i < 3000000; i++) print i "," i * 0.5 ",text" i }' \
+  >"$work/big.csv"
+mkdir "$work/out"
+"$vexa" import "$work/big.csv" "$work/out/big.vexa" 2>/dev/null &
+pid=$!
+# Wait until the file is being written, then stop the import.
+for _ in $(seq 100); do ls -A "$work/out" | grep -q . && break; sleep 0.1; done
+kill -TERM "$pid"
+wait "$pid" 2>/dev/null
+[ -z "$(ls -A "$work/out")" ] || fail "a killed import left $(ls -A "$work/out")"
+
+# --- Pipes and "-" -----------------------------------------------------------
+cat "$work/in.csv" | "$vexa" import - "$work/piped.vexa" 2>"$work/err" || fail "import from a pipe: $(cat "$work/err")"
+"$vexa" cat "$work/piped.vexa" >"$work/piped.csv"
+cmp -s "$work/in.csv" "$work/piped.csv" || fail "import from a pipe: $(cat "$work/piped.csv")"
+"$vexa" import /dev/stdin "$work/stdin.vexa" <"$work/in.csv" 2>/dev/null
+"$vexa" cat "$work/stdin.vexa" | cmp -s "$work/in.csv" - || fail "import from /dev/stdin"
+"$vexa" info --json "$work/good.vexa" >"$work/dict.json"
+"$vexa" import "$work/in.csv" "$work/d.vexa" --dict - <"$work/dict.json" 2>/dev/null ||
+  fail "--dict - reads standard input"
+"$vexa" cat - <"$work/good.vexa" | cmp -s "$work/in.csv" - || fail "cat - reads standard input"
+cat "$work/good.vexa" | "$vexa" info --json - | grep -q '"case_count": 3' || fail "info - through a pipe"
+cat "$work/good.vexa" | "$vexa" convert - "$work/conv.vexa" 2>/dev/null || fail "convert - through a pipe"
+
+# --- Write errors and errors in words ------------------------------------------
+if [ -w /dev/full ]; then
+  "$vexa" cat "$work/good.vexa" >/dev/full 2>"$work/err"
+  [ $? -eq 1 ] || fail "cat > /dev/full exits 1"
+  said 'standard output: No space left on device'
+  "$vexa" info --json "$work/good.vexa" >/dev/full 2>"$work/err"
+  [ $? -eq 1 ] || fail "info --json > /dev/full exits 1"
+fi
+expect 1 cat "$work/absent.vexa"
+said 'absent.vexa: No such file or directory'
+expect 1 info "$work"
+said 'Is a directory'
+expect 1 info "$work/damaged.vexa"
+said 'open failed: .*offset'
+grep -q 'error [0-9]\{4\}' "$work/err" && fail "internal condition text: $(cat "$work/err")"
+
+# --- Honest imports: every change is said, --strict refuses it -------------
+# change_case NAME CSV DICT_JSON|- WANT: the import warns WANT (with line and
+# column) and writes the file; with --strict it fails and writes nothing.
+change_case() {
+  local name=$1 dict=()
+  printf "$2" >"$work/c_$name.csv"
+  if [ "$3" != - ]; then printf '%s' "$3" >"$work/c_$name.json"; dict=(--dict "$work/c_$name.json"); fi
+  expect 0 import "$work/c_$name.csv" "$work/c_$name.vexa" "${dict[@]}"
+  grep -q -- "warning: .*$4" "$work/err" || fail "$name: no warning '$4' in: $(cat "$work/err")"
+  [ -e "$work/c_$name.vexa" ] || fail "$name: nothing written without --strict"
+  expect 1 import "$work/c_$name.csv" "$work/c_${name}_strict.vexa" "${dict[@]}" --strict
+  said "$4 (--strict: nothing written)"
+  [ ! -e "$work/c_${name}_strict.vexa" ] || fail "$name: --strict wrote a file"
+}
+num='{"variables": [{"name": "a", "type": 0}]}'
+change_case zeros 'a\n7\n01234\n' "$num" 'a: .01234.: leading zeros dropped'
+change_case big 'a\n12345678901234567891\n' "$num" 'beyond 2^53 stored with digits lost'
+change_case nan 'a\n1\nNaN\n' "$num" 'NaN or infinity taken as a number'
+change_case short 'a,b\n1,2\n3\n' - '1 fields, the header has 2; the rest left empty'
+change_case header 'a b,c\n1,2\n' - "header 'a b' renamed a_b"
+change_case dropped 'a,extra\n1,2\n' "$num" "column 'extra' is not in the dictionary; left out"
+change_case cut 's\nabcdef\n' '{"variables": [{"name": "s", "type": 3}]}' 's: value cut to the variable.s 3 bytes'
+long=$(printf 'x%.0s' $(seq 300))
+change_case label 'a\n1\n' "{\"variables\": [{\"name\": \"a\", \"type\": 0, \"label\": \"$long\"}]}" "label cut to 256 bytes"
+
+"$vexa" import "$work/c_zeros.csv" "$work/lc.vexa" --dict "$work/c_zeros.json" 2>&1 |
+  grep -q 'c_zeros.csv:3:1: warning: ' || fail "a warning gives the line and the column"
+"$vexa" import "$work/c_short.csv" "$work/lc2.vexa" 2>&1 |
+  grep -q 'c_short.csv:3:2: warning: ' || fail "a short row gives the line and the column"
+
+# Blank lines are not cases; dates, formats and measures are inferred.
+printf 'id,day,at,score,code,name\n\n123456789012,2024-03-01,2024-03-01T10:20:30,1.25,007,Ann\n\n\n2,1999-12-31,2000-01-01 00:00:00,-3,010,Bo\n' >"$work/kinds.csv"
+run import "$work/kinds.csv" "$work/kinds.vexa"
+"$vexa" info "$work/kinds.vexa" >"$work/kinds.txt"
+grep -q '^Cases:        2$' "$work/kinds.txt" || fail "blank lines are not cases"
+for want in 'id  *numeric  *F12.0 .* scale ' 'day  *numeric  *DATE11 .* scale ' \
+  'at  *numeric  *DATETIME20 ' 'score  *numeric  *F5.2 ' 'code  *string(3)  *A3 .* nominal ' \
+  'name  *string(3) .* nominal '; do
+  grep -q "$want" "$work/kinds.txt" || fail "inferred: $want"
+done
+"$vexa" cat "$work/kinds.vexa" >"$work/kinds_out.csv"
+grep -q '^123456789012,2024-03-01,2024-03-01T10:20:30,1.25,007,Ann$' "$work/kinds_out.csv" ||
+  fail "dates round trip as ISO text: $(cat "$work/kinds_out.csv")"
+grep -q '^2,1999-12-31,2000-01-01T00:00:00,-3,010,Bo$' "$work/kinds_out.csv" ||
+  fail "dates round trip as ISO text: $(cat "$work/kinds_out.csv")"
+"$vexa" info --json "$work/kinds.vexa" >"$work/kinds.json"
+run import "$work/kinds_out.csv" "$work/kinds2.vexa" --dict "$work/kinds.json"
+"$vexa" cat "$work/kinds2.vexa" | cmp -s "$work/kinds_out.csv" - || fail "a date format in --dict takes ISO dates"
+"$vexa" cat --raw "$work/kinds.vexa" | grep -q '^123456789012,13928630400,13928667630,' ||
+  fail "cat --raw keeps the numbers"
+
+# A time format takes and gives ISO 8601 times as well.
+printf 'took\n10:20:30\n100:00:00.5\n' >"$work/t.csv"
+printf '{"variables": [{"name": "took", "type": 0, "print_format": "TIME11.1"}]}' >"$work/t.json"
+run import "$work/t.csv" "$work/t.vexa" --dict "$work/t.json"
+"$vexa" cat "$work/t.vexa" | cmp -s "$work/t.csv" - || fail "times round trip: $("$vexa" cat "$work/t.vexa")"
+
+# --date, --string and --delimiter override what the data suggests.
+printf 'n\tcode\td\n1\t5\t2024-01-02\n' >"$work/tab.csv"
+run import "$work/tab.csv" "$work/tab.vexa" --delimiter tab --string code
+"$vexa" info "$work/tab.vexa" | grep -q 'code  *string(1)' || fail "--string and --delimiter tab"
+printf 'n;d\n1;x\n' >"$work/semi.csv"
+expect 1 import "$work/semi.csv" "$work/semi.vexa" --delimiter semicolon --date d
+said "'x' is not an ISO 8601 date"
+expect 2 import "$work/semi.csv" "$work/semi.vexa" --delimiter pipe
+said 'expected comma, tab or semicolon'
+
+# --- Output people can read -------------------------------------------------
+printf 'n,amount,d\n1,1234.5,2024-03-01\n2,,\n' >"$work/o.csv"
+printf '{"variables": [{"name": "n", "type": 0, "print_format": "F3.0"},
+ {"name": "amount", "type": 0, "print_format": "DOLLAR10.2"}, {"name": "d", "type": 0, "print_format": "DATE11"}]}' >"$work/o.json"
+run import "$work/o.csv" "$work/o.vexa" --dict "$work/o.json"
+[ "$("$vexa" cat --format ndjson "$work/o.vexa")" = '{"n":1,"amount":1234.5,"d":"2024-03-01"}
+{"n":2,"amount":null,"d":null}' ] || fail "cat --format ndjson: $("$vexa" cat --format ndjson "$work/o.vexa")"
+"$vexa" cat --format json "$work/o.vexa" | python3 -c 'import json,sys; d=json.load(sys.stdin); assert d[0]["d"] == "2024-03-01" and len(d) == 2' ||
+  fail "cat --format json is one JSON array"
+"$vexa" cat --format json --range 3: "$work/o.vexa" | python3 -c 'import json,sys; assert json.load(sys.stdin) == []' ||
+  fail "cat --format json without rows"
+[ "$("$vexa" cat --formatted --range 1:1 "$work/o.vexa" | tail -1)" = '1,"$1,234.50",2024-03-01' ] ||
+  fail "cat --formatted: $("$vexa" cat --formatted --range 1:1 "$work/o.vexa")"
+
+# --where keeps the cases where a variable holds a value.
+[ "$("$vexa" cat --where n=2 --vars n "$work/o.vexa")" = 'n
+2' ] || fail "cat --where on a number"
+[ "$("$vexa" cat --where name=Bob --vars id "$work/good.vexa")" = 'id
+2' ] || fail "cat --where on a string"
+expect 1 cat --where n=x "$work/o.vexa"
+said "'x' is not a number"
+[ ! -s "$work/stdout" ] || fail "a bad --where prints nothing"
+
+# info: a header row, columns aligned by display width, labels on one line.
+long_name=v$(printf 'x%.0s' $(seq 63))
+printf '{"variables": [{"name": "%s", "type": 0, "label": "two\\nlines", "value_labels": [{"value": 1, "label": "one"}]},
+ {"name": "caf\u00e9\u65e5\u672c", "type": 3, "missing": {"code": 1, "values": ["x"]}}]}' "$long_name" >"$work/wide.json"
+printf '%s,caf\303\251\346\227\245\346\234\254\n1,a\n' "$long_name" >"$work/wide.csv"
+run import "$work/wide.csv" "$work/wide.vexa" --dict "$work/wide.json"
+"$vexa" info --labels "$work/wide.vexa" >"$work/wide.txt"
+grep -q '^  Name  *Type  *Print  *Write  *Measure  *Align  *Width  *Role  *Label$' "$work/wide.txt" || fail "info has a header row"
+grep -q '"two lines"$' "$work/wide.txt" || fail "a two-line label on one line"
+grep -q '^      1 = "one"$' "$work/wide.txt" || fail "info --labels lists value labels"
+grep -q "^      missing 'x'$" "$work/wide.txt" || fail "info --labels lists missing values"
+# Every row's Type column starts at the same display column.
+python3 - "$work/wide.txt" <<'PY' || fail "info columns aligned by display width"
+import sys, unicodedata
+def width(s): return sum(2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in s)
+rows = [l.rstrip("\n") for l in open(sys.argv[1], encoding="utf-8") if l.startswith("  ") and ("numeric" in l or "string(" in l or "Type" in l)]
+starts = {width(l[:l.index(w)]) for l in rows for w in ("Type", "numeric", "string(") if w in l}
+sys.exit(0 if len(rows) == 3 and len(starts) == 1 else 1)
+PY
+"$vexa" info --json "$work/wide.vexa" | grep -q '"created": "[0-9]\{4\}-[0-9][0-9]-[0-9][0-9]T[0-9][0-9]:[0-9][0-9]:[0-9][0-9]"' ||
+  fail "info --json gives the creation time in ISO 8601"
+
+# The zlib form: written as asked, or refused in words; never byte-code.
+if "$vexa" import "$work/in.csv" "$work/z.vexa" --compression zlib 2>"$work/err"; then
+  "$vexa" info --json "$work/z.vexa" | grep -q '"compression": "zlib"' || fail "zlib asked, other written"
+else
+  said 'compression zlib is not written by this library'
+  [ ! -e "$work/z.vexa" ] || fail "a refused zlib file was left"
+fi
+
+finish

@@ -1,0 +1,29 @@
+// Reading the text of a CSV field as a value: numbers, and ISO 8601 dates
+// and date-times as the date values (seconds since 14 Oct 1582) the library
+// stores; and what a number read from text may have lost.
+#pragma once
+
+#include <string_view>
+
+namespace vexa::tool {
+
+// True when `text` is a whole number as std::from_chars reads a double
+// (so "nan", "inf", "1e5" and "-0.5" are numbers, " 1" and "+1" are not).
+bool ParseNumber(std::string_view text, double* value);
+
+// What storing `value`, read from `text` by ParseNumber, changes, or
+// nullptr when nothing: leading zeros dropped ("01234"), digits lost in an
+// integer beyond 2^53, NaN or an infinity taken from text.
+const char* NumberChange(std::string_view text, double value);
+
+// "YYYY-MM-DD", or with "THH:MM:SS" (a blank for the T, and a fraction of
+// a second, allowed) as a date value; *has_time says which. False for any
+// other text and for dates the calendar lacks.
+bool ParseIsoDate(std::string_view text, double* value, bool* has_time);
+
+// "HH:MM:SS" with a fraction of a second allowed, hours from 0 up, and a
+// "-" in front for a negative span, as a time value in seconds: how `cat`
+// prints a variable with a time format.
+bool ParseIsoDuration(std::string_view text, double* value);
+
+}  // namespace vexa::tool

@@ -1,0 +1,39 @@
+// The paths a command is given: inputs made into files the library can open,
+// and the checks an output path passes before anything is written.
+#pragma once
+
+#include <string>
+
+#include "temp_file.h"
+
+namespace vexa::tool {
+
+// Why a new file may not be written at `path`, or "" when it may: an
+// existing path that is not a regular file (a directory, a FIFO, a device,
+// a symbolic link) is refused always; an existing file, or a name that does not end in
+// `extension`, only without `force`.
+std::string OutputRefusal(const std::string& path, const std::string& extension, bool force);
+
+// The directory of a path ("." for a bare name), where its temporary
+// file goes so that the final rename stays on one file system.
+std::string DirectoryOf(const std::string& path);
+
+// An input given by path: the file itself when it is a regular one, else
+// (standard input for "-", a pipe, a device) its bytes read once into a
+// temporary file that lives as long as this object.
+class InputFile {
+ public:
+  // False, with *error in words ("No such file or directory", "Is a
+  // directory"), when the input cannot be read.
+  bool Open(const std::string& path, std::string* error);
+  // What to open: the original path or the copy.
+  const std::string& path() const { return copy_.path().empty() ? path_ : copy_.path(); }
+  // For messages: the path as given, "standard input" for "-".
+  std::string name() const { return path_ == "-" || path_ == "/dev/stdin" ? "standard input" : path_; }
+
+ private:
+  std::string path_;
+  TempFile copy_;
+};
+
+}  // namespace vexa::tool

@@ -1,0 +1,100 @@
+#include "temp_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+namespace vexa::tool {
+namespace {
+
+// The paths to remove when a signal ends the process. The handler only
+// reads them, and a slot is marked in use only once its path is complete.
+constexpr int kSlots = 4;
+constexpr size_t kPathBytes = 4096;
+char g_paths[kSlots][kPathBytes];
+volatile std::sig_atomic_t g_in_use[kSlots];
+
+extern "C" void RemoveAndDie(int signal_number) {
+  for (int i = 0; i < kSlots; ++i) {
+    if (g_in_use[i]) unlink(g_paths[i]);
+  }
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+void InstallHandlers() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    struct sigaction action {};
+    sigaction(s, nullptr, &action);
+    if (action.sa_handler == SIG_IGN) continue;  // as the caller wished
+    action.sa_handler = RemoveAndDie;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    sigaction(s, &action, nullptr);
+  }
+}
+
+int Register(const std::string& path) {
+  if (path.size() >= kPathBytes) return -1;
+  for (int i = 0; i < kSlots; ++i) {
+    if (g_in_use[i]) continue;
+    std::memcpy(g_paths[i], path.c_str(), path.size() + 1);
+    g_in_use[i] = 1;
+    return i;
+  }
+  return -1;
+}
+
+mode_t Umask() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return mask;
+}
+
+}  // namespace
+
+TempFile::~TempFile() {
+  if (!path_.empty()) unlink(path_.c_str());
+  Forget();
+}
+
+void TempFile::Forget() {
+  if (slot_ >= 0) g_in_use[slot_] = 0;
+  slot_ = -1;
+  path_.clear();
+}
+
+bool TempFile::Create(const std::string& dir, const std::string& stem, std::string* error) {
+  InstallHandlers();
+  std::string name = (dir.empty() ? std::string(".") : dir) + "/." + stem + ".XXXXXX";
+  const int fd = mkstemp(name.data());
+  if (fd < 0) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  close(fd);  // private (mode 0600) until it is moved into place
+  path_ = name;
+  slot_ = Register(path_);
+  return true;
+}
+
+bool TempFile::MoveTo(const std::string& target, std::string* error) {
+  // A finished file gets the mode a newly created one would have.
+  if (chmod(path_.c_str(), 0666 & ~Umask()) != 0 ||
+      std::rename(path_.c_str(), target.c_str()) != 0) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  Forget();
+  return true;
+}
+
+}  // namespace vexa::tool
