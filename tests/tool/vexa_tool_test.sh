@@ -126,9 +126,9 @@ tr -d ' \n' <"$work/m1.json" >"$work/m1.flat"
 for want in '"attributes":{"Origin":"fieldstudy","Waves":["spring","","autumn"]}' \
   '"role":"target","weight":false,"value_labels":[],"missing":{"code":0,"values":[]},"attributes":{"Note":"casenumber"}' \
   '"role":"split","weight":false,"value_labels":[],"missing":{"code":0,"values":[]},"attributes":{"Check":["x","y"]}' \
-  '{"name":"$ab","label":"AorB","kind":"dichotomies","counted_value":1,"extended":false,"label_from_variables":false,"variables":["A","B"]}' \
+  '{"name":"$ab","label":"AorB","kind":"dichotomies","counted_value":1,"extended":false,"label_from_variables":false,"variables":["a","b"]}' \
   '{"name":"$abx","label":"","kind":"dichotomies","counted_value":1,"extended":true,"label_from_variables":true,"variables":["a","b"]}' \
-  '{"name":"$cat","label":"Both","kind":"categories","variables":["A","B"]}' \
+  '{"name":"$cat","label":"Both","kind":"categories","variables":["a","b"]}' \
   '"counted_value":"x"' '{"name":"Dates","variables":["YEAR_","MONTH_","DATE_"]}' \
   '"date_variables":[1,0,2,1,12,1,2,2,1,3,4,12,4,11,0]'; do
   grep -q -F -- "$want" "$work/m1.flat" || fail "metadata kept: $want"
@@ -138,7 +138,7 @@ stable_info "$work/m2.vexa" >"$work/m2.json"
 same "$work/m1.json" "$work/m2.json" "metadata survives a second trip"
 run info "$work/m2.vexa" >"$work/m2.txt"
 grep -q '^  (file): Waves\[3\] = autumn$' "$work/m2.txt" || fail "info lists the attributes"
-grep -q '^  \$c: dichotomies counting x: "text": C$' "$work/m2.txt" || fail "info lists the sets"
+grep -q '^  \$c: dichotomies counting x: "text": c$' "$work/m2.txt" || fail "info lists the sets"
 printf '{"multiple_response_sets": [{"name": "nodollar", "kind": "categories", "variables": ["n"]}],
  "variables": [{"name": "n", "type": 0}]}' >"$work/badset.json"
 expect_failure 1 import "$work/n.csv" "$work/x.vexa" --dict "$work/badset.json"
