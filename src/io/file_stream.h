@@ -38,6 +38,10 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   // Turning buffering off writes out and releases the buffer.
   void SetBuffered(bool buffered) override;
   const std::string& Path() const;
+  // The file itself, for the streams layered over this one (Part 7.1) and
+  // their workers, which use its positional reads and writes; null when no
+  // file is open.
+  RefPtr<VEXA_File> SharedFile() const { return file_; }
   // Set by a read that reached the end of the file; cleared by a seek.
   bool Eof() const { return eof_; }
   size_t BufferSize() const { return buffer_size_; }
@@ -47,7 +51,7 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
  private:
   // The file is shared by the copies of a stream and never copied on write:
   // its operations are serialised by its own lock.
-  VEXA_File& File() { return const_cast<VEXA_File&>(*file_); }
+  VEXA_File& File() { return Use(file_); }
   // Copies what the buffer holds at the position; returns the bytes copied.
   size_t CopyFromBuffer(char* dest, size_t size);
   // Writes out a dirty buffer, then fills the buffer from the position

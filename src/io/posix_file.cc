@@ -148,6 +148,19 @@ int64_t VEXA_File::FileSize() {
   return static_cast<int64_t>(st.st_size);
 }
 
+void VEXA_File::Truncate(int64_t size) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (fd_ < 0) return;
+  int rc;
+  do {
+    rc = ::ftruncate(fd_, static_cast<off_t>(size));
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    ok_ = false;
+    throw ErrorText(kErrWriteFailed, path_);
+  }
+}
+
 void VEXA_File::Close() {
   std::lock_guard<std::mutex> guard(lock_);
   CloseLocked();

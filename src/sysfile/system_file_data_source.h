@@ -17,6 +17,8 @@
 
 namespace vexa {
 
+class zcmpsFilestr;
+
 class SystemFileDataSource : public VEXA_DataSource {
  public:
   // The case iterator (sysfile/case_iterator.h).
@@ -30,12 +32,16 @@ class SystemFileDataSource : public VEXA_DataSource {
 
   ~SystemFileDataSource() override;
 
-  // Reads the header and the dictionary of the file at `path`. Raises
+  // Reads the header and the dictionary of the file at `path`, and for
+  // the zlib form its zlib header and block index. Raises
   // SystemFileException or ErrorText when the file cannot be read; nothing
   // survives a failed open.
   static std::unique_ptr<SystemFileDataSource> OpenForReading(
       const std::string& path);
-  // The same over a stream positioned at the file's first byte.
+  // The same over a stream positioned at the file's first byte. The zlib
+  // form's case data is read only from a file's stream (VEXA_FileStream);
+  // over another stream its dictionary is read and its case iterators are
+  // refused.
   static std::unique_ptr<SystemFileDataSource> OpenForReading(
       std::unique_ptr<VEXA_StrBaseIO> stream, std::string file_name = {});
 
@@ -55,8 +61,7 @@ class SystemFileDataSource : public VEXA_DataSource {
   // committed (or not created for writing), 1505 for names equal without
   // regard to case, 1504 when no short name can be formed. A failed commit
   // leaves the defining state (the file may exist by then). Compression
-  // code 2 is written as byte-code (code 1, magic "$FL2"): there is no zlib
-  // case stream yet.
+  // code 2 writes the zlib form (magic "$FL3", Part 7.1).
   void CommitHeader();
   // Writes one case given in memory layout (the dictionary's slot count x 8
   // bytes). Commits first in the defining state; reopens the file for
@@ -99,8 +104,8 @@ class SystemFileDataSource : public VEXA_DataSource {
   }
   // An Iterator whose case works on `buffer` (the dictionary's slot count x
   // 8 bytes); null for a writer. Raises SystemFileException 1204 for case
-  // data that cannot be read (zlib case data, a layout that does not fit
-  // the dictionary).
+  // data that cannot be read (a layout that does not fit the dictionary,
+  // zlib data of a file not opened from a file).
   std::unique_ptr<VEXA_InputCaseIterator> CreateIterator(char* buffer) override;
   // The recorded case starts of byte-code data, shared by the iterators.
   SparseRowIndex& RowIndex() { return row_index_; }
@@ -123,6 +128,12 @@ class SystemFileDataSource : public VEXA_DataSource {
   // Creates the writer for the cases added to a finished file and positions
   // it after the last case (sysfile/append.cc).
   void ReopenForAppending();
+  // The zlib stream over the file beneath `stream`, begun reading at the
+  // case start. Raises SystemFileException 1204 for a stream that is not a
+  // file's and for a damaged zlib header or block index.
+  static std::unique_ptr<zcmpsFilestr> OpenZlibCaseData(VEXA_StrBaseIO& stream,
+                                                        int64_t case_start,
+                                                        bool swap);
 
   bool writer_ = false;
   std::string file_name_;
