@@ -1,4 +1,4 @@
-// `vexa convert IN OUT [--compression none|bytecode] [--encoding NAME]`: a
+// `vexa convert IN OUT [--compression none|bytecode|zlib] [--encoding NAME]`: a
 // copy of a system file with its dictionary and every case, compressed as
 // asked (by default as the input is), its texts in UTF-8 or in the encoding
 // named.
@@ -111,7 +111,7 @@ int Reencode(const char* command, const std::string& utf8_path,
 int RunConvert(const std::vector<std::string>& args) {
   ConvertOptions o;
   if (!ParseArgs(args, o)) {
-    std::cerr << "usage: vexa convert IN OUT [--compression none|bytecode] "
+    std::cerr << "usage: vexa convert IN OUT [--compression none|bytecode|zlib] "
                  "[--encoding NAME]\n";
     return 2;
   }

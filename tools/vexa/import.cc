@@ -1,4 +1,4 @@
-// `vexa import DATA.csv OUT [--dict DICT.json] [--compression none|bytecode]
+// `vexa import DATA.csv OUT [--dict DICT.json] [--compression none|bytecode|zlib]
 // [--encoding NAME]`: a system file from a CSV file, read twice (once for
 // the dictionary or the column check, once for the cases) so that memory
 // stays flat. Texts go into the file in UTF-8, or in the encoding named (by
@@ -182,7 +182,7 @@ int RunImport(const std::vector<std::string>& args) {
   ImportOptions o;
   if (!ParseArgs(args, o)) {
     std::cerr << "usage: vexa import DATA.csv OUT [--dict DICT.json] "
-                 "[--compression none|bytecode] [--encoding NAME]\n";
+                 "[--compression none|bytecode|zlib] [--encoding NAME]\n";
     return 2;
   }
   std::error_code ec;
