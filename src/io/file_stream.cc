@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "io/read_ahead.h"
 #include "support/errors.h"
 
 namespace vexa {
@@ -95,6 +96,13 @@ void VEXA_FileStream::SetBuffered(bool buffered) {
   } else {
     buffer_.reset();
   }
+}
+
+std::unique_ptr<ReadAhead> VEXA_FileStream::CreateReadAhead(size_t capacity,
+                                                           size_t headroom) {
+  if (!IsOpen() || !ReadAhead::Enabled()) return nullptr;
+  Flush();
+  return std::make_unique<ReadAhead>(file_, capacity, headroom);
 }
 
 size_t VEXA_FileStream::Read(void* dest, size_t size) {

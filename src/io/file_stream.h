@@ -37,6 +37,10 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   void Flush() override;
   // Turning buffering off writes out and releases the buffer.
   void SetBuffered(bool buffered) override;
+  // Writes out a dirty buffer first; null while no file is open or the
+  // process-wide read-ahead flag is clear.
+  std::unique_ptr<ReadAhead> CreateReadAhead(size_t capacity,
+                                             size_t headroom) override;
   const std::string& Path() const;
   // The file itself, for the streams layered over this one (Part 7.1) and
   // their workers, which use its positional reads and writes; null when no
