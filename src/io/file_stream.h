@@ -9,6 +9,7 @@
 #include "support/ref_counted.h"
 #include "io/posix_file.h"
 #include "io/stream.h"
+#include "io/write_behind.h"
 
 namespace vexa {
 
@@ -41,6 +42,8 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   // process-wide read-ahead flag is clear.
   std::unique_ptr<ReadAhead> CreateReadAhead(size_t capacity,
                                              size_t headroom) override;
+  // Stays synchronous when no worker can be started.
+  void EnableWriteBehind() override;
   const std::string& Path() const;
   // The file itself, for the streams layered over this one (Part 7.1) and
   // their workers, which use its positional reads and writes; null when no
@@ -61,6 +64,11 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   // Writes out a dirty buffer, then fills the buffer from the position
   // rounded down to a multiple of 512; returns the bytes loaded.
   size_t LoadBuffer(int64_t position);
+  // Writes out the full buffer: handed to the write-behind worker when
+  // there is one (the stream goes on with a spare buffer), else at once.
+  void WriteOutFull();
+  // Waits for the write-behind worker's write; raises its failure.
+  void Settle();
 
   RefPtr<VEXA_File> file_;
   size_t buffer_size_;
@@ -73,6 +81,8 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   bool buffered_ = true;
   bool read_only_ = false;
   int64_t known_end_ = -1;  // the file's size, kept for read-only files
+  // After file_, so that it ends first.
+  std::unique_ptr<WriteBehind> behind_;
 };
 
 }  // namespace vexa

@@ -34,6 +34,10 @@ class VEXA_StrBaseIO {
   // Buffered (the default) or not: unbuffered, every read goes straight to
   // the file. Readers that keep a window of their own turn buffering off.
   virtual void SetBuffered(bool buffered) { (void)buffered; }
+  // From now on full buffers are written by a worker while the caller
+  // fills the next (io/write_behind.h); a failed write is raised at a
+  // later write or flush. Nothing for streams without such a worker.
+  virtual void EnableWriteBehind() {}
   // A read-ahead worker over the file beneath (io/read_ahead.h) for a
   // reader that keeps its own buffers of `capacity` bytes; null when the
   // stream has no file of its own or read-ahead is off.

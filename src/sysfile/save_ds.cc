@@ -138,6 +138,8 @@ void SystemFileDataSource::SaveDS::WriteDictionary() {
 CaseWriter& SystemFileDataSource::SaveDS::StartCases(int64_t initial_cases,
                                                      int64_t data_offset) {
   state_->initial_cases = initial_cases;
+  // The plain forms write their full buffers behind the caller.
+  if (!zlib_) stream_->EnableWriteBehind();
   state_->cases = std::make_unique<CaseWriter>(
       CaseStream(), static_cast<size_t>(FileSlots()), Header().compression != 0,
       parent_.RowIndex(), initial_cases < 0 ? 0 : initial_cases, data_offset);
