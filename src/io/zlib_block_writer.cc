@@ -39,8 +39,14 @@ ZlibBlockWriter::ZlibBlockWriter(RefPtr<VEXA_File> file, ZlibBlockIndex& index,
     free_count_.Post();
   }
   if (workers > 0) {
-    pool_ = std::make_unique<sfThreadPool>(workers);
-    pool_->Start();
+    try {
+      auto pool = std::make_unique<sfThreadPool>(workers);
+      pool->Start();
+      pool_ = std::move(pool);
+    } catch (const sfThreadException&) {
+      // No workers: the caller's thread compresses each block as it hands
+      // it over; the bytes are the same.
+    }
   }
 }
 

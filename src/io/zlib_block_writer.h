@@ -33,8 +33,8 @@ namespace vexa {
 class ZlibBlockWriter {
  public:
   // Blocks go to `file` from file position `next_translated` on and are
-  // appended to `index`, which the caller leaves alone until Finish.
-  // Raises sfThreadException when the workers cannot be started.
+  // appended to `index`, which the caller leaves alone until Finish. When
+  // the workers cannot be started, the caller's thread does their work.
   ZlibBlockWriter(RefPtr<VEXA_File> file, ZlibBlockIndex& index,
                   int64_t next_translated, int workers);
   ZlibBlockWriter(const ZlibBlockWriter&) = delete;
