@@ -221,8 +221,8 @@ VEXA_API int vexaOpenWriteCopyU8ExDict(const char *fileName, const char *dictFil
  * here. Setters are refused afterwards, case writing is allowed. */
 VEXA_API int vexaCommitHeader(int handle);
 /* Chooses the compression of a new file: 0 none, 1 byte-code, 2 zlib (any
- * other value means 1). Until zlib output exists, a file asked to be zlib is
- * written byte-code compressed and its header says so. */
+ * other value means 1). A zlib file holds byte-code data cut into blocks of
+ * 4,190,208 bytes, each deflated on its own (magic "$FL3"). */
 VEXA_API int vexaSetCompression(int handle, int compSwitch);
 /* The compression of the file behind the handle (0 when there is none). */
 VEXA_API int vexaGetCompression(int handle, int *compSwitch);
@@ -702,6 +702,15 @@ VEXA_API int vexaSetKVTFirst(int handle, const void *data, int length);
 VEXA_API int vexaSetKVTNext(int handle, const void *data, int length);
 VEXA_API int vexaGetKVTFirst(int handle, void *buffer, int bufferSize, int *delivered);
 VEXA_API int vexaGetKVTNext(int handle, void *buffer, int bufferSize, int *delivered);
+
+/* ===== Addition: the blocks of a zlib file =====
+ * Not one of the reference interface's calls; added for `vexa info`. */
+/* For a zlib file (compression 2) opened for reading or appending: the
+ * number of its zlib blocks, the bytes of case data they hold and the bytes
+ * of their zlib streams (the ratio of the two is the compression ratio);
+ * 0, 0 and 0 for any other file or handle. A NULL pointer is skipped. */
+VEXA_API int vexaGetZlibBlockInfo(int handle, long long *blocks, long long *caseDataBytes,
+                                  long long *compressedBytes);
 
 #ifdef __cplusplus
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "io/read_ahead.h"
 #include "support/errors.h"
 
 namespace vexa {
@@ -53,6 +54,7 @@ bool VEXA_FileStream::IsOpen() const { return file_ && file_->IsOpen(); }
 void VEXA_FileStream::Close() {
   if (!file_) return;
   Flush();
+  behind_.reset();
   file_.Reset();
   buffer_pos_ = -1;
   buffer_end_ = 0;
@@ -97,10 +99,44 @@ void VEXA_FileStream::SetBuffered(bool buffered) {
   }
 }
 
+std::unique_ptr<ReadAhead> VEXA_FileStream::CreateReadAhead(size_t capacity,
+                                                           size_t headroom) {
+  if (!IsOpen() || !ReadAhead::Enabled()) return nullptr;
+  Flush();
+  return std::make_unique<ReadAhead>(file_, capacity, headroom);
+}
+
+void VEXA_FileStream::EnableWriteBehind() {
+  if (!IsOpen() || behind_) return;
+  try {
+    behind_ = std::make_unique<WriteBehind>(file_, buffer_size_);
+  } catch (const std::exception&) {
+    // No worker: every buffer is written on the caller's thread.
+  }
+}
+
+void VEXA_FileStream::Settle() {
+  if (behind_) behind_->Wait();
+}
+
+void VEXA_FileStream::WriteOutFull() {
+  if (!behind_) {
+    Flush();
+    return;
+  }
+  const size_t size = buffer_end_;
+  const int64_t at = buffer_pos_;
+  dirty_ = false;
+  buffer_pos_ = -1;
+  buffer_end_ = 0;
+  behind_->Submit(buffer_, size, at);
+}
+
 size_t VEXA_FileStream::Read(void* dest, size_t size) {
   if (size == 0 || !IsOpen()) return 0;
   char* out = static_cast<char*>(dest);
   if (!buffered_) {
+    Settle();
     size_t got = File().ReadAt(out, size, position_);
     position_ += static_cast<int64_t>(got);
     if (got < size) eof_ = true;
@@ -135,6 +171,7 @@ size_t VEXA_FileStream::Write(const void* src, size_t size) {
   if (size == 0 || !IsOpen()) return 0;
   const char* in = static_cast<const char*>(src);
   if (!buffered_) {
+    Settle();
     size_t n = File().WriteAt(in, size, position_);
     position_ += static_cast<int64_t>(n);
     return n;
@@ -152,7 +189,7 @@ size_t VEXA_FileStream::Write(const void* src, size_t size) {
       dirty_ = true;
       position_ += static_cast<int64_t>(n);
       done = n;
-      if (buffer_end_ == buffer_size_) Flush();
+      if (buffer_end_ == buffer_size_) WriteOutFull();
     } else {
       Flush();
     }
@@ -164,6 +201,7 @@ size_t VEXA_FileStream::Write(const void* src, size_t size) {
   buffer_pos_ = -1;
   buffer_end_ = 0;
   if (rest >= buffer_size_) {
+    Settle();
     File().WriteAt(in + done, rest, position_);
   } else {
     std::memcpy(buffer_.get(), in + done, rest);
@@ -176,6 +214,7 @@ size_t VEXA_FileStream::Write(const void* src, size_t size) {
 }
 
 void VEXA_FileStream::Flush() {
+  Settle();
   if (!dirty_ || !file_) return;
   dirty_ = false;
   File().WriteAt(buffer_.get(), buffer_end_, buffer_pos_);
@@ -184,6 +223,7 @@ void VEXA_FileStream::Flush() {
 int64_t VEXA_FileStream::Size() {
   if (!IsOpen()) return 0;
   if (read_only_) return known_end_;
+  Settle();
   int64_t end = File().FileSize();
   if (dirty_) end = std::max(end, buffer_pos_ + static_cast<int64_t>(buffer_end_));
   return end;

@@ -9,6 +9,7 @@
 #include "support/ref_counted.h"
 #include "io/posix_file.h"
 #include "io/stream.h"
+#include "io/write_behind.h"
 
 namespace vexa {
 
@@ -37,7 +38,17 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   void Flush() override;
   // Turning buffering off writes out and releases the buffer.
   void SetBuffered(bool buffered) override;
+  // Writes out a dirty buffer first; null while no file is open or the
+  // process-wide read-ahead flag is clear.
+  std::unique_ptr<ReadAhead> CreateReadAhead(size_t capacity,
+                                             size_t headroom) override;
+  // Stays synchronous when no worker can be started.
+  void EnableWriteBehind() override;
   const std::string& Path() const;
+  // The file itself, for the streams layered over this one (Part 7.1) and
+  // their workers, which use its positional reads and writes; null when no
+  // file is open.
+  RefPtr<VEXA_File> SharedFile() const { return file_; }
   // Set by a read that reached the end of the file; cleared by a seek.
   bool Eof() const { return eof_; }
   size_t BufferSize() const { return buffer_size_; }
@@ -47,12 +58,17 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
  private:
   // The file is shared by the copies of a stream and never copied on write:
   // its operations are serialised by its own lock.
-  VEXA_File& File() { return const_cast<VEXA_File&>(*file_); }
+  VEXA_File& File() { return Use(file_); }
   // Copies what the buffer holds at the position; returns the bytes copied.
   size_t CopyFromBuffer(char* dest, size_t size);
   // Writes out a dirty buffer, then fills the buffer from the position
   // rounded down to a multiple of 512; returns the bytes loaded.
   size_t LoadBuffer(int64_t position);
+  // Writes out the full buffer: handed to the write-behind worker when
+  // there is one (the stream goes on with a spare buffer), else at once.
+  void WriteOutFull();
+  // Waits for the write-behind worker's write; raises its failure.
+  void Settle();
 
   RefPtr<VEXA_File> file_;
   size_t buffer_size_;
@@ -65,6 +81,8 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   bool buffered_ = true;
   bool read_only_ = false;
   int64_t known_end_ = -1;  // the file's size, kept for read-only files
+  // After file_, so that it ends first.
+  std::unique_ptr<WriteBehind> behind_;
 };
 
 }  // namespace vexa

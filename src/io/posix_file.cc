@@ -158,6 +158,19 @@ bool VEXA_File::Sync() {
   return fd_ >= 0 && ::fsync(fd_) == 0;
 }
 
+void VEXA_File::Truncate(int64_t size) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (fd_ < 0) return;
+  int rc;
+  do {
+    rc = ::ftruncate(fd_, static_cast<off_t>(size));
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    ok_ = false;
+    throw ErrorText(kErrWriteFailed, path_);
+  }
+}
+
 void VEXA_File::Close() {
   std::lock_guard<std::mutex> guard(lock_);
   CloseLocked();

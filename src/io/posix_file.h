@@ -30,6 +30,9 @@ class VEXA_File : public VEXA_RefCntObject {
   int64_t FileSize();
   // Makes what was written durable; false on failure.
   bool Sync();
+  // Cuts the file (or extends it with zeros) to `size` bytes. Raises
+  // ErrorText 1002 on failure.
+  void Truncate(int64_t size);
   void Close();
   const std::string& Path() const { return path_; }
   bool Eof() const { return eof_; }
@@ -50,6 +53,13 @@ class VEXA_File : public VEXA_RefCntObject {
   bool delete_on_close_ = false;
   int64_t position_ = 0;
 };
+
+// The file behind a shared reference. A VEXA_File is shared by the streams
+// over it and their workers and never copied on write: its operations are
+// serialised by its own lock.
+inline VEXA_File& Use(const RefPtr<VEXA_File>& file) {
+  return const_cast<VEXA_File&>(*file);
+}
 
 // Filesystem queries for the open probes.
 bool FileExists(const std::string& path);

@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+
+#include "io/read_ahead.h"
 
 namespace vexa {
 
@@ -35,6 +38,19 @@ class VEXA_StrBaseIO {
   // Buffered (the default) or not: unbuffered, every read goes straight to
   // the file. Readers that keep a window of their own turn buffering off.
   virtual void SetBuffered(bool buffered) { (void)buffered; }
+  // From now on full buffers are written by a worker while the caller
+  // fills the next (io/write_behind.h); a failed write is raised at a
+  // later write or flush. Nothing for streams without such a worker.
+  virtual void EnableWriteBehind() {}
+  // A read-ahead worker over the file beneath (io/read_ahead.h) for a
+  // reader that keeps its own buffers of `capacity` bytes; null when the
+  // stream has no file of its own or read-ahead is off.
+  virtual std::unique_ptr<ReadAhead> CreateReadAhead(size_t capacity,
+                                                     size_t headroom) {
+    (void)capacity;
+    (void)headroom;
+    return nullptr;
+  }
 
   // Bytes left between the position and the end (0 when past the end).
   int64_t Remaining() {

@@ -2,13 +2,16 @@
 // last whole case. Byte-code data continues the command block that holds
 // the end of the last case: the block's used control bytes are loaded back
 // into the encoder, and writing restarts at the block's start, so the file
-// comes out as if all its cases had been written at once.
+// comes out as if all its cases had been written at once. Zlib data is
+// byte-code data read and written through the zlib stream, which takes up
+// the zlib block that holds that start again.
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <string>
 
 #include "io/file_stream.h"
+#include "io/zlib_stream.h"
 #include "support/errors.h"
 #include "layout/long_strings.h"
 #include "sysfile/bytecode.h"
@@ -80,7 +83,13 @@ void SystemFileDataSource::ReopenForAppending() {
                    "the file \"{}\" cannot be opened again to add cases",
                    file_name_);
   }
-  VEXA_StrBaseIO& out = *stream;
+  // Zlib case data is read and continued through the zlib stream; the
+  // dictionary part (the counts patched at the end) through the plain one.
+  std::unique_ptr<zcmpsFilestr> zlib;
+  if (header_.compression == 2) {
+    zlib = OpenZlibCaseData(*stream, data_start_, header_.byte_swapped);
+  }
+  VEXA_StrBaseIO& out = zlib ? static_cast<VEXA_StrBaseIO&>(*zlib) : *stream;
   auto save = std::make_unique<SaveDS>(*this, std::move(stream));
   // The cases go into the layout the file was read with; it must account
   // for every slot of the dictionary in both layouts.
@@ -131,19 +140,23 @@ void SystemFileDataSource::ReopenForAppending() {
       // A block whose used part cannot be continued stays as it is: its
       // remaining control bytes are fillers, and the new cases start with
       // the next block.
-      if (!BlockValues(bytes, used, &values)) {
+      if (!BlockValues(bytes, used, &values) ||
+          !CaseWriter::CanResume(values, control)) {
         offset = block + kKeySize + 8 * CountLiterals(control);
         values.clear();
       }
     }
-    out.Seek(data_start_ + offset, 0);
-    CaseWriter& cases = save->StartCases(end.cases, offset);
-    if (!values.empty() &&
-        !cases.ResumeBlock(values, reinterpret_cast<const uint8_t*>(bytes))) {
-      offset = block + kKeySize +
-               8 * CountLiterals(reinterpret_cast<const uint8_t*>(bytes));
+    if (zlib) {
+      // Writing is sequential from here: the zlib stream takes up its data
+      // at the offset, writing again the block that holds it.
+      zlib->ReopenForAppending(data_start_ + offset);
+      save->UseZlib(std::move(zlib));
+    } else {
       out.Seek(data_start_ + offset, 0);
-      save->StartCases(end.cases, offset);
+    }
+    CaseWriter& cases = save->StartCases(end.cases, offset);
+    if (!values.empty()) {
+      cases.ResumeBlock(values, reinterpret_cast<const uint8_t*>(bytes));
     }
   }
   save_ = std::move(save);

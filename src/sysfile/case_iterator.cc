@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "io/zlib_stream.h"
 #include "support/endian.h"
 #include "support/errors.h"
 
@@ -17,12 +18,11 @@ SystemFileDataSource::Iterator::Iterator(SystemFileDataSource& source,
       file_slots_(header_.nominal_case_size > 0
                       ? static_cast<size_t>(header_.nominal_case_size)
                       : 0) {
-  // Zlib case data needs the block stream, which this reader does not
-  // have yet.
-  if (header_.compression == 2) {
+  // Zlib case data is read through the zlib stream, which a file opened
+  // from another stream (in memory) does not have.
+  if (header_.compression == 2 && dynamic_cast<zcmpsFilestr*>(&stream_) == nullptr) {
     ThrowFileError(kErrBadStructure,
-                   "the case data is zlib-compressed, which cannot be read "
-                   "yet");
+                   "zlib-compressed case data is read from files only");
   }
   const int64_t memory_slots = source.GetDictionary().SlotCount();
   if (header_.case_layout.Same()) {
@@ -41,7 +41,9 @@ SystemFileDataSource::Iterator::Iterator(SystemFileDataSource& source,
     VEXA_ASSERT(header_.numeric_swap_map.size() >= file_slots_);
     swap_map_ = header_.numeric_swap_map.data();
   }
-  if (header_.compression == 1) {
+  // Zlib case data (code 2) is byte-code data too, read through the zlib
+  // stream that the data source holds.
+  if (header_.compression == 1 || header_.compression == 2) {
     compressed_ = std::make_unique<CompressedSystemFile>(
         stream_, data_start_, header_, source.RowIndex());
   } else {

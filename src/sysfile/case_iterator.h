@@ -1,7 +1,7 @@
 // SystemFileDataSource::Iterator: delivers the cases of a system file into
 // a case buffer that the caller owns, in the memory layout of the file's
 // dictionary. Uncompressed data is read slot for slot; byte-code data
-// through CompressedSystemFile. Numeric slots of a file of the other byte
+// (also inside the zlib form) through CompressedSystemFile. Numeric slots of a file of the other byte
 // order arrive in host order; very long strings arrive merged.
 //
 // Contract: the iterator must not outlive its data source. Iterators of one
@@ -27,7 +27,8 @@ class SystemFileDataSource::Iterator : public VEXA_InputCaseIterator {
  public:
   // `buffer` holds the dictionary's slot count x 8 bytes and outlives the
   // iterator. Raises SystemFileException 1204 when the file's layout does
-  // not fit the dictionary, or for zlib case data, which has no reader yet.
+  // not fit the dictionary, or for zlib case data of a file opened from a
+  // stream other than a file's.
   Iterator(SystemFileDataSource& source, char* buffer);
   ~Iterator() override;
 

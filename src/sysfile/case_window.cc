@@ -14,25 +14,54 @@ CaseDataWindow::CaseDataWindow(VEXA_StrBaseIO& stream, int64_t data_start)
       data_size, static_cast<int64_t>(kMinCapacity),
       static_cast<int64_t>(kMaxCapacity)));
   fill_size_ = capacity_;
-  buffer_.reset(new char[capacity_]);
+  // Small data is read at once; there is nothing to read ahead.
+  if (data_size > static_cast<int64_t>(capacity_)) {
+    ahead_ = stream.CreateReadAhead(capacity_ + kHeadroom, kHeadroom);
+  }
+  buffer_.reset(new char[capacity_ + (ahead_ ? kHeadroom : 0)]);
 }
+
+CaseDataWindow::~CaseDataWindow() = default;
 
 void CaseDataWindow::SeekTo(int64_t offset) {
   VEXA_ASSERT(offset >= 0);
-  if (offset >= base_ && offset <= base_ + static_cast<int64_t>(end_)) {
+  if (offset >= base_ + static_cast<int64_t>(begin_) &&
+      offset <= base_ + static_cast<int64_t>(end_)) {
     pos_ = static_cast<size_t>(offset - base_);
     return;
   }
   base_ = offset;
+  begin_ = 0;
   pos_ = 0;
   end_ = 0;
   fill_size_ = std::min(kFirstFill, capacity_);
 }
 
+bool CaseDataWindow::RefillAhead() {
+  const size_t kept = end_ - pos_;
+  if (kept > kHeadroom) return false;
+  char tail[kHeadroom];
+  std::memcpy(tail, buffer_.get() + pos_, kept);
+  const int64_t offset = base_ + static_cast<int64_t>(end_);
+  const int64_t at = data_start_ + offset;
+  const bool sequential = at == ahead_end_;
+  const size_t got = ahead_->Fetch(buffer_, fill_size_, at, sequential);
+  fill_size_ = std::min(fill_size_ * 2, capacity_);
+  ahead_end_ = at + static_cast<int64_t>(got);
+  std::memcpy(buffer_.get() + kHeadroom - kept, tail, kept);
+  base_ = offset - static_cast<int64_t>(kHeadroom);
+  begin_ = kHeadroom - kept;
+  pos_ = begin_;
+  end_ = kHeadroom + got;
+  return true;
+}
+
 void CaseDataWindow::Refill() {
+  if (ahead_ && RefillAhead()) return;
   const size_t kept = end_ - pos_;
   if (kept > 0 && pos_ > 0) std::memmove(buffer_.get(), buffer_.get() + pos_, kept);
   base_ += static_cast<int64_t>(pos_);
+  begin_ = 0;
   pos_ = 0;
   end_ = kept;
   if (stream_.Seek(data_start_ + base_ + static_cast<int64_t>(end_), 0) < 0) {
@@ -60,6 +89,7 @@ size_t CaseDataWindow::Read(char* dest, size_t n) {
   if (stream_.Seek(data_start_ + at, 0) < 0) return done;
   const size_t got = stream_.Read(dest + done, n - done);
   base_ = at + static_cast<int64_t>(got);
+  begin_ = 0;
   pos_ = 0;
   end_ = 0;
   return done + got;

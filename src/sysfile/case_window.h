@@ -5,12 +5,19 @@
 //
 // The stream may be shared with other iterators of the same file: every
 // refill seeks the stream to the window's own position first.
+//
+// Over a file's stream the window reads through a read-ahead worker
+// (io/read_ahead.h): once two refills follow each other, the worker reads
+// the next window's bytes while the caller decodes these, and the refill
+// takes its buffer in exchange. The few unread bytes that a refill keeps
+// go into the headroom before the new bytes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
+#include "io/read_ahead.h"
 #include "io/stream.h"
 
 namespace vexa {
@@ -22,10 +29,13 @@ class CaseDataWindow {
   // The first refill after a jump reads this much; later refills double it
   // up to the capacity, so a random access does not pay for a whole window.
   static constexpr size_t kFirstFill = size_t{64} << 10;
+  // Room for the bytes a refill keeps, before the bytes it reads.
+  static constexpr size_t kHeadroom = 4096;
 
   // The window's size is the case data's size (as the stream reports it)
   // clamped to kMinCapacity..kMaxCapacity.
   CaseDataWindow(VEXA_StrBaseIO& stream, int64_t data_start);
+  ~CaseDataWindow();
   CaseDataWindow(const CaseDataWindow&) = delete;
   CaseDataWindow& operator=(const CaseDataWindow&) = delete;
 
@@ -53,6 +63,9 @@ class CaseDataWindow {
  private:
   // Keeps the unread bytes, moves them to the front and fills the rest.
   void Refill();
+  // The same through the read-ahead worker; false (changing nothing) when
+  // more bytes are kept than the headroom takes.
+  bool RefillAhead();
 
   VEXA_StrBaseIO& stream_;
   const int64_t data_start_;
@@ -60,8 +73,11 @@ class CaseDataWindow {
   size_t fill_size_;
   std::unique_ptr<char[]> buffer_;
   int64_t base_ = 0;  // offset of buffer_[0]
+  size_t begin_ = 0;  // the first valid byte
   size_t pos_ = 0;
   size_t end_ = 0;
+  std::unique_ptr<ReadAhead> ahead_;
+  int64_t ahead_end_ = -1;  // file position after the last fetch
 };
 
 }  // namespace vexa

@@ -18,17 +18,22 @@ CaseWriter::CaseWriter(VEXA_StrBaseIO& stream, size_t slots, bool compressed,
       case_number_(first_case),
       block_offset_(data_offset) {}
 
-bool CaseWriter::ResumeBlock(const std::string& values,
-                             const uint8_t* control) {
+bool CaseWriter::CanResume(const std::string& values, const uint8_t* control) {
   const size_t count = values.size() / 8;
-  VEXA_ASSERT(compressed_ && encoder_.Pending() == 0 &&
-              count < static_cast<size_t>(kKeySize));
+  if (count >= static_cast<size_t>(kKeySize)) return false;
   for (size_t i = 0; i < count; ++i) {
     uint64_t bits;
     std::memcpy(&bits, values.data() + i * 8, 8);
     if (EncodeSlot(bits) != control[i]) return false;
   }
-  encoder_.AppendSlots(values.data(), count);
+  return true;
+}
+
+bool CaseWriter::ResumeBlock(const std::string& values,
+                             const uint8_t* control) {
+  VEXA_ASSERT(compressed_ && encoder_.Pending() == 0);
+  if (!CanResume(values, control)) return false;
+  encoder_.AppendSlots(values.data(), values.size() / 8);
   return true;
 }
 

@@ -34,6 +34,8 @@ class CaseWriter : private ByteCodeSink {
   // Returns false, changing nothing, when these values would not encode to
   // exactly `control`: the block then stays as it is in the file.
   bool ResumeBlock(const std::string& values, const uint8_t* control);
+  // Whether ResumeBlock would take these values.
+  static bool CanResume(const std::string& values, const uint8_t* control);
 
   // Writes one case of `slots` slots in the file layout. Raises
   // SystemFileException 1202 when the stream takes fewer bytes than the

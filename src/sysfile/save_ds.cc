@@ -8,6 +8,7 @@
 #include "ext/date_info.h"
 #include "ext/extension_record.h"
 #include "ext/registry.h"
+#include "io/zlib_stream.h"
 #include "support/errors.h"
 #include "sysfile/case_writer.h"
 #include "sysfile/dictionary_writer.h"
@@ -62,6 +63,15 @@ SystemFileDataSource::SaveDS::~SaveDS() {
   } catch (...) {
     // Nobody to report to; FinishWriting completes the file before this.
   }
+}
+
+void SystemFileDataSource::SaveDS::UseZlib(std::unique_ptr<zcmpsFilestr> zlib) {
+  zlib_ = std::move(zlib);
+}
+
+VEXA_StrBaseIO& SystemFileDataSource::SaveDS::CaseStream() {
+  if (zlib_) return *zlib_;
+  return *stream_;
 }
 
 int64_t SystemFileDataSource::SaveDS::FileSlots() const {
@@ -134,8 +144,10 @@ void SystemFileDataSource::SaveDS::WriteDictionary() {
 CaseWriter& SystemFileDataSource::SaveDS::StartCases(int64_t initial_cases,
                                                      int64_t data_offset) {
   state_->initial_cases = initial_cases;
+  // The plain forms write their full buffers behind the caller.
+  if (!zlib_) stream_->EnableWriteBehind();
   state_->cases = std::make_unique<CaseWriter>(
-      *stream_, static_cast<size_t>(FileSlots()), Header().compression != 0,
+      CaseStream(), static_cast<size_t>(FileSlots()), Header().compression != 0,
       parent_.RowIndex(), initial_cases < 0 ? 0 : initial_cases, data_offset);
   return *state_->cases;
 }
@@ -151,6 +163,12 @@ void SystemFileDataSource::SaveDS::Complete() {
   if (state_->completed || state_->cases == nullptr) return;
   state_->completed = true;
   state_->cases->Finish();
+  if (zlib_) {
+    // The last block, the block index and the zlib header; a worker's
+    // failure is raised here.
+    std::unique_ptr<zcmpsFilestr> zlib = std::move(zlib_);
+    zlib->Close();
+  }
   stream_->Flush();
 
   const int64_t initial = state_->initial_cases;

@@ -22,6 +22,7 @@
 namespace vexa {
 
 class CaseWriter;
+class zcmpsFilestr;
 
 class SystemFileDataSource::SaveDS : public VEXA_DataSource {
  public:
@@ -43,7 +44,10 @@ class SystemFileDataSource::SaveDS : public VEXA_DataSource {
   void WriteDictionary();
   // Appending: the cases go into the layout the file was read with.
   void UseLayout(const CaseLayout& layout);
-  // Starts (or restarts) the case data at the stream's position, which is
+  // The case data goes through `zlib` (Part 7.1), which Complete closes
+  // before the counts are patched through the stream of the dictionary.
+  void UseZlib(std::unique_ptr<zcmpsFilestr> zlib);
+  // Starts (or restarts) the case data at the case stream's position, which is
   // `data_offset` bytes into the case data; `initial_cases` cases are in the
   // file before it. Byte-code compression follows the header's code.
   CaseWriter& StartCases(int64_t initial_cases, int64_t data_offset);
@@ -60,6 +64,8 @@ class SystemFileDataSource::SaveDS : public VEXA_DataSource {
   // Slots per case in the file layout.
   int64_t FileSlots() const;
   VEXA_StrBaseIO& Stream() { return *stream_; }
+  // The stream of the case data: the zlib stream, else Stream().
+  VEXA_StrBaseIO& CaseStream();
 
   // The implementation keeps its state here (sysfile/save_ds.cc).
   struct State;
@@ -67,6 +73,7 @@ class SystemFileDataSource::SaveDS : public VEXA_DataSource {
  private:
   SystemFileDataSource& parent_;
   std::unique_ptr<VEXA_StrBaseIO> stream_;
+  std::unique_ptr<zcmpsFilestr> zlib_;
   int64_t ncases_position_ = 0;
   std::unique_ptr<State> state_;
 };

@@ -7,6 +7,7 @@
 #include "crypt/password_crypt.h"
 #include "io/file_stream.h"
 #include "io/posix_file.h"
+#include "io/zlib_stream.h"
 #include "support/errors.h"
 #include "sysfile/case_iterator.h"
 #include "sysfile/dictionary_reader.h"
@@ -99,12 +100,35 @@ std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForReading(
   }
   ReadDictionary(*source, *stream, source->header_);
   source->data_start_ = stream->Tell();
-  // Case iterators read the data through windows of their own; a stream
-  // buffer beneath them would only copy every byte once more.
-  stream->SetBuffered(false);
-  source->stream_ = std::move(stream);
+  if (source->header_.compression == 2 &&
+      dynamic_cast<VEXA_FileStream*>(stream.get()) != nullptr) {
+    source->stream_ = OpenZlibCaseData(*stream, source->data_start_,
+                                       source->header_.byte_swapped);
+  } else {
+    // Case iterators read the data through windows of their own; a stream
+    // buffer beneath them would only copy every byte once more.
+    stream->SetBuffered(false);
+    source->stream_ = std::move(stream);
+  }
   source->dictionary_.ClearModified();
   return source;
+}
+
+std::unique_ptr<zcmpsFilestr> SystemFileDataSource::OpenZlibCaseData(
+    VEXA_StrBaseIO& stream, int64_t case_start, bool swap) {
+  auto* plain = dynamic_cast<VEXA_FileStream*>(&stream);
+  if (plain == nullptr || !plain->IsOpen()) {
+    ThrowFileError(kErrBadStructure,
+                   "zlib-compressed case data is read from files only");
+  }
+  auto zlib = std::make_unique<zcmpsFilestr>(plain->SharedFile());
+  try {
+    zlib->BeginReading(case_start, swap);
+  } catch (SystemFileException& e) {
+    e.SetPlace(Sentence("zlib case data at offset {}", case_start));
+    throw;
+  }
+  return zlib;
 }
 
 std::unique_ptr<SystemFileDataSource> SystemFileDataSource::CreateForWriting(
@@ -135,19 +159,22 @@ std::unique_ptr<VEXA_InputCaseIterator> SystemFileDataSource::CreateIterator(
 
 void SystemFileDataSource::CommitHeader() {
   if (!writer_ || state_ != kDefining) throw ErrorText(kErrBadState);
-  // Zlib case data has no stream yet: such a file is written byte-code
-  // compressed, and its header says so (compression 1, magic "$FL2"), so
-  // that every reader takes it as what it is.
-  if (header_.compression == 2) header_.compression = 1;
 
   // A protected file is written into its decrypted copy; the file itself
   // is replaced only when the copy is encrypted at the end.
   std::unique_ptr<VEXA_FileStream> stream = OpenFile(file_name_, password_.empty() ? "w+" : "w");
   if (!stream) throw ErrorText(kErrWriteFailed, file_name_);
+  RefPtr<VEXA_File> file = stream->SharedFile();
   auto save = std::make_unique<SaveDS>(*this, std::move(stream));
   try {
     save->WriteDictionary();
     data_start_ = save->Stream().Tell();
+    if (header_.compression == 2) {
+      // Byte-code compressed cases, cut into zlib blocks (Part 7.1).
+      auto zlib = std::make_unique<zcmpsFilestr>(file);
+      zlib->BeginWriting(data_start_);
+      save->UseZlib(std::move(zlib));
+    }
     save->StartCases(0, 0);
   } catch (...) {
     // A failed commit leaves no file behind: half a dictionary would look

@@ -18,6 +18,7 @@
 namespace vexa {
 
 class VEXA_FileStream;
+class zcmpsFilestr;
 
 class SystemFileDataSource : public VEXA_DataSource {
  public:
@@ -32,14 +33,18 @@ class SystemFileDataSource : public VEXA_DataSource {
 
   ~SystemFileDataSource() override;
 
-  // Reads the header and the dictionary of the file at `path`, a protected
-  // file through the decrypting stream when a password is given. Raises
+  // Reads the header and the dictionary of the file at `path` (a protected
+  // file through the decrypting stream when a password is given), and for
+  // the zlib form its zlib header and block index. Raises
   // SystemFileException or ErrorText when the file cannot be read (ErrorText
   // 1213 when the password does not open an existing, readable file);
   // nothing survives a failed open.
   static std::unique_ptr<SystemFileDataSource> OpenForReading(
       const std::string& path, const std::string& password = {});
-  // The same over a stream positioned at the file's first byte.
+  // The same over a stream positioned at the file's first byte. The zlib
+  // form's case data is read only from a file's stream (VEXA_FileStream);
+  // over another stream its dictionary is read and its case iterators are
+  // refused.
   static std::unique_ptr<SystemFileDataSource> OpenForReading(
       std::unique_ptr<VEXA_StrBaseIO> stream, std::string file_name = {});
 
@@ -60,8 +65,7 @@ class SystemFileDataSource : public VEXA_DataSource {
   // committed (or not created for writing), 1505 for names equal without
   // regard to case, 1504 when no short name can be formed. A failed commit
   // leaves the defining state (the file may exist by then). Compression
-  // code 2 is written as byte-code (code 1, magic "$FL2"): there is no zlib
-  // case stream yet.
+  // code 2 writes the zlib form (magic "$FL3", Part 7.1).
   void CommitHeader();
   // Writes one case given in memory layout (the dictionary's slot count x 8
   // bytes). Commits first in the defining state; reopens the file for
@@ -110,8 +114,8 @@ class SystemFileDataSource : public VEXA_DataSource {
   }
   // An Iterator whose case works on `buffer` (the dictionary's slot count x
   // 8 bytes); null for a writer. Raises SystemFileException 1204 for case
-  // data that cannot be read (zlib case data, a layout that does not fit
-  // the dictionary).
+  // data that cannot be read (a layout that does not fit the dictionary,
+  // zlib data of a file not opened from a file).
   std::unique_ptr<VEXA_InputCaseIterator> CreateIterator(char* buffer) override;
   // The recorded case starts of byte-code data, shared by the iterators.
   SparseRowIndex& RowIndex() { return row_index_; }
@@ -140,6 +144,12 @@ class SystemFileDataSource : public VEXA_DataSource {
   // Raises ErrorText 1213 when the password does not open an existing,
   // readable file, 1201 when the file cannot be opened.
   std::unique_ptr<VEXA_FileStream> OpenFile(const std::string& path, const std::string& mode);
+  // The zlib stream over the file beneath `stream`, begun reading at the
+  // case start. Raises SystemFileException 1204 for a stream that is not a
+  // file's and for a damaged zlib header or block index.
+  static std::unique_ptr<zcmpsFilestr> OpenZlibCaseData(VEXA_StrBaseIO& stream,
+                                                        int64_t case_start,
+                                                        bool swap);
 
   bool writer_ = false;
   std::string password_;

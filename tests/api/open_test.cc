@@ -93,7 +93,7 @@ TEST_F(OpenTest, BadFilesFailWithTheirCodeAndLeaveNoHandle) {
       {SysFileBuilder().Header().End().Bytes(), VEXA_E_NO_MEMORY},
       {SysFileBuilder().Header({.magic = "$FL3", .compression = 2})
            .NumericVar("a").End().Bytes(),
-       VEXA_E_NO_MEMORY},
+       VEXA_E_FILE_OPEN},
       {SysFileBuilder().Header().NumericVar("a").MachineInts().NumericVar("b")
            .End().Bytes(),
        VEXA_E_NO_MEMORY}};

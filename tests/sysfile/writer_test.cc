@@ -41,11 +41,12 @@ TEST(WriterDictionaryTest, WhatTheGoldenFilesCannotShow) {
   docs[80] = 'e';
   f.Dict().Extensions().Set(kDocumentsType, 1, 170, docs.data());
   f.Writer().CommitHeader();
-  // Zlib is asked for, byte code is written; the counts wait for the finish.
+  // Zlib is asked for and written; the counts wait for the finish.
   EXPECT_EQ((std::vector<int64_t>{I32At(f.Bytes(), 72), f.Writer().Compression(),
                                   I32At(f.Bytes(), 80), CaseCountUnit(f.Bytes(), 0),
                                   CaseCountUnit(f.Bytes())}),
-            (std::vector<int64_t>{1, 1, -1, 1, -1}));
+            (std::vector<int64_t>{2, 2, -1, 1, -1}));
+  EXPECT_EQ(f.Bytes().substr(0, 4), "$FL3");
   f.Finish();
   EXPECT_TRUE(I32At(f.Bytes(), 80) == 0 && CaseCountUnit(f.Bytes()) == 0);
   EXPECT_EQ(f.Writer().FinishWriting(), 32);

@@ -167,6 +167,10 @@ printf 'Name,name_2,with_,v1st,v5,x_y,score\n"Smith, J",a,1,2.5,,nan,\nLee,bb,-2
 run convert "$work/a.vexa" "$work/c.vexa" --compression none
 run convert "$work/c.vexa" "$work/d.vexa"
 run convert "$work/d.vexa" "$work/e.vexa" --compression bytecode
+run convert "$work/e.vexa" "$work/z.vexa" --compression zlib
+run info "$work/z.vexa" | grep -q '^Zlib blocks:  1 (' || fail "convert --compression zlib"
+run cat --raw "$work/z.vexa" >"$work/z.csv"
+same "$work/a.csv" "$work/z.csv" "cases after convert (z)"
 grep -q '^  "compression": "none"' <(stable_info "$work/d.vexa") ||
   fail "convert keeps the input's compression by default"
 stable_info "$work/a.vexa" converted >"$work/a_nc.json"

@@ -271,6 +271,11 @@ int Summarize(const std::string& path, FileSummary* s) {
   if (code != VEXA_OK) return code;
   vexaGetCompression(handle, &s->compression);
   s->form = s->compression == kZlibCompression ? "zlib" : "plain";
+  long long blocks = 0, data = 0, compressed = 0;
+  vexaGetZlibBlockInfo(handle, &blocks, &data, &compressed);
+  s->zlib_blocks = blocks;
+  s->zlib_data = data;
+  s->zlib_compressed = compressed;
   int cases = -1;
   vexaGetNumberofCases(handle, &cases);
   s->case_count = cases;

@@ -87,6 +87,9 @@ struct ExtensionSummary {
 struct FileSummary {
   std::string form;         // "plain", "zlib"
   int compression = 0;      // header code
+  int64_t zlib_blocks = 0;  // the zlib form's blocks and the bytes of case
+  int64_t zlib_data = 0;    // data before and after compression
+  int64_t zlib_compressed = 0;
   int64_t case_count = -1;  // -1 when unknown
   double time_stamp = 0.0;  // seconds since 14 Oct 1582, 0 when none
   std::string created;      // "05 Jan 1970 13:45:10", "" when none

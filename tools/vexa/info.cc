@@ -97,6 +97,18 @@ void PrintExtensionList(const FileSummary& s, std::ostream& out) {
   }
 }
 
+// "Zlib blocks:  3 (4.21:1)" for a zlib file: the blocks and the ratio of
+// the case data's bytes to their compressed bytes; nothing for others.
+std::string ZlibBlocksLine(const FileSummary& s) {
+  if (s.form != "zlib") return {};
+  char ratio[32] = "-";
+  if (s.zlib_compressed > 0) {
+    std::snprintf(ratio, sizeof ratio, "%.2f:1",
+                  static_cast<double>(s.zlib_data) / static_cast<double>(s.zlib_compressed));
+  }
+  return "Zlib blocks:  " + std::to_string(s.zlib_blocks) + " (" + ratio + ")\n";
+}
+
 // "owner: name = value", with "name[k]" for each value of several.
 void AttributeLines(const std::string& owner, const std::vector<Attribute>& attributes,
                     std::vector<std::string>* lines) {
@@ -187,6 +199,7 @@ void PrintVariables(const FileSummary& s, bool labels, std::ostream& out) {
 void PrintText(const FileSummary& s, bool labels, std::ostream& out) {
   out << "Form:         " << s.form << '\n'
       << "Compression:  " << CompressionName(s.compression) << '\n'
+      << ZlibBlocksLine(s)
       << "Cases:        "
       << (s.case_count < 0 ? std::string("unknown") : std::to_string(s.case_count)) << '\n'
       << "Created:      " << s.created << '\n'

@@ -1,0 +1,76 @@
+// The thread library: semaphores and completion counters hand work over
+// between threads, a pool runs what it is given and joins at destruction,
+// and a task's failure stays inside its thread for the owner to ask for.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <vector>
+
+#include "threads/sf_sync.h"
+#include "threads/sf_thread.h"
+
+namespace vexa {
+namespace {
+
+TEST(SemaphoreTest, CountsPostsAndTimesOut) {
+  sfSemaphore s(1);
+  EXPECT_TRUE(s.TryWait());
+  EXPECT_FALSE(s.TryWait());
+  EXPECT_FALSE(s.Wait(5));
+  s.Post();
+  s.Post();
+  EXPECT_TRUE(s.Wait());
+  std::mutex m;
+  std::unique_lock<std::mutex> held(m);
+  EXPECT_TRUE(s.WaitUnlocking(held));
+  EXPECT_TRUE(held.owns_lock());
+}
+
+TEST(ThreadPoolTest, RunsTasksInOrderAndCountsThemDown) {
+  std::vector<int> order;
+  sfCompleteTask done;
+  {
+    sfThreadPool pool(3);
+    pool.Start();
+    EXPECT_EQ(pool.Count(), 3);
+    EXPECT_THROW(pool.ThreadAt(3), sfThreadException);
+    try {
+      pool.ThreadAt(-1);
+    } catch (const sfThreadException& e) {
+      EXPECT_STREQ(e.what(), "Thread Exception: Wrong Index");
+    }
+    done.SetCount(30);
+    std::atomic<int> sum{0};
+    for (int i = 0; i < 30; ++i) {
+      pool.Submit([&, i] {
+        sum += i;
+        done.CountDown();
+      });
+    }
+    done.Wait();
+    EXPECT_EQ(sum.load(), 435);
+    EXPECT_FALSE(done.CountDown());
+    // One thread runs its queue in order; destruction lets it finish.
+    for (int i = 0; i < 100; ++i) pool.ThreadAt(1).Post([&, i] { order.push_back(i); });
+  }
+  ASSERT_EQ(order.size(), 100u);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(order[static_cast<size_t>(i)], i);
+}
+
+TEST(ThreadPoolTest, AFailingTaskIsKeptAndTheThreadGoesOn) {
+  sfThreadPool pool(1);
+  pool.Start();
+  sfSemaphore ran(0);
+  pool.Submit([] { throw std::runtime_error("task failed"); });
+  pool.Submit([&] { ran.Post(); });
+  ASSERT_TRUE(ran.Wait(10000));
+  std::exception_ptr failure = pool.Failure();
+  ASSERT_TRUE(failure != nullptr);
+  EXPECT_THROW(std::rethrow_exception(failure), std::runtime_error);
+  pool.StopAll();
+  EXPECT_FALSE(pool.ThreadAt(0).Running());
+}
+
+}  // namespace
+}  // namespace vexa
