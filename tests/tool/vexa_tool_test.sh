@@ -217,6 +217,20 @@ for c in info cat import convert; do
 done
 "$vexa" --version | grep -q '^vexa [0-9.]* (library [0-9.]*)$' || fail "vexa --version"
 
+# --- Protected files: the password from a file or the environment ---------
+printf 'secret\n' >"$work/pw"
+run import "$work/a.csv" "$work/p.vexa" --dict "$work/a.json" --protect --password-file "$work/pw"
+[ "$(head -c 20 "$work/p.vexa" | tail -c 12)" = ENCRYPTEDSAV ] || fail "import --protect"
+VEXA_PASSWORD=secret run cat --raw "$work/p.vexa" >"$work/p.csv"
+same "$work/a.csv" "$work/p.csv" "cases of a protected file"
+run convert "$work/p.vexa" "$work/unprotected.vexa" --password-file "$work/pw"
+run cat --raw "$work/unprotected.vexa" >"$work/u.csv"
+same "$work/a.csv" "$work/u.csv" "a protected file converted to a plain one"
+VEXA_PASSWORD=wrong expect_failure 1 info "$work/p.vexa"
+grep -q 'VEXA_E_BAD_PASSWORD' "$work/err" || fail "a wrong password is named"
+VEXA_PASSWORD= expect_failure 1 info "$work/p.vexa" </dev/null
+grep -q 'VEXA_E_NO_PASSWORD' "$work/err" || fail "a missing password is named"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
   exit 1

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "passwords.h"
 #include "commands.h"
 #include "case_output.h"
 #include "csv_values.h"
@@ -192,7 +193,7 @@ int RunCat(const CatOptions& o) {
   std::string error;
   if (!in.Open(o.path, &error)) return Fail("cat", in.name(), error);
   int handle = -1;
-  int code = vexaOpenReadU8(in.path().c_str(), &handle);
+  int code = OpenRead(in.path(), &handle);
   if (code != VEXA_OK) return ReportFailure("cat", o.path, "open", code);
   std::unique_ptr<int, void (*)(int*)> closer(&handle,
                                               [](int* h) { vexaCloseRead(*h); });
@@ -250,6 +251,7 @@ Command AddCatCommand(CLI::App& vexa) {
   CLI::App* app = vexa.add_subcommand(
       "cat", "The cases of a system file as CSV (or JSON), dates and times in ISO 8601");
   app->add_flag("--labels", o->labels, "Value labels instead of values where there are any");
+  AddPasswordOption(*app);
   app->add_option("--range", "Cases FIRST:LAST, counted from 1, both included")
       ->type_name("FIRST:LAST")
       ->check(CLI::Validator([o](std::string& text) { return ParseRange(text, *o); },

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "passwords.h"
 #include "commands.h"
 #include "copy_file.h"
 #include "enum_names.h"
@@ -74,6 +75,8 @@ Command AddConvertCommand(CLI::App& vexa) {
   AddCompressionOption(*app, &o->compression);
   AddEncodingOption(*app, &o->encoding);
   AddForceOption(*app, &o->force);
+  AddPasswordOption(*app);
+  AddProtectOption(*app);
   return {app, [o] { return RunConvert(*o); }};
 }
 

@@ -1,3 +1,4 @@
+#include "passwords.h"
 #include "copy_file.h"
 
 #include <memory>
@@ -39,7 +40,7 @@ int CopyFile(const char* command, const FilePair& files, int compression) {
   const std::string& in_name = files.in_name;
   const std::string& out_name = files.out_name;
   int in = -1;
-  int code = vexaOpenReadU8(files.in_path.c_str(), &in);
+  int code = OpenRead(files.in_path, &in);
   if (code != VEXA_OK) return ReportFailure(command, in_name, "open", code);
   std::unique_ptr<int, void (*)(int*)> close_in(&in,
                                                 [](int* h) { vexaCloseRead(*h); });
@@ -47,7 +48,7 @@ int CopyFile(const char* command, const FilePair& files, int compression) {
     return ReportFailure(command, in_name, "getting the compression", code);
   }
   int out = -1;
-  code = vexaOpenWriteCopyU8(files.out_path.c_str(), files.in_path.c_str(), &out);
+  code = OpenWriteCopy(files.out_path, files.in_path, &out);
   if (code != VEXA_OK) return ReportFailure(command, out_name, "open", code);
   int status = SetCompression(command, out_name, out, compression);
   if (status == 0 && (code = vexaCommitHeader(out)) != VEXA_OK) {
@@ -74,7 +75,7 @@ int SetCompression(const char* command, const std::string& out_name, int handle,
 int CheckCompression(const char* command, const std::string& path, const std::string& out_name,
                      int compression) {
   int handle = -1;
-  int code = vexaOpenReadU8(path.c_str(), &handle);
+  int code = OpenRead(path, &handle);
   if (code != VEXA_OK) return ReportFailure(command, out_name, "reading back", code);
   int written = -1;
   code = vexaGetCompression(handle, &written);

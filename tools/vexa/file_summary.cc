@@ -1,3 +1,4 @@
+#include "passwords.h"
 #include "file_summary.h"
 
 #include <algorithm>
@@ -267,7 +268,7 @@ void SummarizeExtensions(int handle, FileSummary* s) {
 
 int Summarize(const std::string& path, FileSummary* s) {
   int handle = -1;
-  int code = vexaOpenReadU8(path.c_str(), &handle);
+  int code = OpenRead(path, &handle);
   if (code != VEXA_OK) return code;
   vexaGetCompression(handle, &s->compression);
   s->form = s->compression == kZlibCompression ? "zlib" : "plain";

@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "passwords.h"
 #include "commands.h"
 #include "copy_file.h"
 #include "csv_infer.h"
@@ -196,7 +197,7 @@ int WriteFile(const ImportOptions& o, const std::string& path, const FileSummary
   int handle = -1;
   std::string what = "open";
   std::vector<std::string> cut;
-  int code = vexaOpenWriteU8(path.c_str(), &handle);
+  int code = OpenWrite(path, &handle);
   if (code == VEXA_OK) code = DefineDictionary(handle, dict, &what, &cut);
   if (code != VEXA_OK) {
     ReportFailure("import", o.out_path, what, code);
@@ -310,6 +311,8 @@ Command AddImportCommand(CLI::App& vexa) {
   AddCompressionOption(*app, &o->compression);
   AddEncodingOption(*app, &o->encoding);
   AddForceOption(*app, &o->force);
+  AddPasswordOption(*app);
+  AddProtectOption(*app);
   return {app, [o] { return RunImport(*o); }};
 }
 

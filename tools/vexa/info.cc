@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "passwords.h"
 #include "commands.h"
 #include "file_paths.h"
 #include "file_summary.h"
@@ -238,6 +239,7 @@ Command AddInfoCommand(CLI::App& vexa) {
                 "The dictionary as JSON (what import --dict reads back)");
   app->add_flag("--labels", o->labels, "List each variable's value labels and missing values");
   app->add_option("FILE", o->path, "The system file (\"-\": standard input)")->required();
+  AddPasswordOption(*app);
   return {app, [o] {
             InputFile in;
             std::string error;
