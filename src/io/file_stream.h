@@ -45,7 +45,7 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   // Stays synchronous when no worker can be started.
   void EnableWriteBehind() override;
   const std::string& Path() const;
-  // The file itself, for the streams layered over this one (Part 7.1) and
+  // The file itself, for the streams layered over this one (the zlib stream) and
   // their workers, which use its positional reads and writes; null when no
   // file is open.
   RefPtr<VEXA_File> SharedFile() const { return file_; }

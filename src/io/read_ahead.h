@@ -26,7 +26,7 @@ namespace vexa {
 
 class ReadAhead {
  public:
-  // The process-wide read-ahead flag of Part 7.2: it starts set and has no
+  // The process-wide read-ahead flag: it starts set and has no
   // setter in the interface; tests and benchmarks turn it off to compare.
   static bool Enabled();
   static void SetEnabled(bool enabled);

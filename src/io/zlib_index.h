@@ -1,4 +1,4 @@
-// The zlib form's header and block index (Part 7.1). From the case start
+// The zlib form's header and block index. From the case start
 // position on, a zlib file holds a 24-byte header (its own position, the
 // trailer's position and the trailer's length), the blocks (each one zlib
 // stream of at most kBlockSize bytes of case data), and the trailer: a

@@ -1,4 +1,4 @@
-// zcmpsFilestr: the stream of a zlib file's case data (Part 7.1). Above it
+// zcmpsFilestr: the stream of a zlib file's case data. Above it
 // the case reader and writer see the case data at logical positions, as if
 // it were not compressed: logical position p is byte p - case start of the
 // case data. Beneath it lies the file, shared with the plain stream that

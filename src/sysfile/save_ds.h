@@ -44,7 +44,7 @@ class SystemFileDataSource::SaveDS : public VEXA_DataSource {
   void WriteDictionary();
   // Appending: the cases go into the layout the file was read with.
   void UseLayout(const CaseLayout& layout);
-  // The case data goes through `zlib` (Part 7.1), which Complete closes
+  // The case data goes through `zlib`, which Complete closes
   // before the counts are patched through the stream of the dictionary.
   void UseZlib(std::unique_ptr<zcmpsFilestr> zlib);
   // Starts (or restarts) the case data at the case stream's position, which is

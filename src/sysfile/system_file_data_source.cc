@@ -170,7 +170,7 @@ void SystemFileDataSource::CommitHeader() {
     save->WriteDictionary();
     data_start_ = save->Stream().Tell();
     if (header_.compression == 2) {
-      // Byte-code compressed cases, cut into zlib blocks (Part 7.1).
+      // Byte-code compressed cases, cut into zlib blocks.
       auto zlib = std::make_unique<zcmpsFilestr>(file);
       zlib->BeginWriting(data_start_);
       save->UseZlib(std::move(zlib));

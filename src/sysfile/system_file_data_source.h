@@ -65,7 +65,7 @@ class SystemFileDataSource : public VEXA_DataSource {
   // committed (or not created for writing), 1505 for names equal without
   // regard to case, 1504 when no short name can be formed. A failed commit
   // leaves the defining state (the file may exist by then). Compression
-  // code 2 writes the zlib form (magic "$FL3", Part 7.1).
+  // code 2 writes the zlib form (magic "$FL3").
   void CommitHeader();
   // Writes one case given in memory layout (the dictionary's slot count x 8
   // bytes). Commits first in the defining state; reopens the file for

@@ -1,4 +1,4 @@
-// The synchronisation primitives of the thread library (Part 7.2), on the
+// The synchronisation primitives of the thread library, on the
 // C++ standard library: a counting semaphore with time-outs and a
 // completion counter. Every operation says whether it succeeded; none of
 // them raises.

@@ -78,8 +78,7 @@ std::exception_ptr sfThread::Failure() {
   return failure_;
 }
 
-// Blocks on the queue while it is empty (Part 7.2 leaves polling or
-// blocking open). Every task's failure is caught here.
+// Blocks on the queue while it is empty, rather than polling it. Every task's failure is caught here.
 void sfThread::Loop() {
   for (;;) {
     sfMessage message = queue_.WaitGet();

@@ -1,4 +1,4 @@
-// The thread library of Part 7.2 on the C++ standard library: messages and
+// The thread library on the C++ standard library: messages and
 // their queue, threads that run the messages of their queue in order, and a
 // pool of such threads.
 //
