@@ -3,7 +3,7 @@
 namespace vexa {
 
 WriteBehind::WriteBehind(RefPtr<VEXA_File> file, size_t capacity)
-    : file_(std::move(file)), capacity_(capacity), buffer_(new char[capacity]) {
+    : file_(std::move(file)), buffer_(new char[capacity]) {
   pool_ = std::make_unique<sfThreadPool>(1);
   pool_->Start();
   pool_->Submit([this] { Loop(); });

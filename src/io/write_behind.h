@@ -41,7 +41,6 @@ class WriteBehind {
   void Loop();
 
   RefPtr<VEXA_File> file_;
-  size_t capacity_;
   sfSemaphore written_{1};
   sfSemaphore work_to_do_{0};
   // The worker's while a write is under way.

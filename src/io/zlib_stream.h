@@ -57,7 +57,7 @@ class zcmpsFilestr : public VEXA_StrBaseIO {
   // index after the last block, the header at the case start, and cuts
   // the file after the index. Raises a worker's failure (ErrorText 1002).
   // Reading: lets the workers go. Once only.
-  void Close();
+  void Close() override;
 
   // Reading only: delivers fewer bytes than asked only at the end of the
   // data. Raises as ZlibBlockReader::Load.

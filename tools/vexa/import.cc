@@ -297,8 +297,8 @@ Command AddImportCommand(CLI::App& vexa) {
         std::tuple{"--string", &o->layout.string_columns, "Columns to keep as strings"}}) {
     app->add_option_function<std::vector<std::string>>(
            name,
-           [columns](const std::vector<std::string>& cols) {
-             columns->insert(cols.begin(), cols.end());
+           [target = columns](const std::vector<std::string>& cols) {
+             target->insert(cols.begin(), cols.end());
            },
            std::string(help) + " (header names, comma-separated; without --dict)")
         ->delimiter(',')
