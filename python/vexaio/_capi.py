@@ -23,6 +23,8 @@ _PROTOTYPES = {
     "vexaValidateVarname": (c_int, [_NAME]),
     "vexaOpenReadU8": (c_int, [c_char_p, P(c_int)]),
     "vexaOpenWriteU8": (c_int, [c_char_p, P(c_int)]),
+    "vexaOpenReadU8Ex": (c_int, [c_char_p, c_char_p, P(c_int)]),
+    "vexaOpenWriteU8Ex": (c_int, [c_char_p, c_char_p, P(c_int)]),
     "vexaCloseRead": (c_int, [_H]),
     "vexaCloseWrite": (c_int, [_H]),
     "vexaCommitHeader": (c_int, [_H]),
