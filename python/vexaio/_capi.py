@@ -36,6 +36,8 @@ _PROTOTYPES = {
     "vexaWholeCasesIn": (c_int, [_H, c_void_p, c_int, P(c_int)]),
     "vexaWholeCaseOut": (c_int, [_H, c_void_p]),
     "vexaSeekNextCase": (c_int, [_H, c_int]),
+    "vexaGetCasePosition": (c_int, [_H, P(ctypes.c_longlong)]),
+    "vexaSeekCasePosition": (c_int, [_H, ctypes.c_longlong, ctypes.c_longlong]),
     "vexaGetVarNames": (c_int, [_H, P(c_int), P(P(c_char_p)), P(P(c_int))]),
     "vexaFreeVarNames": (c_int, [P(c_char_p), P(c_int), c_int]),
     "vexaSetVarName": (c_int, [_H, _NAME, c_int]),

@@ -56,10 +56,20 @@ class _Reader:
         self.read += n
         return raw[:n]
 
-    def seek(self, case):
-        """Makes case number `case` (from 0) the next one read."""
-        check(lib.vexaSeekNextCase(self.handle, case), f"seeking case {case + 1}")
+    def seek(self, case, position=None):
+        """Makes case number `case` (from 0) the next one read; straight there
+        when `position` is where it begins, as position() gave it."""
+        if position is None:
+            check(lib.vexaSeekNextCase(self.handle, case), f"seeking case {case + 1}")
+        else:
+            check(lib.vexaSeekCasePosition(self.handle, case, position), f"seeking case {case + 1}")
         self.read = case
+
+    def position(self):
+        """Where the next case read begins in the file, for seek()."""
+        at = ctypes.c_longlong()
+        check(lib.vexaGetCasePosition(self.handle, ctypes.byref(at)), "finding a case's position")
+        return at.value
 
     def all_rows(self):
         """The remaining cases. The header's case count sizes the first read
