@@ -52,6 +52,8 @@ class CaseDataWindow {
     return end_ - pos_;
   }
   const char* Peek() const { return buffer_.get() + pos_; }
+  // The bytes at Peek() now, before any refill.
+  size_t Available() const { return end_ - pos_; }
   // REQUIRES: n <= the bytes available.
   void Advance(size_t n) { pos_ += n; }
 

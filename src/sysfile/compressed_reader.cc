@@ -45,8 +45,21 @@ bool CompressedSystemFile::NextBlock() {
   return true;
 }
 
-bool CompressedSystemFile::NextBlockInCase(size_t produced) {
-  if (NextBlock()) return true;
+inline bool CompressedSystemFile::LoadBlock() {
+  if (window_.Available() < kMaxBlockSize) return NextBlock();
+  const char* at = window_.Peek();
+  block_.control = reinterpret_cast<const uint8_t*>(at);
+  block_.literal = at + kKeySize;
+  block_.index = 0;
+  const size_t size = kKeySize + 8 * static_cast<size_t>(CountLiterals(block_.control));
+  block_offset_ = window_.Offset();
+  block_size_ = static_cast<int64_t>(size);
+  window_.Advance(size);
+  return true;
+}
+
+inline bool CompressedSystemFile::NextBlockInCase(size_t produced) {
+  if (LoadBlock()) return true;
   end_of_data_ = true;
   if (produced != 0) {
     Truncated(Sentence("the file ends inside a case, after {} of its {} values",

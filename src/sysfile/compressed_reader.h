@@ -67,6 +67,9 @@ class CompressedSystemFile {
   // Reads the block at the window's position into block_. False when the
   // data ends before it (no byte of it exists).
   bool NextBlock();
+  // NextBlock, taking the block straight from the window when it holds a
+  // block of any size.
+  bool LoadBlock();
   // Reads the next block for a case of which `produced` values exist;
   // false at the end of the data before the case.
   bool NextBlockInCase(size_t produced);
