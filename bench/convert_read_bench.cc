@@ -33,7 +33,7 @@ const char* const kTexts[] = {"A", "Z\xFCrich", "caf\xE9", "B", "\xC9t\xE9 \x80"
 class FileSink : public vexa::ByteCodeSink {
  public:
   explicit FileSink(std::FILE* f) : f_(f) {}
-  void WriteBlock(const char* block, size_t size) override { std::fwrite(block, 1, size, f_); }
+  void WriteBlocks(const char* block, size_t size) override { std::fwrite(block, 1, size, f_); }
 
  private:
   std::FILE* f_;

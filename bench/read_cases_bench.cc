@@ -39,7 +39,7 @@ std::string Dictionary(Shape s, int compression) {
 class FileSink : public vexa::ByteCodeSink {
  public:
   explicit FileSink(std::FILE* f) : f_(f) {}
-  void WriteBlock(const char* block, size_t size) override {
+  void WriteBlocks(const char* block, size_t size) override {
     std::fwrite(block, 1, size, f_);
   }
 

@@ -66,7 +66,7 @@ void Label(benchmark::State& state, Shape s, int compression) {
 // Counts the compressed bytes of an encoder.
 class CountingSink : public vexa::ByteCodeSink {
  public:
-  void WriteBlock(const char*, size_t size) override { used += static_cast<int64_t>(size); }
+  void WriteBlocks(const char*, size_t size) override { used += static_cast<int64_t>(size); }
   int64_t used = 0;
 };
 
@@ -110,7 +110,7 @@ void BM_PlainWrite(benchmark::State& state) {
 class MemorySink : public vexa::ByteCodeSink {
  public:
   explicit MemorySink(std::vector<char>& out) : out_(out) {}
-  void WriteBlock(const char* block, size_t size) override {
+  void WriteBlocks(const char* block, size_t size) override {
     std::memcpy(out_.data() + used, block, size);
     used += size;
   }

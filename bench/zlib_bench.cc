@@ -46,7 +46,7 @@ int64_t CaseCount(Shape s) {
 class StringSink : public vexa::ByteCodeSink {
  public:
   explicit StringSink(std::string& out) : out_(out) {}
-  void WriteBlock(const char* block, size_t size) override { out_.append(block, size); }
+  void WriteBlocks(const char* block, size_t size) override { out_.append(block, size); }
 
  private:
   std::string& out_;

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace vexa {
 
@@ -158,53 +159,74 @@ inline size_t SkipInBlock(ByteCodeBlock& b, size_t produced, size_t want) {
   return produced;
 }
 
-// Receives each finished block of an encoder.
+// Receives the finished blocks of an encoder, many at a time.
 class ByteCodeSink {
  public:
   virtual ~ByteCodeSink() = default;
-  virtual void WriteBlock(const char* block, size_t size) = 0;
+  virtual void WriteBlocks(const char* blocks, size_t size) = 0;
 };
 
-// Encodes slot values into command blocks. Each full block goes to the sink
-// as soon as its 8th control byte is set; Flush completes a partial block
-// with filler codes (never 252) and sends it.
+// Encodes slot values into command blocks, built in place in a run of
+// blocks: the whole blocks go to the sink together once they fill
+// kRunBytes, and at Flush, which first completes a partial block with
+// filler codes (never 252). The block under way stays with the encoder.
 class ByteCodeEncoder {
  public:
-  explicit ByteCodeEncoder(ByteCodeSink& sink) : sink_(sink) {}
+  static constexpr size_t kRunBytes = size_t{64} << 10;
+
+  explicit ByteCodeEncoder(ByteCodeSink& sink)
+      : sink_(sink), run_(new char[kRunBytes + kMaxBlockSize]) {}
 
   // One slot of 8 bytes, as it is to be stored.
   void Append(const char* slot) {
     uint64_t bits;
     std::memcpy(&bits, slot, 8);
     const uint8_t code = EncodeSlot(bits);
-    block_[used_] = static_cast<char>(code);
+    char* block = run_.get() + block_start_;
+    block[used_] = static_cast<char>(code);
     if (code == kCodeLiteral) {
-      std::memcpy(block_ + kKeySize + literals_ * 8, slot, 8);
+      std::memcpy(block + kKeySize + literals_ * 8, slot, 8);
       ++literals_;
     }
-    if (++used_ == kKeySize) Emit();
+    if (++used_ == kKeySize) EndBlock();
   }
   // `count` consecutive slots.
   void AppendSlots(const char* slots, size_t count) {
     for (size_t i = 0; i < count; ++i) Append(slots + i * 8);
   }
   void Flush() {
-    if (used_ == 0) return;
-    std::memset(block_ + used_, kCodeFiller, kKeySize - used_);
-    Emit();
+    if (used_ != 0) {
+      std::memset(run_.get() + block_start_ + used_, kCodeFiller, kKeySize - used_);
+      used_ = kKeySize;
+      EndBlock();
+    }
+    SendRun();
   }
-  // Control bytes already set in the pending block (0 after a block went).
+  // Control bytes already set in the block under way (0 after a block
+  // ended).
   int Pending() const { return used_; }
+  // Bytes of whole blocks not yet sent: the block under way starts this far
+  // after the last byte sent.
+  size_t Held() const { return block_start_; }
 
  private:
-  void Emit() {
-    sink_.WriteBlock(block_, kKeySize + literals_ * 8);
+  void EndBlock() {
+    block_start_ += kKeySize + static_cast<size_t>(literals_) * 8;
     used_ = 0;
     literals_ = 0;
+    if (block_start_ >= kRunBytes) SendRun();
+  }
+  // The run is empty again before the sink sees it, also when the sink
+  // raises: its blocks are then lost, once.
+  void SendRun() {
+    const size_t size = block_start_;
+    block_start_ = 0;
+    if (size != 0) sink_.WriteBlocks(run_.get(), size);
   }
 
   ByteCodeSink& sink_;
-  char block_[kMaxBlockSize];
+  std::unique_ptr<char[]> run_;  // whole blocks, then the block under way
+  size_t block_start_ = 0;
   int used_ = 0;
   int literals_ = 0;
 };

@@ -51,28 +51,17 @@ void CaseWriter::WriteBytes(const char* bytes, size_t size) {
   }
 }
 
-void CaseWriter::WriteBlock(const char* block, size_t size) {
-  if (!pending_) pending_.reset(new char[kBlockSize]);
-  if (pending_size_ + size > kBlockSize) WritePending();
-  std::memcpy(pending_.get() + pending_size_, block, size);
-  pending_size_ += size;
+void CaseWriter::WriteBlocks(const char* blocks, size_t size) {
   block_offset_ += static_cast<int64_t>(size);
-}
-
-void CaseWriter::WritePending() {
-  if (pending_size_ == 0) return;
-  // The gathered blocks are gone either way: a failed write is reported
-  // once, for the case that filled the buffer.
-  size_t size = pending_size_;
-  pending_size_ = 0;
-  WriteBytes(pending_.get(), size);
+  WriteBytes(blocks, size);
 }
 
 void CaseWriter::Write(const char* file_case) {
   if (!compressed_) {
     WriteBytes(file_case, slots_ * 8);
   } else {
-    index_.Record(case_number_, block_offset_ + encoder_.Pending());
+    index_.Record(case_number_, block_offset_ + static_cast<int64_t>(encoder_.Held()) +
+                                     encoder_.Pending());
     encoder_.AppendSlots(file_case, slots_);
     ++case_number_;
     dirty_ = true;
@@ -83,7 +72,6 @@ void CaseWriter::Write(const char* file_case) {
 void CaseWriter::Finish() {
   if (!dirty_) return;
   encoder_.Flush();
-  WritePending();
   stream_.Flush();
   dirty_ = false;
 }

@@ -1,9 +1,9 @@
 // CaseWriter: writes cases in the file layout at the end of a file's case
 // data, as raw 8-byte slots or as byte-code command blocks (format in
-// sysfile/bytecode.h). Compressed cases are encoded by ByteCodeEncoder: a
-// block goes to the stream as soon as its 8th control byte is set, so a case
-// may end inside a block that stays in memory until the next case fills it
-// or Finish completes it with filler codes 0 (never 252).
+// sysfile/bytecode.h). Compressed cases are encoded by ByteCodeEncoder,
+// which hands whole blocks to the stream in runs of 64 KiB, so a case may
+// end inside a block that stays in memory until the next case fills it or
+// Finish completes it with filler codes 0 (never 252).
 #pragma once
 
 #include <cstddef>
@@ -48,12 +48,8 @@ class CaseWriter : private ByteCodeSink {
   uint64_t CasesWritten() const { return written_; }
 
  private:
-  void WriteBlock(const char* block, size_t size) override;
+  void WriteBlocks(const char* blocks, size_t size) override;
   void WriteBytes(const char* bytes, size_t size);
-  // Compressed blocks are gathered here and reach the stream in writes of a
-  // whole stream buffer, which go straight to the file: one call per
-  // buffer instead of one per block.
-  void WritePending();
 
   VEXA_StrBaseIO& stream_;
   size_t slots_;
@@ -61,11 +57,9 @@ class CaseWriter : private ByteCodeSink {
   SparseRowIndex& index_;
   ByteCodeEncoder encoder_;
   int64_t case_number_;
-  int64_t block_offset_;  // the pending block's offset in the case data
+  int64_t block_offset_;  // offset in the case data after the blocks sent
   bool dirty_ = false;
   uint64_t written_ = 0;
-  std::unique_ptr<char[]> pending_;
-  size_t pending_size_ = 0;
 };
 
 }  // namespace vexa
