@@ -80,19 +80,35 @@ inline uint8_t EncodeSlot(uint64_t bits) {
 
 // Number of literal slots that follow these 8 control bytes: the 253s up
 // to the first 252.
+namespace bytecode_internal {
+
+// The eight control bytes as one word, the first in the low byte.
+inline uint64_t ControlWord(const uint8_t* control) {
+  uint64_t x;
+  std::memcpy(&x, control, 8);
+  return x;
+}
+
+// A marker bit (the high bit) for each byte of x that equals `code`.
+inline uint64_t Marks(uint64_t x, uint8_t code) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  const uint64_t v = x ^ (0x0101010101010101ull * code);
+  return ~(((v & kLow7) + kLow7) | v | kLow7);
+}
+
+}  // namespace bytecode_internal
+
 inline int CountLiterals(const uint8_t* control) {
+  using namespace bytecode_internal;
   if constexpr (std::endian::native == std::endian::little) {
-    // All eight control bytes at once: a marker bit for each byte that
-    // holds 253, dropped from the first 252 on.
-    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-    constexpr uint64_t kEach = 0x0101010101010101ull;
-    const auto zero_bytes = [](uint64_t v) { return ~(((v & kLow7) + kLow7) | v | kLow7); };
-    uint64_t x;
-    std::memcpy(&x, control, 8);
-    uint64_t literals = zero_bytes(x ^ (kEach * kCodeLiteral));
-    const uint64_t ends = zero_bytes(x ^ (kEach * kCodeEndOfBlock));
+    // All eight at once: the 253s, less those from the first 252 on.
+    const uint64_t x = ControlWord(control);
+    uint64_t literals = Marks(x, kCodeLiteral);
+    const uint64_t ends = Marks(x, kCodeEndOfBlock);
     if (ends != 0) literals &= (ends & (~ends + 1)) - 1;
-    return std::popcount(literals);
+    // One bit per byte, summed into the top byte by the multiplication (no
+    // population-count instruction in the baseline instruction set).
+    return static_cast<int>(((literals >> 7) * 0x0101010101010101ull) >> 56);
   } else {
     int count = 0;
     for (int i = 0; i < kKeySize; ++i) {
@@ -101,6 +117,14 @@ inline int CountLiterals(const uint8_t* control) {
     }
     return count;
   }
+}
+
+// Whether all eight control bytes give a value: none is a filler (0) or
+// the end of the data (252).
+inline bool EightValues(const uint8_t* control) {
+  using namespace bytecode_internal;
+  const uint64_t x = ControlWord(control);
+  return (Marks(x, kCodeFiller) | Marks(x, kCodeEndOfBlock)) == 0;
 }
 
 // The decoding state inside one block whose bytes are in memory.

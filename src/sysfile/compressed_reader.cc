@@ -91,6 +91,13 @@ bool CompressedSystemFile::SkipCase() {
   size_t produced = 0;
   while (produced < slots_) {
     if (block_.index == kKeySize && !NextBlockInCase(produced)) return false;
+    if (block_.index == 0 && slots_ - produced >= kKeySize && EightValues(block_.control)) {
+      // A whole block of values within the case: the window has passed its
+      // literals already.
+      produced += kKeySize;
+      block_.index = kKeySize;
+      continue;
+    }
     produced = SkipInBlock(block_, produced, slots_);
   }
   return true;
