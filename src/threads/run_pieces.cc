@@ -40,11 +40,16 @@ void RunPieces(int64_t count, int threads,
   }
   if (pool) {
     helpers_done.SetCount(pool->Count());
-    for (int t = 1; t <= pool->Count(); ++t) {
-      pool->Submit([&work, &helpers_done, t] {
-        work(t);
-        helpers_done.CountDown();
-      });
+    int t = 1;
+    try {
+      for (; t <= pool->Count(); ++t) {
+        pool->Submit([&work, &helpers_done, t] {
+          work(t);
+          helpers_done.CountDown();
+        });
+      }
+    } catch (...) {
+      for (; t <= pool->Count(); ++t) helpers_done.CountDown();  // never queued
     }
   }
   work(0);
