@@ -20,7 +20,7 @@ int64_t AlignDown(int64_t position) {
 VEXA_FileStream::VEXA_FileStream(size_t buffer_size)
     : buffer_size_(buffer_size) {
   VEXA_ASSERT(buffer_size > 0 && buffer_size % 512 == 0);
-  buffer_.reset(new char[buffer_size_]);
+  buffer_ = NewLargeBuffer(buffer_size_);
 }
 
 VEXA_FileStream::~VEXA_FileStream() {
@@ -93,7 +93,7 @@ void VEXA_FileStream::SetBuffered(bool buffered) {
   buffer_pos_ = -1;
   buffer_end_ = 0;
   if (buffered) {
-    buffer_.reset(new char[buffer_size_]);
+    buffer_ = NewLargeBuffer(buffer_size_);
   } else {
     buffer_.reset();
   }

@@ -10,6 +10,7 @@
 #include "io/posix_file.h"
 #include "io/stream.h"
 #include "io/write_behind.h"
+#include "support/large_buffer.h"
 
 namespace vexa {
 
@@ -72,7 +73,7 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
 
   RefPtr<VEXA_File> file_;
   size_t buffer_size_;
-  std::unique_ptr<char[]> buffer_;
+  LargeBuffer buffer_;
   int64_t buffer_pos_ = -1;  // file position of buffer_[0], -1 when empty
   size_t buffer_end_ = 0;    // valid bytes in the buffer
   bool dirty_ = false;

@@ -43,7 +43,7 @@ void ReadAhead::Loop() {
   }
 }
 
-size_t ReadAhead::Fetch(std::unique_ptr<char[]>& buffer, size_t size,
+size_t ReadAhead::Fetch(LargeBuffer& buffer, size_t size,
                         int64_t position, bool then_prefetch) {
   VEXA_ASSERT(size <= capacity_ - headroom_);
   size_t got;
@@ -65,7 +65,7 @@ size_t ReadAhead::Fetch(std::unique_ptr<char[]>& buffer, size_t size,
   if (!taken) got = Use(file_).ReadAt(buffer.get() + headroom_, size, position);
   // Nothing follows the end of the file.
   if (!then_prefetch || got < size || no_worker_) return got;
-  if (!spare_) spare_.reset(new char[capacity_]);
+  if (!spare_) spare_ = NewLargeBuffer(capacity_);
   if (!pool_) {
     try {
       auto pool = std::make_unique<sfThreadPool>(1);

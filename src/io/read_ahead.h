@@ -21,6 +21,7 @@
 #include "support/ref_counted.h"
 #include "threads/sf_sync.h"
 #include "threads/sf_thread.h"
+#include "support/large_buffer.h"
 
 namespace vexa {
 
@@ -45,7 +46,7 @@ class ReadAhead {
   // of the file. When `then_prefetch`, the worker goes on to read the
   // `size` bytes that follow. Raises ErrorText 1003 when the file cannot
   // be read.
-  size_t Fetch(std::unique_ptr<char[]>& buffer, size_t size, int64_t position,
+  size_t Fetch(LargeBuffer& buffer, size_t size, int64_t position,
                bool then_prefetch);
 
  private:
@@ -60,7 +61,7 @@ class ReadAhead {
   bool pending_ = false;  // a prefetch was asked for and not taken (caller's)
 
   // Owned by whoever holds the hand-off.
-  std::unique_ptr<char[]> spare_;
+  LargeBuffer spare_;
   int64_t spare_position_ = -1;
   size_t spare_size_ = 0;  // asked for
   size_t spare_count_ = 0; // read

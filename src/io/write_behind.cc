@@ -3,7 +3,7 @@
 namespace vexa {
 
 WriteBehind::WriteBehind(RefPtr<VEXA_File> file, size_t capacity)
-    : file_(std::move(file)), buffer_(new char[capacity]) {
+    : file_(std::move(file)), buffer_(NewLargeBuffer(capacity)) {
   pool_ = std::make_unique<sfThreadPool>(1);
   pool_->Start();
   pool_->Submit([this] { Loop(); });
@@ -37,7 +37,7 @@ void WriteBehind::Wait() {
   if (failure) std::rethrow_exception(failure);
 }
 
-void WriteBehind::Submit(std::unique_ptr<char[]>& buffer, size_t size,
+void WriteBehind::Submit(LargeBuffer& buffer, size_t size,
                          int64_t position) {
   written_.Wait();
   if (std::exception_ptr failure = failure_) {

@@ -17,6 +17,7 @@
 #include "support/ref_counted.h"
 #include "threads/sf_sync.h"
 #include "threads/sf_thread.h"
+#include "support/large_buffer.h"
 
 namespace vexa {
 
@@ -33,7 +34,7 @@ class WriteBehind {
   // Hands the first `size` bytes of `buffer` over, to be written at
   // `position`, and gives a free buffer in exchange. Raises the failure of
   // an earlier write (ErrorText 1002); nothing is handed over then.
-  void Submit(std::unique_ptr<char[]>& buffer, size_t size, int64_t position);
+  void Submit(LargeBuffer& buffer, size_t size, int64_t position);
   // Returns once the write under way is done; raises its failure.
   void Wait();
 
@@ -44,7 +45,7 @@ class WriteBehind {
   sfSemaphore written_{1};
   sfSemaphore work_to_do_{0};
   // The worker's while a write is under way.
-  std::unique_ptr<char[]> buffer_;
+  LargeBuffer buffer_;
   size_t size_ = 0;
   int64_t position_ = 0;
   bool stop_ = false;

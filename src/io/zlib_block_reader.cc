@@ -7,6 +7,7 @@
 
 #include "io/file_stream.h"
 #include "support/errors.h"
+#include "support/large_buffer.h"
 
 namespace vexa {
 
@@ -17,8 +18,8 @@ struct ZlibBlockReader::Slot {
   ~Slot() { inflateEnd(&z); }
   enum State { kIdle, kPending, kReady };
   // Allocated at the first use, at the sizes the index allows.
-  std::unique_ptr<char[]> data;
-  std::unique_ptr<char[]> compressed;
+  LargeBuffer data;
+  LargeBuffer compressed;
   z_stream z{};
   int64_t block = -1;
   State state = kIdle;
@@ -49,8 +50,8 @@ ZlibBlockReader::~ZlibBlockReader() {
 
 void ZlibBlockReader::Inflate(Slot& slot) {
   const ZlibBlock& b = index_.At(slot.block);
-  if (!slot.data) slot.data.reset(new char[static_cast<size_t>(index_.BlockSize())]);
-  if (!slot.compressed) slot.compressed.reset(new char[MaxCompressedBlock()]);
+  if (!slot.data) slot.data = NewLargeBuffer(static_cast<size_t>(index_.BlockSize()));
+  if (!slot.compressed) slot.compressed = NewLargeBuffer(MaxCompressedBlock());
   const size_t size = static_cast<size_t>(b.translated_size);
   const size_t got = Use(file_).ReadAt(slot.compressed.get(), size, b.translated_pos);
   if (got != size) {
@@ -103,6 +104,44 @@ ZlibBlockReader::Slot* ZlibBlockReader::IdleSlot(
   }
 }
 
+void ZlibBlockReader::InflateAheadFrom(int64_t b, std::unique_lock<std::mutex>& lock) {
+  for (int64_t next = b + 1; next <= b + workers_ && next < index_.Count(); ++next) {
+    bool held = false;
+    for (auto& s : slots_) {
+      if (s->block == next && s->state != Slot::kIdle) held = true;
+    }
+    if (held) continue;
+    Slot* ahead = IdleSlot(false, lock);
+    if (ahead == nullptr) break;
+    ahead->block = next;
+    ahead->state = Slot::kPending;
+    ahead->failure = nullptr;
+    if (!pool_) {
+      lock.unlock();
+      pool_ = std::make_unique<sfThreadPool>(workers_);
+      try {
+        pool_->Start();
+      } catch (...) {
+        // Without workers every block is inflated by the caller.
+        pool_.reset();
+        workers_ = 0;
+        lock.lock();
+        ahead->state = Slot::kIdle;
+        ahead->block = -1;
+        break;
+      }
+      lock.lock();
+    }
+    try {
+      pool_->Submit([this, ahead] { InflateAhead(*ahead); });
+    } catch (...) {
+      ahead->state = Slot::kIdle;
+      ahead->block = -1;
+      break;
+    }
+  }
+}
+
 const char* ZlibBlockReader::Load(int64_t b) {
   VEXA_ASSERT(b >= 0 && b < index_.Count());
   const bool sequential = b == last_loaded_ + 1;
@@ -128,49 +167,15 @@ const char* ZlibBlockReader::Load(int64_t b) {
     current_ = slot;
     slot->block = b;
     slot->state = Slot::kIdle;
+    // The workers start on the next blocks while this one is inflated here.
+    if (sequential && workers_ > 0) InflateAheadFrom(b, lock);
     lock.unlock();
     Inflate(*slot);
     lock.lock();
     slot->state = Slot::kReady;
+    return slot->data.get();
   }
-
-  if (sequential && workers_ > 0) {
-    for (int64_t next = b + 1; next <= b + workers_ && next < index_.Count(); ++next) {
-      bool held = false;
-      for (auto& s : slots_) {
-        if (s->block == next && s->state != Slot::kIdle) held = true;
-      }
-      if (held) continue;
-      Slot* ahead = IdleSlot(false, lock);
-      if (ahead == nullptr) break;
-      ahead->block = next;
-      ahead->state = Slot::kPending;
-      ahead->failure = nullptr;
-      if (!pool_) {
-        lock.unlock();
-        pool_ = std::make_unique<sfThreadPool>(workers_);
-        try {
-          pool_->Start();
-        } catch (...) {
-          // Without workers every block is inflated by the caller.
-          pool_.reset();
-          workers_ = 0;
-          lock.lock();
-          ahead->state = Slot::kIdle;
-          ahead->block = -1;
-          break;
-        }
-        lock.lock();
-      }
-      try {
-        pool_->Submit([this, ahead] { InflateAhead(*ahead); });
-      } catch (...) {
-        ahead->state = Slot::kIdle;
-        ahead->block = -1;
-        break;
-      }
-    }
-  }
+  if (sequential && workers_ > 0) InflateAheadFrom(b, lock);
   return slot->data.get();
 }
 

@@ -47,6 +47,9 @@ class ZlibBlockReader {
   void Inflate(Slot& slot);
   // Runs on a worker: Inflate, keeping its failure in the slot.
   void InflateAhead(Slot& slot);
+  // Hands blocks b + 1 .. b + workers that no slot holds yet to the
+  // workers, as far as idle slots go. Called with the lock held.
+  void InflateAheadFrom(int64_t b, std::unique_lock<std::mutex>& lock);
   // A slot that neither the caller nor a worker uses; waits for a worker
   // when `wait` and there is none. Null when none is free and !wait.
   Slot* IdleSlot(bool wait, std::unique_lock<std::mutex>& lock);

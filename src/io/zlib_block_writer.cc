@@ -4,6 +4,7 @@
 
 #include "io/file_stream.h"
 #include "support/errors.h"
+#include "support/large_buffer.h"
 
 namespace vexa {
 namespace {
@@ -13,12 +14,12 @@ constexpr int kLevel = 1;
 }  // namespace
 
 struct ZlibBlockWriter::Slot {
-  Slot() : input(new char[kBlockSize]), output(new char[MaxCompressedBlock()]) {
+  Slot() : input(NewLargeBuffer(kBlockSize)), output(NewLargeBuffer(MaxCompressedBlock())) {
     if (deflateInit(&z, kLevel) != Z_OK) throw std::bad_alloc();
   }
   ~Slot() { deflateEnd(&z); }
-  std::unique_ptr<char[]> input;
-  std::unique_ptr<char[]> output;
+  LargeBuffer input;
+  LargeBuffer output;
   z_stream z{};
   size_t size = 0;
   size_t compressed = 0;

@@ -18,7 +18,7 @@ CaseDataWindow::CaseDataWindow(VEXA_StrBaseIO& stream, int64_t data_start)
   if (data_size > static_cast<int64_t>(capacity_)) {
     ahead_ = stream.CreateReadAhead(capacity_ + kHeadroom, kHeadroom);
   }
-  buffer_.reset(new char[capacity_ + (ahead_ ? kHeadroom : 0)]);
+  buffer_ = NewLargeBuffer(capacity_ + (ahead_ ? kHeadroom : 0));
 }
 
 CaseDataWindow::~CaseDataWindow() = default;

@@ -19,6 +19,7 @@
 
 #include "io/read_ahead.h"
 #include "io/stream.h"
+#include "support/large_buffer.h"
 
 namespace vexa {
 
@@ -73,7 +74,7 @@ class CaseDataWindow {
   const int64_t data_start_;
   size_t capacity_;
   size_t fill_size_;
-  std::unique_ptr<char[]> buffer_;
+  LargeBuffer buffer_;
   int64_t base_ = 0;  // offset of buffer_[0]
   size_t begin_ = 0;  // the first valid byte
   size_t pos_ = 0;

@@ -21,7 +21,7 @@ TEST(ReadAheadTest, FetchesTheSameBytesAsTheFileHolds) {
   ASSERT_TRUE(Use(file).Open(dir.Write("f", data), "r"));
   constexpr size_t kHead = 16, kSize = 4096;
   ReadAhead ahead(file, kSize + kHead, kHead);
-  auto buffer = std::make_unique<char[]>(kSize + kHead);
+  LargeBuffer buffer = NewLargeBuffer(kSize + kHead);
   const char* first = buffer.get();
   // Sequential from 0, a jump back to 1000, sequential again to the end.
   const int64_t starts[] = {0, 4096, 8192, 1000, 5096, 9192, 98304};
