@@ -23,6 +23,19 @@ int ReadNext(HandleRecord& r) {
   return VEXA_OK;
 }
 
+// Reads the next case into the caller's memory; the value calls then have
+// no current case. The result code of the read calls.
+int ReadInto(HandleRecord& r, char* dest) {
+  if (r.case_state() == kEndOfData) return VEXA_W_END_OF_DATA;
+  if (!r.iterator()) return VEXA_E_NO_MEMORY;
+  r.set_case_state(kNoCase);
+  if (!r.iterator()->ReadNextInto(dest)) {
+    r.set_case_state(kEndOfData);
+    return VEXA_W_END_OF_DATA;
+  }
+  return VEXA_OK;
+}
+
 // The directory entry of a value call on the current case.
 const std::pair<int32_t, int32_t>& CurrentValue(HandleRecord& r,
                                                 double var_handle) {
@@ -42,12 +55,8 @@ VEXA_API int vexaReadCaseRecord(int handle) {
 VEXA_API int vexaWholeCaseIn(int handle, void* caseRec) {
   return Guarded(kFallbackRead, [&] {
     HandleRecord& r = Lookup(handle, Access::kRead);
-    int code = ReadNext(r);
-    if (code == VEXA_OK && caseRec != nullptr) {
-      std::memcpy(caseRec, r.case_buffer(), r.CaseBytes());
-      r.set_case_state(kNoCase);
-    }
-    return code;
+    if (caseRec == nullptr) return ReadNext(r);  // the case stays current
+    return ReadInto(r, static_cast<char*>(caseRec));
   });
 }
 
@@ -63,10 +72,8 @@ VEXA_API int vexaWholeCasesIn(int handle, void* caseRecs, int maxCases,
     char* dest = static_cast<char*>(caseRecs);
     for (int i = 0; i < maxCases; ++i, dest += size) {
       // A failing read leaves the count at the cases before it.
-      int code = ReadNext(r);
+      const int code = ReadInto(r, dest);
       if (code != VEXA_OK) return code;
-      std::memcpy(dest, r.case_buffer(), size);
-      r.set_case_state(kNoCase);
       *casesRead = i + 1;
     }
     return VEXA_OK;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <memory>
 
@@ -49,6 +50,14 @@ class VEXA_InputCaseIterator {
   // Reads the next case into Case(). Returns false at the end of the data.
   // Raises SystemFileException (1205 and others) for damaged data.
   virtual bool ReadNext() = 0;
+  // Reads the next case straight into `dest` (as large as Case()) instead
+  // of Case(), which keeps what it held. Returns false at the end of the
+  // data.
+  virtual bool ReadNextInto(char* dest) {
+    if (!ReadNext()) return false;
+    std::memcpy(dest, Case().Data(), Case().Bytes());
+    return true;
+  }
   // Makes the next read deliver case `case_number` (0-based). Returns false
   // when this iterator cannot seek.
   virtual bool Seek(int64_t case_number) = 0;

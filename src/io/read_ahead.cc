@@ -23,7 +23,7 @@ ReadAhead::ReadAhead(RefPtr<VEXA_File> file, size_t capacity, size_t headroom)
 
 ReadAhead::~ReadAhead() {
   if (!pool_) return;
-  if (pending_) prefetch_done_.Wait();
+  while (queued_ > 0) TakeOldest();
   stop_ = true;
   work_to_do_.Post();
   pool_.reset();
@@ -33,39 +33,65 @@ void ReadAhead::Loop() {
   for (;;) {
     work_to_do_.Wait();
     if (stop_) return;
+    Spare& s = spares_[worker_next_];
+    worker_next_ = (worker_next_ + 1) % kDepth;
     try {
-      spare_count_ = Use(file_).ReadAt(spare_.get() + headroom_, spare_size_, spare_position_);
+      s.count = Use(file_).ReadAt(s.buffer.get() + headroom_, s.size, s.position);
     } catch (...) {
-      spare_count_ = 0;
-      spare_failure_ = std::current_exception();
+      s.count = 0;
+      s.failure = std::current_exception();
     }
     prefetch_done_.Post();
   }
 }
 
+void ReadAhead::Queue(int64_t position, size_t size) {
+  Spare& s = spares_[(head_ + queued_) % kDepth];
+  if (!s.buffer) s.buffer = NewLargeBuffer(capacity_);
+  s.position = position;
+  s.size = size;
+  s.count = 0;
+  s.failure = nullptr;
+  ++queued_;
+  queued_end_ = position + static_cast<int64_t>(size);
+  work_to_do_.Post();
+}
+
+ReadAhead::Spare& ReadAhead::TakeOldest() {
+  prefetch_done_.Wait();
+  Spare& s = spares_[head_];
+  head_ = (head_ + 1) % kDepth;
+  --queued_;
+  return s;
+}
+
 size_t ReadAhead::Fetch(LargeBuffer& buffer, size_t size,
                         int64_t position, bool then_prefetch) {
   VEXA_ASSERT(size <= capacity_ - headroom_);
-  size_t got;
+  size_t got = 0;
   bool taken = false;
-  if (pending_) {
-    prefetch_done_.Wait();
-    pending_ = false;
-    if (spare_position_ == position && spare_size_ >= size) {
-      if (std::exception_ptr failure = spare_failure_) {
-        spare_failure_ = nullptr;
+  if (queued_ > 0) {
+    Spare& s = TakeOldest();
+    if (s.position == position && s.size >= size) {
+      if (std::exception_ptr failure = s.failure) {
+        s.failure = nullptr;
+        while (queued_ > 0) TakeOldest();  // what follows a failure is dropped
         std::rethrow_exception(failure);
       }
-      buffer.swap(spare_);
-      got = spare_count_;
+      buffer.swap(s.buffer);
+      got = s.count;
       taken = true;
+    } else {
+      // A jump: what was queued is of no use.
+      while (queued_ > 0) TakeOldest();
     }
-    spare_failure_ = nullptr;
   }
-  if (!taken) got = Use(file_).ReadAt(buffer.get() + headroom_, size, position);
+  if (!taken) {
+    got = Use(file_).ReadAt(buffer.get() + headroom_, size, position);
+    queued_end_ = position + static_cast<int64_t>(got);
+  }
   // Nothing follows the end of the file.
   if (!then_prefetch || got < size || no_worker_) return got;
-  if (!spare_) spare_ = NewLargeBuffer(capacity_);
   if (!pool_) {
     try {
       auto pool = std::make_unique<sfThreadPool>(1);
@@ -78,11 +104,7 @@ size_t ReadAhead::Fetch(LargeBuffer& buffer, size_t size,
       return got;
     }
   }
-  spare_position_ = position + static_cast<int64_t>(got);
-  spare_size_ = size;
-  spare_count_ = 0;
-  pending_ = true;
-  work_to_do_.Post();
+  while (queued_ < kDepth) Queue(queued_end_, size);
   return got;
 }
 

@@ -1,15 +1,17 @@
-// ReadAhead: the read-ahead worker of a reader (the Part's
-// multiThreadForFilestr). While the caller works on the bytes it fetched,
-// one worker thread reads the bytes that follow them into a spare buffer;
-// the next fetch of those bytes takes the spare buffer in exchange for the
-// caller's, so no byte is copied.
+// ReadAhead: the read-ahead worker of a reader. While the caller works on
+// the bytes it fetched, one worker thread reads the ranges that follow them
+// into spare buffers, kDepth ranges ahead, one after another without
+// waiting for the caller in between; the next fetch of those bytes takes a
+// spare buffer in exchange for the caller's, so no byte is copied.
 //
-// Hand-off: two semaphores, prefetch-done and work-to-do; at any time the
-// spare buffer and the request belong to the caller or to the worker. A
-// read that fails on the worker is kept and raised by the fetch of the
-// bytes it was for; a fetch of other bytes reads them on the caller's
-// thread. The worker starts with the first prefetch and ends with the
-// object.
+// Hand-off: two semaphores, work-to-do (a range was queued) and
+// prefetch-done (the oldest range was read), over a ring of spares that
+// the worker fills in the order they were queued; a spare belongs to the
+// worker from its queuing to its done, else to the caller. A read that
+// fails on the worker is kept and raised by the fetch of the bytes it was
+// for; a fetch of other bytes drops what was queued and reads on the
+// caller's thread. The worker starts with the first prefetch and ends with
+// the object.
 #pragma once
 
 #include <cstddef>
@@ -53,19 +55,35 @@ class ReadAhead {
   // The worker's loop: one prefetch per work-to-do, until the stop flag.
   void Loop();
 
+  static constexpr int kDepth = 2;
+
+  struct Spare {
+    LargeBuffer buffer;
+    int64_t position = -1;
+    size_t size = 0;   // asked for
+    size_t count = 0;  // read
+    std::exception_ptr failure;
+  };
+
+  // Queues the range of `size` bytes at `position` (REQUIRES a free spare).
+  void Queue(int64_t position, size_t size);
+  // Waits for the oldest queued range and takes it off the queue.
+  Spare& TakeOldest();
+
   RefPtr<VEXA_File> file_;
   const size_t capacity_;
   const size_t headroom_;
   sfSemaphore prefetch_done_{0};
   sfSemaphore work_to_do_{0};
-  bool pending_ = false;  // a prefetch was asked for and not taken (caller's)
 
-  // Owned by whoever holds the hand-off.
-  LargeBuffer spare_;
-  int64_t spare_position_ = -1;
-  size_t spare_size_ = 0;  // asked for
-  size_t spare_count_ = 0; // read
-  std::exception_ptr spare_failure_;
+  Spare spares_[kDepth];
+  // The caller's: the oldest queued spare, how many are queued, where the
+  // last queued range ends.
+  int head_ = 0;
+  int queued_ = 0;
+  int64_t queued_end_ = -1;
+  // The worker's: the spare it fills next.
+  int worker_next_ = 0;
   bool stop_ = false;
   bool no_worker_ = false;  // a worker could not be started
 

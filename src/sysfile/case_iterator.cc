@@ -92,6 +92,12 @@ bool SystemFileDataSource::Iterator::ReadNext() {
   return true;
 }
 
+bool SystemFileDataSource::Iterator::ReadNextInto(char* dest) {
+  if (raw_) return VEXA_InputCaseIterator::ReadNextInto(dest);
+  if (file_slots_ == 0) return false;
+  return compressed_ ? ReadCompressed(dest) : ReadUncompressed(dest);
+}
+
 bool SystemFileDataSource::Iterator::ReadCompressed(char* dest) {
   compressed_->SetTarget(requested_);
   const bool read = compressed_->ReadCase(dest);

@@ -36,6 +36,9 @@ class SystemFileDataSource::Iterator : public VEXA_InputCaseIterator {
   // read after it until a seek. Raises SystemFileException 1205 when the
   // data ends inside a case.
   bool ReadNext() override;
+  // Straight from the read window or the decoder into `dest`, unless very
+  // long strings must be merged first.
+  bool ReadNextInto(char* dest) override;
   // Any case number >= 0; beyond the last case the next read reports the
   // end. A negative number is refused.
   bool Seek(int64_t case_number) override;

@@ -29,6 +29,7 @@ class SystemFileDataSource::TrackedIterator : public VEXA_InputCaseIterator {
   ~TrackedIterator() override { --count_; }
 
   bool ReadNext() override { return iterator_.ReadNext(); }
+  bool ReadNextInto(char* dest) override { return iterator_.ReadNextInto(dest); }
   bool Seek(int64_t case_number) override { return iterator_.Seek(case_number); }
   int64_t NextCasePosition() override { return iterator_.NextCasePosition(); }
   bool SeekPosition(int64_t case_number, int64_t position) override {
