@@ -139,9 +139,9 @@ struct ModeFlags {
 // file when it is closed, "x" creates a new file only (failing when the name
 // exists) with owner-only permissions, "n" a new file only with the
 // permissions any created file gets, "u" (with "w+") a new file without a
-// name in the directory of the path, which Link() names. Append modes start at the end of the file: the
-// descriptor is not opened O_APPEND, because pwrite on such a descriptor
-// ignores its position.
+// name in the directory of the path, which Link() names. Append modes start
+// at the end of the file: the descriptor is not opened O_APPEND, because
+// pwrite on such a descriptor ignores its position.
 ModeFlags ParseMode(const std::string& mode) {
   auto has = [&](char c) { return mode.find(c) != std::string::npos; };
   ModeFlags m;

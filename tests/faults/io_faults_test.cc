@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ struct Form {
   int compression;
   const char* password;  // null: a plain file
 };
+void PrintTo(const Form& form, std::ostream* out) { *out << form.name; }
 constexpr Form kForms[] = {
     {"uncompressed", 0, nullptr},
     {"byte-code", 1, nullptr},
