@@ -57,7 +57,8 @@ extern "C" {
 #define VEXA_E_TOO_MANY_FILES 4        /* all 100 handle slots occupied */
 #define VEXA_E_BAD_HANDLE 5            /* handle not open */
 #define VEXA_E_DICTIONARY 6            /* no variables; duplicate names in a file */
-#define VEXA_E_NO_MEMORY 7             /* storage cannot be obtained */
+#define VEXA_E_NO_MEMORY 7             /* storage cannot be obtained (any call
+                                          that runs out of it) */
 #define VEXA_E_OPENED_FOR_READ 8       /* define or data call on a read handle */
 #define VEXA_E_OPENED_FOR_WRITE 9      /* read call on a write or append handle */
 #define VEXA_E_BAD_VAR_NAME 10         /* name fails validation */
@@ -167,15 +168,30 @@ VEXA_API int vexaOpenReadU8Ex(const char *fileName, const char *password, int *h
 
 /* Close a handle of any mode (the three are identical). Closing a write
  * handle finishes its file; one closed before its header commit leaves no
- * file. */
+ * file.
+ *
+ * Nothing written is lost silently. Closing a write or append handle
+ * returns VEXA_E_FILE_WRITE (VEXA_E_NO_MEMORY when storage ran out) when the
+ * file cannot be completed: a write that failed at the close, or one that
+ * failed earlier (a case write that returned an error, or a buffered write
+ * found failed only later). The file is then as it was before the handle
+ * wrote to it: a new file is not created and an existing file of that name
+ * keeps its old content; a file added to keeps exactly its earlier cases;
+ * a protected file keeps its old content. The slot is freed either way. */
 VEXA_API int vexaCloseRead(int handle);
 VEXA_API int vexaCloseWrite(int handle);
 VEXA_API int vexaCloseAppend(int handle);
 
 /* ===== Opening for writing ===== */
 
-/* Opens a new file for writing with an empty dictionary. The file is created
- * (or truncated) only at the header commit. */
+/* Opens a new file for writing with an empty dictionary. The file is
+ * written from the header commit on as a new file in the same directory,
+ * without a name (where the system allows) or under a hidden temporary one,
+ * and renamed over fileName (replacing an older file of that name, or the
+ * file a symbolic link of that name points at) when the handle is closed
+ * successfully; until then an older file stays as it was. A process that
+ * ends without closing the handle leaves nothing behind, or the hidden
+ * temporary file where files cannot be made without a name. */
 VEXA_API int vexaOpenWrite(const char *fileName, int *handle);
 /* As vexaOpenWrite with a UTF-8 file name. */
 VEXA_API int vexaOpenWriteU8(const char *fileName, int *handle);
@@ -217,8 +233,9 @@ VEXA_API int vexaOpenWriteCopyExDict(const char *fileName, const char *dictFileN
 VEXA_API int vexaOpenWriteCopyU8ExDict(const char *fileName, const char *dictFileName,
                                        const char *dictPassword, int *handle);
 
-/* Fixes a write handle's dictionary and writes it: the file is created
- * here. Setters are refused afterwards, case writing is allowed. */
+/* Fixes a write handle's dictionary and writes it: the new file is created
+ * here, beside the target until the close (see vexaOpenWrite).
+ * Setters are refused afterwards, case writing is allowed. */
 VEXA_API int vexaCommitHeader(int handle);
 /* Chooses the compression of a new file: 0 none, 1 byte-code, 2 zlib (any
  * other value means 1). A zlib file holds byte-code data cut into blocks of
@@ -400,10 +417,14 @@ VEXA_API int vexaGetValueChar(int handle, double varHandle, char *value, int val
 VEXA_API int vexaSetValueNumeric(int handle, double varHandle, double value);
 VEXA_API int vexaSetValueChar(int handle, double varHandle, const char *value);
 /* Writes the case being built (values not set are missing) and starts a new
- * one. */
+ * one. Cases are written in buffers, so the failure of a write is found by
+ * the call that writes the buffer out, a later one, or by the close.
+ * VEXA_E_FILE_WRITE once any write of the handle has failed: from then on
+ * every case write returns it (or VEXA_E_NO_MEMORY when storage ran out), and
+ * so does the close, which leaves the file as it was (see vexaCloseWrite). */
 VEXA_API int vexaCommitCaseRecord(int handle);
 /* Writes a case from the caller's memory, laid out as the case buffer
- * (vexaGetCaseSize bytes). */
+ * (vexaGetCaseSize bytes). Failures as for vexaCommitCaseRecord. */
 VEXA_API int vexaWholeCaseOut(int handle, const void *caseRec);
 
 /* The number of cases, -1 when the file does not record it (or it exceeds

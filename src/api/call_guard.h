@@ -1,11 +1,13 @@
 // The one place where failures become result codes. Every exported function
 // resets its outputs, then runs its body under Guarded(): an ApiError carries
-// the call's own result code; any other exception (file errors, data source
-// errors, broken contracts, exhausted memory) becomes the call's fixed
-// fallback code. Nothing escapes into the caller.
+// the call's own result code, exhausted memory (std::bad_alloc) is
+// VEXA_E_NO_MEMORY, and any other exception (file errors, data source
+// errors, broken contracts) becomes the call's fixed fallback code. Nothing
+// escapes into the caller.
 #pragma once
 
 #include <exception>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -48,6 +50,8 @@ int Guarded(int fallback, Body&& body) noexcept {
   } catch (const ApiError& e) {
     code = e.code();
     if (!e.detail().empty()) SetErrorDetail(e.detail());
+  } catch (const std::bad_alloc&) {
+    code = VEXA_E_NO_MEMORY;
   } catch (const std::exception& e) {
     try {
       SetErrorDetail(DescribeException(e));

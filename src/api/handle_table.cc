@@ -20,14 +20,18 @@ HandleRecord::HandleRecord(HandleMode mode,
       mode_(mode),
       header_committed_(mode != HandleMode::kWrite) {}
 
-// Destroying a write or append record finishes its file: the last block is
-// written and the case counts are patched. A failure there is not reported.
+// A record destroyed without Finish() (an open that failed) finishes its
+// file here, where nobody hears of a failure.
 HandleRecord::~HandleRecord() {
-  if (mode_ == HandleMode::kRead || sysfile_ == nullptr) return;
   try {
-    sysfile_->FinishWriting();
+    Finish();
   } catch (...) {
   }
+}
+
+void HandleRecord::Finish() {
+  if (mode_ == HandleMode::kRead || sysfile_ == nullptr) return;
+  sysfile_->FinishWriting();
 }
 
 int HandleRecord::FindVariable(std::string_view name) const {
@@ -151,7 +155,7 @@ int HandleTable::Lookup(int handle, Access access, HandleRecord** record) {
   return VEXA_OK;
 }
 
-int HandleTable::Release(int handle) {
+int HandleTable::Release(int handle, std::exception_ptr* failure) {
   std::unique_ptr<HandleRecord> record;
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -162,6 +166,11 @@ int HandleTable::Release(int handle) {
     record = std::move(slots_[handle]);
   }
   // Finishing a written file takes time: other threads go on meanwhile.
+  try {
+    record->Finish();
+  } catch (...) {
+    if (failure != nullptr) *failure = std::current_exception();
+  }
   record.reset();
   return VEXA_OK;
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -58,6 +59,11 @@ class HandleRecord {
                SystemFileDataSource* sysfile, bool converted = false);
   ~HandleRecord();
   HandleRecord(const HandleRecord&) = delete;
+  // Write and append handles: finishes the file (the last block written,
+  // the case counts patched, a new file renamed into place). Raises the
+  // failure of that or of an earlier case write; the file is then left as
+  // it was before the handle wrote to it. Nothing for read handles.
+  void Finish();
   HandleRecord& operator=(const HandleRecord&) = delete;
 
   VEXA_DataSource& data_source() { return *data_source_; }
@@ -137,8 +143,10 @@ class HandleTable {
   // The record of an open handle, checked against the access level: a
   // result code (0 on success) and the record.
   int Lookup(int handle, Access access, HandleRecord** record);
-  // Destroys the record of an open handle and empties its slot.
-  int Release(int handle);
+  // Finishes the file of an open handle, destroys its record and empties
+  // its slot. A failure to finish the file is stored in *failure (when
+  // given); the slot is emptied all the same.
+  int Release(int handle, std::exception_ptr* failure = nullptr);
   bool AnyOpen() const;
   // Runs `change` (a process-wide setting) while no handle is open and no
   // handle can be opened; false, without running it, when one is open.

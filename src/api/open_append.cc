@@ -1,6 +1,7 @@
 // Opening an existing file to add cases. The handle is committed from the
 // start: only case writing and queries are allowed.
 #include <memory>
+#include <new>
 #include <string>
 
 #include "api/call_guard.h"
@@ -29,6 +30,8 @@ int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
     std::unique_ptr<SystemFileDataSource> source;
     try {
       source = SystemFileDataSource::OpenForAppending(path, encrypted ? password : "");
+    } catch (const std::bad_alloc&) {
+      throw;
     } catch (const std::exception& e) {
       throw ApiError(encrypted ? VEXA_E_BAD_PASSWORD : VEXA_E_FILE_OPEN, DescribeException(e));
     }

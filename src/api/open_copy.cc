@@ -5,9 +5,7 @@
 
 #include "api/call_guard.h"
 #include "api/opens.h"
-#include "io/posix_file.h"
 #include "sysfile/system_file_data_source.h"
-#include "text/interface_encoding.h"
 #include "vexaio.h"
 
 namespace vexa {
@@ -24,8 +22,8 @@ int OpenCopy(const char* new_name, const char* new_password,
     int source = -1;
     Check(OpenReadHandle(source_name, source_password, utf8, &source));
     ScopedSlot source_slot(source);  // only its dictionary is needed
-    std::string path = text::FileNameFromInterface(Required(new_name), utf8);
-    bool existed = FileExists(path);
+    // The new file is made only by the header commit: a failure here
+    // leaves no file to remove.
     int target = -1;
     int code = OpenWriteHandle(new_name, utf8, &target, new_password);
     ScopedSlot target_slot(target);
@@ -38,11 +36,7 @@ int OpenCopy(const char* new_name, const char* new_password,
         return to.BuildNameIndex() ? VEXA_OK : VEXA_E_DICTIONARY;
       });
     }
-    if (code != VEXA_OK) {
-      // Only a file that this call made is removed.
-      if (!existed) RemoveFile(path);
-      return code;
-    }
+    if (code != VEXA_OK) return code;
     *handle = target_slot.Keep();
     return VEXA_OK;
   });

@@ -16,10 +16,13 @@ bool OpensWith(const std::string& path, const char* mode) {
 
 bool ProbeRead(const std::string& path) { return OpensWith(path, "r"); }
 
+// A new file is written beside the one it replaces and renamed over it
+// (SystemFileDataSource::FinishWriting): the directory must take new
+// files. Nothing is created here, so the probe never leaves a file.
 bool ProbeWrite(const std::string& path) {
-  if (OpensWith(path, "r")) return OpensWith(path, "r+");
-  if (!OpensWith(path, "w")) return false;
-  return RemoveFile(path);
+  const std::string target = WriteTarget(path);
+  if (OpensWith(target, "r")) return OpensWith(target, "r+") && DirectoryTakesNewFiles(target);
+  return DirectoryTakesNewFiles(target);
 }
 
 bool ProbeAppend(const std::string& path) { return OpensWith(path, "r+"); }

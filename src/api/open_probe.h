@@ -5,9 +5,10 @@
 
 namespace vexa {
 
-// Read: the file opens for reading. Write: an existing file opens for update,
-// or a new one can be created (and is removed again, leaving no file).
-// Append: the file opens for update.
+// Read: the file opens for reading. Write: an existing file opens for
+// update, and its directory (or the new file's) takes new files, since the
+// file is written beside its target; nothing is created. Append: the file
+// opens for update.
 bool ProbeRead(const std::string& path);
 bool ProbeWrite(const std::string& path);
 bool ProbeAppend(const std::string& path);

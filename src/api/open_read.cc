@@ -1,5 +1,7 @@
 // Opening files for reading, and the three close calls.
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "api/call_guard.h"
@@ -15,19 +17,35 @@ namespace {
 
 // Creates the data source of a read handle, in the interface encoding. A
 // failure here is 1, or 80 when a password was given: a wrong password
-// surfaces this way.
+// surfaces this way. Exhausted memory stays VEXA_E_NO_MEMORY.
 OpenedReader CreateReader(const std::string& path, const std::string& password) {
   try {
     return OpenReaderInInterfaceEncoding(path, OpenWarningReceiver(), password);
+  } catch (const std::bad_alloc&) {
+    throw;
   } catch (const std::exception& e) {
     throw ApiError(password.empty() ? VEXA_E_FILE_OPEN : VEXA_E_BAD_PASSWORD,
                    DescribeException(e));
   }
 }
 
+// A file that could not be finished is reported: VEXA_E_FILE_WRITE (or
+// VEXA_E_NO_MEMORY), and the file is as it was before the handle wrote.
 int Close(int handle) {
-  return Guarded(kFallbackHandle,
-                 [&] { return HandleTable::Instance().Release(handle); });
+  return Guarded(kFallbackHandle, [&] {
+    std::exception_ptr failure;
+    const int code = HandleTable::Instance().Release(handle, &failure);
+    if (failure) {
+      try {
+        std::rethrow_exception(failure);
+      } catch (const std::bad_alloc&) {
+        throw;
+      } catch (const std::exception& e) {
+        throw ApiError(VEXA_E_FILE_WRITE, DescribeException(e));
+      }
+    }
+    return code;
+  });
 }
 
 }  // namespace

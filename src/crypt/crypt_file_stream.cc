@@ -33,7 +33,12 @@ bool CryptFileStream::Open(const std::string& path, const std::string& password,
   if (!reads && !Has(mode, 'w')) return false;
   const std::string name = TempFileName("decrypt");
   if (name.empty() || !VEXA_FileStream::Open(name, "w+x")) return false;
-  RemoveFile(name);
+  if (!RemoveFile(name)) {
+    // Plain text never goes into a copy that keeps its name.
+    VEXA_FileStream::Close();
+    RemoveFile(name);
+    return false;
+  }
   if (reads && !Decrypt()) {
     Forget();
     VEXA_FileStream::Close();

@@ -4,19 +4,131 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 
 #include "support/errors.h"
+#ifdef VEXA_FAULT_INJECTION
+#include "io/fault_injection.h"
+#endif
 
 namespace vexa {
 namespace {
+
+// The system calls on files and names. In the test build of the core each
+// one first asks the fault injector whether it is the call that is to fail
+// (io/fault_injection.h); in the shipped library they are the calls
+// themselves.
+#ifdef VEXA_FAULT_INJECTION
+// The fault for this call, with errno set when it is to fail.
+fault::Fault Inject(fault::Op op) {
+  const fault::Fault f = fault::Next(op);
+  if (f.error != 0) errno = f.error;
+  return f;
+}
+#define VEXA_FAIL_IF_INJECTED(op) \
+  if (Inject(fault::Op::op).error != 0) return -1
+#else
+#define VEXA_FAIL_IF_INJECTED(op)
+#endif
+
+namespace sys {
+
+int Open(const char* path, int flags, mode_t mode) {
+  VEXA_FAIL_IF_INJECTED(kOpen);
+  return ::open(path, flags, mode);
+}
+
+// Reads and writes: an injected short transfer moves half the bytes.
+ssize_t Pread(int fd, void* dest, size_t size, off_t at) {
+#ifdef VEXA_FAULT_INJECTION
+  const fault::Fault f = Inject(fault::Op::kRead);
+  if (f.error != 0) return -1;
+  if (f.shorten && size > 1) size /= 2;
+#endif
+  return ::pread(fd, dest, size, at);
+}
+
+ssize_t Pwrite(int fd, const void* src, size_t size, off_t at) {
+#ifdef VEXA_FAULT_INJECTION
+  const fault::Fault f = Inject(fault::Op::kWrite);
+  if (f.error != 0) return -1;
+  if (f.shorten && size > 1) size /= 2;
+#endif
+  return ::pwrite(fd, src, size, at);
+}
+
+int Fstat(int fd, struct stat* st) {
+  VEXA_FAIL_IF_INJECTED(kSize);
+  return ::fstat(fd, st);
+}
+
+int Fsync(int fd) {
+  VEXA_FAIL_IF_INJECTED(kSync);
+  return ::fsync(fd);
+}
+
+int Ftruncate(int fd, off_t size) {
+  VEXA_FAIL_IF_INJECTED(kTruncate);
+  return ::ftruncate(fd, size);
+}
+
+// The descriptor is released even when close reports a failure, so an
+// injected failure releases it too.
+int Close(int fd) {
+  const int rc = ::close(fd);
+#ifdef VEXA_FAULT_INJECTION
+  if (Inject(fault::Op::kClose).error != 0) return -1;
+#endif
+  return rc;
+}
+
+int Link(const char* from, const char* to) {
+  VEXA_FAIL_IF_INJECTED(kRename);
+  return ::linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+}
+
+int Unlink(const char* path) {
+  VEXA_FAIL_IF_INJECTED(kRemove);
+  return ::unlink(path);
+}
+
+int Rename(const char* from, const char* to) {
+  VEXA_FAIL_IF_INJECTED(kRename);
+  return ::rename(from, to);
+}
+
+int Stat(const char* path, struct stat* st) {
+  VEXA_FAIL_IF_INJECTED(kQuery);
+  return ::stat(path, st);
+}
+
+int Access(const char* path, int how) {
+  VEXA_FAIL_IF_INJECTED(kQuery);
+  return ::access(path, how);
+}
+
+}  // namespace sys
+
+// The directory a path names a file in.
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The name under which an open descriptor can be linked into a directory.
+std::string DescriptorPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 struct ModeFlags {
   int flags = 0;
   bool append = false;
   bool delete_on_close = false;
-  bool exclusive = false;
+  bool exclusive = false;  // owner-only permissions
+  bool new_only = false;   // fails when the name exists
+  bool unnamed = false;    // a file without a name in the path's directory
   bool valid = false;
 };
 
@@ -25,9 +137,11 @@ struct ModeFlags {
 // writes; "r" reads; "w" writes, creating and truncating; "a" writes,
 // appending and creating. "t" and "T" change nothing here, "D" removes the
 // file when it is closed, "x" creates a new file only (failing when the name
-// exists) with owner-only permissions. Append modes start at the end of the file: the
-// descriptor is not opened O_APPEND, because pwrite on such a descriptor
-// ignores its position.
+// exists) with owner-only permissions, "n" a new file only with the
+// permissions any created file gets, "u" (with "w+") a new file without a
+// name in the directory of the path, which Link() names. Append modes start
+// at the end of the file: the descriptor is not opened O_APPEND, because
+// pwrite on such a descriptor ignores its position.
 ModeFlags ParseMode(const std::string& mode) {
   auto has = [&](char c) { return mode.find(c) != std::string::npos; };
   ModeFlags m;
@@ -52,7 +166,9 @@ ModeFlags ParseMode(const std::string& mode) {
   }
   m.delete_on_close = has('D');
   m.exclusive = has('x') && (m.flags & O_CREAT) != 0;
-  if (m.exclusive) m.flags |= O_EXCL;
+  m.new_only = (m.exclusive || has('n')) && (m.flags & O_CREAT) != 0;
+  if (m.new_only) m.flags |= O_EXCL;
+  m.unnamed = has('u') && (m.flags & O_TRUNC) != 0 && (m.flags & O_RDWR) != 0;
   return m;
 }
 
@@ -60,9 +176,9 @@ ModeFlags ParseMode(const std::string& mode) {
 
 VEXA_File::~VEXA_File() {
   if (fd_ >= 0) {
-    ::close(fd_);
+    sys::Close(fd_);
     fd_ = -1;
-    if (delete_on_close_) ::unlink(path_.c_str());
+    if (delete_on_close_) sys::Unlink(path_.c_str());
   }
 }
 
@@ -75,18 +191,34 @@ bool VEXA_File::Open(const std::string& path, const std::string& mode) {
   ok_ = false;
   ModeFlags m = ParseMode(mode);
   if (!m.valid) return false;
-  int fd;
-  do {
-    fd = ::open(path.c_str(), m.flags | O_CLOEXEC, m.exclusive ? 0600 : 0666);
-  } while (fd < 0 && errno == EINTR);
+  int fd = -1;
+  if (m.unnamed) {
+#ifdef O_TMPFILE
+    const std::string dir = DirectoryOf(path);
+    do {
+      fd = sys::Open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    // Without /proc it could never be named.
+    if (fd >= 0 && sys::Access(DescriptorPath(fd).c_str(), F_OK) != 0) {
+      sys::Close(fd);
+      fd = -1;
+    }
+#endif
+  } else {
+    do {
+      fd = sys::Open(path.c_str(), m.flags | O_CLOEXEC, m.exclusive ? 0600 : 0666);
+    } while (fd < 0 && errno == EINTR);
+  }
   if (fd < 0) return false;
   fd_ = fd;
   ok_ = true;
   delete_on_close_ = m.delete_on_close;
   position_ = 0;
+  undo_size_ = -1;
+  undo_.clear();
   if (m.append) {
     struct stat st;
-    if (::fstat(fd_, &st) == 0) position_ = st.st_size;
+    if (sys::Fstat(fd_, &st) == 0) position_ = st.st_size;
   }
   return true;
 }
@@ -101,8 +233,8 @@ size_t VEXA_File::ReadAt(void* dest, size_t size, int64_t position) {
   char* out = static_cast<char*>(dest);
   size_t done = 0;
   while (done < size) {
-    ssize_t n = ::pread(fd_, out + done, size - done,
-                        static_cast<off_t>(position + done));
+    ssize_t n = sys::Pread(fd_, out + done, size - done,
+                           static_cast<off_t>(position + done));
     if (n < 0) {
       if (errno == EINTR) continue;
       ok_ = false;
@@ -125,45 +257,119 @@ size_t VEXA_File::WriteAt(const void* src, size_t size, int64_t position) {
     ok_ = false;
     throw ErrorText(kErrWriteFailed, path_);
   }
-  const char* in = static_cast<const char*>(src);
+  if (undo_size_ >= 0) KeepOldLocked(position, size);
+  if (!WriteAllLocked(static_cast<const char*>(src), size, position)) {
+    ok_ = false;
+    throw ErrorText(kErrWriteFailed, path_);
+  }
+  position_ = position + static_cast<int64_t>(size);
+  return size;
+}
+
+bool VEXA_File::WriteAllLocked(const char* in, size_t size, int64_t position) {
   size_t done = 0;
   while (done < size) {
-    ssize_t n = ::pwrite(fd_, in + done, size - done,
-                         static_cast<off_t>(position + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok_ = false;
-      throw ErrorText(kErrWriteFailed, path_);
-    }
-    if (n == 0) {
-      ok_ = false;
-      throw ErrorText(kErrWriteFailed, path_);
-    }
+    ssize_t n = sys::Pwrite(fd_, in + done, size - done,
+                            static_cast<off_t>(position + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
     done += static_cast<size_t>(n);
   }
-  position_ = position + static_cast<int64_t>(done);
-  return done;
+  return true;
+}
+
+bool VEXA_File::Link(const std::string& name) {
+  std::lock_guard<std::mutex> guard(lock_);
+  return fd_ >= 0 && sys::Link(DescriptorPath(fd_).c_str(), name.c_str()) == 0;
+}
+
+void VEXA_File::KeepUndo() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (fd_ < 0) return;
+  struct stat st;
+  if (sys::Fstat(fd_, &st) != 0) throw ErrorText(kErrReadFailed, path_);
+  undo_size_ = static_cast<int64_t>(st.st_size);
+  undo_.clear();
+}
+
+// Keeps the old bytes of [position, position + size) that lie inside the
+// file's size at KeepUndo() and are not kept yet. The regions kept never
+// overlap; appends touch few of them (the header's counts and the tail
+// that the last block or case is written over).
+void VEXA_File::KeepOldLocked(int64_t position, size_t size) {
+  const int64_t end = std::min(position + static_cast<int64_t>(size), undo_size_);
+  while (position < end) {
+    auto next = undo_.upper_bound(position);
+    if (next != undo_.begin()) {
+      auto before = std::prev(next);
+      const int64_t before_end = before->first + static_cast<int64_t>(before->second.size());
+      if (before_end > position) {
+        position = before_end;
+        continue;
+      }
+    }
+    const int64_t gap_end = next == undo_.end() ? end : std::min(end, next->first);
+    std::string old(static_cast<size_t>(gap_end - position), '\0');
+    size_t done = 0;
+    while (done < old.size()) {
+      ssize_t n = sys::Pread(fd_, old.data() + done, old.size() - done,
+                             static_cast<off_t>(position + static_cast<int64_t>(done)));
+      if (n < 0 && errno == EINTR) continue;
+      // Nothing is written over bytes that could not be kept.
+      if (n <= 0) throw ErrorText(kErrWriteFailed, path_);
+      done += static_cast<size_t>(n);
+    }
+    undo_.emplace(position, std::move(old));
+    position = gap_end;
+  }
+}
+
+bool VEXA_File::Rollback() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (fd_ < 0 || undo_size_ < 0) return false;
+  bool ok = true;
+  for (const auto& [at, bytes] : undo_) {
+    ok = WriteAllLocked(bytes.data(), bytes.size(), at) && ok;
+  }
+  int rc;
+  do {
+    rc = sys::Ftruncate(fd_, static_cast<off_t>(undo_size_));
+  } while (rc != 0 && errno == EINTR);
+  ok = ok && rc == 0 && SyncLocked();
+  undo_.clear();
+  undo_size_ = -1;
+  return ok;
 }
 
 int64_t VEXA_File::FileSize() {
   std::lock_guard<std::mutex> guard(lock_);
   if (fd_ < 0) return 0;
   struct stat st;
-  if (::fstat(fd_, &st) != 0) throw ErrorText(kErrReadFailed, path_);
+  if (sys::Fstat(fd_, &st) != 0) throw ErrorText(kErrReadFailed, path_);
   return static_cast<int64_t>(st.st_size);
 }
 
 bool VEXA_File::Sync() {
   std::lock_guard<std::mutex> guard(lock_);
-  return fd_ >= 0 && ::fsync(fd_) == 0;
+  return SyncLocked();
+}
+
+bool VEXA_File::SyncLocked() {
+  if (fd_ < 0) return false;
+  int rc;
+  do {
+    rc = sys::Fsync(fd_);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0;
 }
 
 void VEXA_File::Truncate(int64_t size) {
   std::lock_guard<std::mutex> guard(lock_);
   if (fd_ < 0) return;
+  if (undo_size_ > size) KeepOldLocked(size, static_cast<size_t>(undo_size_ - size));
   int rc;
   do {
-    rc = ::ftruncate(fd_, static_cast<off_t>(size));
+    rc = sys::Ftruncate(fd_, static_cast<off_t>(size));
   } while (rc != 0 && errno == EINTR);
   if (rc != 0) {
     ok_ = false;
@@ -185,26 +391,52 @@ void VEXA_File::CloseLocked() {
   delete_on_close_ = false;
   // A close interrupted by a signal has still released the descriptor on
   // Linux, so EINTR is not retried.
-  int rc = ::close(fd);
-  if (remove) ::unlink(path_.c_str());
+  int rc = sys::Close(fd);
+  if (remove) sys::Unlink(path_.c_str());
   if (rc != 0 && errno != EINTR) throw ErrorText(kErrWriteFailed, path_);
 }
 
 bool FileExists(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
+  return sys::Stat(path.c_str(), &st) == 0;
 }
 
 bool FileReadable(const std::string& path) {
-  return ::access(path.c_str(), R_OK) == 0;
+  return sys::Access(path.c_str(), R_OK) == 0;
 }
 
 bool RemoveFile(const std::string& path) {
-  return ::unlink(path.c_str()) == 0;
+  return sys::Unlink(path.c_str()) == 0;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0;
+  return sys::Rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool DirectoryTakesNewFiles(const std::string& path) {
+  const std::string dir = DirectoryOf(path);
+  struct stat st;
+  return sys::Stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         sys::Access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string WriteTarget(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char resolved[PATH_MAX];
+  return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+}
+
+std::string BesideName(const std::string& path, int attempt) {
+  const size_t slash = path.find_last_of('/');
+  const size_t base = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(0, base) + "." + path.substr(base) + "." +
+         std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+}
+
+void CopyPermissions(const std::string& from, const std::string& to) {
+  struct stat st;
+  if (::stat(from.c_str(), &st) == 0) ::chmod(to.c_str(), st.st_mode & 07777);
 }
 
 }  // namespace vexa

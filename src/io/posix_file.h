@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -21,8 +22,14 @@ class VEXA_File : public VEXA_RefCntObject {
   ~VEXA_File() override;
 
   // Opens `path` with a mode text ("r", "w", "a", "+", ...); an open file is
-  // closed first. Returns false when the file cannot be opened.
+  // closed first. Returns false when the file cannot be opened. "w+u" makes
+  // a file without a name in the directory of `path` (false where the
+  // system has none, or no /proc to name it through): nothing of it stays
+  // when the process ends before Link().
   bool Open(const std::string& path, const std::string& mode);
+  // Gives an open file the name `name` (a new one, in its directory); false
+  // when it cannot (the name exists, among others).
+  bool Link(const std::string& name);
   bool IsOpen() const { return fd_ >= 0; }
   // Raise ErrorText 1003 (read) or 1002 (write) naming the file on failure.
   size_t ReadAt(void* dest, size_t size, int64_t position);
@@ -30,6 +37,15 @@ class VEXA_File : public VEXA_RefCntObject {
   int64_t FileSize();
   // Makes what was written durable; false on failure.
   bool Sync();
+  // Changing a file in place that must stay as it was when the change
+  // fails: from now on, the bytes within the file's present size that a
+  // write or a cut would change are read and kept first (a write whose
+  // old bytes cannot be read raises ErrorText 1002 and changes nothing).
+  // Raises ErrorText 1003 when the size cannot be had.
+  void KeepUndo();
+  // Writes the kept bytes back, cuts the file to its size at KeepUndo()
+  // and makes that durable; false when any of it fails. Ends the keeping.
+  bool Rollback();
   // Cuts the file (or extends it with zeros) to `size` bytes. Raises
   // ErrorText 1002 on failure.
   void Truncate(int64_t size);
@@ -43,6 +59,11 @@ class VEXA_File : public VEXA_RefCntObject {
 
  private:
   void CloseLocked();
+  bool SyncLocked();
+  // Writes all bytes, retrying interrupted and partial writes; false on
+  // failure.
+  bool WriteAllLocked(const char* in, size_t size, int64_t position);
+  void KeepOldLocked(int64_t position, size_t size);
 
   std::mutex lock_;
   std::string path_;
@@ -52,6 +73,10 @@ class VEXA_File : public VEXA_RefCntObject {
   bool eof_ = false;
   bool delete_on_close_ = false;
   int64_t position_ = 0;
+  // KeepUndo(): the size then (-1 when not keeping), and the old bytes by
+  // position.
+  int64_t undo_size_ = -1;
+  std::map<int64_t, std::string> undo_;
 };
 
 // The file behind a shared reference. A VEXA_File is shared by the streams
@@ -67,5 +92,16 @@ bool FileReadable(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Replaces `to` by `from` in one step.
 bool RenameFile(const std::string& from, const std::string& to);
+// Whether the directory that `path` names a file in exists and may have
+// files created in it (the probe of a new file to be written).
+bool DirectoryTakesNewFiles(const std::string& path);
+// The file that writing `path` replaces: the file a symbolic link points
+// at, else `path` itself.
+std::string WriteTarget(const std::string& path);
+// The name of the `attempt`th file written beside `path` (in the same
+// directory, hidden, with the process id) to be renamed over it.
+std::string BesideName(const std::string& path, int attempt);
+// Gives `to` the permission bits of `from` when both exist; best effort.
+void CopyPermissions(const std::string& from, const std::string& to);
 
 }  // namespace vexa

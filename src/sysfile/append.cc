@@ -83,6 +83,10 @@ void SystemFileDataSource::ReopenForAppending() {
                    "the file \"{}\" cannot be opened again to add cases",
                    file_name_);
   }
+  // A plain file changes in place: what the additions write over is kept,
+  // so that a failed addition puts the file back (FinishWriting). A
+  // protected file changes only when its copy is encrypted into place.
+  if (password_.empty()) Use(stream->SharedFile()).KeepUndo();
   // Zlib case data is read and continued through the zlib stream; the
   // dictionary part (the counts patched at the end) through the plain one.
   std::unique_ptr<zcmpsFilestr> zlib;

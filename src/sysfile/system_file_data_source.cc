@@ -162,16 +162,53 @@ std::unique_ptr<VEXA_InputCaseIterator> SystemFileDataSource::CreateIterator(
   return std::make_unique<TrackedIterator>(*this, buffer);
 }
 
+// Where the system allows, the new file has no name until it is complete,
+// so that a process that ends before the close leaves nothing behind; else
+// it has a hidden name of its own beside the target from the start.
+std::unique_ptr<VEXA_FileStream> SystemFileDataSource::CreateBeside() {
+  std::string target = WriteTarget(file_name_);
+  auto stream = std::make_unique<VEXA_FileStream>();
+  unnamed_ = stream->Open(target, "w+u");
+  for (int attempt = 0; attempt < 100 && !unnamed_ && beside_.empty(); ++attempt) {
+    std::string name = BesideName(target, attempt);
+    // Taken over without allocating, so that a file made is never lost.
+    if (stream->Open(name, "w+n")) beside_.swap(name);
+  }
+  if (!unnamed_ && beside_.empty()) throw ErrorText(kErrWriteFailed, file_name_);
+  target_ = std::move(target);
+  if (!unnamed_) CopyPermissions(target_, beside_);
+  return stream;
+}
+
+void SystemFileDataSource::NameBeside(VEXA_File& file) {
+  for (int attempt = 0; attempt < 100 && beside_.empty(); ++attempt) {
+    std::string name = BesideName(target_, attempt);
+    if (file.Link(name)) beside_.swap(name);
+  }
+  if (beside_.empty()) throw ErrorText(kErrWriteFailed, file_name_);
+  CopyPermissions(target_, beside_);
+}
+
+void SystemFileDataSource::DropBeside() {
+  if (beside_.empty()) return;
+  RemoveFile(beside_);
+  beside_.clear();
+}
+
 void SystemFileDataSource::CommitHeader() {
   if (!writer_ || state_ != kDefining) throw ErrorText(kErrBadState);
 
-  // A protected file is written into its decrypted copy; the file itself
-  // is replaced only when the copy is encrypted at the end.
-  std::unique_ptr<VEXA_FileStream> stream = OpenFile(file_name_, password_.empty() ? "w+" : "w");
-  if (!stream) throw ErrorText(kErrWriteFailed, file_name_);
-  RefPtr<VEXA_File> file = stream->SharedFile();
-  auto save = std::make_unique<SaveDS>(*this, std::move(stream));
+  // A plain file is written beside the file it replaces, a protected one
+  // into its decrypted copy: the old file stays until the new one is
+  // complete, at the close.
+  std::unique_ptr<SaveDS> save;
+  std::vector<std::pair<std::string, std::string>> name_table;
   try {
+    std::unique_ptr<VEXA_FileStream> stream =
+        password_.empty() ? CreateBeside() : OpenFile(file_name_, "w");
+    if (!stream) throw ErrorText(kErrWriteFailed, file_name_);
+    RefPtr<VEXA_File> file = stream->SharedFile();
+    save = std::make_unique<SaveDS>(*this, std::move(stream));
     save->WriteDictionary();
     data_start_ = save->Stream().Tell();
     if (header_.compression == 2) {
@@ -181,20 +218,19 @@ void SystemFileDataSource::CommitHeader() {
       save->UseZlib(std::move(zlib));
     }
     save->StartCases(0, 0);
+    name_table.reserve(header_.name_map.size());
+    for (const auto& [name, short_name] : header_.name_map) {
+      name_table.emplace_back(short_name, name);
+    }
   } catch (...) {
     // A failed commit leaves no file behind: half a dictionary would look
     // like a damaged file to every reader.
     save.reset();
-    if (password_.empty()) RemoveFile(file_name_);
+    DropBeside();
     throw;
   }
-
+  name_table_ = std::move(name_table);
   auto& map = header_.name_map;
-  name_table_.clear();
-  name_table_.reserve(map.size());
-  for (const auto& [name, short_name] : map) {
-    name_table_.emplace_back(short_name, name);
-  }
   std::stable_sort(map.begin(), map.end(), [](const auto& a, const auto& b) {
     return a.first < b.first;
   });
@@ -204,18 +240,58 @@ void SystemFileDataSource::CommitHeader() {
 
 void SystemFileDataSource::WriteCase(const char* slots) {
   if (open_iterators_ > 0) throw ErrorText(kErrBadState);
-  if (state_ == kDefining) CommitHeader();
-  if (state_ == kFinished) ReopenForAppending();
-  save_->WriteCase(slots);
+  if (write_failure_) std::rethrow_exception(write_failure_);
+  try {
+    if (state_ == kDefining) CommitHeader();
+    if (state_ == kFinished) ReopenForAppending();
+    save_->WriteCase(slots);
+  } catch (...) {
+    // Cases reported written may be lost with the buffer that failed, and
+    // a case write that failed half way leaves its block unfinished.
+    write_failure_ = std::current_exception();
+    throw;
+  }
 }
 
 int SystemFileDataSource::FinishWriting() {
   constexpr int kNotWriting = 32;
-  if (state_ != kWriting) return kNotWriting;
+  if (state_ != kWriting) {
+    if (write_failure_) std::rethrow_exception(write_failure_);
+    return kNotWriting;
+  }
   std::unique_ptr<SaveDS> save = std::move(save_);
   state_ = kFinished;
-  save->Complete();
-  save->Stream().Close();
+  // A plain file is made durable before it replaces the old one or, added
+  // to in place, before the addition counts as done. A protected file is
+  // encrypted beside the old one and renamed into place by its stream.
+  RefPtr<VEXA_File> plain;
+  if (password_.empty()) {
+    if (auto* stream = dynamic_cast<VEXA_FileStream*>(&save->Stream())) {
+      plain = stream->SharedFile();
+    }
+  }
+  try {
+    if (write_failure_) std::rethrow_exception(write_failure_);
+    save->Complete();
+    save->Stream().Flush();
+    if (plain && !Use(plain).Sync()) throw ErrorText(kErrWriteFailed, file_name_);
+    if (plain && unnamed_) NameBeside(Use(plain));
+    save->Stream().Close();
+    save.reset();
+    plain.Reset();  // the last reference: the descriptor is closed
+    if (!beside_.empty() && !RenameFile(beside_, target_)) {
+      throw ErrorText(kErrWriteFailed, file_name_);
+    }
+    beside_.clear();
+  } catch (...) {
+    // Nothing of a failed write stays: the new file goes, a file added to
+    // is put back as it was. The workers end before that.
+    save.reset();
+    if (plain) Use(plain).Rollback();
+    plain.Reset();
+    DropBeside();
+    throw;
+  }
   return 0;
 }
 

@@ -4,6 +4,7 @@
 // dictionary and the header defaults until the header commit writes them.
 #pragma once
 
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@
 
 namespace vexa {
 
+class VEXA_File;
 class VEXA_FileStream;
 class zcmpsFilestr;
 
@@ -60,8 +62,9 @@ class SystemFileDataSource : public VEXA_DataSource {
       const std::string& path, const std::string& password = {});
 
   // --- Writing ---
-  // Fixes the dictionary and writes the dictionary part of the file
-  // (created or truncated here). Raises ErrorText 1209 when already
+  // Fixes the dictionary and writes the dictionary part of the file: a
+  // plain file under a new name beside the file it replaces (renamed over
+  // it when finished), a protected one into its decrypted copy. Raises ErrorText 1209 when already
   // committed (or not created for writing), 1505 for names equal without
   // regard to case, 1504 when no short name can be formed. A failed commit
   // leaves the defining state (the file may exist by then). Compression
@@ -72,12 +75,16 @@ class SystemFileDataSource : public VEXA_DataSource {
   // appending in the finished state (raising SystemFileException 1201 when
   // it cannot be reopened). Raises ErrorText 1209 while a case iterator of
   // this data source exists, SystemFileException 1202 when a raw case
-  // cannot be written whole.
+  // cannot be written whole. Once a write has failed, every later one
+  // raises that failure again, and so does FinishWriting.
   void WriteCase(const char* slots);
   // Completes the file: the last compressed block, the case counts patched
-  // into the header and the 64-bit count record; a protected file is
+  // into the header and the 64-bit count record; a new plain file is made
+  // durable and renamed over the file it replaces, a protected file is
   // encrypted into place. Returns 0, or 32 when not writing (nothing happens
-  // then).
+  // then). Raises the first failure of the writing (also one raised by an
+  // earlier WriteCase): the new file is removed then, a file added to is
+  // put back as it was, and the old file stays.
   int FinishWriting();
   // True for a file protected by a password.
   bool HasPassword() const { return !password_.empty(); }
@@ -138,6 +145,14 @@ class SystemFileDataSource : public VEXA_DataSource {
   // Creates the writer for the cases added to a finished file and positions
   // it after the last case (sysfile/append.cc).
   void ReopenForAppending();
+  // A new file beside the target for a plain file's writing (target_, and
+  // beside_ or unnamed_). Raises ErrorText 1002 when none can be created.
+  std::unique_ptr<VEXA_FileStream> CreateBeside();
+  // Names the unnamed new file beside_ (to be renamed over target_).
+  // Raises ErrorText 1002 when it cannot be named.
+  void NameBeside(VEXA_File& file);
+  // Removes the file beside, if any.
+  void DropBeside();
   // The file at `path` through the stream its form needs: the plain file
   // stream, or with a password the decrypting one (the password as given
   // and its decoded form are tried, the one that worked last first).
@@ -163,6 +178,14 @@ class SystemFileDataSource : public VEXA_DataSource {
   WritingState state_ = kDefining;
   std::unique_ptr<SaveDS> save_;
   int open_iterators_ = 0;
+  // A new plain file is written as beside_ and renamed to target_ (the file
+  // named, or the one its symbolic link points at) when finished; an
+  // unnamed_ one gets the name beside_ only then.
+  std::string beside_;
+  std::string target_;
+  bool unnamed_ = false;
+  // The first failure of WriteCase (see there).
+  std::exception_ptr write_failure_;
 };
 
 }  // namespace vexa

@@ -23,16 +23,30 @@ std::optional<sfMessage> sfMessageQueue::Get() {
 
 sfMessage sfMessageQueue::WaitGet() {
   std::unique_lock<std::mutex> lock(mutex_);
-  put_.wait(lock, [this] { return !messages_.empty(); });
+  put_.wait(lock, [this] { return !messages_.empty() || quit_requested_; });
+  if (messages_.empty()) {
+    quit_requested_ = false;
+    return {sfMessage::kQuit, nullptr};
+  }
   sfMessage head = std::move(messages_.front());
   messages_.pop_front();
   return head;
 }
 
+void sfMessageQueue::RequestQuit() noexcept {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quit_requested_ = true;
+  }
+  put_.notify_all();
+}
+
+// Allocates nothing (a deque made to swap with would): threads are
+// stopped by destructors, also when memory has run out.
 void sfMessageQueue::Clear() {
-  std::deque<sfMessage> dropped;
   std::lock_guard<std::mutex> lock(mutex_);
-  dropped.swap(messages_);
+  messages_.clear();
+  quit_requested_ = false;
 }
 
 size_t sfMessageQueue::Size() {
@@ -57,7 +71,7 @@ void sfThread::Stop() {
     if (!thread_.joinable()) return;
     ending = std::move(thread_);
   }
-  Quit();
+  queue_.RequestQuit();
   ending.join();
   // A quit queued before (QuitAll) may still wait behind the one that
   // ended the loop; the thread is gone either way.

@@ -46,9 +46,13 @@ class sfMessageQueue {
   void Put(sfMessage message);
   // The head of the queue, or none when it is empty; never blocks.
   std::optional<sfMessage> Get();
-  // The head of the queue, waiting for one to come.
+  // The head of the queue, waiting for one to come; a quit message once
+  // the queue is empty after RequestQuit().
   sfMessage WaitGet();
-  // Drops every queued message unrun.
+  // Asks for a quit message after the messages queued; allocates nothing,
+  // so that a thread can be stopped when memory has run out.
+  void RequestQuit() noexcept;
+  // Drops every queued message unrun, and a requested quit.
   void Clear();
   size_t Size();
 
@@ -56,6 +60,7 @@ class sfMessageQueue {
   std::mutex mutex_;
   std::condition_variable put_;
   std::deque<sfMessage> messages_;
+  bool quit_requested_ = false;
 };
 
 // One operating-system thread and its queue.
@@ -70,7 +75,8 @@ class sfThread {
   // Creates the thread unless it runs already. Raises std::system_error
   // when the system cannot create it.
   void Start();
-  // Queues a quit message and waits for the thread to end.
+  // Asks the thread to quit after the messages queued and waits for it to
+  // end. Allocates nothing.
   void Stop();
   // Queues a quit message without waiting.
   void Quit();

@@ -5,6 +5,7 @@
 // records, which subtypes a caller may touch and their delivery in pieces.
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "api/api_fixture.h"
@@ -33,9 +34,14 @@ class FileRecordsTest : public WriteHandleTest {
     EXPECT_EQ(vexaOpenRead(path_.c_str(), &h), VEXA_OK);
     return h;
   }
-  // Commits a write handle with one variable; returns the file's bytes.
-  std::string Commit(int h, const std::string& name = "new.vexa") {
-    EXPECT_EQ(Each({vexaSetVarName(h, "x", 0), vexaCommitHeader(h)}), VEXA_OK);
+  // Commits a write handle with one variable and closes it (the file is
+  // in place from the close on); returns the file's bytes.
+  std::string Commit(int h, const std::string& name = "new.vexa",
+                     std::function<int()> before_close = [] { return VEXA_OK; }) {
+    EXPECT_EQ(Each({vexaSetVarName(h, "x", 0), vexaCommitHeader(h), before_close(),
+                    vexaCloseWrite(h)}),
+              VEXA_OK);
+    if (h == handle_) handle_ = -1;
     return ReadFile(dir_.File(name));
   }
 
@@ -72,11 +78,11 @@ TEST_F(FileRecordsTest, WriteHandleReportsWhatItsHeaderHolds) {
                      STEP(vexaSetIdString(h, nullptr), VEXA_OK, ""),
                      STEP(vexaGetIdString(h, o.s[0]), VEXA_OK, " s0=")});
   ASSERT_EQ(vexaGetSystemString(handle_, sys), VEXA_OK);
-  const std::string bytes = Commit(handle_);
+  const std::string bytes =
+      Commit(handle_, "new.vexa", [&] { return vexaGetTimeStamp(handle_, date, time); });
   ASSERT_GE(bytes.size(), 109u);
   ASSERT_GT(std::strlen(sys), 0u);
   EXPECT_EQ(bytes.substr(24, std::strlen(sys)), sys);  // from the 21st byte of the product
-  ASSERT_EQ(vexaGetTimeStamp(handle_, date, time), VEXA_OK);
   std::string header_date = bytes.substr(92, 9);
   header_date[2] = header_date[6] = '-';
   EXPECT_EQ(date, header_date);

@@ -1,0 +1,217 @@
+// Every system call of writing a file over an older one, adding cases to a
+// file, and closing either, made to fail in turn (io/fault_injection.h),
+// for each form of file. A run either succeeds whole or reports its
+// failure with the call's code; a failed run leaves the file exactly as it
+// was, and no run leaves a file of its own behind, beside the file or in
+// the library's temporary directory. Short transfers and interrupted calls
+// are retried and never fail a run.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "io/fault_injection.h"
+#include "io/temp_directories.h"
+#include "support/temp_dir.h"
+#include "vexaio.h"
+
+namespace vexa::testing {
+namespace {
+
+struct Form {
+  const char* name;
+  int compression;
+  const char* password;  // null: a plain file
+};
+void PrintTo(const Form& form, std::ostream* out) { *out << form.name; }
+constexpr Form kForms[] = {
+    {"uncompressed", 0, nullptr},
+    {"byte-code", 1, nullptr},
+    {"zlib", 2, nullptr},
+    {"protected", 1, "secret"},
+};
+
+struct Kind {
+  const char* name;
+  fault::Fault fault;
+  bool may_fail;  // false: the call is retried and the run succeeds
+};
+constexpr Kind kKinds[] = {
+    {"EIO", {EIO, false}, true},
+    {"ENOSPC", {ENOSPC, false}, true},
+    {"short transfer", {0, true}, false},
+    {"EINTR", {EINTR, false}, false},
+};
+
+// Three variables: a number, the case's number; a string; a number that is
+// missing in every other case (so byte-code has codes of every kind).
+constexpr double kNumber = 1.0, kText = 2.0, kSometimes = 3.0;
+
+// The calls of a run and their codes: the first that fails ends the writing,
+// and the close of an open handle is made all the same.
+struct Calls {
+  std::vector<std::pair<std::string, int>> codes;
+  int Call(const std::string& what, int code) {
+    codes.emplace_back(what, code);
+    return code;
+  }
+  bool Failed() const {
+    for (const auto& [what, code] : codes) {
+      if (code != VEXA_OK) return true;
+    }
+    return false;
+  }
+};
+
+int WriteCases(Calls& run, int h, int first, int count) {
+  int code = VEXA_OK;
+  for (int n = first; n < first + count && code == VEXA_OK; ++n) {
+    const std::string text = "case " + std::to_string(n);
+    const bool set = vexaSetValueNumeric(h, kNumber, n) == VEXA_OK &&
+                     vexaSetValueChar(h, kText, text.c_str()) == VEXA_OK &&
+                     (n % 2 == 1 || vexaSetValueNumeric(h, kSometimes, n * 0.5) == VEXA_OK);
+    code = run.Call("case", set ? vexaCommitCaseRecord(h) : -1);
+  }
+  return code;
+}
+
+// A new file of `count` cases from `first` on, over whatever is at `path`.
+void Write(Calls& run, const std::string& path, const Form& form, int first, int count) {
+  int h = -1;
+  const int open = form.password ? vexaOpenWriteEx(path.c_str(), form.password, &h)
+                                 : vexaOpenWrite(path.c_str(), &h);
+  if (run.Call("open", open) != VEXA_OK) return;
+  const bool defined = vexaSetVarName(h, "number", 0) == VEXA_OK &&
+                       vexaSetVarName(h, "text", 12) == VEXA_OK &&
+                       vexaSetVarName(h, "sometimes", 0) == VEXA_OK &&
+                       vexaSetCompression(h, form.compression) == VEXA_OK;
+  if (run.Call("define", defined ? VEXA_OK : -1) == VEXA_OK &&
+      run.Call("commit", vexaCommitHeader(h)) == VEXA_OK) {
+    WriteCases(run, h, first, count);
+  }
+  run.Call("close", vexaCloseWrite(h));
+}
+
+void Append(Calls& run, const std::string& path, const Form& form, int first, int count) {
+  int h = -1;
+  const int open = form.password ? vexaOpenAppendEx(path.c_str(), form.password, &h)
+                                 : vexaOpenAppend(path.c_str(), &h);
+  if (run.Call("open", open) != VEXA_OK) return;
+  WriteCases(run, h, first, count);
+  run.Call("close", vexaCloseAppend(h));
+}
+
+// The number variable of every case, or the code of the call that failed.
+std::vector<double> ReadNumbers(const std::string& path, const Form& form) {
+  int h = -1;
+  const int open = form.password ? vexaOpenReadEx(path.c_str(), form.password, &h)
+                                 : vexaOpenRead(path.c_str(), &h);
+  if (open != VEXA_OK) return {-1000.0 - open};
+  std::vector<double> numbers;
+  int code;
+  double v;
+  while ((code = vexaReadCaseRecord(h)) == VEXA_OK) {
+    numbers.push_back(vexaGetValueNumeric(h, kNumber, &v) == VEXA_OK ? v : -1.0);
+  }
+  if (code != VEXA_W_END_OF_DATA) numbers.push_back(-1000.0 - code);
+  vexaCloseRead(h);
+  return numbers;
+}
+
+std::vector<double> Count(int first, int count) {
+  std::vector<double> numbers;
+  for (int n = first; n < first + count; ++n) numbers.push_back(n);
+  return numbers;
+}
+
+// The names in a directory, but for the directories of tests (the library
+// points TMP at its own temporary directory).
+std::vector<std::string> Listing(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("vexaio-test-", 0) != 0) names.push_back(name);
+  }
+  return names;
+}
+
+void Restore(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The codes a call may give when one of its system calls fails.
+bool Allowed(const std::string& what, int code) {
+  if (what == "open") return code == VEXA_E_FILE_OPEN || code == VEXA_E_BAD_PASSWORD;
+  if (what == "commit") return code == VEXA_E_BAD_HANDLE;  // the commit's fallback
+  return code == VEXA_E_FILE_WRITE;  // case writes and the close
+}
+
+class IoFaultsTest : public ::testing::TestWithParam<Form> {};
+
+TEST_P(IoFaultsTest, EveryFailingCallIsReportedAndLeavesTheFileAsItWas) {
+  const Form& form = GetParam();
+  TempDir dir;
+  const std::string path = dir.File("data.vexa");
+  Calls setup;
+  Write(setup, path, form, 0, 10);
+  ASSERT_FALSE(setup.Failed());
+  const std::string old_bytes = ReadFile(path);
+  const std::string library_temp = NextTempDirectory();
+
+  struct Scenario {
+    const char* name;
+    void (*run)(Calls&, const std::string&, const Form&, int, int);
+    int first;
+    std::vector<double> result;
+  };
+  const Scenario scenarios[] = {{"write", Write, 100, Count(100, 10)},
+                                {"append", Append, 10, Count(0, 20)}};
+  for (const Scenario& scenario : scenarios) {
+    for (const Kind& kind : kKinds) {
+      bool fired = true;
+      for (int64_t nth = 1; fired; ++nth) {
+        SCOPED_TRACE(std::string(scenario.name) + ", " + kind.name + " at call " +
+                     std::to_string(nth));
+        Restore(path, old_bytes);
+        Calls run;
+        fault::Arm(nth, kind.fault);
+        scenario.run(run, path, form, scenario.first, 10);
+        fired = fault::Fired();
+        fault::Disarm();
+
+        EXPECT_EQ(vexaCloseRead(0), VEXA_E_BAD_HANDLE) << "a handle stayed open";
+        EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"data.vexa"});
+        EXPECT_EQ(Listing(library_temp), std::vector<std::string>{});
+        if (!run.Failed()) {
+          EXPECT_EQ(ReadNumbers(path, form), scenario.result);
+          continue;
+        }
+        EXPECT_TRUE(kind.may_fail);
+        size_t failed = 0;
+        while (run.codes[failed].second == VEXA_OK) ++failed;
+        const auto& [what, code] = run.codes[failed];
+        EXPECT_TRUE(Allowed(what, code)) << what << " gave " << code;
+        // A case write that failed fails the close too.
+        if (what == "case") {
+          EXPECT_EQ(run.codes.back(), std::make_pair(std::string("close"), VEXA_E_FILE_WRITE));
+        }
+        EXPECT_TRUE(ReadFile(path) == old_bytes) << "the file changed";
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, IoFaultsTest, ::testing::ValuesIn(kForms),
+                         [](const auto& info) {
+                           std::string name = info.param.name;
+                           return name == "byte-code" ? std::string("bytecode") : name;
+                         });
+
+}  // namespace
+}  // namespace vexa::testing
