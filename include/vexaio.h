@@ -189,16 +189,18 @@ VEXA_API int vexaCloseAppend(int handle);
  * without a name (where the system allows) or under a hidden temporary one,
  * and renamed over fileName (replacing an older file of that name, or the
  * file a symbolic link of that name points at) when the handle is closed
- * successfully; until then an older file stays as it was. A process that
- * ends without closing the handle leaves nothing behind, or the hidden
- * temporary file where files cannot be made without a name. */
+ * successfully; until then an older file stays as it was. A file that
+ * replaces an older one is flushed to the disk (fsync) before the rename, so
+ * a crash leaves the old file or the new one whole. A process that ends
+ * without closing the handle leaves nothing behind, or the hidden temporary
+ * file where files cannot be made without a name. */
 VEXA_API int vexaOpenWrite(const char *fileName, int *handle);
 /* As vexaOpenWrite with a UTF-8 file name. */
 VEXA_API int vexaOpenWriteU8(const char *fileName, int *handle);
 /* As vexaOpenWrite for a file encrypted with a password of 1 to 10 bytes:
  * VEXA_E_NO_PASSWORD for a missing one, VEXA_E_BAD_PASSWORD for a longer
- * one. (Writing encrypted files is not available in this build: a valid
- * password gives VEXA_E_FILE_OPEN.) */
+ * one. The plain file is written into a private temporary copy; the close
+ * encrypts it beside fileName and renames it into place. */
 VEXA_API int vexaOpenWriteEx(const char *fileName, const char *password, int *handle);
 VEXA_API int vexaOpenWriteU8Ex(const char *fileName, const char *password, int *handle);
 

@@ -261,9 +261,12 @@ int SystemFileDataSource::FinishWriting() {
   }
   std::unique_ptr<SaveDS> save = std::move(save_);
   state_ = kFinished;
-  // A plain file is made durable before it replaces the old one or, added
-  // to in place, before the addition counts as done. A protected file is
-  // encrypted beside the old one and renamed into place by its stream.
+  // A plain file is made durable before it replaces an old one or, added
+  // to in place, before the addition counts as done; a file new under its
+  // name has nothing to lose and is left to the system's own pace. A
+  // protected file is encrypted beside the old one and renamed into place
+  // by its stream.
+  const bool replaces = (beside_.empty() && !unnamed_) || FileExists(target_);
   RefPtr<VEXA_File> plain;
   if (password_.empty()) {
     if (auto* stream = dynamic_cast<VEXA_FileStream*>(&save->Stream())) {
@@ -274,7 +277,7 @@ int SystemFileDataSource::FinishWriting() {
     if (write_failure_) std::rethrow_exception(write_failure_);
     save->Complete();
     save->Stream().Flush();
-    if (plain && !Use(plain).Sync()) throw ErrorText(kErrWriteFailed, file_name_);
+    if (plain && replaces && !Use(plain).Sync()) throw ErrorText(kErrWriteFailed, file_name_);
     if (plain && unnamed_) NameBeside(Use(plain));
     save->Stream().Close();
     save.reset();
