@@ -375,6 +375,19 @@ VEXA_API int vexaWholeCaseIn(int handle, void *caseRec);
 VEXA_API int vexaWholeCasesIn(int handle, void *caseRecs, int maxCases, int *casesRead);
 /* Makes the next read deliver case caseNumber (counted from 0). */
 VEXA_API int vexaSeekNextCase(int handle, int caseNumber);
+/* Addition to the standard calls: *position receives where the case that the
+ * next read delivers begins in the file's case data, a number that means
+ * something only to vexaSeekCasePosition on the same file. On compressed data
+ * finding it walks over the cases before it (without decoding their values),
+ * as reading them would. Beyond the last case it gives the end of the data. */
+VEXA_API int vexaGetCasePosition(int handle, long long *position);
+/* Addition to the standard calls: makes the next read deliver case caseNumber,
+ * which begins at position as vexaGetCasePosition gave it for this file, at
+ * once: on compressed data no case before it is read. A position that was not
+ * so given reads other values or ends the data early, safely. Lets several
+ * readers of one compressed file each start at their own range.
+ * VEXA_E_FILE_READ for a negative case number or position. */
+VEXA_API int vexaSeekCasePosition(int handle, long long caseNumber, long long position);
 /* The value of a numeric variable in the current case; varHandle comes from
  * vexaGetVarHandle. */
 VEXA_API int vexaGetValueNumeric(int handle, double varHandle, double *value);

@@ -21,12 +21,21 @@ class Data(NamedTuple):
     columns: dict
 
 
+def _password_bytes(password):
+    """A password as the library takes it: UTF-8 bytes."""
+    return password.encode("utf-8") if isinstance(password, str) else bytes(password)
+
+
 class _Reader:
     """An open read handle with its dictionary and case layout."""
 
-    def __init__(self, path):
+    def __init__(self, path, password=None):
         h = ctypes.c_int(-1)
-        check(lib.vexaOpenReadU8(path_bytes(path), ctypes.byref(h)), f"opening {os.fspath(path)!r}")
+        if password is None:
+            code = lib.vexaOpenReadU8(path_bytes(path), ctypes.byref(h))
+        else:
+            code = lib.vexaOpenReadU8Ex(path_bytes(path), _password_bytes(password), ctypes.byref(h))
+        check(code, f"opening {os.fspath(path)!r}")
         self.handle, self.read = h.value, 0
         try:
             self.dictionary = _read_dictionary(self.handle)
@@ -47,10 +56,20 @@ class _Reader:
         self.read += n
         return raw[:n]
 
-    def seek(self, case):
-        """Makes case number `case` (from 0) the next one read."""
-        check(lib.vexaSeekNextCase(self.handle, case), f"seeking case {case + 1}")
+    def seek(self, case, position=None):
+        """Makes case number `case` (from 0) the next one read; straight there
+        when `position` is where it begins, as position() gave it."""
+        if position is None:
+            check(lib.vexaSeekNextCase(self.handle, case), f"seeking case {case + 1}")
+        else:
+            check(lib.vexaSeekCasePosition(self.handle, case, position), f"seeking case {case + 1}")
         self.read = case
+
+    def position(self):
+        """Where the next case read begins in the file, for seek()."""
+        at = ctypes.c_longlong()
+        check(lib.vexaGetCasePosition(self.handle, ctypes.byref(at)), "finding a case's position")
+        return at.value
 
     def all_rows(self):
         """The remaining cases. The header's case count sizes the first read
@@ -91,27 +110,29 @@ def columns_of(raw, dictionary, layout, factorize=_cases.factorize_numpy):
             for i, v in enumerate(dictionary.variables)}
 
 
-def read_dictionary(path):
-    """The dictionary of a file, without its cases."""
-    with _Reader(path) as r:
+def read_dictionary(path, password=None):
+    """The dictionary of a file, without its cases. A protected file needs
+    its password (str or bytes)."""
+    with _Reader(path, password) as r:
         return r.dictionary
 
 
-def read(path):
+def read(path, password=None):
     """The dictionary and all columns of a file. Numeric columns are float64
     with NaN for system-missing (user-missing values stay as they are, the
     dictionary tells which they are), strided views of one buffer of whole
-    cases; string columns hold str objects without trailing blanks."""
-    with _Reader(path) as r:
+    cases; string columns hold str objects without trailing blanks. A
+    protected file needs its password."""
+    with _Reader(path, password) as r:
         return Data(r.dictionary, columns_of(r.all_rows(), r.dictionary, r.layout))
 
 
-def iter_chunks(path, rows=100_000):
+def iter_chunks(path, rows=100_000, password=None):
     """Yields the columns of at most `rows` cases at a time, as read() gives
     them, holding no more than one chunk in memory."""
     if rows < 1:
         raise ValueError("rows must be at least 1")
-    with _Reader(path) as r:
+    with _Reader(path, password) as r:
         while True:
             raw = r.rows(rows)
             if raw.shape[0] == 0:
@@ -140,23 +161,24 @@ def _scratch_name(path):
     return os.path.join(folder, f".{base}.{secrets.token_hex(6)}.tmp")
 
 
-def write(path, dictionary, columns):
+def write(path, dictionary, columns, password=None):
     """Writes a new file: the dictionary's variables, in its order, with the
     values of columns[name] (numbers with NaN for system-missing, or texts).
     The file is written beside the target and renamed over it at the end, so
-    a failure leaves any existing file as it was."""
+    a failure leaves any existing file as it was. With a password the file
+    is written protected."""
     variables = dictionary.variables
     lengths = {len(columns[v.name]) for v in variables}
     if len(lengths) > 1:
         raise ValueError("the columns differ in length")
     n = lengths.pop() if lengths else 0
-    with writing(path, dictionary) as put:
+    with writing(path, dictionary, password) as put:
         for start in range(0, n, CHUNK_ROWS):
             put(encode_rows(dictionary, columns, start, min(n, start + CHUNK_ROWS)))
 
 
 @contextlib.contextmanager
-def writing(path, dictionary):
+def writing(path, dictionary, password=None):
     """Opens a new file of the dictionary beside the target and gives a
     function that writes (n, case_size) arrays of cases to it, in order; the
     file replaces the target when the block ends without an exception and
@@ -164,7 +186,11 @@ def writing(path, dictionary):
     layout, written = _cases.Layout(dictionary.variables), 0
     path = os.fsdecode(path)
     scratch, h = _scratch_name(path), ctypes.c_int(-1)
-    check(lib.vexaOpenWriteU8(path_bytes(scratch), ctypes.byref(h)), f"opening {path!r} to write")
+    if password is None:
+        code = lib.vexaOpenWriteU8(path_bytes(scratch), ctypes.byref(h))
+    else:
+        code = lib.vexaOpenWriteU8Ex(path_bytes(scratch), _password_bytes(password), ctypes.byref(h))
+    check(code, f"opening {path!r} to write")
 
     def put(raw):
         nonlocal written

@@ -76,14 +76,15 @@ def _categorical(pd, values, v):
                                      ordered=v.measure == "ordinal")
 
 
-def read_dataframe(path, labels=False, dates=True):
+def read_dataframe(path, labels=False, dates=True, password=None):
     """A DataFrame of a file's cases. User-missing values become NaN (None in
     string columns); df.attrs["vexaio_missing"][column] keeps their codes by
     row label. With dates, variables of a date format become datetime64;
     with labels, variables with value labels become categoricals of the
-    labels. df.attrs["vexaio"] holds the Dictionary."""
+    labels. df.attrs["vexaio"] holds the Dictionary. A protected file needs
+    its password."""
     _pandas()
-    with _Reader(path) as r:
+    with _Reader(path, password) as r:
         raw = r.all_rows()
     return frame_of(raw, r.dictionary, r.layout, labels, dates)
 
@@ -231,7 +232,8 @@ def _restore_codes(pd, values, codes, index):
     return values
 
 
-def write_dataframe(df, path, compression="bytecode", labels=None, dictionary=None):
+def write_dataframe(df, path, compression="bytecode", labels=None, dictionary=None,
+                    password=None):
     """Writes a DataFrame as a new file, written beside the target and renamed
     over it. Each column's variable comes from `dictionary` (a Dictionary; by
     default the one in df.attrs from read_dataframe) where it still fits the
@@ -240,8 +242,9 @@ def write_dataframe(df, path, compression="bytecode", labels=None, dictionary=No
     variables as wide as their longest value, categoricals numeric codes with
     value labels; datetimes with a time zone are written as their wall-clock
     time, for a file holds none. `labels` maps column names to {value: label}
-    to add. compression is "none", "bytecode" or "zlib"."""
-    write(path, *frame_dictionary(df, compression, labels, dictionary))
+    to add. compression is "none", "bytecode" or "zlib"; with a password the
+    file is written protected (and byte-code compressed, not zlib)."""
+    write(path, *frame_dictionary(df, compression, labels, dictionary), password=password)
 
 
 def frame_dictionary(df, compression="bytecode", labels=None, dictionary=None):

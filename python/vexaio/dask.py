@@ -25,7 +25,7 @@ from dask.dataframe.io.utils import DataFrameIOFunction
 from dask.dataframe.utils import clear_known_categories
 
 from . import _cases
-from ._capi import ENCODING, check, lib
+from ._capi import ENCODING, VexaError, check, lib
 from ._files import CHUNK_ROWS, _Reader, encode_rows, writing
 from ._frames import DICTIONARY_ATTR, _column, _pandas, frame_dictionary, frame_of
 
@@ -51,7 +51,7 @@ def read_dask(path, partition_rows=1_000_000, columns=None, labels=False, dates=
     path = os.fspath(path)
     with _Reader(path) as r:
         d = r.dictionary
-        count = d.case_count if d.case_count is not None else _count_cases(r)
+        starts, positions, count = _partition_starts(r, partition_rows)
         meta = frame_of(_cases.new_rows(0, r.layout.case_size), d, r.layout, labels, dates)
     names = list(d.names) if columns is None else list(columns)
     unknown = [name for name in names if name not in d.names]
@@ -59,11 +59,43 @@ def read_dask(path, partition_rows=1_000_000, columns=None, labels=False, dates=
         raise KeyError(f"vexaio: the file has no variables {unknown}")
     meta = clear_known_categories(meta[names] if names != d.names else meta)
     meta.attrs[DICTIONARY_ATTR] = d
-    starts = list(range(0, count, partition_rows)) or [0]
-    ranges = [(s, min(partition_rows, count - s), s == starts[-1]) for s in starts]
+    ranges = [(s, min(partition_rows, count - s), s == starts[-1], p)
+              for s, p in zip(starts, positions)]
     return from_map(_CaseRange(path, names, labels, dates), ranges, meta=meta,
                     divisions=(*starts, max(count - 1, 0)), label="read-vexa",
                     enforce_metadata=False)
+
+
+def _partition_starts(r, rows):
+    """The first case of each partition, where each begins in the file, and
+    the number of cases. Uncompressed cases lie at known places. In
+    compressed data the places are found by one pass that walks over the
+    cases without decoding their values, so that each partition starts at
+    its own first case without passing those of the others; a file that
+    does not record its number of cases is counted on the same pass."""
+    d = r.dictionary
+    if d.compression == "none" and d.case_count is not None:
+        starts = list(range(0, d.case_count, rows)) or [0]
+        return starts, [None] * len(starts), d.case_count
+    starts, positions = [], []
+    try:
+        while True:
+            first = len(starts) * rows
+            if d.case_count is not None and first >= d.case_count and starts:
+                break
+            r.seek(first)
+            at = r.position()
+            if d.case_count is None and starts and lib.vexaWholeCaseIn(r.handle, None) != 0:
+                break  # no case there: the end, or damage that _count_cases reports
+            starts.append(first)
+            positions.append(at)
+        count = d.case_count if d.case_count is not None else _count_cases(r)
+    except VexaError:
+        # Damaged data: the last partition reads on into the damage and
+        # reports it when it is computed.
+        starts, positions = starts or [0], positions or [None]
+        count = max(d.case_count or 0, starts[-1] + 1)
+    return starts, positions, count
 
 
 def _count_cases(r):
@@ -81,8 +113,9 @@ def _count_cases(r):
 
 
 class _CaseRange(DataFrameIOFunction):
-    """Reads one range of cases, (first, count, is_last), as a DataFrame; the
-    last range also takes any cases beyond the header's count. Dask may
+    """Reads one range of cases, (first, count, is_last, position), as a
+    DataFrame, starting at the position of its first case when there is one;
+    the last range also takes any cases beyond the header's count. Dask may
     narrow its columns."""
 
     def __init__(self, path, columns, labels, dates):
@@ -96,9 +129,9 @@ class _CaseRange(DataFrameIOFunction):
         return _CaseRange(self.path, list(columns), self.labels, self.dates)
 
     def __call__(self, part):
-        first, count, last = part
+        first, count, last, position = part
         with _open_readers.reader(self.path) as r:
-            r.seek(first)
+            r.seek(first, position)
             parts = [r.rows(count)]
             while last and parts[-1].shape[0]:
                 parts.append(r.rows(CHUNK_ROWS))
@@ -110,10 +143,9 @@ class _CaseRange(DataFrameIOFunction):
 
 class _OpenReaders:
     """Read handles that a worker process keeps open from one partition to
-    the next. A handle finds the cases it has passed again at once, by the
-    positions that the library records as it reads compressed data; a
-    handle newly opened on a compressed file has to skip every case before
-    the partition's first. A partition takes the idle handle of its file
+    the next, which saves opening the file and reading its dictionary again
+    (a partition's position puts any handle on its first case at once). A
+    partition takes the idle handle of its file
     that has come furthest, and gives it back when it is done; a handle
     whose read failed is closed. Handles of a file that has since changed
     (another inode, size or time) are closed, and no more than _KEEP_OPEN

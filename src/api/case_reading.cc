@@ -85,6 +85,29 @@ VEXA_API int vexaSeekNextCase(int handle, int caseNumber) {
   });
 }
 
+VEXA_API int vexaGetCasePosition(int handle, long long* position) {
+  if (position) *position = -1;
+  return Guarded(kFallbackRead, [&] {
+    HandleRecord& r = Lookup(handle, Access::kRead);
+    Required(position);
+    if (!r.iterator()) return VEXA_E_NO_MEMORY;
+    const int64_t at = r.iterator()->NextCasePosition();
+    if (at < 0) return VEXA_E_FILE_READ;
+    *position = at;
+    return VEXA_OK;
+  });
+}
+
+VEXA_API int vexaSeekCasePosition(int handle, long long caseNumber, long long position) {
+  return Guarded(kFallbackRead, [&] {
+    HandleRecord& r = Lookup(handle, Access::kRead);
+    if (!r.iterator()) return VEXA_E_NO_MEMORY;
+    if (!r.iterator()->SeekPosition(caseNumber, position)) return VEXA_E_FILE_READ;
+    r.set_case_state(kNoCase);
+    return VEXA_OK;
+  });
+}
+
 VEXA_API int vexaGetValueNumeric(int handle, double varHandle, double* value) {
   if (value) *value = 0.0;
   return Guarded(kFallbackRead, [&] {

@@ -121,6 +121,10 @@ class ConvertingDataSource::Iterator : public VEXA_InputCaseIterator {
     return true;
   }
   bool Seek(int64_t case_number) override { return wrapped_->Seek(case_number); }
+  int64_t NextCasePosition() override { return wrapped_->NextCasePosition(); }
+  bool SeekPosition(int64_t case_number, int64_t position) override {
+    return wrapped_->SeekPosition(case_number, position);
+  }
   VEXA_Case& Case() override { return case_; }
 
  private:

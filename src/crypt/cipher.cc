@@ -59,13 +59,14 @@ bool DeriveKey(std::string_view password, Key& key) {
   return EVP_KDF_derive(ctx.get(), key.data(), kKeyBytes, params) == 1;
 }
 
-BlockCipher::BlockCipher(const Key& key, Direction direction) : direction_(direction) {
+BlockCipher::BlockCipher(const Key& key, Direction direction, bool padded)
+    : direction_(direction) {
   ctx_ = EVP_CIPHER_CTX_new();
   if (ctx_ == nullptr) return;
   const int ok = direction == Direction::kEncrypt
                      ? EVP_EncryptInit_ex(ctx_, EVP_aes_256_ecb(), nullptr, key.data(), kInitVector)
                      : EVP_DecryptInit_ex(ctx_, EVP_aes_256_ecb(), nullptr, key.data(), kInitVector);
-  if (ok != 1) {
+  if (ok != 1 || EVP_CIPHER_CTX_set_padding(ctx_, padded ? 1 : 0) != 1) {
     EVP_CIPHER_CTX_free(ctx_);
     ctx_ = nullptr;
   }

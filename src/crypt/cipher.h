@@ -5,7 +5,8 @@
 //    label, a zero byte, the context and the 32-bit output length in bits);
 //    the key-derivation key is the password's first 32 bytes, zero-padded;
 //  - AES-256-ECB with standard (PKCS#7) block padding, one direction per
-//    BlockCipher.
+//    BlockCipher; without padding for the pieces of a file before its last,
+//    since every block of ECB stands alone.
 // The label, the context and the initialisation vector are fixed 32-byte
 // constants (cipher.cc): part of the file format, the same for every file.
 #pragma once
@@ -45,8 +46,10 @@ class BlockCipher {
  public:
   enum class Direction { kEncrypt, kDecrypt };
 
-  // Usable when Ok(); otherwise every step fails.
-  BlockCipher(const Key& key, Direction direction);
+  // Usable when Ok(); otherwise every step fails. Without padding, Update
+  // takes whole blocks only and writes as many bytes as it reads (`in` may
+  // be `out`), and Final adds or checks nothing.
+  BlockCipher(const Key& key, Direction direction, bool padded = true);
   BlockCipher(const BlockCipher&) = delete;
   BlockCipher& operator=(const BlockCipher&) = delete;
   ~BlockCipher();

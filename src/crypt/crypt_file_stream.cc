@@ -1,16 +1,22 @@
 #include "crypt/crypt_file_stream.h"
 
+#include <algorithm>
+
 #include "crypt/cipher.h"
 #include "crypt/protected_header.h"
 #include "crypt/stat_crypt.h"
 #include "io/posix_file.h"
 #include "io/temp_directories.h"
+#include "io/zlib_stream.h"
 #include "support/errors.h"
 
 namespace vexa::crypt {
 namespace {
 
 bool Has(const std::string& mode, char c) { return mode.find(c) != std::string::npos; }
+
+// The cores that encrypt and decrypt: those the zlib stream uses.
+int Threads() { return std::max(1, zcmpsFilestr::WorkerCount()); }
 
 }  // namespace
 
@@ -38,11 +44,13 @@ bool CryptFileStream::Open(const std::string& path, const std::string& password,
 
 bool CryptFileStream::Decrypt() {
   try {
-    VEXA_FileStream file;
+    VEXA_FileStream file(512);
     if (!file.Open(protected_path_, "r") || !ReadProtectedHeader(file)) return false;
-    if (DecryptStream(password_, file, *this) == 0) return false;
-    Flush();
-    if (!LooksLikePlainFile(*this)) return false;
+    if (DecryptFile(password_, Use(file.SharedFile()), file.Tell(), Use(SharedFile()),
+                    Threads()) == 0 ||
+        !LooksLikePlainFile(*this)) {
+      return false;
+    }
     Seek(0, 0);
     return true;
   } catch (const std::exception&) {
@@ -59,10 +67,9 @@ void CryptFileStream::Close() {
 
 void CryptFileStream::Encrypt() {
   Flush();
-  Seek(0, 0);
   // Beside the old file, under a name nobody else holds.
   std::string beside;
-  VEXA_FileStream out;
+  VEXA_File out;
   for (int attempt = 0; attempt < 100 && beside.empty(); ++attempt) {
     const std::string name = protected_path_ + ".new" + std::to_string(attempt);
     if (out.Open(name, "w+x")) beside = name;
@@ -70,16 +77,14 @@ void CryptFileStream::Encrypt() {
   if (beside.empty()) throw ErrorText(kErrWriteFailed, protected_path_);
   try {
     const std::string header = ProtectedHeader();
-    out.Write(header.data(), header.size());
-    if (EncryptStream(password_, *this, out) == 0) {
+    out.WriteAt(header.data(), header.size(), 0);
+    if (EncryptFile(password_, Use(SharedFile()), out, static_cast<int64_t>(header.size()),
+                    Threads()) == 0 ||
+        !out.Sync()) {
       throw ErrorText(kErrWriteFailed, protected_path_);
     }
     out.Close();
-    VEXA_File written;
-    if (!written.Open(beside, "r+") || !written.Sync() ||
-        !RenameFile(beside, protected_path_)) {
-      throw ErrorText(kErrWriteFailed, protected_path_);
-    }
+    if (!RenameFile(beside, protected_path_)) throw ErrorText(kErrWriteFailed, protected_path_);
   } catch (...) {
     try {
       out.Close();

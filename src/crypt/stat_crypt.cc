@@ -1,55 +1,140 @@
 #include "crypt/stat_crypt.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "crypt/cipher.h"
+#include "support/errors.h"
+#include "threads/run_pieces.h"
 
 namespace vexa::crypt {
 namespace {
 
-// Plain bytes per piece; the output holds a piece and one block more. The
-// bytes of the file do not depend on it; large pieces keep the calls per
-// byte few.
-constexpr size_t kPieceBytes = 256 * 1024;
+// Plain bytes per piece, a whole number of blocks. The bytes of the file do
+// not depend on it; a piece is large enough to keep the calls per byte few
+// and small enough to stay in the cache between read, cipher and write.
+constexpr int64_t kPieceBytes = 1 << 20;
 
-int64_t Run(std::string_view password, VEXA_StrBaseIO& source, VEXA_StrBaseIO& destination,
-            BlockCipher::Direction direction) {
-  Key key;
-  if (!DeriveKey(password, key)) return 0;
-  BlockCipher cipher(key, direction);
-  if (!cipher.Ok()) return 0;
-  std::vector<unsigned char> buffers(2 * kPieceBytes + kBlockBytes);
-  unsigned char* in = buffers.data();
-  unsigned char* out = in + kPieceBytes;
-  int64_t plain = 0;
-  size_t n = 0, written = 0;
-  // Decrypted text is cleared from memory when the run ends.
-  struct Wipe {
-    std::vector<unsigned char>& bytes;
-    ~Wipe() { Cleanse(bytes.data(), bytes.size()); }
-  } wipe{buffers};
-  const bool encrypting = direction == BlockCipher::Direction::kEncrypt;
-  while ((n = source.Read(in, kPieceBytes)) > 0) {
-    if (!cipher.Update(in, n, out, &written)) return 0;
-    destination.Write(out, written);
-    plain += static_cast<int64_t>(encrypting ? n : written);
+// One thread's buffer (a piece and a block of padding) and cipher; the text
+// it held is cleared when it goes.
+struct Worker {
+  Worker(const Key& key, BlockCipher::Direction direction)
+      : buffer(kPieceBytes + kBlockBytes), cipher(key, direction, false) {}
+  ~Worker() { Cleanse(buffer.data(), buffer.size()); }
+  std::vector<unsigned char> buffer;
+  BlockCipher cipher;
+};
+
+std::vector<std::unique_ptr<Worker>> MakeWorkers(const Key& key, BlockCipher::Direction direction,
+                                                 int threads, int64_t pieces) {
+  std::vector<std::unique_ptr<Worker>> workers;
+  const int64_t count = std::clamp<int64_t>(threads, 1, pieces);
+  for (int64_t i = 0; i < count; ++i) {
+    workers.push_back(std::make_unique<Worker>(key, direction));
+    if (!workers.back()->cipher.Ok()) return {};
   }
-  if (!cipher.Final(out, &written)) return 0;
-  destination.Write(out, written);
-  if (!encrypting) plain += static_cast<int64_t>(written);
-  return plain;
+  return workers;
+}
+
+void ReadPiece(VEXA_File& file, unsigned char* buffer, size_t size, int64_t position) {
+  if (file.ReadAt(buffer, size, position) != size) {
+    throw ErrorText(kErrReadFailed, file.Path());  // the file shrank under us
+  }
+}
+
+// Whether a decrypted last block ends in good padding; its length then.
+size_t PaddingOf(const unsigned char* last_block) {
+  const unsigned pad = last_block[kBlockBytes - 1];
+  if (pad == 0 || pad > kBlockBytes) return 0;
+  for (size_t i = kBlockBytes - pad; i < kBlockBytes; ++i) {
+    if (last_block[i] != pad) return 0;
+  }
+  return pad;
+}
+
+// Whether a decrypted first block can begin a plain file.
+bool StartsPlainFile(const unsigned char* first_block) {
+  return std::memcmp(first_block, "$FL2", 4) == 0 || std::memcmp(first_block, "$FL3", 4) == 0;
 }
 
 }  // namespace
 
-int64_t EncryptStream(std::string_view password, VEXA_StrBaseIO& source,
-                      VEXA_StrBaseIO& destination) {
-  return Run(password, source, destination, BlockCipher::Direction::kEncrypt);
+int64_t EncryptFile(std::string_view password, VEXA_File& source, VEXA_File& destination,
+                    int64_t at, int threads) {
+  const int64_t size = source.FileSize();
+  if (size == 0) return 0;
+  Key key;
+  if (!DeriveKey(password, key)) return 0;
+  // The last piece holds the rest, perhaps nothing, and the padding.
+  const int64_t pieces = size / kPieceBytes + 1;
+  auto workers = MakeWorkers(key, BlockCipher::Direction::kEncrypt, threads, pieces);
+  if (workers.empty()) return 0;
+  std::atomic<bool> failed{false};
+  RunPieces(pieces, static_cast<int>(workers.size()), [&](int64_t piece, int thread) {
+    Worker& w = *workers[thread];
+    const int64_t start = piece * kPieceBytes;
+    const size_t n = static_cast<size_t>(std::min(kPieceBytes, size - start));
+    ReadPiece(source, w.buffer.data(), n, start);
+    size_t out = 0;
+    if (piece + 1 < pieces) {
+      if (!w.cipher.Update(w.buffer.data(), n, w.buffer.data(), &out)) failed = true;
+    } else {
+      BlockCipher last(key, BlockCipher::Direction::kEncrypt);
+      size_t tail = 0;
+      if (!last.Ok() || !last.Update(w.buffer.data(), n, w.buffer.data(), &out) ||
+          !last.Final(w.buffer.data() + out, &tail)) {
+        failed = true;
+      }
+      out += tail;
+    }
+    if (!failed) destination.WriteAt(w.buffer.data(), out, at + start);
+  });
+  return failed ? 0 : size;
 }
 
-int64_t DecryptStream(std::string_view password, VEXA_StrBaseIO& source,
-                      VEXA_StrBaseIO& destination) {
-  return Run(password, source, destination, BlockCipher::Direction::kDecrypt);
+int64_t DecryptFile(std::string_view password, VEXA_File& source, int64_t from,
+                    VEXA_File& destination, int threads) {
+  const int64_t size = source.FileSize() - from;
+  if (size <= 0 || size % static_cast<int64_t>(kBlockBytes) != 0) return 0;
+  Key key;
+  if (!DeriveKey(password, key)) return 0;
+  const int64_t pieces = (size + kPieceBytes - 1) / kPieceBytes;
+  auto workers = MakeWorkers(key, BlockCipher::Direction::kDecrypt, threads, pieces);
+  if (workers.empty()) return 0;
+  // A wrong password shows in the first block already: stop before
+  // decrypting the rest.
+  {
+    Worker& w = *workers[0];
+    size_t out = 0;
+    ReadPiece(source, w.buffer.data(), kBlockBytes, from);
+    if (!w.cipher.Update(w.buffer.data(), kBlockBytes, w.buffer.data(), &out) ||
+        !StartsPlainFile(w.buffer.data())) {
+      return 0;
+    }
+  }
+  std::atomic<bool> failed{false};
+  unsigned char last_block[kBlockBytes];
+  RunPieces(pieces, static_cast<int>(workers.size()), [&](int64_t piece, int thread) {
+    Worker& w = *workers[thread];
+    const int64_t start = piece * kPieceBytes;
+    const size_t n = static_cast<size_t>(std::min(kPieceBytes, size - start));
+    ReadPiece(source, w.buffer.data(), n, from + start);
+    size_t out = 0;
+    if (!w.cipher.Update(w.buffer.data(), n, w.buffer.data(), &out) || out != n) {
+      failed = true;
+      return;
+    }
+    if (piece + 1 == pieces) std::memcpy(last_block, w.buffer.data() + n - kBlockBytes, kBlockBytes);
+    destination.WriteAt(w.buffer.data(), n, start);
+  });
+  const size_t pad = failed ? 0 : PaddingOf(last_block);
+  Cleanse(last_block, sizeof last_block);
+  if (pad == 0) return 0;
+  destination.Truncate(size - static_cast<int64_t>(pad));
+  return size - static_cast<int64_t>(pad);
 }
 
 }  // namespace vexa::crypt

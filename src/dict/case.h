@@ -52,6 +52,18 @@ class VEXA_InputCaseIterator {
   // Makes the next read deliver case `case_number` (0-based). Returns false
   // when this iterator cannot seek.
   virtual bool Seek(int64_t case_number) = 0;
+  // Where the case that the next read delivers begins in the file's case
+  // data, a number that only SeekPosition on the same file understands; -1
+  // from an iterator that keeps no positions.
+  virtual int64_t NextCasePosition() { return -1; }
+  // Makes the next read deliver case `case_number`, which begins at
+  // `position` as NextCasePosition gave it, without passing the cases
+  // before it. False when this iterator cannot seek so.
+  virtual bool SeekPosition(int64_t case_number, int64_t position) {
+    (void)case_number;
+    (void)position;
+    return false;
+  }
 
   virtual VEXA_Case& Case() = 0;
 };

@@ -59,6 +59,29 @@ bool SystemFileDataSource::Iterator::Seek(int64_t case_number) {
   return true;
 }
 
+int64_t SystemFileDataSource::Iterator::NextCasePosition() {
+  if (file_slots_ == 0) return -1;
+  if (!compressed_) {
+    const int64_t case_len = static_cast<int64_t>(file_slots_ * 8);
+    return case_len > 0 && requested_ <= std::numeric_limits<int64_t>::max() / case_len
+               ? requested_ * case_len
+               : -1;
+  }
+  compressed_->SetTarget(requested_);
+  const int64_t position = compressed_->TargetPosition();
+  current_ = compressed_->CurrentCase();
+  requested_ = compressed_->TargetCase();
+  return position;
+}
+
+bool SystemFileDataSource::Iterator::SeekPosition(int64_t case_number, int64_t position) {
+  if (case_number < 0 || position < 0) return false;
+  if (!compressed_) return Seek(case_number);  // every case's place is known
+  compressed_->StartAt(case_number, position);
+  current_ = requested_ = case_number;
+  return true;
+}
+
 bool SystemFileDataSource::Iterator::ReadNext() {
   if (file_slots_ == 0) return false;
   char* dest = raw_ ? raw_.get() : case_.Data();

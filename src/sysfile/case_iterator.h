@@ -39,6 +39,11 @@ class SystemFileDataSource::Iterator : public VEXA_InputCaseIterator {
   // Any case number >= 0; beyond the last case the next read reports the
   // end. A negative number is refused.
   bool Seek(int64_t case_number) override;
+  // Uncompressed data: the case's byte offset from the start of the case
+  // data. Byte-code data (also inside the zlib form): its compressed
+  // position, found by walking the cases before it.
+  int64_t NextCasePosition() override;
+  bool SeekPosition(int64_t case_number, int64_t position) override;
   VEXA_Case& Case() override { return case_; }
 
   // The number of the case that the next read delivers.

@@ -107,7 +107,7 @@ void CompressedSystemFile::SeekPosition(int64_t position) {
   block_.index = skip;
 }
 
-bool CompressedSystemFile::ReadCase(char* out) {
+void CompressedSystemFile::MoveToTarget() {
   const int64_t k = target_;
   if (k == current_ - 1 && last_position_ >= 0) {
     // The case just delivered, again.
@@ -127,6 +127,23 @@ bool CompressedSystemFile::ReadCase(char* out) {
     target_ = r;
     current_ = r;
   }
+}
+
+int64_t CompressedSystemFile::TargetPosition() {
+  MoveToTarget();
+  return Tell();
+}
+
+void CompressedSystemFile::StartAt(int64_t case_number, int64_t position) {
+  VEXA_ASSERT(case_number >= 0 && position >= 0);
+  SeekPosition(position);
+  index_.Record(case_number, position);
+  current_ = target_ = case_number;
+  last_position_ = -1;
+}
+
+bool CompressedSystemFile::ReadCase(char* out) {
+  MoveToTarget();
   if (end_of_data_) return false;
   const int64_t position = Tell();
   index_.Record(current_, position);

@@ -37,6 +37,14 @@ class CompressedSystemFile {
   // Raises SystemFileException 1205 when the data ends inside a block or a
   // case; its place is "case data at offset N".
   bool ReadCase(char* out);
+  // The compressed position of the target case, walking to it first (the
+  // end of the data's position when the data ends before it; the target is
+  // then lowered to the cases found).
+  int64_t TargetPosition();
+  // Makes the decoder stand before case `case_number` at `position`, a
+  // compressed position that TargetPosition gave for that case of this data
+  // (another gives other cases, or the end, but is read safely).
+  void StartAt(int64_t case_number, int64_t position);
   // The number of the case that the decoder stands before.
   int64_t CurrentCase() const { return current_; }
   int64_t TargetCase() const { return target_; }
@@ -54,6 +62,8 @@ class CompressedSystemFile {
   bool AtEnd() const { return end_of_data_; }
 
  private:
+  // Walks the decoder to the target case, recording starts on the way.
+  void MoveToTarget();
   // Reads the block at the window's position into block_. False when the
   // data ends before it (no byte of it exists).
   bool NextBlock();

@@ -30,6 +30,10 @@ class SystemFileDataSource::TrackedIterator : public VEXA_InputCaseIterator {
 
   bool ReadNext() override { return iterator_.ReadNext(); }
   bool Seek(int64_t case_number) override { return iterator_.Seek(case_number); }
+  int64_t NextCasePosition() override { return iterator_.NextCasePosition(); }
+  bool SeekPosition(int64_t case_number, int64_t position) override {
+    return iterator_.SeekPosition(case_number, position);
+  }
   VEXA_Case& Case() override { return iterator_.Case(); }
 
  private:

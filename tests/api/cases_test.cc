@@ -100,6 +100,59 @@ TEST_P(SampleFileTest, ManyWholeCasesArriveInOrderAndStopAtTheEnd) {
 
 INSTANTIATE_TEST_SUITE_P(BothOrders, SampleFileTest, ::testing::Bool());
 
+// Positions taken on one handle put a fresh handle straight on the same
+// cases, in any order and in every form; the reads then go on from there.
+TEST(CasePositionTest, PositionsFromOneHandleSeekAnother) {
+  TempDir dir;
+  constexpr int kCases = 3000;
+  struct Row {
+    double x;
+    char s[8];
+  };
+  auto row = [](int i) {
+    Row r{i % 3 ? i : i + 0.5, {}};  // a third of the values are literals
+    std::snprintf(r.s, sizeof r.s, "%-7d", i % 11);
+    return r;
+  };
+  for (int compression : {0, 1, 2}) {
+    const std::string path = dir.File("p" + std::to_string(compression) + ".vexa");
+    int w = -1, a = -1, b = -1;
+    ASSERT_EQ(Each({vexaOpenWrite(path.c_str(), &w), vexaSetVarName(w, "x", 0),
+                    vexaSetVarName(w, "s", 8), vexaSetCompression(w, compression),
+                    vexaCommitHeader(w)}), VEXA_OK);
+    for (int i = 0; i < kCases; ++i) {
+      const Row r = row(i);
+      ASSERT_EQ(vexaWholeCaseOut(w, &r), VEXA_OK);
+    }
+    ASSERT_EQ(Each({vexaCloseWrite(w), vexaOpenRead(path.c_str(), &a),
+                    vexaOpenRead(path.c_str(), &b)}), VEXA_OK);
+    std::vector<std::pair<int, long long>> at;
+    for (int k : {kCases - 1, 0, 1234, 1, 1235, kCases}) {
+      long long position = -9;
+      ASSERT_EQ(Each({vexaSeekNextCase(a, k), vexaGetCasePosition(a, &position)}), VEXA_OK);
+      at.emplace_back(k, position);
+    }
+    EXPECT_EQ(at[1].second, 0) << compression;
+    for (auto it = at.rbegin(); it != at.rend(); ++it) {
+      Row got{};
+      ASSERT_EQ(vexaSeekCasePosition(b, it->first, it->second), VEXA_OK);
+      for (int k = it->first; k < std::min(it->first + 2, kCases); ++k) {
+        ASSERT_EQ(vexaWholeCaseIn(b, &got), VEXA_OK) << compression << " " << k;
+        const Row want = row(k);
+        EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0) << compression << " " << k;
+      }
+      if (it->first == kCases) {
+        EXPECT_EQ(vexaWholeCaseIn(b, &got), VEXA_W_END_OF_DATA);
+      }
+    }
+    long long p = 0;
+    EXPECT_EQ(vexaSeekCasePosition(b, -1, 0), VEXA_E_FILE_READ);
+    EXPECT_EQ(vexaSeekCasePosition(b, 0, -1), VEXA_E_FILE_READ);
+    EXPECT_EQ(vexaGetCasePosition(b, nullptr), VEXA_E_FILE_READ);
+    EXPECT_EQ(Each({vexaGetCasePosition(a, &p), vexaCloseRead(a), vexaCloseRead(b)}), VEXA_OK);
+  }
+}
+
 TEST(SpecialValuesTest, SysmisLowestAndHighest) {
   double sysmis = 0, low = 0, high = 0;
   EXPECT_EQ(Each({vexaHostSysmisVal(&sysmis), vexaLowHighVal(&low, &high)}), VEXA_OK);

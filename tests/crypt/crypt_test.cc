@@ -17,13 +17,11 @@
 #include "crypt/password_crypt.h"
 #include "crypt/stat_crypt.h"
 #include "io/temp_directories.h"
-#include "support/memory_stream.h"
 #include "support/temp_dir.h"
 
 namespace vexa::crypt {
 namespace {
 
-using testing::MemoryStream;
 using testing::ReadFile;
 using testing::TempDir;
 
@@ -242,16 +240,50 @@ TEST(TempDirectoriesTest, PrivateCopiesAndNamesInTurn) {
   }
 }
 
-TEST(StatCryptTest, EmptyInputAndAWrongKeyFail) {
-  MemoryStream empty, out;
-  EXPECT_EQ(EncryptStream("pw", empty, out), 0);
-  MemoryStream plain(std::string(50, 'z')), cipher;
-  ASSERT_EQ(EncryptStream("pw", plain, cipher), 50);
-  MemoryStream source(cipher.data()), back, wrong;
-  EXPECT_EQ(DecryptStream("pw", source, back), 50);
-  EXPECT_EQ(back.data(), std::string(50, 'z'));
-  MemoryStream again(cipher.data());
-  EXPECT_EQ(DecryptStream("other", again, wrong), 0);
+// One padded pass of AES-256-ECB over the whole text, as a check on the
+// pieces.
+std::string OnePass(const std::string& password, const std::string& plain) {
+  const std::string key = KeyOf(password);
+  EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+  std::string out(plain.size() + 16, '\0');
+  int n = 0, tail = 0;
+  EVP_EncryptInit_ex(ctx, EVP_aes_256_ecb(), nullptr,
+                     reinterpret_cast<const unsigned char*>(key.data()), nullptr);
+  EVP_EncryptUpdate(ctx, reinterpret_cast<unsigned char*>(out.data()), &n,
+                    reinterpret_cast<const unsigned char*>(plain.data()),
+                    static_cast<int>(plain.size()));
+  EVP_EncryptFinal_ex(ctx, reinterpret_cast<unsigned char*>(out.data()) + n, &tail);
+  EVP_CIPHER_CTX_free(ctx);
+  out.resize(static_cast<size_t>(n + tail));
+  return out;
+}
+
+// Cut into pieces and spread over threads, a file is still encrypted as one
+// pass from start to end would, and decrypts back; empty input, a wrong
+// password and a damaged length fail.
+TEST(StatCryptTest, PiecesOnAnyNumberOfThreadsMatchOnePass) {
+  TempDir dir;
+  for (size_t size : {80u, (1u << 20) - 1, 1u << 20, (2u << 20) + 17}) {
+    const std::string plain = PlainFile(size);
+    const std::string expected = std::string(36, 'h') + OnePass("pw", plain);
+    for (int threads : {1, 2, 3}) {
+      VEXA_File source, cipher, back;
+      ASSERT_TRUE(source.Open(dir.Write("plain", plain), "r"));
+      ASSERT_TRUE(cipher.Open(dir.Write("cipher", std::string(36, 'h')), "r+"));
+      ASSERT_EQ(EncryptFile("pw", source, cipher, 36, threads), static_cast<int64_t>(size));
+      ASSERT_EQ(ReadFile(dir.File("cipher")), expected) << size << " " << threads;
+      ASSERT_TRUE(back.Open(dir.Write("back", std::string(size + 99, 'x')), "r+"));
+      EXPECT_EQ(DecryptFile("pw", cipher, 36, back, threads), static_cast<int64_t>(size));
+      EXPECT_EQ(ReadFile(dir.File("back")), plain) << size << " " << threads;
+      EXPECT_EQ(DecryptFile("other", cipher, 36, back, threads), 0);
+      EXPECT_EQ(DecryptFile("pw", cipher, 37, back, threads), 0);
+    }
+  }
+  VEXA_File empty, out;
+  ASSERT_TRUE(empty.Open(dir.Write("empty", ""), "r"));
+  ASSERT_TRUE(out.Open(dir.File("out"), "w"));
+  EXPECT_EQ(EncryptFile("pw", empty, out, 0, 2), 0);
+  EXPECT_EQ(DecryptFile("pw", empty, 0, out, 2), 0);
 }
 
 }  // namespace

@@ -67,8 +67,9 @@ def test_dates_count_seconds_from_14_october_1582(survey):
     assert vexaio.read_dataframe(survey, dates=False)["visit_date"].dtype == np.float64
 
 
-@pytest.mark.parametrize("compression", ["none", "bytecode"])
-def test_a_frame_comes_back_equal(tmp_path, compression):
+@pytest.mark.parametrize("compression, password", [
+    ("none", None), ("bytecode", None), ("zlib", None), ("bytecode", "sésame")])
+def test_a_frame_comes_back_equal(tmp_path, compression, password):
     n = 1500  # more than one block of rows
     rng = np.random.default_rng(7)
     df = pd.DataFrame({
@@ -82,13 +83,18 @@ def test_a_frame_comes_back_equal(tmp_path, compression):
                                 categories=["low", "mid", "high"], ordered=True),
     })
     path = tmp_path / "frame.vexa"
-    vexaio.write_dataframe(df, path, compression=compression)
-    back = vexaio.read_dataframe(path, labels=True)
+    vexaio.write_dataframe(df, path, compression=compression, password=password)
+    back = vexaio.read_dataframe(path, labels=True, password=password)
     expected = df.astype({"count": float, "flag": float})
     expected["long"] = expected["long"].str.rstrip(" ")
     pd.testing.assert_frame_equal(back, expected, check_categorical=False)
     assert list(back["grade"].cat.categories) == ["low", "mid", "high"] and back["grade"].cat.ordered
-    assert vexaio.read_dictionary(path).compression == compression
+    assert vexaio.read_dictionary(path, password=password).compression == compression
+    if password is not None:
+        for wrong, code in [(None, 81), ("sesame", 80)]:
+            with pytest.raises(vexaio.VexaError) as e:
+                vexaio.read(path, password=wrong)
+            assert e.value.code == code
 
 
 def test_chunks_make_up_the_whole_file(tmp_path):
