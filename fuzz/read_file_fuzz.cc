@@ -1,8 +1,8 @@
-// A whole file given as bytes: its dictionary, every case in order, then a
-// seek back and a seek into the middle. The first byte chooses whether the
-// file is seen through a converting data source, and which.
+// A whole file given as bytes and read from memory (the plain and byte-code
+// forms; a zlib file's dictionary): its dictionary, every case in order,
+// then a seek back and a seek into the middle. The first byte chooses
+// whether the file is seen through a converting data source, and which.
 #include <memory>
-#include <vector>
 
 #include "convert/converting_data_source.h"
 #include "fuzz_target.h"
@@ -10,26 +10,6 @@
 #include "sysfile/system_file_data_source.h"
 
 using namespace vexa;
-
-namespace {
-
-constexpr int64_t kMaxCases = 50000;
-
-void ReadCases(VEXA_DataSource& source) {
-  const size_t slots = static_cast<size_t>(source.GetDictionary().SlotCount());
-  if (slots == 0) return;
-  std::vector<char> buffer(slots * 8);
-  auto it = source.CreateIterator(buffer.data());
-  if (!it) return;
-  int64_t n = 0;
-  while (n < kMaxCases && it->ReadNext()) ++n;
-  it->Seek(0);
-  it->ReadNext();
-  it->Seek(n / 2);
-  it->ReadNext();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
@@ -45,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (view == 3) {
       source = std::make_unique<UTF8DataSource>(std::move(source), "Shift_JIS", nullptr);
     }
-    ReadCases(*source);
+    fuzz::ReadCases(*source);
   });
   return 0;
 }

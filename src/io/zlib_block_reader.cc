@@ -17,7 +17,7 @@ struct ZlibBlockReader::Slot {
   }
   ~Slot() { inflateEnd(&z); }
   enum State { kIdle, kPending, kReady };
-  // Allocated at the first use, at the sizes the index allows.
+  // Allocated at the first use, at the largest sizes of the index's blocks.
   LargeBuffer data;
   LargeBuffer compressed;
   z_stream z{};
@@ -31,6 +31,12 @@ ZlibBlockReader::ZlibBlockReader(RefPtr<VEXA_File> file,
     : file_(std::move(file)), index_(index), workers_(workers > 0 ? workers : 0) {
   // No more slots than blocks to put in them.
   const int64_t slots = std::min<int64_t>(workers_ + 1, std::max<int64_t>(index.Count(), 1));
+  // A slot holds any block of this file, and no more: a small file's
+  // reader does not pay for the room of a whole block.
+  for (int64_t b = 0; b < index.Count(); ++b) {
+    data_bytes_ = std::max(data_bytes_, static_cast<size_t>(index.At(b).original_size));
+    compressed_bytes_ = std::max(compressed_bytes_, static_cast<size_t>(index.At(b).translated_size));
+  }
   for (int64_t i = 0; i < slots; ++i) slots_.push_back(std::make_unique<Slot>());
   if (slots < workers_ + 1) workers_ = static_cast<int>(slots) - 1;
 }
@@ -50,8 +56,8 @@ ZlibBlockReader::~ZlibBlockReader() {
 
 void ZlibBlockReader::Inflate(Slot& slot) {
   const ZlibBlock& b = index_.At(slot.block);
-  if (!slot.data) slot.data = NewLargeBuffer(static_cast<size_t>(index_.BlockSize()));
-  if (!slot.compressed) slot.compressed = NewLargeBuffer(MaxCompressedBlock());
+  if (!slot.data) slot.data = NewLargeBuffer(data_bytes_);
+  if (!slot.compressed) slot.compressed = NewLargeBuffer(compressed_bytes_);
   const size_t size = static_cast<size_t>(b.translated_size);
   const size_t got = Use(file_).ReadAt(slot.compressed.get(), size, b.translated_pos);
   if (got != size) {

@@ -60,6 +60,8 @@ class ZlibBlockReader {
   Slot* current_ = nullptr;
   int64_t last_loaded_ = -1;
   int workers_;
+  size_t data_bytes_ = 0;        // the largest inflated size of a block
+  size_t compressed_bytes_ = 0;  // the largest compressed size of a block
 
   std::mutex mutex_;  // guards the slots' states
   std::condition_variable inflated_;
