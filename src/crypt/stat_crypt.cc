@@ -21,19 +21,23 @@ constexpr int64_t kPieceBytes = 1 << 20;
 // One thread's buffer (a piece and a block of padding) and cipher; the text
 // it held is cleared when it goes.
 struct Worker {
-  Worker(const Key& key, BlockCipher::Direction direction)
-      : buffer(kPieceBytes + kBlockBytes), cipher(key, direction, false) {}
+  Worker(const Key& key, BlockCipher::Direction direction, size_t piece)
+      : buffer(piece + kBlockBytes), cipher(key, direction, false) {}
   ~Worker() { Cleanse(buffer.data(), buffer.size()); }
   std::vector<unsigned char> buffer;
   BlockCipher cipher;
 };
 
+// As many workers as threads, at most one a piece, each with room for a
+// piece of at most `size` bytes.
 std::vector<std::unique_ptr<Worker>> MakeWorkers(const Key& key, BlockCipher::Direction direction,
-                                                 int threads, int64_t pieces) {
+                                                 int threads, int64_t size) {
   std::vector<std::unique_ptr<Worker>> workers;
-  const int64_t count = std::clamp<int64_t>(threads, 1, pieces);
+  const int64_t pieces = (size + kPieceBytes - 1) / kPieceBytes;
+  const int64_t count = std::clamp<int64_t>(threads, 1, std::max<int64_t>(pieces, 1));
+  const size_t piece = static_cast<size_t>(std::min(kPieceBytes, size));
   for (int64_t i = 0; i < count; ++i) {
-    workers.push_back(std::make_unique<Worker>(key, direction));
+    workers.push_back(std::make_unique<Worker>(key, direction, piece));
     if (!workers.back()->cipher.Ok()) return {};
   }
   return workers;
@@ -70,7 +74,7 @@ int64_t EncryptFile(std::string_view password, VEXA_File& source, VEXA_File& des
   if (!DeriveKey(password, key)) return 0;
   // The last piece holds the rest, perhaps nothing, and the padding.
   const int64_t pieces = size / kPieceBytes + 1;
-  auto workers = MakeWorkers(key, BlockCipher::Direction::kEncrypt, threads, pieces);
+  auto workers = MakeWorkers(key, BlockCipher::Direction::kEncrypt, threads, size);
   if (workers.empty()) return 0;
   std::atomic<bool> failed{false};
   RunPieces(pieces, static_cast<int>(workers.size()), [&](int64_t piece, int thread) {
@@ -102,7 +106,7 @@ int64_t DecryptFile(std::string_view password, VEXA_File& source, int64_t from,
   Key key;
   if (!DeriveKey(password, key)) return 0;
   const int64_t pieces = (size + kPieceBytes - 1) / kPieceBytes;
-  auto workers = MakeWorkers(key, BlockCipher::Direction::kDecrypt, threads, pieces);
+  auto workers = MakeWorkers(key, BlockCipher::Direction::kDecrypt, threads, size);
   if (workers.empty()) return 0;
   // A wrong password shows in the first block already: stop before
   // decrypting the rest.
