@@ -10,14 +10,18 @@ namespace vexa {
 CaseDataWindow::CaseDataWindow(VEXA_StrBaseIO& stream, int64_t data_start)
     : stream_(stream), data_start_(data_start) {
   const int64_t data_size = stream.Size() - data_start;
-  capacity_ = static_cast<size_t>(std::clamp<int64_t>(
-      data_size, static_cast<int64_t>(kMinCapacity),
-      static_cast<int64_t>(kMaxCapacity)));
-  fill_size_ = capacity_;
+  const auto up_to = [data_size](size_t most) {
+    return static_cast<size_t>(std::clamp<int64_t>(data_size, static_cast<int64_t>(kMinCapacity),
+                                                   static_cast<int64_t>(most)));
+  };
+  capacity_ = up_to(kMaxCapacity);
   // Small data is read at once; there is nothing to read ahead.
   if (data_size > static_cast<int64_t>(capacity_)) {
-    ahead_ = stream.CreateReadAhead(capacity_ + kHeadroom, kHeadroom);
+    const size_t ahead_capacity = up_to(kMaxAheadCapacity);
+    ahead_ = stream.CreateReadAhead(ahead_capacity + kHeadroom, kHeadroom);
+    if (ahead_) capacity_ = ahead_capacity;
   }
+  fill_size_ = capacity_;
   buffer_ = NewLargeBuffer(capacity_ + (ahead_ ? kHeadroom : 0));
 }
 

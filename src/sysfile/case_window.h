@@ -26,6 +26,9 @@ namespace vexa {
 class CaseDataWindow {
  public:
   static constexpr size_t kMaxCapacity = size_t{1} << 20;
+  // Over a plain file with a read-ahead worker the window is larger, so
+  // that each hand-over to the worker moves more bytes.
+  static constexpr size_t kMaxAheadCapacity = size_t{4} << 20;
   static constexpr size_t kMinCapacity = 4096;
   // The first refill after a jump reads this much; later refills double it
   // up to the capacity, so a random access does not pay for a whole window.
@@ -34,7 +37,8 @@ class CaseDataWindow {
   static constexpr size_t kHeadroom = 4096;
 
   // The window's size is the case data's size (as the stream reports it)
-  // clamped to kMinCapacity..kMaxCapacity.
+  // clamped to kMinCapacity..kMaxCapacity, or to kMaxAheadCapacity when
+  // the stream reads ahead.
   CaseDataWindow(VEXA_StrBaseIO& stream, int64_t data_start);
   ~CaseDataWindow();
   CaseDataWindow(const CaseDataWindow&) = delete;
