@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "io/file_stream.h"
 #include "support/errors.h"
 
 namespace vexa {
