@@ -52,8 +52,11 @@ bool CryptFileStream::Decrypt() {
     VEXA_FileStream file(512);
     if (!file.Open(protected_path_, "r") || !ReadProtectedHeader(file)) return false;
     if (DecryptFile(password_, Use(file.SharedFile()), file.Tell(), Use(SharedFile()),
-                    Threads()) == 0 ||
-        !LooksLikePlainFile(*this)) {
+                    Threads()) == 0) {
+      return false;
+    }
+    if (!writes_) FitBufferToFile();
+    if (!LooksLikePlainFile(*this)) {
       return false;
     }
     Seek(0, 0);

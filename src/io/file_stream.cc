@@ -18,9 +18,8 @@ int64_t AlignDown(int64_t position) {
 }  // namespace
 
 VEXA_FileStream::VEXA_FileStream(size_t buffer_size)
-    : buffer_size_(buffer_size) {
+    : most_buffer_size_(buffer_size), buffer_size_(buffer_size) {
   VEXA_ASSERT(buffer_size > 0 && buffer_size % 512 == 0);
-  buffer_ = NewLargeBuffer(buffer_size_);
 }
 
 VEXA_FileStream::~VEXA_FileStream() {
@@ -46,7 +45,26 @@ bool VEXA_FileStream::Open(const std::string& path, const std::string& mode) {
   // system call.
   read_only_ = mode.find_first_of("wa+") == std::string::npos;
   known_end_ = read_only_ ? File().FileSize() : -1;
+  FitBuffer(read_only_ ? known_end_ : -1);
   return true;
+}
+
+void VEXA_FileStream::FitBuffer(int64_t file_size) {
+  size_t size = most_buffer_size_;
+  if (file_size >= 0 && file_size < static_cast<int64_t>(size)) {
+    size = static_cast<size_t>(std::max<int64_t>(file_size + kRefillAlignment - 1, kRefillAlignment));
+    size -= size % kRefillAlignment;
+  }
+  if (size == buffer_size_) return;
+  Flush();
+  buffer_pos_ = -1;
+  buffer_end_ = 0;
+  buffer_.reset();
+  buffer_size_ = size;
+}
+
+void VEXA_FileStream::FitBufferToFile() {
+  if (IsOpen()) FitBuffer(Size());
 }
 
 bool VEXA_FileStream::IsOpen() const { return file_ && file_->IsOpen(); }
@@ -80,7 +98,7 @@ size_t VEXA_FileStream::LoadBuffer(int64_t position) {
   int64_t start = AlignDown(position);
   buffer_pos_ = -1;
   buffer_end_ = 0;
-  size_t got = File().ReadAt(buffer_.get(), buffer_size_, start);
+  size_t got = File().ReadAt(Buffer(), buffer_size_, start);
   buffer_pos_ = start;
   buffer_end_ = got;
   return got;
@@ -92,11 +110,14 @@ void VEXA_FileStream::SetBuffered(bool buffered) {
   buffered_ = buffered;
   buffer_pos_ = -1;
   buffer_end_ = 0;
-  if (buffered) {
-    buffer_ = NewLargeBuffer(buffer_size_);
-  } else {
-    buffer_.reset();
-  }
+  if (!buffered) buffer_.reset();
+}
+
+char* VEXA_FileStream::Buffer() {
+  // Taken at the first buffered read or write: a reader that hands its
+  // cases to a window or a read-ahead never needs it.
+  if (!buffer_) buffer_ = NewLargeBuffer(buffer_size_);
+  return buffer_.get();
 }
 
 std::unique_ptr<ReadAhead> VEXA_FileStream::CreateReadAhead(size_t capacity,
@@ -184,7 +205,7 @@ size_t VEXA_FileStream::Write(const void* src, size_t size) {
         position_ < window_end) {
       size_t offset = static_cast<size_t>(position_ - buffer_pos_);
       size_t n = std::min(size, buffer_size_ - offset);
-      std::memcpy(buffer_.get() + offset, in, n);
+      std::memcpy(Buffer() + offset, in, n);
       buffer_end_ = std::max(buffer_end_, offset + n);
       dirty_ = true;
       position_ += static_cast<int64_t>(n);
@@ -204,7 +225,7 @@ size_t VEXA_FileStream::Write(const void* src, size_t size) {
     Settle();
     File().WriteAt(in + done, rest, position_);
   } else {
-    std::memcpy(buffer_.get(), in + done, rest);
+    std::memcpy(Buffer(), in + done, rest);
     buffer_pos_ = position_;
     buffer_end_ = rest;
     dirty_ = true;

@@ -45,6 +45,9 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
                                              size_t headroom) override;
   // Stays synchronous when no worker can be started.
   void EnableWriteBehind() override;
+  // For a file that is only read from now on: a file smaller than the
+  // buffer needs no more buffer than it has bytes.
+  void FitBufferToFile();
   const std::string& Path() const;
   // The file itself, for the streams layered over this one (the zlib stream) and
   // their workers, which use its positional reads and writes; null when no
@@ -60,6 +63,10 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   // The file is shared by the copies of a stream and never copied on write:
   // its operations are serialised by its own lock.
   VEXA_File& File() { return Use(file_); }
+  // Sizes the buffer for a file of this size (-1: not known).
+  void FitBuffer(int64_t file_size);
+  // The buffer, allocated at its first use.
+  char* Buffer();
   // Copies what the buffer holds at the position; returns the bytes copied.
   size_t CopyFromBuffer(char* dest, size_t size);
   // Writes out a dirty buffer, then fills the buffer from the position
@@ -72,7 +79,8 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   void Settle();
 
   RefPtr<VEXA_File> file_;
-  size_t buffer_size_;
+  size_t most_buffer_size_;
+  size_t buffer_size_;  // smaller for a small file opened only for reading
   LargeBuffer buffer_;
   int64_t buffer_pos_ = -1;  // file position of buffer_[0], -1 when empty
   size_t buffer_end_ = 0;    // valid bytes in the buffer
