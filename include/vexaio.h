@@ -392,6 +392,15 @@ VEXA_API int vexaWholeCaseIn(int handle, void *caseRec);
  * failure are delivered and counted. One call in place of many saves a
  * caller from other languages the cost of a foreign call per case. */
 VEXA_API int vexaWholeCasesIn(int handle, void *caseRecs, int maxCases, int *casesRead);
+/* Options of vexaWholeCasesInEx, to be added together. */
+#define VEXA_CASES_NAN_FOR_SYSMIS 1 /* system-missing numbers arrive as a quiet NaN */
+/* Addition to the standard calls: vexaWholeCasesIn with options; 0 reads
+ * exactly as vexaWholeCasesIn does. With VEXA_CASES_NAN_FOR_SYSMIS the
+ * numeric values that are system-missing arrive as a quiet NaN, so that a
+ * caller computing on the cases needs no pass of its own; string values
+ * arrive as they are. An unknown option gives VEXA_E_FILE_READ. */
+VEXA_API int vexaWholeCasesInEx(int handle, void *caseRecs, int maxCases, int options,
+                               int *casesRead);
 /* Makes the next read deliver case caseNumber (counted from 0). */
 VEXA_API int vexaSeekNextCase(int handle, int caseNumber);
 /* Addition to the standard calls: *position receives where the case that the

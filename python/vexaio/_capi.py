@@ -34,6 +34,7 @@ _PROTOTYPES = {
     "vexaGetCaseSize": (c_int, [_H, P(c_int)]),
     "vexaWholeCaseIn": (c_int, [_H, c_void_p]),
     "vexaWholeCasesIn": (c_int, [_H, c_void_p, c_int, P(c_int)]),
+    "vexaWholeCasesInEx": (c_int, [_H, c_void_p, c_int, c_int, P(c_int)]),
     "vexaWholeCaseOut": (c_int, [_H, c_void_p]),
     "vexaSeekNextCase": (c_int, [_H, c_int]),
     "vexaGetCasePosition": (c_int, [_H, P(ctypes.c_longlong)]),

@@ -7,31 +7,25 @@ import ctypes
 
 import numpy as np
 
-from ._capi import ENCODING, SYSMIS, check, lib
+from ._capi import ENCODING, check, lib
 
 END_OF_DATA = -5
-# Rows read between two passes that turn system-missing into NaN: small
-# enough that the pass finds them in the cache.
-BLOCK_ROWS = 1024
+# vexaWholeCasesInEx: system-missing numbers arrive as NaN.
+NAN_FOR_SYSMIS = 1
+# Rows read by one call.
+BLOCK_ROWS = 4096
 
 
 class Layout:
-    """Where each variable lies in a case, the runs of adjacent numeric slots
-    as (first, end) slot numbers, and the slots of the strings."""
+    """Where each variable lies in a case, and the slots of the strings."""
 
     def __init__(self, variables):
-        self.offsets, self.sizes, self.numeric_runs, string_slots = [], [], [], []
+        self.offsets, self.sizes, string_slots = [], [], []
         offset = 0
         for v in variables:
             size = 8 if v.width == 0 else max(1, -(-v.width // 8)) * 8
             if v.width > 0:
                 string_slots.extend(range(offset // 8, (offset + size) // 8))
-            else:
-                slot = offset // 8
-                if self.numeric_runs and self.numeric_runs[-1][1] == slot:
-                    self.numeric_runs[-1][1] = slot + 1
-                else:
-                    self.numeric_runs.append([slot, slot + 1])
             self.offsets.append(offset)
             self.sizes.append(size)
             offset += size
@@ -49,27 +43,19 @@ def new_rows(rows, case_size):
     return space[start:start + rows * case_size].reshape(rows, case_size)
 
 
-def read_rows(h, raw, first, runs):
+def read_rows(h, raw, first):
     """Fills the (n, case_size) byte array with the next cases, system-missing
-    turned into NaN while the cases are still in the cache; returns how many
-    it read (fewer than n at the end of the data). `first` numbers the first
-    case, for the error message."""
-    rows, slots = raw.shape[0], raw.view("<f8")
-    found = np.empty((BLOCK_ROWS, max((b - a for a, b in runs), default=0)), dtype=bool)
-    got, done = ctypes.c_int(), 0
+    as NaN; returns how many it read (fewer than n at the end of the data).
+    `first` numbers the first case, for the error message."""
+    rows, got, done = raw.shape[0], ctypes.c_int(), 0
     while done < rows:
         want = min(rows - done, BLOCK_ROWS)
-        code = lib.vexaWholeCasesIn(h, raw[done:].ctypes.data, want, ctypes.byref(got))
+        code = lib.vexaWholeCasesInEx(h, raw[done:].ctypes.data, want, NAN_FOR_SYSMIS, ctypes.byref(got))
         if code and code != END_OF_DATA:
             check(code, f"reading case {first + done + got.value + 1}")
-        stop = done + got.value
-        for a, b in runs:
-            part, hits = slots[done:stop, a:b], found[:stop - done, :b - a]
-            np.equal(part, SYSMIS, out=hits)
-            np.copyto(part, np.nan, where=hits)
+        done += got.value
         if got.value < want:
-            return stop
-        done = stop
+            return done
     return done
 
 
@@ -87,16 +73,19 @@ def factorize_numpy(keys):
 
 
 def factorize_few(keys, factorize):
-    """factorize(keys), first trying the distinct keys of a sample of rows:
-    a column of a few distinct codes, the common case in surveys, is then
-    looked up by binary search instead of hashed or sorted whole."""
+    """factorize(keys) and the distinct keys in code order, first trying the
+    distinct keys of a sample of rows: a column of a few distinct codes, the
+    common case in surveys, is then looked up by binary search instead of
+    hashed or sorted whole. `first` (the first row of each code) is None
+    from the binary search: the distinct keys are known without it."""
     probe = np.unique(keys[::max(1, len(keys) // 2048)])
     if 0 < len(probe) <= 256:
         codes = np.searchsorted(probe, keys)
         np.minimum(codes, len(probe) - 1, out=codes)
         if np.array_equal(probe[codes], keys):
-            return codes, first_rows(codes, len(probe))
-    return factorize(keys)
+            return codes, None, probe
+    codes, first = factorize(keys)
+    return codes, first, keys[first]
 
 
 def string_columns(raw, layout, factorize=factorize_numpy):
@@ -111,10 +100,15 @@ def string_columns(raw, layout, factorize=factorize_numpy):
         keys = w[0]
         for part in w[1:]:
             keys = keys * np.uint64(0x100000001B3) ^ part
-        codes, first = factorize_few(keys, factorize)
-        if len(w) > 1 and not np.array_equal(w[:, first][:, codes], w):
-            codes, first = factorize_numpy(np.ascontiguousarray(w.T).view(f"V{size}").ravel())
-        unique = np.ascontiguousarray(w[:, first].T).view(f"S{size}").ravel()
+        codes, first, distinct = factorize_few(keys, factorize)
+        if len(w) == 1:
+            unique = distinct.view("S8")
+        else:
+            if first is None:
+                first = first_rows(codes, len(distinct))
+            if not np.array_equal(w[:, first][:, codes], w):
+                codes, first = factorize_numpy(np.ascontiguousarray(w.T).view(f"V{size}").ravel())
+            unique = np.ascontiguousarray(w[:, first].T).view(f"S{size}").ravel()
         columns[i] = np.array([u.decode(ENCODING, "replace").rstrip(" ") for u in unique.tolist()],
                               dtype=object)[codes]
     return columns

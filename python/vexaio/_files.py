@@ -52,7 +52,7 @@ class _Reader:
         """The next cases, at most `limit`, as an (n, case_size) byte array
         whose numeric slots hold NaN for system-missing."""
         raw = _cases.new_rows(limit, self.layout.case_size)
-        n = _cases.read_rows(self.handle, raw, self.read, self.layout.numeric_runs)
+        n = _cases.read_rows(self.handle, raw, self.read)
         self.read += n
         return raw[:n]
 

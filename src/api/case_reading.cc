@@ -2,8 +2,11 @@
 // memory, positioning on a case, and the values of the current case.
 #include <cstring>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "api/call_guard.h"
+#include "sysfile/bytecode.h"
 #include "vexaio.h"
 
 using namespace vexa;
@@ -43,6 +46,34 @@ const std::pair<int32_t, int32_t>& CurrentValue(HandleRecord& r,
   return r.DirectoryEntry(var_handle);
 }
 
+// Adjacent numeric slots of a case: the first and how many.
+using SlotRun = std::pair<size_t, size_t>;
+
+std::vector<SlotRun> NumericRuns(const Dictionary& dict) {
+  std::vector<SlotRun> runs;
+  for (int i = 0; i < dict.Count(); ++i) {
+    if (dict.At(i).Type() != 0) continue;
+    const auto slot = static_cast<size_t>(dict.FirstSlot(i));
+    if (!runs.empty() && runs.back().first + runs.back().second == slot) {
+      ++runs.back().second;
+    } else {
+      runs.emplace_back(slot, 1);
+    }
+  }
+  return runs;
+}
+
+// Written without a branch, so that the compiler makes it a vector loop.
+void SysmisToNaN(char* slots, size_t count) {
+  constexpr uint64_t kNaN = 0x7FF8000000000000ull;
+  for (size_t i = 0; i < count; ++i) {
+    uint64_t bits;
+    std::memcpy(&bits, slots + i * 8, 8);
+    bits = bits == kSysmisBits ? kNaN : bits;
+    std::memcpy(slots + i * 8, &bits, 8);
+  }
+}
+
 }  // namespace
 
 extern "C" {
@@ -60,24 +91,33 @@ VEXA_API int vexaWholeCaseIn(int handle, void* caseRec) {
   });
 }
 
-VEXA_API int vexaWholeCasesIn(int handle, void* caseRecs, int maxCases,
-                             int* casesRead) {
+VEXA_API int vexaWholeCasesInEx(int handle, void* caseRecs, int maxCases, int options,
+                               int* casesRead) {
   if (casesRead) *casesRead = 0;
   return Guarded(kFallbackRead, [&] {
     HandleRecord& r = Lookup(handle, Access::kRead);
     Required(caseRecs);
     Required(casesRead);
     if (maxCases < 0) throw std::invalid_argument("negative case count");
+    if ((options & ~VEXA_CASES_NAN_FOR_SYSMIS) != 0) throw std::invalid_argument("unknown option");
+    const std::vector<SlotRun> runs =
+        options & VEXA_CASES_NAN_FOR_SYSMIS ? NumericRuns(r.Dict()) : std::vector<SlotRun>();
     const size_t size = r.CaseBytes();
     char* dest = static_cast<char*>(caseRecs);
     for (int i = 0; i < maxCases; ++i, dest += size) {
       // A failing read leaves the count at the cases before it.
       const int code = ReadInto(r, dest);
       if (code != VEXA_OK) return code;
+      // While the case is still in the cache.
+      for (const SlotRun& run : runs) SysmisToNaN(dest + run.first * 8, run.second);
       *casesRead = i + 1;
     }
     return VEXA_OK;
   });
+}
+
+VEXA_API int vexaWholeCasesIn(int handle, void* caseRecs, int maxCases, int* casesRead) {
+  return vexaWholeCasesInEx(handle, caseRecs, maxCases, 0, casesRead);
 }
 
 VEXA_API int vexaSeekNextCase(int handle, int caseNumber) {

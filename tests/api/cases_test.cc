@@ -76,6 +76,40 @@ TEST_P(SampleFileTest, ValuesAreCheckedAgainstTheirVariable) {
                 STEP(vexaWholeCaseIn(h, o.s[0]), VEXA_W_END_OF_DATA, "")});
 }
 
+// System-missing numbers as NaN: only numeric slots change, in either byte
+// order, whatever bytes a string holds.
+TEST(WholeCasesInExTest, SysmisBecomesNaNInNumericSlotsOnly) {
+  const double sysmis = vexaSysmisVal();
+  char pattern[8];
+  std::memcpy(pattern, &sysmis, 8);
+  const std::string bits(pattern, 8);
+  for (bool big : {false, true}) {
+    SysFileBuilder b(big);
+    b.Header({.case_count = 2}).NumericVar("a").StringVar("s", 8).NumericVar("b");
+    b.NumericVar("c").End();
+    b.CaseNumber(sysmis).CaseText(bits, 8).CaseNumber(2).CaseNumber(sysmis);
+    b.CaseNumber(1).CaseText("x", 8).CaseNumber(sysmis).CaseNumber(3);
+    TempDir dir;
+    int h = -1, got = -1;
+    ASSERT_EQ(vexaOpenRead(dir.Write("n.vexa", b.Bytes()).c_str(), &h), VEXA_OK);
+    std::vector<double> plain(8), nan(8);
+    ASSERT_EQ(Each({vexaWholeCasesIn(h, plain.data(), 2, &got), vexaSeekNextCase(h, 0),
+                    vexaWholeCasesInEx(h, nan.data(), 2, VEXA_CASES_NAN_FOR_SYSMIS, &got)}),
+              VEXA_OK);
+    EXPECT_EQ(got, 2);
+    for (size_t i = 0; i < 8; ++i) {
+      const bool turned = i != 1 && plain[i] == sysmis;
+      EXPECT_EQ(std::isnan(nan[i]), turned) << i;
+      if (!turned) {
+        EXPECT_EQ(std::memcmp(&nan[i], &plain[i], 8), 0) << i;
+      }
+    }
+    EXPECT_EQ(std::memcmp(&nan[1], pattern, 8), 0);
+    RunSteps(h, {STEP(vexaWholeCasesInEx(h, o.s[0], 1, 2, &o.i[0]), VEXA_E_FILE_READ, " i0=0")});
+    vexaCloseRead(h);
+  }
+}
+
 // Many cases in one call: each laid out as a single whole case, the count
 // right when the data ends first, and nothing read past the end.
 TEST_P(SampleFileTest, ManyWholeCasesArriveInOrderAndStopAtTheEnd) {
