@@ -170,6 +170,21 @@ inline size_t DecodeFromBlock(ByteCodeBlock& b, char* out, size_t produced,
   return produced;
 }
 
+// A whole block of eight values (EightValues) of a file of this machine's
+// byte order into out; returns the next literal.
+inline const char* DecodeEight(const uint8_t* control, const char* literal, char* out) {
+  // The source of each value is chosen without a branch: literals and
+  // fixed values mix without a pattern that a predictor could learn.
+  for (int k = 0; k < kKeySize; ++k) {
+    const uint8_t c = control[k];
+    const bool is_literal = c == kCodeLiteral;
+    const char* from = is_literal ? literal : reinterpret_cast<const char*>(&kByteCodeValues.bits[c]);
+    std::memcpy(out + k * 8, from, 8);
+    literal += is_literal ? 8 : 0;
+  }
+  return literal;
+}
+
 // As DecodeFromBlock, counting values instead of storing them.
 inline size_t SkipInBlock(ByteCodeBlock& b, size_t produced, size_t want) {
   int i = b.index;

@@ -79,6 +79,14 @@ size_t CompressedSystemFile::DecodeCase(char* out) {
   size_t produced = 0;
   while (produced < slots_) {
     if (block_.index == kKeySize && !NextBlockInCase(produced)) return 0;
+    if (block_.index == 0 && swap_map_ == nullptr && slots_ - produced >= kKeySize &&
+        EightValues(block_.control)) {
+      // The common block: eight values, all within the case.
+      block_.literal = DecodeEight(block_.control, block_.literal, out + produced * 8);
+      block_.index = kKeySize;
+      produced += kKeySize;
+      continue;
+    }
     produced = swap_map_ == nullptr
                    ? DecodeFromBlock<false>(block_, out, produced, slots_, nullptr)
                    : DecodeFromBlock<true>(block_, out, produced, slots_, swap_map_);
