@@ -17,20 +17,17 @@ BLOCK_ROWS = 4096
 
 
 class Layout:
-    """Where each variable lies in a case, and the slots of the strings."""
+    """Where each variable lies in a case, and the strings among them."""
 
     def __init__(self, variables):
-        self.offsets, self.sizes, string_slots = [], [], []
+        self.offsets, self.sizes = [], []
         offset = 0
         for v in variables:
             size = 8 if v.width == 0 else max(1, -(-v.width // 8)) * 8
-            if v.width > 0:
-                string_slots.extend(range(offset // 8, (offset + size) // 8))
             self.offsets.append(offset)
             self.sizes.append(size)
             offset += size
         self.case_size = offset
-        self.string_slots = np.array(string_slots, dtype=np.intp)
         self.strings = [(i, self.sizes[i]) for i, v in enumerate(variables) if v.width > 0]
 
 
@@ -72,45 +69,74 @@ def factorize_numpy(keys):
     return codes, first
 
 
-def factorize_few(keys, factorize):
-    """factorize(keys) and the distinct keys in code order, first trying the
-    distinct keys of a sample of rows: a column of a few distinct codes, the
-    common case in surveys, is then looked up by binary search instead of
-    hashed or sorted whole. `first` (the first row of each code) is None
-    from the binary search: the distinct keys are known without it."""
-    probe = np.unique(keys[::max(1, len(keys) // 2048)])
-    if 0 < len(probe) <= 256:
-        codes = np.searchsorted(probe, keys)
-        np.minimum(codes, len(probe) - 1, out=codes)
-        if np.array_equal(probe[codes], keys):
-            return codes, None, probe
-    codes, first = factorize(keys)
-    return codes, first, keys[first]
+# Rows of a string column looked up at a time: the temporaries of a block
+# stay under 128 KiB, which malloc serves from memory it already holds, also
+# in a process that has it give back every larger block at once (as Dask's
+# workers do) and so pay for fresh memory on every array.
+BLOCK_BYTES = 30_000
+# A sample of about this many rows finds the distinct values of a column.
+SAMPLE_ROWS = 2048
+
+
+def _keys(w):
+    """One 64-bit key per row of a column's words (slots, rows): the word
+    itself for strings of up to 8 bytes, else a hash of the words."""
+    keys = w[0]
+    for part in w[1:]:
+        keys = keys * np.uint64(0x100000001B3) ^ part
+    return keys
+
+
+def few_distinct(w, codes):
+    """The distinct words of a column's words (slots, rows), their codes
+    stored into `codes` (intp, one per row), when the distinct values of a
+    sample of rows are all the column has and number at most 256: every row
+    is checked against the words of its code, block by block. None
+    otherwise."""
+    n = w.shape[1]
+    # Rows drawn at random (the same each time): rows at a fixed step can
+    # miss values that repeat with a period.
+    rows = np.random.default_rng(0).integers(0, n, SAMPLE_ROWS) if n > SAMPLE_ROWS else np.arange(n)
+    probe, where = np.unique(_keys(w[:, rows]), return_index=True)
+    if not 0 < len(probe) <= 256:
+        return None
+    distinct = np.ascontiguousarray(w[:, rows[where]])
+    block = max(1024, BLOCK_BYTES // (8 * w.shape[0]))
+    for a in range(0, n, block):
+        part = w[:, a:a + block]
+        found = codes[a:a + block]
+        found[:] = np.searchsorted(probe, _keys(part))
+        np.minimum(found, len(probe) - 1, out=found)
+        if not np.array_equal(distinct[:, found], part):
+            return None
+    return distinct
 
 
 def string_columns(raw, layout, factorize=factorize_numpy):
     """The string variables' values by variable number, object arrays of str
-    without trailing blanks. Each column's 8-byte words are grouped by a
-    64-bit key (the word itself for strings of up to 8 bytes, else a hash
-    checked against the words), so each distinct value is decoded once."""
-    words = np.ascontiguousarray(raw.view("<u8")[:, layout.string_slots].T)
-    columns, row = {}, 0
+    without trailing blanks. Each column's 8-byte words are grouped into
+    distinct values (by a 64-bit key checked against the words), so each
+    distinct value is decoded once."""
+    slots, columns = raw.view("<u8"), {}
+    # Shared by the columns: memory that the kernel hands out fresh is dear
+    # on some machines.
+    scratch = np.empty(raw.shape[0], dtype=np.intp) if layout.strings else None
     for i, size in layout.strings:
-        w, row = words[row:row + size // 8], row + size // 8
-        keys = w[0]
-        for part in w[1:]:
-            keys = keys * np.uint64(0x100000001B3) ^ part
-        codes, first, distinct = factorize_few(keys, factorize)
-        if len(w) == 1:
-            unique = distinct.view("S8")
-        else:
-            if first is None:
-                first = first_rows(codes, len(distinct))
+        # A view of the buffer, one row per slot, for the same reason.
+        first_slot = layout.offsets[i] // 8
+        w = slots[:, first_slot:first_slot + size // 8].T
+        codes, distinct = scratch, few_distinct(w, scratch)
+        if distinct is None:
+            codes, first = factorize(_keys(w))
             if not np.array_equal(w[:, first][:, codes], w):
                 codes, first = factorize_numpy(np.ascontiguousarray(w.T).view(f"V{size}").ravel())
-            unique = np.ascontiguousarray(w[:, first].T).view(f"S{size}").ravel()
-        columns[i] = np.array([u.decode(ENCODING, "replace").rstrip(" ") for u in unique.tolist()],
-                              dtype=object)[codes]
+            distinct = w[:, first]
+        unique = np.ascontiguousarray(distinct.T).view(f"S{size}").ravel()
+        texts = np.array([u.decode(ENCODING, "replace").rstrip(" ") for u in unique.tolist()],
+                         dtype=object)
+        # Into a column of its own: indexing would fill a temporary first.
+        columns[i] = np.empty(len(codes), dtype=object)
+        np.take(texts, codes, out=columns[i], mode="clip")
     return columns
 
 

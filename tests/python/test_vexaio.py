@@ -120,11 +120,11 @@ def test_chunks_make_up_the_whole_file(tmp_path):
 
 
 def test_equal_keys_of_different_strings_are_told_apart():
-    raw = np.frombuffer(b"".join(t.ljust(16) for t in [b"abcdefghij", b"x", b"abcdefghij", b""]),
-                        dtype=np.uint8).reshape(4, 16).copy()
+    texts = [b"abcdefghij%d" % (i % 300) for i in range(600)] + [b"x", b""]
+    raw = np.frombuffer(b"".join(t.ljust(16) for t in texts), dtype=np.uint8).reshape(-1, 16).copy()
     layout = _cases.Layout([vexaio.Variable("s", width=16)])
     lump = lambda keys: (np.zeros(len(keys), dtype=np.intp), np.zeros(1, dtype=np.intp))
-    assert list(_cases.string_columns(raw, layout, lump)[0]) == ["abcdefghij", "x", "abcdefghij", ""]
+    assert list(_cases.string_columns(raw, layout, lump)[0]) == [t.decode() for t in texts]
 
 
 @pytest.mark.parametrize("cut", [0, 100, 500])
