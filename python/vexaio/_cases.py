@@ -4,6 +4,7 @@ that buffer or vectorised copies of it, so no Python code runs per value. A
 case holds one 8-byte slot per numeric variable and ceil(width / 8) slots
 per string variable, its text padded with blanks."""
 import ctypes
+import os
 
 import numpy as np
 
@@ -69,45 +70,56 @@ def factorize_numpy(keys):
     return codes, first
 
 
-# Rows of a string column looked up at a time: the temporaries of a block
-# stay under 128 KiB, which malloc serves from memory it already holds, also
-# in a process that has it give back every larger block at once (as Dask's
-# workers do) and so pay for fresh memory on every array.
-BLOCK_BYTES = 30_000
 # A sample of about this many rows finds the distinct values of a column.
 SAMPLE_ROWS = 2048
 
 
-def _keys(w):
+def _block_bytes():
+    """How large the temporaries of a string column may be: unbounded, but
+    where malloc gives back any free memory over a small threshold (as
+    Dask's nanny has its workers do), temporaries under half of it, which
+    malloc serves from memory it holds instead of fresh pages from the
+    kernel: dear on some machines, and asked for again by every array."""
+    try:
+        threshold = int(os.environ.get("MALLOC_TRIM_THRESHOLD_", ""))
+    except ValueError:
+        return None
+    return max(threshold // 2, 4096)
+
+
+def _keys(w, out=None):
     """One 64-bit key per row of a column's words (slots, rows): the word
-    itself for strings of up to 8 bytes, else a hash of the words."""
-    keys = w[0]
+    itself for strings of up to 8 bytes, else a hash of the words; into
+    `out` when given."""
+    if out is None:
+        out = np.empty(w.shape[1], dtype=np.uint64)
+    keys = out
+    np.copyto(keys, w[0])
     for part in w[1:]:
-        keys = keys * np.uint64(0x100000001B3) ^ part
+        np.multiply(keys, np.uint64(0x100000001B3), out=keys)
+        np.bitwise_xor(keys, part, out=keys)
     return keys
 
 
-def few_distinct(w, codes):
-    """The distinct words of a column's words (slots, rows), their codes
-    stored into `codes` (intp, one per row), when the distinct values of a
-    sample of rows are all the column has and number at most 256: every row
-    is checked against the words of its code, block by block. None
-    otherwise."""
+def few_distinct(w, keys, codes, rows, block_bytes):
+    """The distinct words of a column's words (slots, rows), given their
+    keys, with the codes of the rows stored into `codes` (intp), when the
+    distinct values of the sample `rows` are all the column has and number
+    at most 256: every row is checked against its code, in blocks of
+    temporaries of at most block_bytes (None: one block). None otherwise."""
     n = w.shape[1]
-    # Rows drawn at random (the same each time): rows at a fixed step can
-    # miss values that repeat with a period.
-    rows = np.random.default_rng(0).integers(0, n, SAMPLE_ROWS) if n > SAMPLE_ROWS else np.arange(n)
-    probe, where = np.unique(_keys(w[:, rows]), return_index=True)
+    probe, where = np.unique(keys[rows], return_index=True)
     if not 0 < len(probe) <= 256:
         return None
     distinct = np.ascontiguousarray(w[:, rows[where]])
-    block = max(1024, BLOCK_BYTES // (8 * w.shape[0]))
+    block = n if block_bytes is None else max(512, block_bytes // (8 * w.shape[0]))
     for a in range(0, n, block):
-        part = w[:, a:a + block]
         found = codes[a:a + block]
-        found[:] = np.searchsorted(probe, _keys(part))
+        found[:] = np.searchsorted(probe, keys[a:a + block])
         np.minimum(found, len(probe) - 1, out=found)
-        if not np.array_equal(distinct[:, found], part):
+        if not np.array_equal(probe[found], keys[a:a + block]):
+            return None
+        if len(w) > 1 and not np.array_equal(distinct[:, found], w[:, a:a + block]):
             return None
     return distinct
 
@@ -117,26 +129,34 @@ def string_columns(raw, layout, factorize=factorize_numpy):
     without trailing blanks. Each column's 8-byte words are grouped into
     distinct values (by a 64-bit key checked against the words), so each
     distinct value is decoded once."""
-    slots, columns = raw.view("<u8"), {}
-    # Shared by the columns: memory that the kernel hands out fresh is dear
-    # on some machines.
-    scratch = np.empty(raw.shape[0], dtype=np.intp) if layout.strings else None
+    slots, columns, n = raw.view("<u8"), {}, raw.shape[0]
+    if not layout.strings:
+        return columns
+    # Shared by the columns, as fresh memory is dear on some machines.
+    scratch, keys, block_bytes = np.empty(n, dtype=np.intp), np.empty(n, np.uint64), _block_bytes()
+    # Rows drawn at random (the same each time): rows at a fixed step can
+    # miss values that repeat with a period.
+    sample = np.random.default_rng(0).integers(0, n, SAMPLE_ROWS) if n > SAMPLE_ROWS else np.arange(n)
     for i, size in layout.strings:
         # A view of the buffer, one row per slot, for the same reason.
         first_slot = layout.offsets[i] // 8
         w = slots[:, first_slot:first_slot + size // 8].T
-        codes, distinct = scratch, few_distinct(w, scratch)
+        _keys(w, keys)
+        codes, distinct = scratch, few_distinct(w, keys, scratch, sample, block_bytes)
         if distinct is None:
-            codes, first = factorize(_keys(w))
+            codes, first = factorize(keys)
             if not np.array_equal(w[:, first][:, codes], w):
                 codes, first = factorize_numpy(np.ascontiguousarray(w.T).view(f"V{size}").ravel())
             distinct = w[:, first]
         unique = np.ascontiguousarray(distinct.T).view(f"S{size}").ravel()
         texts = np.array([u.decode(ENCODING, "replace").rstrip(" ") for u in unique.tolist()],
                          dtype=object)
-        # Into a column of its own: indexing would fill a temporary first.
-        columns[i] = np.empty(len(codes), dtype=object)
-        np.take(texts, codes, out=columns[i], mode="clip")
+        if block_bytes is None:
+            columns[i] = texts[codes]
+        else:
+            # Into a column of its own: indexing fills a temporary first.
+            columns[i] = np.empty(len(codes), dtype=object)
+            np.take(texts, codes, out=columns[i], mode="clip")
     return columns
 
 
