@@ -87,18 +87,14 @@ def _block_bytes():
     return max(threshold // 2, 4096)
 
 
-def _keys(w, out=None):
-    """One 64-bit key per row of a column's words (slots, rows): the word
-    itself for strings of up to 8 bytes, else a hash of the words; into
-    `out` when given."""
-    if out is None:
-        out = np.empty(w.shape[1], dtype=np.uint64)
-    keys = out
+def _keys(w, keys):
+    """Stores into `keys` one 64-bit key per row of a column's words (slots,
+    rows): the word itself for strings of up to 8 bytes, else a hash of the
+    words."""
     np.copyto(keys, w[0])
     for part in w[1:]:
         np.multiply(keys, np.uint64(0x100000001B3), out=keys)
         np.bitwise_xor(keys, part, out=keys)
-    return keys
 
 
 def few_distinct(w, keys, codes, rows, block_bytes):
