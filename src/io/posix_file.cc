@@ -31,8 +31,18 @@ fault::Fault Inject(fault::Op op) {
 }
 #define VEXA_FAIL_IF_INJECTED(op) \
   if (Inject(fault::Op::op).error != 0) return -1
+// A read or write: an injected failure, or a short transfer that moves half
+// the bytes.
+#define VEXA_FAIL_OR_SHORTEN_IF_INJECTED(op, size)   \
+  if (const fault::Fault f = Inject(fault::Op::op); \
+      f.error != 0) {                                 \
+    return -1;                                        \
+  } else if (f.shorten && (size) > 1) {               \
+    (size) /= 2;                                      \
+  }
 #else
 #define VEXA_FAIL_IF_INJECTED(op)
+#define VEXA_FAIL_OR_SHORTEN_IF_INJECTED(op, size)
 #endif
 
 namespace sys {
@@ -42,22 +52,13 @@ int Open(const char* path, int flags, mode_t mode) {
   return ::open(path, flags, mode);
 }
 
-// Reads and writes: an injected short transfer moves half the bytes.
 ssize_t Pread(int fd, void* dest, size_t size, off_t at) {
-#ifdef VEXA_FAULT_INJECTION
-  const fault::Fault f = Inject(fault::Op::kRead);
-  if (f.error != 0) return -1;
-  if (f.shorten && size > 1) size /= 2;
-#endif
+  VEXA_FAIL_OR_SHORTEN_IF_INJECTED(kRead, size);
   return ::pread(fd, dest, size, at);
 }
 
 ssize_t Pwrite(int fd, const void* src, size_t size, off_t at) {
-#ifdef VEXA_FAULT_INJECTION
-  const fault::Fault f = Inject(fault::Op::kWrite);
-  if (f.error != 0) return -1;
-  if (f.shorten && size > 1) size /= 2;
-#endif
+  VEXA_FAIL_OR_SHORTEN_IF_INJECTED(kWrite, size);
   return ::pwrite(fd, src, size, at);
 }
 
