@@ -4,7 +4,9 @@ that buffer or vectorised copies of it, so no Python code runs per value. A
 case holds one 8-byte slot per numeric variable and ceil(width / 8) slots
 per string variable, its text padded with blanks."""
 import ctypes
+import mmap
 import os
+import weakref
 
 import numpy as np
 
@@ -30,15 +32,59 @@ class Layout:
             offset += size
         self.case_size = offset
         self.strings = [(i, self.sizes[i]) for i, v in enumerate(variables) if v.width > 0]
+        # The strings' slots as runs of neighbouring slots: [first slot, slots].
+        self.string_runs = []
+        for i, size in self.strings:
+            first, runs = self.offsets[i] // 8, self.string_runs
+            if runs and sum(runs[-1]) == first:
+                runs[-1][1] += size // 8
+            else:
+                runs.append([first, size // 8])
+
+
+# NumPy asks the kernel for huge pages for arrays of this size and more.
+_HUGE_PAGE = 2 << 20
+
+
+def _aligned(shape, dtype):
+    """An uninitialised array of the shape that, when it is large, starts on
+    a 2 MiB boundary, so that the kernel can back it with huge pages: fresh
+    memory comes 2 MiB at a fault instead of 4 KiB."""
+    size, item = int(np.prod(shape)), np.dtype(dtype).itemsize
+    if size * item < _HUGE_PAGE:
+        return np.empty(shape, dtype=dtype)
+    space = np.empty(size + _HUGE_PAGE // item, dtype=dtype)
+    start = -space.ctypes.data % _HUGE_PAGE // item
+    return space[start:start + size].reshape(shape)
+
+
+def _let_go(values):
+    values[...] = None
+
+
+def object_rows(count, n):
+    """A (count, n) object array of None, whose large rows lie in huge pages
+    of a mapping of their own. NumPy gives a fresh object array small pages,
+    and where malloc maps and unmaps every large block (as under Dask's
+    nanny), every column would be fresh memory, 4 KiB a fault: dear on some
+    machines. Memory that NumPy did not allocate as objects does not let go
+    of the values it holds, so they are let go when the last view of the
+    rows goes. (The mapping is the rows' base: NumPy passes over arrays but
+    not other objects when it gives a view its base, so views keep the rows.)"""
+    size = count * n * 8
+    if size < _HUGE_PAGE:
+        return np.empty((count, n), dtype=object)
+    space = mmap.mmap(-1, size + _HUGE_PAGE, flags=mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS)  # zeros: NULL, which NumPy reads as None
+    space.madvise(mmap.MADV_HUGEPAGE)
+    start = -np.frombuffer(space, np.uint8, 1).ctypes.data % _HUGE_PAGE
+    rows, values = (np.ndarray((count, n), dtype=object, buffer=space, offset=start) for _ in "12")
+    weakref.finalize(rows, _let_go, values).atexit = False
+    return rows
 
 
 def new_rows(rows, case_size):
-    """An uninitialised (rows, case_size) byte array that starts on a 2 MiB
-    boundary, so that the kernel can back it with huge pages."""
-    align = 2 << 20
-    space = np.empty(rows * case_size + align, dtype=np.uint8)
-    start = -space.ctypes.data % align
-    return space[start:start + rows * case_size].reshape(rows, case_size)
+    """An uninitialised (rows, case_size) byte array for cases."""
+    return _aligned((rows, case_size), np.uint8)
 
 
 def read_rows(h, raw, first):
@@ -89,12 +135,12 @@ def _block_bytes():
 
 def _keys(w, keys):
     """Stores into `keys` one 64-bit key per row of a column's words (slots,
-    rows): the word itself for strings of up to 8 bytes, else a hash of the
-    words."""
+    rows), a hash of the words, and returns it."""
     np.copyto(keys, w[0])
     for part in w[1:]:
         np.multiply(keys, np.uint64(0x100000001B3), out=keys)
         np.bitwise_xor(keys, part, out=keys)
+    return keys
 
 
 def few_distinct(w, keys, codes, rows, block_bytes):
@@ -120,6 +166,23 @@ def few_distinct(w, keys, codes, rows, block_bytes):
     return distinct
 
 
+def string_words(slots, layout):
+    """The strings' slots of the cases (rows, slots) as (string slots, rows):
+    one row of words per slot, in the order of the variables. Gathered a
+    block of cases at a time, so that the cache lines of each case's strings
+    are read once, not once per slot."""
+    n, runs = slots.shape[0], layout.string_runs
+    words = _aligned((sum(count for _, count in runs), n), np.uint64)
+    # Blocks of at least 1,024 cases, and at most a few thousand copies.
+    block = max(1024, n * len(runs) // 4096)
+    for a in range(0, n, block):
+        row = 0
+        for first, count in runs:
+            words[row:row + count, a:a + block] = slots[a:a + block, first:first + count].T
+            row += count
+    return words
+
+
 def string_columns(raw, layout, factorize=factorize_numpy):
     """The string variables' values by variable number, object arrays of str
     without trailing blanks. Each column's 8-byte words are grouped into
@@ -128,31 +191,31 @@ def string_columns(raw, layout, factorize=factorize_numpy):
     slots, columns, n = raw.view("<u8"), {}, raw.shape[0]
     if not layout.strings:
         return columns
-    # Shared by the columns, as fresh memory is dear on some machines.
+    # Shared by the columns, as fresh memory is dear on some machines; the
+    # columns are the rows of one array, for the same reason.
     scratch, keys, block_bytes = np.empty(n, dtype=np.intp), np.empty(n, np.uint64), _block_bytes()
+    words, out, row = string_words(slots, layout), object_rows(len(layout.strings), n), 0
     # Rows drawn at random (the same each time): rows at a fixed step can
     # miss values that repeat with a period.
     sample = np.random.default_rng(0).integers(0, n, SAMPLE_ROWS) if n > SAMPLE_ROWS else np.arange(n)
-    for i, size in layout.strings:
-        # A view of the buffer, one row per slot, for the same reason.
-        first_slot = layout.offsets[i] // 8
-        w = slots[:, first_slot:first_slot + size // 8].T
-        _keys(w, keys)
-        codes, distinct = scratch, few_distinct(w, keys, scratch, sample, block_bytes)
+    # Temporaries of objects in blocks that stay in the cache.
+    block = 4096 if block_bytes is None else max(512, min(4096, block_bytes // 8))
+    for (i, size), column in zip(layout.strings, out):
+        w, row = words[row:row + size // 8], row + size // 8
+        key = w[0] if len(w) == 1 else _keys(w, keys)
+        codes, distinct = scratch, few_distinct(w, key, scratch, sample, block_bytes)
         if distinct is None:
-            codes, first = factorize(keys)
+            codes, first = factorize(key)
             if not np.array_equal(w[:, first][:, codes], w):
                 codes, first = factorize_numpy(np.ascontiguousarray(w.T).view(f"V{size}").ravel())
             distinct = w[:, first]
         unique = np.ascontiguousarray(distinct.T).view(f"S{size}").ravel()
         texts = np.array([u.decode(ENCODING, "replace").rstrip(" ") for u in unique.tolist()],
                          dtype=object)
-        if block_bytes is None:
-            columns[i] = texts[codes]
-        else:
-            # Into a column of its own: indexing fills a temporary first.
-            columns[i] = np.empty(len(codes), dtype=object)
-            np.take(texts, codes, out=columns[i], mode="clip")
+        # Indexing is much faster than take() for objects.
+        for a in range(0, n, block):
+            column[a:a + block] = texts[codes[a:a + block]]
+        columns[i] = column
     return columns
 
 

@@ -6,6 +6,7 @@ import io
 import json
 import math
 import os
+import sys
 
 import numpy as np
 import pandas as pd
@@ -125,6 +126,30 @@ def test_equal_keys_of_different_strings_are_told_apart():
     layout = _cases.Layout([vexaio.Variable("s", width=16)])
     lump = lambda keys: (np.zeros(len(keys), dtype=np.intp), np.zeros(1, dtype=np.intp))
     assert list(_cases.string_columns(raw, layout, lump)[0]) == [t.decode() for t in texts]
+
+
+def test_large_string_columns_read_right_and_let_go_of_their_texts():
+    # Strings apart and side by side, of one and of several words, in rows
+    # enough that the columns share one mapping of huge pages.
+    n = 90_000
+    variables = [vexaio.Variable("a", width=8), vexaio.Variable("x"),
+                 vexaio.Variable("b", width=20), vexaio.Variable("c", width=3)]
+    layout = _cases.Layout(variables)
+    assert layout.string_runs == [[0, 1], [2, 4]]
+    raw = np.zeros((n, layout.case_size), np.uint8)
+    texts = {0: [f"a{i % 3}" for i in range(n)], 2: [f"{i}".rjust(20, "b") for i in range(n)],
+             3: ["c" * (i % 4) for i in range(n)]}
+    for i, values in texts.items():
+        raw[:, layout.offsets[i]:layout.offsets[i] + layout.sizes[i]] = _cases.encode_strings(
+            values, layout.sizes[i], variables[i].width, "")
+    columns = _cases.string_columns(raw, layout)
+    assert {i: list(c) for i, c in columns.items()} == texts
+    first, view = columns[0][0], columns[0][5:9]
+    held = sys.getrefcount(first)
+    del columns
+    assert sys.getrefcount(first) == held and list(view) == ["a2", "a0", "a1", "a2"]
+    del view
+    assert sys.getrefcount(first) == held - n // 3
 
 
 @pytest.mark.parametrize("cut", [0, 100, 500])
