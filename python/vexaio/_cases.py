@@ -166,13 +166,13 @@ def few_distinct(w, keys, codes, rows, block_bytes):
     return distinct
 
 
-def string_words(slots, layout):
+def string_words(slots, layout, spare=0):
     """The strings' slots of the cases (rows, slots) as (string slots, rows):
-    one row of words per slot, in the order of the variables. Gathered a
-    block of cases at a time, so that the cache lines of each case's strings
-    are read once, not once per slot."""
+    one row of words per slot, in the order of the variables, and `spare`
+    rows more for the caller. Gathered a block of cases at a time, so that
+    the cache lines of each case's strings are read once, not once per slot."""
     n, runs = slots.shape[0], layout.string_runs
-    words = _aligned((sum(count for _, count in runs), n), np.uint64)
+    words = _aligned((sum(count for _, count in runs) + spare, n), np.uint64)
     # Blocks of at least 1,024 cases, and at most a few thousand copies.
     block = max(1024, n * len(runs) // 4096)
     for a in range(0, n, block):
@@ -191,10 +191,11 @@ def string_columns(raw, layout, factorize=factorize_numpy):
     slots, columns, n = raw.view("<u8"), {}, raw.shape[0]
     if not layout.strings:
         return columns
-    # Shared by the columns, as fresh memory is dear on some machines; the
-    # columns are the rows of one array, for the same reason.
-    scratch, keys, block_bytes = np.empty(n, dtype=np.intp), np.empty(n, np.uint64), _block_bytes()
-    words, out, row = string_words(slots, layout), object_rows(len(layout.strings), n), 0
+    # The keys and codes are shared by the columns and lie beside the words,
+    # as fresh memory is dear on some machines; the columns are the rows of
+    # one array, for the same reason.
+    words, out, row = string_words(slots, layout, 2), object_rows(len(layout.strings), n), 0
+    keys, scratch, block_bytes = words[-2], words[-1].view(np.intp), _block_bytes()
     # Rows drawn at random (the same each time): rows at a fixed step can
     # miss values that repeat with a period.
     sample = np.random.default_rng(0).integers(0, n, SAMPLE_ROWS) if n > SAMPLE_ROWS else np.arange(n)

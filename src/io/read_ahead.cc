@@ -23,24 +23,37 @@ ReadAhead::ReadAhead(RefPtr<VEXA_File> file, size_t capacity, size_t headroom)
 
 ReadAhead::~ReadAhead() {
   if (!pool_) return;
-  while (queued_ > 0) TakeOldest();
+  while (queued_ > 0) TakeOldest(false);
   stop_ = true;
   work_to_do_.Post();
   pool_.reset();
+}
+
+void ReadAhead::ReadRange(Spare& s) {
+  try {
+    s.count = Use(file_).ReadAt(s.buffer.get() + headroom_, s.size, s.position);
+  } catch (...) {
+    s.count = 0;
+    s.failure = std::current_exception();
+  }
+}
+
+bool ReadAhead::Claim(Spare& s) {
+  int64_t queued = s.number * 2;
+  return s.claim.compare_exchange_strong(queued, queued + 1);
 }
 
 void ReadAhead::Loop() {
   for (;;) {
     work_to_do_.Wait();
     if (stop_) return;
-    Spare& s = spares_[worker_next_];
-    worker_next_ = (worker_next_ + 1) % kDepth;
-    try {
-      s.count = Use(file_).ReadAt(s.buffer.get() + headroom_, s.size, s.position);
-    } catch (...) {
-      s.count = 0;
-      s.failure = std::current_exception();
-    }
+    Spare& s = spares_[worker_next_ % kDepth];
+    int64_t queued = worker_next_ * 2;
+    ++worker_next_;
+    // The caller may have claimed the range, and even queued the next one
+    // in the same spare: either way the exchange fails.
+    if (!s.claim.compare_exchange_strong(queued, queued + 1)) continue;
+    ReadRange(s);
     prefetch_done_.Post();
   }
 }
@@ -52,16 +65,35 @@ void ReadAhead::Queue(int64_t position, size_t size) {
   s.size = size;
   s.count = 0;
   s.failure = nullptr;
+  s.number = next_number_++;
+  s.claim = s.number * 2;
   ++queued_;
   queued_end_ = position + static_cast<int64_t>(size);
   work_to_do_.Post();
 }
 
-ReadAhead::Spare& ReadAhead::TakeOldest() {
-  prefetch_done_.Wait();
+ReadAhead::Spare& ReadAhead::TakeOldest(bool wanted) {
   Spare& s = spares_[head_];
   head_ = (head_ + 1) % kDepth;
   --queued_;
+  if (s.read_by_caller) {
+    s.read_by_caller = false;
+  } else if (Claim(s)) {
+    if (wanted) {
+      ReadRange(s);
+    } else {
+      s.position = -1;  // dropped unread
+    }
+  } else {
+    if (wanted && queued_ > 0) {
+      Spare& next = spares_[head_];
+      if (!next.read_by_caller && Claim(next)) {
+        ReadRange(next);
+        next.read_by_caller = true;
+      }
+    }
+    prefetch_done_.Wait();
+  }
   return s;
 }
 
@@ -71,11 +103,12 @@ size_t ReadAhead::Fetch(LargeBuffer& buffer, size_t size,
   size_t got = 0;
   bool taken = false;
   if (queued_ > 0) {
-    Spare& s = TakeOldest();
-    if (s.position == position && s.size >= size) {
+    const bool wanted = spares_[head_].position == position && spares_[head_].size >= size;
+    Spare& s = TakeOldest(wanted);
+    if (wanted) {
       if (std::exception_ptr failure = s.failure) {
         s.failure = nullptr;
-        while (queued_ > 0) TakeOldest();  // what follows a failure is dropped
+        while (queued_ > 0) TakeOldest(false);  // what follows a failure is dropped
         std::rethrow_exception(failure);
       }
       buffer.swap(s.buffer);
@@ -83,7 +116,7 @@ size_t ReadAhead::Fetch(LargeBuffer& buffer, size_t size,
       taken = true;
     } else {
       // A jump: what was queued is of no use.
-      while (queued_ > 0) TakeOldest();
+      while (queued_ > 0) TakeOldest(false);
     }
   }
   if (!taken) {

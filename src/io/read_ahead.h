@@ -5,15 +5,19 @@
 // spare buffer in exchange for the caller's, so no byte is copied.
 //
 // Hand-off: two semaphores, work-to-do (a range was queued) and
-// prefetch-done (the oldest range was read), over a ring of spares that
-// the worker fills in the order they were queued; a spare belongs to the
-// worker from its queuing to its done, else to the caller. A read that
-// fails on the worker is kept and raised by the fetch of the bytes it was
-// for; a fetch of other bytes drops what was queued and reads on the
-// caller's thread. The worker starts with the first prefetch and ends with
-// the object.
+// prefetch-done (the worker read a range), over a ring of spares that the
+// worker takes in the order they were queued. Each queued range is claimed
+// once, by the worker or by the caller: a fetch that finds the worker
+// still reading the bytes it wants reads the range after them itself
+// rather than wait, so that both cores read; a range that nobody has begun
+// is read by the fetch that wants it, or dropped by one that does not. A
+// read that fails is kept and raised by the fetch of the bytes it was for;
+// a fetch of other bytes drops what was queued and reads on the caller's
+// thread. The worker starts with the first prefetch and ends with the
+// object.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -52,7 +56,8 @@ class ReadAhead {
                bool then_prefetch);
 
  private:
-  // The worker's loop: one prefetch per work-to-do, until the stop flag.
+  // The worker's loop: one queued range per work-to-do, read unless the
+  // caller claimed it, until the stop flag.
   void Loop();
 
   static constexpr int kDepth = 2;
@@ -63,12 +68,24 @@ class ReadAhead {
     size_t size = 0;   // asked for
     size_t count = 0;  // read
     std::exception_ptr failure;
+    // The number of the range queued in it, times two, plus one once it is
+    // claimed: the worker and the caller claim a range by exchanging it.
+    std::atomic<int64_t> claim{-1};
+    int64_t number = -1;          // the caller's copy
+    bool read_by_caller = false;  // the caller's
   };
 
   // Queues the range of `size` bytes at `position` (REQUIRES a free spare).
   void Queue(int64_t position, size_t size);
-  // Waits for the oldest queued range and takes it off the queue.
-  Spare& TakeOldest();
+  // Takes the oldest queued range off the queue. When `wanted`, its bytes
+  // are read: by the caller if the worker has not begun them, else by the
+  // worker while the caller reads the range after them. Otherwise a range
+  // the worker has not begun is dropped.
+  Spare& TakeOldest(bool wanted);
+  // Claims a range for the caller; false when the worker has it.
+  static bool Claim(Spare& s);
+  // Reads a claimed range, keeping any failure.
+  void ReadRange(Spare& s);
 
   RefPtr<VEXA_File> file_;
   const size_t capacity_;
@@ -78,13 +95,14 @@ class ReadAhead {
 
   Spare spares_[kDepth];
   // The caller's: the oldest queued spare, how many are queued, where the
-  // last queued range ends.
+  // last queued range ends, the number of the next range queued.
   int head_ = 0;
   int queued_ = 0;
   int64_t queued_end_ = -1;
-  // The worker's: the spare it fills next.
-  int worker_next_ = 0;
-  bool stop_ = false;
+  int64_t next_number_ = 0;
+  // The worker's: the number of the range it takes next.
+  int64_t worker_next_ = 0;
+  std::atomic<bool> stop_{false};
   bool no_worker_ = false;  // a worker could not be started
 
   // Last, so that its thread is joined first.
