@@ -7,10 +7,15 @@ says otherwise) of about MB megabytes of case data, then times:
   Dask           vexaio.dask.read_dask on a distributed.LocalCluster of
                  WORKERS worker processes of one thread: every partition is
                  read into a DataFrame in its worker, which gives back its
-                 length. Each of REPEAT runs has a new cluster, so that no
-                 run finds handles opened by an earlier one; before the
-                 clock starts its workers read a small file once, as those
-                 of a cluster in use have.
+                 length. The REPEAT runs follow each other on one
+                 cluster, as read_dataframe's runs follow each other in
+                 this process: on some virtual machines, memory that a
+                 process has left unused for a second or two goes back to
+                 the host and costs a fault in the host when used again,
+                 so a fresh worker would pay for memory that a worker of a
+                 cluster in use, like a process that reads again, has
+                 warm. Before the first run the workers read a small file
+                 once; later runs find their read handles open.
 
 and reports the CPU seconds that the workers spent (on a busy machine the
 fairer comparison: on an idle one the busiest worker's CPU time bounds the
@@ -84,10 +89,11 @@ def timed_runs(ddf, cases, args):
     seconds of the workers in the fastest run (all, busiest), and the best
     time of compute() with --gather."""
     times, peaks, cpu, gathered = [], [], None, None
-    for run in range(args.repeat):
-        with cluster(args.workers) as client:
-            client.run(warm_up, args.small)
-            start_rss, start_cpu = client.run(rss), client.run(cpu_seconds)
+    with cluster(args.workers) as client:
+        client.run(warm_up, args.small)
+        start_rss = client.run(rss)
+        for run in range(args.repeat):
+            start_cpu = client.run(cpu_seconds)
             start = time.perf_counter()
             assert sum(client.compute(ddf.map_partitions(len)).result()) == cases
             times.append(time.perf_counter() - start)
@@ -96,15 +102,17 @@ def timed_runs(ddf, cases, args):
             if times[-1] == min(times):
                 used = [used[w] - start_cpu[w] for w in used]
                 cpu = (sum(used), max(used))
-            if args.gather and run == args.repeat - 1:
-                gathered = best(lambda: client.compute(ddf).result(), args.repeat)
+        if args.gather:
+            gathered = best(lambda: client.compute(ddf).result(), args.repeat)
     return times, peaks, cpu, gathered
 
 
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     p.add_argument("--mb", type=int, default=1100, help="megabytes of case data (default 1100)")
-    p.add_argument("--partition-rows", type=int, default=80_000)
+    p.add_argument("--partition-rows", type=int,
+                   help="cases a partition (default: the cases in four equal partitions a worker, "
+                        "so that the workers have equal work)")
     p.add_argument("--workers", type=int, default=2)
     p.add_argument("--repeat", type=int, default=3)
     p.add_argument("--compression", default="bytecode", choices=["none", "bytecode", "zlib"])
@@ -117,6 +125,7 @@ def main():
         args.small = os.path.join(tmp, "small.vexa")
         make_file(args.small, 1, args.compression)
         data_mb = cases * 220 * 8 / 1e6
+        args.partition_rows = args.partition_rows or -(-cases // (4 * args.workers))
         print(machine(), f", load average {os.getloadavg()[0]:.1f} at start", sep="")
         print(f"file: {cases} cases of 1,760 bytes = {data_mb:.0f} MB of case data, "
               f"{os.path.getsize(path) / 1e6:.0f} MB on disk ({args.compression}); "
