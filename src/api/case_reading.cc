@@ -1,5 +1,7 @@
 // Reading cases: the next case into the handle's buffer or the caller's
 // memory, positioning on a case, and the values of the current case.
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
@@ -63,14 +65,31 @@ std::vector<SlotRun> NumericRuns(const Dictionary& dict) {
   return runs;
 }
 
-// Written without a branch, so that the compiler makes it a vector loop.
-void SysmisToNaN(char* slots, size_t count) {
-  constexpr uint64_t kNaN = 0x7FF8000000000000ull;
-  for (size_t i = 0; i < count; ++i) {
-    uint64_t bits;
-    std::memcpy(&bits, slots + i * 8, 8);
-    bits = bits == kSysmisBits ? kNaN : bits;
-    std::memcpy(slots + i * 8, &bits, 8);
+// Four values at a time in vector registers: one instruction each where the
+// processor has 256-bit vectors, two on any other x86-64. As doubles, only
+// the system-missing bits compare equal to system-missing.
+__attribute__((target_clones("avx2", "default"))) void SysmisToNaN(char* slots, size_t count) {
+  using Quad = double __attribute__((vector_size(32)));
+  using Mask = int64_t __attribute__((vector_size(32)));
+  constexpr int64_t kNaNBits = 0x7FF8000000000000;
+  const double sysmis = std::bit_cast<double>(kSysmisBits);
+  const double nan = std::bit_cast<double>(kNaNBits);
+  const Quad sysmis4 = {sysmis, sysmis, sysmis, sysmis};
+  const Mask nan4 = {kNaNBits, kNaNBits, kNaNBits, kNaNBits};
+  size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    Quad v;
+    Mask bits;
+    std::memcpy(&v, slots + i * 8, 32);
+    std::memcpy(&bits, slots + i * 8, 32);
+    const Mask hit = v == sysmis4;
+    bits = (bits & ~hit) | (nan4 & hit);
+    std::memcpy(slots + i * 8, &bits, 32);
+  }
+  for (; i < count; ++i) {
+    double v;
+    std::memcpy(&v, slots + i * 8, 8);
+    if (v == sysmis) std::memcpy(slots + i * 8, &nan, 8);
   }
 }
 
