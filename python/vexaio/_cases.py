@@ -74,8 +74,13 @@ def object_rows(count, n):
     size = count * n * 8
     if size < _HUGE_PAGE:
         return np.empty((count, n), dtype=object)
-    space = mmap.mmap(-1, size + _HUGE_PAGE, flags=mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS)  # zeros: NULL, which NumPy reads as None
-    space.madvise(mmap.MADV_HUGEPAGE)
+    try:
+        # Zeros: NULL, which NumPy reads as None.
+        space = mmap.mmap(-1, size + _HUGE_PAGE, flags=mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS)
+    except OSError as e:
+        raise MemoryError(f"no memory for {count} columns of {n} texts") from e
+    if hasattr(mmap, "MADV_HUGEPAGE"):
+        space.madvise(mmap.MADV_HUGEPAGE)
     start = -np.frombuffer(space, np.uint8, 1).ctypes.data % _HUGE_PAGE
     rows, values = (np.ndarray((count, n), dtype=object, buffer=space, offset=start) for _ in "12")
     weakref.finalize(rows, _let_go, values).atexit = False
