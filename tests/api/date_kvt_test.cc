@@ -25,6 +25,8 @@ TEST_F(DateKvtTest, SurviveWriteAndRead) {
   EXPECT_EQ(vexaSetDateVariables(h, 9, wrong_type), VEXA_E_BAD_DATE_VARIABLES);
   const int no_variable[] = {1, 4, 1, 5, 6, 0, 8, 2, 9};
   EXPECT_EQ(vexaSetDateVariables(h, 9, no_variable), VEXA_E_BAD_DATE_VARIABLES);
+  const int header_only[] = {1, 4, 0, 5, 6, 0};  // no variables: six entries are enough
+  EXPECT_EQ(vexaSetDateVariables(h, 6, header_only), VEXA_OK);
   ASSERT_EQ(vexaSetDateVariables(h, 12, info), VEXA_OK);
   int n = 0;
   int* got = nullptr;

@@ -4,8 +4,6 @@
 // write-behind or zlib workers, or at the close), and a file whose writing
 // failed is left as it was: a new file is not created, an append leaves
 // exactly the cases that were in the file before.
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <string>
@@ -15,26 +13,6 @@
 
 namespace vexa::testing {
 namespace {
-
-// Limits the size of every file this process writes, for the scope; beyond
-// the limit a write fails with EFBIG instead of ending the process.
-class ScopedFileSizeLimit {
- public:
-  explicit ScopedFileSizeLimit(rlim_t bytes) : old_handler_(signal(SIGXFSZ, SIG_IGN)) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~ScopedFileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, old_handler_);
-  }
-
- private:
-  sighandler_t old_handler_;
-  rlimit saved_;
-};
 
 // A write handle with numeric variables carrying 200-byte labels.
 int OpenWithVariables(const std::string& path, int count, int compression = 0) {

@@ -59,14 +59,6 @@ TEST(AttributeRecordTest, WrittenTextsReadBack) {
   EXPECT_TRUE(r.At(1).Attributes().Empty());
 }
 
-TEST(AttributeRecordTest, DefaultsWriteNoVariableAttributes) {
-  testing::WriterFile f;
-  f.AddVar("a", 0);
-  f.Writer().CommitHeader();
-  f.Finish();
-  EXPECT_EQ(f.Bytes().find("$@Role"), std::string::npos);
-}
-
 // (short name, text of record 18): variables A, B and #X (renamed when read).
 struct Case18 {
   const char* what;

@@ -5,8 +5,6 @@
 #include "io/zlib_stream.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <zlib.h>
 
 #include <cstring>
@@ -279,12 +277,7 @@ TEST(ZlibStreamTest, AWorkersFailureReachesTheCaller) {
   for (int workers : {0, 1, 2}) {
     SCOPED_TRACE(workers);
     long code = 0;
-    sighandler_t old = signal(SIGXFSZ, SIG_IGN);
-    rlimit saved;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit limit = saved;
-    limit.rlim_cur = kB;
-    setrlimit(RLIMIT_FSIZE, &limit);
+    const testing::ScopedFileSizeLimit limit(kB);
     try {
       RefPtr<VEXA_File> f = OpenFile(dir.File("full"), "w+");
       zcmpsFilestr z(f, workers);
@@ -294,8 +287,6 @@ TEST(ZlibStreamTest, AWorkersFailureReachesTheCaller) {
     } catch (const ErrorText& e) {
       code = e.number();
     }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, old);
     EXPECT_EQ(code, kErrWriteFailed);
   }
 }

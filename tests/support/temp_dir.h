@@ -2,6 +2,9 @@
 // everything in it when the object goes away.
 #pragma once
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <string>
 
 namespace vexa::testing {
@@ -25,5 +28,25 @@ class TempDir {
 
 // The bytes of a file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
+
+// Limits the size of every file this process writes, for the scope; beyond
+// the limit a write fails with EFBIG instead of ending the process.
+class ScopedFileSizeLimit {
+ public:
+  explicit ScopedFileSizeLimit(rlim_t bytes) : old_handler_(signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~ScopedFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, old_handler_);
+  }
+
+ private:
+  sighandler_t old_handler_;
+  rlimit saved_;
+};
 
 }  // namespace vexa::testing

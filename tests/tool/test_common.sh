@@ -6,6 +6,18 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # Runs the tool; stops the script when it fails.
 run() { "$vexa" "$@" 2>"$work/stderr" || { echo "FAIL: vexa $*: $(cat "$work/stderr")"; exit 1; }; }
+# expect STATUS ARGS...: the tool exits with STATUS and, when it fails, says
+# one line on stderr ($work/err); its output goes to $work/stdout.
+expect() {
+  local want=$1
+  shift
+  "$vexa" "$@" >"$work/stdout" 2>"$work/err"
+  local got=$?
+  [ "$got" -eq "$want" ] || fail "vexa $* exited with $got, wanted $want: $(cat "$work/err")"
+  [ "$want" -eq 0 ] || [ "$(wc -l <"$work/err")" -eq 1 ] ||
+    fail "vexa $* printed $(wc -l <"$work/err") error lines"
+}
+said() { grep -q -- "$1" "$work/err" || fail "expected '$1' in: $(cat "$work/err")"; }
 # Ends the script with the verdict.
 finish() {
   [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }

@@ -6,17 +6,6 @@
 set -u
 vexa=$1
 . "$(dirname "$0")/test_common.sh"
-# expect STATUS ARGS...: the tool exits with STATUS and says one line on stderr.
-expect() {
-  local want=$1
-  shift
-  "$vexa" "$@" >"$work/stdout" 2>"$work/err"
-  local got=$?
-  [ "$got" -eq "$want" ] || fail "vexa $* exited with $got, wanted $want: $(cat "$work/err")"
-  [ "$want" -eq 0 ] || [ "$(wc -l <"$work/err")" -eq 1 ] ||
-    fail "vexa $* printed $(wc -l <"$work/err") error lines"
-}
-said() { grep -q -- "$1" "$work/err" || fail "expected '$1' in: $(cat "$work/err")"; }
 # No file of the tool's own is left in the directory.
 no_leftovers() { ! ls -A "$1" | grep -q '^\.vexa' || fail "temporary files left in $1: $(ls -A "$1")"; }
 
