@@ -159,11 +159,22 @@ def few_distinct(w, keys, codes, rows, block_bytes):
     if not 0 < len(probe) <= 256:
         return None
     distinct = np.ascontiguousarray(w[:, rows[where]])
+    # A byte of the keys in which the values differ finds a row's code in a
+    # table, quicker than a search; a value outside the sample fails the
+    # check either way.
+    probe_bytes = probe.view(np.uint8).reshape(-1, 8)
+    byte = next((b for b in range(8) if len(np.unique(probe_bytes[:, b])) == len(probe)), None)
+    if byte is not None:
+        table = np.zeros(256, dtype=np.intp)
+        table[probe_bytes[:, byte]] = np.arange(len(probe))
     block = n if block_bytes is None else max(512, block_bytes // (8 * w.shape[0]))
     for a in range(0, n, block):
         found = codes[a:a + block]
-        found[:] = np.searchsorted(probe, keys[a:a + block])
-        np.minimum(found, len(probe) - 1, out=found)
+        if byte is not None:
+            np.take(table, keys[a:a + block].view(np.uint8)[byte::8], out=found)
+        else:
+            found[:] = np.searchsorted(probe, keys[a:a + block])
+            np.minimum(found, len(probe) - 1, out=found)
         if not np.array_equal(probe[found], keys[a:a + block]):
             return None
         if len(w) > 1 and not np.array_equal(distinct[:, found], w[:, a:a + block]):
