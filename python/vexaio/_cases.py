@@ -42,7 +42,8 @@ class Layout:
                 runs.append([first, size // 8])
 
 
-# NumPy asks the kernel for huge pages for arrays of this size and more.
+# The size of a huge page: a large array that starts on such a boundary can
+# be backed by huge pages (NumPy asks for them from 4 MiB up).
 _HUGE_PAGE = 2 << 20
 
 
