@@ -65,10 +65,9 @@ std::vector<SlotRun> NumericRuns(const Dictionary& dict) {
   return runs;
 }
 
-// Four values at a time in vector registers: one instruction each where the
-// processor has 256-bit vectors, two on any other x86-64. As doubles, only
-// the system-missing bits compare equal to system-missing.
-__attribute__((target_clones("avx2", "default"))) void SysmisToNaN(char* slots, size_t count) {
+// Four values at a time in vector registers. As doubles, only the
+// system-missing bits compare equal to system-missing.
+[[gnu::always_inline]] inline void SysmisToNaNQuads(char* slots, size_t count) {
   using Quad = double __attribute__((vector_size(32)));
   using Mask = int64_t __attribute__((vector_size(32)));
   constexpr int64_t kNaNBits = 0x7FF8000000000000;
@@ -90,6 +89,24 @@ __attribute__((target_clones("avx2", "default"))) void SysmisToNaN(char* slots, 
     double v;
     std::memcpy(&v, slots + i * 8, 8);
     if (v == sysmis) std::memcpy(slots + i * 8, &nan, 8);
+  }
+}
+
+// One instruction a step where the processor has 256-bit vectors, two on
+// any other x86-64. Chosen by a test at the first call rather than by the
+// loader, whose early choice sanitizers do not survive.
+[[gnu::target("avx2")]] void SysmisToNaNAvx2(char* slots, size_t count) {
+  SysmisToNaNQuads(slots, count);
+}
+
+void SysmisToNaNBaseline(char* slots, size_t count) { SysmisToNaNQuads(slots, count); }
+
+void SysmisToNaN(char* slots, size_t count) {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) {
+    SysmisToNaNAvx2(slots, count);
+  } else {
+    SysmisToNaNBaseline(slots, count);
   }
 }
 
