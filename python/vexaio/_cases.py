@@ -6,7 +6,6 @@ per string variable, its text padded with blanks."""
 import ctypes
 import mmap
 import os
-import threading
 import weakref
 
 import numpy as np
@@ -92,41 +91,6 @@ def object_rows(count, n):
 def new_rows(rows, case_size):
     """An uninitialised (rows, case_size) byte array for cases."""
     return _aligned((rows, case_size), np.uint8)
-
-
-# The mapping of the last recycled rows whose views have all gone, kept for
-# the next ones.
-_spare_lock = threading.Lock()
-_spare = []
-
-
-def _keep_spare(space):
-    with _spare_lock:
-        if not _spare or len(space) > len(_spare[0]):
-            _spare[:] = [space]
-
-
-def recycled_rows(rows, case_size):
-    """As new_rows, for a process that reads one range of cases after
-    another (a Dask worker): large rows lie in a mapping that, once the last
-    view of them has gone, serves the next rows instead of fresh memory,
-    which the kernel would first clear. One idle mapping is kept at most."""
-    size = rows * case_size
-    if size < _HUGE_PAGE:
-        return new_rows(rows, case_size)
-    with _spare_lock:
-        space = _spare.pop() if _spare and len(_spare[0]) >= size + _HUGE_PAGE else None
-    if space is None:
-        try:
-            space = mmap.mmap(-1, size + _HUGE_PAGE, flags=mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS)
-        except OSError as e:
-            raise MemoryError(f"no memory for {rows} cases") from e
-        if hasattr(mmap, "MADV_HUGEPAGE"):
-            space.madvise(mmap.MADV_HUGEPAGE)
-    start = -np.frombuffer(space, np.uint8, 1).ctypes.data % _HUGE_PAGE
-    raw = np.ndarray((rows, case_size), dtype=np.uint8, buffer=space, offset=start)
-    weakref.finalize(raw, _keep_spare, space).atexit = False
-    return raw
 
 
 def read_rows(h, raw, first):

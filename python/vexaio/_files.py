@@ -48,11 +48,10 @@ class _Reader:
             self.close()
             raise
 
-    def rows(self, limit, recycled=False):
+    def rows(self, limit):
         """The next cases, at most `limit`, as an (n, case_size) byte array
-        whose numeric slots hold NaN for system-missing; in recycled memory
-        (see _cases.recycled_rows) on request."""
-        raw = (_cases.recycled_rows if recycled else _cases.new_rows)(limit, self.layout.case_size)
+        whose numeric slots hold NaN for system-missing."""
+        raw = _cases.new_rows(limit, self.layout.case_size)
         n = _cases.read_rows(self.handle, raw, self.read)
         self.read += n
         return raw[:n]

@@ -132,7 +132,7 @@ class _CaseRange(DataFrameIOFunction):
         first, count, last, position = part
         with _open_readers.reader(self.path) as r:
             r.seek(first, position)
-            parts = [r.rows(count, recycled=True)]
+            parts = [r.rows(count)]
             while last and parts[-1].shape[0]:
                 parts.append(r.rows(CHUNK_ROWS))
         parts = [p for p in parts if p.shape[0]] or parts[:1]

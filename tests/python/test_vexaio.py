@@ -152,20 +152,6 @@ def test_large_string_columns_read_right_and_let_go_of_their_texts():
     assert sys.getrefcount(first) == held - n // 3
 
 
-def test_recycled_rows_come_back_only_when_no_view_is_left():
-    rows, size = 2000, 2048  # over 2 MiB, so in a mapping
-    a = _cases.recycled_rows(rows, size)
-    a.fill(7)
-    view, where = a[5:10], a.ctypes.data
-    del a
-    b = _cases.recycled_rows(rows, size)  # the view keeps the first mapping
-    b.fill(1)
-    assert b.ctypes.data != where and (view == 7).all()
-    del view  # the first mapping is kept for the next rows
-    del b  # one idle mapping at most: this one goes
-    assert _cases.recycled_rows(rows, size).ctypes.data == where
-
-
 @pytest.mark.parametrize("cut", [0, 100, 500])
 def test_a_damaged_file_raises_its_code_and_detail(survey, tmp_path, cut):
     path = tmp_path / "damaged.vexa"
