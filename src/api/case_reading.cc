@@ -99,14 +99,12 @@ std::vector<SlotRun> NumericRuns(const Dictionary& dict) {
   SysmisToNaNQuads(slots, count);
 }
 
-void SysmisToNaNBaseline(char* slots, size_t count) { SysmisToNaNQuads(slots, count); }
-
 void SysmisToNaN(char* slots, size_t count) {
   static const bool avx2 = __builtin_cpu_supports("avx2");
   if (avx2) {
     SysmisToNaNAvx2(slots, count);
   } else {
-    SysmisToNaNBaseline(slots, count);
+    SysmisToNaNQuads(slots, count);
   }
 }
 

@@ -38,8 +38,8 @@ void ReadAhead::ReadRange(Spare& s) {
   }
 }
 
-bool ReadAhead::Claim(Spare& s) {
-  int64_t queued = s.number * 2;
+bool ReadAhead::Claim(Spare& s, int64_t number) {
+  int64_t queued = number * 2;
   return s.claim.compare_exchange_strong(queued, queued + 1);
 }
 
@@ -47,12 +47,11 @@ void ReadAhead::Loop() {
   for (;;) {
     work_to_do_.Wait();
     if (stop_) return;
-    Spare& s = spares_[worker_next_ % kDepth];
-    int64_t queued = worker_next_ * 2;
-    ++worker_next_;
+    const int64_t number = worker_next_++;
+    Spare& s = spares_[number % kDepth];
     // The caller may have claimed the range, and even queued the next one
-    // in the same spare: either way the exchange fails.
-    if (!s.claim.compare_exchange_strong(queued, queued + 1)) continue;
+    // in the same spare: either way the claim fails.
+    if (!Claim(s, number)) continue;
     ReadRange(s);
     prefetch_done_.Post();
   }
@@ -78,7 +77,7 @@ ReadAhead::Spare& ReadAhead::TakeOldest(bool wanted) {
   --queued_;
   if (s.read_by_caller) {
     s.read_by_caller = false;
-  } else if (Claim(s)) {
+  } else if (Claim(s, s.number)) {
     if (wanted) {
       ReadRange(s);
     } else {
@@ -87,7 +86,7 @@ ReadAhead::Spare& ReadAhead::TakeOldest(bool wanted) {
   } else {
     if (wanted && queued_ > 0) {
       Spare& next = spares_[head_];
-      if (!next.read_by_caller && Claim(next)) {
+      if (Claim(next, next.number)) {
         ReadRange(next);
         next.read_by_caller = true;
       }

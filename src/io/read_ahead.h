@@ -82,8 +82,9 @@ class ReadAhead {
   // worker while the caller reads the range after them. Otherwise a range
   // the worker has not begun is dropped.
   Spare& TakeOldest(bool wanted);
-  // Claims a range for the caller; false when the worker has it.
-  static bool Claim(Spare& s);
+  // Claims range `number` in its spare; false when it was claimed already
+  // (or the spare holds another range by now).
+  static bool Claim(Spare& s, int64_t number);
   // Reads a claimed range, keeping any failure.
   void ReadRange(Spare& s);
 
