@@ -24,11 +24,19 @@ std::vector<std::string> Values(const AttributeSet& set, const char* name) {
   return a ? a->values : std::vector<std::string>{"(absent)"};
 }
 
-TEST(AttributeRecordTest, WrittenTextsReadBack) {
+std::vector<std::string> Lines(const Dictionary& d) {
+  std::vector<std::string> out;
+  for (const VariableSet& set : d.Meta().sets) out.push_back(SetLine(set, false));
+  return out;
+}
+
+// One file of attributes and sets. The plain set records name variables by
+// short names and drop names of no variable; the long names record restores
+// the names on reading.
+TEST(TextRecordTest, WrittenTextsReadBack) {
   testing::WriterFile f;
   Dictionary& d = f.Dict();
-  f.AddVar("Income", 0);
-  f.AddVar("Region", 0);
+  for (const char* name : {"Income", "Region", "Apple", "LongFruitName", "a", "b"}) f.AddVar(name, 0);
   AttributeSet file;
   file.Set("Origin", {"a'b", "two\nlines"});
   file.Set("Unwritten", {});
@@ -39,6 +47,14 @@ TEST(AttributeRecordTest, WrittenTextsReadBack) {
   d.MutableAt(0).SetRole(6);
   d.MutableAt(0).SetMeasureLevel(5);
   d.MutableAt(1).SetRole(2);
+  auto& sets = d.MutableMeta().sets;
+  sets.push_back({VariableSet::kVariables, 0, "Fruits", "", "", {"Apple", "LongFruitName", "Ghost"}});
+  sets.push_back({VariableSet::kCategories, 0, "$fruit", "Fruit", "", {"apple", "longfruitname"}});
+  sets.push_back({VariableSet::kCategories, 0, "$gone", "Gone", "", {"Ghost"}});
+  sets.push_back({VariableSet::kDichotomies, VariableSet::kLabelFromVariables, "$set", "unused",
+                  "1", {"a", "b"}});
+  sets.push_back({VariableSet::kDichotomies, 3, "$ext", "", "yes", {"Apple", "b"}});
+  sets.push_back({VariableSet::kDichotomies, 1, "$ext2", "Both", "1", {"a"}});
   f.Writer().CommitHeader();
   f.Finish();
   const std::string bytes = f.Bytes();
@@ -47,6 +63,11 @@ TEST(AttributeRecordTest, WrittenTextsReadBack) {
   EXPECT_NE(bytes.find("Income:Tag('x'\n)$@MeasurementLevel('5'\n)$@ExtendRole('6'\n)"
                        "$@Role('3'\n)/Region:$@Role('2'\n)"),
             std::string::npos);
+  EXPECT_NE(bytes.find("Fruits= APPLE LONGFRUI\n"), std::string::npos);
+  EXPECT_NE(bytes.find("$fruit=C 5 Fruit APPLE LONGFRUI\n$set=D1 1 0  A B\n"), std::string::npos);
+  EXPECT_NE(bytes.find("$ext=E 11 3 yes 0  Apple b\n$ext2=E 1 1 1 4 Both a\n"),
+            std::string::npos);
+  EXPECT_EQ(bytes.find("$gone"), std::string::npos);
 
   const auto back = f.Read();
   const Dictionary& r = back->GetDictionary();
@@ -59,6 +80,10 @@ TEST(AttributeRecordTest, WrittenTextsReadBack) {
   EXPECT_EQ(income.Attributes().Find("$@Role"), nullptr);
   EXPECT_EQ(r.At(1).Role(), 2);
   EXPECT_TRUE(r.At(1).Attributes().Empty());
+  EXPECT_EQ(Lines(r), (std::vector<std::string>{"Fruits= Apple LongFruitName\n",
+                                                "$fruit=C 5 Fruit Apple LongFruitName\n",
+                                                "$set=D1 1 0  a b\n", "$ext=E 11 3 yes 0  Apple b\n",
+                                                "$ext2=E 1 1 1 4 Both a\n"}));
 }
 
 // (short name, text of record 18): variables A, B and #X (renamed when read).
@@ -72,9 +97,9 @@ struct Case18 {
   std::vector<std::string> repaired_tag;  // of #X, read as v1
 };
 
-class VariableAttributeReadTest : public ::testing::TestWithParam<bool> {};
+class TextRecordReadTest : public ::testing::TestWithParam<bool> {};
 
-TEST_P(VariableAttributeReadTest, DamageTable) {
+TEST_P(TextRecordReadTest, DamageTable) {
   const Case18 cases[] = {
       {"well formed", 1, "A:Tag('1'\n)/B:$@Role('4'\n)", 0, {"1"}, 4, {}},
       {"unit size 2", 2, "A:Tag('1'\n)/B", 1204, {}, 0, {}},
@@ -107,7 +132,7 @@ TEST_P(VariableAttributeReadTest, DamageTable) {
   }
 }
 
-TEST_P(VariableAttributeReadTest, FileAttributes) {
+TEST_P(TextRecordReadTest, FileAttributes) {
   struct Case17 {
     const char* text;
     std::vector<std::string> names;
@@ -129,48 +154,9 @@ TEST_P(VariableAttributeReadTest, FileAttributes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(ByteOrders, VariableAttributeReadTest, ::testing::Bool());
-
-std::vector<std::string> Lines(const Dictionary& d) {
-  std::vector<std::string> out;
-  for (const VariableSet& set : d.Meta().sets) out.push_back(SetLine(set, false));
-  return out;
-}
-
-// The plain records name variables by short names and drop names of no
-// variable; the long names record restores the names on reading.
-TEST(SetRecordTest, WrittenLinesReadBack) {
-  testing::WriterFile f;
-  for (const char* name : {"Apple", "LongFruitName", "a", "b"}) f.AddVar(name, 0);
-  auto& sets = f.Dict().MutableMeta().sets;
-  sets.push_back({VariableSet::kVariables, 0, "Fruits", "", "", {"Apple", "LongFruitName", "Ghost"}});
-  sets.push_back({VariableSet::kCategories, 0, "$fruit", "Fruit", "", {"apple", "longfruitname"}});
-  sets.push_back({VariableSet::kCategories, 0, "$gone", "Gone", "", {"Ghost"}});
-  sets.push_back({VariableSet::kDichotomies, VariableSet::kLabelFromVariables, "$set", "unused",
-                  "1", {"a", "b"}});
-  sets.push_back({VariableSet::kDichotomies, 3, "$ext", "", "yes", {"Apple", "b"}});
-  sets.push_back({VariableSet::kDichotomies, 1, "$ext2", "Both", "1", {"a"}});
-  f.Writer().CommitHeader();
-  f.Finish();
-  const std::string bytes = f.Bytes();
-  EXPECT_NE(bytes.find("Fruits= APPLE LONGFRUI\n"), std::string::npos);
-  EXPECT_NE(bytes.find("$fruit=C 5 Fruit APPLE LONGFRUI\n$set=D1 1 0  A B\n"), std::string::npos);
-  EXPECT_NE(bytes.find("$ext=E 11 3 yes 0  Apple b\n$ext2=E 1 1 1 4 Both a\n"),
-            std::string::npos);
-  EXPECT_EQ(bytes.find("$gone"), std::string::npos);
-
-  const auto back = f.Read();
-  EXPECT_EQ(Lines(back->GetDictionary()),
-            (std::vector<std::string>{"Fruits= Apple LongFruitName\n",
-                                      "$fruit=C 5 Fruit Apple LongFruitName\n",
-                                      "$set=D1 1 0  a b\n", "$ext=E 11 3 yes 0  Apple b\n",
-                                      "$ext2=E 1 1 1 4 Both a\n"}));
-}
-
-class SetLinesReadTest : public ::testing::TestWithParam<bool> {};
 
 // Every line that breaks the grammar is skipped; the others are kept.
-TEST_P(SetLinesReadTest, BadLinesAreSkippedOneByOne) {
+TEST_P(TextRecordReadTest, BadSetLinesAreSkippedOneByOne) {
   const std::string plain =
       "$good=C 2 ok A B\r\n"
       "nodollar=D1 1 0  A\n"
@@ -194,7 +180,7 @@ TEST_P(SetLinesReadTest, BadLinesAreSkippedOneByOne) {
                                       "$e=E 1 1 1 0  A\n"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(ByteOrders, SetLinesReadTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(ByteOrders, TextRecordReadTest, ::testing::Bool());
 
 }  // namespace
 }  // namespace vexa
