@@ -1,6 +1,7 @@
 // Date variables information (6), sort key (23), data entry formatting (24)
-// and extended formats (25): written forms, round trips, damage tables, and
-// raw contents set by callers for 23 to 25.
+// and extended formats (25): written forms, round trips, and raw contents set
+// by callers for 23 to 25. Their damaged forms are in the extension read
+// tests.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,7 +16,6 @@ namespace vexa {
 namespace {
 
 using testing::OpenBytes;
-using testing::OpenError;
 using testing::SysFileBuilder;
 
 std::string Ints(std::vector<int32_t> v) {
@@ -69,67 +69,6 @@ TEST(DateInfoRecordTest, RenamedVariableDropsIt) {
   f.Finish();
   EXPECT_TRUE(f.Read()->GetDictionary().Meta().date_info.slots.empty());
 }
-
-class RecordDamageTest : public ::testing::TestWithParam<bool> {};
-
-TEST_P(RecordDamageTest, DateInfo) {
-  struct {
-    const char* what;
-    int32_t unit_size;
-    std::vector<int32_t> units;
-    long error;
-  } cases[] = {
-      {"whole", 4, {1, 0, 1, 0, 0, 1, 1, 2, 0}, 0},
-      {"n = 2 in 10 units", 4, {1, 0, 2, 0, 0, 1, 1, 2, 0, 9}, 1204},
-      {"n = 11", 4, std::vector<int32_t>(39, 11), 1204},
-      {"unit size 8", 8, {1, 0, 0, 0, 0, 0}, 1204},
-      {"position past the case", 4, {1, 0, 1, 0, 0, 1, 50, 2, 0}, 1204},
-      {"too short", 4, {1, 0}, 1204},
-  };
-  for (const auto& c : cases) {
-    SysFileBuilder b(GetParam());
-    b.Header().NumericVar("YEAR_");
-    SysFileBuilder body(GetParam());
-    for (int32_t u : c.units) body.Int32(u);
-    const int32_t count = static_cast<int32_t>(c.units.size() * 4 / c.unit_size);
-    b.Extension(6, c.unit_size, count, body.Bytes());
-    const std::string bytes = b.End().Bytes();
-    EXPECT_EQ(OpenError(bytes).value_or(0), c.error) << c.what;
-  }
-}
-
-TEST_P(RecordDamageTest, ExtendedFormats) {
-  SysFileBuilder entry(GetParam());
-  entry.Int32(1).Raw("A").Int32(static_cast<int32_t>(PackFormat({60, 5, 2})))
-      .Int32(static_cast<int32_t>(PackFormat({20, 85, 0})));
-  const std::string whole = entry.Bytes();
-  struct {
-    const char* what;
-    std::string bytes;
-    long error;
-  } cases[] = {
-      {"whole", whole, 0},
-      {"cut short", whole.substr(0, 11), 1204},
-      {"fewer than 9 bytes", whole + "abcd", 1204},
-      {"name past the end", SysFileBuilder(GetParam()).Int32(100).Raw("ABCDEFGH").Bytes(), 1204},
-      {"unknown name skipped", SysFileBuilder(GetParam()).Int32(1).Raw("Z").Int32(0).Int32(0).Bytes(), 0},
-  };
-  for (const auto& c : cases) {
-    SysFileBuilder b(GetParam());
-    b.Header().NumericVar("A");
-    b.Extension(25, 1, static_cast<int32_t>(c.bytes.size()), c.bytes);
-    const std::string bytes = b.End().Bytes();
-    EXPECT_EQ(OpenError(bytes).value_or(0), c.error) << c.what;
-    if (c.error == 0 && c.bytes == whole) {
-      const auto source = OpenBytes(bytes);
-      const VEXA_Variable& a = source->GetDictionary().At(0);
-      EXPECT_EQ(UnpackFormat(a.PrintFormat()), (Format{40, 5, 2}));
-      EXPECT_EQ(UnpackFormat(a.WriteFormat()), (Format{20, 85, 0}));
-    }
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(ByteOrders, RecordDamageTest, ::testing::Bool());
 
 TEST(SortAndFormatsRecordTest, RoundTrip) {
   testing::WriterFile f;

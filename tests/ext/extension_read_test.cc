@@ -1,18 +1,21 @@
-// Extension records as read from a file, in both byte orders where numbers
-// are in them: machine integers and floating point (3, 4), display
-// properties (11), long names (13), the case count (16) and long-string
-// value labels (21); the fixed shapes of these records and the record
-// holder's contract. Damage that shows in a length field of record 21 is
-// swept with the other length fields in the sysfile record failure tests.
+// Extension records as read from a file, in both byte orders: machine
+// integers and floating point (3, 4), display properties (11), long names
+// (13), very long strings (14), the case count (16), long-string value
+// labels (21) and extended formats (25); then every damaged record the reader
+// refuses, whatever its subtype. Damage that shows in a length field of
+// record 21 is swept with the other length fields in the sysfile record
+// failure tests. The values of very long strings on their way between the
+// two case layouts are checked by the layout tests, and end to end by the
+// round trips through the C API.
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cstring>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "ext/extension_record.h"
+#include "dict/format_code.h"
 #include "support/open_bytes.h"
 #include "support/sysfile_builder.h"
 
@@ -156,19 +159,6 @@ TEST_P(ExtensionReadTest, RepairedNameKeepsItsLabelsAndSets) {
   EXPECT_EQ(d.Meta().sets[1].variables, (std::vector<std::string>{"A", "v1"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(BothOrders, ExtensionReadTest, ::testing::Bool());
-
-TEST(LongStringLabelsTest, DamagedEntriesAreStructureErrors) {
-  const std::string head = I32(1) + "s" + I32(20) + I32(1);  // s, A20, one label
-  const std::pair<const char*, std::string> damaged[] = {
-      {"13 bytes left", Entry("s", 20, {{"a", "Apple"}}, false) + std::string(13, '\0')},
-      {"no label length", head + I32(1) + "a"},
-      {"value wider than the map", head + I32(21) + std::string(21, 'v') + I32(0)}};
-  for (const auto& [what, contents] : damaged) {
-    EXPECT_EQ(OpenError(WithLongStringLabels(contents)), kErrBadStructure) << what;
-  }
-}
-
 std::string WithNames(std::string_view text, int32_t unit_size = 1) {
   SysFileBuilder b;
   b.Header().NumericVar("INCOME").NumericVar("AGE").StringVar("CITY", 12);
@@ -178,73 +168,236 @@ std::string WithNames(std::string_view text, int32_t unit_size = 1) {
   return b.End().Bytes();
 }
 
-std::vector<std::string> Names(const SystemFileDataSource& source) {
-  std::vector<std::string> names;
-  const Dictionary& d = source.GetDictionary();
-  for (int i = 0; i < d.Count(); ++i) names.push_back(d.At(i).Name());
-  return names;
-}
-
-TEST(LongNamesTest, RestoresNamesAndKeepsTheirCase) {
-  auto source = OpenBytes(WithNames("INCOME=income\tAGE=AgeInYearsAtInterview"));
-  // CITY is not listed: it keeps its file name, not lower-cased either.
-  EXPECT_EQ(Names(*source),
-            (std::vector<std::string>{"income", "AgeInYearsAtInterview", "CITY"}));
+// Listed names replace the file's: a name not listed keeps its file name,
+// not lower-cased either, but without the record every name is. A trailing
+// tab ends the walk; a duplicate (regardless of case) and an invalid first
+// character are repaired.
+TEST(LongNamesTest, RestoreNamesAsListed) {
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"INCOME=income\tAGE=AgeInYearsAtInterview", {"income", "AgeInYearsAtInterview", "CITY"}},
+      {"AGE=Age\t", {"INCOME", "Age", "CITY"}},
+      {"", {"income", "age", "city"}},
+      {"INCOME=city\tAGE=_age", {"city", "v1", "v2"}},
+  };
+  for (const auto& [text, names] : cases) {
+    auto source = OpenBytes(WithNames(text));
+    std::vector<std::string> got;
+    for (int i = 0; i < source->GetDictionary().Count(); ++i) {
+      got.push_back(source->GetDictionary().At(i).Name());
+    }
+    EXPECT_EQ(got, names) << text;
+  }
+  auto source = OpenBytes(WithNames(cases[0].first));
   EXPECT_TRUE(source->Header().long_names);
   using Pairs = std::vector<std::pair<std::string, std::string>>;
-  EXPECT_EQ(source->NameTable(),
-            (Pairs{{"INCOME", "income"}, {"AGE", "AgeInYearsAtInterview"}}));
+  EXPECT_EQ(source->NameTable(), (Pairs{{"INCOME", "income"}, {"AGE", "AgeInYearsAtInterview"}}));
   std::string short_name;
   EXPECT_TRUE(source->FindShortName("AgeInYearsAtInterview", &short_name));
   EXPECT_EQ(short_name, "AGE");
 }
 
-TEST(LongNamesTest, TrailingTabEndsTheWalkRestoredNamesAreRepairedNoneAreLowerCased) {
-  const std::pair<const char*, std::vector<std::string>> cases[] = {
-      {"AGE=Age\t", {"INCOME", "Age", "CITY"}},
-      {"", {"income", "age", "city"}},  // without the record names are lower-cased
-      // A duplicate (regardless of case) and an invalid first character.
-      {"INCOME=city\tAGE=_age", {"city", "v1", "v2"}},
+// Record 25's entry for a: the print format of type 5, width 60 (read as
+// width 40) and the write format of type 85, width 20.
+std::string FormatsEntry(bool big) {
+  return I32(1, big) + "a" + I32(static_cast<int32_t>(PackFormat({60, 5, 2})), big) +
+         I32(static_cast<int32_t>(PackFormat({20, 85, 0})), big);
+}
+
+// Extended formats replace both formats of the variable they name.
+TEST_P(ExtensionReadTest, ExtendedFormatsSetBothFormats) {
+  const bool big = GetParam();
+  auto source = OpenBytes(ThreeVariables(big).Extension(25, 1, 13, FormatsEntry(big)).End().Bytes());
+  const VEXA_Variable& a = source->GetDictionary().At(0);
+  EXPECT_EQ(UnpackFormat(a.PrintFormat()), (Format{40, 5, 2}));
+  EXPECT_EQ(UnpackFormat(a.WriteFormat()), (Format{20, 85, 0}));
+}
+
+// One extension record in a file of a, s (A20) and b; its contents are
+// counted in units of the given size.
+struct RecordCase {
+  std::string what;
+  int32_t subtype, unit_size;
+  std::string contents;
+  long error = kErrBadStructure;
+};
+
+std::vector<RecordCase> DamagedRecords(bool big) {
+  auto ints = [big](std::vector<int32_t> units) {
+    std::string out;
+    for (int32_t u : units) out += I32(u, big);
+    return out;
   };
-  for (const auto& [text, names] : cases) {
-    EXPECT_EQ(Names(*OpenBytes(WithNames(text))), names) << text;
-  }
-}
-
-TEST(LongNamesTest, DamagedTextsAreStructureErrors) {
-  const std::pair<const char*, int32_t> damaged[] = {
-      {"INCOME=income\tAGE", 1}, {"INCOME", 1},         {"\tINCOME=income", 1},
-      {"INCOME=income\t\t", 1},  {"INCOME=in=come", 1}, {"INCOME=income\tAGE=a=", 1},
-      {"INCOME=x", 2}};
-  for (const auto& [text, unit_size] : damaged) {
-    EXPECT_EQ(OpenError(WithNames(text, unit_size)), kErrBadStructure) << text;
-  }
-}
-
-// Records of a fixed shape refuse any other unit size or count. Display
-// properties need 3 units of 4 bytes for each of the three variables.
-TEST(ExtensionShapeTest, AWrongShapeIsAStructureError) {
+  const std::string format = FormatsEntry(big);
+  const std::string labels = ints({1}) + "s" + ints({20, 1});  // s, A20, one label
+  std::vector<RecordCase> cases = {
+      {"date info: n = 2 in 10 units", 6, 4, ints({1, 0, 2, 0, 0, 1, 1, 2, 0, 9})},
+      {"date info: n = 11", 6, 4, ints(std::vector<int32_t>(39, 11))},
+      {"date info: unit size 8", 6, 8, ints({1, 0, 0, 0, 0, 0})},
+      {"date info: position past the case", 6, 4, ints({1, 0, 1, 0, 0, 1, 50, 2, 0})},
+      {"date info: too short", 6, 4, ints({1, 0})},
+      {"long names: no = in the last", 13, 1, "a=x\tb"},
+      {"long names: no =", 13, 1, "a"},
+      {"long names: empty first", 13, 1, "\ta=x"},
+      {"long names: empty last", 13, 1, "a=x\t\t"},
+      {"long names: two =", 13, 1, "a=x=y"},
+      {"long names: two = in the last", 13, 1, "a=x\tb=y="},
+      {"long names: unit size 2", 13, 2, "a=xy"},
+      {"labels: 13 bytes left", 21, 1, Entry("s", 20, {{"a", "Apple"}}, big) + std::string(13, '\0')},
+      {"labels: no label length", 21, 1, labels + ints({1}) + "a"},
+      {"labels: value wider than the map", 21, 1, labels + ints({21}) + std::string(21, 'v') + ints({0})},
+      {"formats: cut short", 25, 1, format.substr(0, 11)},
+      {"formats: fewer than 9 bytes left", 25, 1, format + "abcd"},
+      {"formats: name past the end", 25, 1, ints({100}) + "ABCDEFGH"},
+      {"formats: unknown name skipped", 25, 1, ints({1}) + "z" + ints({0, 0}), 0},
+  };
+  // Records of a fixed shape refuse any other unit size or count. Display
+  // properties need 3 units of 4 bytes for each of the three variables.
   const int32_t shapes[][3] = {{3, 4, 9},  {3, 4, 7},  {3, 8, 8},   {3, 1, 32},
                                {4, 4, 6},  {4, 8, 2},  {4, 8, 4},   {11, 8, 9},
                                {11, 4, 6}, {11, 4, 12}, {16, 4, 4}, {16, 8, 3}};
   for (const auto& [subtype, size, count] : shapes) {
-    const std::string contents(static_cast<size_t>(size * count), '\0');
-    EXPECT_EQ(OpenError(ThreeVariables(false).Extension(subtype, size, count, contents)
-                            .End().Bytes()),
-              kErrBadStructure)
-        << subtype << ": " << size << " x " << count;
+    cases.push_back({"shape " + std::to_string(size) + " x " + std::to_string(count), subtype,
+                     size, std::string(static_cast<size_t>(size * count), '\0')});
+  }
+  return cases;
+}
+
+TEST_P(ExtensionReadTest, DamagedRecordsAreStructureErrors) {
+  for (const RecordCase& c : DamagedRecords(GetParam())) {
+    SCOPED_TRACE(::testing::Message() << "subtype " << c.subtype << ", " << c.what);
+    const int32_t count = static_cast<int32_t>(c.contents.size()) / c.unit_size;
+    EXPECT_EQ(OpenError(ThreeVariables(GetParam()).Extension(c.subtype, c.unit_size, count,
+                                                              c.contents).End().Bytes()).value_or(0),
+              c.error);
   }
 }
 
-TEST(ExtensionRecordTest, ShapeIsFixedOnceContentsExistAndEmptyRecordsAreRefused) {
-  SystemFileExtensionRecord rec;
-  rec.SetUnitSize(4);
-  EXPECT_TRUE(rec.Empty());
-  EXPECT_THROW(rec.Allocate(), ContractViolation);
-  rec.SetNUnits(2);
-  rec.CopyIn("abcdefgh");
-  EXPECT_EQ(std::string(rec.Contents(), rec.ByteSize()), "abcdefgh");
-  EXPECT_THROW(rec.SetNUnits(3), ContractViolation);
+INSTANTIATE_TEST_SUITE_P(BothOrders, ExtensionReadTest, ::testing::Bool());
+
+using namespace std::string_literals;
+
+// A width-1000 string in the file: segments of 255, 255, 255 and 244.
+struct Segment {
+  std::string name;
+  int width;
+};
+std::vector<Segment> Segments(int second_width = 255, int last_width = 244,
+                              const char* third_name = "LONGS1",
+                              const char* first_name = "LONGSTRI") {
+  return {{first_name, 255},
+          {"LONGS0", second_width},
+          {third_name, 255},
+          {"LONGS2", last_width}};
+}
+
+// x, the segments, y; long names, then the display record (one triple per
+// file variable) and the very long string record.
+std::string LongStringFile(bool big, const std::vector<Segment>& segments,
+                           std::string_view vls_text,
+                           std::string_view names = "X=x\tLONGSTRI=LongStringVar\tY=y") {
+  SysFileBuilder b(big);
+  b.Header().NumericVar("X");
+  for (const Segment& s : segments) b.StringVar(s.name, s.width);
+  b.NumericVar("Y");
+  b.Extension(13, 1, static_cast<int32_t>(names.size()), names);
+  std::string display;
+  for (size_t i = 0; i < segments.size() + 2; ++i) {
+    display += I32(3, big) + I32(40, big) + I32(1, big);
+  }
+  b.Extension(11, 4, static_cast<int32_t>(display.size() / 4), display);
+  if (!vls_text.empty()) {
+    b.Extension(14, 1, static_cast<int32_t>(vls_text.size()), vls_text);
+  }
+  return b.End().Bytes();
+}
+
+const std::string kEntry = "LONGSTRI=1000\0\t"s;
+
+class VeryLongStringTest : public ::testing::TestWithParam<bool> {};
+
+// Segments merge into one variable of the entry's width only when they fit
+// it; otherwise they stay separate strings and the entry is ignored. The
+// last segment may be as wide as its last slot allows. Short names match
+// without regard to case: in the variable record, the long names record and
+// this one.
+TEST_P(VeryLongStringTest, SegmentsMergeWhenTheyFitTheEntry) {
+  const char* kNames = "X=x\tLONGSTRI=LongStringVar\tY=y";
+  const struct {
+    const char* what;
+    bool merged;
+    std::vector<Segment> segments;
+    std::string entry = kEntry;
+    const char* names = "X=x\tLONGSTRI=LongStringVar\tY=y";
+  } cases[] = {
+      {"intact", true, Segments()},
+      {"last segment at its widest", true, Segments(255, 248)},
+      {"lower-case segment", true, Segments(255, 244, "LONGS1", "longstri"), kEntry,
+       "X=x\tlongstri=LongStringVar\tY=y"},
+      {"lower-case entry", true, Segments(), "longstri=1000\0\t"s, kNames},
+      {"foreign segment name", false, Segments(255, 244, "OTHER1")},
+      {"narrow full segment", false, Segments(254)},
+      {"last segment too short", false, Segments(255, 243)},
+      {"last segment too wide", false, Segments(255, 249)},
+      {"segments missing", false, {{"LONGSTRI", 255}, {"LONGS0", 255}}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto source = OpenBytes(LongStringFile(GetParam(), c.segments, c.entry, c.names));
+    const Dictionary& d = source->GetDictionary();
+    const VEXA_Variable& s = d.At(1);
+    EXPECT_EQ(s.Name(), "LongStringVar");
+    EXPECT_EQ(source->Header().case_layout.Same(), !c.merged);
+    if (!c.merged) {
+      EXPECT_EQ(d.Count(), static_cast<int>(c.segments.size()) + 2);
+      EXPECT_EQ(s.Type(), 255);
+      continue;
+    }
+    ASSERT_EQ(d.Count(), 3);
+    EXPECT_EQ(d.At(2).Name(), "y");
+    const uint32_t a1000 = PackFormat({1000, kFormatString, 0});
+    EXPECT_TRUE(s.PrintFormat() == a1000 && s.WriteFormat() == a1000);
+    // Display properties were given to the first segment and stay.
+    EXPECT_EQ((std::vector{s.Type(), s.DisplayWidth(), d.SlotCount(),
+                           source->Header().nominal_case_size}),
+              (std::vector{1000, 40, 1 + 125 + 1, 1 + 127 + 1}));
+  }
+}
+
+// Two very long strings side by side merge whichever the record lists first.
+TEST_P(VeryLongStringTest, AdjacentStringsMergeInEitherOrder) {
+  std::vector<Segment> segments = Segments();
+  segments.insert(segments.end(), {{"BSTRING", 255}, {"BSTRIN0", 48}});
+  const std::string other = "BSTRING=300\0\t"s;
+  for (const std::string& entries : {kEntry + other, other + kEntry}) {
+    auto source = OpenBytes(LongStringFile(GetParam(), segments, entries,
+                                           "X=x\tLONGSTRI=LongStringVar\tBSTRING=b\tY=y"));
+    const Dictionary& d = source->GetDictionary();
+    ASSERT_EQ(d.Count(), 4);
+    EXPECT_EQ(d.At(1).Type(), 1000);
+    EXPECT_EQ(d.At(2).Type(), 300);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothOrders, VeryLongStringTest, ::testing::Bool());
+
+TEST(VeryLongStringDamageTest, DamagedEntriesAreStructureErrors) {
+  const std::string names = "X=x\tLONGSTRI=LongStringVar\tY=y";
+  const std::pair<std::string, std::string> damaged[] = {
+      {"LONGSTRINGVARIABLE=1000\0\t"s, names},  // no "=" in 16 bytes
+      {"LONGSTRI"s, names},
+      {kEntry + "\t"s, names},  // three bytes after the width
+      {"NOPE=1000\0\t"s, names},  // short name not in the long names
+      {kEntry, "X=x"},
+      {"NOVAR=1000\0\t"s, names + "\tNOVAR=ghost"},  // no such variable
+      {"LONGSTRI=100000\0\t"s, names},  // six digits
+      {"LONGSTRI=1000"s, names},  // no end after the width
+      {"LONGSTRI=10a0\0\t"s, names},
+      {"LONGSTRI=-100\0\t"s, names}};
+  for (const auto& [text, long_names] : damaged) {
+    EXPECT_EQ(testing::OpenError(
+                  LongStringFile(false, Segments(), text, long_names)),
+              kErrBadStructure)
+        << text;
+  }
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // Reading cases through the system file iterator: sequential reads, seeks,
 // the end of the data and the case count, in both byte orders, for
 // uncompressed and byte-code data; then the same files cut at every byte of
-// their data and with control bytes changed at random.
+// their data and with control bytes changed at random. The sparse row index
+// behind far seeks: lookups before any pair, old positions ignored, and a
+// size bound with brute-force lookups over two million recorded cases; its
+// spacing and thinning policy shows only in that bound and in the far seek.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,6 +12,9 @@
 #include <string>
 #include <tuple>
 
+#include "layout/long_strings.h"
+#include "sysfile/dechunker.h"
+#include "sysfile/sparse_row_index.h"
 #include "sysfile/test_files.h"
 
 namespace vexa {
@@ -172,6 +178,49 @@ TEST(CaseSeekIndexTest, FarSeekBackUsesTheIndexNotARescan) {
     ASSERT_TRUE(r.iterator->ReadNext());
     EXPECT_EQ(r.Slots(0, 3), SampleCaseBytes(k));
     EXPECT_LT(counter->bytes_read - before, data_bytes / 4) << k;
+  }
+}
+
+using Entry = SparseRowIndex::Entry;
+
+TEST(SparseRowIndexTest, StaysSmallAndFindsTheGreatestPairNotAbove) {
+  SparseRowIndex index;
+  EXPECT_EQ(index.Lookup(5), (Entry{0, 0}));
+  index.Record(0, 0);
+  index.Record(10, 5000);
+  index.Record(5, 200);  // behind the last position seen
+  EXPECT_EQ(index.Lookup(9), (Entry{0, 0}));
+  EXPECT_EQ(index.Lookup(10), (Entry{10, 5000}));
+  constexpr unsigned kSeed = 20240611;
+  std::printf("sparse row index seed %u\n", kSeed);
+  std::mt19937 rng(kSeed);
+  int64_t position = 5008;
+  for (int64_t r = 11; r < 2000000; ++r) {
+    index.Record(r, position);
+    position += 8 + 8 * static_cast<int64_t>(rng() % 64);
+  }
+  const auto& entries = index.Entries();
+  EXPECT_LT(entries.size() * sizeof(Entry), static_cast<size_t>(index.Spacing()));
+  for (int i = 0; i < 2000; ++i) {
+    const int64_t k = rng() % 2100000;
+    // Brute force: the last pair whose case number is <= k.
+    Entry expected{0, 0};
+    for (const Entry& e : entries) {
+      if (e.case_number <= k) expected = e;
+    }
+    ASSERT_EQ(index.Lookup(k), expected) << k;
+    EXPECT_EQ(index.Lookup(k), expected);  // the cached pair
+  }
+}
+
+// The table that joins the segments of very long strings trusts no width:
+// one that fits its slots is still refused outside 256 to 32767 bytes.
+TEST(DechunkerTest, WidthsOfNoVeryLongStringAreRefused) {
+  for (int32_t width : {255, 256, 32767, 32768}) {
+    const int64_t file = long_strings::FileSlots(width), memory = long_strings::MemorySlots(width);
+    const SystemFileDechunker table(CaseLayout{{{0, 0, width}}, memory, file});
+    EXPECT_EQ(testing::ErrorNumberOf([&] { table.Validate(file, memory); }),
+              width == 255 || width == 32768 ? long{kErrBadStructure} : 0) << width;
   }
 }
 

@@ -152,16 +152,6 @@ const FailureCase kCases[] = {
      kErrBadStructure},
 };
 
-// Value label indexes must name the first slot of a variable: not 0, a
-// negative, a continuation slot of the string or beyond the five slots.
-TEST(LabelIndexTest, OtherSlotsAreRejected) {
-  for (int32_t slot : {0, -1, 3, 4, 6, 0x7FFFFFFF}) {
-    EXPECT_EQ(OpenError(Base(false).NumericLabels({{1, "one"}}, {1, slot}).End().Bytes()),
-              kErrBadStructure)
-        << slot;
-  }
-}
-
 // One length field of a record, filled with a given value; every other
 // field is well formed. Too large, a field of the record's frame claims
 // more than the file holds (a truncation); one inside contents already
@@ -216,9 +206,19 @@ const LengthField kFields[] = {
 // Values that wrap when 8 or 4 is added in 32 bits, and negative ones.
 const int32_t kHostileValues[] = {0x7FFFFFFF, 0x7FFFFFFC, 0x7FFFFFF0, -1, INT32_MIN};
 
-// The fixed cases, and every length field with every hostile value.
+// The fixed cases, every bad label index, and every length field with
+// every hostile value.
 std::vector<FailureCase> AllCases() {
   std::vector<FailureCase> out(std::begin(kCases), std::end(kCases));
+  // Value label indexes must name the first slot of a variable: not 0, a
+  // negative, a continuation slot of the string or beyond the five slots.
+  for (int32_t slot : {0, -1, 3, 4, 6, 0x7FFFFFFF}) {
+    out.push_back({"LabelIndexSlot" + (slot < 0 ? "Minus1" : std::to_string(slot)),
+                   [slot](bool big) {
+                     return Base(big).NumericLabels({{1, "one"}}, {1, slot}).End().Bytes();
+                   },
+                   kErrBadStructure});
+  }
   for (const LengthField& f : kFields) {
     for (int32_t v : kHostileValues) {
       out.push_back({std::string(f.name) + (v < 0 ? "_minus" : "_") + std::to_string(std::abs(int64_t{v})),

@@ -1,17 +1,21 @@
-// Encoding names and code page numbers, the encoding scope and the locale
-// call, and character lengths that follow the current code page.
+// Encodings: names and code page numbers, the encoding scope and the locale
+// call, character lengths that follow the current code page; the conversion
+// primitive in both directions, fixed fields, whole texts, comparing without
+// case, and collation.
+#include <gtest/gtest.h>
+
 #include <clocale>
 #include <string>
 
-#include <gtest/gtest.h>
-
+#include "test_locales.h"
 #include "text/code_pages.h"
+#include "text/collator.h"
+#include "text/converter.h"
 #include "text/encoding_scope.h"
 #include "text/interface_encoding.h"
 #include "text/library_load.h"
 #include "text/runtime_locale.h"
 #include "text_test_util.h"
-#include "test_locales.h"
 
 namespace vexa::text {
 namespace {
@@ -104,6 +108,138 @@ TEST(LocaleTest, TheCharacterTypeLocaleMovesTheCurrentCodePage) {
   EXPECT_EQ(RuntimeLocale(LC_CTYPE), kFallbackLocale);
   EXPECT_STREQ(std::getenv("LC_ALL"), kFallbackLocale);
   saved ? setenv("LC_ALL", saved_value.c_str(), 1) : unsetenv("LC_ALL");
+}
+
+
+constexpr Direction kTo = Direction::kToUtf8, kFrom = Direction::kFromUtf8;
+constexpr int kNul = -1;  // source length: NUL-terminated
+
+// `length` is kNul or 0 (the source's size); `dest` is what the destination
+// holds afterwards ('#' where nothing was written).
+struct PrimitiveCase {
+  const char* what;
+  const char* code_page;
+  Direction dir;
+  std::string source;
+  int length;
+  size_t capacity;
+  std::string dest;
+  size_t kept;
+  int status;
+};
+
+const PrimitiveCase kPrimitive[] = {
+    {"accented letters", "windows-1252", kTo, "caf\xE9", 0, 8, "caf\xC3\xA9 ###", 5, kConvertClean},
+    {"euro sign cut whole", "windows-1252", kTo, "ab\x80", 0, 4, "ab  ", 2, kConvertCut},
+    {"euro sign fits", "windows-1252", kTo, "ab\x80", 0, 5, "ab\xE2\x82\xAC", 5, kConvertClean},
+    {"byte outside the code page", "US-ASCII", kTo, "a\x81", 0, 4, "a? #", 2, kConvertSubstituted},
+    {"NUL-terminated", "windows-1252", kTo, "\xE9t\xE9", kNul, 6, std::string("\xC3\xA9t\xC3\xA9\0", 6), 5, kConvertClean},
+    {"NUL-terminated cut", "windows-1252", kTo, "\xE9t\xE9", kNul, 5, std::string("\xC3\xA9t\0 ", 5), 3, kConvertCut},
+    {"omega has no byte", "windows-1252", kFrom, "\xCE\xA9 x", 0, 4, "? x ", 3, kConvertSubstituted},
+    {"invalid UTF-8", "windows-1252", kFrom, "a\xFF" "b", 0, 4, "a?b ", 3, kConvertSubstituted},
+    {"to double-byte, cut", "Shift_JIS", kFrom, "\xE6\x97\xA5\xE6\x9C\xAC", 0, 3, "\x93\xFA ", 2, kConvertCut},
+    {"from double-byte", "Shift_JIS", kTo, "\x93\xFA\x96{", 0, 7, "\xE6\x97\xA5\xE6\x9C\xAC ", 6, kConvertClean},
+    {"illegal double-byte", "Shift_JIS", kTo, "\x82\xFF" "a", 0, 4, "??a ", 3, kConvertSubstituted},
+    {"capacity 0 measures", "windows-1252", kTo, "\xE9\xE9", 0, 0, "", 4, kConvertCut},
+};
+
+TEST(ConvertTest, ConversionPrimitive) {
+  for (const PrimitiveCase& c : kPrimitive) {
+    Converter conv = Converter::Open(c.code_page);
+    ASSERT_TRUE(conv.IsOpen()) << c.code_page;
+    std::string dest(c.capacity + 4, '#');
+    int status = -1;
+    const size_t kept = conv.Convert(c.dir, c.capacity ? dest.data() : nullptr, c.capacity,
+                                     c.source.c_str(), c.length == kNul ? -1 : static_cast<int>(c.source.size()),
+                                     &status);
+    EXPECT_EQ(kept, c.kept) << c.what;
+    EXPECT_EQ(status, c.status) << c.what;
+    EXPECT_EQ(dest.substr(0, c.dest.size()), c.dest) << c.what;
+    EXPECT_EQ(dest.substr(c.capacity), "####") << c.what << ": wrote past the capacity";
+  }
+}
+
+TEST(ConvertTest, FieldsAreCutOnCharactersAndPadded) {
+  struct FieldCase { const char* code_page; Direction dir; std::string value; size_t size; std::string field; int status; };
+  const FieldCase cases[] = {
+      {"windows-1252", kTo, "plain   ", 8, "plain   ", kConvertClean},
+      {"windows-1252", kTo, "\xFC" "ber   ", 6, "\xC3\xBC" "ber ", kConvertClean},
+      {"windows-1252", kTo, "\x80\x80\x80", 8, "\xE2\x82\xAC\xE2\x82\xAC  ", kConvertCut},
+      {"US-ASCII", kTo, "\x81", 3, "?  ", kConvertSubstituted},
+      {"windows-1252", kFrom, "\xC3\xA9t\xC3\xA9  ", 4, "\xE9t\xE9 ", kConvertClean},
+      {"windows-1252", kFrom, "\xF0\x9F\x98\x80!", 3, "?! ", kConvertSubstituted},
+      {"Shift_JIS", kTo, "\x93\xFA\x93\xFA", 5, "\xE6\x97\xA5  ", kConvertCut},
+      {"UTF-8", kFrom, "\xE2\x82\xAC\xE2\x82\xAC", 5, "\xE2\x82\xAC  ", kConvertCut},
+      {"windows-1252", kTo, "", 2, "  ", kConvertClean}};
+  for (const FieldCase& c : cases) {
+    Converter conv = Converter::Open(c.code_page);
+    std::string field(c.size + 2, '#');
+    EXPECT_EQ(conv.ConvertField(c.dir, c.value.data(), c.value.size(), field.data(), c.size),
+              c.status) << c.code_page << " " << c.value;
+    EXPECT_EQ(field, c.field + "##") << c.code_page << " " << c.value;
+  }
+}
+
+TEST(ConvertTest, WholeTextsRoundTrip) {
+  const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC " + std::string(3000, 'x');
+  int status = -1;
+  // ISO-2022-JP switches back and forth with escapes: texts can grow by
+  // more than three bytes per character.
+  std::string jis;
+  for (int i = 0; i < 50; ++i) jis += "\xE6\x97\xA5" "a";
+  for (const auto& [code_page, text] : {std::pair{"windows-1252", utf8}, {"ISO-2022-JP", jis}}) {
+    Converter conv = Converter::Open(code_page);
+    const std::string encoded = conv.ConvertText(kFrom, text, &status);
+    EXPECT_EQ(status, kConvertClean);
+    EXPECT_EQ(conv.ConvertText(kTo, encoded, &status), text);
+    EXPECT_EQ(status, kConvertClean);
+  }
+  EXPECT_FALSE(Converter::Open("no-such-encoding").IsOpen());
+  EXPECT_EQ(Converter().ConvertText(kTo, "abc", &status), "");
+  EXPECT_EQ(status, kConvertSubstituted);
+}
+
+TEST(CompareTest, CodePointsWithAndWithoutCase) {
+  struct Row { const char* code_page; std::string a, b; bool exact; int result; int status; };
+  const Row rows[] = {
+      {"UTF-8", "Stra\xC3\x9F" "E", "stra\xC3\x9F" "e", false, 0, kConvertClean},
+      {"UTF-8", "abc", "abd", false, -1, kConvertClean},
+      {"UTF-8", "abc", "ab", false, 1, kConvertClean},
+      {"UTF-8", "a", "A", true, 1, kConvertClean},
+      {"UTF-8", "\xFF", "\xC3\xBF", false, 0, kConvertSubstituted},  // byte 0xFF, U+00FF
+      {"windows-1252", "\xC9T\xC9", "\xE9t\xE9", false, 0, kConvertClean},
+      {"windows-1252", "\x80", "\xFF", false, 1, kConvertClean},  // U+20AC > U+00FF
+      {"Shift_JIS", "\x82\xA0", "\x82\xA2", false, -1, kConvertClean}};
+  for (const Row& r : rows) {
+    ScopedCodePage code_page(r.code_page);
+    int status = -1;
+    EXPECT_EQ(CompareText(r.a, r.b, r.exact, &status), r.result) << r.code_page << " " << r.a;
+    EXPECT_EQ(status, r.status) << r.code_page << " " << r.a;
+  }
+}
+
+TEST(CollatorTest, TrailingBlanksDoNotCountInCodePageMode) {
+  ScopedCodePage code_page("windows-1252");
+  Collator collator;
+  struct Row { const char* a; const char* b; int result; };
+  const Row rows[] = {{"abc", "abc  ", 0},   {"abc  ", "abc", 0},  {"abc", "abc x", -1},
+                      {"abc x", "abc", 1},   {"\xE9t\xE9", "ete", 1}, {"b", "\xE1", 1},
+                      {"", "  ", 0}};
+  for (const Row& r : rows) EXPECT_EQ(collator.Compare(r.a, -1, r.b, -1), r.result) << r.a << "|" << r.b;
+  Collator copy = collator;
+  EXPECT_EQ(copy.Compare("abc", 3, "abc ", 4), 0);
+
+  ScopedInterfaceMode utf8(InterfaceMode::kUtf8);
+  Collator u;
+  EXPECT_EQ(u.Compare("\xC3\xA9t\xC3\xA9", -1, "ete", -1), 1);
+  EXPECT_EQ(u.Compare("abc", -1, "abc ", -1), -1);  // blanks count in UTF-8 mode
+  // A control character is ignorable below the identical strength.
+  int status = -1;
+  EXPECT_EQ(CollationCompare("a\x01" "b", "ab", false, &status), 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(CollationCompare("a\x01" "b", "ab", true), 0);
+  EXPECT_EQ(CollationCompare("\xC3\xA9", "e", false), 1);
+  EXPECT_NE(LocaleAndEncoding().find(".windows-1252"), std::string::npos);
 }
 
 }  // namespace

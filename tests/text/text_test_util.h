@@ -2,10 +2,9 @@
 // what it changed when it goes out of scope.
 #pragma once
 
-#include <clocale>
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <utility>
 
 #include "text/current_converter.h"
 #include "text/interface_encoding.h"
@@ -46,23 +45,6 @@ class ScopedCodePage {
  private:
   ScopedInterfaceMode mode_;
   UConverterPtr saved_;
-  bool ok_ = false;
-};
-
-// Sets the runtime library's character-type locale for the scope.
-class ScopedCtypeLocale {
- public:
-  explicit ScopedCtypeLocale(const char* name)
-      : saved_(std::setlocale(LC_CTYPE, nullptr)) {
-    ok_ = std::setlocale(LC_CTYPE, name) != nullptr;
-  }
-  ~ScopedCtypeLocale() { std::setlocale(LC_CTYPE, saved_.c_str()); }
-  ScopedCtypeLocale(const ScopedCtypeLocale&) = delete;
-  ScopedCtypeLocale& operator=(const ScopedCtypeLocale&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  std::string saved_;
   bool ok_ = false;
 };
 

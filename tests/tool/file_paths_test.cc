@@ -71,7 +71,6 @@ TEST(FilePathsTest, TemporaryFilesGoAwayUnlessMovedIntoPlace) {
   {
     TempFile t;
     ASSERT_TRUE(t.Create(dir.path(), "vexa", &error));
-    testing::TempDir other;
     ASSERT_TRUE(t.MoveTo(target, &error)) << error;
     EXPECT_EQ(t.path(), "");
   }
@@ -106,10 +105,6 @@ TEST(FilePathsTest, InputFromAPipeIsReadOnceIntoAFile) {
   std::string error;
   ASSERT_TRUE(in.Open(plain, &error));
   EXPECT_EQ(in.path(), plain);  // a file is read where it is
-  EXPECT_FALSE(in.Open(dir.File("absent.csv"), &error));
-  EXPECT_EQ(error, "No such file or directory");
-  EXPECT_FALSE(in.Open(dir.path(), &error));
-  EXPECT_EQ(error, "Is a directory");
 }
 
 }  // namespace

@@ -18,6 +18,8 @@ expect() {
     fail "vexa $* printed $(wc -l <"$work/err") error lines"
 }
 said() { grep -q -- "$1" "$work/err" || fail "expected '$1' in: $(cat "$work/err")"; }
+# has PATTERN FILE WHAT: a line of FILE matches PATTERN, or WHAT fails.
+has() { grep -q -- "$1" "$2" || fail "$3"; }
 # Ends the script with the verdict.
 finish() {
   [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }

@@ -1,11 +1,13 @@
-// Attribute records: data file attributes (17) and variable attributes
-// (18) as written, as read in both byte orders, and when damaged; roles and
+// Text records: data file attributes (17), variable attributes (18),
+// variable sets (5), plain (7) and extended (19) multiple-response sets, as
+// written, as read in both byte orders, and when damaged; roles and
 // measurement levels that travel as attributes.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "dict/set_lines.h"
 #include "support/open_bytes.h"
 #include "support/sysfile_builder.h"
 #include "sysfile/test_files.h"
@@ -22,11 +24,19 @@ std::vector<std::string> Values(const AttributeSet& set, const char* name) {
   return a ? a->values : std::vector<std::string>{"(absent)"};
 }
 
-TEST(AttributeRecordTest, WrittenTextsReadBack) {
+std::vector<std::string> Lines(const Dictionary& d) {
+  std::vector<std::string> out;
+  for (const VariableSet& set : d.Meta().sets) out.push_back(SetLine(set, false));
+  return out;
+}
+
+// One file of attributes and sets. The plain set records name variables by
+// short names and drop names of no variable; the long names record restores
+// the names on reading.
+TEST(TextRecordTest, WrittenTextsReadBack) {
   testing::WriterFile f;
   Dictionary& d = f.Dict();
-  f.AddVar("Income", 0);
-  f.AddVar("Region", 0);
+  for (const char* name : {"Income", "Region", "Apple", "LongFruitName", "a", "b"}) f.AddVar(name, 0);
   AttributeSet file;
   file.Set("Origin", {"a'b", "two\nlines"});
   file.Set("Unwritten", {});
@@ -37,6 +47,14 @@ TEST(AttributeRecordTest, WrittenTextsReadBack) {
   d.MutableAt(0).SetRole(6);
   d.MutableAt(0).SetMeasureLevel(5);
   d.MutableAt(1).SetRole(2);
+  auto& sets = d.MutableMeta().sets;
+  sets.push_back({VariableSet::kVariables, 0, "Fruits", "", "", {"Apple", "LongFruitName", "Ghost"}});
+  sets.push_back({VariableSet::kCategories, 0, "$fruit", "Fruit", "", {"apple", "longfruitname"}});
+  sets.push_back({VariableSet::kCategories, 0, "$gone", "Gone", "", {"Ghost"}});
+  sets.push_back({VariableSet::kDichotomies, VariableSet::kLabelFromVariables, "$set", "unused",
+                  "1", {"a", "b"}});
+  sets.push_back({VariableSet::kDichotomies, 3, "$ext", "", "yes", {"Apple", "b"}});
+  sets.push_back({VariableSet::kDichotomies, 1, "$ext2", "Both", "1", {"a"}});
   f.Writer().CommitHeader();
   f.Finish();
   const std::string bytes = f.Bytes();
@@ -45,6 +63,11 @@ TEST(AttributeRecordTest, WrittenTextsReadBack) {
   EXPECT_NE(bytes.find("Income:Tag('x'\n)$@MeasurementLevel('5'\n)$@ExtendRole('6'\n)"
                        "$@Role('3'\n)/Region:$@Role('2'\n)"),
             std::string::npos);
+  EXPECT_NE(bytes.find("Fruits= APPLE LONGFRUI\n"), std::string::npos);
+  EXPECT_NE(bytes.find("$fruit=C 5 Fruit APPLE LONGFRUI\n$set=D1 1 0  A B\n"), std::string::npos);
+  EXPECT_NE(bytes.find("$ext=E 11 3 yes 0  Apple b\n$ext2=E 1 1 1 4 Both a\n"),
+            std::string::npos);
+  EXPECT_EQ(bytes.find("$gone"), std::string::npos);
 
   const auto back = f.Read();
   const Dictionary& r = back->GetDictionary();
@@ -57,6 +80,10 @@ TEST(AttributeRecordTest, WrittenTextsReadBack) {
   EXPECT_EQ(income.Attributes().Find("$@Role"), nullptr);
   EXPECT_EQ(r.At(1).Role(), 2);
   EXPECT_TRUE(r.At(1).Attributes().Empty());
+  EXPECT_EQ(Lines(r), (std::vector<std::string>{"Fruits= Apple LongFruitName\n",
+                                                "$fruit=C 5 Fruit Apple LongFruitName\n",
+                                                "$set=D1 1 0  a b\n", "$ext=E 11 3 yes 0  Apple b\n",
+                                                "$ext2=E 1 1 1 4 Both a\n"}));
 }
 
 // (short name, text of record 18): variables A, B and #X (renamed when read).
@@ -70,9 +97,9 @@ struct Case18 {
   std::vector<std::string> repaired_tag;  // of #X, read as v1
 };
 
-class VariableAttributeReadTest : public ::testing::TestWithParam<bool> {};
+class TextRecordReadTest : public ::testing::TestWithParam<bool> {};
 
-TEST_P(VariableAttributeReadTest, DamageTable) {
+TEST_P(TextRecordReadTest, DamageTable) {
   const Case18 cases[] = {
       {"well formed", 1, "A:Tag('1'\n)/B:$@Role('4'\n)", 0, {"1"}, 4, {}},
       {"unit size 2", 2, "A:Tag('1'\n)/B", 1204, {}, 0, {}},
@@ -105,7 +132,7 @@ TEST_P(VariableAttributeReadTest, DamageTable) {
   }
 }
 
-TEST_P(VariableAttributeReadTest, FileAttributes) {
+TEST_P(TextRecordReadTest, FileAttributes) {
   struct Case17 {
     const char* text;
     std::vector<std::string> names;
@@ -127,7 +154,33 @@ TEST_P(VariableAttributeReadTest, FileAttributes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(ByteOrders, VariableAttributeReadTest, ::testing::Bool());
+
+// Every line that breaks the grammar is skipped; the others are kept.
+TEST_P(TextRecordReadTest, BadSetLinesAreSkippedOneByOne) {
+  const std::string plain =
+      "$good=C 2 ok A B\r\n"
+      "nodollar=D1 1 0  A\n"
+      "$badtype=X 2 ok A\n"
+      "$nospace=C2 ok A\n"
+      "$toolong=C 99 ok A\n"
+      "$zerolabel=C 00  A\n"
+      "$zerovalue=D0  2 ok A\n"
+      "x\n"
+      "$good=C 3 new B\n";
+  const std::string extended = "$e=E 1 1 1 0 A\n$f=E1 1 1 0  A\n";
+  const std::string variable_sets = "vs= A B #X\n=x\n";
+  SysFileBuilder b(GetParam());
+  b.Header().NumericVar("A").NumericVar("B").NumericVar("#X");  // #X is read as v1
+  b.Extension(5, 1, static_cast<int32_t>(variable_sets.size()), variable_sets);
+  b.Extension(7, 1, static_cast<int32_t>(plain.size()), plain);
+  b.Extension(19, 1, static_cast<int32_t>(extended.size()), extended);
+  const auto source = OpenBytes(b.End().Bytes());
+  EXPECT_EQ(Lines(source->GetDictionary()),
+            (std::vector<std::string>{"vs= A B v1\n", "$good=C 3 new B\n", "$nodollar=D1 1 0  A\n",
+                                      "$e=E 1 1 1 0  A\n"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(ByteOrders, TextRecordReadTest, ::testing::Bool());
 
 }  // namespace
 }  // namespace vexa

@@ -1,11 +1,12 @@
-// Case mapping in place, in UTF-8 mode and through code-page converters, and
-// file names converted from the interface encoding.
+// Characters: the length of the first and whole-character prefixes in both
+// interface modes; case mapping in place, in UTF-8 mode and through
+// code-page converters; file names converted from the interface encoding.
+#include <gtest/gtest.h>
+
 #include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
-
-#include <gtest/gtest.h>
 
 #include "text/interface_encoding.h"
 #include "text_test_util.h"
@@ -14,6 +15,60 @@ namespace vexa::text {
 namespace {
 
 using namespace testing;  // the scoped text settings
+
+struct LengthCase {
+  const char* label;
+  InterfaceMode mode;  // code-page mode follows the current converter, here UTF-8
+  std::string bytes;
+  size_t limit;
+  int expected;
+};
+
+constexpr InterfaceMode kU8 = InterfaceMode::kUtf8, kCP = InterfaceMode::kCodePage;
+const LengthCase kLengths[] = {
+    {"ascii", kU8, "Ab", 2, 1}, {"limit_zero", kU8, "A", 0, 0},
+    {"nul_first", kU8, std::string("\0A", 2), 2, 0}, {"two_byte", kU8, "\xC3\xA9x", 3, 2},
+    {"two_byte_cut_by_limit", kU8, "\xC3\xA9", 1, -1},
+    {"two_byte_missing_trail", kU8, "\xC3" "A", 2, -1},
+    {"three_byte_fast_lead", kU8, "\xE2\x82\xAC", 3, 3},
+    {"three_byte_cut_by_limit", kU8, "\xE2\x82\xAC", 2, -1},
+    {"three_byte_e0_lead", kU8, "\xE0\xA4\x85", 3, 3},
+    {"three_byte_ef_lead", kU8, "\xEF\xBF\xBD", 3, 3},
+    {"overlong_three_byte", kU8, "\xE0\x80\x80", 3, -1}, {"surrogate", kU8, "\xED\xA0\x80", 3, -1},
+    {"overlong_two_byte", kU8, "\xC0\xAF", 2, -1}, {"four_byte", kU8, "\xF0\x9F\x98\x80!", 5, 4},
+    {"four_byte_cut_by_limit", kU8, "\xF0\x9F\x98\x80", 3, -1},
+    {"above_unicode", kU8, "\xF4\x90\x80\x80", 4, -1}, {"lone_trail", kU8, "\x80", 1, -1},
+    {"byte_ff", kU8, "\xFF", 1, -1}, {"locale_ascii", kCP, "A", 1, 1},
+    {"locale_two_byte", kCP, "\xC3\xA9", 2, 2}, {"locale_three_byte", kCP, "\xE2\x82\xAC", 3, 3},
+    {"locale_four_byte", kCP, "\xF0\x9F\x98\x80", 4, 4}, {"locale_empty", kCP, "", 1, 0},
+    {"locale_limit_zero", kCP, "A", 0, 0}, {"locale_invalid", kCP, "\xFF", 1, -1},
+    {"locale_cut_by_limit", kCP, "\xE2\x82\xAC", 2, -1}
+};
+
+TEST(CharLengthTest, MeasuresTheFirstCharacter) {
+  for (const LengthCase& c : kLengths) {
+    ScopedCodePage utf8("UTF-8");
+    ScopedInterfaceMode mode(c.mode);
+    EXPECT_EQ(CharLength(c.bytes.data(), c.limit), c.expected) << c.label;
+  }
+}
+
+TEST(WholeCharPrefixTest, NeverSplitsACharacterAndStopsAtInvalidOnes) {
+  ScopedInterfaceMode mode{InterfaceMode::kUtf8};
+  const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";  // 1+2+3+4
+  const size_t expected[] = {0, 1, 1, 3, 3, 3, 6, 6, 6, 6, 10, 10};
+  for (size_t max = 0; max < std::size(expected); ++max) {
+    EXPECT_EQ(WholeCharPrefix(text.data(), text.size(), max), expected[max]) << "max " << max;
+  }
+  const std::pair<std::string, size_t> cases[] = {
+      {"ab\xFF" "cd", 2},
+      {"ab\xE2\x82", 2},            // a character cut by the end is not whole either
+      {std::string("a\0b", 3), 3},  // an embedded NUL is one byte
+  };
+  for (const auto& [bytes, prefix] : cases) {
+    EXPECT_EQ(WholeCharPrefix(bytes.data(), bytes.size(), 10), prefix);
+  }
+}
 
 struct MapCase {
   const char* label;
@@ -25,7 +80,7 @@ struct MapCase {
 
 constexpr bool kUp = true, kDown = false;
 const char* const kUtf8 = nullptr;
-const MapCase kCases[] = {
+const MapCase kMaps[] = {
     {"ascii_upper", kUtf8, kUp, "abc xyz_09", "ABC XYZ_09", 0},
     {"ascii_lower", kUtf8, kDown, "ABC xyz", "abc xyz", 0},
     {"two_byte", kUtf8, kUp, "\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89", 0},
@@ -37,13 +92,11 @@ const MapCase kCases[] = {
     {"longer_result_kept", kUtf8, kUp, "a\xC9\x90z", "A\xC9\x90Z", 0},
         // U+1E9E maps to U+00DF, which takes two bytes: kept.
     {"shorter_result_kept", kUtf8, kDown, "\xE1\xBA\x9E" "A", "\xE1\xBA\x9E" "a", 0},
-    {"dotless_i_never_upper", kUtf8, kUp, "\xC4\xB1", "\xC4\xB1", 0},
-    {"long_s_never_upper", kUtf8, kUp, "\xC5\xBF", "\xC5\xBF", 0},
-    {"prosgegrammeni_never_upper", kUtf8, kUp, "\xE1\xBE\xBE", "\xE1\xBE\xBE", 0},
-    {"dotted_I_never_lower", kUtf8, kDown, "\xC4\xB0", "\xC4\xB0", 0},
-    {"ohm_never_lower", kUtf8, kDown, "\xE2\x84\xA6", "\xE2\x84\xA6", 0},
-    {"kelvin_never_lower", kUtf8, kDown, "\xE2\x84\xAA", "\xE2\x84\xAA", 0},
-    {"angstrom_never_lower", kUtf8, kDown, "\xE2\x84\xAB", "\xE2\x84\xAB", 0},
+        // Dotless i, long s and prosgegrammeni; dotted I, ohm, kelvin and
+        // angstrom: their simple mappings fold distinct letters together.
+    {"never_upper", kUtf8, kUp, "\xC4\xB1\xC5\xBF\xE1\xBE\xBE", "\xC4\xB1\xC5\xBF\xE1\xBE\xBE", 0},
+    {"never_lower", kUtf8, kDown, "\xC4\xB0\xE2\x84\xA6\xE2\x84\xAA\xE2\x84\xAB",
+                "\xC4\xB0\xE2\x84\xA6\xE2\x84\xAA\xE2\x84\xAB", 0},
     {"greek_omega_lower", kUtf8, kDown, "\xCE\xA9", "\xCF\x89", 0},
     {"invalid_stops_walk", kUtf8, kUp, "ab\xFF" "cd", "AB\xFF" "cd", 3},
     {"truncated_at_end", kUtf8, kUp, "ab\xC3", "AB\xC3", 3},
@@ -66,8 +119,11 @@ const MapCase kCases[] = {
     {"sjis_truncated", "Shift_JIS", kUp, "a\x82", "A\x82", 3},
     {"utf8_code_page", "UTF-8", kUp, "\xC3\xA9", "\xC3\x89", 0}};
 
+// Rows of one code page follow rows of another: the mapping must follow a
+// converter replaced since the last call (in windows-1252 0xFD is y acute,
+// in windows-1254 the dotless i).
 TEST(CaseMappingTest, MapsInPlace) {
-  for (const MapCase& c : kCases) {
+  for (const MapCase& c : kMaps) {
     SCOPED_TRACE(c.label);
     ScopedInterfaceMode mode(InterfaceMode::kUtf8);
     std::optional<ScopedCodePage> code_page;
@@ -77,18 +133,6 @@ TEST(CaseMappingTest, MapsInPlace) {
                       : LowerCaseInPlace(text.data(), text.size()),
               c.status);
     EXPECT_EQ(text, c.expected);
-  }
-}
-
-// The mapping follows a converter replaced since the last call.
-TEST(CaseMappingCacheTest, FollowsReplacedConverter) {
-  for (auto [code_page, expected] : {std::pair{"windows-1252", "\xDD"},   // y acute
-                                     std::pair{"windows-1254", "\xFD"}}) {  // dotless i
-    ScopedCodePage converter(code_page);
-    ASSERT_TRUE(converter.ok());
-    std::string text = "\xFD";
-    UpperCaseInPlace(text.data(), text.size());
-    EXPECT_EQ(text, expected) << code_page;
   }
 }
 
