@@ -25,10 +25,11 @@ class RecordInput {
   size_t Read(void* dest, size_t size) { return stream_.Read(dest, size); }
 
   // An int32 in the file's byte order, for an uncounted read: a field cut
-  // off by the end of the file reads as 0 (the next record type then fails).
+  // off by the end of the file reads as 0, whatever its first bytes say, so
+  // that nothing is made of them and the next record type fails with 1205.
   int32 ReadInt32() {
-    char bytes[4] = {0, 0, 0, 0};
-    stream_.Read(bytes, sizeof bytes);
+    char bytes[4];
+    if (stream_.Read(bytes, sizeof bytes) != sizeof bytes) return 0;
     return LoadI32(bytes, swap_);
   }
   int32 Fix(int32 v) const {

@@ -7,8 +7,8 @@
 //  24 name[8]       space padded
 //  32 label length L, then L bytes padded to a multiple of 4 (has label)
 //  then 8 x |missing code| bytes of missing values (float64 or text)
-// The reads are not counted: a file that ends inside the record fails at
-// the next record type.
+// The reads after the fixed fields are not counted: a file that ends
+// there fails at the next record type.
 #include <cstring>
 #include <string>
 
@@ -36,8 +36,11 @@ bool IsKnownMissingCode(int32 code) {
 
 void ReadVariableRecord(RecordInput& in, Dictionary& dictionary) {
   char body[layout::kVariableRecordBody];
-  std::memset(body, 0, sizeof body);
-  in.Read(body, sizeof body);
+  // A record cut off by the end of the file fails as cut off, before its
+  // fields are judged on bytes it does not have.
+  if (in.Read(body, sizeof body) != sizeof body) {
+    ThrowFileError(kErrTruncated, "the file ends inside the record");
+  }
   bool swap = in.Swap();
   int32 type = LoadI32(body, swap);
   int32 hasLabel = LoadI32(body + 4, swap);
