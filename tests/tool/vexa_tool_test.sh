@@ -166,7 +166,7 @@ expect 1 convert "$work/absent.vexa" "$work/x.vexa"
 said 'absent.vexa: No such file or directory$'
 head -c 300 "$work/a.vexa" >"$work/cut.vexa"
 expect 1 info "$work/cut.vexa"
-said 'open failed: dictionary at offset 300: .* (VEXA_E_FILE_OPEN)$'
+said 'open failed: variable record at offset 296: the file ends inside the record (VEXA_E_FILE_OPEN)$'
 expect 2 import "$work/a.csv"
 expect 2 import "$work/a.csv" "$work/x.vexa" --compression fast
 expect 2 convert "$work/a.vexa"
