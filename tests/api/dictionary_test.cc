@@ -46,7 +46,10 @@ TEST(ValidateVarnameTest, GivesOneResultPerRule) {
   }
 }
 
-TEST_F(DictionaryTest, VariablesNamesLabelsAndTheWeight) {
+#define PRINT(var) vexaGetVarPrintFormat(h, var, &o.i[0], &o.i[1], &o.i[2])
+#define LEVEL vexaGetVarMeasureLevel(h, "num", &o.i[0])
+
+TEST_F(DictionaryTest, VariablesNamesLabelsTheWeightFormatsAndDisplay) {
   RunSteps(handle_, {
       STEP(vexaSetVarName(h, "#tmp", 0), VEXA_E_BAD_VAR_NAME, ""),
       STEP(vexaSetVarName(h, "$sys", 0), VEXA_E_BAD_VAR_NAME, ""),
@@ -75,18 +78,10 @@ TEST_F(DictionaryTest, VariablesNamesLabelsAndTheWeight) {
       STEP(vexaSetCaseWeightVar(h, "absent"), VEXA_E_VAR_NOT_FOUND, ""),
       STEP(vexaSetCaseWeightVar(h, "THIRD"), VEXA_OK, ""),
       STEP(vexaGetCaseWeightVar(h, o.s[0]), VEXA_OK, " s0=third"),
-  });
-}
-
-// The validity rules are the format table's; here, the order of the checks,
-// the arguments that do not fit a format, and what the getters give. Then
-// levels, alignments, widths and roles, each call followed by the getter:
-// a refused or ignored value leaves what was there.
-#define PRINT(var) vexaGetVarPrintFormat(h, var, &o.i[0], &o.i[1], &o.i[2])
-#define LEVEL vexaGetVarMeasureLevel(h, "num", &o.i[0])
-
-TEST_F(DictionaryTest, FormatsAndDisplayProperties) {
-  RunSteps(handle_, {
+      // The validity rules are the format table's; here, the order of the
+      // checks, the arguments that do not fit a format, and what the getters
+      // give. Then levels, alignments, widths and roles, each call followed
+      // by the getter: a refused or ignored value leaves what was there.
       STEP(vexaSetVarPrintFormat(h, "str", 1, 0, 19), VEXA_E_BAD_PRINT_FORMAT, ""),
       STEP(vexaSetVarWriteFormat(h, "num", 6, 0, 9), VEXA_E_BAD_WRITE_FORMAT, ""),
       STEP(vexaSetVarPrintFormat(h, "absent", 13, 0, 8), VEXA_E_BAD_PRINT_FORMAT, ""),
@@ -124,9 +119,25 @@ TEST_F(DictionaryTest, FormatsAndDisplayProperties) {
 
 // Each numeric set is followed by the getter: a refused one keeps the value
 // 42, values beyond the count are not kept.
-TEST_F(DictionaryTest, MissingValues) {
+#define LABEL_N(var, value) vexaGetVarNValueLabelLong(h, var, value, o.s[0], 200, nullptr)
+#define LABEL_C(var, value) vexaGetVarCValueLabelLong(h, var, value, o.s[0], 200, nullptr)
+
+TEST_F(DictionaryTest, MissingValuesAndValueLabels) {
   constexpr int kBad = VEXA_E_BAD_MISSING_VALUES;
   const std::string kOld = " i0=1 d0=42 d1=0 d2=0";
+  static const char* a[] = {"a"};
+  static const double one = 1;
+  static const char* num_s4[] = {"num", "s4"};
+  static const char* s4_num[] = {"s4", "num"};
+  static const char* num_nope[] = {"num", "nope"};
+  static const char* num_third[] = {"num", "third"};
+  static const double values[] = {2, 1, 2};
+  static const char* labels[] = {"two", "one", "TWO"};
+  static const char* mixed[] = {"s8", "s10"};
+  static const char* same[] = {"s8", "s8b"};
+  static const char* texts[] = {"X", "Y"};
+  static const std::string l120(120, 'a'), l121(121, 'b');
+  static const char* new_labels[] = {"new", l121.c_str()};
   RunSteps(handle_, {
       STEP(SET_N(1, 42, 0, 0), VEXA_OK, ""),
       STEP(Each({SET_N(-1, 1, 2, 3), GET_N("num")}), kBad, kOld),
@@ -157,27 +168,6 @@ TEST_F(DictionaryTest, MissingValues) {
            " s0=AB   i0=3 s1=     s2=WXYZ"),
       STEP(Each({vexaSetVarCMissingValues(h, "s4", 0, nullptr, nullptr, nullptr), GET_C("s4")}),
            VEXA_OK, " s0= i0=0 s1= s2="),
-  });
-}
-
-#define LABEL_N(var, value) vexaGetVarNValueLabelLong(h, var, value, o.s[0], 200, nullptr)
-#define LABEL_C(var, value) vexaGetVarCValueLabelLong(h, var, value, o.s[0], 200, nullptr)
-
-TEST_F(DictionaryTest, ValueLabels) {
-  static const char* a[] = {"a"};
-  static const double one = 1;
-  static const char* num_s4[] = {"num", "s4"};
-  static const char* s4_num[] = {"s4", "num"};
-  static const char* num_nope[] = {"num", "nope"};
-  static const char* num_third[] = {"num", "third"};
-  static const double values[] = {2, 1, 2};
-  static const char* labels[] = {"two", "one", "TWO"};
-  static const char* mixed[] = {"s8", "s10"};
-  static const char* same[] = {"s8", "s8b"};
-  static const char* texts[] = {"X", "Y"};
-  static const std::string l120(120, 'a'), l121(121, 'b');
-  static const char* new_labels[] = {"new", l121.c_str()};
-  RunSteps(handle_, {
       // The variables are tested in order, the first failure reported.
       STEP(vexaSetVarNValueLabel(h, "nope", 1, "a"), VEXA_E_VAR_NOT_FOUND, ""),
       STEP(vexaSetVarNValueLabel(h, "s4", 1, "a"), VEXA_E_NOT_NUMERIC, ""),

@@ -39,13 +39,15 @@ std::string VarSets(int h) { return Text(h, vexaGetVariableSets, vexaFreeVariabl
 
 using SetsAndAttributesTest = WriteHandleTest;
 
-TEST_F(SetsAndAttributesTest, AttributeSubscriptsAndNameRules) {
+TEST_F(SetsAndAttributesTest, AttributesAndSetsAddedGotAndRefused) {
   const int h = handle_;
-  ASSERT_EQ(vexaSetVarName(h, "v", 0), VEXA_OK);
+  ASSERT_EQ(Each({vexaSetVarName(h, "v", 0), vexaSetVarName(h, "a", 0), vexaSetVarName(h, "b", 0),
+                  vexaSetVarName(h, "s", 4)}),
+            VEXA_OK);
   EXPECT_EQ(Attributes(h), "0:");
   const char* names[] = {"Tag[1]", "Tag[3]", "skipped", "One"};
-  const char* values[] = {"a", "c", "", "x"};
-  EXPECT_EQ(vexaSetFileAttributes(h, names, values, 4), VEXA_OK);
+  const char* texts[] = {"a", "c", "", "x"};
+  EXPECT_EQ(vexaSetFileAttributes(h, names, texts, 4), VEXA_OK);
   EXPECT_EQ(Attributes(h), "0:Tag[1]=a;Tag[3]=c;One=x;");
   for (int k = 1; k <= 12; ++k) {
     EXPECT_EQ(vexaAddVarAttribute(h, "v", "Many", k, std::to_string(k).c_str()), VEXA_OK);
@@ -66,15 +68,11 @@ TEST_F(SetsAndAttributesTest, AttributeSubscriptsAndNameRules) {
   EXPECT_EQ(vexaSetFileAttributes(h, nullptr, nullptr, 1), VEXA_E_BAD_ATTRIBUTE_ARGS);
   for (const char* bad : {"Tag[0]", "Tag[2147483647]", "Tag[1]x", "Tag[]", "Tag[-1]"}) {
     const char* one[] = {bad};
-    EXPECT_EQ(vexaSetFileAttributes(h, one, values, 1), VEXA_E_BAD_ATTRIBUTE_NAME) << bad;
+    EXPECT_EQ(vexaSetFileAttributes(h, one, texts, 1), VEXA_E_BAD_ATTRIBUTE_NAME) << bad;
   }
   EXPECT_EQ(Attributes(h), "0:Tag[1]=a;Tag[3]=c;One=x;$creationdate=v;");
-}
 
-TEST_F(SetsAndAttributesTest, SetsAddedGotAndRefused) {
-  const int h = handle_;
-  ASSERT_EQ(Each({vexaSetVarName(h, "a", 0), vexaSetVarName(h, "b", 0), vexaSetVarName(h, "s", 4)}),
-            VEXA_OK);
+  // Sets, in their text forms and one by one.
   const char* nums[] = {"a", "b"};
   const char* mixed[] = {"a", "s"};
   EXPECT_EQ(DefsEx(h), "-13:");
@@ -89,7 +87,7 @@ TEST_F(SetsAndAttributesTest, SetsAddedGotAndRefused) {
   EXPECT_EQ(Defs(h), "0:$ext=D1 1 0  a b\n");
   EXPECT_EQ(DefsEx(h), "0:$ext=D1 1 0  a b\n$ext2=E 11 1 1 0  a b\n");
   // Name, dichotomy, counted value, variables and their count, code.
-  const std::tuple<const char*, int, const char*, const char**, int, int> adds[] = {
+  const std::tuple<const char*, int, const char*, const char**, int, int> defs[] = {
       {"ext", 1, "x", nums, 2, VEXA_E_BAD_MULT_RESP_NAME},
       {"$ext", 1, "x", nums, 2, VEXA_E_DUPLICATE_MULT_RESP},
       {"$t", 1, "", nums, 2, VEXA_E_BAD_MULT_RESP},
@@ -98,7 +96,7 @@ TEST_F(SetsAndAttributesTest, SetsAddedGotAndRefused) {
       {"$t", 0, "", nums, 0, VEXA_E_BAD_MULT_RESP},
       {"$t", 0, "", mixed + 1, 1, VEXA_OK},
   };
-  for (const auto& [name, dichotomy, counted, vars, count, code] : adds) {
+  for (const auto& [name, dichotomy, counted, vars, count, code] : defs) {
     EXPECT_EQ(vexaAddMultRespDefC(h, name, "L", dichotomy, counted, vars, count), code) << name;
   }
   RunSteps(h, {STEP(vexaGetMultRespCount(h, &o.i[0]), VEXA_OK, " i0=3")});

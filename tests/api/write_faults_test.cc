@@ -28,19 +28,6 @@ int OpenWithVariables(const std::string& path, int count, int compression = 0) {
   return h;
 }
 
-// A commit that cannot write the dictionary leaves no file.
-TEST(WriteFaultsTest, ACommitThatFailsLeavesNoFile) {
-  TempDir dir;
-  const std::string big = dir.File("big-dictionary.vexa");
-  int h = OpenWithVariables(big, 100);  // about 25 KB of dictionary
-  {
-    ScopedFileSizeLimit limit(4096);
-    EXPECT_EQ(vexaCommitHeader(h), VEXA_E_BAD_HANDLE);
-  }
-  EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
-  EXPECT_EQ(ReadFile(big), "");
-}
-
 // Cases of a new file or of an append, under a limit a few bytes above the
 // file as it is before the cases. A case count of 400 stays in the
 // stream's buffer (or the zlib block), so every commit succeeds and the
