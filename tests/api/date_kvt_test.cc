@@ -15,8 +15,7 @@ using DateKvtTest = WriteHandleTest;
 TEST_F(DateKvtTest, SurviveWriteAndRead) {
   const int h = handle_;
   ASSERT_EQ(Each({vexaSetVarName(h, "x", 0), vexaSetVarName(h, "YEAR_", 0),
-                  vexaSetVarName(h, "DATE_", 8)}),
-            VEXA_OK);
+                  vexaSetVarName(h, "DATE_", 8)}), VEXA_OK);
   // YEAR_ at case position 1, DATE_ at 2 (1-based 2 and 3).
   const std::vector<int> info = {1, 4, 1, 5, 6, 0, 2, 2, 9, 3, 11, 0};
   const std::pair<std::vector<int>, int> sets[] = {
@@ -39,8 +38,7 @@ TEST_F(DateKvtTest, SurviveWriteAndRead) {
   int r = -1, n = 0;
   int* got = nullptr;
   ASSERT_EQ(Each({vexaOpenRead(dir_.File("new.vexa").c_str(), &r),
-                  vexaGetDateVariables(r, &n, &got)}),
-            VEXA_OK);
+                  vexaGetDateVariables(r, &n, &got)}), VEXA_OK);
   EXPECT_EQ(std::vector<int>(got, got + n),
             (std::vector<int>{1, 4, 1, 5, 6, 1, 2, 2, 9, 3, 11, 0}));
   vexaFreeDateVariables(got);

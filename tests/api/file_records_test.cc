@@ -39,8 +39,7 @@ class FileRecordsTest : public WriteHandleTest {
   std::string Commit(int h, const std::string& name = "new.vexa",
                      std::function<int()> before_close = [] { return VEXA_OK; }) {
     EXPECT_EQ(Each({vexaSetVarName(h, "x", 0), vexaCommitHeader(h), before_close(),
-                    vexaCloseWrite(h)}),
-              VEXA_OK);
+                    vexaCloseWrite(h)}), VEXA_OK);
     if (h == handle_) handle_ = -1;
     return ReadFile(dir_.File(name));
   }
@@ -108,8 +107,7 @@ TEST_F(FileRecordsTest, DocumentsCopiedReadAndSetAsWholeLines) {
   EXPECT_NE(Commit(handle_).find(kOne + kTwo), std::string::npos);
   int w = -1;
   ASSERT_EQ(Each({vexaOpenWrite(dir_.File("cleared.vexa").c_str(), &w),
-                  vexaCopyDocuments(with, w), vexaCopyDocuments(without, w)}),
-            VEXA_OK);
+                  vexaCopyDocuments(with, w), vexaCopyDocuments(without, w)}), VEXA_OK);
   RunSteps(w, {
       STEP(vexaGetDocuments(h, o.s[0], 300, &o.i[0]), VEXA_OK, " i0=0"),
       STEP(vexaSetDocuments(h, nullptr, 1), VEXA_E_BAD_EXTENSION, ""),

@@ -287,17 +287,12 @@ struct Scenario {
 };
 
 const Scenario kScenarios[] = {
-    {"numbers_plain", Numbers, 0},
-    {"numbers_bytecode", Numbers, 1},
-    {"strings_plain", Strings, 0},
-    {"strings_bytecode", Strings, 1},
+    {"numbers_plain", Numbers, 0},          {"numbers_bytecode", Numbers, 1},
+    {"strings_plain", Strings, 0},          {"strings_bytecode", Strings, 1},
     {"segments_code_page", SegmentsByBytes, 0, true},
-    {"names_display", Names, 1},
-    {"labels_missing", Labels, 0},
-    {"file_info", FileInfo, 1},
-    {"copied_dictionary", Copy, 1},
-    {"append_plain", Append, 0},
-    {"append_bytecode", Append, 1},
+    {"names_display", Names, 1},            {"labels_missing", Labels, 0},
+    {"file_info", FileInfo, 1},             {"copied_dictionary", Copy, 1},
+    {"append_plain", Append, 0},            {"append_bytecode", Append, 1},
 };
 
 void PrintTo(const Scenario& scenario, std::ostream* os) { *os << scenario.name; }

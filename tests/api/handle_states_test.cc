@@ -121,8 +121,7 @@ TEST(HandleStateTest, EveryCallGivesTheCodeOfEachKindOfHandle) {
                     committed = dir.File("committed.vexa"), other = dir.File("other.vexa");
   int h = -1;
   ASSERT_EQ(Each({vexaOpenWrite(source.c_str(), &h), Define(h), vexaCommitHeader(h),
-                  vexaCommitCaseRecord(h), vexaCommitCaseRecord(h), vexaCloseWrite(h)}),
-            VEXA_OK);
+                  vexaCommitCaseRecord(h), vexaCommitCaseRecord(h), vexaCloseWrite(h)}), VEXA_OK);
   const char* kStates[] = {"read", "write", "committed", "append"};
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.call);
@@ -136,8 +135,7 @@ TEST(HandleStateTest, EveryCallGivesTheCodeOfEachKindOfHandle) {
                     Define(handles[kCommitted]), vexaCommitHeader(handles[kCommitted]),
                     vexaOpenAppend(source.c_str(), &handles[kAppend]),
                     vexaOpenRead(source.c_str(), &from), vexaOpenWrite(other.c_str(), &to),
-                    vexaOpenWrite(other.c_str(), &closed), vexaCloseWrite(closed)}),
-              VEXA_OK);
+                    vexaOpenWrite(other.c_str(), &closed), vexaCloseWrite(closed)}), VEXA_OK);
     for (int bad : {-1, 100, 99, closed}) {
       Out o;
       EXPECT_EQ(row.run(bad, o), VEXA_E_BAD_HANDLE) << "handle " << bad;

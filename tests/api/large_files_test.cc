@@ -44,8 +44,7 @@ int Write(const std::string& path, int compression, int from, int to) {
 void ExpectCases(const std::string& path, int compression, int back) {
   int h = -1, got_compression = -1, cases = 0;
   ASSERT_EQ(Each({vexaOpenRead(path.c_str(), &h), vexaGetCompression(h, &got_compression),
-                  vexaGetNumberofCases(h, &cases)}),
-            VEXA_OK);
+                  vexaGetNumberofCases(h, &cases)}), VEXA_OK);
   EXPECT_EQ(got_compression, compression);
   EXPECT_EQ(cases, kCases);
   double c[kVars];
@@ -88,7 +87,9 @@ void ExpectPositions(const std::string& path) {
   EXPECT_EQ(Each({vexaCloseRead(a), vexaCloseRead(b)}), VEXA_OK);
 }
 
-TEST(LargeFilesTest, CasesAreTheSameWithAndWithoutReadAhead) {
+std::string AfterHeaderRecord(const std::string& path) { return ReadFile(path).substr(176); }
+
+TEST(LargeFilesTest, CasesComeBackWithAndWithoutReadAheadAndFromEveryZlibWorkerCount) {
   TempDir dir;
   for (int compression : {0, 1}) {
     const std::string path = dir.File("f" + std::to_string(compression));
@@ -101,16 +102,10 @@ TEST(LargeFilesTest, CasesAreTheSameWithAndWithoutReadAhead) {
     }
     ReadAhead::SetEnabled(true);
   }
-}
-
-std::string AfterHeaderRecord(const std::string& path) { return ReadFile(path).substr(176); }
-
-// Every worker count writes the same bytes (beyond the header record, whose
-// time stamp may differ), and appends in steps give the file written at
-// once: the first append ends inside a block of byte code and of zlib data,
-// the second starts there; the last starts after a whole zlib block.
-TEST(LargeFilesTest, ZlibWrittenAppendedAndReadWithEveryWorkerCount) {
-  TempDir dir;
+  // Zlib: every worker count writes the same bytes (beyond the header
+  // record, whose time stamp may differ), and appends in steps give the file
+  // written at once: the first append ends inside a block of byte code and
+  // of zlib data, the second starts there; the last after a whole zlib block.
   const std::string whole = dir.File("whole"), parts = dir.File("parts");
   std::string first;
   for (int workers : {1, 2}) {

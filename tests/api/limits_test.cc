@@ -175,19 +175,14 @@ TEST(LimitsTest, MoreCasesThanAThirtyTwoBitCount) {
   // Through the interface: the count does not fit and reads -1; the cases
   // around the old end and the new cases read back, then the end of data.
   ASSERT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK);
-  int count = 0;
-  EXPECT_EQ(vexaGetNumberofCases(h, &count), VEXA_OK);
-  EXPECT_EQ(count, -1);
-  ASSERT_EQ(vexaSeekNextCase(h, 1), VEXA_OK);
-  ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK);
-  EXPECT_EQ(Number(h, "id"), 2);
-  ASSERT_EQ(vexaSeekNextCase(h, static_cast<int>(kBefore - 1)), VEXA_OK);
-  for (double expected : {0, 3, 4}) {
-    ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK);
-    EXPECT_EQ(Number(h, "id"), expected);
-  }
-  EXPECT_EQ(vexaReadCaseRecord(h), VEXA_W_END_OF_DATA);
-  EXPECT_EQ(vexaCloseRead(h), VEXA_OK);
+#define NEXT_ID Each({vexaReadCaseRecord(h), vexaGetValueNumeric(h, 1, &o.d[0])})
+  RunSteps(h, {STEP(vexaGetNumberofCases(h, &o.i[0]), VEXA_OK, " i0=-1"),
+               STEP(Each({vexaSeekNextCase(h, 1), NEXT_ID}), VEXA_OK, " d0=2"),
+               STEP(Each({vexaSeekNextCase(h, static_cast<int>(kBefore - 1)), NEXT_ID}), VEXA_OK,
+                    " d0=0"),
+               STEP(NEXT_ID, VEXA_OK, " d0=3"), STEP(NEXT_ID, VEXA_OK, " d0=4"),
+               STEP(vexaReadCaseRecord(h), VEXA_W_END_OF_DATA, ""),
+               STEP(vexaCloseRead(h), VEXA_OK, "")});
 }
 
 }  // namespace

@@ -42,8 +42,7 @@ using SetsAndAttributesTest = WriteHandleTest;
 TEST_F(SetsAndAttributesTest, AttributesAndSetsAddedGotAndRefused) {
   const int h = handle_;
   ASSERT_EQ(Each({vexaSetVarName(h, "v", 0), vexaSetVarName(h, "a", 0), vexaSetVarName(h, "b", 0),
-                  vexaSetVarName(h, "s", 4)}),
-            VEXA_OK);
+                  vexaSetVarName(h, "s", 4)}), VEXA_OK);
   EXPECT_EQ(Attributes(h), "0:");
   const char* names[] = {"Tag[1]", "Tag[3]", "skipped", "One"};
   const char* texts[] = {"a", "c", "", "x"};
@@ -123,8 +122,7 @@ TEST_F(SetsAndAttributesTest, SurviveWriteReadCopyRead) {
                   vexaSetVarMeasureLevel(h, "r1", 5), vexaAddVarAttribute(h, "r2", "Note", 2, "it's"),
                   vexaAddFileAttribute(h, "Source", -1, "survey"),
                   vexaSetMultRespDefs(h, "$fruit=C 5 Fruit Apple Pear\n$d=D1 1 3 Yes Pear\n"),
-                  vexaSetVariableSets(h, "Fruits= Apple Pear\n")}),
-            VEXA_OK);
+                  vexaSetVariableSets(h, "Fruits= Apple Pear\n")}), VEXA_OK);
   const char* vars[] = {"Pear", "Apple"};
   ASSERT_EQ(vexaAddMultRespDefN(h, "$e", "Extended", 1, 7, vars, 2), VEXA_OK);
   for (const std::string& path : CommitAndCopy()) {

@@ -21,8 +21,7 @@ int OpenWithVariables(const std::string& path, int count, int compression = 0) {
   for (int i = 0; i < count; ++i) {
     const std::string name = "variable_" + std::to_string(i);
     EXPECT_EQ(Each({vexaSetVarName(h, name.c_str(), 0),
-                    vexaSetVarLabel(h, name.c_str(), std::string(200, 'L').c_str())}),
-              VEXA_OK);
+                    vexaSetVarLabel(h, name.c_str(), std::string(200, 'L').c_str())}), VEXA_OK);
   }
   EXPECT_EQ(vexaSetCompression(h, compression), VEXA_OK);
   return h;
@@ -55,8 +54,7 @@ TEST(WriteFaultsTest, NothingWrittenIsLostSilently) {
     // The file with its first 1,000 cases, or with none.
     int h = OpenWithVariables(path, 1, row.compression);
     ASSERT_EQ(Each({vexaCommitHeader(h), AddIds(h, 0, row.append ? 999 : -1),
-                    vexaCloseWrite(h)}),
-              VEXA_OK);
+                    vexaCloseWrite(h)}), VEXA_OK);
     std::string before = ReadFile(path);
     const rlim_t limit = before.size() + 8;
     if (row.append) {
