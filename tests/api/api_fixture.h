@@ -160,16 +160,12 @@ struct Step {
 #define STEP(call, code, outputs) Step{#call, VEXA_CALL(call), code, outputs}
 
 // Runs the steps in order on the handle.
-template <typename Steps>
-void RunSteps(int h, const Steps& steps) {
+inline void RunSteps(int h, const std::vector<Step>& steps) {
   for (const Step& step : steps) {
     Out o;
     EXPECT_EQ(step.run(h, o), step.code) << step.call;
     EXPECT_EQ(o.Changed(), step.outputs) << step.call;
   }
-}
-inline void RunSteps(int h, std::initializer_list<Step> steps) {
-  RunSteps<std::initializer_list<Step>>(h, steps);
 }
 
 }  // namespace vexa::testing
