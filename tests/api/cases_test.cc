@@ -95,8 +95,9 @@ TEST_P(SampleFileTest, ShowsItsDictionaryAndItsCasesAndChecksTheirValues) {
 INSTANTIATE_TEST_SUITE_P(BothOrders, SampleFileTest, ::testing::Bool());
 
 // The special values; system-missing numbers as NaN: only numeric slots
-// change, in either byte order, whatever bytes a string holds.
-TEST(WholeCasesInExTest, SysmisBecomesNaNInNumericSlotsOnly) {
+// change, in either byte order, whatever bytes a string holds; a damaged
+// file whose data ends inside a case.
+TEST(CaseReadingTest, SpecialValuesSysmisAsNaNAndDataCutInsideACase) {
   double sysmis = 0, low = 0, high = 0;
   EXPECT_EQ(Each({vexaHostSysmisVal(&sysmis), vexaLowHighVal(&low, &high)}), VEXA_OK);
   EXPECT_EQ((std::vector{sysmis, vexaSysmisVal(), low, high}),
@@ -130,10 +131,7 @@ TEST(WholeCasesInExTest, SysmisBecomesNaNInNumericSlotsOnly) {
     RunSteps(h, {STEP(vexaWholeCasesInEx(h, o.s[0], 1, 2, &o.i[0]), VEXA_E_FILE_READ, " i0=0")});
     vexaCloseRead(h);
   }
-}
-
-
-TEST(CaseReadingDamageTest, DataCutInsideACaseGivesTheReadError) {
+  // Data cut inside a case gives the read error, after the whole cases.
   TempDir dir;
   const int h = OpenBuilt(dir, SysFileBuilder().Header({.case_count = 2}).NumericVar("a")
                                    .NumericVar("b").End().CaseNumber(1).CaseNumber(2)

@@ -125,17 +125,11 @@ TEST_F(DictionaryTest, VariablesNamesLabelsTheWeightFormatsAndDisplay) {
 TEST_F(DictionaryTest, MissingValuesAndValueLabels) {
   constexpr int kBad = VEXA_E_BAD_MISSING_VALUES;
   const std::string kOld = " i0=1 d0=42 d1=0 d2=0";
-  static const char* a[] = {"a"};
-  static const double one = 1;
-  static const char* num_s4[] = {"num", "s4"};
-  static const char* s4_num[] = {"s4", "num"};
-  static const char* num_nope[] = {"num", "nope"};
-  static const char* num_third[] = {"num", "third"};
-  static const double values[] = {2, 1, 2};
-  static const char* labels[] = {"two", "one", "TWO"};
-  static const char* mixed[] = {"s8", "s10"};
-  static const char* same[] = {"s8", "s8b"};
-  static const char* texts[] = {"X", "Y"};
+  static const double one = 1, values[] = {2, 1, 2};
+  static const char *a[] = {"a"}, *labels[] = {"two", "one", "TWO"}, *texts[] = {"X", "Y"};
+  static const char *num_s4[] = {"num", "s4"}, *s4_num[] = {"s4", "num"};
+  static const char *num_nope[] = {"num", "nope"}, *num_third[] = {"num", "third"};
+  static const char *mixed[] = {"s8", "s10"}, *same[] = {"s8", "s8b"};
   static const std::string l120(120, 'a'), l121(121, 'b');
   static const char* new_labels[] = {"new", l121.c_str()};
   RunSteps(handle_, {

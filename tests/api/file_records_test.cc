@@ -48,7 +48,7 @@ class FileRecordsTest : public WriteHandleTest {
   int n_ = 0;
 };
 
-TEST_F(FileRecordsTest, HeaderAndMachineRecordOfAFileRead) {
+TEST_F(FileRecordsTest, HeaderAndMachineRecordOfEachKindOfHandle) {
   int h = Open({.product = "@(#) 0123456789abcdeTHE REST", .date = "01 Jan 70",
                 .time = "01:02:03"}, true);
   RunSteps(h, {STEP(vexaGetTimeStamp(h, o.s[0], o.s[1]), VEXA_OK, " s0=01-Jan-70 s1=01:02:03"),
@@ -65,11 +65,9 @@ TEST_F(FileRecordsTest, HeaderAndMachineRecordOfAFileRead) {
   ASSERT_EQ(vexaOpenAppend(path_.c_str(), &h), VEXA_OK);
   RunSteps(h, {STEP(vexaGetReleaseInfo(h, o.i), VEXA_E_NO_RELEASE_INFO, " i0=0 i1=0 i2=0")});
   vexaCloseAppend(h);
-}
 
-// A write handle reports the product text and the stamp its header holds,
-// and release numbers of zero; its file label starts empty.
-TEST_F(FileRecordsTest, WriteHandleReportsWhatItsHeaderHolds) {
+  // A write handle reports the product text and the stamp its header holds,
+  // and release numbers of zero; its file label starts empty.
   char sys[64], date[VEXA_DATE_BUFFER], time[VEXA_TIME_BUFFER];
   RunSteps(handle_, {STEP(vexaGetReleaseInfo(h, o.i), VEXA_OK, " i0=0 i1=0 i2=0"),
                      STEP(vexaGetIdString(h, o.s[0]), VEXA_OK, " s0="),

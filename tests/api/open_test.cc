@@ -160,10 +160,10 @@ TEST_F(OpenTest, FileNamesAreUtf8ForTheU8CallsAndCodePageTextOtherwise) {
   int h = -1;
   ASSERT_EQ(vexaOpenWriteU8(utf8.c_str(), &h), VEXA_OK);
   ASSERT_EQ(Each({vexaSetVarName(h, "a", 0), vexaCommitHeader(h), vexaCloseWrite(h)}), VEXA_OK);
-  ASSERT_EQ(Each({vexaOpenAppendU8(utf8.c_str(), &h), vexaCloseAppend(h)}), VEXA_OK);
-  ASSERT_EQ(Each({vexaOpenAppend(cp.c_str(), &h), vexaCloseAppend(h)}), VEXA_OK);
-  ASSERT_EQ(Each({vexaOpenReadU8(utf8.c_str(), &h), vexaCloseRead(h)}), VEXA_OK);
-  ASSERT_EQ(Each({vexaOpenRead(cp.c_str(), &h), vexaCloseRead(h)}), VEXA_OK);
+  ASSERT_EQ(Each({vexaOpenAppendU8(utf8.c_str(), &h), vexaCloseAppend(h),
+                  vexaOpenAppend(cp.c_str(), &h), vexaCloseAppend(h),
+                  vexaOpenReadU8(utf8.c_str(), &h), vexaCloseRead(h),
+                  vexaOpenRead(cp.c_str(), &h), vexaCloseRead(h)}), VEXA_OK);
   EXPECT_EQ(vexaOpenRead(utf8.c_str(), &h), VEXA_E_FILE_OPEN);
   ASSERT_EQ(vexaOpenWrite(cp.c_str(), &h), VEXA_OK);  // the same file once more
   ASSERT_EQ(Each({vexaSetVarName(h, "b", 0), vexaCommitHeader(h), vexaCloseWrite(h)}), VEXA_OK);
