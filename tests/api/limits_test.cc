@@ -124,23 +124,19 @@ TEST(LimitsTest, WidestStringsLongestNamesAndManyVariables) {
     ASSERT_EQ(o.i[0], kVars);
     for (int v = 0; v < kVars; ++v) {
       double handle = 0;
-      ASSERT_EQ(o.names[v], name(v));
-      ASSERT_EQ(o.types[v], width(v));
-      ASSERT_EQ(vexaGetVarHandle(h, name(v).c_str(), &handle), VEXA_OK);
-      ASSERT_EQ(handle, v + 1);
+      ASSERT_TRUE(o.names[v] == name(v) && o.types[v] == width(v) &&
+                  vexaGetVarHandle(h, o.names[v], &handle) == VEXA_OK && handle == v + 1)
+          << v;
     }
     std::vector<char> value(kWide + 1);
     for (int c = 0; c < kCases; ++c) {
       ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK);
       for (int v = 0; v < kVars; ++v) {
         double number = -1;
-        if (width(v)) {
-          ASSERT_EQ(vexaGetValueChar(h, v + 1, value.data(), kWide + 1), VEXA_OK);
-          ASSERT_EQ(value.data(), text(v, c)) << v;
-        } else {
-          ASSERT_EQ(vexaGetValueNumeric(h, v + 1, &number), VEXA_OK);
-          ASSERT_EQ(number, v + c * 0.5) << v;
-        }
+        ASSERT_EQ(width(v) ? vexaGetValueChar(h, v + 1, value.data(), kWide + 1)
+                           : vexaGetValueNumeric(h, v + 1, &number),
+                  VEXA_OK);
+        ASSERT_TRUE(width(v) ? value.data() == text(v, c) : number == v + c * 0.5) << v;
       }
     }
     EXPECT_EQ(vexaReadCaseRecord(h), VEXA_W_END_OF_DATA);
