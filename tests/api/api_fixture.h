@@ -44,6 +44,15 @@ class WriteHandleTest : public ::testing::Test {
   int handle_ = -1;
 };
 
+// Writes the bytes to a new file of the directory and opens it for reading.
+inline int OpenBuilt(const TempDir& dir, const std::string& bytes) {
+  static int files = 0;
+  int h = -1;
+  const std::string path = dir.Write("built" + std::to_string(files++) + ".vexa", bytes);
+  EXPECT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK);
+  return h;
+}
+
 // Output arguments for any call, filled with junk beforehand. Changed()
 // lists those that no longer hold it, as " s0=text i1=0 d0=-1 names=null".
 // Arrays handed out (their count in i0) are released with the object.
@@ -103,6 +112,44 @@ inline int Each(std::initializer_list<int> results) {
   return 0;
 }
 
+// Adds cases first..last to an open handle whose first variable is numeric;
+// 0 or the first other code.
+inline int AddIds(int h, int first, int last) {
+  int code = VEXA_OK;
+  for (int i = first; i <= last && code == VEXA_OK; ++i) {
+    code = Each({vexaSetValueNumeric(h, 1, i), vexaCommitCaseRecord(h)});
+  }
+  return code;
+}
+
+// A new file of one numeric variable "id" holding first..last, protected
+// when a password is given; 0 or the first other code.
+inline int WriteIds(const std::string& path, int first, int last, int compression = 0,
+                    const char* password = nullptr) {
+  int h = -1;
+  const int code = Each({password ? vexaOpenWriteEx(path.c_str(), password, &h)
+                                  : vexaOpenWrite(path.c_str(), &h),
+                         vexaSetVarName(h, "id", 0), vexaSetCompression(h, compression),
+                         vexaCommitHeader(h)});
+  return Each({code ? code : AddIds(h, first, last), vexaCloseWrite(h)});
+}
+
+// The first variable of every case of a file opened with the password (none:
+// the plain open), or minus the open's code alone when it fails.
+inline std::vector<int> ReadIds(const std::string& path, const char* password = nullptr) {
+  int h = -1;
+  const int code = password ? vexaOpenReadEx(path.c_str(), password, &h)
+                            : vexaOpenRead(path.c_str(), &h);
+  if (code != VEXA_OK) return {-code};
+  std::vector<int> ids;
+  double id = 0;
+  while (vexaReadCaseRecord(h) == VEXA_OK && vexaGetValueNumeric(h, 1, &id) == VEXA_OK) {
+    ids.push_back(static_cast<int>(id));
+  }
+  vexaCloseRead(h);
+  return ids;
+}
+
 // One call of a sequence, with the code and outputs it must give.
 struct Step {
   const char* call;
@@ -113,16 +160,12 @@ struct Step {
 #define STEP(call, code, outputs) Step{#call, VEXA_CALL(call), code, outputs}
 
 // Runs the steps in order on the handle.
-template <typename Steps>
-void RunSteps(int h, const Steps& steps) {
+inline void RunSteps(int h, const std::vector<Step>& steps) {
   for (const Step& step : steps) {
     Out o;
     EXPECT_EQ(step.run(h, o), step.code) << step.call;
     EXPECT_EQ(o.Changed(), step.outputs) << step.call;
   }
-}
-inline void RunSteps(int h, std::initializer_list<Step> steps) {
-  RunSteps<std::initializer_list<Step>>(h, steps);
 }
 
 }  // namespace vexa::testing

@@ -25,7 +25,7 @@ class SampleFileTest : public ::testing::TestWithParam<bool> {
 };
 
 // The variables' handles: 1 id, 2 region (A8), 3 city (A20), 9 wt.
-TEST_P(SampleFileTest, ShowsItsDictionaryThenEveryCaseThenTheEndUntilASeek) {
+TEST_P(SampleFileTest, ShowsItsDictionaryAndItsCasesAndChecksTheirValues) {
   RunSteps(h_, {
       STEP(vexaGetNumberofVariables(h, &o.i[0]), VEXA_OK, " i0=9"),
       STEP(vexaGetNumberofCases(h, &o.i[0]), VEXA_OK, " i0=4"),
@@ -49,11 +49,7 @@ TEST_P(SampleFileTest, ShowsItsDictionaryThenEveryCaseThenTheEndUntilASeek) {
       STEP(vexaSeekNextCase(h, 0), VEXA_OK, ""),
       STEP(vexaReadCaseRecord(h), VEXA_OK, ""),
       STEP(vexaGetValueNumeric(h, 1, &o.d[0]), VEXA_OK, " d0=1"),
-  });
-}
-
-TEST_P(SampleFileTest, ValuesAreCheckedAgainstTheirVariable) {
-  RunSteps(h_, {
+      // Values are checked against their variable.
       STEP(vexaSeekNextCase(h, 1), VEXA_OK, ""),
       STEP(vexaReadCaseRecord(h), VEXA_OK, ""),
       STEP(vexaGetValueChar(h, 2, o.s[0], 8), VEXA_E_BUFFER_TOO_SHORT, " s0="),
@@ -74,45 +70,9 @@ TEST_P(SampleFileTest, ValuesAreCheckedAgainstTheirVariable) {
   EXPECT_EQ(std::memcmp(&record[1], "W       ", 8), 0);
   RunSteps(h_, {STEP(vexaGetValueNumeric(h, 1, &o.d[0]), VEXA_E_NO_CURRENT_CASE, " d0=0"),
                 STEP(vexaWholeCaseIn(h, o.s[0]), VEXA_W_END_OF_DATA, "")});
-}
 
-// System-missing numbers as NaN: only numeric slots change, in either byte
-// order, whatever bytes a string holds.
-TEST(WholeCasesInExTest, SysmisBecomesNaNInNumericSlotsOnly) {
-  const double sysmis = vexaSysmisVal();
-  char pattern[8];
-  std::memcpy(pattern, &sysmis, 8);
-  const std::string bits(pattern, 8);
-  for (bool big : {false, true}) {
-    SysFileBuilder b(big);
-    b.Header({.case_count = 2}).NumericVar("a").StringVar("s", 8).NumericVar("b");
-    b.NumericVar("c").End();
-    b.CaseNumber(sysmis).CaseText(bits, 8).CaseNumber(2).CaseNumber(sysmis);
-    b.CaseNumber(1).CaseText("x", 8).CaseNumber(sysmis).CaseNumber(3);
-    TempDir dir;
-    int h = -1, got = -1;
-    ASSERT_EQ(vexaOpenRead(dir.Write("n.vexa", b.Bytes()).c_str(), &h), VEXA_OK);
-    std::vector<double> plain(8), nan(8);
-    ASSERT_EQ(Each({vexaWholeCasesIn(h, plain.data(), 2, &got), vexaSeekNextCase(h, 0),
-                    vexaWholeCasesInEx(h, nan.data(), 2, VEXA_CASES_NAN_FOR_SYSMIS, &got)}),
-              VEXA_OK);
-    EXPECT_EQ(got, 2);
-    for (size_t i = 0; i < 8; ++i) {
-      const bool turned = i != 1 && plain[i] == sysmis;
-      EXPECT_EQ(std::isnan(nan[i]), turned) << i;
-      if (!turned) {
-        EXPECT_EQ(std::memcmp(&nan[i], &plain[i], 8), 0) << i;
-      }
-    }
-    EXPECT_EQ(std::memcmp(&nan[1], pattern, 8), 0);
-    RunSteps(h, {STEP(vexaWholeCasesInEx(h, o.s[0], 1, 2, &o.i[0]), VEXA_E_FILE_READ, " i0=0")});
-    vexaCloseRead(h);
-  }
-}
-
-// Many cases in one call: each laid out as a single whole case, the count
-// right when the data ends first, and nothing read past the end.
-TEST_P(SampleFileTest, ManyWholeCasesArriveInOrderAndStopAtTheEnd) {
+  // Many cases in one call: each laid out as a single whole case, the count
+  // right when the data ends first, and nothing read past the end.
   std::vector<double> one(kSampleSlots), many(kSampleSlots * (kSampleCases + 2), -7.0);
   int got = -1;
   ASSERT_EQ(Each({vexaSeekNextCase(h_, 1), vexaWholeCaseIn(h_, one.data()),
@@ -134,75 +94,48 @@ TEST_P(SampleFileTest, ManyWholeCasesArriveInOrderAndStopAtTheEnd) {
 
 INSTANTIATE_TEST_SUITE_P(BothOrders, SampleFileTest, ::testing::Bool());
 
-// Positions taken on one handle put a fresh handle straight on the same
-// cases, in any order and in every form; the reads then go on from there.
-TEST(CasePositionTest, PositionsFromOneHandleSeekAnother) {
-  TempDir dir;
-  constexpr int kCases = 3000;
-  struct Row {
-    double x;
-    char s[8];
-  };
-  auto row = [](int i) {
-    Row r{i % 3 ? i : i + 0.5, {}};  // a third of the values are literals
-    std::snprintf(r.s, sizeof r.s, "%-7d", i % 11);
-    return r;
-  };
-  for (int compression : {0, 1, 2}) {
-    const std::string path = dir.File("p" + std::to_string(compression) + ".vexa");
-    int w = -1, a = -1, b = -1;
-    ASSERT_EQ(Each({vexaOpenWrite(path.c_str(), &w), vexaSetVarName(w, "x", 0),
-                    vexaSetVarName(w, "s", 8), vexaSetCompression(w, compression),
-                    vexaCommitHeader(w)}), VEXA_OK);
-    for (int i = 0; i < kCases; ++i) {
-      const Row r = row(i);
-      ASSERT_EQ(vexaWholeCaseOut(w, &r), VEXA_OK);
-    }
-    ASSERT_EQ(Each({vexaCloseWrite(w), vexaOpenRead(path.c_str(), &a),
-                    vexaOpenRead(path.c_str(), &b)}), VEXA_OK);
-    std::vector<std::pair<int, long long>> at;
-    for (int k : {kCases - 1, 0, 1234, 1, 1235, kCases}) {
-      long long position = -9;
-      ASSERT_EQ(Each({vexaSeekNextCase(a, k), vexaGetCasePosition(a, &position)}), VEXA_OK);
-      at.emplace_back(k, position);
-    }
-    EXPECT_EQ(at[1].second, 0) << compression;
-    for (auto it = at.rbegin(); it != at.rend(); ++it) {
-      Row got{};
-      ASSERT_EQ(vexaSeekCasePosition(b, it->first, it->second), VEXA_OK);
-      for (int k = it->first; k < std::min(it->first + 2, kCases); ++k) {
-        ASSERT_EQ(vexaWholeCaseIn(b, &got), VEXA_OK) << compression << " " << k;
-        const Row want = row(k);
-        EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0) << compression << " " << k;
-      }
-      if (it->first == kCases) {
-        EXPECT_EQ(vexaWholeCaseIn(b, &got), VEXA_W_END_OF_DATA);
-      }
-    }
-    long long p = 0;
-    EXPECT_EQ(vexaSeekCasePosition(b, -1, 0), VEXA_E_FILE_READ);
-    EXPECT_EQ(vexaSeekCasePosition(b, 0, -1), VEXA_E_FILE_READ);
-    EXPECT_EQ(vexaGetCasePosition(b, nullptr), VEXA_E_FILE_READ);
-    EXPECT_EQ(Each({vexaGetCasePosition(a, &p), vexaCloseRead(a), vexaCloseRead(b)}), VEXA_OK);
-  }
-}
-
-TEST(SpecialValuesTest, SysmisLowestAndHighest) {
+// The special values; system-missing numbers as NaN: only numeric slots
+// change, in either byte order, whatever bytes a string holds; a damaged
+// file whose data ends inside a case.
+TEST(CaseReadingTest, SpecialValuesSysmisAsNaNAndDataCutInsideACase) {
   double sysmis = 0, low = 0, high = 0;
   EXPECT_EQ(Each({vexaHostSysmisVal(&sysmis), vexaLowHighVal(&low, &high)}), VEXA_OK);
   EXPECT_EQ((std::vector{sysmis, vexaSysmisVal(), low, high}),
             (std::vector{-1.7976931348623157e308, -1.7976931348623157e308,
                          -1.7976931348623155e308, 1.7976931348623157e308}));
-}
-
-TEST(CaseReadingDamageTest, DataCutInsideACaseGivesTheReadError) {
+  char pattern[8];
+  std::memcpy(pattern, &sysmis, 8);
+  const std::string bits(pattern, 8);
+  for (bool big : {false, true}) {
+    SysFileBuilder b(big);
+    b.Header({.case_count = 2}).NumericVar("a").StringVar("s", 8).NumericVar("b");
+    b.NumericVar("c").End();
+    b.CaseNumber(sysmis).CaseText(bits, 8).CaseNumber(2).CaseNumber(sysmis);
+    b.CaseNumber(1).CaseText("x", 8).CaseNumber(sysmis).CaseNumber(3);
+    TempDir dir;
+    const int h = OpenBuilt(dir, b.Bytes());
+    int got = -1;
+    std::vector<double> plain(8), nan(8);
+    ASSERT_EQ(Each({vexaWholeCasesIn(h, plain.data(), 2, &got), vexaSeekNextCase(h, 0),
+                    vexaWholeCasesInEx(h, nan.data(), 2, VEXA_CASES_NAN_FOR_SYSMIS, &got)}),
+              VEXA_OK);
+    EXPECT_EQ(got, 2);
+    for (size_t i = 0; i < 8; ++i) {
+      const bool turned = i != 1 && plain[i] == sysmis;
+      EXPECT_EQ(std::isnan(nan[i]), turned) << i;
+      if (!turned) {
+        EXPECT_EQ(std::memcmp(&nan[i], &plain[i], 8), 0) << i;
+      }
+    }
+    EXPECT_EQ(std::memcmp(&nan[1], pattern, 8), 0);
+    RunSteps(h, {STEP(vexaWholeCasesInEx(h, o.s[0], 1, 2, &o.i[0]), VEXA_E_FILE_READ, " i0=0")});
+    vexaCloseRead(h);
+  }
+  // Data cut inside a case gives the read error, after the whole cases.
   TempDir dir;
-  int h = -1;
-  ASSERT_EQ(vexaOpenRead(dir.Write("cut.vexa", SysFileBuilder().Header({.case_count = 2})
-                                                   .NumericVar("a").NumericVar("b").End()
-                                                   .CaseNumber(1).CaseNumber(2).CaseNumber(3)
-                                                   .Bytes()).c_str(), &h),
-            VEXA_OK);
+  const int h = OpenBuilt(dir, SysFileBuilder().Header({.case_count = 2}).NumericVar("a")
+                                   .NumericVar("b").End().CaseNumber(1).CaseNumber(2)
+                                   .CaseNumber(3).Bytes());
   RunSteps(h, {STEP(vexaReadCaseRecord(h), VEXA_OK, ""),
                STEP(vexaReadCaseRecord(h), VEXA_E_FILE_READ, ""),
                STEP(vexaSeekNextCase(h, 0), VEXA_OK, ""),
@@ -210,11 +143,13 @@ TEST(CaseReadingDamageTest, DataCutInsideACaseGivesTheReadError) {
   vexaCloseRead(h);
 }
 
-// A commit needs a variable, a compression other than 0 to 2 means 1, and
+// Names and a commit need a variable, a compression other than 0 to 2 means 1, and
 // a new case starts with every value missing: an empty one reads back so.
 // The case being built at the close is not written.
 TEST_F(WriteHandleTest, CaseValuesAreCheckedAgainstTheirVariable) {
   RunSteps(handle_, {
+      STEP(vexaGetVarNames(h, &o.i[0], &o.names, &o.types), VEXA_E_DICTIONARY,
+           " i0=0 names=null types=null"),
       STEP(vexaCommitHeader(h), VEXA_E_NO_VARIABLES, ""),
       STEP(Each({vexaSetVarName(h, "n", 0), vexaSetVarName(h, "s", 8)}), VEXA_OK, ""),
       STEP(vexaSetCompression(h, 7), VEXA_OK, ""),

@@ -1,8 +1,7 @@
 // Date variable and KVT calls: the array handed in and out, refusals, and
 // both after write and read.
-#include <gtest/gtest.h>
-
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "api/api_fixture.h"
@@ -15,50 +14,38 @@ using DateKvtTest = WriteHandleTest;
 
 TEST_F(DateKvtTest, SurviveWriteAndRead) {
   const int h = handle_;
-  ASSERT_EQ(vexaSetVarName(h, "x", 0), VEXA_OK);
-  ASSERT_EQ(vexaSetVarName(h, "YEAR_", 0), VEXA_OK);
-  ASSERT_EQ(vexaSetVarName(h, "DATE_", 8), VEXA_OK);
+  ASSERT_EQ(Each({vexaSetVarName(h, "x", 0), vexaSetVarName(h, "YEAR_", 0),
+                  vexaSetVarName(h, "DATE_", 8)}), VEXA_OK);
   // YEAR_ at case position 1, DATE_ at 2 (1-based 2 and 3).
-  const int info[] = {1, 4, 1, 5, 6, 0, 2, 2, 9, 3, 11, 0};
-  EXPECT_EQ(vexaSetDateVariables(h, 7, info), VEXA_E_BAD_DATE_VARIABLES);
-  const int wrong_type[] = {1, 4, 1, 5, 6, 0, 1, 2, 9};  // x is no YEAR_
-  EXPECT_EQ(vexaSetDateVariables(h, 9, wrong_type), VEXA_E_BAD_DATE_VARIABLES);
-  const int no_variable[] = {1, 4, 1, 5, 6, 0, 8, 2, 9};
-  EXPECT_EQ(vexaSetDateVariables(h, 9, no_variable), VEXA_E_BAD_DATE_VARIABLES);
-  const int header_only[] = {1, 4, 0, 5, 6, 0};  // no variables: six entries are enough
-  EXPECT_EQ(vexaSetDateVariables(h, 6, header_only), VEXA_OK);
-  ASSERT_EQ(vexaSetDateVariables(h, 12, info), VEXA_OK);
-  int n = 0;
-  int* got = nullptr;
-  EXPECT_EQ(vexaGetDateVariables(h, &n, &got), VEXA_E_OPENED_FOR_WRITE);
-
-  const unsigned char block[] = {'k', 'v', 't', 7, 0, 0, 0};
-  EXPECT_EQ(vexaSetKVTNext(h, block, 3), VEXA_W_NO_KVT_INFO);
-  ASSERT_EQ(vexaSetKVTFirst(h, block, 3), VEXA_OK);
-  ASSERT_EQ(vexaSetKVTNext(h, block + 3, 4), VEXA_OK);
-  ASSERT_EQ(vexaSetKVTGUID(h, "{guid}"), VEXA_OK);
-  ASSERT_EQ(vexaCommitHeader(h), VEXA_OK);
-  ASSERT_EQ(vexaCloseWrite(h), VEXA_OK);
+  const std::vector<int> info = {1, 4, 1, 5, 6, 0, 2, 2, 9, 3, 11, 0};
+  const std::pair<std::vector<int>, int> sets[] = {
+      {{info.begin(), info.begin() + 7}, VEXA_E_BAD_DATE_VARIABLES},
+      {{1, 4, 1, 5, 6, 0, 1, 2, 9}, VEXA_E_BAD_DATE_VARIABLES},  // x is no YEAR_
+      {{1, 4, 1, 5, 6, 0, 8, 2, 9}, VEXA_E_BAD_DATE_VARIABLES},  // no variable 8
+      {{1, 4, 0, 5, 6, 0}, VEXA_OK},  // no variables: six entries are enough
+      {info, VEXA_OK}};
+  for (const auto& [entries, code] : sets) {
+    EXPECT_EQ(vexaSetDateVariables(h, static_cast<int>(entries.size()), entries.data()), code);
+  }
+  static const unsigned char block[] = {'k', 'v', 't', 7, 0, 0, 0};
+  RunSteps(h, {STEP(vexaGetDateVariables(h, &o.i[0], &o.types), VEXA_E_OPENED_FOR_WRITE,
+                    " i0=0 types=null"),
+               STEP(vexaSetKVTNext(h, block, 3), VEXA_W_NO_KVT_INFO, ""),
+               STEP(Each({vexaSetKVTFirst(h, block, 3), vexaSetKVTNext(h, block + 3, 4),
+                          vexaSetKVTGUID(h, "{guid}"), vexaCommitHeader(h), vexaCloseWrite(h)}),
+                    VEXA_OK, "")});
   handle_ = -1;
-
-  int r = -1;
-  ASSERT_EQ(vexaOpenRead(dir_.File("new.vexa").c_str(), &r), VEXA_OK);
-  ASSERT_EQ(vexaGetDateVariables(r, &n, &got), VEXA_OK);
+  int r = -1, n = 0;
+  int* got = nullptr;
+  ASSERT_EQ(Each({vexaOpenRead(dir_.File("new.vexa").c_str(), &r),
+                  vexaGetDateVariables(r, &n, &got)}), VEXA_OK);
   EXPECT_EQ(std::vector<int>(got, got + n),
             (std::vector<int>{1, 4, 1, 5, 6, 1, 2, 2, 9, 3, 11, 0}));
   vexaFreeDateVariables(got);
-  int length = 0, trailing = 0;
-  EXPECT_EQ(vexaGetKVTInfo(r, &length, &trailing), VEXA_OK);
-  EXPECT_EQ(length, 7);
-  EXPECT_EQ(trailing, 7);
-  char buffer[8] = {};
-  int delivered = 0;
-  EXPECT_EQ(vexaGetKVTFirst(r, buffer, 5, &delivered), VEXA_OK);
-  EXPECT_EQ(std::string(buffer, 3), "kvt");
-  char guid[257];
-  EXPECT_EQ(vexaGetKVTGUID(r, guid), VEXA_OK);
-  EXPECT_STREQ(guid, "{guid}");
-  EXPECT_EQ(vexaCloseRead(r), VEXA_OK);
+  RunSteps(r, {STEP(vexaGetKVTInfo(h, &o.i[0], &o.i[1]), VEXA_OK, " i0=7 i1=7"),
+               STEP(vexaGetKVTFirst(h, o.s[0], 5, &o.i[0]), VEXA_OK, " s0=kvt\x07 i0=5"),
+               STEP(vexaGetKVTGUID(h, o.s[0]), VEXA_OK, " s0={guid}"),
+               STEP(vexaCloseRead(h), VEXA_OK, "")});
 }
 
 // The KVT block as files hold it: absent, short, read in pieces, with a
@@ -91,8 +78,8 @@ TEST(KvtReadTest, BlocksAsFilesHoldThem) {
     const std::string guid(300, 'g');
     b.Extension(12, 1, static_cast<int32_t>(guid.size()), guid);
     TempDir dir;
-    int h = -1, length = -1, trailing = -1, delivered = -1;
-    ASSERT_EQ(vexaOpenRead(dir.Write("k.vexa", b.End().Bytes()).c_str(), &h), VEXA_OK) << c.what;
+    const int h = OpenBuilt(dir, b.End().Bytes());
+    int length = -1, trailing = -1, delivered = -1;
     EXPECT_EQ(vexaGetKVTInfo(h, &length, &trailing), c.info_code) << c.what;
     EXPECT_EQ((std::vector{length, trailing}), (std::vector{c.length, c.trailing})) << c.what;
     char piece[4];

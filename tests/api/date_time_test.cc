@@ -50,26 +50,25 @@ TEST(ConvertDateTest, InvalidDatesAndValuesAreRefused) {
 }
 
 TEST(ConvertTimeTest, SpansBothWaysAndTheirLimits) {
-  double value = -1.0;
-  EXPECT_EQ(vexaConvertTime(1, 2, 3, 4.5, &value), VEXA_OK);
-  EXPECT_EQ(value, 93784.5);
-  EXPECT_EQ(vexaConvertTime(0, 0, 0, 0.0, &value), VEXA_OK);
-  EXPECT_EQ(value, 0.0);
   const struct {
     int days, hours, minutes;
-    double seconds;
-  } bad[] = {{0, 0, 0, 60.0}, {0, 0, 0, -0.5}, {0, 0, 0, kNaN},
-             {0, 24, 0, 0.0}, {0, 0, 60, 0.0}, {-1, 0, 0, 0.0}};
+    double seconds, value;
+  } good[] = {{1, 2, 3, 4.5, 93784.5}, {0, 0, 0, 0.0, 0.0},
+              {100000, 23, 59, 59.25, 8640000000.0 + 86399.25}},
+    bad[] = {{0, 0, 0, 60.0, 0}, {0, 0, 0, -0.5, 0}, {0, 0, 0, kNaN, 0},
+             {0, 24, 0, 0.0, 0}, {0, 0, 60, 0.0, 0}, {-1, 0, 0, 0.0, 0}};
+  int d = -1, h = -1, m = -1;
+  double s = -1.0, value = -1.0;
+  for (const auto& c : good) {
+    EXPECT_EQ(vexaConvertTime(c.days, c.hours, c.minutes, c.seconds, &value), VEXA_OK);
+    EXPECT_EQ(value, c.value);
+    EXPECT_EQ(vexaConvertVEXATime(&d, &h, &m, &s, c.value), VEXA_OK);
+    EXPECT_TRUE(d == c.days && h == c.hours && m == c.minutes && s == c.seconds) << c.value;
+  }
   for (const auto& c : bad) {
     EXPECT_EQ(vexaConvertTime(c.days, c.hours, c.minutes, c.seconds, &value), VEXA_E_BAD_TIME);
     EXPECT_EQ(value, 0.0);
   }
-  int d = -1, h = -1, m = -1;
-  double s = -1.0;
-  EXPECT_EQ(vexaConvertVEXATime(&d, &h, &m, &s, 93784.5), VEXA_OK);
-  EXPECT_TRUE(d == 1 && h == 2 && m == 3 && s == 4.5);
-  EXPECT_EQ(vexaConvertVEXATime(&d, &h, &m, &s, 8640000000.0 + 86399.25), VEXA_OK);
-  EXPECT_TRUE(d == 100000 && h == 23 && m == 59 && s == 59.25);
   for (double bad_value : {-0.5, kNaN, kInf}) {
     EXPECT_EQ(vexaConvertVEXATime(&d, &h, &m, &s, bad_value), VEXA_E_BAD_TIME);
     EXPECT_TRUE(d == 0 && h == 0 && m == 0 && s == 0.0);

@@ -22,20 +22,16 @@ class DictionaryTest : public WriteHandleTest {
   }
 };
 
-// All numeric labels of a variable as "value=label,..." in s0, in the order
-// handed out; all string labels likewise in s1.
-int AllN(int h, const char* var, Out& o) {
-  int r = vexaGetVarNValueLabels(h, var, &o.values, &o.labels, &o.i[0]);
+// All labels of a variable as "value=label,..." in the order handed out: in
+// s0 for a numeric variable, in s1 for a string.
+int All(int h, const char* var, Out& o, bool numeric) {
+  const int r = numeric ? vexaGetVarNValueLabels(h, var, &o.values, &o.labels, &o.i[0])
+                        : vexaGetVarCValueLabels(h, var, &o.texts, &o.labels, &o.i[0]);
   std::string all;
-  for (int k = 0; k < o.i[0]; ++k) all += Out::Number(o.values[k]) + "=" + o.labels[k] + ",";
-  std::snprintf(o.s[0], sizeof o.s[0], "%s", all.c_str());
-  return r;
-}
-int AllC(int h, const char* var, Out& o) {
-  int r = vexaGetVarCValueLabels(h, var, &o.texts, &o.labels, &o.i[0]);
-  std::string all;
-  for (int k = 0; k < o.i[0]; ++k) all += std::string(o.texts[k]) + "=" + o.labels[k] + ",";
-  std::snprintf(o.s[1], sizeof o.s[1], "%s", all.c_str());
+  for (int k = 0; k < o.i[0]; ++k) {
+    all += (numeric ? Out::Number(o.values[k]) : o.texts[k]) + "=" + o.labels[k] + ",";
+  }
+  std::snprintf(o.s[numeric ? 0 : 1], sizeof o.s[0], "%s", all.c_str());
   return r;
 }
 
@@ -50,12 +46,10 @@ TEST(ValidateVarnameTest, GivesOneResultPerRule) {
   }
 }
 
-TEST_F(WriteHandleTest, VarNamesOfAnEmptyDictionaryIsAnError) {
-  RunSteps(handle_, {STEP(vexaGetVarNames(h, &o.i[0], &o.names, &o.types), VEXA_E_DICTIONARY,
-                          " i0=0 names=null types=null")});
-}
+#define PRINT(var) vexaGetVarPrintFormat(h, var, &o.i[0], &o.i[1], &o.i[2])
+#define LEVEL vexaGetVarMeasureLevel(h, "num", &o.i[0])
 
-TEST_F(DictionaryTest, VariablesNamesLabelsAndTheWeight) {
+TEST_F(DictionaryTest, VariablesNamesLabelsTheWeightFormatsAndDisplay) {
   RunSteps(handle_, {
       STEP(vexaSetVarName(h, "#tmp", 0), VEXA_E_BAD_VAR_NAME, ""),
       STEP(vexaSetVarName(h, "$sys", 0), VEXA_E_BAD_VAR_NAME, ""),
@@ -84,18 +78,10 @@ TEST_F(DictionaryTest, VariablesNamesLabelsAndTheWeight) {
       STEP(vexaSetCaseWeightVar(h, "absent"), VEXA_E_VAR_NOT_FOUND, ""),
       STEP(vexaSetCaseWeightVar(h, "THIRD"), VEXA_OK, ""),
       STEP(vexaGetCaseWeightVar(h, o.s[0]), VEXA_OK, " s0=third"),
-  });
-}
-
-// The validity rules are the format table's; here, the order of the checks,
-// the arguments that do not fit a format, and what the getters give. Then
-// levels, alignments, widths and roles, each call followed by the getter:
-// a refused or ignored value leaves what was there.
-#define PRINT(var) vexaGetVarPrintFormat(h, var, &o.i[0], &o.i[1], &o.i[2])
-#define LEVEL vexaGetVarMeasureLevel(h, "num", &o.i[0])
-
-TEST_F(DictionaryTest, FormatsAndDisplayProperties) {
-  RunSteps(handle_, {
+      // The validity rules are the format table's; here, the order of the
+      // checks, the arguments that do not fit a format, and what the getters
+      // give. Then levels, alignments, widths and roles, each call followed
+      // by the getter: a refused or ignored value leaves what was there.
       STEP(vexaSetVarPrintFormat(h, "str", 1, 0, 19), VEXA_E_BAD_PRINT_FORMAT, ""),
       STEP(vexaSetVarWriteFormat(h, "num", 6, 0, 9), VEXA_E_BAD_WRITE_FORMAT, ""),
       STEP(vexaSetVarPrintFormat(h, "absent", 13, 0, 8), VEXA_E_BAD_PRINT_FORMAT, ""),
@@ -133,9 +119,19 @@ TEST_F(DictionaryTest, FormatsAndDisplayProperties) {
 
 // Each numeric set is followed by the getter: a refused one keeps the value
 // 42, values beyond the count are not kept.
-TEST_F(DictionaryTest, MissingValues) {
+#define LABEL_N(var, value) vexaGetVarNValueLabelLong(h, var, value, o.s[0], 200, nullptr)
+#define LABEL_C(var, value) vexaGetVarCValueLabelLong(h, var, value, o.s[0], 200, nullptr)
+
+TEST_F(DictionaryTest, MissingValuesAndValueLabels) {
   constexpr int kBad = VEXA_E_BAD_MISSING_VALUES;
   const std::string kOld = " i0=1 d0=42 d1=0 d2=0";
+  static const double one = 1, values[] = {2, 1, 2};
+  static const char *a[] = {"a"}, *labels[] = {"two", "one", "TWO"}, *texts[] = {"X", "Y"};
+  static const char *num_s4[] = {"num", "s4"}, *s4_num[] = {"s4", "num"};
+  static const char *num_nope[] = {"num", "nope"}, *num_third[] = {"num", "third"};
+  static const char *mixed[] = {"s8", "s10"}, *same[] = {"s8", "s8b"};
+  static const std::string l120(120, 'a'), l121(121, 'b');
+  static const char* new_labels[] = {"new", l121.c_str()};
   RunSteps(handle_, {
       STEP(SET_N(1, 42, 0, 0), VEXA_OK, ""),
       STEP(Each({SET_N(-1, 1, 2, 3), GET_N("num")}), kBad, kOld),
@@ -166,27 +162,6 @@ TEST_F(DictionaryTest, MissingValues) {
            " s0=AB   i0=3 s1=     s2=WXYZ"),
       STEP(Each({vexaSetVarCMissingValues(h, "s4", 0, nullptr, nullptr, nullptr), GET_C("s4")}),
            VEXA_OK, " s0= i0=0 s1= s2="),
-  });
-}
-
-#define LABEL_N(var, value) vexaGetVarNValueLabelLong(h, var, value, o.s[0], 200, nullptr)
-#define LABEL_C(var, value) vexaGetVarCValueLabelLong(h, var, value, o.s[0], 200, nullptr)
-
-TEST_F(DictionaryTest, ValueLabels) {
-  static const char* a[] = {"a"};
-  static const double one = 1;
-  static const char* num_s4[] = {"num", "s4"};
-  static const char* s4_num[] = {"s4", "num"};
-  static const char* num_nope[] = {"num", "nope"};
-  static const char* num_third[] = {"num", "third"};
-  static const double values[] = {2, 1, 2};
-  static const char* labels[] = {"two", "one", "TWO"};
-  static const char* mixed[] = {"s8", "s10"};
-  static const char* same[] = {"s8", "s8b"};
-  static const char* texts[] = {"X", "Y"};
-  static const std::string l120(120, 'a'), l121(121, 'b');
-  static const char* new_labels[] = {"new", l121.c_str()};
-  RunSteps(handle_, {
       // The variables are tested in order, the first failure reported.
       STEP(vexaSetVarNValueLabel(h, "nope", 1, "a"), VEXA_E_VAR_NOT_FOUND, ""),
       STEP(vexaSetVarNValueLabel(h, "s4", 1, "a"), VEXA_E_NOT_NUMERIC, ""),
@@ -204,7 +179,7 @@ TEST_F(DictionaryTest, ValueLabels) {
       STEP(vexaSetVarNValueLabel(h, "num", 1, "abc"), VEXA_OK, ""),
       STEP(vexaSetVarNValueLabel(h, "num", 2, l120.c_str()), VEXA_OK, ""),
       STEP(vexaSetVarNValueLabel(h, "num", 3, l121.c_str()), VEXA_W_VALUE_LABEL_TRUNCATED, ""),
-      STEP(AllN(h, "num", o), VEXA_OK,
+      STEP(All(h, "num", o, true), VEXA_OK,
            " s0=1=abc,2=" + l120 + ",3=" + l121.substr(0, 120) + ", i0=3 values=set labels=set"),
       // The getters fill the rest of the buffer with NULs; the short ones
       // give 60 bytes.
@@ -224,16 +199,16 @@ TEST_F(DictionaryTest, ValueLabels) {
       STEP(LABEL_C("s4", "AB      "), VEXA_OK, " s0=ab"),
       STEP(LABEL_C("s4", "WXYZ"), VEXA_OK, " s0=wxyz"),
       STEP(LABEL_C("s4", "A"), VEXA_W_NO_LABEL, " s0="),
-      STEP(AllC(h, "s4", o), VEXA_OK, " i0=2 s1=AB  =ab,WXYZ=wxyz, texts=set labels=set"),
+      STEP(All(h, "s4", o, false), VEXA_OK, " i0=2 s1=AB  =ab,WXYZ=wxyz, texts=set labels=set"),
       // A set of labels replaces the labels of every variable; a later equal
       // value wins; a change to one variable's labels leaves the other's.
       STEP(vexaSetVarNValueLabel(h, "third", 5, "five"), VEXA_OK, ""),
       STEP(vexaSetVarNValueLabels(h, num_third, 2, values, labels, 3), VEXA_OK, ""),
-      STEP(AllN(h, "third", o), VEXA_OK, " s0=1=one,2=TWO, i0=2 values=set labels=set"),
+      STEP(All(h, "third", o, true), VEXA_OK, " s0=1=one,2=TWO, i0=2 values=set labels=set"),
       STEP(vexaSetVarNValueLabel(h, "num", 3, "three"), VEXA_OK, ""),
       STEP(vexaSetVarNValueLabel(h, "third", 1, "uno"), VEXA_OK, ""),
-      STEP(AllN(h, "num", o), VEXA_OK, " s0=1=one,2=TWO,3=three, i0=3 values=set labels=set"),
-      STEP(AllN(h, "third", o), VEXA_OK, " s0=1=uno,2=TWO, i0=2 values=set labels=set"),
+      STEP(All(h, "num", o, true), VEXA_OK, " s0=1=one,2=TWO,3=three, i0=3 values=set labels=set"),
+      STEP(All(h, "third", o, true), VEXA_OK, " s0=1=uno,2=TWO, i0=2 values=set labels=set"),
       // String variables sharing a set need one width; otherwise nothing
       // changes.
       STEP(vexaSetVarCValueLabel(h, "s8", "X", "old"), VEXA_OK, ""),

@@ -39,8 +39,7 @@ class FileRecordsTest : public WriteHandleTest {
   std::string Commit(int h, const std::string& name = "new.vexa",
                      std::function<int()> before_close = [] { return VEXA_OK; }) {
     EXPECT_EQ(Each({vexaSetVarName(h, "x", 0), vexaCommitHeader(h), before_close(),
-                    vexaCloseWrite(h)}),
-              VEXA_OK);
+                    vexaCloseWrite(h)}), VEXA_OK);
     if (h == handle_) handle_ = -1;
     return ReadFile(dir_.File(name));
   }
@@ -49,7 +48,7 @@ class FileRecordsTest : public WriteHandleTest {
   int n_ = 0;
 };
 
-TEST_F(FileRecordsTest, HeaderAndMachineRecordOfAFileRead) {
+TEST_F(FileRecordsTest, HeaderAndMachineRecordOfEachKindOfHandle) {
   int h = Open({.product = "@(#) 0123456789abcdeTHE REST", .date = "01 Jan 70",
                 .time = "01:02:03"}, true);
   RunSteps(h, {STEP(vexaGetTimeStamp(h, o.s[0], o.s[1]), VEXA_OK, " s0=01-Jan-70 s1=01:02:03"),
@@ -66,11 +65,9 @@ TEST_F(FileRecordsTest, HeaderAndMachineRecordOfAFileRead) {
   ASSERT_EQ(vexaOpenAppend(path_.c_str(), &h), VEXA_OK);
   RunSteps(h, {STEP(vexaGetReleaseInfo(h, o.i), VEXA_E_NO_RELEASE_INFO, " i0=0 i1=0 i2=0")});
   vexaCloseAppend(h);
-}
 
-// A write handle reports the product text and the stamp its header holds,
-// and release numbers of zero; its file label starts empty.
-TEST_F(FileRecordsTest, WriteHandleReportsWhatItsHeaderHolds) {
+  // A write handle reports the product text and the stamp its header holds,
+  // and release numbers of zero; its file label starts empty.
   char sys[64], date[VEXA_DATE_BUFFER], time[VEXA_TIME_BUFFER];
   RunSteps(handle_, {STEP(vexaGetReleaseInfo(h, o.i), VEXA_OK, " i0=0 i1=0 i2=0"),
                      STEP(vexaGetIdString(h, o.s[0]), VEXA_OK, " s0="),
@@ -89,48 +86,38 @@ TEST_F(FileRecordsTest, WriteHandleReportsWhatItsHeaderHolds) {
   EXPECT_EQ(time, bytes.substr(101, 8));
 }
 
-TEST_F(FileRecordsTest, CopyDocumentsWritesTheLinesOrClearsThem) {
-  const int with = Open({}, false, true), without = Open({}, false);
-  ASSERT_EQ(Each({vexaCopyDocuments(without, handle_), vexaCopyDocuments(with, handle_)}), 0);
-  // Two blank-padded 80-byte lines.
-  const std::string lines = "line one" + std::string(72, ' ') + "line two" + std::string(72, ' ');
-  EXPECT_NE(Commit(handle_).find(lines), std::string::npos);
-  int w = -1;
-  ASSERT_EQ(vexaOpenWrite(dir_.File("cleared.vexa").c_str(), &w), VEXA_OK);
-  ASSERT_EQ(Each({vexaCopyDocuments(with, w), vexaCopyDocuments(without, w)}), VEXA_OK);
-  EXPECT_EQ(Commit(w, "cleared.vexa").find("line"), std::string::npos);
-  for (int h : {w, with, without}) vexaCloseRead(h);
-}
-
 const std::string kOne = "line one" + std::string(72, ' '), kTwo = "line two" + std::string(72, ' ');
 
-// Documents are read and set as whole lines of 80 bytes.
-TEST_F(FileRecordsTest, DocumentsReadAndSetAsWholeLines) {
-  const int h = Open({}, false, true);
-  RunSteps(h, {STEP(vexaGetDocuments(h, nullptr, 0, &o.i[0]), VEXA_OK, " i0=2")});
+// Documents are copied, read and set as whole lines of 80 bytes; copying
+// from a file without them, or setting none, clears them.
+TEST_F(FileRecordsTest, DocumentsCopiedReadAndSetAsWholeLines) {
+  const int with = Open({}, false, true), without = Open({}, false);
+  RunSteps(with, {STEP(vexaGetDocuments(h, nullptr, 0, &o.i[0]), VEXA_OK, " i0=2")});
   // Only whole lines are copied; the rest of the buffer is not touched.
   for (const auto& [size, want] : {std::pair{159, kOne}, std::pair{160, kOne + kTwo}}) {
     char buffer[200];
     int n = -1;
     std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(vexaGetDocuments(h, buffer, size, &n), VEXA_OK);
+    EXPECT_EQ(vexaGetDocuments(with, buffer, size, &n), VEXA_OK);
     EXPECT_EQ(std::string(buffer, want.size() + 1), want + "#");
   }
-  vexaCloseRead(h);
-  RunSteps(handle_, {
+  ASSERT_EQ(Each({vexaCopyDocuments(without, handle_), vexaCopyDocuments(with, handle_)}), 0);
+  EXPECT_NE(Commit(handle_).find(kOne + kTwo), std::string::npos);
+  int w = -1;
+  ASSERT_EQ(Each({vexaOpenWrite(dir_.File("cleared.vexa").c_str(), &w),
+                  vexaCopyDocuments(with, w), vexaCopyDocuments(without, w)}), VEXA_OK);
+  RunSteps(w, {
+      STEP(vexaGetDocuments(h, o.s[0], 300, &o.i[0]), VEXA_OK, " i0=0"),
       STEP(vexaSetDocuments(h, nullptr, 1), VEXA_E_BAD_EXTENSION, ""),
       STEP(vexaSetDocuments(h, kOne.c_str(), -1), VEXA_E_BAD_EXTENSION, ""),
       STEP(Each({vexaSetDocuments(h, (kTwo + kOne).c_str(), 2),
                  vexaGetDocuments(h, o.s[0], 300, &o.i[0])}),
            VEXA_OK, " s0=" + kTwo + kOne + " i0=2"),
+      STEP(Each({vexaSetDocuments(h, nullptr, 0), vexaGetDocuments(h, o.s[0], 300, &o.i[0])}),
+           VEXA_OK, " i0=0"),
   });
-  EXPECT_NE(Commit(handle_).find(kTwo + kOne), std::string::npos);
-  int w = -1;
-  ASSERT_EQ(vexaOpenWrite(dir_.File("cleared.vexa").c_str(), &w), VEXA_OK);
-  RunSteps(w, {STEP(Each({vexaSetDocuments(h, kOne.c_str(), 1), vexaSetDocuments(h, nullptr, 0),
-                          vexaGetDocuments(h, o.s[0], 300, &o.i[0])}),
-                    VEXA_OK, " i0=0"),  // removed again
-               STEP(vexaCloseWrite(h), VEXA_OK, "")});
+  EXPECT_EQ(Commit(w, "cleared.vexa").find("line"), std::string::npos);
+  for (int h : {with, without}) vexaCloseRead(h);
 }
 
 TEST(TempDirTest, SetsTheEnvironmentVariable) {
@@ -152,11 +139,11 @@ TEST_F(FileRecordsTest, RecordsOfAFileReadComeInWholeElements) {
     EXPECT_EQ(o.Changed(), " i0=0 i1=0 i2=0") << subtype;
   }
   RunSteps(h, {
-      STEP(vexaQueryType7(h, 30, &o.i[0]), VEXA_OK, " i0=1"),
-      STEP(vexaQueryType7(h, 12, &o.i[0]), VEXA_OK, " i0=1"),
-      STEP(vexaQueryType7(h, 3, &o.i[0]), VEXA_OK, " i0=1"),
-      STEP(vexaQueryType7(h, 31, &o.i[0]), VEXA_OK, " i0=0"),
-      STEP(vexaQueryType7(h, 0, &o.i[0]), VEXA_OK, " i0=0"),
+      STEP(Each({vexaQueryType7(h, 30, &o.i[0]), vexaQueryType7(h, 12, &o.i[1]),
+                 vexaQueryType7(h, 3, &o.i[2])}),
+           VEXA_OK, " i0=1 i1=1 i2=1"),
+      STEP(Each({vexaQueryType7(h, 31, &o.i[0]), vexaQueryType7(h, 0, &o.i[1])}), VEXA_OK,
+           " i0=0 i1=0"),
       STEP(vexaQueryType7(h, 41, &o.i[0]), VEXA_E_BAD_SUBTYPE, " i0=0"),
       STEP(vexaQueryType7(h, -1, &o.i[0]), VEXA_E_BAD_SUBTYPE, " i0=0"),
       STEP(vexaGetExtensionDataDesc(h, 12, &o.i[0], &o.i[1]), VEXA_OK, " i0=4 i1=3"),

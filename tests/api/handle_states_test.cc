@@ -1,9 +1,8 @@
 // Every call that takes a file handle, on a handle that is not open (never
 // opened, out of range, closed) and on open handles of each mode and state:
-// the code each gives, and the outputs a refused call leaves reset. Then
-// the handle table itself: 100 slots, the lowest free one taken first.
+// the code each gives, and the outputs a refused call leaves reset. (The
+// handle table's 100 slots: limits_test.cc.)
 #include <array>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -37,18 +36,14 @@ const double kTwo = 2, kCase[2] = {3, 0};
 
 #define ROW(call, codes, reset) {#call, VEXA_CALL(call), codes, reset}
 const Row kRows[] = {
-    ROW(vexaCloseRead(h), kAny, ""),
-    ROW(vexaCloseWrite(h), kAny, ""),
-    ROW(vexaCloseAppend(h), kAny, ""),
-    ROW(vexaCommitHeader(h), kDefine, ""),
-    ROW(vexaSetCompression(h, 1), kDefine, ""),
-    ROW(vexaGetCompression(h, &o.i[0]), kAny, " i0=0"),
+    ROW(vexaCloseRead(h), kAny, ""), ROW(vexaCloseWrite(h), kAny, ""),
+    ROW(vexaCloseAppend(h), kAny, ""), ROW(vexaCommitHeader(h), kDefine, ""),
+    ROW(vexaSetCompression(h, 1), kDefine, ""), ROW(vexaGetCompression(h, &o.i[0]), kAny, " i0=0"),
     ROW(vexaGetNumberofVariables(h, &o.i[0]), kAny, " i0=0"),
     ROW(vexaGetVarNames(h, &o.i[0], &o.names, &o.types), kAny, " i0=0 names=null types=null"),
     ROW(vexaGetVarInfo(h, 0, o.s[0], &o.i[0]), kAny, " s0= i0=0"),
     ROW(vexaGetVarHandle(h, "num", &o.d[0]), kAny, " d0=0"),
-    ROW(vexaSetVarName(h, "new", 0), kDefine, ""),
-    ROW(vexaSetVarLabel(h, "num", "l"), kDefine, ""),
+    ROW(vexaSetVarName(h, "new", 0), kDefine, ""), ROW(vexaSetVarLabel(h, "num", "l"), kDefine, ""),
     ROW(vexaGetVarLabelLong(h, "num", o.s[0], 200, &o.i[0]), kAny, " s0= i0=0"),
     ROW(vexaGetVarLabel(h, "num", o.s[0]), kAny, " s0="),
     ROW(vexaSetVarPrintFormat(h, "num", 5, 2, 8), kDefine, ""),
@@ -86,21 +81,17 @@ const Row kRows[] = {
         " i0=0 d0=0 d1=0 d2=0"),
     ROW(vexaGetVarCMissingValues(h, "str", &o.i[0], o.s[0], o.s[1], o.s[2]), kAny,
         " s0= i0=0 s1= s2="),
-    ROW(vexaReadCaseRecord(h), kReadCall, ""),
-    ROW(vexaWholeCaseIn(h, o.s[0]), kReadCall, ""),
+    ROW(vexaReadCaseRecord(h), kReadCall, ""), ROW(vexaWholeCaseIn(h, o.s[0]), kReadCall, ""),
     ROW(vexaSeekNextCase(h, 0), kReadCall, ""),
     ROW(vexaGetValueNumeric(h, 1.0, &o.d[0]), kReadCall, " d0=0"),
     ROW(vexaGetValueChar(h, 2.0, o.s[0], 9), kReadCall, " s0="),
-    ROW(vexaSetValueNumeric(h, 1.0, 2), kData, ""),
-    ROW(vexaSetValueChar(h, 2.0, "b"), kData, ""),
-    ROW(vexaCommitCaseRecord(h), kData, ""),
-    ROW(vexaWholeCaseOut(h, kCase), kData, ""),
+    ROW(vexaSetValueNumeric(h, 1.0, 2), kData, ""), ROW(vexaSetValueChar(h, 2.0, "b"), kData, ""),
+    ROW(vexaCommitCaseRecord(h), kData, ""), ROW(vexaWholeCaseOut(h, kCase), kData, ""),
     // A count the handle cannot give is -1.
     ROW(vexaGetNumberofCases(h, &o.i[0]), kFileQuery, " i0=-1"),
     ROW(vexaGetEstimatedNofCases(h, &o.i[0]), kFileQuery, " i0=-1"),
     ROW(vexaGetCaseSize(h, &o.i[0]), kCommittedOnly, " i0=0"),
-    ROW(vexaSetIdString(h, "x"), kDefine, ""),
-    ROW(vexaGetIdString(h, o.s[0]), kAny, " s0="),
+    ROW(vexaSetIdString(h, "x"), kDefine, ""), ROW(vexaGetIdString(h, o.s[0]), kAny, " s0="),
     ROW(vexaGetTimeStamp(h, o.s[0], o.s[1]), kAny, " s0= s1="),
     ROW(vexaGetSystemString(h, o.s[0]), kAny, " s0="),
     ROW(vexaGetReleaseInfo(h, o.i), kAny, " i0=0 i1=0 i2=0"),
@@ -108,11 +99,9 @@ const Row kRows[] = {
     ROW(vexaGetExtensionDataDesc(h, 30, &o.i[0], &o.i[1]), kFileQuery, " i0=0 i1=0"),
     ROW(vexaGetExtensionData(h, 30, 0, &o.i[0], o.s[0]), kFileQuery, " i0=0"),
     // Records and the text information are taken by a handle of any kind.
-    ROW(vexaSetExtensionData(h, 30, 1, 1, "z"), kAny, ""),
-    ROW(vexaSetTextInfo(h, "t"), kAny, ""),
+    ROW(vexaSetExtensionData(h, 30, 1, 1, "z"), kAny, ""), ROW(vexaSetTextInfo(h, "t"), kAny, ""),
     ROW(vexaGetTextInfo(h, o.s[0]), kFileQuery, " s0="),
-    ROW(vexaCopyDocuments(from, h), kDefine, ""),
-    ROW(vexaCopyDocuments(h, to), kAny, ""),
+    ROW(vexaCopyDocuments(from, h), kDefine, ""), ROW(vexaCopyDocuments(h, to), kAny, ""),
     ROW(vexaGetDocuments(h, o.s[0], 300, &o.i[0]), kAny, " i0=0"),
     ROW(vexaSetDocuments(h, std::string(80, 'd').c_str(), 1), kDefine, ""),
 };
@@ -132,8 +121,7 @@ TEST(HandleStateTest, EveryCallGivesTheCodeOfEachKindOfHandle) {
                     committed = dir.File("committed.vexa"), other = dir.File("other.vexa");
   int h = -1;
   ASSERT_EQ(Each({vexaOpenWrite(source.c_str(), &h), Define(h), vexaCommitHeader(h),
-                  vexaCommitCaseRecord(h), vexaCommitCaseRecord(h), vexaCloseWrite(h)}),
-            VEXA_OK);
+                  vexaCommitCaseRecord(h), vexaCommitCaseRecord(h), vexaCloseWrite(h)}), VEXA_OK);
   const char* kStates[] = {"read", "write", "committed", "append"};
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.call);
@@ -147,8 +135,7 @@ TEST(HandleStateTest, EveryCallGivesTheCodeOfEachKindOfHandle) {
                     Define(handles[kCommitted]), vexaCommitHeader(handles[kCommitted]),
                     vexaOpenAppend(source.c_str(), &handles[kAppend]),
                     vexaOpenRead(source.c_str(), &from), vexaOpenWrite(other.c_str(), &to),
-                    vexaOpenWrite(other.c_str(), &closed), vexaCloseWrite(closed)}),
-              VEXA_OK);
+                    vexaOpenWrite(other.c_str(), &closed), vexaCloseWrite(closed)}), VEXA_OK);
     for (int bad : {-1, 100, 99, closed}) {
       Out o;
       EXPECT_EQ(row.run(bad, o), VEXA_E_BAD_HANDLE) << "handle " << bad;
@@ -164,56 +151,6 @@ TEST(HandleStateTest, EveryCallGivesTheCodeOfEachKindOfHandle) {
     for (int open : {handles[0], handles[1], handles[2], handles[3], from, to}) {
       vexaCloseRead(open);
     }
-  }
-}
-
-TEST(HandleTableTest, HundredHandlesThenFullThenLowestFreeSlotIsReused) {
-  TempDir dir;
-  std::vector<int> handles;
-  for (int i = 0; i < VEXA_MAX_FILES; ++i) {
-    int h = -1;
-    ASSERT_EQ(vexaOpenWrite(dir.File("f" + std::to_string(i)).c_str(), &h), VEXA_OK);
-    ASSERT_EQ(h, i);
-    handles.push_back(h);
-  }
-  int h = 5;
-  EXPECT_EQ(vexaOpenWrite(dir.File("one-too-many").c_str(), &h), VEXA_E_TOO_MANY_FILES);
-  EXPECT_EQ(h, -1);
-  // A copy open whose source takes the last slot fails; it removes the
-  // target only when the call made it.
-  const std::string source = dir.Write("source.vexa", BuildSampleFile()),
-                    kept = dir.Write("kept.vexa", "keep me");
-  EXPECT_EQ(vexaCloseRead(37), VEXA_OK);  // any close call closes any handle
-  for (const std::string& target : {kept, dir.File("new.vexa")}) {
-    EXPECT_EQ(vexaOpenWriteCopy(target.c_str(), source.c_str(), &h), VEXA_E_TOO_MANY_FILES);
-  }
-  EXPECT_EQ(ReadFile(kept), "keep me");
-  EXPECT_FALSE(std::filesystem::exists(dir.File("new.vexa")));
-  EXPECT_EQ(vexaOpenWrite(dir.File("again").c_str(), &h), VEXA_OK);
-  EXPECT_EQ(h, 37);
-  for (int handle : handles) EXPECT_EQ(vexaCloseAppend(handle), VEXA_OK);
-
-  // Null outputs give the fallback code instead of a fault.
-  EXPECT_EQ(vexaOpenWrite(dir.File("x").c_str(), nullptr), VEXA_E_FILE_OPEN);
-  EXPECT_EQ(vexaOpenRead(nullptr, nullptr), VEXA_E_FILE_OPEN);
-  ASSERT_EQ(vexaOpenWrite(dir.File("x").c_str(), &h), VEXA_OK);
-  EXPECT_EQ(vexaGetNumberofVariables(h, nullptr), VEXA_E_BAD_HANDLE);
-  EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
-}
-
-// The interface encoding changes only while no handle is open.
-TEST(InterfaceEncodingTest, ChangesOnlyWhileNoFileIsOpen) {
-  TempDir dir;
-  const int saved = vexaGetInterfaceEncoding();
-  int h = -1;
-  ASSERT_EQ(vexaOpenWrite(dir.File("x").c_str(), &h), VEXA_OK);
-  EXPECT_EQ(vexaSetInterfaceEncoding(1 - saved), VEXA_E_FILES_OPEN);
-  EXPECT_EQ(vexaGetInterfaceEncoding(), saved);
-  vexaCloseWrite(h);
-  EXPECT_EQ(vexaSetInterfaceEncoding(2), VEXA_E_BAD_ENCODING_MODE);
-  for (int mode : {1, 0, saved}) {
-    EXPECT_EQ(vexaSetInterfaceEncoding(mode), VEXA_OK);
-    EXPECT_EQ(vexaGetInterfaceEncoding(), mode);
   }
 }
 

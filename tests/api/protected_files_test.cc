@@ -1,6 +1,7 @@
 // Protected files through the open calls: every combination of writing,
 // appending and copying with and without passwords as one table, the
-// password rules, and what stays on disk.
+// password rules, and that nothing plain stays on disk.
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -12,53 +13,32 @@
 namespace vexa::testing {
 namespace {
 
-// Adds cases first..last (one numeric variable "id") to an open handle.
-int AddCases(int h, int first, int last) {
-  int code = VEXA_OK;
-  for (int i = first; i <= last && code == VEXA_OK; ++i) {
-    code = Each({vexaSetValueNumeric(h, 1, i), vexaCommitCaseRecord(h)});
-  }
-  return code;
-}
-
-// The ids of a file opened with the password (none: the plain open), or
-// the open's code as the only element when it fails.
-std::vector<int> Ids(const std::string& path, const char* password) {
-  int h = -1;
-  const int code = password ? vexaOpenReadEx(path.c_str(), password, &h)
-                            : vexaOpenRead(path.c_str(), &h);
-  if (code != VEXA_OK) return {-code};
-  std::vector<int> ids;
-  double id = 0;
-  while (vexaReadCaseRecord(h) == VEXA_OK && vexaGetValueNumeric(h, 1, &id) == VEXA_OK) {
-    ids.push_back(static_cast<int>(id));
-  }
-  vexaCloseRead(h);
-  return ids;
-}
-
-// Writes cases 1..3, protected when a password is given.
-void WriteFile(const std::string& path, const char* password, int compression = 1) {
-  int h = -1;
-  ASSERT_EQ(password ? vexaOpenWriteEx(path.c_str(), password, &h)
-                     : vexaOpenWrite(path.c_str(), &h),
-            VEXA_OK);
-  ASSERT_EQ(Each({vexaSetVarName(h, "id", 0), vexaSetCompression(h, compression),
-                  vexaCommitHeader(h), AddCases(h, 1, 3)}),
-            VEXA_OK);
-  ASSERT_EQ(vexaCloseWrite(h), VEXA_OK);
-}
-
 bool Protected(const std::string& path) {
   const std::string bytes = ReadFile(path);
   return bytes.substr(8, 12) == "ENCRYPTEDSAV" && bytes.find("$FL") == std::string::npos;
 }
 
+// Files holding a plain system file in the library's process directory,
+// but for the tests' own directories.
+int PlainFiles() {
+  const char* tmp = std::getenv("TMP");
+  if (tmp == nullptr) return -1;
+  int found = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(tmp)) {
+    found += e.is_regular_file() && e.path().string().find("vexaio-test-") == std::string::npos &&
+             ReadFile(e.path()).find("$FL2") != std::string::npos;
+  }
+  return found;
+}
+
+// While a protected file is open its plain copy has no name, and after the
+// close nothing plain is left in the temporary directories.
 TEST(ProtectedFilesTest, EveryOpenCombination) {
   TempDir dir;
+  const char* kPassword = "1234567890";  // the longest
   const std::string plain = dir.File("plain.vexa"), secret = dir.File("secret.vexa");
-  WriteFile(plain, nullptr);
-  WriteFile(secret, "pw", 2);  // zlib asked for: byte-code written
+  ASSERT_EQ(WriteIds(plain, 1, 3, 1), VEXA_OK);
+  ASSERT_EQ(WriteIds(secret, 1, 3, 2, kPassword), VEXA_OK);  // zlib asked for: byte code written
   struct Case {
     const char* what;
     std::function<int(const std::string& out, int* h)> open;
@@ -67,87 +47,57 @@ TEST(ProtectedFilesTest, EveryOpenCombination) {
   } cases[] = {
       {"append protected", [&](const std::string& out, int* h) {
          std::filesystem::copy_file(secret, out);
-         return vexaOpenAppendEx(out.c_str(), "pw", h);
-       }, "pw", {1, 2, 3, 7, 8}},
+         return vexaOpenAppendEx(out.c_str(), kPassword, h);
+       }, kPassword, {1, 2, 3, 7, 8}},
       {"append plain with a password", [&](const std::string& out, int* h) {
          std::filesystem::copy_file(plain, out);
          return vexaOpenAppendEx(out.c_str(), "ignored", h);
        }, nullptr, {1, 2, 3, 7, 8}},
       {"copy protected to protected", [&](const std::string& out, int* h) {
-         return vexaOpenWriteCopyEx(out.c_str(), "new", secret.c_str(), "pw", h);
+         return vexaOpenWriteCopyEx(out.c_str(), "new", secret.c_str(), kPassword, h);
        }, "new", {7, 8}},
       {"copy plain to protected", [&](const std::string& out, int* h) {
          return vexaOpenWriteCopyExFile(out.c_str(), "new", plain.c_str(), h);
        }, "new", {7, 8}},
       {"copy protected to plain", [&](const std::string& out, int* h) {
-         return vexaOpenWriteCopyExDict(out.c_str(), secret.c_str(), "pw", h);
+         return vexaOpenWriteCopyExDict(out.c_str(), secret.c_str(), kPassword, h);
        }, nullptr, {7, 8}},
   };
   int n = 0;
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     const std::string out = dir.File("out" + std::to_string(n++) + ".vexa");
     int h = -1;
-    ASSERT_EQ(c.open(out, &h), VEXA_OK) << c.what;
+    ASSERT_EQ(c.open(out, &h), VEXA_OK);
     const int commit = vexaCommitHeader(h);  // append handles are committed already
-    EXPECT_TRUE(commit == VEXA_OK || commit == VEXA_E_HEADER_COMMITTED) << c.what;
-    EXPECT_EQ(AddCases(h, 7, 8), VEXA_OK) << c.what;
-    EXPECT_EQ(vexaCloseWrite(h), VEXA_OK) << c.what;
-    EXPECT_EQ(Protected(out), c.read_with != nullptr) << c.what;
-    EXPECT_EQ(Ids(out, c.read_with), c.ids) << c.what;
-    if (c.read_with) {
-      EXPECT_EQ(Ids(out, nullptr), std::vector<int>{-VEXA_E_NO_PASSWORD}) << c.what;
-    }
+    EXPECT_TRUE(commit == VEXA_OK || commit == VEXA_E_HEADER_COMMITTED);
+    EXPECT_EQ(AddIds(h, 7, 8), VEXA_OK);
+    EXPECT_EQ(PlainFiles(), 0);
+    EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
+    EXPECT_EQ(PlainFiles(), 0);
+    EXPECT_EQ(Protected(out), c.read_with != nullptr);
+    EXPECT_EQ(ReadIds(out, c.read_with), c.ids);
+    EXPECT_TRUE(!c.read_with || ReadIds(out) == std::vector<int>{-VEXA_E_NO_PASSWORD});
   }
-  EXPECT_EQ(Ids(secret, "pw"), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2 + n);
   int h = -1, compression = -1;
-  ASSERT_EQ(vexaOpenReadEx(secret.c_str(), "pw", &h), VEXA_OK);
+  ASSERT_EQ(vexaOpenReadEx(secret.c_str(), kPassword, &h), VEXA_OK);
   EXPECT_EQ(Each({vexaGetCompression(h, &compression), vexaCloseRead(h)}), VEXA_OK);
   EXPECT_EQ(compression, 1);
   // A password for a plain file is dropped; the encoded form of the right
-  // password opens a protected one.
-  EXPECT_EQ(Ids(plain, "anything"), (std::vector<int>{1, 2, 3}));
-  EXPECT_EQ(Ids(secret, crypt::EncodePassword("pw").c_str()), (std::vector<int>{1, 2, 3}));
-}
-
-TEST(ProtectedFilesTest, PasswordRulesAndWrongPasswords) {
-  TempDir dir;
-  const std::string path = dir.File("p.vexa");
-  int h = -1;  // the refused passwords of a new file are rows of the open table
-  EXPECT_EQ(vexaOpenWriteEx(path.c_str(), nullptr, &h), VEXA_E_NO_PASSWORD);
-  WriteFile(path, "1234567890");
-  const std::string before = ReadFile(path);
+  // password opens a protected one; a wrong one changes nothing. The
+  // refused passwords of a new file are rows of the open table.
+  EXPECT_EQ(ReadIds(plain, "anything"), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(ReadIds(secret, crypt::EncodePassword(kPassword).c_str()), (std::vector<int>{1, 2, 3}));
+  const std::string before = ReadFile(secret);
   for (const char* wrong : {"123456789", "12345678901", "x", "1234567890 ", "\xff"}) {
-    EXPECT_EQ(Ids(path, wrong), std::vector<int>{-VEXA_E_BAD_PASSWORD}) << wrong;
-    EXPECT_EQ(vexaOpenAppendEx(path.c_str(), wrong, &h), VEXA_E_BAD_PASSWORD) << wrong;
+    EXPECT_EQ(ReadIds(secret, wrong), std::vector<int>{-VEXA_E_BAD_PASSWORD}) << wrong;
+    EXPECT_EQ(vexaOpenAppendEx(secret.c_str(), wrong, &h), VEXA_E_BAD_PASSWORD) << wrong;
   }
-  EXPECT_EQ(vexaOpenAppend(path.c_str(), &h), VEXA_E_NO_PASSWORD);
-  EXPECT_EQ(ReadFile(path), before);
-  EXPECT_EQ(Ids(path, "1234567890"), (std::vector<int>{1, 2, 3}));
-}
-
-// While a protected file is open its plain copy has no name, and after the
-// close nothing plain is left in the temporary directories.
-TEST(ProtectedFilesTest, NothingPlainStaysOnDisk) {
-  TempDir dir;
-  const std::string path = dir.File("p.vexa");
-  WriteFile(path, "pw");
-  int h = -1;
-  ASSERT_EQ(vexaOpenAppendEx(path.c_str(), "pw", &h), VEXA_OK);
-  ASSERT_EQ(AddCases(h, 4, 4), VEXA_OK);
-  const char* tmp = std::getenv("TMP");
-  ASSERT_NE(tmp, nullptr);  // the library's process directory
-  auto plain_files = [&] {
-    int found = 0;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(tmp)) {
-      found += e.is_regular_file() && ReadFile(e.path()).find("$FL2") != std::string::npos;
-    }
-    return found;
-  };
-  EXPECT_EQ(plain_files(), 0);
-  EXPECT_EQ(vexaCloseAppend(h), VEXA_OK);
-  EXPECT_EQ(plain_files(), 0);
-  EXPECT_EQ(Ids(path, "pw"), (std::vector<int>{1, 2, 3, 4}));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+  EXPECT_EQ(vexaOpenAppend(secret.c_str(), &h), VEXA_E_NO_PASSWORD);
+  EXPECT_EQ(vexaOpenWriteEx(dir.File("none.vexa").c_str(), nullptr, &h), VEXA_E_NO_PASSWORD);
+  EXPECT_EQ(ReadFile(secret), before);
+  EXPECT_EQ(ReadIds(secret, kPassword), (std::vector<int>{1, 2, 3}));
 }
 
 }  // namespace

@@ -1,0 +1,155 @@
+// Attribute, multiple-response set and variable set calls: the text forms
+// handed out and taken in, the name rules and the refusals; then all of
+// them, with every role and measurement levels 4 and 5, after write, read,
+// copy and read.
+#include <cstring>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "api/api_fixture.h"
+
+namespace vexa::testing {
+namespace {
+
+// The file's attributes, or a variable's, as "code:name=value;...".
+std::string Attributes(int h, const char* var = nullptr) {
+  char** names = nullptr;
+  char** values = nullptr;
+  int count = -1;
+  const int code = var ? vexaGetVarAttributes(h, var, &names, &values, &count)
+                       : vexaGetFileAttributes(h, &names, &values, &count);
+  std::string out = std::to_string(code) + ":";
+  for (int i = 0; i < count; ++i) out += std::string(names[i]) + "=" + values[i] + ";";
+  vexaFreeAttributes(names, values, count);
+  return out;
+}
+
+// A text handed out by `get`, as "code:text".
+std::string Text(int h, int (*get)(int, char**), int (*release)(char*)) {
+  char* text = nullptr;
+  const int code = get(h, &text);
+  std::string out = std::to_string(code) + ":" + (text ? text : "");
+  release(text);
+  return out;
+}
+std::string Defs(int h) { return Text(h, vexaGetMultRespDefs, vexaFreeMultRespDefs); }
+std::string DefsEx(int h) { return Text(h, vexaGetMultRespDefsEx, vexaFreeMultRespDefs); }
+std::string VarSets(int h) { return Text(h, vexaGetVariableSets, vexaFreeVariableSets); }
+
+using SetsAndAttributesTest = WriteHandleTest;
+
+TEST_F(SetsAndAttributesTest, AttributesAndSetsAddedGotAndRefused) {
+  const int h = handle_;
+  ASSERT_EQ(Each({vexaSetVarName(h, "v", 0), vexaSetVarName(h, "a", 0), vexaSetVarName(h, "b", 0),
+                  vexaSetVarName(h, "s", 4)}), VEXA_OK);
+  EXPECT_EQ(Attributes(h), "0:");
+  const char* names[] = {"Tag[1]", "Tag[3]", "skipped", "One"};
+  const char* texts[] = {"a", "c", "", "x"};
+  EXPECT_EQ(vexaSetFileAttributes(h, names, texts, 4), VEXA_OK);
+  EXPECT_EQ(Attributes(h), "0:Tag[1]=a;Tag[3]=c;One=x;");
+  for (int k = 1; k <= 12; ++k) {
+    EXPECT_EQ(vexaAddVarAttribute(h, "v", "Many", k, std::to_string(k).c_str()), VEXA_OK);
+  }
+  EXPECT_EQ(Attributes(h, "v").substr(0, 26), "0:Many[01]=1;Many[02]=2;Ma");
+  EXPECT_EQ(vexaAddVarAttribute(h, "v", "Many", -1, "only"), VEXA_OK);
+  EXPECT_EQ(Attributes(h, "v"), "0:Many=only;");
+  const std::tuple<const char*, int, int> adds[] = {  // name, subscript, code
+      {"Tag", 0, VEXA_E_BAD_ATTRIBUTE_ARGS}, {"Tag", -2, VEXA_E_BAD_ATTRIBUTE_ARGS},
+      {"", -1, VEXA_E_BAD_ATTRIBUTE_ARGS},   {"$Foo", -1, VEXA_E_BAD_ATTRIBUTE_NAME},
+      {"Tag.", -1, VEXA_E_BAD_ATTRIBUTE_NAME}, {"a_", -1, VEXA_E_BAD_ATTRIBUTE_NAME},
+      {"$creationdate", -1, VEXA_OK},          {"$@Role", -1, VEXA_E_BAD_ATTRIBUTE_NAME},
+  };
+  for (const auto& [name, subscript, code] : adds) {
+    EXPECT_EQ(vexaAddFileAttribute(h, name, subscript, "v"), code) << name;
+  }
+  EXPECT_EQ(vexaAddVarAttribute(h, "nope", "Tag", -1, "v"), VEXA_E_VAR_NOT_FOUND);
+  EXPECT_EQ(vexaSetFileAttributes(h, nullptr, nullptr, 1), VEXA_E_BAD_ATTRIBUTE_ARGS);
+  for (const char* bad : {"Tag[0]", "Tag[2147483647]", "Tag[1]x", "Tag[]", "Tag[-1]"}) {
+    const char* one[] = {bad};
+    EXPECT_EQ(vexaSetFileAttributes(h, one, texts, 1), VEXA_E_BAD_ATTRIBUTE_NAME) << bad;
+  }
+  EXPECT_EQ(Attributes(h), "0:Tag[1]=a;Tag[3]=c;One=x;$creationdate=v;");
+
+  // Sets, in their text forms and one by one.
+  const char* nums[] = {"a", "b"};
+  const char* mixed[] = {"a", "s"};
+  EXPECT_EQ(DefsEx(h), "-13:");
+  EXPECT_EQ(vexaAddMultRespDefN(h, "$ext", "", 1, 1, nums, 2), VEXA_OK);
+  VEXA_MultRespDef* def = nullptr;
+  ASSERT_EQ(vexaGetMultRespDefByIndex(h, 0, &def), VEXA_OK);
+  def->extended = 1;
+  def->labelFromVariables = 1;
+  std::strcpy(def->name, "$ext2");
+  EXPECT_EQ(Each({vexaAddMultRespDefExt(h, def), vexaFreeMultRespDefStruct(def)}), VEXA_OK);
+  ASSERT_EQ(vexaSetMultRespDefs(h, "$ext=E 1 1 1 0  A\n"), VEXA_E_BAD_MULT_RESP);
+  EXPECT_EQ(Defs(h), "0:$ext=D1 1 0  a b\n");
+  EXPECT_EQ(DefsEx(h), "0:$ext=D1 1 0  a b\n$ext2=E 11 1 1 0  a b\n");
+  // Name, dichotomy, counted value, variables and their count, code.
+  const std::tuple<const char*, int, const char*, const char**, int, int> defs[] = {
+      {"ext", 1, "x", nums, 2, VEXA_E_BAD_MULT_RESP_NAME},
+      {"$ext", 1, "x", nums, 2, VEXA_E_DUPLICATE_MULT_RESP},
+      {"$t", 1, "", nums, 2, VEXA_E_BAD_MULT_RESP},
+      {"$t", 1, "x", nums, 2, VEXA_E_BAD_MULT_RESP},  // numeric variables, text value
+      {"$t", 0, "", mixed, 2, VEXA_E_BAD_MULT_RESP},
+      {"$t", 0, "", nums, 0, VEXA_E_BAD_MULT_RESP},
+      {"$t", 0, "", mixed + 1, 1, VEXA_OK},
+  };
+  for (const auto& [name, dichotomy, counted, vars, count, code] : defs) {
+    EXPECT_EQ(vexaAddMultRespDefC(h, name, "L", dichotomy, counted, vars, count), code) << name;
+  }
+  RunSteps(h, {STEP(vexaGetMultRespCount(h, &o.i[0]), VEXA_OK, " i0=3")});
+  EXPECT_EQ(vexaGetMultRespDefByIndex(h, 3, &def), VEXA_E_BAD_MULT_RESP_INDEX);
+  EXPECT_EQ(def, nullptr);
+  EXPECT_EQ(VarSets(h), "-7:");
+  EXPECT_EQ(vexaSetVariableSets(h, "Two words= a\n"), VEXA_E_BAD_VARIABLE_SETS);
+  EXPECT_EQ(vexaSetVariableSets(h, "Both= a b\nnone=\n"), VEXA_E_BAD_VARIABLE_SETS);
+  EXPECT_EQ(vexaSetVariableSets(h, "Both= a b\nOne= s"), VEXA_OK);
+  EXPECT_EQ(VarSets(h), "0:Both= a b\nOne= s\n");
+}
+
+TEST_F(SetsAndAttributesTest, SurviveWriteReadCopyRead) {
+  const int h = handle_;
+  const int roles[] = {VEXA_ROLE_INPUT,     VEXA_ROLE_TARGET, VEXA_ROLE_BOTH,
+                       VEXA_ROLE_NONE,      VEXA_ROLE_PARTITION, VEXA_ROLE_SPLIT,
+                       VEXA_ROLE_FREQUENCY, VEXA_ROLE_RECORD_ID};
+  for (int role : roles) {
+    const std::string name = "r" + std::to_string(role);
+    ASSERT_EQ(Each({vexaSetVarName(h, name.c_str(), 0), vexaSetVarRole(h, name.c_str(), role)}),
+              VEXA_OK);
+  }
+  ASSERT_EQ(Each({vexaSetVarName(h, "Apple", 0), vexaSetVarName(h, "Pear", 0),
+                  vexaSetVarMeasureLevel(h, "r1", 5), vexaAddVarAttribute(h, "r2", "Note", 2, "it's"),
+                  vexaAddFileAttribute(h, "Source", -1, "survey"),
+                  vexaSetMultRespDefs(h, "$fruit=C 5 Fruit Apple Pear\n$d=D1 1 3 Yes Pear\n"),
+                  vexaSetVariableSets(h, "Fruits= Apple Pear\n")}), VEXA_OK);
+  const char* vars[] = {"Pear", "Apple"};
+  ASSERT_EQ(vexaAddMultRespDefN(h, "$e", "Extended", 1, 7, vars, 2), VEXA_OK);
+  for (const std::string& path : CommitAndCopy()) {
+    SCOPED_TRACE(path);
+    int r = -1;
+    ASSERT_EQ(vexaOpenRead(path.c_str(), &r), VEXA_OK);
+    std::vector<int> got;
+    for (int role : roles) {
+      int out = -1;
+      EXPECT_EQ(vexaGetVarRole(r, ("r" + std::to_string(role)).c_str(), &out), VEXA_OK);
+      got.push_back(out);
+    }
+    // Frequency and record id are read as "none", with their own role kept
+    // as an attribute.
+    EXPECT_EQ(got, (std::vector<int>{0, 1, 2, 3, 4, 5, 3, 3}));
+    EXPECT_EQ(Attributes(r, "r1"), "0:$@MeasurementLevel=5;");
+    EXPECT_EQ(Attributes(r, "r2"), "0:Note[2]=it's;");
+    EXPECT_EQ(Attributes(r, "r6"), "0:$@ExtendRole=6;");
+    EXPECT_EQ(Attributes(r), "0:Source=survey;");
+    // The plain record names short names, and the long names come back.
+    EXPECT_EQ(DefsEx(r), "0:$fruit=C 5 Fruit Apple Pear\n$d=D1 1 3 Yes Pear\n"
+                         "$e=D1 7 8 Extended Pear Apple\n");
+    EXPECT_EQ(VarSets(r), "0:Fruits= Apple Pear\n");
+    EXPECT_EQ(vexaSetFileAttributes(r, nullptr, nullptr, 0), VEXA_E_OPENED_FOR_READ);
+    EXPECT_EQ(vexaCloseRead(r), VEXA_OK);
+  }
+}
+
+}  // namespace
+}  // namespace vexa::testing
