@@ -135,7 +135,8 @@ inline int WriteIds(const std::string& path, int first, int last, int compressio
 }
 
 // The first variable of every case of a file opened with the password (none:
-// the plain open), or minus the open's code alone when it fails.
+// the plain open), or minus the open's code alone when it fails; a close
+// that fails adds -1.
 inline std::vector<int> ReadIds(const std::string& path, const char* password = nullptr) {
   int h = -1;
   const int code = password ? vexaOpenReadEx(path.c_str(), password, &h)
@@ -146,7 +147,7 @@ inline std::vector<int> ReadIds(const std::string& path, const char* password = 
   while (vexaReadCaseRecord(h) == VEXA_OK && vexaGetValueNumeric(h, 1, &id) == VEXA_OK) {
     ids.push_back(static_cast<int>(id));
   }
-  vexaCloseRead(h);
+  if (vexaCloseRead(h) != VEXA_OK) ids.push_back(-1);
   return ids;
 }
 
