@@ -3,8 +3,9 @@
 // some missing and fractional values, 20 short strings) and a wide numeric
 // file (2,000 doubles), each uncompressed and byte-code compressed. The
 // yardsticks run in the same process: plain read() of the file in 4 MiB
-// chunks (of either file), and a bare decode loop over the compressed bytes
-// held in memory.
+// chunks (of either file), a bare loop that reads the uncompressed file and
+// copies its cases out one by one, and a bare decode loop over the
+// compressed bytes held in memory.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -99,6 +100,32 @@ void BM_PlainRead(benchmark::State& state) {
   }
   state.SetBytesProcessed(state.iterations() * f.cases * f.case_bytes);
   state.SetLabel(std::string(ShapeName(shape)) + (state.range(1) ? " bytecode" : " uncompressed"));
+}
+
+// Yardstick: the least any case-at-a-time reader of an uncompressed file
+// does. read() of the case data in pieces of whole cases (512 KiB at the
+// most, so that they stay in the core's cache), each case then copied into
+// a one-case buffer, on one thread.
+void BM_BareCopyOut(benchmark::State& state) {
+  const auto shape = static_cast<Shape>(state.range(0));
+  const BenchFile& f = File(shape, 0);
+  const size_t piece = (size_t{512} << 10) / f.case_bytes * f.case_bytes;
+  std::vector<char> window(piece), record(f.case_bytes);
+  for (auto _ : state) {
+    int fd = ::open(f.path.c_str(), O_RDONLY);
+    off_t at = f.data_start;
+    ssize_t got;
+    while ((got = ::pread(fd, window.data(), piece, at)) > 0) {
+      at += got;
+      for (ssize_t o = 0; o + f.case_bytes <= got; o += f.case_bytes) {
+        std::memcpy(record.data(), window.data() + o, f.case_bytes);
+        benchmark::ClobberMemory();
+      }
+    }
+    ::close(fd);
+  }
+  state.SetBytesProcessed(state.iterations() * f.cases * f.case_bytes);
+  state.SetLabel(std::string(ShapeName(shape)) + " uncompressed");
 }
 
 // Yardstick: a bare decode loop over the compressed bytes held in memory.
@@ -247,6 +274,7 @@ void BM_RandomSeekAndRead(benchmark::State& state) {
 BENCHMARK(BM_PlainRead)
     ->Args({kSurvey, 0})->Args({kSurvey, 1})->Args({kWide, 0})->Args({kWide, 1})
     ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BareCopyOut)->Arg(kSurvey)->Arg(kWide)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareDecode)->Arg(kSurvey)->Arg(kWide)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WholeCaseIn)
     ->Args({kSurvey, 0})->Args({kSurvey, 1})->Args({kWide, 0})->Args({kWide, 1})
