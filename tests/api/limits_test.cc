@@ -15,25 +15,6 @@
 namespace vexa::testing {
 namespace {
 
-struct Form {
-  const char* name;
-  int compression;
-  const char* password;  // null: not protected
-};
-constexpr Form kForms[] = {
-    {"plain", 0, nullptr}, {"bytecode", 1, nullptr}, {"zlib", 2, nullptr}, {"protected", 1, "pw"}};
-
-int OpenWrite(const std::string& path, const Form& form, int* h) {
-  const int code = form.password ? vexaOpenWriteEx(path.c_str(), form.password, h)
-                                 : vexaOpenWrite(path.c_str(), h);
-  return code != VEXA_OK ? code : vexaSetCompression(*h, form.compression);
-}
-
-int OpenRead(const std::string& path, const Form& form, int* h) {
-  return form.password ? vexaOpenReadEx(path.c_str(), form.password, h)
-                       : vexaOpenRead(path.c_str(), h);
-}
-
 double Number(int h, const char* name) {
   double handle = 0, value = -1;
   EXPECT_EQ(Each({vexaGetVarHandle(h, name, &handle), vexaGetValueNumeric(h, handle, &value)}),
@@ -56,7 +37,8 @@ TEST(LimitsTest, EveryHandleOpenOnFilesOfEveryForm) {
   }
   std::vector<int> handles(VEXA_MAX_FILES, -1);
   for (int k = 0; k < VEXA_MAX_FILES; ++k) {
-    ASSERT_EQ(OpenRead(dir.File(kForms[k % 4].name), kForms[k % 4], &handles[k]), VEXA_OK) << k;
+    const Form& form = kForms[k % 4];
+    ASSERT_EQ(OpenRead(dir.File(form.name), form.password, &handles[k]), VEXA_OK) << k;
     ASSERT_EQ(handles[k], k);
   }
   int h = 5;
@@ -70,7 +52,7 @@ TEST(LimitsTest, EveryHandleOpenOnFilesOfEveryForm) {
   }
   EXPECT_EQ(ReadFile(kept), "keep me");
   EXPECT_FALSE(std::filesystem::exists(made));
-  ASSERT_EQ(OpenRead(dir.File(kForms[1].name), kForms[1], &h), VEXA_OK);
+  ASSERT_EQ(OpenRead(dir.File(kForms[1].name), kForms[1].password, &h), VEXA_OK);
   EXPECT_EQ(h, 37);
   for (int n = 0; n <= kCases; ++n) {
     for (int k = 0; k < VEXA_MAX_FILES; ++k) {
@@ -105,7 +87,8 @@ TEST(LimitsTest, WidestStringsLongestNamesAndManyVariables) {
     TempDir dir;
     const std::string path = dir.File("wide.vexa");
     int h = -1;
-    ASSERT_EQ(OpenWrite(path, form, &h), VEXA_OK);
+    ASSERT_EQ(Each({OpenWrite(path, form.password, &h), vexaSetCompression(h, form.compression)}),
+              VEXA_OK);
     for (int v = 0; v < kVars; ++v) {
       ASSERT_EQ(vexaSetVarName(h, name(v).c_str(), width(v)), VEXA_OK) << v;
     }
@@ -118,7 +101,7 @@ TEST(LimitsTest, WidestStringsLongestNamesAndManyVariables) {
       }
       ASSERT_EQ(vexaCommitCaseRecord(h), VEXA_OK);
     }
-    ASSERT_EQ(Each({vexaCloseWrite(h), OpenRead(path, form, &h)}), VEXA_OK);
+    ASSERT_EQ(Each({vexaCloseWrite(h), OpenRead(path, form.password, &h)}), VEXA_OK);
     Out o;
     ASSERT_EQ(vexaGetVarNames(h, &o.i[0], &o.names, &o.types), VEXA_OK);
     ASSERT_EQ(o.i[0], kVars);
