@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -122,31 +123,50 @@ inline int AddIds(int h, int first, int last) {
   return code;
 }
 
+// The forms a file can take; a protected one is byte code under a password.
+struct Form {
+  const char* name;
+  int compression;
+  const char* password;  // null: a plain file
+};
+inline constexpr Form kForms[] = {
+    {"plain", 0, nullptr}, {"bytecode", 1, nullptr}, {"zlib", 2, nullptr}, {"protected", 1, "pw"}};
+inline void PrintTo(const Form& form, std::ostream* out) { *out << form.name; }
+
+// The open calls, with the password's variant when one is given.
+inline int OpenRead(const std::string& path, const char* password, int* h) {
+  return password ? vexaOpenReadEx(path.c_str(), password, h) : vexaOpenRead(path.c_str(), h);
+}
+inline int OpenWrite(const std::string& path, const char* password, int* h) {
+  return password ? vexaOpenWriteEx(path.c_str(), password, h) : vexaOpenWrite(path.c_str(), h);
+}
+inline int OpenAppend(const std::string& path, const char* password, int* h) {
+  return password ? vexaOpenAppendEx(path.c_str(), password, h) : vexaOpenAppend(path.c_str(), h);
+}
+
 // A new file of one numeric variable "id" holding first..last, protected
 // when a password is given; 0 or the first other code.
 inline int WriteIds(const std::string& path, int first, int last, int compression = 0,
                     const char* password = nullptr) {
   int h = -1;
-  const int code = Each({password ? vexaOpenWriteEx(path.c_str(), password, &h)
-                                  : vexaOpenWrite(path.c_str(), &h),
-                         vexaSetVarName(h, "id", 0), vexaSetCompression(h, compression),
-                         vexaCommitHeader(h)});
+  const int code = Each({OpenWrite(path, password, &h), vexaSetVarName(h, "id", 0),
+                         vexaSetCompression(h, compression), vexaCommitHeader(h)});
   return Each({code ? code : AddIds(h, first, last), vexaCloseWrite(h)});
 }
 
 // The first variable of every case of a file opened with the password (none:
-// the plain open), or minus the open's code alone when it fails; a close
-// that fails adds -1.
+// the plain open), or minus the open's code alone when it fails. Reading
+// that ends other than at the end of the data adds minus its code, a close
+// that fails -1.
 inline std::vector<int> ReadIds(const std::string& path, const char* password = nullptr) {
-  int h = -1;
-  const int code = password ? vexaOpenReadEx(path.c_str(), password, &h)
-                            : vexaOpenRead(path.c_str(), &h);
+  int h = -1, code = OpenRead(path, password, &h);
   if (code != VEXA_OK) return {-code};
   std::vector<int> ids;
   double id = 0;
-  while (vexaReadCaseRecord(h) == VEXA_OK && vexaGetValueNumeric(h, 1, &id) == VEXA_OK) {
+  while ((code = Each({vexaReadCaseRecord(h), vexaGetValueNumeric(h, 1, &id)})) == VEXA_OK) {
     ids.push_back(static_cast<int>(id));
   }
+  if (code != VEXA_W_END_OF_DATA) ids.push_back(-code);
   if (vexaCloseRead(h) != VEXA_OK) ids.push_back(-1);
   return ids;
 }

@@ -14,10 +14,7 @@ namespace {
 
 class SampleFileTest : public ::testing::TestWithParam<bool> {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(vexaOpenRead(dir_.Write("s.vexa", BuildSampleFile(GetParam())).c_str(), &h_),
-              VEXA_OK);
-  }
+  void SetUp() override { h_ = OpenBuilt(dir_, BuildSampleFile(GetParam())); }
   void TearDown() override { vexaCloseRead(h_); }
 
   TempDir dir_;
@@ -103,9 +100,7 @@ TEST(CaseReadingTest, SpecialValuesSysmisAsNaNAndDataCutInsideACase) {
   EXPECT_EQ((std::vector{sysmis, vexaSysmisVal(), low, high}),
             (std::vector{-1.7976931348623157e308, -1.7976931348623157e308,
                          -1.7976931348623155e308, 1.7976931348623157e308}));
-  char pattern[8];
-  std::memcpy(pattern, &sysmis, 8);
-  const std::string bits(pattern, 8);
+  const std::string bits = DoubleBytes(sysmis);
   for (bool big : {false, true}) {
     SysFileBuilder b(big);
     b.Header({.case_count = 2}).NumericVar("a").StringVar("s", 8).NumericVar("b");
@@ -127,7 +122,7 @@ TEST(CaseReadingTest, SpecialValuesSysmisAsNaNAndDataCutInsideACase) {
         EXPECT_EQ(std::memcmp(&nan[i], &plain[i], 8), 0) << i;
       }
     }
-    EXPECT_EQ(std::memcmp(&nan[1], pattern, 8), 0);
+    EXPECT_EQ(std::memcmp(&nan[1], bits.data(), 8), 0);
     RunSteps(h, {STEP(vexaWholeCasesInEx(h, o.s[0], 1, 2, &o.i[0]), VEXA_E_FILE_READ, " i0=0")});
     vexaCloseRead(h);
   }

@@ -24,7 +24,7 @@
 #include <utility>
 #include <vector>
 
-#include "api/api_fixture.h"
+#include "api/case_table.h"
 #include "support/sysfile_builder.h"
 #include "text/text_test_util.h"
 
@@ -35,41 +35,18 @@ namespace {
 constexpr size_t kStampOffset = 92;
 constexpr size_t kStampSize = 17;
 
-// A number or a text for one variable of a case.
-struct Value {
-  Value(double n) : number(n) {}
-  Value(const char* t) : text(t), is_text(true) {}
-  Value(std::string t) : text(std::move(t)), is_text(true) {}
-  double number = 0;
-  std::string text;
-  bool is_text = false;
-};
-using Row = std::vector<Value>;
-
-struct Var {
-  const char* name;
-  int type;
-};
-
 // What the scenario under way defined and wrote, to be read back.
-std::vector<Var> g_vars;
-std::vector<Row> g_rows;
+CaseTable g_table;
 
-void DefineVars(int h, std::initializer_list<Var> vars, const std::vector<Step>& steps = {}) {
-  g_vars.assign(vars.begin(), vars.end());
-  for (const Var& v : vars) EXPECT_EQ(vexaSetVarName(h, v.name, v.type), VEXA_OK) << v.name;
+void DefineVars(int h, std::vector<Var> vars, const std::vector<Step>& steps = {}) {
+  g_table.vars = std::move(vars);
+  EXPECT_EQ(g_table.Define(h), VEXA_OK);
   RunSteps(h, steps);
 }
 
-// Sets one value per variable in dictionary order and writes the case.
 void WriteCase(int h, const Row& values) {
-  for (size_t v = 0; v < values.size(); ++v) {
-    EXPECT_EQ(values[v].is_text ? vexaSetValueChar(h, v + 1.0, values[v].text.c_str())
-                                : vexaSetValueNumeric(h, v + 1.0, values[v].number),
-              VEXA_OK);
-  }
-  EXPECT_EQ(vexaCommitCaseRecord(h), VEXA_OK);
-  g_rows.push_back(values);
+  EXPECT_EQ(CaseTable::WriteCase(h, values), VEXA_OK);
+  g_table.rows.push_back(values);
 }
 
 // A new file with the dictionary `define` gives it, committed.
@@ -114,8 +91,8 @@ void Numbers(const std::string& path, int compression, const TempDir&) {
   // A case of every value system-missing, then a whole case.
   EXPECT_EQ(Each({vexaCommitCaseRecord(h), vexaWholeCaseOut(h, whole), vexaCloseWrite(h)}),
             VEXA_OK);
-  g_rows.push_back(Row(4, vexaSysmisVal()));
-  g_rows.push_back({whole[0], whole[1], whole[2], whole[3]});
+  g_table.rows.push_back(Row(4, vexaSysmisVal()));
+  g_table.rows.push_back({whole[0], whole[1], whole[2], whole[3]});
 }
 
 // --- Strings of every width class, very long ones split into segments ---
@@ -298,37 +275,6 @@ void BlankStamp(std::string& bytes) {
   }
 }
 
-// The variables, the getters' answers, then every case: numbers bit for
-// bit (-0.0 and NaN included), texts blank-padded to their width.
-void ExpectReadsBack(const std::string& path) {
-  int h = -1;
-  ASSERT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK);
-  for (int v = 0; v < static_cast<int>(g_vars.size()); ++v) {
-    Out o;
-    EXPECT_EQ(vexaGetVarInfo(h, v, o.s[0], &o.i[0]), VEXA_OK);
-    EXPECT_EQ(o.s[0] + (" " + std::to_string(o.i[0])),
-              g_vars[v].name + (" " + std::to_string(g_vars[v].type)));
-  }
-  std::vector<char> text(VEXA_MAX_STRING_WIDTH + 1);
-  for (size_t c = 0; c < g_rows.size(); ++c) {
-    ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK) << "case " << c;
-    for (size_t v = 0; v < g_rows[c].size(); ++v) {
-      SCOPED_TRACE(::testing::Message() << "case " << c << " variable " << v);
-      const Value& want = g_rows[c][v];
-      double got = 0;
-      if (want.is_text) {
-        ASSERT_EQ(vexaGetValueChar(h, v + 1.0, text.data(), static_cast<int>(text.size())), 0);
-        EXPECT_EQ(text.data(), want.text + std::string(g_vars[v].type - want.text.size(), ' '));
-      } else {
-        ASSERT_EQ(vexaGetValueNumeric(h, v + 1.0, &got), VEXA_OK);
-        EXPECT_EQ(std::memcmp(&got, &want.number, 8), 0);
-      }
-    }
-  }
-  EXPECT_EQ(vexaReadCaseRecord(h), VEXA_W_END_OF_DATA);
-  vexaCloseRead(h);
-}
-
 class GoldenFileTest : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(GoldenFileTest, WriterOutputIsUnchangedAndReadsBack) {
@@ -340,8 +286,7 @@ TEST_P(GoldenFileTest, WriterOutputIsUnchangedAndReadsBack) {
   if (scenario.code_page) code_page.emplace("windows-1252");
   TempDir dir;
   const std::string fresh = dir.File(std::string(scenario.name) + ".vexa");
-  g_vars.clear();
-  g_rows.clear();
+  g_table = {};
   scenario.write(fresh, scenario.compression, dir);
   ASSERT_FALSE(HasFailure());
   std::string got = ReadFile(fresh);
@@ -364,7 +309,7 @@ TEST_P(GoldenFileTest, WriterOutputIsUnchangedAndReadsBack) {
     ADD_FAILURE() << "first difference at byte offset " << at - got.begin() << " (file "
                   << got.size() << " bytes, golden " << want.size() << ")";
   }
-  ExpectReadsBack(fresh);
+  g_table.ExpectReadsBack(fresh);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, GoldenFileTest, ::testing::ValuesIn(kScenarios),

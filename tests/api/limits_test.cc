@@ -9,30 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "api/api_fixture.h"
+#include "api/case_table.h"
 #include "sysfile/system_file_data_source.h"
 
 namespace vexa::testing {
 namespace {
-
-struct Form {
-  const char* name;
-  int compression;
-  const char* password;  // null: not protected
-};
-constexpr Form kForms[] = {
-    {"plain", 0, nullptr}, {"bytecode", 1, nullptr}, {"zlib", 2, nullptr}, {"protected", 1, "pw"}};
-
-int OpenWrite(const std::string& path, const Form& form, int* h) {
-  const int code = form.password ? vexaOpenWriteEx(path.c_str(), form.password, h)
-                                 : vexaOpenWrite(path.c_str(), h);
-  return code != VEXA_OK ? code : vexaSetCompression(*h, form.compression);
-}
-
-int OpenRead(const std::string& path, const Form& form, int* h) {
-  return form.password ? vexaOpenReadEx(path.c_str(), form.password, h)
-                       : vexaOpenRead(path.c_str(), h);
-}
 
 double Number(int h, const char* name) {
   double handle = 0, value = -1;
@@ -56,7 +37,8 @@ TEST(LimitsTest, EveryHandleOpenOnFilesOfEveryForm) {
   }
   std::vector<int> handles(VEXA_MAX_FILES, -1);
   for (int k = 0; k < VEXA_MAX_FILES; ++k) {
-    ASSERT_EQ(OpenRead(dir.File(kForms[k % 4].name), kForms[k % 4], &handles[k]), VEXA_OK) << k;
+    const Form& form = kForms[k % 4];
+    ASSERT_EQ(OpenRead(dir.File(form.name), form.password, &handles[k]), VEXA_OK) << k;
     ASSERT_EQ(handles[k], k);
   }
   int h = 5;
@@ -70,7 +52,7 @@ TEST(LimitsTest, EveryHandleOpenOnFilesOfEveryForm) {
   }
   EXPECT_EQ(ReadFile(kept), "keep me");
   EXPECT_FALSE(std::filesystem::exists(made));
-  ASSERT_EQ(OpenRead(dir.File(kForms[1].name), kForms[1], &h), VEXA_OK);
+  ASSERT_EQ(OpenRead(dir.File(kForms[1].name), kForms[1].password, &h), VEXA_OK);
   EXPECT_EQ(h, 37);
   for (int n = 0; n <= kCases; ++n) {
     for (int k = 0; k < VEXA_MAX_FILES; ++k) {
@@ -86,60 +68,41 @@ TEST(LimitsTest, EveryHandleOpenOnFilesOfEveryForm) {
 // bytes (so that every short name is made up), three of them strings of
 // the greatest width, written and read back in every form.
 TEST(LimitsTest, WidestStringsLongestNamesAndManyVariables) {
-  constexpr int kVars = 20000, kCases = 2, kWide = VEXA_MAX_STRING_WIDTH;
-  auto name = [](int v) {
-    std::string n(VEXA_NAME_BUFFER - 1, 'x');
+  constexpr int kVars = 20000, kWide = VEXA_MAX_STRING_WIDTH;
+  CaseTable table;
+  for (int v = 0; v < kVars; ++v) {
+    std::string name(VEXA_NAME_BUFFER - 1, 'x');
     const std::string digits = std::to_string(v);
-    n.replace(0, 4, "Long");
-    n.replace(n.size() - digits.size(), digits.size(), digits);
-    return n;
-  };
-  auto width = [](int v) { return v == 0 || v == kVars / 2 || v == kVars - 1 ? kWide : 0; };
-  auto text = [](int v, int c) {
-    std::string t(kWide, ' ');
-    for (size_t i = 0; i < t.size(); ++i) t[i] = static_cast<char>('a' + (i * 7 + v + c) % 26);
-    return t;
-  };
+    name.replace(0, 4, "Long").replace(name.size() - digits.size(), digits.size(), digits);
+    table.vars.push_back({name, v == 0 || v == kVars / 2 || v == kVars - 1 ? kWide : 0});
+  }
+  for (int c = 0; c < 2; ++c) {
+    Row& row = table.rows.emplace_back();
+    for (int v = 0; v < kVars; ++v) {
+      std::string text(kWide, ' ');
+      for (size_t i = 0; i < text.size(); ++i) {
+        text[i] = static_cast<char>('a' + (i * 7 + v + c) % 26);
+      }
+      row.push_back(table.vars[v].type ? Value(text) : Value(v + c * 0.5));
+    }
+  }
   for (const Form& form : kForms) {
     SCOPED_TRACE(form.name);
     TempDir dir;
     const std::string path = dir.File("wide.vexa");
     int h = -1;
-    ASSERT_EQ(OpenWrite(path, form, &h), VEXA_OK);
-    for (int v = 0; v < kVars; ++v) {
-      ASSERT_EQ(vexaSetVarName(h, name(v).c_str(), width(v)), VEXA_OK) << v;
-    }
-    ASSERT_EQ(vexaCommitHeader(h), VEXA_OK);
-    for (int c = 0; c < kCases; ++c) {
-      for (int v = 0; v < kVars; ++v) {
-        ASSERT_EQ(width(v) ? vexaSetValueChar(h, v + 1, text(v, c).c_str())
-                           : vexaSetValueNumeric(h, v + 1, v + c * 0.5),
-                  VEXA_OK);
-      }
-      ASSERT_EQ(vexaCommitCaseRecord(h), VEXA_OK);
-    }
-    ASSERT_EQ(Each({vexaCloseWrite(h), OpenRead(path, form, &h)}), VEXA_OK);
-    Out o;
-    ASSERT_EQ(vexaGetVarNames(h, &o.i[0], &o.names, &o.types), VEXA_OK);
-    ASSERT_EQ(o.i[0], kVars);
+    ASSERT_EQ(Each({OpenWrite(path, form.password, &h), vexaSetCompression(h, form.compression),
+                    table.Define(h), vexaCommitHeader(h)}), VEXA_OK);
+    for (const Row& row : table.rows) ASSERT_EQ(CaseTable::WriteCase(h, row), VEXA_OK);
+    ASSERT_EQ(vexaCloseWrite(h), VEXA_OK);
+    table.ExpectReadsBack(path, form.password);
+    // Every name finds its variable among the others so like it.
+    ASSERT_EQ(OpenRead(path, form.password, &h), VEXA_OK);
     for (int v = 0; v < kVars; ++v) {
       double handle = 0;
-      ASSERT_TRUE(o.names[v] == name(v) && o.types[v] == width(v) &&
-                  vexaGetVarHandle(h, o.names[v], &handle) == VEXA_OK && handle == v + 1)
-          << v;
+      ASSERT_EQ(vexaGetVarHandle(h, table.vars[v].name.c_str(), &handle), VEXA_OK) << v;
+      ASSERT_EQ(handle, v + 1);
     }
-    std::vector<char> value(kWide + 1);
-    for (int c = 0; c < kCases; ++c) {
-      ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK);
-      for (int v = 0; v < kVars; ++v) {
-        double number = -1;
-        ASSERT_EQ(width(v) ? vexaGetValueChar(h, v + 1, value.data(), kWide + 1)
-                           : vexaGetValueNumeric(h, v + 1, &number),
-                  VEXA_OK);
-        ASSERT_TRUE(width(v) ? value.data() == text(v, c) : number == v + c * 0.5) << v;
-      }
-    }
-    EXPECT_EQ(vexaReadCaseRecord(h), VEXA_W_END_OF_DATA);
     EXPECT_EQ(vexaCloseRead(h), VEXA_OK);
   }
 }

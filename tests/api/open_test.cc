@@ -177,13 +177,11 @@ TEST_F(OpenTest, NamesAreRepairedAndLowerCased) {
   const int h = OpenBuilt(dir_, SysFileBuilder().Header().NumericVar("AGE").NumericVar("age")
                                     .NumericVar("_x").NumericVar("V2").StringVar("Income", 8)
                                     .End().Bytes());
-  const char* want[] = {" s0=age i0=0", " s0=v1 i0=0", " s0=v3 i0=0", " s0=v2 i0=0",
-                        " s0=income i0=8"};
-  for (int v = 0; v < 5; ++v) {
-    Out o;
-    EXPECT_EQ(vexaGetVarInfo(h, v, o.s[0], &o.i[0]), VEXA_OK);
-    EXPECT_EQ(o.Changed(), want[v]);
-  }
+  RunSteps(h, {STEP(vexaGetVarInfo(h, 0, o.s[0], &o.i[0]), VEXA_OK, " s0=age i0=0"),
+               STEP(vexaGetVarInfo(h, 1, o.s[0], &o.i[0]), VEXA_OK, " s0=v1 i0=0"),
+               STEP(vexaGetVarInfo(h, 2, o.s[0], &o.i[0]), VEXA_OK, " s0=v3 i0=0"),
+               STEP(vexaGetVarInfo(h, 3, o.s[0], &o.i[0]), VEXA_OK, " s0=v2 i0=0"),
+               STEP(vexaGetVarInfo(h, 4, o.s[0], &o.i[0]), VEXA_OK, " s0=income i0=8")});
   vexaCloseRead(h);
 }
 

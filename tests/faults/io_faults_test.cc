@@ -7,33 +7,19 @@
 // are retried and never fail a run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <ostream>
+#include <numeric>
 #include <string>
 #include <vector>
 
+#include "api/api_fixture.h"
 #include "io/fault_injection.h"
 #include "io/temp_directories.h"
-#include "support/temp_dir.h"
-#include "vexaio.h"
 
 namespace vexa::testing {
 namespace {
-
-struct Form {
-  const char* name;
-  int compression;
-  const char* password;  // null: a plain file
-};
-void PrintTo(const Form& form, std::ostream* out) { *out << form.name; }
-constexpr Form kForms[] = {
-    {"uncompressed", 0, nullptr},
-    {"byte-code", 1, nullptr},
-    {"zlib", 2, nullptr},
-    {"protected", 1, "secret"},
-};
 
 struct Kind {
   const char* name;
@@ -59,11 +45,10 @@ struct Calls {
     codes.emplace_back(what, code);
     return code;
   }
-  bool Failed() const {
-    for (const auto& [what, code] : codes) {
-      if (code != VEXA_OK) return true;
-    }
-    return false;
+  // The first call that failed, or null.
+  const std::pair<std::string, int>* Failed() const {
+    const auto it = std::find_if(codes.begin(), codes.end(), [](auto& c) { return c.second; });
+    return it == codes.end() ? nullptr : &*it;
   }
 };
 
@@ -82,9 +67,7 @@ int WriteCases(Calls& run, int h, int first, int count) {
 // A new file of `count` cases from `first` on, over whatever is at `path`.
 void Write(Calls& run, const std::string& path, const Form& form, int first, int count) {
   int h = -1;
-  const int open = form.password ? vexaOpenWriteEx(path.c_str(), form.password, &h)
-                                 : vexaOpenWrite(path.c_str(), &h);
-  if (run.Call("open", open) != VEXA_OK) return;
+  if (run.Call("open", OpenWrite(path, form.password, &h)) != VEXA_OK) return;
   const bool defined = vexaSetVarName(h, "number", 0) == VEXA_OK &&
                        vexaSetVarName(h, "text", 12) == VEXA_OK &&
                        vexaSetVarName(h, "sometimes", 0) == VEXA_OK &&
@@ -98,33 +81,14 @@ void Write(Calls& run, const std::string& path, const Form& form, int first, int
 
 void Append(Calls& run, const std::string& path, const Form& form, int first, int count) {
   int h = -1;
-  const int open = form.password ? vexaOpenAppendEx(path.c_str(), form.password, &h)
-                                 : vexaOpenAppend(path.c_str(), &h);
-  if (run.Call("open", open) != VEXA_OK) return;
+  if (run.Call("open", OpenAppend(path, form.password, &h)) != VEXA_OK) return;
   WriteCases(run, h, first, count);
   run.Call("close", vexaCloseAppend(h));
 }
 
-// The number variable of every case, or the code of the call that failed.
-std::vector<double> ReadNumbers(const std::string& path, const Form& form) {
-  int h = -1;
-  const int open = form.password ? vexaOpenReadEx(path.c_str(), form.password, &h)
-                                 : vexaOpenRead(path.c_str(), &h);
-  if (open != VEXA_OK) return {-1000.0 - open};
-  std::vector<double> numbers;
-  int code;
-  double v;
-  while ((code = vexaReadCaseRecord(h)) == VEXA_OK) {
-    numbers.push_back(vexaGetValueNumeric(h, kNumber, &v) == VEXA_OK ? v : -1.0);
-  }
-  if (code != VEXA_W_END_OF_DATA) numbers.push_back(-1000.0 - code);
-  vexaCloseRead(h);
-  return numbers;
-}
-
-std::vector<double> Count(int first, int count) {
-  std::vector<double> numbers;
-  for (int n = first; n < first + count; ++n) numbers.push_back(n);
+std::vector<int> Count(int first, int count) {
+  std::vector<int> numbers(static_cast<size_t>(count));
+  std::iota(numbers.begin(), numbers.end(), first);
   return numbers;
 }
 
@@ -138,11 +102,6 @@ std::vector<std::string> Listing(const std::string& dir) {
     if (name.rfind("vexaio-test-", 0) != 0) names.push_back(name);
   }
   return names;
-}
-
-void Restore(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // The codes a call may give when one of its system calls fails.
@@ -168,7 +127,7 @@ TEST_P(IoFaultsTest, EveryFailingCallIsReportedAndLeavesTheFileAsItWas) {
     const char* name;
     void (*run)(Calls&, const std::string&, const Form&, int, int);
     int first;
-    std::vector<double> result;
+    std::vector<int> result;
   };
   const Scenario scenarios[] = {{"write", Write, 100, Count(100, 10)},
                                 {"append", Append, 10, Count(0, 20)}};
@@ -178,7 +137,7 @@ TEST_P(IoFaultsTest, EveryFailingCallIsReportedAndLeavesTheFileAsItWas) {
       for (int64_t nth = 1; fired; ++nth) {
         SCOPED_TRACE(std::string(scenario.name) + ", " + kind.name + " at call " +
                      std::to_string(nth));
-        Restore(path, old_bytes);
+        dir.Write("data.vexa", old_bytes);
         Calls run;
         fault::Arm(nth, kind.fault);
         scenario.run(run, path, form, scenario.first, 10);
@@ -189,13 +148,11 @@ TEST_P(IoFaultsTest, EveryFailingCallIsReportedAndLeavesTheFileAsItWas) {
         EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"data.vexa"});
         EXPECT_EQ(Listing(library_temp), std::vector<std::string>{});
         if (!run.Failed()) {
-          EXPECT_EQ(ReadNumbers(path, form), scenario.result);
+          EXPECT_EQ(ReadIds(path, form.password), scenario.result);
           continue;
         }
         EXPECT_TRUE(kind.may_fail);
-        size_t failed = 0;
-        while (run.codes[failed].second == VEXA_OK) ++failed;
-        const auto& [what, code] = run.codes[failed];
+        const auto& [what, code] = *run.Failed();
         EXPECT_TRUE(Allowed(what, code)) << what << " gave " << code;
         // A case write that failed fails the close too.
         if (what == "case") {
@@ -208,10 +165,7 @@ TEST_P(IoFaultsTest, EveryFailingCallIsReportedAndLeavesTheFileAsItWas) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, IoFaultsTest, ::testing::ValuesIn(kForms),
-                         [](const auto& info) {
-                           std::string name = info.param.name;
-                           return name == "byte-code" ? std::string("bytecode") : name;
-                         });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vexa::testing
