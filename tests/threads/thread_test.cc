@@ -37,6 +37,7 @@ TEST(ThreadPoolTest, RunsTasksInOrderAndCountsThemDown) {
     EXPECT_THROW(pool.ThreadAt(3), sfThreadException);
     try {
       pool.ThreadAt(-1);
+      ADD_FAILURE() << "no exception for index -1";
     } catch (const sfThreadException& e) {
       EXPECT_STREQ(e.what(), "Thread Exception: Wrong Index");
     }
