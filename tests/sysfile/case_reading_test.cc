@@ -129,6 +129,25 @@ INSTANTIATE_TEST_SUITE_P(
              (std::get<1>(info.param) ? "_big_endian" : "_little_endian");
     });
 
+// Cases of whole blocks of eight literal numbers in the other byte order
+// are swapped like any other.
+TEST(SwappedCaseTest, WholeBlocksOfLiteralsAreSwapped) {
+  testing::SysFileBuilder b(true);
+  b.Header({.compression = 1});
+  std::vector<testing::CaseSlot> slots;
+  std::string want;
+  for (int i = 0; i < 9; ++i) {
+    b.NumericVar("v" + std::to_string(i));
+    slots.push_back(testing::CaseSlot::Number(i + 0.5));
+    want += testing::DoubleBytes(i + 0.5);
+  }
+  CaseReader r(b.End().CompressedCases({slots, slots}).Bytes());
+  for (int k = 0; k < 2; ++k) {
+    ASSERT_TRUE(r.iterator->ReadNext()) << k;
+    EXPECT_EQ(r.Slots(0, 9), want) << k;
+  }
+}
+
 TEST(CaseCorruptionTest, RandomControlBytesEndTheDataOrAreTruncated) {
   constexpr unsigned kSeed = 0xC0DEB10C;
   std::printf("control byte damage seed %u\n", kSeed);
