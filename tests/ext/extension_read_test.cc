@@ -22,11 +22,11 @@
 namespace vexa {
 namespace {
 
+using testing::Ints;
 using testing::OpenBytes;
 using testing::OpenError;
 using testing::SysFileBuilder;
 
-std::string I32(int32_t v, bool big = false) { return SysFileBuilder(big).Int32(v).Bytes(); }
 std::string I64(int64_t v, bool big) {
   return SysFileBuilder(big).Double(std::bit_cast<double>(v)).Bytes();
 }
@@ -66,9 +66,8 @@ TEST_P(ExtensionReadTest, MachineRecordsAreStoredInHostOrder) {
 // keeps the default.
 TEST_P(ExtensionReadTest, DisplayPropertiesSetLevelWidthAndAlignment) {
   const bool big = GetParam();
-  std::string units;
-  for (int32_t u : {3, 12, 1, 0x12, 0, 0x6, 1, -5, 0}) units += I32(u, big);
-  auto source = OpenBytes(ThreeVariables(big).Extension(11, 4, 9, units).End().Bytes());
+  const std::string units = Ints({3, 12, 1, 0x12, 0, 0x6, 1, -5, 0}, big);
+  auto source = OpenBytes(ThreeVariables(big).Extension(11, units, 4).End().Bytes());
   const Dictionary& d = source->GetDictionary();
   std::vector<int> got;
   for (int i = 0; i < 3; ++i) {
@@ -93,9 +92,8 @@ TEST_P(ExtensionReadTest, CaseCountReplacesTheHeaderCountUnlessSmaller) {
   for (const auto& c : cases) {
     std::string contents;
     for (int64_t u : c.units) contents += I64(u, big != c.other_order);
-    auto source = OpenBytes(ThreeVariables(big, c.header_count)
-                                .Extension(16, 8, static_cast<int32_t>(c.units.size()), contents)
-                                .End().Bytes());
+    auto source =
+        OpenBytes(ThreeVariables(big, c.header_count).Extension(16, contents, 8).End().Bytes());
     EXPECT_EQ(source->Header().case_count, c.expected) << c.units.back();
   }
 }
@@ -104,18 +102,16 @@ using Labels = std::vector<std::pair<std::string, std::string>>;
 
 // One variable's entry of record 21.
 std::string Entry(std::string_view name, int32_t width, const Labels& labels, bool big) {
-  std::string out = I32(static_cast<int32_t>(name.size()), big) + std::string(name) +
-                    I32(width, big) + I32(static_cast<int32_t>(labels.size()), big);
-  for (const auto& [value, label] : labels) {
-    out += I32(static_cast<int32_t>(value.size()), big) + value;
-    out += I32(static_cast<int32_t>(label.size()), big) + label;
-  }
+  auto length = [big](std::string_view text) {
+    return Ints({static_cast<int32_t>(text.size())}, big) + std::string(text);
+  };
+  std::string out = length(name) + Ints({width, static_cast<int32_t>(labels.size())}, big);
+  for (const auto& [value, label] : labels) out += length(value) + length(label);
   return out;
 }
 
 std::string WithLongStringLabels(const std::string& contents, bool big = false) {
-  return ThreeVariables(big).StringVar("t", 12)
-      .Extension(21, 1, static_cast<int32_t>(contents.size()), contents).End().Bytes();
+  return ThreeVariables(big).StringVar("t", 12).Extension(21, contents).End().Bytes();
 }
 
 // Entries for a missing variable or of the wrong width are passed over;
@@ -139,32 +135,26 @@ TEST_P(ExtensionReadTest, LongStringLabelsAttachByNameAndWidth) {
 }
 
 // A variable renamed as the file is read keeps its long-string labels and
-// its place in sets, which name it as the file did.
+// its place in multiple-response sets, which name it as the file did (its
+// place in variable sets: the text record tests).
 TEST_P(ExtensionReadTest, RepairedNameKeepsItsLabelsAndSets) {
   const bool big = GetParam();
-  const std::string labels = Entry("#X", 12, {{"x", "Ex"}}, big);
-  const std::string mr = "$s=C 1 x A #X\n", sets = "plain= #X\n";
   SysFileBuilder b(big);
   b.Header().NumericVar("A").StringVar("#X", 12);
-  b.Extension(21, 1, static_cast<int32_t>(labels.size()), labels);
-  b.Extension(5, 1, static_cast<int32_t>(sets.size()), sets);
-  b.Extension(7, 1, static_cast<int32_t>(mr.size()), mr);
+  b.Extension(21, Entry("#X", 12, {{"x", "Ex"}}, big)).Extension(7, "$s=C 1 x A #X\n");
   auto source = OpenBytes(b.End().Bytes());
   const Dictionary& d = source->GetDictionary();
   ASSERT_EQ(d.At(1).Name(), "v1");
   ASSERT_TRUE(d.At(1).ValueLabels().IsValid());
   EXPECT_EQ(*d.At(1).ValueLabels().FindText("x"), "Ex");
-  ASSERT_EQ(d.Meta().sets.size(), 2u);
-  EXPECT_EQ(d.Meta().sets[0].variables, (std::vector<std::string>{"v1"}));
-  EXPECT_EQ(d.Meta().sets[1].variables, (std::vector<std::string>{"A", "v1"}));
+  ASSERT_EQ(d.Meta().sets.size(), 1u);
+  EXPECT_EQ(d.Meta().sets[0].variables, (std::vector<std::string>{"A", "v1"}));
 }
 
 std::string WithNames(std::string_view text, int32_t unit_size = 1) {
   SysFileBuilder b;
   b.Header().NumericVar("INCOME").NumericVar("AGE").StringVar("CITY", 12);
-  if (!text.empty()) {
-    b.Extension(13, unit_size, static_cast<int32_t>(text.size()) / unit_size, text);
-  }
+  if (!text.empty()) b.Extension(13, text, unit_size);
   return b.End().Bytes();
 }
 
@@ -199,8 +189,9 @@ TEST(LongNamesTest, RestoreNamesAsListed) {
 // Record 25's entry for a: the print format of type 5, width 60 (read as
 // width 40) and the write format of type 85, width 20.
 std::string FormatsEntry(bool big) {
-  return I32(1, big) + "a" + I32(static_cast<int32_t>(PackFormat({60, 5, 2})), big) +
-         I32(static_cast<int32_t>(PackFormat({20, 85, 0})), big);
+  return Ints({1}, big) + "a" +
+         Ints({static_cast<int32_t>(PackFormat({60, 5, 2})),
+               static_cast<int32_t>(PackFormat({20, 85, 0}))}, big);
 }
 
 // Extended formats replace both formats of the variable they name.
@@ -222,11 +213,7 @@ struct RecordCase {
 };
 
 std::vector<RecordCase> DamagedRecords(bool big) {
-  auto ints = [big](std::vector<int32_t> units) {
-    std::string out;
-    for (int32_t u : units) out += I32(u, big);
-    return out;
-  };
+  auto ints = [big](const std::vector<int32_t>& units) { return Ints(units, big); };
   const std::string format = FormatsEntry(big);
   const std::string labels = ints({1}) + "s" + ints({20, 1});  // s, A20, one label
   std::vector<RecordCase> cases = {
@@ -265,10 +252,9 @@ std::vector<RecordCase> DamagedRecords(bool big) {
 TEST_P(ExtensionReadTest, DamagedRecordsAreStructureErrors) {
   for (const RecordCase& c : DamagedRecords(GetParam())) {
     SCOPED_TRACE(::testing::Message() << "subtype " << c.subtype << ", " << c.what);
-    const int32_t count = static_cast<int32_t>(c.contents.size()) / c.unit_size;
-    EXPECT_EQ(OpenError(ThreeVariables(GetParam()).Extension(c.subtype, c.unit_size, count,
-                                                              c.contents).End().Bytes()).value_or(0),
-              c.error);
+    const std::string bytes =
+        ThreeVariables(GetParam()).Extension(c.subtype, c.contents, c.unit_size).End().Bytes();
+    EXPECT_EQ(OpenError(bytes).value_or(0), c.error);
   }
 }
 
@@ -299,15 +285,11 @@ std::string LongStringFile(bool big, const std::vector<Segment>& segments,
   b.Header().NumericVar("X");
   for (const Segment& s : segments) b.StringVar(s.name, s.width);
   b.NumericVar("Y");
-  b.Extension(13, 1, static_cast<int32_t>(names.size()), names);
+  b.Extension(13, names);
   std::string display;
-  for (size_t i = 0; i < segments.size() + 2; ++i) {
-    display += I32(3, big) + I32(40, big) + I32(1, big);
-  }
-  b.Extension(11, 4, static_cast<int32_t>(display.size() / 4), display);
-  if (!vls_text.empty()) {
-    b.Extension(14, 1, static_cast<int32_t>(vls_text.size()), vls_text);
-  }
+  for (size_t i = 0; i < segments.size() + 2; ++i) display += Ints({3, 40, 1}, big);
+  b.Extension(11, display, 4);
+  if (!vls_text.empty()) b.Extension(14, vls_text);
   return b.End().Bytes();
 }
 

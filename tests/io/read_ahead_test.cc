@@ -1,6 +1,6 @@
 // The read-ahead worker: sequential fetches take the prefetched buffer, a
 // jump is read directly and prefetching goes on from there, the end of the
-// file stops it. (Readers with and without it: api/read_ahead_test.cc.)
+// file stops it. (Readers with and without it: api/large_files_test.cc.)
 #include "io/read_ahead.h"
 
 #include <gtest/gtest.h>

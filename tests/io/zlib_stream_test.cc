@@ -14,6 +14,7 @@
 
 #include "io/file_stream.h"
 #include "support/errors.h"
+#include "support/sysfile_builder.h"  // ValueAt
 #include "support/temp_dir.h"
 
 namespace vexa {
@@ -66,16 +67,8 @@ std::string ReadZlib(const std::string& path, bool swap, int workers, size_t chu
   return got;
 }
 
-int64_t I64(const std::string& s, size_t at) {
-  int64_t v;
-  std::memcpy(&v, s.data() + at, 8);
-  return v;
-}
-int32_t I32(const std::string& s, size_t at) {
-  int32_t v;
-  std::memcpy(&v, s.data() + at, 4);
-  return v;
-}
+constexpr auto I64 = &testing::ValueAt<int64_t>;
+constexpr auto I32 = &testing::ValueAt<int32_t>;
 
 // Header, blocks of kB bytes each one level-1 zlib stream, the index last.
 void ExpectLayout(const std::string& file, const std::string& data) {

@@ -11,6 +11,7 @@
 #include "support/errors.h"
 #include "sysfile/dechunker.h"
 #include "sysfile/movers.h"
+#include "sysfile/test_files.h"  // ErrorNumberOf
 #include "text/interface_encoding.h"
 
 namespace vexa {
@@ -79,15 +80,22 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Combine(::testing::Values(256, 300, 504, 505, 600, 1000, 32767),
                        ::testing::Bool()));
 
-TEST(DechunkerTest, ALayoutThatDoesNotFitTheCaseIsAStructureError) {
-  CaseLayout layout;
-  layout.strings.push_back({1, 1, 600});
-  layout.memory_slots = 2 + MemorySlots(600);
-  layout.file_slots = 2 + FileSlots(600);
-  SystemFileDechunker d(layout);
-  for (auto [file, memory] : {std::pair{layout.file_slots - 1, layout.memory_slots},
-                              std::pair{layout.file_slots, layout.memory_slots - 1}}) {
-    EXPECT_THROW(d.Validate(file, memory), SystemFileException);
+// The table trusts no layout: a width of no very long string (outside 256
+// to 32767 bytes), even one that fits its slots, and slots that do not fit
+// the case are structure errors.
+TEST(DechunkerTest, LayoutsThatDoNotFitAreStructureErrors) {
+  const struct {
+    int32_t width;
+    int64_t fewer_file_slots, fewer_memory_slots;
+  } cases[] = {{255, 0, 0}, {32768, 0, 0}, {600, 1, 0}, {600, 0, 1}};
+  for (const auto& c : cases) {
+    const int64_t file = 2 + FileSlots(c.width), memory = 2 + MemorySlots(c.width);
+    const SystemFileDechunker d(CaseLayout{{{1, 1, c.width}}, memory, file});
+    EXPECT_EQ(testing::ErrorNumberOf([&] {
+                d.Validate(file - c.fewer_file_slots, memory - c.fewer_memory_slots);
+              }),
+              kErrBadStructure)
+        << c.width << " " << c.fewer_file_slots << " " << c.fewer_memory_slots;
   }
 }
 

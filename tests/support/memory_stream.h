@@ -1,7 +1,7 @@
 // MemoryStream: a VEXA_StrBaseIO over a std::string, for opening files that
-// tests compose in memory. Reads stop at the end of the string; writes
-// overwrite and extend it (a gap left by a seek beyond the end is zero
-// filled).
+// tests compose in memory. Reads stop at the end of the string and are
+// counted; writes overwrite and extend it (a gap left by a seek beyond the
+// end is zero filled).
 #pragma once
 
 #include <algorithm>
@@ -21,6 +21,7 @@ class MemoryStream : public VEXA_StrBaseIO {
     size_t n = std::min(size, data_.size() - static_cast<size_t>(position_));
     std::memcpy(dest, data_.data() + position_, n);
     position_ += static_cast<int64_t>(n);
+    bytes_read_ += n;
     return n;
   }
 
@@ -45,10 +46,13 @@ class MemoryStream : public VEXA_StrBaseIO {
   int64_t Size() override { return static_cast<int64_t>(data_.size()); }
 
   const std::string& data() const { return data_; }
+  // The bytes read through the stream so far.
+  size_t bytes_read() const { return bytes_read_; }
 
  private:
   std::string data_;
   int64_t position_ = 0;
+  size_t bytes_read_ = 0;
 };
 
 }  // namespace vexa::testing

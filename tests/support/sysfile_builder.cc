@@ -33,6 +33,12 @@ std::string DoubleBytes(double value) {
   return out;
 }
 
+std::string Ints(const std::vector<int32_t>& values, bool big_endian) {
+  SysFileBuilder b(big_endian);
+  for (int32_t v : values) b.Int32(v);
+  return b.Bytes();
+}
+
 std::string SysFileBuilder::EncodeDouble(double value) const {
   std::string out = DoubleBytes(value);
   if (big_endian_) std::reverse(out.begin(), out.end());

@@ -17,6 +17,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -87,6 +88,10 @@ class SysFileBuilder {
   // Extension record with its contents as given (not byte-swapped).
   SysFileBuilder& Extension(int32_t subtype, int32_t size, int32_t count,
                             std::string_view bytes);
+  // The same, counting the contents in units of `size` (1: bytes).
+  SysFileBuilder& Extension(int32_t subtype, std::string_view bytes, int32_t size = 1) {
+    return Extension(subtype, size, static_cast<int32_t>(bytes.size()) / size, bytes);
+  }
   // Machine integer (subtype 3) and floating-point (subtype 4) records,
   // in the builder's byte order.
   SysFileBuilder& MachineInts(const std::array<int32_t, 8>& units);
@@ -140,5 +145,16 @@ class SysFileBuilder {
 
 // The 8 raw bytes of a double in host order.
 std::string DoubleBytes(double value);
+
+// The value of type T stored in host order at `offset`.
+template <typename T>
+T ValueAt(std::string_view bytes, size_t offset) {
+  T value;
+  std::memcpy(&value, bytes.data() + offset, sizeof value);
+  return value;
+}
+
+// 32-bit integers as a file of the given byte order holds them.
+std::string Ints(const std::vector<int32_t>& values, bool big_endian = false);
 
 }  // namespace vexa::testing

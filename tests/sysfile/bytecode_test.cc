@@ -45,6 +45,7 @@ struct Row {
   // Where the cases start: the block's offset plus the control byte's index.
   std::vector<int64_t> starts = {0};
   bool encodes = true;  // false: only a reader meets these bytes
+  bool cases_end_in_the_last_block = true;
 };
 
 std::vector<Row> Rows() {
@@ -69,6 +70,10 @@ std::vector<Row> Rows() {
            "\xFD\x6D\0\0\0\0\0\0"s + N({8.5})},
       {"every_integer_code", every, 251, every_codes + std::string(5, '\0')},
       {"eight_literals", near, 8, std::string(8, '\xFD') + near},
+      // The second case starts inside a block of eight values.
+      {"case_starting_inside_a_block", N({1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 15, 16, 17, 18, 19}),
+       9, "\x65\x66\x67\x68\x69\x6A\x6B\x6C\x6D\x6F\x70\x71\x72\x73\x74\x75\x76\x77\0\0\0\0\0\0"s,
+       {0, 9}, true, false},
       {"two_cases_in_a_block", N({1, 0.5, 2, 1.5, 3, 4}), 3,
        "\x65\xFD\x66\xFD\x67\x68\0\0"s + N({0.5, 1.5}), {0, 3}},
       // 252 ends its block: the 253 after it has no literal.
@@ -170,10 +175,11 @@ TEST_P(ByteCodeTableTest, BytesDecodeToTheSlotsInEveryWindow) {
   }
 }
 
-// Every case of a row ends in its last block: a cut anywhere inside leaves
-// every case unfinished, and none may be delivered.
+// Where every case of a row ends in its last block, a cut anywhere inside
+// leaves every case unfinished, and none may be delivered.
 TEST_P(ByteCodeTableTest, EveryCutIsATruncation) {
   const Row& r = GetParam();
+  if (!r.cases_end_in_the_last_block) return;
   for (size_t cut = 0; cut < r.bytes.size(); ++cut) {
     SCOPED_TRACE(::testing::Message() << "cut at " << cut);
     Decoders d(r.bytes.substr(0, cut), r.case_slots);

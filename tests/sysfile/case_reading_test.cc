@@ -12,8 +12,6 @@
 #include <string>
 #include <tuple>
 
-#include "layout/long_strings.h"
-#include "sysfile/dechunker.h"
 #include "sysfile/sparse_row_index.h"
 #include "sysfile/test_files.h"
 
@@ -131,6 +129,25 @@ INSTANTIATE_TEST_SUITE_P(
              (std::get<1>(info.param) ? "_big_endian" : "_little_endian");
     });
 
+// Cases of whole blocks of eight literal numbers in the other byte order
+// are swapped like any other.
+TEST(SwappedCaseTest, WholeBlocksOfLiteralsAreSwapped) {
+  testing::SysFileBuilder b(true);
+  b.Header({.compression = 1});
+  std::vector<testing::CaseSlot> slots;
+  std::string want;
+  for (int i = 0; i < 9; ++i) {
+    b.NumericVar("v" + std::to_string(i));
+    slots.push_back(testing::CaseSlot::Number(i + 0.5));
+    want += testing::DoubleBytes(i + 0.5);
+  }
+  CaseReader r(b.End().CompressedCases({slots, slots}).Bytes());
+  for (int k = 0; k < 2; ++k) {
+    ASSERT_TRUE(r.iterator->ReadNext()) << k;
+    EXPECT_EQ(r.Slots(0, 9), want) << k;
+  }
+}
+
 TEST(CaseCorruptionTest, RandomControlBytesEndTheDataOrAreTruncated) {
   constexpr unsigned kSeed = 0xC0DEB10C;
   std::printf("control byte damage seed %u\n", kSeed);
@@ -150,34 +167,21 @@ TEST(CaseCorruptionTest, RandomControlBytesEndTheDataOrAreTruncated) {
   }
 }
 
-// A memory stream that counts the bytes read through it.
-class CountingStream : public MemoryStream {
- public:
-  using MemoryStream::MemoryStream;
-  size_t Read(void* dest, size_t size) override {
-    size_t n = MemoryStream::Read(dest, size);
-    bytes_read += n;
-    return n;
-  }
-  size_t bytes_read = 0;
-};
-
 // 60000 cases of mostly literals, 1.6 MB: more than one read window.
 TEST(CaseSeekIndexTest, FarSeekBackUsesTheIndexNotARescan) {
   constexpr int kCases = 60000;
-  auto stream =
-      std::make_unique<CountingStream>(SampleCasesFile(Storage::kCompressed, kCases));
-  CountingStream* counter = stream.get();
+  auto stream = std::make_unique<MemoryStream>(SampleCasesFile(Storage::kCompressed, kCases));
+  const MemoryStream* counter = stream.get();
   CaseReader r(SystemFileDataSource::OpenForReading(std::move(stream)));
   EXPECT_EQ(r.ReadAll(), kCases);
   const size_t data_bytes = counter->data().size() - r.source->DataStart();
   EXPECT_GT(data_bytes, size_t{3} << 19);
   for (int k : {55000, 30123, 59999}) {
-    const size_t before = counter->bytes_read;
+    const size_t before = counter->bytes_read();
     ASSERT_TRUE(r.iterator->Seek(k));
     ASSERT_TRUE(r.iterator->ReadNext());
     EXPECT_EQ(r.Slots(0, 3), SampleCaseBytes(k));
-    EXPECT_LT(counter->bytes_read - before, data_bytes / 4) << k;
+    EXPECT_LT(counter->bytes_read() - before, data_bytes / 4) << k;
   }
 }
 
@@ -210,17 +214,6 @@ TEST(SparseRowIndexTest, StaysSmallAndFindsTheGreatestPairNotAbove) {
     }
     ASSERT_EQ(index.Lookup(k), expected) << k;
     EXPECT_EQ(index.Lookup(k), expected);  // the cached pair
-  }
-}
-
-// The table that joins the segments of very long strings trusts no width:
-// one that fits its slots is still refused outside 256 to 32767 bytes.
-TEST(DechunkerTest, WidthsOfNoVeryLongStringAreRefused) {
-  for (int32_t width : {255, 256, 32767, 32768}) {
-    const int64_t file = long_strings::FileSlots(width), memory = long_strings::MemorySlots(width);
-    const SystemFileDechunker table(CaseLayout{{{0, 0, width}}, memory, file});
-    EXPECT_EQ(testing::ErrorNumberOf([&] { table.Validate(file, memory); }),
-              width == 255 || width == 32768 ? long{kErrBadStructure} : 0) << width;
   }
 }
 

@@ -78,20 +78,13 @@ struct CaseReader {
   std::unique_ptr<VEXA_InputCaseIterator> iterator;
 };
 
-
-inline int32_t I32At(std::string_view bytes, size_t offset) {
-  int32_t v;
-  std::memcpy(&v, bytes.data() + offset, 4);
-  return v;
-}
+constexpr auto I32At = &ValueAt<int32_t>;
 
 // Unit `unit` (0: the probe, 1: the count) of the subtype 16 record of a
 // file that opens.
 inline int64_t CaseCountUnit(const std::string& bytes, int unit = 1) {
   const int64_t at = OpenBytes(bytes)->Header().subtype16_position + 8 * unit;
-  int64_t v;
-  std::memcpy(&v, bytes.data() + at, 8);
-  return v;
+  return ValueAt<int64_t>(bytes, static_cast<size_t>(at));
 }
 
 // The error number `call` throws, or 0 when it returns.
@@ -127,9 +120,12 @@ class WriterFile {
     return Dict().Add(var);
   }
 
-
   void Write(const std::vector<char>& c) { writer_->WriteCase(c.data()); }
-  void Finish() { ASSERT_EQ(writer_->FinishWriting(), 0); }
+  // Commits the dictionary when no case has, and completes the file.
+  void Finish() {
+    if (writer_->State() == SystemFileDataSource::kDefining) writer_->CommitHeader();
+    ASSERT_EQ(writer_->FinishWriting(), 0);
+  }
   std::string Bytes() const { return ReadFile(path_); }
   std::unique_ptr<SystemFileDataSource> Read() const {
     return SystemFileDataSource::OpenForReading(path_);

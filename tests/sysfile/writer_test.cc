@@ -22,6 +22,7 @@ namespace {
 using testing::CaseCountUnit;
 using testing::ErrorNumberOf;
 using testing::I32At;
+using testing::SampleCaseBytes;
 using testing::WriterFile;
 
 // The layout of every record is pinned by the golden files; what they
@@ -77,18 +78,13 @@ TEST(WriterDictionaryTest, CommitRefusesDuplicateNamesAndASecondCommit) {
   EXPECT_FALSE(twice.Writer().FindShortName("b", &short_name));
 }
 
-// Case i of the variables a, b (numeric) and s (A8): b is a literal.
-std::vector<char> SampleCase(int i) {
-  const std::string c = testing::SampleCaseBytes(i);
-  return {c.begin(), c.end()};
-}
-
-// A finished file of `count` sample cases.
+// A finished file of `count` sample cases of the variables a, b (numeric)
+// and s (A8): b is a literal.
 void WriteSampleFile(WriterFile& f, int count) {
   f.AddVar("a", 0);
   f.AddVar("b", 0);
   f.AddVar("s", 8);
-  for (int i = 0; i < count; ++i) f.Write(SampleCase(i));
+  for (int i = 0; i < count; ++i) f.Writer().WriteCase(SampleCaseBytes(i).data());
   f.Finish();
 }
 
@@ -101,9 +97,9 @@ TEST_P(AppendTest, ContinuesTheDataTwiceAndEqualsAFileWrittenAtOnce) {
   {
     auto source = SystemFileDataSource::OpenForAppending(appended.Path());
     EXPECT_EQ(source->State(), SystemFileDataSource::kFinished);
-    for (int i = 3; i < 5; ++i) source->WriteCase(SampleCase(i).data());
+    for (int i = 3; i < 5; ++i) source->WriteCase(SampleCaseBytes(i).data());
     EXPECT_EQ(source->FinishWriting(), 0);
-    for (int i = 5; i < 8; ++i) source->WriteCase(SampleCase(i).data());
+    for (int i = 5; i < 8; ++i) source->WriteCase(SampleCaseBytes(i).data());
     EXPECT_EQ(source->FinishWriting(), 0);
     EXPECT_EQ(source->CaseCount(), 8);
   }
@@ -124,10 +120,10 @@ TEST_P(AppendTest, AWriteWhileAnIteratorIsOpenIsAStateError) {
     std::vector<char> buffer(24);
     auto iterator = source->CreateIterator(buffer.data());
     ASSERT_NE(iterator, nullptr);
-    EXPECT_EQ(ErrorNumberOf([&] { source->WriteCase(SampleCase(2).data()); }),
+    EXPECT_EQ(ErrorNumberOf([&] { source->WriteCase(SampleCaseBytes(2).data()); }),
               kErrBadState);
   }
-  source->WriteCase(SampleCase(2).data());
+  source->WriteCase(SampleCaseBytes(2).data());
   EXPECT_EQ(source->FinishWriting(), 0);
   EXPECT_EQ(I32At(f.Bytes(), 80), 3);
 }
