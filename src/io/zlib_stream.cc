@@ -169,7 +169,17 @@ size_t zcmpsFilestr::Read(void* dest, size_t size) {
       const int64_t b = index_.Find(position_);
       if (b < 0) break;
       block_ = -1;
-      block_data_ = reader_->Load(b);
+      if (done == 0) {
+        block_data_ = reader_->Load(b);
+      } else {
+        // The bytes before a block that cannot be read are delivered; the
+        // next read, which starts at that block, raises its failure.
+        try {
+          block_data_ = reader_->Load(b);
+        } catch (const std::exception&) {
+          break;
+        }
+      }
       block_ = b;
     }
     const ZlibBlock& block = index_.At(block_);

@@ -59,8 +59,10 @@ class zcmpsFilestr : public VEXA_StrBaseIO {
   // Reading: lets the workers go. Once only.
   void Close() override;
 
-  // Reading only: delivers fewer bytes than asked only at the end of the
-  // data. Raises as ZlibBlockReader::Load.
+  // Reading only: delivers fewer bytes than asked at the end of the data,
+  // and before a block that cannot be read when bytes before it were
+  // delivered: a read that starts at such a block raises as
+  // ZlibBlockReader::Load.
   size_t Read(void* dest, size_t size) override;
   // Writing only, at the logical end of the data (writing is sequential).
   // Raises a worker's failure at each hand-off of a full block.
