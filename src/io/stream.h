@@ -18,8 +18,10 @@ class VEXA_StrBaseIO {
   VEXA_StrBaseIO& operator=(const VEXA_StrBaseIO&) = delete;
   virtual ~VEXA_StrBaseIO() = default;
 
-  // Reads up to size bytes at the position; fewer only at the end of the
-  // data. Raises ErrorText(1003) when the file cannot be read.
+  // Reads up to size bytes at the position; fewer at the end of the data,
+  // or before a part that cannot be read, whose failure the next read
+  // raises: a short read is the end only when the next read gives 0.
+  // Raises ErrorText(1003) when the file cannot be read.
   virtual size_t Read(void* dest, size_t size) = 0;
   // Writes size bytes at the position. Raises ErrorText(1002) on failure.
   virtual size_t Write(const void* src, size_t size) = 0;

@@ -36,7 +36,6 @@ std::string SerializeZlibHeader(const ZlibHeader& header) {
 void ZlibBlockIndex::Parse(const char* bytes, size_t size, bool swap,
                            int64_t case_start, int64_t trailer_offset) {
   blocks_.clear();
-  hint_ = 0;
   if (size < kZlibRecordSize || size % kZlibRecordSize != 0) {
     ThrowFileError(kErrBadStructure,
                    "the zlib block index is {} bytes long, not a whole number "
@@ -115,28 +114,21 @@ std::string ZlibBlockIndex::Serialize() const {
   return out;
 }
 
-int64_t ZlibBlockIndex::Find(int64_t position) {
+int64_t ZlibBlockIndex::Find(int64_t position) const {
   if (blocks_.empty() || position < blocks_.front().original_pos ||
       position >= blocks_.back().OriginalEnd()) {
     return -1;
   }
-  size_t found;
-  if (hint_ < blocks_.size() && position >= blocks_[hint_].original_pos &&
-      position < blocks_[hint_].OriginalEnd()) {
-    found = hint_;
-  } else {
-    auto after = std::upper_bound(
-        blocks_.begin(), blocks_.end(), position,
-        [](int64_t p, const ZlibBlock& b) { return p < b.original_pos; });
-    found = static_cast<size_t>(after - blocks_.begin()) - 1;
-  }
-  hint_ = found + 1;
-  return static_cast<int64_t>(found);
+  // The blocks follow each other without gaps: the last one that starts at
+  // or before the position holds it.
+  auto after = std::upper_bound(
+      blocks_.begin(), blocks_.end(), position,
+      [](int64_t p, const ZlibBlock& b) { return p < b.original_pos; });
+  return static_cast<int64_t>(after - blocks_.begin()) - 1;
 }
 
 void ZlibBlockIndex::Truncate(int64_t count) {
   if (count < Count()) blocks_.resize(static_cast<size_t>(count));
-  hint_ = 0;
 }
 
 int64_t ZlibBlockIndex::LogicalEnd(int64_t case_start) const {

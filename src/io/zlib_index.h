@@ -60,10 +60,9 @@ class ZlibBlockIndex {
   int64_t Count() const { return static_cast<int64_t>(blocks_.size()); }
   const ZlibBlock& At(int64_t i) const { return blocks_[static_cast<size_t>(i)]; }
   int32_t BlockSize() const { return block_size_; }
-  // The block that holds logical position p, or -1. The block after the
-  // last one found is tried first, so sequential reading finds its block
-  // at once; otherwise a binary search.
-  int64_t Find(int64_t position);
+  // The block that holds logical position p, or -1: a binary search, made
+  // once per block that a reader moves into.
+  int64_t Find(int64_t position) const;
   void Append(const ZlibBlock& block) { blocks_.push_back(block); }
   // Keeps the first `count` blocks.
   void Truncate(int64_t count);
@@ -75,7 +74,6 @@ class ZlibBlockIndex {
  private:
   int32_t block_size_ = static_cast<int32_t>(kBlockSize);
   std::vector<ZlibBlock> blocks_;
-  size_t hint_ = 0;
 };
 
 }  // namespace vexa

@@ -101,9 +101,10 @@ void zcmpsFilestr::ReopenForAppending(int64_t end) {
   int64_t next_translated = case_start_ + static_cast<int64_t>(kZlibHeaderSize);
   int64_t kept_from = end;
   std::vector<char> kept;
+  block_size_ = static_cast<size_t>(index_.BlockSize());
   int64_t b = index_.Find(end);
   if (b < 0 && index_.Count() > 0 &&
-      index_.At(index_.Count() - 1).original_size < static_cast<int32_t>(kBlockSize)) {
+      index_.At(index_.Count() - 1).original_size < index_.BlockSize()) {
     // The end of a partial last block: it is filled up.
     b = index_.Count() - 1;
   }
@@ -168,7 +169,17 @@ size_t zcmpsFilestr::Read(void* dest, size_t size) {
       const int64_t b = index_.Find(position_);
       if (b < 0) break;
       block_ = -1;
-      block_data_ = reader_->Load(b);
+      if (done == 0) {
+        block_data_ = reader_->Load(b);
+      } else {
+        // The bytes before a block that cannot be read are delivered; the
+        // next read, which starts at that block, raises its failure.
+        try {
+          block_data_ = reader_->Load(b);
+        } catch (const std::exception&) {
+          break;
+        }
+      }
       block_ = b;
     }
     const ZlibBlock& block = index_.At(block_);
@@ -189,17 +200,17 @@ size_t zcmpsFilestr::Write(const void* src, size_t size) {
   size_t done = 0;
   while (done < size) {
     if (buffer_ == nullptr) buffer_ = writer_->Buffer();
-    const size_t n = std::min(size - done, kBlockSize - filled_);
+    const size_t n = std::min(size - done, block_size_ - filled_);
     std::memcpy(buffer_ + filled_, in + done, n);
     filled_ += n;
     done += n;
     position_ += static_cast<int64_t>(n);
-    if (filled_ == kBlockSize) {
+    if (filled_ == block_size_) {
       buffer_ = nullptr;
       const int64_t at = buffer_pos_;
-      buffer_pos_ += static_cast<int64_t>(kBlockSize);
+      buffer_pos_ += static_cast<int64_t>(block_size_);
       filled_ = 0;
-      writer_->Submit(kBlockSize, at);
+      writer_->Submit(block_size_, at);
     }
   }
   return done;

@@ -51,7 +51,7 @@ class zcmpsFilestr : public VEXA_StrBaseIO {
   // (case start .. the end of the data) and cases are added from there.
   // The block that holds `end` leaves the index and its first bytes go
   // back into the block buffer, so that the file comes out as if all its
-  // data had been written at once.
+  // data had been written at once: in blocks of the size its index gives.
   void ReopenForAppending(int64_t end);
   // Writing: hands over the last block, waits for the workers, writes the
   // index after the last block, the header at the case start, and cuts
@@ -59,8 +59,10 @@ class zcmpsFilestr : public VEXA_StrBaseIO {
   // Reading: lets the workers go. Once only.
   void Close() override;
 
-  // Reading only: delivers fewer bytes than asked only at the end of the
-  // data. Raises as ZlibBlockReader::Load.
+  // Reading only: delivers fewer bytes than asked at the end of the data,
+  // and before a block that cannot be read when bytes before it were
+  // delivered: a read that starts at such a block raises as
+  // ZlibBlockReader::Load.
   size_t Read(void* dest, size_t size) override;
   // Writing only, at the logical end of the data (writing is sequential).
   // Raises a worker's failure at each hand-off of a full block.
@@ -93,8 +95,9 @@ class zcmpsFilestr : public VEXA_StrBaseIO {
   const char* block_data_ = nullptr;
 
   // Writing: the block buffer from the writer, its logical position and
-  // fill.
+  // fill, and the size of a whole block (at most kBlockSize).
   std::unique_ptr<ZlibBlockWriter> writer_;
+  size_t block_size_ = kBlockSize;
   char* buffer_ = nullptr;
   int64_t buffer_pos_ = 0;
   size_t filled_ = 0;

@@ -91,6 +91,11 @@ void SystemFileDataSource::ReopenForAppending() {
   // dictionary part (the counts patched at the end) through the plain one.
   std::unique_ptr<zcmpsFilestr> zlib;
   if (header_.compression == 2) {
+    // The zlib stream writes its blocks into the file itself. The plain
+    // stream must hold none of the old bytes in its buffer (a protected
+    // file's copy is read through it when it is checked), or writing that
+    // buffer back with the counts would put them over the new blocks.
+    stream->SetBuffered(false);
     zlib = OpenZlibCaseData(*stream, data_start_, header_.byte_swapped);
   }
   VEXA_StrBaseIO& out = zlib ? static_cast<VEXA_StrBaseIO&>(*zlib) : *stream;

@@ -51,9 +51,15 @@ class CaseDataWindow {
 
   // Makes `need` bytes (at most the capacity) contiguous at Peek() when the
   // data holds that many; returns the bytes available, fewer than `need`
-  // only at the end of the data.
+  // only at the end of the data. The bytes before a part of the data that
+  // cannot be read stay in the window when the refill that reaches it
+  // raises its failure.
   size_t Ensure(size_t need) {
-    if (end_ - pos_ < need) Refill();
+    while (end_ - pos_ < need) {
+      const size_t had = end_ - pos_;
+      Refill();
+      if (end_ - pos_ == had) break;
+    }
     return end_ - pos_;
   }
   const char* Peek() const { return buffer_.get() + pos_; }

@@ -24,15 +24,19 @@ CompressedSystemFile::CompressedSystemFile(VEXA_StrBaseIO& stream,
 bool CompressedSystemFile::NextBlock() {
   block_offset_ = window_.Offset();
   block_size_ = 0;
-  const size_t available = window_.Ensure(kMaxBlockSize);
+  // No more than the block itself: the bytes after it may lie beyond a
+  // part of the data that cannot be read.
+  size_t available = window_.Ensure(static_cast<size_t>(kKeySize));
   if (available == 0) return false;
   if (available < static_cast<size_t>(kKeySize)) {
     Truncated(Sentence(
         "the file ends inside the control bytes of a block, after {} of {}",
         available, kKeySize));
   }
+  const size_t size =
+      kKeySize + 8 * CountLiterals(reinterpret_cast<const uint8_t*>(window_.Peek()));
+  available = window_.Ensure(size);
   const auto* control = reinterpret_cast<const uint8_t*>(window_.Peek());
-  const size_t size = kKeySize + 8 * CountLiterals(control);
   if (available < size) {
     Truncated(Sentence("the file ends inside a block, after {} of its {} bytes",
                        available, size));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "api/api_fixture.h"
+#include "crypt/crypt_file_stream.h"
 #include "crypt/password_crypt.h"
 
 namespace vexa::testing {
@@ -39,6 +40,14 @@ TEST(ProtectedFilesTest, EveryOpenCombination) {
   const std::string plain = dir.File("plain.vexa"), secret = dir.File("secret.vexa");
   ASSERT_EQ(WriteIds(plain, 1, 3, 1), VEXA_OK);
   ASSERT_EQ(WriteIds(secret, 1, 3, 2, kPassword), VEXA_OK);  // zlib asked for: byte code written
+  // A protected zlib file, as other writers make them.
+  const std::string secret_zlib = dir.File("secret-zlib.vexa");
+  ASSERT_EQ(WriteIds(secret_zlib, 1, 3, 2), VEXA_OK);
+  const std::string zlib_bytes = ReadFile(secret_zlib);
+  crypt::CryptFileStream encrypting;
+  ASSERT_TRUE(encrypting.Open(secret_zlib, kPassword, "w"));
+  encrypting.Write(zlib_bytes.data(), zlib_bytes.size());
+  encrypting.Close();
   struct Case {
     const char* what;
     const char* copied;  // the file the output starts as, null: none
@@ -47,6 +56,9 @@ TEST(ProtectedFilesTest, EveryOpenCombination) {
     std::vector<int> ids;   // after cases 7..8 were added
   } cases[] = {
       {"append protected", secret.c_str(),
+       [&](const char* out, int* h) { return vexaOpenAppendEx(out, kPassword, h); }, kPassword,
+       {1, 2, 3, 7, 8}},
+      {"append protected zlib", secret_zlib.c_str(),
        [&](const char* out, int* h) { return vexaOpenAppendEx(out, kPassword, h); }, kPassword,
        {1, 2, 3, 7, 8}},
       {"append plain with a password", plain.c_str(),
@@ -79,7 +91,7 @@ TEST(ProtectedFilesTest, EveryOpenCombination) {
     EXPECT_EQ(ReadIds(out, c.read_with), c.ids);
     EXPECT_TRUE(!c.read_with || ReadIds(out) == std::vector<int>{-VEXA_E_NO_PASSWORD});
   }
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2 + n);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3 + n);
   int h = -1, compression = -1;
   ASSERT_EQ(vexaOpenReadEx(secret.c_str(), kPassword, &h), VEXA_OK);
   EXPECT_EQ(Each({vexaGetCompression(h, &compression), vexaCloseRead(h)}), VEXA_OK);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include <zlib.h>
+
 #include "sysfile/bytecode.h"
 
 namespace vexa::testing {
@@ -51,6 +53,10 @@ SysFileBuilder& SysFileBuilder::Int32(int32_t value) {
   if (big_endian_) std::reverse(b, b + 4);
   bytes_.append(b, 4);
   return *this;
+}
+
+SysFileBuilder& SysFileBuilder::Int64(int64_t value) {
+  return Double(std::bit_cast<double>(value));
 }
 
 SysFileBuilder& SysFileBuilder::Double(double value) {
@@ -179,7 +185,11 @@ SysFileBuilder& SysFileBuilder::MachineFloats() {
                         std::bit_cast<double>(0xFFEFFFFFFFFFFFFEull)});
 }
 
-SysFileBuilder& SysFileBuilder::End() { return Int32(999).Int32(0); }
+SysFileBuilder& SysFileBuilder::End() {
+  Int32(999).Int32(0);
+  cases_offset_ = bytes_.size();
+  return *this;
+}
 
 SysFileBuilder& SysFileBuilder::CaseText(std::string_view text, int width) {
   return Text(text, static_cast<size_t>(std::max(1, (width + 7) / 8)) * 8);
@@ -225,6 +235,36 @@ SysFileBuilder& SysFileBuilder::CompressedCases(
   }
   if (!control.empty()) emit();
   return *this;
+}
+
+SysFileBuilder& SysFileBuilder::ZlibCases(int32_t block_size) {
+  const std::string data = bytes_.substr(cases_offset_);
+  bytes_.resize(cases_offset_);
+  bytes_ += ZlibForm(data, static_cast<int64_t>(cases_offset_), block_size, big_endian_);
+  return *this;
+}
+
+std::string ZlibForm(std::string_view data, int64_t case_start, int32_t block_size,
+                     bool big_endian) {
+  SysFileBuilder blocks(big_endian), index(big_endian), head(big_endian);
+  const size_t size = static_cast<size_t>(block_size);
+  const auto count = static_cast<int32_t>((data.size() + size - 1) / size);
+  index.Int64(-100).Int64(0).Int32(block_size).Int32(count);
+  for (size_t at = 0; at < data.size(); at += size) {
+    const size_t n = std::min(size, data.size() - at);
+    std::string z(compressBound(n), '\0');
+    uLongf got = z.size();
+    compress2(reinterpret_cast<Bytef*>(z.data()), &got,
+              reinterpret_cast<const Bytef*>(data.data() + at), n, 1);
+    index.Int64(case_start + static_cast<int64_t>(at))
+        .Int64(case_start + 24 + static_cast<int64_t>(blocks.Offset()))
+        .Int32(static_cast<int32_t>(n))
+        .Int32(static_cast<int32_t>(got));
+    blocks.Raw(std::string_view(z).substr(0, got));
+  }
+  head.Int64(case_start).Int64(case_start + 24 + static_cast<int64_t>(blocks.Offset()));
+  head.Int64(static_cast<int64_t>(index.Offset()));
+  return head.Bytes() + blocks.Bytes() + index.Bytes();
 }
 
 SysFileBuilder& SysFileBuilder::TruncateAt(size_t size) {

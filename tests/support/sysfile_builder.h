@@ -110,9 +110,14 @@ class SysFileBuilder {
   // compresses them: complete blocks, the last one filled with code 0.
   SysFileBuilder& CompressedCases(
       const std::vector<std::vector<CaseSlot>>& cases);
+  // --- The zlib form (header magic "$FL3", compression 2) ---
+  // The byte-code data composed after the termination record, in the zlib
+  // form of ZlibForm.
+  SysFileBuilder& ZlibCases(int32_t block_size = 4190208);
 
   // --- Raw pieces, in the builder's byte order ---
   SysFileBuilder& Int32(int32_t value);
+  SysFileBuilder& Int64(int64_t value);
   SysFileBuilder& Double(double value);
   SysFileBuilder& Raw(std::string_view bytes);
   // The text blank padded (or cut) to `width` bytes.
@@ -141,7 +146,15 @@ class SysFileBuilder {
   int32_t slots_ = 0;
   bool auto_case_size_ = false;
   size_t header_offset_ = 0;
+  size_t cases_offset_ = 0;  // after the termination record
 };
+
+// Case data in the zlib form, as a writer of the given byte order lays it
+// out from file position `case_start`: the 24-byte zlib header, the data
+// cut into blocks of `block_size` bytes (the last one shorter), each one
+// zlib stream deflated at level 1, and the block index.
+std::string ZlibForm(std::string_view data, int64_t case_start, int32_t block_size,
+                     bool big_endian = false);
 
 // The 8 raw bytes of a double in host order.
 std::string DoubleBytes(double value);

@@ -11,7 +11,9 @@
 #include <random>
 #include <string>
 #include <tuple>
+#include <utility>
 
+#include "io/zlib_stream.h"
 #include "sysfile/sparse_row_index.h"
 #include "sysfile/test_files.h"
 
@@ -182,6 +184,32 @@ TEST(CaseSeekIndexTest, FarSeekBackUsesTheIndexNotARescan) {
     ASSERT_TRUE(r.iterator->ReadNext());
     EXPECT_EQ(r.Slots(0, 3), SampleCaseBytes(k));
     EXPECT_LT(counter->bytes_read() - before, data_bytes / 4) << k;
+  }
+}
+
+// A damaged zlib block, wherever it lies: every case wholly before it
+// arrives, then the read error. In both byte orders, with command blocks of
+// literals (72 bytes for 8 cases) and of codes alone (8 bytes for 8).
+TEST(ZlibCaseTest, ADamagedBlockComesAfterEveryCaseBeforeIt) {
+  constexpr int32_t kBlock = 1000;
+  testing::TempDir dir;
+  for (auto [big_endian, fraction] : {std::pair{false, .5}, {false, 0.}, {true, .5}, {true, 0.}}) {
+    std::vector<std::vector<testing::CaseSlot>> cases;
+    for (int i = 0; i < 4000; ++i) cases.push_back({testing::CaseSlot::Number(i % 100 + fraction)});
+    testing::SysFileBuilder b(big_endian);
+    b.Header({.magic = "$FL3", .compression = 2}).NumericVar("x").MachineInts().MachineFloats();
+    const std::string good = b.End().CompressedCases(cases).ZlibCases(kBlock).Bytes();
+    const auto good_file = SystemFileDataSource::OpenForReading(dir.Write("good.vexa", good));
+    const auto& index = dynamic_cast<const zcmpsFilestr&>(*good_file->Stream()).Index();
+    for (int64_t k = 0; k < index.Count(); ++k) {
+      std::string bad = good;
+      bad[static_cast<size_t>(index.At(k).translated_pos)] ^= 0x55;
+      CaseReader r(SystemFileDataSource::OpenForReading(dir.Write("bad.vexa", bad)));
+      int n = 0;
+      EXPECT_EQ(testing::ErrorNumberOf([&] { while (r.iterator->ReadNext()) ++n; }),
+                kErrBadStructure) << big_endian << fraction << k;
+      EXPECT_EQ(n, k * kBlock / (fraction != 0 ? 72 : 8) * 8) << big_endian << fraction << k;
+    }
   }
 }
 
