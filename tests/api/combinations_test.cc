@@ -77,8 +77,8 @@ std::vector<const KnownDefect*> Known(const Combo& c, Step step) {
 
 // --- Texts: held in UTF-8, of characters that windows-1252 has ---
 
-// windows-1252 and UTF-8 texts of é-like letters and the euro sign, which
-// is the only character here of three bytes in UTF-8.
+// Between windows-1252 and UTF-8, for texts of accented letters and the
+// euro sign (the only character here of three bytes in UTF-8).
 std::string Recode(const std::string& text, bool from_utf8, bool to_utf8) {
   std::string out;
   for (size_t i = 0; i < text.size() && from_utf8 != to_utf8; ++i) {
@@ -131,7 +131,7 @@ const std::string kE = "\xC3\xA9", kEuro = "\xE2\x82\xAC";
 // Names of 64 bytes in windows-1252 and twice as long in UTF-8, where they
 // are cut (also when a windows-1252 file is read in UTF-8).
 const std::string kCutName = Repeat(kE, 64), kSetName = "$" + Repeat(kE, 63);
-// 69 bytes in UTF-8, cut inside the last euro sign at 64.
+// 69 bytes in UTF-8: 64 of them end inside a euro sign.
 const std::string kFileLabel = "Enqu\xC3\xAAte " + Repeat(kEuro, 20);
 const std::string kValueLabel = "oui " + kEuro, kAttribute = "\xC3\xA0 lire" + kEuro;
 
