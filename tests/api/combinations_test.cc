@@ -55,12 +55,6 @@ constexpr KnownDefect kKnownDefects[] = {
      1 << kReadOther | 1 << kConvert, kAny, kAny, 0, kAny},
     {"the file label is written cut inside a character", "label", kEveryStep, kAny, kAny, 1,
      kWritten},
-    {"appending to a protected zlib file loses the cases", nullptr, 1 << kAppend, 2, 1, kAny,
-     kWritten},
-    {"appending to a protected zlib file loses the cases", nullptr, 1 << kAppend, 2, 1, kAny,
-     kComposedHostOrder},
-    {"appending to a zlib file of 512-byte blocks leaves a file that does not open", nullptr,
-     1 << kAppend, 2, 0, kAny, kComposedHostOrder},
 };
 
 std::vector<const KnownDefect*> Known(const Combo& c, Step step) {
