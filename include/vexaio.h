@@ -184,16 +184,29 @@ VEXA_API int vexaCloseAppend(int handle);
 
 /* ===== Opening for writing ===== */
 
+/* One writer at a time: a write, append or copy open of an existing file
+ * takes an advisory lock of the file (an open file description lock) and
+ * holds it until the handle is closed. A second writer of the file, a
+ * handle of this process or of another, gets VEXA_E_FILE_OPEN, whose detail
+ * says that another handle or process is writing the file. Readers take no
+ * lock and are never stopped. A file that does not exist yet is not
+ * locked: two handles that create the same new file both write it, and the
+ * one closed last wins. Other programs see the lock only if they take such
+ * locks themselves. */
+
 /* Opens a new file for writing with an empty dictionary. The file is
  * written from the header commit on as a new file in the same directory,
  * without a name (where the system allows) or under a hidden temporary one,
  * and renamed over fileName (replacing an older file of that name, or the
  * file a symbolic link of that name points at) when the handle is closed
- * successfully; until then an older file stays as it was. A file that
- * replaces an older one is flushed to the disk (fsync) before the rename, so
- * a crash leaves the old file or the new one whole. A process that ends
- * without closing the handle leaves nothing behind, or the hidden temporary
- * file where files cannot be made without a name. */
+ * successfully; until then an older file stays as it was. The new file has
+ * the older one's owner (where the caller may give it), permission bits,
+ * access control list and other extended attributes before anyone could
+ * open it by a name. A file that replaces an older one is flushed to the
+ * disk (fsync) before the rename, and the directory after it, so a crash
+ * leaves the old file or the new one whole. A process that ends without
+ * closing the handle leaves nothing behind, or the hidden temporary file
+ * where files cannot be made without a name. */
 VEXA_API int vexaOpenWrite(const char *fileName, int *handle);
 /* As vexaOpenWrite with a UTF-8 file name. */
 VEXA_API int vexaOpenWriteU8(const char *fileName, int *handle);
@@ -504,7 +517,16 @@ VEXA_API int vexaGetTextInfo(int handle, char *textInfo);
  * or none when fromHandle has none. */
 VEXA_API int vexaCopyDocuments(int fromHandle, int toHandle);
 /* Sets VEXATMPDIR in the process environment: the directory of the
- * library's temporary files. */
+ * library's temporary files. It counts until the library first needs one
+ * (the first open of a protected file), when it makes a directory of its
+ * own in it, owner-only, "vexa<pid>" (or "vexa<pid>.XXXXXX" when that name
+ * is taken by anything it cannot trust), and points TMP at it once, under
+ * its own lock; no thread of the library reads the environment then, but
+ * the caller's threads that read it should not run at that moment. The
+ * directory is removed, and TMP restored, when the library is unloaded, by
+ * the process that made it only. When no directory can be made, the open
+ * that needed it fails with its code and a detail naming each directory
+ * tried and why. */
 VEXA_API int vexaSetTempDir(const char *dirName);
 
 /* Chooses how texts cross the interface: 0 in the current code page (the

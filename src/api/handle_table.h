@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "dict/data_source.h"
+#include "io/writer_lock.h"
 
 namespace vexa {
 
@@ -65,6 +66,9 @@ class HandleRecord {
   // it was before the handle wrote to it. Nothing for read handles.
   void Finish();
   HandleRecord& operator=(const HandleRecord&) = delete;
+  // Write and append handles: the lock that keeps other writers off the
+  // file, held until the file is finished.
+  void HoldWriterLock(WriterLock lock) { writer_lock_ = std::move(lock); }
 
   VEXA_DataSource& data_source() { return *data_source_; }
   Dictionary& Dict() { return data_source_->GetDictionary(); }
@@ -112,6 +116,8 @@ class HandleRecord {
   const std::pair<int32_t, int32_t>& DirectoryEntry(double var_handle) const;
 
  private:
+  // Before the data source, so that it goes after the file is finished.
+  WriterLock writer_lock_;
   std::unique_ptr<VEXA_DataSource> data_source_;
   SystemFileDataSource* sysfile_;
   bool converted_;

@@ -25,6 +25,8 @@ int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
     Required(handle);
     std::string path = text::FileNameFromInterface(Required(file_name), utf8);
     if (!ProbeAppend(path) || !FileExists(path)) return VEXA_E_FILE_OPEN;
+    // Before the file is read: another writer may be in the middle of it.
+    WriterLock lock = LockForWriting(path);
     const bool encrypted = HasEncryptedSignature(path);
     if (encrypted && !password_given) return VEXA_E_NO_PASSWORD;
     std::unique_ptr<SystemFileDataSource> source;
@@ -46,7 +48,7 @@ int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
     OpenedReader opened;
     opened.sysfile = source.get();
     opened.source = std::move(source);
-    return InstallFileHandle(std::move(opened), HandleMode::kAppend, handle);
+    return InstallFileHandle(std::move(opened), HandleMode::kAppend, handle, std::move(lock));
   });
 }
 

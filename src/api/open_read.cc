@@ -70,9 +70,10 @@ int OpenReadHandle(const char* file_name, const char* password, bool utf8,
   });
 }
 
-int InstallFileHandle(OpenedReader opened, HandleMode mode, int* handle) {
+int InstallFileHandle(OpenedReader opened, HandleMode mode, int* handle, WriterLock lock) {
   auto record = std::make_unique<HandleRecord>(
       mode, std::move(opened.source), opened.sysfile, opened.converted);
+  record->HoldWriterLock(std::move(lock));
   record->BuildVariableDirectory();
   HandleRecord* r = record.get();
   int slot = -1;

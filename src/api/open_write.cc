@@ -7,6 +7,7 @@
 #include "api/call_guard.h"
 #include "api/open_probe.h"
 #include "api/opens.h"
+#include "support/errors.h"
 #include "sysfile/system_file_data_source.h"
 #include "text/interface_encoding.h"
 #include "vexaio.h"
@@ -23,6 +24,15 @@ int CheckNewPassword(const char* password) {
   return VEXA_OK;
 }
 
+WriterLock LockForWriting(const std::string& path) {
+  WriterLock lock;
+  if (!lock.Take(path)) {
+    throw ApiError(VEXA_E_FILE_OPEN,
+                   Sentence("another handle or process is writing {}", Quoted{path}));
+  }
+  return lock;
+}
+
 int OpenWriteHandle(const char* file_name, bool utf8, int* handle, const char* password) {
   if (handle) *handle = -1;
   return Guarded(VEXA_E_FILE_OPEN, [&] {
@@ -30,12 +40,14 @@ int OpenWriteHandle(const char* file_name, bool utf8, int* handle, const char* p
     if (password != nullptr) Check(CheckNewPassword(password));
     std::string path = text::FileNameFromInterface(Required(file_name), utf8);
     if (!ProbeWrite(path)) return VEXA_E_FILE_OPEN;
+    WriterLock lock = LockForWriting(path);
     std::unique_ptr<SystemFileDataSource> writer =
         SystemFileDataSource::CreateForWriting(path, password ? password : "");
     writer->MutableHeader().product = kWriteProductText;
     SystemFileDataSource* sysfile = writer.get();
     auto record = std::make_unique<HandleRecord>(HandleMode::kWrite,
                                                  std::move(writer), sysfile);
+    record->HoldWriterLock(std::move(lock));
     return HandleTable::Instance().Allocate(std::move(record), handle);
   });
 }

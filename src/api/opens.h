@@ -29,7 +29,14 @@ int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
 // directory and the name index (6 on names equal without regard to case)
 // and, for a read handle, the case buffer and iterator (7). On failure the
 // slot is free again and *handle stays -1.
-int InstallFileHandle(OpenedReader opened, HandleMode mode, int* handle);
+// An append handle holds `lock` from then on.
+int InstallFileHandle(OpenedReader opened, HandleMode mode, int* handle,
+                      WriterLock lock = {});
+
+// The lock of a handle that writes or adds to the file at `path` (none
+// while no file of that name exists). Raises ApiError VEXA_E_FILE_OPEN,
+// saying so, when another handle or process writes the file.
+WriterLock LockForWriting(const std::string& path);
 
 // The password rule of the writing calls that encrypt: 81 for a null or
 // empty password, 80 for one longer than 10 bytes, else 0.

@@ -6,6 +6,7 @@
 #include "crypt/protected_header.h"
 #include "crypt/stat_crypt.h"
 #include "io/posix_file.h"
+#include "io/replacement_file.h"
 #include "io/temp_directories.h"
 #include "io/zlib_stream.h"
 #include "support/errors.h"
@@ -32,12 +33,17 @@ bool CryptFileStream::Open(const std::string& path, const std::string& password,
   const bool reads = Has(mode, 'r') || Has(mode, 'a');
   if (!reads && !Has(mode, 'w')) return false;
   const std::string name = TempFileName("decrypt");
-  if (name.empty() || !VEXA_FileStream::Open(name, "w+x")) return false;
-  if (!RemoveFile(name)) {
-    // Plain text never goes into a copy that keeps its name.
-    VEXA_FileStream::Close();
-    RemoveFile(name);
-    return false;
+  if (name.empty()) return false;
+  // Without a name where the system allows, so that not even a process
+  // killed at once leaves the plain text behind; else its name goes at once.
+  if (!VEXA_FileStream::Open(name, "w+ux")) {
+    if (!VEXA_FileStream::Open(name, "w+x")) return false;
+    if (!RemoveFile(name)) {
+      // Plain text never goes into a copy that keeps its name.
+      VEXA_FileStream::Close();
+      RemoveFile(name);
+      return false;
+    }
   }
   if (reads && !Decrypt()) {
     Forget();
@@ -75,32 +81,20 @@ void CryptFileStream::Close() {
 
 void CryptFileStream::Encrypt() {
   Flush();
-  // Beside the old file, under a name nobody else holds.
-  std::string beside;
-  VEXA_File out;
-  for (int attempt = 0; attempt < 100 && beside.empty(); ++attempt) {
-    const std::string name = protected_path_ + ".new" + std::to_string(attempt);
-    if (out.Open(name, "w+x")) beside = name;
+  // Beside the old file, with no name until it is complete.
+  ReplacementFile replacement;
+  VEXA_FileStream out(512);
+  replacement.Create(protected_path_, out);
+  const std::string header = ProtectedHeader();
+  VEXA_File& file = Use(out.SharedFile());
+  file.WriteAt(header.data(), header.size(), 0);
+  if (EncryptFile(password_, Use(SharedFile()), file, static_cast<int64_t>(header.size()),
+                  Threads()) == 0) {
+    throw ErrorText(kErrWriteFailed, protected_path_);
   }
-  if (beside.empty()) throw ErrorText(kErrWriteFailed, protected_path_);
-  try {
-    const std::string header = ProtectedHeader();
-    out.WriteAt(header.data(), header.size(), 0);
-    if (EncryptFile(password_, Use(SharedFile()), out, static_cast<int64_t>(header.size()),
-                    Threads()) == 0 ||
-        !out.Sync()) {
-      throw ErrorText(kErrWriteFailed, protected_path_);
-    }
-    out.Close();
-    if (!RenameFile(beside, protected_path_)) throw ErrorText(kErrWriteFailed, protected_path_);
-  } catch (...) {
-    try {
-      out.Close();
-    } catch (const std::exception&) {  // the first failure is the one to report
-    }
-    RemoveFile(beside);
-    throw;
-  }
+  replacement.Finish(out);
+  out.Close();
+  replacement.Replace();
 }
 
 void CryptFileStream::Forget() {

@@ -11,6 +11,7 @@ std::atomic<int64_t> g_calls{0};
 std::atomic<int64_t> g_armed{0};
 std::atomic<bool> g_fired{false};
 Fault g_fault;  // written by Arm only, while no call runs
+Watcher g_watcher = nullptr;  // written by Watch only, while no call runs
 
 }  // namespace
 
@@ -27,7 +28,10 @@ int64_t Calls() { return g_calls; }
 
 bool Fired() { return g_fired; }
 
-Fault Next(Op op) {
+void Watch(Watcher watcher) { g_watcher = watcher; }
+
+Fault Next(Op op, const char* name) {
+  if (g_watcher != nullptr && name != nullptr) g_watcher(op, name);
   const int64_t n = ++g_calls;
   if (n != g_armed) return {};
   g_fired = true;

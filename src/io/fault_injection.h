@@ -33,10 +33,16 @@ int64_t Calls();
 // Whether the armed call has been reached since the last Arm.
 bool Fired();
 
+// Called before each counted call that acts on a name, with that name (for
+// a link or a rename, the file that gets the new name): a test looks at the
+// file as it is at that moment. Null: none. Set while no call runs.
+using Watcher = void (*)(Op op, const char* name);
+void Watch(Watcher watcher);
+
 // For io/posix_file.cc: counts the call; the fault to apply, if this is the
 // armed call and the fault applies to `op`: a short transfer to reads and
 // writes only, EINTR to the calls that can be interrupted (open, read,
-// write, sync, truncate).
-Fault Next(Op op);
+// write, sync, truncate). `name` is for the watcher.
+Fault Next(Op op, const char* name = nullptr);
 
 }  // namespace vexa::fault

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "support/errors.h"
 #ifdef VEXA_FAULT_INJECTION
@@ -24,13 +26,16 @@ namespace {
 // themselves.
 #ifdef VEXA_FAULT_INJECTION
 // The fault for this call, with errno set when it is to fail.
-fault::Fault Inject(fault::Op op) {
-  const fault::Fault f = fault::Next(op);
+fault::Fault Inject(fault::Op op, const char* name = nullptr) {
+  const fault::Fault f = fault::Next(op, name);
   if (f.error != 0) errno = f.error;
   return f;
 }
 #define VEXA_FAIL_IF_INJECTED(op) \
   if (Inject(fault::Op::op).error != 0) return -1
+// The same for a call on a name.
+#define VEXA_FAIL_IF_INJECTED_ON(op, name) \
+  if (Inject(fault::Op::op, name).error != 0) return -1
 // A read or write: an injected failure, or a short transfer that moves half
 // the bytes.
 #define VEXA_FAIL_OR_SHORTEN_IF_INJECTED(op, size)   \
@@ -42,13 +47,14 @@ fault::Fault Inject(fault::Op op) {
   }
 #else
 #define VEXA_FAIL_IF_INJECTED(op)
+#define VEXA_FAIL_IF_INJECTED_ON(op, name)
 #define VEXA_FAIL_OR_SHORTEN_IF_INJECTED(op, size)
 #endif
 
 namespace sys {
 
 int Open(const char* path, int flags, mode_t mode) {
-  VEXA_FAIL_IF_INJECTED(kOpen);
+  VEXA_FAIL_IF_INJECTED_ON(kOpen, path);
   return ::open(path, flags, mode);
 }
 
@@ -88,7 +94,7 @@ int Close(int fd) {
 }
 
 int Link(const char* from, const char* to) {
-  VEXA_FAIL_IF_INJECTED(kRename);
+  VEXA_FAIL_IF_INJECTED_ON(kRename, from);
   return ::linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW);
 }
 
@@ -98,7 +104,7 @@ int Unlink(const char* path) {
 }
 
 int Rename(const char* from, const char* to) {
-  VEXA_FAIL_IF_INJECTED(kRename);
+  VEXA_FAIL_IF_INJECTED_ON(kRename, from);
   return ::rename(from, to);
 }
 
@@ -140,9 +146,9 @@ struct ModeFlags {
 // file when it is closed, "x" creates a new file only (failing when the name
 // exists) with owner-only permissions, "n" a new file only with the
 // permissions any created file gets, "u" (with "w+") a new file without a
-// name in the directory of the path, which Link() names. Append modes start
-// at the end of the file: the descriptor is not opened O_APPEND, because
-// pwrite on such a descriptor ignores its position.
+// name in the directory of the path, which Link() names (owner-only with
+// "x"). Append modes start at the end of the file: the descriptor is not
+// opened O_APPEND, because pwrite on such a descriptor ignores its position.
 ModeFlags ParseMode(const std::string& mode) {
   auto has = [&](char c) { return mode.find(c) != std::string::npos; };
   ModeFlags m;
@@ -197,7 +203,7 @@ bool VEXA_File::Open(const std::string& path, const std::string& mode) {
 #ifdef O_TMPFILE
     const std::string dir = DirectoryOf(path);
     do {
-      fd = sys::Open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+      fd = sys::Open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, m.exclusive ? 0600 : 0666);
     } while (fd < 0 && errno == EINTR);
     // Without /proc it could never be named.
     if (fd >= 0 && sys::Access(DescriptorPath(fd).c_str(), F_OK) != 0) {
@@ -282,6 +288,81 @@ bool VEXA_File::WriteAllLocked(const char* in, size_t size, int64_t position) {
 bool VEXA_File::Link(const std::string& name) {
   std::lock_guard<std::mutex> guard(lock_);
   return fd_ >= 0 && sys::Link(DescriptorPath(fd_).c_str(), name.c_str()) == 0;
+}
+
+namespace {
+
+constexpr char kAccessAcl[] = "system.posix_acl_access";
+
+// The names of the extended attributes of `path`, each ending in NUL.
+std::string AttributeNames(const char* path) {
+  std::string names;
+  for (;;) {
+    const ssize_t size = ::listxattr(path, nullptr, 0);
+    if (size <= 0) return {};
+    names.resize(static_cast<size_t>(size));
+    const ssize_t got = ::listxattr(path, names.data(), names.size());
+    if (got >= 0) {
+      names.resize(static_cast<size_t>(got));
+      return names;
+    }
+    if (errno != ERANGE) return {};  // grown meanwhile: ask again
+  }
+}
+
+// Copies the extended attributes of `from` onto the descriptor; false when
+// the access control list is among those that could not be copied.
+bool CopyAttributes(const char* from, int fd) {
+  const std::string names = AttributeNames(from);
+  bool acl_kept = true;
+  std::string value;
+  for (size_t at = 0; at < names.size();) {
+    const char* name = names.c_str() + at;
+    at += std::strlen(name) + 1;
+    bool copied = false;
+    const ssize_t size = ::getxattr(from, name, nullptr, 0);
+    if (size >= 0) {
+      value.resize(static_cast<size_t>(size));
+      const ssize_t got = ::getxattr(from, name, value.data(), value.size());
+      copied = got >= 0 &&
+               ::fsetxattr(fd, name, value.data(), static_cast<size_t>(got), 0) == 0;
+    }
+    if (!copied && std::strcmp(name, kAccessAcl) == 0) acl_kept = false;
+  }
+  return acl_kept;
+}
+
+}  // namespace
+
+bool VEXA_File::TakeAttributesOf(const std::string& from) {
+  std::lock_guard<std::mutex> guard(lock_);
+  struct stat old;
+  if (fd_ < 0 || ::stat(from.c_str(), &old) != 0) return false;
+  mode_t mode = old.st_mode & 07777;
+  // The owner first: a change of owner clears the set-id bits.
+  struct stat now;
+  if (::fstat(fd_, &now) != 0) return false;
+  if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
+      ::fchown(fd_, old.st_uid, old.st_gid) != 0 &&
+      ::fchown(fd_, static_cast<uid_t>(-1), old.st_gid) != 0 && now.st_gid != old.st_gid) {
+    mode = (mode & ~mode_t{070}) | ((mode & 07) << 3);
+  }
+  if (::fchmod(fd_, mode) != 0) return false;
+  // The access control list comes last: it sets the group bits again.
+  if (!CopyAttributes(from.c_str(), fd_) && ::fchmod(fd_, mode & ~mode_t{070}) != 0) {
+    return false;
+  }
+  return true;
+}
+
+int VEXA_File::LockForWriting() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (fd_ < 0) return EBADF;
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  if (::fcntl(fd_, F_OFD_SETLK, &whole) == 0) return 0;
+  return errno == EACCES ? EAGAIN : errno;
 }
 
 void VEXA_File::KeepUndo() {
@@ -435,9 +516,12 @@ std::string BesideName(const std::string& path, int attempt) {
          std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
 }
 
-void CopyPermissions(const std::string& from, const std::string& to) {
-  struct stat st;
-  if (::stat(from.c_str(), &st) == 0) ::chmod(to.c_str(), st.st_mode & 07777);
+void FlushDirectoryOf(const std::string& path) {
+  const int fd = sys::Open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+  if (fd < 0) return;
+  while (sys::Fsync(fd) != 0 && errno == EINTR) {
+  }
+  sys::Close(fd);
 }
 
 }  // namespace vexa

@@ -30,6 +30,20 @@ class VEXA_File : public VEXA_RefCntObject {
   // Gives an open file the name `name` (a new one, in its directory); false
   // when it cannot (the name exists, among others).
   bool Link(const std::string& name);
+  // Gives the open file what the file at `from` has besides its bytes: its
+  // owner and group where this user may set them, its permission bits, and
+  // its extended attributes (the access control list among them). A group
+  // that cannot be kept gets no more than others, and a file whose access
+  // control list cannot be kept no group bits: the new file never lets in
+  // anyone the old one kept out. False when the permission bits cannot be
+  // set; the other parts are kept as far as the file system allows.
+  bool TakeAttributesOf(const std::string& from);
+  // Marks the file as being written: an advisory lock of the whole file that
+  // belongs to this open file description (so two opens in one process
+  // exclude each other as two processes do) and goes with the descriptor.
+  // 0 when taken; EAGAIN when another open holds it; another errno when the
+  // file system has no such locks.
+  int LockForWriting();
   bool IsOpen() const { return fd_ >= 0; }
   // Raise ErrorText 1003 (read) or 1002 (write) naming the file on failure.
   size_t ReadAt(void* dest, size_t size, int64_t position);
@@ -101,7 +115,8 @@ std::string WriteTarget(const std::string& path);
 // The name of the `attempt`th file written beside `path` (in the same
 // directory, hidden, with the process id) to be renamed over it.
 std::string BesideName(const std::string& path, int attempt);
-// Gives `to` the permission bits of `from` when both exist; best effort.
-void CopyPermissions(const std::string& from, const std::string& to);
+// Makes the names in the directory that `path` names a file in durable
+// (after a rename into it); best effort.
+void FlushDirectoryOf(const std::string& path);
 
 }  // namespace vexa

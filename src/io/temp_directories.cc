@@ -1,18 +1,27 @@
 #include "io/temp_directories.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
+#include <random>
 #include <vector>
+
+#include "support/errors.h"
 
 namespace vexa {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr const char* kVurt = "Vurt";
 
 std::string Getenv(const char* name) {
   const char* value = std::getenv(name);
@@ -45,16 +54,188 @@ std::vector<std::string> BaseDirectories() {
   return bases;
 }
 
-// Makes (or takes over) the process directory: a directory, not a link,
-// owned by this user and closed to everyone else. False when the name is
-// taken by anything else: decrypted copies never go where others can look.
-bool MakePrivateDirectory(const std::string& path) {
-  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
+// An open directory descriptor, closed with the object.
+class Descriptor {
+ public:
+  Descriptor() = default;
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// The directory `name` in `dir`, never through a symbolic link.
+Descriptor OpenDirectoryAt(int dir, const char* name) {
+  return Descriptor(::openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Removes everything inside the open directory, descending into
+// subdirectories through descriptors and never following a link: whatever
+// is done to names meanwhile, nothing outside is touched.
+void RemoveContents(int dir) {
+  const int listing_fd = ::dup(dir);
+  if (listing_fd < 0) return;
+  DIR* listing = ::fdopendir(listing_fd);
+  if (listing == nullptr) {
+    ::close(listing_fd);
+    return;
+  }
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+      names.emplace_back(entry->d_name);
+    }
+  }
+  ::closedir(listing);
+  for (const std::string& name : names) {
+    struct stat st;
+    if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      Descriptor sub = OpenDirectoryAt(dir, name.c_str());
+      if (!sub) continue;
+      ::fchmod(sub.get(), 0700);  // its entries can be removed
+      RemoveContents(sub.get());
+      ::unlinkat(dir, name.c_str(), AT_REMOVEDIR);
+    } else {
+      ::unlinkat(dir, name.c_str(), 0);
+    }
+  }
+}
+
+// Removes the directory `name` in `base` that `dir` holds open: its
+// contents through the descriptor, the name only while it still names
+// that directory.
+bool RemoveDirectory(int base, const std::string& name, int dir) {
+  RemoveContents(dir);
+  struct stat held, named;
+  if (::fstat(dir, &held) != 0 ||
+      ::fstatat(base, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || !SameFile(held, named)) {
     return false;
   }
-  return (st.st_mode & 0777) == 0700 || ::chmod(path.c_str(), 0700) == 0;
+  return ::unlinkat(base, name.c_str(), AT_REMOVEDIR) == 0;
+}
+
+// The process id in a directory name of ours, "vexa<pid>" or
+// "vexa<pid>.<suffix>"; 0 for any other name.
+pid_t ProcessOfName(const char* name) {
+  if (std::strncmp(name, "vexa", 4) != 0) return 0;
+  const char* digits = name + 4;
+  char* end = nullptr;
+  errno = 0;
+  const long pid = std::strtol(digits, &end, 10);
+  if (end == digits || errno != 0 || pid <= 0 || (*end != '\0' && *end != '.')) return 0;
+  return static_cast<pid_t>(pid);
+}
+
+// Whether the open directory is one that only this user can use: owned by
+// this user, and open to nobody else.
+bool IsPrivate(int dir) {
+  struct stat st;
+  return ::fstat(dir, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+         (st.st_mode & 0777) == 0700;
+}
+
+// Removes the empty directories that processes of this user left in `base`
+// when they ended without removing them (killed, or crashed). One that
+// holds anything is left alone: the name could be a folder of the user's
+// own that merely looks like ours.
+void RemoveLeftovers(int base) {
+  const int listing_fd = ::dup(base);
+  if (listing_fd < 0) return;
+  DIR* listing = ::fdopendir(listing_fd);
+  if (listing == nullptr) {
+    ::close(listing_fd);
+    return;
+  }
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(listing)) {
+    const pid_t pid = ProcessOfName(entry->d_name);
+    if (pid != 0 && pid != ::getpid()) names.emplace_back(entry->d_name);
+  }
+  ::closedir(listing);
+  for (const std::string& name : names) {
+    // A process that exists, whoever's it is, may be using it.
+    if (::kill(ProcessOfName(name.c_str()), 0) == 0 || errno != ESRCH) continue;
+    Descriptor dir = OpenDirectoryAt(base, name.c_str());
+    if (!dir || !IsPrivate(dir.get())) continue;
+    ::unlinkat(dir.get(), kVurt, 0);
+    struct stat held, named;
+    if (::fstat(dir.get(), &held) == 0 &&
+        ::fstatat(base, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(held, named)) {
+      ::unlinkat(base, name.c_str(), AT_REMOVEDIR);
+    }
+  }
+}
+
+std::string RandomSuffix() {
+  static constexpr char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  std::string suffix(6, 'A');
+  for (char& c : suffix) c = kLetters[random() % (sizeof kLetters - 1)];
+  return suffix;
+}
+
+// One process directory: its base, its name there and the descriptor held
+// from its creation on.
+struct ProcessDirectory {
+  std::string path;  // base + name + "/"
+  std::string name;
+  Descriptor base;
+  Descriptor dir;
+};
+
+// Makes the process directory in `base`: "vexa<pid>", or a fresh name
+// with a random suffix when that name is taken by anything this process
+// cannot trust (another user's, a link, a directory others may write).
+// On failure, *reason says why in the system's words.
+bool MakeProcessDirectory(const std::string& base_path, ProcessDirectory* out,
+                          std::string* reason) {
+  Descriptor base(::open(base_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!base) {
+    *reason = std::strerror(errno);
+    return false;
+  }
+  RemoveLeftovers(base.get());
+  const std::string plain = "vexa" + std::to_string(::getpid());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = attempt == 0 ? plain : plain + "." + RandomSuffix();
+    const bool made = ::mkdirat(base.get(), name.c_str(), 0700) == 0;
+    if (!made && errno != EEXIST) {
+      *reason = std::strerror(errno);
+      return false;
+    }
+    // "vexa<pid>" may be reused as it is (left by an earlier process of
+    // this id); a fresh name must be new.
+    if (!made && attempt > 0) continue;
+    Descriptor dir = OpenDirectoryAt(base.get(), name.c_str());
+    if (!dir) continue;  // not a directory, or replaced meanwhile
+    // One made now is ours whatever the umask made of its mode.
+    if (made) ::fchmod(dir.get(), 0700);
+    if (!IsPrivate(dir.get())) continue;
+    ::unlinkat(dir.get(), kVurt, 0);
+    out->path = base_path + name + "/";
+    out->name = name;
+    out->base = std::move(base);
+    out->dir = std::move(dir);
+    return true;
+  }
+  *reason = "no directory of this process's own could be made in it";
+  return false;
 }
 
 class TempState {
@@ -63,78 +244,92 @@ class TempState {
 
   std::string NextDirectory() {
     std::lock_guard<std::mutex> guard(lock_);
-    return NextLocked();
+    const ProcessDirectory* dir = NextLocked();
+    return dir ? dir->path : std::string();
   }
 
   std::string FileName(std::string_view word) {
     std::lock_guard<std::mutex> guard(lock_);
-    const std::string dir = NextLocked();
-    if (dir.empty()) return {};
-    const std::string stem = dir + std::string(word.substr(0, 8)) + ".";
+    const ProcessDirectory* dir = NextLocked();
+    if (dir == nullptr) {
+      throw SystemFileException(kErrReopen,
+                                "no temporary directory can be used: " + problems_);
+    }
+    // Through the descriptor where the system can name it so: the name
+    // then stays inside the directory made, whatever becomes of its path.
+    const std::string through = "/proc/self/fd/" + std::to_string(dir->dir.get()) + "/";
+    const std::string prefix = ::access(through.c_str(), F_OK) == 0 ? through : dir->path;
+    const std::string stem = std::string(word.substr(0, 8)) + ".";
     std::string name;
+    struct stat st;
     do {
       name = stem + std::to_string(++counter_);
-    } while (Exists(name));
+    } while (::fstatat(dir->dir.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0);
+    name = prefix + name;
     return name.size() < 261 ? name : std::string();
   }
 
   void Remove(bool final) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (active_) {
-      for (const std::string& dir : dirs_) {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-        if (ec || Exists(dir)) std::ofstream(dir + "Vurt").close();
+    // A forked child that ends leaves its parent's directories alone.
+    if (active_ && creator_ == ::getpid()) {
+      for (ProcessDirectory& dir : dirs_) {
+        if (!RemoveDirectory(dir.base.get(), dir.name, dir.dir.get())) {
+          Descriptor(::openat(dir.dir.get(), kVurt,
+                              O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+        }
       }
       if (saved_tmp_set_) {
         ::setenv("TMP", saved_tmp_.c_str(), 1);
       } else {
         ::unsetenv("TMP");
       }
-      dirs_.clear();
-      active_ = false;
     }
+    dirs_.clear();
+    active_ = false;
     // Once removed at unload, nothing is made again.
     if (final) done_ = true;
     made_ = false;
   }
 
  private:
-  static bool Exists(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-  }
-
-  std::string NextLocked() {
+  const ProcessDirectory* NextLocked() {
     if (!made_ && !done_) Make();
-    if (!active_) return {};
+    if (!active_) return nullptr;
     cursor_ = (cursor_ + 1) % dirs_.size();
-    return dirs_[cursor_];
+    return &dirs_[cursor_];
   }
 
   void Make() {
     made_ = true;
-    bases_ = BaseDirectories();
-    const std::string pid = std::to_string(::getpid());
-    for (const std::string& base : bases_) {
-      const std::string dir = base + "vexa" + pid + "/";
-      if (!MakePrivateDirectory(dir.substr(0, dir.size() - 1))) continue;
-      ::unlink((dir + "Vurt").c_str());
-      dirs_.push_back(dir);
+    problems_.clear();
+    for (const std::string& base : BaseDirectories()) {
+      ProcessDirectory dir;
+      std::string reason;
+      if (MakeProcessDirectory(base, &dir, &reason)) {
+        dirs_.push_back(std::move(dir));
+      } else {
+        problems_ += (problems_.empty() ? "" : "; ") + base + ": " + reason;
+      }
     }
     if (dirs_.empty()) return;
+    creator_ = ::getpid();
+    // Set while the state's lock is held, the one time the directories are
+    // made: no thread of the library reads the environment.
     const char* tmp = std::getenv("TMP");
     saved_tmp_set_ = tmp != nullptr;
     saved_tmp_ = tmp ? tmp : "";
-    ::setenv("TMP", dirs_.front().substr(0, dirs_.front().size() - 1).c_str(), 1);
+    const std::string& first = dirs_.front().path;
+    ::setenv("TMP", first.substr(0, first.size() - 1).c_str(), 1);
     cursor_ = dirs_.size() - 1;
     active_ = true;
   }
 
   std::mutex lock_;
-  std::vector<std::string> bases_;
-  std::vector<std::string> dirs_;
+  std::vector<ProcessDirectory> dirs_;
+  std::string problems_;  // why each base directory could not be used
   std::string saved_tmp_;
+  pid_t creator_ = 0;
   bool saved_tmp_set_ = false;
   bool made_ = false;
   bool active_ = false;

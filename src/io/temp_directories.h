@@ -6,6 +6,17 @@
 // and TEMP that is set (items separated by ";" or ","), else from TMPDIR,
 // else "/tmp"; they are read when the directories are made, so
 // vexaSetTempDir counts only before the first temporary name is asked for.
+//
+// Each directory is held open from its creation on, and everything done in
+// it goes through that descriptor, so that a base directory others may
+// write in cannot turn it against us: its owner and mode are checked on the
+// descriptor; when "vexa<pid>" is taken by anything else than a directory
+// of this user closed to others, a fresh one "vexa<pid>.XXXXXX" (random
+// letters) is made instead; removing never follows a link and never
+// removes a name that no longer names the directory made. Only the process
+// that made the directories removes them (a forked child that ends leaves
+// them to its parent). Making them also removes the empty directories that
+// ended processes of this user left in the same base.
 #pragma once
 
 #include <string>
@@ -13,14 +24,17 @@
 
 namespace vexa {
 
-// The next process directory in turn (ending in "/"), or "" when none could
-// be made.
+// The next process directory in turn (its path, ending in "/"), or "" when
+// none could be made.
 std::string NextTempDirectory();
 
 // A name for a new temporary file: the next directory, the first 8
 // characters of `word`, "." and a process-wide counter, chosen so that no
-// file of that name exists. Only chosen: the caller creates the file (with
-// exclusive creation). "" when there is no directory.
+// file of that name exists. The directory is named through its open
+// descriptor ("/proc/self/fd/N/") where the system offers that. Only
+// chosen: the caller creates the file (with exclusive creation). Raises
+// SystemFileException 1201, naming each base directory and why it could not
+// be used, when there is no directory; "" when the name would be too long.
 std::string TempFileName(std::string_view word);
 
 // Removes the process directories with everything in them and restores TMP;

@@ -60,16 +60,25 @@ std::unique_ptr<VEXA_FileStream> SystemFileDataSource::OpenFile(const std::strin
   }
   std::string forms[2] = {password_, crypt::DecodePassword(password_)};
   std::unique_ptr<crypt::CryptFileStream> stream;
-  for (int k = 0; k < 2 && !stream; ++k) {
-    const int form = decoded_password_first_ ? 1 - k : k;
-    if (forms[form].empty()) continue;
-    auto attempt = std::make_unique<crypt::CryptFileStream>();
-    if (attempt->Open(path, forms[form], mode)) {
-      decoded_password_first_ = form == 1;
-      stream = std::move(attempt);
+  auto cleanse = [&forms] {
+    for (std::string& form : forms) crypt::Cleanse(form.data(), form.size());
+  };
+  try {
+    for (int k = 0; k < 2 && !stream; ++k) {
+      const int form = decoded_password_first_ ? 1 - k : k;
+      if (forms[form].empty()) continue;
+      auto attempt = std::make_unique<crypt::CryptFileStream>();
+      if (attempt->Open(path, forms[form], mode)) {
+        decoded_password_first_ = form == 1;
+        stream = std::move(attempt);
+      }
     }
+  } catch (...) {
+    // No temporary copy can be made: the reason is the failure.
+    cleanse();
+    throw;
   }
-  for (std::string& form : forms) crypt::Cleanse(form.data(), form.size());
+  cleanse();
   if (stream) return stream;
   if (FileExists(path) && FileReadable(path)) throw ErrorText(kErrBadPassword, path);
   throw ErrorText(kErrReopen, path);
@@ -162,39 +171,6 @@ std::unique_ptr<VEXA_InputCaseIterator> SystemFileDataSource::CreateIterator(
   return std::make_unique<TrackedIterator>(*this, buffer);
 }
 
-// Where the system allows, the new file has no name until it is complete,
-// so that a process that ends before the close leaves nothing behind; else
-// it has a hidden name of its own beside the target from the start.
-std::unique_ptr<VEXA_FileStream> SystemFileDataSource::CreateBeside() {
-  std::string target = WriteTarget(file_name_);
-  auto stream = std::make_unique<VEXA_FileStream>();
-  unnamed_ = stream->Open(target, "w+u");
-  for (int attempt = 0; attempt < 100 && !unnamed_ && beside_.empty(); ++attempt) {
-    std::string name = BesideName(target, attempt);
-    // Taken over without allocating, so that a file made is never lost.
-    if (stream->Open(name, "w+n")) beside_.swap(name);
-  }
-  if (!unnamed_ && beside_.empty()) throw ErrorText(kErrWriteFailed, file_name_);
-  target_ = std::move(target);
-  if (!unnamed_) CopyPermissions(target_, beside_);
-  return stream;
-}
-
-void SystemFileDataSource::NameBeside(VEXA_File& file) {
-  for (int attempt = 0; attempt < 100 && beside_.empty(); ++attempt) {
-    std::string name = BesideName(target_, attempt);
-    if (file.Link(name)) beside_.swap(name);
-  }
-  if (beside_.empty()) throw ErrorText(kErrWriteFailed, file_name_);
-  CopyPermissions(target_, beside_);
-}
-
-void SystemFileDataSource::DropBeside() {
-  if (beside_.empty()) return;
-  RemoveFile(beside_);
-  beside_.clear();
-}
-
 void SystemFileDataSource::CommitHeader() {
   if (!writer_ || state_ != kDefining) throw ErrorText(kErrBadState);
 
@@ -204,8 +180,13 @@ void SystemFileDataSource::CommitHeader() {
   std::unique_ptr<SaveDS> save;
   std::vector<std::pair<std::string, std::string>> name_table;
   try {
-    std::unique_ptr<VEXA_FileStream> stream =
-        password_.empty() ? CreateBeside() : OpenFile(file_name_, "w");
+    std::unique_ptr<VEXA_FileStream> stream;
+    if (password_.empty()) {
+      stream = std::make_unique<VEXA_FileStream>();
+      replacement_.Create(file_name_, *stream);
+    } else {
+      stream = OpenFile(file_name_, "w");
+    }
     if (!stream) throw ErrorText(kErrWriteFailed, file_name_);
     RefPtr<VEXA_File> file = stream->SharedFile();
     save = std::make_unique<SaveDS>(*this, std::move(stream));
@@ -226,7 +207,7 @@ void SystemFileDataSource::CommitHeader() {
     // A failed commit leaves no file behind: half a dictionary would look
     // like a damaged file to every reader.
     save.reset();
-    DropBeside();
+    replacement_.Drop();
     throw;
   }
   name_table_ = std::move(name_table);
@@ -266,33 +247,32 @@ int SystemFileDataSource::FinishWriting() {
   // name has nothing to lose and is left to the system's own pace. A
   // protected file is encrypted beside the old one and renamed into place
   // by its stream.
-  const bool replaces = (beside_.empty() && !unnamed_) || FileExists(target_);
   RefPtr<VEXA_File> plain;
+  VEXA_FileStream* stream = nullptr;
   if (password_.empty()) {
-    if (auto* stream = dynamic_cast<VEXA_FileStream*>(&save->Stream())) {
-      plain = stream->SharedFile();
-    }
+    stream = dynamic_cast<VEXA_FileStream*>(&save->Stream());
+    if (stream) plain = stream->SharedFile();
   }
   try {
     if (write_failure_) std::rethrow_exception(write_failure_);
     save->Complete();
     save->Stream().Flush();
-    if (plain && replaces && !Use(plain).Sync()) throw ErrorText(kErrWriteFailed, file_name_);
-    if (plain && unnamed_) NameBeside(Use(plain));
+    if (plain && replacement_.Active()) {
+      replacement_.Finish(*stream);
+    } else if (plain && !Use(plain).Sync()) {
+      throw ErrorText(kErrWriteFailed, file_name_);
+    }
     save->Stream().Close();
     save.reset();
     plain.Reset();  // the last reference: the descriptor is closed
-    if (!beside_.empty() && !RenameFile(beside_, target_)) {
-      throw ErrorText(kErrWriteFailed, file_name_);
-    }
-    beside_.clear();
+    if (replacement_.Active()) replacement_.Replace();
   } catch (...) {
     // Nothing of a failed write stays: the new file goes, a file added to
     // is put back as it was. The workers end before that.
     save.reset();
     if (plain) Use(plain).Rollback();
     plain.Reset();
-    DropBeside();
+    replacement_.Drop();
     throw;
   }
   return 0;

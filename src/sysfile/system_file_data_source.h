@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dict/data_source.h"
+#include "io/replacement_file.h"
 #include "io/stream.h"
 #include "layout/file_header.h"
 #include "sysfile/sparse_row_index.h"
@@ -145,14 +146,6 @@ class SystemFileDataSource : public VEXA_DataSource {
   // Creates the writer for the cases added to a finished file and positions
   // it after the last case (sysfile/append.cc).
   void ReopenForAppending();
-  // A new file beside the target for a plain file's writing (target_, and
-  // beside_ or unnamed_). Raises ErrorText 1002 when none can be created.
-  std::unique_ptr<VEXA_FileStream> CreateBeside();
-  // Names the unnamed new file beside_ (to be renamed over target_).
-  // Raises ErrorText 1002 when it cannot be named.
-  void NameBeside(VEXA_File& file);
-  // Removes the file beside, if any.
-  void DropBeside();
   // The file at `path` through the stream its form needs: the plain file
   // stream, or with a password the decrypting one (the password as given
   // and its decoded form are tried, the one that worked last first).
@@ -178,12 +171,9 @@ class SystemFileDataSource : public VEXA_DataSource {
   WritingState state_ = kDefining;
   std::unique_ptr<SaveDS> save_;
   int open_iterators_ = 0;
-  // A new plain file is written as beside_ and renamed to target_ (the file
-  // named, or the one its symbolic link points at) when finished; an
-  // unnamed_ one gets the name beside_ only then.
-  std::string beside_;
-  std::string target_;
-  bool unnamed_ = false;
+  // A new plain file is written beside its target and renamed over it when
+  // finished.
+  ReplacementFile replacement_;
   // The first failure of WriteCase (see there).
   std::exception_ptr write_failure_;
 };

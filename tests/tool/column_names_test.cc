@@ -47,6 +47,16 @@ TEST_F(ColumnNamesTest, DuplicatesGetSuffixesWithoutRegardToCase) {
   names = MakeVariableNames({long_cell, long_cell});
   EXPECT_EQ(names[1], std::string(62, 'q') + "_2");
   EXPECT_EQ(NameKey(" ça Ω\xFF "), "ÇA Ω\xFF");
+  // Many repeats of one name, among names that take suffixes of theirs:
+  // each gets the next free suffix.
+  std::vector<std::string> many(16000, "x");
+  many[5] = "X_3";
+  names = MakeVariableNames(many);
+  EXPECT_EQ(names[1], "x_2");
+  EXPECT_EQ(names[4], "x_5");
+  EXPECT_EQ(names[5], "X_3_2");
+  EXPECT_EQ(names[6], "x_6");
+  EXPECT_EQ(names.back(), "x_15999");
 }
 
 // The library has the last word: every name of a hostile header goes into

@@ -71,7 +71,7 @@ TEST(FilePathsTest, TemporaryFilesGoAwayUnlessMovedIntoPlace) {
   {
     TempFile t;
     ASSERT_TRUE(t.Create(dir.path(), "vexa", &error));
-    ASSERT_TRUE(t.MoveTo(target, &error)) << error;
+    ASSERT_TRUE(t.MoveTo(target, 0, &error)) << error;
     EXPECT_EQ(t.path(), "");
   }
   EXPECT_TRUE(Exists(target));

@@ -184,7 +184,12 @@ run import "$work/a.csv" "$work/p.vexa" --dict "$work/a.json" --protect --passwo
 [ "$(head -c 20 "$work/p.vexa" | tail -c 12)" = ENCRYPTEDSAV ] || fail "import --protect"
 VEXA_PASSWORD=secret run cat --raw "$work/p.vexa" >"$work/p.csv"
 same "$work/a.csv" "$work/p.csv" "cases of a protected file"
-run convert "$work/p.vexa" "$work/unprotected.vexa" --password-file "$work/pw"
+# Out in the clear only when asked, and said.
+expect 2 convert "$work/p.vexa" "$work/unprotected.vexa" --password-file "$work/pw"
+said 'protected; --protect writes a protected copy, --no-protect one in the clear'
+[ ! -e "$work/unprotected.vexa" ] || fail "a protected input written out in the clear unasked"
+expect 0 convert "$work/p.vexa" "$work/unprotected.vexa" --password-file "$work/pw" --no-protect
+said 'unprotected.vexa: written unprotected'
 run cat --raw "$work/unprotected.vexa" >"$work/u.csv"
 same "$work/a.csv" "$work/u.csv" "a protected file converted to a plain one"
 VEXA_PASSWORD=wrong expect 1 info "$work/p.vexa"

@@ -10,6 +10,7 @@ vexa=$1
 no_leftovers() { ! ls -A "$1" | grep -q '^\.vexa' || fail "temporary files left in $1: $(ls -A "$1")"; }
 
 printf 'id,name,score\n1,Ann,2.5\n2,Bob,\n3,"Lee, J",7\n' >"$work/in.csv"
+awk 'BEGIN { print "id,s"; for (i = 0; i < 20000; i++) print i ",text" i }' >"$work/big-enough.csv"
 run import "$work/in.csv" "$work/good.vexa"
 
 # --- Nothing is lost -------------------------------------------------------
@@ -36,6 +37,27 @@ said 'would overwrite the input'
 [ "$(stat -c %a "$work/precious.vexa")" = "$(stat -c %a "$work/in.csv")" ] ||
   fail "mode $(stat -c %a "$work/precious.vexa") of a written file"
 
+# A file replaced keeps its mode; a new one made from an input that only its
+# owner may read is as private as the input.
+chmod 600 "$work/precious.vexa"
+expect 0 convert "$work/good.vexa" "$work/precious.vexa" --force
+expect 0 import "$work/in.csv" "$work/precious.vexa" --force
+[ "$(stat -c %a "$work/precious.vexa")" = 600 ] || fail "--force made a 0600 file $(stat -c %a "$work/precious.vexa")"
+cp "$work/in.csv" "$work/private.csv" && chmod 600 "$work/private.csv"
+expect 0 import "$work/private.csv" "$work/private.vexa"
+expect 0 convert "$work/private.vexa" "$work/private2.vexa"
+for f in private private2; do
+  [ "$(stat -c %a "$work/$f.vexa")" = 600 ] || fail "$f.vexa from a private input is $(stat -c %a "$work/$f.vexa")"
+done
+
+# A size limit is a write error that leaves nothing behind, not a signal.
+mkdir "$work/limited"
+(ulimit -f 8; "$vexa" import "$work/big-enough.csv" "$work/limited/out.vexa" 2>"$work/err")
+status=$?
+[ "$status" -eq 1 ] || fail "import under a size limit exited with $status"
+said 'failed (VEXA_E_FILE_WRITE)'
+[ -z "$(ls -A "$work/limited")" ] || fail "a size limit left $(ls -A "$work/limited")"
+
 # A killed import leaves neither the output nor its temporary file.
 awk 'BEGIN { print "id,x,s"; for (i = 0; i < 3000000; i++) print i "," i * 0.5 ",text" i }' \
   >"$work/big.csv"
@@ -47,6 +69,24 @@ for _ in $(seq 100); do ls -A "$work/out" | grep -q . && break; sleep 0.1; done
 kill -TERM "$pid"
 wait "$pid" 2>/dev/null
 [ -z "$(ls -A "$work/out")" ] || fail "a killed import left $(ls -A "$work/out")"
+
+# Nor does a protected copy ended by SIGTERM or SIGHUP at any moment, the
+# library's own new file included.
+printf 'secret\n' >"$work/pw"
+"$vexa" import "$work/big.csv" "$work/big.vexa" --compression none 2>/dev/null
+for signal in TERM HUP; do
+  for delay in 0.05 0.2 0.4 0.7 1.0 1.5; do
+    "$vexa" convert "$work/big.vexa" "$work/out/big.vexa" --protect --password-file "$work/pw" \
+      2>/dev/null &
+    pid=$!
+    sleep "$delay"
+    kill -"$signal" "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    left=$(ls -A "$work/out" | grep -v '^big.vexa$')
+    [ -z "$left" ] || fail "SIG$signal after ${delay}s left $left"
+    rm -f "$work/out/big.vexa"
+  done
+done
 
 # --- Pipes and "-" -----------------------------------------------------------
 cat "$work/in.csv" | "$vexa" import - "$work/piped.vexa" 2>"$work/err" || fail "import from a pipe: $(cat "$work/err")"

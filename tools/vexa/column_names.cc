@@ -1,6 +1,7 @@
 #include "column_names.h"
 
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "text_util.h"
 #include "vexaio.h"
@@ -75,16 +76,27 @@ std::string MakeVariableName(std::string_view cell, int column) {
 std::vector<std::string> MakeVariableNames(
     const std::vector<std::string>& header) {
   std::vector<std::string> names;
-  std::set<std::string> taken;  // NameKey of every name given out
+  names.reserve(header.size());
+  std::unordered_set<std::string> taken;  // NameKey of every name given out
+  // Per name repeated: the suffix number to try next, so that a name seen
+  // n times costs n tries in all, not n * n.
+  std::unordered_map<std::string, int> next_suffix;
   for (size_t i = 0; i < header.size(); ++i) {
-    std::string name = MakeVariableName(header[i], static_cast<int>(i) + 1);
-    for (int n = 2; taken.count(NameKey(name)) > 0; ++n) {
-      std::string suffix = "_" + std::to_string(n);
-      name = MakeVariableName(header[i], static_cast<int>(i) + 1);
-      name.resize(WholeUtf8Prefix(name, kMaxNameBytes - suffix.size()).size());
-      name += suffix;
+    const std::string made = MakeVariableName(header[i], static_cast<int>(i) + 1);
+    std::string name = made;
+    std::string key = NameKey(name);
+    if (taken.count(key) > 0) {
+      int& n = next_suffix.try_emplace(key, 2).first->second;
+      for (;; ++n) {
+        const std::string suffix = "_" + std::to_string(n);
+        name = WholeUtf8Prefix(made, kMaxNameBytes - suffix.size());
+        name += suffix;
+        key = NameKey(name);
+        if (taken.count(key) == 0) break;
+      }
+      ++n;
     }
-    taken.insert(NameKey(name));
+    taken.insert(std::move(key));
     names.push_back(std::move(name));
   }
   return names;

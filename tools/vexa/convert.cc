@@ -1,7 +1,8 @@
-// `vexa convert IN OUT [--compression C] [--encoding NAME] [--force]`: a
-// copy of a system file with its dictionary and every case, compressed as
-// asked (by default as the input is), its texts in UTF-8 or in the encoding
-// named.
+// `vexa convert IN OUT [--compression C] [--encoding NAME] [--force]
+// [--protect | --no-protect]`: a copy of a system file with its dictionary
+// and every case, compressed as asked (by default as the input is), its
+// texts in UTF-8 or in the encoding named. A protected input is copied
+// protected (--protect) or, said on stderr, in the clear (--no-protect).
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
@@ -37,11 +38,26 @@ int RunConvert(const ConvertOptions& o) {
   if (std::filesystem::equivalent(in.path(), o.out_path, ec)) {
     return Fail("convert", o.out_path, "the output would overwrite the input");
   }
+  // Protected data goes out in the clear only when asked to, and is said.
+  const bool unprotects = !Protecting() && IsProtected(in.path());
+  if (unprotects && !NotProtecting()) {
+    Fail("convert", in.name(),
+         "the file is protected; --protect writes a protected copy, --no-protect one in the "
+         "clear");
+    return 2;
+  }
   // Through UTF-8 when an encoding is asked for: a code-page mode reader
   // converts only UTF-8 files.
-  return WriteNewFile("convert", o.out_path, o.encoding, [&](const std::string& path) {
-    return CopyFile("convert", {in.path(), in.name(), path, o.out_path}, o.compression);
-  });
+  const int status = WriteNewFile(
+      "convert", o.out_path, o.encoding,
+      [&](const std::string& path) {
+        return CopyFile("convert", {in.path(), in.name(), path, o.out_path}, o.compression);
+      },
+      in.OwnerOnlyMode());
+  if (status == 0 && unprotects) {
+    std::cerr << "vexa convert: " << o.out_path << ": written unprotected (--no-protect)\n";
+  }
+  return status;
 }
 
 }  // namespace
@@ -77,6 +93,7 @@ Command AddConvertCommand(CLI::App& vexa) {
   AddForceOption(*app, &o->force);
   AddPasswordOption(*app);
   AddProtectOption(*app);
+  AddNoProtectOption(*app);
   return {app, [o] { return RunConvert(*o); }};
 }
 

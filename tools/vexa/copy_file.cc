@@ -59,7 +59,10 @@ int CopyFile(const char* command, const FilePair& files, int compression) {
     return status;
   }
   status = CopyCases(command, in_name, out_name, in, out);
-  code = vexaCloseWrite(out);
+  {
+    HeldSignals held;
+    code = vexaCloseWrite(out);
+  }
   if (status == 0 && code != VEXA_OK) status = ReportFailure(command, out_name, "close", code);
   if (status == 0) status = CheckCompression(command, files.out_path, out_name, compression);
   return status;
@@ -90,7 +93,7 @@ int CheckCompression(const char* command, const std::string& path, const std::st
 }
 
 int WriteNewFile(const char* command, const std::string& out_path, const std::string& encoding,
-                 const std::function<int(const std::string&)>& write) {
+                 const std::function<int(const std::string&)>& write, unsigned new_mode) {
   const std::string dir = DirectoryOf(out_path);
   std::string error;
   TempFile utf8;
@@ -113,7 +116,7 @@ int WriteNewFile(const char* command, const std::string& out_path, const std::st
     if (status != 0) return status;
     done = &recoded;
   }
-  if (!done->MoveTo(out_path, &error)) return Fail(command, out_path, error);
+  if (!done->MoveTo(out_path, new_mode, &error)) return Fail(command, out_path, error);
   return 0;
 }
 

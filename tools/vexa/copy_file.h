@@ -33,9 +33,10 @@ int CheckCompression(const char* command, const std::string& path, const std::st
 // exit status; when `encoding` is neither empty nor "UTF-8" the file is
 // copied with its texts in that encoding (a name, or a code page number as
 // text; characters it lacks become "?"); the result is renamed onto
-// out_path only when all went well. The tool runs in UTF-8 mode again
-// afterwards. Returns an exit status.
+// out_path only when all went well, with the mode of the file it replaces,
+// else `new_mode` (0: the mode the umask allows). The tool runs in UTF-8
+// mode again afterwards. Returns an exit status.
 int WriteNewFile(const char* command, const std::string& out_path, const std::string& encoding,
-                 const std::function<int(const std::string&)>& write);
+                 const std::function<int(const std::string&)>& write, unsigned new_mode = 0);
 
 }  // namespace vexa::tool

@@ -153,6 +153,9 @@ bool InferDictionary(const std::string& csv_path, const CsvLayout& layout, Impor
     *error = csv.Error();
     return false;
   }
+  // One variable per column: memory grows with the header by what each
+  // variable needs, not twice that.
+  dict->variables.reserve(dict->variables.size() + columns);
   for (size_t i = 0; i < columns; ++i) {
     dict->variables.push_back(Variable(names[i], shapes[i],
                                        Listed(layout.date_columns, header[i], names[i]),

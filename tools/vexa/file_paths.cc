@@ -98,6 +98,7 @@ bool InputFile::Open(const std::string& path, std::string* error) {
   const bool ok = fstat(fd, &st) == 0;
   const int fstat_errno = errno;
   bool result = true;
+  if (ok && S_ISREG(st.st_mode) && (st.st_mode & 077) == 0) owner_only_mode_ = st.st_mode & 0777;
   if (!ok) {
     *error = std::strerror(fstat_errno);
     result = false;

@@ -30,10 +30,14 @@ class InputFile {
   const std::string& path() const { return copy_.path().empty() ? path_ : copy_.path(); }
   // For messages: the path as given, "standard input" for "-".
   std::string name() const { return path_ == "-" || path_ == "/dev/stdin" ? "standard input" : path_; }
+  // The permission bits of an input file that only its owner may use, for
+  // a new output made from it; 0 for any other input.
+  unsigned OwnerOnlyMode() const { return owner_only_mode_; }
 
  private:
   std::string path_;
   TempFile copy_;
+  unsigned owner_only_mode_ = 0;
 };
 
 }  // namespace vexa::tool

@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "passwords.h"
@@ -25,6 +27,7 @@
 #include "file_paths.h"
 #include "file_summary.h"
 #include "import_notes.h"
+#include "temp_file.h"
 #include "text_util.h"
 #include "value_text.h"
 #include "vexaio.h"
@@ -85,19 +88,26 @@ bool ReadHeader(const ImportOptions& o, std::vector<std::string>* header, std::s
   return false;
 }
 
-// Finds each variable's column in the header: the cell equal to its name,
-// else the one equal without regard to case. Columns no variable takes are
-// noted as left out.
+// Finds each variable's column in the header: the first cell equal to its
+// name, else the first one equal without regard to case. Columns no
+// variable takes are noted as left out. Looked up, so that a wide header
+// costs no more than its width.
 bool MapColumns(const FileSummary& dict, const std::vector<std::string>& header,
                 ImportNotes& notes, std::vector<Column>* columns, std::string* error) {
   std::vector<bool> used(header.size(), false);
+  std::unordered_map<std::string_view, size_t> exact;
+  std::unordered_map<std::string, size_t> by_key;
+  for (size_t i = 0; i < header.size(); ++i) {
+    exact.try_emplace(TrimBlanks(header[i]), i);
+    by_key.try_emplace(NameKey(header[i]), i);
+  }
+  columns->reserve(columns->size() + dict.variables.size());
   for (const VariableSummary& v : dict.variables) {
     size_t found = header.size();
-    for (size_t i = 0; i < header.size() && found == header.size(); ++i) {
-      if (TrimBlanks(header[i]) == v.name) found = i;
-    }
-    for (size_t i = 0; i < header.size() && found == header.size(); ++i) {
-      if (NameKey(header[i]) == NameKey(v.name)) found = i;
+    if (auto it = exact.find(v.name); it != exact.end()) {
+      found = it->second;
+    } else if (auto key = by_key.find(NameKey(v.name)); key != by_key.end()) {
+      found = key->second;
     }
     if (found == header.size()) {
       *error = "no column for variable '" + v.name + "'";
@@ -223,7 +233,10 @@ int WriteFile(const ImportOptions& o, const std::string& path, const FileSummary
     return status;
   }
   status = WriteCases(o, handle, columns, notes);
-  code = vexaCloseWrite(handle);
+  {
+    HeldSignals held;
+    code = vexaCloseWrite(handle);
+  }
   if (status == 0 && code != VEXA_OK) status = ReportFailure("import", o.out_path, "close", code);
   if (status == 0) status = CheckCompression("import", path, o.out_path, compression);
   return status;
@@ -264,9 +277,10 @@ int RunImport(ImportOptions o) {
     }
   }
   const std::string encoding = o.encoding.empty() ? dict.encoding : o.encoding;
-  const int status = WriteNewFile("import", o.out_path, encoding, [&](const std::string& path) {
-    return WriteFile(o, path, dict, columns, notes);
-  });
+  const int status = WriteNewFile(
+      "import", o.out_path, encoding,
+      [&](const std::string& path) { return WriteFile(o, path, dict, columns, notes); },
+      in.OwnerOnlyMode());
   notes.Finish();
   return status;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "temp_file.h"
 #include "vexaio.h"
 
 namespace {
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     return ReportUsageError(vexa, commands, e);
   }
+  vexa::tool::IgnoreFileSizeSignal();
   // Names, labels and values cross the interface as UTF-8, as the JSON and
   // CSV that the tool reads and writes hold them.
   constexpr int kUtf8Interface = 1;

@@ -18,6 +18,7 @@ namespace {
 struct Settings {
   std::string password_file;
   bool protect = false;
+  bool no_protect = false;
   bool asked = false;
   std::string password;
   std::set<std::string> protected_inputs;
@@ -82,6 +83,22 @@ void AddPasswordOption(CLI::App& app) {
 void AddProtectOption(CLI::App& app) {
   app.add_flag("--protect", State().protect,
                "Protect the new file with the password (as --password-file says)");
+}
+
+void AddNoProtectOption(CLI::App& app) {
+  app.add_flag("--no-protect", State().no_protect,
+               "Write a protected input out unprotected")
+      ->excludes("--protect");
+}
+
+bool Protecting() { return State().protect; }
+bool NotProtecting() { return State().no_protect; }
+
+bool IsProtected(const std::string& path) {
+  int handle = -1;
+  const int code = vexaOpenReadU8(path.c_str(), &handle);
+  if (code == VEXA_OK) vexaCloseRead(handle);
+  return code == VEXA_E_NO_PASSWORD;
 }
 
 int OpenRead(const std::string& path, int* handle) {

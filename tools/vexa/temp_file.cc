@@ -27,11 +27,13 @@ extern "C" void RemoveAndDie(int signal_number) {
   std::raise(signal_number);
 }
 
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
 void InstallHandlers() {
   static bool installed = false;
   if (installed) return;
   installed = true;
-  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+  for (int s : kEndingSignals) {
     struct sigaction action {};
     sigaction(s, nullptr, &action);
     if (action.sa_handler == SIG_IGN) continue;  // as the caller wished
@@ -86,9 +88,14 @@ bool TempFile::Create(const std::string& dir, const std::string& stem, std::stri
   return true;
 }
 
-bool TempFile::MoveTo(const std::string& target, std::string* error) {
-  // A finished file gets the mode a newly created one would have.
-  if (chmod(path_.c_str(), 0666 & ~Umask()) != 0 ||
+bool TempFile::MoveTo(const std::string& target, unsigned new_mode, std::string* error) {
+  // A file replaced keeps its mode; a new one gets the mode asked for, or
+  // the one a newly created file would have.
+  struct stat old {};
+  const mode_t mode = stat(target.c_str(), &old) == 0 ? old.st_mode & 07777
+                      : new_mode != 0                 ? static_cast<mode_t>(new_mode)
+                                                      : 0666 & ~Umask();
+  if (chmod(path_.c_str(), mode) != 0 ||
       std::rename(path_.c_str(), target.c_str()) != 0) {
     *error = std::strerror(errno);
     return false;
@@ -96,5 +103,16 @@ bool TempFile::MoveTo(const std::string& target, std::string* error) {
   Forget();
   return true;
 }
+
+HeldSignals::HeldSignals() {
+  sigset_t held;
+  sigemptyset(&held);
+  for (int s : kEndingSignals) sigaddset(&held, s);
+  sigprocmask(SIG_BLOCK, &held, &saved_);
+}
+
+HeldSignals::~HeldSignals() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+
+void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 }  // namespace vexa::tool

@@ -1,0 +1,81 @@
+// One writer of a file at a time: a handle that writes, adds to or copies
+// into a file keeps every other writer off it, in this process or another,
+// until it is closed; readers are never stopped.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "api/api_fixture.h"
+
+namespace vexa::testing {
+namespace {
+
+// Opens "data.vexa" of the directory to change it: 0 write, 1 append, 2 a
+// copy of "source.vexa".
+int OpenToChange(int how, const TempDir& dir, const char* pw, int* h) {
+  const std::string to = dir.File("data.vexa"), from = dir.File("source.vexa");
+  if (how == 0) return OpenWrite(to, pw, h);
+  if (how == 1) return OpenAppend(to, pw, h);
+  return pw ? vexaOpenWriteCopyEx(to.c_str(), pw, from.c_str(), pw, h)
+            : vexaOpenWriteCopy(to.c_str(), from.c_str(), h);
+}
+
+class WriterLockTest : public ::testing::TestWithParam<Form> {};
+
+TEST_P(WriterLockTest, ASecondWriterIsRefusedUntilTheFirstCloses) {
+  const Form& form = GetParam();
+  TempDir dir;
+  const std::string path = dir.File("data.vexa");
+  ASSERT_EQ(WriteIds(path, 1, 3, form.compression, form.password), VEXA_OK);
+  ASSERT_EQ(WriteIds(dir.File("source.vexa"), 7, 7, form.compression, form.password), VEXA_OK);
+  for (int first = 0; first < 3; ++first) {
+    for (int second = 0; second < 3; ++second) {
+      SCOPED_TRACE(std::to_string(first) + " then " + std::to_string(second));
+      int h = -1, other = -1;
+      ASSERT_EQ(OpenToChange(first, dir, form.password, &h), VEXA_OK);
+      EXPECT_EQ(OpenToChange(second, dir, form.password, &other), VEXA_E_FILE_OPEN);
+      char detail[512] = "";
+      vexaGetLastErrorDetail(detail, sizeof detail);
+      EXPECT_NE(std::string(detail).find("another handle or process is writing"),
+                std::string::npos) << detail;
+      EXPECT_EQ(ReadIds(path, form.password), (std::vector<int>{1, 2, 3}));
+      EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);  // before its commit: nothing changes
+      ASSERT_EQ(OpenToChange(second, dir, form.password, &other), VEXA_OK);
+      EXPECT_EQ(vexaCloseWrite(other), VEXA_OK);
+    }
+  }
+  // Another process, while this one appends: the child forks before any
+  // file is open, so that it starts with no worker of the library.
+  int ready[2], done[2];
+  ASSERT_EQ(::pipe(ready) | ::pipe(done), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    char byte = 0;
+    (void)!::read(ready[0], &byte, 1);
+    int other = -1;
+    byte = OpenAppend(path, form.password, &other) == VEXA_E_FILE_OPEN;
+    (void)!::write(done[1], &byte, 1);
+    ::_exit(0);
+  }
+  int h = -1;
+  ASSERT_EQ(OpenAppend(path, form.password, &h), VEXA_OK);
+  ASSERT_EQ(AddIds(h, 4, 5), VEXA_OK);
+  char refused = 0;
+  EXPECT_EQ(::write(ready[1], "x", 1), 1);
+  EXPECT_EQ(::read(done[0], &refused, 1), 1);
+  EXPECT_TRUE(refused) << "the other process was let in";
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  for (int fd : {ready[0], ready[1], done[0], done[1]}) ::close(fd);
+  ASSERT_EQ(vexaCloseAppend(h), VEXA_OK);
+  EXPECT_EQ(ReadIds(path, form.password), (std::vector<int>{1, 2, 3, 4, 5}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, WriterLockTest, ::testing::ValuesIn(kForms),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace vexa::testing
