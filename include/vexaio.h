@@ -278,7 +278,8 @@ VEXA_API int vexaGetVarHandle(int handle, const char *varName, double *varHandle
 /* Appends a new variable of the given type (0 numeric, 1 to 32767 string
  * width) to a write handle's dictionary. */
 VEXA_API int vexaSetVarName(int handle, const char *varName, int varType);
-/* Checks a variable name; returns one of the VEXA_NAME_* results. */
+/* Checks a variable name; returns one of the VEXA_NAME_* results (not result
+ * codes; for any but VEXA_NAME_OK the error detail says what they mean). */
 VEXA_API int vexaValidateVarname(const char *varName);
 
 /* Sets (or, with NULL or "", clears) a variable label; a label longer than
@@ -475,8 +476,8 @@ VEXA_API int vexaLowHighVal(double *lowest, double *highest);
 #define VEXA_TIME_BUFFER 9        /* bytes for "hh:mm:ss" */
 #define VEXA_TEXT_INFO_BUFFER 256 /* bytes for vexaGetTextInfo */
 
-/* Sets the file label of a new file (cut to 64 bytes when written); NULL
- * removes it. */
+/* Sets the file label of a new file (cut to 64 bytes, on a whole character,
+ * when written); NULL removes it. */
 VEXA_API int vexaSetIdString(int handle, const char *id);
 /* Copies the file label with its NUL; a file without one gives an empty text
  * and VEXA_OK. */
@@ -700,12 +701,16 @@ VEXA_API int vexaGetMultRespCount(int handle, int *count);
 VEXA_API int vexaGetMultRespDefs(int handle, char **mrespDefs);
 VEXA_API int vexaGetMultRespDefsEx(int handle, char **mrespDefs);
 /* Replaces every multiple-response set by the lines given (C and D lines,
- * each with at least one variable; a name given twice keeps the last).
- * VEXA_E_BAD_MULT_RESP, and no change, for a line that does not parse. */
+ * each with at least one variable; a name given twice keeps the last; a
+ * carriage return before a line feed ends the line too).
+ * VEXA_E_BAD_MULT_RESP, and no change, for a line that does not parse or
+ * that names a variable the handle does not have (the file could not hold
+ * it). */
 VEXA_API int vexaSetMultRespDefs(int handle, const char *mrespDefs);
 VEXA_API int vexaFreeMultRespDefs(char *mrespDefs);
 /* The set at index (0 to count - 1, else VEXA_E_BAD_MULT_RESP_INDEX and
- * NULL) as a new record. */
+ * NULL) as a new record; name and label cut to their fields on whole
+ * characters. */
 VEXA_API int vexaGetMultRespDefByIndex(int handle, int index, VEXA_MultRespDef **def);
 VEXA_API int vexaFreeMultRespDefStruct(VEXA_MultRespDef *def);
 /* Adds a set: VEXA_E_BAD_MULT_RESP_NAME unless the name begins with "$" and
@@ -713,7 +718,8 @@ VEXA_API int vexaFreeMultRespDefStruct(VEXA_MultRespDef *def);
  * VEXA_E_BAD_MULT_RESP for no variables, an unknown variable, variables of
  * the wrong type (numeric for a numeric counted value, strings for a text
  * one, all of one type in a set of categories), an empty text counted value
- * or flags that do not fit the kind of set. */
+ * or flags that do not fit the kind of set. Line feeds in the label and the
+ * counted value are left out (the file holds one line per set). */
 VEXA_API int vexaAddMultRespDefExt(int handle, const VEXA_MultRespDef *def);
 /* As vexaAddMultRespDefExt with a text or a numeric counted value (ignored
  * for categories). */
@@ -727,7 +733,9 @@ VEXA_API int vexaAddMultRespDefN(int handle, const char *mrSetName, const char *
  * VEXA_W_NO_VARIABLE_SETS when there is none. */
 VEXA_API int vexaGetVariableSets(int handle, char **varSets);
 /* Replaces the variable sets by the lines given (NULL or empty removes
- * them); VEXA_E_BAD_VARIABLE_SETS, and no change, for a bad line. */
+ * them; a carriage return before a line feed ends the line too);
+ * VEXA_E_BAD_VARIABLE_SETS, and no change, for a bad line or one that names
+ * a variable the handle does not have. */
 VEXA_API int vexaSetVariableSets(int handle, const char *varSets);
 VEXA_API int vexaFreeVariableSets(char *varSets);
 

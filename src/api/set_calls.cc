@@ -6,8 +6,11 @@
 #include <string>
 
 #include "api/call_guard.h"
+#include "api/name_rules.h"
 #include "dict/names.h"
 #include "dict/set_lines.h"
+#include "support/errors.h"
+#include "text/interface_encoding.h"
 #include "vexaio.h"
 
 using namespace vexa;
@@ -46,16 +49,44 @@ void ReplaceGroup(Dictionary& d, bool mult_resp, std::vector<VariableSet> sets) 
   d.MutableMeta().sets = std::move(all);
 }
 
-// Lines of `text`, split at line feeds.
+// Lines of `text`, split at line feeds; a carriage return before a line
+// feed belongs to the separator.
 std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   size_t at = 0;
   while (at < text.size()) {
     const size_t end = std::min(text.find('\n', at), text.size());
-    lines.push_back(text.substr(at, end - at));
+    size_t content_end = end;
+    if (end < text.size() && content_end > at && text[content_end - 1] == '\r') --content_end;
+    lines.push_back(text.substr(at, content_end - at));
     at = end + 1;
   }
   return lines;
+}
+
+// A set must name variables of the dictionary: the file holds no others,
+// and what the getters show is what the file will hold.
+void RequireMembers(const HandleRecord& r, const VariableSet& set, int code) {
+  for (const std::string& name : set.variables) {
+    if (r.FindVariable(name) < 0) {
+      throw ApiError(code, Sentence("the set {} names {}, which is no variable of the file",
+                                    Quoted{set.name}, Quoted{name}));
+    }
+  }
+}
+
+// The set records are one line per set: a line feed in a text would end it
+// there, so it is left out (as in attribute values).
+std::string WithoutLineFeeds(std::string text) {
+  std::erase(text, '\n');
+  return text;
+}
+
+// `text` into a field of `bytes` bytes and its NUL, cut on a character.
+void CopyCut(std::string_view text, char* field, size_t bytes) {
+  const size_t n = text::CutOnCharacters(text, bytes);
+  std::memcpy(field, text.data(), n);
+  std::memset(field + n, '\0', bytes + 1 - n);
 }
 
 void ReleaseDef(VEXA_MultRespDef* def) {
@@ -125,6 +156,7 @@ VEXA_API int vexaSetMultRespDefs(int handle, const char* mrespDefs) {
           (set->type == VariableSet::kDichotomies && set->counted_value.empty())) {
         return VEXA_E_BAD_MULT_RESP;
       }
+      RequireMembers(r, *set, VEXA_E_BAD_MULT_RESP);
       std::erase_if(sets, [&](const VariableSet& s) { return s.name == set->name; });
       sets.push_back(std::move(*set));
     }
@@ -146,8 +178,8 @@ VEXA_API int vexaGetMultRespDefByIndex(int handle, int index, VEXA_MultRespDef**
       return VEXA_E_BAD_MULT_RESP_INDEX;
     }
     const VariableSet& set = *sets[static_cast<size_t>(index)];
-    std::strncpy(made->name, set.name.c_str(), kSetNameBytes);
-    std::strncpy(made->label, set.label.c_str(), kSetLabelBytes);
+    CopyCut(set.name, made->name, kSetNameBytes);
+    CopyCut(set.label, made->label, kSetLabelBytes);
     made->isDichotomy = set.type == VariableSet::kDichotomies;
     if (made->isDichotomy) {
       made->extended = (set.flags & VariableSet::kExtended) != 0;
@@ -184,22 +216,24 @@ VEXA_API int vexaAddMultRespDefExt(int handle, const VEXA_MultRespDef* def) {
     HandleRecord& r = Lookup(handle, Access::kDefine);
     Required(def);
     const std::string name(def->name, strnlen(def->name, sizeof def->name));
-    if (vexaValidateVarname(name.c_str()) != VEXA_NAME_SYSTEM) {
-      return VEXA_E_BAD_MULT_RESP_NAME;
+    if (const int check = ValidateVarname(name.c_str()); check != VEXA_NAME_SYSTEM) {
+      throw ApiError(VEXA_E_BAD_MULT_RESP_NAME,
+                     check == VEXA_NAME_OK || check == VEXA_NAME_SCRATCH
+                         ? Sentence("the set name {} does not begin with \"$\"", Quoted{name})
+                         : NameProblem(name.c_str(), check));
     }
     VariableSet set;
     set.name = std::string(TrimBlanks(name));
-    set.label.assign(def->label, strnlen(def->label, sizeof def->label));
+    set.label = WithoutLineFeeds(std::string(def->label, strnlen(def->label, sizeof def->label)));
     const bool dichotomy = def->isDichotomy != 0;
     set.type = dichotomy ? VariableSet::kDichotomies : VariableSet::kCategories;
     if (dichotomy) {
       if (def->numericCounted) {
         set.counted_value = std::to_string(static_cast<long>(def->countedInt));
-      } else if (def->countedValue == nullptr || *def->countedValue == '\0') {
-        return VEXA_E_BAD_MULT_RESP;
-      } else {
-        set.counted_value = def->countedValue;
+      } else if (def->countedValue != nullptr) {
+        set.counted_value = WithoutLineFeeds(def->countedValue);
       }
+      if (set.counted_value.empty()) return VEXA_E_BAD_MULT_RESP;
       if (def->labelFromVariables && !def->extended) return VEXA_E_BAD_MULT_RESP;
       set.flags = (def->extended ? VariableSet::kExtended : 0) |
                   (def->labelFromVariables ? VariableSet::kLabelFromVariables : 0);
@@ -230,8 +264,8 @@ static int AddDef(int handle, const char* name, const char* label, int dichotomy
                   const char* counted, long counted_int, bool numeric, const char** names,
                   int count) {
   VEXA_MultRespDef def{};
-  if (name) std::strncpy(def.name, name, kSetNameBytes);
-  if (label) std::strncpy(def.label, label, kSetLabelBytes);
+  if (name) CopyCut(name, def.name, kSetNameBytes);
+  if (label) CopyCut(label, def.label, kSetLabelBytes);
   def.isDichotomy = dichotomy != 0;
   def.numericCounted = numeric;
   def.countedInt = static_cast<int>(counted_int);
@@ -277,12 +311,14 @@ VEXA_API int vexaSetVariableSets(int handle, const char* varSets) {
     std::vector<VariableSet> sets;
     for (std::string_view line : SplitLines(varSets ? varSets : "")) {
       const size_t eq = line.find('=');
-      if (eq == std::string_view::npos ||
-          vexaValidateVarname(std::string(line.substr(0, eq)).c_str()) != VEXA_NAME_OK) {
-        return VEXA_E_BAD_VARIABLE_SETS;
+      if (eq == std::string_view::npos) return VEXA_E_BAD_VARIABLE_SETS;
+      const std::string name(line.substr(0, eq));
+      if (const int check = ValidateVarname(name.c_str()); check != VEXA_NAME_OK) {
+        throw ApiError(VEXA_E_BAD_VARIABLE_SETS, NameProblem(name.c_str(), check));
       }
       std::optional<VariableSet> set = ParseSetLine(line);
       if (!set || set->variables.empty()) return VEXA_E_BAD_VARIABLE_SETS;
+      RequireMembers(r, *set, VEXA_E_BAD_VARIABLE_SETS);
       sets.push_back(std::move(*set));
     }
     ReplaceGroup(r.Dict(), false, std::move(sets));

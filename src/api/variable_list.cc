@@ -6,7 +6,9 @@
 #include <string>
 
 #include "api/call_guard.h"
+#include "api/name_rules.h"
 #include "dict/names.h"
+#include "support/errors.h"
 #include "vexaio.h"
 
 using namespace vexa;
@@ -18,6 +20,39 @@ void CopyName(const std::string& name, char* out) {
 }
 
 }  // namespace
+
+namespace vexa {
+
+int ValidateVarname(const char* name) {
+  if (name == nullptr) return VEXA_NAME_BAD_LENGTH;
+  switch (CheckVariableName(TrimBlanks(name))) {
+    case kNameValid: return VEXA_NAME_OK;
+    case kNameScratch: return VEXA_NAME_SCRATCH;
+    case kNameSystem: return VEXA_NAME_SYSTEM;
+    case kNameBadLength: return VEXA_NAME_BAD_LENGTH;
+    case kNameReserved: return VEXA_NAME_RESERVED;
+    case kNameBadFirst: return VEXA_NAME_BAD_FIRST;
+    default: return VEXA_NAME_BAD_CHAR;
+  }
+}
+
+std::string NameProblem(const char* name, int result) {
+  const char* what = "is not a valid name";
+  switch (result) {
+    case VEXA_NAME_SCRATCH: what = "begins with \"#\", which marks a scratch name"; break;
+    case VEXA_NAME_SYSTEM: what = "begins with \"$\", which marks a system name"; break;
+    case VEXA_NAME_BAD_LENGTH: what = "is empty or longer than 64 bytes"; break;
+    case VEXA_NAME_BAD_CHAR:
+      what = "holds a character no name may hold (a blank, a sign other than "
+             "@ # $ _ ., or bytes that are no character)";
+      break;
+    case VEXA_NAME_RESERVED: what = "is a reserved word"; break;
+    case VEXA_NAME_BAD_FIRST: what = "begins with a digit, \"_\" or \".\""; break;
+  }
+  return Sentence("the name {} {}", Quoted{name ? name : ""}, what);
+}
+
+}  // namespace vexa
 
 extern "C" {
 
@@ -108,16 +143,10 @@ VEXA_API int vexaGetVarHandle(int handle, const char* varName,
 
 VEXA_API int vexaValidateVarname(const char* varName) {
   return Guarded(VEXA_NAME_BAD_CHAR, [&] {
-    if (varName == nullptr) return static_cast<int>(VEXA_NAME_BAD_LENGTH);
-    switch (CheckVariableName(TrimBlanks(varName))) {
-      case kNameValid: return VEXA_NAME_OK;
-      case kNameScratch: return VEXA_NAME_SCRATCH;
-      case kNameSystem: return VEXA_NAME_SYSTEM;
-      case kNameBadLength: return VEXA_NAME_BAD_LENGTH;
-      case kNameReserved: return VEXA_NAME_RESERVED;
-      case kNameBadFirst: return VEXA_NAME_BAD_FIRST;
-      default: return VEXA_NAME_BAD_CHAR;
-    }
+    const int result = ValidateVarname(varName);
+    // The results are not result codes: the detail says what they mean.
+    if (result != VEXA_NAME_OK) SetErrorDetail(NameProblem(varName, result));
+    return result;
   });
 }
 
@@ -126,7 +155,9 @@ VEXA_API int vexaSetVarName(int handle, const char* varName, int varType) {
     HandleRecord& r = Lookup(handle, Access::kDefine);
     Required(varName);
     bool exists = r.FindVariable(varName) >= 0;
-    if (vexaValidateVarname(varName) != VEXA_NAME_OK) return VEXA_E_BAD_VAR_NAME;
+    if (const int result = ValidateVarname(varName); result != VEXA_NAME_OK) {
+      throw ApiError(VEXA_E_BAD_VAR_NAME, NameProblem(varName, result));
+    }
     // The type is taken unsigned, so negative types land here too.
     if (static_cast<unsigned>(varType) > VEXA_MAX_STRING_WIDTH) {
       return VEXA_E_BAD_VAR_TYPE;

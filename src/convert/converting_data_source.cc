@@ -148,6 +148,10 @@ ConvertingDataSource::ConvertingDataSource(
   const Dictionary& source = wrapped_->GetDictionary();
   dictionary_ = source;
   Build b(target_, direction_);
+  // Sets name their variables; taken before any name is converted, cut or
+  // repaired, the members stay with their variables through all of it
+  // (two names that convert alike stay apart).
+  const SetMembers members = FindSetMembers(source);
 
   if (dictionary_.HasIdString()) {
     dictionary_.SetIdString(b.Bounded(dictionary_.IdString(), kFileLabelBytes));
@@ -243,16 +247,17 @@ ConvertingDataSource::ConvertingDataSource(
     var.SetAttributes(convert_attributes(var.Attributes()));
   }
 
+  // Converted names may be invalid ("?") or collide; the reader lower-cased
+  // them already where the file had no long names.
+  RepairNames(dictionary_, true);
+
   for (VariableSet& set : dictionary_.MutableMeta().sets) {
-    set.name = b.Text(set.name);
+    set.name = b.Bounded(set.name, kMaxNameBytes);  // a name, like the variables'
     set.label = b.Text(set.label);
     set.counted_value = b.Text(set.counted_value);
     for (std::string& name : set.variables) name = b.Text(name);
   }
-
-  // Converted names may be invalid ("?") or collide; the reader lower-cased
-  // them already where the file had no long names.
-  RepairNames(dictionary_, true);
+  FollowSetMembers(dictionary_, members);
 
   for (int type : {kVariableSets, kMultipleResponseSets, kDataFileAttributes,
                    kVariableAttributes, kExtendedMultipleResponseSets}) {

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vexa {
 
@@ -42,5 +43,14 @@ std::string NameKey(std::string_view name);
 // Run on a dictionary read from a file, and again once it is converted into
 // another encoding.
 void RepairNames(Dictionary& dictionary, bool long_names);
+
+// The variable each member of each set of the dictionary names: the first
+// whose name has the member's key, or -1. Taken before names change, and
+// given to FollowSetMembers after, it keeps every member with its variable.
+using SetMembers = std::vector<std::vector<int>>;
+SetMembers FindSetMembers(const Dictionary& dictionary);
+// Gives each member whose key no longer matches its variable's name (the
+// variable was renamed, cut or repaired) the variable's name.
+void FollowSetMembers(Dictionary& dictionary, const SetMembers& members);
 
 }  // namespace vexa

@@ -8,6 +8,7 @@
 #include "support/errors.h"
 #include "sysfile/dictionary_writer.h"
 #include "sysfile/layout.h"
+#include "text/interface_encoding.h"
 
 namespace vexa {
 namespace {
@@ -47,7 +48,9 @@ void AppendHeaderRecord(RecordBuffer& out, const FileHeader& header,
                 local.tm_min, local.tm_sec);
   out.Field(date, layout::kDateSize);
   out.Field(time, layout::kTimeSize);
-  out.Field(dict.HasIdString() ? dict.IdString() : std::string_view(),
+  // The label is cut to its field on a whole character.
+  const std::string_view label = dict.HasIdString() ? dict.IdString() : std::string_view();
+  out.Field(label.substr(0, text::CutOnCharacters(label, layout::kLabelSize)),
             layout::kLabelSize);
   out.Field({}, layout::kHeaderPaddingSize, '\0');
   VEXA_ASSERT(out.Size() - start == layout::kHeaderSize);

@@ -40,6 +40,15 @@ enum class InvalidBytes { kEndPrefix, kOneCharEach };
 size_t WholeCharPrefix(const char* text, size_t len, size_t max_bytes,
                        InvalidBytes invalid = InvalidBytes::kEndPrefix);
 
+// The length of `text` cut to at most max_bytes on a whole character, for
+// a field of that size: a text that fits is kept whole, and bytes that start
+// no character count as one each.
+inline size_t CutOnCharacters(std::string_view text, size_t max_bytes) {
+  return text.size() <= max_bytes
+             ? text.size()
+             : WholeCharPrefix(text.data(), text.size(), max_bytes, InvalidBytes::kOneCharEach);
+}
+
 // Simple case mapping in place, character by character in the interface
 // encoding. A character whose mapping would change its byte length, or that
 // cannot be encoded, keeps its bytes; decoding stops at an invalid sequence.

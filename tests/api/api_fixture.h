@@ -54,6 +54,18 @@ inline int OpenBuilt(const TempDir& dir, const std::string& bytes) {
   return h;
 }
 
+// A text handed out by `get`, as "code:text".
+inline std::string Text(int h, int (*get)(int, char**), int (*release)(char*)) {
+  char* text = nullptr;
+  const int code = get(h, &text);
+  std::string out = std::to_string(code) + ":" + (text ? text : "");
+  release(text);
+  return out;
+}
+inline std::string Defs(int h) { return Text(h, vexaGetMultRespDefs, vexaFreeMultRespDefs); }
+inline std::string DefsEx(int h) { return Text(h, vexaGetMultRespDefsEx, vexaFreeMultRespDefs); }
+inline std::string VarSets(int h) { return Text(h, vexaGetVariableSets, vexaFreeVariableSets); }
+
 // Output arguments for any call, filled with junk beforehand. Changed()
 // lists those that no longer hold it, as " s0=text i1=0 d0=-1 names=null".
 // Arrays handed out (their count in i0) are released with the object.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "api/api_fixture.h"
 #include "text/text_test_util.h"
@@ -35,14 +36,24 @@ int All(int h, const char* var, Out& o, bool numeric) {
   return r;
 }
 
-// One name for each result; the rules themselves are the name checker's.
-TEST(ValidateVarnameTest, GivesOneResultPerRule) {
-  const std::pair<const char*, int> cases[] = {
-      {"  age  ", VEXA_NAME_OK},   {"   ", VEXA_NAME_BAD_LENGTH}, {"a b", VEXA_NAME_BAD_CHAR},
-      {"1abc", VEXA_NAME_BAD_FIRST}, {"To", VEXA_NAME_RESERVED}, {"#tmp", VEXA_NAME_SCRATCH},
-      {"$sys", VEXA_NAME_SYSTEM}};
-  for (const auto& [name, expected] : cases) {
-    EXPECT_EQ(vexaValidateVarname(name), expected) << "'" << name << "'";
+// One name for each result (the rules themselves are the name checker's),
+// and what the detail of the check and of vexaSetVarName says about it.
+using NameCheckTest = WriteHandleTest;
+TEST_F(NameCheckTest, OneResultPerRuleAndADetailThatSaysWhy) {
+  const std::string long_name(70, 'a');
+  const std::tuple<const char*, int, const char*> cases[] = {
+      {"  age  ", VEXA_NAME_OK, ""}, {"   ", VEXA_NAME_BAD_LENGTH, "is empty or longer than 64"},
+      {long_name.c_str(), VEXA_NAME_BAD_LENGTH, "longer than 64"},
+      {"my col", VEXA_NAME_BAD_CHAR, "holds a character"},
+      {"1abc", VEXA_NAME_BAD_FIRST, "begins with a digit"},
+      {"ALL", VEXA_NAME_RESERVED, "reserved word"}, {"#tmp", VEXA_NAME_SCRATCH, "scratch name"},
+      {"$sys", VEXA_NAME_SYSTEM, "system name"}};
+  auto detail = [] { char d[300]; vexaGetLastErrorDetail(d, sizeof d); return std::string(d); };
+  for (const auto& [name, expected, why] : cases) {
+    EXPECT_EQ(vexaValidateVarname(name), expected) << name;
+    EXPECT_NE(detail().find(why), std::string::npos) << name;
+    EXPECT_EQ(vexaSetVarName(handle_, name, 0), expected ? VEXA_E_BAD_VAR_NAME : VEXA_OK) << name;
+    EXPECT_NE(detail().find(why), std::string::npos) << name;
   }
 }
 
@@ -51,8 +62,6 @@ TEST(ValidateVarnameTest, GivesOneResultPerRule) {
 
 TEST_F(DictionaryTest, VariablesNamesLabelsTheWeightFormatsAndDisplay) {
   RunSteps(handle_, {
-      STEP(vexaSetVarName(h, "#tmp", 0), VEXA_E_BAD_VAR_NAME, ""),
-      STEP(vexaSetVarName(h, "$sys", 0), VEXA_E_BAD_VAR_NAME, ""),
       STEP(vexaSetVarName(h, "new", 32768), VEXA_E_BAD_VAR_TYPE, ""),
       STEP(vexaSetVarName(h, "new", -1), VEXA_E_BAD_VAR_TYPE, ""),
       STEP(vexaSetVarName(h, " NUM ", 0), VEXA_E_DUPLICATE_VAR, ""),

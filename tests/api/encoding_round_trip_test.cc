@@ -1,10 +1,18 @@
 // Files whose texts are in one encoding read in both interface modes: a
+<<<<<<< HEAD
 // UTF-8 file of several scripts written in UTF-8 mode, read in UTF-8 and in
 // code pages that lack some of its characters; files whose encoding is
 // damaged or unusual. Read in the other mode, every text arrives converted,
 // widths follow, and appending is refused. The code page set by the
 // library's call and by a real single-byte locale, and when either may
 // change.
+=======
+// windows-1252 file written in code-page mode (the code page set by the
+// library's call, and by a real single-byte locale), a UTF-8 file of several
+// scripts written in UTF-8 mode. Read in the other mode, every text arrives
+// converted, widths follow, and appending is refused.
+#include <array>
+>>>>>>> h-b
 #include <clocale>
 #include <cstring>
 #include <string>
@@ -177,6 +185,73 @@ TEST_F(EncodingTest, Utf8FileOfSeveralScriptsReadInBothModes) {
     EXPECT_EQ(vexaOpenAppend(path.c_str(), &h), r.code_page ? VEXA_E_CANNOT_APPEND : VEXA_OK);
     vexaCloseAppend(h);
   }
+}
+
+// --- Sets over names that conversion cuts or repairs ---
+
+std::string Repeat(const std::string& unit, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += unit;
+  return text;
+}
+
+// In UTF-8 mode 64 bytes of e-acute in windows-1252 take 128 and are cut to
+// 64, as is the set's name, and its label of 399 bytes by the getter; in
+// windows-1252 two Cyrillic names both become "a?" and are repaired apart.
+// The sets follow their variables, and a copy (which leaves out names of no
+// variable) writes what was seen, its file label cut to 64 bytes on a
+// character. The setters cut a set's name and label on characters too.
+TEST_F(EncodingTest, SetsFollowVariablesThatConversionRenamesAndAreCutOnCharacters) {
+  EncodingSettings settings;
+  const std::string e = "\xE9", u = "\xC3\xA9", zhe = "a\xD0\xB6", label = "a" + Repeat(u, 40);
+  struct {
+    const char* code_page;
+    std::vector<std::string> names, records;  // records 20, 5, 7 and 13
+    std::string seen;                         // variable sets, sets, the first set's name and label
+  } const cases[] = {
+      {nullptr, {"E1", "Z"},
+       {"windows-1252", "Set= E1 Z\n", "$" + Repeat(e, 63) + "=C 200 a" + Repeat(e, 199) +
+        " E1 Z\n", "E1=" + Repeat(e, 64) + "\tZ=z"},
+       "0:Set= " + Repeat(u, 32) + " z\n|0:$" + Repeat(u, 31) + "=C 399 a" + Repeat(u, 199) + " " +
+           Repeat(u, 32) + " z\n|$" + Repeat(u, 31) + "|a" + Repeat(u, 127)},
+      {"windows-1252", {"a\xD0\xB4", zhe, "z"},
+       {"UTF-8", "OnlyZhe= " + zhe + " z\n", "$m=C 1 L " + zhe + " a\xD0\xB4\n", ""},
+       "0:OnlyZhe= v2 z\n|0:$m=C 1 L v2 v1\n|$m|L"}};
+  VEXA_MultRespDef* def = nullptr;
+  int h = -1;
+  for (bool big_endian : {false, true}) {
+    for (const auto& c : cases) {
+      settings.Use(c.code_page ? 0 : 1, c.code_page);
+      SysFileBuilder f(big_endian);
+      f.Header();
+      for (const std::string& name : c.names) f.NumericVar(name);
+      f.MachineInts({24, 0, 0, 720, 1, 1, big_endian ? 1 : 2, c.code_page ? 65001 : 1252});
+      for (int k = 0; k < 4 && !c.records[k].empty(); ++k) {
+        f.Extension(std::array{20, 5, 7, 13}[k], c.records[k]);
+      }
+      const std::string path = dir_.Write("sets.vexa", f.End().Bytes()), copy = dir_.File("c.vexa");
+      ASSERT_EQ(Each({vexaOpenWriteCopy(copy.c_str(), path.c_str(), &h),
+                      vexaSetIdString(h, c.code_page ? "" : label.c_str()), vexaCommitHeader(h),
+                      vexaCloseWrite(h)}), VEXA_OK);
+      for (const std::string& file : {path, copy}) {
+        char id[100] = "";
+        ASSERT_EQ(Each({vexaOpenRead(file.c_str(), &h), vexaGetMultRespDefByIndex(h, 0, &def),
+                        vexaGetIdString(h, id)}), VEXA_OK);
+        EXPECT_EQ(VarSets(h) + "|" + Defs(h) + "|" + def->name + "|" + def->label, c.seen) << file;
+        EXPECT_EQ(id, file == copy && !c.code_page ? label.substr(0, 63) : "");
+        EXPECT_OK(Each({vexaFreeMultRespDefStruct(def), vexaCloseRead(h)}));
+      }
+    }
+  }
+  settings.Use(1);
+  const char* vars[] = {"a"};
+  ASSERT_EQ(Each({vexaOpenWrite(dir_.File("cut.vexa").c_str(), &h), vexaSetVarName(h, "a", 0),
+                  vexaAddMultRespDefC(h, ("$" + Repeat(u, 40)).c_str(),
+                                      ("a" + Repeat(u, 150)).c_str(), 0, nullptr, vars, 1),
+                  vexaGetMultRespDefByIndex(h, 0, &def)}), VEXA_OK);
+  EXPECT_EQ(def->name + ("|" + std::string(def->label)),
+            "$" + Repeat(u, 31) + "|a" + Repeat(u, 127));
+  EXPECT_OK(Each({vexaFreeMultRespDefStruct(def), vexaCloseWrite(h)}));
 }
 
 // --- Damaged or unusual encodings: every file opens and reads ---

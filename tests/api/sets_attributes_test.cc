@@ -26,18 +26,6 @@ std::string Attributes(int h, const char* var = nullptr) {
   return out;
 }
 
-// A text handed out by `get`, as "code:text".
-std::string Text(int h, int (*get)(int, char**), int (*release)(char*)) {
-  char* text = nullptr;
-  const int code = get(h, &text);
-  std::string out = std::to_string(code) + ":" + (text ? text : "");
-  release(text);
-  return out;
-}
-std::string Defs(int h) { return Text(h, vexaGetMultRespDefs, vexaFreeMultRespDefs); }
-std::string DefsEx(int h) { return Text(h, vexaGetMultRespDefsEx, vexaFreeMultRespDefs); }
-std::string VarSets(int h) { return Text(h, vexaGetVariableSets, vexaFreeVariableSets); }
-
 using SetsAndAttributesTest = WriteHandleTest;
 
 TEST_F(SetsAndAttributesTest, AttributesAndSetsAddedGotAndRefused) {
@@ -66,6 +54,8 @@ TEST_F(SetsAndAttributesTest, AttributesAndSetsAddedGotAndRefused) {
   }
   EXPECT_EQ(vexaAddVarAttribute(h, "nope", "Tag", -1, "v"), VEXA_E_VAR_NOT_FOUND);
   EXPECT_EQ(vexaSetFileAttributes(h, nullptr, nullptr, 1), VEXA_E_BAD_ATTRIBUTE_ARGS);
+  EXPECT_EQ(vexaSetFileAttributes(h, names, nullptr, 1), VEXA_E_BAD_ATTRIBUTE_ARGS);
+  EXPECT_EQ(vexaSetFileAttributes(h, nullptr, texts, 1), VEXA_E_BAD_ATTRIBUTE_ARGS);
   for (const char* bad : {"Tag[0]", "Tag[2147483647]", "Tag[1]x", "Tag[]", "Tag[-1]"}) {
     const char* one[] = {bad};
     EXPECT_EQ(vexaSetFileAttributes(h, one, texts, 1), VEXA_E_BAD_ATTRIBUTE_NAME) << bad;
@@ -103,13 +93,22 @@ TEST_F(SetsAndAttributesTest, AttributesAndSetsAddedGotAndRefused) {
   EXPECT_EQ(vexaGetMultRespDefByIndex(h, 3, &def), VEXA_E_BAD_MULT_RESP_INDEX);
   EXPECT_EQ(def, nullptr);
   EXPECT_EQ(VarSets(h), "-7:");
-  EXPECT_EQ(vexaSetVariableSets(h, "Two words= a\n"), VEXA_E_BAD_VARIABLE_SETS);
   EXPECT_EQ(vexaSetVariableSets(h, "Both= a b\nnone=\n"), VEXA_E_BAD_VARIABLE_SETS);
   EXPECT_EQ(vexaSetVariableSets(h, "Both= a b\nOne= s"), VEXA_OK);
   EXPECT_EQ(VarSets(h), "0:Both= a b\nOne= s\n");
+  // A set naming no variable is refused (not dropped at the commit); refusals say why.
+  char why[200];
+  auto refused = [&](int code) { vexaGetLastErrorDetail(why, 200); return std::to_string(code) + why; };
+  EXPECT_EQ(refused(vexaSetVariableSets(h, "Two words= a\n")),
+            "78the name \"Two words\" holds a character no name may hold (a blank, a sign "
+            "other than @ # $ _ ., or bytes that are no character)");
+  EXPECT_EQ(refused(vexaSetMultRespDefs(h, "$t=C 1 L a Aple\n")),
+            "70the set \"$t\" names \"Aple\", which is no variable of the file");
+  EXPECT_EQ(vexaSetVariableSets(h, "Typo= a Aple\n"), VEXA_E_BAD_VARIABLE_SETS);
+  EXPECT_EQ(VarSets(h), "0:Both= a b\nOne= s\n");
 }
 
-TEST_F(SetsAndAttributesTest, RolesAndLevelsSurviveWriteReadCopyRead) {
+TEST_F(SetsAndAttributesTest, SurviveWriteReadCopyRead) {
   const int h = handle_;
   const int roles[] = {VEXA_ROLE_INPUT,     VEXA_ROLE_TARGET, VEXA_ROLE_BOTH,
                        VEXA_ROLE_NONE,      VEXA_ROLE_PARTITION, VEXA_ROLE_SPLIT,
@@ -119,8 +118,19 @@ TEST_F(SetsAndAttributesTest, RolesAndLevelsSurviveWriteReadCopyRead) {
     ASSERT_EQ(Each({vexaSetVarName(h, name.c_str(), 0), vexaSetVarRole(h, name.c_str(), role)}),
               VEXA_OK);
   }
-  ASSERT_EQ(Each({vexaSetVarMeasureLevel(h, "r1", 5),
-                  vexaAddVarAttribute(h, "r2", "Note", 2, "it's")}), VEXA_OK);
+  ASSERT_EQ(Each({vexaSetVarName(h, "Apple", 0), vexaSetVarName(h, "Pear", 0),
+                  vexaSetVarMeasureLevel(h, "r1", 5), vexaAddVarAttribute(h, "r2", "Note", 2, "it's"),
+                  vexaAddFileAttribute(h, "Source", -1, "survey"),
+                  // A carriage return before a line feed is part of the separator.
+                  vexaSetMultRespDefs(h, "$fruit=C 5 Fruit Apple Pear\r\n$d=D1 1 3 Yes Pear\r\n"),
+                  vexaSetVariableSets(h, "Fruits= Apple Pear\r\nOne= Pear\r\n")}), VEXA_OK);
+  const char* vars[] = {"Pear", "Apple"};
+  // The set records are one line per set: a line feed in a label is left out.
+  ASSERT_EQ(vexaAddMultRespDefN(h, "$e", "Exten\nded", 1, 7, vars, 2), VEXA_OK);
+  // What the getters show before the commit is what the file holds.
+  const std::string sets = "0:$fruit=C 5 Fruit Apple Pear\n$d=D1 1 3 Yes Pear\n"
+                           "$e=D1 7 8 Extended Pear Apple\n0:Fruits= Apple Pear\nOne= Pear\n";
+  EXPECT_EQ(DefsEx(h) + VarSets(h), sets);
   for (const std::string& path : CommitAndCopy()) {
     SCOPED_TRACE(path);
     int r = -1;
@@ -137,6 +147,9 @@ TEST_F(SetsAndAttributesTest, RolesAndLevelsSurviveWriteReadCopyRead) {
     EXPECT_EQ(Attributes(r, "r1"), "0:$@MeasurementLevel=5;");
     EXPECT_EQ(Attributes(r, "r2"), "0:Note[2]=it's;");
     EXPECT_EQ(Attributes(r, "r6"), "0:$@ExtendRole=6;");
+    EXPECT_EQ(Attributes(r), "0:Source=survey;");
+    // The plain record names short names, and the long names come back.
+    EXPECT_EQ(DefsEx(r) + VarSets(r), sets);
     EXPECT_EQ(vexaSetFileAttributes(r, nullptr, nullptr, 0), VEXA_E_OPENED_FOR_READ);
     EXPECT_EQ(vexaCloseRead(r), VEXA_OK);
   }

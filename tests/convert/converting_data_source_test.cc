@@ -9,7 +9,6 @@
 #include "convert/converting_data_source.h"
 #include "convert/set_lines.h"
 #include "dict/case.h"
-#include "dict/set_lines.h"
 #include "sysfile/test_files.h"
 #include "text/text_test_util.h"
 
@@ -119,8 +118,6 @@ TEST(ConvertingDataSourceTest, DictionaryTextsAreConvertedOnce) {
     d.MutableAt(3).SetValueLabels(shared);
     d.SetIdString("Fichier \xE9t\xE9");
     const std::string note = "Note: 5 \x80" + std::string(71, ' ');
-    d.MutableMeta().sets.push_back({VariableSet::kCategories, 0, "$s", "\xE9t\xE9", "",
-                                    {"city", "town"}});
     AttributeSet lang;
     lang.Set("lang", {"fran\xE7" "ais"});
     d.MutableAt(2).SetAttributes(lang);
@@ -142,7 +139,6 @@ TEST(ConvertingDataSourceTest, DictionaryTextsAreConvertedOnce) {
   EXPECT_NE(d.At(3).ValueLabels().FindText("\xC3\xA9t\xC3\xA9"), nullptr);
   EXPECT_EQ(d.IdString(), "Fichier \xC3\xA9t\xC3\xA9");
   EXPECT_EQ(d.Extensions().Get(kDocumentsType)->contents, Padded("Note: 5 \xE2\x82\xAC", 80));
-  EXPECT_EQ(SetLine(d.Meta().sets.at(0), false), "$s=C 5 \xC3\xA9t\xC3\xA9 city town\n");
   EXPECT_EQ(d.At(2).Attributes().Find("LANG")->values,
             std::vector<std::string>{"fran\xC3\xA7" "ais"});
   EXPECT_EQ(warnings.got, "1701 windows-1252;");

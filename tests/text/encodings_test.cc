@@ -3,6 +3,7 @@
 // primitive in both directions, fixed fields, whole texts, comparing without
 // case, and collation.
 #include <gtest/gtest.h>
+#include <unicode/putil.h>
 
 #include <clocale>
 #include <string>
@@ -178,6 +179,25 @@ TEST(ConvertTest, FieldsAreCutOnCharactersAndPadded) {
               c.status) << c.code_page << " " << c.value;
     EXPECT_EQ(field, c.field + "##") << c.code_page << " " << c.value;
   }
+}
+
+// A single-byte code page's table holds each byte's UTF-8 form, also for a
+// character outside the basic plane (two UTF-16 units from ICU): a code page
+// of the tests' own, as no installed one has such a character.
+TEST(ConvertTest, SingleByteTableHoldsCharactersOutsideTheBasicPlane) {
+#ifndef VEXA_TEST_CODE_PAGES
+  GTEST_SKIP() << "ICU's makeconv was not found to build the code page";
+#else
+  const std::string old_directory = u_getDataDirectory();
+  u_setDataDirectory(VEXA_TEST_CODE_PAGES);
+  Converter conv = Converter::Open("vexa-astral");
+  u_setDataDirectory(old_directory.c_str());
+  ASSERT_TRUE(conv.IsOpen());
+  ASSERT_NE(conv.TableFor(kTo), nullptr);
+  std::string field(8, '#');
+  EXPECT_EQ(ConvertFieldByTable(*conv.TableFor(kTo), "\x80\xE9", 2, field.data(), 7), kConvertClean);
+  EXPECT_EQ(field, "\xF0\x9F\x98\x80\xC3\xA9 #");
+#endif
 }
 
 TEST(ConvertTest, WholeTextsRoundTrip) {
