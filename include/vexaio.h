@@ -751,7 +751,9 @@ VEXA_API int vexaFreeVariableSets(char *varSets);
  * when there is none, VEXA_E_OPENED_FOR_WRITE on a write handle. */
 VEXA_API int vexaGetDateVariables(int handle, int *numofElements, int **dateInfo);
 /* numofElements must be 3n + 6 or 3n + 9 and every triple must name a
- * variable fit for its type, else VEXA_E_BAD_DATE_VARIABLES and no change. */
+ * variable fit for its type, else VEXA_E_BAD_DATE_VARIABLES and no change.
+ * The pair is stored from entries 4 and 3 in that order, so the getter
+ * hands it out swapped. */
 VEXA_API int vexaSetDateVariables(int handle, int numofElements, const int *dateInfo);
 VEXA_API int vexaFreeDateVariables(int *dateInfo);
 

@@ -3,9 +3,11 @@
 // extension record calls.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "api/call_guard.h"
+#include "ext/date_info.h"
 #include "sysfile/system_file_data_source.h"
 #include "vexaio.h"
 
@@ -36,7 +38,7 @@ extern "C" {
 VEXA_API int vexaGetDateVariables(int handle, int* numofElements, int** dateInfo) {
   if (numofElements) *numofElements = 0;
   if (dateInfo) *dateInfo = nullptr;
-  return Guarded(kFallbackHandle, [&] {
+  return Guarded(kFallbackRead, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(numofElements), Required(dateInfo);
     if (r.mode() != HandleMode::kRead) return VEXA_E_OPENED_FOR_WRITE;
@@ -44,7 +46,9 @@ VEXA_API int vexaGetDateVariables(int handle, int* numofElements, int** dateInfo
     if (!info.present || info.count <= 0) return VEXA_W_NO_DATE_INFO;
     const int n = info.count;
     const int entries = 9 + 3 * n;
-    auto* out = static_cast<int*>(std::calloc(static_cast<size_t>(entries), sizeof(int)));
+    std::unique_ptr<int, decltype(&std::free)> array(
+        static_cast<int*>(std::calloc(static_cast<size_t>(entries), sizeof(int))), &std::free);
+    int* const out = array.get();
     if (out == nullptr) return VEXA_E_NO_MEMORY;
     out[0] = info.flag;
     out[1] = info.value1;
@@ -55,12 +59,15 @@ VEXA_API int vexaGetDateVariables(int handle, int* numofElements, int** dateInfo
     for (int k = 0; k <= n && static_cast<size_t>(k) < info.slots.size(); ++k) {
       const DateInfo::Slot& slot = info.slots[static_cast<size_t>(k)];
       int* triple = out + kHeaderEntries + 3 * k;
-      triple[0] = slot.index >= 0 ? r.Dict().FirstSlot(slot.index) + 1 : 0;
+      // The slot names its variable by identity: the dictionary may have
+      // changed around it since (very long strings merged after reading).
+      const int index = slot.index >= 0 ? DateSlotVariable(slot, r.Dict()) : -1;
+      triple[0] = index >= 0 ? r.Dict().FirstSlot(index) + 1 : 0;
       triple[1] = slot.type;
       triple[2] = slot.parameter;
     }
     *numofElements = entries;
-    *dateInfo = out;
+    *dateInfo = array.release();
     return VEXA_OK;
   });
 }
@@ -78,9 +85,9 @@ VEXA_API int vexaSetDateVariables(int handle, int numofElements, const int* date
     DateInfo info;
     info.present = true;
     info.count = static_cast<int32_t>(n);
-    // The pair is kept in the order it is handed out (entries 3 and 4).
-    info.value3 = dateInfo[3];
-    info.value4 = dateInfo[4];
+    // The pair is stored from entries 4 and 3, in that order.
+    info.value3 = dateInfo[4];
+    info.value4 = dateInfo[3];
     info.flag = dateInfo[0] == 1;
     info.value1 = dateInfo[1];
     info.slots.resize(static_cast<size_t>(n) + 1);
@@ -142,7 +149,7 @@ VEXA_API int vexaSetKVTGUID(int handle, const char* guid) {
 }
 
 VEXA_API int vexaGetKVTGUID(int handle, char* guid) {
-  return Guarded(kFallbackHandle, [&] {
+  return Guarded(kFallbackRead, [&] {
     Required(guid);
     std::memset(guid, 0, kGuidBytes + 1);
     HandleRecord& r = Lookup(handle, Access::kAny);
@@ -158,7 +165,7 @@ VEXA_API int vexaGetKVTGUID(int handle, char* guid) {
 VEXA_API int vexaGetKVTInfo(int handle, int* length, int* trailing) {
   if (length) *length = 0;
   if (trailing) *trailing = 0;
-  return Guarded(kFallbackHandle, [&] {
+  return Guarded(kFallbackRead, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(length), Required(trailing);
     const VEXA_ExtensionImpl* block = nullptr;
@@ -192,7 +199,7 @@ VEXA_API int vexaSetKVTNext(int handle, const void* data, int length) {
 
 VEXA_API int vexaGetKVTFirst(int handle, void* buffer, int bufferSize, int* delivered) {
   if (delivered) *delivered = 0;
-  return Guarded(kFallbackHandle, [&] {
+  return Guarded(kFallbackRead, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     const VEXA_ExtensionImpl* block = nullptr;
     if (const int code = KvtBlock(r, &block); code != VEXA_OK) return code;

@@ -26,6 +26,8 @@ std::string DescribeErrorText(const ErrorText& e) {
     case kErrReadFailed:
       return subject.empty() ? "reading the file failed"
                              : Sentence("\"{}\" cannot be read", subject);
+    case kErrBadPassword:
+      return Sentence("the password does not open \"{}\"", subject);
     case kErrBadState:
       return "the file's state does not allow the operation: its header is "
              "committed already, or cases are being read from it";

@@ -24,7 +24,9 @@ int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
   return Guarded(VEXA_E_FILE_OPEN, [&] {
     Required(handle);
     std::string path = text::FileNameFromInterface(Required(file_name), utf8);
-    if (!ProbeAppend(path) || !FileExists(path)) return VEXA_E_FILE_OPEN;
+    if (!ProbeAppend(path) || !FileExists(path)) {
+      throw ApiError(VEXA_E_FILE_OPEN, CannotOpen(path));
+    }
     // Before the file is read: another writer may be in the middle of it.
     WriterLock lock = LockForWriting(path);
     const bool encrypted = HasEncryptedSignature(path);

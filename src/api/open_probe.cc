@@ -1,15 +1,27 @@
 #include "api/open_probe.h"
 
+#include <cerrno>
+#include <system_error>
+
 #include "io/posix_file.h"
+#include "support/errors.h"
 #include "sysfile/file_kind.h"
 
 namespace vexa {
 
 namespace {
 
+// errno stays as the failed open left it.
 bool OpensWith(const std::string& path, const char* mode) {
-  VEXA_File file;
-  return file.Open(path, mode);
+  bool opened = false;
+  int error = 0;
+  {
+    VEXA_File file;
+    opened = file.Open(path, mode);
+    error = errno;
+  }
+  errno = error;
+  return opened;
 }
 
 }  // namespace
@@ -26,6 +38,11 @@ bool ProbeWrite(const std::string& path) {
 }
 
 bool ProbeAppend(const std::string& path) { return OpensWith(path, "r+"); }
+
+std::string CannotOpen(const std::string& path) {
+  const std::string reason = std::error_code(errno, std::generic_category()).message();
+  return Sentence("\"{}\" cannot be opened: {}", path, reason);
+}
 
 bool HasEncryptedSignature(const std::string& path) {
   VEXA_File file;

@@ -13,6 +13,11 @@ bool ProbeRead(const std::string& path);
 bool ProbeWrite(const std::string& path);
 bool ProbeAppend(const std::string& path);
 
+// The sentence for a path that the probe or check just made failed on,
+// with the system's reason (errno): "\"a.vexa\" cannot be opened: No such
+// file or directory".
+std::string CannotOpen(const std::string& path);
+
 // True when the file begins with the encrypted wrapper's signature.
 bool HasEncryptedSignature(const std::string& path);
 

@@ -59,8 +59,10 @@ int OpenReadHandle(const char* file_name, const char* password, bool utf8,
   return Guarded(VEXA_E_FILE_OPEN, [&] {
     Required(handle);
     std::string path = text::FileNameFromInterface(Required(file_name), utf8);
-    if (!ProbeRead(path) || !FileExists(path)) return VEXA_E_FILE_OPEN;
-    if (!FileReadable(path)) return VEXA_E_FILE_READ;
+    if (!ProbeRead(path) || !FileExists(path)) {
+      throw ApiError(VEXA_E_FILE_OPEN, CannotOpen(path));
+    }
+    if (!FileReadable(path)) throw ApiError(VEXA_E_FILE_READ, CannotOpen(path));
     if (HasEncryptedSignature(path)) {
       if (!password_given) return VEXA_E_NO_PASSWORD;
       return InstallFileHandle(CreateReader(path, password), HandleMode::kRead, handle);

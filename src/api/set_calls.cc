@@ -234,15 +234,16 @@ VEXA_API int vexaAddMultRespDefExt(int handle, const VEXA_MultRespDef* def) {
         set.counted_value = WithoutLineFeeds(def->countedValue);
       }
       if (set.counted_value.empty()) return VEXA_E_BAD_MULT_RESP;
-      if (def->labelFromVariables && !def->extended) return VEXA_E_BAD_MULT_RESP;
       set.flags = (def->extended ? VariableSet::kExtended : 0) |
                   (def->labelFromVariables ? VariableSet::kLabelFromVariables : 0);
-    } else if (def->extended || def->labelFromVariables) {
-      return VEXA_E_BAD_MULT_RESP;
     }
+    // A name in use is reported before the flags and the variables.
     for (const VariableSet* other : MultRespSets(r.Dict())) {
       if (other->name == set.name) return VEXA_E_DUPLICATE_MULT_RESP;
     }
+    const bool flags_fit = dichotomy ? def->extended || !def->labelFromVariables
+                                     : !def->extended && !def->labelFromVariables;
+    if (!flags_fit) return VEXA_E_BAD_MULT_RESP;
     if (def->varCount < 1 || def->varNames == nullptr) return VEXA_E_BAD_MULT_RESP;
     int first_type = -1;
     for (int i = 0; i < def->varCount; ++i) {
@@ -292,7 +293,7 @@ VEXA_API int vexaAddMultRespDefN(int handle, const char* mrSetName, const char* 
 
 VEXA_API int vexaGetVariableSets(int handle, char** varSets) {
   if (varSets) *varSets = nullptr;
-  return Guarded(kFallbackHandle, [&] {
+  return Guarded(kFallbackRead, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(varSets);
     std::string out;
@@ -306,7 +307,7 @@ VEXA_API int vexaGetVariableSets(int handle, char** varSets) {
 }
 
 VEXA_API int vexaSetVariableSets(int handle, const char* varSets) {
-  return Guarded(kFallbackHandle, [&] {
+  return Guarded(kFallbackRead, [&] {
     HandleRecord& r = Lookup(handle, Access::kDefine);
     std::vector<VariableSet> sets;
     for (std::string_view line : SplitLines(varSets ? varSets : "")) {

@@ -38,9 +38,8 @@ OpenedReader OpenReaderInInterfaceEncoding(const std::string& path,
   if (text::CompatibleEncodings(encoding, text::InterfaceEncodingName())) {
     return Unconverted(std::move(reader));
   }
-  // The file's encoding is one ICU knows (FileEncoding makes sure), but a
-  // name may be known without a converter to open: such a file is read as
-  // it is.
+  // A file whose encoding no converter opens (a name nobody knows, among
+  // others) is read as it is.
   if (!text::Converter::Open(encoding).IsOpen()) {
     return Unconverted(std::move(reader));
   }

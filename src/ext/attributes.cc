@@ -61,18 +61,10 @@ class SFExtensionDatasetAttributes : public SystemFileExtensionHandler {
 
 class SFExtensionVariableAttributes : public SystemFileExtensionHandler {
  public:
-  // The record is left out when no variable has anything beyond the
-  // defaults to say (no attributes, role input, level at most 3): a reader
-  // then assumes exactly those defaults.
+  // Written for every dictionary: each variable has at least its role.
   void WriteRecord(const ExtensionWriteContext& file,
                    SystemFileExtensionRecord& rec) const override {
     const Dictionary& dictionary = file.dictionary;
-    bool needed = false;
-    for (int i = 0; i < dictionary.Count() && !needed; ++i) {
-      const VEXA_Variable& var = dictionary.At(i);
-      needed = !var.Attributes().Empty() || var.Role() != 0 || var.MeasureLevel() > 3;
-    }
-    if (!needed) return;
     std::string out;
     for (int i = 0; i < dictionary.Count(); ++i) {
       const VEXA_Variable& var = dictionary.At(i);

@@ -39,17 +39,11 @@ std::optional<std::vector<DateInfo::Slot>> Validate(const DateInfo& info,
     if (slot.type < 0 || slot.type > kDateKey || key_slot != (slot.type == kDateKey)) {
       return std::nullopt;
     }
-    if (slot.index < 0 || slot.index >= dictionary.Count() ||
-        dictionary.At(slot.index).Id() != slot.id) {
-      slot.index = -1;
-      for (int i = 0; i < dictionary.Count(); ++i) {
-        if (dictionary.At(i).Id() == slot.id) slot.index = i;
-      }
-      if (slot.index < 0) {
-        if (!key_slot) return std::nullopt;
-        slot = DateInfo::Slot{};
-        continue;
-      }
+    slot.index = DateSlotVariable(slot, dictionary);
+    if (slot.index < 0) {
+      if (!key_slot) return std::nullopt;
+      slot = DateInfo::Slot{};
+      continue;
     }
     const VEXA_Variable& var = dictionary.At(slot.index);
     if (var.NameKey() != kComponentNames[static_cast<size_t>(slot.type)] ||
@@ -141,6 +135,17 @@ class SFExtensionTrendsInfo : public SystemFileExtensionHandler {
 };
 
 }  // namespace
+
+int DateSlotVariable(const DateInfo::Slot& slot, const Dictionary& dictionary) {
+  if (slot.index >= 0 && slot.index < dictionary.Count() &&
+      dictionary.At(slot.index).Id() == slot.id) {
+    return slot.index;
+  }
+  for (int i = 0; i < dictionary.Count(); ++i) {
+    if (dictionary.At(i).Id() == slot.id) return i;
+  }
+  return -1;
+}
 
 bool DateInfoMatches(const DateInfo& info, const Dictionary& dictionary) {
   return !info.present || Validate(info, dictionary).has_value();

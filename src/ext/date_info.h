@@ -12,4 +12,10 @@ namespace vexa {
 // component requires.
 bool DateInfoMatches(const DateInfo& info, const Dictionary& dictionary);
 
+// The index of the variable a slot names: its stored index while that still
+// holds the variable, else the variable with the slot's identity (reading
+// merges very long strings and repairs names after the slots are filled);
+// -1 when no variable has it.
+int DateSlotVariable(const DateInfo::Slot& slot, const Dictionary& dictionary);
+
 }  // namespace vexa

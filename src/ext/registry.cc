@@ -60,6 +60,12 @@ namespace {
 // them, so that the file stays readable.
 bool AlsoRaw(int subtype) { return subtype >= 23 && subtype <= 25; }
 
+// The sort key and data entry texts of 0 or 1 byte say nothing: reading
+// ignores them, and they are not kept to be written again.
+bool SaysNothing(int subtype, size_t bytes) {
+  return (subtype == 23 || subtype == 24) && bytes <= 1;
+}
+
 }  // namespace
 
 void DispatchExtensionRead(int subtype, ExtensionReadContext& file,
@@ -67,7 +73,7 @@ void DispatchExtensionRead(int subtype, ExtensionReadContext& file,
   VEXA_ASSERT(subtype >= 0);
   if (const SystemFileExtensionHandler* h = FindExtensionHandler(subtype)) {
     h->ReadRecord(file, rec);
-    if (AlsoRaw(subtype) && rec.NUnits() > 0) {
+    if (AlsoRaw(subtype) && rec.NUnits() > 0 && !SaysNothing(subtype, rec.ByteSize())) {
       file.dictionary.Extensions().Set(subtype, rec.UnitSize(), rec.NUnits(), rec.Contents());
     }
   } else {

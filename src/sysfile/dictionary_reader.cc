@@ -138,6 +138,13 @@ void ReadRecord(int32 type, RecordInput& in, ReaderState& state,
   Dictionary& dictionary = file.dictionary;
   switch (type) {
     case layout::kVariableRecord:
+      // The case layout is fixed at the first record of another type; a
+      // variable after it would lie outside every case.
+      if (state.slot_map_built) {
+        ThrowFileError(kErrBadStructure,
+                       "it follows records of other types, where the "
+                       "variables must come first");
+      }
       ReadVariableRecord(in, dictionary);
       return;
     case layout::kValueLabelRecord:

@@ -1,9 +1,12 @@
 #include "sysfile/save_ds.h"
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "ext/date_info.h"
 #include "ext/extension_record.h"
@@ -13,6 +16,7 @@
 #include "sysfile/case_writer.h"
 #include "sysfile/dictionary_writer.h"
 #include "sysfile/header_reader.h"
+#include "layout/long_strings.h"
 #include "layout/write_plan.h"
 #include "sysfile/layout.h"
 #include "sysfile/movers.h"
@@ -45,6 +49,11 @@ struct SystemFileDataSource::SaveDS::State {
   CaseLayout layout;
   // Present only when the file has very long strings.
   std::unique_ptr<CaseLayoutMover> mover;
+  // The bytes past the width in the last slot of each string up to 255
+  // wide (very long strings are padded by the mover): blanks in the file,
+  // whatever the case handed in holds there.
+  std::vector<std::pair<size_t, size_t>> tails;  // offset, length
+  std::unique_ptr<char[]> blanked;               // a case with its tails blank
   std::unique_ptr<CaseWriter> cases;
   int64_t initial_cases = 0;
   bool completed = false;
@@ -82,6 +91,17 @@ void SystemFileDataSource::SaveDS::UseLayout(const CaseLayout& layout) {
   state_->layout = layout;
   state_->mover.reset();
   if (!layout.Same()) state_->mover = std::make_unique<CaseLayoutMover>(layout);
+  state_->tails.clear();
+  for (int i = 0; i < dictionary_.Count(); ++i) {
+    const int width = dictionary_.At(i).Type();
+    if (width % 8 == 0 || width >= long_strings::kMinWidth) continue;
+    state_->tails.emplace_back(static_cast<size_t>(dictionary_.FirstSlot(i)) * 8 +
+                                   static_cast<size_t>(width),
+                               static_cast<size_t>(8 - width % 8));
+  }
+  state_->blanked.reset(state_->tails.empty()
+                            ? nullptr
+                            : new char[static_cast<size_t>(dictionary_.SlotCount()) * 8]);
 }
 
 void SystemFileDataSource::SaveDS::WriteDictionary() {
@@ -154,6 +174,18 @@ CaseWriter& SystemFileDataSource::SaveDS::StartCases(int64_t initial_cases,
 
 void SystemFileDataSource::SaveDS::WriteCase(const char* memory_case) {
   VEXA_ASSERT(state_->cases != nullptr && !state_->completed);
+  // A case is copied only when some string holds other bytes than blanks
+  // past its width.
+  const auto blank = [memory_case](const std::pair<size_t, size_t>& tail) {
+    const char* p = memory_case + tail.first;
+    return std::all_of(p, p + tail.second, [](char c) { return c == ' '; });
+  };
+  if (!std::all_of(state_->tails.begin(), state_->tails.end(), blank)) {
+    char* copy = state_->blanked.get();
+    std::memcpy(copy, memory_case, static_cast<size_t>(dictionary_.SlotCount()) * 8);
+    for (const auto& [offset, length] : state_->tails) std::memset(copy + offset, ' ', length);
+    memory_case = copy;
+  }
   const char* file_case =
       state_->mover ? state_->mover->Move(memory_case) : memory_case;
   state_->cases->Write(file_case);

@@ -156,11 +156,9 @@ std::unique_ptr<SystemFileDataSource> SystemFileDataSource::CreateForWriting(
 }
 
 std::string SystemFileDataSource::FileEncoding() const {
-  if (writer_) return header_.encoding_name;
-  if (!header_.encoding_name.empty() &&
-      text::IsKnownEncoding(header_.encoding_name)) {
-    return header_.encoding_name;
-  }
+  // The encoding record's text is the file's encoding, whether or not a
+  // converter knows the name.
+  if (writer_ || !header_.encoding_name.empty()) return header_.encoding_name;
   std::string name = text::NameOfCodePage(header_.machine.character_code);
   return name.empty() ? text::CurrentEncodingName() : name;
 }

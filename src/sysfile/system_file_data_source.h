@@ -98,7 +98,7 @@ class SystemFileDataSource : public VEXA_DataSource {
   }
 
   // The encoding of the file's text. A file read: the name its encoding
-  // record gives when ICU knows it, else the code page of its machine
+  // record gives (also one no converter knows), else the code page of its machine
   // record's character code when that has a name, else the current code
   // page. A file written: the interface encoding when it was created; the
   // header commit records it (the character code and the encoding record).

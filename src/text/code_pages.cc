@@ -120,10 +120,6 @@ int CodePageOfName(std::string_view name) {
   return static_cast<int>(windows != 0 ? windows : cp);
 }
 
-bool IsKnownEncoding(std::string_view name) {
-  return Askable(name) && IcuKnowsName(std::string(name).c_str());
-}
-
 std::string PreferredEncodingName(std::string_view name) {
   if (!Askable(name)) return {};
   UConverterPtr conv = OpenConverterByName(std::string(name).c_str());

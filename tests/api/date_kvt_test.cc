@@ -39,13 +39,40 @@ TEST_F(DateKvtTest, SurviveWriteAndRead) {
   int* got = nullptr;
   ASSERT_EQ(Each({vexaOpenRead(dir_.File("new.vexa").c_str(), &r),
                   vexaGetDateVariables(r, &n, &got)}), VEXA_OK);
+  // The pair went to entries 4 and 3 in that order.
   EXPECT_EQ(std::vector<int>(got, got + n),
-            (std::vector<int>{1, 4, 1, 5, 6, 1, 2, 2, 9, 3, 11, 0}));
+            (std::vector<int>{1, 4, 1, 6, 5, 1, 2, 2, 9, 3, 11, 0}));
   vexaFreeDateVariables(got);
   RunSteps(r, {STEP(vexaGetKVTInfo(h, &o.i[0], &o.i[1]), VEXA_OK, " i0=7 i1=7"),
                STEP(vexaGetKVTFirst(h, o.s[0], 5, &o.i[0]), VEXA_OK, " s0=kvt\x07 i0=5"),
                STEP(vexaGetKVTGUID(h, o.s[0]), VEXA_OK, " s0={guid}"),
+               // A failure inside these calls is a read error.
+               STEP(vexaGetKVTInfo(h, nullptr, nullptr), VEXA_E_FILE_READ, ""),
+               STEP(vexaGetKVTGUID(h, nullptr), VEXA_E_FILE_READ, ""),
+               STEP(vexaGetDateVariables(h, nullptr, nullptr), VEXA_E_FILE_READ, ""),
+               STEP(vexaGetVariableSets(h, nullptr), VEXA_E_FILE_READ, ""),
                STEP(vexaCloseRead(h), VEXA_OK, "")});
+}
+
+// Date variables around a very long string (width 1000: segments of 255,
+// 255, 255 and 244 in the file, 125 slots in a case), YEAR_ first: the
+// record gives file positions, the calls case positions.
+TEST(DateReadTest, PositionsAfterAVeryLongStringAreCasePositions) {
+  for (const bool big : {false, true}) {
+    SysFileBuilder b(big);
+    b.Header().NumericVar("YEAR_").StringVar("L", 255).StringVar("L0", 255)
+        .StringVar("L1", 255).StringVar("L2", 244).NumericVar("MONTH_");
+    b.Extension(6, 4, 15, Ints({1, 4, 2, 5, 6, 1, 1, 2, 0, 129, 4, 0, 0, 0, 0}, big));
+    b.Extension(13, "L=L").Extension(14, std::string("L=1000\0\t", 8));
+    TempDir dir;
+    const int h = OpenBuilt(dir, b.End().Bytes());
+    int n = 0, *got = nullptr;
+    EXPECT_EQ(vexaGetDateVariables(h, &n, &got), VEXA_OK) << big;
+    EXPECT_EQ(std::vector<int>(got, got + n),
+              (std::vector<int>{1, 4, 2, 5, 6, 1, 1, 2, 0, 127, 4, 0, 0, 0, 0})) << big;
+    vexaFreeDateVariables(got);
+    EXPECT_EQ(vexaCloseRead(h), VEXA_OK);
+  }
 }
 
 // The KVT block as files hold it: absent, short, read in pieces, with a

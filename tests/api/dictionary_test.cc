@@ -228,6 +228,9 @@ TEST_F(DictionaryTest, MissingValuesAndValueLabels) {
            VEXA_W_VALUE_LABEL_TRUNCATED, ""),
       STEP(LABEL_C("s8b", "X"), VEXA_OK, " s0=new"),
       STEP(LABEL_C("s8", "Y"), VEXA_OK, " s0=" + l121.substr(0, 120)),
+      // A set of no labels takes them away.
+      STEP(vexaSetVarNValueLabels(h, num_third, 2, values, labels, 0), VEXA_OK, ""),
+      STEP(LABEL_N("third", 1), VEXA_W_NO_VALUE_LABELS, " s0="),
   });
   // In UTF-8 mode a label is cut on a whole character.
   text::testing::ScopedInterfaceMode utf8(text::InterfaceMode::kUtf8);

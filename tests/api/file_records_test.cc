@@ -54,6 +54,10 @@ TEST_F(FileRecordsTest, HeaderAndMachineRecordOfEachKindOfHandle) {
   RunSteps(h, {STEP(vexaGetTimeStamp(h, o.s[0], o.s[1]), VEXA_OK, " s0=01-Jan-70 s1=01:02:03"),
                STEP(vexaGetSystemString(h, o.s[0]), VEXA_OK, " s0=THE REST"),
                STEP(vexaGetReleaseInfo(h, o.i), VEXA_OK, " i0=23 i1=1 i2=4")});
+  char text[12];
+  std::memset(text, 'X', sizeof text);
+  ASSERT_EQ(vexaGetSystemString(h, text), VEXA_OK);
+  EXPECT_EQ(std::string(text, 10), std::string("THE REST\0X", 10));  // nothing past the NUL
   vexaCloseRead(h);
   // No valid date: the start of the calendar; a short product text gives
   // nothing; no machine record, no release numbers.

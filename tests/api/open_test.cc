@@ -110,7 +110,9 @@ TEST_F(OpenTest, BadFilesFailWithTheirCodeAndDetailAndLeaveNoHandle) {
       {SysFileBuilder().Header().End().Bytes(), VEXA_E_NO_MEMORY, nullptr},
       {SysFileBuilder().Header({.magic = "$FL3", .compression = 2}).NumericVar("a").End().Bytes(),
        VEXA_E_FILE_OPEN, nullptr},
-      {a().MachineInts().NumericVar("b").End().Bytes(), VEXA_E_NO_MEMORY, nullptr}};
+      {a().MachineInts().NumericVar("b").End().Bytes(), VEXA_E_FILE_OPEN,
+       "variable record at offset 256: it follows records of other types, where the "
+       "variables must come first"}};
   const long descriptors = OpenDescriptors();
   const std::string copy = dir_.File("copy.vexa");
   for (const auto& file : files) {
@@ -151,6 +153,20 @@ TEST_F(OpenTest, BadFilesFailWithTheirCodeAndDetailAndLeaveNoHandle) {
   vexaCloseRead(h);
 }
 
+// A file that does not open: the detail gives the system's reason, or says
+// that the password does not open it.
+TEST_F(OpenTest, DetailsSayWhyAFileDoesNotOpen) {
+  const std::string absent = dir_.File("absent.vexa"), prot = dir_.File("prot.vexa");
+  const std::string missing = "\"" + absent + "\" cannot be opened: No such file or directory";
+  const auto seen = [](int code) { return std::to_string(code) + " " + LastErrorDetail(); };
+  int h = -1;
+  ASSERT_EQ(WriteIds(prot, 1, 2, 1, "pw"), VEXA_OK);
+  EXPECT_EQ(seen(vexaOpenRead(absent.c_str(), &h)), "1 " + missing);
+  EXPECT_EQ(seen(vexaOpenAppend(absent.c_str(), &h)), "1 " + missing);
+  EXPECT_EQ(seen(vexaOpenReadEx(prot.c_str(), "wrong", &h)),
+            "80 the password does not open \"" + prot + "\"");
+}
+
 // Names given to the U8 calls are UTF-8 whatever the interface mode; the
 // others are in the current code page and reach the disk as UTF-8.
 TEST_F(OpenTest, FileNamesAreUtf8ForTheU8CallsAndCodePageTextOtherwise) {
@@ -163,7 +179,8 @@ TEST_F(OpenTest, FileNamesAreUtf8ForTheU8CallsAndCodePageTextOtherwise) {
   ASSERT_EQ(Each({vexaOpenAppendU8(utf8.c_str(), &h), vexaCloseAppend(h),
                   vexaOpenAppend(cp.c_str(), &h), vexaCloseAppend(h),
                   vexaOpenReadU8(utf8.c_str(), &h), vexaCloseRead(h),
-                  vexaOpenRead(cp.c_str(), &h), vexaCloseRead(h)}), VEXA_OK);
+                  vexaOpenRead(cp.c_str(), &h), vexaCloseRead(h),
+                  vexaOpenReadEx(cp.c_str(), "pw", &h), vexaCloseRead(h)}), VEXA_OK);
   EXPECT_EQ(vexaOpenRead(utf8.c_str(), &h), VEXA_E_FILE_OPEN);
   ASSERT_EQ(vexaOpenWrite(cp.c_str(), &h), VEXA_OK);  // the same file once more
   ASSERT_EQ(Each({vexaSetVarName(h, "b", 0), vexaCommitHeader(h), vexaCloseWrite(h)}), VEXA_OK);

@@ -69,9 +69,13 @@ TEST_F(SetsAndAttributesTest, AttributesAndSetsAddedGotAndRefused) {
   EXPECT_EQ(vexaAddMultRespDefN(h, "$ext", "", 1, 1, nums, 2), VEXA_OK);
   VEXA_MultRespDef* def = nullptr;
   ASSERT_EQ(vexaGetMultRespDefByIndex(h, 0, &def), VEXA_OK);
-  def->extended = 1;
+  // A label from the variables needs an extended set; a name in use is
+  // reported first.
   def->labelFromVariables = 1;
+  EXPECT_EQ(vexaAddMultRespDefExt(h, def), VEXA_E_DUPLICATE_MULT_RESP);
   std::strcpy(def->name, "$ext2");
+  EXPECT_EQ(vexaAddMultRespDefExt(h, def), VEXA_E_BAD_MULT_RESP);
+  def->extended = 1;
   EXPECT_EQ(Each({vexaAddMultRespDefExt(h, def), vexaFreeMultRespDefStruct(def)}), VEXA_OK);
   ASSERT_EQ(vexaSetMultRespDefs(h, "$ext=E 1 1 1 0  A\n"), VEXA_E_BAD_MULT_RESP);
   EXPECT_EQ(Defs(h), "0:$ext=D1 1 0  a b\n");

@@ -82,6 +82,11 @@ TEST(SortAndFormatsRecordTest, RoundTrip) {
   const auto keys = OpenBytes(b.End().Bytes());
   EXPECT_EQ(keys->GetDictionary().Meta().sort_info, (SortInfo{{{7, 8, 9}}, {}}));
   EXPECT_NE(keys->GetDictionary().Extensions().Get(23), nullptr);
+  // Texts of one byte say nothing: neither applied nor kept for a copy.
+  const auto one = OpenBytes(SysFileBuilder(true).Header().NumericVar("A").Extension(23, "!")
+                                 .Extension(24, "e").End().Bytes());
+  EXPECT_EQ(one->GetDictionary().Extensions().Get(23), nullptr);
+  EXPECT_EQ(one->GetDictionary().Extensions().Get(24), nullptr);
 }
 
 // Raw contents of 23 to 25 are written when the model has nothing to say,

@@ -51,6 +51,8 @@ TEST(WriterDictionaryTest, WhatTheGoldenFilesCannotShow) {
                                   CaseCountUnit(f.Bytes())}),
             (std::vector<int64_t>{2, 2, 0, 1, 0}));
   EXPECT_EQ(f.Bytes().substr(0, 4), "$FL3");
+  // Every variable has its role in the file, also without attributes.
+  EXPECT_NE(f.Bytes().find("n:$@Role('0'\n)"), std::string::npos);
   EXPECT_EQ(f.Writer().FinishWriting(), 32);
 
   auto source = f.Read();
@@ -61,6 +63,18 @@ TEST(WriterDictionaryTest, WhatTheGoldenFilesCannotShow) {
   // The creation stamp is now, give or take the clock's resolution.
   const double now_days = DayNumber(1970, 1, 1) + std::time(nullptr) / 86400.0;
   EXPECT_NEAR(d.TimeStamp() / 86400.0, now_days, 1.1);
+}
+
+// Whatever a case holds past a string's width in its last slot, the file
+// holds blanks there.
+TEST(WriterCaseTest, BytesPastAStringsWidthAreBlank) {
+  WriterFile f;
+  for (auto [name, width] : {std::pair{"s", 254}, {"t", 3}, {"u", 8}}) f.AddVar(name, width);
+  const std::string given = std::string(254, 'x') + "ZZabcZZZZZ12345678";
+  f.Writer().WriteCase(given.data());
+  f.Finish();
+  EXPECT_EQ(f.Bytes().substr(f.Bytes().size() - given.size()),
+            std::string(254, 'x') + "  abc     12345678");
 }
 
 TEST(WriterDictionaryTest, CommitRefusesDuplicateNamesAndASecondCommit) {

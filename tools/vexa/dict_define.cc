@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "text_util.h"
@@ -200,8 +201,11 @@ int SetMetadata(int handle, const FileSummary& dict, std::string* what) {
     if (Failed(code)) return *what = "variable sets", code;
   }
   if (!dict.date_variables.empty()) {
-    int code = vexaSetDateVariables(handle, static_cast<int>(dict.date_variables.size()),
-                                    dict.date_variables.data());
+    // The setter stores the pair from entries 4 and 3: handed in swapped,
+    // it is kept as the getter handed it out.
+    std::vector<int> dates = dict.date_variables;
+    if (dates.size() > 4) std::swap(dates[3], dates[4]);
+    int code = vexaSetDateVariables(handle, static_cast<int>(dates.size()), dates.data());
     if (Failed(code)) return *what = "date variables", code;
   }
   return VEXA_OK;
