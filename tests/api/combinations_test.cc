@@ -49,12 +49,6 @@ struct KnownDefect {
   int steps, compression, secret, utf8, origin;
 };
 constexpr KnownDefect kKnownDefects[] = {
-    {"date variables after a very long string name other variables", "dates", kEveryStep, kAny,
-     kAny, kAny, kAny},
-    {"sets keep the member names that a converting read cut", "sets",
-     1 << kReadOther | 1 << kConvert, kAny, kAny, 0, kAny},
-    {"the file label is written cut inside a character", "label", kEveryStep, kAny, kAny, 1,
-     kWritten},
 };
 
 std::vector<const KnownDefect*> Known(const Combo& c, Step step) {

@@ -1,18 +1,11 @@
 // Files whose texts are in one encoding read in both interface modes: a
-<<<<<<< HEAD
 // UTF-8 file of several scripts written in UTF-8 mode, read in UTF-8 and in
 // code pages that lack some of its characters; files whose encoding is
 // damaged or unusual. Read in the other mode, every text arrives converted,
 // widths follow, and appending is refused. The code page set by the
 // library's call and by a real single-byte locale, and when either may
 // change.
-=======
-// windows-1252 file written in code-page mode (the code page set by the
-// library's call, and by a real single-byte locale), a UTF-8 file of several
-// scripts written in UTF-8 mode. Read in the other mode, every text arrives
-// converted, widths follow, and appending is refused.
 #include <array>
->>>>>>> h-b
 #include <clocale>
 #include <cstring>
 #include <string>
