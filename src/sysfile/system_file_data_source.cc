@@ -6,6 +6,7 @@
 #include "crypt/crypt_file_stream.h"
 #include "crypt/password_crypt.h"
 #include "io/file_stream.h"
+#include "io/journal.h"
 #include "io/posix_file.h"
 #include "io/zlib_stream.h"
 #include "support/errors.h"
@@ -77,6 +78,10 @@ std::unique_ptr<VEXA_FileStream> SystemFileDataSource::OpenFile(const std::strin
 
 std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForReading(
     const std::string& path, const std::string& password) {
+  // Every open of a file, for reading, adding cases or copying its
+  // dictionary, comes here first: an append that a crash interrupted is
+  // undone before anything is read.
+  RecoverInterruptedChange(path);
   SystemFileDataSource opener;
   opener.password_ = password;
   std::unique_ptr<VEXA_FileStream> stream = opener.OpenFile(path, "r");
@@ -204,6 +209,8 @@ void SystemFileDataSource::CommitHeader() {
   std::unique_ptr<SaveDS> save;
   std::vector<std::pair<std::string, std::string>> name_table;
   try {
+    // A journal left beside the file replaced would outlive it.
+    RecoverInterruptedChange(file_name_);
     std::unique_ptr<VEXA_FileStream> stream =
         password_.empty() ? CreateBeside() : OpenFile(file_name_, "w");
     if (!stream) throw ErrorText(kErrWriteFailed, file_name_);
@@ -262,10 +269,10 @@ int SystemFileDataSource::FinishWriting() {
   std::unique_ptr<SaveDS> save = std::move(save_);
   state_ = kFinished;
   // A plain file is made durable before it replaces an old one or, added
-  // to in place, before the addition counts as done; a file new under its
-  // name has nothing to lose and is left to the system's own pace. A
-  // protected file is encrypted beside the old one and renamed into place
-  // by its stream.
+  // to in place, before the addition counts as done (its journal is then
+  // removed, io/journal.h); a file new under its name has nothing to lose
+  // and is left to the system's own pace. A protected file is encrypted
+  // beside the old one and renamed into place by its stream.
   const bool replaces = (beside_.empty() && !unnamed_) || FileExists(target_);
   RefPtr<VEXA_File> plain;
   if (password_.empty()) {
@@ -277,7 +284,7 @@ int SystemFileDataSource::FinishWriting() {
     if (write_failure_) std::rethrow_exception(write_failure_);
     save->Complete();
     save->Stream().Flush();
-    if (plain && replaces && !Use(plain).Sync()) throw ErrorText(kErrWriteFailed, file_name_);
+    if (plain && replaces && !Use(plain).Commit()) throw ErrorText(kErrWriteFailed, file_name_);
     if (plain && unnamed_) NameBeside(Use(plain));
     save->Stream().Close();
     save.reset();

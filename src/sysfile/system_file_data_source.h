@@ -40,7 +40,9 @@ class SystemFileDataSource : public VEXA_DataSource {
   // the zlib form its zlib header and block index. Raises
   // SystemFileException or ErrorText when the file cannot be read (ErrorText
   // 1213 when the password does not open an existing, readable file);
-  // nothing survives a failed open.
+  // nothing survives a failed open. First puts back a file whose append a
+  // crash interrupted, from its journal (SystemFileException 1201 when that
+  // cannot be done, io/journal.h).
   static std::unique_ptr<SystemFileDataSource> OpenForReading(
       const std::string& path, const std::string& password = {});
   // The same over a stream positioned at the file's first byte. The zlib
