@@ -156,7 +156,10 @@ VEXA_API int vexaGetLastErrorDetail(char *buffer, int length);
 
 /* ===== Opening for reading, closing ===== */
 
-/* Opens a system file for reading; writes the handle, or -1, to *handle. */
+/* Opens a system file for reading; writes the handle, or -1, to *handle.
+ * Like every open of an existing file (append, and the source of a copy),
+ * it first puts back a file whose append a crash interrupted (see
+ * vexaOpenAppend), and gives VEXA_E_FILE_OPEN when it may not. */
 VEXA_API int vexaOpenRead(const char *fileName, int *handle);
 /* As vexaOpenRead, with the password of an encrypted file (ignored for a
  * plain file). */
@@ -219,7 +222,24 @@ VEXA_API int vexaOpenWriteU8Ex(const char *fileName, const char *password, int *
 
 /* Opens an existing file to add cases at its end; the handle takes only
  * case writes and queries. VEXA_E_CANNOT_APPEND for a file written in the
- * other byte order, or whose texts are not in the interface encoding. */
+ * other byte order, or whose texts are not in the interface encoding.
+ *
+ * A plain file is changed in place, and a crash cannot leave it half
+ * changed: from the first case written until the close completes, the bytes
+ * of the old file that the append overwrites (the header's counts, the last
+ * compressed block, the zlib index) are kept in a journal beside it,
+ * ".NAME-journal" (NAME the file's name, a symbolic link followed), with
+ * the file's permission bits, flushed to the disk before the file changes;
+ * the close flushes the file and then removes the journal. The appending
+ * handle holds a lock on the whole file (an open file description lock) as
+ * long as the journal exists. An open of the file (read, append, copy
+ * source; for a new file written over it, the header commit) that finds a
+ * journal whose lock nobody holds puts the old bytes back and removes it,
+ * so the file is the old one exactly, or the new one when the close had
+ * completed; a journal cut short or of another file is removed. An open that may not write the file or its directory gives
+ * its open code (VEXA_E_FILE_OPEN for vexaOpenRead) and a detail naming the
+ * journal, and changes nothing. A protected file is written beside and
+ * renamed into place instead. */
 VEXA_API int vexaOpenAppend(const char *fileName, int *handle);
 VEXA_API int vexaOpenAppendEx(const char *fileName, const char *password, int *handle);
 VEXA_API int vexaOpenAppendU8(const char *fileName, int *handle);

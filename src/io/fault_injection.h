@@ -11,17 +11,43 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace vexa::fault {
 
 // The system calls, by what they do.
-enum class Op { kOpen, kRead, kWrite, kSize, kSync, kTruncate, kClose, kRename, kRemove, kQuery };
+enum class Op {
+  kOpen, kRead, kWrite, kSize, kSync, kTruncate, kClose, kRename, kRemove, kQuery, kLock
+};
 
 // What the armed call does instead of its work.
 struct Fault {
   int error = 0;         // fails with this errno (EIO, ENOSPC, EINTR, ...)
   bool shorten = false;  // or, for a read or write, moves half its bytes
+  bool kill = false;     // or ends the process at once (SIGKILL), as a crash
 };
+
+// A call as the fault layer sees it, before it is made: what it is on, as
+// far as the call says (-1, null and 0 where it does not).
+struct Call {
+  Op op;
+  int fd = -1;                  // read, write, sync, truncate, close, lock
+  const char* path = nullptr;   // open, remove
+  int flags = 0;                // open
+  int64_t position = 0;         // read, write
+  int64_t size = 0;             // read, write: bytes; truncate: new size
+};
+
+// A test's look at every counted call, from any thread, before the armed
+// fault is considered; a fault it returns is applied as an armed one would
+// be. Set or cleared (null) while no call runs.
+using Hook = std::function<Fault(const Call&)>;
+void SetHook(Hook hook);
+// A hook that fails nothing and looks at the file that a call on a name acts
+// on (for a link or a rename, the file that gets the new name) as it is at
+// that moment. Null: none.
+using Watcher = void (*)(Op op, const char* name);
+void Watch(Watcher watcher);
 
 // Makes the `nth` counted call (from 1, counted from now) fail as `fault`;
 // 0 only counts. Resets the count.
@@ -33,16 +59,11 @@ int64_t Calls();
 // Whether the armed call has been reached since the last Arm.
 bool Fired();
 
-// Called before each counted call that acts on a name, with that name (for
-// a link or a rename, the file that gets the new name): a test looks at the
-// file as it is at that moment. Null: none. Set while no call runs.
-using Watcher = void (*)(Op op, const char* name);
-void Watch(Watcher watcher);
-
-// For io/posix_file.cc: counts the call; the fault to apply, if this is the
-// armed call and the fault applies to `op`: a short transfer to reads and
-// writes only, EINTR to the calls that can be interrupted (open, read,
-// write, sync, truncate). `name` is for the watcher.
-Fault Next(Op op, const char* name = nullptr);
+// For io/posix_file.cc: counts the call; the fault to apply, if the hook
+// gives one or this is the armed call, and the fault applies to the call: a
+// short transfer to reads and writes only, EINTR to the calls that can be
+// interrupted (open, read, write, sync, truncate). A kill fault does not
+// return.
+Fault Next(const Call& call);
 
 }  // namespace vexa::fault

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "io/sys_calls.h"
 #include "support/errors.h"
 #ifdef VEXA_FAULT_INJECTION
 #include "io/fault_injection.h"
@@ -26,45 +27,49 @@ namespace {
 // themselves.
 #ifdef VEXA_FAULT_INJECTION
 // The fault for this call, with errno set when it is to fail.
-fault::Fault Inject(fault::Op op, const char* name = nullptr) {
-  const fault::Fault f = fault::Next(op, name);
+fault::Fault Inject(const fault::Call& call) {
+  const fault::Fault f = fault::Next(call);
   if (f.error != 0) errno = f.error;
   return f;
 }
 #define VEXA_FAIL_IF_INJECTED(op) \
-  if (Inject(fault::Op::op).error != 0) return -1
-// The same for a call on a name.
-#define VEXA_FAIL_IF_INJECTED_ON(op, name) \
-  if (Inject(fault::Op::op, name).error != 0) return -1
+  if (Inject({fault::Op::op}).error != 0) return -1
+// The same, telling the fault layer what the call is on: the Call fields
+// after the operation (descriptor, path, flags, position, size).
+#define VEXA_FAIL_IF_INJECTED_ON(op, ...) \
+  if (Inject({fault::Op::op, __VA_ARGS__}).error != 0) return -1
 // A read or write: an injected failure, or a short transfer that moves half
 // the bytes.
-#define VEXA_FAIL_OR_SHORTEN_IF_INJECTED(op, size)   \
-  if (const fault::Fault f = Inject(fault::Op::op); \
-      f.error != 0) {                                 \
-    return -1;                                        \
-  } else if (f.shorten && (size) > 1) {               \
-    (size) /= 2;                                      \
+#define VEXA_FAIL_OR_SHORTEN_IF_INJECTED(op, fd, at, size)                    \
+  if (const fault::Fault f = Inject({fault::Op::op, (fd), nullptr, 0, (at),    \
+                                     static_cast<int64_t>(size)});           \
+      f.error != 0) {                                                         \
+    return -1;                                                                \
+  } else if (f.shorten && (size) > 1) {                                       \
+    (size) /= 2;                                                              \
   }
 #else
 #define VEXA_FAIL_IF_INJECTED(op)
-#define VEXA_FAIL_IF_INJECTED_ON(op, name)
-#define VEXA_FAIL_OR_SHORTEN_IF_INJECTED(op, size)
+#define VEXA_FAIL_IF_INJECTED_ON(op, ...)
+#define VEXA_FAIL_OR_SHORTEN_IF_INJECTED(op, fd, at, size)
 #endif
+
+}  // namespace
 
 namespace sys {
 
 int Open(const char* path, int flags, mode_t mode) {
-  VEXA_FAIL_IF_INJECTED_ON(kOpen, path);
+  VEXA_FAIL_IF_INJECTED_ON(kOpen, -1, path, flags);
   return ::open(path, flags, mode);
 }
 
 ssize_t Pread(int fd, void* dest, size_t size, off_t at) {
-  VEXA_FAIL_OR_SHORTEN_IF_INJECTED(kRead, size);
+  VEXA_FAIL_OR_SHORTEN_IF_INJECTED(kRead, fd, at, size);
   return ::pread(fd, dest, size, at);
 }
 
 ssize_t Pwrite(int fd, const void* src, size_t size, off_t at) {
-  VEXA_FAIL_OR_SHORTEN_IF_INJECTED(kWrite, size);
+  VEXA_FAIL_OR_SHORTEN_IF_INJECTED(kWrite, fd, at, size);
   return ::pwrite(fd, src, size, at);
 }
 
@@ -74,12 +79,12 @@ int Fstat(int fd, struct stat* st) {
 }
 
 int Fsync(int fd) {
-  VEXA_FAIL_IF_INJECTED(kSync);
+  VEXA_FAIL_IF_INJECTED_ON(kSync, fd);
   return ::fsync(fd);
 }
 
 int Ftruncate(int fd, off_t size) {
-  VEXA_FAIL_IF_INJECTED(kTruncate);
+  VEXA_FAIL_IF_INJECTED_ON(kTruncate, fd, nullptr, 0, 0, size);
   return ::ftruncate(fd, size);
 }
 
@@ -88,23 +93,23 @@ int Ftruncate(int fd, off_t size) {
 int Close(int fd) {
   const int rc = ::close(fd);
 #ifdef VEXA_FAULT_INJECTION
-  if (Inject(fault::Op::kClose).error != 0) return -1;
+  if (Inject({fault::Op::kClose, fd}).error != 0) return -1;
 #endif
   return rc;
 }
 
 int Link(const char* from, const char* to) {
-  VEXA_FAIL_IF_INJECTED_ON(kRename, from);
+  VEXA_FAIL_IF_INJECTED_ON(kRename, -1, from);
   return ::linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW);
 }
 
 int Unlink(const char* path) {
-  VEXA_FAIL_IF_INJECTED(kRemove);
+  VEXA_FAIL_IF_INJECTED_ON(kRemove, -1, path);
   return ::unlink(path);
 }
 
 int Rename(const char* from, const char* to) {
-  VEXA_FAIL_IF_INJECTED_ON(kRename, from);
+  VEXA_FAIL_IF_INJECTED_ON(kRename, -1, from);
   return ::rename(from, to);
 }
 
@@ -118,7 +123,21 @@ int Access(const char* path, int how) {
   return ::access(path, how);
 }
 
+int LockWholeFile(int fd, short type) {
+  VEXA_FAIL_IF_INJECTED_ON(kLock, fd);
+  struct flock lock = {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+#ifdef F_OFD_SETLK
+  return ::fcntl(fd, F_OFD_SETLK, &lock);
+#else
+  return ::fcntl(fd, F_SETLK, &lock);  // held by the process instead
+#endif
+}
+
 }  // namespace sys
+
+namespace {
 
 // The directory a path names a file in.
 std::string DirectoryOf(const std::string& path) {
@@ -183,6 +202,7 @@ ModeFlags ParseMode(const std::string& mode) {
 
 VEXA_File::~VEXA_File() {
   if (fd_ >= 0) {
+    RollbackLocked();  // a change never committed
     sys::Close(fd_);
     fd_ = -1;
     if (delete_on_close_) sys::Unlink(path_.c_str());
@@ -358,18 +378,16 @@ bool VEXA_File::TakeAttributesOf(const std::string& from) {
 int VEXA_File::LockForWriting() {
   std::lock_guard<std::mutex> guard(lock_);
   if (fd_ < 0) return EBADF;
-  struct flock whole {};
-  whole.l_type = F_WRLCK;
-  whole.l_whence = SEEK_SET;
-  if (::fcntl(fd_, F_OFD_SETLK, &whole) == 0) return 0;
+  if (sys::LockWholeFile(fd_, F_WRLCK) == 0) return 0;
   return errno == EACCES ? EAGAIN : errno;
 }
 
 void VEXA_File::KeepUndo() {
   std::lock_guard<std::mutex> guard(lock_);
-  if (fd_ < 0) return;
+  if (fd_ < 0 || undo_size_ >= 0) return;
   struct stat st;
   if (sys::Fstat(fd_, &st) != 0) throw ErrorText(kErrReadFailed, path_);
+  journal_ = std::make_unique<Journal>(path_, fd_, static_cast<int64_t>(st.st_size));
   undo_size_ = static_cast<int64_t>(st.st_size);
   undo_.clear();
 }
@@ -377,9 +395,12 @@ void VEXA_File::KeepUndo() {
 // Keeps the old bytes of [position, position + size) that lie inside the
 // file's size at KeepUndo() and are not kept yet. The regions kept never
 // overlap; appends touch few of them (the header's counts and the tail
-// that the last block or case is written over).
+// that the last block or case is written over). Each goes to the journal
+// too, which is on disk before this returns: the write or cut that follows
+// may then change those bytes.
 void VEXA_File::KeepOldLocked(int64_t position, size_t size) {
   const int64_t end = std::min(position + static_cast<int64_t>(size), undo_size_);
+  const bool changes_old = position < end;
   while (position < end) {
     auto next = undo_.upper_bound(position);
     if (next != undo_.begin()) {
@@ -401,13 +422,19 @@ void VEXA_File::KeepOldLocked(int64_t position, size_t size) {
       if (n <= 0) throw ErrorText(kErrWriteFailed, path_);
       done += static_cast<size_t>(n);
     }
+    if (journal_) journal_->Keep(position, old);
     undo_.emplace(position, std::move(old));
     position = gap_end;
   }
+  if (changes_old && journal_) journal_->Flush();
 }
 
 bool VEXA_File::Rollback() {
   std::lock_guard<std::mutex> guard(lock_);
+  return RollbackLocked();
+}
+
+bool VEXA_File::RollbackLocked() {
   if (fd_ < 0 || undo_size_ < 0) return false;
   bool ok = true;
   for (const auto& [at, bytes] : undo_) {
@@ -418,9 +445,24 @@ bool VEXA_File::Rollback() {
     rc = sys::Ftruncate(fd_, static_cast<off_t>(undo_size_));
   } while (rc != 0 && errno == EINTR);
   ok = ok && rc == 0 && SyncLocked();
+  // Put back and on disk: the journal has done its work. Else it stays, and
+  // the next open plays it back.
+  if (ok && journal_) ok = journal_->Remove();
+  journal_.reset();
   undo_.clear();
   undo_size_ = -1;
   return ok;
+}
+
+bool VEXA_File::Commit() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!SyncLocked()) return false;
+  // The commit point: once the journal is gone, the change stays.
+  if (journal_ && !journal_->Remove()) return false;
+  journal_.reset();
+  undo_.clear();
+  undo_size_ = -1;
+  return true;
 }
 
 int64_t VEXA_File::FileSize() {
@@ -466,6 +508,7 @@ void VEXA_File::Close() {
 
 void VEXA_File::CloseLocked() {
   if (fd_ < 0) return;
+  RollbackLocked();  // a change never committed
   int fd = fd_;
   fd_ = -1;
   ok_ = false;

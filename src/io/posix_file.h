@@ -7,9 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
+#include "io/journal.h"
 #include "support/ref_counted.h"
 
 namespace vexa {
@@ -52,14 +54,24 @@ class VEXA_File : public VEXA_RefCntObject {
   // Makes what was written durable; false on failure.
   bool Sync();
   // Changing a file in place that must stay as it was when the change
-  // fails: from now on, the bytes within the file's present size that a
-  // write or a cut would change are read and kept first (a write whose
-  // old bytes cannot be read raises ErrorText 1002 and changes nothing).
-  // Raises ErrorText 1003 when the size cannot be had.
+  // fails, also by a crash: from now on, the bytes within the file's
+  // present size that a write or a cut would change are read and kept
+  // first, in memory and in the file's journal on disk (io/journal.h), which
+  // starts here and takes the file's lock (a write whose old bytes cannot
+  // be kept raises ErrorText 1002 or SystemFileException 1002 and changes
+  // nothing). Raises ErrorText 1003 when the size cannot be had, and
+  // SystemFileException 1002 when the journal cannot be started (another
+  // writer holds the lock, among others).
   void KeepUndo();
   // Writes the kept bytes back, cuts the file to its size at KeepUndo()
-  // and makes that durable; false when any of it fails. Ends the keeping.
+  // and makes that durable, then removes the journal; false when any of it
+  // fails (the journal then stays for the next open to play back). Ends the
+  // keeping. A file closed while keeping is rolled back so.
   bool Rollback();
+  // Makes what was written durable and, while keeping, ends the keeping by
+  // removing the journal: the change is done. False on failure, and the
+  // keeping goes on, so Rollback() still puts the file back.
+  bool Commit();
   // Cuts the file (or extends it with zeros) to `size` bytes. Raises
   // ErrorText 1002 on failure.
   void Truncate(int64_t size);
@@ -78,6 +90,7 @@ class VEXA_File : public VEXA_RefCntObject {
   // failure.
   bool WriteAllLocked(const char* in, size_t size, int64_t position);
   void KeepOldLocked(int64_t position, size_t size);
+  bool RollbackLocked();
 
   std::mutex lock_;
   std::string path_;
@@ -91,6 +104,7 @@ class VEXA_File : public VEXA_RefCntObject {
   // position.
   int64_t undo_size_ = -1;
   std::map<int64_t, std::string> undo_;
+  std::unique_ptr<Journal> journal_;
 };
 
 // The file behind a shared reference. A VEXA_File is shared by the streams

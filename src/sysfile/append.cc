@@ -70,7 +70,7 @@ bool BlockValues(const char* block, int used, std::string* values) {
 
 std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForAppending(
     const std::string& path, const std::string& password) {
-  std::unique_ptr<SystemFileDataSource> source = OpenForReading(path, password);
+  std::unique_ptr<SystemFileDataSource> source = OpenForReading(path, password, true);
   source->state_ = kFinished;
   return source;
 }

@@ -6,6 +6,7 @@
 #include "crypt/crypt_file_stream.h"
 #include "crypt/password_crypt.h"
 #include "io/file_stream.h"
+#include "io/journal.h"
 #include "io/posix_file.h"
 #include "io/zlib_stream.h"
 #include "support/errors.h"
@@ -85,7 +86,11 @@ std::unique_ptr<VEXA_FileStream> SystemFileDataSource::OpenFile(const std::strin
 }
 
 std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForReading(
-    const std::string& path, const std::string& password) {
+    const std::string& path, const std::string& password, bool writer_lock_held) {
+  // Every open of a file, for reading, adding cases or copying its
+  // dictionary, comes here first: an append that a crash interrupted is
+  // undone before anything is read.
+  RecoverInterruptedChange(path, writer_lock_held);
   SystemFileDataSource opener;
   opener.password_ = password;
   std::unique_ptr<VEXA_FileStream> stream = opener.OpenFile(path, "r");
@@ -241,10 +246,10 @@ int SystemFileDataSource::FinishWriting() {
   std::unique_ptr<SaveDS> save = std::move(save_);
   state_ = kFinished;
   // A plain file is made durable before it replaces an old one or, added
-  // to in place, before the addition counts as done; a file new under its
-  // name has nothing to lose and is left to the system's own pace. A
-  // protected file is encrypted beside the old one and renamed into place
-  // by its stream.
+  // to in place, before the addition counts as done (its journal is then
+  // removed, io/journal.h); a file new under its name has nothing to lose
+  // and is left to the system's own pace. A protected file is encrypted
+  // beside the old one and renamed into place by its stream.
   RefPtr<VEXA_File> plain;
   VEXA_FileStream* stream = nullptr;
   if (password_.empty()) {
@@ -257,7 +262,9 @@ int SystemFileDataSource::FinishWriting() {
     save->Stream().Flush();
     if (plain && replacement_.Active()) {
       replacement_.Finish(*stream);
-    } else if (plain && !Use(plain).Sync()) {
+      // A journal of the file replaced went with it.
+      RemoveStaleJournal(file_name_);
+    } else if (plain && !Use(plain).Commit()) {
       throw ErrorText(kErrWriteFailed, file_name_);
     }
     save->Stream().Close();

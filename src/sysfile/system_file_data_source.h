@@ -41,9 +41,13 @@ class SystemFileDataSource : public VEXA_DataSource {
   // the zlib form its zlib header and block index. Raises
   // SystemFileException or ErrorText when the file cannot be read (ErrorText
   // 1213 when the password does not open an existing, readable file);
-  // nothing survives a failed open.
+  // nothing survives a failed open. First puts back a file whose append a
+  // crash interrupted, from its journal (SystemFileException 1201 when that
+  // cannot be done, io/journal.h); `writer_lock_held` when the caller holds
+  // the file's writer lock (io/writer_lock.h).
   static std::unique_ptr<SystemFileDataSource> OpenForReading(
-      const std::string& path, const std::string& password = {});
+      const std::string& path, const std::string& password = {},
+      bool writer_lock_held = false);
   // The same over a stream positioned at the file's first byte. The zlib
   // form's case data is read only from a file's stream (VEXA_FileStream);
   // over another stream its dictionary is read and its case iterators are
@@ -58,7 +62,7 @@ class SystemFileDataSource : public VEXA_DataSource {
 
   // An existing file opened to have cases added: its dictionary is read
   // and it starts in the finished state, so the first case written reopens
-  // it for appending.
+  // it for appending. The caller holds the file's writer lock.
   static std::unique_ptr<SystemFileDataSource> OpenForAppending(
       const std::string& path, const std::string& password = {});
 

@@ -1,0 +1,213 @@
+// Appends killed at each of their system calls in turn, as by a crash, for
+// every form: the next open of the file, of whichever kind, finds the old
+// file byte for byte, or the new one whole when the kill came after the
+// close had removed the journal. And the order of an append's calls that
+// makes the same hold when a power loss drops what was not flushed: the
+// file changes only after its journal is on disk, and is on disk before its
+// journal goes.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "api/api_fixture.h"
+#include "io/fault_injection.h"
+#include "io/journal.h"
+#include "io/sys_calls.h"
+
+namespace vexa::testing {
+namespace {
+
+constexpr int kOld = 10, kAdded = 10;  // ids 0..9 in the file, 10..19 added
+
+// Adds the new cases: 0, or the first other code.
+int AppendNew(const std::string& path, const Form& form) {
+  int h = -1;
+  return Each({OpenAppend(path, form.password, &h), AddIds(h, kOld, kOld + kAdded - 1),
+               vexaCloseAppend(h)});
+}
+
+// Adds them in a child process that is killed at its nth counted system
+// call; true when it was killed.
+bool AppendKilledAt(const std::string& path, const Form& form, int64_t nth) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    fault::Arm(nth, {.kill = true});
+    ::_exit(AppendNew(path, form));
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(status == 0 || (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL));
+  return status != 0;
+}
+
+// The first open after a crash, of each kind in turn, closed at once (the
+// three closes are the same).
+int OpenAfterCrash(int64_t kind, const std::string& path, const Form& form, const TempDir& dir) {
+  int h = -1;
+  const std::string copy = dir.File("copy.vexa");
+  const char* password = form.password;
+  const int code = kind % 3 == 0   ? OpenRead(path, password, &h)
+                   : kind % 3 == 1 ? OpenAppend(path, password, &h)
+                   : password ? vexaOpenWriteCopyExDict(copy.c_str(), path.c_str(), password, &h)
+                              : vexaOpenWriteCopy(copy.c_str(), path.c_str(), &h);
+  return Each({code, vexaCloseRead(h)});
+}
+
+// The file recovered from the first `whole` bytes of journal `j`: the
+// records within them put back, the file cut to its old size; untouched
+// while the header is not whole.
+std::string Recovered(std::string file, const std::string& j, size_t whole) {
+  if (whole < 48) return file;
+  const auto le = [&](size_t at, size_t n) {  // little-endian, as this machine
+    uint64_t v = 0;
+    return static_cast<size_t>(*static_cast<uint64_t*>(std::memcpy(&v, &j[at], n)));
+  };
+  for (size_t at = 48; at + 16 <= whole && at + 16 + le(at + 8, 4) <= whole;) {
+    file.replace(le(at, 8), le(at + 8, 4), j, at + 16, le(at + 8, 4));
+    at += 16 + le(at + 8, 4);
+  }
+  return file.substr(0, le(16, 8));
+}
+
+// What an open does with the journal of a crashed append, beyond playing it
+// back: it leaves one whose writer holds the lock, or that it may not
+// write back (saying so); plays back only the whole records of one cut or
+// damaged anywhere (none when its header is); drops one of another file; a
+// new file written over it leaves none.
+void CheckRecoveryRules(const TempDir& dir, const Form& form, const std::string& crashed) {
+  const std::string path = dir.File("data.vexa"), journal = JournalPath(path), j = ReadFile(journal);
+  const int holder = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_EQ(sys::LockWholeFile(holder, F_WRLCK), 0);
+  RecoverInterruptedChange(path);
+  ::close(holder);
+  EXPECT_EQ(ReadFile(path), crashed);
+  fault::SetHook([&](const fault::Call& call) {
+    const bool writes = call.op == fault::Op::kOpen && (call.flags & O_ACCMODE) != O_RDONLY;
+    return writes && call.path == path ? fault::Fault{EACCES} : fault::Fault{};
+  });
+  EXPECT_EQ(ReadIds(path, form.password), std::vector<int>{-VEXA_E_FILE_OPEN});
+  char detail[200];
+  vexaGetLastErrorDetail(detail, sizeof detail);
+  EXPECT_NE(std::string(detail).find("interrupted append"), std::string::npos) << detail;
+  fault::SetHook(nullptr);
+  EXPECT_EQ(ReadFile(path), crashed);
+  for (size_t n = 0; n <= 2 * j.size(); ++n) {
+    std::string found = j.substr(0, std::min(n, j.size()));
+    const size_t whole = n <= j.size() ? n : n - j.size() - 1;
+    if (n > j.size()) found[whole] ^= 0x10;
+    SCOPED_TRACE((n <= j.size() ? "cut at " : "damaged at ") + std::to_string(whole));
+    dir.Write("data.vexa", crashed);
+    dir.Write(".data.vexa-journal", found);
+    RecoverInterruptedChange(path);
+    EXPECT_FALSE(std::filesystem::exists(journal));
+    EXPECT_EQ(ReadFile(path), Recovered(crashed, j, whole));
+  }
+  // A new file written over one with a journal leaves no journal behind,
+  // to be played back over a later file.
+  dir.Write("data.vexa", crashed);
+  dir.Write(".data.vexa-journal", j);
+  EXPECT_EQ(WriteIds(path, 100, 101, form.compression, form.password), VEXA_OK);
+  EXPECT_FALSE(std::filesystem::exists(journal));
+  EXPECT_EQ(ReadIds(path, form.password), (std::vector<int>{100, 101}));
+  dir.Write(".data.vexa-journal", j);
+  std::filesystem::rename(dir.Write("other.vexa", crashed), path);  // a file replaced
+  RecoverInterruptedChange(path);
+  EXPECT_FALSE(std::filesystem::exists(journal));
+  EXPECT_EQ(ReadFile(path), crashed);
+}
+
+// Follows an append's calls as the disk sees them and notes each moment at
+// which a power loss, dropping everything not flushed, could leave the file
+// beyond repair. (That the journal holds the right bytes at each moment is
+// the kill sweep's part.)
+struct PowerLossCheck {
+  std::mutex mutex;  // calls come from the workers too
+  std::string file, journal, dir;
+  bool journal_flushed = true, journal_named = false, file_flushed = true;
+  bool removal_flushed = true;
+  std::vector<std::string> problems;
+
+  fault::Fault See(const fault::Call& call) {
+    std::lock_guard<std::mutex> guard(mutex);
+    std::error_code none;  // the path of a descriptor, else the call's
+    const std::filesystem::path on =
+        call.fd < 0 ? call.path ? call.path : ""
+                    : std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(call.fd), none);
+    const bool changes = call.op == fault::Op::kWrite || call.op == fault::Op::kTruncate;
+    if (changes && on == file) {
+      if (!journal_flushed || !journal_named) problems.push_back("file changed, journal not flushed");
+      file_flushed = false;
+    } else if (changes && on == journal) {
+      journal_flushed = false;
+    } else if (call.op == fault::Op::kSync) {
+      file_flushed = file_flushed || on == file;
+      journal_flushed = journal_flushed || on == journal;
+      if (on == dir) journal_named = std::filesystem::exists(journal), removal_flushed = true;
+    } else if (call.op == fault::Op::kRemove && on == journal) {
+      if (!file_flushed) problems.push_back("journal removed before the file was flushed");
+      removal_flushed = false;
+    }
+    return {};
+  }
+};
+
+class CrashTest : public ::testing::TestWithParam<Form> {};
+
+TEST_P(CrashTest, AnAppendKilledAtAnyCallOrPowerLossLeavesTheOldFileOrTheNewOne) {
+  const Form& form = GetParam();
+  TempDir dir;
+  PowerLossCheck check;
+  check.dir = std::filesystem::canonical(dir.path()).string();
+  const std::string path = check.file = check.dir + "/data.vexa";
+  const std::string journal = check.journal = JournalPath(path);
+  ASSERT_EQ(WriteIds(path, 0, kOld - 1, form.compression, form.password), VEXA_OK);
+  const std::string old_bytes = ReadFile(path);
+  fault::SetHook([&](const fault::Call& call) { return check.See(call); });
+  EXPECT_EQ(AppendNew(path, form), VEXA_OK);
+  fault::SetHook(nullptr);
+  if (!check.removal_flushed) check.problems.push_back("the journal's removal was not flushed");
+  EXPECT_EQ(check.problems, std::vector<std::string>{});
+  const std::string new_bytes = ReadFile(path);
+  ASSERT_EQ(ReadIds(path, form.password).size(), size_t{kOld + kAdded});
+
+  int64_t completed = 0, last_restored = 0;
+  for (int64_t nth = 1;; ++nth) {
+    SCOPED_TRACE("killed at call " + std::to_string(nth));
+    // What a killed protected append leaves beside the file is not this
+    // test's concern.
+    std::filesystem::remove_all(dir.path());
+    std::filesystem::create_directory(dir.path());
+    dir.Write("data.vexa", old_bytes);
+    if (!AppendKilledAt(path, form, nth)) break;
+    const std::string crashed = ReadFile(path);
+    if (crashed != old_bytes && crashed != new_bytes) last_restored = nth;
+    EXPECT_EQ(OpenAfterCrash(nth, path, form, dir), VEXA_OK);
+    const std::string after = ReadFile(path);
+    // Once the commit is past, every later kill leaves the new file.
+    EXPECT_TRUE(after == new_bytes || (after == old_bytes && completed == 0));
+    completed += after == new_bytes;
+    EXPECT_FALSE(std::filesystem::exists(journal));
+  }
+  // The last kill that left the file changed left the fullest journal.
+  if (last_restored > 0) {
+    dir.Write("data.vexa", old_bytes);
+    ASSERT_TRUE(AppendKilledAt(path, form, last_restored));
+    CheckRecoveryRules(dir, form, ReadFile(path));
+  }
+  EXPECT_GT(completed, 0);
+  EXPECT_TRUE(form.password || last_restored > 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, CrashTest, ::testing::ValuesIn(kForms),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace vexa::testing
