@@ -83,25 +83,40 @@ bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Removes everything inside the open directory, descending into
-// subdirectories through descriptors and never following a link: whatever
-// is done to names meanwhile, nothing outside is touched.
-void RemoveContents(int dir) {
+// The names in the open directory but "." and "..", listed through a
+// descriptor of their own.
+std::vector<std::string> Names(int dir) {
+  std::vector<std::string> names;
   const int listing_fd = ::dup(dir);
-  if (listing_fd < 0) return;
+  if (listing_fd < 0) return names;
   DIR* listing = ::fdopendir(listing_fd);
   if (listing == nullptr) {
     ::close(listing_fd);
-    return;
+    return names;
   }
-  std::vector<std::string> names;
   while (const dirent* entry = ::readdir(listing)) {
     if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
       names.emplace_back(entry->d_name);
     }
   }
   ::closedir(listing);
-  for (const std::string& name : names) {
+  return names;
+}
+
+// Removes the name `name` in `base`, only while it still names the
+// directory that `dir` holds open.
+bool UnlinkHeldDirectory(int base, const std::string& name, int dir) {
+  struct stat held, named;
+  return ::fstat(dir, &held) == 0 &&
+         ::fstatat(base, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         SameFile(held, named) && ::unlinkat(base, name.c_str(), AT_REMOVEDIR) == 0;
+}
+
+// Removes everything inside the open directory, descending into
+// subdirectories through descriptors and never following a link: whatever
+// is done to names meanwhile, nothing outside is touched.
+void RemoveContents(int dir) {
+  for (const std::string& name : Names(dir)) {
     struct stat st;
     if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
@@ -121,12 +136,7 @@ void RemoveContents(int dir) {
 // that directory.
 bool RemoveDirectory(int base, const std::string& name, int dir) {
   RemoveContents(dir);
-  struct stat held, named;
-  if (::fstat(dir, &held) != 0 ||
-      ::fstatat(base, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || !SameFile(held, named)) {
-    return false;
-  }
-  return ::unlinkat(base, name.c_str(), AT_REMOVEDIR) == 0;
+  return UnlinkHeldDirectory(base, name, dir);
 }
 
 // The process id in a directory name of ours, "vexa<pid>" or
@@ -154,30 +164,14 @@ bool IsPrivate(int dir) {
 // holds anything is left alone: the name could be a folder of the user's
 // own that merely looks like ours.
 void RemoveLeftovers(int base) {
-  const int listing_fd = ::dup(base);
-  if (listing_fd < 0) return;
-  DIR* listing = ::fdopendir(listing_fd);
-  if (listing == nullptr) {
-    ::close(listing_fd);
-    return;
-  }
-  std::vector<std::string> names;
-  while (const dirent* entry = ::readdir(listing)) {
-    const pid_t pid = ProcessOfName(entry->d_name);
-    if (pid != 0 && pid != ::getpid()) names.emplace_back(entry->d_name);
-  }
-  ::closedir(listing);
-  for (const std::string& name : names) {
+  for (const std::string& name : Names(base)) {
+    const pid_t pid = ProcessOfName(name.c_str());
     // A process that exists, whoever's it is, may be using it.
-    if (::kill(ProcessOfName(name.c_str()), 0) == 0 || errno != ESRCH) continue;
+    if (pid == 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
     Descriptor dir = OpenDirectoryAt(base, name.c_str());
     if (!dir || !IsPrivate(dir.get())) continue;
     ::unlinkat(dir.get(), kVurt, 0);
-    struct stat held, named;
-    if (::fstat(dir.get(), &held) == 0 &&
-        ::fstatat(base, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(held, named)) {
-      ::unlinkat(base, name.c_str(), AT_REMOVEDIR);
-    }
+    UnlinkHeldDirectory(base, name, dir.get());
   }
 }
 
