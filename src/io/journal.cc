@@ -18,8 +18,8 @@ namespace {
 
 constexpr char kMagic[8] = {'V', 'X', 'J', 'O', 'U', 'R', 'N', 'L'};
 constexpr uint32_t kVersion = 1;
-constexpr size_t kHeaderSize = 48;
-constexpr size_t kHeaderCrcAt = 40;  // the crc covers the bytes before it
+constexpr size_t kHeaderSize = 56;
+constexpr size_t kHeaderCrcAt = 48;  // the crc covers the bytes before it
 constexpr size_t kRecordHeadSize = 16;
 constexpr size_t kRecordCrcAt = 12;
 
@@ -98,20 +98,47 @@ bool SyncDirectory(const std::string& dir) {
   return fd.get() >= 0 && SyncFd(fd.get());
 }
 
-// A journal's header.
+// A journal's header. The birth time tells the file from a later one that
+// got its inode number after it was removed (0 where the file system does
+// not keep one).
 struct Header {
   int64_t size = 0;
   uint64_t device = 0;
   uint64_t inode = 0;
+  int64_t birth_seconds = 0;
+  uint32_t birth_nanoseconds = 0;
 };
+
+// The header that describes the open file `fd` as it is now, of `size`
+// bytes.
+Header Describe(int fd, const struct stat& st, int64_t size) {
+  Header h{size, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+  struct statx stx;
+  if (sys::Fstatx(fd, STATX_BTIME, &stx) == 0 && (stx.stx_mask & STATX_BTIME) != 0) {
+    h.birth_seconds = stx.stx_btime.tv_sec;
+    h.birth_nanoseconds = stx.stx_btime.tv_nsec;
+  }
+  return h;
+}
+
+// Whether journal header `h` was made for the file `now` describes.
+bool SameFile(const Header& h, const Header& now) {
+  const bool births_known = (h.birth_seconds | h.birth_nanoseconds) != 0 &&
+                            (now.birth_seconds | now.birth_nanoseconds) != 0;
+  return h.device == now.device && h.inode == now.inode &&
+         (!births_known || (h.birth_seconds == now.birth_seconds &&
+                            h.birth_nanoseconds == now.birth_nanoseconds));
+}
 
 std::string SerializeHeader(const Header& h) {
   std::string out(kHeaderSize, '\0');
   std::memcpy(out.data(), kMagic, sizeof kMagic);
   PutLE(&out[8], kVersion, 4);
+  PutLE(&out[12], h.birth_nanoseconds, 4);
   PutLE(&out[16], static_cast<uint64_t>(h.size), 8);
   PutLE(&out[24], h.device, 8);
   PutLE(&out[32], h.inode, 8);
+  PutLE(&out[40], static_cast<uint64_t>(h.birth_seconds), 8);
   PutLE(&out[kHeaderCrcAt], Crc(0, out.data(), kHeaderCrcAt), 4);
   return out;
 }
@@ -127,6 +154,8 @@ bool ParseHeader(const char* in, size_t size, Header* h) {
   h->size = static_cast<int64_t>(GetLE(in + 16, 8));
   h->device = GetLE(in + 24, 8);
   h->inode = GetLE(in + 32, 8);
+  h->birth_nanoseconds = static_cast<uint32_t>(GetLE(in + 12, 4));
+  h->birth_seconds = static_cast<int64_t>(GetLE(in + 40, 8));
   return h->size >= 0;
 }
 
@@ -206,8 +235,7 @@ Journal::Journal(const std::string& path, int fd, int64_t size)
                                    : "the journal \"{}\" cannot be made: {}",
                    path_, errno == EEXIST ? "" : Reason());
   }
-  const std::string header = SerializeHeader(
-      {size, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)});
+  const std::string header = SerializeHeader(Describe(fd, st, size));
   if (!TransferAll(fd_, header.data(), header.size(), 0) || !SyncFd(fd_) ||
       !SyncDirectory(DirectoryOf(path_))) {
     const std::string why = Reason();
@@ -300,8 +328,7 @@ void RecoverInterruptedChange(const std::string& path, bool writer_lock_held) {
   }
   Header h;
   const bool ours = ParseHeader(j.data(), j.size(), &h) &&
-                    h.device == static_cast<uint64_t>(file_st.st_dev) &&
-                    h.inode == static_cast<uint64_t>(file_st.st_ino);
+                    SameFile(h, Describe(file.get(), file_st, 0));
   const bool can_write = writable && sys::Access(DirectoryOf(journal).c_str(), W_OK | X_OK) == 0;
   if (!ours) {
     // Made before the file changed, or not about this file: nothing to put

@@ -7,9 +7,11 @@
 // moment leaves the old file or, once the journal is gone, the new one.
 //
 // The journal, little-endian:
-//   header (48 bytes): "VXJOURNL", version 1 (u32), 0 (u32), the file's size
-//     before the change (i64), the file's device and inode numbers (u64
-//     each), the crc32 of those 40 bytes (u32), 0 (u32);
+//   header (56 bytes): "VXJOURNL", version 1 (u32), the nanoseconds of the
+//     file's birth time (u32), the file's size before the change (i64), the
+//     file's device and inode numbers (u64 each), the seconds of its birth
+//     time (i64; with the nanoseconds 0 where the file system keeps none),
+//     the crc32 of those 48 bytes (u32), 0 (u32);
 //   one record per region kept: position (i64), length (u32), the crc32 of
 //     those 12 bytes followed by the old bytes (u32), the old bytes.
 // A record cut short or whose crc does not match ends the journal: it was

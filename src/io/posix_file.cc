@@ -78,6 +78,11 @@ int Fstat(int fd, struct stat* st) {
   return ::fstat(fd, st);
 }
 
+int Fstatx(int fd, unsigned int mask, struct statx* st) {
+  VEXA_FAIL_IF_INJECTED_ON(kSize, fd);
+  return ::statx(fd, "", AT_EMPTY_PATH, mask, st);
+}
+
 int Fsync(int fd) {
   VEXA_FAIL_IF_INJECTED_ON(kSync, fd);
   return ::fsync(fd);

@@ -13,6 +13,9 @@ int Open(const char* path, int flags, mode_t mode);
 ssize_t Pread(int fd, void* dest, size_t size, off_t at);
 ssize_t Pwrite(int fd, const void* src, size_t size, off_t at);
 int Fstat(int fd, struct stat* st);
+// The status of an open file with the fields of `mask` that the file
+// system knows (its stx_mask says which).
+int Fstatx(int fd, unsigned int mask, struct statx* st);
 int Fsync(int fd);
 int Ftruncate(int fd, off_t size);
 int Close(int fd);

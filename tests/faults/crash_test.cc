@@ -61,16 +61,18 @@ int OpenAfterCrash(int64_t kind, const std::string& path, const Form& form, cons
   return Each({code, vexaCloseRead(h)});
 }
 
+constexpr size_t kJournalHeader = 56;
+
 // The file recovered from the first `whole` bytes of journal `j`: the
 // records within them put back, the file cut to its old size; untouched
 // while the header is not whole.
 std::string Recovered(std::string file, const std::string& j, size_t whole) {
-  if (whole < 48) return file;
+  if (whole < kJournalHeader) return file;
   const auto le = [&](size_t at, size_t n) {  // little-endian, as this machine
     uint64_t v = 0;
     return static_cast<size_t>(*static_cast<uint64_t*>(std::memcpy(&v, &j[at], n)));
   };
-  for (size_t at = 48; at + 16 <= whole && at + 16 + le(at + 8, 4) <= whole;) {
+  for (size_t at = kJournalHeader; at + 16 <= whole && at + 16 + le(at + 8, 4) <= whole;) {
     file.replace(le(at, 8), le(at + 8, 4), j, at + 16, le(at + 8, 4));
     at += 16 + le(at + 8, 4);
   }
