@@ -13,7 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "crypt/crypt_file_stream.h"
 #include "support/temp_dir.h"
+#include "text/test_locales.h"
 #include "vexaio.h"
 
 namespace vexa::testing {
@@ -65,6 +67,19 @@ inline std::string Text(int h, int (*get)(int, char**), int (*release)(char*)) {
 inline std::string Defs(int h) { return Text(h, vexaGetMultRespDefs, vexaFreeMultRespDefs); }
 inline std::string DefsEx(int h) { return Text(h, vexaGetMultRespDefsEx, vexaFreeMultRespDefs); }
 inline std::string VarSets(int h) { return Text(h, vexaGetVariableSets, vexaFreeVariableSets); }
+
+// The file's attributes, or a variable's, as "code:name=value;...".
+inline std::string Attributes(int h, const char* var = nullptr) {
+  char** names = nullptr;
+  char** values = nullptr;
+  int count = -1;
+  const int code = var ? vexaGetVarAttributes(h, var, &names, &values, &count)
+                       : vexaGetFileAttributes(h, &names, &values, &count);
+  std::string out = std::to_string(code) + ":";
+  for (int i = 0; i < count; ++i) out += std::string(names[i]) + "=" + values[i] + ";";
+  vexaFreeAttributes(names, values, count);
+  return out;
+}
 
 // Output arguments for any call, filled with junk beforehand. Changed()
 // lists those that no longer hold it, as " s0=text i1=0 d0=-1 names=null".
@@ -199,6 +214,37 @@ inline void RunSteps(int h, const std::vector<Step>& steps) {
     EXPECT_EQ(step.run(h, o), step.code) << step.call;
     EXPECT_EQ(o.Changed(), step.outputs) << step.call;
   }
+}
+
+// Puts back the interface mode, the locale and the current code page.
+class EncodingSettings {
+ public:
+  EncodingSettings() : mode_(vexaGetInterfaceEncoding()) {}
+  ~EncodingSettings() { vexaSetInterfaceEncoding(mode_); }
+  // Sets the mode and, for code-page mode, the code page by name.
+  void Use(int mode, const char* code_page = nullptr) {
+    EXPECT_EQ(vexaSetInterfaceEncoding(mode), VEXA_OK);
+    EXPECT_EQ(code_page ? vexaSetCodePage(code_page) : VEXA_OK, VEXA_OK) << (code_page ? code_page : "");
+  }
+
+ private:
+  int mode_;
+  text::testing::ScopedLocale locale_;
+};
+
+// Writes the bytes as a protected file, as other writers make them.
+inline void Protect(const std::string& path, const std::string& plain, const char* password) {
+  crypt::CryptFileStream s;
+  ASSERT_TRUE(s.Open(path, password, "w"));
+  s.Write(plain.data(), plain.size());
+  s.Close();
+}
+
+// The text `times` times over.
+inline std::string Repeat(const std::string& unit, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += unit;
+  return text;
 }
 
 }  // namespace vexa::testing

@@ -96,8 +96,8 @@ TEST(KvtReadTest, BlocksAsFilesHoldThem) {
       {"other byte order", "abcd", true, 2, VEXA_W_NO_KVT_INFO, 0, 0, {}},
       {"texts converted", "abcd", false, 1252, VEXA_W_NO_KVT_INFO, 0, 0, {}},
   };
-  const int mode = vexaGetInterfaceEncoding();
-  ASSERT_EQ(vexaSetInterfaceEncoding(1), VEXA_OK);
+  EncodingSettings settings;
+  settings.Use(1);
   for (const Case& c : cases) {
     SysFileBuilder b(c.big);
     b.Header().NumericVar("a").MachineInts({24, 0, 0, 720, 1, 1, c.big ? 1 : 2, c.code_page});
@@ -123,7 +123,6 @@ TEST(KvtReadTest, BlocksAsFilesHoldThem) {
     EXPECT_EQ(std::string(text), std::string(256, 'g')) << c.what;
     EXPECT_EQ(vexaCloseRead(h), VEXA_OK);
   }
-  EXPECT_EQ(vexaSetInterfaceEncoding(mode), VEXA_OK);
 }
 
 }  // namespace

@@ -15,28 +15,11 @@
 #include "api/api_fixture.h"
 #include "convert/open_reader.h"
 #include "support/sysfile_builder.h"
-#include "text/test_locales.h"
 
 namespace vexa::testing {
 namespace {
 
 #define EXPECT_OK(call) EXPECT_EQ((call), VEXA_OK) << #call
-
-// Puts back the interface mode, the locale and the current code page.
-class EncodingSettings {
- public:
-  EncodingSettings() : mode_(vexaGetInterfaceEncoding()) {}
-  ~EncodingSettings() { vexaSetInterfaceEncoding(mode_); }
-  // Sets the mode and, for code-page mode, the code page by name.
-  void Use(int mode, const char* code_page = nullptr) {
-    EXPECT_EQ(vexaSetInterfaceEncoding(mode), VEXA_OK);
-    EXPECT_EQ(code_page ? vexaSetCodePage(code_page) : VEXA_OK, VEXA_OK) << (code_page ? code_page : "");
-  }
-
- private:
-  int mode_;
-  text::testing::ScopedLocale locale_;
-};
 
 // Collects the warnings that opens give while it exists.
 struct Warnings : VEXA_DataSource::Observer {
@@ -181,12 +164,6 @@ TEST_F(EncodingTest, Utf8FileOfSeveralScriptsReadInBothModes) {
 }
 
 // --- Sets over names that conversion cuts or repairs ---
-
-std::string Repeat(const std::string& unit, int times) {
-  std::string text;
-  for (int i = 0; i < times; ++i) text += unit;
-  return text;
-}
 
 // In UTF-8 mode 64 bytes of e-acute in windows-1252 take 128 and are cut to
 // 64, as is the set's name, and its label of 399 bytes by the getter; in

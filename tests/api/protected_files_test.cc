@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "api/api_fixture.h"
-#include "crypt/crypt_file_stream.h"
 #include "crypt/password_crypt.h"
 
 namespace vexa::testing {
@@ -43,11 +42,7 @@ TEST(ProtectedFilesTest, EveryOpenCombination) {
   // A protected zlib file, as other writers make them.
   const std::string secret_zlib = dir.File("secret-zlib.vexa");
   ASSERT_EQ(WriteIds(secret_zlib, 1, 3, 2), VEXA_OK);
-  const std::string zlib_bytes = ReadFile(secret_zlib);
-  crypt::CryptFileStream encrypting;
-  ASSERT_TRUE(encrypting.Open(secret_zlib, kPassword, "w"));
-  encrypting.Write(zlib_bytes.data(), zlib_bytes.size());
-  encrypting.Close();
+  Protect(secret_zlib, ReadFile(secret_zlib), kPassword);
   struct Case {
     const char* what;
     const char* copied;  // the file the output starts as, null: none

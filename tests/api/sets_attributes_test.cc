@@ -13,19 +13,6 @@
 namespace vexa::testing {
 namespace {
 
-// The file's attributes, or a variable's, as "code:name=value;...".
-std::string Attributes(int h, const char* var = nullptr) {
-  char** names = nullptr;
-  char** values = nullptr;
-  int count = -1;
-  const int code = var ? vexaGetVarAttributes(h, var, &names, &values, &count)
-                       : vexaGetFileAttributes(h, &names, &values, &count);
-  std::string out = std::to_string(code) + ":";
-  for (int i = 0; i < count; ++i) out += std::string(names[i]) + "=" + values[i] + ";";
-  vexaFreeAttributes(names, values, count);
-  return out;
-}
-
 using SetsAndAttributesTest = WriteHandleTest;
 
 TEST_F(SetsAndAttributesTest, AttributesAndSetsAddedGotAndRefused) {
