@@ -14,45 +14,23 @@
 #include <string>
 #include <vector>
 
+#include "support/replace_new.h"
 #include "support/temp_dir.h"
 #include "vexaio.h"
 
 namespace {
-
 std::atomic<int64_t> g_countdown{0};  // the allocations until the failing one
 std::atomic<bool> g_fired{false};
 thread_local bool t_counted = false;
+}  // namespace
 
-void* Allocate(size_t size) {
+void NoteAllocation(size_t) {
   if (t_counted && g_countdown.load(std::memory_order_relaxed) > 0 &&
       g_countdown.fetch_sub(1, std::memory_order_relaxed) == 1) {
     g_fired = true;
     throw std::bad_alloc();
   }
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
 }
-
-void* AllocateOrNull(size_t size) noexcept {
-  try {
-    return Allocate(size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-
-}  // namespace
-
-void* operator new(size_t size) { return Allocate(size); }
-void* operator new[](size_t size) { return Allocate(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return AllocateOrNull(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept {
-  return AllocateOrNull(size);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 namespace vexa::testing {
 namespace {

@@ -30,22 +30,8 @@ using testing::TempDir;
 // removes them at the end.
 class TempDirectoriesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    RemoveTempDirectories(false);
-    const char* saved = std::getenv("VEXATMPDIR");
-    had_ = saved != nullptr;
-    saved_ = saved ? saved : "";
-    ::setenv("VEXATMPDIR", base_.path().c_str(), 1);
-    own_ = base_.File("vexa" + std::to_string(::getpid()));
-  }
-  void TearDown() override {
-    RemoveTempDirectories(false);
-    if (had_) {
-      ::setenv("VEXATMPDIR", saved_.c_str(), 1);
-    } else {
-      ::unsetenv("VEXATMPDIR");
-    }
-  }
+  void SetUp() override { RemoveTempDirectories(false); }
+  void TearDown() override { RemoveTempDirectories(false); }
   // The directory that holds the next temporary file, as a real path.
   static std::string DirectoryOfNextFile() {
     const std::string name = TempFileName("t");
@@ -57,9 +43,8 @@ class TempDirectoriesTest : public ::testing::Test {
   }
 
   TempDir base_, victim_;
-  std::string own_;  // base/vexa<pid>
-  bool had_ = false;
-  std::string saved_;
+  const testing::ScopedEnv base_only_{"VEXATMPDIR", base_.path().c_str()};
+  const std::string own_ = base_.File("vexa" + std::to_string(::getpid()));
 };
 
 // Names in the way of "vexa<pid>" (a link to a folder of the user's, a

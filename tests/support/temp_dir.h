@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace vexa::testing {
@@ -28,6 +29,25 @@ class TempDir {
 
 // The bytes of a file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
+
+// Puts an environment variable back as it was when the scope ends; sets it
+// to `value` for the scope when one is given.
+class ScopedEnv {
+ public:
+  explicit ScopedEnv(const char* name, const char* value = nullptr) : name_(name) {
+    const char* old = std::getenv(name);
+    had_ = old != nullptr;
+    old_ = old ? old : "";
+    if (value) setenv(name, value, 1);
+  }
+  ~ScopedEnv() { had_ ? setenv(name_.c_str(), old_.c_str(), 1) : unsetenv(name_.c_str()); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_, old_;
+  bool had_;
+};
 
 // Limits the size of every file this process writes, for the scope; beyond
 // the limit a write fails with EFBIG instead of ending the process.

@@ -20,44 +20,19 @@
 #include <vector>
 
 #include "support/open_bytes.h"
+#include "support/replace_new.h"
 #include "support/sample_file.h"
 #include "support/sysfile_builder.h"
 
 namespace {
-
 std::atomic<size_t> g_largest{0};
+}  // namespace
 
-void* TrackedAllocate(size_t size) {
+void NoteAllocation(size_t size) {
   size_t seen = g_largest.load(std::memory_order_relaxed);
   while (size > seen && !g_largest.compare_exchange_weak(seen, size)) {
   }
-  void* p = std::malloc(size == 0 ? 1 : size);
-  if (p == nullptr) throw std::bad_alloc();
-  return p;
 }
-
-}  // namespace
-
-void* operator new(size_t size) { return TrackedAllocate(size); }
-void* operator new[](size_t size) { return TrackedAllocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-// The nothrow forms too (the standard library's temporary buffers use
-// them), so that every block is freed by the allocator that made it.
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return TrackedAllocate(size);
-  } catch (...) {
-    return nullptr;
-  }
-}
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept {
-  return operator new(size, tag);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace vexa {
 namespace {
