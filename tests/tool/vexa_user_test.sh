@@ -140,6 +140,15 @@ change_case cut 's\nabcdef\n' '{"variables": [{"name": "s", "type": 3}]}' 's: va
 long=$(printf 'x%.0s' $(seq 300))
 change_case label 'a\n1\n' "{\"variables\": [{\"name\": \"a\", \"type\": 0, \"label\": \"$long\"}]}" "label cut to 256 bytes"
 
+# A dictionary in another order than the columns: each value goes to its
+# own variable, and a message names the variable of the column.
+printf 'x,s,n\n1,abcdef,2\n' >"$work/order.csv"
+printf '{"variables": [{"name": "s", "type": 3}, {"name": "n", "type": 0}]}' >"$work/order.json"
+expect 0 import "$work/order.csv" "$work/order.vexa" --dict "$work/order.json"
+said "order.csv:2:2: warning: s: value cut"
+[ "$("$vexa" cat --raw "$work/order.vexa")" = $'s,n\nabc,2' ] ||
+  fail "columns in another order: $("$vexa" cat --raw "$work/order.vexa")"
+
 has 'c_zeros.csv:3:1: warning: ' <("$vexa" import "$work/c_zeros.csv" "$work/lc.vexa" --dict "$work/c_zeros.json" 2>&1) "a warning gives the line and the column"
 has 'c_short.csv:3:2: warning: ' <("$vexa" import "$work/c_short.csv" "$work/lc2.vexa" 2>&1) "a short row gives the line and the column"
 

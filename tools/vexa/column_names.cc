@@ -78,6 +78,7 @@ std::vector<std::string> MakeVariableNames(
   std::vector<std::string> names;
   names.reserve(header.size());
   std::unordered_set<std::string> taken;  // NameKey of every name given out
+  taken.reserve(header.size());             // grown once, not rehashed on the way
   // Per name repeated: the suffix number to try next, so that a name seen
   // n times costs n tries in all, not n * n.
   std::unordered_map<std::string, int> next_suffix;

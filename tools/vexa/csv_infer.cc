@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "column_names.h"
 #include "csv_reader.h"
@@ -67,38 +68,25 @@ bool Listed(const std::set<std::string>& columns, const std::string& cell,
   return columns.count(cell) > 0 || columns.count(name) > 0;
 }
 
-VariableSummary Variable(const std::string& name, const ColumnShape& c, bool as_date,
-                         bool as_string) {
-  VariableSummary v;
-  v.name = name;
-  v.alignment = v.display_width = v.role = -1;
-  FormatSpec& f = v.print_format;
+FormatSpec InferFormat(const ColumnShape& c, bool as_date, bool as_string) {
   if (as_date || (!as_string && c.date && !c.numeric)) {
     const int decimals = std::min(c.time_decimals, 6);
-    f = c.any_time ? FormatSpec{kFormatDateTime, decimals > 0 ? 21 + decimals : 20, decimals}
-                   : FormatSpec{kFormatDate, 11, 0};
-    v.measure = kScale;
-  } else if (!as_string && !c.any) {
-    return v;  // numeric in the library's default format
-  } else if (!as_string && c.numeric) {
+    return c.any_time ? FormatSpec{kFormatDateTime, decimals > 0 ? 21 + decimals : 20, decimals}
+                      : FormatSpec{kFormatDate, 11, 0};
+  }
+  if (!as_string && !c.any) return {};  // numeric in the library's default format
+  if (!as_string && c.numeric) {
     const int decimals = std::min(c.decimals, kMostDecimals);
     const int width = c.whole_digits + (decimals > 0 ? decimals + 1 : 0) + (c.negative ? 1 : 0);
-    f = {kFormatF, std::clamp(width, 1, kWidestF), decimals};
-    v.measure = kScale;
-  } else {
-    v.type = static_cast<int>(c.widest);
-    f = {kFormatA, v.type, 0};
-    v.measure = kNominal;
+    return {kFormatF, std::clamp(width, 1, kWidestF), decimals};
   }
-  v.write_format = f;
-  v.display_width = std::clamp(f.width, kNarrowestDisplay, kWidestF);
-  return v;
+  return {kFormatA, static_cast<int>(c.widest), 0};
 }
 
 }  // namespace
 
 bool InferDictionary(const std::string& csv_path, const CsvLayout& layout, ImportNotes& notes,
-                     FileSummary* dict, std::string* error) {
+                     InferredDictionary* dict, std::string* error) {
   CsvReader csv;
   if (!csv.Open(csv_path, layout.delimiter)) {
     *error = std::strerror(errno);
@@ -110,7 +98,7 @@ bool InferDictionary(const std::string& csv_path, const CsvLayout& layout, Impor
     *error = r == CsvReader::Result::kEnd ? "no header row" : csv.Error();
     return false;
   }
-  const std::vector<std::string> names = MakeVariableNames(header);
+  std::vector<std::string> names = MakeVariableNames(header);
   const size_t columns = names.size();
   for (size_t i = 0; i < columns; ++i) {
     if (TrimBlanks(header[i]) != names[i] &&
@@ -153,15 +141,30 @@ bool InferDictionary(const std::string& csv_path, const CsvLayout& layout, Impor
     *error = csv.Error();
     return false;
   }
-  // One variable per column: memory grows with the header by what each
-  // variable needs, not twice that.
-  dict->variables.reserve(dict->variables.size() + columns);
+  dict->formats.clear();
+  dict->formats.reserve(columns);
   for (size_t i = 0; i < columns; ++i) {
-    dict->variables.push_back(Variable(names[i], shapes[i],
-                                       Listed(layout.date_columns, header[i], names[i]),
-                                       Listed(layout.string_columns, header[i], names[i])));
+    dict->formats.push_back(InferFormat(shapes[i], Listed(layout.date_columns, header[i], names[i]),
+                                        Listed(layout.string_columns, header[i], names[i])));
   }
+  dict->names = std::move(names);
   return true;
+}
+
+VariableSummary InferredVariable(const std::string& name, const FormatSpec& format) {
+  VariableSummary v;
+  v.name = name;
+  v.alignment = v.display_width = v.role = -1;
+  if (format.type < 0) return v;
+  v.print_format = v.write_format = format;
+  if (format.type == kFormatA) {
+    v.type = format.width;
+    v.measure = kNominal;
+  } else {
+    v.measure = kScale;
+  }
+  v.display_width = std::clamp(format.width, kNarrowestDisplay, kWidestF);
+  return v;
 }
 
 }  // namespace vexa::tool

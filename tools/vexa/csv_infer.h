@@ -20,7 +20,16 @@ struct CsvLayout {
   std::set<std::string> string_columns;
 };
 
-// Reads the CSV file once and fills dict->variables, one per header cell:
+// A dictionary made from the data: per header cell a variable name and the
+// format its values call for (type -1: the library's default numeric
+// format). A few bytes a column beside its name, so that a wide header costs
+// little beside what the library keeps for it.
+struct InferredDictionary {
+  std::vector<std::string> names;
+  std::vector<FormatSpec> formats;
+};
+
+// Reads the CSV file once and gives one variable per header cell:
 // - numeric, scale, when every non-empty field is a number that stores
 //   as written (no leading zeros, nothing beyond 2^53, no NaN), with an F
 //   format as wide as the widest number and its decimals;
@@ -34,6 +43,10 @@ struct CsvLayout {
 // --date column holds something else, or (with *error empty: it is said
 // already) a note fails under --strict.
 bool InferDictionary(const std::string& csv_path, const CsvLayout& layout, ImportNotes& notes,
-                     FileSummary* dict, std::string* error);
+                     InferredDictionary* dict, std::string* error);
+
+// The whole variable of a name and its inferred format: the type, the
+// measurement level and the display width follow from the format.
+VariableSummary InferredVariable(const std::string& name, const FormatSpec& format);
 
 }  // namespace vexa::tool

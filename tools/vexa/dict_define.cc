@@ -67,25 +67,31 @@ struct AttributeArrays {
   std::vector<const char*> name_ptrs, value_ptrs;
 };
 
+}  // namespace
+
 int DefineVariable(int handle, const VariableSummary& v, std::string* what,
                    std::vector<std::string>* cut) {
   const char* name = v.name.c_str();
   const FormatSpec& p = v.print_format;
   const FormatSpec& w = v.write_format;
   int code = VEXA_OK;
-  // Each step runs only when the ones before it succeeded.
-  auto step = [&](const std::string& property, bool wanted, auto&& call) {
+  // Each step runs only when the ones before it succeeded. The property,
+  // and the format it sets, are put in words for the step that fails only.
+  auto step = [&](const char* property, bool wanted, auto&& call,
+                  const FormatSpec* format = nullptr) {
     if (Failed(code) || !wanted) return;
     code = call();
-    if (Failed(code)) *what = "variable '" + v.name + "', " + property;
+    if (!Failed(code)) return;
+    *what = "variable '" + v.name + "', " + property;
+    if (format != nullptr) *what += " " + FormatText(*format);
   };
   step("definition", true, [&] { return vexaSetVarName(handle, name, v.type); });
-  step("print format " + FormatText(p), p.type >= 0, [&] {
+  step("print format", p.type >= 0, [&] {
     return vexaSetVarPrintFormat(handle, name, p.type, p.decimals, p.width);
-  });
-  step("write format " + FormatText(w), w.type >= 0, [&] {
+  }, &p);
+  step("write format", w.type >= 0, [&] {
     return vexaSetVarWriteFormat(handle, name, w.type, w.decimals, w.width);
-  });
+  }, &w);
   step("label", v.has_label, [&] {
     const int result = vexaSetVarLabel(handle, name, v.label.c_str());
     if (result == VEXA_W_LABEL_TRUNCATED) {
@@ -111,6 +117,8 @@ int DefineVariable(int handle, const VariableSummary& v, std::string* what,
   step("weight", v.is_weight, [&] { return vexaSetCaseWeightVar(handle, name); });
   return Failed(code) ? code : VEXA_OK;
 }
+
+namespace {
 
 // The documents as the library takes them: 80-byte lines, blank padded.
 std::string DocumentLines(const FileSummary& dict) {

@@ -20,4 +20,8 @@ namespace vexa::tool {
 int DefineDictionary(int handle, const FileSummary& dict, std::string* what,
                      std::vector<std::string>* cut);
 
+// One variable and its properties, as DefineDictionary adds each.
+int DefineVariable(int handle, const VariableSummary& v, std::string* what,
+                   std::vector<std::string>* cut);
+
 }  // namespace vexa::tool

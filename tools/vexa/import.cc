@@ -47,19 +47,27 @@ struct ImportOptions {
   CsvLayout layout;
 };
 
-// Where each variable's values come from and what they must be.
+// Where each variable's values come from and what they must be. A few
+// bytes a column: the name is asked of the library when a message needs it.
 struct Column {
   size_t field = 0;  // index in a CSV record
-  double handle = 0;
-  int width = 0;  // 0 numeric, else the string width
+  double handle = 0;  // the variable's position in the dictionary plus one
+  int width = 0;      // 0 numeric, else the string width
   // Numeric with a date, date-time or time format: takes ISO 8601 text too.
   TimeKind time = TimeKind::kNone;
-  std::string name;
 };
 
-Column ColumnOf(size_t field, const VariableSummary& v) {
-  return {field, 0.0, v.type, v.type == 0 ? TimeKindOf(v.print_format.type) : TimeKind::kNone,
-          v.name};
+Column ColumnOf(size_t field, size_t position, int type, const FormatSpec& print_format) {
+  return {field, static_cast<double>(position + 1), type,
+          type == 0 ? TimeKindOf(print_format.type) : TimeKind::kNone};
+}
+
+// The name of a column's variable in the file being written.
+std::string NameOf(int handle, const Column& c) {
+  char name[VEXA_NAME_BUFFER] = "";
+  int type = 0;
+  vexaGetVarInfo(handle, static_cast<int>(c.handle) - 1, name, &type);
+  return name;
 }
 
 // ISO 8601 text for a variable of this kind: a date or a date-time for
@@ -102,7 +110,8 @@ bool MapColumns(const FileSummary& dict, const std::vector<std::string>& header,
     by_key.try_emplace(NameKey(header[i]), i);
   }
   columns->reserve(columns->size() + dict.variables.size());
-  for (const VariableSummary& v : dict.variables) {
+  for (size_t position = 0; position < dict.variables.size(); ++position) {
+    const VariableSummary& v = dict.variables[position];
     size_t found = header.size();
     if (auto it = exact.find(v.name); it != exact.end()) {
       found = it->second;
@@ -114,7 +123,7 @@ bool MapColumns(const FileSummary& dict, const std::vector<std::string>& header,
       return false;
     }
     used[found] = true;
-    columns->push_back(ColumnOf(found, v));
+    columns->push_back(ColumnOf(found, position, v.type, v.print_format));
   }
   for (size_t i = 0; i < header.size(); ++i) {
     if (!used[i] && !notes.Note("column left out", 1, i + 1,
@@ -132,17 +141,18 @@ int SetValue(const ImportOptions& o, int handle, const Column& c, const std::str
              const CsvReader& csv, ImportNotes& notes) {
   auto where = [&] { return o.csv_path + ":" + std::to_string(csv.RecordLine()) + ":" +
                             std::to_string(c.field + 1); };
+  auto name = [&] { return NameOf(handle, c); };
   int code = VEXA_OK;
   if (c.width == 0) {
     double value = 0;
     if (ParseNumber(text, &value)) {
       const char* change = NumberChange(text, value);
       if (change != nullptr &&
-          !notes.Note(change, csv.RecordLine(), c.field + 1, c.name + ": '" + text + "': " + change)) {
+          !notes.Note(change, csv.RecordLine(), c.field + 1, name() + ": '" + text + "': " + change)) {
         return 1;
       }
     } else if (!ParseTime(text, c.time, &value)) {
-      return Fail(where(), c.name + ": '" + text + "' is not a number" +
+      return Fail(where(), name() + ": '" + text + "' is not a number" +
                                (c.time == TimeKind::kNone       ? ""
                                 : c.time == TimeKind::kDuration ? " or an ISO 8601 time"
                                                                 : " or an ISO 8601 date"));
@@ -150,7 +160,7 @@ int SetValue(const ImportOptions& o, int handle, const Column& c, const std::str
     code = vexaSetValueNumeric(handle, c.handle, value);
   } else if (text.size() > static_cast<size_t>(c.width)) {
     if (!notes.Note("value cut", csv.RecordLine(), c.field + 1,
-                    c.name + ": value cut to the variable's " + std::to_string(c.width) +
+                    name() + ": value cut to the variable's " + std::to_string(c.width) +
                         " bytes")) {
       return 1;
     }
@@ -159,14 +169,13 @@ int SetValue(const ImportOptions& o, int handle, const Column& c, const std::str
   } else {
     code = vexaSetValueChar(handle, c.handle, text.c_str());
   }
-  return code == VEXA_OK ? 0 : ReportFailure("import", where(), "setting " + c.name, code);
+  return code == VEXA_OK ? 0 : ReportFailure("import", where(), "setting " + name(), code);
 }
 
 // Reads the cases and writes them to the committed handle. Returns 0, or an
 // exit status after printing the error.
-int WriteCases(const ImportOptions& o, int handle, std::vector<Column>& columns,
+int WriteCases(const ImportOptions& o, int handle, const std::vector<Column>& columns,
                ImportNotes& notes) {
-  for (Column& c : columns) vexaGetVarHandle(handle, c.name.c_str(), &c.handle);
   CsvReader csv;
   if (!csv.Open(o.csv_file, o.layout.delimiter)) return Fail(o.csv_path, std::strerror(errno));
   std::vector<std::string> fields;
@@ -201,14 +210,30 @@ int WriteCases(const ImportOptions& o, int handle, std::vector<Column>& columns,
   return 0;
 }
 
+// Defines the inferred variables, then those of the dictionary and the rest
+// of it.
+int Define(int handle, const InferredDictionary& inferred, const FileSummary& dict,
+           std::string* what, std::vector<std::string>* cut) {
+  for (size_t i = 0; i < inferred.names.size(); ++i) {
+    int code = DefineVariable(handle, InferredVariable(inferred.names[i], inferred.formats[i]),
+                              what, cut);
+    if (code != VEXA_OK) return code;
+  }
+  return DefineDictionary(handle, dict, what, cut);
+}
+
 // Defines, commits and fills the new file at `path`. Returns an exit status.
-int WriteFile(const ImportOptions& o, const std::string& path, const FileSummary& dict,
-              std::vector<Column>& columns, ImportNotes& notes) {
+// The variables are let go once the library has them, so that the header is
+// written with only the columns held here.
+int WriteFile(const ImportOptions& o, const std::string& path, InferredDictionary& inferred,
+              FileSummary& dict, const std::vector<Column>& columns, ImportNotes& notes) {
   int handle = -1;
   std::string what = "open";
   std::vector<std::string> cut;
   int code = OpenWrite(path, &handle);
-  if (code == VEXA_OK) code = DefineDictionary(handle, dict, &what, &cut);
+  if (code == VEXA_OK) code = Define(handle, inferred, dict, &what, &cut);
+  inferred = {};
+  dict.variables = {};
   if (code != VEXA_OK) {
     ReportFailure("import", o.out_path, what, code);
     if (handle >= 0) vexaCloseWrite(handle);
@@ -259,13 +284,16 @@ int RunImport(ImportOptions o) {
   }
   ImportNotes notes(o.csv_path, o.strict);
   FileSummary dict;
+  InferredDictionary inferred;
   std::vector<Column> columns;
   if (o.dict_path.empty()) {
-    if (!InferDictionary(o.csv_file, o.layout, notes, &dict, &error)) {
+    if (!InferDictionary(o.csv_file, o.layout, notes, &inferred, &error)) {
       return error.empty() ? 1 : Fail(o.csv_path, error);
     }
-    for (size_t i = 0; i < dict.variables.size(); ++i) {
-      columns.push_back(ColumnOf(i, dict.variables[i]));
+    columns.reserve(inferred.formats.size());
+    for (size_t i = 0; i < inferred.formats.size(); ++i) {
+      const FormatSpec& f = inferred.formats[i];
+      columns.push_back(ColumnOf(i, i, InferredVariable("", f).type, f));
     }
   } else {
     if (!ReadDictionaryFile(o.dict_path, &dict, &error)) {
@@ -279,7 +307,9 @@ int RunImport(ImportOptions o) {
   const std::string encoding = o.encoding.empty() ? dict.encoding : o.encoding;
   const int status = WriteNewFile(
       "import", o.out_path, encoding,
-      [&](const std::string& path) { return WriteFile(o, path, dict, columns, notes); },
+      [&](const std::string& path) {
+        return WriteFile(o, path, inferred, dict, columns, notes);
+      },
       in.OwnerOnlyMode());
   notes.Finish();
   return status;

@@ -84,6 +84,11 @@ std::string NameKey(std::string_view name) {
   }
   const locale_t saved = uselocale(utf8);
   for (size_t i = 0; i < key.size();) {
+    if (static_cast<unsigned char>(key[i]) < 0x80) {  // a character of its own
+      if (key[i] >= 'a' && key[i] <= 'z') key[i] = static_cast<char>(key[i] - 'a' + 'A');
+      ++i;
+      continue;
+    }
     std::mbstate_t in{}, out{};
     wchar_t wc = 0;
     const size_t n = std::mbrtowc(&wc, key.data() + i, key.size() - i, &in);
