@@ -133,6 +133,14 @@ extern "C" {
 #define VEXA_ROLE_FREQUENCY 6
 #define VEXA_ROLE_RECORD_ID 7
 
+/* ===== Compression codes (vexaSetCompression, vexaGetCompression) =====
+ * Names for the codes: an addition of this library (the standard calls give
+ * only the numbers). */
+
+#define VEXA_COMPRESSION_NONE 0
+#define VEXA_COMPRESSION_BYTECODE 1
+#define VEXA_COMPRESSION_ZLIB 2
+
 /* ===== Limits ===== */
 
 #define VEXA_MAX_FILES 100      /* simultaneously open handles */
@@ -272,11 +280,14 @@ VEXA_API int vexaOpenWriteCopyU8ExDict(const char *fileName, const char *dictFil
  * here, beside the target until the close (see vexaOpenWrite).
  * Setters are refused afterwards, case writing is allowed. */
 VEXA_API int vexaCommitHeader(int handle);
-/* Chooses the compression of a new file: 0 none, 1 byte-code, 2 zlib (any
- * other value means 1). A zlib file holds byte-code data cut into blocks of
- * 4,190,208 bytes, each deflated on its own (magic "$FL3"). */
+/* Chooses the compression of a new file: VEXA_COMPRESSION_NONE (0),
+ * VEXA_COMPRESSION_BYTECODE (1) or VEXA_COMPRESSION_ZLIB (2); any other
+ * value means VEXA_COMPRESSION_BYTECODE. A zlib file holds byte-code data
+ * cut into blocks of 4,190,208 bytes, each deflated on its own (magic
+ * "$FL3"). */
 VEXA_API int vexaSetCompression(int handle, int compSwitch);
-/* The compression of the file behind the handle (0 when there is none). */
+/* The compression of the file behind the handle (VEXA_COMPRESSION_NONE when
+ * there is none). */
 VEXA_API int vexaGetCompression(int handle, int *compSwitch);
 
 /* ===== Variables ===== */

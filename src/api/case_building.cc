@@ -14,7 +14,7 @@ VEXA_API int vexaSetValueNumeric(int handle, double varHandle, double value) {
     HandleRecord& r = Lookup(handle, Access::kData);
     r.PrepareCase();
     const auto& [offset, type] = r.DirectoryEntry(varHandle);
-    if (type != 0) return VEXA_E_WRONG_TYPE;
+    if (type != kNumericType) return VEXA_E_WRONG_TYPE;
     std::memcpy(r.case_buffer() + offset * 8, &value, sizeof value);
     return VEXA_OK;
   });
@@ -26,7 +26,7 @@ VEXA_API int vexaSetValueChar(int handle, double varHandle, const char* value) {
     Required(value);
     r.PrepareCase();
     const auto& [offset, type] = r.DirectoryEntry(varHandle);
-    if (type == 0) return VEXA_E_WRONG_TYPE;
+    if (type == kNumericType) return VEXA_E_WRONG_TYPE;
     size_t len = std::strlen(value);
     if (len > static_cast<size_t>(type)) return VEXA_E_VALUE_TOO_LONG;
     char* dest = r.case_buffer() + offset * 8;

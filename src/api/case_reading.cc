@@ -54,7 +54,7 @@ using SlotRun = std::pair<size_t, size_t>;
 std::vector<SlotRun> NumericRuns(const Dictionary& dict) {
   std::vector<SlotRun> runs;
   for (int i = 0; i < dict.Count(); ++i) {
-    if (dict.At(i).Type() != 0) continue;
+    if (!dict.At(i).IsNumeric()) continue;
     const auto slot = static_cast<size_t>(dict.FirstSlot(i));
     if (!runs.empty() && runs.back().first + runs.back().second == slot) {
       ++runs.back().second;
@@ -195,7 +195,7 @@ VEXA_API int vexaGetValueNumeric(int handle, double varHandle, double* value) {
     HandleRecord& r = Lookup(handle, Access::kRead);
     Required(value);
     const auto& [offset, type] = CurrentValue(r, varHandle);
-    if (type != 0) return VEXA_E_NOT_NUMERIC;
+    if (type != kNumericType) return VEXA_E_NOT_NUMERIC;
     std::memcpy(value, r.case_buffer() + offset * 8, sizeof(double));
     return VEXA_OK;
   });
@@ -208,7 +208,7 @@ VEXA_API int vexaGetValueChar(int handle, double varHandle, char* value,
     HandleRecord& r = Lookup(handle, Access::kRead);
     Required(value);
     const auto& [offset, type] = CurrentValue(r, varHandle);
-    if (type == 0) return VEXA_E_WRONG_TYPE;
+    if (type == kNumericType) return VEXA_E_WRONG_TYPE;
     if (type >= valueLen) return VEXA_E_BUFFER_TOO_SHORT;
     std::memcpy(value, r.case_buffer() + offset * 8, type);
     value[type] = '\0';

@@ -5,6 +5,10 @@
 
 using namespace vexa;
 
+static_assert(kCompressionNone == VEXA_COMPRESSION_NONE &&
+              kCompressionByteCode == VEXA_COMPRESSION_BYTECODE &&
+              kCompressionZlib == VEXA_COMPRESSION_ZLIB);
+
 namespace {
 
 SystemFileDataSource& Writer(HandleRecord& r) {
@@ -49,15 +53,17 @@ VEXA_API int vexaWholeCaseOut(int handle, const void* caseRec) {
 VEXA_API int vexaSetCompression(int handle, int compSwitch) {
   return Guarded(kFallbackHandle, [&] {
     HandleRecord& r = Lookup(handle, Access::kDefine);
-    // 0 stays 0 and 2 stays 2; every other value asks for byte-code.
-    Writer(r).SetCompression(compSwitch == 0 || compSwitch == 2 ? compSwitch
-                                                                : 1);
+    // None and zlib stay; every other value asks for byte-code.
+    Writer(r).SetCompression(compSwitch == VEXA_COMPRESSION_NONE ||
+                                     compSwitch == VEXA_COMPRESSION_ZLIB
+                                 ? compSwitch
+                                 : VEXA_COMPRESSION_BYTECODE);
     return VEXA_OK;
   });
 }
 
 VEXA_API int vexaGetCompression(int handle, int* compSwitch) {
-  if (compSwitch) *compSwitch = 0;
+  if (compSwitch) *compSwitch = VEXA_COMPRESSION_NONE;
   return Guarded(kFallbackHandle, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(compSwitch);

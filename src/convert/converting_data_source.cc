@@ -99,7 +99,7 @@ class ConvertingDataSource::Iterator : public VEXA_InputCaseIterator {
       char* to = data + output_starts_[k];
       const char* from = data + static_cast<size_t>(s.source_start) * 8;
       const size_t bytes = static_cast<size_t>(s.output_units) * 8;
-      if (s.source_width == 0) {
+      if (s.source_width == kNumericType) {
         if (to != from) std::memmove(to, from, bytes);
         continue;
       }

@@ -47,7 +47,8 @@ class ConvertingDataSource : public VEXA_DataSource {
   struct Segment {
     uint32_t source_start;  // 8-byte unit in the wrapped reader's case
     uint32_t output_units;  // 8-byte units in the converted case
-    int16_t source_width;   // the string's width in the reader; 0: numerics
+    int16_t source_width;   // the string's width in the reader, or
+                            // kNumericType for numerics
     // The string's width in this view: a converted value is cut on a
     // character within it (the rest of its units are blanks), so that no
     // caller sees part of a character.
@@ -77,16 +78,17 @@ class ConvertingDataSource : public VEXA_DataSource {
 
 class UTF8DataSource : public ConvertingDataSource {
  public:
-  // `target` is the file's encoding. Warning 1701 (with `target`) when
-  // lossy and an observer is given.
+  // `target` is the file's encoding. Warning kWarnLossyToUtf8 (with `target`)
+  // when lossy and an observer is given.
   UTF8DataSource(std::unique_ptr<VEXA_DataSource> wrapped, std::string target,
                  Observer* observer);
 };
 
 class CodePageDataSource : public ConvertingDataSource {
  public:
-  // `target` is the current code page's name. Warning 1711, or 1712 with
-  // `variant`, when lossy and an observer is given.
+  // `target` is the current code page's name. Warning kWarnLossyToCodePage, or
+  // kWarnLossyToCodePageAlt with `variant`, when lossy and an observer is
+  // given.
   CodePageDataSource(std::unique_ptr<VEXA_DataSource> wrapped,
                      std::string target, Observer* observer, bool variant);
 };

@@ -4,7 +4,8 @@
 // presented through a converting data source:
 //   UTF-8 mode, a code-page file:  UTF8DataSource, from the file's code page
 //   code-page mode, a UTF-8 file:  CodePageDataSource, to the current one
-//   code-page mode, another code page: the reader unconverted, warning 1721
+//   code-page mode, another code page: the reader unconverted, warning
+//                                  kWarnOtherCodePage
 #pragma once
 
 #include <memory>

@@ -5,6 +5,7 @@
 #include "crypt/cipher.h"
 #include "crypt/protected_header.h"
 #include "crypt/stat_crypt.h"
+#include "io/open_mode.h"
 #include "io/posix_file.h"
 #include "io/replacement_file.h"
 #include "io/temp_directories.h"
@@ -13,8 +14,6 @@
 
 namespace vexa::crypt {
 namespace {
-
-bool Has(const std::string& mode, char c) { return mode.find(c) != std::string::npos; }
 
 // The cores that encrypt and decrypt: those the zlib stream uses.
 int Threads() { return std::max(1, zcmpsFilestr::WorkerCount()); }
@@ -29,9 +28,11 @@ bool CryptFileStream::Open(const std::string& path, const std::string& password,
   VEXA_FileStream::Close();
   protected_path_ = path;
   password_ = password;
-  writes_ = Has(mode, 'w') || Has(mode, 'a') || Has(mode, '+');
-  const bool reads = Has(mode, 'r') || Has(mode, 'a');
-  if (!reads && !Has(mode, 'w')) return false;
+  const OpenMode form = ParseOpenMode(mode);
+  if (!form.valid) return false;
+  writes_ = form.writes;
+  // What the protected file holds is decrypted unless the mode truncates.
+  const bool reads = form.KeepsContents();
   const std::string name = TempFileName("decrypt");
   if (name.empty()) return false;
   // Without a name where the system allows, so that not even a process
@@ -65,7 +66,7 @@ bool CryptFileStream::Decrypt() {
     if (!LooksLikePlainFile(*this)) {
       return false;
     }
-    Seek(0, 0);
+    Seek(0, SEEK_SET);
     return true;
   } catch (const std::exception&) {
     return false;  // unreadable: the data source tells why

@@ -29,9 +29,9 @@ class CryptFileStream : public VEXA_FileStream {
   // file cannot be read as protected with this password (wrong password,
   // damaged or not protected) or no temporary copy can be made.
   bool Open(const std::string& path, const std::string& password, const std::string& mode);
-  // Encrypts a written copy into place and lets the copy go. Raises
-  // ErrorText 1002 when the new protected file cannot be written; the old
-  // one is then unchanged.
+  // Encrypts a written copy into place and lets the copy go. Raises ErrorText
+  // kErrWriteFailed when the new protected file cannot be written; the old one
+  // is then unchanged.
   void Close() override;
 
  private:

@@ -3,11 +3,11 @@
 #include <cstdint>
 
 #include "support/endian.h"
+#include "support/file_magic.h"
 
 namespace vexa::crypt {
 namespace {
 
-constexpr std::string_view kMagic = "ENCRYPTEDSAV";
 constexpr uint64_t kBlockLength = 28;
 constexpr int32_t kVersion = 21;
 
@@ -16,7 +16,8 @@ constexpr int32_t kVersion = 21;
 std::string ProtectedHeader() {
   std::string out(kProtectedHeaderBytes, '\0');
   for (size_t i = 0; i < 8; ++i) out[i] = static_cast<char>((kBlockLength >> (8 * i)) & 0xFF);
-  out.replace(8, kMagic.size(), kMagic);
+  out.replace(magic::kEncryptedOffset, magic::kEncrypted.size(),
+              magic::kEncrypted);
   out[20] = static_cast<char>(kVersion);
   return out;
 }
@@ -27,18 +28,18 @@ bool ReadProtectedHeader(VEXA_StrBaseIO& stream) {
   uint64_t length = 0;
   for (size_t i = 0; i < 8; ++i) length |= uint64_t{static_cast<unsigned char>(head[i])} << (8 * i);
   if (length != kBlockLength || stream.Read(head + 8, kBlockLength) != kBlockLength) return false;
-  return std::string_view(head + 8, kMagic.size()) == kMagic;
+  return std::string_view(head + magic::kEncryptedOffset,
+                          magic::kEncrypted.size()) == magic::kEncrypted;
 }
 
 bool LooksLikePlainFile(VEXA_StrBaseIO& plain) {
   const int64_t position = plain.Tell();
   char head[80];
-  plain.Seek(0, 0);
+  plain.Seek(0, SEEK_SET);
   const bool complete = plain.Read(head, sizeof head) == sizeof head;
-  plain.Seek(position, 0);
+  plain.Seek(position, SEEK_SET);
   if (!complete) return false;
-  const std::string_view magic(head, 4);
-  if (magic != "$FL2" && magic != "$FL3") return false;
+  if (!magic::IsSystemFileMagic(head)) return false;
   const int32_t code = LoadI32(head + 64, false);
   for (int32_t good : {1, 2, 3}) {
     if (code == good || code == good << 24) return true;

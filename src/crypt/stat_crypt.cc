@@ -8,6 +8,7 @@
 
 #include "crypt/cipher.h"
 #include "support/errors.h"
+#include "support/file_magic.h"
 #include "threads/run_pieces.h"
 
 namespace vexa::crypt {
@@ -61,7 +62,7 @@ size_t PaddingOf(const unsigned char* last_block) {
 
 // Whether a decrypted first block can begin a plain file.
 bool StartsPlainFile(const unsigned char* first_block) {
-  return std::memcmp(first_block, "$FL2", 4) == 0 || std::memcmp(first_block, "$FL3", 4) == 0;
+  return magic::IsSystemFileMagic(reinterpret_cast<const char*>(first_block));
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ class VEXA_InputCaseIterator {
   virtual ~VEXA_InputCaseIterator() = default;
 
   // Reads the next case into Case(). Returns false at the end of the data.
-  // Raises SystemFileException (1205 and others) for damaged data.
+  // Raises SystemFileException (kErrTruncated and others) for damaged data.
   virtual bool ReadNext() = 0;
   // Reads the next case straight into `dest` (as large as Case()) instead
   // of Case(), which keeps what it held. Returns false at the end of the

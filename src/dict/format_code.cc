@@ -59,7 +59,7 @@ Format UnpackFormat(uint32_t packed) {
 }
 
 uint32_t DefaultFormat(int var_type) {
-  if (var_type == 0) return kDefaultNumericFormat;
+  if (var_type == kNumericType) return kDefaultNumericFormat;
   return PackFormat({static_cast<uint16_t>(var_type), kFormatString, 0});
 }
 
@@ -74,8 +74,8 @@ bool IsValidFormatValues(int type, int width, int decimals, int var_type,
   const int d = decimals;
   // Decimals are unsigned in the format word: a negative count never passes.
   if (d < 0 || w < 0) return false;
-  const bool numeric = var_type == 0 && d <= kMaxNumericDecimals;
-  const bool plain = var_type == 0 && d == 0;
+  const bool numeric = var_type == kNumericType && d <= kMaxNumericDecimals;
+  const bool plain = var_type == kNumericType && d == 0;
   const bool w40 = w <= kMaxPlainWidth;
   auto in = [w](int lo, int hi) { return lo <= w && w <= hi; };
   // Date and time types that take decimals need room for them.

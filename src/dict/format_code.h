@@ -19,6 +19,9 @@ struct Format {
   bool operator==(const Format&) const = default;
 };
 
+// The type of a numeric variable; a string variable's type is its width.
+constexpr int kNumericType = 0;
+
 constexpr int kFormatString = 1;   // A
 constexpr int kFormatHexString = 2;  // AHEX
 constexpr int kFormatNumeric = 5;  // F

@@ -51,11 +51,11 @@ VEXA_VariableImpl::VEXA_VariableImpl(int type)
       write_format(DefaultFormat(type)),
       type(static_cast<int16_t>(type)),
       display_width(static_cast<int16_t>(
-          type == 0 ? kNumericDisplayWidth
+          type == kNumericType ? kNumericDisplayWidth
                     : (type > kMaxDefaultDisplayWidth ? kMaxDefaultDisplayWidth
                                                       : type))),
       id(NextVariableId()) {
-  const bool numeric = type == 0;
+  const bool numeric = type == kNumericType;
   const uint32_t measure = numeric ? 0 : 1;
   const uint32_t align = numeric ? 1 : 0;
   flags = (measure << kMeasureShift) | (align << kAlignShift) | kModifiedBit;
@@ -206,7 +206,7 @@ void VEXA_Variable::SetMissingTexts(int code, const char* v1, const char* v2,
                                     const char* v3) {
   VEXA_ASSERT(v1 != nullptr || v2 == nullptr);
   VEXA_ASSERT(v2 != nullptr || v3 == nullptr);
-  VEXA_ASSERT(v1 == nullptr || Type() != 0);
+  VEXA_ASSERT(v1 == nullptr || !IsNumeric());
   const char* texts[3] = {v1, v2, v3};
   char padded[3][8];
   const char* values[3] = {nullptr, nullptr, nullptr};

@@ -12,6 +12,7 @@
 
 #include "support/ref_counted.h"
 #include "dict/attributes.h"
+#include "dict/format_code.h"
 #include "dict/value_labels.h"
 
 namespace vexa {
@@ -64,8 +65,8 @@ class VEXA_Variable {
   // interface encoding.
   void SetName(std::string_view name);
 
-  int Type() const;  // 0 numeric, else string width
-  bool IsNumeric() const { return Type() == 0; }
+  int Type() const;  // kNumericType, else string width
+  bool IsNumeric() const { return Type() == kNumericType; }
   // Changes the width; formats follow as the type change rule says.
   void SetType(int type);
 

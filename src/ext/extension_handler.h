@@ -36,10 +36,10 @@ class SystemFileExtensionHandler {
   virtual void WriteRecord(const ExtensionWriteContext& file,
                            SystemFileExtensionRecord& rec) const = 0;
 
-  // Checks a record read from a file and applies it to the dictionary and
-  // the header. A record it cannot accept raises SystemFileException 1204
-  // with a sentence about the values at fault; the dictionary reader adds
-  // the record's place.
+  // Checks a record read from a file and applies it to the dictionary and the
+  // header. A record it cannot accept raises SystemFileException
+  // kErrBadStructure with a sentence about the values at fault; the dictionary
+  // reader adds the record's place.
   virtual void ReadRecord(ExtensionReadContext& file,
                           const SystemFileExtensionRecord& rec) const = 0;
 };

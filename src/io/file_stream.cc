@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "io/open_mode.h"
 #include "io/read_ahead.h"
 #include "support/errors.h"
 
@@ -43,7 +44,7 @@ bool VEXA_FileStream::Open(const std::string& path, const std::string& mode) {
   // A file opened only for reading keeps its size while we read it; its end
   // is taken once here so that the length checks of the readers cost no
   // system call.
-  read_only_ = mode.find_first_of("wa+") == std::string::npos;
+  read_only_ = !ParseOpenMode(mode).writes;
   known_end_ = read_only_ ? File().FileSize() : -1;
   FitBuffer(read_only_ ? known_end_ : -1);
   return true;
@@ -253,9 +254,9 @@ int64_t VEXA_FileStream::Size() {
 int64_t VEXA_FileStream::Seek(int64_t offset, int whence) {
   if (!IsOpen()) return -1;
   int64_t target;
-  if (whence == 1) {
+  if (whence == SEEK_CUR) {
     target = position_ + offset;
-  } else if (whence == 2) {
+  } else if (whence == SEEK_END) {
     target = Size() + offset;
   } else {
     target = offset;

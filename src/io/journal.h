@@ -30,12 +30,12 @@ std::string JournalPath(const std::string& file);
 
 class Journal {
  public:
-  // Starts the journal of the file open for writing at `fd`, named `path`
-  // (the file it names, a symbolic link followed), of `size` bytes: creates
-  // the journal with the file's permission bits, writes its header and
-  // flushes it and the directory. The caller holds the file's writer lock
-  // (io/writer_lock.h). Raises SystemFileException 1002 when a journal
-  // exists already or cannot be made; nothing stays behind then.
+  // Starts the journal of the file open for writing at `fd`, named `path` (the
+  // file it names, a symbolic link followed), of `size` bytes: creates the
+  // journal with the file's permission bits, writes its header and flushes it
+  // and the directory. The caller holds the file's writer lock
+  // (io/writer_lock.h). Raises SystemFileException kErrWriteFailed when a
+  // journal exists already or cannot be made; nothing stays behind then.
   Journal(const std::string& path, int fd, int64_t size);
   // Closes the journal; it stays on disk unless Remove() removed it.
   ~Journal();
@@ -43,11 +43,11 @@ class Journal {
   Journal& operator=(const Journal&) = delete;
 
   // Adds a record of the old `bytes` at `position`. Raises
-  // SystemFileException 1002 when it cannot be written.
+  // SystemFileException kErrWriteFailed when it cannot be written.
   void Keep(int64_t position, std::string_view bytes);
-  // Flushes the records added; raises SystemFileException 1002 on failure,
-  // and from then on at every call (what failed to reach the disk may be
-  // lost). Nothing of the file may change over kept bytes before this
+  // Flushes the records added; raises SystemFileException kErrWriteFailed on
+  // failure, and from then on at every call (what failed to reach the disk may
+  // be lost). Nothing of the file may change over kept bytes before this
   // returns.
   void Flush();
   // Removes the journal (one already gone counts as removed) and flushes
@@ -64,16 +64,16 @@ class Journal {
   bool broken_ = false;  // a write or flush failed
 };
 
-// Puts back the file at `path` (a symbolic link followed) from a journal
-// that an interrupted change left beside it, and removes the journal. Does
-// nothing when there is none, or while another handle or process holds the
-// file's lock (a writer at work); removes a journal whose header is cut or
-// damaged or that belongs to another file (nothing of the file had changed).
-// Raises SystemFileException 1201 when a journal must be played back but the
+// Puts back the file at `path` (a symbolic link followed) from a journal that
+// an interrupted change left beside it, and removes the journal. Does nothing
+// when there is none, or while another handle or process holds the file's lock
+// (a writer at work); removes a journal whose header is cut or damaged or that
+// belongs to another file (nothing of the file had changed). Raises
+// SystemFileException kErrReopen when a journal must be played back but the
 // file or its directory cannot be written by this process, or when the play
-// back fails; the journal stays then, for the next open. A caller that
-// holds the file's writer lock itself says so: the journal is then known to
-// be left by a writer that is gone.
+// back fails; the journal stays then, for the next open. A caller that holds
+// the file's writer lock itself says so: the journal is then known to be left
+// by a writer that is gone.
 void RecoverInterruptedChange(const std::string& path, bool writer_lock_held = false);
 
 // Removes the journal beside `path`, if any: the file it belonged to has

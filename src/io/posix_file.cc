@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "io/open_mode.h"
 #include "io/sys_calls.h"
 #include "support/errors.h"
 #ifdef VEXA_FAULT_INJECTION
@@ -153,54 +154,15 @@ std::string DirectoryOf(const std::string& path) {
 // The name under which an open descriptor can be linked into a directory.
 std::string DescriptorPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
-struct ModeFlags {
-  int flags = 0;
-  bool append = false;
-  bool delete_on_close = false;
-  bool exclusive = false;  // owner-only permissions
-  bool new_only = false;   // fails when the name exists
-  bool unnamed = false;    // a file without a name in the path's directory
-  bool valid = false;
-};
-
-// The mode letters: "+" with "w" reads and writes, creating and truncating;
-// "+" with "a" reads and writes, appending and creating; "+" alone reads and
-// writes; "r" reads; "w" writes, creating and truncating; "a" writes,
-// appending and creating. "t" and "T" change nothing here, "D" removes the
-// file when it is closed, "x" creates a new file only (failing when the name
-// exists) with owner-only permissions, "n" a new file only with the
-// permissions any created file gets, "u" (with "w+") a new file without a
-// name in the directory of the path, which Link() names (owner-only with
-// "x"). Append modes start at the end of the file: the descriptor is not
-// opened O_APPEND, because pwrite on such a descriptor ignores its position.
-ModeFlags ParseMode(const std::string& mode) {
-  auto has = [&](char c) { return mode.find(c) != std::string::npos; };
-  ModeFlags m;
-  m.valid = true;
-  if (has('+')) {
-    m.flags = O_RDWR;
-    if (has('w')) {
-      m.flags |= O_CREAT | O_TRUNC;
-    } else if (has('a')) {
-      m.flags |= O_CREAT;
-      m.append = true;
-    }
-  } else if (has('r')) {
-    m.flags = O_RDONLY;
-  } else if (has('w')) {
-    m.flags = O_WRONLY | O_CREAT | O_TRUNC;
-  } else if (has('a')) {
-    m.flags = O_WRONLY | O_CREAT;
-    m.append = true;
-  } else {
-    m.valid = false;
-  }
-  m.delete_on_close = has('D');
-  m.exclusive = has('x') && (m.flags & O_CREAT) != 0;
-  m.new_only = (m.exclusive || has('n')) && (m.flags & O_CREAT) != 0;
-  if (m.new_only) m.flags |= O_EXCL;
-  m.unnamed = has('u') && (m.flags & O_TRUNC) != 0 && (m.flags & O_RDWR) != 0;
-  return m;
+// The open(2) flags of a mode. Append modes start at the end of the file:
+// the descriptor is not opened O_APPEND, because pwrite on such a
+// descriptor ignores its position.
+int OpenFlags(const OpenMode& m) {
+  int flags = m.reads && m.writes ? O_RDWR : m.writes ? O_WRONLY : O_RDONLY;
+  if (m.create) flags |= O_CREAT;
+  if (m.truncate) flags |= O_TRUNC;
+  if (m.new_only) flags |= O_EXCL;
+  return flags;
 }
 
 }  // namespace
@@ -221,7 +183,7 @@ bool VEXA_File::Open(const std::string& path, const std::string& mode) {
   mode_ = mode;
   eof_ = false;
   ok_ = false;
-  ModeFlags m = ParseMode(mode);
+  const OpenMode m = ParseOpenMode(mode);
   if (!m.valid) return false;
   int fd = -1;
   if (m.unnamed) {
@@ -238,7 +200,7 @@ bool VEXA_File::Open(const std::string& path, const std::string& mode) {
 #endif
   } else {
     do {
-      fd = sys::Open(path.c_str(), m.flags | O_CLOEXEC, m.exclusive ? 0600 : 0666);
+      fd = sys::Open(path.c_str(), OpenFlags(m) | O_CLOEXEC, m.exclusive ? 0600 : 0666);
     } while (fd < 0 && errno == EINTR);
   }
   if (fd < 0) return false;

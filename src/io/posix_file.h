@@ -23,7 +23,7 @@ class VEXA_File : public VEXA_RefCntObject {
   VEXA_File& operator=(const VEXA_File&) = delete;
   ~VEXA_File() override;
 
-  // Opens `path` with a mode text ("r", "w", "a", "+", ...); an open file is
+  // Opens `path` with a mode text (io/open_mode.h); an open file is
   // closed first. Returns false when the file cannot be opened. "w+u" makes
   // a file without a name in the directory of `path` (false where the
   // system has none, or no /proc to name it through): nothing of it stays
@@ -47,21 +47,22 @@ class VEXA_File : public VEXA_RefCntObject {
   // file system has no such locks.
   int LockForWriting();
   bool IsOpen() const { return fd_ >= 0; }
-  // Raise ErrorText 1003 (read) or 1002 (write) naming the file on failure.
+  // Raise ErrorText kErrReadFailed (read) or kErrWriteFailed (write) naming the
+  // file on failure.
   size_t ReadAt(void* dest, size_t size, int64_t position);
   size_t WriteAt(const void* src, size_t size, int64_t position);
   int64_t FileSize();
   // Makes what was written durable; false on failure.
   bool Sync();
-  // Changing a file in place that must stay as it was when the change
-  // fails, also by a crash: from now on, the bytes within the file's
-  // present size that a write or a cut would change are read and kept
-  // first, in memory and in the file's journal on disk (io/journal.h), which
-  // starts here and takes the file's lock (a write whose old bytes cannot
-  // be kept raises ErrorText 1002 or SystemFileException 1002 and changes
-  // nothing). Raises ErrorText 1003 when the size cannot be had, and
-  // SystemFileException 1002 when the journal cannot be started (another
-  // writer holds the lock, among others).
+  // Changing a file in place that must stay as it was when the change fails,
+  // also by a crash: from now on, the bytes within the file's present size that
+  // a write or a cut would change are read and kept first, in memory and in the
+  // file's journal on disk (io/journal.h), which starts here and takes the
+  // file's lock (a write whose old bytes cannot be kept raises ErrorText
+  // kErrWriteFailed or SystemFileException kErrWriteFailed and changes
+  // nothing). Raises ErrorText kErrReadFailed when the size cannot be had, and
+  // SystemFileException kErrWriteFailed when the journal cannot be started
+  // (another writer holds the lock, among others).
   void KeepUndo();
   // Writes the kept bytes back, cuts the file to its size at KeepUndo()
   // and makes that durable, then removes the journal; false when any of it
@@ -73,7 +74,7 @@ class VEXA_File : public VEXA_RefCntObject {
   // keeping goes on, so Rollback() still puts the file back.
   bool Commit();
   // Cuts the file (or extends it with zeros) to `size` bytes. Raises
-  // ErrorText 1002 on failure.
+  // ErrorText kErrWriteFailed on failure.
   void Truncate(int64_t size);
   void Close();
   const std::string& Path() const { return path_; }

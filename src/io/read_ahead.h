@@ -47,11 +47,10 @@ class ReadAhead {
   ~ReadAhead();
 
   // Reads `size` bytes (at most capacity - headroom) at file position
-  // `position` into buffer + headroom, exchanging `buffer` for the spare
-  // one when that holds them. Returns the bytes read, fewer only at the end
-  // of the file. When `then_prefetch`, the worker goes on to read the
-  // `size` bytes that follow. Raises ErrorText 1003 when the file cannot
-  // be read.
+  // `position` into buffer + headroom, exchanging `buffer` for the spare one
+  // when that holds them. Returns the bytes read, fewer only at the end of the
+  // file. When `then_prefetch`, the worker goes on to read the `size` bytes
+  // that follow. Raises ErrorText kErrReadFailed when the file cannot be read.
   size_t Fetch(LargeBuffer& buffer, size_t size, int64_t position,
                bool then_prefetch);
 

@@ -26,14 +26,15 @@ class ReplacementFile {
 
   // Opens the new file for `path` in `stream` (read and write). The file
   // replaced is the one a symbolic link at `path` points at, else `path`.
-  // Raises ErrorText 1002 naming `path` when no new file can be made.
+  // Raises ErrorText kErrWriteFailed naming `path` when no new file can be
+  // made.
   void Create(const std::string& path, VEXA_FileStream& stream);
-  // For the complete file: writes out the stream, makes the file durable
-  // when it replaces one (a file new under its name has nothing to lose)
-  // and names an unnamed one beside the target. Raises ErrorText 1002.
+  // For the complete file: writes out the stream, makes the file durable when
+  // it replaces one (a file new under its name has nothing to lose) and names
+  // an unnamed one beside the target. Raises ErrorText kErrWriteFailed.
   void Finish(VEXA_FileStream& stream);
-  // Renames the finished file over the target (the stream may be closed
-  // first) and flushes the directory. Raises ErrorText 1002 when the rename
+  // Renames the finished file over the target (the stream may be closed first)
+  // and flushes the directory. Raises ErrorText kErrWriteFailed when the rename
   // fails; the old file then stays.
   void Replace();
   // Removes the new file's name, if it has one: an unnamed file goes with

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 
 #include "io/read_ahead.h"
@@ -21,12 +22,13 @@ class VEXA_StrBaseIO {
   // Reads up to size bytes at the position; fewer at the end of the data,
   // or before a part that cannot be read, whose failure the next read
   // raises: a short read is the end only when the next read gives 0.
-  // Raises ErrorText(1003) when the file cannot be read.
+  // Raises ErrorText(kErrReadFailed) when the file cannot be read.
   virtual size_t Read(void* dest, size_t size) = 0;
-  // Writes size bytes at the position. Raises ErrorText(1002) on failure.
+  // Writes size bytes at the position. Raises ErrorText(kErrWriteFailed) on
+  // failure.
   virtual size_t Write(const void* src, size_t size) = 0;
-  // whence: 0 absolute, 1 from the position, 2 from the end. Returns the new
-  // position, or -1 when no file is open.
+  // whence: SEEK_SET absolute, SEEK_CUR from the position, SEEK_END from the
+  // end. Returns the new position, or -1 when no file is open.
   virtual int64_t Seek(int64_t offset, int whence) = 0;
   virtual int64_t Tell() const = 0;
   // The end of the data: the file size, or the end of unwritten bytes when

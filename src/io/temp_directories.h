@@ -28,13 +28,13 @@ namespace vexa {
 // none could be made.
 std::string NextTempDirectory();
 
-// A name for a new temporary file: the next directory, the first 8
-// characters of `word`, "." and a process-wide counter, chosen so that no
-// file of that name exists. The directory is named through its open
-// descriptor ("/proc/self/fd/N/") where the system offers that. Only
-// chosen: the caller creates the file (with exclusive creation). Raises
-// SystemFileException 1201, naming each base directory and why it could not
-// be used, when there is no directory; "" when the name would be too long.
+// A name for a new temporary file: the next directory, the first 8 characters
+// of `word`, "." and a process-wide counter, chosen so that no file of that
+// name exists. The directory is named through its open descriptor
+// ("/proc/self/fd/N/") where the system offers that. Only chosen: the caller
+// creates the file (with exclusive creation). Raises SystemFileException
+// kErrReopen, naming each base directory and why it could not be used, when
+// there is no directory; "" when the name would be too long.
 std::string TempFileName(std::string_view word);
 
 // Removes the process directories with everything in them and restores TMP;

@@ -37,7 +37,7 @@ class WriteBehind {
 
   // Hands the first `size` bytes of `buffer` over, to be written at
   // `position`, and gives a free buffer in exchange. Raises the failure of
-  // an earlier write (ErrorText 1002); nothing is handed over then.
+  // an earlier write (ErrorText kErrWriteFailed); nothing is handed over then.
   void Submit(LargeBuffer& buffer, size_t size, int64_t position);
   // Returns once the write under way is done; raises its failure.
   void Wait();

@@ -35,10 +35,10 @@ class ZlibBlockReader {
   // Waits for the blocks under way and joins the workers.
   ~ZlibBlockReader();
 
-  // The inflated bytes of block b (index.At(b).original_size of them),
-  // valid until the next Load. Raises SystemFileException 1204 when the
-  // block is not a zlib stream of that size, 1205 when the file ends
-  // inside it, ErrorText 1003 when the file cannot be read.
+  // The inflated bytes of block b (index.At(b).original_size of them), valid
+  // until the next Load. Raises SystemFileException kErrBadStructure when the
+  // block is not a zlib stream of that size, kErrTruncated when the file ends
+  // inside it, ErrorText kErrReadFailed when the file cannot be read.
   const char* Load(int64_t b);
 
  private:

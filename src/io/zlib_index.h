@@ -46,12 +46,12 @@ size_t MaxCompressedBlock();
 class ZlibBlockIndex {
  public:
   // Decodes and checks a trailer read at `trailer_offset` for case data
-  // starting at `case_start`. Raises SystemFileException 1204 unless the
-  // descriptor is (-100, any, 1..kBlockSize, the record count), the blocks
-  // follow each other without gaps both in the case data (from case_start)
-  // and in the file (from case_start + 24), each inflates to 1..block size
-  // bytes from 1..MaxCompressedBlock() bytes, and the last ends at or
-  // before the trailer.
+  // starting at `case_start`. Raises SystemFileException kErrBadStructure
+  // unless the descriptor is (-100, any, 1..kBlockSize, the record count), the
+  // blocks follow each other without gaps both in the case data (from
+  // case_start) and in the file (from case_start + 24), each inflates to
+  // 1..block size bytes from 1..MaxCompressedBlock() bytes, and the last ends
+  // at or before the trailer.
   void Parse(const char* bytes, size_t size, bool swap, int64_t case_start,
              int64_t trailer_offset);
   // Descriptor and records, little-endian.

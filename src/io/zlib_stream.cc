@@ -223,8 +223,8 @@ int64_t zcmpsFilestr::Size() {
 
 int64_t zcmpsFilestr::Seek(int64_t offset, int whence) {
   int64_t target = offset;
-  if (whence == 1) target = position_ + offset;
-  if (whence == 2) target = Size() + offset;
+  if (whence == SEEK_CUR) target = position_ + offset;
+  if (whence == SEEK_END) target = Size() + offset;
   if (target < 0) return -1;
   // Writing is sequential: the only position is the end.
   if (mode_ == Mode::kWriting && target != Size()) return -1;

@@ -41,9 +41,10 @@ class zcmpsFilestr : public VEXA_StrBaseIO {
   static void SetWorkerCount(int workers);
 
   // Reads and checks the zlib header at `case_start` and the block index.
-  // Raises SystemFileException 1204 (1205 when the file ends inside the
-  // header or the index): a header that is not at `case_start`, an index
-  // that is not inside the file or not consistent (ZlibBlockIndex::Parse).
+  // Raises SystemFileException kErrBadStructure (kErrTruncated when the file
+  // ends inside the header or the index): a header that is not at `case_start`,
+  // an index that is not inside the file or not consistent
+  // (ZlibBlockIndex::Parse).
   void BeginReading(int64_t case_start, bool swap);
   // Writing from `case_start` on; the header is written at Close.
   void BeginWriting(int64_t case_start);
@@ -53,10 +54,10 @@ class zcmpsFilestr : public VEXA_StrBaseIO {
   // back into the block buffer, so that the file comes out as if all its
   // data had been written at once: in blocks of the size its index gives.
   void ReopenForAppending(int64_t end);
-  // Writing: hands over the last block, waits for the workers, writes the
-  // index after the last block, the header at the case start, and cuts
-  // the file after the index. Raises a worker's failure (ErrorText 1002).
-  // Reading: lets the workers go. Once only.
+  // Writing: hands over the last block, waits for the workers, writes the index
+  // after the last block, the header at the case start, and cuts the file after
+  // the index. Raises a worker's failure (ErrorText kErrWriteFailed). Reading:
+  // lets the workers go. Once only.
   void Close() override;
 
   // Reading only: delivers fewer bytes than asked at the end of the data,
@@ -67,7 +68,8 @@ class zcmpsFilestr : public VEXA_StrBaseIO {
   // Writing only, at the logical end of the data (writing is sequential).
   // Raises a worker's failure at each hand-off of a full block.
   size_t Write(const void* src, size_t size) override;
-  // whence 0 absolute, 1 from the position, 2 from the logical end.
+  // whence SEEK_SET absolute, SEEK_CUR from the position, SEEK_END from the
+  // logical end.
   int64_t Seek(int64_t offset, int whence) override;
   int64_t Tell() const override { return position_; }
   // The logical end of the data.

@@ -26,6 +26,11 @@ struct MachineInfo {
 
 enum class FileKind { kPLAIN = 0, kZLIB = 1, kENCRYPTED = 2 };
 
+// The header's compression codes (VEXA_COMPRESSION_* in the public header).
+constexpr int32_t kCompressionNone = 0;
+constexpr int32_t kCompressionByteCode = 1;
+constexpr int32_t kCompressionZlib = 2;
+
 // Special values.
 double SysmisValue();   // bits FFEFFFFFFFFFFFFF
 double LowestValue();   // bits FFEFFFFFFFFFFFFE
@@ -50,7 +55,7 @@ struct FileHeader {
   // One byte per slot of the file layout, 1 where a numeric value lies;
   // present only for a byte-swapped file.
   std::vector<uint8_t> numeric_swap_map;
-  int32_t compression = 0;  // 0 none, 1 byte-code, 2 zlib
+  int32_t compression = kCompressionNone;
   bool byte_swapped = false;
   bool long_names = false;
   std::bitset<100> subtypes_seen;

@@ -23,7 +23,7 @@ constexpr size_t kSegmentStemBytes = 5;
 //  2. else the upper-case name cut to 8 bytes on a character boundary,
 //     trailing "." and "_" stripped, when that is still free;
 //  3. else V<position>_<suffix>, the suffix counting A..Z, AA, AB, ...
-// Raises ErrorText 1504 naming the variable when no candidate fits.
+// Raises ErrorText kErrNoShortName naming the variable when no candidate fits.
 // REQUIRES: the upper-case names of `dict` are unique (the commit checks).
 std::vector<std::pair<std::string, std::string>> BuildNameMap(
     const Dictionary& dict);

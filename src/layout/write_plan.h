@@ -36,8 +36,9 @@ struct WritePlan {
   CaseLayout case_layout;
 };
 
-// The plan of `dictionary`. Raises ErrorText 1504 when no short name can be
-// formed. REQUIRES: names unique without regard to case (the commit checks).
+// The plan of `dictionary`. Raises ErrorText kErrNoShortName when no short name
+// can be formed. REQUIRES: names unique without regard to case (the commit
+// checks).
 WritePlan MakeWritePlan(const Dictionary& dictionary);
 
 }  // namespace vexa

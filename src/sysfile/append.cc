@@ -51,18 +51,17 @@ CompressedEnd FindCompressedEnd(VEXA_StrBaseIO& stream, int64_t data_start,
 // one of them is a filler or end-of-block code, which no encoder continues.
 bool BlockValues(const char* block, int used, std::string* values) {
   const auto* control = reinterpret_cast<const uint8_t*>(block);
-  const char* literal = block + kKeySize;
-  for (int i = 0; i < used; ++i) {
-    const uint8_t c = control[i];
-    if (c == kCodeFiller || c == kCodeEndOfBlock) return false;
-    if (c == kCodeLiteral) {
-      values->append(literal, 8);
-      literal += 8;
-    } else {
-      const uint64_t bits = kByteCodeValues.bits[c];
-      values->append(reinterpret_cast<const char*>(&bits), 8);
-    }
+  if (std::any_of(control, control + used, [](uint8_t c) {
+        return c == kCodeFiller || c == kCodeEndOfBlock;
+      })) {
+    return false;
   }
+  // Each of the codes gives one value now.
+  ByteCodeBlock decoder{control, block + kKeySize, 0};
+  const size_t start = values->size();
+  const auto count = static_cast<size_t>(used);
+  values->resize(start + count * 8);
+  DecodeFromBlock<false>(decoder, values->data() + start, 0, count, nullptr);
   return true;
 }
 
@@ -90,7 +89,7 @@ void SystemFileDataSource::ReopenForAppending() {
   // Zlib case data is read and continued through the zlib stream; the
   // dictionary part (the counts patched at the end) through the plain one.
   std::unique_ptr<zcmpsFilestr> zlib;
-  if (header_.compression == 2) {
+  if (header_.compression == kCompressionZlib) {
     // The zlib stream writes its blocks into the file itself. The plain
     // stream must hold none of the old bytes in its buffer (a protected
     // file's copy is read through it when it is checked), or writing that
@@ -122,11 +121,11 @@ void SystemFileDataSource::ReopenForAppending() {
                             (header_.subtype16_units == 2 ? 8 : 0));
   }
 
-  if (header_.compression == 0) {
+  if (header_.compression == kCompressionNone) {
     const int64_t case_bytes = int64_t{save->FileSlots()} * 8;
     const int64_t data_bytes = std::max<int64_t>(out.Size() - data_start_, 0);
     const int64_t cases = data_bytes / case_bytes;
-    out.Seek(data_start_ + cases * case_bytes, 0);
+    out.Seek(data_start_ + cases * case_bytes, SEEK_SET);
     save->StartCases(cases, cases * case_bytes);
   } else {
     const CompressedEnd end =
@@ -137,7 +136,7 @@ void SystemFileDataSource::ReopenForAppending() {
     char bytes[kMaxBlockSize];
     std::string values;
     if (used > 0) {
-      out.Seek(data_start_ + block, 0);
+      out.Seek(data_start_ + block, SEEK_SET);
       const size_t got = out.Read(bytes, sizeof bytes);
       if (got < static_cast<size_t>(kKeySize)) {
         ThrowFileError(kErrTruncated,
@@ -161,7 +160,7 @@ void SystemFileDataSource::ReopenForAppending() {
       zlib->ReopenForAppending(data_start_ + offset);
       save->UseZlib(std::move(zlib));
     } else {
-      out.Seek(data_start_ + offset, 0);
+      out.Seek(data_start_ + offset, SEEK_SET);
     }
     CaseWriter& cases = save->StartCases(end.cases, offset);
     if (!values.empty()) {

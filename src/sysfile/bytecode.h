@@ -278,7 +278,7 @@ class ByteCodeMemoryDecoder {
       : data_(data), size_(size) {}
 
   // Decodes `slots` values into out. Returns slots, or 0 when the data
-  // ends before the case; raises SystemFileException 1205 when it ends
+  // ends before the case; raises SystemFileException kErrTruncated when it ends
   // inside a block or inside the case.
   size_t DecodeCase(char* out, size_t slots);
 

@@ -20,7 +20,8 @@ SystemFileDataSource::Iterator::Iterator(SystemFileDataSource& source,
                       : 0) {
   // Zlib case data is read through the zlib stream, which a file opened
   // from another stream (in memory) does not have.
-  if (header_.compression == 2 && dynamic_cast<zcmpsFilestr*>(&stream_) == nullptr) {
+  if (header_.compression == kCompressionZlib &&
+      dynamic_cast<zcmpsFilestr*>(&stream_) == nullptr) {
     ThrowFileError(kErrBadStructure,
                    "zlib-compressed case data is read from files only");
   }
@@ -43,7 +44,8 @@ SystemFileDataSource::Iterator::Iterator(SystemFileDataSource& source,
   }
   // Zlib case data (code 2) is byte-code data too, read through the zlib
   // stream that the data source holds.
-  if (header_.compression == 1 || header_.compression == 2) {
+  if (header_.compression == kCompressionByteCode ||
+      header_.compression == kCompressionZlib) {
     compressed_ = std::make_unique<CompressedSystemFile>(
         stream_, data_start_, header_, source.RowIndex());
   } else {

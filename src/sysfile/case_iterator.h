@@ -26,14 +26,14 @@ namespace vexa {
 class SystemFileDataSource::Iterator : public VEXA_InputCaseIterator {
  public:
   // `buffer` holds the dictionary's slot count x 8 bytes and outlives the
-  // iterator. Raises SystemFileException 1204 when the file's layout does
-  // not fit the dictionary, or for zlib case data of a file opened from a
-  // stream other than a file's.
+  // iterator. Raises SystemFileException kErrBadStructure when the file's
+  // layout does not fit the dictionary, or for zlib case data of a file opened
+  // from a stream other than a file's.
   Iterator(SystemFileDataSource& source, char* buffer);
   ~Iterator() override;
 
-  // Reads the requested case; false at the end of the data, and on every
-  // read after it until a seek. Raises SystemFileException 1205 when the
+  // Reads the requested case; false at the end of the data, and on every read
+  // after it until a seek. Raises SystemFileException kErrTruncated when the
   // data ends inside a case.
   bool ReadNext() override;
   // Straight from the read window or the decoder into `dest`, unless very

@@ -68,7 +68,7 @@ void CaseDataWindow::Refill() {
   begin_ = 0;
   pos_ = 0;
   end_ = kept;
-  if (stream_.Seek(data_start_ + base_ + static_cast<int64_t>(end_), 0) < 0) {
+  if (stream_.Seek(data_start_ + base_ + static_cast<int64_t>(end_), SEEK_SET) < 0) {
     return;  // no file: nothing more to read
   }
   const size_t want = std::min(capacity_ - end_, fill_size_);
@@ -90,7 +90,7 @@ size_t CaseDataWindow::Read(char* dest, size_t n) {
   }
   // What is left is more than a window: it goes straight to the stream.
   const int64_t at = Offset();
-  if (stream_.Seek(data_start_ + at, 0) < 0) return done;
+  if (stream_.Seek(data_start_ + at, SEEK_SET) < 0) return done;
   const size_t got = stream_.Read(dest + done, n - done);
   base_ = at + static_cast<int64_t>(got);
   begin_ = 0;

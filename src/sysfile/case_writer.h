@@ -38,8 +38,8 @@ class CaseWriter : private ByteCodeSink {
   static bool CanResume(const std::string& values, const uint8_t* control);
 
   // Writes one case of `slots` slots in the file layout. Raises
-  // SystemFileException 1202 when the stream takes fewer bytes than the
-  // case (or block) holds; the case is then not counted.
+  // SystemFileException kErrRawCaseWrite when the stream takes fewer bytes than
+  // the case (or block) holds; the case is then not counted.
   void Write(const char* file_case);
   // Completes and writes a partial block and flushes the stream. Once
   // nothing more is written since, it does nothing.

@@ -31,10 +31,10 @@ class CompressedSystemFile {
   // --- Case access ---
   // Makes the next ReadCase deliver `case_number`. REQUIRES: >= 0.
   void SetTarget(int64_t case_number) { target_ = case_number; }
-  // Decodes the target case into `out` (nominal case size slots) and
-  // advances the target. Returns false at the end of the data; the current
-  // case number is then the number of cases found up to the target.
-  // Raises SystemFileException 1205 when the data ends inside a block or a
+  // Decodes the target case into `out` (nominal case size slots) and advances
+  // the target. Returns false at the end of the data; the current case number
+  // is then the number of cases found up to the target. Raises
+  // SystemFileException kErrTruncated when the data ends inside a block or a
   // case; its place is "case data at offset N".
   bool ReadCase(char* out);
   // The compressed position of the target case, walking to it first (the
@@ -73,7 +73,8 @@ class CompressedSystemFile {
   // Reads the next block for a case of which `produced` values exist;
   // false at the end of the data before the case.
   bool NextBlockInCase(size_t produced);
-  // Raises SystemFileException 1205 at the offset of the block under way.
+  // Raises SystemFileException kErrTruncated at the offset of the block under
+  // way.
   [[noreturn]] void Truncated(std::string message) const;
 
   int64_t data_start_;

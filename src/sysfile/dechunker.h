@@ -33,8 +33,9 @@ class SystemFileDechunker {
   bool Empty() const { return entries_.empty(); }
   const std::vector<DechunkEntry>& Entries() const { return entries_; }
 
-  // Raises SystemFileException 1204 unless every entry reads inside a case
-  // of `file_slots` and writes inside a case of `memory_slots`, in order.
+  // Raises SystemFileException kErrBadStructure unless every entry reads inside
+  // a case of `file_slots` and writes inside a case of `memory_slots`, in
+  // order.
   void Validate(int64_t file_slots, int64_t memory_slots) const;
 
   // Copies the raw case (file layout) into the memory case. REQUIRES: the

@@ -10,14 +10,14 @@ namespace vexa {
 
 class SystemFileDataSource;
 
-// Reads every record up to and including the termination record and leaves
-// the stream at the first byte of the case data. Fills the dictionary
-// (variables, value labels, documents, raw extension data, weight) and the
-// header (nominal case size, numeric swap map, subtypes seen, the position
-// of the case count record's contents). Raises SystemFileException 1204 for
-// a record that is not valid and 1205 for a file that ends inside one;
-// nothing allocated from a length in the file exceeds what the rest of the
-// stream can hold.
+// Reads every record up to and including the termination record and leaves the
+// stream at the first byte of the case data. Fills the dictionary (variables,
+// value labels, documents, raw extension data, weight) and the header (nominal
+// case size, numeric swap map, subtypes seen, the position of the case count
+// record's contents). Raises SystemFileException kErrBadStructure for a record
+// that is not valid and kErrTruncated for a file that ends inside one; nothing
+// allocated from a length in the file exceeds what the rest of the stream can
+// hold.
 void ReadDictionary(SystemFileDataSource& source, VEXA_StrBaseIO& stream,
                     FileHeader& header);
 

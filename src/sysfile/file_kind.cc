@@ -1,49 +1,58 @@
 #include "sysfile/file_kind.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "io/stream.h"
 #include "support/errors.h"
+#include "support/file_magic.h"
 
 namespace vexa {
 
 namespace {
 
-constexpr char kPlainMagic[] = "$FL2";
-constexpr char kZlibMagic[] = "$FL3";
-constexpr char kEncryptedMagic[] = "ENCRYPTEDSAV";
-constexpr size_t kMagicBytes = 4;
-constexpr size_t kEncryptedOffset = 8;
-constexpr size_t kEncryptedMagicBytes = 12;
+constexpr size_t kMagicBytes = magic::kSize;
+constexpr size_t kEncryptedOffset = magic::kEncryptedOffset;
+constexpr size_t kEncryptedMagicBytes = magic::kEncrypted.size();
+
+// The kind that the first four bytes name, if any.
+bool KindOfMagic(const char* head, FileKind* kind) {
+  const std::string_view mark(head, kMagicBytes);
+  if (mark == magic::kPlain) *kind = FileKind::kPLAIN;
+  else if (mark == magic::kZlib) *kind = FileKind::kZLIB;
+  else return false;
+  return true;
+}
+
+bool IsEncryptedMagic(const char* bytes) {
+  return std::string_view(bytes, kEncryptedMagicBytes) == magic::kEncrypted;
+}
 
 }  // namespace
 
 FileKind DetectFileKind(const char* head, size_t size) {
-  if (size >= kMagicBytes) {
-    if (std::memcmp(head, kPlainMagic, kMagicBytes) == 0) return FileKind::kPLAIN;
-    if (std::memcmp(head, kZlibMagic, kMagicBytes) == 0) return FileKind::kZLIB;
-  }
+  FileKind kind;
+  if (size >= kMagicBytes && KindOfMagic(head, &kind)) return kind;
   if (size >= kEncryptedOffset + kEncryptedMagicBytes &&
-      std::memcmp(head + kEncryptedOffset, kEncryptedMagic,
-                  kEncryptedMagicBytes) == 0) {
+      IsEncryptedMagic(head + kEncryptedOffset)) {
     return FileKind::kENCRYPTED;
   }
   return static_cast<FileKind>(kUnknownKind);
 }
 
 FileKind DetectFileKind(VEXA_StrBaseIO& stream) {
-  char magic[kMagicBytes];
-  std::memset(magic, ' ', sizeof magic);
-  size_t got = stream.Read(magic, kMagicBytes);
+  char head[kMagicBytes];
+  std::memset(head, ' ', sizeof head);
+  size_t got = stream.Read(head, kMagicBytes);
   if (got != kMagicBytes) {
     ThrowFileError(kErrTruncated, "the file holds only {} bytes", got);
   }
-  if (std::memcmp(magic, kPlainMagic, kMagicBytes) == 0) return FileKind::kPLAIN;
-  if (std::memcmp(magic, kZlibMagic, kMagicBytes) == 0) return FileKind::kZLIB;
+  FileKind kind;
+  if (KindOfMagic(head, &kind)) return kind;
 
-  char skipped[kMagicBytes];
-  got = stream.Read(skipped, kMagicBytes);
-  if (got != kMagicBytes) {
+  char skipped[kEncryptedOffset - kMagicBytes];
+  got = stream.Read(skipped, sizeof skipped);
+  if (got != sizeof skipped) {
     ThrowFileError(kErrTruncated, "the file holds only {} bytes",
                    kMagicBytes + got);
   }
@@ -54,13 +63,13 @@ FileKind DetectFileKind(VEXA_StrBaseIO& stream) {
     ThrowFileError(kErrTruncated, "the file holds only {} bytes",
                    kEncryptedOffset + got);
   }
-  if (std::memcmp(second, kEncryptedMagic, kEncryptedMagicBytes) == 0) {
+  if (IsEncryptedMagic(second)) {
     return FileKind::kENCRYPTED;
   }
   ThrowFileError(kErrBadStructure,
                  "the file begins with {}, which is not the mark of a system "
                  "file",
-                 Quoted{std::string_view(magic, kMagicBytes)});
+                 Quoted{std::string_view(head, kMagicBytes)});
 }
 
 }  // namespace vexa

@@ -21,8 +21,8 @@ FileKind DetectFileKind(const char* head, size_t size);
 
 // The stream form used when a file is opened: reads from the stream's start
 // and leaves it after byte 3 (plain, zlib) or after byte 19 (encrypted).
-// Raises 1205 when the file ends before its magic is complete and
-// 1204 when no magic matches.
+// Raises kErrTruncated when the file ends before its magic is complete and
+// kErrBadStructure when no magic matches.
 FileKind DetectFileKind(VEXA_StrBaseIO& stream);
 
 }  // namespace vexa

@@ -1,7 +1,7 @@
 // Reading the header record: the 172 bytes after the magic (the file kind
 // is detected first, sysfile/file_kind.h) in either byte order, and the
 // creation date and time. A file that ends inside the header raises
-// SystemFileException 1205.
+// SystemFileException kErrTruncated.
 #pragma once
 
 #include <string_view>

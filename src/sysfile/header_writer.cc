@@ -24,7 +24,8 @@ void AppendHeaderRecord(RecordBuffer& out, const FileHeader& header,
                                             "May", "Jun", "Jul", "Aug",
                                             "Sep", "Oct", "Nov", "Dec"};
   const size_t start = out.Size();
-  out.Bytes(header.compression == 2 ? layout::kMagicZlib : layout::kMagicPlain,
+  out.Bytes(header.compression == kCompressionZlib ? magic::kZlib.data()
+                                                   : magic::kPlain.data(),
             layout::kMagicSize);
   out.Field(header.product, layout::kProductSize);
   out.I32(header.layout_code);

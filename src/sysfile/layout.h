@@ -22,6 +22,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "support/file_magic.h"
+
 namespace vexa::layout {
 
 // Record type codes.
@@ -37,7 +39,7 @@ constexpr int32_t kContinuationType = -1;
 constexpr int32_t kMaxShortStringWidth = 255;
 
 // Header record fields.
-constexpr size_t kMagicSize = 4;
+constexpr size_t kMagicSize = magic::kSize;
 constexpr size_t kProductSize = 60;
 constexpr size_t kDateSize = 9;
 constexpr size_t kTimeSize = 8;
@@ -60,10 +62,6 @@ constexpr size_t kHeaderRestSize = kHeaderSize - kMagicSize;           // 172
 // The encrypted wrapper's probe: bytes 8-19.
 constexpr size_t kEncryptedProbeOffset = 8;
 constexpr size_t kEncryptedProbeSize = 12;
-
-constexpr char kMagicPlain[] = "$FL2";
-constexpr char kMagicZlib[] = "$FL3";
-constexpr char kMagicEncrypted[] = "ENCRYPTEDSAV";
 
 // Variable record: type, has label, missing code, print, write, name.
 constexpr size_t kVarNameSize = 8;

@@ -30,7 +30,7 @@ class RecordBuffer {
   void PadTo(size_t from, size_t unit, char pad);
 
   // Between records: writes the gathered bytes to the sink once they pass
-  // kSpillAt. Raises ErrorText 1002 when the sink takes fewer.
+  // kSpillAt. Raises ErrorText kErrWriteFailed when the sink takes fewer.
   void Spill() {
     if (sink_ != nullptr && data_.size() >= kSpillAt) WriteOut();
   }

@@ -24,9 +24,9 @@ class RecordInput {
 
   size_t Read(void* dest, size_t size) { return stream_.Read(dest, size); }
 
-  // An int32 in the file's byte order, for an uncounted read: a field cut
-  // off by the end of the file reads as 0, whatever its first bytes say, so
-  // that nothing is made of them and the next record type fails with 1205.
+  // An int32 in the file's byte order, for an uncounted read: a field cut off
+  // by the end of the file reads as 0, whatever its first bytes say, so that
+  // nothing is made of them and the next record type fails with kErrTruncated.
   int32 ReadInt32() {
     char bytes[4];
     if (stream_.Read(bytes, sizeof bytes) != sizeof bytes) return 0;
@@ -38,10 +38,10 @@ class RecordInput {
 
   // True when `size` bytes remain. Otherwise, for the uncounted reads of
   // variable and document records, consumes the rest of the stream so that
-  // the next record type fails with 1205, and returns false.
+  // the next record type fails with kErrTruncated, and returns false.
   bool FitsOrExhaust(int64_t size) {
     if (size <= stream_.Remaining()) return true;
-    stream_.Seek(0, 2);
+    stream_.Seek(0, SEEK_END);
     return false;
   }
   bool Fits(int64_t size) { return size <= stream_.Remaining(); }

@@ -167,8 +167,9 @@ CaseWriter& SystemFileDataSource::SaveDS::StartCases(int64_t initial_cases,
   // The plain forms write their full buffers behind the caller.
   if (!zlib_) stream_->EnableWriteBehind();
   state_->cases = std::make_unique<CaseWriter>(
-      CaseStream(), static_cast<size_t>(FileSlots()), Header().compression != 0,
-      parent_.RowIndex(), initial_cases < 0 ? 0 : initial_cases, data_offset);
+      CaseStream(), static_cast<size_t>(FileSlots()),
+      Header().compression != kCompressionNone, parent_.RowIndex(),
+      initial_cases < 0 ? 0 : initial_cases, data_offset);
   return *state_->cases;
 }
 
@@ -212,13 +213,13 @@ void SystemFileDataSource::SaveDS::Complete() {
   patch.I32(total >= 0 && total < kFirstUnrecordedCount
                 ? static_cast<int32_t>(total)
                 : -1);
-  stream_->Seek(layout::kCaseCountOffset, 0);
+  stream_->Seek(layout::kCaseCountOffset, SEEK_SET);
   stream_->Write(patch.Data().data(), patch.Size());
   stream_->Flush();
   if (ncases_position_ > 0) {
     RecordBuffer count;
     count.I64(total);
-    stream_->Seek(ncases_position_, 0);
+    stream_->Seek(ncases_position_, SEEK_SET);
     stream_->Write(count.Data().data(), count.Size());
     stream_->Flush();
   }

@@ -36,11 +36,11 @@ class SystemFileDataSource::SaveDS : public VEXA_DataSource {
   // The parent's header information (it outlives the writer).
   FileHeader& Header() { return parent_.header_; }
 
-  // --- Driven by the parent ---
-  // Writes the dictionary part of a new file at the stream's position:
-  // header, variable, value label, document and extension records and the
-  // termination record. Raises ErrorText 1505 for two names equal without
-  // regard to case, 1504 when no short name can be formed.
+  // --- Driven by the parent --- Writes the dictionary part of a new file at
+  // the stream's position: header, variable, value label, document and
+  // extension records and the termination record. Raises ErrorText
+  // kErrDuplicateName for two names equal without regard to case,
+  // kErrNoShortName when no short name can be formed.
   void WriteDictionary();
   // Appending: the cases go into the layout the file was read with.
   void UseLayout(const CaseLayout& layout);

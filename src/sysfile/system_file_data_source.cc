@@ -119,7 +119,7 @@ std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForReading(
   }
   ReadDictionary(*source, *stream, source->header_);
   source->data_start_ = stream->Tell();
-  if (source->header_.compression == 2 &&
+  if (source->header_.compression == kCompressionZlib &&
       dynamic_cast<VEXA_FileStream*>(stream.get()) != nullptr) {
     source->stream_ = OpenZlibCaseData(*stream, source->data_start_,
                                        source->header_.byte_swapped);
@@ -195,7 +195,7 @@ void SystemFileDataSource::CommitHeader() {
     save = std::make_unique<SaveDS>(*this, std::move(stream));
     save->WriteDictionary();
     data_start_ = save->Stream().Tell();
-    if (header_.compression == 2) {
+    if (header_.compression == kCompressionZlib) {
       // Byte-code compressed cases, cut into zlib blocks.
       auto zlib = std::make_unique<zcmpsFilestr>(file);
       zlib->BeginWriting(data_start_);
@@ -238,7 +238,6 @@ void SystemFileDataSource::WriteCase(const char* slots) {
 }
 
 int SystemFileDataSource::FinishWriting() {
-  constexpr int kNotWriting = 32;
   if (state_ != kWriting) {
     if (write_failure_) std::rethrow_exception(write_failure_);
     return kNotWriting;

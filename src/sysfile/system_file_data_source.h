@@ -36,15 +36,15 @@ class SystemFileDataSource : public VEXA_DataSource {
 
   ~SystemFileDataSource() override;
 
-  // Reads the header and the dictionary of the file at `path` (a protected
-  // file through the decrypting stream when a password is given), and for
-  // the zlib form its zlib header and block index. Raises
-  // SystemFileException or ErrorText when the file cannot be read (ErrorText
-  // 1213 when the password does not open an existing, readable file);
-  // nothing survives a failed open. First puts back a file whose append a
-  // crash interrupted, from its journal (SystemFileException 1201 when that
-  // cannot be done, io/journal.h); `writer_lock_held` when the caller holds
-  // the file's writer lock (io/writer_lock.h).
+  // Reads the header and the dictionary of the file at `path` (a protected file
+  // through the decrypting stream when a password is given), and for the zlib
+  // form its zlib header and block index. Raises SystemFileException or
+  // ErrorText when the file cannot be read (ErrorText kErrBadPassword when the
+  // password does not open an existing, readable file); nothing survives a
+  // failed open. First puts back a file whose append a crash interrupted, from
+  // its journal (SystemFileException kErrReopen when that cannot be done,
+  // io/journal.h); `writer_lock_held` when the caller holds the file's writer
+  // lock (io/writer_lock.h).
   static std::unique_ptr<SystemFileDataSource> OpenForReading(
       const std::string& path, const std::string& password = {},
       bool writer_lock_held = false);
@@ -69,36 +69,40 @@ class SystemFileDataSource : public VEXA_DataSource {
   // --- Writing ---
   // Fixes the dictionary and writes the dictionary part of the file: a
   // plain file under a new name beside the file it replaces (renamed over
-  // it when finished), a protected one into its decrypted copy. Raises ErrorText 1209 when already
-  // committed (or not created for writing), 1505 for names equal without
-  // regard to case, 1504 when no short name can be formed. A failed commit
-  // leaves the defining state (the file may exist by then). Compression
-  // code 2 writes the zlib form (magic "$FL3").
+  // it when finished), a protected one into its decrypted copy. Raises
+  // ErrorText kErrBadState when already committed (or not created for
+  // writing), kErrDuplicateName for names equal without regard to case,
+  // kErrNoShortName when no short name can be formed. A failed commit
+  // leaves the defining state (the file may exist by then).
+  // kCompressionZlib writes the zlib form (magic "$FL3").
   void CommitHeader();
   // Writes one case given in memory layout (the dictionary's slot count x 8
-  // bytes). Commits first in the defining state; reopens the file for
-  // appending in the finished state (raising SystemFileException 1201 when
-  // it cannot be reopened). Raises ErrorText 1209 while a case iterator of
-  // this data source exists, SystemFileException 1202 when a raw case
-  // cannot be written whole. Once a write has failed, every later one
+  // bytes). Commits first in the defining state; reopens the file for appending
+  // in the finished state (raising SystemFileException kErrReopen when it
+  // cannot be reopened). Raises ErrorText kErrBadState while a case iterator of
+  // this data source exists, SystemFileException kErrRawCaseWrite when a raw
+  // case cannot be written whole. Once a write has failed, every later one
   // raises that failure again, and so does FinishWriting.
   void WriteCase(const char* slots);
-  // Completes the file: the last compressed block, the case counts patched
-  // into the header and the 64-bit count record; a new plain file is made
-  // durable and renamed over the file it replaces, a protected file is
-  // encrypted into place. Returns 0, or 32 when not writing (nothing happens
-  // then). Raises the first failure of the writing (also one raised by an
-  // earlier WriteCase): the new file is removed then, a file added to is
-  // put back as it was, and the old file stays.
+  // Completes the file: the last compressed block, the case counts patched into
+  // the header and the 64-bit count record; a new plain file is made durable
+  // and renamed over the file it replaces, a protected file is encrypted into
+  // place. Returns 0, or kNotWriting when not writing (nothing happens then).
+  // Raises the first failure of the writing (also one raised by an earlier
+  // WriteCase): the new file is removed then, a file added to is put back as it
+  // was, and the old file stays.
+  static constexpr int kNotWriting = 32;
   int FinishWriting();
   // True for a file protected by a password.
   bool HasPassword() const { return !password_.empty(); }
   WritingState State() const { return state_; }
-  // The header's compression code: 0 none, 1 byte-code, 2 zlib.
+  // The header's compression code (kCompressionNone, kCompressionByteCode or
+  // kCompressionZlib).
   int Compression() const { return header_.compression; }
   // A protected file is never zlib compressed: it takes byte-code instead.
   void SetCompression(int code) {
-    header_.compression = code == 2 && HasPassword() ? 1 : code;
+    header_.compression =
+        code == kCompressionZlib && HasPassword() ? kCompressionByteCode : code;
   }
 
   // The encoding of the file's text. A file read: the name its encoding
@@ -124,9 +128,9 @@ class SystemFileDataSource : public VEXA_DataSource {
       header_.case_count = cases_found;
     }
   }
-  // An Iterator whose case works on `buffer` (the dictionary's slot count x
-  // 8 bytes); null for a writer. Raises SystemFileException 1204 for case
-  // data that cannot be read (a layout that does not fit the dictionary,
+  // An Iterator whose case works on `buffer` (the dictionary's slot count x 8
+  // bytes); null for a writer. Raises SystemFileException kErrBadStructure for
+  // case data that cannot be read (a layout that does not fit the dictionary,
   // zlib data of a file not opened from a file).
   std::unique_ptr<VEXA_InputCaseIterator> CreateIterator(char* buffer) override;
   // The recorded case starts of byte-code data, shared by the iterators.
@@ -153,12 +157,12 @@ class SystemFileDataSource : public VEXA_DataSource {
   // The file at `path` through the stream its form needs: the plain file
   // stream, or with a password the decrypting one (the password as given
   // and its decoded form are tried, the one that worked last first).
-  // Raises ErrorText 1213 when the password does not open an existing,
-  // readable file, 1201 when the file cannot be opened.
+  // Raises ErrorText kErrBadPassword when the password does not open an
+  // existing, readable file, kErrReopen when the file cannot be opened.
   std::unique_ptr<VEXA_FileStream> OpenFile(const std::string& path, const std::string& mode);
-  // The zlib stream over the file beneath `stream`, begun reading at the
-  // case start. Raises SystemFileException 1204 for a stream that is not a
-  // file's and for a damaged zlib header or block index.
+  // The zlib stream over the file beneath `stream`, begun reading at the case
+  // start. Raises SystemFileException kErrBadStructure for a stream that is not
+  // a file's and for a damaged zlib header or block index.
   static std::unique_ptr<zcmpsFilestr> OpenZlibCaseData(VEXA_StrBaseIO& stream,
                                                         int64_t case_start,
                                                         bool swap);

@@ -58,7 +58,7 @@ void ReadVariableRecord(RecordInput& in, Dictionary& dictionary) {
                    missingCode);
   }
 
-  VEXA_Variable var(type > 0 ? type : 0);
+  VEXA_Variable var(type > 0 ? type : kNumericType);
   if (type >= 0) {
     var.SetName(TrimTrailingBlanks(
         std::string_view(body + 20, layout::kVarNameSize)));
@@ -84,7 +84,7 @@ void ReadVariableRecord(RecordInput& in, Dictionary& dictionary) {
     char values[layout::kMaxMissingValues][layout::kMissingValueSize];
     std::memset(values, 0, sizeof values);
     in.Read(values, layout::kMissingValueSize * count);
-    if (type == 0 && swap) {
+    if (type == kNumericType && swap) {
       for (int i = 0; i < count; ++i) Swap8InPlace(values[i]);
     }
     if (type >= 0) {

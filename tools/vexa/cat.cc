@@ -30,7 +30,7 @@ constexpr int kUtf8CodePage = 65001;
 struct Column {
   std::string name;
   double handle = 0;
-  int width = 0;  // 0 numeric
+  int width = kNumericType;  // kNumericType, else the string width
   FormatSpec format;  // the print format
   TimeKind time = TimeKind::kNone;
   // Value labels, looked up when --labels is given: numeric keys by value,
@@ -55,7 +55,7 @@ struct CatOptions {
 // numeric variable, compared with trailing blanks removed for a string).
 struct Filter {
   double handle = 0;
-  int width = 0;
+  int width = kNumericType;
   double number = 0;
   std::string text;
 };
@@ -69,14 +69,14 @@ int MakeFilter(int handle, const CatOptions& o, Filter* f) {
   char actual[VEXA_NAME_BUFFER];
   vexaGetVarInfo(handle, static_cast<int>(f->handle) - 1, actual, &f->width);
   f->text = o.where.substr(eq + 1);
-  if (f->width == 0 && !ParseNumber(f->text, &f->number)) {
+  if (f->width == kNumericType && !ParseNumber(f->text, &f->number)) {
     return Fail("cat", "--where", "'" + f->text + "' is not a number, and " + name + " is numeric");
   }
   return 0;
 }
 
 bool Matches(int handle, const Filter& f, std::vector<char>& text) {
-  if (f.width == 0) {
+  if (f.width == kNumericType) {
     double v = 0;
     vexaGetValueNumeric(handle, f.handle, &v);
     return v == f.number;
@@ -88,7 +88,7 @@ bool Matches(int handle, const Filter& f, std::vector<char>& text) {
 void LoadLabels(int handle, Column& c) {
   int n = 0;
   char** labels = nullptr;
-  if (c.width == 0) {
+  if (c.width == kNumericType) {
     double* values = nullptr;
     if (vexaGetVarNValueLabels(handle, c.name.c_str(), &values, &labels, &n) !=
         VEXA_OK) {
@@ -155,7 +155,7 @@ int SelectColumns(int handle, const CatOptions& o, std::vector<Column>* out) {
     c.name = actual;
     FormatSpec& f = c.format;
     vexaGetVarPrintFormat(handle, actual, &f.type, &f.decimals, &f.width);
-    if (c.width == 0 && !o.raw) c.time = TimeKindOf(f.type);
+    if (c.width == kNumericType && !o.raw) c.time = TimeKindOf(f.type);
     if (o.labels) LoadLabels(handle, c);
     out->push_back(std::move(c));
   }
@@ -164,7 +164,7 @@ int SelectColumns(int handle, const CatOptions& o, std::vector<Column>* out) {
 
 void WriteValue(int handle, const Column& c, const CatOptions& o, double sysmis,
                 std::vector<char>& text, CaseOutput& out) {
-  if (c.width == 0) {
+  if (c.width == kNumericType) {
     double v = 0;
     vexaGetValueNumeric(handle, c.handle, &v);
     if (o.labels && v == v) {  // NaN has no label

@@ -17,7 +17,7 @@ bool Failed(int code) { return code > 0; }
 
 int SetValueLabels(int handle, const VariableSummary& v, std::vector<std::string>* cut) {
   for (const ValueLabel& l : v.value_labels) {
-    int code = v.type == 0 ? vexaSetVarNValueLabel(handle, v.name.c_str(),
+    int code = v.IsNumeric() ? vexaSetVarNValueLabel(handle, v.name.c_str(),
                                                    l.number, l.label.c_str())
                            : vexaSetVarCValueLabel(handle, v.name.c_str(),
                                                    l.text.c_str(),
@@ -33,7 +33,7 @@ int SetValueLabels(int handle, const VariableSummary& v, std::vector<std::string
 int SetMissing(int handle, const VariableSummary& v) {
   const MissingValues& m = v.missing;
   if (m.code == 0) return VEXA_OK;
-  if (v.type == 0) {
+  if (v.IsNumeric()) {
     return vexaSetVarNMissingValues(handle, v.name.c_str(), m.code,
                                     m.numbers[0], m.numbers[1], m.numbers[2]);
   }

@@ -96,7 +96,7 @@ class Reader {
       const JsonValue* value = Find(item, "value");
       if (!item.is_object() || value == nullptr) return Fail(at, "expected {value, label}");
       ValueLabel l;
-      if (!Value(*value, v->type == 0, at + ".value", &l.number, &l.text) ||
+      if (!Value(*value, v->IsNumeric(), at + ".value", &l.number, &l.text) ||
           !GetString(item, "label", at, &l.label)) {
         return false;
       }
@@ -113,7 +113,7 @@ class Reader {
     if (!m->is_object()) return Fail(at, "expected an object");
     if (!GetInt(*m, "code", at, &v->missing.code)) return false;
     int code = v->missing.code;
-    if (code < -3 || code > 3 || code == -1 || (v->type != 0 && code < 0)) {
+    if (code < -3 || code > 3 || code == -1 || (!v->IsNumeric() && code < 0)) {
       return Fail(at + ".code", "not a missing-value code of this variable");
     }
     const JsonValue* values = Find(*m, "values");
@@ -122,7 +122,7 @@ class Reader {
       return Fail(at + ".values", "expected as many values as the code says");
     }
     for (int i = 0; i < v->missing.Count(); ++i) {
-      if (!Value((*values)[i], v->type == 0, at + ".values",
+      if (!Value((*values)[i], v->IsNumeric(), at + ".values",
                  &v->missing.numbers[i], &v->missing.texts[i])) {
         return false;
       }

@@ -19,6 +19,7 @@ bool FindName(const char* const (&names)[N], std::string_view name, int* out) {
   return false;
 }
 
+// Indexed by VEXA_COMPRESSION_NONE, _BYTECODE and _ZLIB.
 constexpr const char* kCompressionNames[] = {"none", "bytecode", "zlib"};
 constexpr const char* kMeasureNames[] = {"unknown", "nominal", "ordinal",
                                          "scale",   "flag",    "typeless"};
@@ -35,7 +36,9 @@ std::string_view ResultCodeName(int code) {
 }
 
 const char* CompressionName(int code) {
-  return code >= 0 && code <= 2 ? kCompressionNames[code] : "none";
+  return code >= VEXA_COMPRESSION_NONE && code <= VEXA_COMPRESSION_ZLIB
+             ? kCompressionNames[code]
+             : "none";
 }
 
 const char* MeasureName(int level) {

@@ -16,13 +16,12 @@ namespace {
 
 constexpr int kTextInfoType = 10;
 constexpr int kLastSubtype = 40;  // the highest vexaQueryType7 answers for
-constexpr int kZlibCompression = 2;
 
 void ReadValueLabels(int handle, VariableSummary& v) {
   const char* name = v.name.c_str();
   char** labels = nullptr;
   int n = 0;
-  if (v.type == 0) {
+  if (v.IsNumeric()) {
     double* values = nullptr;
     if (vexaGetVarNValueLabels(handle, name, &values, &labels, &n) != VEXA_OK) {
       return;
@@ -46,7 +45,7 @@ void ReadValueLabels(int handle, VariableSummary& v) {
 
 void ReadMissingValues(int handle, VariableSummary& v) {
   MissingValues& m = v.missing;
-  if (v.type == 0) {
+  if (v.IsNumeric()) {
     vexaGetVarNMissingValues(handle, v.name.c_str(), &m.code, &m.numbers[0],
                              &m.numbers[1], &m.numbers[2]);
     return;
@@ -271,7 +270,7 @@ int Summarize(const std::string& path, FileSummary* s) {
   int code = OpenRead(path, &handle);
   if (code != VEXA_OK) return code;
   vexaGetCompression(handle, &s->compression);
-  s->form = s->compression == kZlibCompression ? "zlib" : "plain";
+  s->form = s->compression == VEXA_COMPRESSION_ZLIB ? "zlib" : "plain";
   long long blocks = 0, data = 0, compressed = 0;
   vexaGetZlibBlockInfo(handle, &blocks, &data, &compressed);
   s->zlib_blocks = blocks;

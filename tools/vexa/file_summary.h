@@ -7,6 +7,7 @@
 
 #include "enum_names.h"
 #include "format_text.h"
+#include "vexaio.h"
 
 namespace vexa::tool {
 
@@ -56,8 +57,10 @@ struct VariableSet {
 };
 
 struct VariableSummary {
+  bool IsNumeric() const { return type == kNumericType; }
+
   std::string name;
-  int type = 0;  // 0 numeric, else string width
+  int type = kNumericType;  // kNumericType, else string width
   FormatSpec print_format;
   FormatSpec write_format;
   bool has_label = false;
@@ -86,7 +89,7 @@ struct ExtensionSummary {
 
 struct FileSummary {
   std::string form;         // "plain", "zlib"
-  int compression = 0;      // header code
+  int compression = VEXA_COMPRESSION_NONE;
   int64_t zlib_blocks = 0;  // the zlib form's blocks and the bytes of case
   int64_t zlib_data = 0;    // data before and after compression
   int64_t zlib_compressed = 0;

@@ -8,6 +8,9 @@
 
 namespace vexa::tool {
 
+// The type of a numeric variable; a string variable's type is its width.
+constexpr int kNumericType = 0;
+
 // A format as the C API's format calls take it. Type -1: none given.
 struct FormatSpec {
   int type = -1;

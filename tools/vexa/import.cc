@@ -52,14 +52,14 @@ struct ImportOptions {
 struct Column {
   size_t field = 0;  // index in a CSV record
   double handle = 0;  // the variable's position in the dictionary plus one
-  int width = 0;      // 0 numeric, else the string width
+  int width = kNumericType;  // kNumericType, else the string width
   // Numeric with a date, date-time or time format: takes ISO 8601 text too.
   TimeKind time = TimeKind::kNone;
 };
 
 Column ColumnOf(size_t field, size_t position, int type, const FormatSpec& print_format) {
   return {field, static_cast<double>(position + 1), type,
-          type == 0 ? TimeKindOf(print_format.type) : TimeKind::kNone};
+          type == kNumericType ? TimeKindOf(print_format.type) : TimeKind::kNone};
 }
 
 // The name of a column's variable in the file being written.
@@ -143,7 +143,7 @@ int SetValue(const ImportOptions& o, int handle, const Column& c, const std::str
                             std::to_string(c.field + 1); };
   auto name = [&] { return NameOf(handle, c); };
   int code = VEXA_OK;
-  if (c.width == 0) {
+  if (c.width == kNumericType) {
     double value = 0;
     if (ParseNumber(text, &value)) {
       const char* change = NumberChange(text, value);
@@ -248,7 +248,7 @@ int WriteFile(const ImportOptions& o, const std::string& path, InferredDictionar
   }
   const int compression = o.compression >= 0 ? o.compression
                           : dict.compression >= 0 ? dict.compression
-                                                  : 0;
+                                                  : VEXA_COMPRESSION_NONE;
   int status = SetCompression("import", o.out_path, handle, compression);
   if (status == 0 && (code = vexaCommitHeader(handle)) != VEXA_OK) {
     status = ReportFailure("import", o.out_path, "header commit", code);

@@ -27,7 +27,7 @@ namespace {
 constexpr int kUtf8CodePage = 65001;
 
 std::string TypeText(int type) {
-  return type == 0 ? "numeric" : "string(" + std::to_string(type) + ")";
+  return type == kNumericType ? "numeric" : "string(" + std::to_string(type) + ")";
 }
 
 std::string NumberText(double value) {
@@ -45,7 +45,7 @@ std::string MissingText(const VariableSummary& v) {
   std::string text;
   for (int i = 0; i < m.Count() && i < 3; ++i) {
     if (i > 0) text += (m.code < 0 && i == 1) ? " thru " : ", ";
-    text += v.type == 0 ? NumberText(m.numbers[i]) : "'" + m.texts[i] + "'";
+    text += v.IsNumeric() ? NumberText(m.numbers[i]) : "'" + m.texts[i] + "'";
   }
   return text;
 }
@@ -190,7 +190,7 @@ void PrintVariables(const FileSummary& s, bool labels, std::ostream& out) {
       continue;
     }
     for (const ValueLabel& l : v.value_labels) {
-      out << "      " << (v.type == 0 ? NumberText(l.number) : "'" + l.text + "'") << " = \""
+      out << "      " << (v.IsNumeric() ? NumberText(l.number) : "'" + l.text + "'") << " = \""
           << OneLine(l.label) << "\"\n";
     }
     if (v.missing.code != 0) out << "      missing " << MissingText(v) << '\n';

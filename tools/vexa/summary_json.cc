@@ -12,7 +12,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 Json Value(const VariableSummary& v, double number, const std::string& text) {
-  return v.type == 0 ? JsonNumber(number) : Json(text);
+  return v.IsNumeric() ? JsonNumber(number) : Json(text);
 }
 
 Json ValueLabels(const VariableSummary& v) {
