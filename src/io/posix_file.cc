@@ -616,10 +616,6 @@ bool FileExists(const std::string& path) {
   return sys::Stat(path.c_str(), &st) == 0;
 }
 
-bool FileReadable(const std::string& path) {
-  return sys::Access(path.c_str(), R_OK) == 0;
-}
-
 bool RemoveFile(const std::string& path) {
   return sys::Unlink(path.c_str()) == 0;
 }

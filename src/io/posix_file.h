@@ -116,7 +116,6 @@ inline VEXA_File& Use(const RefPtr<VEXA_File>& file) {
 
 // Filesystem queries for the open probes.
 bool FileExists(const std::string& path);
-bool FileReadable(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Replaces `to` by `from` in one step.
 bool RenameFile(const std::string& from, const std::string& to);

@@ -179,6 +179,47 @@ TEST(OpenFaultTest, TheDetailGivesTheSystemsReason) {
   }
 }
 
+// The calls beside opening, reading and writing fail too: a replacement
+// that cannot take the old file's mode fails its write and leaves the old
+// file, and a protected file that no temporary directory can take says so
+// instead of blaming the password.
+TEST(OtherCallFaultTest, AttributeAndDirectoryFailuresAreReported) {
+  TempDir dir;
+  const std::string plain = dir.File("plain.vexa"), prot = dir.File("prot.vexa");
+  ASSERT_EQ(WriteIds(plain, 1, 2), VEXA_OK);
+  ASSERT_EQ(WriteIds(prot, 1, 2, 0, "pw"), VEXA_OK);
+  struct Row {
+    fault::Op op;
+    int (*run)(const std::string& plain, const std::string& prot);
+    int code;
+    const char* detail;  // the start of the error detail (the close's when it
+                         // follows the failure)
+  } rows[] = {
+      // The commit, which makes the plain file's replacement, fails.
+      {fault::Op::kAttributes, [](auto& p, auto&) { return WriteIds(p, 7, 9); },
+       VEXA_E_BAD_HANDLE, ""},
+      {fault::Op::kAttributes, [](auto&, auto& q) { return WriteIds(q, 7, 9, 0, "pw"); },
+       VEXA_E_FILE_WRITE, ""},
+      {fault::Op::kMakeDirectory, [](auto&, auto& q) { return ReadIds(q, "pw").front() * -1; },
+       VEXA_E_BAD_PASSWORD, "no temporary directory can be used: "},
+  };
+  for (const Row& row : rows) {
+    RemoveTempDirectories(false);  // made again, under the fault
+    fault::SetHook([&row](const fault::Call& call) {
+      return call.op == row.op ? fault::Fault{EIO, false} : fault::Fault{};
+    });
+    const int code = row.run(plain, prot);
+    char detail[512] = "";
+    vexaGetLastErrorDetail(detail, sizeof detail);
+    fault::SetHook(nullptr);
+    RemoveTempDirectories(false);
+    EXPECT_EQ(code, row.code) << static_cast<int>(row.op) << " " << detail;
+    EXPECT_EQ(std::string(detail).rfind(row.detail, 0), 0u) << detail;
+    EXPECT_EQ(ReadIds(plain), (std::vector<int>{1, 2}));
+    EXPECT_EQ(ReadIds(prot, "pw"), (std::vector<int>{1, 2}));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Forms, IoFaultsTest, ::testing::ValuesIn(kForms),
                          [](const auto& info) { return std::string(info.param.name); });
 
