@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <numeric>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "api/api_fixture.h"
@@ -179,42 +181,28 @@ TEST(OpenFaultTest, TheDetailGivesTheSystemsReason) {
   }
 }
 
-// The calls beside opening, reading and writing fail too: a replacement
-// that cannot take the old file's mode fails its write and leaves the old
-// file, and a protected file that no temporary directory can take says so
-// instead of blaming the password.
+// The calls beside opens, reads and writes fail too: a replacement that
+// cannot take the old file's mode fails its write (the plain file's at the
+// commit) and leaves the old file; a protected file that no temporary
+// directory can take says so rather than blaming the password.
 TEST(OtherCallFaultTest, AttributeAndDirectoryFailuresAreReported) {
   TempDir dir;
   const std::string plain = dir.File("plain.vexa"), prot = dir.File("prot.vexa");
-  ASSERT_EQ(WriteIds(plain, 1, 2), VEXA_OK);
-  ASSERT_EQ(WriteIds(prot, 1, 2, 0, "pw"), VEXA_OK);
-  struct Row {
-    fault::Op op;
-    int (*run)(const std::string& plain, const std::string& prot);
-    int code;
-    const char* detail;  // the start of the error detail (the close's when it
-                         // follows the failure)
-  } rows[] = {
-      // The commit, which makes the plain file's replacement, fails.
-      {fault::Op::kAttributes, [](auto& p, auto&) { return WriteIds(p, 7, 9); },
-       VEXA_E_BAD_HANDLE, ""},
-      {fault::Op::kAttributes, [](auto&, auto& q) { return WriteIds(q, 7, 9, 0, "pw"); },
-       VEXA_E_FILE_WRITE, ""},
-      {fault::Op::kMakeDirectory, [](auto&, auto& q) { return ReadIds(q, "pw").front() * -1; },
-       VEXA_E_BAD_PASSWORD, "no temporary directory can be used: "},
-  };
-  for (const Row& row : rows) {
+  ASSERT_EQ(Each({WriteIds(plain, 1, 2), WriteIds(prot, 1, 2, 0, "pw")}), VEXA_OK);
+  const std::tuple<fault::Op, std::function<int()>, int, std::string> rows[] = {
+      {fault::Op::kAttributes, [&] { return WriteIds(plain, 7, 9); }, VEXA_E_BAD_HANDLE, ""},
+      {fault::Op::kAttributes, [&] { return WriteIds(prot, 7, 9, 0, "pw"); }, VEXA_E_FILE_WRITE, ""},
+      {fault::Op::kMakeDirectory, [&] { return -ReadIds(prot, "pw")[0]; }, VEXA_E_BAD_PASSWORD,
+       "no temporary directory can be used: "}};
+  for (const auto& [op, run, code, detail] : rows) {
     RemoveTempDirectories(false);  // made again, under the fault
-    fault::SetHook([&row](const fault::Call& call) {
-      return call.op == row.op ? fault::Fault{EIO, false} : fault::Fault{};
-    });
-    const int code = row.run(plain, prot);
-    char detail[512] = "";
-    vexaGetLastErrorDetail(detail, sizeof detail);
+    fault::SetHook([op = op](const fault::Call& c) { return fault::Fault{c.op == op ? EIO : 0}; });
+    EXPECT_EQ(run(), code) << static_cast<int>(op);
+    char seen[512] = "";
+    vexaGetLastErrorDetail(seen, sizeof seen);
     fault::SetHook(nullptr);
     RemoveTempDirectories(false);
-    EXPECT_EQ(code, row.code) << static_cast<int>(row.op) << " " << detail;
-    EXPECT_EQ(std::string(detail).rfind(row.detail, 0), 0u) << detail;
+    EXPECT_EQ(std::string(seen).rfind(detail, 0), 0u) << seen;
     EXPECT_EQ(ReadIds(plain), (std::vector<int>{1, 2}));
     EXPECT_EQ(ReadIds(prot, "pw"), (std::vector<int>{1, 2}));
   }
