@@ -105,17 +105,19 @@ std::string WriteProtected(const std::string& path, const std::string& password,
   return ReadFile(path);
 }
 
-// The plain text; *refused is the number of the error that refused the
-// file, 0 when it opened.
-std::string ReadProtected(const std::string& path, const std::string& password, long* refused) {
+// The plain text, none when the file is refused; *refused is the number of
+// the error that refused it, 0 when it opened.
+std::string ReadProtected(const std::string& path, const std::string& password,
+                          long* refused = nullptr) {
   CryptFileStream s;
-  *refused = 0;
+  long number = 0;
   try {
     s.Open(path, password, "r");
   } catch (const ErrorText& e) {
-    *refused = e.number();
-    return {};
+    number = e.number();
   }
+  if (refused) *refused = number;
+  if (number != 0) return {};
   std::string out(static_cast<size_t>(s.Size()), '\0');
   out.resize(s.Read(out.data(), out.size()));
   return out;
@@ -151,9 +153,7 @@ TEST(CryptFileStreamTest, RoundTripsMatchOnePassOnAnyNumberOfThreads) {
       const std::string file = WriteProtected(path, "pw", plain);
       EXPECT_EQ(file.substr(0, 36), ProtectedHeader());
       EXPECT_EQ(file.substr(36), OnePass("pw", plain)) << size << " " << threads;
-      long refused = -1;
-      EXPECT_EQ(ReadProtected(path, "pw", &refused), plain) << size << " " << threads;
-      EXPECT_EQ(refused, 0);
+      EXPECT_EQ(ReadProtected(path, "pw"), plain) << size << " " << threads;
     }
   }
   zcmpsFilestr::SetWorkerCount(-1);
@@ -221,8 +221,7 @@ TEST(CryptFileStreamTest, AChangedCopyReplacesTheFileOnlyAtClose) {
     EXPECT_EQ(ReadFile(path), before);
     if (close) s.Close();
   }
-  long refused = -1;
-  EXPECT_EQ(ReadProtected(path, "pw", &refused), PlainFile(300) + "more");
+  EXPECT_EQ(ReadProtected(path, "pw"), PlainFile(300) + "more");
   // Nothing but the file itself is left beside it.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
   // A close that cannot write leaves an error, not a changed file.
