@@ -67,6 +67,20 @@ int Guarded(int fallback, Body&& body) noexcept {
   return code;
 }
 
+// Runs `body` and returns what it returns; a failure in it becomes
+// ApiError(code) with the failure's sentence, but exhausted memory stays
+// std::bad_alloc (VEXA_E_NO_MEMORY).
+template <class Body>
+auto FailingAs(int code, Body&& body) -> decltype(body()) {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw ApiError(code, DescribeException(e));
+  }
+}
+
 // Raises ApiError(code) when code is not VEXA_OK.
 inline void Check(int code) {
   if (code != VEXA_OK) throw ApiError(code);

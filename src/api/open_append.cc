@@ -1,7 +1,6 @@
 // Opening an existing file to add cases. The handle is committed from the
 // start: only case writing and queries are allowed.
 #include <memory>
-#include <new>
 #include <string>
 
 #include "api/call_guard.h"
@@ -24,21 +23,20 @@ int OpenAppendHandle(const char* file_name, const char* password, bool utf8,
   return Guarded(VEXA_E_FILE_OPEN, [&] {
     Required(handle);
     std::string path = text::FileNameFromInterface(Required(file_name), utf8);
-    if (!ProbeAppend(path) || !FileExists(path)) {
-      throw ApiError(VEXA_E_FILE_OPEN, CannotOpen(path));
+    WriterLock lock;
+    bool encrypted = false;
+    {
+      VEXA_File file;
+      if (!file.Open(path, "r+")) throw ApiError(VEXA_E_FILE_OPEN, CannotOpen(path));
+      // Before the file is read: another writer may be in the middle of it.
+      lock = LockForWriting(path);
+      encrypted = HasEncryptedSignature(file);
     }
-    // Before the file is read: another writer may be in the middle of it.
-    WriterLock lock = LockForWriting(path);
-    const bool encrypted = HasEncryptedSignature(path);
     if (encrypted && !password_given) return VEXA_E_NO_PASSWORD;
-    std::unique_ptr<SystemFileDataSource> source;
-    try {
-      source = SystemFileDataSource::OpenForAppending(path, encrypted ? password : "");
-    } catch (const std::bad_alloc&) {
-      throw;
-    } catch (const std::exception& e) {
-      throw ApiError(encrypted ? VEXA_E_BAD_PASSWORD : VEXA_E_FILE_OPEN, DescribeException(e));
-    }
+    std::unique_ptr<SystemFileDataSource> source =
+        FailingAs(encrypted ? VEXA_E_BAD_PASSWORD : VEXA_E_FILE_OPEN, [&] {
+          return SystemFileDataSource::OpenForAppending(path, encrypted ? password : "");
+        });
     // Cases are added in the file's own layout and encoding: a file of the
     // other byte order, or one whose texts would need converting, cannot
     // take them.

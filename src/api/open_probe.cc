@@ -26,8 +26,6 @@ bool OpensWith(const std::string& path, const char* mode) {
 
 }  // namespace
 
-bool ProbeRead(const std::string& path) { return OpensWith(path, "r"); }
-
 // A new file is written beside the one it replaces and renamed over it
 // (SystemFileDataSource::FinishWriting): the directory must take new
 // files. Nothing is created here, so the probe never leaves a file.
@@ -37,16 +35,12 @@ bool ProbeWrite(const std::string& path) {
   return DirectoryTakesNewFiles(target);
 }
 
-bool ProbeAppend(const std::string& path) { return OpensWith(path, "r+"); }
-
 std::string CannotOpen(const std::string& path) {
   const std::string reason = std::error_code(errno, std::generic_category()).message();
   return Sentence("\"{}\" cannot be opened: {}", path, reason);
 }
 
-bool HasEncryptedSignature(const std::string& path) {
-  VEXA_File file;
-  if (!file.Open(path, "r")) return false;
+bool HasEncryptedSignature(VEXA_File& file) {
   char head[kFileKindProbeBytes];
   size_t n = file.ReadAt(head, sizeof head, 0);
   return DetectFileKind(head, n) == FileKind::kENCRYPTED;

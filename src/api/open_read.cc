@@ -1,7 +1,6 @@
 // Opening files for reading, and the three close calls.
 #include <exception>
 #include <memory>
-#include <new>
 #include <string>
 
 #include "api/call_guard.h"
@@ -19,14 +18,9 @@ namespace {
 // failure here is 1, or 80 when a password was given: a wrong password
 // surfaces this way. Exhausted memory stays VEXA_E_NO_MEMORY.
 OpenedReader CreateReader(const std::string& path, const std::string& password) {
-  try {
+  return FailingAs(password.empty() ? VEXA_E_FILE_OPEN : VEXA_E_BAD_PASSWORD, [&] {
     return OpenReaderInInterfaceEncoding(path, OpenWarningReceiver(), password);
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (const std::exception& e) {
-    throw ApiError(password.empty() ? VEXA_E_FILE_OPEN : VEXA_E_BAD_PASSWORD,
-                   DescribeException(e));
-  }
+  });
 }
 
 // A file that could not be finished is reported: VEXA_E_FILE_WRITE (or
@@ -35,15 +29,7 @@ int Close(int handle) {
   return Guarded(kFallbackHandle, [&] {
     std::exception_ptr failure;
     const int code = HandleTable::Instance().Release(handle, &failure);
-    if (failure) {
-      try {
-        std::rethrow_exception(failure);
-      } catch (const std::bad_alloc&) {
-        throw;
-      } catch (const std::exception& e) {
-        throw ApiError(VEXA_E_FILE_WRITE, DescribeException(e));
-      }
-    }
+    if (failure) FailingAs(VEXA_E_FILE_WRITE, [&] { std::rethrow_exception(failure); });
     return code;
   });
 }
@@ -59,11 +45,15 @@ int OpenReadHandle(const char* file_name, const char* password, bool utf8,
   return Guarded(VEXA_E_FILE_OPEN, [&] {
     Required(handle);
     std::string path = text::FileNameFromInterface(Required(file_name), utf8);
-    if (!ProbeRead(path) || !FileExists(path)) {
-      throw ApiError(VEXA_E_FILE_OPEN, CannotOpen(path));
+    // The one look before the reader's: whether the file opens, and its
+    // signature.
+    bool encrypted = false;
+    {
+      VEXA_File file;
+      if (!file.Open(path, "r")) throw ApiError(VEXA_E_FILE_OPEN, CannotOpen(path));
+      encrypted = HasEncryptedSignature(file);
     }
-    if (!FileReadable(path)) throw ApiError(VEXA_E_FILE_READ, CannotOpen(path));
-    if (HasEncryptedSignature(path)) {
+    if (encrypted) {
       if (!password_given) return VEXA_E_NO_PASSWORD;
       return InstallFileHandle(CreateReader(path, password), HandleMode::kRead, handle);
     }

@@ -1,6 +1,8 @@
 #include "crypt/crypt_file_stream.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "crypt/cipher.h"
 #include "crypt/protected_header.h"
@@ -22,55 +24,55 @@ int Threads() { return std::max(1, zcmpsFilestr::WorkerCount()); }
 
 CryptFileStream::~CryptFileStream() { Forget(); }
 
-bool CryptFileStream::Open(const std::string& path, const std::string& password,
+void CryptFileStream::Open(const std::string& path, const std::string& password,
                            const std::string& mode) {
   Forget();
   VEXA_FileStream::Close();
   protected_path_ = path;
   password_ = password;
   const OpenMode form = ParseOpenMode(mode);
-  if (!form.valid) return false;
+  if (!form.valid) throw ErrorText(kErrReopen, path);
   writes_ = form.writes;
   // What the protected file holds is decrypted unless the mode truncates.
   const bool reads = form.KeepsContents();
   const std::string name = TempFileName("decrypt");
-  if (name.empty()) return false;
+  if (name.empty()) {
+    ThrowFileError(kErrReopen, "no temporary copy of \"{}\" can be made: its name is too long",
+                   path);
+  }
   // Without a name where the system allows, so that not even a process
   // killed at once leaves the plain text behind; else its name goes at once.
   if (!VEXA_FileStream::Open(name, "w+ux")) {
-    if (!VEXA_FileStream::Open(name, "w+x")) return false;
-    if (!RemoveFile(name)) {
+    if (!VEXA_FileStream::Open(name, "w+x") || !RemoveFile(name)) {
+      const std::string reason = std::strerror(errno);
       // Plain text never goes into a copy that keeps its name.
       VEXA_FileStream::Close();
       RemoveFile(name);
-      return false;
+      ThrowFileError(kErrReopen, "no temporary copy of \"{}\" can be made: {}", path, reason);
     }
   }
-  if (reads && !Decrypt()) {
+  if (!reads) return;
+  try {
+    Decrypt();
+  } catch (...) {
     Forget();
     VEXA_FileStream::Close();
-    return false;
+    throw;
   }
-  return true;
 }
 
-bool CryptFileStream::Decrypt() {
-  try {
-    VEXA_FileStream file(512);
-    if (!file.Open(protected_path_, "r") || !ReadProtectedHeader(file)) return false;
-    if (DecryptFile(password_, Use(file.SharedFile()), file.Tell(), Use(SharedFile()),
-                    Threads()) == 0) {
-      return false;
-    }
-    if (!writes_) FitBufferToFile();
-    if (!LooksLikePlainFile(*this)) {
-      return false;
-    }
-    Seek(0, SEEK_SET);
-    return true;
-  } catch (const std::exception&) {
-    return false;  // unreadable: the data source tells why
+void CryptFileStream::Decrypt() {
+  VEXA_FileStream file(512);
+  if (!file.Open(protected_path_, "r")) throw ErrorText(kErrReopen, protected_path_);
+  // Not protected, damaged, or a wrong password: each looks the same.
+  if (!ReadProtectedHeader(file) ||
+      DecryptFile(password_, Use(file.SharedFile()), file.Tell(), Use(SharedFile()),
+                  Threads()) == 0) {
+    throw ErrorText(kErrBadPassword, protected_path_);
   }
+  if (!writes_) FitBufferToFile();
+  if (!LooksLikePlainFile(*this)) throw ErrorText(kErrBadPassword, protected_path_);
+  Seek(0, SEEK_SET);
 }
 
 void CryptFileStream::Close() {

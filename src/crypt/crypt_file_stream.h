@@ -25,17 +25,18 @@ class CryptFileStream : public VEXA_FileStream {
   ~CryptFileStream() override;
 
   // Mode texts as for files: "r" reads an existing protected file, "w"
-  // starts a new one, "r+" or "a" change an existing one. False when the
-  // file cannot be read as protected with this password (wrong password,
-  // damaged or not protected) or no temporary copy can be made.
-  bool Open(const std::string& path, const std::string& password, const std::string& mode);
-  // Encrypts a written copy into place and lets the copy go. Raises ErrorText
-  // kErrWriteFailed when the new protected file cannot be written; the old one
-  // is then unchanged.
+  // starts a new one, "r+" or "a" change an existing one. Raises ErrorText
+  // kErrBadPassword when the file cannot be read as protected with this password
+  // (wrong password, damaged or not protected), kErrReopen when it cannot be
+  // opened or no temporary copy can be made, and the read's own failure.
+  void Open(const std::string& path, const std::string& password, const std::string& mode);
+  // Encrypts a written copy into place and lets the copy go. Raises
+  // ErrorText kErrWriteFailed when the new protected file cannot be written; the old
+  // one is then unchanged.
   void Close() override;
 
  private:
-  bool Decrypt();
+  void Decrypt();
   void Encrypt();
   void Forget();
 

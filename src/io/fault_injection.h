@@ -16,8 +16,10 @@
 namespace vexa::fault {
 
 // The system calls, by what they do.
+// kAttributes changes a file's owner, mode or extended attributes.
 enum class Op {
-  kOpen, kRead, kWrite, kSize, kSync, kTruncate, kClose, kRename, kRemove, kQuery, kLock
+  kOpen, kRead, kWrite, kSize, kSync, kTruncate, kClose, kRename, kRemove, kQuery, kLock,
+  kAttributes, kMakeDirectory
 };
 
 // What the armed call does instead of its work.
@@ -32,7 +34,8 @@ struct Fault {
 struct Call {
   Op op;
   int fd = -1;                  // read, write, sync, truncate, close, lock
-  const char* path = nullptr;   // open, remove
+  const char* path = nullptr;   // open, remove (a name in a directory for
+                                // the calls on an open directory)
   int flags = 0;                // open
   int64_t position = 0;         // read, write
   int64_t size = 0;             // read, write: bytes; truncate: new size

@@ -6,9 +6,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <utility>
 #include <vector>
 
+#include "io/descriptor.h"
 #include "io/posix_file.h"
 #include "io/sys_calls.h"
 #include "support/errors.h"
@@ -39,36 +39,7 @@ uint32_t Crc(uint32_t crc, const char* bytes, size_t size) {
       crc32(crc, reinterpret_cast<const Bytef*>(bytes), static_cast<uInt>(size)));
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string Reason() { return std::strerror(errno); }
-
-// A descriptor closed with its owner.
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) sys::Close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
-int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
-  int fd;
-  do {
-    fd = sys::Open(path.c_str(), flags | O_CLOEXEC, mode);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
 
 // Writes, or reads, all `size` bytes at `at`, retrying interrupted and
 // partial transfers; false on failure or at the end of the file.
@@ -94,7 +65,7 @@ bool SyncFd(int fd) {
 
 // Makes the names in a directory durable (a journal made or removed).
 bool SyncDirectory(const std::string& dir) {
-  Descriptor fd(OpenRetrying(dir, O_RDONLY | O_DIRECTORY));
+  Descriptor fd(sys::OpenRetrying(dir.c_str(), O_RDONLY | O_DIRECTORY));
   return fd.get() >= 0 && SyncFd(fd.get());
 }
 
@@ -227,7 +198,7 @@ Journal::Journal(const std::string& path, int fd, int64_t size)
     ThrowFileError(kErrWriteFailed, "the file \"{}\" cannot be examined: {}", path, Reason());
   }
   // The journal holds the file's bytes: it is never more open than the file.
-  fd_ = OpenRetrying(path_, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, st.st_mode & 0666);
+  fd_ = sys::OpenRetrying(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, st.st_mode & 0666);
   if (fd_ < 0) {
     ThrowFileError(kErrWriteFailed,
                    errno == EEXIST ? "\"{}\" is left from an interrupted append{}; open the "
@@ -296,10 +267,10 @@ void RecoverInterruptedChange(const std::string& path, bool writer_lock_held) {
     if (errno == ENOENT || errno == ENOTDIR) return;
     Refuse(journal, Reason());
   }
-  int fd = OpenRetrying(target, O_RDWR);
+  int fd = sys::OpenRetrying(target.c_str(), O_RDWR);
   const bool writable = fd >= 0;
   if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
-    fd = OpenRetrying(target, O_RDONLY);
+    fd = sys::OpenRetrying(target.c_str(), O_RDONLY);
   }
   Descriptor file(fd);
   // No file: the open reports that itself.
@@ -312,7 +283,7 @@ void RecoverInterruptedChange(const std::string& path, bool writer_lock_held) {
     if (errno == EAGAIN || errno == EACCES) return;
     Refuse(journal, Reason());
   }
-  Descriptor in(OpenRetrying(journal, O_RDONLY | O_NOFOLLOW));
+  Descriptor in(sys::OpenRetrying(journal.c_str(), O_RDONLY | O_NOFOLLOW));
   if (in.get() < 0) {
     if (errno == ENOENT) return;  // its writer finished meanwhile
     Refuse(journal, Reason());

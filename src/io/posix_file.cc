@@ -1,6 +1,8 @@
 #include "io/posix_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -74,6 +76,19 @@ ssize_t Pwrite(int fd, const void* src, size_t size, off_t at) {
   return ::pwrite(fd, src, size, at);
 }
 
+int OpenRetrying(const char* path, int flags, mode_t mode) {
+  int fd;
+  do {
+    fd = Open(path, flags | O_CLOEXEC, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+int OpenAt(int dir, const char* name, int flags, mode_t mode) {
+  VEXA_FAIL_IF_INJECTED_ON(kOpen, dir, name, flags);
+  return ::openat(dir, name, flags, mode);
+}
+
 int Fstat(int fd, struct stat* st) {
   VEXA_FAIL_IF_INJECTED(kSize);
   return ::fstat(fd, st);
@@ -119,15 +134,90 @@ int Rename(const char* from, const char* to) {
   return ::rename(from, to);
 }
 
+int UnlinkAt(int dir, const char* name, int flags) {
+  VEXA_FAIL_IF_INJECTED_ON(kRemove, dir, name);
+  return ::unlinkat(dir, name, flags);
+}
+
+int MakeDirectoryAt(int dir, const char* name, mode_t mode) {
+  VEXA_FAIL_IF_INJECTED_ON(kMakeDirectory, dir, name);
+  return ::mkdirat(dir, name, mode);
+}
+
 int Stat(const char* path, struct stat* st) {
   VEXA_FAIL_IF_INJECTED(kQuery);
   return ::stat(path, st);
+}
+
+int Lstat(const char* path, struct stat* st) {
+  VEXA_FAIL_IF_INJECTED(kQuery);
+  return ::lstat(path, st);
+}
+
+int StatAt(int dir, const char* name, struct stat* st, int flags) {
+  VEXA_FAIL_IF_INJECTED_ON(kQuery, dir);
+  return ::fstatat(dir, name, st, flags);
 }
 
 int Access(const char* path, int how) {
   VEXA_FAIL_IF_INJECTED(kQuery);
   return ::access(path, how);
 }
+
+char* Realpath(const char* path, char* resolved) {
+#ifdef VEXA_FAULT_INJECTION
+  if (Inject({fault::Op::kQuery}).error != 0) return nullptr;
+#endif
+  return ::realpath(path, resolved);
+}
+
+int ListDirectory(int dir, std::vector<std::string>* names) {
+  VEXA_FAIL_IF_INJECTED_ON(kQuery, dir);
+  const int listing_fd = ::dup(dir);
+  if (listing_fd < 0) return -1;
+  DIR* listing = ::fdopendir(listing_fd);
+  if (listing == nullptr) {
+    ::close(listing_fd);
+    return -1;
+  }
+  while (const dirent* entry = ::readdir(listing)) {
+    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+      names->emplace_back(entry->d_name);
+    }
+  }
+  ::closedir(listing);
+  return 0;
+}
+
+int Fchmod(int fd, mode_t mode) {
+  VEXA_FAIL_IF_INJECTED_ON(kAttributes, fd);
+  return ::fchmod(fd, mode);
+}
+
+int Fchown(int fd, uid_t owner, gid_t group) {
+  VEXA_FAIL_IF_INJECTED_ON(kAttributes, fd);
+  return ::fchown(fd, owner, group);
+}
+
+ssize_t ListAttributes(const char* path, char* names, size_t size) {
+  VEXA_FAIL_IF_INJECTED_ON(kQuery, -1, path);
+  return ::listxattr(path, names, size);
+}
+
+ssize_t GetAttribute(const char* path, const char* name, void* value, size_t size) {
+  VEXA_FAIL_IF_INJECTED_ON(kQuery, -1, path);
+  return ::getxattr(path, name, value, size);
+}
+
+int SetAttribute(int fd, const char* name, const void* value, size_t size) {
+  VEXA_FAIL_IF_INJECTED_ON(kAttributes, fd);
+  return ::fsetxattr(fd, name, value, size, 0);
+}
+
+// Neither fails in a way a test would want to arrange: not counted.
+bool ProcessMayExist(pid_t pid) { return ::kill(pid, 0) == 0 || errno != ESRCH; }
+pid_t ProcessId() { return ::getpid(); }
+uid_t EffectiveUser() { return ::geteuid(); }
 
 int LockWholeFile(int fd, short type) {
   VEXA_FAIL_IF_INJECTED_ON(kLock, fd);
@@ -143,13 +233,12 @@ int LockWholeFile(int fd, short type) {
 
 }  // namespace sys
 
-namespace {
-
-// The directory a path names a file in.
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
+
+namespace {
 
 // The name under which an open descriptor can be linked into a directory.
 std::string DescriptorPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
@@ -189,9 +278,7 @@ bool VEXA_File::Open(const std::string& path, const std::string& mode) {
   if (m.unnamed) {
 #ifdef O_TMPFILE
     const std::string dir = DirectoryOf(path);
-    do {
-      fd = sys::Open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, m.exclusive ? 0600 : 0666);
-    } while (fd < 0 && errno == EINTR);
+    fd = sys::OpenRetrying(dir.c_str(), O_TMPFILE | O_RDWR, m.exclusive ? 0600 : 0666);
     // Without /proc it could never be named.
     if (fd >= 0 && sys::Access(DescriptorPath(fd).c_str(), F_OK) != 0) {
       sys::Close(fd);
@@ -199,9 +286,7 @@ bool VEXA_File::Open(const std::string& path, const std::string& mode) {
     }
 #endif
   } else {
-    do {
-      fd = sys::Open(path.c_str(), OpenFlags(m) | O_CLOEXEC, m.exclusive ? 0600 : 0666);
-    } while (fd < 0 && errno == EINTR);
+    fd = sys::OpenRetrying(path.c_str(), OpenFlags(m), m.exclusive ? 0600 : 0666);
   }
   if (fd < 0) return false;
   fd_ = fd;
@@ -285,10 +370,10 @@ constexpr char kAccessAcl[] = "system.posix_acl_access";
 std::string AttributeNames(const char* path) {
   std::string names;
   for (;;) {
-    const ssize_t size = ::listxattr(path, nullptr, 0);
+    const ssize_t size = sys::ListAttributes(path, nullptr, 0);
     if (size <= 0) return {};
     names.resize(static_cast<size_t>(size));
-    const ssize_t got = ::listxattr(path, names.data(), names.size());
+    const ssize_t got = sys::ListAttributes(path, names.data(), names.size());
     if (got >= 0) {
       names.resize(static_cast<size_t>(got));
       return names;
@@ -307,12 +392,12 @@ bool CopyAttributes(const char* from, int fd) {
     const char* name = names.c_str() + at;
     at += std::strlen(name) + 1;
     bool copied = false;
-    const ssize_t size = ::getxattr(from, name, nullptr, 0);
+    const ssize_t size = sys::GetAttribute(from, name, nullptr, 0);
     if (size >= 0) {
       value.resize(static_cast<size_t>(size));
-      const ssize_t got = ::getxattr(from, name, value.data(), value.size());
+      const ssize_t got = sys::GetAttribute(from, name, value.data(), value.size());
       copied = got >= 0 &&
-               ::fsetxattr(fd, name, value.data(), static_cast<size_t>(got), 0) == 0;
+               sys::SetAttribute(fd, name, value.data(), static_cast<size_t>(got)) == 0;
     }
     if (!copied && std::strcmp(name, kAccessAcl) == 0) acl_kept = false;
   }
@@ -324,19 +409,19 @@ bool CopyAttributes(const char* from, int fd) {
 bool VEXA_File::TakeAttributesOf(const std::string& from) {
   std::lock_guard<std::mutex> guard(lock_);
   struct stat old;
-  if (fd_ < 0 || ::stat(from.c_str(), &old) != 0) return false;
+  if (fd_ < 0 || sys::Stat(from.c_str(), &old) != 0) return false;
   mode_t mode = old.st_mode & 07777;
   // The owner first: a change of owner clears the set-id bits.
   struct stat now;
-  if (::fstat(fd_, &now) != 0) return false;
+  if (sys::Fstat(fd_, &now) != 0) return false;
   if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
-      ::fchown(fd_, old.st_uid, old.st_gid) != 0 &&
-      ::fchown(fd_, static_cast<uid_t>(-1), old.st_gid) != 0 && now.st_gid != old.st_gid) {
+      sys::Fchown(fd_, old.st_uid, old.st_gid) != 0 &&
+      sys::Fchown(fd_, static_cast<uid_t>(-1), old.st_gid) != 0 && now.st_gid != old.st_gid) {
     mode = (mode & ~mode_t{070}) | ((mode & 07) << 3);
   }
-  if (::fchmod(fd_, mode) != 0) return false;
+  if (sys::Fchmod(fd_, mode) != 0) return false;
   // The access control list comes last: it sets the group bits again.
-  if (!CopyAttributes(from.c_str(), fd_) && ::fchmod(fd_, mode & ~mode_t{070}) != 0) {
+  if (!CopyAttributes(from.c_str(), fd_) && sys::Fchmod(fd_, mode & ~mode_t{070}) != 0) {
     return false;
   }
   return true;
@@ -493,10 +578,6 @@ bool FileExists(const std::string& path) {
   return sys::Stat(path.c_str(), &st) == 0;
 }
 
-bool FileReadable(const std::string& path) {
-  return sys::Access(path.c_str(), R_OK) == 0;
-}
-
 bool RemoveFile(const std::string& path) {
   return sys::Unlink(path.c_str()) == 0;
 }
@@ -514,20 +595,20 @@ bool DirectoryTakesNewFiles(const std::string& path) {
 
 std::string WriteTarget(const std::string& path) {
   struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  if (sys::Lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
   char resolved[PATH_MAX];
-  return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+  return sys::Realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
 }
 
 std::string BesideName(const std::string& path, int attempt) {
   const size_t slash = path.find_last_of('/');
   const size_t base = slash == std::string::npos ? 0 : slash + 1;
   return path.substr(0, base) + "." + path.substr(base) + "." +
-         std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+         std::to_string(sys::ProcessId()) + "-" + std::to_string(attempt) + ".tmp";
 }
 
 void FlushDirectoryOf(const std::string& path) {
-  const int fd = sys::Open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+  const int fd = sys::OpenRetrying(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY);
   if (fd < 0) return;
   while (sys::Fsync(fd) != 0 && errno == EINTR) {
   }

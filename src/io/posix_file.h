@@ -117,13 +117,14 @@ inline VEXA_File& Use(const RefPtr<VEXA_File>& file) {
 
 // Filesystem queries for the open probes.
 bool FileExists(const std::string& path);
-bool FileReadable(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Replaces `to` by `from` in one step.
 bool RenameFile(const std::string& from, const std::string& to);
 // Whether the directory that `path` names a file in exists and may have
 // files created in it (the probe of a new file to be written).
 bool DirectoryTakesNewFiles(const std::string& path);
+// The directory a path names a file in: "." for a bare name.
+std::string DirectoryOf(const std::string& path);
 // The file that writing `path` replaces: the file a symbolic link points
 // at, else `path` itself.
 std::string WriteTarget(const std::string& path);

@@ -1,8 +1,6 @@
 #include "io/temp_directories.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +12,8 @@
 #include <random>
 #include <vector>
 
+#include "io/descriptor.h"
+#include "io/sys_calls.h"
 #include "support/errors.h"
 
 namespace vexa {
@@ -54,52 +54,20 @@ std::vector<std::string> BaseDirectories() {
   return bases;
 }
 
-// An open directory descriptor, closed with the object.
-class Descriptor {
- public:
-  Descriptor() = default;
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  Descriptor& operator=(Descriptor&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-  }
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
-
 // The directory `name` in `dir`, never through a symbolic link.
 Descriptor OpenDirectoryAt(int dir, const char* name) {
-  return Descriptor(::openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  return Descriptor(sys::OpenAt(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0));
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// The names in the open directory but "." and "..", listed through a
-// descriptor of their own.
+// The names in the open directory but "." and ".." (none when it cannot
+// be listed).
 std::vector<std::string> Names(int dir) {
   std::vector<std::string> names;
-  const int listing_fd = ::dup(dir);
-  if (listing_fd < 0) return names;
-  DIR* listing = ::fdopendir(listing_fd);
-  if (listing == nullptr) {
-    ::close(listing_fd);
-    return names;
-  }
-  while (const dirent* entry = ::readdir(listing)) {
-    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-      names.emplace_back(entry->d_name);
-    }
-  }
-  ::closedir(listing);
+  if (sys::ListDirectory(dir, &names) != 0) names.clear();
   return names;
 }
 
@@ -107,9 +75,9 @@ std::vector<std::string> Names(int dir) {
 // directory that `dir` holds open.
 bool UnlinkHeldDirectory(int base, const std::string& name, int dir) {
   struct stat held, named;
-  return ::fstat(dir, &held) == 0 &&
-         ::fstatat(base, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-         SameFile(held, named) && ::unlinkat(base, name.c_str(), AT_REMOVEDIR) == 0;
+  return sys::Fstat(dir, &held) == 0 &&
+         sys::StatAt(base, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         SameFile(held, named) && sys::UnlinkAt(base, name.c_str(), AT_REMOVEDIR) == 0;
 }
 
 // Removes everything inside the open directory, descending into
@@ -118,15 +86,15 @@ bool UnlinkHeldDirectory(int base, const std::string& name, int dir) {
 void RemoveContents(int dir) {
   for (const std::string& name : Names(dir)) {
     struct stat st;
-    if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (sys::StatAt(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
       Descriptor sub = OpenDirectoryAt(dir, name.c_str());
       if (!sub) continue;
-      ::fchmod(sub.get(), 0700);  // its entries can be removed
+      sys::Fchmod(sub.get(), 0700);  // its entries can be removed
       RemoveContents(sub.get());
-      ::unlinkat(dir, name.c_str(), AT_REMOVEDIR);
+      sys::UnlinkAt(dir, name.c_str(), AT_REMOVEDIR);
     } else {
-      ::unlinkat(dir, name.c_str(), 0);
+      sys::UnlinkAt(dir, name.c_str(), 0);
     }
   }
 }
@@ -155,7 +123,7 @@ pid_t ProcessOfName(const char* name) {
 // this user, and open to nobody else.
 bool IsPrivate(int dir) {
   struct stat st;
-  return ::fstat(dir, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+  return sys::Fstat(dir, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == sys::EffectiveUser() &&
          (st.st_mode & 0777) == 0700;
 }
 
@@ -167,10 +135,10 @@ void RemoveLeftovers(int base) {
   for (const std::string& name : Names(base)) {
     const pid_t pid = ProcessOfName(name.c_str());
     // A process that exists, whoever's it is, may be using it.
-    if (pid == 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    if (pid == 0 || pid == sys::ProcessId() || sys::ProcessMayExist(pid)) continue;
     Descriptor dir = OpenDirectoryAt(base, name.c_str());
     if (!dir || !IsPrivate(dir.get())) continue;
-    ::unlinkat(dir.get(), kVurt, 0);
+    sys::UnlinkAt(dir.get(), kVurt, 0);
     UnlinkHeldDirectory(base, name, dir.get());
   }
 }
@@ -199,16 +167,16 @@ struct ProcessDirectory {
 // On failure, *reason says why in the system's words.
 bool MakeProcessDirectory(const std::string& base_path, ProcessDirectory* out,
                           std::string* reason) {
-  Descriptor base(::open(base_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Descriptor base(sys::OpenRetrying(base_path.c_str(), O_RDONLY | O_DIRECTORY));
   if (!base) {
     *reason = std::strerror(errno);
     return false;
   }
   RemoveLeftovers(base.get());
-  const std::string plain = "vexa" + std::to_string(::getpid());
+  const std::string plain = "vexa" + std::to_string(sys::ProcessId());
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = attempt == 0 ? plain : plain + "." + RandomSuffix();
-    const bool made = ::mkdirat(base.get(), name.c_str(), 0700) == 0;
+    const bool made = sys::MakeDirectoryAt(base.get(), name.c_str(), 0700) == 0;
     if (!made && errno != EEXIST) {
       *reason = std::strerror(errno);
       return false;
@@ -219,9 +187,9 @@ bool MakeProcessDirectory(const std::string& base_path, ProcessDirectory* out,
     Descriptor dir = OpenDirectoryAt(base.get(), name.c_str());
     if (!dir) continue;  // not a directory, or replaced meanwhile
     // One made now is ours whatever the umask made of its mode.
-    if (made) ::fchmod(dir.get(), 0700);
+    if (made) sys::Fchmod(dir.get(), 0700);
     if (!IsPrivate(dir.get())) continue;
-    ::unlinkat(dir.get(), kVurt, 0);
+    sys::UnlinkAt(dir.get(), kVurt, 0);
     out->path = base_path + name + "/";
     out->name = name;
     out->base = std::move(base);
@@ -252,13 +220,13 @@ class TempState {
     // Through the descriptor where the system can name it so: the name
     // then stays inside the directory made, whatever becomes of its path.
     const std::string through = "/proc/self/fd/" + std::to_string(dir->dir.get()) + "/";
-    const std::string prefix = ::access(through.c_str(), F_OK) == 0 ? through : dir->path;
+    const std::string prefix = sys::Access(through.c_str(), F_OK) == 0 ? through : dir->path;
     const std::string stem = std::string(word.substr(0, 8)) + ".";
     std::string name;
     struct stat st;
     do {
       name = stem + std::to_string(++counter_);
-    } while (::fstatat(dir->dir.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0);
+    } while (sys::StatAt(dir->dir.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0);
     name = prefix + name;
     return name.size() < 261 ? name : std::string();
   }
@@ -266,10 +234,10 @@ class TempState {
   void Remove(bool final) {
     std::lock_guard<std::mutex> guard(lock_);
     // A forked child that ends leaves its parent's directories alone.
-    if (active_ && creator_ == ::getpid()) {
+    if (active_ && creator_ == sys::ProcessId()) {
       for (ProcessDirectory& dir : dirs_) {
         if (!RemoveDirectory(dir.base.get(), dir.name, dir.dir.get())) {
-          Descriptor(::openat(dir.dir.get(), kVurt,
+          Descriptor(sys::OpenAt(dir.dir.get(), kVurt,
                               O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
         }
       }
@@ -307,7 +275,7 @@ class TempState {
       }
     }
     if (dirs_.empty()) return;
-    creator_ = ::getpid();
+    creator_ = sys::ProcessId();
     // Set while the state's lock is held, the one time the directories are
     // made: no thread of the library reads the environment.
     const char* tmp = std::getenv("TMP");

@@ -65,24 +65,28 @@ std::unique_ptr<VEXA_FileStream> SystemFileDataSource::OpenFile(const std::strin
     for (std::string& form : forms) crypt::Cleanse(form.data(), form.size());
   };
   try {
+    // A form the file refuses makes way for the other; any other failure
+    // is the reason.
     for (int k = 0; k < 2 && !stream; ++k) {
       const int form = decoded_password_first_ ? 1 - k : k;
       if (forms[form].empty()) continue;
       auto attempt = std::make_unique<crypt::CryptFileStream>();
-      if (attempt->Open(path, forms[form], mode)) {
-        decoded_password_first_ = form == 1;
-        stream = std::move(attempt);
+      try {
+        attempt->Open(path, forms[form], mode);
+      } catch (const ErrorText& e) {
+        if (e.number() != kErrBadPassword) throw;
+        continue;
       }
+      decoded_password_first_ = form == 1;
+      stream = std::move(attempt);
     }
   } catch (...) {
-    // No temporary copy can be made: the reason is the failure.
     cleanse();
     throw;
   }
   cleanse();
-  if (stream) return stream;
-  if (FileExists(path) && FileReadable(path)) throw ErrorText(kErrBadPassword, path);
-  throw ErrorText(kErrReopen, path);
+  if (!stream) throw ErrorText(kErrBadPassword, path);
+  return stream;
 }
 
 std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForReading(

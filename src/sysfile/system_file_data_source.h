@@ -157,8 +157,9 @@ class SystemFileDataSource : public VEXA_DataSource {
   // The file at `path` through the stream its form needs: the plain file
   // stream, or with a password the decrypting one (the password as given
   // and its decoded form are tried, the one that worked last first).
-  // Raises ErrorText kErrBadPassword when the password does not open an
-  // existing, readable file, kErrReopen when the file cannot be opened.
+  // Null when a plain file does not open. Raises ErrorText kErrBadPassword when the
+  // password does not open a protected file, else the reason it cannot be
+  // read (kErrReopen when it does not open or no temporary copy can be made).
   std::unique_ptr<VEXA_FileStream> OpenFile(const std::string& path, const std::string& mode);
   // The zlib stream over the file beneath `stream`, begun reading at the case
   // start. Raises SystemFileException kErrBadStructure for a stream that is not

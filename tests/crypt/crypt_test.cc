@@ -99,16 +99,25 @@ std::string PlainFile(size_t size, int32_t layout_code = 2, const char* magic = 
 std::string WriteProtected(const std::string& path, const std::string& password,
                            const std::string& plain) {
   CryptFileStream s;
-  EXPECT_TRUE(s.Open(path, password, "w"));
+  s.Open(path, password, "w");
   s.Write(plain.data(), plain.size());
   s.Close();
   return ReadFile(path);
 }
 
-std::string ReadProtected(const std::string& path, const std::string& password, bool* ok) {
+// The plain text, none when the file is refused; *refused is the number of
+// the error that refused it, 0 when it opened.
+std::string ReadProtected(const std::string& path, const std::string& password,
+                          long* refused = nullptr) {
   CryptFileStream s;
-  *ok = s.Open(path, password, "r");
-  if (!*ok) return {};
+  long number = 0;
+  try {
+    s.Open(path, password, "r");
+  } catch (const ErrorText& e) {
+    number = e.number();
+  }
+  if (refused) *refused = number;
+  if (number != 0) return {};
   std::string out(static_cast<size_t>(s.Size()), '\0');
   out.resize(s.Read(out.data(), out.size()));
   return out;
@@ -144,9 +153,7 @@ TEST(CryptFileStreamTest, RoundTripsMatchOnePassOnAnyNumberOfThreads) {
       const std::string file = WriteProtected(path, "pw", plain);
       EXPECT_EQ(file.substr(0, 36), ProtectedHeader());
       EXPECT_EQ(file.substr(36), OnePass("pw", plain)) << size << " " << threads;
-      bool ok = false;
-      EXPECT_EQ(ReadProtected(path, "pw", &ok), plain) << size << " " << threads;
-      EXPECT_TRUE(ok);
+      EXPECT_EQ(ReadProtected(path, "pw"), plain) << size << " " << threads;
     }
   }
   zcmpsFilestr::SetWorkerCount(-1);
@@ -161,26 +168,30 @@ TEST(CryptFileStreamTest, WhatOpensAndWhatDoesNot) {
     const char* what;
     std::string bytes;
     std::string password;
-    bool opens;
+    long refused;  // the error's number; 0: opens
   } cases[] = {
-      {"right password", file, std::string(32, 'k') + "one", true},
-      {"same first 32 bytes", file, std::string(32, 'k') + "two", true},
-      {"wrong password", file, "nope", false},
-      {"header length 29", std::string(1, 29) + file.substr(1), std::string(32, 'k'), false},
-      {"other magic", file.substr(0, 8) + "ENCRYPTEDSAW" + file.substr(20), std::string(32, 'k'), false},
-      {"header only", file.substr(0, 36), std::string(32, 'k'), false},
-      {"ciphertext cut inside a block", file.substr(0, file.size() - 5), std::string(32, 'k'), false},
-      {"last block gone", file.substr(0, file.size() - 16), std::string(32, 'k'), false},
-      {"short file", file.substr(0, 7), std::string(32, 'k'), false},
+      {"right password", file, std::string(32, 'k') + "one", 0},
+      {"same first 32 bytes", file, std::string(32, 'k') + "two", 0},
+      {"wrong password", file, "nope", kErrBadPassword},
+      {"header length 29", std::string(1, 29) + file.substr(1), std::string(32, 'k'), kErrBadPassword},
+      {"other magic", file.substr(0, 8) + "ENCRYPTEDSAW" + file.substr(20), std::string(32, 'k'), kErrBadPassword},
+      {"header only", file.substr(0, 36), std::string(32, 'k'), kErrBadPassword},
+      {"ciphertext cut inside a block", file.substr(0, file.size() - 5), std::string(32, 'k'), kErrBadPassword},
+      {"last block gone", file.substr(0, file.size() - 16), std::string(32, 'k'), kErrBadPassword},
+      {"short file", file.substr(0, 7), std::string(32, 'k'), kErrBadPassword},
   };
   for (const Case& c : cases) {
-    bool ok = false;
-    const std::string back = ReadProtected(dir.Write("c.vexa", c.bytes), c.password, &ok);
-    EXPECT_EQ(ok, c.opens) << c.what;
-    if (c.opens) {
+    long refused = -1;
+    const std::string back = ReadProtected(dir.Write("c.vexa", c.bytes), c.password, &refused);
+    EXPECT_EQ(refused, c.refused) << c.what;
+    if (c.refused == 0) {
       EXPECT_EQ(back, plain) << c.what;
     }
   }
+  // A file that is not there says so rather than blaming the password.
+  long refused = -1;
+  ReadProtected(dir.File("absent.vexa"), "pw", &refused);
+  EXPECT_EQ(refused, kErrReopen);
   // Decrypted bytes must look like a plain file; the layout code may be in
   // either byte order.
   struct Plain {
@@ -192,10 +203,9 @@ TEST(CryptFileStreamTest, WhatOpensAndWhatDoesNot) {
   for (const Plain& p : plains) {
     testing::MemoryStream stream(p.bytes);  // the check alone, then through a file
     EXPECT_EQ(LooksLikePlainFile(stream), p.opens) << p.bytes.substr(0, 4);
-    bool ok = false;
     WriteProtected(good, "pw", p.bytes);
-    ReadProtected(good, "pw", &ok);
-    EXPECT_EQ(ok, p.opens) << p.bytes.substr(0, 4) << " " << p.bytes.size();
+    ReadProtected(good, "pw", &refused);
+    EXPECT_EQ(refused, p.opens ? 0L : long{kErrBadPassword}) << p.bytes.substr(0, 4) << " " << p.bytes.size();
   }
 }
 
@@ -205,19 +215,18 @@ TEST(CryptFileStreamTest, AChangedCopyReplacesTheFileOnlyAtClose) {
   const std::string before = WriteProtected(path, "pw", PlainFile(300));
   for (bool close : {false, true}) {  // a stream never closed leaves the old content
     CryptFileStream s;
-    ASSERT_TRUE(s.Open(path, "pw", "r+"));
+    s.Open(path, "pw", "r+");
     s.Seek(0, 2);
     s.Write("more", 4);
     EXPECT_EQ(ReadFile(path), before);
     if (close) s.Close();
   }
-  bool ok = false;
-  EXPECT_EQ(ReadProtected(path, "pw", &ok), PlainFile(300) + "more");
+  EXPECT_EQ(ReadProtected(path, "pw"), PlainFile(300) + "more");
   // Nothing but the file itself is left beside it.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
   // A close that cannot write leaves an error, not a changed file.
   CryptFileStream gone;
-  ASSERT_TRUE(gone.Open(dir.File("no/such/dir.vexa"), "pw", "w"));
+  gone.Open(dir.File("no/such/dir.vexa"), "pw", "w");
   gone.Write("x", 1);
   EXPECT_THROW(gone.Close(), ErrorText);
 }
@@ -246,7 +255,7 @@ TEST(TempDirectoriesTest, PrivateCopiesAndNamesInTurn) {
   const std::string path = a.File("s.vexa");
   WriteProtected(path, "pw", PlainFile(100));
   CryptFileStream s;
-  ASSERT_TRUE(s.Open(path, "pw", "r"));
+  s.Open(path, "pw", "r");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(a.path() + "/vexa" + pid), {}), 0);
   s.Close();
 

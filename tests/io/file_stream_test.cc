@@ -124,7 +124,7 @@ TEST(FileStreamEdgeTest, EdgesModesAndFailures) {
   auto temp = std::make_unique<VEXA_FileStream>(512);
   ASSERT_TRUE(temp->Open(dir.File("tmp.vexa"), "w+D"));
   EXPECT_EQ(temp->Write("x", 1), 1u);  // left in the buffer
-  EXPECT_TRUE(FileReadable(dir.File("tmp.vexa")));
+  EXPECT_TRUE(FileExists(dir.File("tmp.vexa")));
   temp.reset();
   EXPECT_FALSE(FileExists(dir.File("tmp.vexa")));
   EXPECT_FALSE(RemoveFile(dir.File("tmp.vexa")));
