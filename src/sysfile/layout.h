@@ -57,10 +57,6 @@ constexpr size_t kHeaderSize = kPaddingOffset + kHeaderPaddingSize;    // 176
 // The part of the header read after the magic.
 constexpr size_t kHeaderRestSize = kHeaderSize - kMagicSize;           // 172
 
-// The encrypted wrapper's probe: bytes 8-19.
-constexpr size_t kEncryptedProbeOffset = 8;
-constexpr size_t kEncryptedProbeSize = 12;
-
 constexpr char kMagicPlain[] = "$FL2";
 constexpr char kMagicZlib[] = "$FL3";
 constexpr char kMagicEncrypted[] = "ENCRYPTEDSAV";
