@@ -271,7 +271,6 @@ ConvertingDataSource::ConvertingDataSource(
     dictionary_.Extensions().Set(type, 1, static_cast<int64_t>(converted.size()),
                                  converted.empty() ? nullptr : converted.data());
   }
-  dictionary_.ClearModified();
   lossy_ = b.lossy;
 }
 

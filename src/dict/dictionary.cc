@@ -8,9 +8,7 @@ const VEXA_Variable& Dictionary::At(int index) const {
 }
 
 VEXA_Variable& Dictionary::MutableAt(int index) {
-  const VEXA_Variable& var = At(index);
-  modified_ = true;
-  return const_cast<VEXA_Variable&>(var);
+  return const_cast<VEXA_Variable&>(At(index));
 }
 
 int Dictionary::Add(const VEXA_Variable& var) {
@@ -22,7 +20,6 @@ int Dictionary::Add(const VEXA_Variable& var) {
   first_slots_.push_back(total_slots_);
   total_slots_ += slots;
   last_slots_ = slots;
-  modified_ = true;
   return Count() - 1;
 }
 
@@ -34,7 +31,6 @@ void Dictionary::ReplaceVariables(std::vector<VEXA_Variable> variables) {
   first_slots_.reserve(variables.size());
   variables_.reserve(variables.size());
   for (const VEXA_Variable& var : variables) Add(var);
-  modified_ = true;
 }
 
 void Dictionary::Insert(int var_after, const VEXA_Variable& var) {
@@ -50,7 +46,6 @@ void Dictionary::Insert(int var_after, const VEXA_Variable& var) {
   first_slots_.insert(first_slots_.begin() + var_after, first_slots_[at]);
   for (size_t i = at + 1; i < first_slots_.size(); ++i) first_slots_[i] += slots;
   total_slots_ += slots;
-  modified_ = true;
 }
 
 void Dictionary::Remove(int first, int last) {
@@ -69,7 +64,6 @@ void Dictionary::Remove(int first, int last) {
     last_slots_ =
         variables_.empty() ? 0 : SlotsForType(variables_.back().Type());
   }
-  modified_ = true;
 }
 
 void Dictionary::SetVariableType(int index, int type) {
@@ -95,9 +89,7 @@ void Dictionary::SetWeightIndex(int index) {
   const uint32_t id = (index >= 0 && index < Count())
                           ? variables_[static_cast<size_t>(index)].Id()
                           : kNoWeight;
-  if (id == weight_id_) return;
   weight_id_ = id;
-  modified_ = true;
 }
 
 int Dictionary::WeightIndex() const {
@@ -111,18 +103,15 @@ int Dictionary::WeightIndex() const {
 void Dictionary::SetIdString(std::string text) {
   id_string_ = std::move(text);
   has_id_string_ = true;
-  modified_ = true;
 }
 
 void Dictionary::ClearIdString() {
   id_string_.clear();
   has_id_string_ = false;
-  modified_ = true;
 }
 
 void Dictionary::SetTimeStamp(double t) {
   time_stamp_ = t;
-  modified_ = true;
 }
 
 }  // namespace vexa

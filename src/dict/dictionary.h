@@ -21,7 +21,7 @@ class Dictionary {
   int Count() const { return static_cast<int>(variables_.size()); }
   // REQUIRES: 0 <= index < Count().
   const VEXA_Variable& At(int index) const;
-  VEXA_Variable& MutableAt(int index);  // sets the modified flag
+  VEXA_Variable& MutableAt(int index);
 
   // Appends a variable; returns its index.
   int Add(const VEXA_Variable& var);
@@ -56,27 +56,15 @@ class Dictionary {
   double TimeStamp() const { return time_stamp_; }
   void SetTimeStamp(double t);
 
-  ExtensionStore& Extensions() {
-    modified_ = true;
-    return extensions_;
-  }
+  ExtensionStore& Extensions() { return extensions_; }
   const ExtensionStore& Extensions() const { return extensions_; }
 
   const AttributeSet& FileAttributes() const { return file_attributes_; }
-  void SetFileAttributes(AttributeSet set) {
-    modified_ = true;
-    file_attributes_ = std::move(set);
-  }
+  void SetFileAttributes(AttributeSet set) { file_attributes_ = std::move(set); }
 
   // Sets, date information, sort key and data entry formatting.
   const Metadata& Meta() const { return metadata_; }
-  Metadata& MutableMeta() {
-    modified_ = true;
-    return metadata_;
-  }
-
-  bool Modified() const { return modified_; }
-  void ClearModified() { modified_ = false; }
+  Metadata& MutableMeta() { return metadata_; }
 
  private:
   double time_stamp_ = 0.0;
@@ -90,7 +78,6 @@ class Dictionary {
   ExtensionStore extensions_;
   AttributeSet file_attributes_;
   Metadata metadata_;
-  bool modified_ = false;
 };
 
 }  // namespace vexa

@@ -6,30 +6,6 @@ namespace {
 constexpr int kMaxPlainWidth = 40;
 constexpr int kMaxNumericDecimals = 16;
 
-struct FormatName {
-  int type;
-  const char* name;
-};
-
-constexpr FormatName kFormatNames[] = {
-    {1, "A"},       {2, "AHEX"},    {3, "COMMA"},    {4, "DOLLAR"},
-    {5, "F"},       {6, "IB"},      {7, "PIBHEX"},   {8, "P"},
-    {9, "PIB"},     {10, "PK"},     {11, "RB"},      {12, "RBHEX"},
-    {15, "Z"},      {16, "N"},      {17, "E"},       {20, "DATE"},
-    {21, "TIME"},   {22, "DATETIME"}, {23, "ADATE"}, {24, "JDATE"},
-    {25, "DTIME"},  {26, "WKDAY"},  {27, "MONTH"},   {28, "MOYR"},
-    {29, "QYR"},    {30, "WKYR"},   {31, "PCT"},     {32, "DOT"},
-    {33, "CCA"},    {34, "CCB"},    {35, "CCC"},     {36, "CCD"},
-    {37, "CCE"},    {38, "EDATE"},  {39, "SDATE"},   {85, "MTIME"},
-    {86, "YMDHMS"},
-};
-
-// Types whose text form always shows the decimals, even when there are none.
-bool ShowsDecimals(int type) {
-  return (type >= 3 && type <= 5) || type == 15 || type == 16 || type == 17 ||
-         (type >= 31 && type <= 37);
-}
-
 }  // namespace
 
 uint32_t PackFormat(Format f) {
@@ -128,32 +104,6 @@ bool IsValidFormatValues(int type, int width, int decimals, int var_type,
     default:
       return false;
   }
-}
-
-bool IsValidFormat(Format f, int var_type, bool write) {
-  return IsValidFormatValues(f.type, f.width, f.decimals, var_type, write);
-}
-
-const char* FormatTypeName(int type) {
-  for (const FormatName& entry : kFormatNames) {
-    if (entry.type == type) return entry.name;
-  }
-  return "";
-}
-
-std::string FormatToString(Format f) {
-  const char* name = FormatTypeName(f.type);
-  std::string text;
-  if (*name == '\0') {
-    text = "T" + std::to_string(f.type) + "_";
-  } else {
-    text = name;
-  }
-  text += std::to_string(f.width);
-  if (*name == '\0' || ShowsDecimals(f.type) || f.decimals > 0) {
-    text += "." + std::to_string(f.decimals);
-  }
-  return text;
 }
 
 }  // namespace vexa

@@ -7,8 +7,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 
 namespace vexa {
 
@@ -40,19 +38,12 @@ uint32_t DefaultFormat(int var_type);
 // 85, 86).
 bool IsKnownFormatType(int type);
 
-// The validity table: is f valid for a variable of type var_type (0 numeric,
-// else the string width), as a write format when `write` is set?
-bool IsValidFormat(Format f, int var_type, bool write);
-// The same test on the numbers as a caller gives them, before they are
-// narrowed into a Format (negative or oversized values are invalid, never
-// wrapped into range).
+// The validity table: is the format valid for a variable of type var_type
+// (0 numeric, else the string width), as a write format when `write` is set?
+// Taken on the numbers as a caller gives them, before they are narrowed into
+// a Format (negative or oversized values are invalid, never wrapped into
+// range).
 bool IsValidFormatValues(int type, int width, int decimals, int var_type,
                          bool write);
-
-// The format's name, such as "F", "A" or "DATETIME"; "" for an unknown type.
-const char* FormatTypeName(int type);
-// A readable form such as "F8.2", "A20", "DATE11"; unknown types print as
-// "T<type>_<w>.<d>".
-std::string FormatToString(Format f);
 
 }  // namespace vexa

@@ -63,26 +63,6 @@ const std::vector<VEXA_VLMapImpl::Entry>& NoEntries() {
 ValueLabelMap::ValueLabelMap(int width)
     : impl_(RefPtr<VEXA_VLMapImpl>::Make(width)) {}
 
-ValueLabelMap::ValueLabelMap(const ValueLabelMap& other)
-    : impl_(other.impl_), cursor_(other.cursor_) {
-  if (impl_ && impl_->unshareable) {
-    // A new reference to an unshareable map gets a copy of its own, which
-    // may be shared in turn.
-    auto* copy = new VEXA_VLMapImpl(*impl_);
-    copy->unshareable = false;
-    impl_ = RefPtr<VEXA_VLMapImpl>(copy);
-  }
-}
-
-ValueLabelMap& ValueLabelMap::operator=(const ValueLabelMap& other) {
-  if (this != &other) {
-    ValueLabelMap copy(other);
-    impl_ = std::move(copy.impl_);
-    cursor_ = copy.cursor_;
-  }
-  return *this;
-}
-
 int ValueLabelMap::Width() const { return impl_ ? impl_->width : 0; }
 
 int ValueLabelMap::Count() const {
@@ -166,11 +146,6 @@ bool ValueLabelMap::End() const {
 const VEXA_VLMapImpl::Entry& ValueLabelMap::Next() {
   VEXA_ASSERT(!End());
   return Entries()[static_cast<size_t>(cursor_++)];
-}
-
-void ValueLabelMap::SetUnshareable() {
-  VEXA_ASSERT(impl_.IsValid());
-  impl_.Mutable()->unshareable = true;
 }
 
 }  // namespace vexa

@@ -22,7 +22,6 @@ class VEXA_VLMapImpl : public VEXA_RefCntObject {
 
   int32_t width;  // 0 numeric, else the string width of its variables
   std::vector<Entry> entries;
-  bool unshareable = false;
 };
 
 // Number of 8-byte units in a key of a map of the given width.
@@ -36,8 +35,6 @@ class ValueLabelMap {
  public:
   ValueLabelMap() = default;
   explicit ValueLabelMap(int width);
-  ValueLabelMap(const ValueLabelMap& other);
-  ValueLabelMap& operator=(const ValueLabelMap& other);
 
   bool IsValid() const { return impl_.IsValid(); }
   int Width() const;
@@ -69,10 +66,6 @@ class ValueLabelMap {
   // The current entry; advances the cursor.
   const VEXA_VLMapImpl::Entry& Next();
 
-  void SetUnshareable();
-  bool SharesImplWith(const ValueLabelMap& other) const {
-    return impl_.get() == other.impl_.get();
-  }
   // The same for every reference to one map: a key for tables of maps.
   const void* Identity() const { return impl_.get(); }
 

@@ -10,13 +10,12 @@ namespace vexa {
 namespace {
 
 // Flag layout: bits 0-7 missing-value code (signed), bits 9-12 measurement
-// level, bits 13-14 alignment, bit 15 modified.
+// level, bits 13-14 alignment.
 constexpr uint32_t kMissingMask = 0xFFu;
 constexpr int kMeasureShift = 9;
 constexpr uint32_t kMeasureMask = 0xFu << kMeasureShift;
 constexpr int kAlignShift = 13;
 constexpr uint32_t kAlignMask = 0x3u << kAlignShift;
-constexpr uint32_t kModifiedBit = 1u << 15;
 
 constexpr int kNumericDisplayWidth = 8;
 constexpr int kMaxDefaultDisplayWidth = 50;
@@ -58,7 +57,7 @@ VEXA_VariableImpl::VEXA_VariableImpl(int type)
   const bool numeric = type == kNumericType;
   const uint32_t measure = numeric ? 0 : 1;
   const uint32_t align = numeric ? 1 : 0;
-  flags = (measure << kMeasureShift) | (align << kAlignShift) | kModifiedBit;
+  flags = (measure << kMeasureShift) | (align << kAlignShift);
 }
 
 VEXA_Variable::VEXA_Variable(int type) {
@@ -73,9 +72,7 @@ const VEXA_VariableImpl& VEXA_Variable::impl() const {
 
 VEXA_VariableImpl& VEXA_Variable::mut() {
   impl();  // validity check
-  VEXA_VariableImpl* p = impl_.Mutable();
-  p->flags |= kModifiedBit;
-  return *p;
+  return *impl_.Mutable();
 }
 
 uint32_t VEXA_Variable::Id() const { return impl().id; }
@@ -151,16 +148,6 @@ void VEXA_Variable::SetRole(int role) { mut().role = role; }
 
 const AttributeSet& VEXA_Variable::Attributes() const { return impl().attributes; }
 void VEXA_Variable::SetAttributes(AttributeSet set) { mut().attributes = std::move(set); }
-
-bool VEXA_Variable::Modified() const {
-  return (impl().flags & kModifiedBit) != 0;
-}
-
-void VEXA_Variable::ClearModified() {
-  if (!Modified()) return;
-  // Copy on write as for any change, but without setting the bit again.
-  impl_.Mutable()->flags &= ~kModifiedBit;
-}
 
 int VEXA_Variable::MissingCode() const {
   return static_cast<int8_t>(impl().flags & kMissingMask);

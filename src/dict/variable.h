@@ -1,8 +1,7 @@
 // A variable of the dictionary: VEXA_VariableImpl holds its properties and is
 // shared between dictionaries (a copied dictionary shares every variable until
 // one side changes it); VEXA_Variable is the reference through which it is
-// read and changed. Every change goes through the copy-on-write step and sets
-// the variable's modified bit.
+// read and changed. Every change goes through the copy-on-write step.
 #pragma once
 
 #include <array>
@@ -88,8 +87,6 @@ class VEXA_Variable {
   void SetMeasureLevel(int level);
   int Role() const;
   void SetRole(int role);
-  bool Modified() const;
-  void ClearModified();
 
   // Missing values: the code and the three raw 8-byte values.
   int MissingCode() const;
@@ -111,11 +108,6 @@ class VEXA_Variable {
 
   const AttributeSet& Attributes() const;
   void SetAttributes(AttributeSet set);
-
-  // True when both references share one implementation.
-  bool SharesImplWith(const VEXA_Variable& other) const {
-    return impl_.get() == other.impl_.get();
-  }
 
  private:
   const VEXA_VariableImpl& impl() const;

@@ -64,7 +64,6 @@ class RefPtr {
   const T* get() const { return p_; }
   const T& operator*() const { return *p_; }
   const T* operator->() const { return p_; }
-  bool IsShared() const { return p_ && p_->IsShared(); }
 
   // The object, made private to this holder first when it is shared.
   T* Mutable() {

@@ -270,25 +270,4 @@ class ByteCodeEncoder {
   int literals_ = 0;
 };
 
-// Decodes byte-code data held in memory, case by case; the loop that the
-// file reader runs over its read window, without the I/O.
-class ByteCodeMemoryDecoder {
- public:
-  ByteCodeMemoryDecoder(const char* data, size_t size)
-      : data_(data), size_(size) {}
-
-  // Decodes `slots` values into out. Returns slots, or 0 when the data
-  // ends before the case; raises SystemFileException kErrTruncated when it ends
-  // inside a block or inside the case.
-  size_t DecodeCase(char* out, size_t slots);
-
- private:
-  bool NextBlock();
-
-  const char* data_;
-  size_t size_;
-  size_t offset_ = 0;
-  ByteCodeBlock block_;
-};
-
 }  // namespace vexa

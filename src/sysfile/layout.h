@@ -59,9 +59,6 @@ constexpr size_t kHeaderSize = kPaddingOffset + kHeaderPaddingSize;    // 176
 // The part of the header read after the magic.
 constexpr size_t kHeaderRestSize = kHeaderSize - kMagicSize;           // 172
 
-// The encrypted wrapper's probe: bytes 8-19.
-constexpr size_t kEncryptedProbeOffset = 8;
-constexpr size_t kEncryptedProbeSize = 12;
 
 // Variable record: type, has label, missing code, print, write, name.
 constexpr size_t kVarNameSize = 8;

@@ -133,7 +133,6 @@ std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForReading(
     stream->SetBuffered(false);
     source->stream_ = std::move(stream);
   }
-  source->dictionary_.ClearModified();
   return source;
 }
 

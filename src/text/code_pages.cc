@@ -120,12 +120,6 @@ int CodePageOfName(std::string_view name) {
   return static_cast<int>(windows != 0 ? windows : cp);
 }
 
-std::string PreferredEncodingName(std::string_view name) {
-  if (!Askable(name)) return {};
-  UConverterPtr conv = OpenConverterByName(std::string(name).c_str());
-  return PreferredConverterName(conv.get());
-}
-
 bool CompatibleEncodings(std::string_view a, std::string_view b) {
   const std::string first = CanonicalName(std::string(a));
   return !first.empty() && first == CanonicalName(std::string(b));

@@ -26,10 +26,6 @@ std::string NameOfCodePage(long code_page);
 // even then).
 int CodePageOfName(std::string_view name);
 
-// The preferred name of the converter ICU opens for the name, as the
-// library writes it into files; empty when none opens.
-std::string PreferredEncodingName(std::string_view name);
-
 // True when ICU knows both names and they name the same converter.
 bool CompatibleEncodings(std::string_view a, std::string_view b);
 

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <utility>
 
-#include <unicode/uchar.h>
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
@@ -261,72 +260,6 @@ std::string Converter::ConvertText(Direction dir, std::string_view text,
   out.resize(kept);
   if (status != nullptr) *status = result;
   return out;
-}
-
-namespace {
-
-// The code point at text[*pos] in the interface encoding, advancing *pos;
-// a byte that starts no character counts as its own value.
-UChar32 NextCodePoint(std::string_view text, size_t* pos, ThreadConverters* conv,
-                      int* status) {
-  const auto byte = static_cast<unsigned char>(text[*pos]);
-  const bool utf8 = conv == nullptr || conv->utf8;
-  if (byte < 0x80 && (utf8 || conv->ascii_compatible)) {
-    ++*pos;
-    return byte;
-  }
-  UChar32 c = -1;
-  size_t next = *pos + 1;
-  if (utf8) {
-    int32_t i = 0;
-    const size_t left = text.size() - *pos;
-    U8_NEXT(reinterpret_cast<const uint8_t*>(text.data() + *pos), i,
-            static_cast<int32_t>(left < 4 ? left : 4), c);
-    if (c >= 0) next = *pos + static_cast<size_t>(i);
-  } else {
-    ucnv_reset(conv->decode.get());
-    const char* p = text.data() + *pos;
-    UErrorCode err = U_ZERO_ERROR;
-    c = ucnv_getNextUChar(conv->decode.get(), &p, text.data() + text.size(), &err);
-    if (U_FAILURE(err) || p <= text.data() + *pos) {
-      c = -1;
-      ucnv_reset(conv->decode.get());
-    } else {
-      next = static_cast<size_t>(p - text.data());
-    }
-  }
-  if (c < 0) {
-    c = byte;
-    if (status != nullptr) *status = kConvertSubstituted;
-  }
-  *pos = next;
-  return c;
-}
-
-}  // namespace
-
-int CompareText(std::string_view a, std::string_view b, bool case_sensitive,
-                int* status) {
-  if (status != nullptr) *status = kConvertClean;
-  ThreadConverters* conv = nullptr;
-  if (GetInterfaceMode() == InterfaceMode::kCodePage) {
-    conv = ConvertersForThisThread();
-    if (conv == nullptr && status != nullptr) *status = kConvertSubstituted;
-  }
-  size_t i = 0;
-  size_t j = 0;
-  while (i < a.size() && j < b.size()) {
-    UChar32 x = NextCodePoint(a, &i, conv, status);
-    UChar32 y = NextCodePoint(b, &j, conv, status);
-    if (!case_sensitive) {
-      x = u_tolower(x);
-      y = u_tolower(y);
-    }
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (i < a.size()) return 1;
-  if (j < b.size()) return -1;
-  return 0;
 }
 
 }  // namespace vexa::text

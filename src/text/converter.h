@@ -137,16 +137,4 @@ class Converter {
   std::unique_ptr<Shortcuts> shortcuts_;
 };
 
-// Compares two texts in the interface encoding code point by code point,
-// without regard to case unless `case_sensitive` (simple lower-case
-// mapping). A byte that starts no valid character counts as its own value
-// and sets *status to kConvertSubstituted. The first differing code point
-// decides; a text that ends first is the smaller. Returns -1, 0 or 1.
-int CompareText(std::string_view a, std::string_view b, bool case_sensitive,
-                int* status = nullptr);
-
-inline int CompareWithoutCase(std::string_view a, std::string_view b) {
-  return CompareText(a, b, false);
-}
-
 }  // namespace vexa::text

@@ -5,7 +5,6 @@
 #include <memory>
 
 #include <unicode/ucnv.h>
-#include <unicode/ucol.h>
 #include <unicode/uversion.h>
 
 namespace vexa::text {
@@ -14,11 +13,6 @@ struct ConverterCloser {
   void operator()(UConverter* c) const { ucnv_close(c); }
 };
 using UConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
-
-struct CollatorCloser {
-  void operator()(UCollator* c) const { ucol_close(c); }
-};
-using UCollatorPtr = std::unique_ptr<UCollator, CollatorCloser>;
 
 // A private copy of a converter with its own conversion state; null when ICU
 // cannot make one. Conversions never share a converter's state.

@@ -1,8 +1,8 @@
 // The process-wide interface encoding and the text primitives that names and
 // labels need: the length of one character and case mapping in place, in
 // either interface mode. Only src/text includes ICU; the other headers of
-// src/text (code_pages.h, converter.h, collator.h, encoding_scope.h,
-// runtime_locale.h) keep its types out of sight as this one does.
+// src/text (code_pages.h, converter.h, encoding_scope.h, runtime_locale.h)
+// keep its types out of sight as this one does.
 #pragma once
 
 #include <cstddef>

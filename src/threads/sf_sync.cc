@@ -26,14 +26,6 @@ bool sfSemaphore::Wait(int timeout_ms) {
   return true;
 }
 
-bool sfSemaphore::WaitUnlocking(std::unique_lock<std::mutex>& held) {
-  if (!held.owns_lock()) return false;
-  held.unlock();
-  const bool taken = Wait();
-  held.lock();
-  return taken;
-}
-
 void sfCompleteTask::SetCount(int count) {
   {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -24,8 +24,6 @@ class sfSemaphore {
   bool Wait() { return Wait(-1); }
   // Takes one unit only if one is free now.
   bool TryWait() { return Wait(0); }
-  // Unlocks `held`, waits without limit, locks it again.
-  bool WaitUnlocking(std::unique_lock<std::mutex>& held);
 
  private:
   std::mutex mutex_;

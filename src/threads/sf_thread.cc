@@ -139,13 +139,6 @@ void sfThreadPool::Submit(std::function<void()> task) {
   threads_[index]->Post(std::move(task));
 }
 
-sfThread& sfThreadPool::ThreadAt(int index) {
-  if (index < 0 || index >= Count()) {
-    throw sfThreadException("Thread Exception: Wrong Index");
-  }
-  return *threads_[static_cast<size_t>(index)];
-}
-
 void sfThreadPool::QuitAll() {
   for (auto& t : threads_) t->Quit();
 }

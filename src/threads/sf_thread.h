@@ -111,9 +111,6 @@ class sfThreadPool {
   void Start();
   // Queues a task on the next thread in turn.
   void Submit(std::function<void()> task);
-  // Thread `index` (system threads first). Raises sfThreadException
-  // "Thread Exception: Wrong Index" for an index not below Count().
-  sfThread& ThreadAt(int index);
   int Count() const { return static_cast<int>(threads_.size()); }
   // A quit message to every thread, without waiting.
   void QuitAll();

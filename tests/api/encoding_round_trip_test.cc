@@ -13,25 +13,13 @@
 #include <vector>
 
 #include "api/api_fixture.h"
-#include "convert/open_reader.h"
 #include "support/sysfile_builder.h"
+#include "support/warnings.h"
 
 namespace vexa::testing {
 namespace {
 
 #define EXPECT_OK(call) EXPECT_EQ((call), VEXA_OK) << #call
-
-// Collects the warnings that opens give while it exists.
-struct Warnings : VEXA_DataSource::Observer {
-  Warnings() : previous(SetOpenWarningReceiver(this)) {}
-  ~Warnings() override { SetOpenWarningReceiver(previous); }
-  // The encoding is the second text when there are two (a file name first).
-  void Warning(long number, std::string_view first, std::string_view second) override {
-    got += std::to_string(number) + " " + std::string(second.empty() ? first : second) + ";";
-  }
-  VEXA_DataSource::Observer* previous;
-  std::string got;
-};
 
 // What a read handle shows of a variable and its file.
 struct Seen {

@@ -9,6 +9,7 @@
 #include "convert/converting_data_source.h"
 #include "convert/set_lines.h"
 #include "dict/case.h"
+#include "support/warnings.h"
 #include "sysfile/test_files.h"
 #include "text/text_test_util.h"
 
@@ -19,12 +20,7 @@ using text::testing::ScopedCodePage;
 using text::testing::ScopedInterfaceMode;
 using Segment = ConvertingDataSource::Segment;
 
-struct Warnings : VEXA_DataSource::Observer {
-  void Warning(long number, std::string_view first, std::string_view) override {
-    got += std::to_string(number) + " " + std::string(first) + ";";
-  }
-  std::string got;
-};
+using testing::Warnings;
 
 std::string Padded(std::string text, size_t width) {
   text.resize(width, ' ');
@@ -135,7 +131,7 @@ TEST(ConvertingDataSourceTest, DictionaryTextsAreConvertedOnce) {
   EXPECT_EQ(d.At(1).Name(), Repeat("\xC3\xA9", 32));
   EXPECT_EQ(d.At(2).MissingCode(), 1);  // the first value needs 10 bytes now
   EXPECT_EQ(std::string(d.At(2).MissingRaw()[0].data(), 8), "ab      ");
-  EXPECT_TRUE(d.At(2).ValueLabels().SharesImplWith(d.At(3).ValueLabels()));
+  EXPECT_EQ(d.At(2).ValueLabels().Identity(), d.At(3).ValueLabels().Identity());
   EXPECT_NE(d.At(3).ValueLabels().FindText("\xC3\xA9t\xC3\xA9"), nullptr);
   EXPECT_EQ(d.IdString(), "Fichier \xC3\xA9t\xC3\xA9");
   EXPECT_EQ(d.Extensions().Get(kDocumentsType)->contents, Padded("Note: 5 \xE2\x82\xAC", 80));

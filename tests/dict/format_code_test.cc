@@ -1,4 +1,4 @@
-// Packing, unpacking, validity and text form of print and write formats.
+// Packing, unpacking and validity of print and write formats.
 #include <gtest/gtest.h>
 
 #include "dict/format_code.h"
@@ -67,11 +67,6 @@ TEST(FormatValidityTest, FollowsTheTable) {
                                       << c.decimals << " var " << c.var_type);
     EXPECT_EQ(IsValidFormatValues(c.type, c.width, c.decimals, c.var_type, false), c.as_print);
     EXPECT_EQ(IsValidFormatValues(c.type, c.width, c.decimals, c.var_type, true), c.as_write);
-    if (c.width >= 0 && c.decimals >= 0 && c.type >= 0) {
-      const Format f{static_cast<uint16_t>(c.width), static_cast<uint8_t>(c.type),
-                     static_cast<uint8_t>(c.decimals)};
-      EXPECT_EQ(IsValidFormat(f, c.var_type, false), c.as_print);
-    }
   }
 }
 
@@ -89,14 +84,6 @@ TEST(FormatTypeTest, KnownTypesAreExactlyTheValidatedOnes) {
     }
     EXPECT_EQ(IsKnownFormatType(type), some_valid) << type;
   }
-}
-
-TEST(FormatToStringTest, Forms) {
-  const std::pair<Format, const char*> forms[] = {
-      {{8, 5, 2}, "F8.2"},        {{8, 5, 0}, "F8.0"},   {{10, 3, 0}, "COMMA10.0"},
-      {{20, 1, 0}, "A20"},        {{11, 20, 0}, "DATE11"}, {{23, 22, 2}, "DATETIME23.2"},
-      {{8, 14, 1}, "T14_8.1"}};
-  for (const auto& [format, text] : forms) EXPECT_EQ(FormatToString(format), text);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The byte-code codec on one reference table: each row's slots encode to the
 // row's bytes through the case writer (and its encoder), and the bytes
-// decode back to the slots, from memory and through the file reader's
-// read window at several sizes and places. Every cut inside a row's bytes
+// decode back to the slots through the file reader's read window at
+// several sizes and places. Every cut inside a row's bytes
 // is a truncation. Then the read window's own reads. A raw case write that
 // fails is among the failing system calls of the fault tests.
 #include "sysfile/bytecode.h"
@@ -84,36 +84,32 @@ std::vector<Row> Rows() {
 
 void PrintTo(const Row& r, std::ostream* os) { *os << r.name; }
 
-// Both decoders over byte-code data, alone or between `pad` bytes of filler
-// blocks (code 0, no values) before and a full window of them after: the
-// memory decoder, and the file reader through its read window.
-struct Decoders {
-  Decoders(const std::string& data, int slots, size_t pad = 0)
+// The file reader over byte-code data, alone or between `pad` bytes of
+// filler blocks (code 0, no values) before and a full window of them after.
+struct Decoder {
+  Decoder(const std::string& data, int slots, size_t pad = 0)
       : stream(pad == 0 ? data
                         : std::string(pad, '\0') + data +
                               std::string(CaseDataWindow::kMaxCapacity, '\0')),
-        memory(stream.data().data(), stream.data().size()),
         slots(static_cast<size_t>(slots)) {
     header.nominal_case_size = slots;
     reader = std::make_unique<CompressedSystemFile>(stream, 0, header, index);
   }
-  std::string Next(bool from_memory = false) {
+  std::string Next() {
     std::string out(slots * 8, '?');
-    const size_t got = from_memory ? memory.DecodeCase(out.data(), slots)
-                                   : reader->DecodeCase(out.data());
+    const size_t got = reader->DecodeCase(out.data());
     return got == 0 ? "<end>" : out;
   }
   // Reads to the end: the cases read and the number of the file error
   // raised, or 0.
-  std::pair<int, long> Drain(bool from_memory) {
+  std::pair<int, long> Drain() {
     int cases = 0;
     const long error = testing::ErrorNumberOf([&] {
-      while (Next(from_memory) != "<end>") ++cases;
+      while (Next() != "<end>") ++cases;
     });
     return {cases, error};
   }
   testing::MemoryStream stream;
-  ByteCodeMemoryDecoder memory;
   size_t slots;
   FileHeader header;
   SparseRowIndex index;
@@ -150,14 +146,12 @@ TEST_P(ByteCodeTableTest, BytesDecodeToTheSlotsInEveryWindow) {
   constexpr size_t kFull = CaseDataWindow::kMaxCapacity;
   for (size_t pad : {size_t{0}, kFull - 64, kFull - 136}) {
     SCOPED_TRACE(::testing::Message() << "pad " << pad);
-    Decoders d(r.bytes, r.case_slots, pad);
+    Decoder d(r.bytes, r.case_slots, pad);
     std::vector<int64_t> starts;
     for (size_t at = 0; at < r.slots.size(); at += case_bytes) {
-      EXPECT_EQ(d.Next(true), r.slots.substr(at, case_bytes));
       starts.push_back(d.reader->Tell());
       EXPECT_EQ(d.Next(), r.slots.substr(at, case_bytes));
     }
-    EXPECT_EQ(d.Next(true), "<end>");
     EXPECT_EQ(d.Next(), "<end>");
     EXPECT_TRUE(d.reader->AtEnd());
     EXPECT_EQ(d.Next(), "<end>");
@@ -182,10 +176,9 @@ TEST_P(ByteCodeTableTest, EveryCutIsATruncation) {
   if (!r.cases_end_in_the_last_block) return;
   for (size_t cut = 0; cut < r.bytes.size(); ++cut) {
     SCOPED_TRACE(::testing::Message() << "cut at " << cut);
-    Decoders d(r.bytes.substr(0, cut), r.case_slots);
+    Decoder d(r.bytes.substr(0, cut), r.case_slots);
     const std::pair<int, long> want{0, cut == 0 ? 0 : long{kErrTruncated}};
-    EXPECT_EQ(d.Drain(true), want);
-    EXPECT_EQ(d.Drain(false), want);
+    EXPECT_EQ(d.Drain(), want);
   }
 }
 

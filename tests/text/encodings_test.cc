@@ -1,7 +1,6 @@
 // Encodings: names and code page numbers, the encoding scope and the locale
 // call, character lengths that follow the current code page; the conversion
-// primitive in both directions, fixed fields, whole texts, comparing without
-// case, and collation.
+// primitive in both directions, fixed fields and whole texts.
 #include <gtest/gtest.h>
 #include <unicode/putil.h>
 
@@ -10,7 +9,6 @@
 
 #include "test_locales.h"
 #include "text/code_pages.h"
-#include "text/collator.h"
 #include "text/converter.h"
 #include "text/encoding_scope.h"
 #include "text/interface_encoding.h"
@@ -36,10 +34,6 @@ TEST(CodePagesTest, NumbersAndNamesMapBothWays) {
   const std::pair<const char*, int> numbers[] = {
       {"utf8", 65001}, {"WINDOWS-28591", 28591}, {"windows-31j", 932}, {"no-such-encoding", 0}};
   for (const auto& [name, number] : numbers) EXPECT_EQ(CodePageOfName(name), number) << name;
-  const std::pair<const char*, const char*> preferred[] = {
-      {"1252", "windows-1252"}, {"Shift_JIS", "windows-31j"}, {"windows-28591", "ISO_8859-1:1987"},
-      {"no-such-encoding", ""}, {"99999", ""}};
-  for (const auto& [name, want] : preferred) EXPECT_EQ(PreferredEncodingName(name), want) << name;
   EXPECT_TRUE(CompatibleEncodings("UTF-8", "utf8"));
   EXPECT_TRUE(CompatibleEncodings("cp1252", "windows-1252"));
   EXPECT_FALSE(CompatibleEncodings("windows-1252", "ISO-8859-1"));
@@ -47,7 +41,8 @@ TEST(CodePagesTest, NumbersAndNamesMapBothWays) {
   // Every name the library writes maps back to its own encoding.
   for (long cp : {932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258,
                   28591, 65001}) {
-    const std::string name = PreferredEncodingName(NameOfCodePage(cp));
+    ScopedCodePage code_page(NameOfCodePage(cp).c_str());
+    const std::string name = CurrentEncodingName();
     EXPECT_TRUE(CompatibleEncodings(name, NameOfCodePage(cp))) << cp;
     EXPECT_EQ(CodePageOfName(name), cp) << name;
   }
@@ -211,49 +206,6 @@ TEST(ConvertTest, WholeTextsRoundTrip) {
   EXPECT_FALSE(Converter::Open("no-such-encoding").IsOpen());
   EXPECT_EQ(Converter().ConvertText(kTo, "abc", &status), "");
   EXPECT_EQ(status, kConvertSubstituted);
-}
-
-TEST(CompareTest, CodePointsWithAndWithoutCase) {
-  struct Row { const char* code_page; std::string a, b; bool exact; int result; int status; };
-  const Row rows[] = {
-      {"UTF-8", "Stra\xC3\x9F" "E", "stra\xC3\x9F" "e", false, 0, kConvertClean},
-      {"UTF-8", "abc", "abd", false, -1, kConvertClean},
-      {"UTF-8", "abc", "ab", false, 1, kConvertClean},
-      {"UTF-8", "a", "A", true, 1, kConvertClean},
-      {"UTF-8", "\xFF", "\xC3\xBF", false, 0, kConvertSubstituted},  // byte 0xFF, U+00FF
-      {"windows-1252", "\xC9T\xC9", "\xE9t\xE9", false, 0, kConvertClean},
-      {"windows-1252", "\x80", "\xFF", false, 1, kConvertClean},  // U+20AC > U+00FF
-      {"Shift_JIS", "\x82\xA0", "\x82\xA2", false, -1, kConvertClean}};
-  for (const Row& r : rows) {
-    ScopedCodePage code_page(r.code_page);
-    int status = -1;
-    EXPECT_EQ(CompareText(r.a, r.b, r.exact, &status), r.result) << r.code_page << " " << r.a;
-    EXPECT_EQ(status, r.status) << r.code_page << " " << r.a;
-  }
-}
-
-TEST(CollatorTest, TrailingBlanksDoNotCountInCodePageMode) {
-  ScopedCodePage code_page("windows-1252");
-  Collator collator;
-  struct Row { const char* a; const char* b; int result; };
-  const Row rows[] = {{"abc", "abc  ", 0},   {"abc  ", "abc", 0},  {"abc", "abc x", -1},
-                      {"abc x", "abc", 1},   {"\xE9t\xE9", "ete", 1}, {"b", "\xE1", 1},
-                      {"", "  ", 0}};
-  for (const Row& r : rows) EXPECT_EQ(collator.Compare(r.a, -1, r.b, -1), r.result) << r.a << "|" << r.b;
-  Collator copy = collator;
-  EXPECT_EQ(copy.Compare("abc", 3, "abc ", 4), 0);
-
-  ScopedInterfaceMode utf8(InterfaceMode::kUtf8);
-  Collator u;
-  EXPECT_EQ(u.Compare("\xC3\xA9t\xC3\xA9", -1, "ete", -1), 1);
-  EXPECT_EQ(u.Compare("abc", -1, "abc ", -1), -1);  // blanks count in UTF-8 mode
-  // A control character is ignorable below the identical strength.
-  int status = -1;
-  EXPECT_EQ(CollationCompare("a\x01" "b", "ab", false, &status), 0);
-  EXPECT_EQ(status, 0);
-  EXPECT_NE(CollationCompare("a\x01" "b", "ab", true), 0);
-  EXPECT_EQ(CollationCompare("\xC3\xA9", "e", false), 1);
-  EXPECT_NE(LocaleAndEncoding().find(".windows-1252"), std::string::npos);
 }
 
 }  // namespace
