@@ -78,7 +78,9 @@ TEST_P(ReplaceTest, TheNewFileIsAsTheOldOneBeforeItHasAName) {
   // Modes, and whether another user owns the file (only when run as root).
   const std::pair<mode_t, bool> targets[] = {{0600, false}, {0640, false}, {0604, true}};
   for (const bool unnamed : {true, false}) {
-    for (const auto& [mode, others] : targets) {
+    for (const auto& target : targets) {
+      const mode_t mode = target.first;
+      const bool others = target.second;
       if (others && ::geteuid() != 0) continue;
       SCOPED_TRACE(std::to_string(unnamed) + " " + std::to_string(mode) + " " +
                    std::to_string(others));
