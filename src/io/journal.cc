@@ -63,12 +63,6 @@ bool SyncFd(int fd) {
   return rc == 0;
 }
 
-// Makes the names in a directory durable (a journal made or removed).
-bool SyncDirectory(const std::string& dir) {
-  Descriptor fd(sys::OpenRetrying(dir.c_str(), O_RDONLY | O_DIRECTORY));
-  return fd.get() >= 0 && SyncFd(fd.get());
-}
-
 // A journal's header. The birth time tells the file from a later one that
 // got its inode number after it was removed (0 where the file system does
 // not keep one).
@@ -180,7 +174,7 @@ void PlayBack(int fd, const Header& h, const std::vector<Record>& records,
 // Removes a journal and makes that durable.
 bool RemoveJournal(const std::string& journal) {
   if (sys::Unlink(journal.c_str()) != 0 && errno != ENOENT) return false;
-  return SyncDirectory(DirectoryOf(journal));
+  return FlushDirectoryOf(journal);
 }
 
 }  // namespace
@@ -208,7 +202,7 @@ Journal::Journal(const std::string& path, int fd, int64_t size)
   }
   const std::string header = SerializeHeader(Describe(fd, st, size));
   if (!TransferAll(fd_, header.data(), header.size(), 0) || !SyncFd(fd_) ||
-      !SyncDirectory(DirectoryOf(path_))) {
+      !FlushDirectoryOf(path_)) {
     const std::string why = Reason();
     sys::Close(fd_);
     fd_ = -1;
@@ -256,7 +250,7 @@ bool Journal::Remove() { return RemoveJournal(path_); }
 
 void RemoveStaleJournal(const std::string& path) {
   const std::string journal = JournalPath(WriteTarget(path));
-  if (sys::Unlink(journal.c_str()) == 0) SyncDirectory(DirectoryOf(journal));
+  if (sys::Unlink(journal.c_str()) == 0) FlushDirectoryOf(journal);
 }
 
 void RecoverInterruptedChange(const std::string& path, bool writer_lock_held) {

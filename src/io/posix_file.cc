@@ -607,12 +607,15 @@ std::string BesideName(const std::string& path, int attempt) {
          std::to_string(sys::ProcessId()) + "-" + std::to_string(attempt) + ".tmp";
 }
 
-void FlushDirectoryOf(const std::string& path) {
+bool FlushDirectoryOf(const std::string& path) {
   const int fd = sys::OpenRetrying(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return;
-  while (sys::Fsync(fd) != 0 && errno == EINTR) {
-  }
+  if (fd < 0) return false;
+  int rc;
+  do {
+    rc = sys::Fsync(fd);
+  } while (rc != 0 && errno == EINTR);
   sys::Close(fd);
+  return rc == 0;
 }
 
 }  // namespace vexa

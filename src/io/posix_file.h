@@ -132,7 +132,7 @@ std::string WriteTarget(const std::string& path);
 // directory, hidden, with the process id) to be renamed over it.
 std::string BesideName(const std::string& path, int attempt);
 // Makes the names in the directory that `path` names a file in durable
-// (after a rename into it); best effort.
-void FlushDirectoryOf(const std::string& path);
+// (after a rename into it, a file made or removed); false when it cannot.
+bool FlushDirectoryOf(const std::string& path);
 
 }  // namespace vexa
