@@ -66,8 +66,8 @@ void CryptFileStream::Decrypt() {
   if (!file.Open(protected_path_, "r")) throw ErrorText(kErrReopen, protected_path_);
   // Not protected, damaged, or a wrong password: each looks the same.
   if (!ReadProtectedHeader(file) ||
-      DecryptFile(password_, Use(file.SharedFile()), file.Tell(), Use(SharedFile()),
-                  Threads()) == 0) {
+      StatCrypt::Decrypt(password_, Use(file.SharedFile()), file.Tell(), Use(SharedFile()),
+                         Threads()) == 0) {
     throw ErrorText(kErrBadPassword, protected_path_);
   }
   if (!writes_) FitBufferToFile();
@@ -91,8 +91,8 @@ void CryptFileStream::Encrypt() {
   const std::string header = ProtectedHeader();
   VEXA_File& file = Use(out.SharedFile());
   file.WriteAt(header.data(), header.size(), 0);
-  if (EncryptFile(password_, Use(SharedFile()), file, static_cast<int64_t>(header.size()),
-                  Threads()) == 0) {
+  if (StatCrypt::Encrypt(password_, Use(SharedFile()), file, static_cast<int64_t>(header.size()),
+                         Threads()) == 0) {
     throw ErrorText(kErrWriteFailed, protected_path_);
   }
   replacement.Finish(out);

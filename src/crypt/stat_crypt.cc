@@ -67,8 +67,8 @@ bool StartsPlainFile(const unsigned char* first_block) {
 
 }  // namespace
 
-int64_t EncryptFile(std::string_view password, VEXA_File& source, VEXA_File& destination,
-                    int64_t at, int threads) {
+int64_t StatCrypt::Encrypt(std::string_view password, VEXA_File& source,
+                           VEXA_File& destination, int64_t at, int threads) {
   const int64_t size = source.FileSize();
   if (size == 0) return 0;
   Key key;
@@ -100,8 +100,8 @@ int64_t EncryptFile(std::string_view password, VEXA_File& source, VEXA_File& des
   return failed ? 0 : size;
 }
 
-int64_t DecryptFile(std::string_view password, VEXA_File& source, int64_t from,
-                    VEXA_File& destination, int threads) {
+int64_t StatCrypt::Decrypt(std::string_view password, VEXA_File& source, int64_t from,
+                           VEXA_File& destination, int threads) {
   const int64_t size = source.FileSize() - from;
   if (size <= 0 || size % static_cast<int64_t>(kBlockBytes) != 0) return 0;
   Key key;

@@ -11,18 +11,23 @@
 
 namespace vexa::crypt {
 
-// Encrypts all of `source` into `destination` from position `at`; the
-// number of plain bytes encrypted, 0 on failure (an empty source too).
-// Raises the files' ErrorText when a read or write fails.
-int64_t EncryptFile(std::string_view password, VEXA_File& source, VEXA_File& destination,
-                    int64_t at, int threads);
+class StatCrypt {
+ public:
+  StatCrypt() = delete;
 
-// Decrypts `source` from position `from` to its end into `destination`,
-// which ends up holding exactly the plain bytes; their number, or 0 when
-// the password is wrong or the ciphertext damaged: a length that is not a
-// whole number of blocks, a first block that is no plain file's start,
-// bad padding. Raises the files' ErrorText when a read or write fails.
-int64_t DecryptFile(std::string_view password, VEXA_File& source, int64_t from,
-                    VEXA_File& destination, int threads);
+  // Encrypts all of `source` into `destination` from position `at`; the
+  // number of plain bytes encrypted, 0 on failure (an empty source too).
+  // Raises the files' ErrorText when a read or write fails.
+  static int64_t Encrypt(std::string_view password, VEXA_File& source, VEXA_File& destination,
+                         int64_t at, int threads);
+
+  // Decrypts `source` from position `from` to its end into `destination`,
+  // which ends up holding exactly the plain bytes; their number, or 0 when
+  // the password is wrong or the ciphertext damaged: a length that is not a
+  // whole number of blocks, a first block that is no plain file's start,
+  // bad padding. Raises the files' ErrorText when a read or write fails.
+  static int64_t Decrypt(std::string_view password, VEXA_File& source, int64_t from,
+                         VEXA_File& destination, int threads);
+};
 
 }  // namespace vexa::crypt

@@ -11,7 +11,7 @@ const SystemFileExtensionHandler& MachineFloat();    // subtype 4
 const SystemFileExtensionHandler& VariableSets();    // subtype 5
 const SystemFileExtensionHandler& DateInfoRecord();  // subtype 6
 const SystemFileExtensionHandler& PlainMrSets();     // subtype 7
-const SystemFileExtensionHandler& Display();         // subtype 11
+const SystemFileExtensionHandler& LWA();  // subtype 11: display parameters
 const SystemFileExtensionHandler& LongNames();       // subtype 13
 const SystemFileExtensionHandler& VeryLongStrings(); // subtype 14
 const SystemFileExtensionHandler& CaseCount();       // subtype 16

@@ -18,7 +18,7 @@ constexpr RegistryEntry kRegistry[] = {
     {5, &handlers::VariableSets, "variable sets"},
     {6, &handlers::DateInfoRecord, "date variables information"},
     {7, &handlers::PlainMrSets, "multiple-response sets"},
-    {11, &handlers::Display, "display properties"},
+    {11, &handlers::LWA, "display properties"},
     {13, &handlers::LongNames, "long variable names"},
     {14, &handlers::VeryLongStrings, "very long strings"},
     {16, &handlers::CaseCount, "extended case count"},

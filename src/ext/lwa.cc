@@ -1,6 +1,7 @@
-// Display properties (subtype 11): unit size 4, unit count 3 x the variable
-// count. One triple of int32 per variable in dictionary order (segments of
-// very long strings count as variables of their own):
+// LWA: the display parameters record (subtype 11), level, width and
+// alignment. Unit size 4, unit count 3 x the variable count. One triple of
+// int32 per variable in dictionary order (segments of very long strings
+// count as variables of their own):
 //   0 measurement level (low 4 bits)
 //   4 display width in characters (0 or less: keep the variable's own)
 //   8 alignment (low 2 bits)
@@ -62,7 +63,7 @@ class SFExtensionLWA : public SystemFileExtensionHandler {
 
 namespace handlers {
 
-const SystemFileExtensionHandler& Display() {
+const SystemFileExtensionHandler& LWA() {
   static const SFExtensionLWA kHandler;
   return kHandler;
 }
