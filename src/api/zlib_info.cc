@@ -1,6 +1,6 @@
 // An addition to the reference interface: the blocks of a zlib file.
 #include "api/call_guard.h"
-#include "io/zlib_stream.h"
+#include "io/zlib_index.h"
 #include "sysfile/system_file_data_source.h"
 #include "vexaio.h"
 
@@ -17,12 +17,12 @@ VEXA_API int vexaGetZlibBlockInfo(int handle, long long* blocks,
   return Guarded(kFallbackHandle, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     SystemFileDataSource* source = r.sysfile();
-    const auto* zlib =
-        source ? dynamic_cast<const zcmpsFilestr*>(source->Stream()) : nullptr;
-    if (zlib == nullptr) return VEXA_OK;
-    const ZlibBlockIndex& index = zlib->Index();
+    VEXA_StrBaseIO* stream = source ? source->Stream() : nullptr;
+    const ZlibBlockMap zlib = stream ? stream->ZlibBlocks() : ZlibBlockMap{};
+    if (zlib.index == nullptr) return VEXA_OK;
+    const ZlibBlockIndex& index = *zlib.index;
     if (blocks) *blocks = index.Count();
-    if (caseDataBytes) *caseDataBytes = index.LogicalEnd(zlib->CaseStart()) - zlib->CaseStart();
+    if (caseDataBytes) *caseDataBytes = index.LogicalEnd(zlib.data_start) - zlib.data_start;
     if (compressedBytes) *compressedBytes = index.CompressedBytes();
     return VEXA_OK;
   });

@@ -49,10 +49,9 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   // buffer needs no more buffer than it has bytes.
   void FitBufferToFile();
   const std::string& Path() const;
-  // The file itself, for the streams layered over this one (the zlib stream) and
-  // their workers, which use its positional reads and writes; null when no
-  // file is open.
-  RefPtr<VEXA_File> SharedFile() const { return file_; }
+  // The file itself; its positional reads and writes serve the streams
+  // layered over this one (the zlib stream) and their workers.
+  RefPtr<VEXA_File> SharedFile() const override { return file_; }
   // Set by a read that reached the end of the file; cleared by a seek.
   bool Eof() const { return eof_; }
   size_t BufferSize() const { return buffer_size_; }

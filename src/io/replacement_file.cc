@@ -26,7 +26,7 @@ void ReplacementFile::Create(const std::string& path, VEXA_FileStream& stream) {
   }
 }
 
-void ReplacementFile::Finish(VEXA_FileStream& stream) {
+void ReplacementFile::Finish(VEXA_StrBaseIO& stream) {
   stream.Flush();
   VEXA_File& file = Use(stream.SharedFile());
   if (FileExists(target_) && !file.Sync()) throw ErrorText(kErrWriteFailed, path_);

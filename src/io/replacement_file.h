@@ -32,7 +32,7 @@ class ReplacementFile {
   // For the complete file: writes out the stream, makes the file durable when
   // it replaces one (a file new under its name has nothing to lose) and names
   // an unnamed one beside the target. Raises ErrorText kErrWriteFailed.
-  void Finish(VEXA_FileStream& stream);
+  void Finish(VEXA_StrBaseIO& stream);
   // Renames the finished file over the target (the stream may be closed first)
   // and flushes the directory. Raises ErrorText kErrWriteFailed when the rename
   // fails; the old file then stays.

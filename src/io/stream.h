@@ -8,9 +8,20 @@
 #include <cstdio>
 #include <memory>
 
+#include "io/posix_file.h"
 #include "io/read_ahead.h"
+#include "support/ref_counted.h"
 
 namespace vexa {
+
+class ZlibBlockIndex;
+
+// Where a stream's data lies in zlib blocks: the block index and the
+// logical position of the data's first byte.
+struct ZlibBlockMap {
+  const ZlibBlockIndex* index = nullptr;  // null: the data is not in blocks
+  int64_t data_start = 0;
+};
 
 class VEXA_StrBaseIO {
  public:
@@ -55,6 +66,16 @@ class VEXA_StrBaseIO {
     (void)headroom;
     return nullptr;
   }
+
+  // The file this stream reads and writes byte for byte, shared with the
+  // streams layered over it (the zlib stream reads and writes its blocks
+  // in it) and with whoever makes it durable or gives it its name; null
+  // when the stream has no such file (it transforms the bytes, or holds
+  // them in memory) or none is open.
+  virtual RefPtr<VEXA_File> SharedFile() const { return {}; }
+  // For a stream whose data lies in zlib blocks, their map; else a map
+  // without an index.
+  virtual ZlibBlockMap ZlibBlocks() const { return {}; }
 
   // Bytes left between the position and the end (0 when past the end).
   int64_t Remaining() {

@@ -78,8 +78,7 @@ class zcmpsFilestr : public VEXA_StrBaseIO {
   // the last is whole.
   void Flush() override {}
 
-  const ZlibBlockIndex& Index() const { return index_; }
-  int64_t CaseStart() const { return case_start_; }
+  ZlibBlockMap ZlibBlocks() const override { return {&index_, case_start_}; }
 
  private:
   enum class Mode { kNone, kReading, kWriting, kClosed };

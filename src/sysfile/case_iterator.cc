@@ -2,7 +2,6 @@
 
 #include <limits>
 
-#include "io/zlib_stream.h"
 #include "support/endian.h"
 #include "support/errors.h"
 
@@ -21,7 +20,7 @@ SystemFileDataSource::Iterator::Iterator(SystemFileDataSource& source,
   // Zlib case data is read through the zlib stream, which a file opened
   // from another stream (in memory) does not have.
   if (header_.compression == kCompressionZlib &&
-      dynamic_cast<zcmpsFilestr*>(&stream_) == nullptr) {
+      stream_.ZlibBlocks().index == nullptr) {
     ThrowFileError(kErrBadStructure,
                    "zlib-compressed case data is read from files only");
   }

@@ -123,8 +123,7 @@ std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForReading(
   }
   ReadDictionary(*source, *stream, source->header_);
   source->data_start_ = stream->Tell();
-  if (source->header_.compression == kCompressionZlib &&
-      dynamic_cast<VEXA_FileStream*>(stream.get()) != nullptr) {
+  if (source->header_.compression == kCompressionZlib && stream->SharedFile()) {
     source->stream_ = OpenZlibCaseData(*stream, source->data_start_,
                                        source->header_.byte_swapped);
   } else {
@@ -138,12 +137,12 @@ std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForReading(
 
 std::unique_ptr<zcmpsFilestr> SystemFileDataSource::OpenZlibCaseData(
     VEXA_StrBaseIO& stream, int64_t case_start, bool swap) {
-  auto* plain = dynamic_cast<VEXA_FileStream*>(&stream);
-  if (plain == nullptr || !plain->IsOpen()) {
+  RefPtr<VEXA_File> file = stream.SharedFile();
+  if (!file || !file->IsOpen()) {
     ThrowFileError(kErrBadStructure,
                    "zlib-compressed case data is read from files only");
   }
-  auto zlib = std::make_unique<zcmpsFilestr>(plain->SharedFile());
+  auto zlib = std::make_unique<zcmpsFilestr>(std::move(file));
   try {
     zlib->BeginReading(case_start, swap);
   } catch (SystemFileException& e) {
@@ -253,17 +252,13 @@ int SystemFileDataSource::FinishWriting() {
   // and is left to the system's own pace. A protected file is encrypted
   // beside the old one and renamed into place by its stream.
   RefPtr<VEXA_File> plain;
-  VEXA_FileStream* stream = nullptr;
-  if (password_.empty()) {
-    stream = dynamic_cast<VEXA_FileStream*>(&save->Stream());
-    if (stream) plain = stream->SharedFile();
-  }
+  if (password_.empty()) plain = save->Stream().SharedFile();
   try {
     if (write_failure_) std::rethrow_exception(write_failure_);
     save->Complete();
     save->Stream().Flush();
     if (plain && replacement_.Active()) {
-      replacement_.Finish(*stream);
+      replacement_.Finish(save->Stream());
       // A journal of the file replaced went with it.
       RemoveStaleJournal(file_name_);
     } else if (plain && !Use(plain).Commit()) {

@@ -49,7 +49,7 @@ class SystemFileDataSource : public VEXA_DataSource {
       const std::string& path, const std::string& password = {},
       bool writer_lock_held = false);
   // The same over a stream positioned at the file's first byte. The zlib
-  // form's case data is read only from a file's stream (VEXA_FileStream);
+  // form's case data is read only from a stream that shares its file;
   // over another stream its dictionary is read and its case iterators are
   // refused.
   static std::unique_ptr<SystemFileDataSource> OpenForReading(

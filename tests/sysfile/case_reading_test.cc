@@ -178,7 +178,7 @@ TEST(ZlibCaseTest, ADamagedBlockComesAfterEveryCaseBeforeIt) {
     b.Header({.magic = "$FL3", .compression = 2}).NumericVar("x").MachineInts().MachineFloats();
     const std::string good = b.End().CompressedCases(cases).ZlibCases(kBlock).Bytes();
     const auto good_file = SystemFileDataSource::OpenForReading(dir.Write("good.vexa", good));
-    const auto& index = dynamic_cast<const zcmpsFilestr&>(*good_file->Stream()).Index();
+    const ZlibBlockIndex& index = *good_file->Stream()->ZlibBlocks().index;
     for (int64_t k = 0; k < index.Count(); ++k) {
       std::string bad = good;
       bad[static_cast<size_t>(index.At(k).translated_pos)] ^= 0x55;
