@@ -115,18 +115,17 @@ VEXA_API int vexaSetDateVariables(int handle, int numofElements, const int* date
     }
     // Valid: every slot's variable is named for its component, numeric for
     // components and a string for the date key.
-    static constexpr const char* kNames[] = {"",     "CYCLE_", "YEAR_",   "QUARTER_",
-                                             "MONTH_", "WEEK_", "DAY_",   "HOUR_",
-                                             "MINUTE_", "SECOND_", "OBS_", "DATE_"};
     for (size_t k = 0; k < info.slots.size(); ++k) {
       const DateInfo::Slot& slot = info.slots[k];
-      if (slot.type == 0) continue;
+      if (slot.type == DateInfo::kEmptySlot) continue;
       const bool key_slot = k == static_cast<size_t>(n);
-      if (slot.type < 0 || slot.type > 11 || key_slot != (slot.type == 11) || slot.index < 0) {
+      if (slot.type < 0 || slot.type > DateInfo::kDateKey ||
+          key_slot != (slot.type == DateInfo::kDateKey) || slot.index < 0) {
         return VEXA_E_BAD_DATE_VARIABLES;
       }
       const VEXA_Variable& var = d.At(slot.index);
-      if (var.NameKey() != kNames[slot.type] || var.IsNumeric() == key_slot) {
+      if (var.NameKey() != DateInfo::kComponentNames[static_cast<size_t>(slot.type)] ||
+          var.IsNumeric() == key_slot) {
         return VEXA_E_BAD_DATE_VARIABLES;
       }
     }

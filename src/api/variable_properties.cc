@@ -14,9 +14,9 @@ namespace {
 
 constexpr size_t kMaxLabelBytes = 256;
 constexpr int kShortLabelBuffer = 121;
-constexpr int kMaxRole = 7;
-constexpr int kMaxMeasureLevel = 5;
-constexpr int kScaleLevel = 3;  // numeric variables only
+constexpr int kMaxRole = VEXA_ROLE_RECORD_ID;
+constexpr int kMaxMeasureLevel = VEXA_MEASURE_TYPELESS;
+constexpr int kScaleLevel = VEXA_MEASURE_SCALE;  // numeric variables only
 
 // The variable named `name`, for a setter ("define") or a getter ("any").
 VEXA_Variable& Var(HandleRecord& r, const char* name) {
@@ -168,7 +168,7 @@ VEXA_API int vexaSetVarAlignment(int handle, const char* varName,
     HandleRecord& r = Lookup(handle, Access::kDefine);
     int index = RequireVariable(r, varName);
     // Other values leave the alignment as it was, without complaint.
-    if (alignment >= 0 && alignment <= 2) {
+    if (alignment >= VEXA_ALIGN_LEFT && alignment <= VEXA_ALIGN_CENTER) {
       r.Dict().MutableAt(index).SetAlignment(alignment);
     }
     return VEXA_OK;
@@ -177,12 +177,12 @@ VEXA_API int vexaSetVarAlignment(int handle, const char* varName,
 
 VEXA_API int vexaGetVarAlignment(int handle, const char* varName,
                                  int* alignment) {
-  if (alignment) *alignment = 1;
+  if (alignment) *alignment = VEXA_ALIGN_RIGHT;
   return Guarded(kFallbackHandle, [&] {
     HandleRecord& r = Lookup(handle, Access::kAny);
     Required(alignment);
     int a = ConstVar(r, varName).Alignment();
-    *alignment = (a >= 0 && a <= 2) ? a : 1;
+    *alignment = (a >= VEXA_ALIGN_LEFT && a <= VEXA_ALIGN_CENTER) ? a : VEXA_ALIGN_RIGHT;
     return VEXA_OK;
   });
 }

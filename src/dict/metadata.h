@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -33,10 +34,17 @@ struct VariableSet {
 // slot `count` the date key (or nothing, type 0).
 struct DateInfo {
   static constexpr int kMaxVariables = 10;
+  // Slot type codes: none, the components 1 to 10, and the date key.
+  static constexpr int32_t kEmptySlot = 0;
+  static constexpr int32_t kDateKey = 11;
+  // The name each slot type requires of its variable, by type code.
+  static constexpr std::array<std::string_view, kDateKey + 1> kComponentNames = {
+      "",     "CYCLE_", "YEAR_",   "QUARTER_", "MONTH_", "WEEK_",
+      "DAY_", "HOUR_",  "MINUTE_", "SECOND_",  "OBS_",   "DATE_"};
   struct Slot {
     int index = -1;     // in the dictionary
     uint32_t id = 0;    // the variable's identity
-    int32_t type = 0;   // component type code, 0 for an empty slot
+    int32_t type = 0;   // component type code, kEmptySlot for none
     int32_t parameter = 0;
     bool operator==(const Slot&) const = default;
   };

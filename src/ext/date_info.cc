@@ -7,9 +7,7 @@
 // the dictionary at the header commit (a variable gone, renamed or of the
 // wrong kind), no record is written.
 #include <algorithm>
-#include <array>
 #include <optional>
-#include <string_view>
 #include <vector>
 
 #include "ext/date_info.h"
@@ -21,12 +19,6 @@
 namespace vexa {
 namespace {
 
-constexpr int kDateKey = 11;
-// The name each component type requires, by type code.
-constexpr std::array<std::string_view, 12> kComponentNames = {
-    "",     "CYCLE_",  "YEAR_",   "QUARTER_", "MONTH_", "WEEK_",
-    "DAY_", "HOUR_",   "MINUTE_", "SECOND_",  "OBS_",   "DATE_"};
-
 // The slots checked against the dictionary (indexes brought up to date), or
 // nothing when the information does not hold.
 std::optional<std::vector<DateInfo::Slot>> Validate(const DateInfo& info,
@@ -34,9 +26,10 @@ std::optional<std::vector<DateInfo::Slot>> Validate(const DateInfo& info,
   std::vector<DateInfo::Slot> slots = info.slots;
   for (size_t k = 0; k < slots.size(); ++k) {
     DateInfo::Slot& slot = slots[k];
-    if (slot.type == 0) continue;
+    if (slot.type == DateInfo::kEmptySlot) continue;
     const bool key_slot = k == static_cast<size_t>(info.count);
-    if (slot.type < 0 || slot.type > kDateKey || key_slot != (slot.type == kDateKey)) {
+    if (slot.type < 0 || slot.type > DateInfo::kDateKey ||
+        key_slot != (slot.type == DateInfo::kDateKey)) {
       return std::nullopt;
     }
     slot.index = DateSlotVariable(slot, dictionary);
@@ -46,7 +39,7 @@ std::optional<std::vector<DateInfo::Slot>> Validate(const DateInfo& info,
       continue;
     }
     const VEXA_Variable& var = dictionary.At(slot.index);
-    if (var.NameKey() != kComponentNames[static_cast<size_t>(slot.type)] ||
+    if (var.NameKey() != DateInfo::kComponentNames[static_cast<size_t>(slot.type)] ||
         var.IsNumeric() == key_slot) {
       return std::nullopt;
     }
@@ -65,7 +58,7 @@ class SFExtensionTrendsInfo : public SystemFileExtensionHandler {
     std::vector<int32_t> units = {info.flag != 0, info.value1, info.count,
                                   info.value3,    info.value4, info.count > 0};
     for (const DateInfo::Slot& slot : *slots) {
-      if (slot.type == 0) continue;
+      if (slot.type == DateInfo::kEmptySlot) continue;
       // The variable's first value in the file's case, by its short name.
       const std::string& short_name =
           file.plan.name_map[static_cast<size_t>(slot.index)].second;

@@ -41,7 +41,7 @@ SystemFileDataSource::Iterator::Iterator(SystemFileDataSource& source,
     VEXA_ASSERT(header_.numeric_swap_map.size() >= file_slots_);
     swap_map_ = header_.numeric_swap_map.data();
   }
-  // Zlib case data (code 2) is byte-code data too, read through the zlib
+  // Zlib case data is byte-code data too, read through the zlib
   // stream that the data source holds.
   if (header_.compression == kCompressionByteCode ||
       header_.compression == kCompressionZlib) {
