@@ -12,28 +12,12 @@
 #include <string>
 #include <utility>
 
+#include "api/api_error.h"
 #include "api/error_detail.h"
 #include "api/handle_table.h"
 #include "vexaio.h"
 
 namespace vexa {
-
-// A result code raised by the API layer itself, with the sentence that
-// explains it when more is known than the code says.
-class ApiError : public std::exception {
- public:
-  explicit ApiError(int code, std::string detail = {})
-      : code_(code), detail_(std::move(detail)) {}
-  int code() const { return code_; }
-  const std::string& detail() const { return detail_; }
-  const char* what() const noexcept override {
-    return detail_.empty() ? DescribeCode(code_) : detail_.c_str();
-  }
-
- private:
-  int code_;
-  std::string detail_;
-};
 
 // The sentence for an exception that reached the API layer.
 std::string DescribeException(const std::exception& e);

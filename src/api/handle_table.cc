@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "api/call_guard.h"
+#include "api/api_error.h"
 
 #include "dict/names.h"
 #include "sysfile/system_file_data_source.h"
