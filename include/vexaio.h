@@ -192,6 +192,15 @@ VEXA_API int vexaOpenReadU8Ex(const char *fileName, const char *password, int *h
 VEXA_API int vexaCloseRead(int handle);
 VEXA_API int vexaCloseWrite(int handle);
 VEXA_API int vexaCloseAppend(int handle);
+/* An addition of this library, beyond the standard calls: closes a write or
+ * append handle without finishing its file, for a caller that gives up on
+ * what it was writing. The file is left exactly as it was before the handle
+ * wrote to it (a new file is not created, a file added to keeps its earlier
+ * cases and bytes, a protected file its old content), the library's
+ * temporary files and journal are removed, the writer lock is released and
+ * the slot freed. VEXA_E_OPENED_FOR_READ for a read handle, which stays
+ * open; VEXA_E_BAD_HANDLE for a handle not open. */
+VEXA_API int vexaAbandonFile(int handle);
 
 /* ===== Opening for writing ===== */
 

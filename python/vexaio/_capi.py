@@ -27,6 +27,7 @@ _PROTOTYPES = {
     "vexaOpenWriteU8Ex": (c_int, [c_char_p, c_char_p, P(c_int)]),
     "vexaCloseRead": (c_int, [_H]),
     "vexaCloseWrite": (c_int, [_H]),
+    "vexaAbandonFile": (c_int, [_H]),
     "vexaCommitHeader": (c_int, [_H]),
     "vexaSetCompression": (c_int, [_H, c_int]),
     "vexaGetCompression": (c_int, [_H, P(c_int)]),

@@ -3,7 +3,6 @@ chunks of them, and a new file from columns and a dictionary."""
 import contextlib
 import ctypes
 import os
-import secrets
 from typing import NamedTuple
 
 import numpy as np
@@ -156,16 +155,10 @@ def encode_rows(dictionary, columns, start, stop):
     return raw
 
 
-def _scratch_name(path):
-    folder, base = os.path.split(os.path.abspath(path))
-    return os.path.join(folder, f".{base}.{secrets.token_hex(6)}.tmp")
-
-
 def write(path, dictionary, columns, password=None):
     """Writes a new file: the dictionary's variables, in its order, with the
     values of columns[name] (numbers with NaN for system-missing, or texts).
-    The file is written beside the target and renamed over it at the end, so
-    a failure leaves any existing file as it was. With a password the file
+    A failure leaves any existing file as it was. With a password the file
     is written protected."""
     variables = dictionary.variables
     lengths = {len(columns[v.name]) for v in variables}
@@ -179,17 +172,16 @@ def write(path, dictionary, columns, password=None):
 
 @contextlib.contextmanager
 def writing(path, dictionary, password=None):
-    """Opens a new file of the dictionary beside the target and gives a
-    function that writes (n, case_size) arrays of cases to it, in order; the
-    file replaces the target when the block ends without an exception and
-    is removed otherwise."""
+    """Opens a new file of the dictionary and gives a function that writes
+    (n, case_size) arrays of cases to it, in order. The file replaces the
+    target when the block ends without an exception; otherwise the writing
+    is abandoned and the target stays as it was."""
     layout, written = _cases.Layout(dictionary.variables), 0
-    path = os.fsdecode(path)
-    scratch, h = _scratch_name(path), ctypes.c_int(-1)
+    path, h = os.fsdecode(path), ctypes.c_int(-1)
     if password is None:
-        code = lib.vexaOpenWriteU8(path_bytes(scratch), ctypes.byref(h))
+        code = lib.vexaOpenWriteU8(path_bytes(path), ctypes.byref(h))
     else:
-        code = lib.vexaOpenWriteU8Ex(path_bytes(scratch), _password_bytes(password), ctypes.byref(h))
+        code = lib.vexaOpenWriteU8Ex(path_bytes(path), _password_bytes(password), ctypes.byref(h))
     check(code, f"opening {path!r} to write")
 
     def put(raw):
@@ -203,14 +195,7 @@ def writing(path, dictionary, password=None):
         define_dictionary(h.value, dictionary)
         check(lib.vexaCommitHeader(h.value), f"writing the dictionary of {path!r}")
         yield put
-        code, h.value = lib.vexaCloseWrite(h.value), -1
-        check(code, f"finishing {path!r}")
-        if os.path.exists(path):
-            os.chmod(scratch, os.stat(path).st_mode & 0o7777)
-        os.replace(scratch, path)
     except BaseException:
-        if h.value >= 0:
-            lib.vexaCloseWrite(h.value)
-        if os.path.exists(scratch):
-            os.unlink(scratch)
+        lib.vexaAbandonFile(h.value)
         raise
+    check(lib.vexaCloseWrite(h.value), f"finishing {path!r}")

@@ -34,6 +34,11 @@ void HandleRecord::Finish() {
   sysfile_->FinishWriting();
 }
 
+void HandleRecord::Abandon() {
+  if (mode_ == HandleMode::kRead || sysfile_ == nullptr) return;
+  sysfile_->AbandonWriting();
+}
+
 int HandleRecord::FindVariable(std::string_view name) const {
   auto it = name_index_.find(NameKey(name));
   return it == name_index_.end() ? -1 : it->second;
@@ -155,16 +160,23 @@ int HandleTable::Lookup(int handle, Access access, HandleRecord** record) {
   return VEXA_OK;
 }
 
+int HandleTable::Take(int handle, bool writers_only,
+                      std::unique_ptr<HandleRecord>* record) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (handle < 0 || handle >= kSlots || !slots_[handle]) {
+    return VEXA_E_BAD_HANDLE;
+  }
+  if (writers_only && slots_[handle]->mode() == HandleMode::kRead) {
+    return VEXA_E_OPENED_FOR_READ;
+  }
+  *record = std::move(slots_[handle]);
+  return VEXA_OK;
+}
+
 int HandleTable::Release(int handle, std::exception_ptr* failure) {
   std::unique_ptr<HandleRecord> record;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (handle < 0 || handle >= kSlots || !slots_[handle]) {
-      return VEXA_E_BAD_HANDLE;
-    }
-    // Empty the slot even when finishing the file fails.
-    record = std::move(slots_[handle]);
-  }
+  // The slot is emptied even when finishing the file fails.
+  if (const int code = Take(handle, false, &record); code != VEXA_OK) return code;
   // Finishing a written file takes time: other threads go on meanwhile.
   try {
     record->Finish();
@@ -173,6 +185,13 @@ int HandleTable::Release(int handle, std::exception_ptr* failure) {
   }
   record.reset();
   return VEXA_OK;
+}
+
+int HandleTable::Abandon(int handle) {
+  std::unique_ptr<HandleRecord> record;
+  const int code = Take(handle, true, &record);
+  if (code == VEXA_OK) record->Abandon();
+  return code;
 }
 
 bool HandleTable::AnyOpen() const {

@@ -65,6 +65,9 @@ class HandleRecord {
   // failure of that or of an earlier case write; the file is then left as
   // it was before the handle wrote to it. Nothing for read handles.
   void Finish();
+  // Write and append handles: ends the writing without completing the
+  // file, which stays as it was before the handle wrote to it.
+  void Abandon();
   HandleRecord& operator=(const HandleRecord&) = delete;
   // Write and append handles: the lock that keeps other writers off the
   // file, held until the file is finished.
@@ -153,6 +156,10 @@ class HandleTable {
   // its slot. A failure to finish the file is stored in *failure (when
   // given); the slot is emptied all the same.
   int Release(int handle, std::exception_ptr* failure = nullptr);
+  // Empties the slot of an open write or append handle without finishing
+  // its file: VEXA_E_BAD_HANDLE, or VEXA_E_OPENED_FOR_READ (the handle
+  // stays open), or 0.
+  int Abandon(int handle);
   bool AnyOpen() const;
   // Runs `change` (a process-wide setting) while no handle is open and no
   // handle can be opened; false, without running it, when one is open.
@@ -161,6 +168,9 @@ class HandleTable {
  private:
   HandleTable() = default;
   bool AnyOpenLocked() const;
+  // Takes the record out of an open handle's slot, unless `writers_only`
+  // and it is a read handle: a result code and the record.
+  int Take(int handle, bool writers_only, std::unique_ptr<HandleRecord>* record);
 
   // Guards the slots, not the records: a record belongs to the caller of
   // its handle.

@@ -34,6 +34,10 @@ int Close(int handle) {
   });
 }
 
+int Abandon(int handle) {
+  return Guarded(kFallbackHandle, [&] { return HandleTable::Instance().Abandon(handle); });
+}
+
 }  // namespace
 
 int OpenReadHandle(const char* file_name, const char* password, bool utf8,
@@ -89,6 +93,7 @@ int InstallFileHandle(OpenedReader opened, HandleMode mode, int* handle, WriterL
 
 }  // namespace vexa
 
+using vexa::Abandon;
 using vexa::Close;
 using vexa::OpenReadHandle;
 
@@ -115,5 +120,7 @@ VEXA_API int vexaOpenReadU8Ex(const char* fileName, const char* password,
 VEXA_API int vexaCloseRead(int handle) { return Close(handle); }
 VEXA_API int vexaCloseWrite(int handle) { return Close(handle); }
 VEXA_API int vexaCloseAppend(int handle) { return Close(handle); }
+
+VEXA_API int vexaAbandonFile(int handle) { return Abandon(handle); }
 
 }  // extern "C"

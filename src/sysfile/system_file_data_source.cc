@@ -280,6 +280,20 @@ int SystemFileDataSource::FinishWriting() {
   return 0;
 }
 
+void SystemFileDataSource::AbandonWriting() {
+  if (state_ != kWriting) return;
+  // Finishing with a failure on record takes the failure's way out, which
+  // undoes everything; that failure is the one raised again.
+  if (!write_failure_) {
+    write_failure_ = std::make_exception_ptr(
+        ErrorText(kErrWriteFailed, file_name_));
+  }
+  try {
+    FinishWriting();
+  } catch (...) {
+  }
+}
+
 bool SystemFileDataSource::FindShortName(std::string_view long_name,
                                          std::string* short_name) const {
   const auto& map = header_.name_map;

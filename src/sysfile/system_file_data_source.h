@@ -93,6 +93,10 @@ class SystemFileDataSource : public VEXA_DataSource {
   // was, and the old file stays.
   static constexpr int kNotWriting = 32;
   int FinishWriting();
+  // Ends the writing without completing the file, as a failed finish does:
+  // a new file is removed, a file added to is put back as it was, the old
+  // file stays. Nothing to undo before the header commit or after a finish.
+  void AbandonWriting();
   // True for a file protected by a password.
   bool HasPassword() const { return !password_.empty(); }
   WritingState State() const { return state_; }

@@ -18,7 +18,8 @@ constexpr int OK = VEXA_OK, FR = VEXA_E_OPENED_FOR_READ, FW = VEXA_E_OPENED_FOR_
 using Codes = std::array<int, 4>;  // on a read, write, committed and append handle
 constexpr Codes kDefine = {FR, OK, HC, HC}, kAny = {OK, OK, OK, OK},
                 kReadCall = {OK, FW, FW, FW}, kData = {FR, NC, OK, OK},
-                kFileQuery = {OK, FW, FW, OK}, kCommittedOnly = {OK, NC, OK, OK};
+                kFileQuery = {OK, FW, FW, OK}, kCommittedOnly = {OK, NC, OK, OK},
+                kWriter = {FR, OK, OK, OK};
 
 struct Row {
   const char* call;
@@ -37,7 +38,8 @@ const double kTwo = 2, kCase[2] = {3, 0};
 #define ROW(call, codes, reset) {#call, VEXA_CALL(call), codes, reset}
 const Row kRows[] = {
     ROW(vexaCloseRead(h), kAny, ""), ROW(vexaCloseWrite(h), kAny, ""),
-    ROW(vexaCloseAppend(h), kAny, ""), ROW(vexaCommitHeader(h), kDefine, ""),
+    ROW(vexaCloseAppend(h), kAny, ""), ROW(vexaAbandonFile(h), kWriter, ""),
+    ROW(vexaCommitHeader(h), kDefine, ""),
     ROW(vexaSetCompression(h, 1), kDefine, ""), ROW(vexaGetCompression(h, &o.i[0]), kAny, " i0=0"),
     ROW(vexaGetNumberofVariables(h, &o.i[0]), kAny, " i0=0"),
     ROW(vexaGetVarNames(h, &o.i[0], &o.names, &o.types), kAny, " i0=0 names=null types=null"),

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "api/api_fixture.h"
 
@@ -68,6 +71,55 @@ TEST_P(WriterLockTest, ASecondWriterIsRefusedUntilTheFirstCloses) {
   for (int fd : ready) ::close(fd);
   ASSERT_EQ(vexaCloseAppend(h), VEXA_OK);
   EXPECT_EQ(ReadIds(path, form.password), (std::vector<int>{1, 2, 3, 4, 5}));
+}
+
+// The names in the directory, sorted.
+std::vector<std::string> Names(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A write abandoned after cases were written leaves the file as it was (or
+// absent), nothing of the library's own beside it, and no lock.
+TEST_P(WriterLockTest, AnAbandonedWriteLeavesTheFileAsItWas) {
+  const Form& form = GetParam();
+  enum How { kOver, kNew, kAppend, kUncommitted };
+  for (How how : {kOver, kNew, kAppend, kUncommitted}) {
+    SCOPED_TRACE(how);
+    TempDir dir;
+    const std::string path = dir.File("data.vexa");
+    if (how != kNew) {
+      ASSERT_EQ(WriteIds(path, 1, 300, form.compression, form.password), VEXA_OK);
+    }
+    const std::string before = ReadFile(path);
+    int h = -1;
+    if (how == kAppend) {
+      ASSERT_EQ(Each({OpenAppend(path, form.password, &h), AddIds(h, 301, 900)}), VEXA_OK);
+    } else {
+      ASSERT_EQ(Each({OpenWrite(path, form.password, &h), vexaSetVarName(h, "id", 0),
+                      vexaSetCompression(h, form.compression)}), VEXA_OK);
+      if (how != kUncommitted) {
+        ASSERT_EQ(Each({vexaCommitHeader(h), AddIds(h, 5, 900)}), VEXA_OK);
+      }
+    }
+    EXPECT_EQ(vexaAbandonFile(h), VEXA_OK);
+    EXPECT_EQ(vexaAbandonFile(h), VEXA_E_BAD_HANDLE);
+    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(Names(dir), how == kNew ? std::vector<std::string>{}
+                                      : std::vector<std::string>{"data.vexa"});
+    if (how == kNew) continue;
+    ASSERT_EQ(Each({OpenAppend(path, form.password, &h), AddIds(h, 301, 301)}), VEXA_OK);
+    EXPECT_EQ(vexaCloseAppend(h), VEXA_OK);
+    EXPECT_EQ(ReadIds(path, form.password).size(), 301u);
+    // A read handle is not given up: it stays open.
+    ASSERT_EQ(OpenRead(path, form.password, &h), VEXA_OK);
+    EXPECT_EQ(vexaAbandonFile(h), VEXA_E_OPENED_FOR_READ);
+    EXPECT_EQ(vexaCloseRead(h), VEXA_OK);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, WriterLockTest, ::testing::ValuesIn(kForms),

@@ -13,7 +13,7 @@ import pandas as pd
 import pytest
 
 import vexaio
-from vexaio import _cases, _capi
+from vexaio import _cases, _capi, _files
 
 
 def tool_dictionary(v):
@@ -152,14 +152,17 @@ def test_large_string_columns_read_right_and_let_go_of_their_texts():
     assert sys.getrefcount(first) == held - n // 3
 
 
-@pytest.mark.parametrize("cut", [0, 100, 500])
-def test_a_damaged_file_raises_its_code_and_detail(survey, tmp_path, cut):
+@pytest.mark.parametrize("cut", [None, 0, 100, 500])
+def test_a_damaged_or_missing_file_raises_its_code_and_detail(survey, tmp_path, cut):
     path = tmp_path / "damaged.vexa"
-    path.write_bytes(survey.read_bytes()[:cut])
+    if cut is not None:
+        path.write_bytes(survey.read_bytes()[:cut])
     with pytest.raises(vexaio.VexaError) as e:
         vexaio.read(path)
     assert e.value.code > 0 and e.value.name.startswith("VEXA_E_") and e.value.detail
     assert e.value.name in str(e.value)
+    assert cut is not None or (e.value.code, e.value.name) == (1, "VEXA_E_FILE_OPEN")
+    assert len(vexaio.library_version()) == 3
 
 
 def test_a_case_count_beyond_memory_reads_the_cases_there_are(survey, tmp_path):
@@ -170,25 +173,29 @@ def test_a_case_count_beyond_memory_reads_the_cases_there_are(survey, tmp_path):
     pd.testing.assert_frame_equal(vexaio.read_dataframe(path), vexaio.read_dataframe(survey))
 
 
-@pytest.mark.parametrize("frame, error", [
-    (pd.DataFrame({"1bad": [1.0]}), vexaio.VexaError),
-    (pd.DataFrame({"z": [1 + 2j]}), TypeError),
-    (pd.DataFrame({"m": ["text", 3]}), TypeError),
+def fail_midway(path, password):
+    """Writes some cases, then raises."""
+    with _files.writing(path, vexaio.Dictionary([vexaio.Variable("a")]), password) as put:
+        put(np.zeros((70000, 8), np.uint8))
+        raise KeyError("midway")
+
+
+@pytest.mark.parametrize("password", [None, "pw"])
+@pytest.mark.parametrize("write, error", [
+    (lambda p, pw: vexaio.write_dataframe(pd.DataFrame({"1bad": [1.0]}), p, password=pw),
+     vexaio.VexaError),
+    (lambda p, pw: vexaio.write_dataframe(pd.DataFrame({"z": [1 + 2j]}), p, password=pw), TypeError),
+    (lambda p, pw: vexaio.write_dataframe(pd.DataFrame({"m": ["text", 3]}), p, password=pw),
+     TypeError),
+    (fail_midway, KeyError),
 ])
-def test_a_failed_write_leaves_the_existing_file(tmp_path, frame, error):
+def test_a_failed_write_leaves_the_existing_file(tmp_path, write, error, password):
     path = tmp_path / "kept.vexa"
-    vexaio.write_dataframe(pd.DataFrame({"a": [1.0, 2.0]}), path)
+    vexaio.write_dataframe(pd.DataFrame({"a": [1.0, 2.0]}), path, password=password)
     before = path.read_bytes()
     with pytest.raises(error):
-        vexaio.write_dataframe(frame, path)
+        write(path, password)
     assert path.read_bytes() == before and os.listdir(tmp_path) == ["kept.vexa"]
-
-
-def test_missing_file_and_version():
-    with pytest.raises(vexaio.VexaError) as e:
-        vexaio.read_dataframe("/nonexistent/x.vexa")
-    assert e.value.code == 1 and e.value.name == "VEXA_E_FILE_OPEN"
-    assert len(vexaio.library_version()) == 3
 
 
 def test_dates_beyond_datetime64_stay_seconds(tmp_path):

@@ -1,6 +1,10 @@
 #include "passwords.h"
 #include "copy_file.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,7 +12,7 @@
 #include "commands.h"
 #include "enum_names.h"
 #include "file_paths.h"
-#include "temp_file.h"
+#include "scratch_file.h"
 #include "vexaio.h"
 
 namespace vexa::tool {
@@ -54,70 +58,67 @@ int CopyFile(const char* command, const FilePair& files, int compression) {
   if (status == 0 && (code = vexaCommitHeader(out)) != VEXA_OK) {
     status = ReportFailure(command, out_name, "header commit", code);
   }
-  if (status != 0) {
-    vexaCloseWrite(out);
-    return status;
-  }
-  status = CopyCases(command, in_name, out_name, in, out);
-  {
-    HeldSignals held;
-    code = vexaCloseWrite(out);
-  }
-  if (status == 0 && code != VEXA_OK) status = ReportFailure(command, out_name, "close", code);
-  if (status == 0) status = CheckCompression(command, files.out_path, out_name, compression);
-  return status;
+  if (status == 0) status = CopyCases(command, in_name, out_name, in, out);
+  return EndWrite(command, out_name, out, status);
 }
 
 int SetCompression(const char* command, const std::string& out_name, int handle,
                    int compression) {
-  const int code = vexaSetCompression(handle, compression);
+  int code = vexaSetCompression(handle, compression);
+  int taken = -1;
+  if (code == VEXA_OK) code = vexaGetCompression(handle, &taken);
   if (code != VEXA_OK) return ReportFailure(command, out_name, "setting the compression", code);
+  if (taken != compression) {
+    return Fail(command, out_name,
+                std::string("compression ") + CompressionName(compression) +
+                    " is not written by this library (it would write " +
+                    CompressionName(taken) + "); nothing written");
+  }
   return 0;
 }
 
-int CheckCompression(const char* command, const std::string& path, const std::string& out_name,
-                     int compression) {
-  int handle = -1;
-  int code = OpenRead(path, &handle);
-  if (code != VEXA_OK) return ReportFailure(command, out_name, "reading back", code);
-  int written = -1;
-  code = vexaGetCompression(handle, &written);
-  vexaCloseRead(handle);
-  if (code == VEXA_OK && written != compression) {
-    return Fail(command, out_name,
-                std::string("compression ") + CompressionName(compression) +
-                    " is not written by this library (it wrote " + CompressionName(written) +
-                    "); nothing written");
+int EndWrite(const char* command, const std::string& out_name, int handle, int status) {
+  int code = VEXA_OK;
+  {
+    HeldSignals held;
+    code = status == 0 ? vexaCloseWrite(handle) : vexaAbandonFile(handle);
   }
-  return 0;
+  if (status == 0 && code != VEXA_OK) status = ReportFailure(command, out_name, "close", code);
+  return status;
 }
 
 int WriteNewFile(const char* command, const std::string& out_path, const std::string& encoding,
                  const std::function<int(const std::string&)>& write, unsigned new_mode) {
-  const std::string dir = DirectoryOf(out_path);
-  std::string error;
-  TempFile utf8;
-  if (!utf8.Create(dir, "vexa", &error)) return Fail(command, dir, error);
-  int status = write(utf8.path());
-  if (status != 0) return status;
-  TempFile* done = &utf8;
-  TempFile recoded;
-  if (!encoding.empty() && encoding != "UTF-8") {
-    if (!recoded.Create(dir, "vexa", &error)) return Fail(command, dir, error);
+  struct stat old {};
+  const bool replaces = stat(out_path.c_str(), &old) == 0;
+  // With a mode given, the library creates the new file private (a file
+  // replaced takes the old one's mode whatever the umask).
+  const mode_t mask = umask(0);
+  umask(new_mode != 0 ? mask | 077 : mask);
+  int status = 0;
+  if (encoding.empty() || encoding == "UTF-8") {
+    status = write(out_path);
+  } else {
+    ScratchFile utf8;
+    std::string error;
+    status = utf8.Create("vexa", &error) ? write(utf8.path()) : Fail(command, out_path, error);
     // In code-page mode, with the encoding as the current code page, the
     // library converts whatever it reads from the UTF-8 file into that code
     // page, and the file it writes records that encoding.
-    int code = vexaSetInterfaceEncoding(0);
-    if (code == VEXA_OK) code = vexaSetCodePage(encoding.c_str());
-    status = code == VEXA_OK ? CopyFile(command, {utf8.path(), out_path, recoded.path(), out_path}, -1)
-                             : ReportFailure(command, out_path,
-                                             "choosing the encoding " + encoding, code);
-    vexaSetInterfaceEncoding(1);
-    if (status != 0) return status;
-    done = &recoded;
+    if (status == 0) {
+      int code = vexaSetInterfaceEncoding(0);
+      if (code == VEXA_OK) code = vexaSetCodePage(encoding.c_str());
+      status = code == VEXA_OK
+                   ? CopyFile(command, {utf8.path(), out_path, out_path, out_path}, -1)
+                   : ReportFailure(command, out_path, "choosing the encoding " + encoding, code);
+      vexaSetInterfaceEncoding(1);
+    }
   }
-  if (!done->MoveTo(out_path, new_mode, &error)) return Fail(command, out_path, error);
-  return 0;
+  umask(mask);
+  if (status == 0 && !replaces && new_mode != 0 && chmod(out_path.c_str(), new_mode) != 0) {
+    return Fail(command, out_path, std::strerror(errno));
+  }
+  return status;
 }
 
 }  // namespace vexa::tool

@@ -14,12 +14,6 @@
 namespace vexa::tool {
 namespace {
 
-std::string TempDirectory() {
-  std::error_code ec;
-  const std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
-  return ec ? "/tmp" : dir.string();
-}
-
 // Copies the whole of `from` into the file at `to`; false, with *error, on
 // a read or write failure.
 bool CopyAll(int from, const std::string& to, std::string* error) {
@@ -79,11 +73,6 @@ std::string OutputRefusal(const std::string& path, const std::string& extension,
   return "";
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const std::string dir = std::filesystem::path(path).parent_path().string();
-  return dir.empty() ? "." : dir;
-}
-
 bool InputFile::Open(const std::string& path, std::string* error) {
   path_ = path;
   int fd = STDIN_FILENO;
@@ -109,7 +98,7 @@ bool InputFile::Open(const std::string& path, std::string* error) {
     path_ = "/dev/stdin";  // a file: open it again by this name
   } else if (!S_ISREG(st.st_mode)) {
     // Read it as a stream, once, into a file of our own.
-    result = copy_.Create(TempDirectory(), "vexa-input", error) && CopyAll(fd, copy_.path(), error);
+    result = copy_.Create("vexa-input", error) && CopyAll(fd, copy_.path(), error);
   }
   if (fd != STDIN_FILENO) close(fd);
   return result;

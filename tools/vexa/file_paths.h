@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "temp_file.h"
+#include "scratch_file.h"
 
 namespace vexa::tool {
 
@@ -14,13 +14,9 @@ namespace vexa::tool {
 // `extension`, only without `force`.
 std::string OutputRefusal(const std::string& path, const std::string& extension, bool force);
 
-// The directory of a path ("." for a bare name), where its temporary
-// file goes so that the final rename stays on one file system.
-std::string DirectoryOf(const std::string& path);
-
 // An input given by path: the file itself when it is a regular one, else
 // (standard input for "-", a pipe, a device) its bytes read once into a
-// temporary file that lives as long as this object.
+// scratch file that lives as long as this object.
 class InputFile {
  public:
   // False, with *error in words ("No such file or directory", "Is a
@@ -36,7 +32,7 @@ class InputFile {
 
  private:
   std::string path_;
-  TempFile copy_;
+  ScratchFile copy_;
   unsigned owner_only_mode_ = 0;
 };
 

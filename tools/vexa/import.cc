@@ -27,7 +27,6 @@
 #include "file_paths.h"
 #include "file_summary.h"
 #include "import_notes.h"
-#include "temp_file.h"
 #include "text_util.h"
 #include "value_text.h"
 #include "vexaio.h"
@@ -236,35 +235,23 @@ int WriteFile(const ImportOptions& o, const std::string& path, InferredDictionar
   dict.variables = {};
   if (code != VEXA_OK) {
     ReportFailure("import", o.out_path, what, code);
-    if (handle >= 0) vexaCloseWrite(handle);
+    if (handle >= 0) vexaAbandonFile(handle);
     return 1;
   }
   ImportNotes dict_notes(o.dict_path.empty() ? o.out_path : o.dict_path, o.strict);
+  int status = 0;
   for (const std::string& text : cut) {
-    if (!dict_notes.Note("text cut", 0, 0, text)) {
-      vexaCloseWrite(handle);
-      return 1;
-    }
+    if (status == 0 && !dict_notes.Note("text cut", 0, 0, text)) status = 1;
   }
   const int compression = o.compression >= 0 ? o.compression
                           : dict.compression >= 0 ? dict.compression
                                                   : VEXA_COMPRESSION_NONE;
-  int status = SetCompression("import", o.out_path, handle, compression);
+  if (status == 0) status = SetCompression("import", o.out_path, handle, compression);
   if (status == 0 && (code = vexaCommitHeader(handle)) != VEXA_OK) {
     status = ReportFailure("import", o.out_path, "header commit", code);
   }
-  if (status != 0) {
-    vexaCloseWrite(handle);
-    return status;
-  }
-  status = WriteCases(o, handle, columns, notes);
-  {
-    HeldSignals held;
-    code = vexaCloseWrite(handle);
-  }
-  if (status == 0 && code != VEXA_OK) status = ReportFailure("import", o.out_path, "close", code);
-  if (status == 0) status = CheckCompression("import", path, o.out_path, compression);
-  return status;
+  if (status == 0) status = WriteCases(o, handle, columns, notes);
+  return EndWrite("import", o.out_path, handle, status);
 }
 
 int RunImport(ImportOptions o) {

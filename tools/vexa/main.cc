@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "commands.h"
-#include "temp_file.h"
+#include "scratch_file.h"
 #include "vexaio.h"
 
 namespace {

@@ -1,13 +1,11 @@
-#include "temp_file.h"
+#include "scratch_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace vexa::tool {
 namespace {
@@ -55,52 +53,26 @@ int Register(const std::string& path) {
   return -1;
 }
 
-mode_t Umask() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return mask;
-}
-
 }  // namespace
 
-TempFile::~TempFile() {
+ScratchFile::~ScratchFile() {
   if (!path_.empty()) unlink(path_.c_str());
-  Forget();
-}
-
-void TempFile::Forget() {
   if (slot_ >= 0) g_in_use[slot_] = 0;
-  slot_ = -1;
-  path_.clear();
 }
 
-bool TempFile::Create(const std::string& dir, const std::string& stem, std::string* error) {
+bool ScratchFile::Create(const std::string& stem, std::string* error) {
   InstallHandlers();
-  std::string name = (dir.empty() ? std::string(".") : dir) + "/." + stem + ".XXXXXX";
+  std::error_code ec;
+  const std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+  std::string name = (ec ? std::string("/tmp") : dir.string()) + "/." + stem + ".XXXXXX";
   const int fd = mkstemp(name.data());
   if (fd < 0) {
     *error = std::strerror(errno);
     return false;
   }
-  close(fd);  // private (mode 0600) until it is moved into place
+  close(fd);
   path_ = name;
   slot_ = Register(path_);
-  return true;
-}
-
-bool TempFile::MoveTo(const std::string& target, unsigned new_mode, std::string* error) {
-  // A file replaced keeps its mode; a new one gets the mode asked for, or
-  // the one a newly created file would have.
-  struct stat old {};
-  const mode_t mode = stat(target.c_str(), &old) == 0 ? old.st_mode & 07777
-                      : new_mode != 0                 ? static_cast<mode_t>(new_mode)
-                                                      : 0666 & ~Umask();
-  if (chmod(path_.c_str(), mode) != 0 ||
-      std::rename(path_.c_str(), target.c_str()) != 0) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  Forget();
   return true;
 }
 
