@@ -589,7 +589,8 @@ VEXA_API int vexaGetInterfaceEncoding(void);
  * the codeset of the locale that the library finds when it is loaded (where
  * the environment gives the C or POSIX locale, the library sets C.UTF-8 and
  * puts LC_ALL=C.UTF-8 into the environment). File names are handed to the
- * system as UTF-8: a name given in code-page mode is converted first. */
+ * system as UTF-8: the name given to an open call without U8 in its name is
+ * text in the current code page, in either mode, and is converted first. */
 
 #define VEXA_ENCODING_BUFFER 64 /* bytes for vexaGetFileEncoding */
 
