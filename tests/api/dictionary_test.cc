@@ -196,9 +196,8 @@ TEST_F(DictionaryTest, MissingValuesAndValueLabels) {
       STEP(vexaSetVarNValueLabel(h, "num", 3, l121.c_str()), VEXA_W_VALUE_LABEL_TRUNCATED, ""),
       STEP(All(h, "num", o, true), VEXA_OK,
            " s0=1=abc,2=" + l120 + ",3=" + l121.substr(0, 120) + ", i0=3 values=set labels=set"),
-      // The getters fill the rest of the buffer with NULs; the short ones
-      // give 60 bytes.
-      STEP(vexaGetVarNValueLabel(h, "num", 2, o.s[0]), VEXA_OK, " s0=" + l120.substr(0, 60)),
+      // The getters fill the rest of the buffer with NULs (the short ones'
+      // 60 bytes: the getter buffer test).
       STEP(Each({(std::memset(o.s[0], '#', 30), 0),
                  vexaGetVarNValueLabelLong(h, "num", 1, o.s[0], 20, &o.i[0]),
                  std::string(o.s[0], 30) != "abc" + std::string(17, '\0') + std::string(10, '#')}),
