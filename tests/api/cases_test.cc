@@ -60,6 +60,7 @@ TEST_P(SampleFileTest, ShowsItsDictionaryAndItsCasesAndChecksTheirValues) {
   for (double bad : {0.0, -1.0, 10.0, 1e300, std::nan("")}) {
     EXPECT_EQ(vexaGetValueNumeric(h_, bad, &v), VEXA_E_BAD_VAR_HANDLE) << bad;
   }
+  EXPECT_EQ(vexaGetValueNumeric(h_, 9.99, &v), VEXA_OK);  // the last variable, wt
   // A whole case read into the caller's memory leaves no current case.
   std::vector<double> record(kSampleSlots);
   ASSERT_EQ(Each({vexaSeekNextCase(h_, 3), vexaWholeCaseIn(h_, record.data())}), VEXA_OK);

@@ -54,27 +54,6 @@ TEST_F(DateKvtTest, SurviveWriteAndRead) {
                STEP(vexaCloseRead(h), VEXA_OK, "")});
 }
 
-// Date variables around a very long string (width 1000: segments of 255,
-// 255, 255 and 244 in the file, 125 slots in a case), YEAR_ first: the
-// record gives file positions, the calls case positions.
-TEST(DateReadTest, PositionsAfterAVeryLongStringAreCasePositions) {
-  for (const bool big : {false, true}) {
-    SysFileBuilder b(big);
-    b.Header().NumericVar("YEAR_").StringVar("L", 255).StringVar("L0", 255)
-        .StringVar("L1", 255).StringVar("L2", 244).NumericVar("MONTH_");
-    b.Extension(6, 4, 15, Ints({1, 4, 2, 5, 6, 1, 1, 2, 0, 129, 4, 0, 0, 0, 0}, big));
-    b.Extension(13, "L=L").Extension(14, std::string("L=1000\0\t", 8));
-    TempDir dir;
-    const int h = OpenBuilt(dir, b.End().Bytes());
-    int n = 0, *got = nullptr;
-    EXPECT_EQ(vexaGetDateVariables(h, &n, &got), VEXA_OK) << big;
-    EXPECT_EQ(std::vector<int>(got, got + n),
-              (std::vector<int>{1, 4, 2, 5, 6, 1, 1, 2, 0, 127, 4, 0, 0, 0, 0})) << big;
-    vexaFreeDateVariables(got);
-    EXPECT_EQ(vexaCloseRead(h), VEXA_OK);
-  }
-}
-
 // The KVT block as files hold it: absent, short, read in pieces, with a
 // GUID too long for the buffer, and the cases in which the block is not
 // offered (the other byte order, a file whose texts are converted).

@@ -124,6 +124,63 @@ TEST_F(FileRecordsTest, DocumentsCopiedReadAndSetAsWholeLines) {
   for (int h : {with, without}) vexaCloseRead(h);
 }
 
+// Every getter of a documented buffer size, given the longest value it can
+// hand out, fills exactly that size with it and a NUL and leaves the bytes
+// after the buffer alone.
+const std::string kLongName(64, 'n');
+#define GETTER(call, size, want)                                            \
+  {#call, [](int h, char* b) {                                             \
+     [[maybe_unused]] int n = 0;                                           \
+     [[maybe_unused]] char x[10], y[10];                                   \
+     return (call);                                                        \
+   }, size, want}
+
+TEST(GetterBufferTest, LongestValuesFillTheDocumentedSizeAndNoMore) {
+  const std::string v60(60, 'v');
+  const struct {
+    const char* call;
+    int (*get)(int h, char* buffer);
+    int size;
+    std::string want;
+  } getters[] = {
+      GETTER(vexaGetVarInfo(h, 0, b, &n), VEXA_NAME_BUFFER, kLongName),
+      GETTER(vexaGetCaseWeightVar(h, b), VEXA_NAME_BUFFER, kLongName),
+      GETTER(vexaGetVarCompatName(h, kLongName.c_str(), b), VEXA_COMPAT_NAME_BUFFER, "ABCDEFGH"),
+      GETTER(vexaGetVarLabel(h, kLongName.c_str(), b), 121, std::string(120, 'l')),
+      GETTER(vexaGetVarNValueLabel(h, kLongName.c_str(), 1, b), 61, v60),
+      GETTER(vexaGetVarCValueLabel(h, "s", "AAAAAAAA", b), 61, v60),
+      GETTER(vexaGetVarCMissingValues(h, "s", &n, b, x, y), 9, "AAAAAAAA"),
+      GETTER(vexaGetVarCMissingValues(h, "s", &n, x, b, y), 9, "BBBBBBBB"),
+      GETTER(vexaGetVarCMissingValues(h, "s", &n, x, y, b), 9, "CCCCCCCC"),
+      GETTER(vexaGetValueChar(h, 2, b, 9), 9, "ZZZZZZZZ"),
+      GETTER(vexaGetIdString(h, b), VEXA_ID_STRING_BUFFER, std::string(64, 'f')),
+      GETTER(vexaGetTimeStamp(h, b, x), VEXA_DATE_BUFFER, "05-Jan-70"),
+      GETTER(vexaGetTimeStamp(h, x, b), VEXA_TIME_BUFFER, "13:45:10"),
+      GETTER(vexaGetTextInfo(h, b), VEXA_TEXT_INFO_BUFFER, std::string(255, 't')),
+      GETTER(vexaGetFileEncoding(h, b), VEXA_ENCODING_BUFFER, std::string(63, 'e')),
+      GETTER(vexaGetKVTGUID(h, b), 257, std::string(256, 'g')),
+  };
+  const std::string eights[] = {"AAAAAAAA", "BBBBBBBB", "CCCCCCCC"}, long_label(200, 'l'),
+                    v200(200, 'v');
+  SysFileBuilder b;
+  b.Header({.weight_index = 1, .label = std::string(64, 'f')})
+      .NumericVar("ABCDEFGH", {.label = long_label})
+      .StringVar("S", 8, {.missing_code = 3, .missing_text = {eights, eights + 3}})
+      .NumericLabels({{1, v200}}, {1}).StringLabels({{eights[0], v200}}, {2})
+      .Extension(10, std::string(300, 't')).Extension(12, std::string(300, 'g'))
+      .Extension(13, "ABCDEFGH=" + kLongName).Extension(20, std::string(100, 'e'));
+  TempDir dir;
+  const int h = OpenBuilt(dir, b.End().CaseNumber(1).CaseText("ZZZZZZZZ", 8).Bytes());
+  ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK);
+  for (const auto& g : getters) {
+    char buffer[300];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(g.get(h, buffer), VEXA_OK) << g.call;
+    EXPECT_EQ(std::string(buffer, g.size + 8), g.want + '\0' + std::string(8, '#')) << g.call;
+  }
+  vexaCloseRead(h);
+}
+
 TEST(TempDirTest, SetsTheEnvironmentVariable) {
   const ScopedEnv keep("VEXATMPDIR");  // the folder does not exist
   EXPECT_EQ(vexaSetTempDir("/some/where"), VEXA_OK);
@@ -143,12 +200,16 @@ TEST_F(FileRecordsTest, RecordsOfAFileReadComeInWholeElements) {
     EXPECT_EQ(vexaGetExtensionData(h, subtype, 8, &o.i[2], o.s[0]), VEXA_E_BAD_EXTENSION);
     EXPECT_EQ(o.Changed(), " i0=0 i1=0 i2=0") << subtype;
   }
+  for (int subtype : {1, 2, 8, 10, 12, 15, 23, 40}) {
+    EXPECT_EQ(vexaSetExtensionData(handle_, subtype, 1, 2, "ab"), VEXA_OK) << subtype;
+  }
   RunSteps(h, {
       STEP(Each({vexaQueryType7(h, 30, &o.i[0]), vexaQueryType7(h, 12, &o.i[1]),
                  vexaQueryType7(h, 3, &o.i[2])}),
            VEXA_OK, " i0=1 i1=1 i2=1"),
-      STEP(Each({vexaQueryType7(h, 31, &o.i[0]), vexaQueryType7(h, 0, &o.i[1])}), VEXA_OK,
-           " i0=0 i1=0"),
+      STEP(Each({vexaQueryType7(h, 31, &o.i[0]), vexaQueryType7(h, 0, &o.i[1]),
+                 vexaQueryType7(h, 40, &o.i[2])}),
+           VEXA_OK, " i0=0 i1=0 i2=0"),
       STEP(vexaQueryType7(h, 41, &o.i[0]), VEXA_E_BAD_SUBTYPE, " i0=0"),
       STEP(vexaQueryType7(h, -1, &o.i[0]), VEXA_E_BAD_SUBTYPE, " i0=0"),
       STEP(vexaGetExtensionDataDesc(h, 12, &o.i[0], &o.i[1]), VEXA_OK, " i0=4 i1=3"),
@@ -179,7 +240,8 @@ TEST_F(FileRecordsTest, RecordsOfAFileReadComeInWholeElements) {
   RunSteps(handle_, {STEP(vexaSetExtensionData(h, 30, 1, 3, "xyz"), VEXA_OK, ""),
                      STEP(PIECE(30, 2), VEXA_E_OPENED_FOR_WRITE, " s0=xynk i0=2"),
                      STEP(vexaSetExtensionData(h, 30, 0, 1, "z"), VEXA_E_BAD_EXTENSION, ""),
-                     STEP(vexaSetExtensionData(h, 30, 1, -1, "z"), VEXA_E_BAD_EXTENSION, "")});
+                     STEP(vexaSetExtensionData(h, 30, 1, -1, "z"), VEXA_E_BAD_EXTENSION, ""),
+                     STEP(vexaSetExtensionData(h, 30, 1, 0, "z"), VEXA_OK, "")});
 }
 
 // Files written elsewhere: a count record of one unit, short names that the

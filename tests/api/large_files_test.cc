@@ -84,6 +84,7 @@ void ExpectPositions(const std::string& path) {
   }
   RunSteps(b, {STEP(vexaSeekCasePosition(h, -1, 0), VEXA_E_FILE_READ, ""),
                STEP(vexaSeekCasePosition(h, 0, -1), VEXA_E_FILE_READ, ""),
+               STEP(vexaSeekCasePosition(h, 0, 0), VEXA_OK, ""),
                STEP(vexaGetCasePosition(h, nullptr), VEXA_E_FILE_READ, "")});
   EXPECT_EQ(Each({vexaCloseRead(a), vexaCloseRead(b)}), VEXA_OK);
 }

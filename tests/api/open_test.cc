@@ -3,13 +3,14 @@
 // refused by every open call; names repaired on reading.
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "api/api_fixture.h"
 #include "support/sample_file.h"
 #include "support/sysfile_builder.h"
-#include "text/text_test_util.h"
 
 namespace vexa::testing {
 namespace {
@@ -32,7 +33,7 @@ class OpenTest : public ::testing::Test {
 };
 
 // Paths for the open calls of the table below.
-std::string plain, encrypted, big_endian, absent, out, no_dir, u8_name;
+std::string plain, encrypted, big_endian, absent, out, no_dir;
 
 // Every open writes the handle, or -1 for a failure, to i0. A file is made
 // only at the header commit, so a write handle closed before it leaves none.
@@ -42,7 +43,7 @@ TEST_F(OpenTest, EachOpenGivesItsCodeAndAFailureLeavesNoHandleOrFile) {
   big_endian = Write(SysFileBuilder(/*big_endian=*/true).Header().NumericVar("a").End()
                          .CaseNumber(1).Bytes());
   absent = dir_.File("absent.vexa"), out = dir_.File("out.vexa");
-  no_dir = dir_.File("no/such/dir.vexa"), u8_name = dir_.File("caf\xC3\xA9.vexa");
+  no_dir = dir_.File("no/such/dir.vexa");
   RunSteps(-1, {
       STEP(vexaOpenRead(absent.c_str(), &o.i[0]), VEXA_E_FILE_OPEN, " i0=-1"),
       STEP(vexaOpenReadU8Ex(absent.c_str(), "pw", &o.i[0]), VEXA_E_FILE_OPEN, " i0=-1"),
@@ -53,10 +54,9 @@ TEST_F(OpenTest, EachOpenGivesItsCodeAndAFailureLeavesNoHandleOrFile) {
       STEP(vexaOpenReadEx(encrypted.c_str(), "", &o.i[0]), VEXA_E_NO_PASSWORD, " i0=-1"),
       STEP(vexaOpenReadU8Ex(encrypted.c_str(), "wrong", &o.i[0]), VEXA_E_BAD_PASSWORD, " i0=-1"),
       STEP(vexaOpenWrite(no_dir.c_str(), &o.i[0]), VEXA_E_FILE_OPEN, " i0=-1"),
-      STEP(vexaOpenWriteU8(u8_name.c_str(), &o.i[0]), VEXA_OK, " i0=0"),
-      STEP(vexaCloseWrite(0), VEXA_OK, ""),
       STEP(vexaOpenWriteEx(out.c_str(), "12345678901", &o.i[0]), VEXA_E_BAD_PASSWORD, " i0=-1"),
       STEP(vexaOpenWriteEx(out.c_str(), "", &o.i[0]), VEXA_E_NO_PASSWORD, " i0=-1"),
+      STEP(Each({vexaOpenWriteEx(out.c_str(), "1", &o.i[0]), vexaCloseWrite(0)}), VEXA_OK, " i0=0"),
       STEP(vexaOpenWriteU8Ex(out.c_str(), nullptr, &o.i[0]), VEXA_E_NO_PASSWORD, " i0=-1"),
       STEP(vexaOpenWriteCopyEx(out.c_str(), nullptr, absent.c_str(), nullptr, &o.i[0]),
            VEXA_E_NO_PASSWORD, " i0=-1"),
@@ -153,40 +153,81 @@ TEST_F(OpenTest, BadFilesFailWithTheirCodeAndDetailAndLeaveNoHandle) {
   vexaCloseRead(h);
 }
 
-// A file that does not open: the detail gives the system's reason, or says
-// that the password does not open it.
-TEST_F(OpenTest, DetailsSayWhyAFileDoesNotOpen) {
-  const std::string absent = dir_.File("absent.vexa"), prot = dir_.File("prot.vexa");
-  const std::string missing = "\"" + absent + "\" cannot be opened: No such file or directory";
-  const auto seen = [](int code) { return std::to_string(code) + " " + LastErrorDetail(); };
+// A wrong password is the reason the detail gives (the system's reasons:
+// faults/io_faults_test.cc).
+TEST_F(OpenTest, TheDetailSaysThatThePasswordDoesNotOpenTheFile) {
+  const std::string prot = dir_.File("prot.vexa");
   int h = -1;
   ASSERT_EQ(WriteIds(prot, 1, 2, 1, "pw"), VEXA_OK);
-  EXPECT_EQ(seen(vexaOpenRead(absent.c_str(), &h)), "1 " + missing);
-  EXPECT_EQ(seen(vexaOpenAppend(absent.c_str(), &h)), "1 " + missing);
-  EXPECT_EQ(seen(vexaOpenReadEx(prot.c_str(), "wrong", &h)),
-            "80 the password does not open \"" + prot + "\"");
+  EXPECT_EQ(vexaOpenReadEx(prot.c_str(), "wrong", &h), VEXA_E_BAD_PASSWORD);
+  EXPECT_EQ(LastErrorDetail(), "the password does not open \"" + prot + "\"");
 }
 
-// Names given to the U8 calls are UTF-8 whatever the interface mode; the
-// others are in the current code page and reach the disk as UTF-8.
-TEST_F(OpenTest, FileNamesAreUtf8ForTheU8CallsAndCodePageTextOtherwise) {
-  const text::testing::ScopedCodePage cp1252("windows-1252");
-  ASSERT_TRUE(cp1252.ok());
-  const std::string utf8 = dir_.File("caf\xC3\xA9.vexa"), cp = dir_.File("caf\xE9.vexa");
-  int h = -1;
-  ASSERT_EQ(vexaOpenWriteU8(utf8.c_str(), &h), VEXA_OK);
-  ASSERT_EQ(Each({vexaSetVarName(h, "a", 0), vexaCommitHeader(h), vexaCloseWrite(h)}), VEXA_OK);
-  ASSERT_EQ(Each({vexaOpenAppendU8(utf8.c_str(), &h), vexaCloseAppend(h),
-                  vexaOpenAppend(cp.c_str(), &h), vexaCloseAppend(h),
-                  vexaOpenReadU8(utf8.c_str(), &h), vexaCloseRead(h),
-                  vexaOpenRead(cp.c_str(), &h), vexaCloseRead(h),
-                  vexaOpenReadEx(cp.c_str(), "pw", &h), vexaCloseRead(h)}), VEXA_OK);
-  EXPECT_EQ(vexaOpenRead(utf8.c_str(), &h), VEXA_E_FILE_OPEN);
-  ASSERT_EQ(vexaOpenWrite(cp.c_str(), &h), VEXA_OK);  // the same file once more
-  ASSERT_EQ(Each({vexaSetVarName(h, "b", 0), vexaCommitHeader(h), vexaCloseWrite(h)}), VEXA_OK);
-  ASSERT_EQ(vexaOpenReadU8(utf8.c_str(), &h), VEXA_OK);
-  RunSteps(h, {STEP(vexaGetVarInfo(h, 0, o.s[0], &o.i[0]), VEXA_OK, " s0=b i0=0")});
-  vexaCloseRead(h);
+// Every open call with a file name (and a source's) outside ASCII: in
+// code-page mode (windows-1252) the U8 calls take UTF-8 and the others the
+// code page, in UTF-8 mode all take UTF-8; on disk the names are UTF-8.
+// Each call reads, replaces, adds to or copies into a file made before
+// under the UTF-8 name, plain or protected as its password asks.
+enum Kind { kRead, kWrite, kAppend, kCopy };
+const std::vector<int> kIdsAfter[] = {{1, 2}, {7}, {1, 2, 7}, {7}};
+#define OPEN(call, kind, pw, protected_source) \
+  {#call, [](const char* t, [[maybe_unused]] const char* s, int* h) { return call; }, \
+   kind, pw, protected_source}
+const struct OpenCall {
+  const char* call;
+  int (*open)(const char* target, const char* source, int* h);
+  Kind kind;
+  const char* pw;  // of the target, before or after
+  bool protected_source;
+} kOpenCalls[] = {
+    OPEN(vexaOpenRead(t, h), kRead, nullptr, false),
+    OPEN(vexaOpenReadEx(t, "pw", h), kRead, "pw", false),
+    OPEN(vexaOpenReadU8(t, h), kRead, nullptr, false),
+    OPEN(vexaOpenReadU8Ex(t, "pw", h), kRead, "pw", false),
+    OPEN(vexaOpenWrite(t, h), kWrite, nullptr, false),
+    OPEN(vexaOpenWriteU8(t, h), kWrite, nullptr, false),
+    OPEN(vexaOpenWriteEx(t, "pw", h), kWrite, "pw", false),
+    OPEN(vexaOpenWriteU8Ex(t, "pw", h), kWrite, "pw", false),
+    OPEN(vexaOpenAppend(t, h), kAppend, nullptr, false),
+    OPEN(vexaOpenAppendEx(t, "pw", h), kAppend, "pw", false),
+    OPEN(vexaOpenAppendU8(t, h), kAppend, nullptr, false),
+    OPEN(vexaOpenAppendU8Ex(t, "pw", h), kAppend, "pw", false),
+    OPEN(vexaOpenWriteCopy(t, s, h), kCopy, nullptr, false),
+    OPEN(vexaOpenWriteCopyU8(t, s, h), kCopy, nullptr, false),
+    OPEN(vexaOpenWriteCopyEx(t, "pw", s, "pw", h), kCopy, "pw", true),
+    OPEN(vexaOpenWriteCopyU8Ex(t, "pw", s, "pw", h), kCopy, "pw", true),
+    OPEN(vexaOpenWriteCopyExFile(t, "pw", s, h), kCopy, "pw", false),
+    OPEN(vexaOpenWriteCopyU8ExFile(t, "pw", s, h), kCopy, "pw", false),
+    OPEN(vexaOpenWriteCopyExDict(t, s, "pw", h), kCopy, nullptr, true),
+    OPEN(vexaOpenWriteCopyU8ExDict(t, s, "pw", h), kCopy, nullptr, true),
+};
+
+TEST_F(OpenTest, EveryOpenCallTakesANameOfTheCodePageOrOfUtf8) {
+  EncodingSettings settings;
+  const std::string plain = dir_.File("plain.vexa"), prot = dir_.File("prot.vexa");
+  for (int mode : {0, 1}) {
+    settings.Use(mode, mode ? "UTF-8" : "windows-1252");
+    ASSERT_EQ(Each({WriteIds(plain, 1, 2), WriteIds(prot, 1, 2, 1, "pw")}), VEXA_OK);
+    for (const OpenCall& c : kOpenCalls) {
+      SCOPED_TRACE(std::string(c.call) + (mode ? " in UTF-8 mode" : " in code-page mode"));
+      const bool cp = !mode && !std::strstr(c.call, "U8");
+      const std::string t = dir_.File(cp ? "caf\xE9" : "caf\xC3\xA9"),
+                        s = dir_.File(cp ? "s\xE9" : "s\xC3\xA9");
+      const bool kept = c.kind == kRead || c.kind == kAppend;
+      std::filesystem::copy_file(kept && c.pw ? prot : plain, dir_.File("caf\xC3\xA9"),
+                                 std::filesystem::copy_options::overwrite_existing);
+      std::filesystem::copy_file(c.protected_source ? prot : plain, dir_.File("s\xC3\xA9"),
+                                 std::filesystem::copy_options::overwrite_existing);
+      int h = -1;
+      ASSERT_EQ(c.open(t.c_str(), s.c_str(), &h), VEXA_OK);
+      EXPECT_EQ(Each({c.kind == kWrite ? vexaSetVarName(h, "id", 0) : VEXA_OK,
+                      kept ? VEXA_OK : vexaCommitHeader(h),
+                      c.kind == kRead ? VEXA_OK : AddIds(h, 7, 7), vexaCloseWrite(h)}),
+                VEXA_OK);
+      // Read back under the name in the mode's encoding.
+      EXPECT_EQ(ReadIds(dir_.File(mode ? "caf\xC3\xA9" : "caf\xE9"), c.pw), kIdsAfter[c.kind]);
+    }
+  }
 }
 
 // Invalid names and names equal without case are repaired, not refused.

@@ -3,7 +3,6 @@
 // password rules, and that nothing plain stays on disk.
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,11 +30,13 @@ int PlainFiles() {
   return found;
 }
 
+constexpr const char* kPassword = "1234567890";  // the longest
+#define OPEN(call) [](const char* out, [[maybe_unused]] const char* from, int* h) { return call; }
+
 // While a protected file is open its plain copy has no name, and after the
 // close nothing plain is left in the temporary directories.
 TEST(ProtectedFilesTest, EveryOpenCombination) {
   TempDir dir;
-  const char* kPassword = "1234567890";  // the longest
   const std::string plain = dir.File("plain.vexa"), secret = dir.File("secret.vexa");
   ASSERT_EQ(WriteIds(plain, 1, 3, 1), VEXA_OK);
   ASSERT_EQ(WriteIds(secret, 1, 3, 2, kPassword), VEXA_OK);  // zlib asked for: byte code written
@@ -45,37 +46,32 @@ TEST(ProtectedFilesTest, EveryOpenCombination) {
   Protect(secret_zlib, ReadFile(secret_zlib), kPassword);
   struct Case {
     const char* what;
-    const char* copied;  // the file the output starts as, null: none
-    std::function<int(const char* out, int* h)> open;
+    const std::string& from;  // the file appended to (as a copy) or the dictionary's
+    bool append;
+    int (*open)(const char* out, const char* from, int* h);
     const char* read_with;  // password that reads the result, null for plain
     std::vector<int> ids;   // after cases 7..8 were added
   } cases[] = {
-      {"append protected", secret.c_str(),
-       [&](const char* out, int* h) { return vexaOpenAppendEx(out, kPassword, h); }, kPassword,
+      {"append protected", secret, true, OPEN(vexaOpenAppendEx(out, kPassword, h)), kPassword,
        {1, 2, 3, 7, 8}},
-      {"append protected zlib", secret_zlib.c_str(),
-       [&](const char* out, int* h) { return vexaOpenAppendEx(out, kPassword, h); }, kPassword,
-       {1, 2, 3, 7, 8}},
-      {"append plain with a password", plain.c_str(),
-       [&](const char* out, int* h) { return vexaOpenAppendEx(out, "ignored", h); }, nullptr,
-       {1, 2, 3, 7, 8}},
-      {"copy protected to protected", nullptr, [&](const char* out, int* h) {
-         return vexaOpenWriteCopyEx(out, "new", secret.c_str(), kPassword, h);
-       }, "new", {7, 8}},
-      {"copy plain to protected", nullptr, [&](const char* out, int* h) {
-         return vexaOpenWriteCopyExFile(out, "new", plain.c_str(), h);
-       }, "new", {7, 8}},
-      {"copy protected to plain", nullptr, [&](const char* out, int* h) {
-         return vexaOpenWriteCopyExDict(out, secret.c_str(), kPassword, h);
-       }, nullptr, {7, 8}},
+      {"append protected zlib", secret_zlib, true, OPEN(vexaOpenAppendEx(out, kPassword, h)),
+       kPassword, {1, 2, 3, 7, 8}},
+      {"append plain with a password", plain, true, OPEN(vexaOpenAppendEx(out, "ignored", h)),
+       nullptr, {1, 2, 3, 7, 8}},
+      {"copy protected to protected", secret, false,
+       OPEN(vexaOpenWriteCopyEx(out, "new", from, kPassword, h)), "new", {7, 8}},
+      {"copy plain to protected", plain, false, OPEN(vexaOpenWriteCopyExFile(out, "new", from, h)),
+       "new", {7, 8}},
+      {"copy protected to plain", secret, false,
+       OPEN(vexaOpenWriteCopyExDict(out, from, kPassword, h)), nullptr, {7, 8}},
   };
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string out = dir.File("out" + std::to_string(n++) + ".vexa");
     int h = -1;
-    if (c.copied) std::filesystem::copy_file(c.copied, out);
-    ASSERT_EQ(c.open(out.c_str(), &h), VEXA_OK);
+    if (c.append) std::filesystem::copy_file(c.from, out);
+    ASSERT_EQ(c.open(out.c_str(), c.from.c_str(), &h), VEXA_OK);
     const int commit = vexaCommitHeader(h);  // append handles are committed already
     EXPECT_TRUE(commit == VEXA_OK || commit == VEXA_E_HEADER_COMMITTED);
     EXPECT_EQ(AddIds(h, 7, 8), VEXA_OK);

@@ -48,6 +48,8 @@ TEST_F(SetsAndAttributesTest, AttributesAndSetsAddedGotAndRefused) {
     EXPECT_EQ(vexaSetFileAttributes(h, one, texts, 1), VEXA_E_BAD_ATTRIBUTE_NAME) << bad;
   }
   EXPECT_EQ(Attributes(h), "0:Tag[1]=a;Tag[3]=c;One=x;$creationdate=v;");
+  EXPECT_EQ(vexaSetFileAttributes(h, nullptr, nullptr, 0), VEXA_OK);  // none: both may be null
+  EXPECT_EQ(Attributes(h), "0:");
 
   // Sets, in their text forms and one by one.
   const char* nums[] = {"a", "b"};
@@ -83,6 +85,7 @@ TEST_F(SetsAndAttributesTest, AttributesAndSetsAddedGotAndRefused) {
   RunSteps(h, {STEP(vexaGetMultRespCount(h, &o.i[0]), VEXA_OK, " i0=3")});
   EXPECT_EQ(vexaGetMultRespDefByIndex(h, 3, &def), VEXA_E_BAD_MULT_RESP_INDEX);
   EXPECT_EQ(def, nullptr);
+  EXPECT_EQ(Each({vexaGetMultRespDefByIndex(h, 2, &def), vexaFreeMultRespDefStruct(def)}), VEXA_OK);
   EXPECT_EQ(VarSets(h), "-7:");
   EXPECT_EQ(vexaSetVariableSets(h, "Both= a b\nnone=\n"), VEXA_E_BAD_VARIABLE_SETS);
   EXPECT_EQ(vexaSetVariableSets(h, "Both= a b\nOne= s"), VEXA_OK);
