@@ -1,5 +1,5 @@
 // The dictionary: slot layout under add, insert and remove; the weight
-// variable; the extension data store; the case buffer of a dictionary.
+// variable; the case buffer of a dictionary.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -79,23 +79,6 @@ TEST_F(DictionaryTest, NewCaseIsSysmisAndBlanksAndABorrowedBufferIsLeftAlone) {
   EXPECT_EQ(buffer, std::string(32, 'z'));
   VEXA_Case::Clear(dict_, buffer.data());
   EXPECT_EQ(buffer.substr(8), std::string(24, ' '));
-}
-
-TEST(ExtensionStoreTest, StoresACopyAndCountZeroOrSharingNothingClears) {
-  ExtensionStore store;
-  std::string bytes(240, 'd');
-  store.Set(kDocumentsType, 1, 240, bytes.data());
-  bytes[0] = 'X';  // the store holds its own copy
-  ASSERT_NE(store.Get(kDocumentsType), nullptr);
-  EXPECT_EQ(store.Get(kDocumentsType)->contents, std::string(240, 'd'));
-  store.Set(4, 1, 1, "x");
-  store.Set(4, 1, 0, nullptr);
-  store.Set(7, 1, 0, nullptr);  // clearing an absent type is fine too
-  EXPECT_EQ(store.Get(4), nullptr);
-  // Sharing an absent entry clears the target (documents copied from a
-  // file without any).
-  store.Share(kDocumentsType, RefPtr<VEXA_ExtensionImpl>());
-  EXPECT_EQ(store.Get(kDocumentsType), nullptr);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Variables: defaults, the type change rule, copies and ids. Value label
-// maps: ordering, byte-wise equality, string keys and copies.
+// maps: ordering, byte-wise equality and string keys.
 #include <cstring>
 #include <limits>
 #include <set>
@@ -140,17 +140,6 @@ TEST(StringMapTest, KeysArePaddedToWholeUnitsAndCutOnWholeCharacters) {
   for (const char* k : keys) wide.AddText(k, k);
   ASSERT_EQ(wide.Count(), 3);
   for (const char* k : keys) EXPECT_EQ(*wide.FindText(k), k);
-}
-
-// Setting the width of a copy keeps its entries and leaves the original.
-TEST(MapSharingTest, WidthChangesCopy) {
-  ValueLabelMap full(0);
-  full.AddRaw("ABCDEFGH", "label");
-  ValueLabelMap holder = full;
-  holder.SetWidth(4);
-  EXPECT_EQ(full.Width(), 0);
-  EXPECT_EQ(holder.Width(), 4);
-  EXPECT_NE(holder.FindText("ABCDEFGH"), nullptr);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/errors.h"
@@ -25,32 +26,21 @@ std::vector<std::string> ShortNames(const std::vector<std::string>& names) {
   return out;
 }
 
-struct ShortNameCase {
-  std::vector<std::string> names;
-  std::vector<std::string> short_names;
-};
-
-class ShortNameTest : public ::testing::TestWithParam<ShortNameCase> {};
-
-TEST_P(ShortNameTest, FollowsTheRules) {
-  EXPECT_EQ(ShortNames(GetParam().names), GetParam().short_names);
+TEST(ShortNameTest, FollowsTheRules) {
+  const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
+      {{"income", "Age"}, {"INCOME", "AGE"}},
+      // A cut that collides falls back to V<position>_<suffix>.
+      {{"LongVariableOne", "LongVariableTwo"}, {"LONGVARI", "V2_A"}},
+      // Short names come first: the cut of the first long name is taken.
+      {{"LongVariableOne", "LONGVARI"}, {"V1_A", "LONGVARI"}},
+      {{"abcdefg._x", "abcdef__zz"}, {"ABCDEFG", "ABCDEF"}},
+      // The formed name is taken already: the next suffix.
+      {{"V3_A", "x", "LongVariableOne", "LongVariableTwo"}, {"V3_A", "X", "LONGVARI", "V4_A"}},
+      {{"LongVariableOne", "LongVariableTwo", "V2_A"}, {"LONGVARI", "V2_B", "V2_A"}}};
+  for (const auto& [names, short_names] : cases) {
+    EXPECT_EQ(ShortNames(names), short_names) << names[0];
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ShortNameTest,
-    ::testing::Values(
-        ShortNameCase{{"income", "Age"}, {"INCOME", "AGE"}},
-        // A cut that collides falls back to V<position>_<suffix>.
-        ShortNameCase{{"LongVariableOne", "LongVariableTwo"},
-                      {"LONGVARI", "V2_A"}},
-        // Short names come first: the cut of the first long name is taken.
-        ShortNameCase{{"LongVariableOne", "LONGVARI"}, {"V1_A", "LONGVARI"}},
-        ShortNameCase{{"abcdefg._x", "abcdef__zz"}, {"ABCDEFG", "ABCDEF"}},
-        // The formed name is taken already: the next suffix.
-        ShortNameCase{{"V3_A", "x", "LongVariableOne", "LongVariableTwo"},
-                      {"V3_A", "X", "LONGVARI", "V4_A"}},
-        ShortNameCase{{"LongVariableOne", "LongVariableTwo", "V2_A"},
-                      {"LONGVARI", "V2_B", "V2_A"}}));
 
 TEST(ShortNameTest, CutsOnWholeCharactersInUtf8) {
   text::testing::ScopedInterfaceMode utf8(text::InterfaceMode::kUtf8);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "dict/format_code.h"
 #include "support/memory_stream.h"
@@ -107,13 +109,12 @@ TEST_P(ByteOrderTest, EveryRecordIsReadInTheFilesOrder) {
   EXPECT_EQ((std::vector<int64_t>{h.layout_code, h.compression, h.weight_index, h.case_count,
                                   h.nominal_case_size}),
             (std::vector<int64_t>{2, 1, 3, 123456, 7}));
-  EXPECT_EQ(h.bias, 100.5);
-  EXPECT_EQ(h.product, "@(#) product text");
+  EXPECT_EQ(std::pair(h.bias, h.product), std::pair(100.5, std::string("@(#) product text")));
   EXPECT_EQ(h.numeric_swap_map,
             GetParam() ? (std::vector<uint8_t>{1, 0, 0, 0, 1, 1, 0}) : std::vector<uint8_t>{});
-  EXPECT_EQ(h.subtype16_position, static_cast<int64_t>(count_at));
-  EXPECT_EQ(source->DataStart(), static_cast<int64_t>(data_start));
-  EXPECT_EQ(source->Stream()->Tell(), static_cast<int64_t>(data_start));
+  EXPECT_EQ((std::vector<int64_t>{h.subtype16_position, source->DataStart(), source->Stream()->Tell()}),
+            (std::vector<int64_t>{static_cast<int64_t>(count_at), static_cast<int64_t>(data_start),
+                                  static_cast<int64_t>(data_start)}));
 
   const Dictionary& d = source->GetDictionary();
   EXPECT_EQ(d.IdString(), "A file label");
@@ -133,8 +134,7 @@ TEST_P(ByteOrderTest, EveryRecordIsReadInTheFilesOrder) {
   const ValueLabelMap& s = d.At(1).ValueLabels();
   EXPECT_EQ(s.Width(), 20);
   ASSERT_EQ(s.Count(), 1);
-  EXPECT_EQ(s.Entries()[0].key, "x       ");
-  EXPECT_EQ(s.Entries()[0].label, "ex");
+  EXPECT_EQ(s.Entries()[0].key + "|" + s.Entries()[0].label, "x       |ex");
 
   const VEXA_Variable& n = d.At(3);
   EXPECT_EQ(UnpackFormat(n.PrintFormat()), (Format{40, 5, 2}));

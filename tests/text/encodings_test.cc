@@ -1,8 +1,11 @@
 // Encodings: names and code page numbers, the encoding scope and the locale
 // call, character lengths that follow the current code page; the conversion
-// primitive in both directions, fixed fields and whole texts.
+// primitive in both directions, fixed fields, single-byte tables against
+// ICU and whole texts.
 #include <gtest/gtest.h>
 #include <unicode/putil.h>
+#include <unicode/ucnv.h>
+#include <unicode/ustring.h>
 
 #include <clocale>
 #include <string>
@@ -187,6 +190,36 @@ TEST(ConvertTest, SingleByteTableHoldsCharactersOutsideTheBasicPlane) {
   EXPECT_EQ(ConvertFieldByTable(*conv.TableFor(kTo), "\x80\xE9", 2, field.data(), 7), kConvertClean);
   EXPECT_EQ(field, "\xF0\x9F\x98\x80\xC3\xA9 #");
 #endif
+}
+
+// Every single-byte code page the library names converts each of its 256
+// bytes through its table exactly as ICU converts the byte alone; a byte
+// ICU refuses is a substituted "?".
+TEST(ConvertTest, SingleByteTablesAgreeWithIcuOnEveryByte) {
+  for (long cp : {1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258, 28591}) {
+    const std::string name = NameOfCodePage(cp);
+    Converter conv = Converter::Open(name);
+    ASSERT_NE(conv.TableFor(kTo), nullptr) << name;
+    const SingleByteTable& table = *conv.TableFor(kTo);
+    UErrorCode err = U_ZERO_ERROR;
+    UConverterPtr icu(ucnv_open(name.c_str(), &err));
+    ucnv_setToUCallBack(icu.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
+    ASSERT_TRUE(U_SUCCESS(err)) << name;
+    for (size_t b = 0; b < 256; ++b) {
+      const char byte = static_cast<char>(b);
+      UChar units[4];
+      char utf8[8];
+      int32_t length = 0;
+      err = U_ZERO_ERROR;
+      const int32_t n = ucnv_toUChars(icu.get(), units, 4, &byte, 1, &err);
+      const bool refused = U_FAILURE(err);
+      if (!refused) u_strToUTF8(utf8, sizeof utf8, &length, units, n, &err);
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(&table.forms[b]), table.lengths[b]),
+                refused ? "?" : std::string(utf8, static_cast<size_t>(length)))
+          << name << " byte " << b;
+      EXPECT_EQ(table.substituted[b] != 0, refused) << name << " byte " << b;
+    }
+  }
 }
 
 TEST(ConvertTest, WholeTextsRoundTrip) {
