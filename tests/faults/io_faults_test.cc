@@ -166,21 +166,6 @@ TEST_P(IoFaultsTest, EveryFailingCallIsReportedAndLeavesTheFileAsItWas) {
   }
 }
 
-// An open that the system refuses says why, in the system's words.
-TEST(OpenFaultTest, TheDetailGivesTheSystemsReason) {
-  TempDir dir;
-  const std::string path = dir.File("data.vexa");
-  ASSERT_EQ(WriteIds(path, 1, 2), VEXA_OK);
-  for (auto open : {vexaOpenRead, vexaOpenAppend}) {
-    int h = -1;
-    char detail[512] = "";
-    fault::Arm(1, {EACCES, false});
-    EXPECT_EQ(Each({open(path.c_str(), &h), vexaGetLastErrorDetail(detail, 512)}), 1);
-    fault::Disarm();
-    EXPECT_EQ(std::string(detail), "\"" + path + "\" cannot be opened: Permission denied");
-  }
-}
-
 // The calls beside opens, reads and writes fail too: a replacement that
 // cannot take the old file's mode fails its write (the plain file's at the
 // commit) and leaves the old file; a protected file that no temporary

@@ -78,6 +78,7 @@ TEST_F(TempDirectoriesTest, NamesPlantedInTheWayAreNeitherUsedNorFollowed) {
   }
 
   ASSERT_EQ(DirectoryOfNextFile(), own_);
+  EXPECT_EQ(Mode(own_), 0700u);
   fs::create_directories(own_ + "/sub");  // what a child pointed at TMP leaves
   { std::ofstream(own_ + "/sub/left") << "x"; }
   const std::string moved = base_.File("moved");

@@ -166,39 +166,36 @@ TEST(ZlibStreamTest, DamagedFilesAreRefusedOrEndInAReadError) {
   const std::string good = WriteZlib(dir.File("good"), data, 2);
   const size_t t = static_cast<size_t>(I64(good, kStart + 8));
   const size_t r1 = t + 24, r2 = t + 48;
-  auto set64 = [](size_t at, int64_t v) {
-    return [=](std::string& f) { std::memcpy(f.data() + at, &v, 8); };
-  };
-  auto set32 = [](size_t at, int32_t v) {
-    return [=](std::string& f) { std::memcpy(f.data() + at, &v, 4); };
+  // Sets the 64-bit or 32-bit field at `at`, in this machine's byte order.
+  auto set = [](size_t at, auto v) {
+    return [=](std::string& f) { std::memcpy(f.data() + at, &v, sizeof v); };
   };
   const struct {
     const char* what;
     std::function<void(std::string&)> damage;
-    long code;
     bool at_open;
+    long code = kErrBadStructure;
   } rows[] = {
-      {"header offset", set64(kStart, kStart + 8), kErrBadStructure, true},
-      {"trailer beyond the file", set64(kStart + 8, 1ll << 40), kErrBadStructure, true},
-      {"trailer before the blocks", set64(kStart + 8, kStart), kErrBadStructure, true},
-      {"trailer length huge", set64(kStart + 16, 1ll << 50), kErrBadStructure, true},
-      {"trailer length odd", set64(kStart + 16, 50), kErrBadStructure, true},
-      {"no zlib header", [](std::string& f) { f.resize(kStart + 10); }, kErrTruncated, true},
-      {"index cut", [&](std::string& f) { f.resize(f.size() - 24); }, kErrBadStructure, true},
-      {"descriptor", set64(t, -99), kErrBadStructure, true},
-      {"block count", set32(t + 20, 7), kErrBadStructure, true},
-      {"block size 0", set32(t + 16, 0), kErrBadStructure, true},
-      {"block size huge", set32(t + 16, 1 << 30), kErrBadStructure, true},
-      {"logical gap", set64(r2, kStart + 5), kErrBadStructure, true},
-      {"file gap", set64(r2 + 8, 5000), kErrBadStructure, true},
-      {"inflated size 0", set32(r1 + 16, 0), kErrBadStructure, true},
-      {"compressed size huge", set32(r2 + 20, 1 << 30), kErrBadStructure, true},
-      {"block ends inside the index", set32(t + 24 * 3 + 20, 1 << 20), kErrBadStructure, true},
-      {"inflates to more", set32(t + 24 * 3 + 16, 999), kErrBadStructure, false},
-      {"inflates to less", set32(t + 24 * 3 + 16, 1001), kErrBadStructure, false},
-      {"compressed size short", set32(t + 24 * 3 + 20, 10), kErrBadStructure, false},
-      {"damaged stream", [](std::string& f) { f[kStart + 24 + 5000] ^= 0x55; },
-       kErrBadStructure, false},
+      {"header offset", set(kStart, int64_t{kStart + 8}), true},
+      {"trailer beyond the file", set(kStart + 8, int64_t{1ll << 40}), true},
+      {"trailer before the blocks", set(kStart + 8, int64_t{kStart}), true},
+      {"trailer length huge", set(kStart + 16, int64_t{1ll << 50}), true},
+      {"trailer length odd", set(kStart + 16, int64_t{50}), true},
+      {"no zlib header", [](std::string& f) { f.resize(kStart + 10); }, true, kErrTruncated},
+      {"index cut", [&](std::string& f) { f.resize(f.size() - 24); }, true},
+      {"descriptor", set(t, int64_t{-99}), true},
+      {"block count", set(t + 20, int32_t{7}), true},
+      {"block size 0", set(t + 16, int32_t{0}), true},
+      {"block size huge", set(t + 16, int32_t{1 << 30}), true},
+      {"logical gap", set(r2, int64_t{kStart + 5}), true},
+      {"file gap", set(r2 + 8, int64_t{5000}), true},
+      {"inflated size 0", set(r1 + 16, int32_t{0}), true},
+      {"compressed size huge", set(r2 + 20, int32_t{1 << 30}), true},
+      {"block ends inside the index", set(t + 24 * 3 + 20, int32_t{1 << 20}), true},
+      {"inflates to more", set(t + 24 * 3 + 16, int32_t{999}), false},
+      {"inflates to less", set(t + 24 * 3 + 16, int32_t{1001}), false},
+      {"compressed size short", set(t + 24 * 3 + 20, int32_t{10}), false},
+      {"damaged stream", [](std::string& f) { f[kStart + 24 + 5000] ^= 0x55; }, false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);

@@ -274,13 +274,8 @@ SysFileBuilder& SysFileBuilder::TruncateAt(size_t size) {
 
 std::string SysFileBuilder::Bytes() const {
   std::string out = bytes_;
-  size_t at = header_offset_ + kNominalCaseSizeOffset;
-  if (auto_case_size_ && at + 4 <= out.size()) {
-    char b[4];
-    std::memcpy(b, &slots_, 4);
-    if (big_endian_) std::reverse(b, b + 4);
-    std::memcpy(out.data() + at, b, 4);
-  }
+  const size_t at = header_offset_ + kNominalCaseSizeOffset;
+  if (auto_case_size_ && at + 4 <= out.size()) out.replace(at, 4, Ints({slots_}, big_endian_));
   return out;
 }
 
