@@ -30,7 +30,8 @@ VEXA_API int vexaSetValueChar(int handle, double varHandle, const char* value) {
     size_t len = std::strlen(value);
     if (len > static_cast<size_t>(type)) return VEXA_E_VALUE_TOO_LONG;
     char* dest = r.case_buffer() + offset * 8;
-    std::memcpy(dest, value, len);
+    // A string value is blank-padded to its width, never NUL-terminated.
+    std::memcpy(dest, value, len);  // NOLINT(bugprone-not-null-terminated-result)
     std::memset(dest + len, ' ', static_cast<size_t>(type) - len);
     return VEXA_OK;
   });

@@ -24,6 +24,23 @@ constexpr int kDataFileAttributes = 17;
 constexpr int kVariableAttributes = 18;
 constexpr int kExtendedMultipleResponseSets = 19;
 
+// Adds the variable at 8-byte unit `start` of the reader's case, of `width`
+// there and `new_width` in the view, to `segments`.
+void AddSegment(std::vector<ConvertingDataSource::Segment>& segments,
+                uint32_t start, int width, int new_width) {
+  if (width > 0) {
+    segments.push_back({start, static_cast<uint32_t>(SlotsForType(new_width)),
+                        static_cast<int16_t>(width),
+                        static_cast<int16_t>(new_width)});
+    return;
+  }
+  // Numerics next to each other make one segment.
+  if (segments.empty() || segments.back().source_width != 0) {
+    segments.push_back({start, 0, 0, 0});
+  }
+  ++segments.back().output_units;
+}
+
 }  // namespace
 
 // Converts the texts of the dictionary in one direction and notes whether
@@ -53,11 +70,111 @@ class ConvertingDataSource::Build {
   }
   void Note(int status) { lossy = lossy || status != text::kConvertClean; }
 
+  // The documents record, line by line.
+  void Documents(Dictionary& dictionary) {
+    const VEXA_ExtensionImpl* docs = dictionary.Extensions().Get(kDocumentsType);
+    if (docs == nullptr) return;
+    const size_t lines = docs->contents.size() / kDocumentLine;
+    std::string converted(lines * kDocumentLine, ' ');
+    for (size_t i = 0; i < lines; ++i) {
+      Field(std::string_view(docs->contents).substr(i * kDocumentLine, kDocumentLine),
+            converted.data() + i * kDocumentLine, kDocumentLine);
+    }
+    dictionary.Extensions().Set(kDocumentsType, 1,
+                                static_cast<int64_t>(converted.size()),
+                                lines > 0 ? converted.data() : nullptr);
+  }
+
+  // The string missing values of `var`, whose width in the reader is
+  // `width`. A value whose conversion needs more than 8 bytes is dropped.
+  void MissingValues(VEXA_Variable& var, int width) {
+    std::string kept[3];
+    int n = 0;
+    for (int k = 0; k < var.MissingCode() && k < 3; ++k) {
+      const auto& raw = var.MissingRaw()[static_cast<size_t>(k)];
+      std::string value = Text(TrimTrailingBlanks(std::string_view(
+          raw.data(), std::min(static_cast<size_t>(width), kMissingValueBytes))));
+      if (value.size() > kMissingValueBytes) {
+        lossy = true;
+      } else {
+        kept[n++] = std::move(value);
+      }
+    }
+    var.SetMissingTexts(n, n > 0 ? kept[0].c_str() : nullptr,
+                        n > 1 ? kept[1].c_str() : nullptr,
+                        n > 2 ? kept[2].c_str() : nullptr);
+  }
+
+  // A converted copy of `labels` for a variable of `new_width`; variables
+  // that shared a map share its converted copy.
+  const ValueLabelMap& ValueLabels(const ValueLabelMap& labels, int new_width) {
+    auto [entry, fresh] = maps_.try_emplace(labels.Identity());
+    if (!fresh) return entry->second;
+    const int map_width = labels.Width() == 0 ? 0 : new_width;
+    const size_t key_bytes = static_cast<size_t>(KeyUnitsForWidth(map_width)) * 8;
+    ValueLabelMap converted(map_width);
+    std::string key(key_bytes, ' ');
+    for (const VEXA_VLMapImpl::Entry& e : labels.Entries()) {
+      // Within the width, as keys made from a caller's value are.
+      if (map_width > 0) Field(e.key, key.data(), static_cast<size_t>(map_width));
+      converted.AddRaw(map_width > 0 ? std::string_view(key) : e.key, Text(e.label));
+    }
+    entry->second = converted;
+    return entry->second;
+  }
+
+  AttributeSet Attributes(const AttributeSet& set) {
+    AttributeSet converted;
+    for (const Attribute& a : set.List()) {
+      std::vector<std::string> values;
+      values.reserve(a.values.size());
+      for (const std::string& v : a.values) values.push_back(Text(v));
+      converted.Set(Text(a.name), std::move(values));
+    }
+    return converted;
+  }
+
+  // The attributes of the file and of every variable that has some.
+  void AllAttributes(Dictionary& dictionary) {
+    dictionary.SetFileAttributes(Attributes(dictionary.FileAttributes()));
+    for (int i = 0; i < dictionary.Count(); ++i) {
+      if (dictionary.At(i).Attributes().Empty()) continue;
+      VEXA_Variable& var = dictionary.MutableAt(i);
+      var.SetAttributes(Attributes(var.Attributes()));
+    }
+  }
+
+  void Sets(Dictionary& dictionary) {
+    for (VariableSet& set : dictionary.MutableMeta().sets) {
+      set.name = Bounded(set.name, kMaxNameBytes);  // a name, like the variables'
+      set.label = Text(set.label);
+      set.counted_value = Text(set.counted_value);
+      for (std::string& name : set.variables) name = Text(name);
+    }
+  }
+
+  // The text records kept as they were read.
+  void TextRecords(Dictionary& dictionary) {
+    for (int type : {kVariableSets, kMultipleResponseSets, kDataFileAttributes,
+                     kVariableAttributes, kExtendedMultipleResponseSets}) {
+      const VEXA_ExtensionImpl* entry = dictionary.Extensions().Get(type);
+      if (entry == nullptr || entry->element_size != 1) continue;
+      const std::string converted =
+          type == kMultipleResponseSets || type == kExtendedMultipleResponseSets
+              ? ConvertSetLines(entry->contents,
+                                [this](std::string_view t) { return Text(t); })
+              : Text(entry->contents);
+      dictionary.Extensions().Set(type, 1, static_cast<int64_t>(converted.size()),
+                                  converted.empty() ? nullptr : converted.data());
+    }
+  }
+
   bool lossy = false;
 
  private:
   text::Converter conv_;
   text::Direction direction_;
+  std::unordered_map<const void*, ValueLabelMap> maps_;  // by source map
 };
 
 // Cases of the wrapped reader, converted in the caller's buffer: the reader
@@ -156,20 +273,7 @@ ConvertingDataSource::ConvertingDataSource(
   if (dictionary_.HasIdString()) {
     dictionary_.SetIdString(b.Bounded(dictionary_.IdString(), kFileLabelBytes));
   }
-  if (const VEXA_ExtensionImpl* docs = dictionary_.Extensions().Get(kDocumentsType)) {
-    const size_t lines = docs->contents.size() / kDocumentLine;
-    std::string converted(lines * kDocumentLine, ' ');
-    for (size_t i = 0; i < lines; ++i) {
-      b.Field(std::string_view(docs->contents).substr(i * kDocumentLine, kDocumentLine),
-              converted.data() + i * kDocumentLine, kDocumentLine);
-    }
-    dictionary_.Extensions().Set(kDocumentsType, 1,
-                                 static_cast<int64_t>(converted.size()),
-                                 lines > 0 ? converted.data() : nullptr);
-  }
-
-  // Variables that shared a value label map share its converted copy.
-  std::unordered_map<const void*, ValueLabelMap> maps;
+  b.Documents(dictionary_);
   for (int i = 0; i < dictionary_.Count(); ++i) {
     const int width = source.At(i).Type();
     const int new_width =
@@ -178,99 +282,20 @@ ConvertingDataSource::ConvertingDataSource(
     VEXA_Variable& var = dictionary_.MutableAt(i);
     var.SetName(b.Bounded(var.Name(), kMaxNameBytes));
     if (var.HasLabel()) var.SetLabel(b.Text(var.Label()));
-
-    if (width > 0 && var.MissingCode() > 0) {
-      // A value whose conversion needs more than 8 bytes is dropped.
-      std::string kept[3];
-      int n = 0;
-      for (int k = 0; k < var.MissingCode() && k < 3; ++k) {
-        const auto& raw = var.MissingRaw()[static_cast<size_t>(k)];
-        std::string value = b.Text(TrimTrailingBlanks(std::string_view(
-            raw.data(), std::min(static_cast<size_t>(width), kMissingValueBytes))));
-        if (value.size() > kMissingValueBytes) {
-          b.lossy = true;
-        } else {
-          kept[n++] = std::move(value);
-        }
-      }
-      var.SetMissingTexts(n, n > 0 ? kept[0].c_str() : nullptr,
-                          n > 1 ? kept[1].c_str() : nullptr,
-                          n > 2 ? kept[2].c_str() : nullptr);
+    if (width > 0 && var.MissingCode() > 0) b.MissingValues(var, width);
+    if (var.ValueLabels().IsValid()) {
+      var.SetValueLabels(b.ValueLabels(var.ValueLabels(), new_width));
     }
-
-    const ValueLabelMap& labels = var.ValueLabels();
-    if (labels.IsValid()) {
-      auto [entry, fresh] = maps.try_emplace(labels.Identity());
-      if (fresh) {
-        const int map_width = labels.Width() == 0 ? 0 : new_width;
-        const size_t key_bytes = static_cast<size_t>(KeyUnitsForWidth(map_width)) * 8;
-        ValueLabelMap converted(map_width);
-        std::string key(key_bytes, ' ');
-        for (const VEXA_VLMapImpl::Entry& e : labels.Entries()) {
-          // Within the width, as keys made from a caller's value are.
-          if (map_width > 0) b.Field(e.key, key.data(), static_cast<size_t>(map_width));
-          converted.AddRaw(map_width > 0 ? std::string_view(key) : e.key,
-                           b.Text(e.label));
-        }
-        entry->second = converted;
-      }
-      var.SetValueLabels(entry->second);
-    }
-
-    const auto start = static_cast<uint32_t>(source.FirstSlot(i));
-    if (width > 0) {
-      segments_.push_back({start, static_cast<uint32_t>(SlotsForType(new_width)),
-                           static_cast<int16_t>(width),
-                           static_cast<int16_t>(new_width)});
-    } else {
-      if (segments_.empty() || segments_.back().source_width != 0) {
-        segments_.push_back({start, 0, 0, 0});
-      }
-      ++segments_.back().output_units;
-    }
+    AddSegment(segments_, static_cast<uint32_t>(source.FirstSlot(i)), width,
+               new_width);
   }
-
-  auto convert_attributes = [&b](const AttributeSet& set) {
-    AttributeSet converted;
-    for (const Attribute& a : set.List()) {
-      std::vector<std::string> values;
-      values.reserve(a.values.size());
-      for (const std::string& v : a.values) values.push_back(b.Text(v));
-      converted.Set(b.Text(a.name), std::move(values));
-    }
-    return converted;
-  };
-  dictionary_.SetFileAttributes(convert_attributes(dictionary_.FileAttributes()));
-  for (int i = 0; i < dictionary_.Count(); ++i) {
-    if (dictionary_.At(i).Attributes().Empty()) continue;
-    VEXA_Variable& var = dictionary_.MutableAt(i);
-    var.SetAttributes(convert_attributes(var.Attributes()));
-  }
-
+  b.AllAttributes(dictionary_);
   // Converted names may be invalid ("?") or collide; the reader lower-cased
   // them already where the file had no long names.
   RepairNames(dictionary_, true);
-
-  for (VariableSet& set : dictionary_.MutableMeta().sets) {
-    set.name = b.Bounded(set.name, kMaxNameBytes);  // a name, like the variables'
-    set.label = b.Text(set.label);
-    set.counted_value = b.Text(set.counted_value);
-    for (std::string& name : set.variables) name = b.Text(name);
-  }
+  b.Sets(dictionary_);
   FollowSetMembers(dictionary_, members);
-
-  for (int type : {kVariableSets, kMultipleResponseSets, kDataFileAttributes,
-                   kVariableAttributes, kExtendedMultipleResponseSets}) {
-    const VEXA_ExtensionImpl* entry = dictionary_.Extensions().Get(type);
-    if (entry == nullptr || entry->element_size != 1) continue;
-    const std::string converted =
-        type == kMultipleResponseSets || type == kExtendedMultipleResponseSets
-            ? ConvertSetLines(entry->contents,
-                              [&b](std::string_view t) { return b.Text(t); })
-            : b.Text(entry->contents);
-    dictionary_.Extensions().Set(type, 1, static_cast<int64_t>(converted.size()),
-                                 converted.empty() ? nullptr : converted.data());
-  }
+  b.TextRecords(dictionary_);
   lossy_ = b.lossy;
 }
 

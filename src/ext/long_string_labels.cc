@@ -32,6 +32,103 @@ void AppendText(std::string& out, std::string_view text) {
   out.append(text);
 }
 
+// Reads a record's entries front to back; every length is checked against
+// the bytes left before what it measures is taken.
+class EntryReader {
+ public:
+  EntryReader(const SystemFileExtensionRecord& rec, bool swap)
+      : start_(rec.Contents()),
+        r_(start_),
+        end_(start_ + rec.ByteSize()),
+        swap_(swap) {}
+
+  bool AtEnd() const { return r_ >= end_; }
+
+  int32_t I32() {
+    const int32_t v = LoadI32(r_, swap_);
+    r_ += 4;
+    return v;
+  }
+
+  // The name that opens a variable's entry; the name length, the width and
+  // the label count must all fit in what is left.
+  std::string_view Name() {
+    if (end_ - r_ <= 13) {
+      ThrowFileError(kErrBadStructure,
+                     "only {} bytes are left at byte {}, too few for "
+                     "another variable",
+                     end_ - r_, r_ - start_);
+    }
+    const int32_t nameLength = I32();
+    // In 64 bits: a length near 2^31 must not wrap past the check.
+    if (nameLength < 0 || int64_t{nameLength} + 8 >= end_ - r_) {
+      ThrowFileError(kErrBadStructure,
+                     "the name length {} at byte {} is more than the {} "
+                     "bytes left",
+                     nameLength, r_ - 4 - start_, end_ - r_);
+    }
+    return Take(nameLength);
+  }
+
+  // The length of the value or the text of label k of `count` for `name`:
+  // present, and neither negative nor past the end.
+  int32_t Length(const char* what, int32_t k, int32_t count,
+                 std::string_view name) {
+    if (end_ - r_ < 4) {
+      ThrowFileError(kErrBadStructure,
+                     "the record ends where the {} length of label {} of "
+                     "{} for {} is due",
+                     what, k + 1, count, Quoted{name});
+    }
+    const int32_t length = I32();
+    if (length < 0 || length > end_ - r_) {
+      ThrowFileError(kErrBadStructure,
+                     "the {} length {} of label {} for {} does not fit in "
+                     "the {} bytes left",
+                     what, length, k + 1, Quoted{name}, end_ - r_);
+    }
+    return length;
+  }
+
+  // The next `length` bytes, which the caller has checked are there.
+  std::string_view Take(int32_t length) {
+    const std::string_view bytes(r_, static_cast<size_t>(length));
+    r_ += length;
+    return bytes;
+  }
+
+ private:
+  const char* const start_;
+  const char* r_;
+  const char* const end_;
+  const bool swap_;
+};
+
+// Reads the `count` labels of the variable `name` of width `width`, adding
+// them to `labels` unless it is null (the labels apply to no variable).
+void ReadLabels(EntryReader& in, std::string_view name, int32_t width,
+                int32_t count, ValueLabelMap* labels) {
+  const size_t key_size =
+      labels != nullptr ? static_cast<size_t>(KeyUnitsForWidth(width)) * 8 : 0;
+  std::string key;
+  for (int32_t k = 0; k < count; ++k) {
+    const int32_t valLen = in.Length("value", k, count, name);
+    if (valLen > width) {
+      ThrowFileError(kErrBadStructure,
+                     "the value of label {} for {} is {} bytes long, more "
+                     "than the width {}",
+                     k + 1, Quoted{name}, valLen, width);
+    }
+    const std::string_view value = in.Take(valLen);
+    const std::string_view label = in.Take(in.Length("label", k, count, name));
+    if (labels != nullptr) {
+      key.assign(value);
+      key.resize(key_size, ' ');
+      labels->AddRaw(key, label);
+    }
+  }
+}
+
 class SFExtensionVLExtStrings : public SystemFileExtensionHandler {
  public:
   void WriteRecord(const ExtensionWriteContext& file,
@@ -68,80 +165,18 @@ class SFExtensionVLExtStrings : public SystemFileExtensionHandler {
     for (int i = dictionary.Count() - 1; i >= 0; --i) {
       by_name[dictionary.At(i).NameKey()] = i;
     }
-    const bool swap = file.header.byte_swapped;
-    const char* r = rec.Contents();
-    const char* const endr = r + rec.ByteSize();
-    auto read_i32 = [&] {
-      const int32_t v = LoadI32(r, swap);
-      r += 4;
-      return v;
-    };
-    while (r < endr) {
-      if (endr - r <= 13) {
-        ThrowFileError(kErrBadStructure,
-                       "only {} bytes are left at byte {}, too few for "
-                       "another variable",
-                       endr - r, r - rec.Contents());
-      }
-      const int32_t nameLength = read_i32();
-      // In 64 bits: a length near 2^31 must not wrap past the check.
-      if (nameLength < 0 || int64_t{nameLength} + 8 >= endr - r) {
-        ThrowFileError(kErrBadStructure,
-                       "the name length {} at byte {} is more than the {} "
-                       "bytes left",
-                       nameLength, r - 4 - rec.Contents(), endr - r);
-      }
-      const std::string_view name(r, static_cast<size_t>(nameLength));
-      r += nameLength;
-      const int32_t varType = read_i32();
-      const int32_t count = read_i32();
-
+    EntryReader in(rec, file.header.byte_swapped);
+    while (!in.AtEnd()) {
+      const std::string_view name = in.Name();
+      const int32_t varType = in.I32();
+      const int32_t count = in.I32();
       // Labels apply only to a string variable of this name and width.
       const auto found = by_name.find(NameKey(name));
       const int index = found == by_name.end() ? -1 : found->second;
       const bool applies =
           index >= 0 && varType > 0 && dictionary.At(index).Type() == varType;
       ValueLabelMap labels = applies ? ValueLabelMap(varType) : ValueLabelMap();
-      const size_t key_size =
-          applies ? static_cast<size_t>(KeyUnitsForWidth(varType)) * 8 : 0;
-      std::string key;
-      // The length of the value or the text of label k: present, and
-      // neither negative nor past the end.
-      auto read_length = [&](const char* what, int32_t k) {
-        if (endr - r < 4) {
-          ThrowFileError(kErrBadStructure,
-                         "the record ends where the {} length of label {} of "
-                         "{} for {} is due",
-                         what, k + 1, count, Quoted{name});
-        }
-        const int32_t length = read_i32();
-        if (length < 0 || length > endr - r) {
-          ThrowFileError(kErrBadStructure,
-                         "the {} length {} of label {} for {} does not fit in "
-                         "the {} bytes left",
-                         what, length, k + 1, Quoted{name}, endr - r);
-        }
-        return length;
-      };
-      for (int32_t k = 0; k < count; ++k) {
-        const int32_t valLen = read_length("value", k);
-        if (valLen > varType) {
-          ThrowFileError(kErrBadStructure,
-                         "the value of label {} for {} is {} bytes long, more "
-                         "than the width {}",
-                         k + 1, Quoted{name}, valLen, varType);
-        }
-        const std::string_view value(r, static_cast<size_t>(valLen));
-        r += valLen;
-        const int32_t labelLen = read_length("label", k);
-        const std::string_view label(r, static_cast<size_t>(labelLen));
-        r += labelLen;
-        if (applies) {
-          key.assign(value);
-          key.resize(key_size, ' ');
-          labels.AddRaw(key, label);
-        }
-      }
+      ReadLabels(in, name, varType, count, applies ? &labels : nullptr);
       if (applies) dictionary.MutableAt(index).SetValueLabels(labels);
     }
   }

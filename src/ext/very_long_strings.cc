@@ -72,6 +72,141 @@ bool SegmentsMatch(const Dictionary& dictionary, int first, int width,
   return true;
 }
 
+// Variable indexes by name key.
+using NameIndex = std::unordered_map<std::string, int>;
+
+// The long names record's pairs by their keys (trimmed, upper case), sorted
+// by short name: names are matched by their keys, as everywhere.
+NamePairs KeyedRenames(const NamePairs& name_table) {
+  NamePairs renames;
+  renames.reserve(name_table.size());
+  for (const auto& [short_name, long_name] : name_table) {
+    renames.emplace_back(NameKey(short_name), NameKey(long_name));
+  }
+  return SortedByFirst(std::move(renames));
+}
+
+// The short name of the entry at `content`: what comes before its "=",
+// which must be within the first 16 bytes.
+std::string_view EntryName(const char* content, const char* end,
+                           const char* record_start) {
+  const char* const window = content + std::min<ptrdiff_t>(16, end - content);
+  const char* const equal = std::find(content, window, '=');
+  if (equal == window) {
+    ThrowFileError(
+        kErrBadStructure,
+        "the entry {} at byte {} has no \"=\" in its first 16 bytes",
+        Quoted{std::string_view(content, static_cast<size_t>(end - content))},
+        content - record_start);
+  }
+  return {content, static_cast<size_t>(equal - content)};
+}
+
+// The index of the variable that the short name `name` stands for.
+int VariableNamed(std::string_view name, const NamePairs& renames,
+                  const NameIndex& by_name) {
+  const auto* rename = Find(renames, NameKey(name));
+  if (rename == nullptr) {
+    ThrowFileError(kErrBadStructure,
+                   "the short name {} is not in the long names record",
+                   Quoted{name});
+  }
+  const auto found = by_name.find(rename->second);
+  if (found == by_name.end()) {
+    ThrowFileError(kErrBadStructure, "no variable is named {}",
+                   Quoted{rename->second});
+  }
+  return found->second;
+}
+
+// Reads the width of `name`'s entry from `lengthString` on: at most 5
+// decimal digits ended by a NUL or TAB. Returns the end of the digits.
+const char* ParseWidth(const char* lengthString, const char* end,
+                       std::string_view name, int* width) {
+  const char* const digits_end =
+      lengthString + std::min<ptrdiff_t>(10, end - lengthString);
+  const char* const endLen =
+      std::find_if(lengthString, digits_end,
+                   [](char c) { return c == '\t' || c == '\0'; });
+  if (endLen == digits_end || endLen - lengthString > 5) {
+    ThrowFileError(kErrBadStructure,
+                   "the width of {} does not end with a NUL or TAB within "
+                   "5 characters",
+                   Quoted{name});
+  }
+  const char* const endDigits = std::find_if(
+      lengthString, endLen, [](char c) { return c < '0' || c > '9'; });
+  if (endLen != endDigits) {
+    ThrowFileError(kErrBadStructure, "the width {} of {} is not a number",
+                   Quoted{std::string_view(
+                       lengthString, static_cast<size_t>(endLen - lengthString))},
+                   Quoted{name});
+  }
+  *width = 0;
+  for (const char* p = lengthString; p < endDigits; ++p) {
+    *width = *width * 10 + (*p - '0');
+  }
+  return endDigits;
+}
+
+// Steps over the NULs and TABs after `name`'s entry, at most 2 of them.
+const char* SkipSeparators(const char* endDigits, const char* end,
+                           std::string_view name) {
+  const char* content = endDigits;
+  while (content < end && (*content == '\0' || *content == '\t')) {
+    if (++content - endDigits >= 3) {
+      ThrowFileError(kErrBadStructure,
+                     "more than 2 NUL or TAB bytes follow the entry of {}",
+                     Quoted{name});
+    }
+  }
+  return content;
+}
+
+// Marks the segments of the string of `width` at `first` as taken; all but
+// the first lose their names, which then find no variable.
+void ClaimSegments(Dictionary& dictionary, int first, int width,
+                   std::vector<bool>& claimed, NameIndex& by_name) {
+  for (int k = first; k < first + SegmentCount(width); ++k) {
+    claimed[static_cast<size_t>(k)] = true;
+    if (k == first) continue;
+    auto stale = by_name.find(dictionary.At(k).NameKey());
+    if (stale != by_name.end() && stale->second == k) by_name.erase(stale);
+    dictionary.MutableAt(k).SetName("");
+  }
+}
+
+// Where each string (index, width; sorted) lies in the file, while the
+// segments still stand, and in memory once they are merged.
+void RecordStringPlaces(const Dictionary& dictionary,
+                        const std::vector<std::pair<int, int>>& merges,
+                        CaseLayout& layout) {
+  layout.strings.clear();
+  int64_t shrink = 0;  // file slots the strings before take beyond memory
+  for (const auto& [index, width] : merges) {
+    const int64_t file_slot = dictionary.FirstSlot(index);
+    layout.strings.push_back({file_slot - shrink, file_slot, width});
+    shrink += long_strings::FileSlots(width) - long_strings::MemorySlots(width);
+  }
+}
+
+// Replaces each run of segments (index, width; sorted) by one string
+// variable of the full width, from the last run to the first.
+void MergeSegments(Dictionary& dictionary,
+                   const std::vector<std::pair<int, int>>& merges) {
+  for (auto it = merges.rbegin(); it != merges.rend(); ++it) {
+    const auto [index, width] = *it;
+    VEXA_Variable merged = dictionary.At(index);
+    dictionary.Remove(index, index + SegmentCount(width) - 1);
+    merged.SetType(width);
+    const uint32_t format =
+        PackFormat({static_cast<uint16_t>(width), kFormatString, 0});
+    merged.SetPrintFormat(format);
+    merged.SetWriteFormat(format);
+    dictionary.Insert(index, merged);
+  }
+}
+
 class SFExtensionExtStrings : public SystemFileExtensionHandler {
  public:
   void WriteRecord(const ExtensionWriteContext& file,
@@ -93,15 +228,8 @@ class SFExtensionExtStrings : public SystemFileExtensionHandler {
   void ReadRecord(ExtensionReadContext& file,
                   const SystemFileExtensionRecord& rec) const override {
     Dictionary& dictionary = file.dictionary;
-    // Names are matched by their keys (trimmed, upper case), as everywhere:
-    // the short names here, the long names the pairs give.
-    NamePairs renames;
-    renames.reserve(file.name_table.size());
-    for (const auto& [short_name, long_name] : file.name_table) {
-      renames.emplace_back(NameKey(short_name), NameKey(long_name));
-    }
-    renames = SortedByFirst(std::move(renames));
-    std::unordered_map<std::string, int> by_name;
+    const NamePairs renames = KeyedRenames(file.name_table);
+    NameIndex by_name;
     for (int i = dictionary.Count() - 1; i >= 0; --i) {
       by_name[dictionary.At(i).NameKey()] = i;  // the first of equal names wins
     }
@@ -111,103 +239,22 @@ class SFExtensionExtStrings : public SystemFileExtensionHandler {
     const char* content = rec.Contents();
     const char* const end = content + rec.ByteSize();
     while (content < end) {
-      const char* const window =
-          content + std::min<ptrdiff_t>(16, end - content);
-      const char* const equal = std::find(content, window, '=');
-      if (equal == window) {
-        ThrowFileError(kErrBadStructure,
-                       "the entry {} at byte {} has no \"=\" in its first 16 "
-                       "bytes",
-                       Quoted{std::string_view(content, static_cast<size_t>(
-                                                            end - content))},
-                       content - rec.Contents());
-      }
-      const std::string_view name(content,
-                                  static_cast<size_t>(equal - content));
-      const auto* rename = Find(renames, NameKey(name));
-      if (rename == nullptr) {
-        ThrowFileError(kErrBadStructure,
-                       "the short name {} is not in the long names record",
-                       Quoted{name});
-      }
-      const auto found = by_name.find(rename->second);
-      const int varIndex = found == by_name.end() ? -1 : found->second;
-      if (varIndex < 0) {
-        ThrowFileError(kErrBadStructure, "no variable is named {}",
-                       Quoted{rename->second});
-      }
-
-      const char* const lengthString = equal + 1;
-      const char* const digits_end =
-          lengthString + std::min<ptrdiff_t>(10, end - lengthString);
-      const char* const endLen =
-          std::find_if(lengthString, digits_end,
-                       [](char c) { return c == '\t' || c == '\0'; });
-      if (endLen == digits_end || endLen - lengthString > 5) {
-        ThrowFileError(kErrBadStructure,
-                       "the width of {} does not end with a NUL or TAB within "
-                       "5 characters",
-                       Quoted{name});
-      }
-      const char* const endDigits = std::find_if(
-          lengthString, endLen, [](char c) { return c < '0' || c > '9'; });
-      if (endLen != endDigits) {
-        ThrowFileError(kErrBadStructure, "the width {} of {} is not a number",
-                       Quoted{std::string_view(
-                           lengthString,
-                           static_cast<size_t>(endLen - lengthString))},
-                       Quoted{name});
-      }
+      const std::string_view name = EntryName(content, end, rec.Contents());
+      const int varIndex = VariableNamed(name, renames, by_name);
       int width = 0;
-      for (const char* p = lengthString; p < endDigits; ++p) {
-        width = width * 10 + (*p - '0');
-      }
-
+      const char* const endDigits =
+          ParseWidth(name.data() + name.size() + 1, end, name, &width);
       if (SegmentsMatch(dictionary, varIndex, width, claimed)) {
-        for (int k = varIndex; k < varIndex + SegmentCount(width); ++k) {
-          claimed[static_cast<size_t>(k)] = true;
-          if (k == varIndex) continue;
-          auto stale = by_name.find(dictionary.At(k).NameKey());
-          if (stale != by_name.end() && stale->second == k)
-            by_name.erase(stale);
-          dictionary.MutableAt(k).SetName("");
-        }
+        ClaimSegments(dictionary, varIndex, width, claimed, by_name);
         merges.emplace_back(varIndex, width);
       }  // else: not laid out as a very long string; the variables stay
-
-      content = endDigits;
-      while (content < end && (*content == '\0' || *content == '\t')) {
-        if (++content - endDigits >= 3) {
-          ThrowFileError(kErrBadStructure,
-                         "more than 2 NUL or TAB bytes follow the entry of {}",
-                         Quoted{name});
-        }
-      }
+      content = SkipSeparators(endDigits, end, name);
     }
     if (merges.empty()) return;
 
     std::sort(merges.begin(), merges.end());
-    // Where each string lies in the file, while the segments still stand;
-    // in memory once they are merged.
-    CaseLayout& layout = file.header.case_layout;
-    layout.strings.clear();
-    int64_t shrink = 0;  // file slots the strings before take beyond memory
-    for (const auto& [index, width] : merges) {
-      const int64_t file_slot = dictionary.FirstSlot(index);
-      layout.strings.push_back({file_slot - shrink, file_slot, width});
-      shrink += long_strings::FileSlots(width) - long_strings::MemorySlots(width);
-    }
-    for (auto it = merges.rbegin(); it != merges.rend(); ++it) {
-      const auto [index, width] = *it;
-      VEXA_Variable merged = dictionary.At(index);
-      dictionary.Remove(index, index + SegmentCount(width) - 1);
-      merged.SetType(width);
-      const uint32_t format =
-          PackFormat({static_cast<uint16_t>(width), kFormatString, 0});
-      merged.SetPrintFormat(format);
-      merged.SetWriteFormat(format);
-      dictionary.Insert(index, merged);
-    }
+    RecordStringPlaces(dictionary, merges, file.header.case_layout);
+    MergeSegments(dictionary, merges);
   }
 };
 

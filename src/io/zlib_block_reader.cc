@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <exception>
 
-#include "io/file_stream.h"
 #include "support/errors.h"
 #include "support/large_buffer.h"
 

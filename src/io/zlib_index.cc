@@ -17,25 +17,9 @@ int64_t LoadI64(const char* p, bool swap) {
 
 void StoreI64(char* p, int64_t v) { std::memcpy(p, &v, 8); }
 
-}  // namespace
-
-size_t MaxCompressedBlock() { return compressBound(kBlockSize); }
-
-ZlibHeader ParseZlibHeader(const char* bytes, bool swap) {
-  return {LoadI64(bytes, swap), LoadI64(bytes + 8, swap), LoadI64(bytes + 16, swap)};
-}
-
-std::string SerializeZlibHeader(const ZlibHeader& header) {
-  std::string out(kZlibHeaderSize, '\0');
-  StoreI64(out.data(), header.header_offset);
-  StoreI64(out.data() + 8, header.trailer_offset);
-  StoreI64(out.data() + 16, header.trailer_length);
-  return out;
-}
-
-void ZlibBlockIndex::Parse(const char* bytes, size_t size, bool swap,
-                           int64_t case_start, int64_t trailer_offset) {
-  blocks_.clear();
+// Checks the trailer's size and its descriptor record; returns the number
+// of block records that follow the descriptor.
+int64_t CheckDescriptor(const char* bytes, size_t size, bool swap) {
   if (size < kZlibRecordSize || size % kZlibRecordSize != 0) {
     ThrowFileError(kErrBadStructure,
                    "the zlib block index is {} bytes long, not a whole number "
@@ -62,37 +46,68 @@ void ZlibBlockIndex::Parse(const char* bytes, size_t size, bool swap,
                    "the zlib block index announces {} blocks and holds {}",
                    count, records);
   }
-  block_size_ = block_size;
+  return records;
+}
+
+// Checks block `i`: it starts where the blocks before it end (`logical` in
+// the case data, `physical` in the file), its sizes are plausible for the
+// descriptor's block size, and it ends at or before the trailer.
+void CheckBlock(const ZlibBlock& b, int64_t i, int64_t logical,
+                int64_t physical, int32_t block_size, int64_t trailer_offset) {
+  if (b.original_pos != logical || b.translated_pos != physical) {
+    ThrowFileError(kErrBadStructure,
+                   "zlib block {} is at case data position {} and file "
+                   "position {} where the blocks before it end at {} and {}",
+                   i, b.original_pos, b.translated_pos, logical, physical);
+  }
+  const auto max_compressed = static_cast<int64_t>(MaxCompressedBlock());
+  if (b.original_size <= 0 || b.original_size > block_size ||
+      b.translated_size <= 0 || b.translated_size > max_compressed) {
+    ThrowFileError(kErrBadStructure,
+                   "zlib block {} inflates from {} bytes to {}, where a "
+                   "block holds 1 to {} bytes in at most {}",
+                   i, b.translated_size, b.original_size, block_size,
+                   max_compressed);
+  }
+  if (b.TranslatedEnd() > trailer_offset) {
+    ThrowFileError(kErrBadStructure,
+                   "zlib block {} ends at file position {}, beyond the "
+                   "block index at {}",
+                   i, b.TranslatedEnd(), trailer_offset);
+  }
+}
+
+}  // namespace
+
+size_t MaxCompressedBlock() { return compressBound(kBlockSize); }
+
+ZlibHeader ParseZlibHeader(const char* bytes, bool swap) {
+  return {LoadI64(bytes, swap), LoadI64(bytes + 8, swap), LoadI64(bytes + 16, swap)};
+}
+
+std::string SerializeZlibHeader(const ZlibHeader& header) {
+  std::string out(kZlibHeaderSize, '\0');
+  StoreI64(out.data(), header.header_offset);
+  StoreI64(out.data() + 8, header.trailer_offset);
+  StoreI64(out.data() + 16, header.trailer_length);
+  return out;
+}
+
+void ZlibBlockIndex::Parse(const char* bytes, size_t size, bool swap,
+                           int64_t case_start, int64_t trailer_offset) {
+  blocks_.clear();
+  const int64_t records = CheckDescriptor(bytes, size, swap);
+  block_size_ = LoadI32(bytes + 16, swap);
   blocks_.reserve(static_cast<size_t>(records));
   int64_t logical = case_start;
   int64_t physical = case_start + static_cast<int64_t>(kZlibHeaderSize);
-  const int64_t max_compressed = static_cast<int64_t>(MaxCompressedBlock());
   for (int64_t i = 0; i < records; ++i) {
     const char* r = bytes + (i + 1) * static_cast<int64_t>(kZlibRecordSize);
-    ZlibBlock b{LoadI64(r, swap), LoadI64(r + 8, swap), LoadI32(r + 16, swap),
-                LoadI32(r + 20, swap)};
-    if (b.original_pos != logical || b.translated_pos != physical) {
-      ThrowFileError(kErrBadStructure,
-                     "zlib block {} is at case data position {} and file "
-                     "position {} where the blocks before it end at {} and {}",
-                     i, b.original_pos, b.translated_pos, logical, physical);
-    }
-    if (b.original_size <= 0 || b.original_size > block_size ||
-        b.translated_size <= 0 || b.translated_size > max_compressed) {
-      ThrowFileError(kErrBadStructure,
-                     "zlib block {} inflates from {} bytes to {}, where a "
-                     "block holds 1 to {} bytes in at most {}",
-                     i, b.translated_size, b.original_size, block_size,
-                     max_compressed);
-    }
+    const ZlibBlock b{LoadI64(r, swap), LoadI64(r + 8, swap),
+                      LoadI32(r + 16, swap), LoadI32(r + 20, swap)};
+    CheckBlock(b, i, logical, physical, block_size_, trailer_offset);
     logical = b.OriginalEnd();
     physical = b.TranslatedEnd();
-    if (physical > trailer_offset) {
-      ThrowFileError(kErrBadStructure,
-                     "zlib block {} ends at file position {}, beyond the "
-                     "block index at {}",
-                     i, physical, trailer_offset);
-    }
     blocks_.push_back(b);
   }
 }

@@ -65,6 +65,64 @@ bool BlockValues(const char* block, int used, std::string* values) {
   return true;
 }
 
+// The layout must account for every slot of the dictionary in both the
+// file's case layout and memory's.
+void CheckLayout(const CaseLayout& layout, const Dictionary& dictionary) {
+  int64_t extra = 0;
+  for (const LongStringPlace& s : layout.strings) {
+    extra += long_strings::FileSlots(s.width) - long_strings::MemorySlots(s.width);
+  }
+  if (layout.memory_slots != dictionary.SlotCount() ||
+      layout.file_slots != layout.memory_slots + extra) {
+    ThrowFileError(kErrBadStructure,
+                   "the header gives {} slots a case where the variables "
+                   "take {}",
+                   layout.file_slots, dictionary.SlotCount() + extra);
+  }
+}
+
+// Where byte-code data takes up again: after `cases` whole cases, at
+// `offset` from the data start. When the block that holds the end of the
+// last case can be continued, `offset` is the block's start, `block` holds
+// its bytes and `values` the values of its used codes; otherwise `values`
+// is empty.
+struct ResumePoint {
+  int64_t cases = 0;
+  int64_t offset = 0;
+  std::string values;
+  char block[kMaxBlockSize] = {};
+};
+
+ResumePoint FindResumePoint(VEXA_StrBaseIO& out, int64_t data_start,
+                            const FileHeader& header, SparseRowIndex& index) {
+  const CompressedEnd end = FindCompressedEnd(out, data_start, header, index);
+  const int64_t block = end.position & ~int64_t{7};
+  const int used = static_cast<int>(end.position & 7);
+  ResumePoint resume;
+  resume.cases = end.cases;
+  resume.offset = block;
+  if (used > 0) {
+    out.Seek(data_start + block, SEEK_SET);
+    const size_t got = out.Read(resume.block, sizeof resume.block);
+    if (got < static_cast<size_t>(kKeySize)) {
+      ThrowFileError(kErrTruncated,
+                     "the file ends inside the control bytes of the last "
+                     "block of case data, at offset {}",
+                     data_start + block);
+    }
+    const auto* control = reinterpret_cast<const uint8_t*>(resume.block);
+    // A block whose used part cannot be continued stays as it is: its
+    // remaining control bytes are fillers, and the new cases start with
+    // the next block.
+    if (!BlockValues(resume.block, used, &resume.values) ||
+        !CaseWriter::CanResume(resume.values, control)) {
+      resume.offset = block + kKeySize + 8 * CountLiterals(control);
+      resume.values.clear();
+    }
+  }
+  return resume;
+}
+
 }  // namespace
 
 std::unique_ptr<SystemFileDataSource> SystemFileDataSource::OpenForAppending(
@@ -99,21 +157,9 @@ void SystemFileDataSource::ReopenForAppending() {
   }
   VEXA_StrBaseIO& out = zlib ? static_cast<VEXA_StrBaseIO&>(*zlib) : *stream;
   auto save = std::make_unique<SaveDS>(*this, std::move(stream));
-  // The cases go into the layout the file was read with; it must account
-  // for every slot of the dictionary in both layouts.
-  const CaseLayout& layout = header_.case_layout;
-  int64_t extra = 0;
-  for (const LongStringPlace& s : layout.strings) {
-    extra += long_strings::FileSlots(s.width) - long_strings::MemorySlots(s.width);
-  }
-  if (layout.memory_slots != dictionary_.SlotCount() ||
-      layout.file_slots != layout.memory_slots + extra) {
-    ThrowFileError(kErrBadStructure,
-                   "the header gives {} slots a case where the variables "
-                   "take {}",
-                   layout.file_slots, dictionary_.SlotCount() + extra);
-  }
-  save->UseLayout(layout);
+  // The cases go into the layout the file was read with.
+  CheckLayout(header_.case_layout, dictionary_);
+  save->UseLayout(header_.case_layout);
   // The count is patched into the unit that holds it, never past the
   // record: the second of two units, or the only one.
   if (header_.subtype16_position > 0) {
@@ -128,43 +174,20 @@ void SystemFileDataSource::ReopenForAppending() {
     out.Seek(data_start_ + cases * case_bytes, SEEK_SET);
     save->StartCases(cases, cases * case_bytes);
   } else {
-    const CompressedEnd end =
-        FindCompressedEnd(out, data_start_, header_, row_index_);
-    const int64_t block = end.position & ~int64_t{7};
-    const int used = static_cast<int>(end.position & 7);
-    int64_t offset = block;
-    char bytes[kMaxBlockSize];
-    std::string values;
-    if (used > 0) {
-      out.Seek(data_start_ + block, SEEK_SET);
-      const size_t got = out.Read(bytes, sizeof bytes);
-      if (got < static_cast<size_t>(kKeySize)) {
-        ThrowFileError(kErrTruncated,
-                       "the file ends inside the control bytes of the last "
-                       "block of case data, at offset {}",
-                       data_start_ + block);
-      }
-      const auto* control = reinterpret_cast<const uint8_t*>(bytes);
-      // A block whose used part cannot be continued stays as it is: its
-      // remaining control bytes are fillers, and the new cases start with
-      // the next block.
-      if (!BlockValues(bytes, used, &values) ||
-          !CaseWriter::CanResume(values, control)) {
-        offset = block + kKeySize + 8 * CountLiterals(control);
-        values.clear();
-      }
-    }
+    const ResumePoint resume =
+        FindResumePoint(out, data_start_, header_, row_index_);
     if (zlib) {
       // Writing is sequential from here: the zlib stream takes up its data
       // at the offset, writing again the block that holds it.
-      zlib->ReopenForAppending(data_start_ + offset);
+      zlib->ReopenForAppending(data_start_ + resume.offset);
       save->UseZlib(std::move(zlib));
     } else {
-      out.Seek(data_start_ + offset, SEEK_SET);
+      out.Seek(data_start_ + resume.offset, SEEK_SET);
     }
-    CaseWriter& cases = save->StartCases(end.cases, offset);
-    if (!values.empty()) {
-      cases.ResumeBlock(values, reinterpret_cast<const uint8_t*>(bytes));
+    CaseWriter& cases = save->StartCases(resume.cases, resume.offset);
+    if (!resume.values.empty()) {
+      cases.ResumeBlock(resume.values,
+                        reinterpret_cast<const uint8_t*>(resume.block));
     }
   }
   save_ = std::move(save);

@@ -23,7 +23,9 @@ struct ValueLabel {
 // values, -2 a range (low, high), -3 a range and one discrete value. String
 // variables have codes 0 to 3 and their values in `texts` (trailing blanks
 // removed).
-struct MissingValues {
+// (The lint's finding of a reserved "__i0" here is about a name the
+// compiler makes for copying the array member, not one in this code.)
+struct MissingValues {  // NOLINT(bugprone-reserved-identifier)
   int code = 0;
   double numbers[3] = {0.0, 0.0, 0.0};
   std::string texts[3];

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -48,9 +49,7 @@ int ReportUsageError(const CLI::App& vexa, const std::vector<vexa::tool::Command
   return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   CLI::App vexa(
       "vexa: system files (.vexa) from the command line.\n"
       "Texts (names, labels, values) are UTF-8 on the tool's side, whatever the\n"
@@ -80,4 +79,16 @@ int main(int argc, char** argv) {
     if (c.app->parsed()) return c.run();
   }
   return 2;
+}
+
+}  // namespace
+
+// Whatever a command lets escape (memory running out, say) ends the run with
+// a message and status 1 rather than an abort.
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    return vexa::tool::Fail("", "stopped", e.what());
+  }
 }
