@@ -74,8 +74,7 @@ TEST_F(DictionaryTest, NewCaseIsSysmisAndBlanksAndABorrowedBufferIsLeftAlone) {
   EXPECT_EQ(first, 0xFFEFFFFFFFFFFFFFull);
   EXPECT_EQ(std::string(c.Data() + 8, 24), std::string(24, ' '));
   std::string buffer(32, 'z');
-  VEXA_Case borrowed(dict_, buffer.data());
-  EXPECT_EQ(borrowed.Data(), buffer.data());
+  EXPECT_EQ(VEXA_Case(dict_, buffer.data()).Data(), buffer.data());
   EXPECT_EQ(buffer, std::string(32, 'z'));
   VEXA_Case::Clear(dict_, buffer.data());
   EXPECT_EQ(buffer.substr(8), std::string(24, ' '));

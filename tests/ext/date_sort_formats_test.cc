@@ -1,7 +1,7 @@
 // Date variables information (6), sort key (23), data entry formatting (24)
-// and extended formats (25): a renamed date variable, round trips, and raw
-// contents set by callers for 23 to 25. Their damaged forms are in the extension read
-// tests; date information read back, in the date calls' tests.
+// and extended formats (25): a renamed date variable and round trips (raw
+// contents set by callers: the golden files). Their damaged forms are in the
+// extension read tests; date information read back, in the date calls' tests.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -65,24 +65,6 @@ TEST(SortAndFormatsRecordTest, RoundTrip) {
                                  .Extension(24, "e").End().Bytes());
   EXPECT_EQ(one->GetDictionary().Extensions().Get(23), nullptr);
   EXPECT_EQ(one->GetDictionary().Extensions().Get(24), nullptr);
-}
-
-// Raw contents of 23 to 25 are written when the model has nothing to say,
-// and only when they can be read.
-TEST(SortAndFormatsRecordTest, RawContentsWhenTheModelIsEmpty) {
-  testing::WriterFile f;
-  f.AddVar("a", 0);
-  f.Dict().Extensions().Set(24, 1, 9, "raw entry");
-  f.Dict().Extensions().Set(25, 1, 3, "bad");
-  f.Dict().Extensions().Set(23, 1, 6, "3:2:1!");
-  f.Dict().MutableMeta().sort_info = {{{1, 2, 3}}, {}};
-  f.Finish();
-  const std::string bytes = f.Bytes();
-  EXPECT_EQ(bytes.find("bad"), std::string::npos);
-  EXPECT_EQ(bytes.find("3:2:1!"), std::string::npos);
-  const auto back = f.Read();
-  EXPECT_EQ(back->GetDictionary().Meta().data_entry, "raw entry");
-  EXPECT_EQ(back->GetDictionary().Meta().sort_info, (SortInfo{{{1, 2, 3}}, {}}));
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 // row's bytes through the case writer (and its encoder), and the bytes
 // decode back to the slots through the file reader's read window at
 // several sizes and places. Every cut inside a row's bytes
-// is a truncation. Then the read window's own reads. A raw case write that
-// fails is among the failing system calls of the fault tests.
+// is a truncation. A raw case write that fails is among the failing system
+// calls of the fault tests.
 #include "sysfile/bytecode.h"
 
 #include <gtest/gtest.h>
@@ -184,38 +184,6 @@ TEST_P(ByteCodeTableTest, EveryCutIsATruncation) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, ByteCodeTableTest, ::testing::ValuesIn(Rows()),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(CaseDataWindowTest, ReadsMatchTheStreamAcrossJumpsAndRefills) {
-  constexpr size_t kDataStart = 100;
-  std::string bytes(kDataStart, 'h');
-  for (size_t i = 0; bytes.size() < kDataStart + (3u << 20) + 5; ++i) {
-    bytes.push_back(static_cast<char>(i * 7 + i / 251));
-  }
-  const std::string data = bytes.substr(kDataStart);
-  const auto end = static_cast<int64_t>(data.size());
-  testing::MemoryStream stream(bytes);
-  CaseDataWindow window(stream, kDataStart);
-  // {seek (-1: read on), size}
-  const std::pair<int64_t, size_t> reads[] = {
-      {0, 72},   {-1, 200000}, {2u << 20, 150000}, {-1, 1 << 20}, {-1, 5},
-      {1000, 3u << 20}, {40, 100}, {end - 10, 64}, {end, 8}};
-  int64_t at = 0;
-  for (const auto& [seek, size] : reads) {
-    if (seek >= 0) window.SeekTo(at = seek);
-    SCOPED_TRACE(::testing::Message() << "read " << size << " at " << at);
-    std::string out(size, '\0');
-    const size_t got = window.Read(out.data(), size);
-    ASSERT_EQ(got, std::min(size, data.size() - static_cast<size_t>(at)));
-    EXPECT_EQ(out.substr(0, got), data.substr(static_cast<size_t>(at), got));
-    EXPECT_EQ(window.Offset(), at += static_cast<int64_t>(got));
-  }
-  window.SeekTo(5);
-  ASSERT_EQ(window.Ensure(72), CaseDataWindow::kFirstFill);
-  EXPECT_EQ(std::string(window.Peek(), 72), data.substr(5, 72));
-  // Small data gets a small window.
-  testing::MemoryStream small(std::string(300, 'x'));
-  EXPECT_EQ(CaseDataWindow(small, 200).Capacity(), CaseDataWindow::kMinCapacity);
-}
 
 }  // namespace
 }  // namespace vexa

@@ -89,14 +89,6 @@ TEST_P(CaseReadingTest, SeeksForwardBackBeyondTheEndAndToTheCaseJustRead) {
   ASSERT_TRUE(r.iterator->ReadNext());
   EXPECT_EQ(r.Slots(0, 3), SampleCaseBytes(5));
   EXPECT_FALSE(r.iterator->Seek(-1));
-  // A second iterator keeps its own place.
-  std::vector<char> other_buffer(r.buffer.size());
-  auto other = r.source->CreateIterator(other_buffer.data());
-  ASSERT_TRUE(other->Seek(8));
-  ASSERT_TRUE(other->ReadNext());
-  ASSERT_TRUE(r.iterator->ReadNext());
-  EXPECT_EQ(r.Slots(0, 3), SampleCaseBytes(6));
-  EXPECT_EQ(std::string(other_buffer.data(), 24), SampleCaseBytes(8));
 }
 
 // Uncompressed: the whole cases before the cut, then the end or, for a cut

@@ -101,10 +101,8 @@ void WriteSampleFile(WriterFile& f, int count) {
   f.Finish();
 }
 
-class AppendTest : public ::testing::TestWithParam<int> {};
-
-TEST_P(AppendTest, AWriteWhileAnIteratorIsOpenIsAStateError) {
-  WriterFile f(GetParam());
+TEST(AppendTest, AWriteWhileAnIteratorIsOpenIsAStateError) {
+  WriterFile f(1);
   WriteSampleFile(f, 2);
   auto source = SystemFileDataSource::OpenForAppending(f.Path());
   {
@@ -118,11 +116,6 @@ TEST_P(AppendTest, AWriteWhileAnIteratorIsOpenIsAStateError) {
   EXPECT_EQ(source->FinishWriting(), 0);
   EXPECT_EQ(I32At(f.Bytes(), 80), 3);
 }
-
-INSTANTIATE_TEST_SUITE_P(Storage, AppendTest, ::testing::Values(0, 1),
-                         [](const auto& info) {
-                           return info.param ? "ByteCode" : "Uncompressed";
-                         });
 
 // A total beyond the 32-bit field: the header says -1, the 64-bit record
 // has the count.
