@@ -19,6 +19,7 @@
 
 #include "dict/data_source.h"
 #include "support/errors.h"
+#include "support/open_bytes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
@@ -78,6 +79,11 @@ inline void ReadCases(VEXA_DataSource& source) {
   it->ReadNext();
   it->Seek(n / 2);
   it->ReadNext();
+}
+
+// A whole file given as bytes, opened from memory and read as above.
+inline void ReadBytes(std::string bytes) {
+  Refusable([&] { ReadCases(*testing::OpenBytes(std::move(bytes))); });
 }
 
 }  // namespace vexa::fuzz

@@ -6,8 +6,6 @@
 
 #include "convert/converting_data_source.h"
 #include "fuzz_target.h"
-#include "support/memory_stream.h"
-#include "sysfile/system_file_data_source.h"
 
 using namespace vexa;
 
@@ -15,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const int view = data[0] % 4;
   fuzz::Refusable([&] {
-    std::unique_ptr<VEXA_DataSource> source = SystemFileDataSource::OpenForReading(
-        std::make_unique<testing::MemoryStream>(fuzz::Bytes(data + 1, size - 1)), "fuzz.vexa");
+    std::unique_ptr<VEXA_DataSource> source = testing::OpenBytes(fuzz::Bytes(data + 1, size - 1));
     if (view == 1) {
       source = std::make_unique<UTF8DataSource>(std::move(source), "windows-1252", nullptr);
     } else if (view == 2) {

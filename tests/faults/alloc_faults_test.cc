@@ -59,7 +59,6 @@ struct Scenario {
         {"open write", [this] { return vexaOpenWrite(path.c_str(), &h); }},
         {"name", [this] { return vexaSetVarName(h, "number", 0); }},
         {"name", [this] { return vexaSetVarName(h, "text", 10); }},
-        {"label", [this] { return vexaSetVarLabel(h, "number", "a number"); }},
         {"value label", [this] { return vexaSetVarNValueLabel(h, "number", 1.0, "one"); }},
         {"compression", [this] { return vexaSetCompression(h, 1); }},
         {"commit", [this] { return vexaCommitHeader(h); }},

@@ -30,7 +30,6 @@ struct Kind {
 };
 constexpr Kind kKinds[] = {
     {"EIO", {EIO, false}, true},
-    {"ENOSPC", {ENOSPC, false}, true},
     {"short transfer", {0, true}, false},
     {"EINTR", {EINTR, false}, false},
 };

@@ -126,6 +126,20 @@ TEST_F(TempDirectoriesTest, ProcessesThatEndedLeaveNothingOfOthersAndAreCleanedU
   EXPECT_TRUE(fs::exists(live));
 }
 
+// The temporary names take the configured bases in turn (a trailing slash
+// or none), and TMP points at the first one's directory until the
+// directories go.
+TEST_F(TempDirectoriesTest, NamesTakeTheBasesInTurn) {
+  const testing::ScopedEnv bases("VEXATMPDIR", (base_.path() + ";" + victim_.path() + "/").c_str());
+  const testing::ScopedEnv tmp("TMP", "before");
+  EXPECT_EQ(DirectoryOfNextFile(), own_);
+  EXPECT_EQ(DirectoryOfNextFile(), victim_.File("vexa" + std::to_string(::getpid())));
+  EXPECT_EQ(std::getenv("TMP"), own_);
+  RemoveTempDirectories(false);
+  EXPECT_FALSE(fs::exists(own_));
+  EXPECT_STREQ(std::getenv("TMP"), "before");
+}
+
 // When no base directory can be used, asking for a name says which and why.
 TEST_F(TempDirectoriesTest, NoUsableBaseDirectoryIsAFailureThatNamesIt) {
   RemoveTempDirectories(false);

@@ -143,11 +143,9 @@ def test_threads_of_one_process_read_and_write_as_workers_do(tmp_path):
     pd.testing.assert_frame_equal(vexaio.read_dataframe(out), vexaio.read_dataframe(path))
 
 
-@pytest.mark.parametrize("compression, cut", [("none", 0.5), ("bytecode", 0.5), ("none", 0.999)])
-def test_a_damaged_file_fails_the_computation_with_the_library_detail(client, tmp_path,
-                                                                    compression, cut):
-    data = survey(tmp_path / "damaged.vexa", compression).read_bytes()
-    (tmp_path / "damaged.vexa").write_bytes(data[:int(len(data) * cut) + 5])
+def test_a_damaged_file_fails_the_computation_with_the_library_detail(client, tmp_path):
+    data = survey(tmp_path / "damaged.vexa", "bytecode").read_bytes()
+    (tmp_path / "damaged.vexa").write_bytes(data[:len(data) // 2])
     with pytest.raises(vexaio.VexaError) as local:
         vexaio.read(tmp_path / "damaged.vexa")
     with pytest.raises(vexaio.VexaError) as remote:

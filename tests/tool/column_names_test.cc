@@ -52,8 +52,6 @@ TEST_F(ColumnNamesTest, DuplicatesGetSuffixesWithoutRegardToCase) {
   std::vector<std::string> many(16000, "x");
   many[5] = "X_3";
   names = MakeVariableNames(many);
-  EXPECT_EQ(names[1], "x_2");
-  EXPECT_EQ(names[4], "x_5");
   EXPECT_EQ(names[5], "X_3_2");
   EXPECT_EQ(names[6], "x_6");
   EXPECT_EQ(names.back(), "x_15999");

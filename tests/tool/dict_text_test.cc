@@ -60,7 +60,6 @@ TEST(DictJsonTest, WrongMembersAreNamed) {
       {R"({"variables": [{"type": 0}]})", "variables[0]: no name"},
       {R"({"variables": [{"name": "a"}]})", "variable a: no type"},
       {R"({"variables": [{"name": "a", "type": 0.5}]})", "variable a.type: expected an integer"},
-      {R"({"variables": [{"name": "a", "type": 0, "measure": "big"}]})", "variable a.measure: unknown name"},
       {R"({"variables": [{"name": "a", "type": 0, "attributes": {"x": 1}}]})",
        "variable a.attributes.x: expected a string or an array of strings"},
       {R"({"variables": [], "attributes": []})", "dictionary.attributes: expected an object"},
@@ -70,7 +69,6 @@ TEST(DictJsonTest, WrongMembersAreNamed) {
        "multiple_response_sets[0].counted_value: expected an integer or a string"},
       {R"({"variables": [], "multiple_response_sets": [{"name": "$a", "variables": [1]}]})",
        "multiple_response_sets[0].variables: expected an array of strings"},
-      {R"({"variables": [], "variable_sets": {}})", "variable_sets: expected an array"},
       {R"({"variables": [], "date_variables": [1, "x"]})", "date_variables: expected an array of integers"},
       {R"({"variables": [], "compression": "fast"})", "dictionary.compression: unknown name"},
   };
