@@ -32,7 +32,6 @@ TEST_P(SampleFileTest, ShowsItsDictionaryAndItsCasesAndChecksTheirValues) {
       STEP(vexaGetVarLabel(h, "CITY", o.s[0]), VEXA_OK, " s0=City of residence"),
       STEP(vexaGetVarPrintFormat(h, "income", &o.i[0], &o.i[1], &o.i[2]), VEXA_OK,
            " i0=4 i1=2 i2=10"),  // DOLLAR10.2
-      STEP(vexaGetVarHandle(h, "wt", &o.d[0]), VEXA_OK, " d0=9"),
       STEP(vexaGetValueNumeric(h, 1, &o.d[0]), VEXA_E_NO_CURRENT_CASE, " d0=0"),
   });
   for (int i = 1; i <= kSampleCases; ++i) {

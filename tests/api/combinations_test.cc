@@ -16,6 +16,8 @@
 #include <tuple>
 #include <vector>
 
+#include <unicode/ucnv.h>
+
 #include "api/api_fixture.h"
 #include "support/sysfile_builder.h"
 
@@ -31,22 +33,15 @@ struct Combo {
 
 // --- Texts: held in UTF-8, of characters that windows-1252 has ---
 
-// Between windows-1252 and UTF-8, for texts of accented letters and the
-// euro sign (the only character here of three bytes in UTF-8).
+// Between windows-1252 and UTF-8.
 std::string Recode(const std::string& text, bool from_utf8, bool to_utf8) {
-  std::string out;
-  for (size_t i = 0; i < text.size() && from_utf8 != to_utf8; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) out += text[i];
-    if (c >= 0x80 && to_utf8) {
-      out += c == 0x80 ? "\xE2\x82\xAC" : std::string{char(0xC0 | c >> 6), char(0x80 | (c & 0x3F))};
-    }
-    if (c >= 0x80 && !to_utf8) {
-      out += c >= 0xE0 ? '\x80' : static_cast<char>(c << 6 | (text[i + 1] & 0x3F));
-      i += c >= 0xE0 ? 2 : 1;
-    }
-  }
-  return from_utf8 == to_utf8 ? text : out;
+  if (from_utf8 == to_utf8) return text;
+  std::string out(text.size() * 3, '\0');
+  UErrorCode err = U_ZERO_ERROR;
+  out.resize(ucnv_convert(to_utf8 ? "UTF-8" : "windows-1252", from_utf8 ? "UTF-8" : "windows-1252",
+                          out.data(), static_cast<int32_t>(out.size()), text.data(),
+                          static_cast<int32_t>(text.size()), &err));
+  return U_SUCCESS(err) ? out : "(not converted)";
 }
 
 // The longest run of whole characters of at most `limit` bytes.

@@ -37,7 +37,7 @@ int All(int h, const char* var, Out& o, bool numeric) {
 }
 
 // One name for each result (the rules themselves are the name checker's),
-// and what the detail of the check and of vexaSetVarName says about it.
+// and what the detail of vexaSetVarName says about it.
 using NameCheckTest = WriteHandleTest;
 TEST_F(NameCheckTest, OneResultPerRuleAndADetailThatSaysWhy) {
   const std::string long_name(70, 'a');
@@ -52,7 +52,6 @@ TEST_F(NameCheckTest, OneResultPerRuleAndADetailThatSaysWhy) {
   auto detail = [] { char d[300]; vexaGetLastErrorDetail(d, sizeof d); return std::string(d); };
   for (const auto& [name, expected, why] : cases) {
     EXPECT_EQ(vexaValidateVarname(name), expected) << name;
-    EXPECT_NE(detail().find(why), std::string::npos) << name;
     EXPECT_EQ(vexaSetVarName(handle_, name, 0), expected ? VEXA_E_BAD_VAR_NAME : VEXA_OK) << name;
     EXPECT_NE(detail().find(why), std::string::npos) << name;
   }
@@ -210,7 +209,6 @@ TEST_F(DictionaryTest, MissingValuesAndValueLabels) {
       // String values are cut to the width and padded with blanks.
       STEP(vexaSetVarCValueLabel(h, "s4", "AB", "ab"), VEXA_OK, ""),
       STEP(vexaSetVarCValueLabel(h, "s4", "WXYZ-more", "wxyz"), VEXA_OK, ""),
-      STEP(LABEL_C("s4", "AB  "), VEXA_OK, " s0=ab"),
       STEP(LABEL_C("s4", "AB      "), VEXA_OK, " s0=ab"),
       STEP(LABEL_C("s4", "WXYZ"), VEXA_OK, " s0=wxyz"),
       STEP(LABEL_C("s4", "A"), VEXA_W_NO_LABEL, " s0="),

@@ -1,11 +1,7 @@
-// Files whose texts are in one encoding read in both interface modes: a
-// UTF-8 file of several scripts written in UTF-8 mode, read in UTF-8 and in
-// code pages that lack some of its characters; files whose encoding is
-// damaged or unusual. Read in the other mode, every text arrives converted,
-// widths follow, and appending is refused. The code page set by the
-// library's call and by a real single-byte locale, and when either may
-// change.
-#include <array>
+// Files whose encoding is damaged or unusual, read in both interface modes:
+// every text arrives converted and widths follow; sets follow variables that
+// conversion cuts. The code page set by the library's call and by a real
+// single-byte locale, and when either may change.
 #include <clocale>
 #include <cstring>
 #include <string>
@@ -23,27 +19,23 @@ namespace {
 
 // What a read handle shows of a variable and its file.
 struct Seen {
-  std::string name, label, value_label, value, encoding;
+  std::string name, label, value, encoding;
   int width = -1, code_page = -1, compatible = -1;
   bool operator==(const Seen&) const = default;
 };
 void PrintTo(const Seen& s, std::ostream* os) {
-  *os << ::testing::PrintToString(std::tie(s.name, s.label, s.value_label, s.value, s.encoding,
+  *os << ::testing::PrintToString(std::tie(s.name, s.label, s.value, s.encoding,
                                            s.width, s.code_page, s.compatible));
 }
 
-// The value is the current case's, without trailing blanks; the value label
-// that of `labelled`, when given.
-Seen Look(int h, int index, const char* labelled = nullptr) {
+// The value is the current case's, without trailing blanks.
+Seen Look(int h, int index) {
   Seen s;
   char name[VEXA_NAME_BUFFER], text[400] = "", encoding[VEXA_ENCODING_BUFFER];
   EXPECT_OK(vexaGetVarInfo(h, index, name, &s.width));
   s.name = name;
   int length = 0;
   if (vexaGetVarLabelLong(h, name, text, sizeof text, &length) == VEXA_OK) s.label = text;
-  if (labelled && vexaGetVarCValueLabelLong(h, name, labelled, text, sizeof text, &length) == 0) {
-    s.value_label = text;
-  }
   std::vector<char> value(static_cast<size_t>(s.width) + 1);
   if (s.width > 0 && vexaGetValueChar(h, index + 1.0, value.data(), s.width + 1) == VEXA_OK) {
     s.value.assign(value.data(), static_cast<size_t>(s.width));
@@ -95,113 +87,42 @@ TEST_F(EncodingTest, ModesCodePagesAndLocalesChangeOnlyWhileNoFileIsOpen) {
   EXPECT_EQ(vexaSetLocale(LC_ALL, "xx_NOWHERE.CP1252"), nullptr);
 }
 
-// --- A UTF-8 file of several scripts ---
-
-const char kGreek[] = "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC";  // 8 letters
-const char kCyrillic[] = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";  // Привет
-const char kNihon[] = "\xE6\x97\xA5\xE6\x9C\xAC";                                // 日本
-const char kEmoji[] = "\xF0\x9F\x98\x80";
-
-TEST_F(EncodingTest, Utf8FileOfSeveralScriptsReadInBothModes) {
-  EncodingSettings settings;
-  settings.Use(1);
-  const std::string path = dir_.File("scripts.vexa");
-  int h = -1;
-  ASSERT_EQ(vexaOpenWrite(path.c_str(), &h), VEXA_OK);
-  EXPECT_OK(Each({vexaSetVarName(h, "greeting", 12), vexaSetVarName(h, "place", 6),
-                  vexaSetVarName(h, "\xCE\xB1lpha", 0), vexaSetVarLabel(h, "greeting", kGreek),
-                  vexaSetVarLabel(h, "place", kNihon),
-                  vexaSetVarCValueLabel(h, "greeting", kCyrillic,
-                                        (std::string(kEmoji) + " hello").c_str()),
-                  vexaCommitHeader(h), vexaSetValueChar(h, 1, kCyrillic),
-                  vexaSetValueChar(h, 2, kNihon), vexaCommitCaseRecord(h), vexaCloseWrite(h)}));
-
-  struct Reading {
-    const char* code_page;  // null: UTF-8 mode
-    Seen greeting, place;
-    const char* third_name;
-    const char* warnings;
-  };
-  const std::string emoji_hello = std::string(kEmoji) + " hello";
-  const Reading readings[] = {
-      {nullptr, {"greeting", kGreek, emoji_hello, kCyrillic, "UTF-8", 12, 65001, 1},
-       {"place", kNihon, "", kNihon, "UTF-8", 6, 65001, 1}, "\xCE\xB1lpha", ""},
-      {"windows-1251",
-       {"greeting", "????????", "? hello", "\xCF\xF0\xE8\xE2\xE5\xF2", "UTF-8", 12, 65001, 0},
-       {"place", "??", "", "??", "UTF-8", 6, 65001, 0}, "v1", "1711 windows-1251;"},
-      {"Shift_JIS",  // has Greek letters, but not the one with the accent
-       {"greeting", "\x83\xA3\x83\xC9\x83\xC9\x83\xC5\x83\xCB\x83\xC7\x83\xC8?", "", "",
-        "UTF-8", 12, 65001, 0},
-       {"place", "\x93\xFA\x96\x7B", "", "\x93\xFA\x96\x7B", "UTF-8", 6, 65001, 0}, "\x83\xBF" "lpha",
-       "1711 windows-31j;"}};
-  for (const Reading& r : readings) {
-    settings.Use(r.code_page ? 0 : 1, r.code_page);
-    Warnings warnings;
-    ASSERT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK);
-    ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK);
-    Seen greeting = Look(h, 0, r.greeting.value.empty() ? nullptr : r.greeting.value.c_str());
-    if (r.greeting.value.empty()) greeting.value.clear();  // not checked
-    EXPECT_EQ(greeting, r.greeting);
-    EXPECT_EQ(Look(h, 1), r.place);
-    EXPECT_EQ(Look(h, 2).name, r.third_name);
-    EXPECT_EQ(warnings.got, r.warnings);
-    EXPECT_OK(vexaCloseRead(h));
-    EXPECT_EQ(vexaOpenAppend(path.c_str(), &h), r.code_page ? VEXA_E_CANNOT_APPEND : VEXA_OK);
-    vexaCloseAppend(h);
-  }
-}
-
-// --- Sets over names that conversion cuts or repairs ---
+// --- Sets over names that conversion cuts ---
 
 // In UTF-8 mode 64 bytes of e-acute in windows-1252 take 128 and are cut to
-// 64, as is the set's name, and its label of 399 bytes by the getter; in
-// windows-1252 two Cyrillic names both become "a?" and are repaired apart.
-// The sets follow their variables, and a copy (which leaves out names of no
-// variable) writes what was seen, its file label cut to 64 bytes on a
-// character. The setters cut a set's name and label on characters too.
+// 64, as is the set's name, and its label of 399 bytes by the getter. The
+// sets follow their variables, and a copy writes what was seen, its file
+// label cut to 64 bytes on a character. The setters cut a set's name and
+// label on characters too.
 TEST_F(EncodingTest, SetsFollowVariablesThatConversionRenamesAndAreCutOnCharacters) {
   EncodingSettings settings;
-  const std::string e = "\xE9", u = "\xC3\xA9", zhe = "a\xD0\xB6", label = "a" + Repeat(u, 40);
-  struct {
-    const char* code_page;
-    std::vector<std::string> names, records;  // records 20, 5, 7 and 13
-    std::string seen;                         // variable sets, sets, the first set's name and label
-  } const cases[] = {
-      {nullptr, {"E1", "Z"},
-       {"windows-1252", "Set= E1 Z\n", "$" + Repeat(e, 63) + "=C 200 a" + Repeat(e, 199) +
-        " E1 Z\n", "E1=" + Repeat(e, 64) + "\tZ=z"},
-       "0:Set= " + Repeat(u, 32) + " z\n|0:$" + Repeat(u, 31) + "=C 399 a" + Repeat(u, 199) + " " +
-           Repeat(u, 32) + " z\n|$" + Repeat(u, 31) + "|a" + Repeat(u, 127)},
-      {"windows-1252", {"a\xD0\xB4", zhe, "z"},
-       {"UTF-8", "OnlyZhe= " + zhe + " z\n", "$m=C 1 L " + zhe + " a\xD0\xB4\n", ""},
-       "0:OnlyZhe= v2 z\n|0:$m=C 1 L v2 v1\n|$m|L"}};
+  settings.Use(1);
+  const std::string e = "\xE9", u = "\xC3\xA9", label = "a" + Repeat(u, 40);
+  const std::string seen = "0:Set= " + Repeat(u, 32) + " z\n|0:$" + Repeat(u, 31) + "=C 399 a" +
+                           Repeat(u, 199) + " " + Repeat(u, 32) + " z\n|$" + Repeat(u, 31) + "|a" +
+                           Repeat(u, 127);
   VEXA_MultRespDef* def = nullptr;
   int h = -1;
   for (bool big_endian : {false, true}) {
-    for (const auto& c : cases) {
-      settings.Use(c.code_page ? 0 : 1, c.code_page);
-      SysFileBuilder f(big_endian);
-      f.Header();
-      for (const std::string& name : c.names) f.NumericVar(name);
-      f.MachineInts({24, 0, 0, 720, 1, 1, big_endian ? 1 : 2, c.code_page ? 65001 : 1252});
-      for (int k = 0; k < 4 && !c.records[k].empty(); ++k) {
-        f.Extension(std::array{20, 5, 7, 13}[k], c.records[k]);
-      }
-      const std::string path = dir_.Write("sets.vexa", f.End().Bytes()), copy = dir_.File("c.vexa");
-      ASSERT_EQ(Each({vexaOpenWriteCopy(copy.c_str(), path.c_str(), &h),
-                      vexaSetIdString(h, c.code_page ? "" : label.c_str()), vexaCommitHeader(h),
-                      vexaCloseWrite(h)}), VEXA_OK);
-      for (const std::string& file : {path, copy}) {
-        char id[100] = "";
-        ASSERT_EQ(Each({vexaOpenRead(file.c_str(), &h), vexaGetMultRespDefByIndex(h, 0, &def),
-                        vexaGetIdString(h, id)}), VEXA_OK);
-        EXPECT_EQ(VarSets(h) + "|" + Defs(h) + "|" + def->name + "|" + def->label, c.seen) << file;
-        EXPECT_EQ(id, file == copy && !c.code_page ? label.substr(0, 63) : "");
-        EXPECT_OK(Each({vexaFreeMultRespDefStruct(def), vexaCloseRead(h)}));
-      }
+    SysFileBuilder f(big_endian);
+    f.Header().NumericVar("E1").NumericVar("Z");
+    f.MachineInts({24, 0, 0, 720, 1, 1, big_endian ? 1 : 2, 1252});
+    f.Extension(20, "windows-1252").Extension(5, "Set= E1 Z\n");
+    f.Extension(7, "$" + Repeat(e, 63) + "=C 200 a" + Repeat(e, 199) + " E1 Z\n");
+    f.Extension(13, "E1=" + Repeat(e, 64) + "\tZ=z");
+    const std::string path = dir_.Write("sets.vexa", f.End().Bytes()), copy = dir_.File("c.vexa");
+    ASSERT_EQ(Each({vexaOpenWriteCopy(copy.c_str(), path.c_str(), &h),
+                    vexaSetIdString(h, label.c_str()), vexaCommitHeader(h), vexaCloseWrite(h)}),
+              VEXA_OK);
+    for (const std::string& file : {path, copy}) {
+      char id[100] = "";
+      ASSERT_EQ(Each({vexaOpenRead(file.c_str(), &h), vexaGetMultRespDefByIndex(h, 0, &def),
+                      vexaGetIdString(h, id)}), VEXA_OK);
+      EXPECT_EQ(VarSets(h) + "|" + Defs(h) + "|" + def->name + "|" + def->label, seen) << file;
+      EXPECT_EQ(id, file == copy ? label.substr(0, 63) : "");
+      EXPECT_OK(Each({vexaFreeMultRespDefStruct(def), vexaCloseRead(h)}));
     }
   }
-  settings.Use(1);
   const char* vars[] = {"a"};
   ASSERT_EQ(Each({vexaOpenWrite(dir_.File("cut.vexa").c_str(), &h), vexaSetVarName(h, "a", 0),
                   vexaAddMultRespDefC(h, ("$" + Repeat(u, 40)).c_str(),
@@ -227,8 +148,8 @@ struct BadInput {
 // A file in windows-1252 however it says so: é t é, the euro sign, é.
 BadInput Latin(const char* what, std::string record, int32_t character_code) {
   return {what, std::move(record), character_code, "\xE9t\xE9", "\x80", "\xE9",
-          {"\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC", "", "\xC3\xA9", "windows-1252", 24, 1252, 0},
-          {"\xE9t\xE9", "\x80", "", "\xE9", "windows-1252", 8, 1252, 1}, "", ""};
+          {"\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC", "\xC3\xA9", "windows-1252", 24, 1252, 0},
+          {"\xE9t\xE9", "\x80", "\xE9", "windows-1252", 8, 1252, 1}, "", ""};
 }
 
 // The same file whose encoding record names an encoding no converter
@@ -238,23 +159,21 @@ BadInput Latin(const char* what, std::string record, int32_t character_code) {
 BadInput Unknown(const char* what, std::string record, int32_t character_code) {
   const std::string name = record.substr(0, record.find('\0'));
   return {what, std::move(record), character_code, "\xE9t\xE9", "\x80", "\xE9",
-          {"v1", "", "", "\xE9", name, 8, 0, 0}, {"\xE9t\xE9", "\x80", "", "\xE9", name, 8, 0, 0},
+          {"v1", "", "\xE9", name, 8, 0, 0}, {"\xE9t\xE9", "\x80", "\xE9", name, 8, 0, 0},
           "", ""};
 }
 
 const BadInput kBadInputs[] = {
     Latin("record over character code", "windows-1252", 65001),
     Unknown("record names an unknown encoding", "x-no-such-encoding", 1252),
-    Unknown("unknown encoding, no character code", "x-no-such-encoding", 2),
-    Latin("character code of no code page", "", 987654),
     Latin("negative character code", "", -1252),
     Unknown("record of binary junk", std::string("\x01\xFF\0junk", 8), 2),
     {"invalid UTF-8 in every text", "UTF-8", 65001, "a\xFF", "\xC3", "\xE2\x82",
-     {"v1", "", "", "\xE2\x82", "UTF-8", 8, 65001, 1},  // labels are copied in whole characters
-     {"v1", "?", "", "?", "UTF-8", 8, 65001, 0}, "", "1711 windows-1252;"},
+     {"v1", "", "\xE2\x82", "UTF-8", 8, 65001, 1},  // labels are copied in whole characters
+     {"v1", "?", "?", "UTF-8", 8, 65001, 0}, "", "1711 windows-1252;"},
     {"invalid Shift_JIS in every text", "Shift_JIS", 932, "a\x82", "\x82\xFF", "\x82",
-     {"v1", "??", "", "?", "Shift_JIS", 24, 932, 0},
-     {"a\x82", "\x82\xFF", "", "\x82", "Shift_JIS", 8, 932, 0}, "1701 Shift_JIS;",
+     {"v1", "??", "?", "Shift_JIS", 24, 932, 0},
+     {"a\x82", "\x82\xFF", "\x82", "Shift_JIS", 8, 932, 0}, "1701 Shift_JIS;",
      "1721 Shift_JIS;"},
 };
 
