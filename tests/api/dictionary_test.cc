@@ -46,6 +46,7 @@ TEST_F(NameCheckTest, OneResultPerRuleAndADetailThatSaysWhy) {
       {long_name.c_str(), VEXA_NAME_BAD_LENGTH, "longer than 64"},
       {long_name.c_str() + 6, VEXA_NAME_OK, ""},
       {"my col", VEXA_NAME_BAD_CHAR, "holds a character"},
+      {"my\tcol\x7F", VEXA_NAME_BAD_CHAR, "\"my\\x09col\\x7F\" holds"},  // shown escaped
       {"1abc", VEXA_NAME_BAD_FIRST, "begins with a digit"},
       {"ALL", VEXA_NAME_RESERVED, "reserved word"}, {"#tmp", VEXA_NAME_SCRATCH, "scratch name"},
       {"$sys", VEXA_NAME_SYSTEM, "system name"}};

@@ -147,6 +147,11 @@ void NamesDictionary(int h) {
 
 void Names(const std::string& path, int compression, const TempDir&) {
   int h = Begin(path, compression, NamesDictionary);
+  // The short names the commit gave the names that collide in 8 bytes.
+  char a[9], b[9];
+  EXPECT_EQ(Each({vexaGetVarCompatName(h, "respondent_identifier", a),
+                  vexaGetVarCompatName(h, "respondent_id_2", b)}), VEXA_OK);
+  EXPECT_EQ(std::string(a) + " " + b, "RESPONDE V2_B");
   WriteCase(h, {1.0, 2.0, 3.0, 40000.0, 41000.5, 7.0, 180.0, "first",
                 Fill(300, "second "), 1.5});
   WriteCase(h, {2.0, -1.0, 0.0, 0.0, 0.0, 0.0, 175.0, "", "", 0.5});
