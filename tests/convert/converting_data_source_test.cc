@@ -3,6 +3,7 @@
 // texts, the warnings, and the multiple-response set lines' byte counts.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,7 @@ std::unique_ptr<SystemFileDataSource> LayoutFile(testing::WriterFile& f, const c
   for (auto [index, text] : {std::pair{3, s8}, {5, big}, {6, std::string("abc")}}) {
     std::memcpy(c.Data() + f.Dict().FirstSlot(index) * 8, text.data(), text.size());
   }
-  f.Write(std::vector<char>(c.Data(), c.Data() + c.Bytes()));
+  f.Writer().WriteCase(c.Data());
   f.Finish();
   return f.Read();
 }
