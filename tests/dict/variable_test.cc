@@ -72,14 +72,10 @@ TEST(VariableTest, CopiesKeepTheIdAndChangesStayWithTheCopy) {
   EXPECT_EQ(a.Label() + "|" + b.Label(), "label a|label b");
 }
 
-TEST(NumericMapTest, ManyKeysInRandomOrderStaySortedAndFindable) {
+// Keys added at the front, the back, in between and again.
+TEST(NumericMapTest, KeysInAnyOrderStaySortedAndFindable) {
   ValueLabelMap map(0);
-  std::vector<double> values = {3.0, -7.5, 1e300, -1e300};
-  uint32_t seed = 12345;
-  for (int i = 0; i < 2000; ++i) {
-    seed = seed * 1103515245u + 12345u;
-    values.push_back(static_cast<double>(seed % 5000) - 2500.0);
-  }
+  const std::vector<double> values = {3.0, -7.5, 1e300, -1e300, 0.5, 3.0, 2.0, -7.5};
   for (double v : values) map.AddNumber(v, std::to_string(v));
   double previous = -std::numeric_limits<double>::infinity();
   for (const auto& e : map.Entries()) {  // in increasing order, each once
