@@ -267,11 +267,6 @@ std::string ZlibForm(std::string_view data, int64_t case_start, int32_t block_si
   return head.Bytes() + blocks.Bytes() + index.Bytes();
 }
 
-SysFileBuilder& SysFileBuilder::TruncateAt(size_t size) {
-  if (size < bytes_.size()) bytes_.resize(size);
-  return *this;
-}
-
 std::string SysFileBuilder::Bytes() const {
   std::string out = bytes_;
   const size_t at = header_offset_ + kNominalCaseSizeOffset;

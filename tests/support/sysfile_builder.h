@@ -123,9 +123,6 @@ class SysFileBuilder {
   // The text blank padded (or cut) to `width` bytes.
   SysFileBuilder& Text(std::string_view text, size_t width);
 
-  // --- Damage helpers on the bytes composed so far ---
-  SysFileBuilder& TruncateAt(size_t size);
-
   // The offset where the next record starts.
   size_t Offset() const { return bytes_.size(); }
   // Slots taken by the variables added so far.

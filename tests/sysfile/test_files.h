@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -120,7 +119,6 @@ class WriterFile {
     return Dict().Add(var);
   }
 
-  void Write(const std::vector<char>& c) { writer_->WriteCase(c.data()); }
   // Commits the dictionary when no case has, and completes the file.
   void Finish() {
     if (writer_->State() == SystemFileDataSource::kDefining) writer_->CommitHeader();
