@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <tuple>
 
@@ -23,23 +24,26 @@
 namespace vexa::testing {
 namespace {
 
-// Watches the calls on names of a write over `target`: notes the mode and
-// owner of the new file when it is linked to a name, and every permission
-// bit any new file beside the target had at any call. Without `unnamed` the
-// open that makes an unnamed file fails, as on a system without them.
+// Watches the calls of a write over `target`: notes the mode and owner of
+// the new file when it is linked to a name, and every permission bit any
+// new file beside the target had at any call (before its first change of
+// mode, too). Without `unnamed` the open that makes an unnamed file fails,
+// as on a system without them.
 struct Watcher {
   std::string dir, target;
   bool unnamed;
+  std::mutex mutex{};  // calls come from the workers too
   bool linked = false;
   struct stat at_link {};
   mode_t beside_bits = 0;
 
   fault::Fault See(const fault::Call& call) {
-    if (call.path == nullptr) return {};
+    std::lock_guard<std::mutex> guard(mutex);
     if (!unnamed && call.op == fault::Op::kOpen && (call.flags & O_TMPFILE) == O_TMPFILE) {
       return {EOPNOTSUPP};
     }
-    if (call.op == fault::Op::kRename && std::string(call.path).rfind("/proc/self/fd/", 0) == 0) {
+    if (call.op == fault::Op::kRename && call.path &&
+        std::string(call.path).starts_with("/proc/self/fd/")) {
       linked = ::stat(call.path, &at_link) == 0;
     }
     std::error_code ec;
