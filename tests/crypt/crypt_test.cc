@@ -2,7 +2,6 @@
 // the password's encoded form, the protected stream's round trips and
 // refusals.
 #include <gtest/gtest.h>
-#include <openssl/core_names.h>
 #include <openssl/evp.h>
 
 #include <cstring>
@@ -28,25 +27,17 @@ using testing::TempDir;
 std::string IndependentKey(std::string password, const std::string& label,
                            const std::string& context) {
   password.resize(32, '\0');
-  EVP_MAC* mac = EVP_MAC_fetch(nullptr, "CMAC", nullptr);
-  char cipher[] = "AES-256-CBC";
-  OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_CIPHER, cipher, 0),
-                         OSSL_PARAM_construct_end()};
   std::string key;
-  for (unsigned char i = 1; i <= 2; ++i) {
-    const std::string input = std::string{0, 0, 0, static_cast<char>(i)} + label + '\0' +
-                              context + std::string{0, 0, 1, 0};
-    EVP_MAC_CTX* ctx = EVP_MAC_CTX_new(mac);
+  for (char i = 1; i <= 2; ++i) {
+    const std::string input =
+        std::string{0, 0, 0, i} + label + '\0' + context + std::string{0, 0, 1, 0};
     unsigned char out[16];
     size_t n = 0;
-    EXPECT_EQ(EVP_MAC_init(ctx, reinterpret_cast<const unsigned char*>(password.data()), 32,
-                           params), 1);
-    EVP_MAC_update(ctx, reinterpret_cast<const unsigned char*>(input.data()), input.size());
-    EVP_MAC_final(ctx, out, &n, sizeof out);
-    EVP_MAC_CTX_free(ctx);
+    EXPECT_NE(EVP_Q_mac(nullptr, "CMAC", nullptr, "AES-256-CBC", nullptr, password.data(), 32,
+                        reinterpret_cast<const unsigned char*>(input.data()), input.size(), out,
+                        sizeof out, &n), nullptr);
     key.append(reinterpret_cast<char*>(out), n);
   }
-  EVP_MAC_free(mac);
   return key;
 }
 
@@ -153,52 +144,43 @@ TEST(CryptFileStreamTest, RoundTripsMatchOnePassOnAnyNumberOfThreads) {
   zcmpsFilestr::SetWorkerCount(-1);
 }
 
+// A password counts for its first 32 bytes. The wrong one, a damaged or cut
+// file, and decrypted bytes that do not look like a plain file (whose
+// layout code may be in either byte order) are refused as a wrong password;
+// a file that is not there says so instead.
 TEST(CryptFileStreamTest, WhatOpensAndWhatDoesNot) {
   TempDir dir;
-  const std::string good = dir.File("good.vexa");
-  const std::string plain = PlainFile(200);
-  const std::string file = WriteProtected(good, std::string(32, 'k') + "one", plain);
-  struct Case {
+  const std::string k = std::string(32, 'k'), path = dir.File("good.vexa");
+  const std::string file = WriteProtected(path, k + "one", PlainFile(200));
+  const auto made = [&](const std::string& plain) { return WriteProtected(path, "pw", plain); };
+  const struct {
     const char* what;
-    std::string bytes;
-    std::string password;
+    std::string bytes, password;
     long refused;  // the error's number; 0: opens
   } cases[] = {
-      {"right password", file, std::string(32, 'k') + "one", 0},
-      {"same first 32 bytes", file, std::string(32, 'k') + "two", 0},
+      {"right password", file, k + "one", 0},
+      {"same first 32 bytes", file, k + "two", 0},
       {"wrong password", file, "nope", kErrBadPassword},
-      {"header length 29", std::string(1, 29) + file.substr(1), std::string(32, 'k'), kErrBadPassword},
-      {"other magic", file.substr(0, 8) + "ENCRYPTEDSAW" + file.substr(20), std::string(32, 'k'), kErrBadPassword},
-      {"header only", file.substr(0, 36), std::string(32, 'k'), kErrBadPassword},
-      {"ciphertext cut inside a block", file.substr(0, file.size() - 5), std::string(32, 'k'), kErrBadPassword},
-      {"last block gone", file.substr(0, file.size() - 16), std::string(32, 'k'), kErrBadPassword},
-      {"short file", file.substr(0, 7), std::string(32, 'k'), kErrBadPassword},
+      {"header length 29", std::string(1, 29) + file.substr(1), k, kErrBadPassword},
+      {"other magic", file.substr(0, 8) + "ENCRYPTEDSAW" + file.substr(20), k, kErrBadPassword},
+      {"header only", file.substr(0, 36), k, kErrBadPassword},
+      {"ciphertext cut inside a block", file.substr(0, file.size() - 5), k, kErrBadPassword},
+      {"last block gone", file.substr(0, file.size() - 16), k, kErrBadPassword},
+      {"short file", file.substr(0, 7), k, kErrBadPassword},
+      {"layout code swapped", made(PlainFile(100, 1 << 24)), "pw", 0},
+      {"layout code 3", made(PlainFile(100, 3, "$FL3")), "pw", 0},
+      {"layout code 4", made(PlainFile(100, 4)), "pw", kErrBadPassword},
+      {"other plain magic", made(PlainFile(100, 2, "$FL4")), "pw", kErrBadPassword},
+      {"plain file too short", made(PlainFile(100).substr(0, 79)), "pw", kErrBadPassword},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     long refused = -1;
-    const std::string back = ReadProtected(dir.Write("c.vexa", c.bytes), c.password, &refused);
+    ReadProtected(dir.Write("c.vexa", c.bytes), c.password, &refused);
     EXPECT_EQ(refused, c.refused) << c.what;
-    if (c.refused == 0) {
-      EXPECT_EQ(back, plain) << c.what;
-    }
   }
-  // A file that is not there says so rather than blaming the password.
   long refused = -1;
   ReadProtected(dir.File("absent.vexa"), "pw", &refused);
   EXPECT_EQ(refused, kErrReopen);
-  // Decrypted bytes must look like a plain file; the layout code may be in
-  // either byte order.
-  struct Plain {
-    std::string bytes;
-    bool opens;
-  } plains[] = {{PlainFile(100, 1 << 24), true}, {PlainFile(100, 3, "$FL3"), true},
-                {PlainFile(100, 4), false},      {PlainFile(100, 2, "$FL4"), false},
-                {PlainFile(100).substr(0, 79), false}};
-  for (const Plain& p : plains) {
-    WriteProtected(good, "pw", p.bytes);
-    ReadProtected(good, "pw", &refused);
-    EXPECT_EQ(refused, p.opens ? 0L : long{kErrBadPassword}) << p.bytes.substr(0, 4) << " " << p.bytes.size();
-  }
 }
 
 TEST(CryptFileStreamTest, AChangedCopyReplacesTheFileOnlyAtClose) {
