@@ -198,6 +198,7 @@ TEST(ZlibStreamTest, DamagedFilesAreRefusedOrEndInAReadError) {
       {"inflates to more", set(t + 24 * 3 + 16, int32_t{999}), false},
       {"inflates to less", set(t + 24 * 3 + 16, int32_t{1001}), false},
       {"compressed size short", set(t + 24 * 3 + 20, int32_t{10}), false},
+      {"compressed size 0", set(t + 24 * 3 + 20, int32_t{0}), true},
       {"damaged stream", [](std::string& f) { f[kStart + 24 + 5000] ^= 0x55; }, false},
   };
   for (const auto& row : rows) {
