@@ -53,7 +53,7 @@ TEST_F(CsvReaderTest, QuotingEmptyFieldsLineEndsAndDelimiters) {
     std::string bytes;
     Records records;
     char delimiter = ',';
-    std::vector<int> lines;  // where the records start, when checked
+    std::vector<int> lines = {};  // where the records start, when checked
   } cases[] = {
       {"a,b,c\n\"x, y\",\"say \"\"hi\"\"\",\"two\nlines\"\n",
        {{"a", "b", "c"}, {"x, y", "say \"hi\"", "two\nlines"}}},
@@ -72,7 +72,9 @@ TEST_F(CsvReaderTest, QuotingEmptyFieldsLineEndsAndDelimiters) {
   for (const auto& c : cases) {
     std::vector<int> lines;
     EXPECT_EQ(ReadAll(c.bytes, c.delimiter, &lines), c.records) << c.bytes.substr(0, 40);
-    if (!c.lines.empty()) EXPECT_EQ(lines, c.lines) << c.bytes;
+    if (!c.lines.empty()) {
+      EXPECT_EQ(lines, c.lines) << c.bytes;
+    }
   }
 }
 
