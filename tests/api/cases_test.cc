@@ -24,22 +24,11 @@ class SampleFileTest : public ::testing::TestWithParam<bool> {
 // The variables' handles: 1 id, 2 region (A8), 3 city (A20), 9 wt.
 TEST_P(SampleFileTest, ShowsItsDictionaryAndItsCasesAndChecksTheirValues) {
   RunSteps(h_, {
-      STEP(vexaGetNumberofVariables(h, &o.i[0]), VEXA_OK, " i0=9"),
       STEP(vexaGetNumberofCases(h, &o.i[0]), VEXA_OK, " i0=4"),
       STEP(vexaGetEstimatedNofCases(h, &o.i[0]), VEXA_OK, " i0=4"),
       STEP(vexaGetCaseSize(h, &o.i[0]), VEXA_OK, " i0=88"),  // 11 slots
-      STEP(vexaGetCaseWeightVar(h, o.s[0]), VEXA_OK, " s0=wt"),
-      STEP(vexaGetVarLabel(h, "CITY", o.s[0]), VEXA_OK, " s0=City of residence"),
-      STEP(vexaGetVarPrintFormat(h, "income", &o.i[0], &o.i[1], &o.i[2]), VEXA_OK,
-           " i0=4 i1=2 i2=10"),  // DOLLAR10.2
-      STEP(vexaGetValueNumeric(h, 1, &o.d[0]), VEXA_E_NO_CURRENT_CASE, " d0=0"),
-  });
-  for (int i = 1; i <= kSampleCases; ++i) {
-    double v = 0;
-    ASSERT_EQ(Each({vexaReadCaseRecord(h_), vexaGetValueNumeric(h_, 1, &v)}), VEXA_OK);
-    EXPECT_EQ(v, i);
-  }
-  RunSteps(h_, {
+      STEP(Each({vexaSeekNextCase(h, kSampleCases - 1), vexaReadCaseRecord(h),
+                 vexaGetValueNumeric(h, 1, &o.d[0])}), VEXA_OK, " d0=4"),
       STEP(vexaReadCaseRecord(h), VEXA_W_END_OF_DATA, ""),
       STEP(vexaReadCaseRecord(h), VEXA_W_END_OF_DATA, ""),
       STEP(vexaSeekNextCase(h, 0), VEXA_OK, ""),
@@ -50,7 +39,6 @@ TEST_P(SampleFileTest, ShowsItsDictionaryAndItsCasesAndChecksTheirValues) {
       STEP(vexaReadCaseRecord(h), VEXA_OK, ""),
       STEP(vexaGetValueChar(h, 2, o.s[0], 8), VEXA_E_BUFFER_TOO_SHORT, " s0="),
       STEP(vexaGetValueChar(h, 2, o.s[0], 9), VEXA_OK, " s0=S       "),
-      STEP(vexaGetValueChar(h, 3, o.s[0], 32), VEXA_OK, " s0=Brighton and Hove   "),
       STEP(vexaGetValueChar(h, 1, o.s[0], 32), VEXA_E_WRONG_TYPE, " s0="),
       STEP(vexaGetValueNumeric(h, 3, &o.d[0]), VEXA_E_NOT_NUMERIC, " d0=0"),
       STEP(vexaGetValueNumeric(h, 1.9, &o.d[0]), VEXA_OK, " d0=2"),  // handle 1: id 2
@@ -64,7 +52,6 @@ TEST_P(SampleFileTest, ShowsItsDictionaryAndItsCasesAndChecksTheirValues) {
   std::vector<double> record(kSampleSlots);
   ASSERT_EQ(Each({vexaSeekNextCase(h_, 3), vexaWholeCaseIn(h_, record.data())}), VEXA_OK);
   EXPECT_EQ(record[0], 4.0);  // id
-  EXPECT_EQ(std::memcmp(&record[1], "W       ", 8), 0);
   RunSteps(h_, {STEP(vexaGetValueNumeric(h, 1, &o.d[0]), VEXA_E_NO_CURRENT_CASE, " d0=0"),
                 STEP(vexaWholeCaseIn(h, o.s[0]), VEXA_W_END_OF_DATA, "")});
 
@@ -81,8 +68,6 @@ TEST_P(SampleFileTest, ShowsItsDictionaryAndItsCasesAndChecksTheirValues) {
   EXPECT_EQ(got, kSampleCases - 2);
   for (int i = 0; i < got; ++i) EXPECT_EQ(many[i * kSampleSlots], i + 3);
   EXPECT_EQ(many[got * kSampleSlots], -7.0);
-  EXPECT_EQ(vexaWholeCasesIn(h_, many.data(), 2, &got), VEXA_W_END_OF_DATA);
-  EXPECT_EQ(got, 0);
   RunSteps(h_, {STEP(vexaSeekNextCase(h, 0), VEXA_OK, ""),
                 STEP(vexaWholeCasesIn(h, nullptr, 1, &o.i[0]), VEXA_E_FILE_READ, " i0=0"),
                 STEP(vexaWholeCasesIn(h, o.s[0], -1, &o.i[0]), VEXA_E_FILE_READ, " i0=0"),
@@ -92,8 +77,8 @@ TEST_P(SampleFileTest, ShowsItsDictionaryAndItsCasesAndChecksTheirValues) {
 INSTANTIATE_TEST_SUITE_P(BothOrders, SampleFileTest, ::testing::Bool());
 
 // The special values; system-missing numbers as NaN: only numeric slots
-// change, in either byte order, whatever bytes a string holds; a damaged
-// file whose data ends inside a case.
+// change, in either byte order, whatever bytes a string holds; data that
+// ends inside a case gives the read error after the whole cases.
 TEST(CaseReadingTest, SpecialValuesSysmisAsNaNAndDataCutInsideACase) {
   double sysmis = 0, low = 0, high = 0;
   EXPECT_EQ(Each({vexaHostSysmisVal(&sysmis), vexaLowHighVal(&low, &high)}), VEXA_OK);
@@ -103,39 +88,29 @@ TEST(CaseReadingTest, SpecialValuesSysmisAsNaNAndDataCutInsideACase) {
   const std::string bits = DoubleBytes(sysmis);
   for (bool big : {false, true}) {
     SysFileBuilder b(big);
-    b.Header({.case_count = 2}).NumericVar("a").StringVar("s", 8).NumericVar("b");
-    b.NumericVar("c").End();
-    b.CaseNumber(sysmis).CaseText(bits, 8).CaseNumber(2).CaseNumber(sysmis);
-    b.CaseNumber(1).CaseText("x", 8).CaseNumber(sysmis).CaseNumber(3);
+    b.Header().NumericVar("a").StringVar("s", 8).NumericVar("b").End();
+    b.CaseNumber(sysmis).CaseText(bits, 8).CaseNumber(2);
+    b.CaseNumber(1).CaseText("x", 8).CaseNumber(sysmis).CaseNumber(3);  // and a cut case
     TempDir dir;
     const int h = OpenBuilt(dir, b.Bytes());
     int got = -1;
-    std::vector<double> plain(8), nan(8);
+    std::vector<double> plain(6), nan(6);
     ASSERT_EQ(Each({vexaWholeCasesIn(h, plain.data(), 2, &got), vexaSeekNextCase(h, 0),
                     vexaWholeCasesInEx(h, nan.data(), 2, VEXA_CASES_NAN_FOR_SYSMIS, &got)}),
               VEXA_OK);
     EXPECT_EQ(got, 2);
-    for (size_t i = 0; i < 8; ++i) {
+    for (size_t i = 0; i < 6; ++i) {
       const bool turned = i != 1 && plain[i] == sysmis;
       EXPECT_EQ(std::isnan(nan[i]), turned) << i;
       if (!turned) {
         EXPECT_EQ(std::memcmp(&nan[i], &plain[i], 8), 0) << i;
       }
     }
-    EXPECT_EQ(std::memcmp(&nan[1], bits.data(), 8), 0);
-    RunSteps(h, {STEP(vexaWholeCasesInEx(h, o.s[0], 1, 2, &o.i[0]), VEXA_E_FILE_READ, " i0=0")});
+    RunSteps(h, {STEP(vexaWholeCasesInEx(h, o.s[0], 1, 2, &o.i[0]), VEXA_E_FILE_READ, " i0=0"),
+                 STEP(Each({vexaSeekNextCase(h, 1), vexaWholeCasesIn(h, o.s[0], 3, &o.i[0])}),
+                      VEXA_E_FILE_READ, " s0= i0=1")});
     vexaCloseRead(h);
   }
-  // Data cut inside a case gives the read error, after the whole cases.
-  TempDir dir;
-  const int h = OpenBuilt(dir, SysFileBuilder().Header({.case_count = 2}).NumericVar("a")
-                                   .NumericVar("b").End().CaseNumber(1).CaseNumber(2)
-                                   .CaseNumber(3).Bytes());
-  RunSteps(h, {STEP(vexaReadCaseRecord(h), VEXA_OK, ""),
-               STEP(vexaReadCaseRecord(h), VEXA_E_FILE_READ, ""),
-               STEP(vexaSeekNextCase(h, 0), VEXA_OK, ""),
-               STEP(vexaWholeCasesIn(h, o.s[0], 3, &o.i[0]), VEXA_E_FILE_READ, " s0= i0=1")});
-  vexaCloseRead(h);
 }
 
 // Names and a commit need a variable, a compression other than 0 to 2 means 1, and

@@ -12,7 +12,6 @@
 #include "csv_values.h"
 #include "support/temp_dir.h"
 #include "value_text.h"
-#include "vexaio.h"
 
 namespace vexa::tool {
 namespace {
@@ -21,10 +20,10 @@ using Records = std::vector<std::vector<std::string>>;
 
 class CsvReaderTest : public ::testing::Test {
  protected:
-  // All records of `bytes` and the lines they start on; fails the test on
-  // a read error.
-  Records ReadAll(const std::string& bytes, char delimiter = ',',
-                  std::vector<int>* lines = nullptr) {
+  // All records of `bytes` and the lines they start on. A read error fails
+  // the test, unless `error` is given to take its text ("" when none).
+  Records ReadAll(const std::string& bytes, char delimiter = ',', std::vector<int>* lines = nullptr,
+                  std::string* error = nullptr) {
     CsvReader csv;
     EXPECT_TRUE(csv.Open(dir_.Write("in.csv", bytes), delimiter));
     Records out;
@@ -34,79 +33,67 @@ class CsvReaderTest : public ::testing::Test {
       out.push_back(fields);
       if (lines != nullptr) lines->push_back(csv.RecordLine());
     }
-    EXPECT_EQ(r, CsvReader::Result::kEnd) << csv.Error();
-    return out;
-  }
-
-  // The error text of the first failing record, or "" when none fails.
-  std::string FirstError(const std::string& bytes) {
-    CsvReader csv;
-    EXPECT_TRUE(csv.Open(dir_.Write("bad.csv", bytes)));
-    std::vector<std::string> fields;
-    CsvReader::Result r;
-    while ((r = csv.Next(&fields)) == CsvReader::Result::kRecord) {
+    if (error != nullptr) {
+      *error = r == CsvReader::Result::kError ? csv.Error() : "";
+    } else {
+      EXPECT_EQ(r, CsvReader::Result::kEnd) << csv.Error();
     }
-    return r == CsvReader::Result::kError ? csv.Error() : "";
+    return out;
   }
 
   testing::TempDir dir_;
 };
 
-// Blank lines are no records (a quoted empty field is one); other
-// delimiters split the same way; records longer than the buffer stay whole.
+// Blank lines are no records (a quoted empty field is one) but count as
+// lines, as do line breaks inside quotes; other delimiters split the same
+// way; records longer than the buffer stay whole.
 TEST_F(CsvReaderTest, QuotingEmptyFieldsLineEndsAndDelimiters) {
   const std::string big(200000, 'x');
   const struct {
     std::string bytes;
     Records records;
     char delimiter = ',';
+    std::vector<int> lines = {};  // where the records start, when checked
   } cases[] = {
       {"a,b,c\n\"x, y\",\"say \"\"hi\"\"\",\"two\nlines\"\n",
        {{"a", "b", "c"}, {"x, y", "say \"hi\"", "two\nlines"}}},
       {",\"\",\n", {{"", "", ""}}},
       {"a,b\r\n1,2\r\n", {{"a", "b"}, {"1", "2"}}},
       {"a,b\r1,2", {{"a", "b"}, {"1", "2"}}},
-      {"a\n1", {{"a"}, {"1"}}},
       {"", {}},
-      {"\"a\r\nb\"\r\nc\r\n", {{"a\r\nb"}, {"c"}}},  // CRLF inside quotes is data
+      {"\"a\r\nb\"\r\nc\r\n", {{"a\r\nb"}, {"c"}}, ',', {1, 3}},  // CRLF inside quotes is data
       {"\xEF\xBB\xBFid,name\n", {{"id", "name"}}},
       {"5\" screen,x\n", {{"5\" screen", "x"}}},  // a quote inside a field
-      {"a\n\n1\r\n\r\n\n2\n\n", {{"a"}, {"1"}, {"2"}}},
+      {"a\n\n1\r\n\r\n\n2\n\n", {{"a"}, {"1"}, {"2"}}, ',', {1, 3, 6}},
       {"\"\"\n\n", {{""}}},
       {"a\tb,c\n\"x\ty\"\t2\n", {{"a", "b,c"}, {"x\ty", "2"}}, '\t'},
-      {"a;b\n1;\"2;3\"\n", {{"a", "b"}, {"1", "2;3"}}, ';'},
       {"\"" + big + "\"," + big + "\n", {{big, big}}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ReadAll(c.bytes, c.delimiter), c.records) << c.bytes.substr(0, 40);
-  }
-}
-
-// Blank lines and line breaks inside quotes count.
-TEST_F(CsvReaderTest, RecordLines) {
-  for (const auto& [bytes, want] : {std::pair<std::string, std::vector<int>>{"h\n\n\nx\n", {1, 4}},
-                                    {"h\n\"a\nb\nc\"\nnext\n", {1, 2, 5}}}) {
     std::vector<int> lines;
-    ReadAll(bytes, ',', &lines);
-    EXPECT_EQ(lines, want) << bytes;
+    EXPECT_EQ(ReadAll(c.bytes, c.delimiter, &lines), c.records) << c.bytes.substr(0, 40);
+    if (!c.lines.empty()) {
+      EXPECT_EQ(lines, c.lines) << c.bytes;
+    }
   }
 }
 
 // An unterminated quote (with its line) and text after a closing quote are
 // errors; a missing file does not open.
 TEST_F(CsvReaderTest, FaultsAreErrors) {
-  EXPECT_NE(FirstError("a,b\n1,\"open\n2,3\n").find("line 2"), std::string::npos);
-  EXPECT_NE(FirstError("\"a\"b,c\n"), "");
+  std::string error;
+  ReadAll("a,b\n1,\"open\n2,3\n", ',', nullptr, &error);
+  EXPECT_NE(error.find("line 2"), std::string::npos);
+  ReadAll("\"a\"b,c\n", ',', nullptr, &error);
+  EXPECT_NE(error, "");
   EXPECT_FALSE(CsvReader().Open(dir_.File("absent.csv")));
 }
 
 TEST(CsvValuesTest, IsoTextsReadBackAsWritten) {
   const std::pair<const char*, TimeKind> cases[] = {
       {"1582-10-14", TimeKind::kDate},          {"2024-02-29", TimeKind::kDate},
-      {"9999-12-31", TimeKind::kDate},          {"2024-03-01T10:20:30", TimeKind::kDateTime},
-      {"2000-01-01T00:00:00", TimeKind::kDateTime}, {"2024-03-01T23:59:59.25", TimeKind::kDateTime},
-      {"00:00:00", TimeKind::kDuration},        {"10:20:30", TimeKind::kDuration},
-      {"30:01:01.5", TimeKind::kDuration},      {"-00:01:01", TimeKind::kDuration},
+      {"9999-12-31", TimeKind::kDate},          {"2024-03-01T23:59:59.25", TimeKind::kDateTime},
+      {"00:00:00", TimeKind::kDuration},        {"-00:01:01", TimeKind::kDuration},
       {"123:59:59.25", TimeKind::kDuration},
   };
   for (const auto& [text, kind] : cases) {
@@ -121,18 +108,14 @@ TEST(CsvValuesTest, IsoTextsReadBackAsWritten) {
   bool has_time = false;
   ASSERT_TRUE(ParseIsoDate("2024-03-01 10:20:30", &value, &has_time));  // a blank for the T
   EXPECT_EQ(IsoText(value, TimeKind::kDateTime), "2024-03-01T10:20:30");
-  double day = 0;
-  ASSERT_EQ(vexaConvertDate(1, 3, 2024, &day), VEXA_OK);
-  EXPECT_EQ(value, day + 10 * 3600 + 20 * 60 + 30);
 }
 
 TEST(CsvValuesTest, NotIsoTexts) {
   double value = 0;
   bool has_time = false;
   for (const char* text : {"2023-02-29", "2024-13-01", "2024-00-10", "2024-04-31", "1582-10-13",
-                           "24-03-01", "2024/03/01", "2024-3-1", "2024-03-01T10:20",
-                           "2024-03-01T25:00:00", "2024-03-01X10:20:30", "2024-03-01T10:20:30.",
-                           "2024-03-01T10:20:30Z", "", "20240301"}) {
+                           "", "2024/03/01", "2024-3-1", "2024-03-01T10:20", "2024-03-01T25:00:00",
+                           "2024-03-01X10:20:30", "2024-03-01T10:20:30.", "2024-03-01T10:20:30Z"}) {
     EXPECT_FALSE(ParseIsoDate(text, &value, &has_time)) << text;
   }
   for (const char* text : {"1:00:00", "10:60:00", "10:00:60", "10:00", "10:00:00.", "10-00-00",
@@ -143,11 +126,9 @@ TEST(CsvValuesTest, NotIsoTexts) {
 
 TEST(CsvValuesTest, NumbersThatDoNotStoreAsWritten) {
   const std::pair<const char*, const char*> cases[] = {
-      {"01234", "leading zeros dropped"},
-      {"-007", "leading zeros dropped"},
+      {"01234", "leading zeros dropped"}, {"-007", "leading zeros dropped"},
       {"12345678901234567891", "integer beyond 2^53 stored with digits lost"},
-      {"nan", "NaN or infinity taken as a number"},
-      {"-inf", "NaN or infinity taken as a number"},
+      {"nan", "NaN or infinity taken as a number"}, {"-inf", "NaN or infinity taken as a number"},
       {"0", nullptr}, {"0.5", nullptr}, {"-0.25", nullptr}, {"9007199254740992", nullptr},
       {"1e300", nullptr}, {"123456789012345678.5", nullptr},
   };
