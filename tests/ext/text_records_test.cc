@@ -139,13 +139,14 @@ TEST_P(TextRecordReadTest, BadSetLinesAreSkippedOneByOne) {
       "x\n"
       "$good=C 3 new B\n";
   const std::string extended = "$e=E 1 1 1 0 A\n$f=E1 1 1 0  A\n";
-  const std::string variable_sets = "vs= A B #X\n=x\n";
+  // A name of no variable stays as the file has it.
+  const std::string variable_sets = "vs= A B #X GHOST\n=x\n";
   SysFileBuilder b(GetParam());
   b.Header().NumericVar("A").NumericVar("B").NumericVar("#X");  // #X is read as v1
   b.Extension(5, variable_sets).Extension(7, plain).Extension(19, extended);
   const auto source = OpenBytes(b.End().Bytes());
   EXPECT_EQ(Lines(source->GetDictionary()),
-            (std::vector<std::string>{"vs= A B v1\n", "$good=C 3 new B\n", "$nodollar=D1 1 0  A\n",
+            (std::vector<std::string>{"vs= A B v1 GHOST\n", "$good=C 3 new B\n", "$nodollar=D1 1 0  A\n",
                                       "$e=E 1 1 1 0  A\n"}));
 }
 
