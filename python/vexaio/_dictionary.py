@@ -12,11 +12,10 @@ from ._capi import check, decode, encode, lib
 MEASURES = ("unknown", "nominal", "ordinal", "scale", "flag", "typeless")
 ALIGNMENTS = ("left", "right", "center")
 ROLES = ("input", "target", "both", "none", "partition", "split", "frequency", "record-id")
-# The compression codes of the header (VEXA_COMPRESSION_*) and their names.
+# The compression codes of the header (VEXA_COMPRESSION_*); their names,
+# like the other names here, by code.
 COMPRESSION_NONE, COMPRESSION_BYTECODE, COMPRESSION_ZLIB = 0, 1, 2
-COMPRESSIONS = {COMPRESSION_NONE: "none", COMPRESSION_BYTECODE: "bytecode",
-                COMPRESSION_ZLIB: "zlib"}
-_COMPRESSION_CODES = {name: code for code, name in COMPRESSIONS.items()}
+COMPRESSIONS = ("none", "bytecode", "zlib")
 
 # Format types by number; formats travel as text such as "F8.2" or "A20".
 FORMAT_TYPES = {
@@ -202,7 +201,8 @@ def read_dictionary(h):
         file_label=decode(label.value),
         documents=[decode(docs.raw[i * 80:(i + 1) * 80]).rstrip(" ") for i in range(lines.value)],
         weight=decode(weight.value) if has_weight else None,
-        compression=COMPRESSIONS.get(comp.value, COMPRESSIONS[COMPRESSION_BYTECODE]),
+        compression=COMPRESSIONS[comp.value if 0 <= comp.value < len(COMPRESSIONS)
+                                 else COMPRESSION_BYTECODE],
         case_count=count.value if count.value >= 0 else None)
 
 
@@ -262,6 +262,5 @@ def define_dictionary(h, d):
             raise ValueError("a document line is longer than 80 bytes")
         text = b"".join(line.ljust(80) for line in lines)
         check(lib.vexaSetDocuments(h, text, len(lines)), "setting the documents")
-    if d.compression not in _COMPRESSION_CODES:
-        raise ValueError(f"compression: {d.compression!r} is not one of {', '.join(_COMPRESSION_CODES)}")
-    check(lib.vexaSetCompression(h, _COMPRESSION_CODES[d.compression]), "setting the compression")
+    check(lib.vexaSetCompression(h, _number_of(COMPRESSIONS, d.compression, "compression")),
+          "setting the compression")

@@ -16,10 +16,12 @@
 #include "support/errors.h"
 #include "support/sysfile_builder.h"
 #include "support/temp_dir.h"
+#include "sysfile/test_files.h"  // ErrorNumberOf
 
 namespace vexa {
 namespace {
 
+using testing::ErrorNumberOf;
 using testing::ReadFile;
 using testing::TempDir;
 
@@ -65,18 +67,6 @@ std::string ReadZlib(const std::string& path, bool swap, int workers, size_t chu
   std::string got, buf(chunk, '\0');
   for (size_t n; (n = z.Read(buf.data(), chunk)) > 0;) got.append(buf, 0, n);
   return got;
-}
-
-// The number of the error that `run` raises; 0 when it raises none.
-long Raised(const std::function<void()>& run) {
-  try {
-    run();
-  } catch (const SystemFileException& e) {
-    return e.number();
-  } catch (const ErrorText& e) {
-    return e.number();
-  }
-  return 0;
 }
 
 // The file that WriteZlib writes (in blocks of kB), composed by the test
@@ -206,9 +196,9 @@ TEST(ZlibStreamTest, DamagedFilesAreRefusedOrEndInAReadError) {
     std::string bad = good;
     row.damage(bad);
     const std::string path = dir.Write("bad", bad);
-    EXPECT_EQ(Raised([&] { ReadZlib(path, false, 2, 1 << 20); }), row.code);
+    EXPECT_EQ(ErrorNumberOf([&] { ReadZlib(path, false, 2, 1 << 20); }), row.code);
     const long at_open =
-        Raised([&] { zcmpsFilestr(OpenFile(path, "r"), 2).BeginReading(kStart, false); });
+        ErrorNumberOf([&] { zcmpsFilestr(OpenFile(path, "r"), 2).BeginReading(kStart, false); });
     EXPECT_EQ(at_open != 0, row.at_open);
   }
 }
@@ -220,7 +210,8 @@ TEST(ZlibStreamTest, AWorkersFailureReachesTheCaller) {
   const std::string data = Data(6 * kB, 3);
   for (int workers : {0, 1, 2}) {
     const testing::ScopedFileSizeLimit limit(kB);
-    EXPECT_EQ(Raised([&] { WriteZlib(dir.File("full"), data, workers, kB / 3); }), kErrWriteFailed)
+    EXPECT_EQ(ErrorNumberOf([&] { WriteZlib(dir.File("full"), data, workers, kB / 3); }),
+              kErrWriteFailed)
         << workers;
   }
 }
