@@ -153,20 +153,20 @@ SEXP vx_read_cases(SEXP xp, SEXP vars, SEXP rows, SEXP kinds, SEXP attrs, SEXP u
   int block = BLOCK_BYTES / size > 0 ? BLOCK_BYTES / size : 1;
   SEXP buffer = PROTECT(Rf_allocVector(RAWSXP, (R_xlen_t)block * size));
   unsigned char *buf = RAW(buffer);
-  for (;;) {
-    if ((double)got >= limit) break;
-    if (got == capacity) {
-      double grown = fmin(limit, fmax(2.0 * (double)capacity, 65536.0));
-      capacity = (R_xlen_t)grown;
-      resized(columns, capacity);
-    }
-    R_xlen_t room = capacity - got;
-    int want = room < block ? (int)room : block, read = 0;
+  /* Cases are read into the buffer first: the columns grow only when the
+   * file holds more cases than its header said. */
+  while ((double)got < limit) {
+    double left = limit - (double)got;
+    int want = left < block ? (int)left : block, read = 0;
     int code = vexaWholeCasesInEx(h, buf, want, VEXA_CASES_NAN_FOR_SYSMIS, &read);
     if (code > 0) {
       char what[64];
       snprintf(what, sizeof what, "reading case %.0f", (double)got + read + 1);
       vx_check_file(code, 0, what);
+    }
+    if (got + read > capacity) {
+      capacity = (R_xlen_t)fmin(limit, fmax(2.0 * (double)capacity, (double)(got + read) + 65536.0));
+      resized(columns, capacity);
     }
     for (int j = 0; j < ncol; ++j) {
       SEXP col = VECTOR_ELT(columns, j);

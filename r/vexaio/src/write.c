@@ -137,43 +137,41 @@ SEXP vx_define(SEXP xp, SEXP vars, SEXP file) {
   return R_NilValue;
 }
 
-static void put_number(unsigned char *slot, double v) { memcpy(slot, &v, sizeof v); }
-
-static void put_column(SEXP col, int kind, int width, const char *name, R_xlen_t first, int n,
-                       unsigned char *buf, int size, double sysmis) {
+static void put_texts(SEXP col, int width, const char *name, R_xlen_t first, int n,
+                      unsigned char *buf, int size) {
+  size_t slot_size = (size_t)(width + 7) / 8 * 8, len = 0;
+  const char *p = "";
+  SEXP last = NULL;
   for (int r = 0; r < n; ++r) {
-    unsigned char *slot = buf + (size_t)r * size;
-    R_xlen_t i = first + r;
-    if (width > 0) {
-      SEXP s = STRING_ELT(col, i);
-      size_t len = 0;
-      const char *p = "";
-      if (s != NA_STRING) {
-        p = text(s);
-        len = strlen(p);
-      }
+    SEXP s = STRING_ELT(col, first + r);
+    if (s != last) {
+      /* Repeated values are mostly the same R string: translated once. */
+      last = s;
+      p = s == NA_STRING ? "" : text(s);
+      len = strlen(p);
       if (len > (size_t)width)
         Rf_error("vexaio: the value of %s in row %.0f is %d bytes long, more than %d", name,
-                 (double)i + 1, (int)len, width);
-      memcpy(slot, p, len);
-      memset(slot + len, ' ', (size_t)((width + 7) / 8 * 8) - len);
-      continue;
+                 (double)(first + r) + 1, (int)len, width);
     }
-    double v;
-    switch (TYPEOF(col)) {
-      case REALSXP: v = REAL(col)[i]; break;
-      case INTSXP: v = INTEGER(col)[i] == NA_INTEGER ? NA_REAL : INTEGER(col)[i]; break;
-      case LGLSXP: v = LOGICAL(col)[i] == NA_LOGICAL ? NA_REAL : LOGICAL(col)[i]; break;
-      default: Rf_error("vexaio: column %s cannot be written", name);
-    }
-    if (ISNAN(v)) {
-      v = sysmis;
-    } else if (kind == VX_DATE) {
-      v = v * VX_DAY + VX_EPOCH_1970;
-    } else if (kind == VX_DATETIME) {
-      v += VX_EPOCH_1970;
-    }
-    put_number(slot, v);
+    unsigned char *slot = buf + (size_t)r * size;
+    memcpy(slot, p, len);
+    memset(slot + len, ' ', slot_size - len);
+  }
+}
+
+static void put_numbers(SEXP col, int kind, const char *name, R_xlen_t first, int n,
+                        unsigned char *buf, int size, double sysmis) {
+  double scale = kind == VX_DATE ? VX_DAY : 1.0;
+  double shift = kind == VX_DATE || kind == VX_DATETIME ? VX_EPOCH_1970 : 0.0;
+  const double *real = TYPEOF(col) == REALSXP ? REAL(col) + first : NULL;
+  const int *ints = TYPEOF(col) == INTSXP   ? INTEGER(col) + first
+                    : TYPEOF(col) == LGLSXP ? LOGICAL(col) + first
+                                            : NULL;
+  if (real == NULL && ints == NULL) Rf_error("vexaio: column %s cannot be written", name);
+  for (int r = 0; r < n; ++r) {
+    double v = real ? real[r] : ints[r] == NA_INTEGER ? NA_REAL : (double)ints[r];
+    v = ISNAN(v) ? sysmis : v * scale + shift;
+    memcpy(buf + (size_t)r * size, &v, sizeof v);
   }
 }
 
@@ -194,15 +192,25 @@ SEXP vx_write_cases(SEXP xp, SEXP columns, SEXP kinds, SEXP widths) {
   vx_check(vexaGetCaseSize(h, &check), "reading the case size");
   if (check != size) Rf_error("vexaio: case of %d bytes, the file's are %d", size, check);
   R_xlen_t rows = ncol > 0 ? XLENGTH(VECTOR_ELT(columns, 0)) : 0;
+  for (int j = 0; j < ncol; ++j) {
+    SEXP col = VECTOR_ELT(columns, j);
+    if (XLENGTH(col) != rows || (INTEGER(widths)[j] > 0) != (TYPEOF(col) == STRSXP))
+      Rf_error("vexaio: column %d does not fit the others", j + 1);
+  }
   int block = (1 << 20) / size > 0 ? (1 << 20) / size : 1;
   SEXP buffer = PROTECT(Rf_allocVector(RAWSXP, (R_xlen_t)block * size));
   unsigned char *buf = RAW(buffer);
   double sysmis = vexaSysmisVal();
   for (R_xlen_t first = 0; first < rows; first += block) {
     int n = rows - first < block ? (int)(rows - first) : block;
-    for (int j = 0; j < ncol; ++j)
-      put_column(VECTOR_ELT(columns, j), INTEGER(kinds)[j], INTEGER(widths)[j],
-                 text(STRING_ELT(names, j)), first, n, buf + offset[j], size, sysmis);
+    for (int j = 0; j < ncol; ++j) {
+      SEXP col = VECTOR_ELT(columns, j);
+      const char *name = text(STRING_ELT(names, j));
+      if (INTEGER(widths)[j] > 0)
+        put_texts(col, INTEGER(widths)[j], name, first, n, buf + offset[j], size);
+      else
+        put_numbers(col, INTEGER(kinds)[j], name, first, n, buf + offset[j], size, sysmis);
+    }
     for (int r = 0; r < n; ++r) {
       errno = 0;
       int code = vexaWholeCaseOut(h, buf + (size_t)r * size);
