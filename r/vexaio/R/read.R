@@ -10,29 +10,29 @@ open_read <- function(path, password) {
 # The attributes a column of variable i gets, class among them.
 column_attributes <- function(vars, i, kind) {
   a <- list()
-  if (!is.na(vars$label[i])) a$label <- vars$label[i]
+  if (!is.na(vars$label[i])) a[["label"]] <- vars$label[i]
   labels <- vars$value_labels[[i]]
-  if (!is.null(labels)) a$labels <- if (is.numeric(labels)) to_r_units(labels, kind) else labels
+  if (!is.null(labels)) a[["labels"]] <- if (is.numeric(labels)) to_r_units(labels, kind) else labels
   missing <- vars$missing[[i]]
   if (!is.null(missing)) {
     if (is.character(missing)) {
-      a$vexa_missing <- list(values = missing)
+      a[["vexa_missing"]] <- list(values = missing)
     } else {
       code <- missing[1]
       m <- to_r_units(missing[-1], kind)
-      a$vexa_missing <- if (code > 0) list(values = m[seq_len(code)])
+      a[["vexa_missing"]] <- if (code > 0) list(values = m[seq_len(code)])
                         else c(if (code == -3) list(values = m[3]), list(range = m[1:2]))
     }
   }
-  a$vexa_format <- format_text(vars$print_type[i], vars$print_dec[i], vars$print_width[i])
-  a$vexa_write_format <- format_text(vars$write_type[i], vars$write_dec[i], vars$write_width[i])
-  a$vexa_measure <- measures[vars$measure[i] + 1]
-  a$vexa_alignment <- alignments[vars$alignment[i] + 1]
-  a$vexa_display_width <- vars$display_width[i]
-  a$vexa_role <- roles[vars$role[i] + 1]
+  a[["vexa_format"]] <- format_text(vars$print_type[i], vars$print_dec[i], vars$print_width[i])
+  a[["vexa_write_format"]] <- format_text(vars$write_type[i], vars$write_dec[i], vars$write_width[i])
+  a[["vexa_measure"]] <- measures[vars$measure[i] + 1]
+  a[["vexa_alignment"]] <- alignments[vars$alignment[i] + 1]
+  a[["vexa_display_width"]] <- vars$display_width[i]
+  a[["vexa_role"]] <- roles[vars$role[i] + 1]
   attrs <- vars$attributes[[i]]
   attrs <- attrs[!startsWith(names(attrs) %||% character(0), "$@")]
-  if (length(attrs)) a$vexa_attributes <- attrs
+  if (length(attrs)) a[["vexa_attributes"]] <- attrs
   switch(as.character(kind),
          "2" = c(a, list(class = "Date")),
          "3" = c(a, list(class = c("POSIXct", "POSIXt"), tzone = "UTC")),
@@ -120,9 +120,9 @@ read_vexa_chunked <- function(path, callback, chunk_size = 10000, col_select = N
 
 missing_text <- function(m) {
   if (is.null(m)) return("")
-  parts <- c(if (!is.null(m$range)) paste(format(m$range[1]), "thru", format(m$range[2])),
-             if (!is.null(m$values)) if (is.character(m$values)) encodeString(m$values, quote = "\"")
-                                     else format(m$values))
+  parts <- c(if (!is.null(m[["range"]])) paste(format(m[["range"]][1]), "thru", format(m[["range"]][2])),
+             if (!is.null(m[["values"]])) if (is.character(m[["values"]])) encodeString(m[["values"]], quote = "\"")
+                                     else format(m[["values"]]))
   paste(parts, collapse = ", ")
 }
 

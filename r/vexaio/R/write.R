@@ -77,18 +77,18 @@ named_code <- function(value, choices) {
 }
 
 missing_spec <- function(m, kind, is_string, name) {
-  if (!is.list(m) || (is.null(m$values) && is.null(m$range))) return(NULL)
-  values <- m$values
+  if (!is.list(m) || (is.null(m[["values"]]) && is.null(m[["range"]]))) return(NULL)
+  values <- m[["values"]]
   if (is_string) {
-    if (!is.null(m$range) || length(values) > 3) abort_vexa("the missing values of ", name, " do not fit a string")
+    if (!is.null(m[["range"]]) || length(values) > 3) abort_vexa("the missing values of ", name, " do not fit a string")
     return(as.character(values))
   }
   values <- from_r_units(as.double(values), kind)
-  if (is.null(m$range)) {
+  if (is.null(m[["range"]])) {
     if (length(values) > 3) abort_vexa(name, " has more than 3 missing values")
     return(c(length(values), values, rep(0, 3 - length(values))))
   }
-  range <- from_r_units(as.double(m$range), kind)
+  range <- from_r_units(as.double(m[["range"]]), kind)
   if (length(range) != 2 || length(values) > 1) abort_vexa("the missing range of ", name, " does not fit")
   c(if (length(values)) -3 else -2, range, if (length(values)) values else 0)
 }
@@ -99,7 +99,7 @@ column_spec <- function(x, name, fallback) {
   if (!any(package_attributes %in% names(a))) a <- c(a, fallback)
   cv <- column_values(x, name)
   is_string <- cv$kind == kind_string
-  labels <- a$labels
+  labels <- a[["labels"]]
   if (is.factor(x)) {
     fv <- factor_values(x, labels)
     cv$values <- fv$values
@@ -114,13 +114,13 @@ column_spec <- function(x, name, fallback) {
       abort_vexa("the value of ", name, " in row ", long[1], " is ", bytes[long[1]],
                  " bytes long; a file holds at most 32767")
     }
-    declared <- fitting_format(a$vexa_format, cv$kind, TRUE)
+    declared <- fitting_format(a[["vexa_format"]], cv$kind, TRUE)
     width <- as.integer(max(1L, bytes, if (!is.null(declared)) declared[3]))
     print <- write <- c(1L, 0L, width)
   } else {
-    print <- fitting_format(a$vexa_format, cv$kind, FALSE)
+    print <- fitting_format(a[["vexa_format"]], cv$kind, FALSE)
     if (is.null(print)) print <- if (is.null(cv$format)) number_format(cv$values) else cv$format
-    write <- fitting_format(a$vexa_write_format, cv$kind, FALSE)
+    write <- fitting_format(a[["vexa_write_format"]], cv$kind, FALSE)
     if (is.null(write)) write <- print
   }
   if (!is.null(labels)) {
@@ -128,17 +128,17 @@ column_spec <- function(x, name, fallback) {
     labels <- if (is_string) as.character(labels) else from_r_units(as.double(labels), cv$kind)
     labels <- if (is.null(label_names)) NULL else stats::setNames(labels, label_names)[!is.na(labels)]
   }
-  measure <- named_code(a$vexa_measure, measures)
+  measure <- named_code(a[["vexa_measure"]], measures)
   if (is.na(measure)) {
     measure <- if (is.ordered(x)) 2L else if (is.factor(x) || is_string) 1L else 3L
   }
-  attrs <- a$vexa_attributes
+  attrs <- a[["vexa_attributes"]]
   list(values = cv$values, kind = cv$kind, width = width, print = print, write = write,
-       label = if (is.character(a$label) && length(a$label) == 1) a$label else NA_character_,
-       measure = measure, alignment = named_code(a$vexa_alignment, alignments),
-       display_width = if (is.numeric(a$vexa_display_width)) as.integer(a$vexa_display_width[1]) else NA_integer_,
-       role = named_code(a$vexa_role, roles), labels = labels,
-       missing = missing_spec(a$vexa_missing, cv$kind, is_string, name),
+       label = if (is.character(a[["label"]]) && length(a[["label"]]) == 1) a[["label"]] else NA_character_,
+       measure = measure, alignment = named_code(a[["vexa_alignment"]], alignments),
+       display_width = if (is.numeric(a[["vexa_display_width"]])) as.integer(a[["vexa_display_width"]][1]) else NA_integer_,
+       role = named_code(a[["vexa_role"]], roles), labels = labels,
+       missing = missing_spec(a[["vexa_missing"]], cv$kind, is_string, name),
        attributes = if (is.character(attrs) && !is.null(names(attrs))) enc2utf8(attrs))
 }
 
