@@ -71,6 +71,14 @@ static void plan_missing(int h, column_plan *c) {
 static void fill_numbers(const column_plan *c, const unsigned char *buf, int n, int size,
                          double *out) {
   const unsigned char *p = buf + c->offset;
+  if (c->kind == VX_NUMBER && c->missing_format == 0) {
+    for (int r = 0; r < n; ++r, p += size) {
+      double v;
+      memcpy(&v, p, sizeof v);
+      out[r] = isnan(v) ? NA_REAL : v;
+    }
+    return;
+  }
   for (int r = 0; r < n; ++r, p += size) {
     double v;
     memcpy(&v, p, sizeof v);
@@ -87,8 +95,35 @@ static void fill_numbers(const column_plan *c, const unsigned char *buf, int n, 
   }
 }
 
+/* Texts of at most 8 bytes: the slot's word is its own cache key, so a value
+ * seen before costs one comparison. */
+static void fill_short_texts(column_plan *c, const unsigned char *buf, int n, int size,
+                             SEXP out, R_xlen_t first) {
+  const unsigned char *p = buf + c->offset;
+  for (int r = 0; r < n; ++r, p += size) {
+    uint64_t word;
+    memcpy(&word, p, sizeof word);
+    unsigned slot = (unsigned)((word * 0x9E3779B97F4A7C15ULL) >> 56) & (CACHE_SLOTS - 1);
+    SEXP s = c->cache[slot];
+    if (s == NULL || c->keys[slot] != word) {
+      const char *text = (const char *)p;
+      int len = c->width;
+      while (len > 0 && (text[len - 1] == ' ' || text[len - 1] == '\0')) --len;
+      s = c->missing_texts > 0 && text_missing(c, text, len) ? NA_STRING
+                                                              : Rf_mkCharLenCE(text, len, CE_UTF8);
+      c->cache[slot] = s;
+      c->keys[slot] = word;
+    }
+    SET_STRING_ELT(out, first + r, s);
+  }
+}
+
 static void fill_texts(column_plan *c, const unsigned char *buf, int n, int size, SEXP out,
                        R_xlen_t first) {
+  if (c->width <= 8) {
+    fill_short_texts(c, buf, n, size, out, first);
+    return;
+  }
   const unsigned char *p = buf + c->offset;
   for (int r = 0; r < n; ++r, p += size) {
     const char *text = (const char *)p;
