@@ -21,7 +21,13 @@ as_factor.default <- function(x, ...) {
   present <- sort(unique(values[!is.na(values)]))
   extras <- present[!present %in% labels]
   keys <- c(unname(labels), extras)
-  texts <- c(names(labels), if (is.character(extras)) extras else format(extras, trim = TRUE, digits = 15))
+  # Values without a label as the column shows them (a date as a date).
+  shown <- x
+  attributes(shown) <- attributes(x)[intersect(names(attributes(x)), c("class", "tzone", "units"))]
+  extra_texts <- if (is.object(shown)) as.character(shown[match(extras, values)])
+                 else if (is.character(extras)) extras
+                 else vapply(extras, format, "", digits = 15)
+  texts <- c(names(labels), extra_texts)
   f <- factor(texts[match(values, keys)], levels = unique(texts),
               ordered = identical(attr(x, "vexa_measure"), "ordinal"))
   keep <- attributes(x)[intersect(names(attributes(x)), package_attributes)]

@@ -68,3 +68,27 @@ test_that("protected files need their password", {
   expect_identical(tryCatch(read_vexa(path), error = identity)$code, 81L)
   expect_identical(tryCatch(read_vexa(path, password = "wrong"), error = identity)$code, 80L)
 })
+
+test_that("a damaged file gives an error or fewer cases, never a crash", {
+  path <- temp_vexa()
+  data <- data.frame(x = seq(0.5, 500, by = 0.5), s = rep(c("abc", "defghijkl"), 500))
+  write_vexa(data, path)
+  bytes <- readBin(path, "raw", file.size(path))
+  cut <- temp_vexa()
+  for (keep in c(0, 3, 100, 300, 700, length(bytes) %/% 2, length(bytes) - 9)) {
+    writeBin(bytes[seq_len(keep)], cut)
+    result <- tryCatch(read_vexa(cut), vexaio_error = function(e) "refused")
+    if (!identical(result, "refused")) {
+      expect_lt(nrow(result), nrow(data))
+      expect_equal(bare(result$x), data$x[seq_len(nrow(result))], info = keep)
+    }
+  }
+  # Bytes changed inside the dictionary.
+  for (at in seq(80, 600, by = 37)) {
+    damaged <- bytes
+    damaged[at] <- as.raw(0xff)
+    writeBin(damaged, cut)
+    result <- tryCatch(read_vexa(cut), vexaio_error = function(e) "refused")
+    expect_true(identical(result, "refused") || is.data.frame(result), info = at)
+  }
+})
