@@ -26,11 +26,11 @@ column_attributes <- function(vars, i, kind) {
   }
   a[["vexa_format"]] <- format_text(vars$print_type[i], vars$print_dec[i], vars$print_width[i])
   a[["vexa_write_format"]] <- format_text(vars$write_type[i], vars$write_dec[i], vars$write_width[i])
-  a[["vexa_measure"]] <- measures[vars$measure[i] + 1]
+  attrs <- vars$attributes[[i]]
+  a[["vexa_measure"]] <- measures[extended(vars$measure[i], attrs[match("$@MeasurementLevel", names(attrs))], 4:5) + 1]
   a[["vexa_alignment"]] <- alignments[vars$alignment[i] + 1]
   a[["vexa_display_width"]] <- vars$display_width[i]
-  a[["vexa_role"]] <- roles[vars$role[i] + 1]
-  attrs <- vars$attributes[[i]]
+  a[["vexa_role"]] <- roles[extended(vars$role[i], attrs[match("$@ExtendRole", names(attrs))], 6:7) + 1]
   attrs <- attrs[!startsWith(names(attrs) %||% character(0), "$@")]
   if (length(attrs)) a[["vexa_attributes"]] <- attrs
   switch(as.character(kind),
@@ -38,6 +38,14 @@ column_attributes <- function(vars, i, kind) {
          "3" = c(a, list(class = c("POSIXct", "POSIXt"), tzone = "UTC")),
          "4" = c(a, list(class = "difftime", units = "secs")),
          a)
+}
+
+# Roles 6 and 7 and measurement levels 4 and 5 travel as attributes
+# ("$@ExtendRole", "$@MeasurementLevel") beside a role or level the other
+# readers know; the attribute gives the code where it is one of those.
+extended <- function(code, attribute, codes) {
+  value <- suppressWarnings(as.integer(attribute))
+  if (length(value) == 1 && !is.na(value) && value %in% codes) value else code
 }
 
 # The variables (0-based) of a column selection, in the caller's order.
@@ -132,15 +140,15 @@ vexa_dictionary <- function(path, password = NULL) {
   dict <- .Call(vx_dictionary, h)
   v <- dict$variables
   kinds <- kind_of_type(v$print_type, v$width)
-  missing <- vapply(seq_along(v$name), function(i)
-    missing_text(column_attributes(v, i, kinds[i])$vexa_missing), "")
+  a <- lapply(seq_along(v$name), function(i) column_attributes(v, i, kinds[i]))
+  field <- function(name) vapply(a, `[[`, "", name)
   data.frame(
     name = v$name, type = ifelse(v$width > 0, "string", "numeric"), width = v$width,
-    print_format = format_text(v$print_type, v$print_dec, v$print_width),
-    write_format = format_text(v$write_type, v$write_dec, v$write_width),
-    label = v$label, measure = measures[v$measure + 1], role = roles[v$role + 1],
-    alignment = alignments[v$alignment + 1], display_width = v$display_width,
-    value_labels = vapply(v$value_labels, length, 0L), missing = missing,
+    print_format = field("vexa_format"), write_format = field("vexa_write_format"),
+    label = v$label, measure = field("vexa_measure"), role = field("vexa_role"),
+    alignment = field("vexa_alignment"), display_width = v$display_width,
+    value_labels = vapply(v$value_labels, length, 0L),
+    missing = vapply(a, function(x) missing_text(x[["vexa_missing"]]), ""),
     stringsAsFactors = FALSE)
 }
 
