@@ -14,15 +14,17 @@ fitting_format <- function(text, kind, is_string) {
   f
 }
 
+whole <- function(x) all(x == trunc(x), na.rm = TRUE)
+
+# An F format wide enough for the largest number and its sign: no decimals
+# for whole numbers, else two.
 number_format <- function(x) {
   r <- suppressWarnings(range(x, na.rm = TRUE, finite = TRUE))
   if (!all(is.finite(r))) return(c(5L, 2L, 8L))
   digits <- nchar(format(floor(max(abs(r))), scientific = FALSE)) + (r[1] < 0)
-  if (all(x == trunc(x), na.rm = TRUE)) return(c(5L, 0L, as.integer(min(max(digits, 1), 40))))
+  if (whole(x)) return(c(5L, 0L, as.integer(min(max(digits, 1), 40))))
   c(5L, 2L, as.integer(min(max(digits + 3, 8), 40)))
 }
-
-whole <- function(x) all(x == trunc(x), na.rm = TRUE)
 
 # The values, kind and default format of a column.
 column_values <- function(x, name) {
@@ -54,12 +56,16 @@ column_values <- function(x, name) {
   abort_vexa("column ", name, " of class ", class(x)[1], " cannot be written")
 }
 
-# A factor's codes and value labels: levels that are labels of the column's
-# labels attribute go back to their values, levels that are numbers stand
-# for themselves, others get new codes after the largest value.
+# A factor's codes and value labels: its codes 1, 2, ... with the levels as
+# labels. A factor with a labels attribute (as as_factor leaves it) instead
+# takes levels that are its labels back to their values, levels that are
+# numbers as themselves, and others as new codes after the largest value.
 factor_values <- function(x, labels) {
   lev <- levels(x)
-  known <- if (is.numeric(labels)) labels else numeric(0)
+  if (!is.numeric(labels)) {
+    return(list(values = as.double(unclass(x)), labels = stats::setNames(seq_along(lev) + 0, lev)))
+  }
+  known <- labels
   numbers <- suppressWarnings(as.numeric(lev))
   values <- ifelse(lev %in% names(known), known[match(lev, names(known))], numbers)
   fresh <- is.na(values)

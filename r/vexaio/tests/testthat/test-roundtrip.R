@@ -16,7 +16,8 @@ kinds <- list(
                   as.POSIXct(c("1900-01-01 00:00:01", NA, "2262-04-12 23:47:16.5", "1970-01-01"), tz = "UTC")),
   time = list(as.difftime(c(0.5, NA, 90, 100000), units = "mins"),
               as.difftime(c(30, NA, 5400, 6e6), units = "secs")),
-  factor = list(factor(c("lo", NA, "hi", "lo"), levels = c("lo", "hi")), c(1, NA, 2, 1))
+  factor = list(factor(c("lo", NA, "hi", "lo"), levels = c("lo", "hi")), c(1, NA, 2, 1)),
+  numbered = list(factor(c(20, 10, NA, 20)), c(2, 1, NA, 2))
 )
 
 test_that("every kind of column comes back, in every compression", {
