@@ -82,7 +82,7 @@ named_code <- function(value, choices) {
   match(value, choices) - 1L
 }
 
-missing_spec <- function(m, kind, is_string, name) {
+missing_entry <- function(m, kind, is_string, name) {
   if (!is.list(m) || (is.null(m[["values"]]) && is.null(m[["range"]]))) return(NULL)
   values <- m[["values"]]
   if (is_string) {
@@ -100,7 +100,7 @@ missing_spec <- function(m, kind, is_string, name) {
 }
 
 # The dictionary entry and values of one column.
-column_spec <- function(x, name, fallback) {
+column_entry <- function(x, name, fallback) {
   a <- attributes(x)
   if (!any(package_attributes %in% names(a))) a <- c(a, fallback)
   cv <- column_values(x, name)
@@ -144,7 +144,7 @@ column_spec <- function(x, name, fallback) {
        measure = measure, alignment = named_code(a[["vexa_alignment"]], alignments),
        display_width = if (is.numeric(a[["vexa_display_width"]])) as.integer(a[["vexa_display_width"]][1]) else NA_integer_,
        role = named_code(a[["vexa_role"]], roles), labels = labels,
-       missing = missing_spec(a[["vexa_missing"]], cv$kind, is_string, name),
+       missing = missing_entry(a[["vexa_missing"]], cv$kind, is_string, name),
        attributes = if (is.character(attrs) && !is.null(names(attrs))) enc2utf8(attrs))
 }
 
@@ -195,18 +195,18 @@ write_vexa <- function(data, path, compress = c("bytecode", "zlib", "none"), pas
   if (ncol(data) == 0) abort_vexa("a file needs at least one column")
   fallback <- attr(data, "vexa_columns")
   names <- repair_names(names(data))
-  specs <- lapply(seq_along(data), function(j) {
-    column_spec(data[[j]], names[j], if (is.list(fallback)) fallback[[names(data)[j]]])
+  entries <- lapply(seq_along(data), function(j) {
+    column_entry(data[[j]], names[j], if (is.list(fallback)) fallback[[names(data)[j]]])
   })
-  field <- function(f, type) vapply(specs, function(s) s[[f]], type)
-  fmt <- function(f, k) vapply(specs, function(s) as.integer(s[[f]][k]), 0L)
+  field <- function(f, type) vapply(entries, function(s) s[[f]], type)
+  fmt <- function(f, k) vapply(entries, function(s) as.integer(s[[f]][k]), 0L)
   vars <- list(name = enc2utf8(names), width = field("width", 0L),
                print_type = fmt("print", 1), print_dec = fmt("print", 2), print_width = fmt("print", 3),
                write_type = fmt("write", 1), write_dec = fmt("write", 2), write_width = fmt("write", 3),
                label = enc2utf8(field("label", "")), measure = field("measure", 0L),
                alignment = field("alignment", 0L), display_width = field("display_width", 0L),
-               role = field("role", 0L), value_labels = lapply(specs, `[[`, "labels"),
-               missing = lapply(specs, `[[`, "missing"), attributes = lapply(specs, `[[`, "attributes"))
+               role = field("role", 0L), value_labels = lapply(entries, `[[`, "labels"),
+               missing = lapply(entries, `[[`, "missing"), attributes = lapply(entries, `[[`, "attributes"))
   weight <- one_text(attr(data, "vexa_weight"))
   if (!is.na(weight) && !(weight %in% names && vars$width[match(weight, names)] == 0L)) weight <- NA_character_
   docs <- attr(data, "vexa_documents")
@@ -219,11 +219,11 @@ write_vexa <- function(data, path, compress = c("bytecode", "zlib", "none"), pas
                compression = match(compress, c("none", "bytecode", "zlib")) - 1L)
   if (!is.null(password) && (!is.character(password) || length(password) != 1 || is.na(password)))
     abort_vexa("password must be one text or NULL")
-  columns <- stats::setNames(lapply(specs, `[[`, "values"), names)
+  columns <- stats::setNames(lapply(entries, `[[`, "values"), names)
   h <- .Call(vx_open_write, enc2utf8(path.expand(path)), if (!is.null(password)) enc2utf8(password))
   on.exit(.Call(vx_abandon, h))
   .Call(vx_define, h, vars, file)
-  .Call(vx_write_cases, h, columns, vapply(specs, `[[`, 0L, "kind"), vars$width)
+  .Call(vx_write_cases, h, columns, vapply(entries, `[[`, 0L, "kind"), vars$width)
   .Call(vx_close, h)
   invisible(data)
 }
