@@ -1,7 +1,9 @@
 /* Times vexaWholeCaseIn over every case of a file, the yardstick of the
- * Python reading benchmark (read_dataframe_bench.py). Three ways:
+ * Python and R reading benchmarks (read_dataframe_bench.py, read_r_bench.R).
+ * Four ways:
  *   one    every case into the same one-case buffer (the decoding alone)
  *   all    all cases into one buffer from malloc, as a plain C caller would
+ *   block  all cases into one buffer from malloc by one vexaWholeCasesIn
  *   huge   all cases into one buffer advised to use huge pages, as NumPy
  *          allocates its arrays
  * Prints "MODE SECONDS CASES CASE_SIZE" for the best of REPEAT runs.
@@ -23,7 +25,7 @@ static double now(void) {
 
 /* One run: open, read every case, close. Returns seconds, or -1. */
 static double run(const char *path, const char *mode, int *cases, int *size) {
-  int h, count;
+  int h, count, block = strcmp(mode, "block") == 0;
   double start = now();
   char *buffer;
   size_t bytes;
@@ -38,7 +40,9 @@ static double run(const char *path, const char *mode, int *cases, int *size) {
     buffer = malloc(bytes);
   }
   *cases = 0;
-  if (strcmp(mode, "one") == 0) {
+  if (block) {
+    vexaWholeCasesIn(h, buffer, count, cases);
+  } else if (strcmp(mode, "one") == 0) {
     while (vexaWholeCaseIn(h, buffer) == VEXA_OK) ++*cases;
   } else {
     while (*cases < count && vexaWholeCaseIn(h, buffer + (size_t)*size * *cases) == VEXA_OK) ++*cases;
@@ -49,14 +53,14 @@ static double run(const char *path, const char *mode, int *cases, int *size) {
 }
 
 int main(int argc, char **argv) {
-  const char *modes[] = {"one", "all", "huge"};
+  const char *modes[] = {"one", "all", "huge", "block"};
   int repeat = argc > 2 ? atoi(argv[2]) : 5, m, i, cases = 0, size = 0;
   if (argc < 2) {
     fprintf(stderr, "usage: whole_case_in_timer FILE [REPEAT]\n");
     return 2;
   }
   vexaSetInterfaceEncoding(1);
-  for (m = 0; m < 3; ++m) {
+  for (m = 0; m < 4; ++m) {
     double best = -1;
     for (i = 0; i < repeat; ++i) {
       double s = run(argv[1], modes[m], &cases, &size);

@@ -4,7 +4,7 @@
 # installation twice, through pkg-config and through find_package, then runs
 # each build.
 # With a Python interpreter, the installed Python package loads the installed
-# library too.
+# library too; with R, the R package builds against it.
 #   install_test.sh BUILD_DIR C_COMPILER [EXTRA_CFLAGS [PYTHON]]
 set -euo pipefail
 build=$1 cc=$2 extra=${3:-} python=${4:-}
@@ -49,5 +49,15 @@ if [ -n "$python" ]; then
         "$tmp/b.vexa")
   [ "$out" = "${version//./ } [1.5, 3.0, 4.5]" ] || { echo "installed Python package printed '$out'"; exit 1; }
   [ -f "$pkg/dask.py" ] || { echo "the installed Python package lacks vexaio/dask.py"; exit 1; }
+fi
+# The R package builds against the installation through pkg-config and reads
+# the file (not with a sanitized library, which R loads only with the
+# runtime preloaded).
+if [ -z "$extra" ] && command -v R >/dev/null; then
+  cp -R "$here/../../r/vexaio" "$tmp/rpkg" && mkdir "$tmp/rlib"
+  env -u VEXAIO_BUILD_DIR R CMD INSTALL --no-test-load -l "$tmp/rlib" "$tmp/rpkg" >"$tmp/r.log" 2>&1 ||
+    { cat "$tmp/r.log"; exit 1; }
+  out=$(R_LIBS="$tmp/rlib" Rscript -e 'cat(vexaio::read_vexa(commandArgs(TRUE))$x)' "$tmp/b.vexa")
+  [ "$out" = "1.5 3 4.5" ] || { echo "the R package built through pkg-config printed '$out'"; exit 1; }
 fi
 echo "install test passed: vexaio $version in $prefix"

@@ -1,0 +1,3 @@
+library(testthat)
+library(vexaio)
+test_check("vexaio")
