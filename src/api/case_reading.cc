@@ -136,15 +136,31 @@ VEXA_API int vexaWholeCasesInEx(int handle, void* caseRecs, int maxCases, int op
     if ((options & ~VEXA_CASES_NAN_FOR_SYSMIS) != 0) throw std::invalid_argument("unknown option");
     const std::vector<SlotRun> runs =
         options & VEXA_CASES_NAN_FOR_SYSMIS ? NumericRuns(r.Dict()) : std::vector<SlotRun>();
-    const size_t size = r.CaseBytes();
+    if (maxCases == 0) return VEXA_OK;
+    if (r.case_state() == kEndOfData) return VEXA_W_END_OF_DATA;
+    if (!r.iterator()) return VEXA_E_NO_MEMORY;
+    r.set_case_state(kNoCase);
     char* dest = static_cast<char*>(caseRecs);
-    for (int i = 0; i < maxCases; ++i, dest += size) {
-      // A failing read leaves the count at the cases before it.
-      const int code = ReadInto(r, dest);
-      if (code != VEXA_OK) return code;
-      // While the case is still in the cache.
-      for (const SlotRun& run : runs) SysmisToNaN(dest + run.first * 8, run.second);
-      *casesRead = i + 1;
+    const size_t wanted = static_cast<size_t>(maxCases);
+    size_t done = 0;
+    // The cases delivered are counted and converted also when a damaged
+    // case stops the read, while they are still in the cache.
+    struct Deliver {
+      const std::vector<SlotRun>& runs;
+      char* dest;
+      size_t bytes;
+      size_t& done;
+      int* count;
+      ~Deliver() {
+        for (size_t i = 0; i < done && !runs.empty(); ++i) {
+          for (const SlotRun& run : runs) SysmisToNaN(dest + i * bytes + run.first * 8, run.second);
+        }
+        *count = static_cast<int>(done);
+      }
+    } deliver{runs, dest, r.CaseBytes(), done, casesRead};
+    if (r.iterator()->ReadCasesInto(dest, wanted, done) < wanted) {
+      r.set_case_state(kEndOfData);
+      return VEXA_W_END_OF_DATA;
     }
     return VEXA_OK;
   });

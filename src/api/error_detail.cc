@@ -58,7 +58,12 @@ std::string DescribeException(const std::exception& e) {
   return e.what();
 }
 
-void ClearErrorDetail() noexcept { t_detail.clear(); }
+thread_local constinit bool t_has_error_detail = false;
+
+void ForgetErrorDetail() noexcept {
+  t_detail.clear();
+  t_has_error_detail = false;
+}
 
 void SetErrorDetail(std::string_view sentence) noexcept {
   try {
@@ -66,8 +71,8 @@ void SetErrorDetail(std::string_view sentence) noexcept {
   } catch (...) {
     t_detail.clear();  // no memory for the sentence: the code says enough
   }
+  t_has_error_detail = !t_detail.empty();
 }
-bool HasErrorDetail() noexcept { return !t_detail.empty(); }
 const std::string& ErrorDetail() { return t_detail; }
 
 }  // namespace vexa

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "api/api_error.h"
 
@@ -82,7 +83,7 @@ bool HandleRecord::CreateCaseIterator() {
   return iterator_ != nullptr;
 }
 
-void HandleRecord::PrepareCase() {
+void HandleRecord::StartCase() {
   if (!case_buffer_) {
     size_t bytes = static_cast<size_t>(Dict().SlotCount()) * 8;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[bytes]);
@@ -99,31 +100,22 @@ void HandleRecord::PrepareCase() {
   }
 }
 
-const std::pair<int32_t, int32_t>& HandleRecord::DirectoryEntry(
-    double var_handle) const {
+void HandleRecord::RefuseVariableHandle() const {
   if (variable_directory_.empty()) throw ApiError(VEXA_E_HEADER_NOT_COMMITTED);
-  // Compared as doubles first, so that NaN and huge values never reach the
-  // conversion to an integer.
-  if (!(var_handle >= 1.0 &&
-        var_handle < static_cast<double>(variable_directory_.size()) + 1.0)) {
-    throw ApiError(VEXA_E_BAD_VAR_HANDLE);
-  }
-  return variable_directory_[static_cast<size_t>(var_handle) - 1];
+  throw ApiError(VEXA_E_BAD_VAR_HANDLE);
 }
 
-HandleTable& HandleTable::Instance() {
-  // Created on first use and never destroyed: records still open at exit
-  // stay reachable and are not finished behind the caller's back.
-  static HandleTable* table = new HandleTable();
-  return *table;
-}
+constinit HandleTable HandleTable::instance_;
+static_assert(std::is_trivially_destructible_v<HandleTable>,
+              "the table outlives every handle: nothing of it runs at exit");
 
 int HandleTable::Allocate(std::unique_ptr<HandleRecord> record, int* handle) {
   *handle = -1;
   std::unique_lock<std::mutex> guard(lock_);
   for (int i = 0; i < kSlots; ++i) {
-    if (!slots_[i]) {
-      slots_[i] = std::move(record);
+    auto& slot = slots_[static_cast<size_t>(i)];
+    if (slot.load(std::memory_order_relaxed) == nullptr) {
+      slot.store(record.release(), std::memory_order_release);
       *handle = i;
       return VEXA_OK;
     }
@@ -134,42 +126,16 @@ int HandleTable::Allocate(std::unique_ptr<HandleRecord> record, int* handle) {
   return VEXA_E_TOO_MANY_FILES;
 }
 
-int HandleTable::Lookup(int handle, Access access, HandleRecord** record) {
-  *record = nullptr;
-  std::lock_guard<std::mutex> guard(lock_);
-  if (handle < 0 || handle >= kSlots || !slots_[handle]) {
-    return VEXA_E_BAD_HANDLE;
-  }
-  HandleRecord* r = slots_[handle].get();
-  switch (access) {
-    case Access::kAny:
-      break;
-    case Access::kDefine:
-      if (r->mode() == HandleMode::kRead) return VEXA_E_OPENED_FOR_READ;
-      if (r->header_committed()) return VEXA_E_HEADER_COMMITTED;
-      break;
-    case Access::kRead:
-      if (r->mode() != HandleMode::kRead) return VEXA_E_OPENED_FOR_WRITE;
-      break;
-    case Access::kData:
-      if (r->mode() == HandleMode::kRead) return VEXA_E_OPENED_FOR_READ;
-      if (!r->header_committed()) return VEXA_E_HEADER_NOT_COMMITTED;
-      break;
-  }
-  *record = r;
-  return VEXA_OK;
-}
-
 int HandleTable::Take(int handle, bool writers_only,
                       std::unique_ptr<HandleRecord>* record) {
   std::lock_guard<std::mutex> guard(lock_);
-  if (handle < 0 || handle >= kSlots || !slots_[handle]) {
-    return VEXA_E_BAD_HANDLE;
-  }
-  if (writers_only && slots_[handle]->mode() == HandleMode::kRead) {
-    return VEXA_E_OPENED_FOR_READ;
-  }
-  *record = std::move(slots_[handle]);
+  if (static_cast<unsigned>(handle) >= static_cast<unsigned>(kSlots)) return VEXA_E_BAD_HANDLE;
+  auto& slot = slots_[static_cast<size_t>(handle)];
+  HandleRecord* r = slot.load(std::memory_order_relaxed);
+  if (r == nullptr) return VEXA_E_BAD_HANDLE;
+  if (writers_only && r->mode() == HandleMode::kRead) return VEXA_E_OPENED_FOR_READ;
+  slot.store(nullptr, std::memory_order_relaxed);
+  record->reset(r);
   return VEXA_OK;
 }
 
@@ -201,7 +167,7 @@ bool HandleTable::AnyOpen() const {
 
 bool HandleTable::AnyOpenLocked() const {
   for (const auto& slot : slots_) {
-    if (slot) return true;
+    if (slot.load(std::memory_order_relaxed) != nullptr) return true;
   }
   return false;
 }

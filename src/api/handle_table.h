@@ -1,11 +1,13 @@
 // The process-wide table of open files. A file handle is the index of its
 // slot (0 to 99); each occupied slot owns the HandleRecord of one open file.
-// The table has a lock of its own, so that threads may open, use and close
-// different handles at the same time; calls on one handle still come from
-// one thread at a time.
+// Opening and closing take the table's lock; looking a handle up takes none
+// (one atomic load), so that threads may open, use and close different
+// handles at the same time and a call on a handle costs little. Calls on
+// one handle, its close included, come from one thread at a time.
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -20,6 +22,7 @@
 
 #include "dict/data_source.h"
 #include "io/writer_lock.h"
+#include "vexaio.h"
 
 namespace vexa {
 
@@ -112,13 +115,45 @@ class HandleRecord {
   // Write and append handles: allocates the case buffer and the template of
   // an empty case on first need, and starts a new case from the template
   // unless one is being built.
-  void PrepareCase();
+  void PrepareCase() {
+    if (case_state_ != kCurrentCase || !case_buffer_) [[unlikely]] StartCase();
+  }
   // The directory entry of a variable handle (position plus one), or raises
   // VEXA_E_BAD_VAR_HANDLE (VEXA_E_HEADER_NOT_COMMITTED when the directory is
   // empty).
-  const std::pair<int32_t, int32_t>& DirectoryEntry(double var_handle) const;
+  const std::pair<int32_t, int32_t>& DirectoryEntry(double var_handle) const {
+    // Compared as doubles first, so that NaN and huge values never reach
+    // the conversion to an integer.
+    if (var_handle >= 1.0 &&
+        var_handle < static_cast<double>(variable_directory_.size()) + 1.0) [[likely]] {
+      return variable_directory_[static_cast<size_t>(var_handle) - 1];
+    }
+    RefuseVariableHandle();
+  }
+  // The result code of a call on this handle that needs `access`: 0, or
+  // why the handle does not allow it.
+  int Refuses(Access access) const {
+    switch (access) {
+      case Access::kAny:
+        return 0;
+      case Access::kDefine:
+        if (mode_ == HandleMode::kRead) return VEXA_E_OPENED_FOR_READ;
+        return header_committed_ ? VEXA_E_HEADER_COMMITTED : 0;
+      case Access::kRead:
+        return mode_ != HandleMode::kRead ? VEXA_E_OPENED_FOR_WRITE : 0;
+      case Access::kData:
+        if (mode_ == HandleMode::kRead) return VEXA_E_OPENED_FOR_READ;
+        return header_committed_ ? 0 : VEXA_E_HEADER_NOT_COMMITTED;
+    }
+    return 0;
+  }
 
  private:
+  // PrepareCase() when no case is being built.
+  void StartCase();
+  // Raises why a variable handle has no directory entry.
+  [[noreturn]] void RefuseVariableHandle() const;
+
   // Before the data source, so that it goes after the file is finished.
   WriterLock writer_lock_;
   std::unique_ptr<VEXA_DataSource> data_source_;
@@ -144,14 +179,22 @@ class HandleTable {
  public:
   static constexpr int kSlots = 100;
 
-  static HandleTable& Instance();
+  static HandleTable& Instance() { return instance_; }
 
   // Stores the record in the lowest empty slot and writes its index to
   // *handle. Returns 0, or VEXA_E_TOO_MANY_FILES (the record is destroyed).
   int Allocate(std::unique_ptr<HandleRecord> record, int* handle);
   // The record of an open handle, checked against the access level: a
   // result code (0 on success) and the record.
-  int Lookup(int handle, Access access, HandleRecord** record);
+  int Lookup(int handle, Access access, HandleRecord** record) const {
+    *record = nullptr;
+    if (static_cast<unsigned>(handle) >= static_cast<unsigned>(kSlots)) return VEXA_E_BAD_HANDLE;
+    HandleRecord* r = slots_[static_cast<size_t>(handle)].load(std::memory_order_acquire);
+    if (r == nullptr) return VEXA_E_BAD_HANDLE;
+    if (const int code = r->Refuses(access); code != 0) return code;
+    *record = r;
+    return VEXA_OK;
+  }
   // Finishes the file of an open handle, destroys its record and empties
   // its slot. A failure to finish the file is stored in *failure (when
   // given); the slot is emptied all the same.
@@ -166,16 +209,22 @@ class HandleTable {
   bool WhileNoneOpen(const std::function<void()>& change);
 
  private:
-  HandleTable() = default;
+  constexpr HandleTable() = default;
+  // The one table: constant-initialised, so that no call pays for a first-
+  // use check, and never destroyed, so that records still open at exit
+  // stay reachable and are not finished behind the caller's back.
+  static HandleTable instance_;
   bool AnyOpenLocked() const;
   // Takes the record out of an open handle's slot, unless `writers_only`
   // and it is a read handle: a result code and the record.
   int Take(int handle, bool writers_only, std::unique_ptr<HandleRecord>* record);
 
-  // Guards the slots, not the records: a record belongs to the caller of
-  // its handle.
+  // Serialises the changes of the slots (opens, closes, settings), not the
+  // lookups, nor the records: a record belongs to the caller of its handle.
+  // A slot owns its record; it is published with a release store, so that a
+  // lookup's acquire load sees the record complete.
   mutable std::mutex lock_;
-  std::array<std::unique_ptr<HandleRecord>, kSlots> slots_;
+  std::array<std::atomic<HandleRecord*>, kSlots> slots_{};
 };
 
 // A slot taken by an open that has not succeeded yet: emptied at scope exit

@@ -58,6 +58,15 @@ class VEXA_InputCaseIterator {
     std::memcpy(dest, Case().Data(), Case().Bytes());
     return true;
   }
+  // Reads up to `count` cases one after another into `dest`; `done` counts
+  // the cases delivered, also when a damaged case raises. Returns the count,
+  // fewer than asked only at the end of the data.
+  virtual size_t ReadCasesInto(char* dest, size_t count, size_t& done) {
+    for (done = 0; done < count; ++done, dest += Case().Bytes()) {
+      if (!ReadNextInto(dest)) break;
+    }
+    return done;
+  }
   // Makes the next read deliver case `case_number` (0-based). Returns false
   // when this iterator cannot seek.
   virtual bool Seek(int64_t case_number) = 0;

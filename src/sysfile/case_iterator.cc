@@ -1,5 +1,7 @@
 #include "sysfile/case_iterator.h"
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "support/endian.h"
@@ -99,6 +101,42 @@ bool SystemFileDataSource::Iterator::ReadNextInto(char* dest) {
   return compressed_ ? ReadCompressed(dest) : ReadUncompressed(dest);
 }
 
+size_t SystemFileDataSource::Iterator::ReadCasesInto(char* dest, size_t count, size_t& done) {
+  done = 0;
+  if (raw_ || file_slots_ == 0) return VEXA_InputCaseIterator::ReadCasesInto(dest, count, done);
+  const size_t case_len = file_slots_ * 8;
+  if (compressed_) {
+    compressed_->SetTarget(requested_);
+    const size_t got = compressed_->ReadCases(dest, count, done);
+    current_ = compressed_->CurrentCase();
+    requested_ = compressed_->TargetCase();
+    if (got < count) EndOfData(current_);
+    return got;
+  }
+  while (done < count) {
+    // The whole cases the window holds, in one copy; a case that crosses
+    // the window's end, a jump, the other byte order or the end of the
+    // data go the one-case way.
+    const size_t whole =
+        requested_ == current_ && swap_map_ == nullptr
+            ? std::min(window_->Available() / case_len, count - done)
+            : 0;
+    if (whole == 0) {
+      if (!ReadUncompressed(dest)) break;
+      ++done;
+      dest += case_len;
+      continue;
+    }
+    std::memcpy(dest, window_->Peek(), whole * case_len);
+    window_->Advance(whole * case_len);
+    current_ += static_cast<int64_t>(whole);
+    requested_ += static_cast<int64_t>(whole);
+    done += whole;
+    dest += whole * case_len;
+  }
+  return done;
+}
+
 bool SystemFileDataSource::Iterator::ReadCompressed(char* dest) {
   compressed_->SetTarget(requested_);
   const bool read = compressed_->ReadCase(dest);
@@ -110,6 +148,15 @@ bool SystemFileDataSource::Iterator::ReadCompressed(char* dest) {
 
 bool SystemFileDataSource::Iterator::ReadUncompressed(char* dest) {
   const size_t case_len = file_slots_ * 8;
+  // The common case: the next case whole in the window, in host order.
+  if (requested_ == current_ && swap_map_ == nullptr && window_->Available() >= case_len)
+      [[likely]] {
+    std::memcpy(dest, window_->Peek(), case_len);
+    window_->Advance(case_len);
+    ++current_;
+    ++requested_;
+    return true;
+  }
   if (requested_ != current_) {
     const int64_t last_start =
         (std::numeric_limits<int64_t>::max() - data_start_) /

@@ -39,6 +39,9 @@ class SystemFileDataSource::Iterator : public VEXA_InputCaseIterator {
   // Straight from the read window or the decoder into `dest`, unless very
   // long strings must be merged first.
   bool ReadNextInto(char* dest) override;
+  // Many cases at once: whole runs of uncompressed cases copied from the
+  // window, byte-code cases decoded one after another.
+  size_t ReadCasesInto(char* dest, size_t count, size_t& done) override;
   // Any case number >= 0; beyond the last case the next read reports the
   // end. A negative number is refused.
   bool Seek(int64_t case_number) override;

@@ -1,5 +1,7 @@
 #include "sysfile/compressed_reader.h"
 
+#include <algorithm>
+
 #include "support/errors.h"
 
 namespace vexa {
@@ -184,6 +186,68 @@ bool CompressedSystemFile::ReadCase(char* out) {
   ++current_;
   ++target_;
   return true;
+}
+
+void CompressedSystemFile::DecodeRun(char* out, size_t want, size_t& produced) {
+  produced = 0;
+  while (produced < want) {
+    if (block_.index == kKeySize && !LoadBlock()) {
+      end_of_data_ = true;
+      break;
+    }
+    if (block_.index == 0 && want - produced >= kKeySize && EightValues(block_.control)) {
+      block_.literal = DecodeEight(block_.control, block_.literal, out + produced * 8);
+      block_.index = kKeySize;
+      produced += kKeySize;
+      continue;
+    }
+    produced = DecodeFromBlock<false>(block_, out, produced, want, nullptr);
+  }
+}
+
+size_t CompressedSystemFile::ReadCases(char* out, size_t count, size_t& done) {
+  done = 0;
+  MoveToTarget();
+  if (swap_map_ != nullptr) {
+    // The other byte order: case by case, each slot swapped as it is.
+    for (; done < count && ReadCase(out); ++done) out += slots_ * 8;
+    return done;
+  }
+  // Runs of cases decoded as one stream of values, each run starting at a
+  // case whose position the index is offered: a case takes 1 to 9 bytes a
+  // slot, so a run spans less than the index's least spacing.
+  const size_t run_cases = std::max<size_t>(1, 256 / slots_);
+  while (done < count && !end_of_data_) {
+    const size_t cases = std::min(run_cases, count - done);
+    index_.Record(current_, Tell());
+    size_t produced = 0;
+    // The whole cases of a run count also when damage stops it.
+    auto deliver = [&] {
+      const size_t whole = produced / slots_;
+      done += whole;
+      current_ += static_cast<int64_t>(whole);
+      target_ += static_cast<int64_t>(whole);
+      out += whole * slots_ * 8;
+      // The position of a case inside a run is not known: the case just
+      // delivered is found through the index when it is asked for again.
+      last_position_ = -1;
+      return whole;
+    };
+    try {
+      DecodeRun(out, cases * slots_, produced);
+    } catch (...) {
+      deliver();
+      throw;
+    }
+    if (deliver() < cases) {
+      if (produced % slots_ != 0) {
+        Truncated(Sentence("the file ends inside a case, after {} of its {} values",
+                           produced % slots_, slots_));
+      }
+      break;
+    }
+  }
+  return done;
 }
 
 }  // namespace vexa

@@ -37,6 +37,10 @@ class CompressedSystemFile {
   // SystemFileException kErrTruncated when the data ends inside a block or a
   // case; its place is "case data at offset N".
   bool ReadCase(char* out);
+  // Decodes up to `count` cases from the target on, one after another into
+  // `out`; `done` counts the cases delivered, also when a damaged case
+  // raises. Returns the count (fewer than asked at the end of the data).
+  size_t ReadCases(char* out, size_t count, size_t& done);
   // The compressed position of the target case, walking to it first (the
   // end of the data's position when the data ends before it; the target is
   // then lowered to the cases found).
@@ -53,6 +57,10 @@ class CompressedSystemFile {
   // Decodes the next case: returns the slot count, or 0 at the end of the
   // data (the end flag is then set).
   size_t DecodeCase(char* out);
+  // Decodes the next `want` slots into `out`, across cases, in this
+  // machine's byte order; `produced` counts them, fewer only at the end of
+  // the data (the end flag is then set) or when damage raises.
+  void DecodeRun(char* out, size_t want, size_t& produced);
   // Walks over the next case; false at the end of the data.
   bool SkipCase();
   int64_t Tell() const;

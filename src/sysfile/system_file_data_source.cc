@@ -21,26 +21,16 @@ namespace vexa {
 
 // Forwards to the file's iterator and keeps the data source's count of
 // live iterators, which case writes check.
-class SystemFileDataSource::TrackedIterator : public VEXA_InputCaseIterator {
+class SystemFileDataSource::TrackedIterator final : public Iterator {
  public:
   TrackedIterator(SystemFileDataSource& source, char* buffer)
-      : count_(source.open_iterators_), iterator_(source, buffer) {
+      : Iterator(source, buffer), count_(source.open_iterators_) {
     ++count_;
   }
   ~TrackedIterator() override { --count_; }
 
-  bool ReadNext() override { return iterator_.ReadNext(); }
-  bool ReadNextInto(char* dest) override { return iterator_.ReadNextInto(dest); }
-  bool Seek(int64_t case_number) override { return iterator_.Seek(case_number); }
-  int64_t NextCasePosition() override { return iterator_.NextCasePosition(); }
-  bool SeekPosition(int64_t case_number, int64_t position) override {
-    return iterator_.SeekPosition(case_number, position);
-  }
-  VEXA_Case& Case() override { return iterator_.Case(); }
-
  private:
   int& count_;
-  Iterator iterator_;
 };
 
 SystemFileDataSource::~SystemFileDataSource() {

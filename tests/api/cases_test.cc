@@ -1,6 +1,8 @@
 // Reading the sample file through the C API in either byte order: its
 // dictionary, its cases and their values; building a case on a write handle.
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -110,6 +112,79 @@ TEST(CaseReadingTest, SpecialValuesSysmisAsNaNAndDataCutInsideACase) {
                  STEP(Each({vexaSeekNextCase(h, 1), vexaWholeCasesIn(h, o.s[0], 3, &o.i[0])}),
                       VEXA_E_FILE_READ, " s0= i0=1")});
     vexaCloseRead(h);
+  }
+}
+
+// What a read of every case gives: the cases' bytes, how many, and the
+// code that ended the read. `batch` cases a call, or one a call when 0.
+struct Drained {
+  std::vector<char> bytes;
+  int cases = 0;
+  int code = VEXA_OK;
+  bool operator==(const Drained&) const = default;
+};
+
+Drained Drain(const std::string& path, int batch, int case_bytes) {
+  Drained d;
+  int h = -1;
+  if ((d.code = vexaOpenRead(path.c_str(), &h)) != VEXA_OK) return d;
+  std::vector<char> buffer(static_cast<size_t>(case_bytes) * std::max(batch, 1));
+  for (;;) {
+    int got = 1;
+    d.code = batch == 0 ? vexaWholeCaseIn(h, buffer.data())
+                        : vexaWholeCasesIn(h, buffer.data(), batch, &got);
+    if (d.code != VEXA_OK && batch == 0) got = 0;
+    d.bytes.insert(d.bytes.end(), buffer.begin(), buffer.begin() + got * case_bytes);
+    d.cases += got;
+    if (d.code != VEXA_OK) break;
+  }
+  // The index that a read of many cases leaves finds any case again.
+  for (int k : {d.cases - 1, d.cases / 3, 0}) {
+    if (k < 0 || vexaSeekNextCase(h, k) != VEXA_OK || vexaWholeCaseIn(h, buffer.data()) != VEXA_OK ||
+        std::memcmp(buffer.data(), d.bytes.data() + static_cast<size_t>(k) * case_bytes,
+                    static_cast<size_t>(case_bytes)) != 0) {
+      d.code = -k - 1000;
+    }
+  }
+  vexaCloseRead(h);
+  return d;
+}
+
+// Many cases a call read what one case a call reads, in every form, across
+// the read window's refills, and when the data is cut anywhere near its end.
+TEST(CaseReadingTest, BatchesReadWhatSingleCasesRead) {
+  TempDir dir;
+  constexpr int kCases = 3000, kCaseBytes = 32;
+  for (int compression : {VEXA_COMPRESSION_NONE, VEXA_COMPRESSION_BYTECODE, VEXA_COMPRESSION_ZLIB}) {
+    const std::string path = dir.File("batches" + std::to_string(compression) + ".vexa");
+    int w = -1;
+    ASSERT_EQ(Each({vexaOpenWrite(path.c_str(), &w), vexaSetCompression(w, compression),
+                    vexaSetVarName(w, "whole", 0), vexaSetVarName(w, "code", 0),
+                    vexaSetVarName(w, "frac", 0), vexaSetVarName(w, "s", 8), vexaCommitHeader(w)}),
+              VEXA_OK);
+    for (int i = 0; i < kCases; ++i) {
+      const double values[3] = {static_cast<double>(i), static_cast<double>(i % 7), i / 3.0};
+      char record[kCaseBytes];
+      std::memcpy(record, values, 24);
+      std::snprintf(record + 24, 9, "s%-7d", i % 1000);
+      ASSERT_EQ(vexaWholeCaseOut(w, record), VEXA_OK);
+    }
+    ASSERT_EQ(vexaCloseWrite(w), VEXA_OK);
+    const Drained one = Drain(path, 0, kCaseBytes);
+    ASSERT_EQ(one.cases, kCases);
+    EXPECT_EQ(one.code, VEXA_W_END_OF_DATA);
+    for (int batch : {1, 7, 300, 1024, kCases + 5}) {
+      EXPECT_TRUE(Drain(path, batch, kCaseBytes) == one) << compression << " " << batch;
+    }
+    // A cut inside the last cases: the same whole cases, then the same code.
+    const std::string bytes = ReadFile(path);
+    for (size_t cut : {1, 5, 8, 9, 17, 40, 101}) {
+      const std::string cut_path = dir.Write("cut.vexa", bytes.substr(0, bytes.size() - cut));
+      const Drained single = Drain(cut_path, 0, kCaseBytes);
+      const Drained many = Drain(cut_path, 1024, kCaseBytes);
+      EXPECT_TRUE(many == single) << compression << " cut " << cut << ": " << many.cases << "/"
+                                  << many.code << " " << single.cases << "/" << single.code;
+    }
   }
 }
 

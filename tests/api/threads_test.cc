@@ -1,6 +1,8 @@
 // Threads using different handles at the same time: eight threads each open,
 // read and close a thousand files (every twentieth one written first),
-// while the handle table and the settings are shared.
+// while the handle table and the settings are shared. A handle looked up
+// without the table's lock is seen closed once another thread closed it,
+// and each thread keeps its own error detail.
 #include <atomic>
 #include <numeric>
 #include <string>
@@ -42,6 +44,38 @@ TEST(ThreadsTest, DifferentHandlesAtTheSameTime) {
   for (std::thread& t : threads) t.join();
   EXPECT_EQ(failures.load(), 0);
   EXPECT_EQ(vexaCloseRead(0), VEXA_E_BAD_HANDLE);  // every handle was given back
+}
+
+TEST(ThreadsTest, HandleClosedElsewhereAndDetailsKeptPerThread) {
+  TempDir dir;
+  const int h = OpenBuilt(dir, BuildSampleFile());
+  ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK);
+  double value = 0;
+  char detail[256];
+  for (int i = 0; i < 100000; ++i) ASSERT_EQ(vexaGetValueNumeric(h, 1, &value), VEXA_OK);
+  // A failure after many fast calls still says why; a success empties it.
+  EXPECT_EQ(vexaGetValueNumeric(h, 99, &value), VEXA_E_BAD_VAR_HANDLE);
+  vexaGetLastErrorDetail(detail, sizeof detail);
+  EXPECT_STRNE(detail, "");
+  EXPECT_EQ(vexaGetValueNumeric(h, 1, &value), VEXA_OK);
+  vexaGetLastErrorDetail(detail, sizeof detail);
+  EXPECT_STREQ(detail, "");
+  EXPECT_EQ(vexaGetValueChar(h, 1, detail, sizeof detail), VEXA_E_WRONG_TYPE);
+  vexaGetLastErrorDetail(detail, sizeof detail);
+  std::thread([&] {
+    // This thread's detail is its own: empty, then its own failure.
+    char own[256];
+    vexaGetLastErrorDetail(own, sizeof own);
+    EXPECT_STREQ(own, "");
+    EXPECT_EQ(vexaCloseRead(h), VEXA_OK);
+  }).join();
+  const std::string before = detail;
+  vexaGetLastErrorDetail(detail, sizeof detail);
+  EXPECT_EQ(detail, before);
+  EXPECT_EQ(vexaGetValueNumeric(h, 1, &value), VEXA_E_BAD_HANDLE);
+  EXPECT_EQ(value, 0.0);
+  vexaGetLastErrorDetail(detail, sizeof detail);
+  EXPECT_NE(detail, before);
 }
 
 }  // namespace
