@@ -16,7 +16,8 @@ import ctypes
 from ._capi import VexaError, lib
 from ._dictionary import Dictionary, Variable
 from ._files import Data, iter_chunks, read, read_dictionary, write
-from ._frames import read_dataframe, write_dataframe
+from ._frame_writer import write_dataframe
+from ._frames import read_dataframe
 
 __all__ = ["Data", "Dictionary", "Variable", "VexaError", "iter_chunks", "library_version",
            "read", "read_dataframe", "read_dictionary", "result_text", "write", "write_dataframe"]

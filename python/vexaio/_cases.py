@@ -32,14 +32,18 @@ class Layout:
             offset += size
         self.case_size = offset
         self.strings = [(i, self.sizes[i]) for i, v in enumerate(variables) if v.width > 0]
-        # The strings' slots as runs of neighbouring slots: [first slot, slots].
-        self.string_runs = []
-        for i, size in self.strings:
-            first, runs = self.offsets[i] // 8, self.string_runs
+
+    def runs(self, strings):
+        """The slots of the strings [(variable, size)] as runs of
+        neighbouring slots: [[first slot, slots], ...]."""
+        runs = []
+        for i, size in strings:
+            first = self.offsets[i] // 8
             if runs and sum(runs[-1]) == first:
                 runs[-1][1] += size // 8
             else:
                 runs.append([first, size // 8])
+        return runs
 
 
 # The size of a huge page: a large array that starts on such a boundary can
@@ -183,12 +187,13 @@ def few_distinct(w, keys, codes, rows, block_bytes):
     return distinct
 
 
-def string_words(slots, layout, spare=0):
-    """The strings' slots of the cases (rows, slots) as (string slots, rows):
-    one row of words per slot, in the order of the variables, and `spare`
-    rows more for the caller. Gathered a block of cases at a time, so that
-    the cache lines of each case's strings are read once, not once per slot."""
-    n, runs = slots.shape[0], layout.string_runs
+def string_words(slots, runs, spare=0):
+    """The slots of the runs of strings (Layout.runs) of the cases (rows,
+    slots) as (string slots, rows): one row of words per slot, in the order
+    of the variables, and `spare` rows more for the caller. Gathered a block
+    of cases at a time, so that the cache lines of each case's strings are
+    read once, not once per slot."""
+    n = slots.shape[0]
     words = _aligned((sum(count for _, count in runs) + spare, n), np.uint64)
     # Blocks of at least 1,024 cases, and at most a few thousand copies.
     block = max(1024, n * len(runs) // 4096)
@@ -200,25 +205,26 @@ def string_words(slots, layout, spare=0):
     return words
 
 
-def string_columns(raw, layout, factorize=factorize_numpy):
-    """The string variables' values by variable number, object arrays of str
-    without trailing blanks. Each column's 8-byte words are grouped into
-    distinct values (by a 64-bit key checked against the words), so each
-    distinct value is decoded once."""
+def string_columns(raw, layout, factorize=factorize_numpy, only=None):
+    """The string variables' values by variable number (of those in `only`,
+    by default all), object arrays of str without trailing blanks. Each
+    column's 8-byte words are grouped into distinct values (by a 64-bit key
+    checked against the words), so each distinct value is decoded once."""
     slots, columns, n = raw.view("<u8"), {}, raw.shape[0]
-    if not layout.strings:
+    strings = layout.strings if only is None else [s for s in layout.strings if s[0] in only]
+    if not strings:
         return columns
     # The keys and codes are shared by the columns and lie beside the words,
     # as fresh memory is dear on some machines; the columns are the rows of
     # one array, for the same reason.
-    words, out, row = string_words(slots, layout, 2), object_rows(len(layout.strings), n), 0
+    words, out, row = string_words(slots, layout.runs(strings), 2), object_rows(len(strings), n), 0
     keys, scratch, block_bytes = words[-2], words[-1].view(np.intp), _block_bytes()
     # Rows drawn at random (the same each time): rows at a fixed step can
     # miss values that repeat with a period.
     sample = np.random.default_rng(0).integers(0, n, SAMPLE_ROWS) if n > SAMPLE_ROWS else np.arange(n)
     # Temporaries of objects in blocks that stay in the cache.
     block = 4096 if block_bytes is None else max(512, min(4096, block_bytes // 8))
-    for (i, size), column in zip(layout.strings, out):
+    for (i, size), column in zip(strings, out):
         w, row = words[row:row + size // 8], row + size // 8
         key = w[0] if len(w) == 1 else _keys(w, keys)
         codes, distinct = scratch, few_distinct(w, key, scratch, sample, block_bytes)

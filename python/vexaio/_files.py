@@ -8,7 +8,7 @@ from typing import NamedTuple
 import numpy as np
 
 from . import _cases
-from ._capi import SYSMIS, check, lib, path_bytes
+from ._capi import SYSMIS, check, lib, open_error, path_bytes
 from ._dictionary import Dictionary, define_dictionary, read_dictionary as _read_dictionary
 
 CHUNK_ROWS = 65536
@@ -34,7 +34,9 @@ class _Reader:
             code = lib.vexaOpenReadU8(path_bytes(path), ctypes.byref(h))
         else:
             code = lib.vexaOpenReadU8Ex(path_bytes(path), _password_bytes(password), ctypes.byref(h))
-        check(code, f"opening {os.fspath(path)!r}")
+        if code > 0:
+            raise open_error(code, path_bytes(path), f"opening {os.fsdecode(path)!r}",
+                             password=None if password is None else _password_bytes(password))
         self.handle, self.read = h.value, 0
         try:
             self.dictionary = _read_dictionary(self.handle)
@@ -101,12 +103,24 @@ class _Reader:
         self.close()
 
 
-def columns_of(raw, dictionary, layout, factorize=_cases.factorize_numpy):
-    """Columns by name: views of the buffer's numeric slots (float64, NaN for
-    system-missing), or object arrays of str."""
-    slots, strings = raw.view("<f8"), _cases.string_columns(raw, layout, factorize)
-    return {v.name: strings[i] if v.is_string else slots[:, layout.offsets[i] // 8]
-            for i, v in enumerate(dictionary.variables)}
+def columns_of(raw, dictionary, layout, factorize=_cases.factorize_numpy, only=None, copy=False):
+    """Columns by name, of every variable or of those named in `only`: views
+    of the buffer's numeric slots (float64, NaN for system-missing; copies
+    with `copy`, which leave the buffer free), or object arrays of str. The
+    texts of variables left out are not decoded."""
+    chosen = [i for i, v in enumerate(dictionary.variables) if only is None or v.name in only]
+    slots = raw.view("<f8")
+    strings = _cases.string_columns(raw, layout, factorize,
+                                    {i for i in chosen if dictionary.variables[i].is_string})
+    out = {}
+    for i in chosen:
+        v = dictionary.variables[i]
+        if v.is_string:
+            out[v.name] = strings[i]
+        else:
+            column = slots[:, layout.offsets[i] // 8]
+            out[v.name] = column.copy() if copy else column
+    return out
 
 
 def read_dictionary(path, password=None):
@@ -182,7 +196,8 @@ def writing(path, dictionary, password=None):
         code = lib.vexaOpenWriteU8(path_bytes(path), ctypes.byref(h))
     else:
         code = lib.vexaOpenWriteU8Ex(path_bytes(path), _password_bytes(password), ctypes.byref(h))
-    check(code, f"opening {path!r} to write")
+    if code > 0:
+        raise open_error(code, path_bytes(path), f"opening {path!r} to write", writing=True)
 
     def put(raw):
         nonlocal written

@@ -20,14 +20,16 @@ import numpy as np
 
 import dask
 from dask.base import get_scheduler
-from dask.dataframe import from_map, methods
+from dask.base import tokenize
+from dask.dataframe import from_delayed, methods
 from dask.dataframe.io.utils import DataFrameIOFunction
 from dask.dataframe.utils import clear_known_categories
 
 from . import _cases
 from ._capi import ENCODING, VexaError, check, lib
 from ._files import CHUNK_ROWS, _Reader, encode_rows, writing
-from ._frames import DICTIONARY_ATTR, _column, _pandas, frame_dictionary, frame_of
+from ._frame_writer import _column, frame_dictionary
+from ._frames import DICTIONARY_ATTR, MISSING_ATTR, _pandas, frame_of
 
 # vexaSeekNextCase takes an int: a seek this far goes past the last case.
 _BEYOND = 2**31 - 1
@@ -59,11 +61,16 @@ def read_dask(path, partition_rows=1_000_000, columns=None, labels=False, dates=
         raise KeyError(f"vexaio: the file has no variables {unknown}")
     meta = clear_known_categories(meta[names] if names != d.names else meta)
     meta.attrs[DICTIONARY_ATTR] = d
-    ranges = [(s, min(partition_rows, count - s), s == starts[-1], p)
+    ranges = [{"first": s, "count": min(partition_rows, count - s), "last": s == starts[-1], "at": p}
               for s, p in zip(starts, positions)]
-    return from_map(_CaseRange(path, names, labels, dates), ranges, meta=meta,
-                    divisions=(*starts, max(count - 1, 0)), label="read-vexa",
-                    enforce_metadata=False)
+    # Delayed calls, not from_map: the in-process scheduler of a distributed
+    # cluster hands from_map's arguments over still wrapped for the wire.
+    read = _CaseRange(path, names, labels, dates)
+    token = tokenize(read, ranges, os.stat(path).st_mtime_ns)
+    parts = [dask.delayed(read, pure=True)(r, dask_key_name=(f"read-vexa-{token}", i))
+             for i, r in enumerate(ranges)]
+    return from_delayed(parts, meta=meta, divisions=(*starts, max(count - 1, 0)),
+                        verify_meta=False)
 
 
 def _partition_starts(r, rows):
@@ -129,7 +136,7 @@ class _CaseRange(DataFrameIOFunction):
         return _CaseRange(self.path, list(columns), self.labels, self.dates)
 
     def __call__(self, part):
-        first, count, last, position = part
+        first, count, last, position = part["first"], part["count"], part["last"], part["at"]
         with _open_readers.reader(self.path) as r:
             r.seek(first, position)
             parts = [r.rows(count)]
@@ -209,7 +216,8 @@ def _sketch(df):
     if 0 in df.shape:
         return df
     columns = [df.iloc[:, j] for j in range(df.shape[1])]
-    picks = [_picks(pd, name, s) for name, s in zip(df.columns, columns)]
+    codes = df.attrs.get(MISSING_ATTR) or {}
+    picks = [_picks(pd, name, s, codes.get(name)) for name, s in zip(df.columns, columns)]
     k = max(map(len, picks))
     out = pd.concat([s.iloc[(p * k)[:k]].reset_index(drop=True) for s, p in zip(columns, picks)],
                     axis=1, ignore_index=True)
@@ -217,8 +225,9 @@ def _sketch(df):
     return out
 
 
-def _picks(pd, name, series):
-    """Row positions of the values that decide the column's variable."""
+def _picks(pd, name, series, codes=None):
+    """Row positions of the values that decide the column's variable (codes:
+    the user-missing codes of the column, by row label)."""
     if isinstance(series.dtype, pd.CategoricalDtype) or pd.api.types.is_bool_dtype(series.dtype):
         return [0]
     v, values = _column(pd, str(name), series, None)
@@ -227,7 +236,12 @@ def _picks(pd, name, series):
         if not len(present):
             return [0]
         longest = max(pd.unique(present), key=lambda text: len(text.encode(ENCODING)))
-        return [int(np.flatnonzero(values == longest)[0])]
+        # And a missing text other than a user-missing code, which declares
+        # the blank text missing.
+        gone = pd.isna(values)
+        if codes is not None:
+            gone &= ~series.index.isin(codes.index)
+        return [int(np.flatnonzero(values == longest)[0])] + [int(i) for i in np.flatnonzero(gone)[:1]]
     finite = np.flatnonzero(np.isfinite(values))
     if not len(finite):
         return [0]
