@@ -3,7 +3,7 @@ chunks of them, and a new file from columns and a dictionary."""
 import contextlib
 import ctypes
 import os
-from typing import NamedTuple
+from typing import Iterator, NamedTuple, Optional, Union
 
 import numpy as np
 
@@ -12,6 +12,8 @@ from ._capi import SYSMIS, check, lib, open_error, path_bytes
 from ._dictionary import Dictionary, define_dictionary, read_dictionary as _read_dictionary
 
 CHUNK_ROWS = 65536
+PathLike = Union[str, bytes, os.PathLike]
+Password = Optional[Union[str, bytes]]
 
 
 class Data(NamedTuple):
@@ -123,15 +125,17 @@ def columns_of(raw, dictionary, layout, factorize=_cases.factorize_numpy, only=N
     return out
 
 
-def read_dictionary(path, password=None):
+def read_dictionary(path: PathLike, password: Password = None) -> Dictionary:
     """The dictionary of a file, without its cases. A protected file needs
     its password (str or bytes)."""
     with _Reader(path, password) as r:
         return r.dictionary
 
 
-def read(path, password=None):
-    """The dictionary and all columns of a file. Numeric columns are float64
+def read(path: PathLike, password: Password = None) -> Data:
+    """The dictionary and all columns of a file, in raw-array form (for
+    DataFrames with dtypes, labels and dates, see read_dataframe). Numeric
+    columns are float64
     with NaN for system-missing (user-missing values stay as they are, the
     dictionary tells which they are), strided views of one buffer of whole
     cases; string columns hold str objects without trailing blanks. A
@@ -140,9 +144,11 @@ def read(path, password=None):
         return Data(r.dictionary, columns_of(r.all_rows(), r.dictionary, r.layout))
 
 
-def iter_chunks(path, rows=100_000, password=None):
-    """Yields the columns of at most `rows` cases at a time, as read() gives
-    them, holding no more than one chunk in memory."""
+def iter_chunks(path: PathLike, rows: int = 100_000, password: Password = None) -> Iterator[dict]:
+    """Yields the columns of at most `rows` cases at a time in raw-array
+    form, as read() gives them (dicts of NumPy arrays by name), holding no
+    more than one chunk in memory. read_dataframe(path, chunksize=...)
+    gives the chunks as DataFrames."""
     if rows < 1:
         raise ValueError("rows must be at least 1")
     with _Reader(path, password) as r:
@@ -169,7 +175,7 @@ def encode_rows(dictionary, columns, start, stop):
     return raw
 
 
-def write(path, dictionary, columns, password=None):
+def write(path: PathLike, dictionary: Dictionary, columns: dict, password: Password = None) -> None:
     """Writes a new file: the dictionary's variables, in its order, with the
     values of columns[name] (numbers with NaN for system-missing, or texts).
     A failure leaves any existing file as it was. With a password the file
