@@ -244,23 +244,59 @@ def string_columns(raw, layout, factorize=factorize_numpy, only=None):
 
 
 def write_rows(h, raw, first):
-    write, addr, size = lib.vexaWholeCaseOut, raw.ctypes.data, raw.shape[1]
-    for i in range(raw.shape[0]):
-        code = write(h, addr)
+    """Writes the (n, case_size) byte array of cases, in blocks of cases a
+    call. `first` numbers the first case, for the error message."""
+    raw, done, n = np.ascontiguousarray(raw), ctypes.c_int(), raw.shape[0]
+    for a in range(0, n, 1 << 20):
+        count = min(n - a, 1 << 20)
+        code = lib.vexaWholeCasesOut(h, raw[a:].ctypes.data, count, ctypes.byref(done))
         if code:
-            check(code, f"writing case {first + i + 1}")
-        addr += size
+            check(code, f"writing case {first + a + done.value + 1}")
+
+
+class Texts:
+    """A column of texts as codes (-1 for None) into its distinct texts."""
+
+    def __init__(self, codes, unique):
+        self.codes, self.unique, self._padded = codes, unique, None
+
+    def __len__(self):
+        return len(self.codes)
+
+    def rows(self, start, stop, size, width, name):
+        """Rows start to stop as an (n, size) byte array, blank-padded."""
+        if self._padded is None or self._padded.itemsize != size:
+            self._padded = _padded(self.unique.tolist(), size, width, name)
+        return self._padded[self.codes[start:stop]].view(np.uint8).reshape(-1, size)
+
+
+def _padded(texts, size, width, name):
+    """The texts encoded and blank-padded to `size` bytes, and one blank
+    text after them (for code -1); ValueError for one longer than width."""
+    encoded = [str(u).encode(ENCODING) for u in texts]
+    too_long = [e for e in encoded if len(e) > width]
+    if too_long:
+        raise ValueError(f"{name}: the value {too_long[0][:40]!r}... is longer than {width} bytes")
+    return np.array([e.ljust(size) for e in encoded] + [b" " * size], dtype=f"S{size}")
+
+
+def factorize_texts(values):
+    """Codes of the texts (-1 for None) and the distinct texts. pandas
+    groups them by hashing, far quicker than NumPy's sorting."""
+    values = np.asarray(values, dtype=object)
+    try:
+        import pandas
+    except ImportError:
+        present = values != None  # noqa: E711  (elementwise)
+        unique, inverse = np.unique(values[present].astype(str), return_inverse=True)
+        codes = np.full(len(values), -1, dtype=np.intp)
+        codes[present] = inverse
+        return codes, unique
+    return pandas.factorize(values)
 
 
 def encode_strings(values, size, width, name):
     """An (n, size) byte array of the texts, blank-padded; ValueError for a
-    text longer than width bytes. None stands for the empty text."""
-    values = np.array(values, dtype=object)
-    values[np.equal(values, None)] = ""
-    unique, inverse = np.unique(values.astype(str), return_inverse=True)
-    encoded = [u.encode(ENCODING) for u in unique.tolist()]
-    too_long = [e for e in encoded if len(e) > width]
-    if too_long:
-        raise ValueError(f"{name}: the value {too_long[0][:40]!r}... is longer than {width} bytes")
-    padded = np.array([e.ljust(size) for e in encoded] or [b" " * size], dtype=f"S{size}")
-    return padded[inverse].view(np.uint8).reshape(len(inverse), size)
+    text longer than width bytes. None stands for the empty text. Each
+    distinct text is encoded once."""
+    return Texts(*factorize_texts(values)).rows(0, len(values), size, width, name)

@@ -165,8 +165,11 @@ def encode_rows(dictionary, columns, start, stop):
     raw = np.empty((stop - start, layout.case_size), dtype=np.uint8)
     slots = raw.view("<f8")
     for i, v in enumerate(dictionary.variables):
-        values = columns[v.name][start:stop]
-        off, size = layout.offsets[i], layout.sizes[i]
+        values, off, size = columns[v.name], layout.offsets[i], layout.sizes[i]
+        if isinstance(values, _cases.Texts):
+            raw[:, off:off + size] = values.rows(start, stop, size, v.width, v.name)
+            continue
+        values = values[start:stop]
         if v.is_string:
             raw[:, off:off + size] = _cases.encode_strings(values, size, v.width, v.name)
         else:

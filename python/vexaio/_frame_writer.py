@@ -10,6 +10,7 @@ from typing import Optional, Union
 import numpy as np
 
 from ._capi import ENCODING
+from ._cases import Texts, factorize_texts
 from ._dictionary import DATE_FORMATS, Dictionary, Variable, format_type
 from ._dtypes import DTYPE_ATTR, INDEX_ATTR, check_integers, dtype_text, seconds_of_ns
 from ._files import write
@@ -32,11 +33,12 @@ def _number_format(x):
     return f"F{min(max(digits + 3, 8), 40)}.2"
 
 
-def _date_format(seconds):
-    finite = seconds[np.isfinite(seconds)]
-    if np.all(finite % 86400 == 0):
+def _date_format(ns):
+    """The format of datetimes, given as int64 nanoseconds."""
+    present = ns[ns != np.iinfo(np.int64).min]
+    if not (present % (86400 * 10**9)).any():
         return "DATE11"
-    return "DATETIME20" if np.all(finite == np.round(finite)) else "DATETIME23.2"
+    return "DATETIME20" if not (present % 10**9).any() else "DATETIME23.2"
 
 
 def _time_format(seconds):
@@ -73,19 +75,19 @@ def _category_values(series, v, fresh):
     return out[series.cat.codes.to_numpy()], value_labels
 
 
-def _text_width(values, name, index):
-    """The widest text's byte length; ValueError naming the column, the row
-    and the limit for a text longer than a string variable holds."""
-    present = values[values != None]  # noqa: E711  (elementwise)
-    distinct = np.unique(present.astype(str)) if len(present) else present
-    lengths = [len(x.encode(ENCODING)) for x in distinct.tolist()]
-    width = max([1] + lengths)
+def _fit_texts(v, texts, name, index):
+    """Widens the string variable to the widest of the texts (a Texts);
+    ValueError naming the column, the row and the limit for a text longer
+    than a string variable holds."""
+    lengths = np.array([len(x.encode(ENCODING)) for x in texts.unique.tolist()] or [1])
+    width = int(lengths.max())
     if width > MAX_WIDTH:
-        longest = distinct[int(np.argmax(lengths))]
-        row = int(np.flatnonzero(values == longest)[0])
+        row = int(np.flatnonzero(texts.codes == int(np.argmax(lengths)))[0])
         raise ValueError(f"vexaio: column {name!r}, row {index[row]!r}: a text of {width:,} bytes, "
                          f"longer than the {MAX_WIDTH:,} bytes a string variable holds")
-    return width
+    if width > v.width:
+        v.width = width
+        v.print_format = v.write_format = f"A{width}"
 
 
 def _column(pd, name, series, base, big_integers="raise"):
@@ -137,9 +139,10 @@ def _column(pd, name, series, base, big_integers="raise"):
     elif pd.api.types.is_datetime64_any_dtype(dtype):
         if getattr(dtype, "tz", None) is not None:
             series = series.dt.tz_localize(None)
-        values = seconds_of_ns(series.to_numpy(dtype="datetime64[ns]").view(np.int64))
+        ns = series.to_numpy(dtype="datetime64[ns]").view(np.int64)
+        values = seconds_of_ns(ns)
         if v.print_format is None or format_type(v.print_format) not in DATE_FORMATS:
-            v.print_format = v.write_format = _date_format(values)
+            v.print_format = v.write_format = _date_format(ns)
     elif pd.api.types.is_timedelta64_dtype(dtype):
         values = seconds_of_ns(series.to_numpy(dtype="timedelta64[ns]").view(np.int64), epoch=0)
         if format_type(v.print_format) not in ("TIME", "DTIME", "MTIME"):
@@ -156,26 +159,23 @@ def _column(pd, name, series, base, big_integers="raise"):
     else:
         values = series.to_numpy(dtype=np.float64, na_value=np.nan)
     if wants_string:
-        width = _text_width(values, name, series.index)
-        if fresh or width > v.width:
-            v.width = max(width, 0 if fresh else v.width)
-            v.print_format = v.write_format = f"A{v.width}"
+        if fresh:  # widened to its texts by frame_dictionary
+            v.width, v.print_format, v.write_format = 1, "A1", "A1"
     elif v.print_format is None:
         v.print_format = v.write_format = "F1.0" if pd.api.types.is_bool_dtype(dtype) else _number_format(values)
     return v, values
 
 
-def _missing_text(pd, v, values):
+def _missing_text(v, texts):
     """Missing texts (None) are written blank, and the blank text declared
     a missing value of the variable, so that they read back as None."""
-    missing = pd.isna(values)
-    if not missing.any() or "" in v.missing_values:
+    if not (texts.codes < 0).any() or "" in v.missing_values:
         return
     if len(v.missing_values) >= 3:
         warnings.warn(f"vexaio: the missing texts of {v.name!r} are written as empty texts: the "
                       "variable has no room for another missing value", stacklevel=4)
         return
-    if (values[~missing] == "").any():
+    if (texts.unique == "").any():
         warnings.warn(f"vexaio: {v.name!r} holds both empty and missing texts; both read back "
                       "as missing", stacklevel=4)
     v.missing_values = (*v.missing_values, "")
@@ -295,9 +295,12 @@ def frame_dictionary(df, compression="bytecode", labels=None, dictionary=None, i
         if j < len(levels):
             v.attributes[INDEX_ATTR] = str(j)
         variables.append(v)
-        columns[name] = _restore_codes(pd, values, missing.get(column), rows)
+        values = _restore_codes(pd, values, missing.get(column), rows)
         if v.is_string:
-            _missing_text(pd, v, columns[name])
+            values = Texts(*factorize_texts(values))
+            _fit_texts(v, values, column, rows)
+            _missing_text(v, values)
+        columns[name] = values
     weight = dictionary.weight if dictionary is not None else None
     out = Dictionary(
         variables=variables, compression=compression,
