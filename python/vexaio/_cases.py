@@ -172,18 +172,29 @@ def few_distinct(w, keys, codes, rows, block_bytes):
     if byte is not None:
         table = np.zeros(256, dtype=np.intp)
         table[probe_bytes[:, byte]] = np.arange(len(probe))
-    block = n if block_bytes is None else max(512, block_bytes // (8 * w.shape[0]))
+    # Blocks whose temporaries stay in the cache.
+    block = 65536 if block_bytes is None else max(512, min(65536, block_bytes // 32))
+    word, same = np.empty(block, np.uint64), np.empty(block, bool)
     for a in range(0, n, block):
-        found = codes[a:a + block]
+        found, m = codes[a:a + block], min(block, n - a)
         if byte is not None:
             np.take(table, keys[a:a + block].view(np.uint8)[byte::8], out=found)
         else:
             found[:] = np.searchsorted(probe, keys[a:a + block])
             np.minimum(found, len(probe) - 1, out=found)
-        if not np.array_equal(probe[found], keys[a:a + block]):
-            return None
-        if len(w) > 1 and not np.array_equal(distinct[:, found], w[:, a:a + block]):
-            return None
+        # Every word of every row against those of its code (the key alone
+        # for a column of one word, which is its word).
+        for known, row in zip([probe] + list(distinct[1:] if len(w) > 1 else []),
+                              [keys] + list(w[1:] if len(w) > 1 else [])):
+            np.take(known, found, out=word[:m])
+            np.equal(word[:m], row[a:a + block], out=same[:m])
+            if not same[:m].all():
+                return None
+        if len(w) > 1:
+            np.take(distinct[0], found, out=word[:m])
+            np.equal(word[:m], w[0, a:a + block], out=same[:m])
+            if not same[:m].all():
+                return None
     return distinct
 
 

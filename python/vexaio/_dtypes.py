@@ -44,12 +44,12 @@ def ns_of_seconds(seconds, epoch=EPOCH_SECONDS):
     neighbours, and otherwise as the nearest time the file holds."""
     seconds = np.asarray(seconds, dtype=np.float64)
     nan = np.isnan(seconds)
-    x = np.where(nan, 0.0, seconds)
+    x = np.where(nan, 0.0, seconds) if nan.any() else seconds
     whole = np.floor(x)
     fraction = x - whole  # exact
-    ns = np.full(len(x), -1, dtype=np.int64)
-    todo = ~nan
-    for digits in (0, 3, 6, 9):
+    todo = fraction != 0
+    ns = np.zeros(len(x), dtype=np.int64)
+    for digits in (3, 6, 9):
         if not todo.any():
             break
         scale = 10**digits
@@ -59,9 +59,12 @@ def ns_of_seconds(seconds, epoch=EPOCH_SECONDS):
         at = np.flatnonzero(todo)[hit]
         ns[at] = steps[hit].astype(np.int64) * (_NS // scale)
         todo[at] = False
-    ns = (whole.astype(np.int64) - epoch) * _NS + ns
-    ns[nan] = _NAT
-    return ns
+    out = whole.astype(np.int64)
+    out -= epoch
+    out *= _NS
+    out += ns
+    out[nan] = _NAT
+    return out
 
 
 def datetimes(seconds, name):
@@ -144,18 +147,20 @@ def restore(pd, values, v, labels):
         if text.startswith("timedelta64"):
             return ns_of_seconds(values, epoch=0).view("timedelta64[ns]")
         nan = np.isnan(values)
-        whole = np.all(values[~nan] == np.round(values[~nan]))
+        filled = np.where(nan, 0.0, values) if nan.any() else values
         if text in ("bool", "boolean"):
-            if not np.all(np.isin(values[~nan], (0.0, 1.0))):
+            if ((filled != 0.0) & (filled != 1.0)).any():
                 return values
-            return values.astype(bool) if text == "bool" and not nan.any() else pd.array(
-                np.where(nan, None, values == 1.0), dtype="boolean")
-        if text.startswith(("int", "uint")):
-            if not whole:
+            if text == "bool" and not nan.any():
+                return filled.astype(bool)
+            return pd.arrays.BooleanArray(filled.astype(bool), nan)
+        if text.startswith(("int", "uint", "Int", "UInt")):
+            if (filled != np.round(filled)).any():
                 return values
-            return values.astype(text) if not nan.any() else pd.array(values, dtype=_nullable_of(text))
-        if text.startswith(("Int", "UInt")):
-            return pd.array(values, dtype=text) if whole else values
+            numbers = filled.astype(text.lower())
+            if text[0] in "iu" and not nan.any():
+                return numbers
+            return pd.arrays.IntegerArray(numbers, nan)
         if text in ("float32", "Float32", "Float64"):
             return values.astype(np.float32) if text == "float32" else pd.array(values, dtype=text)
     except (TypeError, ValueError, OverflowError) as e:

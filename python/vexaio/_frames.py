@@ -70,9 +70,21 @@ def _categorical(pd, values, v, strict):
                              "keep its codes")
         warnings.warn(text + "; its codes are kept", stacklevel=4)
         return None
-    codes = pd.Index(keys + extras).get_indexer(values)
-    return pd.Categorical.from_codes(codes, categories=pd.Index(categories, dtype=object),
+    return pd.Categorical.from_codes(_codes_of(values, keys + extras), categories=pd.Index(categories, dtype=object),
                                      ordered=v.measure == "ordinal")
+
+
+def _codes_of(values, keys):
+    """The position of each value among the keys, -1 for a missing value."""
+    if isinstance(values, np.ndarray) and values.dtype == np.float64:
+        keys = np.asarray(keys, dtype=np.float64)
+        order = np.argsort(keys, kind="stable")
+        at = np.minimum(np.searchsorted(keys[order], values), len(keys) - 1)
+        codes = order[at] if len(keys) else np.zeros(len(values), np.intp)
+        codes[np.isnan(values)] = -1
+        return codes
+    import pandas
+    return pandas.Index(keys).get_indexer(values)
 
 
 def _case_range(rows, count):
@@ -157,9 +169,17 @@ def read_dataframe(path: PathLike, columns: Optional[Sequence[str]] = None, rows
             raise ValueError("vexaio: chunksize must be at least 1")
         return _chunks(path, columns, rows, chunksize, labels, dates, index_col, password)
     with _Reader(path, password) as r:
+        _select(r, columns, index_col)
         start, stop = _case_range(rows, r.dictionary.case_count)
         raw = _take(r, start, stop)
-    return frame_of(raw, r.dictionary, r.layout, labels, dates, start, columns, index_col)
+    return frame_of(raw, r.kept, r.kept_layout, labels, dates, start, columns, index_col,
+                    r.dictionary)
+
+
+def _select(r, columns, index_col):
+    """Has the reader read only the variables the frame needs."""
+    names, index = _wanted(r.dictionary, columns, index_col)
+    r.select(set(names) | set(index))
 
 
 def _take(r, start, stop):
@@ -178,6 +198,7 @@ def _take(r, start, stop):
 
 def _chunks(path, columns, rows, chunksize, labels, dates, index_col, password):
     with _Reader(path, password) as r:
+        _select(r, columns, index_col)
         start, stop = _case_range(rows, r.dictionary.case_count)
         if start:
             r.seek(start)
@@ -186,12 +207,15 @@ def _chunks(path, columns, rows, chunksize, labels, dates, index_col, password):
             raw = r.rows(chunksize if stop is None else min(chunksize, stop - first))
             if raw.shape[0] == 0:
                 return
-            yield frame_of(raw, r.dictionary, r.layout, labels, dates, first, columns, index_col)
+            yield frame_of(raw, r.kept, r.kept_layout, labels, dates, first, columns, index_col,
+                           r.dictionary)
 
 
-def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, index_col=None):
-    """The DataFrame of an (n, case_size) array of cases as read_dataframe
-    makes it, its rows labelled from `first` on."""
+def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, index_col=None,
+             whole=None):
+    """The DataFrame of an (n, case_size) array of cases of the dictionary
+    d as read_dataframe makes it, its rows labelled from `first` on; `whole`
+    is the file's dictionary when d holds only some of its variables."""
     pd = _pandas()
     names, index = _wanted(d, columns, index_col)
     wanted = names + [n for n in index if n not in names]
@@ -227,7 +251,7 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
         if index_col is None:  # the names write_dataframe gives unnamed levels
             df.index.names = [None if n == "index" or n == f"level_{i}" else n
                               for i, n in enumerate(df.index.names)]
-    df.attrs[DICTIONARY_ATTR] = d
+    df.attrs[DICTIONARY_ATTR] = whole or d
     df.attrs[MISSING_ATTR] = MissingCodes(
         {name: pd.Series(codes, index=df.index[at]) for name, (codes, at) in missing.items()
          if name in names})
