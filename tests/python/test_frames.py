@@ -47,7 +47,8 @@ def test_every_dtype_comes_back_as_written(tmp_path, compression, password):
     back = vexaio.read_dataframe(path, password=password)
     expected = df.assign(long=df["long"].str.rstrip(" "))
     pd.testing.assert_frame_equal(back, expected, check_categorical=False)
-    assert vexaio.read_dictionary(path, password=password).compression == compression
+    d = vexaio.read_dictionary(path, password=password)
+    assert d.compression == compression and len(repr(d)) < 150 and len(repr(d.variables)) < 60 * len(d.variables)
     # Other readers see the file's own types: numbers and texts.
     plain = vexaio.read(path, password=password).columns
     assert plain["count"].dtype == np.float64 and plain["id"].tolist() == list(np.arange(N) * 3.0)
