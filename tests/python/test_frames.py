@@ -143,3 +143,25 @@ def test_a_wrong_password_says_so(tmp_path):
         vexaio.read_dataframe(path, password="wrong")
     with pytest.raises(vexaio.VexaError, match="needs a password"):
         vexaio.read_dataframe(path)
+
+
+SMALL = pd.DataFrame({"a": [1.5, 2.5, 3.5], "k": ["x", "y", "z"], "n": [1, 2, 3]})
+
+
+@pytest.mark.parametrize("frame, write, read, names, index", [
+    (SMALL.set_index(["k", "n"]), {}, {}, ["k", "n", "a"], pd.MultiIndex.from_arrays(
+        [["x", "y", "z"], [1, 2, 3]], names=["k", "n"])),
+    (SMALL.rename_axis("row"), {}, {}, ["row", "a", "k", "n"], pd.Index([0, 1, 2], name="row")),
+    (SMALL, {"index": True}, {}, ["index", "a", "k", "n"], pd.Index([0, 1, 2])),
+    (SMALL.iloc[[2, 0]], {}, {}, ["a", "k", "n"], pd.RangeIndex(2)),  # row numbers: not written
+    (SMALL.set_index("k"), {"index": False}, {}, ["a", "n"], pd.RangeIndex(3)),
+    (SMALL, {}, {"index_col": "k"}, ["a", "k", "n"], pd.Index(["x", "y", "z"], name="k")),
+    (SMALL.set_index("k"), {}, {"index_col": False}, ["k", "a", "n"], pd.RangeIndex(3)),
+])
+def test_the_index_is_written_and_read_as_pandas_users_expect(tmp_path, frame, write, read, names, index):
+    path = tmp_path / "index.vexa"
+    vexaio.write_dataframe(frame, path, **write)
+    back = vexaio.read_dataframe(path, **read)
+    assert vexaio.read_dictionary(path).names == names
+    pd.testing.assert_index_equal(back.index, index)
+    assert back["a"].tolist() == frame["a"].tolist()
