@@ -174,7 +174,7 @@ def open_error(code, path, what, writing=False, password=None):
         if err is not None:
             return _FILE_ERRORS.get(err, _OtherFileError)(err, os.fsdecode(path), code, what, detail)
     if code == E_BAD_PASSWORD and password is not None and not writing:
-        detail = (f"the password is longer than the 10 bytes a password may have"
+        detail = ("the password is longer than the 10 bytes a password may have"
                   if len(password) > 10 else f"the password does not open {os.fsdecode(path)!r}")
     elif code == E_NO_PASSWORD:
         detail = f"{os.fsdecode(path)!r} is protected: it needs a password"

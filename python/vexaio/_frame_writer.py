@@ -5,7 +5,7 @@ the index as columns, and the names repaired."""
 import copy
 import os
 import warnings
-from typing import Optional, Union
+from typing import TYPE_CHECKING, Optional, Union
 
 import numpy as np
 
@@ -16,6 +16,9 @@ from ._dtypes import DTYPE_ATTR, INDEX_ATTR, check_integers, dtype_text, seconds
 from ._files import write
 from ._frames import DICTIONARY_ATTR, MISSING_ATTR, _pandas
 from ._names import variable_names
+
+if TYPE_CHECKING:
+    import pandas
 
 PathLike = Union[str, bytes, os.PathLike]
 

@@ -6,7 +6,7 @@ the dictionary of a read kept in the frame's attrs so that writing the frame
 back keeps it. pandas is imported on first use."""
 import os
 import warnings
-from typing import Iterator, Optional, Sequence, Union
+from typing import TYPE_CHECKING, Iterator, Optional, Sequence, Union
 
 import numpy as np
 
@@ -18,6 +18,9 @@ from ._files import CHUNK_ROWS, _Reader, columns_of
 # Series of the user-missing codes that became NaN, indexed by row label.
 DICTIONARY_ATTR = "vexaio"
 MISSING_ATTR = "vexaio_missing"
+
+if TYPE_CHECKING:
+    import pandas
 
 PathLike = Union[str, bytes, os.PathLike]
 Rows = Union[range, slice, tuple, None]
@@ -140,7 +143,8 @@ def _wanted(d, columns, index_col):
 def read_dataframe(path: PathLike, columns: Optional[Sequence[str]] = None, rows: Rows = None,
                    chunksize: Optional[int] = None, labels: Labels = None, dates: bool = True,
                    index_col: Union[None, bool, str, Sequence[str]] = None,
-                   password: Optional[Union[str, bytes]] = None):
+                   password: Optional[Union[str, bytes]] = None
+                   ) -> "Union[pandas.DataFrame, Iterator[pandas.DataFrame]]":
     """A DataFrame of a file's cases, or with chunksize an iterator of
     DataFrames of at most chunksize cases each.
 
@@ -197,11 +201,21 @@ def _take(r, start, stop):
 
 
 def _chunks(path, columns, rows, chunksize, labels, dates, index_col, password):
-    with _Reader(path, password) as r:
+    """The iterator of chunks, over a file opened (and checked) at once."""
+    r = _Reader(path, password)
+    try:
         _select(r, columns, index_col)
         start, stop = _case_range(rows, r.dictionary.case_count)
         if start:
             r.seek(start)
+    except BaseException:
+        r.close()
+        raise
+    return _chunk_frames(r, stop, chunksize, labels, dates, columns, index_col)
+
+
+def _chunk_frames(r, stop, chunksize, labels, dates, columns, index_col):
+    with r:
         while stop is None or r.read < stop:
             first = r.read
             raw = r.rows(chunksize if stop is None else min(chunksize, stop - first))
