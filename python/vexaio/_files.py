@@ -1,5 +1,6 @@
 """Reading and writing files with NumPy columns: the dictionary, all cases or
 chunks of them, and a new file from columns and a dictionary."""
+import concurrent.futures
 import contextlib
 import ctypes
 import dataclasses
@@ -197,7 +198,7 @@ def encode_rows(dictionary, columns, start, stop):
     """Rows start to stop of the columns as an (n, case_size) array of cases."""
     layout = _cases.Layout(dictionary.variables)
     raw = np.empty((stop - start, layout.case_size), dtype=np.uint8)
-    slots = raw.view("<f8")
+    slots, nan = raw.view("<f8"), np.empty(stop - start, bool)
     for i, v in enumerate(dictionary.variables):
         values, off, size = columns[v.name], layout.offsets[i], layout.sizes[i]
         if isinstance(values, _cases.Texts):
@@ -207,8 +208,9 @@ def encode_rows(dictionary, columns, start, stop):
         if v.is_string:
             raw[:, off:off + size] = _cases.encode_strings(values, size, v.width, v.name)
         else:
-            x = np.asarray(values, dtype=np.float64)
-            slots[:, off // 8] = np.where(np.isnan(x), SYSMIS, x)
+            x, slot = np.asarray(values, dtype=np.float64), slots[:, off // 8]
+            np.copyto(slot, x)
+            np.copyto(slot, SYSMIS, where=np.isnan(x, out=nan))
     return raw
 
 
@@ -222,9 +224,20 @@ def write(path: PathLike, dictionary: Dictionary, columns: dict, password: Passw
     if len(lengths) > 1:
         raise ValueError("the columns differ in length")
     n = lengths.pop() if lengths else 0
-    with writing(path, dictionary, password) as put:
+    # A thread writes each block of cases (the library lets go of the
+    # interpreter meanwhile) while this one encodes the next; the library's
+    # calls on the handle stay one at a time. The thread is done before the
+    # file is finished or abandoned.
+    with writing(path, dictionary, password) as put, \
+            concurrent.futures.ThreadPoolExecutor(1, "vexaio-write") as writer:
+        pending = None
         for start in range(0, n, CHUNK_ROWS):
-            put(encode_rows(dictionary, columns, start, min(n, start + CHUNK_ROWS)))
+            raw = encode_rows(dictionary, columns, start, min(n, start + CHUNK_ROWS))
+            if pending is not None:
+                pending.result()
+            pending = writer.submit(put, raw)
+        if pending is not None:
+            pending.result()
 
 
 @contextlib.contextmanager

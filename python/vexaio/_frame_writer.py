@@ -26,12 +26,16 @@ PathLike = Union[str, bytes, os.PathLike]
 MAX_WIDTH = 32767
 
 
-def _number_format(x):
-    finite = x[np.isfinite(x)]
+def _number_format(x, integral=False):
+    """The F format of numbers, integral ones when they are known to be."""
+    finite = x if integral else x[np.isfinite(x)]
+    if integral and np.isnan(x).any():
+        finite = x[~np.isnan(x)]
     if finite.size == 0:
         return "F8.2"
-    digits = len(str(int(np.max(np.abs(finite))))) + int(finite.min() < 0)
-    if np.all(finite == np.round(finite)):
+    low, high = finite.min(), finite.max()
+    digits = len(str(int(max(abs(low), abs(high))))) + int(low < 0)
+    if integral or np.all(finite == np.round(finite)):
         return f"F{min(digits, 40)}.0"
     return f"F{min(max(digits + 3, 8), 40)}.2"
 
@@ -165,7 +169,8 @@ def _column(pd, name, series, base, big_integers="raise"):
         if fresh:  # widened to its texts by frame_dictionary
             v.width, v.print_format, v.write_format = 1, "A1", "A1"
     elif v.print_format is None:
-        v.print_format = v.write_format = "F1.0" if pd.api.types.is_bool_dtype(dtype) else _number_format(values)
+        v.print_format = v.write_format = ("F1.0" if pd.api.types.is_bool_dtype(dtype)
+                                           else _number_format(values, numbers is not None))
     return v, values
 
 
