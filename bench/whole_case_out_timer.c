@@ -1,6 +1,7 @@
 /* Times writing every case of a file, held in memory, to a new file of the
  * same dictionary and compression with vexaWholeCaseOut: the yardstick of
- * the R writing benchmark (read_r_bench.R). The cases are read first, out of
+ * the R and Python writing benchmarks (read_r_bench.R,
+ * write_dataframe_bench.py). The cases are read first, out of
  * the timing; a run opens the new file, commits its dictionary, writes the
  * cases and closes it.
  * Prints "write SECONDS CASES CASE_SIZE" for the best of REPEAT runs.

@@ -17,7 +17,7 @@ endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/vexaio_installed.py.in
                ${PROJECT_BINARY_DIR}/python/_installed.py @ONLY)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/vexaio DESTINATION ${VEXA_PYTHON_INSTALL_DIR}
-        FILES_MATCHING PATTERN "*.py" PATTERN "_installed.py" EXCLUDE PATTERN "__pycache__" EXCLUDE)
+        FILES_MATCHING PATTERN "*.py" PATTERN "py.typed" PATTERN "_installed.py" EXCLUDE PATTERN "__pycache__" EXCLUDE)
 install(FILES ${PROJECT_BINARY_DIR}/python/_installed.py DESTINATION ${VEXA_PYTHON_INSTALL_DIR}/vexaio)
 
 # The interpreter for the tests: VEXA_PYTHON if given, else the first of

@@ -491,6 +491,14 @@ VEXA_API int vexaCommitCaseRecord(int handle);
 /* Writes a case from the caller's memory, laid out as the case buffer
  * (vexaGetCaseSize bytes). Failures as for vexaCommitCaseRecord. */
 VEXA_API int vexaWholeCaseOut(int handle, const void *caseRec);
+/* Addition to the standard calls: writes numCases cases from the caller's
+ * memory, one after another, each laid out as for vexaWholeCaseOut;
+ * *casesWritten receives how many were written (those before a failure).
+ * Failures as for vexaCommitCaseRecord; a negative count gives
+ * VEXA_E_FILE_WRITE. One call in place of many saves a caller from other
+ * languages the cost of a foreign call per case. */
+VEXA_API int vexaWholeCasesOut(int handle, const void *caseRecs, int numCases,
+                               int *casesWritten);
 
 /* The number of cases, -1 when the file does not record it (or it exceeds
  * the int range); VEXA_E_OPENED_FOR_WRITE on a write handle. */

@@ -3,6 +3,7 @@ package makes, and the exception that carries a failed call's result code and
 the library's own sentence about it."""
 import ctypes
 import ctypes.util
+import errno
 import locale
 import os
 
@@ -37,6 +38,7 @@ _PROTOTYPES = {
     "vexaWholeCasesIn": (c_int, [_H, c_void_p, c_int, P(c_int)]),
     "vexaWholeCasesInEx": (c_int, [_H, c_void_p, c_int, c_int, P(c_int)]),
     "vexaWholeCaseOut": (c_int, [_H, c_void_p]),
+    "vexaWholeCasesOut": (c_int, [_H, c_void_p, c_int, P(c_int)]),
     "vexaSeekNextCase": (c_int, [_H, c_int]),
     "vexaGetCasePosition": (c_int, [_H, P(ctypes.c_longlong)]),
     "vexaSeekCasePosition": (c_int, [_H, ctypes.c_longlong, ctypes.c_longlong]),
@@ -73,14 +75,23 @@ _PROTOTYPES = {
     "vexaSetIdString": (c_int, [_H, c_char_p]),
     "vexaGetDocuments": (c_int, [_H, c_char_p, c_int, P(c_int)]),
     "vexaSetDocuments": (c_int, [_H, c_char_p, c_int]),
+    "vexaGetVarAttributes": (c_int, [_H, _NAME, P(P(c_char_p)), P(P(c_char_p)), P(c_int)]),
+    "vexaSetVarAttributes": (c_int, [_H, _NAME, P(c_char_p), P(c_char_p), c_int]),
+    "vexaFreeAttributes": (c_int, [P(c_char_p), P(c_char_p), c_int]),
 }
+
+# Result codes the binding tells apart.
+E_FILE_OPEN, E_FILE_READ, E_BAD_PASSWORD, E_NO_PASSWORD = 1, 3, 80, 81
+W_LABEL_TRUNCATED, W_VALUE_LABEL_TRUNCATED = -2, -4
 
 
 class VexaError(Exception):
     """A library call failed. `code` is its result code, `name` the code's
-    name (VEXA_E_...), `detail` the library's sentence about the failure."""
+    name (VEXA_E_...), `detail` the library's sentence about the failure.
+    A file that cannot be opened raises a subclass that is also the OSError
+    of the system's reason (FileNotFoundError, PermissionError, ...)."""
 
-    def __init__(self, code, what, detail=""):
+    def __init__(self, code: int, what: str, detail: str = "") -> None:
         self.code, self.what, self.detail = code, what, detail
         text = lib.vexaResultText(code).decode()
         self.name = text.split(":", 1)[0]
@@ -89,6 +100,85 @@ class VexaError(Exception):
     def __reduce__(self):
         # Rebuilt from its parts, so that it crosses process boundaries.
         return type(self), (self.code, self.what, self.detail)
+
+
+class _FileError(VexaError, OSError):
+    """A file that cannot be opened: an OSError with the system's errno and
+    reason, and a VexaError with the library's code and detail."""
+
+    def __init__(self, err: int, path: str, code: int, what: str, detail: str = "") -> None:
+        VexaError.__init__(self, code, what, detail)
+        OSError.__init__(self, err, os.strerror(err), path)
+        self.code, self.what, self.detail, self.name = code, what, detail, self.name
+
+    def __reduce__(self):
+        return type(self), (self.errno, self.filename, self.code, self.what, self.detail)
+
+    def __str__(self) -> str:
+        return f"{OSError.__str__(self)} ({self.what} failed with {self.name})"
+
+
+class _FileNotFoundError(_FileError, FileNotFoundError):
+    pass
+
+
+class _PermissionError(_FileError, PermissionError):
+    pass
+
+
+class _IsADirectoryError(_FileError, IsADirectoryError):
+    pass
+
+
+class _NotADirectoryError(_FileError, NotADirectoryError):
+    pass
+
+
+class _OtherFileError(_FileError):
+    pass
+
+
+_FILE_ERRORS = {errno.ENOENT: _FileNotFoundError, errno.EACCES: _PermissionError,
+                errno.EPERM: _PermissionError, errno.EISDIR: _IsADirectoryError,
+                errno.ENOTDIR: _NotADirectoryError}
+
+
+def _system_reason(path, writing):
+    """The errno of why the system refuses the path, or None when it does
+    not (the library refused the file for a reason of its own)."""
+    if os.path.isdir(path):
+        return errno.EISDIR
+    try:
+        if writing:
+            folder = os.path.dirname(os.path.abspath(path))
+            if not os.path.isdir(folder):
+                return errno.ENOENT if not os.path.exists(folder) else errno.ENOTDIR
+            if not os.access(folder, os.W_OK | os.X_OK) or (
+                    os.path.exists(path) and not os.access(path, os.W_OK)):
+                return errno.EACCES
+        else:
+            with open(path, "rb"):
+                pass
+    except OSError as e:
+        return e.errno
+    return None
+
+
+def open_error(code, path, what, writing=False, password=None):
+    """The exception for a failed open of `path`: an OSError subclass with
+    the system's reason where the system refused the file, a plain word
+    about a wrong or missing password, else a VexaError."""
+    detail = last_detail()
+    if code in (E_FILE_OPEN, E_FILE_READ):
+        err = _system_reason(os.fsdecode(path), writing)
+        if err is not None:
+            return _FILE_ERRORS.get(err, _OtherFileError)(err, os.fsdecode(path), code, what, detail)
+    if code == E_BAD_PASSWORD and password is not None and not writing:
+        detail = ("the password is longer than the 10 bytes a password may have"
+                  if len(password) > 10 else f"the password does not open {os.fsdecode(path)!r}")
+    elif code == E_NO_PASSWORD:
+        detail = f"{os.fsdecode(path)!r} is protected: it needs a password"
+    return VexaError(code, what, detail)
 
 
 def _load():

@@ -32,14 +32,18 @@ class Layout:
             offset += size
         self.case_size = offset
         self.strings = [(i, self.sizes[i]) for i, v in enumerate(variables) if v.width > 0]
-        # The strings' slots as runs of neighbouring slots: [first slot, slots].
-        self.string_runs = []
-        for i, size in self.strings:
-            first, runs = self.offsets[i] // 8, self.string_runs
+
+    def runs(self, strings):
+        """The slots of the strings [(variable, size)] as runs of
+        neighbouring slots: [[first slot, slots], ...]."""
+        runs = []
+        for i, size in strings:
+            first = self.offsets[i] // 8
             if runs and sum(runs[-1]) == first:
                 runs[-1][1] += size // 8
             else:
                 runs.append([first, size // 8])
+        return runs
 
 
 # The size of a huge page: a large array that starts on such a boundary can
@@ -168,27 +172,39 @@ def few_distinct(w, keys, codes, rows, block_bytes):
     if byte is not None:
         table = np.zeros(256, dtype=np.intp)
         table[probe_bytes[:, byte]] = np.arange(len(probe))
-    block = n if block_bytes is None else max(512, block_bytes // (8 * w.shape[0]))
+    # Blocks whose temporaries stay in the cache.
+    block = 65536 if block_bytes is None else max(512, min(65536, block_bytes // 32))
+    word, same = np.empty(block, np.uint64), np.empty(block, bool)
     for a in range(0, n, block):
-        found = codes[a:a + block]
+        found, m = codes[a:a + block], min(block, n - a)
         if byte is not None:
             np.take(table, keys[a:a + block].view(np.uint8)[byte::8], out=found)
         else:
             found[:] = np.searchsorted(probe, keys[a:a + block])
             np.minimum(found, len(probe) - 1, out=found)
-        if not np.array_equal(probe[found], keys[a:a + block]):
-            return None
-        if len(w) > 1 and not np.array_equal(distinct[:, found], w[:, a:a + block]):
-            return None
+        # Every word of every row against those of its code (the key alone
+        # for a column of one word, which is its word).
+        for known, row in zip([probe] + list(distinct[1:] if len(w) > 1 else []),
+                              [keys] + list(w[1:] if len(w) > 1 else [])):
+            np.take(known, found, out=word[:m])
+            np.equal(word[:m], row[a:a + block], out=same[:m])
+            if not same[:m].all():
+                return None
+        if len(w) > 1:
+            np.take(distinct[0], found, out=word[:m])
+            np.equal(word[:m], w[0, a:a + block], out=same[:m])
+            if not same[:m].all():
+                return None
     return distinct
 
 
-def string_words(slots, layout, spare=0):
-    """The strings' slots of the cases (rows, slots) as (string slots, rows):
-    one row of words per slot, in the order of the variables, and `spare`
-    rows more for the caller. Gathered a block of cases at a time, so that
-    the cache lines of each case's strings are read once, not once per slot."""
-    n, runs = slots.shape[0], layout.string_runs
+def string_words(slots, runs, spare=0):
+    """The slots of the runs of strings (Layout.runs) of the cases (rows,
+    slots) as (string slots, rows): one row of words per slot, in the order
+    of the variables, and `spare` rows more for the caller. Gathered a block
+    of cases at a time, so that the cache lines of each case's strings are
+    read once, not once per slot."""
+    n = slots.shape[0]
     words = _aligned((sum(count for _, count in runs) + spare, n), np.uint64)
     # Blocks of at least 1,024 cases, and at most a few thousand copies.
     block = max(1024, n * len(runs) // 4096)
@@ -200,25 +216,26 @@ def string_words(slots, layout, spare=0):
     return words
 
 
-def string_columns(raw, layout, factorize=factorize_numpy):
-    """The string variables' values by variable number, object arrays of str
-    without trailing blanks. Each column's 8-byte words are grouped into
-    distinct values (by a 64-bit key checked against the words), so each
-    distinct value is decoded once."""
+def string_columns(raw, layout, factorize=factorize_numpy, only=None):
+    """The string variables' values by variable number (of those in `only`,
+    by default all), object arrays of str without trailing blanks. Each
+    column's 8-byte words are grouped into distinct values (by a 64-bit key
+    checked against the words), so each distinct value is decoded once."""
     slots, columns, n = raw.view("<u8"), {}, raw.shape[0]
-    if not layout.strings:
+    strings = layout.strings if only is None else [s for s in layout.strings if s[0] in only]
+    if not strings:
         return columns
     # The keys and codes are shared by the columns and lie beside the words,
     # as fresh memory is dear on some machines; the columns are the rows of
     # one array, for the same reason.
-    words, out, row = string_words(slots, layout, 2), object_rows(len(layout.strings), n), 0
+    words, out, row = string_words(slots, layout.runs(strings), 2), object_rows(len(strings), n), 0
     keys, scratch, block_bytes = words[-2], words[-1].view(np.intp), _block_bytes()
     # Rows drawn at random (the same each time): rows at a fixed step can
     # miss values that repeat with a period.
     sample = np.random.default_rng(0).integers(0, n, SAMPLE_ROWS) if n > SAMPLE_ROWS else np.arange(n)
     # Temporaries of objects in blocks that stay in the cache.
     block = 4096 if block_bytes is None else max(512, min(4096, block_bytes // 8))
-    for (i, size), column in zip(layout.strings, out):
+    for (i, size), column in zip(strings, out):
         w, row = words[row:row + size // 8], row + size // 8
         key = w[0] if len(w) == 1 else _keys(w, keys)
         codes, distinct = scratch, few_distinct(w, key, scratch, sample, block_bytes)
@@ -238,23 +255,59 @@ def string_columns(raw, layout, factorize=factorize_numpy):
 
 
 def write_rows(h, raw, first):
-    write, addr, size = lib.vexaWholeCaseOut, raw.ctypes.data, raw.shape[1]
-    for i in range(raw.shape[0]):
-        code = write(h, addr)
+    """Writes the (n, case_size) byte array of cases, in blocks of cases a
+    call. `first` numbers the first case, for the error message."""
+    raw, done, n = np.ascontiguousarray(raw), ctypes.c_int(), raw.shape[0]
+    for a in range(0, n, 1 << 20):
+        count = min(n - a, 1 << 20)
+        code = lib.vexaWholeCasesOut(h, raw[a:].ctypes.data, count, ctypes.byref(done))
         if code:
-            check(code, f"writing case {first + i + 1}")
-        addr += size
+            check(code, f"writing case {first + a + done.value + 1}")
+
+
+class Texts:
+    """A column of texts as codes (-1 for None) into its distinct texts."""
+
+    def __init__(self, codes, unique):
+        self.codes, self.unique, self._padded = codes, unique, None
+
+    def __len__(self):
+        return len(self.codes)
+
+    def rows(self, start, stop, size, width, name):
+        """Rows start to stop as an (n, size) byte array, blank-padded."""
+        if self._padded is None or self._padded.itemsize != size:
+            self._padded = _padded(self.unique.tolist(), size, width, name)
+        return self._padded[self.codes[start:stop]].view(np.uint8).reshape(-1, size)
+
+
+def _padded(texts, size, width, name):
+    """The texts encoded and blank-padded to `size` bytes, and one blank
+    text after them (for code -1); ValueError for one longer than width."""
+    encoded = [str(u).encode(ENCODING) for u in texts]
+    too_long = [e for e in encoded if len(e) > width]
+    if too_long:
+        raise ValueError(f"{name}: the value {too_long[0][:40]!r}... is longer than {width} bytes")
+    return np.array([e.ljust(size) for e in encoded] + [b" " * size], dtype=f"S{size}")
+
+
+def factorize_texts(values):
+    """Codes of the texts (-1 for None) and the distinct texts. pandas
+    groups them by hashing, far quicker than NumPy's sorting."""
+    values = np.asarray(values, dtype=object)
+    try:
+        import pandas
+    except ImportError:
+        present = values != None  # noqa: E711  (elementwise)
+        unique, inverse = np.unique(values[present].astype(str), return_inverse=True)
+        codes = np.full(len(values), -1, dtype=np.intp)
+        codes[present] = inverse
+        return codes, unique
+    return pandas.factorize(values)
 
 
 def encode_strings(values, size, width, name):
     """An (n, size) byte array of the texts, blank-padded; ValueError for a
-    text longer than width bytes. None stands for the empty text."""
-    values = np.array(values, dtype=object)
-    values[np.equal(values, None)] = ""
-    unique, inverse = np.unique(values.astype(str), return_inverse=True)
-    encoded = [u.encode(ENCODING) for u in unique.tolist()]
-    too_long = [e for e in encoded if len(e) > width]
-    if too_long:
-        raise ValueError(f"{name}: the value {too_long[0][:40]!r}... is longer than {width} bytes")
-    padded = np.array([e.ljust(size) for e in encoded] or [b" " * size], dtype=f"S{size}")
-    return padded[inverse].view(np.uint8).reshape(len(inverse), size)
+    text longer than width bytes. None stands for the empty text. Each
+    distinct text is encoded once."""
+    return Texts(*factorize_texts(values)).rows(0, len(values), size, width, name)

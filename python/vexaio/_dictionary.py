@@ -4,10 +4,11 @@ values, formats, measurement levels, alignments, display widths and roles,
 and the file's label, documents, weight and compression."""
 import ctypes
 import re
+import warnings
 from dataclasses import dataclass, field
 from typing import Optional
 
-from ._capi import check, decode, encode, lib
+from ._capi import W_LABEL_TRUNCATED, W_VALUE_LABEL_TRUNCATED, check, decode, encode, lib
 
 MEASURES = ("unknown", "nominal", "ordinal", "scale", "flag", "typeless")
 ALIGNMENTS = ("left", "right", "center")
@@ -33,14 +34,15 @@ _SHOWS_DECIMALS = frozenset(("COMMA", "DOLLAR", "F", "Z", "N", "E", "PCT", "DOT"
                              "CCC", "CCD", "CCE"))
 
 
-def format_text(ftype, decimals, width):
+def format_text(ftype: int, decimals: int, width: int) -> str:
+    """The text of a format, "F8.2"."""
     name = FORMAT_TYPES.get(ftype)
     if name is None:
         return f"T{ftype}_{width}.{decimals}"
     return f"{name}{width}.{decimals}" if name in _SHOWS_DECIMALS or decimals else f"{name}{width}"
 
 
-def parse_format(text):
+def parse_format(text: str) -> tuple:
     """(type, decimals, width) of a format text; ValueError when it is none."""
     m = re.fullmatch(r"(?:T(\d+)_|([A-Za-z]+))(\d+)(?:\.(\d+))?", text.strip())
     if not m or (m.group(2) and m.group(2).upper() not in _FORMAT_NUMBERS):
@@ -49,7 +51,7 @@ def parse_format(text):
     return ftype, int(m.group(4) or 0), int(m.group(3))
 
 
-def format_type(text):
+def format_type(text: Optional[str]) -> Optional[str]:
     """The type name of a format text ("DATE" for "DATE11"), or None."""
     return None if text is None else re.match(r"[A-Za-z]*", text).group(0).upper()
 
@@ -72,14 +74,26 @@ class Variable:
     alignment: Optional[str] = None
     display_width: Optional[int] = None
     role: Optional[str] = None
+    # Variable attributes: name -> text (a subscripted name, "tag[2]", for
+    # each value of an attribute of several).
+    attributes: dict = field(default_factory=dict)
 
     @property
-    def is_string(self):
+    def is_string(self) -> bool:
         return self.width > 0
 
     @property
-    def is_date(self):
+    def is_date(self) -> bool:
         return not self.is_string and format_type(self.print_format) in DATE_FORMATS
+
+    def __repr__(self) -> str:
+        kind = f"string {self.width}" if self.is_string else (self.print_format or "numeric")
+        extras = [f"label={_short(self.label)}"] if self.label else []
+        if self.value_labels:
+            extras.append(f"{len(self.value_labels)} value labels")
+        if self.missing_values or self.missing_range:
+            extras.append("missing values")
+        return f"<Variable {self.name!r} {kind}{''.join(', ' + e for e in extras)}>"
 
 
 @dataclass
@@ -94,14 +108,25 @@ class Dictionary:
     case_count: Optional[int] = None
 
     @property
-    def names(self):
+    def names(self) -> list:
         return [v.name for v in self.variables]
 
-    def __getitem__(self, name):
+    def __getitem__(self, name: str) -> Variable:
         for v in self.variables:
             if v.name == name:
                 return v
         raise KeyError(name)
+
+    def __repr__(self) -> str:
+        names = self.names
+        shown = ", ".join(names[:6]) + (f", ... ({len(names) - 6} more)" if len(names) > 6 else "")
+        count = "" if self.case_count is None else f", {self.case_count} cases"
+        label = f", label={_short(self.file_label)}" if self.file_label else ""
+        return f"<Dictionary of {len(names)} variables [{shown}]{count}, {self.compression}{label}>"
+
+
+def _short(text, limit=40):
+    return repr(text if len(text) <= limit else text[:limit - 3] + "...")
 
 
 def _number_of(names, value, what):
@@ -161,6 +186,18 @@ def _missing(h, name, is_string, what):
     return (tuple(v[2:]) if code.value == -3 else ()), (v[0], v[1])
 
 
+def _attributes(h, name, what):
+    """The variable's attributes, name -> text."""
+    names, texts, count = ctypes.POINTER(ctypes.c_char_p)(), ctypes.POINTER(ctypes.c_char_p)(), ctypes.c_int()
+    check(lib.vexaGetVarAttributes(h, name, ctypes.byref(names), ctypes.byref(texts), ctypes.byref(count)), what)
+    if count.value <= 0:
+        return {}
+    try:
+        return {decode(names[i]): decode(texts[i]) for i in range(count.value)}
+    finally:
+        lib.vexaFreeAttributes(names, texts, count)
+
+
 def _variable(h, name, width):
     raw, what = encode(name), f"reading the dictionary entry of {name}"
     missing, missing_range = _missing(h, raw, width > 0, what)
@@ -173,10 +210,11 @@ def _variable(h, name, width):
         measure=MEASURES[_int_call(lib.vexaGetVarMeasureLevel, h, raw, what)],
         alignment=ALIGNMENTS[_int_call(lib.vexaGetVarAlignment, h, raw, what)],
         display_width=_int_call(lib.vexaGetVarColumnWidth, h, raw, what),
-        role=ROLES[_int_call(lib.vexaGetVarRole, h, raw, what)])
+        role=ROLES[_int_call(lib.vexaGetVarRole, h, raw, what)],
+        attributes=_attributes(h, raw, what))
 
 
-def read_dictionary(h):
+def read_dictionary(h: int) -> "Dictionary":
     """The dictionary of a read handle."""
     n, names, types = ctypes.c_int(), ctypes.POINTER(ctypes.c_char_p)(), ctypes.POINTER(ctypes.c_int)()
     check(lib.vexaGetVarNames(h, ctypes.byref(n), ctypes.byref(names), ctypes.byref(types)),
@@ -227,8 +265,9 @@ def _set_missing(h, name, v, what):
 def _define_variable(h, v):
     name, what = encode(v.name), f"defining the variable {v.name}"
     check(lib.vexaSetVarName(h, name, v.width), what)
-    if v.label:
-        check(lib.vexaSetVarLabel(h, name, encode(v.label)), what)
+    if v.label and check(lib.vexaSetVarLabel(h, name, encode(v.label)), what) == W_LABEL_TRUNCATED:
+        warnings.warn(f"vexaio: the label of {v.name!r} is cut to the 256 bytes a variable label holds",
+                      stacklevel=4)
     for fmt, setter in ((v.print_format, lib.vexaSetVarPrintFormat),
                         (v.write_format, lib.vexaSetVarWriteFormat)):
         if fmt is not None:
@@ -240,15 +279,26 @@ def _define_variable(h, v):
             check(setter(h, name, _number_of(names, value, what)), what)
     if v.display_width is not None:
         check(lib.vexaSetVarColumnWidth(h, name, v.display_width), what)
+    cut = []
     for value, label in v.value_labels.items():
         if v.is_string:
-            check(lib.vexaSetVarCValueLabel(h, name, encode(value), encode(label)), what)
+            code = check(lib.vexaSetVarCValueLabel(h, name, encode(value), encode(label)), what)
         else:
-            check(lib.vexaSetVarNValueLabel(h, name, float(value), encode(label)), what)
+            code = check(lib.vexaSetVarNValueLabel(h, name, float(value), encode(label)), what)
+        if code == W_VALUE_LABEL_TRUNCATED:
+            cut.append(value)
+    if cut:
+        warnings.warn(f"vexaio: {len(cut)} value labels of {v.name!r} (of {cut[0]!r} first) are cut "
+                      "to the 120 bytes a value label holds", stacklevel=4)
     _set_missing(h, name, v, what)
+    if v.attributes:
+        keys = [encode(k) for k in v.attributes]
+        texts = [encode(str(t)) for t in v.attributes.values()]
+        check(lib.vexaSetVarAttributes(h, name, (ctypes.c_char_p * len(keys))(*keys),
+                                       (ctypes.c_char_p * len(texts))(*texts), len(keys)), what)
 
 
-def define_dictionary(h, d):
+def define_dictionary(h: int, d: "Dictionary") -> None:
     """Defines the dictionary on a write handle before its header commit."""
     for v in d.variables:
         _define_variable(h, v)

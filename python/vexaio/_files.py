@@ -1,17 +1,21 @@
 """Reading and writing files with NumPy columns: the dictionary, all cases or
 chunks of them, and a new file from columns and a dictionary."""
+import concurrent.futures
 import contextlib
 import ctypes
+import dataclasses
 import os
-from typing import NamedTuple
+from typing import Iterator, NamedTuple, Optional, Union
 
 import numpy as np
 
 from . import _cases
-from ._capi import SYSMIS, check, lib, path_bytes
+from ._capi import SYSMIS, check, lib, open_error, path_bytes
 from ._dictionary import Dictionary, define_dictionary, read_dictionary as _read_dictionary
 
 CHUNK_ROWS = 65536
+PathLike = Union[str, bytes, os.PathLike]
+Password = Optional[Union[str, bytes]]
 
 
 class Data(NamedTuple):
@@ -34,8 +38,10 @@ class _Reader:
             code = lib.vexaOpenReadU8(path_bytes(path), ctypes.byref(h))
         else:
             code = lib.vexaOpenReadU8Ex(path_bytes(path), _password_bytes(password), ctypes.byref(h))
-        check(code, f"opening {os.fspath(path)!r}")
-        self.handle, self.read = h.value, 0
+        if code > 0:
+            raise open_error(code, path_bytes(path), f"opening {os.fsdecode(path)!r}",
+                             password=None if password is None else _password_bytes(password))
+        self.handle, self.read, self.slots = h.value, 0, None
         try:
             self.dictionary = _read_dictionary(self.handle)
             self.layout = _cases.Layout(self.dictionary.variables)
@@ -47,13 +53,46 @@ class _Reader:
             self.close()
             raise
 
+    def select(self, names):
+        """From now on rows() gives only the slots of these variables (in
+        file order), as cases of self.kept, laid out as self.kept_layout.
+        The cases pass through one small buffer that stays in the cache,
+        which is quicker than filling memory with whole cases."""
+        self.kept, self.kept_layout = self.dictionary, self.layout
+        chosen = [i for i, v in enumerate(self.dictionary.variables) if v.name in names]
+        if len(chosen) == len(self.dictionary.variables):
+            return
+        self.kept = dataclasses.replace(self.dictionary,
+                                        variables=[self.dictionary.variables[i] for i in chosen])
+        self.kept_layout = _cases.Layout(self.kept.variables)
+        offsets, sizes = self.layout.offsets, self.layout.sizes
+        self.slots = np.concatenate([np.arange(offsets[i] // 8, (offsets[i] + sizes[i]) // 8)
+                                     for i in chosen]).astype(np.intp)
+        # Cases of about 256 KiB: the decoded cases stay in the cache.
+        self.scratch = np.empty((max(16, (256 << 10) // self.layout.case_size), self.layout.case_size),
+                                np.uint8)
+
     def rows(self, limit):
         """The next cases, at most `limit`, as an (n, case_size) byte array
         whose numeric slots hold NaN for system-missing."""
+        if self.slots is not None:
+            return self._selected_rows(limit)
         raw = _cases.new_rows(limit, self.layout.case_size)
         n = _cases.read_rows(self.handle, raw, self.read)
         self.read += n
         return raw[:n]
+
+    def _selected_rows(self, limit):
+        out = _cases.new_rows(limit, self.kept_layout.case_size)
+        slots, done = out.view("<u8"), 0
+        while done < limit:
+            want = min(len(self.scratch), limit - done)
+            got = _cases.read_rows(self.handle, self.scratch[:want], self.read)
+            np.take(self.scratch[:got].view("<u8"), self.slots, axis=1, out=slots[done:done + got])
+            done, self.read = done + got, self.read + got
+            if got < want:
+                break
+        return out[:done]
 
     def seek(self, case, position=None):
         """Makes case number `case` (from 0) the next one read; straight there
@@ -101,23 +140,37 @@ class _Reader:
         self.close()
 
 
-def columns_of(raw, dictionary, layout, factorize=_cases.factorize_numpy):
-    """Columns by name: views of the buffer's numeric slots (float64, NaN for
-    system-missing), or object arrays of str."""
-    slots, strings = raw.view("<f8"), _cases.string_columns(raw, layout, factorize)
-    return {v.name: strings[i] if v.is_string else slots[:, layout.offsets[i] // 8]
-            for i, v in enumerate(dictionary.variables)}
+def columns_of(raw, dictionary, layout, factorize=_cases.factorize_numpy, only=None, copy=False):
+    """Columns by name, of every variable or of those named in `only`: views
+    of the buffer's numeric slots (float64, NaN for system-missing; copies
+    with `copy`, which leave the buffer free), or object arrays of str. The
+    texts of variables left out are not decoded."""
+    chosen = [i for i, v in enumerate(dictionary.variables) if only is None or v.name in only]
+    slots = raw.view("<f8")
+    strings = _cases.string_columns(raw, layout, factorize,
+                                    {i for i in chosen if dictionary.variables[i].is_string})
+    out = {}
+    for i in chosen:
+        v = dictionary.variables[i]
+        if v.is_string:
+            out[v.name] = strings[i]
+        else:
+            column = slots[:, layout.offsets[i] // 8]
+            out[v.name] = column.copy() if copy else column
+    return out
 
 
-def read_dictionary(path, password=None):
+def read_dictionary(path: PathLike, password: Password = None) -> Dictionary:
     """The dictionary of a file, without its cases. A protected file needs
     its password (str or bytes)."""
     with _Reader(path, password) as r:
         return r.dictionary
 
 
-def read(path, password=None):
-    """The dictionary and all columns of a file. Numeric columns are float64
+def read(path: PathLike, password: Password = None) -> Data:
+    """The dictionary and all columns of a file, in raw-array form (for
+    DataFrames with dtypes, labels and dates, see read_dataframe). Numeric
+    columns are float64
     with NaN for system-missing (user-missing values stay as they are, the
     dictionary tells which they are), strided views of one buffer of whole
     cases; string columns hold str objects without trailing blanks. A
@@ -126,9 +179,11 @@ def read(path, password=None):
         return Data(r.dictionary, columns_of(r.all_rows(), r.dictionary, r.layout))
 
 
-def iter_chunks(path, rows=100_000, password=None):
-    """Yields the columns of at most `rows` cases at a time, as read() gives
-    them, holding no more than one chunk in memory."""
+def iter_chunks(path: PathLike, rows: int = 100_000, password: Password = None) -> Iterator[dict]:
+    """Yields the columns of at most `rows` cases at a time in raw-array
+    form, as read() gives them (dicts of NumPy arrays by name), holding no
+    more than one chunk in memory. read_dataframe(path, chunksize=...)
+    gives the chunks as DataFrames."""
     if rows < 1:
         raise ValueError("rows must be at least 1")
     with _Reader(path, password) as r:
@@ -143,19 +198,23 @@ def encode_rows(dictionary, columns, start, stop):
     """Rows start to stop of the columns as an (n, case_size) array of cases."""
     layout = _cases.Layout(dictionary.variables)
     raw = np.empty((stop - start, layout.case_size), dtype=np.uint8)
-    slots = raw.view("<f8")
+    slots, nan = raw.view("<f8"), np.empty(stop - start, bool)
     for i, v in enumerate(dictionary.variables):
-        values = columns[v.name][start:stop]
-        off, size = layout.offsets[i], layout.sizes[i]
+        values, off, size = columns[v.name], layout.offsets[i], layout.sizes[i]
+        if isinstance(values, _cases.Texts):
+            raw[:, off:off + size] = values.rows(start, stop, size, v.width, v.name)
+            continue
+        values = values[start:stop]
         if v.is_string:
             raw[:, off:off + size] = _cases.encode_strings(values, size, v.width, v.name)
         else:
-            x = np.asarray(values, dtype=np.float64)
-            slots[:, off // 8] = np.where(np.isnan(x), SYSMIS, x)
+            x, slot = np.asarray(values, dtype=np.float64), slots[:, off // 8]
+            np.copyto(slot, x)
+            np.copyto(slot, SYSMIS, where=np.isnan(x, out=nan))
     return raw
 
 
-def write(path, dictionary, columns, password=None):
+def write(path: PathLike, dictionary: Dictionary, columns: dict, password: Password = None) -> None:
     """Writes a new file: the dictionary's variables, in its order, with the
     values of columns[name] (numbers with NaN for system-missing, or texts).
     A failure leaves any existing file as it was. With a password the file
@@ -165,9 +224,20 @@ def write(path, dictionary, columns, password=None):
     if len(lengths) > 1:
         raise ValueError("the columns differ in length")
     n = lengths.pop() if lengths else 0
-    with writing(path, dictionary, password) as put:
+    # A thread writes each block of cases (the library lets go of the
+    # interpreter meanwhile) while this one encodes the next; the library's
+    # calls on the handle stay one at a time. The thread is done before the
+    # file is finished or abandoned.
+    with writing(path, dictionary, password) as put, \
+            concurrent.futures.ThreadPoolExecutor(1, "vexaio-write") as writer:
+        pending = None
         for start in range(0, n, CHUNK_ROWS):
-            put(encode_rows(dictionary, columns, start, min(n, start + CHUNK_ROWS)))
+            raw = encode_rows(dictionary, columns, start, min(n, start + CHUNK_ROWS))
+            if pending is not None:
+                pending.result()
+            pending = writer.submit(put, raw)
+        if pending is not None:
+            pending.result()
 
 
 @contextlib.contextmanager
@@ -182,7 +252,8 @@ def writing(path, dictionary, password=None):
         code = lib.vexaOpenWriteU8(path_bytes(path), ctypes.byref(h))
     else:
         code = lib.vexaOpenWriteU8Ex(path_bytes(path), _password_bytes(password), ctypes.byref(h))
-    check(code, f"opening {path!r} to write")
+    if code > 0:
+        raise open_error(code, path_bytes(path), f"opening {path!r} to write", writing=True)
 
     def put(raw):
         nonlocal written

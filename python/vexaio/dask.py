@@ -15,19 +15,23 @@ import contextlib
 import ctypes
 import os
 import threading
+import warnings
+from typing import Optional, Sequence, Union
 
 import numpy as np
 
 import dask
 from dask.base import get_scheduler
-from dask.dataframe import from_map, methods
-from dask.dataframe.io.utils import DataFrameIOFunction
+from dask.base import tokenize
+from dask.dataframe import from_delayed, methods
 from dask.dataframe.utils import clear_known_categories
 
 from . import _cases
 from ._capi import ENCODING, VexaError, check, lib
 from ._files import CHUNK_ROWS, _Reader, encode_rows, writing
-from ._frames import DICTIONARY_ATTR, _column, _pandas, frame_dictionary, frame_of
+from ._frame_writer import _column, frame_dictionary
+from ._dictionary import Dictionary
+from ._frames import DICTIONARY_ATTR, MISSING_ATTR, Labels, PathLike, _pandas, frame_of
 
 # vexaSeekNextCase takes an int: a seek this far goes past the last case.
 _BEYOND = 2**31 - 1
@@ -37,33 +41,40 @@ _WRITE_AHEAD = 2
 _KEEP_OPEN = 4
 
 
-def read_dask(path, partition_rows=1_000_000, columns=None, labels=False, dates=True):
+def read_dask(path: PathLike, partition_rows: int = 1_000_000,
+              columns: Optional[Sequence[str]] = None, labels: Labels = None, dates: bool = True,
+              password: Optional[Union[str, bytes]] = None) -> "dask.dataframe.DataFrame":
     """A Dask DataFrame of a file's cases, partition_rows cases a partition,
-    each partition as read_dataframe makes its rows (labels and dates as
-    there; rows labelled by case number from 0). Its columns and dtypes come
-    from the dictionary alone; categoricals of value labels have unknown
-    categories, for a value without a label becomes a category of its own.
-    The path must name the same file on every worker. A file that does not
-    record its number of cases is counted first, by one pass through it
-    that decodes no case."""
+    each partition as read_dataframe makes its rows (columns, labels, dates
+    and recorded dtypes as there; rows labelled by case number from 0, the
+    index columns left columns). Its columns and dtypes come from the
+    dictionary alone; categoricals of value labels have unknown categories,
+    for a value without a label becomes a category of its own. The path must
+    name the same file on every worker. A file that does not record its
+    number of cases is counted first, by one pass through it that decodes no
+    case. A protected file needs its password, which travels to the workers
+    with the tasks."""
     if partition_rows < 1:
         raise ValueError("partition_rows must be at least 1")
     path = os.fspath(path)
-    with _Reader(path) as r:
+    with _Reader(path, password) as r:
         d = r.dictionary
         starts, positions, count = _partition_starts(r, partition_rows)
-        meta = frame_of(_cases.new_rows(0, r.layout.case_size), d, r.layout, labels, dates)
-    names = list(d.names) if columns is None else list(columns)
-    unknown = [name for name in names if name not in d.names]
-    if unknown:
-        raise KeyError(f"vexaio: the file has no variables {unknown}")
-    meta = clear_known_categories(meta[names] if names != d.names else meta)
+        meta = frame_of(_cases.new_rows(0, r.layout.case_size), d, r.layout, labels, dates,
+                        columns=columns, index_col=False)
+    names = list(meta.columns)
+    meta = clear_known_categories(meta)
     meta.attrs[DICTIONARY_ATTR] = d
-    ranges = [(s, min(partition_rows, count - s), s == starts[-1], p)
+    ranges = [{"first": s, "count": min(partition_rows, count - s), "last": s == starts[-1], "at": p}
               for s, p in zip(starts, positions)]
-    return from_map(_CaseRange(path, names, labels, dates), ranges, meta=meta,
-                    divisions=(*starts, max(count - 1, 0)), label="read-vexa",
-                    enforce_metadata=False)
+    # Delayed calls, not from_map: the in-process scheduler of a distributed
+    # cluster hands from_map's arguments over still wrapped for the wire.
+    read = _CaseRange(path, names, labels, dates, password)
+    token = tokenize(read, ranges, os.stat(path).st_mtime_ns)
+    parts = [dask.delayed(read, pure=True)(r, dask_key_name=(f"read-vexa-{token}", i))
+             for i, r in enumerate(ranges)]
+    return from_delayed(parts, meta=meta, divisions=(*starts, max(count - 1, 0)),
+                        verify_meta=False)
 
 
 def _partition_starts(r, rows):
@@ -112,33 +123,26 @@ def _count_cases(r):
     return n.value
 
 
-class _CaseRange(DataFrameIOFunction):
-    """Reads one range of cases, (first, count, is_last, position), as a
-    DataFrame, starting at the position of its first case when there is one;
-    the last range also takes any cases beyond the header's count. Dask may
-    narrow its columns."""
+class _CaseRange:
+    """Reads one range of cases, {first, count, last, at}, as a DataFrame,
+    starting at the position of its first case when there is one; the last
+    range also takes any cases beyond the header's count."""
 
-    def __init__(self, path, columns, labels, dates):
-        self.path, self._columns, self.labels, self.dates = path, columns, labels, dates
-
-    @property
-    def columns(self):
-        return self._columns
-
-    def project_columns(self, columns):
-        return _CaseRange(self.path, list(columns), self.labels, self.dates)
+    def __init__(self, path, columns, labels, dates, password=None):
+        self.path, self.columns, self.labels, self.dates = path, columns, labels, dates
+        self.password = password
 
     def __call__(self, part):
-        first, count, last, position = part
-        with _open_readers.reader(self.path) as r:
+        first, count, last, position = part["first"], part["count"], part["last"], part["at"]
+        with _open_readers.reader(self.path, self.password) as r:
             r.seek(first, position)
             parts = [r.rows(count)]
             while last and parts[-1].shape[0]:
                 parts.append(r.rows(CHUNK_ROWS))
         parts = [p for p in parts if p.shape[0]] or parts[:1]
         raw = parts[0] if len(parts) == 1 else np.concatenate(parts)
-        df = frame_of(raw, r.dictionary, r.layout, self.labels, self.dates, first)
-        return df if self._columns == r.dictionary.names else df[self._columns]
+        return frame_of(raw, r.dictionary, r.layout, self.labels, self.dates, first, self.columns,
+                        index_col=False)
 
 
 class _OpenReaders:
@@ -155,13 +159,13 @@ class _OpenReaders:
         self.lock, self.idle = threading.Lock(), []  # [(file, _Reader)], oldest first
 
     @contextlib.contextmanager
-    def reader(self, path):
+    def reader(self, path, password=None):
         st = os.stat(path)
         file = (os.path.abspath(path), st.st_dev, st.st_ino, st.st_size, st.st_mtime_ns)
         with self.lock:
             mine = [i for i, (f, _) in enumerate(self.idle) if f == file]
             r = self.idle.pop(max(mine, key=lambda i: self.idle[i][1].read))[1] if mine else None
-        r = r or _Reader(path)
+        r = r or _Reader(path, password)
         try:
             yield r
         except BaseException:
@@ -179,10 +183,14 @@ class _OpenReaders:
 _open_readers = _OpenReaders()
 
 
-def to_vexa(ddf, path, compression="bytecode", labels=None, dictionary=None):
-    """Writes a Dask DataFrame as one new file, the same file that
-    write_dataframe(ddf.compute(), path, ...) writes with these arguments;
-    `dictionary` defaults to the one of read_dask. Two passes over the
+def to_vexa(ddf: "dask.dataframe.DataFrame", path: PathLike, compression: str = "bytecode",
+            labels: Optional[dict] = None, dictionary: Optional[Dictionary] = None,
+            password: Optional[Union[str, bytes]] = None, columns: Optional[Sequence[str]] = None,
+            big_integers: str = "raise") -> None:
+    """Writes a Dask DataFrame (of `columns`, by default all) as one new
+    file, the same file that write_dataframe(ddf.compute(), path, ...,
+    index=False) writes with these arguments; `dictionary` defaults to the
+    one of read_dask. With a password the file is written protected. Two passes over the
     partitions: the first finds the variables (widest text, largest number
     and so on, column by column), the second has each worker turn its
     partition into cases, which are written in order while the next
@@ -190,17 +198,19 @@ def to_vexa(ddf, path, compression="bytecode", labels=None, dictionary=None):
     so a failure leaves any existing file as it was."""
     if dictionary is None:
         dictionary = ddf._meta.attrs.get(DICTIONARY_ATTR)
+    if columns is not None:
+        ddf = ddf[list(columns)]
     parts = ddf.to_delayed()
-    sketch = methods.concat(dask.compute(*map(dask.delayed(_sketch), parts)))
+    sketch = methods.concat(dask.compute(*(dask.delayed(_sketch)(p, big_integers) for p in parts)))
     sketch.attrs = {}
-    out, _ = frame_dictionary(sketch, compression, labels, dictionary)
-    cases = [dask.delayed(_cases_of)(p, out) for p in parts]
-    with writing(path, out) as put:
+    out, _ = frame_dictionary(sketch, compression, labels, dictionary, False, "repair", big_integers)
+    cases = [dask.delayed(_cases_of)(p, out, big_integers) for p in parts]
+    with writing(path, out, password) as put:
         for raw in _in_order(cases, _WRITE_AHEAD):
             put(raw)
 
 
-def _sketch(df):
+def _sketch(df, big_integers="raise"):
     """A few rows of each column that give write_dataframe the variable
     that the whole column gives it: the longest text; the number of largest
     size, the smallest and the first fraction or time of day. A categorical
@@ -209,7 +219,8 @@ def _sketch(df):
     if 0 in df.shape:
         return df
     columns = [df.iloc[:, j] for j in range(df.shape[1])]
-    picks = [_picks(pd, name, s) for name, s in zip(df.columns, columns)]
+    codes = df.attrs.get(MISSING_ATTR) or {}
+    picks = [_picks(pd, name, s, codes.get(name), big_integers) for name, s in zip(df.columns, columns)]
     k = max(map(len, picks))
     out = pd.concat([s.iloc[(p * k)[:k]].reset_index(drop=True) for s, p in zip(columns, picks)],
                     axis=1, ignore_index=True)
@@ -217,17 +228,23 @@ def _sketch(df):
     return out
 
 
-def _picks(pd, name, series):
-    """Row positions of the values that decide the column's variable."""
+def _picks(pd, name, series, codes=None, big_integers="raise"):
+    """Row positions of the values that decide the column's variable (codes:
+    the user-missing codes of the column, by row label)."""
     if isinstance(series.dtype, pd.CategoricalDtype) or pd.api.types.is_bool_dtype(series.dtype):
         return [0]
-    v, values = _column(pd, str(name), series, None)
+    v, values = _column(pd, str(name), series, None, big_integers)
     if v.is_string:
         present = values[pd.notna(values)]
         if not len(present):
             return [0]
         longest = max(pd.unique(present), key=lambda text: len(text.encode(ENCODING)))
-        return [int(np.flatnonzero(values == longest)[0])]
+        # And a missing text other than a user-missing code, which declares
+        # the blank text missing.
+        gone = pd.isna(values)
+        if codes is not None:
+            gone &= ~series.index.isin(codes.index)
+        return [int(np.flatnonzero(values == longest)[0])] + [int(i) for i in np.flatnonzero(gone)[:1]]
     finite = np.flatnonzero(np.isfinite(values))
     if not len(finite):
         return [0]
@@ -239,9 +256,12 @@ def _picks(pd, name, series):
     return [int(finite[i]) for i in found]
 
 
-def _cases_of(df, dictionary):
+def _cases_of(df, dictionary, big_integers="raise"):
     """A partition as an (n, case_size) array of cases of the dictionary."""
-    _, columns = frame_dictionary(df, dictionary.compression, None, dictionary)
+    with warnings.catch_warnings():  # given once, by the sketch
+        warnings.simplefilter("ignore")
+        _, columns = frame_dictionary(df, dictionary.compression, None, dictionary, False,
+                                      "repair", big_integers)
     return encode_rows(dictionary, columns, 0, len(df))
 
 

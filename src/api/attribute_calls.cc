@@ -6,9 +6,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "api/call_guard.h"
+#include "api/name_rules.h"
 #include "dict/names.h"
+#include "support/errors.h"
 #include "text/interface_encoding.h"
 #include "vexaio.h"
 
@@ -29,11 +32,15 @@ constexpr long kMaxSubscript = 2147483646;
 
 enum class Owner { kFile, kVariable };
 
-// A plain attribute name a caller may use for the owner.
-bool IsAttributeName(std::string_view name, Owner owner) {
+// Why a plain attribute name is not one a caller may use for the owner; an
+// empty text when it is.
+std::string AttributeNameProblem(std::string_view name, Owner owner) {
   for (char mark : {'.', '_'}) {
     const size_t at = name.find(mark);
-    if (at != std::string_view::npos && at + 1 == name.size()) return false;
+    if (at != std::string_view::npos && at + 1 == name.size()) {
+      return Sentence("the attribute name {} ends with its first \"{}\"", Quoted{std::string(name)},
+                      std::string(1, mark));
+    }
   }
   if (!name.empty() && name.front() == '$') {
     const std::string key = text::ToUpper(name);
@@ -43,9 +50,21 @@ bool IsAttributeName(std::string_view name, Owner owner) {
       }
       return false;
     };
-    return owner == Owner::kFile ? matches(kFileReserved) : matches(kVariableReserved);
+    if (owner == Owner::kFile ? matches(kFileReserved) : matches(kVariableReserved)) return {};
+    return Sentence("the attribute name {} begins with \"$\" but is none of the reserved {} "
+                    "attribute names", Quoted{std::string(name)},
+                    owner == Owner::kFile ? "data file" : "variable");
   }
-  return CheckVariableName(name) == kNameValid;
+  const std::string plain(name);
+  const int check = ValidateVarname(plain.c_str());
+  return check == VEXA_NAME_OK ? std::string() : "attribute: " + NameProblem(plain.c_str(), check);
+}
+
+// Raises VEXA_E_BAD_ATTRIBUTE_NAME, saying why, for a name the owner may not use.
+void RequireAttributeName(std::string_view name, Owner owner) {
+  if (std::string problem = AttributeNameProblem(name, owner); !problem.empty()) {
+    throw ApiError(VEXA_E_BAD_ATTRIBUTE_NAME, std::move(problem));
+  }
 }
 
 struct ParsedName {
@@ -65,10 +84,14 @@ ParsedName ParseName(std::string_view text, Owner owner) {
       ok = ok && c >= '0' && c <= '9';
       if (ok) k = k * 10 + (c - '0');
     }
-    if (!ok || k < 1 || k > kMaxSubscript) throw ApiError(VEXA_E_BAD_ATTRIBUTE_NAME);
+    if (!ok || k < 1 || k > kMaxSubscript) {
+      throw ApiError(VEXA_E_BAD_ATTRIBUTE_NAME,
+                     Sentence("the attribute name {} has a subscript other than [1] to [{}]",
+                              Quoted{std::string(text)}, kMaxSubscript));
+    }
     out = {text.substr(0, open), static_cast<size_t>(k)};
   }
-  if (!IsAttributeName(out.name, owner)) throw ApiError(VEXA_E_BAD_ATTRIBUTE_NAME);
+  RequireAttributeName(out.name, owner);
   return out;
 }
 
@@ -158,7 +181,7 @@ AttributeSet AddTo(AttributeSet set, const char* name, int subscript, const char
     throw ApiError(VEXA_E_BAD_ATTRIBUTE_ARGS);
   }
   const std::string_view plain = TrimBlanks(name);
-  if (!IsAttributeName(plain, owner)) throw ApiError(VEXA_E_BAD_ATTRIBUTE_NAME);
+  RequireAttributeName(plain, owner);
   if (subscript == -1) {
     set.Set(plain, {value});
   } else {

@@ -1,4 +1,6 @@
 // The header commit, and handing cases to the case writer.
+#include <stdexcept>
+
 #include "api/call_guard.h"
 #include "sysfile/system_file_data_source.h"
 #include "vexaio.h"
@@ -46,6 +48,27 @@ VEXA_API int vexaWholeCaseOut(int handle, const void* caseRec) {
     HandleRecord& r = Lookup(handle, Access::kData);
     Writer(r).WriteCase(static_cast<const char*>(Required(caseRec)));
     r.set_case_state(kNoCase);
+    return VEXA_OK;
+  });
+}
+
+VEXA_API int vexaWholeCasesOut(int handle, const void* caseRecs, int numCases,
+                              int* casesWritten) {
+  if (casesWritten) *casesWritten = 0;
+  return Guarded(kFallbackWrite, [&] {
+    HandleRecord& r = Lookup(handle, Access::kData);
+    Required(caseRecs);
+    Required(casesWritten);
+    if (numCases < 0) throw std::invalid_argument("negative case count");
+    SystemFileDataSource& writer = Writer(r);
+    const size_t size = static_cast<size_t>(r.Dict().SlotCount()) * 8;
+    const char* from = static_cast<const char*>(caseRecs);
+    r.set_case_state(kNoCase);
+    // A failing write leaves the count at the cases before it.
+    for (int i = 0; i < numCases; ++i, from += size) {
+      writer.WriteCase(from);
+      *casesWritten = i + 1;
+    }
     return VEXA_OK;
   });
 }

@@ -218,5 +218,40 @@ TEST_F(WriteHandleTest, CaseValuesAreCheckedAgainstTheirVariable) {
   });
 }
 
+
+// Many cases in one call are the cases one call each writes; the count
+// stops at the cases written, and the calls refused before the header.
+TEST_F(WriteHandleTest, ManyCasesWrittenInOneCallReadBackInOrder) {
+  const int h = handle_;
+  ASSERT_EQ(Each({vexaSetVarName(h, "x", 0), vexaSetVarName(h, "s", 12)}), VEXA_OK);
+  double record[3] = {};
+  int n = -1;
+  EXPECT_EQ(vexaWholeCasesOut(h, record, 1, &n), VEXA_E_HEADER_NOT_COMMITTED);
+  ASSERT_EQ(vexaCommitHeader(h), VEXA_OK);
+  constexpr int kCases = 5;
+  std::vector<char> cases(kCases * 24, ' ');
+  for (int i = 0; i < kCases; ++i) {
+    const double x = i * 1.5;
+    std::memcpy(&cases[i * 24], &x, 8);
+    cases[i * 24 + 8] = static_cast<char>('a' + i);
+  }
+  EXPECT_EQ(vexaWholeCasesOut(h, cases.data(), -1, &n), VEXA_E_FILE_WRITE);
+  EXPECT_EQ(vexaWholeCasesOut(h, nullptr, 1, &n), VEXA_E_FILE_WRITE);
+  EXPECT_EQ(vexaWholeCasesOut(h, cases.data(), 0, &n), VEXA_OK);
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(vexaWholeCasesOut(h, cases.data(), kCases - 1, &n), VEXA_OK);
+  EXPECT_EQ(n, kCases - 1);
+  EXPECT_EQ(vexaWholeCaseOut(h, &cases[(kCases - 1) * 24]), VEXA_OK);
+  ASSERT_EQ(vexaCloseWrite(h), VEXA_OK);
+  handle_ = -1;
+  int r = -1;
+  ASSERT_EQ(vexaOpenRead(dir_.File("new.vexa").c_str(), &r), VEXA_OK);
+  std::vector<char> back(cases.size() + 24, 'x');
+  EXPECT_EQ(vexaWholeCasesIn(r, back.data(), kCases + 1, &n), VEXA_W_END_OF_DATA);
+  EXPECT_EQ(n, kCases);
+  EXPECT_EQ(std::memcmp(back.data(), cases.data(), cases.size()), 0);
+  vexaCloseRead(r);
+}
+
 }  // namespace
 }  // namespace vexa::testing

@@ -4,6 +4,7 @@
 // copy and read (sets and attributes in every form of file are the
 // combination test's).
 #include <cstring>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -135,6 +136,48 @@ TEST_F(SetsAndAttributesTest, SurviveWriteReadCopyRead) {
     EXPECT_EQ(DefsEx(r) + VarSets(r), sets);
     EXPECT_EQ(vexaSetFileAttributes(r, nullptr, nullptr, 0), VEXA_E_OPENED_FOR_READ);
     EXPECT_EQ(vexaCloseRead(r), VEXA_OK);
+  }
+}
+
+// Every call that refuses a name for breaking a naming rule says which rule
+// in its detail, never the sentence of an unrelated result code.
+TEST_F(SetsAndAttributesTest, RefusedNamesSayWhichRuleTheyBreak) {
+  const int h = handle_;
+  ASSERT_EQ(vexaSetVarName(h, "v", 0), VEXA_OK);
+  auto add_var = [h](const char* n) { return vexaAddVarAttribute(h, "v", n, -1, "x"); };
+  auto add_file = [h](const char* n) { return vexaAddFileAttribute(h, n, -1, "x"); };
+  auto set_var = [h](const char* n) {
+    const char* texts[] = {"x"};
+    return vexaSetVarAttributes(h, "v", &n, texts, 1);
+  };
+  auto var_name = [h](const char* n) { return vexaSetVarName(h, n, 0); };
+  auto mr_set = [h](const char* n) {
+    const char* vars[] = {"v"};
+    return vexaAddMultRespDefN(h, n, "", 1, 1, vars, 1);
+  };
+  auto var_set = [h](const char* n) { return vexaSetVariableSets(h, (std::string(n) + "= v").c_str()); };
+  using Call = std::function<int(const char*)>;
+  const std::tuple<Call, const char*, int, const char*> cases[] = {
+      {var_name, "my col", VEXA_E_BAD_VAR_NAME, "holds a character"},
+      {var_name, "ALL", VEXA_E_BAD_VAR_NAME, "reserved word"},
+      {var_name, "2nd", VEXA_E_BAD_VAR_NAME, "begins with a digit"},
+      {add_var, "my col", VEXA_E_BAD_ATTRIBUTE_NAME, "holds a character"},
+      {add_var, "ALL", VEXA_E_BAD_ATTRIBUTE_NAME, "reserved word"},
+      {add_var, "Tag.", VEXA_E_BAD_ATTRIBUTE_NAME, "ends with its first \".\""},
+      {add_var, "$Foo", VEXA_E_BAD_ATTRIBUTE_NAME, "none of the reserved variable"},
+      {add_file, "$ODBC.Name", VEXA_E_BAD_ATTRIBUTE_NAME, "none of the reserved data file"},
+      {add_file, "#tmp", VEXA_E_BAD_ATTRIBUTE_NAME, "scratch name"},
+      {set_var, "Tag[0]", VEXA_E_BAD_ATTRIBUTE_NAME, "subscript"},
+      {set_var, "1st[2]", VEXA_E_BAD_ATTRIBUTE_NAME, "begins with a digit"},
+      {mr_set, "$a b", VEXA_E_BAD_MULT_RESP_NAME, "holds a character"},
+      {mr_set, "set", VEXA_E_BAD_MULT_RESP_NAME, "does not begin with \"$\""},
+      {var_set, "AND", VEXA_E_BAD_VARIABLE_SETS, "reserved word"},
+  };
+  for (const auto& [call, name, code, why] : cases) {
+    EXPECT_EQ(call(name), code) << name;
+    char detail[400];
+    vexaGetLastErrorDetail(detail, sizeof detail);
+    EXPECT_NE(std::string(detail).find(why), std::string::npos) << name << ": " << detail;
   }
 }
 

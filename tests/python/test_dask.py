@@ -4,6 +4,7 @@ unrecorded case count; frames written from partitions equal frames written
 whole; failures reach the caller with the library's detail. (Files of the
 other byte order are the library's concern, and its tests read them in
 every form; here they would go the same way as any other file.)"""
+import contextlib
 import logging
 import struct
 
@@ -166,3 +167,22 @@ def test_a_failed_partition_leaves_the_existing_file(client, tmp_path):
     with pytest.raises(RuntimeError, match="partition fails"):
         vexaio.dask.to_vexa(dd.from_pandas(frame(), npartitions=4).map_partitions(fail), path)
     assert path.read_bytes() == before and [p.name for p in tmp_path.iterdir()] == ["kept.vexa"]
+
+
+@pytest.mark.parametrize("scheduler", ["sync", "threads", "processes", "in-process cluster"])
+def test_every_scheduler_reads_and_writes_protected_files(tmp_path, scheduler):
+    path, out = survey(tmp_path / "in.vexa", "bytecode"), tmp_path / "out.vexa"
+    vexaio.write_dataframe(vexaio.read_dataframe(path), path, password="pw")
+    columns = ["s", "x"]
+    with contextlib.ExitStack() as stack:
+        if scheduler == "in-process cluster":
+            cluster = stack.enter_context(distributed.LocalCluster(
+                n_workers=1, processes=False, dashboard_address=":0", silence_logs=logging.ERROR))
+            stack.enter_context(distributed.Client(cluster))
+        else:
+            stack.enter_context(dask.config.set(scheduler=scheduler))
+        ddf = vexaio.dask.read_dask(path, PARTITION_ROWS, columns=columns, password="pw")
+        back = ddf.compute()
+        vexaio.dask.to_vexa(ddf, out, password="pw2", columns=["x"])
+    pd.testing.assert_frame_equal(back, vexaio.read_dataframe(path, columns=columns, password="pw"))
+    pd.testing.assert_frame_equal(vexaio.read_dataframe(out, password="pw2"), back[["x"]])

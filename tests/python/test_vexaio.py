@@ -32,31 +32,6 @@ def test_dates_count_seconds_from_14_october_1582(survey):
     assert vexaio.read_dataframe(survey, dates=False)["visit_date"].dtype == np.float64
 
 
-@pytest.mark.parametrize("compression, password", [
-    ("none", None), ("bytecode", None), ("zlib", None), ("bytecode", "sésame")])
-def test_a_frame_comes_back_equal(tmp_path, compression, password):
-    n = 1500  # more than one block of rows
-    rng = np.random.default_rng(7)
-    df = pd.DataFrame({
-        "count": rng.integers(-5, 10**6, n),
-        "ratio": np.where(rng.random(n) < 0.1, np.nan, rng.normal(size=n)),
-        "flag": rng.random(n) < 0.5,
-        "short": rng.choice(["a", "ab", "", "çé"], n),
-        "long": [("word %d " % (i % 37)) * (i % 50) for i in range(n)],
-        "when": pd.to_datetime(rng.integers(0, 10**9, n), unit="s").where(rng.random(n) > 0.05),
-        "grade": pd.Categorical(rng.choice(["low", "mid", "high"], n),
-                                categories=["low", "mid", "high"], ordered=True),
-    })
-    path = tmp_path / "frame.vexa"
-    vexaio.write_dataframe(df, path, compression=compression, password=password)
-    back = vexaio.read_dataframe(path, labels=True, password=password)
-    expected = df.astype({"count": float, "flag": float})
-    expected["long"] = expected["long"].str.rstrip(" ")
-    pd.testing.assert_frame_equal(back, expected, check_categorical=False)
-    assert list(back["grade"].cat.categories) == ["low", "mid", "high"] and back["grade"].cat.ordered
-    assert vexaio.read_dictionary(path, password=password).compression == compression
-
-
 def test_chunks_make_up_the_whole_file(tmp_path):
     n = 5000
     # User-missing values are read as they are.

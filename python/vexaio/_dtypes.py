@@ -1,0 +1,178 @@
+"""The dtypes of DataFrame columns in a file. A column whose dtype the
+file's own types would not give back records it in the variable attribute
+"vexaio.dtype" (the dtype's text, "Int64", "bool", "category", ...), which
+any reader keeps and our reader restores; a column that is part of the
+frame's index records its level in "vexaio.index". Also the exact
+conversions between datetime64[ns] and the file's date values (seconds
+since 14 October 1582, doubles)."""
+import warnings
+
+import numpy as np
+
+DTYPE_ATTR = "vexaio.dtype"
+INDEX_ATTR = "vexaio.index"
+
+# Date values count seconds from 14 October 1582; datetime64 from 1970.
+EPOCH_SECONDS = 12219379200
+_NS = 10**9
+_NAT = np.iinfo(np.int64).min
+# datetime64[ns] covers about 292 years either side of 1970.
+_NS_LIMIT_SECONDS = 9.2e9
+# Integers that a double holds exactly, whatever their neighbours.
+_EXACT_LIMIT = 2**53
+
+
+def seconds_of_ns(ns, epoch=EPOCH_SECONDS):
+    """Date values (or durations with epoch 0) of int64 nanoseconds, NaN for
+    NaT: for each the double nearest to the exact time. The whole seconds
+    are exact in a double; adding the fraction rounds once, and no time of
+    whole nanoseconds lies near enough to a midpoint between two doubles
+    for the fraction's own rounding to matter."""
+    ns = np.asarray(ns, dtype=np.int64)
+    nat = ns == _NAT
+    whole, part = np.divmod(ns, _NS)
+    out = (whole + epoch).astype(np.float64) + part / 1e9
+    out[nat] = np.nan
+    return out
+
+
+def ns_of_seconds(seconds, epoch=EPOCH_SECONDS):
+    """int64 nanoseconds of date values (NaT for NaN): of the times that the
+    double is nearest to, the one of fewest decimals (whole seconds, then
+    milliseconds, microseconds, nanoseconds), so that a time written from a
+    frame comes back as it was wherever the file can tell it from its
+    neighbours, and otherwise as the nearest time the file holds."""
+    seconds = np.asarray(seconds, dtype=np.float64)
+    nan = np.isnan(seconds)
+    x = np.where(nan, 0.0, seconds) if nan.any() else seconds
+    whole = np.floor(x)
+    fraction = x - whole  # exact
+    todo = fraction != 0
+    ns = np.zeros(len(x), dtype=np.int64)
+    for digits in (3, 6, 9):
+        if not todo.any():
+            break
+        scale = 10**digits
+        steps = np.round(fraction[todo] * scale)
+        back = whole[todo] + steps / scale
+        hit = back == x[todo] if digits < 9 else np.ones(len(steps), bool)
+        at = np.flatnonzero(todo)[hit]
+        ns[at] = steps[hit].astype(np.int64) * (_NS // scale)
+        todo[at] = False
+    out = whole.astype(np.int64)
+    out -= epoch
+    out *= _NS
+    out += ns
+    out[nan] = _NAT
+    return out
+
+
+def datetimes(seconds, name):
+    """datetime64[ns] of date values, or None (with a warning) when one lies
+    beyond what datetime64[ns] can hold."""
+    since_1970 = seconds - EPOCH_SECONDS
+    finite = since_1970[~np.isnan(since_1970)]
+    if np.any(np.abs(finite) > _NS_LIMIT_SECONDS):
+        warnings.warn(f"vexaio: {name} holds dates outside 1678-2261; kept as seconds since 1582",
+                      stacklevel=4)
+        return None
+    return ns_of_seconds(seconds).view("datetime64[ns]")
+
+
+def check_integers(values, name, index, big_integers):
+    """The float64 values of an integer column; ValueError for a value
+    beyond what a double holds exactly, naming the column and its first
+    row, unless big_integers is "round". None when they go as text."""
+    values = np.asarray(values)
+    if values.dtype.kind == "u":
+        inexact = values > _EXACT_LIMIT
+    else:
+        inexact = (values > _EXACT_LIMIT) | (values < -_EXACT_LIMIT)
+    if inexact.any():
+        big = values[inexact]
+        as_float = big.astype(np.float64)
+        # 2**63 and beyond are no int64 (nor, at 2**64, uint64).
+        fits = as_float < 2.0**63 if values.dtype.kind == "i" else as_float < 2.0**64
+        lost = ~fits
+        lost[fits] = as_float[fits].astype(values.dtype) != big[fits]
+        if lost.any():
+            if big_integers == "text":
+                return None
+            if big_integers != "round":
+                row = np.flatnonzero(inexact)[np.argmax(lost)]
+                raise ValueError(
+                    f"vexaio: column {name!r} holds {big[lost][0]} (row {index[row]!r}), which a "
+                    "number in the file cannot hold exactly (integers up to 2**53 are exact); "
+                    "pass big_integers='round' to store it rounded or 'text' to store the "
+                    "column as text")
+    return values.astype(np.float64)
+
+
+def _nullable_of(dtype_text):
+    """The nullable pandas dtype of a NumPy integer or bool dtype's text."""
+    if dtype_text == "bool":
+        return "boolean"
+    return dtype_text.replace("uint", "UInt").replace("int", "Int")
+
+
+def restore(pd, values, v, labels):
+    """The column of values (as the file's types give them) in the dtype
+    that the variable records, where the values still fit it; the values
+    unchanged otherwise."""
+    text = v.attributes.get(DTYPE_ATTR)
+    if not text:
+        return values
+    try:
+        if text == "category":
+            return values  # made by the caller from the value labels
+        if v.is_string:
+            if text == "string":
+                return pd.array(values, dtype="string")
+            if text[:3] in ("int", "uin", "Int", "UIn"):  # integers written as text
+                numbers = [None if x is None or x == "" else int(x) for x in values]
+                if None in numbers or text[0].isupper():
+                    return pd.array(numbers, dtype=_nullable_of(text.lower()))
+                return np.array(numbers, dtype=text)
+            return values
+        if isinstance(values, np.ndarray) and values.dtype.kind == "M":
+            if text.startswith("datetime64[ns, "):
+                stamps = pd.DatetimeIndex(values)
+                try:
+                    return pd.array(stamps.tz_localize(text[15:-1]))
+                except (ValueError, TypeError) as e:  # a wall-clock time that no longer maps
+                    warnings.warn(f"vexaio: {v.name} is kept as wall-clock time: {e}", stacklevel=4)
+            return values
+        if not (isinstance(values, np.ndarray) and values.dtype == np.float64):
+            return values
+        if text.startswith("timedelta64"):
+            return ns_of_seconds(values, epoch=0).view("timedelta64[ns]")
+        nan = np.isnan(values)
+        filled = np.where(nan, 0.0, values) if nan.any() else values
+        if text in ("bool", "boolean"):
+            if ((filled != 0.0) & (filled != 1.0)).any():
+                return values
+            if text == "bool" and not nan.any():
+                return filled.astype(bool)
+            return pd.arrays.BooleanArray(filled.astype(bool), nan)
+        if text.startswith(("int", "uint", "Int", "UInt")):
+            if (filled != np.round(filled)).any():
+                return values
+            numbers = filled.astype(text.lower())
+            if text[0] in "iu" and not nan.any():
+                return numbers
+            return pd.arrays.IntegerArray(numbers, nan)
+        if text in ("float32", "Float32", "Float64"):
+            return values.astype(np.float32) if text == "float32" else pd.array(values, dtype=text)
+    except (TypeError, ValueError, OverflowError) as e:
+        warnings.warn(f"vexaio: {v.name} does not come back as {text}: {e}", stacklevel=4)
+    return values
+
+
+def dtype_text(pd, dtype):
+    """What a column of this dtype records, or None when the file's own
+    types give it back (float64, texts, naive datetime64[ns])."""
+    if dtype == np.float64 or dtype == object or str(dtype) == "datetime64[ns]":
+        return None
+    if isinstance(dtype, pd.CategoricalDtype):
+        return "category"
+    return str(dtype)

@@ -1,0 +1,168 @@
+"""DataFrames through files: every dtype comes back as written, selections
+and chunks equal a whole read, and what the file cannot hold is refused or
+warned about by column."""
+import errno
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import vexaio
+
+N = 1500  # more than one block of rows
+rng = np.random.default_rng(7)
+some = rng.random(N) < 0.1
+FRAME = pd.DataFrame({
+    "count": rng.integers(-5, 10**6, N),
+    "big": np.where(some, 2**53 + 2, 9007199254740992 - rng.integers(0, 9, N)).astype(np.int64),
+    "small": rng.integers(0, 255, N).astype(np.uint8),
+    "nullable": pd.array(np.where(some, None, rng.integers(0, 9, N)), dtype="Int64"),
+    "ratio": np.where(some, np.nan, rng.normal(size=N)),
+    "half": rng.normal(size=N).astype(np.float32),
+    "flag": rng.random(N) < 0.5,
+    "maybe": pd.array(np.where(some, None, rng.random(N) < 0.5), dtype="boolean"),
+    "short": np.where(some, None, rng.choice(["a", "ab", "çé"], N)).astype(object),
+    "long": [("wörd %d " % (i % 37)) * (i % 50) + "." for i in range(N)],
+    "text": pd.array(np.where(some, None, rng.choice(["x", "y"], N)), dtype="string"),
+    "day": pd.to_datetime(rng.integers(0, 10**5, N), unit="D").where(~some),
+    "when": pd.to_datetime("2024-03-01 10:20:30")
+    + pd.to_timedelta(rng.integers(0, 10**9, N) * 10**6, unit="ns"),
+    "zoned": pd.to_datetime(rng.integers(0, 10**9, N), unit="s").tz_localize("Europe/Paris",
+                                                                               ambiguous="NaT",
+                                                                               nonexistent="NaT"),
+    "spell": pd.to_timedelta(rng.integers(-10**6, 10**12, N), unit="us"),
+    "grade": pd.Categorical(rng.choice(["low", "mid", "high"], N),
+                            categories=["low", "mid", "high"], ordered=True),
+})
+
+
+@pytest.mark.parametrize("compression, password", [
+    ("none", None), ("bytecode", None), ("zlib", None), ("bytecode", "sésame")])
+def test_every_dtype_comes_back_as_written(tmp_path, compression, password):
+    path = tmp_path / "frame.vexa"
+    df = FRAME.set_index(pd.Index(np.arange(N) * 3, name="id"))
+    vexaio.write_dataframe(df, path, compression=compression, password=password)
+    back = vexaio.read_dataframe(path, password=password)
+    expected = df.assign(long=df["long"].str.rstrip(" "))
+    pd.testing.assert_frame_equal(back, expected, check_categorical=False)
+    d = vexaio.read_dictionary(path, password=password)
+    assert d.compression == compression and len(repr(d)) < 150 and len(repr(d.variables)) < 60 * len(d.variables)
+    # Other readers see the file's own types: numbers and texts.
+    plain = vexaio.read(path, password=password).columns
+    assert plain["count"].dtype == np.float64 and plain["id"].tolist() == list(np.arange(N) * 3.0)
+    # A time the file holds comes back exact; one it cannot tell from its
+    # neighbours as the nearest time of fewest decimals that it holds.
+    stamps = pd.to_datetime(["2024-03-01 10:20:30.000029", "2024-03-01 10:20:30.123456789"])
+    vexaio.write_dataframe(pd.DataFrame({"t": stamps}), path)
+    assert list(vexaio.read_dataframe(path)["t"]) == [stamps[0], pd.Timestamp("2024-03-01 10:20:30.123457")]
+
+
+def test_columns_rows_and_chunks_equal_a_whole_read(tmp_path):
+    path = tmp_path / "frame.vexa"
+    vexaio.write_dataframe(FRAME, path)
+    whole = vexaio.read_dataframe(path)
+    columns = ["grade", "long", "count", "zoned"]
+    cases = [(range(100, 700), slice(100, 700)), (slice(None, 10), slice(0, 10)),
+             ((N - 5, N + 5), slice(N - 5, N)), ((-3, None), slice(N - 3, N))]
+    for rows, expected in cases:
+        part = vexaio.read_dataframe(path, columns=columns, rows=rows)
+        pd.testing.assert_frame_equal(part, whole[columns][expected])
+    chunks = list(vexaio.read_dataframe(path, columns=columns, rows=(7, None), chunksize=400))
+    assert [len(c) for c in chunks] == [400, 400, 400, 293]
+    pd.testing.assert_frame_equal(pd.concat(chunks), whole[columns][7:])
+    with pytest.raises(KeyError, match="nothing"):
+        vexaio.read_dataframe(path, columns=["count", "nothing"])
+
+
+def expect(warning=None, error=None, match=""):
+    return warning, error, match
+
+
+@pytest.mark.parametrize("frame, kwargs, warning, error, match", [
+    (pd.DataFrame({"i": [2**53 + 1]}), {}, *expect(error=ValueError, match="'i'.*9007199254740993.*row 0")),
+    (pd.DataFrame({"u": np.array([0, 2**64 - 1], np.uint64)}), {}, *expect(error=ValueError, match="row 1")),
+    (pd.DataFrame({"my col": [1], "2nd": [2], "ALL": [3], "x" * 70: [4], "A": [5], "a": [6]}), {},
+     *expect(UserWarning, match="'2nd' is written as the variable 'v2nd'")),
+    (pd.DataFrame({"my col": [1]}), {"names": "strict"}, *expect(error=ValueError, match="holds a character")),
+    (pd.DataFrame({"ALL": [1]}), {"names": "strict"}, *expect(error=ValueError, match="reserved word")),
+    (pd.DataFrame({"s": ["x" * 40000]}), {}, *expect(error=ValueError, match="'s', row 0.*32,767")),
+    (pd.DataFrame({"v": [1.0]}), {"labels": {"v": {1.0: "é" * 70}}}, *expect(UserWarning, match="'v'.*120 bytes")),
+    (pd.DataFrame({"s": ["", None]}), {}, *expect(UserWarning, match="'s' holds both empty and missing")),
+])
+def test_what_the_file_cannot_hold_is_refused_or_warned(tmp_path, frame, kwargs, warning, error, match):
+    path = tmp_path / "out.vexa"
+    if error:
+        with pytest.raises(error, match=match):
+            vexaio.write_dataframe(frame, path, **kwargs)
+        assert not path.exists()
+    else:
+        with pytest.warns(warning, match=match):
+            vexaio.write_dataframe(frame, path, **kwargs)
+
+
+def test_big_integers_go_rounded_or_as_text(tmp_path):
+    path, df = tmp_path / "big.vexa", pd.DataFrame({"i": [2**53 + 1, -(2**62) - 1, 5]})
+    vexaio.write_dataframe(df, path, big_integers="text")
+    pd.testing.assert_frame_equal(vexaio.read_dataframe(path), df)
+    vexaio.write_dataframe(df, path, big_integers="round")
+    assert vexaio.read_dataframe(path)["i"].tolist() == [2**53, -(2**62), 5]
+
+
+def test_renamed_columns_and_repeated_labels_are_named(tmp_path):
+    path = tmp_path / "labelled.vexa"
+    grade = vexaio.Variable("grade", value_labels={1.0: "same", 2.0: "same"}, label="Grade")
+    vexaio.write(path, vexaio.Dictionary([grade]), {"grade": np.array([1.0, 2.0])})
+    with pytest.raises(ValueError, match="'grade'.*'same'.*labels=False"):
+        vexaio.read_dataframe(path, labels=True)
+    df = vexaio.read_dataframe(path, labels=False)
+    assert df["grade"].tolist() == [1.0, 2.0]
+    with pytest.warns(UserWarning, match=r"\['grade'\].*\['score'\]"):
+        vexaio.write_dataframe(df.rename(columns={"grade": "score"}), path)
+
+
+def write_frame(path):
+    vexaio.write_dataframe(FRAME[["count"]], path)
+
+
+@pytest.mark.parametrize("call, where, error", [
+    (vexaio.read_dataframe, "absent.vexa", FileNotFoundError),
+    (lambda p: vexaio.read_dataframe(p, chunksize=10), "absent.vexa", FileNotFoundError),
+    (vexaio.read_dataframe, ".", IsADirectoryError),
+    (write_frame, ".", IsADirectoryError),
+    (write_frame, "no/such.vexa", FileNotFoundError),
+])
+def test_file_failures_are_the_systems_errors(tmp_path, call, where, error):
+    with pytest.raises(error) as e:
+        call(tmp_path / where)
+    assert isinstance(e.value, vexaio.VexaError) and e.value.errno in (errno.ENOENT, errno.EISDIR)
+
+
+def test_a_wrong_password_says_so(tmp_path):
+    path = tmp_path / "protected.vexa"
+    vexaio.write_dataframe(FRAME[["count"]], path, password="right")
+    with pytest.raises(vexaio.VexaError, match="the password does not open"):
+        vexaio.read_dataframe(path, password="wrong")
+    with pytest.raises(vexaio.VexaError, match="needs a password"):
+        vexaio.read_dataframe(path)
+
+
+SMALL = pd.DataFrame({"a": [1.5, 2.5, 3.5], "k": ["x", "y", "z"], "n": [1, 2, 3]})
+
+
+@pytest.mark.parametrize("frame, write, read, names, index", [
+    (SMALL.set_index(["k", "n"]), {}, {}, ["k", "n", "a"], pd.MultiIndex.from_arrays(
+        [["x", "y", "z"], [1, 2, 3]], names=["k", "n"])),
+    (SMALL.rename_axis("row"), {}, {}, ["row", "a", "k", "n"], pd.Index([0, 1, 2], name="row")),
+    (SMALL, {"index": True}, {}, ["index", "a", "k", "n"], pd.Index([0, 1, 2])),
+    (SMALL.iloc[[2, 0]], {}, {}, ["a", "k", "n"], pd.RangeIndex(2)),  # row numbers: not written
+    (SMALL.set_index("k"), {"index": False}, {}, ["a", "n"], pd.RangeIndex(3)),
+    (SMALL, {}, {"index_col": "k"}, ["a", "k", "n"], pd.Index(["x", "y", "z"], name="k")),
+    (SMALL.set_index("k"), {}, {"index_col": False}, ["k", "a", "n"], pd.RangeIndex(3)),
+])
+def test_the_index_is_written_and_read_as_pandas_users_expect(tmp_path, frame, write, read, names, index):
+    path = tmp_path / "index.vexa"
+    vexaio.write_dataframe(frame, path, **write)
+    back = vexaio.read_dataframe(path, **read)
+    assert vexaio.read_dictionary(path).names == names
+    pd.testing.assert_index_equal(back.index, index)
+    assert back["a"].tolist() == frame["a"].tolist()
