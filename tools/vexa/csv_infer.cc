@@ -25,7 +25,7 @@ constexpr uint32_t kIsoWay = 1;       // bit 0; bit k + 1 for the k-th pattern
 
 // What a column's fields have been so far.
 struct ColumnShape {
-  bool any = false;  // a non-empty field
+  bool any = false;  // a field neither empty nor an --na token
   bool numeric = true;
   bool seen_value = false;  // a number or a date
   uint32_t date_ways = 0;   // the ways of reading a date that every field so far fits
@@ -158,14 +158,15 @@ bool ReadShapes(const std::string& path, CsvReader& csv, const CsvLayout& layout
                  ": field longer than " + std::to_string(VEXA_MAX_STRING_WIDTH) + " bytes";
         return false;
       }
-      c.any = true;
       c.widest = std::max(c.widest, f.size());
       if (!c.numeric && c.date_ways == 0) continue;  // a string already
       if (na_first && rules.IsNa(f)) continue;
       const char* change = nullptr;
       const std::string why = c.numeric ? TakeNumber(f, reader, c, &change) : "";
       const uint32_t ways = c.date_ways != 0 ? DateWays(f, rules, c) : 0;
-      if (!why.empty() && ways == 0 && !na_first && rules.IsNa(f)) continue;
+      const bool number = c.numeric && why.empty();
+      if (!number && ways == 0 && !na_first && rules.IsNa(f)) continue;
+      c.any = true;
       const bool was_date = c.date_ways != 0;
       c.date_ways = ways;
       if (was_date && ways == 0 && Listed(layout.date_columns, header[i], names[i])) {
