@@ -109,8 +109,16 @@ bool NumberReader::Normalize(std::string_view text) {
   return true;
 }
 
+bool NumberReader::HasSeparator(std::string_view text) const {
+  for (char c : text) {
+    if (c == '.' || c == ',' || c == thousands_) return true;
+  }
+  return false;
+}
+
 bool NumberReader::ReadBare(std::string_view text, double* value, const char** change) {
-  if (plain_) {
+  // Without a mark or a separator a number reads as it is written.
+  if (plain_ || !HasSeparator(text)) {
     bare_ = text;
   } else if (Normalize(text)) {
     bare_ = scratch_;

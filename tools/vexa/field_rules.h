@@ -53,6 +53,8 @@ class NumberReader {
 
  private:
   bool ReadBare(std::string_view text, double* value, const char** change);
+  // Whether the text holds a character that Normalize rewrites.
+  bool HasSeparator(std::string_view text) const;
   // The text in the form std::from_chars reads; false when the grouping
   // or the marks are wrong.
   bool Normalize(std::string_view text);
