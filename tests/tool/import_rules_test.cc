@@ -4,13 +4,16 @@
 // string, the one line that says why.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "csv_delimiter.h"
 #include "csv_infer.h"
+#include "csv_values.h"
 #include "format_text.h"
 #include "support/temp_dir.h"
+#include "value_text.h"
 
 namespace vexa::tool {
 namespace {
@@ -111,6 +114,80 @@ TEST(ImportRulesTest, StrictRefusesLostDigits) {
                                &dict, &error));
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("--strict"), std::string::npos);
   EXPECT_EQ(error, "");
+}
+
+// Numbers under the rules: grouping in threes only, one decimal mark, the
+// marks only where they belong, and the change a grouped integer suffers.
+TEST(ImportRulesTest, NumbersUnderTheRules) {
+  const struct {
+    const char* text;
+    char decimal, thousands;
+    double value;  // NaN: no number
+    Mark mark = Mark::kNone;
+    const char* change = nullptr;
+  } cases[] = {
+      {"1.234.567,5", ',', '.', 1234567.5},   {"-1.234", ',', '.', -1234},
+      {"12.34,5", ',', '.', NAN},             {"1.2345", ',', '.', NAN},
+      {".123", ',', '.', NAN},                {"1,5.3", ',', '.', NAN},
+      {"1.5", ',', 0, NAN},                   {"1,5", ',', 0, 1.5},
+      {"1 234,5", ',', ' ', 1234.5},          {"1,234.5", '.', ',', 1234.5},
+      {"1.234,5%", ',', '.', 1234.5, Mark::kPercent},
+      {"-$1.000,50", ',', '.', -1000.5, Mark::kDollar},
+      {"$-5", '.', 0, -5, Mark::kDollar},    {"%", '.', 0, NAN},
+      {"$", '.', 0, NAN},                     {"5%%", '.', 0, NAN},
+      {"$5%", '.', 0, NAN},                   {"1e3", ',', '.', 1000},
+      {"9.007.199.254.740.993", ',', '.', 9007199254740992.0, Mark::kNone, kDigitsLost},
+      {"007", '.', 0, 7, Mark::kNone, "leading zeros dropped"},
+  };
+  for (const auto& c : cases) {
+    FieldRules rules;
+    rules.decimal = c.decimal;
+    rules.thousands = c.thousands;
+    NumberReader reader(rules);
+    double value = 0;
+    Mark mark = Mark::kNone;
+    const char* change = nullptr;
+    const bool number = reader.Read(c.text, &value, &mark, &change);
+    EXPECT_EQ(number, c.value == c.value) << c.text;
+    if (!number || c.value != c.value) continue;
+    EXPECT_EQ(value, c.value) << c.text;
+    EXPECT_EQ(mark, c.mark) << c.text;
+    EXPECT_STREQ(change, c.change) << c.text;
+  }
+}
+
+TEST(ImportRulesTest, DatePatterns) {
+  const struct {
+    const char* pattern;
+    const char* text;
+    const char* iso;  // nullptr: the text does not fit
+  } cases[] = {
+      {"%d.%m.%Y", "1.3.1980", "1980-03-01"},     {"%m/%d/%y", "12/31/68", "2068-12-31"},
+      {"%m/%d/%y", "1/1/69", "1969-01-01"},       {"%d %b %Y", "5 SEPTEMBER 2024", "2024-09-05"},
+      {"%d %b %Y", "5 Sep 2024", "2024-09-05"},   {"%F", "2024-02-29", "2024-02-29"},
+      {"%d.%m.%Y", "29.02.2023", nullptr},        {"%d.%m.%Y", "01.03.1980x", nullptr},
+      {"%d.%m.%Y", "01.03.80", nullptr},          {"%d %b %Y", "5 Sept 2024", nullptr},
+      {"%Y%%%m%%%d", "2024%3%1", "2024-03-01"},   {"%d.%m.%Y", "001.03.1980", nullptr},
+      {"%d.%m.%Y %H:%M", "1.3.1980 24:00", nullptr},
+      {"%d.%m.%Y %T", "1.3.1980 23:59:59.5", "1980-03-01T23:59:59.5"},
+  };
+  for (const auto& c : cases) {
+    DatePattern p;
+    const bool with_time = std::string_view(c.pattern).find_first_of("HT") != std::string_view::npos;
+    ASSERT_EQ(p.Parse(c.pattern, with_time), "") << c.pattern;
+    double value = 0;
+    int decimals = 0;
+    const bool fits = p.Read(c.text, &value, &decimals);
+    EXPECT_EQ(fits, c.iso != nullptr) << c.pattern << " " << c.text;
+    if (fits && c.iso != nullptr) {
+      EXPECT_EQ(IsoText(value, with_time ? TimeKind::kDateTime : TimeKind::kDate), c.iso);
+    }
+  }
+  for (const auto& [pattern, with_time] : {std::pair{"%d.%m", false}, {"%d.%m.%Y %H", true},
+                                           {"%d.%m.%Y %H:%M", false}, {"%d.%m.%Q", false},
+                                           {"%d.%m.%Y%", false}}) {
+    EXPECT_NE(DatePattern().Parse(pattern, with_time), "") << pattern;
+  }
 }
 
 }  // namespace
