@@ -176,6 +176,9 @@ run import "$work/eu.csv" "$work/eu.vexa" --decimal comma --thousands . \
 1,1234.56,12,99,1980-03-01,2024-03-01T10:20:00
 2,,5.5,-1000.5,,' ] || fail "messy CSV values: $("$vexa" cat "$work/eu.vexa")"
 has '"compression": "bytecode"' <("$vexa" info --json "$work/eu.vexa") "import compresses by default"
+printf 'd\n20240301\n' >"$work/compact.csv"
+run import "$work/compact.csv" "$work/compact.vexa" --date d --date-format %Y%m%d
+[ "$("$vexa" cat "$work/compact.vexa" | tail -1)" = 2024-03-01 ] || fail "a date that is a number too"
 # A dictionary's PCT variable takes its numbers with or without the mark;
 # an --na token stays missing; another mark is no number.
 printf 'p\n12%%\n7\nn/a\n' >"$work/pct.csv"

@@ -172,7 +172,11 @@ int SetValue(const ImportOptions& o, int handle, const Column& c, const std::str
     double value = 0;
     Mark mark = Mark::kNone;
     const char* change = nullptr;
-    if (reader.Read(text, &value, &mark, &change) && (mark == Mark::kNone || mark == c.mark)) {
+    // A column whose dates follow a pattern reads them before numbers:
+    // "20240301" is a date under %Y%m%d.
+    if (c.pattern >= 0 && ParseTime(text, c, rules, &value)) {
+    } else if (reader.Read(text, &value, &mark, &change) &&
+               (mark == Mark::kNone || mark == c.mark)) {
       if (change != nullptr &&
           !notes.Note(change, csv.RecordLine(), c.field + 1, name() + ": '" + text + "': " + change)) {
         return 1;
