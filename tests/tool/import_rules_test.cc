@@ -35,7 +35,7 @@ TEST(ImportRulesTest, InferredColumnsAndWhatIsSaid) {
       {"a;b\n1.234,56;x\n-7,5;y\n", "F8.2 A1", "", ',', '.'},
       {"a;b\n1.234,56;x\n", "A8 A1", "1: a: '1.234,56' is not a number; the column is a string (--decimal comma?)"},
       {"n\n\"1,234,567\"\n12\n", "F7.0", "", '.', ','},
-      {"n\n\"1,234\"\n", "A5", "(--thousands ','?)"},
+      {"n\n\"1,234\"\n", "A5", "(--thousands comma?)"},
       {"n\n\"1,23\"\n", "A4", "'1,23' is not a number", '.', ','},
       {"n\n\"0,123\"\n", "A5", "is not a number", '.', ','},
       {"n,s\nNA,NA\n1,x\n-,y\n.,z\n", "F1.0 A2"},

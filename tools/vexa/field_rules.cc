@@ -1,6 +1,7 @@
 #include "field_rules.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "csv_values.h"
 
@@ -148,10 +149,11 @@ bool NumberReader::Read(std::string_view text, double* value, Mark* mark, const 
 }
 
 std::string NumberHint(std::string_view text, const FieldRules& rules) {
-  for (char separator : {',', '.', ' ', '\''}) {
+  for (auto [separator, name] : {std::pair{',', "comma"}, std::pair{'.', "point"},
+                                 std::pair{' ', "space"}, std::pair{'\'', "apostrophe"}}) {
     if (separator != rules.decimal && separator != rules.thousands &&
         Reads(text, rules.decimal, separator)) {
-      return std::string("--thousands '") + separator + "'?";
+      return std::string("--thousands ") + name + "?";
     }
   }
   if (rules.decimal == '.' && (Reads(text, ',', rules.thousands == ',' ? 0 : rules.thousands) ||

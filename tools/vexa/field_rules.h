@@ -68,7 +68,8 @@ class NumberReader {
 };
 
 // Why a field that is no number might be one under other options, as a
-// hint such as "--decimal comma?", or "".
+// hint such as "--decimal comma?", "--thousands point?", "--na?" or
+// "--date-format '%d.%m.%Y'?"; or "".
 std::string NumberHint(std::string_view text, const FieldRules& rules);
 
 }  // namespace vexa::tool
