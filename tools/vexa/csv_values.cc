@@ -40,9 +40,13 @@ const char* NumberChange(std::string_view text, double value) {
     return "leading zeros dropped";
   }
   // From 2^53 up not every integer has a double: the stored value's exact
-  // digits must be the ones written.
-  if (std::fabs(value) >= kExactIntegers &&
-      digits.find_first_not_of("0123456789") == std::string_view::npos) {
+  // digits must be the ones written (a fraction of zeros aside).
+  if (std::fabs(value) < kExactIntegers) return nullptr;
+  if (const size_t point = digits.find('.'); point != std::string_view::npos &&
+      digits.find_first_not_of('0', point + 1) == std::string_view::npos) {
+    digits = digits.substr(0, point);
+  }
+  if (digits.find_first_not_of("0123456789") == std::string_view::npos) {
     char exact[400];
     auto res = std::to_chars(exact, exact + sizeof exact, std::fabs(value),
                              std::chars_format::fixed, 0);
