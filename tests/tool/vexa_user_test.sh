@@ -151,8 +151,8 @@ has 'code  *string(1)' <("$vexa" info "$work/tab.vexa") "--string and --delimite
 printf 'n;d\n1;x\n' >"$work/semi.csv"
 expect 1 import "$work/semi.csv" "$work/semi.vexa" --delimiter semicolon --date d
 said "'x' is not an ISO 8601 date"
-expect 2 import "$work/semi.csv" "$work/semi.vexa" --delimiter pipe
-said 'expected comma, tab or semicolon'
+expect 2 import "$work/semi.csv" "$work/semi.vexa" --delimiter colon
+said 'expected comma|semicolon|tab|pipe'
 
 # --- Output people can read -------------------------------------------------
 printf 'n,amount,d\n1,1234.5,2024-03-01\n2,,\n' >"$work/o.csv"
@@ -168,11 +168,69 @@ run import "$work/o.csv" "$work/o.vexa" --dict "$work/o.json"
 [ "$("$vexa" cat --formatted --range 1:1 "$work/o.vexa" | tail -1)" = '1,"$1,234.50",2024-03-01' ] ||
   fail "cat --formatted: $("$vexa" cat --formatted --range 1:1 "$work/o.vexa")"
 
-# --where keeps the cases where a variable holds a value.
-[ "$("$vexa" cat --where n=2 --vars n "$work/o.vexa")" = 'n
-2' ] || fail "cat --where on a number"
-expect 1 cat --where n=x "$work/o.vexa"
-said "'x' is not a number"
+# --- Messy CSV: the values that the options make numbers and dates --------
+printf 'id;income;share;price;born;seen\n1;1.234,56;12%%;$99,00;01.03.1980;3/1/2024 10:20\n2;N/A;5,5%%;-$1.000,50;-;\n' >"$work/eu.csv"
+run import "$work/eu.csv" "$work/eu.vexa" --decimal comma --thousands . \
+  --date-format %d.%m.%Y --datetime-format '%m/%d/%Y %H:%M'
+[ "$("$vexa" cat "$work/eu.vexa")" = 'id,income,share,price,born,seen
+1,1234.56,12,99,1980-03-01,2024-03-01T10:20:00
+2,,5.5,-1000.5,,' ] || fail "messy CSV values: $("$vexa" cat "$work/eu.vexa")"
+has '"compression": "bytecode"' <("$vexa" info --json "$work/eu.vexa") "import compresses by default"
+printf 'd\n20240301\n' >"$work/compact.csv"
+run import "$work/compact.csv" "$work/compact.vexa" --date d --date-format %Y%m%d
+[ "$("$vexa" cat "$work/compact.vexa" | tail -1)" = 2024-03-01 ] || fail "a date that is a number too"
+# A dictionary's PCT variable takes its numbers with or without the mark;
+# an --na token stays missing; another mark is no number.
+printf 'p\n12%%\n7\nn/a\n' >"$work/pct.csv"
+printf '{"variables": [{"name": "p", "type": 0, "print_format": "PCT6.1"}]}' >"$work/pct.json"
+run import "$work/pct.csv" "$work/pct.vexa" --dict "$work/pct.json"
+[ "$("$vexa" cat --formatted "$work/pct.vexa" | tr '\n' ' ')" = 'p 12.0% 7.0%  ' ] ||
+  fail "PCT from a dictionary: $("$vexa" cat --formatted "$work/pct.vexa")"
+printf 'p\n$5\n' >"$work/dollar.csv"
+expect 1 import "$work/dollar.csv" "$work/dollar.vexa" --dict "$work/pct.json"
+said "is not a number with a '%'"
+expect 2 import "$work/eu.csv" "$work/x.vexa" --date-format %d.%m
+said 'a pattern needs a year, a month and a day'
+expect 2 import "$work/eu.csv" "$work/x.vexa" --decimal comma --thousands comma
+said 'the same as the decimal mark'
+
+# --- --where: comparisons, all of which must hold; labels as values -------
+printf 'id,region,s\n1,1,a\n2,2,b\n3,-99,x\n4,,c\n' >"$work/w.csv"
+printf '%s' '{"variables": [{"name": "id", "type": 0}, {"name": "region", "type": 0,
+ "value_labels": [{"value": 1, "label": "North"}, {"value": 2, "label": "South"},
+ {"value": -99, "label": "Refused"}], "missing": {"code": 1, "values": [-99]}},
+ {"name": "s", "type": 1, "missing": {"code": 1, "values": ["x"]}}]}' >"$work/w.json"
+run import "$work/w.csv" "$work/w.vexa" --dict "$work/w.json"
+# where_case IDS ARGS...: cat with ARGS prints the cases IDS (space-separated).
+where_case() {
+  local want=$1
+  shift
+  local got
+  got=$("$vexa" cat --vars id "$@" "$work/w.vexa" | tail -n +2 | tr '\n' ' ')
+  [ "$got" = "$want" ] || fail "cat $*: cases '$got', wanted '$want'"
+}
+where_case '2 ' --where region=2
+where_case '1 3 4 ' --where 'region!=2'
+where_case '1 2 ' --where 'region>=1' --where 'region<=2'
+where_case '3 ' --where 'region<1'
+where_case '4 ' --where 'region='
+where_case '1 2 3 ' --where 'region!='
+where_case '1 ' --labels --where region=North
+where_case '3 ' --labels --where region=Refused
+where_case '2 4 ' --where 's>a' --where 's<x'
+where_case '' --where region=2 --where id=1
+for bad in n=x nope=1 region=North 'region<' '=1' 'id!1'; do
+  expect 2 cat --where "$bad" "$work/w.vexa"
+done
+said "expected != after the name"
+
+# --- --missing: user-missing values as values, blanks or labels -----------
+[ "$("$vexa" cat --range 3:3 "$work/w.vexa" | tail -1)" = '3,-99,x' ] || fail "--missing value"
+[ "$("$vexa" cat --range 3:3 --missing blank "$work/w.vexa" | tail -1)" = '3,,' ] || fail "--missing blank"
+[ "$("$vexa" cat --range 3: --missing blank --format ndjson "$work/w.vexa")" = '{"id":3,"region":null,"s":null}
+{"id":4,"region":null,"s":"c"}' ] || fail "--missing blank in JSON"
+[ "$("$vexa" cat --range 1:3 --missing label "$work/w.vexa" | tr '\n' ' ')" = 'id,region,s 1,1,a 2,2,b 3,Refused,x ' ] ||
+  fail "--missing label: $("$vexa" cat --range 1:3 --missing label "$work/w.vexa")"
 
 # info: a header row, columns aligned by display width, labels on one line.
 long_name=v$(printf 'x%.0s' $(seq 63))

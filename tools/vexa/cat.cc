@@ -1,6 +1,6 @@
-// `vexa cat [--labels] [--range FIRST:LAST] [--vars a,b,c] [--where N=V]
-// [--raw] [--formatted] [--format csv|json|ndjson] FILE`: the cases of a system
-// file, streamed case by case.
+// `vexa cat [--labels] [--range FIRST:LAST] [--vars a,b,c] [--where NAME=VALUE]...
+// [--missing value|blank|label] [--raw] [--formatted] [--format csv|json|ndjson]
+// FILE`: the cases of a system file, streamed case by case.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -15,9 +15,10 @@
 
 #include "passwords.h"
 #include "commands.h"
+#include "case_filter.h"
 #include "case_output.h"
-#include "csv_values.h"
 #include "file_paths.h"
+#include "missing_values.h"
 #include "text_util.h"
 #include "value_text.h"
 #include "vexaio.h"
@@ -37,7 +38,12 @@ struct Column {
   // string keys by the value with trailing blanks removed.
   std::map<double, std::string> number_labels;
   std::map<std::string, std::string, std::less<>> text_labels;
+  MissingValues missing;  // loaded unless --missing value
 };
+
+// How user-missing values print: as their values, empty (null in JSON), or
+// as their value labels where they have them.
+enum class MissingAs { kValue, kBlank, kLabel };
 
 struct CatOptions {
   bool labels = false;
@@ -47,43 +53,10 @@ struct CatOptions {
   long first = 1;   // 1-based, inclusive
   long last = -1;   // -1: to the end
   std::vector<std::string> vars;
-  std::string where;  // "name=value": only the cases where it holds
+  std::vector<Condition> where;  // only the cases where all hold
+  MissingAs missing = MissingAs::kValue;
   std::string path;
 };
-
-// The --where filter: a variable and the value it must hold (a number for a
-// numeric variable, compared with trailing blanks removed for a string).
-struct Filter {
-  double handle = 0;
-  int width = kNumericType;
-  double number = 0;
-  std::string text;
-};
-
-// Looks the variable up; 0, or an exit status after saying what is wrong.
-int MakeFilter(int handle, const CatOptions& o, Filter* f) {
-  const size_t eq = o.where.find('=');
-  const std::string name = o.where.substr(0, eq);
-  int code = vexaGetVarHandle(handle, name.c_str(), &f->handle);
-  if (code != VEXA_OK) return ReportFailure("cat", o.path, "--where: variable '" + name + "'", code);
-  char actual[VEXA_NAME_BUFFER];
-  vexaGetVarInfo(handle, static_cast<int>(f->handle) - 1, actual, &f->width);
-  f->text = o.where.substr(eq + 1);
-  if (f->width == kNumericType && !ParseNumber(f->text, &f->number)) {
-    return Fail("cat", "--where", "'" + f->text + "' is not a number, and " + name + " is numeric");
-  }
-  return 0;
-}
-
-bool Matches(int handle, const Filter& f, std::vector<char>& text) {
-  if (f.width == kNumericType) {
-    double v = 0;
-    vexaGetValueNumeric(handle, f.handle, &v);
-    return v == f.number;
-  }
-  vexaGetValueChar(handle, f.handle, text.data(), static_cast<int>(text.size()));
-  return TrimTrailingBlanks(text.data()) == f.text;
-}
 
 void LoadLabels(int handle, Column& c) {
   int n = 0;
@@ -156,7 +129,8 @@ int SelectColumns(int handle, const CatOptions& o, std::vector<Column>* out) {
     FormatSpec& f = c.format;
     vexaGetVarPrintFormat(handle, actual, &f.type, &f.decimals, &f.width);
     if (c.width == kNumericType && !o.raw) c.time = TimeKindOf(f.type);
-    if (o.labels) LoadLabels(handle, c);
+    if (o.labels || o.missing == MissingAs::kLabel) LoadLabels(handle, c);
+    if (o.missing != MissingAs::kValue) c.missing.Load(handle, c.name, c.width == kNumericType);
     out->push_back(std::move(c));
   }
   return 0;
@@ -167,7 +141,9 @@ void WriteValue(int handle, const Column& c, const CatOptions& o, double sysmis,
   if (c.width == kNumericType) {
     double v = 0;
     vexaGetValueNumeric(handle, c.handle, &v);
-    if (o.labels && v == v) {  // NaN has no label
+    const bool missing = o.missing != MissingAs::kValue && c.missing.Numeric(v);
+    if (missing && o.missing == MissingAs::kBlank) return out.Null();
+    if ((o.labels || missing) && v == v) {  // NaN has no label
       auto it = c.number_labels.find(v);
       if (it != c.number_labels.end()) return out.Text(it->second);
     }
@@ -181,7 +157,9 @@ void WriteValue(int handle, const Column& c, const CatOptions& o, double sysmis,
   }
   vexaGetValueChar(handle, c.handle, text.data(), static_cast<int>(text.size()));
   std::string_view value = TrimTrailingBlanks(text.data());
-  if (o.labels) {
+  const bool missing = o.missing != MissingAs::kValue && c.missing.Text(value);
+  if (missing && o.missing == MissingAs::kBlank) return out.Null();
+  if (o.labels || missing) {
     auto it = c.text_labels.find(value);
     if (it != c.text_labels.end()) return out.Text(it->second);
   }
@@ -210,9 +188,10 @@ int RunCat(const CatOptions& o) {
   if (int status = SelectColumns(handle, o, &columns); status != 0) {
     return status;
   }
-  Filter filter;
-  if (!o.where.empty()) {
-    if (int status = MakeFilter(handle, o, &filter); status != 0) return status;
+  CaseFilter filter;
+  if (std::string why = filter.Prepare(handle, o.where, o.labels); !why.empty()) {
+    std::cerr << "vexa cat: --where: " << why << " (see vexa cat --help)\n";
+    return 2;
   }
   std::vector<std::string> names;
   for (const Column& c : columns) names.push_back(c.name);
@@ -235,7 +214,7 @@ int RunCat(const CatOptions& o) {
       return ReportFailure("cat", o.path, "reading case " + std::to_string(n),
                            code);
     }
-    if (!o.where.empty() && !Matches(handle, filter, text)) continue;
+    if (!filter.Matches(handle)) continue;
     for (const Column& c : columns) WriteValue(handle, c, o, sysmis, text, out);
     out.EndRow();
     if (out.error() != 0) break;
@@ -254,16 +233,34 @@ Command AddCatCommand(CLI::App& vexa) {
   AddPasswordOption(*app);
   app->add_option("--range", "Cases FIRST:LAST, counted from 1, both included")
       ->type_name("FIRST:LAST")
-      ->check(CLI::Validator([o](std::string& text) { return ParseRange(text, *o); },
-                             "FIRST:LAST"));
+      ->check(CLI::Validator([o](std::string& text) { return ParseRange(text, *o); }, ""));
   app->add_option("--vars", o->vars, "The variables to print, in this order")
       ->delimiter(',')
       ->type_name("a,b,c");
-  app->add_option("--where", o->where, "Only the cases where a variable holds a value")
+  app->add_option("--where",
+                  "Only the cases where a variable compares so with a value (=, !=, <, <=, >, "
+                  ">=; repeatable, all must hold; with --labels the value may be a label)")
       ->type_name("NAME=VALUE")
-      ->check([](const std::string& w) {
-        return w.find('=') == std::string::npos || w[0] == '=' ? "expected NAME=VALUE" : "";
-      });
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->check(CLI::Validator(
+          [o](std::string& text) {
+            Condition c;
+            std::string why = ParseCondition(text, &c);
+            if (why.empty()) o->where.push_back(std::move(c));
+            return why;
+          },
+          ""));
+  app->add_option_function<std::string>(
+         "--missing",
+         [o](const std::string& as) {
+           o->missing = as == "blank" ? MissingAs::kBlank
+                        : as == "label" ? MissingAs::kLabel
+                                        : MissingAs::kValue;
+         },
+         "User-missing values as their values (the default), empty (null in JSON), or as "
+         "their value labels where they have them")
+      ->type_name("value|blank|label")
+      ->check(CLI::IsMember({"value", "blank", "label"}).description(""));
   app->add_flag("--raw", o->raw, "Dates and times as the numbers the file holds");
   app->add_flag("--formatted", o->formatted,
                 "Numbers in their print formats (F, COMMA, DOLLAR, PCT; times in ISO 8601)");
@@ -275,7 +272,8 @@ Command AddCatCommand(CLI::App& vexa) {
                                         : CaseOutput::Form::kCsv;
          },
          "Output form: CSV (the default), a JSON array of objects, one JSON object a line")
-      ->check(CLI::IsMember({"csv", "json", "ndjson"}));
+      ->type_name("csv|json|ndjson")
+      ->check(CLI::IsMember({"csv", "json", "ndjson"}).description(""));
   app->add_option("FILE", o->path, "The system file (\"-\": standard input)")->required();
   return {app, [o] { return RunCat(*o); }};
 }

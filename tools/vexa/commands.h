@@ -27,7 +27,7 @@ Command AddConvertCommand(CLI::App& vexa);
 
 // The options that name the new file's compression (as a header code) and
 // the encoding of its texts, and the one that lets it replace a file.
-void AddCompressionOption(CLI::App& app, int* compression);
+void AddCompressionOption(CLI::App& app, int* compression, const std::string& help);
 void AddEncodingOption(CLI::App& app, std::string* encoding);
 void AddForceOption(CLI::App& app, bool* force);
 

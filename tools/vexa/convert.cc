@@ -62,12 +62,13 @@ int RunConvert(const ConvertOptions& o) {
 
 }  // namespace
 
-void AddCompressionOption(CLI::App& app, int* compression) {
+void AddCompressionOption(CLI::App& app, int* compression, const std::string& help) {
   app.add_option_function<std::string>(
          "--compression",
          [compression](const std::string& name) { CompressionFromName(name, compression); },
-         "Compression of the new file")
-      ->check(CLI::IsMember({"none", "bytecode", "zlib"}));
+         help)
+      ->type_name("none|bytecode|zlib")
+      ->check(CLI::IsMember({"none", "bytecode", "zlib"}).description(""));
 }
 
 void AddForceOption(CLI::App& app, bool* force) {
@@ -79,6 +80,7 @@ void AddEncodingOption(CLI::App& app, std::string* encoding) {
   app.add_option("--encoding", *encoding,
                  "Encoding of the new file's texts (windows-1252, Shift_JIS, 1252, ...; "
                  "by default UTF-8)")
+      ->type_name("NAME")
       ->check([](const std::string& e) { return e.empty() ? "empty encoding name" : ""; });
 }
 
@@ -88,7 +90,7 @@ Command AddConvertCommand(CLI::App& vexa) {
       "convert", "A copy of a system file, compressed as asked (by default as IN is)");
   app->add_option("IN", o->in_path, "The system file to copy")->required();
   app->add_option("OUT", o->out_path, "The system file to write")->required();
-  AddCompressionOption(*app, &o->compression);
+  AddCompressionOption(*app, &o->compression, "Compression of the new file (by default IN's)");
   AddEncodingOption(*app, &o->encoding);
   AddForceOption(*app, &o->force);
   AddPasswordOption(*app);

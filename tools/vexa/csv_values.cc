@@ -1,5 +1,6 @@
 #include "csv_values.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -38,11 +39,34 @@ const char* NumberChange(std::string_view text, double value) {
   if (digits.size() > 1 && digits[0] == '0' && IsDigit(digits[1])) {
     return "leading zeros dropped";
   }
-  if (std::fabs(value) > kExactIntegers &&
-      digits.find_first_not_of("0123456789") == std::string_view::npos) {
-    return "integer beyond 2^53 stored with digits lost";
+  // From 2^53 up not every integer has a double: the stored value's exact
+  // digits must be the ones written (a fraction of zeros aside).
+  if (std::fabs(value) < kExactIntegers) return nullptr;
+  if (const size_t point = digits.find('.'); point != std::string_view::npos &&
+      digits.find_first_not_of('0', point + 1) == std::string_view::npos) {
+    digits = digits.substr(0, point);
+  }
+  if (digits.find_first_not_of("0123456789") == std::string_view::npos) {
+    char exact[400];
+    auto res = std::to_chars(exact, exact + sizeof exact, std::fabs(value),
+                             std::chars_format::fixed, 0);
+    digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
+    if (res.ec != std::errc() || std::string_view(exact, res.ptr) != digits) {
+      return kDigitsLost;
+    }
   }
   return nullptr;
+}
+
+bool DateValue(int year, int month, int day, double* value) {
+  // The library takes any day up to 31; the calendar decides here.
+  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1] ||
+      (month == 2 && day == 29 && !leap)) {
+    return false;
+  }
+  return vexaConvertDate(day, month, year, value) == VEXA_OK;
 }
 
 bool ParseIsoDate(std::string_view text, double* value, bool* has_time) {
@@ -51,15 +75,8 @@ bool ParseIsoDate(std::string_view text, double* value, bool* has_time) {
       !Digits(text, 5, 2, &month) || !Digits(text, 8, 2, &day)) {
     return false;
   }
-  // The library takes any day up to 31; the calendar decides here.
-  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1] ||
-      (month == 2 && day == 29 && !leap)) {
-    return false;
-  }
   double date = 0;
-  if (vexaConvertDate(day, month, year, &date) != VEXA_OK) return false;
+  if (!DateValue(year, month, day, &date)) return false;
   *has_time = text.size() > 10;
   if (!*has_time) {
     *value = date;

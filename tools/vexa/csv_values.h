@@ -13,8 +13,15 @@ bool ParseNumber(std::string_view text, double* value);
 
 // What storing `value`, read from `text` by ParseNumber, changes, or
 // nullptr when nothing: leading zeros dropped ("01234"), digits lost in an
-// integer beyond 2^53, NaN or an infinity taken from text.
+// integer from 2^53 up that has no double of its own ("9007199254740993"),
+// NaN or an infinity taken from text.
 const char* NumberChange(std::string_view text, double value);
+// The change of an integer whose digits are lost.
+inline constexpr const char* kDigitsLost = "integer beyond 2^53 stored with digits lost";
+
+// The date value of a day the calendar has (from 14 Oct 1582); false for
+// any other.
+bool DateValue(int year, int month, int day, double* value);
 
 // "YYYY-MM-DD", or with "THH:MM:SS" (a blank for the T, and a fraction of
 // a second, allowed) as a date value; *has_time says which. False for any

@@ -6,9 +6,11 @@
 // UTF-8, or in the encoding named (by the option, else by the dictionary).
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,6 +21,7 @@
 #include "passwords.h"
 #include "commands.h"
 #include "copy_file.h"
+#include "csv_delimiter.h"
 #include "csv_infer.h"
 #include "csv_reader.h"
 #include "csv_values.h"
@@ -34,15 +37,18 @@
 namespace vexa::tool {
 namespace {
 
+constexpr size_t kMostPatterns = 31;  // a column keeps one bit per pattern and one for ISO 8601
+
 struct ImportOptions {
   std::string csv_path;  // as given; for messages
   std::string csv_file;  // what to read: the path, or a copy of standard input
   std::string out_path;
   std::string dict_path;
-  int compression = -1;  // -1: from the dictionary, else none
+  int compression = -1;  // -1: from the dictionary, else byte-code
   std::string encoding;  // empty: from the dictionary, else UTF-8
   bool force = false;
   bool strict = false;
+  bool na_first = false;  // an --na token would also read as a value
   CsvLayout layout;
 };
 
@@ -54,11 +60,23 @@ struct Column {
   int width = kNumericType;  // kNumericType, else the string width
   // Numeric with a date, date-time or time format: takes ISO 8601 text too.
   TimeKind time = TimeKind::kNone;
+  // The --date-format or --datetime-format pattern of its dates; -1: ISO
+  // 8601, else the first pattern that fits.
+  signed char pattern = -1;
+  // Numeric with a PCT or DOLLAR format: its numbers may come with that mark.
+  Mark mark = Mark::kNone;
 };
 
-Column ColumnOf(size_t field, size_t position, int type, const FormatSpec& print_format) {
+Column ColumnOf(size_t field, size_t position, int type, const FormatSpec& print_format,
+                signed char pattern = -1) {
+  constexpr int kFormatDollar = 4, kFormatPct = 31;
+  const bool numeric = type == kNumericType;
   return {field, static_cast<double>(position + 1), type,
-          type == kNumericType ? TimeKindOf(print_format.type) : TimeKind::kNone};
+          numeric ? TimeKindOf(print_format.type) : TimeKind::kNone, pattern,
+          !numeric                               ? Mark::kNone
+          : print_format.type == kFormatPct    ? Mark::kPercent
+          : print_format.type == kFormatDollar ? Mark::kDollar
+                                               : Mark::kNone};
 }
 
 // The name of a column's variable in the file being written.
@@ -70,11 +88,17 @@ std::string NameOf(int handle, const Column& c) {
 }
 
 // ISO 8601 text for a variable of this kind: a date or a date-time for
-// either of those, a span of hours, minutes and seconds for a time.
-bool ParseTime(std::string_view text, TimeKind kind, double* value) {
+// either of those (or text in the column's pattern, or in any pattern given
+// when the column has none), a span of hours, minutes and seconds for a time.
+bool ParseTime(std::string_view text, const Column& c, const FieldRules& rules, double* value) {
   bool has_time = false;
-  if (kind == TimeKind::kDuration) return ParseIsoDuration(text, value);
-  return kind != TimeKind::kNone && ParseIsoDate(text, value, &has_time);
+  int decimals = 0;
+  if (c.time == TimeKind::kDuration) return ParseIsoDuration(text, value);
+  if (c.time == TimeKind::kNone) return false;
+  if (c.pattern >= 0) return rules.dates[c.pattern].Read(text, value, &decimals);
+  return ParseIsoDate(text, value, &has_time) ||
+         std::any_of(rules.dates.begin(), rules.dates.end(),
+                     [&](const DatePattern& p) { return p.Read(text, value, &decimals); });
 }
 
 // An import failure that is not a result code of the library.
@@ -134,27 +158,37 @@ bool MapColumns(const FileSummary& dict, const std::vector<std::string>& header,
   return true;
 }
 
-// Sets one variable's value from its field. Returns 0, or an exit status
-// after saying what went wrong.
+// Sets one variable's value from its field; an --na token leaves it
+// missing. Returns 0, or an exit status after saying what went wrong.
 int SetValue(const ImportOptions& o, int handle, const Column& c, const std::string& text,
-             const CsvReader& csv, ImportNotes& notes) {
+             const CsvReader& csv, NumberReader& reader, ImportNotes& notes) {
   auto where = [&] { return o.csv_path + ":" + std::to_string(csv.RecordLine()) + ":" +
                             std::to_string(c.field + 1); };
   auto name = [&] { return NameOf(handle, c); };
   int code = VEXA_OK;
+  const FieldRules& rules = o.layout.rules;
   if (c.width == kNumericType) {
+    if (o.na_first && rules.IsNa(text)) return 0;
     double value = 0;
-    if (ParseNumber(text, &value)) {
-      const char* change = NumberChange(text, value);
+    Mark mark = Mark::kNone;
+    const char* change = nullptr;
+    // A column whose dates follow a pattern reads them before numbers:
+    // "20240301" is a date under %Y%m%d.
+    if (c.pattern >= 0 && ParseTime(text, c, rules, &value)) {
+    } else if (reader.Read(text, &value, &mark, &change) &&
+               (mark == Mark::kNone || mark == c.mark)) {
       if (change != nullptr &&
           !notes.Note(change, csv.RecordLine(), c.field + 1, name() + ": '" + text + "': " + change)) {
         return 1;
       }
-    } else if (!ParseTime(text, c.time, &value)) {
+    } else if (!ParseTime(text, c, rules, &value)) {
+      if (rules.IsNa(text)) return 0;
       return Fail(where(), name() + ": '" + text + "' is not a number" +
-                               (c.time == TimeKind::kNone       ? ""
+                               (c.mark == Mark::kPercent  ? " with a '%'"
+                                : c.mark == Mark::kDollar ? " with a '$'"
+                                : c.time == TimeKind::kNone       ? ""
                                 : c.time == TimeKind::kDuration ? " or an ISO 8601 time"
-                                                                : " or an ISO 8601 date"));
+                                                                : " or a date"));
     }
     code = vexaSetValueNumeric(handle, c.handle, value);
   } else if (text.size() > static_cast<size_t>(c.width)) {
@@ -177,25 +211,34 @@ int WriteCases(const ImportOptions& o, int handle, const std::vector<Column>& co
                ImportNotes& notes) {
   CsvReader csv;
   if (!csv.Open(o.csv_file, o.layout.delimiter)) return Fail(o.csv_path, std::strerror(errno));
+  NumberReader reader(o.layout.rules);
   std::vector<std::string> fields;
   CsvReader::Result r = csv.Next(&fields);  // the header
   const size_t header_size = fields.size();
+  bool short_rows = false;
   while (r == CsvReader::Result::kRecord &&
          (r = csv.Next(&fields)) == CsvReader::Result::kRecord) {
     if (fields.size() != header_size) {
       const std::string counts = std::to_string(fields.size()) + " fields, the header has " +
                                  std::to_string(header_size);
       if (fields.size() > header_size) {
-        return Fail(o.csv_path + ":" + std::to_string(csv.RecordLine()), counts);
+        return Fail(o.csv_path + ":" + std::to_string(csv.RecordLine()),
+                    counts + DelimiterHint(o.csv_file, o.layout.delimiter, csv.RecordLine()));
       }
+      // The first short row says which separator would fit, if another would.
+      const bool first = !short_rows;
+      short_rows = true;
       if (!notes.Note("short row", csv.RecordLine(), fields.size() + 1,
-                      counts + "; the rest left empty")) {
+                      counts + "; the rest left empty" +
+                          (first ? DelimiterHint(o.csv_file, o.layout.delimiter, csv.RecordLine())
+                                 : ""))) {
         return 1;
       }
     }
     for (const Column& c : columns) {
       if (c.field >= fields.size() || fields[c.field].empty()) continue;
-      if (int status = SetValue(o, handle, c, fields[c.field], csv, notes); status != 0) {
+      if (int status = SetValue(o, handle, c, fields[c.field], csv, reader, notes);
+          status != 0) {
         return status;
       }
     }
@@ -243,9 +286,9 @@ int WriteFile(const ImportOptions& o, const std::string& path, InferredDictionar
   for (const std::string& text : cut) {
     if (status == 0 && !dict_notes.Note("text cut", 0, 0, text)) status = 1;
   }
-  const int compression = o.compression >= 0 ? o.compression
-                          : dict.compression >= 0 ? dict.compression
-                                                  : VEXA_COMPRESSION_NONE;
+  const int compression = o.compression >= 0                          ? o.compression
+                          : !o.dict_path.empty() && dict.compression >= 0 ? dict.compression
+                                                                          : VEXA_COMPRESSION_BYTECODE;
   if (status == 0) status = SetCompression("import", o.out_path, handle, compression);
   if (status == 0 && (code = vexaCommitHeader(handle)) != VEXA_OK) {
     status = ReportFailure("import", o.out_path, "header commit", code);
@@ -255,6 +298,10 @@ int WriteFile(const ImportOptions& o, const std::string& path, InferredDictionar
 }
 
 int RunImport(ImportOptions o) {
+  if (o.layout.rules.thousands == o.layout.rules.decimal) {
+    std::cerr << "vexa import: --thousands: the same as the decimal mark (see vexa import --help)\n";
+    return 2;
+  }
   if (o.csv_path == "-" && o.dict_path == "-") {
     return Fail(o.dict_path, "the data and the dictionary cannot both come from standard input");
   }
@@ -269,6 +316,10 @@ int RunImport(ImportOptions o) {
   if (std::filesystem::equivalent(o.csv_file, o.out_path, ec)) {
     return Fail(o.out_path, "the output would overwrite the input");
   }
+  if (!o.layout.delimiter_given && !DetectDelimiter(o.csv_file, &o.layout.delimiter)) {
+    return Fail(o.csv_path, std::strerror(errno));
+  }
+  o.na_first = o.layout.rules.NaBeforeValues();
   ImportNotes notes(o.csv_path, o.strict);
   FileSummary dict;
   InferredDictionary inferred;
@@ -280,7 +331,7 @@ int RunImport(ImportOptions o) {
     columns.reserve(inferred.formats.size());
     for (size_t i = 0; i < inferred.formats.size(); ++i) {
       const FormatSpec& f = inferred.formats[i];
-      columns.push_back(ColumnOf(i, i, InferredVariable("", f).type, f));
+      columns.push_back(ColumnOf(i, i, InferredVariable("", f).type, f, inferred.patterns[i]));
     }
   } else {
     if (!ReadDictionaryFile(o.dict_path, &dict, &error)) {
@@ -302,12 +353,72 @@ int RunImport(ImportOptions o) {
   return status;
 }
 
-// "," or "comma", "\t" or "tab", ";" or "semicolon".
-std::string TakeDelimiter(const std::string& name, char* delimiter) {
-  if (name == "," || name == "comma") return *delimiter = ',', "";
-  if (name == "\t" || name == "tab") return *delimiter = '\t', "";
-  if (name == ";" || name == "semicolon") return *delimiter = ';', "";
-  return "expected comma, tab or semicolon";
+// A separator by its character or its name; empty when valid, else why not.
+std::string TakeSeparator(const std::string& name,
+                          std::initializer_list<std::pair<const char*, char>> allowed,
+                          char* out) {
+  std::string names;
+  for (auto [word, c] : allowed) {
+    if (name == word || name == std::string(1, c)) return *out = c, "";
+    names += names.empty() ? word : std::string("|") + word;
+  }
+  return "expected " + names;
+}
+
+// Adds the options of how fields are read as values.
+void AddFieldOptions(CLI::App& app, const std::shared_ptr<ImportOptions>& o) {
+  app.add_option("--delimiter",
+                 "The field separator: comma, semicolon, tab or pipe (by default the one "
+                 "the header line holds most of)")
+      ->type_name("comma|semicolon|tab|pipe")
+      ->check(CLI::Validator(
+          [o](std::string& name) {
+            o->layout.delimiter_given = true;
+            return TakeSeparator(name, {{"comma", ','}, {"semicolon", ';'}, {"tab", '\t'},
+                                        {"pipe", '|'}}, &o->layout.delimiter);
+          },
+          ""));
+  app.add_option_function<std::string>(
+         "--na", [o](const std::string& list) { o->layout.rules.SetNaTokens(list); },
+         std::string("Fields that stand for a missing value (comma-separated; \"\" for none; "
+                     "by default ") + kDefaultNaTokens + ")")
+      ->type_name("TOKENS");
+  app.add_option("--decimal", "The decimal mark of the numbers: point (the default) or comma")
+      ->type_name("point|comma")
+      ->check(CLI::Validator(
+          [o](std::string& name) {
+            return TakeSeparator(name, {{"point", '.'}, {"comma", ','}}, &o->layout.rules.decimal);
+          },
+          ""));
+  app.add_option("--thousands",
+                 "The thousands separator of the numbers (by default none): comma, point, "
+                 "space or apostrophe, or the character itself")
+      ->type_name("SEPARATOR")
+      ->check(CLI::Validator(
+          [o](std::string& name) {
+            return TakeSeparator(name, {{"comma", ','}, {"point", '.'}, {"space", ' '},
+                                        {"apostrophe", '\''}}, &o->layout.rules.thousands);
+          },
+          ""));
+  for (bool with_time : {false, true}) {
+    const std::string help =
+        with_time ? "A layout of date-times, such as '%d.%m.%Y %H:%M' (repeatable)"
+                  : "A layout of dates, such as '%m/%d/%Y' or '%d.%m.%Y' "
+                    "(repeatable; %Y %y %m %d %b %H %M %S %F %T)";
+    app.add_option(with_time ? "--datetime-format" : "--date-format", help)
+        ->type_name("PATTERN")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->check(CLI::Validator(
+            [o, with_time](std::string& text) {
+              DatePattern p;
+              std::string why = p.Parse(text, with_time);
+              if (!why.empty()) return why;
+              if (o->layout.rules.dates.size() >= kMostPatterns) return std::string("too many patterns");
+              o->layout.rules.dates.push_back(std::move(p));
+              return std::string();
+            },
+            ""));
+  }
 }
 
 }  // namespace
@@ -335,11 +446,9 @@ Command AddImportCommand(CLI::App& vexa) {
         ->delimiter(',')
         ->type_name("COLS");
   }
-  app->add_option("--delimiter", "The field separator: comma (the default), tab or semicolon")
-      ->check(CLI::Validator(
-          [o](std::string& name) { return TakeDelimiter(name, &o->layout.delimiter); },
-          "comma|tab|semicolon"));
-  AddCompressionOption(*app, &o->compression);
+  AddFieldOptions(*app, o);
+  AddCompressionOption(*app, &o->compression,
+                       "Compression of the new file (by default the dictionary's, else bytecode)");
   AddEncodingOption(*app, &o->encoding);
   AddForceOption(*app, &o->force);
   AddPasswordOption(*app);

@@ -16,6 +16,10 @@ bool ImportNotes::Note(const char* kind, int64_t line, size_t column, const std:
   return !strict_;
 }
 
+void ImportNotes::Say(int64_t line, size_t column, const std::string& what) const {
+  std::cerr << "vexa import: " << file_ << ':' << line << ':' << column << ": " << what << '\n';
+}
+
 void ImportNotes::Finish() {
   for (const auto& [kind, count] : counts_) {
     if (count > kShownPerKind) {

@@ -20,6 +20,9 @@ class ImportNotes {
   // them out; the kind groups notes for counting). Returns false under
   // --strict, after saying that the import stops.
   bool Note(const char* kind, int64_t line, size_t column, const std::string& what);
+  // Says "vexa import: FILE:LINE:COLUMN: WHAT" as information: no warning,
+  // and no failure under --strict.
+  void Say(int64_t line, size_t column, const std::string& what) const;
   // Prints the counts of the notes not shown.
   void Finish();
 

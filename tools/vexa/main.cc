@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -49,12 +50,24 @@ int ReportUsageError(const CLI::App& vexa, const std::vector<vexa::tool::Command
   return 2;
 }
 
+// Help that shows each option as the README writes it: its name and the
+// form of its value, without the parser's notes on types, checks, counts
+// and exclusions.
+class HelpFormatter : public CLI::Formatter {
+ public:
+  std::string make_option_opts(const CLI::Option* opt) const override {
+    if (opt->get_positional() || opt->get_type_size() == 0) return "";
+    return " " + opt->get_type_name();
+  }
+};
+
 int Run(int argc, char** argv) {
   CLI::App vexa(
       "vexa: system files (.vexa) from the command line.\n"
       "Texts (names, labels, values) are UTF-8 on the tool's side, whatever the\n"
       "file's encoding. A path \"-\" reads standard input.",
       "vexa");
+  vexa.formatter(std::make_shared<HelpFormatter>());
   vexa.set_version_flag("--version", VersionText(), "Print the tool's and the library's version");
   vexa.require_subcommand(1);
   const std::vector<vexa::tool::Command> commands = {

@@ -77,7 +77,7 @@ void AddPasswordOption(CLI::App& app) {
                  "A file whose first line is the password of protected files "
                  "(else VEXA_PASSWORD, else asked on the terminal)")
       ->type_name("FILE")
-      ->check(CLI::ExistingFile);
+      ->check(CLI::Validator(CLI::ExistingFile).description(""));
 }
 
 void AddProtectOption(CLI::App& app) {
