@@ -14,7 +14,8 @@ namespace {
 
 constexpr int64_t kBlock = kTransformBlock;
 // Whole blocks transformed and stored by one write call: a bound on the
-// memory a write takes, large enough to keep the calls per byte few.
+// memory a write takes while it runs (the file keeps none), large enough to
+// keep the calls per byte few.
 constexpr size_t kPieceBytes = size_t{64} << 10;
 
 int64_t Down(int64_t position) { return position - position % kBlock; }
@@ -50,8 +51,6 @@ void VEXA_File::Wipe(void* data, size_t size) {
 void VEXA_File::DropTransformLocked() {
   if (!transform_) return;
   transform_->Wipe(tail_.data(), tail_.size());
-  if (pieces_) transform_->Wipe(pieces_.get(), kPieceBytes);
-  pieces_.reset();
   transform_.reset();
   plain_size_ = 0;
   tail_stored_ = true;
@@ -181,8 +180,9 @@ void VEXA_File::WritePlainLocked(const unsigned char* src, size_t size, int64_t 
       std::memcpy(block, tail_.data(), static_cast<size_t>(old_size - old_last));
     }
   };
-  if (!pieces_) pieces_ = std::make_unique<unsigned char[]>(kPieceBytes);
-  unsigned char* piece = pieces_.get();
+  const auto piece_bytes = static_cast<size_t>(std::min<int64_t>(to - from, kPieceBytes));
+  const std::unique_ptr<unsigned char[]> pieces(new unsigned char[piece_bytes]);
+  unsigned char* piece = pieces.get();
   try {
     if (position > from || write_end < from + kBlock) old_block(from, first);
     if (final_at != from && write_end < to) old_block(final_at, final);
@@ -218,12 +218,12 @@ void VEXA_File::WritePlainLocked(const unsigned char* src, size_t size, int64_t 
   } catch (...) {
     transform_->Wipe(first, kBlock);
     transform_->Wipe(final, kBlock);
-    transform_->Wipe(piece, kPieceBytes);
+    transform_->Wipe(piece, piece_bytes);
     throw;
   }
   transform_->Wipe(first, kBlock);
   transform_->Wipe(final, kBlock);
-  transform_->Wipe(piece, static_cast<size_t>(std::min<int64_t>(to - from, kPieceBytes)));
+  transform_->Wipe(piece, piece_bytes);
   if (new_size != old_size || to > new_last) tail_stored_ = false;
   plain_size_ = new_size;
 }

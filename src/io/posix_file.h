@@ -160,13 +160,12 @@ class VEXA_File : public VEXA_RefCntObject {
   std::map<int64_t, std::string> undo_;
   std::unique_ptr<Journal> journal_;
   // A transformed file: its plain size, the plain bytes after its last
-  // whole block (those of the size count), whether the stored last block holds
-  // them, and the buffer a write transforms its blocks in.
+  // whole block (those of the size count), and whether the stored last
+  // block holds them.
   std::shared_ptr<BlockTransform> transform_;
   int64_t plain_size_ = 0;
   std::array<unsigned char, kTransformBlock> tail_{};
   bool tail_stored_ = true;
-  std::unique_ptr<unsigned char[]> pieces_;
 };
 
 // The file behind a shared reference. A VEXA_File is shared by the streams
