@@ -16,7 +16,11 @@ constexpr int64_t kBlock = kTransformBlock;
 // Whole blocks transformed and stored by one write call: a bound on the
 // memory a write takes while it runs (the file keeps none), large enough to
 // keep the calls per byte few.
-constexpr size_t kPieceBytes = size_t{64} << 10;
+constexpr size_t kPieceBytes = size_t{256} << 10;
+
+// Whole blocks read and transformed back at a time: a run that stays in
+// the cache between the two.
+constexpr int64_t kReadRun = int64_t{256} << 10;
 
 int64_t Down(int64_t position) { return position - position % kBlock; }
 int64_t Up(int64_t position) { return Down(position + kBlock - 1); }
@@ -121,7 +125,6 @@ size_t VEXA_File::ReadPlain(std::unique_lock<std::mutex>& guard, void* dest, siz
       if (whole_to < stored_end) foot_at = whole_to;
     }
     if (head_at >= 0) read(head, head_at, kBlock);
-    if (whole_to > whole_from) read(out + (whole_from - position), whole_from, whole_to - whole_from);
     if (foot_at >= 0) read(foot, foot_at, kBlock);
   }
   // The last block is in memory.
@@ -132,13 +135,18 @@ size_t VEXA_File::ReadPlain(std::unique_lock<std::mutex>& guard, void* dest, siz
   }
   position_ = end;
   // Transformed back outside the lock, so that the read-ahead worker and
-  // the caller decode side by side.
+  // the caller decode side by side; the whole blocks a run at a time, each
+  // while it is still in the cache from its read.
   const std::shared_ptr<BlockTransform> transform = transform_;
   guard.unlock();
   bool ok = true;
-  if (whole_to > whole_from) {
-    unsigned char* whole = out + (whole_from - position);
-    ok = transform->Decode(whole, whole, static_cast<size_t>(whole_to - whole_from));
+  for (int64_t at = whole_from; ok && at < whole_to; at += kReadRun) {
+    const int64_t n = std::min(whole_to - at, kReadRun);
+    unsigned char* run = out + (at - position);
+    guard.lock();
+    read(run, at, n);
+    guard.unlock();
+    ok = transform->Decode(run, run, static_cast<size_t>(n));
   }
   if (head_at >= 0) {
     ok = transform->Decode(head, head, kBlock) && ok;

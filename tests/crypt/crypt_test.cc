@@ -137,7 +137,7 @@ std::string OnePass(const std::string& password, const std::string& plain) {
 TEST(CryptFileStreamTest, RoundTripsMatchOnePass) {
   TempDir dir;
   const std::string path = dir.File("p.vexa");
-  for (size_t size : {80u, 95u, 96u, 97u, (64u << 10) - 1, (64u << 10) + 17, 4190208u + 1}) {
+  for (size_t size : {80u, 95u, 96u, 97u, (256u << 10) - 1, (256u << 10) + 17, 4190208u + 1}) {
     const std::string plain = PlainFile(size);
     const std::string file = WriteProtected(path, "pw", plain);
     EXPECT_EQ(file.substr(0, 36), ProtectedHeader());
