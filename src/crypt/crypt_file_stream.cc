@@ -49,16 +49,4 @@ void CryptFileStream::Protect(const std::string& password) {
   if (!SeeThrough(std::move(crypt), true)) throw ErrorText(kErrWriteFailed, Path());
 }
 
-void CryptFileStream::Close() {
-  if (!IsOpen()) return;
-  try {
-    Flush();
-    Use(SharedFile()).WriteOut();
-  } catch (...) {
-    VEXA_FileStream::Close();
-    throw;
-  }
-  VEXA_FileStream::Close();
-}
-
 }  // namespace vexa::crypt

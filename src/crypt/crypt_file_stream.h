@@ -3,7 +3,7 @@
 // cipher (StatCrypt): a read decrypts only the blocks that hold the bytes
 // read, a write encrypts the blocks it changes in place, and the last block
 // with its padding is written when the stream closes (or the file is
-// synced). No plain copy is ever made, on disk or in memory; the stream's
+// synced or committed). No plain copy is ever made, on disk or in memory; the stream's
 // buffers are wiped when they go.
 #pragma once
 
@@ -29,9 +29,6 @@ class CryptFileStream : public VEXA_FileStream {
   // written, and everything written from now on is encrypted. Raises
   // ErrorText kErrWriteFailed.
   void Protect(const std::string& password);
-  // Writes the last block of a written file, then lets the file go. Raises
-  // ErrorText kErrWriteFailed when that block cannot be written.
-  void Close() override;
 };
 
 }  // namespace vexa::crypt

@@ -89,7 +89,15 @@ bool VEXA_FileStream::IsOpen() const { return file_ && file_->IsOpen(); }
 
 void VEXA_FileStream::Close() {
   if (!file_) return;
-  Flush();
+  try {
+    Flush();
+    File().WriteOut();  // a protected file's last block
+  } catch (...) {
+    behind_.reset();
+    ReleaseBuffer();
+    file_.Reset();
+    throw;
+  }
   behind_.reset();
   ReleaseBuffer();
   file_.Reset();

@@ -34,7 +34,8 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   // when they go. False when the file's bytes do not fit the transform
   // (VEXA_File::SetTransform); raises its failure.
   bool SeeThrough(std::shared_ptr<BlockTransform> transform, bool fresh);
-  // Writes out a dirty buffer and lets go of the file.
+  // Writes out a dirty buffer (and a protected file's last block) and lets
+  // go of the file; raises the failure of that write, the file let go.
   void Close() override;
 
   size_t Read(void* dest, size_t size) override;
