@@ -2,6 +2,8 @@
 // between threads, a pool runs what it is given and joins at destruction,
 // and a task's failure stays inside its thread for the owner to ask for.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <atomic>
 #include <stdexcept>
@@ -53,10 +55,21 @@ TEST(ThreadPoolTest, TheBarrierReturnsOnlyOnceEveryTaskRanOnce) {
 }
 
 // One thread runs its queue in order, past a failing task; a stopped pool
-// starts again.
+// starts again. Its thread takes no signal meant for the process, whatever
+// the starting thread's mask; the starting thread's mask stays.
 TEST(ThreadPoolTest, AFailingTaskIsKeptAndTheThreadGoesOn) {
+  sigset_t before, after;
+  pthread_sigmask(SIG_SETMASK, nullptr, &before);
   sfThreadPool pool(1);
   pool.Start();
+  pthread_sigmask(SIG_SETMASK, nullptr, &after);
+  EXPECT_EQ(sigismember(&after, SIGTERM), sigismember(&before, SIGTERM));
+  bool blocked = false;
+  pool.Submit([&] {
+    sigset_t mask;
+    pthread_sigmask(SIG_SETMASK, nullptr, &mask);
+    blocked = sigismember(&mask, SIGTERM) == 1 && sigismember(&mask, SIGINT) == 1;
+  });
   sfSemaphore ran(0);
   std::vector<int> order, expected;
   pool.Submit([] { throw std::runtime_error("task failed"); });
@@ -66,6 +79,7 @@ TEST(ThreadPoolTest, AFailingTaskIsKeptAndTheThreadGoesOn) {
   }
   pool.Submit([&] { ran.Post(); });
   ASSERT_TRUE(ran.Wait(10000));
+  EXPECT_TRUE(blocked);
   EXPECT_EQ(order, expected);
   std::exception_ptr failure = pool.Failure();
   ASSERT_TRUE(failure != nullptr);
