@@ -3,7 +3,6 @@
 // conversion cuts. The code page set by the library's call and by a real
 // single-byte locale, and when either may change.
 #include <clocale>
-#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
