@@ -81,6 +81,7 @@ const BenchFile& File(Shape s, int compression) {
   }
   encoder.Flush();
   std::fclose(out);
+  Settle(f.path);
   return f;
 }
 
