@@ -1,97 +1,142 @@
-// Opening and closing a protected file of at least 1 GiB (VEXA_BENCH_MB sets
-// another size), which decrypts it whole into the private copy, against
-// libcrypto's own AES-256-ECB decryption of as many bytes held in memory,
-// in the same run. A second yardstick is the floor of any design that keeps
-// the plain copy in a file: writing as many bytes into a new temporary file
-// (1 MiB at a time, from memory, no cipher) and closing it.
+// Protected files against the same plain files, on survey-like cases (200
+// numerics, 20 short strings) of at least 1 GiB (VEXA_BENCH_MB sets another
+// size), all through the C API in one run: opening and closing for reading;
+// reading every case, uncompressed and byte code; writing a new file; adding
+// one case to the uncompressed file. A protected file is read and written
+// through the cipher in place, so each protected figure is to be read as a
+// ratio to the plain one beside it.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <openssl/evp.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "bench_shapes.h"
 #include "support/temp_dir.h"
 #include "vexaio.h"
 
 namespace {
 
-int64_t Megabytes() {
-  const char* mb = std::getenv("VEXA_BENCH_MB");
-  return mb ? std::atoll(mb) : 1024;
+using namespace vexa::bench;
+
+constexpr Shape kShape = kSurvey;
+constexpr const char* kPassword = "bench";
+
+int OpenWrite(const std::string& path, bool secret, int* h) {
+  return secret ? vexaOpenWriteEx(path.c_str(), kPassword, h) : vexaOpenWrite(path.c_str(), h);
 }
 
-// A file of one wide case layout (100 doubles a case), written protected.
-const std::string& ProtectedFile() {
-  static vexa::testing::TempDir dir;
-  static std::string path;
-  if (!path.empty()) return path;
-  path = dir.File("protected.vexa");
+int OpenRead(const std::string& path, bool secret, int* h) {
+  return secret ? vexaOpenReadEx(path.c_str(), kPassword, h) : vexaOpenRead(path.c_str(), h);
+}
+
+int64_t Cases() {
+  const int64_t case_bytes = Slots(kShape) * 8;
+  return (TargetBytes() + case_bytes - 1) / case_bytes;
+}
+
+// Writes a file of Cases() cases through the library; 0 or the first code.
+int WriteFile(const std::string& path, int compression, bool secret) {
   int h = -1;
-  vexaOpenWriteEx(path.c_str(), "bench", &h);
-  vexaSetCompression(h, 0);
-  for (int i = 0; i < 100; ++i) vexaSetVarName(h, ("v" + std::to_string(i)).c_str(), 0);
-  vexaCommitHeader(h);
-  std::vector<double> row(100);
-  const int64_t cases = (Megabytes() << 20) / 800;
-  for (int64_t c = 0; c < cases; ++c) {
-    for (int i = 0; i < 100; ++i) row[i] = static_cast<double>((c * 7 + i) % 1000);
-    vexaWholeCaseOut(h, row.data());
+  int code = OpenWrite(path, secret, &h);
+  for (int i = 0; i < Slots(kShape) && code == VEXA_OK; ++i) {
+    code = vexaSetVarName(h, VariableName(kShape, i).c_str(), i < Numerics(kShape) ? 0 : 8);
   }
-  vexaCloseWrite(h);
+  if (code == VEXA_OK) code = vexaSetCompression(h, compression);
+  if (code == VEXA_OK) code = vexaCommitHeader(h);
+  std::vector<char> one(static_cast<size_t>(Slots(kShape)) * 8);
+  for (int64_t n = 0; n < Cases() && code == VEXA_OK; ++n) {
+    MakeCase(kShape, n, one.data());
+    code = vexaWholeCaseOut(h, one.data());
+  }
+  const int closed = vexaCloseWrite(h);
+  return code != VEXA_OK ? code : closed;
+}
+
+// The files, made once per process: by compression (0, 1) and protection.
+const std::string& File(int compression, bool secret) {
+  static vexa::testing::TempDir dir;
+  static std::string paths[2][2];
+  std::string& path = paths[compression][secret];
+  if (path.empty()) {
+    path = dir.File("bench" + std::to_string(compression) + (secret ? "p" : "") + ".vexa");
+    if (WriteFile(path, compression, secret) != VEXA_OK) path.clear();
+  }
   return path;
 }
 
-void BM_OpenAndCloseProtected(benchmark::State& state) {
-  const std::string& path = ProtectedFile();
+std::string Label(int compression, bool secret) {
+  return std::string(compression ? "bytecode" : "uncompressed") + (secret ? " protected" : " plain");
+}
+
+void BM_OpenAndClose(benchmark::State& state) {
+  const bool secret = state.range(0) != 0;
+  const std::string& path = File(0, secret);
+  if (path.empty()) state.SkipWithError("the file could not be written");
   for (auto _ : state) {
     int h = -1;
-    if (vexaOpenReadEx(path.c_str(), "bench", &h) != VEXA_OK) state.SkipWithError("open failed");
+    if (OpenRead(path, secret, &h) != VEXA_OK) state.SkipWithError("open failed");
     vexaCloseRead(h);
   }
-  state.SetBytesProcessed(state.iterations() * (Megabytes() << 20));
+  state.SetLabel(Label(0, secret));
 }
-BENCHMARK(BM_OpenAndCloseProtected)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_OpenAndClose)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_LibcryptoAesEcbDecrypt(benchmark::State& state) {
-  const size_t chunk = 1 << 20;
-  std::vector<unsigned char> in(chunk, 0x5a), out(chunk + 16);
-  unsigned char key[32] = {1, 2, 3};
-  EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+void BM_ReadEveryCase(benchmark::State& state) {
+  const int compression = static_cast<int>(state.range(0));
+  const bool secret = state.range(1) != 0;
+  const std::string& path = File(compression, secret);
+  if (path.empty()) state.SkipWithError("the file could not be written");
+  std::vector<char> record(static_cast<size_t>(Slots(kShape)) * 8);
+  int64_t cases = 0;
   for (auto _ : state) {
-    EVP_DecryptInit_ex(ctx, EVP_aes_256_ecb(), nullptr, key, nullptr);
-    EVP_CIPHER_CTX_set_padding(ctx, 0);
-    int n = 0;
-    for (int64_t done = 0; done < (Megabytes() << 20); done += chunk) {
-      EVP_DecryptUpdate(ctx, out.data(), &n, in.data(), static_cast<int>(chunk));
-    }
-    benchmark::DoNotOptimize(out.data());
+    int h = -1;
+    if (OpenRead(path, secret, &h) != VEXA_OK) state.SkipWithError("open failed");
+    while (vexaWholeCaseIn(h, record.data()) == VEXA_OK) ++cases;
+    vexaCloseRead(h);
   }
-  EVP_CIPHER_CTX_free(ctx);
-  state.SetBytesProcessed(state.iterations() * (Megabytes() << 20));
+  state.SetBytesProcessed(cases * static_cast<int64_t>(record.size()));
+  state.SetLabel(Label(compression, secret));
 }
-BENCHMARK(BM_LibcryptoAesEcbDecrypt)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_ReadEveryCase)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
-void BM_NewFileWriteAndClose(benchmark::State& state) {
+void BM_Write(benchmark::State& state) {
+  const bool secret = state.range(0) != 0;
   static vexa::testing::TempDir dir;
-  const size_t chunk = 1 << 20;
-  std::vector<char> data(chunk, 0x5a);
+  const std::string path = dir.File("written.vexa");
   for (auto _ : state) {
-    const std::string path = dir.File("copy");
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-    ::unlink(path.c_str());
-    for (int64_t done = 0; done < (Megabytes() << 20); done += chunk) {
-      if (::pwrite(fd, data.data(), chunk, done) != static_cast<ssize_t>(chunk)) {
-        state.SkipWithError("write failed");
-      }
-    }
-    ::close(fd);
+    if (WriteFile(path, 0, secret) != VEXA_OK) state.SkipWithError("write failed");
   }
-  state.SetBytesProcessed(state.iterations() * (Megabytes() << 20));
+  state.SetBytesProcessed(state.iterations() * Cases() * Slots(kShape) * 8);
+  state.SetLabel(Label(0, secret));
 }
-BENCHMARK(BM_NewFileWriteAndClose)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_Write)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One case added and the file closed, which flushes it to the disk: the
+// file's ends are all an append touches. The first append, untimed, waits
+// for the disk to take the file just written.
+void BM_AppendOneCase(benchmark::State& state) {
+  const bool secret = state.range(0) != 0;
+  const std::string& path = File(0, secret);
+  if (path.empty()) state.SkipWithError("the file could not be written");
+  std::vector<char> one(static_cast<size_t>(Slots(kShape)) * 8);
+  MakeCase(kShape, 0, one.data());
+  const auto append = [&] {
+    int h = -1;
+    const int code = secret ? vexaOpenAppendEx(path.c_str(), kPassword, &h)
+                            : vexaOpenAppend(path.c_str(), &h);
+    const int wrote = code == VEXA_OK ? vexaWholeCaseOut(h, one.data()) : code;
+    return wrote == VEXA_OK ? vexaCloseAppend(h) : wrote;
+  };
+  if (append() != VEXA_OK) state.SkipWithError("append failed");
+  for (auto _ : state) {
+    if (append() != VEXA_OK) state.SkipWithError("append failed");
+  }
+  state.SetLabel(Label(0, secret));
+}
+BENCHMARK(BM_AppendOneCase)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

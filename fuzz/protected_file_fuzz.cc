@@ -18,9 +18,6 @@ namespace {
 // Of odd length, so that it has no encoded form for the open to try too.
 constexpr char kPassword[] = "fuzz5";
 
-// The library's temporary copies go beside the scratch file.
-const bool kTempInMemory = setenv("VEXATMPDIR", fuzz::ScratchDirectory().c_str(), 1) == 0;
-
 std::string Sealed(const uint8_t* plain, size_t size) {
   crypt::Key key;
   if (!crypt::DeriveKey(kPassword, key)) std::abort();
@@ -39,7 +36,6 @@ std::string Sealed(const uint8_t* plain, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static fuzz::ScratchFile scratch("protected");
-  (void)kTempInMemory;
   if (size < 1) return 0;
   const std::string bytes =
       data[0] & 1 ? fuzz::Bytes(data + 1, size - 1) : Sealed(data + 1, size - 1);

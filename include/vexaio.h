@@ -170,7 +170,12 @@ VEXA_API int vexaGetLastErrorDetail(char *buffer, int length);
  * vexaOpenAppend), and gives VEXA_E_FILE_OPEN when it may not. */
 VEXA_API int vexaOpenRead(const char *fileName, int *handle);
 /* As vexaOpenRead, with the password of an encrypted file (ignored for a
- * plain file). */
+ * plain file). A protected file is read through the cipher in place: no
+ * decrypted copy and no temporary space are needed, opening reads only the
+ * file's first and last blocks whatever its size, and reads decrypt only
+ * the blocks they need. A handle's plain buffers are wiped at its close.
+ * This departs from decrypting the whole file into a temporary copy at
+ * the open; the files are the same. */
 VEXA_API int vexaOpenReadEx(const char *fileName, const char *password, int *handle);
 /* As vexaOpenRead with a UTF-8 file name. */
 VEXA_API int vexaOpenReadU8(const char *fileName, int *handle);
@@ -232,8 +237,10 @@ VEXA_API int vexaOpenWrite(const char *fileName, int *handle);
 VEXA_API int vexaOpenWriteU8(const char *fileName, int *handle);
 /* As vexaOpenWrite for a file encrypted with a password of 1 to 10 bytes:
  * VEXA_E_NO_PASSWORD for a missing one, VEXA_E_BAD_PASSWORD for a longer
- * one. The plain file is written into a private temporary copy; the close
- * encrypts it beside fileName and renames it into place. */
+ * one. The file is encrypted as it is written, beside fileName, and renamed
+ * into place at the close under the rules above; nothing decrypted is
+ * written anywhere. The bytes are those of one encryption of the whole
+ * plain file. */
 VEXA_API int vexaOpenWriteEx(const char *fileName, const char *password, int *handle);
 VEXA_API int vexaOpenWriteU8Ex(const char *fileName, const char *password, int *handle);
 
@@ -254,9 +261,13 @@ VEXA_API int vexaOpenWriteU8Ex(const char *fileName, const char *password, int *
  * journal whose lock nobody holds puts the old bytes back and removes it,
  * so the file is the old one exactly, or the new one when the close had
  * completed; a journal cut short or of another file is removed. An open that may not write the file or its directory gives
- * its open code (VEXA_E_FILE_OPEN for vexaOpenRead) and a detail naming the
- * journal, and changes nothing. A protected file is written beside and
- * renamed into place instead. */
+ * its open code (VEXA_E_FILE_OPEN for vexaOpenRead; VEXA_E_BAD_PASSWORD for
+ * any failed open of a protected file) and a detail naming the journal, and
+ * changes nothing. A protected file is appended to in place the same way:
+ * the append decrypts the header, the count records and the last 16-byte
+ * block (whose padding gives the end), and encrypts again only the blocks
+ * that change and those after them, so its cost does not grow with the
+ * file, and the journal keeps the encrypted blocks it rewrites. */
 VEXA_API int vexaOpenAppend(const char *fileName, int *handle);
 VEXA_API int vexaOpenAppendEx(const char *fileName, const char *password, int *handle);
 VEXA_API int vexaOpenAppendU8(const char *fileName, int *handle);
@@ -567,7 +578,7 @@ VEXA_API int vexaGetTextInfo(int handle, char *textInfo);
 VEXA_API int vexaCopyDocuments(int fromHandle, int toHandle);
 /* Sets VEXATMPDIR in the process environment: the directory of the
  * library's temporary files. It counts until the library first needs one
- * (the first open of a protected file), when it makes a directory of its
+ * (protected files need none), when it makes a directory of its
  * own in it, owner-only, "vexa<pid>" (or "vexa<pid>.XXXXXX" when that name
  * is taken by anything it cannot trust), and points TMP at it once, under
  * its own lock; no thread of the library reads the environment then, but

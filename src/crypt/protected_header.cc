@@ -22,25 +22,17 @@ std::string ProtectedHeader() {
   return out;
 }
 
-bool ReadProtectedHeader(VEXA_StrBaseIO& stream) {
-  char head[kProtectedHeaderBytes];
-  if (stream.Read(head, 8) != 8) return false;
+bool IsProtectedHeader(std::string_view head) {
+  if (head.size() < kProtectedHeaderBytes) return false;
   uint64_t length = 0;
   for (size_t i = 0; i < 8; ++i) length |= uint64_t{static_cast<unsigned char>(head[i])} << (8 * i);
-  if (length != kBlockLength || stream.Read(head + 8, kBlockLength) != kBlockLength) return false;
-  return std::string_view(head + magic::kEncryptedOffset,
-                          magic::kEncrypted.size()) == magic::kEncrypted;
+  return length == kBlockLength &&
+         head.substr(magic::kEncryptedOffset, magic::kEncrypted.size()) == magic::kEncrypted;
 }
 
-bool LooksLikePlainFile(VEXA_StrBaseIO& plain) {
-  const int64_t position = plain.Tell();
-  char head[80];
-  plain.Seek(0, SEEK_SET);
-  const bool complete = plain.Read(head, sizeof head) == sizeof head;
-  plain.Seek(position, SEEK_SET);
-  if (!complete) return false;
-  if (!magic::IsSystemFileMagic(head)) return false;
-  const int32_t code = LoadI32(head + 64, false);
+bool LooksLikePlainFile(std::string_view head) {
+  if (head.size() < 80 || !magic::IsSystemFileMagic(head.data())) return false;
+  const int32_t code = LoadI32(head.data() + 64, false);
   for (int32_t good : {1, 2, 3}) {
     if (code == good || code == good << 24) return true;
   }

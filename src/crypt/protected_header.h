@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 
-#include "io/stream.h"
 
 namespace vexa::crypt {
 
@@ -19,14 +18,14 @@ constexpr size_t kProtectedHeaderBytes = 36;
 // The 36 bytes every protected file begins with.
 std::string ProtectedHeader();
 
-// Reads the header at the stream's position: exactly 8 bytes holding 28,
-// then 28 bytes beginning with the magic. False otherwise.
-bool ReadProtectedHeader(VEXA_StrBaseIO& stream);
+// Whether the first bytes of a file are the header: 8 bytes holding 28,
+// then 28 bytes beginning with the magic.
+bool IsProtectedHeader(std::string_view head);
 
-// Whether decrypted bytes are a plain file: the first 80 bytes are there,
-// begin with "$FL2" or "$FL3", and the layout code at offset 64 is 1, 2 or
-// 3 in either byte order. A wrong password that passed the padding check
-// shows here. The stream's position is kept.
-bool LooksLikePlainFile(VEXA_StrBaseIO& plain);
+// Whether the first bytes of a decrypted file (as many as there are, up to
+// 80) are a plain file's: 80 bytes that begin with "$FL2" or "$FL3" and
+// hold the layout code 1, 2 or 3 in either byte order at offset 64. A wrong
+// password that passed the padding check shows here.
+bool LooksLikePlainFile(std::string_view head);
 
 }  // namespace vexa::crypt

@@ -1,33 +1,42 @@
-// StatCrypt: a whole file through the cipher. Every block of ECB stands
-// alone, so the file is cut into pieces that the cores encrypt or decrypt
-// side by side, each written at its own place; only the last piece carries
-// the padding. The bytes written are those of one pass from start to end.
+// StatCrypt: the cipher of one protected file as the file layer sees it
+// (io/block_transform.h): the key derived from the password, and
+// AES-256-ECB without padding over runs of whole blocks after the 36-byte
+// protected header. Every block of ECB stands alone, so any run of the file
+// is encrypted or decrypted by itself, and a file written in pieces is byte
+// for byte the file of one padded pass from start to end. Cipher contexts
+// are not shared between threads: each call takes one of its own from a
+// small pool.
 #pragma once
 
-#include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string_view>
+#include <vector>
 
-#include "io/posix_file.h"
+#include "crypt/cipher.h"
+#include "io/block_transform.h"
 
 namespace vexa::crypt {
 
-class StatCrypt {
+class StatCrypt : public BlockTransform {
  public:
-  StatCrypt() = delete;
+  // Null when the cipher library fails.
+  static std::shared_ptr<StatCrypt> Make(std::string_view password);
 
-  // Encrypts all of `source` into `destination` from position `at`; the
-  // number of plain bytes encrypted, 0 on failure (an empty source too).
-  // Raises the files' ErrorText when a read or write fails.
-  static int64_t Encrypt(std::string_view password, VEXA_File& source, VEXA_File& destination,
-                         int64_t at, int threads);
+  int64_t HeaderBytes() const override;
+  bool Encode(const unsigned char* in, unsigned char* out, size_t size) override;
+  bool Decode(const unsigned char* in, unsigned char* out, size_t size) override;
+  void Wipe(void* data, size_t size) const override { Cleanse(data, size); }
 
-  // Decrypts `source` from position `from` to its end into `destination`,
-  // which ends up holding exactly the plain bytes; their number, or 0 when
-  // the password is wrong or the ciphertext damaged: a length that is not a
-  // whole number of blocks, a first block that is no plain file's start,
-  // bad padding. Raises the files' ErrorText when a read or write fails.
-  static int64_t Decrypt(std::string_view password, VEXA_File& source, int64_t from,
-                         VEXA_File& destination, int threads);
+ private:
+  StatCrypt() = default;
+  bool Run(BlockCipher::Direction direction, const unsigned char* in, unsigned char* out,
+           size_t size);
+
+  Key key_;
+  std::mutex lock_;
+  // Contexts not in use, by direction.
+  std::vector<std::unique_ptr<BlockCipher>> idle_[2];
 };
 
 }  // namespace vexa::crypt

@@ -50,6 +50,25 @@ bool VEXA_FileStream::Open(const std::string& path, const std::string& mode) {
   return true;
 }
 
+bool VEXA_FileStream::SeeThrough(std::shared_ptr<BlockTransform> transform, bool fresh) {
+  if (!IsOpen()) return false;
+  Flush();
+  ReleaseBuffer();
+  if (!File().SetTransform(std::move(transform), fresh)) return false;
+  eof_ = false;
+  position_ = file_->Position();
+  known_end_ = read_only_ ? File().FileSize() : -1;
+  FitBuffer(read_only_ ? known_end_ : -1);
+  return true;
+}
+
+void VEXA_FileStream::ReleaseBuffer() {
+  if (buffer_ && file_) File().Wipe(buffer_.get(), buffer_size_);
+  buffer_.reset();
+  buffer_pos_ = -1;
+  buffer_end_ = 0;
+}
+
 void VEXA_FileStream::FitBuffer(int64_t file_size) {
   size_t size = most_buffer_size_;
   if (file_size >= 0 && file_size < static_cast<int64_t>(size)) {
@@ -58,9 +77,7 @@ void VEXA_FileStream::FitBuffer(int64_t file_size) {
   }
   if (size == buffer_size_) return;
   Flush();
-  buffer_pos_ = -1;
-  buffer_end_ = 0;
-  buffer_.reset();
+  ReleaseBuffer();
   buffer_size_ = size;
 }
 
@@ -72,11 +89,18 @@ bool VEXA_FileStream::IsOpen() const { return file_ && file_->IsOpen(); }
 
 void VEXA_FileStream::Close() {
   if (!file_) return;
-  Flush();
+  try {
+    Flush();
+    File().WriteOut();  // a protected file's last block
+  } catch (...) {
+    behind_.reset();
+    ReleaseBuffer();
+    file_.Reset();
+    throw;
+  }
   behind_.reset();
+  ReleaseBuffer();
   file_.Reset();
-  buffer_pos_ = -1;
-  buffer_end_ = 0;
 }
 
 const std::string& VEXA_FileStream::Path() const {
@@ -111,7 +135,7 @@ void VEXA_FileStream::SetBuffered(bool buffered) {
   buffered_ = buffered;
   buffer_pos_ = -1;
   buffer_end_ = 0;
-  if (!buffered) buffer_.reset();
+  if (!buffered) ReleaseBuffer();
 }
 
 char* VEXA_FileStream::Buffer() {

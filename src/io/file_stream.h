@@ -28,7 +28,14 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   // reads and writes return 0 and its seeks -1.
   bool Open(const std::string& path, const std::string& mode);
   bool IsOpen() const;
-  // Writes out a dirty buffer and lets go of the file.
+  // From now on the open file is seen through `transform` (a protected
+  // file, io/block_transform.h): positions, sizes and bytes are those of
+  // the plain file inside, and the buffers that held its bytes are wiped
+  // when they go. False when the file's bytes do not fit the transform
+  // (VEXA_File::SetTransform); raises its failure.
+  bool SeeThrough(std::shared_ptr<BlockTransform> transform, bool fresh);
+  // Writes out a dirty buffer (and a protected file's last block) and lets
+  // go of the file; raises the failure of that write, the file let go.
   void Close() override;
 
   size_t Read(void* dest, size_t size) override;
@@ -62,6 +69,8 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
   // The file is shared by the copies of a stream and never copied on write:
   // its operations are serialised by its own lock.
   VEXA_File& File() { return Use(file_); }
+  // Lets the buffer go, wiped when it held a protected file's bytes.
+  void ReleaseBuffer();
   // Sizes the buffer for a file of this size (-1: not known).
   void FitBuffer(int64_t file_size);
   // The buffer, allocated at its first use.

@@ -263,11 +263,13 @@ VEXA_File::~VEXA_File() {
     fd_ = -1;
     if (delete_on_close_) sys::Unlink(path_.c_str());
   }
+  DropTransformLocked();
 }
 
 bool VEXA_File::Open(const std::string& path, const std::string& mode) {
   std::lock_guard<std::mutex> guard(lock_);
   if (fd_ >= 0) CloseLocked();
+  DropTransformLocked();
   path_ = path;
   mode_ = mode;
   eof_ = false;
@@ -303,13 +305,19 @@ bool VEXA_File::Open(const std::string& path, const std::string& mode) {
 }
 
 size_t VEXA_File::ReadAt(void* dest, size_t size, int64_t position) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::unique_lock<std::mutex> guard(lock_);
   if (fd_ < 0 || size == 0) return 0;
   if (position < 0) {
     ok_ = false;
     throw ErrorText(kErrReadFailed, path_);
   }
-  char* out = static_cast<char*>(dest);
+  if (transform_) return ReadPlain(guard, dest, size, position);
+  const size_t done = ReadAllLocked(static_cast<char*>(dest), size, position);
+  position_ = position + static_cast<int64_t>(done);
+  return done;
+}
+
+size_t VEXA_File::ReadAllLocked(char* out, size_t size, int64_t position) {
   size_t done = 0;
   while (done < size) {
     ssize_t n = sys::Pread(fd_, out + done, size - done,
@@ -325,7 +333,6 @@ size_t VEXA_File::ReadAt(void* dest, size_t size, int64_t position) {
     }
     done += static_cast<size_t>(n);
   }
-  position_ = position + static_cast<int64_t>(done);
   return done;
 }
 
@@ -336,13 +343,21 @@ size_t VEXA_File::WriteAt(const void* src, size_t size, int64_t position) {
     ok_ = false;
     throw ErrorText(kErrWriteFailed, path_);
   }
+  if (transform_) {
+    WritePlainLocked(static_cast<const unsigned char*>(src), size, position);
+  } else {
+    StoreLocked(src, size, position);
+  }
+  position_ = position + static_cast<int64_t>(size);
+  return size;
+}
+
+void VEXA_File::StoreLocked(const void* src, size_t size, int64_t position) {
   if (undo_size_ >= 0) KeepOldLocked(position, size);
   if (!WriteAllLocked(static_cast<const char*>(src), size, position)) {
     ok_ = false;
     throw ErrorText(kErrWriteFailed, path_);
   }
-  position_ = position + static_cast<int64_t>(size);
-  return size;
 }
 
 bool VEXA_File::WriteAllLocked(const char* in, size_t size, int64_t position) {
@@ -488,6 +503,8 @@ bool VEXA_File::Rollback() {
 
 bool VEXA_File::RollbackLocked() {
   if (fd_ < 0 || undo_size_ < 0) return false;
+  // The plain view is read again from the bytes put back.
+  tail_stored_ = true;
   bool ok = true;
   for (const auto& [at, bytes] : undo_) {
     ok = WriteAllLocked(bytes.data(), bytes.size(), at) && ok;
@@ -503,12 +520,13 @@ bool VEXA_File::RollbackLocked() {
   journal_.reset();
   undo_.clear();
   undo_size_ = -1;
+  if (transform_ && !LoadTailLocked()) ok = ok_ = false;
   return ok;
 }
 
 bool VEXA_File::Commit() {
   std::lock_guard<std::mutex> guard(lock_);
-  if (!SyncLocked()) return false;
+  if (!WriteOutLocked() || !SyncLocked()) return false;
   // The commit point: once the journal is gone, the change stays.
   if (journal_ && !journal_->Remove()) return false;
   journal_.reset();
@@ -520,6 +538,10 @@ bool VEXA_File::Commit() {
 int64_t VEXA_File::FileSize() {
   std::lock_guard<std::mutex> guard(lock_);
   if (fd_ < 0) return 0;
+  return transform_ ? plain_size_ : StoredSizeLocked();
+}
+
+int64_t VEXA_File::StoredSizeLocked() {
   struct stat st;
   if (sys::Fstat(fd_, &st) != 0) throw ErrorText(kErrReadFailed, path_);
   return static_cast<int64_t>(st.st_size);
@@ -527,7 +549,12 @@ int64_t VEXA_File::FileSize() {
 
 bool VEXA_File::Sync() {
   std::lock_guard<std::mutex> guard(lock_);
-  return SyncLocked();
+  return WriteOutLocked() && SyncLocked();
+}
+
+void VEXA_File::WriteOut() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!WriteOutLocked()) throw ErrorText(kErrWriteFailed, path_);
 }
 
 bool VEXA_File::SyncLocked() {
@@ -542,6 +569,14 @@ bool VEXA_File::SyncLocked() {
 void VEXA_File::Truncate(int64_t size) {
   std::lock_guard<std::mutex> guard(lock_);
   if (fd_ < 0) return;
+  if (transform_) {
+    TruncatePlainLocked(size);
+  } else {
+    CutLocked(size);
+  }
+}
+
+void VEXA_File::CutLocked(int64_t size) {
   if (undo_size_ > size) KeepOldLocked(size, static_cast<size_t>(undo_size_ - size));
   int rc;
   do {
@@ -560,7 +595,14 @@ void VEXA_File::Close() {
 
 void VEXA_File::CloseLocked() {
   if (fd_ < 0) return;
-  RollbackLocked();  // a change never committed
+  // A change never committed is undone; else a transformed file's last
+  // block is stored.
+  bool stored = true;
+  if (undo_size_ >= 0) {
+    RollbackLocked();
+  } else {
+    stored = WriteOutLocked();
+  }
   int fd = fd_;
   fd_ = -1;
   ok_ = false;
@@ -570,7 +612,8 @@ void VEXA_File::CloseLocked() {
   // Linux, so EINTR is not retried.
   int rc = sys::Close(fd);
   if (remove) sys::Unlink(path_.c_str());
-  if (rc != 0 && errno != EINTR) throw ErrorText(kErrWriteFailed, path_);
+  DropTransformLocked();
+  if ((rc != 0 && errno != EINTR) || !stored) throw ErrorText(kErrWriteFailed, path_);
 }
 
 bool FileExists(const std::string& path) {

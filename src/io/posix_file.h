@@ -2,8 +2,19 @@
 // calls open, pread, pwrite and close; reads and writes retry on EINTR and
 // descriptors are opened O_CLOEXEC. Reference counted, so that the copies of
 // a stream made for case iterators and the read-ahead worker share it.
+//
+// A file given a BlockTransform (a protected file) speaks the positions and
+// sizes of the plain bytes inside it: a read transforms back only the
+// blocks that hold the bytes asked for, after the file's lock is released,
+// so that readers on several threads decode side by side; a write stores
+// whole blocks in place (reading back an edge block it covers in part) and
+// keeps the plain bytes after the last whole block in memory, until
+// WriteOut() stores them with their padding as the last block. Undo,
+// journal and locks work on the stored bytes, so that a change of a
+// protected file is undone as one of a plain file is.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -11,6 +22,7 @@
 #include <mutex>
 #include <string>
 
+#include "io/block_transform.h"
 #include "io/journal.h"
 #include "support/ref_counted.h"
 
@@ -47,12 +59,28 @@ class VEXA_File : public VEXA_RefCntObject {
   // file system has no such locks.
   int LockForWriting();
   bool IsOpen() const { return fd_ >= 0; }
+  // From now on the file is seen through `transform`. `fresh`: the file
+  // holds the header only and its plain content starts empty; else the
+  // plain size comes from the padding of the last block. False (the file
+  // stays as it was) when the bytes after the header are no positive whole
+  // number of blocks or the padding is not good: a damaged file, or a
+  // transform whose key is not the file's. Raises ErrorText kErrReadFailed.
+  bool SetTransform(std::shared_ptr<BlockTransform> transform, bool fresh);
+  bool Transformed() const { return transform_ != nullptr; }
+  // Stores what only memory holds: the last block of a transformed file,
+  // with its padding, ending the file there. Sync(), Commit() and Close()
+  // do it too; a file let go without any of them keeps its stored bytes.
+  // Raises ErrorText kErrWriteFailed.
+  void WriteOut();
+  // Overwrites plain bytes of a transformed file that are no longer
+  // needed (nothing for a plain file).
+  void Wipe(void* data, size_t size);
   // Raise ErrorText kErrReadFailed (read) or kErrWriteFailed (write) naming the
   // file on failure.
   size_t ReadAt(void* dest, size_t size, int64_t position);
   size_t WriteAt(const void* src, size_t size, int64_t position);
   int64_t FileSize();
-  // Makes what was written durable; false on failure.
+  // Makes what was written durable (after WriteOut()); false on failure.
   bool Sync();
   // Changing a file in place that must stay as it was when the change fails,
   // also by a crash: from now on, the bytes within the file's present size that
@@ -92,6 +120,31 @@ class VEXA_File : public VEXA_RefCntObject {
   bool WriteAllLocked(const char* in, size_t size, int64_t position);
   void KeepOldLocked(int64_t position, size_t size);
   bool RollbackLocked();
+  // Reads up to `size` stored bytes at `position`; fewer only at the end of
+  // the file. Raises ErrorText kErrReadFailed.
+  size_t ReadAllLocked(char* out, size_t size, int64_t position);
+  // Writes stored bytes, keeping the old ones first while keeping undo.
+  // Raises ErrorText kErrWriteFailed.
+  void StoreLocked(const void* src, size_t size, int64_t position);
+  void CutLocked(int64_t size);
+  // The size of the stored file. Raises ErrorText kErrReadFailed.
+  int64_t StoredSizeLocked();
+
+  // The transformed file (io/block_file.cc): plain positions and sizes.
+  size_t ReadPlain(std::unique_lock<std::mutex>& guard, void* dest, size_t size,
+                   int64_t position);
+  // `src` null writes zeros.
+  void WritePlainLocked(const unsigned char* src, size_t size, int64_t position);
+  void TruncatePlainLocked(int64_t size);
+  // The plain bytes of the whole block at plain `position` (< the start of
+  // the last block), read and transformed back.
+  // Raises ErrorText `error` when it cannot.
+  void LoadBlockLocked(int64_t position, unsigned char* block, long error);
+  // The plain size and last block from the stored file; false when they
+  // are not good.
+  bool LoadTailLocked();
+  bool WriteOutLocked();
+  void DropTransformLocked();
 
   std::mutex lock_;
   std::string path_;
@@ -106,6 +159,13 @@ class VEXA_File : public VEXA_RefCntObject {
   int64_t undo_size_ = -1;
   std::map<int64_t, std::string> undo_;
   std::unique_ptr<Journal> journal_;
+  // A transformed file: its plain size, the plain bytes after its last
+  // whole block (those of the size count), and whether the stored last
+  // block holds them.
+  std::shared_ptr<BlockTransform> transform_;
+  int64_t plain_size_ = 0;
+  std::array<unsigned char, kTransformBlock> tail_{};
+  bool tail_stored_ = true;
 };
 
 // The file behind a shared reference. A VEXA_File is shared by the streams

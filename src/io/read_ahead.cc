@@ -22,11 +22,16 @@ ReadAhead::ReadAhead(RefPtr<VEXA_File> file, size_t capacity, size_t headroom)
 }
 
 ReadAhead::~ReadAhead() {
-  if (!pool_) return;
-  while (queued_ > 0) TakeOldest(false);
-  stop_ = true;
-  work_to_do_.Post();
-  pool_.reset();
+  if (pool_) {
+    while (queued_ > 0) TakeOldest(false);
+    stop_ = true;
+    work_to_do_.Post();
+    pool_.reset();
+  }
+  // A protected file's plain bytes do not outlive the reader.
+  for (Spare& s : spares_) {
+    if (s.buffer) Use(file_).Wipe(s.buffer.get(), capacity_);
+  }
 }
 
 void ReadAhead::ReadRange(Spare& s) {

@@ -29,6 +29,7 @@ void ReplacementFile::Create(const std::string& path, VEXA_FileStream& stream) {
 void ReplacementFile::Finish(VEXA_StrBaseIO& stream) {
   stream.Flush();
   VEXA_File& file = Use(stream.SharedFile());
+  file.WriteOut();
   if (FileExists(target_) && !file.Sync()) throw ErrorText(kErrWriteFailed, path_);
   for (int attempt = 0; attempt < 100 && unnamed_ && beside_.empty(); ++attempt) {
     std::string name = BesideName(target_, attempt);

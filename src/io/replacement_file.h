@@ -29,7 +29,8 @@ class ReplacementFile {
   // Raises ErrorText kErrWriteFailed naming `path` when no new file can be
   // made.
   void Create(const std::string& path, VEXA_FileStream& stream);
-  // For the complete file: writes out the stream, makes the file durable when
+  // For the complete file: writes out the stream (and the last block of a
+  // protected file), makes the file durable when
   // it replaces one (a file new under its name has nothing to lose) and names
   // an unnamed one beside the target. Raises ErrorText kErrWriteFailed.
   void Finish(VEXA_StrBaseIO& stream);

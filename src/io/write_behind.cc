@@ -14,6 +14,10 @@ WriteBehind::~WriteBehind() {
   stop_ = true;
   work_to_do_.Post();
   pool_.reset();
+  // A protected file's plain bytes do not outlive the writer.
+  for (Pending& p : ring_) {
+    if (p.buffer) Use(file_).Wipe(p.buffer.get(), capacity_);
+  }
 }
 
 void WriteBehind::Loop() {

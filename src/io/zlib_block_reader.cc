@@ -51,6 +51,11 @@ ZlibBlockReader::~ZlibBlockReader() {
     });
   }
   pool_.reset();
+  // A protected file's plain bytes do not outlive the reader.
+  for (auto& s : slots_) {
+    if (s->data) Use(file_).Wipe(s->data.get(), data_bytes_);
+    if (s->compressed) Use(file_).Wipe(s->compressed.get(), compressed_bytes_);
+  }
 }
 
 void ZlibBlockReader::Inflate(Slot& slot) {

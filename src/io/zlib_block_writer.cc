@@ -54,6 +54,11 @@ ZlibBlockWriter::ZlibBlockWriter(RefPtr<VEXA_File> file, ZlibBlockIndex& index,
 ZlibBlockWriter::~ZlibBlockWriter() {
   Drain();
   pool_.reset();
+  // A protected file's plain bytes do not outlive the writer.
+  for (auto& s : slots_) {
+    Use(file_).Wipe(s->input.get(), kBlockSize);
+    Use(file_).Wipe(s->output.get(), MaxCompressedBlock());
+  }
 }
 
 char* ZlibBlockWriter::Buffer() {

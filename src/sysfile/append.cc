@@ -140,18 +140,19 @@ void SystemFileDataSource::ReopenForAppending() {
                    "the file \"{}\" cannot be opened again to add cases",
                    file_name_);
   }
-  // A plain file changes in place: what the additions write over is kept,
-  // so that a failed addition puts the file back (FinishWriting). A
-  // protected file changes only when its copy is encrypted into place.
-  if (password_.empty()) Use(stream->SharedFile()).KeepUndo();
+  // The file changes in place: what the additions write over is kept, so
+  // that a failed addition puts the file back (FinishWriting). For a
+  // protected file these are the encrypted blocks that hold the counts and
+  // the end of the data.
+  Use(stream->SharedFile()).KeepUndo();
   // Zlib case data is read and continued through the zlib stream; the
   // dictionary part (the counts patched at the end) through the plain one.
   std::unique_ptr<zcmpsFilestr> zlib;
   if (header_.compression == kCompressionZlib) {
     // The zlib stream writes its blocks into the file itself. The plain
     // stream must hold none of the old bytes in its buffer (a protected
-    // file's copy is read through it when it is checked), or writing that
-    // buffer back with the counts would put them over the new blocks.
+    // file is read through it when it is checked), or writing that buffer
+    // back with the counts would put them over the new blocks.
     stream->SetBuffered(false);
     zlib = OpenZlibCaseData(*stream, data_start_, header_.byte_swapped);
   }

@@ -23,9 +23,12 @@ CaseDataWindow::CaseDataWindow(VEXA_StrBaseIO& stream, int64_t data_start)
   }
   fill_size_ = capacity_;
   buffer_ = NewLargeBuffer(capacity_ + (ahead_ ? kHeadroom : 0));
+  file_ = stream.SharedFile();
 }
 
-CaseDataWindow::~CaseDataWindow() = default;
+CaseDataWindow::~CaseDataWindow() {
+  if (file_) Use(file_).Wipe(buffer_.get(), capacity_ + (ahead_ ? kHeadroom : 0));
+}
 
 void CaseDataWindow::SeekTo(int64_t offset) {
   VEXA_ASSERT(offset >= 0);

@@ -91,6 +91,9 @@ class CaseDataWindow {
   size_t end_ = 0;
   std::unique_ptr<ReadAhead> ahead_;
   int64_t ahead_end_ = -1;  // file position after the last fetch
+  // The file read, whose plain bytes (a protected file's) the buffer is
+  // wiped of when it goes.
+  RefPtr<VEXA_File> file_;
 };
 
 }  // namespace vexa

@@ -169,8 +169,8 @@ std::unique_ptr<VEXA_InputCaseIterator> SystemFileDataSource::CreateIterator(
 void SystemFileDataSource::CommitHeader() {
   if (!writer_ || state_ != kDefining) throw ErrorText(kErrBadState);
 
-  // A plain file is written beside the file it replaces, a protected one
-  // into its decrypted copy: the old file stays until the new one is
+  // A new file is written beside the file it replaces, a protected one
+  // encrypted as it is written: the old file stays until the new one is
   // complete, at the close.
   std::unique_ptr<SaveDS> save;
   std::vector<std::pair<std::string, std::string>> name_table;
@@ -180,9 +180,11 @@ void SystemFileDataSource::CommitHeader() {
       stream = std::make_unique<VEXA_FileStream>();
       replacement_.Create(file_name_, *stream);
     } else {
-      stream = OpenFile(file_name_, "w");
+      auto protected_stream = std::make_unique<crypt::CryptFileStream>();
+      replacement_.Create(file_name_, *protected_stream);
+      protected_stream->Protect(password_);
+      stream = std::move(protected_stream);
     }
-    if (!stream) throw ErrorText(kErrWriteFailed, file_name_);
     RefPtr<VEXA_File> file = stream->SharedFile();
     save = std::make_unique<SaveDS>(*this, std::move(stream));
     save->WriteDictionary();
@@ -236,13 +238,12 @@ int SystemFileDataSource::FinishWriting() {
   }
   std::unique_ptr<SaveDS> save = std::move(save_);
   state_ = kFinished;
-  // A plain file is made durable before it replaces an old one or, added
-  // to in place, before the addition counts as done (its journal is then
+  // A file is made durable before it replaces an old one or, added to in
+  // place, before the addition counts as done (its journal is then
   // removed, io/journal.h); a file new under its name has nothing to lose
-  // and is left to the system's own pace. A protected file is encrypted
-  // beside the old one and renamed into place by its stream.
-  RefPtr<VEXA_File> plain;
-  if (password_.empty()) plain = save->Stream().SharedFile();
+  // and is left to the system's own pace. A protected file's last block is
+  // written first.
+  RefPtr<VEXA_File> plain = save->Stream().SharedFile();
   try {
     if (write_failure_) std::rethrow_exception(write_failure_);
     save->Complete();

@@ -67,9 +67,9 @@ class SystemFileDataSource : public VEXA_DataSource {
       const std::string& path, const std::string& password = {});
 
   // --- Writing ---
-  // Fixes the dictionary and writes the dictionary part of the file: a
-  // plain file under a new name beside the file it replaces (renamed over
-  // it when finished), a protected one into its decrypted copy. Raises
+  // Fixes the dictionary and writes the dictionary part of the file under a
+  // new name beside the file it replaces (renamed over it when finished),
+  // encrypted as it is written when protected. Raises
   // ErrorText kErrBadState when already committed (or not created for
   // writing), kErrDuplicateName for names equal without regard to case,
   // kErrNoShortName when no short name can be formed. A failed commit
@@ -85,9 +85,9 @@ class SystemFileDataSource : public VEXA_DataSource {
   // raises that failure again, and so does FinishWriting.
   void WriteCase(const char* slots);
   // Completes the file: the last compressed block, the case counts patched into
-  // the header and the 64-bit count record; a new plain file is made durable
-  // and renamed over the file it replaces, a protected file is encrypted into
-  // place. Returns 0, or kNotWriting when not writing (nothing happens then).
+  // the header and the 64-bit count record (and a protected file's last
+  // block); a new file is made durable and renamed over the file it
+  // replaces. Returns 0, or kNotWriting when not writing (nothing happens then).
   // Raises the first failure of the writing (also one raised by an earlier
   // WriteCase): the new file is removed then, a file added to is put back as it
   // was, and the old file stays.
@@ -163,7 +163,7 @@ class SystemFileDataSource : public VEXA_DataSource {
   // and its decoded form are tried, the one that worked last first).
   // Null when a plain file does not open. Raises ErrorText kErrBadPassword when the
   // password does not open a protected file, else the reason it cannot be
-  // read (kErrReopen when it does not open or no temporary copy can be made).
+  // read (kErrReopen when it does not open).
   std::unique_ptr<VEXA_FileStream> OpenFile(const std::string& path, const std::string& mode);
   // The zlib stream over the file beneath `stream`, begun reading at the case
   // start. Raises SystemFileException kErrBadStructure for a stream that is not

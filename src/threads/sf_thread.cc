@@ -1,5 +1,8 @@
 #include "threads/sf_thread.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <system_error>
 #include <utility>
 
@@ -59,7 +62,21 @@ sfThread::~sfThread() { Stop(); }
 void sfThread::Start() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (thread_.joinable()) return;
-  thread_ = std::thread([this] { Loop(); });
+  // The library's threads take no signal meant for the process: it goes to
+  // one of the caller's threads, whose masks the caller sets (one that holds
+  // the terminating signals around a close is not ended in its middle by
+  // a signal a worker took). The new thread starts with the mask blocking
+  // all of them.
+  sigset_t all, saved;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &saved);
+  try {
+    thread_ = std::thread([this] { Loop(); });
+  } catch (...) {
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    throw;
+  }
+  pthread_sigmask(SIG_SETMASK, &saved, nullptr);
 }
 
 void sfThread::Quit() { queue_.Put({sfMessage::kQuit, nullptr}); }

@@ -1,43 +1,38 @@
 // Protected files through the open calls: appending and copying with and
 // without passwords (the other combinations are the combination test's and
-// the open table's), the password rules, and that nothing plain stays on
-// disk.
-#include <cstdlib>
+// the open table's), the password rules, writes and appends through a
+// symbolic link, and that no temporary space is needed.
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "api/api_fixture.h"
 #include "crypt/password_crypt.h"
+#include "io/temp_directories.h"
 
 namespace vexa::testing {
 namespace {
+
+namespace fs = std::filesystem;
 
 bool Protected(const std::string& path) {
   const std::string bytes = ReadFile(path);
   return bytes.substr(8, 12) == "ENCRYPTEDSAV" && bytes.find("$FL") == std::string::npos;
 }
 
-// Files holding a plain system file in the library's process directory,
-// but for the tests' own directories.
-int PlainFiles() {
-  const char* tmp = std::getenv("TMP");
-  if (tmp == nullptr) return -1;
-  int found = 0;
-  for (const auto& e : std::filesystem::recursive_directory_iterator(tmp)) {
-    found += e.is_regular_file() && e.path().string().find("vexaio-test-") == std::string::npos &&
-             ReadFile(e.path()).find("$FL2") != std::string::npos;
-  }
-  return found;
-}
-
 constexpr const char* kPassword = "1234567890";  // the longest
 #define OPEN(call) [](const char* out, [[maybe_unused]] const char* from, int* h) { return call; }
 
-// While a protected file is open its plain copy has no name, and after the
-// close nothing plain is left in the temporary directories.
-TEST(ProtectedFilesTest, NothingPlainStaysAndOnlyTheRightPasswordOpens) {
+// No temporary space is used: every kind of open of a protected file works
+// while the temporary location names a folder that does not exist, and
+// nothing plain is ever written.
+TEST(ProtectedFilesTest, NothingPlainIsWrittenAndOnlyTheRightPasswordOpens) {
   TempDir dir;
+  RemoveTempDirectories(false);  // made again from the settings below, if asked for
+  const std::string missing = dir.File("missing");
+  const ScopedEnv vexa_tmp("VEXATMPDIR", missing.c_str()), tmp("TMP", missing.c_str());
   const std::string plain = dir.File("plain.vexa"), secret = dir.File("secret.vexa");
   ASSERT_EQ(WriteIds(plain, 1, 3, 1), VEXA_OK);
   ASSERT_EQ(WriteIds(secret, 1, 3, 1, kPassword), VEXA_OK);
@@ -65,19 +60,17 @@ TEST(ProtectedFilesTest, NothingPlainStaysAndOnlyTheRightPasswordOpens) {
     SCOPED_TRACE(c.what);
     const std::string out = dir.File("out" + std::to_string(n++) + ".vexa");
     int h = -1;
-    if (c.append) std::filesystem::copy_file(c.from, out);
+    if (c.append) fs::copy_file(c.from, out);
     ASSERT_EQ(c.open(out.c_str(), c.from.c_str(), &h), VEXA_OK);
     const int commit = vexaCommitHeader(h);  // append handles are committed already
     EXPECT_TRUE(commit == VEXA_OK || commit == VEXA_E_HEADER_COMMITTED);
     EXPECT_EQ(AddIds(h, 7, 8), VEXA_OK);
-    EXPECT_EQ(PlainFiles(), 0);
     EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
-    EXPECT_EQ(PlainFiles(), 0);
     EXPECT_EQ(Protected(out), c.read_with != nullptr);
     EXPECT_EQ(ReadIds(out, c.read_with), c.ids);
     EXPECT_TRUE(!c.read_with || ReadIds(out) == std::vector<int>{-VEXA_E_NO_PASSWORD});
   }
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3 + n);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3 + n);
   int h = -1;
   // A password for a plain file is dropped; the encoded form of the right
   // password opens a protected one; a wrong one changes nothing. The
@@ -93,6 +86,32 @@ TEST(ProtectedFilesTest, NothingPlainStaysAndOnlyTheRightPasswordOpens) {
   EXPECT_EQ(vexaOpenWriteEx(dir.File("none.vexa").c_str(), nullptr, &h), VEXA_E_NO_PASSWORD);
   EXPECT_EQ(ReadFile(secret), before);
   EXPECT_EQ(ReadIds(secret, kPassword), (std::vector<int>{1, 2, 3}));
+  EXPECT_FALSE(fs::exists(missing));
+  RemoveTempDirectories(false);
+}
+
+// A protected file written or added to through a symbolic link: the link
+// stays, the file it names changes and keeps its mode.
+TEST(ProtectedFilesTest, WritesAndAppendsThroughALinkKeepTheLinkAndTheMode) {
+  TempDir dir;
+  const std::string target = dir.File("target.vexa"), link = dir.File("link.vexa");
+  ASSERT_EQ(WriteIds(target, 1, 2, 1, kPassword), VEXA_OK);
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  fs::create_symlink(target, link);
+  const auto mode = [&] { return fs::status(target).permissions() & fs::perms::all; };
+  int h = -1;
+  ASSERT_EQ(Each({vexaOpenAppendEx(link.c_str(), kPassword, &h), AddIds(h, 3, 4),
+                  vexaCloseAppend(h)}),
+            VEXA_OK);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(mode(), fs::perms(0640));
+  EXPECT_EQ(ReadIds(target, kPassword), (std::vector<int>{1, 2, 3, 4}));
+  ASSERT_EQ(WriteIds(link, 5, 6, 1, kPassword), VEXA_OK);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(mode(), fs::perms(0640));
+  EXPECT_TRUE(Protected(target));
+  EXPECT_EQ(ReadIds(target, kPassword), (std::vector<int>{5, 6}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);
 }
 
 }  // namespace

@@ -1,13 +1,17 @@
 // The buffered file stream: reads of every size against small buffers, random
-// reads, writes and seeks against a model of the file, and the edges: refill
-// positions, the end of the file, open modes and failures.
+// reads, writes and seeks against a model of the file, plain and seen
+// through a block transform, and the edges: refill positions, the end of
+// the file, open modes and failures.
 #include "io/file_stream.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "support/errors.h"
 #include "support/temp_dir.h"
@@ -21,21 +25,54 @@ std::string Pattern(size_t n) {
   return s;
 }
 
-class FileStreamTest : public ::testing::TestWithParam<size_t> {};
+// Stores each byte flipped after a header of 5 bytes, and counts the bytes
+// it is asked to wipe.
+struct FlipTransform : BlockTransform {
+  int64_t HeaderBytes() const override { return 5; }
+  bool Encode(const unsigned char* in, unsigned char* out, size_t size) override {
+    for (size_t i = 0; i < size; ++i) out[i] = in[i] ^ 0x5A;
+    return size % kTransformBlock == 0;
+  }
+  bool Decode(const unsigned char* in, unsigned char* out, size_t size) override {
+    return Encode(in, out, size);
+  }
+  void Wipe(void* data, size_t size) const override {
+    std::memset(data, 0, size);
+    wiped += size;
+  }
+  mutable std::atomic<size_t> wiped{0};
+};
+
+// The stored form of plain bytes: the header, then the bytes with their
+// padding, flipped.
+std::string Stored(std::string plain) {
+  plain.append(kTransformBlock - plain.size() % kTransformBlock,
+               static_cast<char>(kTransformBlock - plain.size() % kTransformBlock));
+  for (char& c : plain) c = static_cast<char>(c ^ 0x5A);
+  return "HEAD!" + plain;
+}
+
+class FileStreamTest : public ::testing::TestWithParam<std::tuple<size_t, bool>> {};
 
 // Sequential reads of many request sizes cross every kind of buffer edge and
 // use the bypass for requests of a buffer or more. Then random reads, writes
 // and seeks, with buffering turned off and on again along the way, compared
 // with a string that models the file; closing must leave its bytes on disk.
+// Through a transform all of it speaks plain positions, and the buffers
+// that held plain bytes are wiped when they go.
 TEST_P(FileStreamTest, ReadsAndRandomOperationsMatchTheFile) {
-  const size_t size = GetParam();
+  const auto [size, transformed] = GetParam();
   testing::TempDir dir;
   std::string model = Pattern(3 * size + 777);
-  const std::string path = dir.Write("data.vexa", model);
+  const std::string path = dir.Write("data.vexa", transformed ? Stored(model) : model);
+  auto flip = std::make_shared<FlipTransform>();
+  const auto open = [&](VEXA_FileStream& s, const char* mode) {
+    return s.Open(path, mode) && (!transformed || s.SeeThrough(flip, false));
+  };
   for (size_t chunk : {size_t{1}, size_t{7}, size_t{511}, size_t{513}, size - 1, size,
                        2 * size + 3}) {
     VEXA_FileStream s(size);
-    ASSERT_TRUE(s.Open(path, "r"));
+    ASSERT_TRUE(open(s, "r"));
     std::string got, buf(chunk, '\0');
     for (size_t n; (n = s.Read(buf.data(), chunk)) > 0;) got.append(buf, 0, n);
     EXPECT_EQ(got, model) << "chunk " << chunk;
@@ -45,7 +82,7 @@ TEST_P(FileStreamTest, ReadsAndRandomOperationsMatchTheFile) {
   constexpr unsigned kSeed = 20240314;
   std::mt19937 rng(kSeed);
   VEXA_FileStream s(size);
-  ASSERT_TRUE(s.Open(path, "+"));
+  ASSERT_TRUE(open(s, "+"));
   // The larger buffers are written behind the caller by a worker.
   if (size > 512) s.EnableWriteBehind();
   size_t pos = 0;
@@ -75,11 +112,15 @@ TEST_P(FileStreamTest, ReadsAndRandomOperationsMatchTheFile) {
     ASSERT_EQ(s.Tell(), static_cast<int64_t>(pos));
     ASSERT_EQ(s.Size(), static_cast<int64_t>(model.size()));
   }
+  const size_t wiped = flip->wiped;
   s.Close();
-  EXPECT_EQ(testing::ReadFile(path), model);
+  EXPECT_EQ(testing::ReadFile(path), transformed ? Stored(model) : model);
+  EXPECT_GE(flip->wiped - wiped, transformed ? size : 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(SmallBuffers, FileStreamTest, ::testing::Values(512, 1024, 4096));
+INSTANTIATE_TEST_SUITE_P(SmallBuffers, FileStreamTest,
+                         ::testing::Combine(::testing::Values(512, 1024, 4096),
+                                            ::testing::Bool()));
 
 // A read past the end gives nothing and sets the end flag, which a seek
 // clears. Reading a file opened for appending raises the read error; a stream

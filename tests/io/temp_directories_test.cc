@@ -90,19 +90,19 @@ TEST_F(TempDirectoriesTest, NamesPlantedInTheWayAreNeitherUsedNorFollowed) {
   EXPECT_TRUE(fs::exists(moved + "/Vurt"));
 }
 
-// A forked child that ends (its static objects destroyed, as at an unload)
-// leaves its parent's directories where they are. The empty directories of
+// A forked child that ends normally (its exit handlers destroy the static
+// state, as an unload does) leaves its parent's directories, and what they
+// hold, where they are. The empty directories of
 // processes of this user that no longer exist go when the next directories
 // are made; those of live processes, and those that hold anything, stay.
 TEST_F(TempDirectoriesTest, ProcessesThatEndedLeaveNothingOfOthersAndAreCleanedUpAfter) {
   ASSERT_EQ(DirectoryOfNextFile(), own_);
+  { std::ofstream(own_ + "/kept") << "x"; }
   const pid_t ended = ::fork();
-  if (ended == 0) {
-    RemoveTempDirectories(true);
-    std::exit(0);
-  }
+  if (ended == 0) std::exit(0);
   ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
-  EXPECT_TRUE(fs::is_directory(own_));
+  EXPECT_TRUE(fs::exists(own_ + "/kept"));
+  EXPECT_EQ(DirectoryOfNextFile(), own_);
 
   RemoveTempDirectories(false);
   const std::string dead = base_.File("vexa" + std::to_string(ended));
