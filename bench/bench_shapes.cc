@@ -1,5 +1,8 @@
 #include "bench_shapes.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,6 +10,16 @@
 #include "vexaio.h"
 
 namespace vexa::bench {
+
+void Settle(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return;
+  ::fdatasync(fd);
+  static char chunk[1 << 20];
+  while (::read(fd, chunk, sizeof chunk) > 0) {
+  }
+  ::close(fd);
+}
 
 int64_t TargetBytes() {
   const char* mb = std::getenv("VEXA_BENCH_MB");

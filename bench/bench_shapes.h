@@ -27,6 +27,13 @@ int64_t TargetBytes();
 // Case number n in the file layout (Slots(s) * 8 bytes).
 void MakeCase(Shape s, int64_t n, char* out);
 
+// Makes a file just written settle before anything is timed: its pages
+// are written to disk (so that the kernel's write-back of gigabytes made
+// moments ago does not run during the timings that follow, as it did when
+// a benchmark ran slower inside the whole run than alone), then read once,
+// so that every benchmark finds it in the page cache.
+void Settle(const std::string& path);
+
 // The name of variable i of a shape: numerics first, then strings.
 std::string VariableName(Shape s, int i);
 

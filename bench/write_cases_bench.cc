@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench_shapes.h"
+#include "ratio_report.h"
 #include "support/temp_dir.h"
 #include "sysfile/bytecode.h"
 #include "vexaio.h"
@@ -240,6 +241,29 @@ BENCHMARK(BM_SetValuesAndCommit)
     ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CommitHeader)->Arg(20000)->Unit(benchmark::kMillisecond);
 
+// The targets: uncompressed vexaWholeCaseOut at 0.9x (survey) and 0.8x
+// (wide) of write() of the same bytes; byte-code at those ratios of the
+// slower of the bare encode loop and write() of the byte code, which the
+// report names; the value-by-value writer at 0.8 s per GiB or less.
+void Report(const Rates& r) {
+  for (Shape s : {kSurvey, kWide}) {
+    const std::string shape = "/" + std::to_string(s);
+    const std::string aim = s == kSurvey ? ">= 0.9" : ">= 0.8";
+    r.Ratio("BM_WholeCaseOut" + shape + " uncompressed / write()",
+            r.Of("BM_WholeCaseOut" + shape + "/0/real_time"),
+            r.Of("BM_PlainWrite" + shape + "/0/real_time"), aim);
+    const double encode = r.Of("BM_BareEncode" + shape);
+    const double write = r.Of("BM_PlainWrite" + shape + "/1/real_time");
+    const bool encode_slower = encode > 0 && (write <= 0 || encode < write);
+    r.Ratio("BM_WholeCaseOut" + shape + " bytecode / " +
+                (encode_slower ? "bare encode (the slower)" : "write() of byte code (the slower)"),
+            r.Of("BM_WholeCaseOut" + shape + "/1/real_time"), encode_slower ? encode : write, aim);
+    const double by_value = r.Of("BM_SetValuesAndCommit" + shape + "/0/real_time");
+    r.Ratio("BM_SetValuesAndCommit" + shape + " uncompressed, s per GiB", by_value > 0 ? 1 : 0,
+            by_value / (1 << 30), "<= 0.8");
+  }
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return RunAndReport(argc, argv, Report); }

@@ -48,6 +48,22 @@ const std::pair<int32_t, int32_t>& CurrentValue(HandleRecord& r,
   return r.DirectoryEntry(var_handle);
 }
 
+// Copies a value's n bytes: a short string, the usual value, in two moves
+// that may overlap rather than through a call.
+inline void CopyText(char* to, const char* from, size_t n) {
+  if (n > 8) {
+    std::memcpy(to, from, n);
+  } else if (n >= 4) {
+    uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + n - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + n - 4, &tail, 4);
+  } else {
+    for (size_t i = 0; i < n; ++i) to[i] = from[i];
+  }
+}
+
 // Adjacent numeric slots of a case: the first and how many.
 using SlotRun = std::pair<size_t, size_t>;
 
@@ -226,7 +242,7 @@ VEXA_API int vexaGetValueChar(int handle, double varHandle, char* value,
     const auto& [offset, type] = CurrentValue(r, varHandle);
     if (type == kNumericType) return VEXA_E_WRONG_TYPE;
     if (type >= valueLen) return VEXA_E_BUFFER_TOO_SHORT;
-    std::memcpy(value, r.case_buffer() + offset * 8, type);
+    CopyText(value, r.case_buffer() + offset * 8, static_cast<size_t>(type));
     value[type] = '\0';
     return VEXA_OK;
   });

@@ -51,6 +51,7 @@ SystemFileDataSource::Iterator::Iterator(SystemFileDataSource& source,
         stream_, data_start_, header_, source.RowIndex());
   } else {
     window_ = std::make_unique<CaseDataWindow>(stream_, data_start_);
+    if (!raw_ && swap_map_ == nullptr) copy_bytes_ = file_slots_ * 8;
   }
 }
 
@@ -86,6 +87,7 @@ bool SystemFileDataSource::Iterator::SeekPosition(int64_t case_number, int64_t p
 }
 
 bool SystemFileDataSource::Iterator::ReadNext() {
+  if (CopyNext(case_.Data())) return true;
   if (file_slots_ == 0) return false;
   char* dest = raw_ ? raw_.get() : case_.Data();
   if (!(compressed_ ? ReadCompressed(dest) : ReadUncompressed(dest))) {
@@ -96,6 +98,7 @@ bool SystemFileDataSource::Iterator::ReadNext() {
 }
 
 bool SystemFileDataSource::Iterator::ReadNextInto(char* dest) {
+  if (CopyNext(dest)) return true;
   if (raw_) return VEXA_InputCaseIterator::ReadNextInto(dest);
   if (file_slots_ == 0) return false;
   return compressed_ ? ReadCompressed(dest) : ReadUncompressed(dest);
@@ -148,15 +151,6 @@ bool SystemFileDataSource::Iterator::ReadCompressed(char* dest) {
 
 bool SystemFileDataSource::Iterator::ReadUncompressed(char* dest) {
   const size_t case_len = file_slots_ * 8;
-  // The common case: the next case whole in the window, in host order.
-  if (requested_ == current_ && swap_map_ == nullptr && window_->Available() >= case_len)
-      [[likely]] {
-    std::memcpy(dest, window_->Peek(), case_len);
-    window_->Advance(case_len);
-    ++current_;
-    ++requested_;
-    return true;
-  }
   if (requested_ != current_) {
     const int64_t last_start =
         (std::numeric_limits<int64_t>::max() - data_start_) /

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "dict/case.h"
@@ -56,6 +57,18 @@ class SystemFileDataSource::Iterator : public VEXA_InputCaseIterator {
   int64_t RequestedCase() const { return requested_; }
 
  private:
+  // The common read, before any other: the next uncompressed case whole in
+  // the window, in this machine's layout and byte order, copied out.
+  bool CopyNext(char* dest) {
+    if (copy_bytes_ == 0 || requested_ != current_ || window_->Available() < copy_bytes_) {
+      return false;
+    }
+    std::memcpy(dest, window_->Peek(), copy_bytes_);
+    window_->Advance(copy_bytes_);
+    ++current_;
+    ++requested_;
+    return true;
+  }
   bool ReadUncompressed(char* dest);
   bool ReadCompressed(char* dest);
   // Lowers the header's case count to the cases found (or sets it when it
@@ -75,6 +88,9 @@ class SystemFileDataSource::Iterator : public VEXA_InputCaseIterator {
   std::unique_ptr<SystemFileDechunker> dechunker_;
   int64_t requested_ = 0;
   int64_t current_ = 0;
+  // Bytes a case when CopyNext may copy cases straight from the window: 0
+  // for compressed data, dechunked layouts and the other byte order.
+  size_t copy_bytes_ = 0;
 };
 
 }  // namespace vexa
