@@ -124,7 +124,7 @@ TEST_F(FileRecordsTest, DocumentsCopiedReadAndSetAsWholeLines) {
 
 // Every getter of a documented buffer size, given the longest value it can
 // hand out, fills exactly that size with it and a NUL and leaves the bytes
-// after the buffer alone.
+// after the buffer alone; so does a string value of every short width.
 const std::string kLongName(64, 'n');
 #define GETTER(call, size, want)                                            \
   {#call, [](int h, char* b) {                                             \
@@ -163,18 +163,29 @@ TEST(GetterBufferTest, LongestValuesFillTheDocumentedSizeAndNoMore) {
   SysFileBuilder b;
   b.Header({.weight_index = 1, .label = std::string(64, 'f')})
       .NumericVar("ABCDEFGH", {.label = long_label})
-      .StringVar("S", 8, {.missing_code = 3, .missing_text = {eights, eights + 3}})
-      .NumericLabels({{1, v200}}, {1}).StringLabels({{eights[0], v200}}, {2})
+      .StringVar("S", 8, {.missing_code = 3, .missing_text = {eights, eights + 3}});
+  const std::string letters = "abcdefghijk";
+  for (int width = 1; width <= 11; ++width) b.StringVar("w" + std::to_string(width), width);
+  b.NumericLabels({{1, v200}}, {1}).StringLabels({{eights[0], v200}}, {2})
       .Extension(10, std::string(300, 't')).Extension(12, std::string(300, 'g'))
       .Extension(13, "ABCDEFGH=" + kLongName).Extension(20, std::string(100, 'e'));
+  b.End().CaseNumber(1).CaseText("ZZZZZZZZ", 8);
+  for (int width = 1; width <= 11; ++width) b.CaseText(letters.substr(0, width), width);
   TempDir dir;
-  const int h = OpenBuilt(dir, b.End().CaseNumber(1).CaseText("ZZZZZZZZ", 8).Bytes());
+  const int h = OpenBuilt(dir, b.Bytes());
   ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK);
   for (const auto& g : getters) {
     char buffer[300];
     std::memset(buffer, '#', sizeof buffer);
     EXPECT_EQ(g.get(h, buffer), VEXA_OK) << g.call;
     EXPECT_EQ(std::string(buffer, g.size + 8), g.want + '\0' + std::string(8, '#')) << g.call;
+  }
+  for (int width = 1; width <= 11; ++width) {
+    char buffer[20];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(vexaGetValueChar(h, width + 2, buffer, width + 1), VEXA_OK) << width;
+    EXPECT_EQ(std::string(buffer, 20),
+              letters.substr(0, width) + '\0' + std::string(19 - width, '#')) << width;
   }
   vexaCloseRead(h);
 }

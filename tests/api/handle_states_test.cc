@@ -4,7 +4,6 @@
 // handle table's 100 slots: limits_test.cc.)
 #include <array>
 #include <string>
-#include <vector>
 
 #include "api/api_fixture.h"
 #include "support/sample_file.h"

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "crypt/cipher.h"
 #include "crypt/crypt_file_stream.h"

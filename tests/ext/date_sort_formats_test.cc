@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "dict/format_code.h"
 #include "support/open_bytes.h"

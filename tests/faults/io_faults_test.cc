@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <functional>
 #include <numeric>
 #include <string>
 #include <tuple>

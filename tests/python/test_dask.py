@@ -134,16 +134,6 @@ def test_a_dask_frame_writes_the_file_that_write_dataframe_writes(client, tmp_pa
     assert a == b
 
 
-def test_threads_of_one_process_read_and_write_as_workers_do(tmp_path):
-    path, out = survey(tmp_path / "in.vexa", "bytecode"), tmp_path / "out.vexa"
-    with dask.config.set(scheduler="threads", num_workers=4):
-        back = vexaio.dask.read_dask(path, partition_rows=PARTITION_ROWS // 2, labels=True).compute()
-        vexaio.dask.to_vexa(vexaio.dask.read_dask(path, partition_rows=PARTITION_ROWS), out)
-    pd.testing.assert_frame_equal(back, vexaio.read_dataframe(path, labels=True),
-                                  check_categorical=False)
-    pd.testing.assert_frame_equal(vexaio.read_dataframe(out), vexaio.read_dataframe(path))
-
-
 def test_a_damaged_file_fails_the_computation_with_the_library_detail(client, tmp_path):
     data = survey(tmp_path / "damaged.vexa", "bytecode").read_bytes()
     (tmp_path / "damaged.vexa").write_bytes(data[:len(data) // 2])

@@ -81,16 +81,14 @@ def test_large_string_columns_read_right_and_let_go_of_their_texts():
     assert sys.getrefcount(first) == held - n // 3
 
 
-@pytest.mark.parametrize("cut", [None, 0, 100, 500])
-def test_a_damaged_or_missing_file_raises_its_code_and_detail(survey, tmp_path, cut):
+@pytest.mark.parametrize("cut", [0, 100, 500])
+def test_a_damaged_file_raises_its_code_and_detail(survey, tmp_path, cut):
     path = tmp_path / "damaged.vexa"
-    if cut is not None:
-        path.write_bytes(survey.read_bytes()[:cut])
+    path.write_bytes(survey.read_bytes()[:cut])
     with pytest.raises(vexaio.VexaError) as e:
         vexaio.read(path)
     assert e.value.code > 0 and e.value.name.startswith("VEXA_E_") and e.value.detail
     assert e.value.name in str(e.value)
-    assert cut is not None or (e.value.code, e.value.name) == (1, "VEXA_E_FILE_OPEN")
 
 
 def test_a_case_count_beyond_memory_reads_the_cases_there_are(survey, tmp_path):

@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <climits>
-#include <cstdlib>
 #include <iterator>
 #include <functional>
 #include <new>

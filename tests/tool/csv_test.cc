@@ -127,7 +127,6 @@ TEST(CsvValuesTest, NotIsoTexts) {
 TEST(CsvValuesTest, NumbersThatDoNotStoreAsWritten) {
   const std::pair<const char*, const char*> cases[] = {
       {"01234", "leading zeros dropped"}, {"-007", "leading zeros dropped"},
-      {"12345678901234567891", "integer beyond 2^53 stored with digits lost"},
       {"9007199254740993", "integer beyond 2^53 stored with digits lost"},
       {"-00009007199254740995", "leading zeros dropped"}, {"18014398509481984", nullptr},
       {"9007199254740993.00", "integer beyond 2^53 stored with digits lost"},

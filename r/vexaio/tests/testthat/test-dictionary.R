@@ -41,17 +41,3 @@ test_that("formats are sized to the data unless a fitting one is given", {
   write_vexa(data, path)
   expect_equal(vexa_dictionary(path)$print_format, vapply(cases, `[[`, "", 2))
 })
-
-test_that("refusals of arguments come before any file is touched", {
-  path <- temp_vexa()
-  bad <- list(
-    function() read_vexa(c(path, path)), function() read_vexa(path, password = 1),
-    function() read_vexa(path, col_select = 3), function() read_vexa(path, n_max = -1),
-    function() write_vexa(data.frame(x = structure(1, vexa_missing = list(values = 1:4))), path),
-    function() write_vexa(data.frame(s = structure("a", vexa_missing = list(range = c(1, 2)))), path),
-    function() write_vexa(data.frame(), path))
-  write_vexa(data.frame(x = 1), path)
-  before <- readBin(path, "raw", 1e5)
-  for (i in seq_along(bad)) expect_error(bad[[i]](), class = "vexaio_error", info = i)
-  expect_identical(readBin(path, "raw", 1e5), before)
-})
