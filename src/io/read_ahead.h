@@ -59,7 +59,11 @@ class ReadAhead {
   // caller claimed it, until the stop flag.
   void Loop();
 
-  static constexpr int kDepth = 2;
+  // Three: the worker keeps reading while the caller, which finds it busy
+  // on the range it wants, reads the one after (a protected file's worker
+  // spends as long deciphering a range as reading it, and with two it was
+  // left idle).
+  static constexpr int kDepth = 3;
 
   struct Spare {
     LargeBuffer buffer;
