@@ -291,10 +291,20 @@ def _padded(texts, size, width, name):
     return np.array([e.ljust(size) for e in encoded] + [b" " * size], dtype=f"S{size}")
 
 
+def _addresses(values):
+    """The addresses of the objects of an object array, as integers (a view
+    that lives no longer than the array's own references)."""
+    words = (ctypes.c_ssize_t * len(values)).from_address(values.ctypes.data)
+    return np.ctypeslib.as_array(words)
+
+
 def factorize_texts(values):
     """Codes of the texts (-1 for None) and the distinct texts. pandas
-    groups them by hashing, far quicker than NumPy's sorting."""
-    values = np.asarray(values, dtype=object)
+    groups them by hashing, far quicker than NumPy's sorting. A column of
+    few distinct texts holds each as one object many times: such a column
+    is grouped by the objects' addresses first, integers that hash far
+    quicker than texts, and only its distinct objects by their texts."""
+    values = np.ascontiguousarray(values, dtype=object)
     try:
         import pandas
     except ImportError:
@@ -303,7 +313,13 @@ def factorize_texts(values):
         codes = np.full(len(values), -1, dtype=np.intp)
         codes[present] = inverse
         return codes, unique
-    return pandas.factorize(values)
+    if len(values) < 2 * SAMPLE_ROWS or len(set(_addresses(values[:SAMPLE_ROWS]).tolist())) > SAMPLE_ROWS // 4:
+        return pandas.factorize(values)
+    at, first = pandas.factorize(_addresses(values))
+    # The objects are those at the first row of each address, in the order
+    # they first come, so their codes keep the order of first appearance.
+    codes, unique = pandas.factorize(values[first_rows(at, len(first))])
+    return codes[at], unique
 
 
 def encode_strings(values, size, width, name):

@@ -1,5 +1,6 @@
 """Reading and writing files with NumPy columns: the dictionary, all cases or
 chunks of them, and a new file from columns and a dictionary."""
+import collections
 import concurrent.futures
 import contextlib
 import ctypes
@@ -14,6 +15,8 @@ from ._capi import SYSMIS, check, lib, open_error, path_bytes
 from ._dictionary import Dictionary, define_dictionary, read_dictionary as _read_dictionary
 
 CHUNK_ROWS = 65536
+# The size of a block of cases that write() encodes while the last is written.
+WRITE_BLOCK_BYTES = 1 << 20
 PathLike = Union[str, bytes, os.PathLike]
 Password = Optional[Union[str, bytes]]
 
@@ -194,10 +197,11 @@ def iter_chunks(path: PathLike, rows: int = 100_000, password: Password = None) 
             yield columns_of(raw, r.dictionary, r.layout)
 
 
-def encode_rows(dictionary, columns, start, stop):
-    """Rows start to stop of the columns as an (n, case_size) array of cases."""
+def encode_rows(dictionary, columns, start, stop, out=None):
+    """Rows start to stop of the columns as an (n, case_size) array of cases,
+    in `out` (a (rows, case_size) byte array of at least n rows) if given."""
     layout = _cases.Layout(dictionary.variables)
-    raw = np.empty((stop - start, layout.case_size), dtype=np.uint8)
+    raw = np.empty((stop - start, layout.case_size), dtype=np.uint8) if out is None else out[:stop - start]
     slots, nan = raw.view("<f8"), np.empty(stop - start, bool)
     for i, v in enumerate(dictionary.variables):
         values, off, size = columns[v.name], layout.offsets[i], layout.sizes[i]
@@ -225,19 +229,24 @@ def write(path: PathLike, dictionary: Dictionary, columns: dict, password: Passw
         raise ValueError("the columns differ in length")
     n = lengths.pop() if lengths else 0
     # A thread writes each block of cases (the library lets go of the
-    # interpreter meanwhile) while this one encodes the next; the library's
-    # calls on the handle stay one at a time. The thread is done before the
-    # file is finished or abandoned.
+    # interpreter meanwhile) while this one encodes the next into the other
+    # of two buffers, small enough to stay in the cache, and used again and
+    # again, as fresh memory is dear; the library's calls on the handle
+    # stay one at a time. The thread is done before the file is finished or
+    # abandoned.
+    case_size = _cases.Layout(variables).case_size
+    block = max(256, min(CHUNK_ROWS, WRITE_BLOCK_BYTES // max(case_size, 1)))
+    buffers = [np.empty((min(block, n), case_size), np.uint8) for _ in range(2)]
     with writing(path, dictionary, password) as put, \
             concurrent.futures.ThreadPoolExecutor(1, "vexaio-write") as writer:
-        pending = None
-        for start in range(0, n, CHUNK_ROWS):
-            raw = encode_rows(dictionary, columns, start, min(n, start + CHUNK_ROWS))
-            if pending is not None:
-                pending.result()
-            pending = writer.submit(put, raw)
-        if pending is not None:
-            pending.result()
+        pending = collections.deque()
+        for k, start in enumerate(range(0, n, block)):
+            if len(pending) == 2:  # the write of the buffer to be filled again
+                pending.popleft().result()
+            raw = encode_rows(dictionary, columns, start, min(n, start + block), buffers[k % 2])
+            pending.append(writer.submit(put, raw))
+        for p in pending:
+            p.result()
 
 
 @contextlib.contextmanager

@@ -233,7 +233,7 @@ def _picks(pd, name, series, codes=None, big_integers="raise"):
     the user-missing codes of the column, by row label)."""
     if isinstance(series.dtype, pd.CategoricalDtype) or pd.api.types.is_bool_dtype(series.dtype):
         return [0]
-    v, values = _column(pd, str(name), series, None, big_integers)
+    v, values, _ = _column(pd, str(name), series, None, big_integers)
     if v.is_string:
         present = values[pd.notna(values)]
         if not len(present):
