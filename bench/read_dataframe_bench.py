@@ -28,19 +28,24 @@ import vexaio
 
 
 def make_file(path, megabytes, compression="bytecode"):
-    """The cases of bench_shapes.cc's survey shape, written with vexaio."""
+    """The cases of bench_shapes.cc's survey shape, written with vexaio a
+    block of cases at a time, so that a file larger than memory can be made."""
+    from vexaio._files import encode_rows, writing
     n = (megabytes << 20) // (220 * 8)
-    rows = np.arange(n, dtype=np.int64)[:, None]
-    j = np.arange(200)[None, :]
-    numbers = ((rows * 7 + j) % 10 + 1).astype(np.float64)
-    numbers[(rows + j) % 13 == 0] += 0.5
-    numbers[(rows + j) % 17 == 0] = np.nan
     letters = np.array(list("ABCDE"), dtype=object)
-    columns = {f"q{i}": numbers[:, i] for i in range(200)}
-    columns.update({f"s{i}": letters[(np.arange(n) + i) % 5] for i in range(20)})
     variables = [vexaio.Variable(f"q{i}") for i in range(200)]
     variables += [vexaio.Variable(f"s{i}", width=8) for i in range(20)]
-    vexaio.write(path, vexaio.Dictionary(variables, compression=compression), columns)
+    dictionary = vexaio.Dictionary(variables, compression=compression)
+    with writing(path, dictionary) as put:
+        for start in range(0, n, 65536):
+            rows = np.arange(start, min(n, start + 65536), dtype=np.int64)[:, None]
+            j = np.arange(200)[None, :]
+            numbers = ((rows * 7 + j) % 10 + 1).astype(np.float64)
+            numbers[(rows + j) % 13 == 0] += 0.5
+            numbers[(rows + j) % 17 == 0] = np.nan
+            columns = {f"q{i}": numbers[:, i] for i in range(200)}
+            columns.update({f"s{i}": letters[(rows[:, 0] + i) % 5] for i in range(20)})
+            put(encode_rows(dictionary, columns, 0, len(rows)))
     return n
 
 

@@ -187,6 +187,8 @@ def _column(pd, name, series, base, big_integers="raise"):
         values = series.to_numpy(dtype=object)
         if pd.api.types.is_string_dtype(dtype) and not pd.api.types.is_object_dtype(dtype):
             values = np.where(pd.isna(values), None, values)
+    elif dtype == np.float64:
+        values = series.to_numpy()  # a view, where the column lies in a block of columns
     else:
         values = series.to_numpy(dtype=np.float64, na_value=np.nan)
     if wants_string:
@@ -332,7 +334,7 @@ def frame_dictionary(df, compression="bytecode", labels=None, dictionary=None, i
     # The columns are prepared by two threads when there are rows enough
     # to pay for them: NumPy and pandas let go of the interpreter in their
     # loops over the values. A failure is that of the first failing column.
-    pairs = list(zip(df.columns, (df.iloc[:, j] for j in range(df.shape[1]))))
+    pairs = list(df.items())
     if threads > 1 and len(df) * len(pairs) >= PARALLEL_VALUES and len(pairs) > 1:
         with concurrent.futures.ThreadPoolExecutor(threads, "vexaio-prepare") as pool:
             prepared = list(pool.map(lambda p: prepare(*p), pairs))

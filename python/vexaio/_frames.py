@@ -173,63 +173,62 @@ def read_dataframe(path: PathLike, columns: Optional[Sequence[str]] = None, rows
             raise ValueError("vexaio: chunksize must be at least 1")
         return _chunks(path, columns, rows, chunksize, labels, dates, index_col, password)
     with _Reader(path, password) as r:
-        _select(r, columns, index_col)
+        chosen = _chosen(r, columns, index_col)
         start, stop = _case_range(rows, r.dictionary.case_count)
-        raw = _take(r, start, stop)
-    return frame_of(raw, r.kept, r.kept_layout, labels, dates, start, columns, index_col,
-                    r.dictionary)
+        cases = _take(r, start, stop, chosen)
+    return frame_of(cases, r.dictionary, r.layout, labels, dates, start, columns, index_col)
 
 
-def _select(r, columns, index_col):
-    """Has the reader read only the variables the frame needs."""
+def _chosen(r, columns, index_col):
+    """The numbers of the variables the frame needs: only their values are
+    taken from the cases."""
     names, index = _wanted(r.dictionary, columns, index_col)
-    r.select(set(names) | set(index))
+    return r.chosen(set(names) | set(index))
 
 
-def _take(r, start, stop):
-    """Cases start to stop (None: to the end) of an open reader."""
+def _take(r, start, stop, chosen):
+    """The Columns of cases start to stop (None: to the end) of an open
+    reader."""
     if start:
         r.seek(start)
     if stop is None:
-        return r.all_rows()
+        return r.all_rows(chosen)
     if r.dictionary.case_count is not None:
-        return r.rows(stop - start)
+        return r.columns(stop - start, chosen)
     parts = []
-    while r.read < stop and (not parts or parts[-1].shape[0]):
-        parts.append(r.rows(min(CHUNK_ROWS, stop - r.read)))
-    return np.concatenate(parts) if len(parts) != 1 else parts[0]
+    while r.read < stop and (not parts or len(parts[-1])):
+        parts.append(r.columns(min(CHUNK_ROWS, stop - r.read), chosen))
+    return _cases.Columns.concatenate(parts) if len(parts) != 1 else parts[0]
 
 
 def _chunks(path, columns, rows, chunksize, labels, dates, index_col, password):
     """The iterator of chunks, over a file opened (and checked) at once."""
     r = _Reader(path, password)
     try:
-        _select(r, columns, index_col)
+        chosen = _chosen(r, columns, index_col)
         start, stop = _case_range(rows, r.dictionary.case_count)
         if start:
             r.seek(start)
     except BaseException:
         r.close()
         raise
-    return _chunk_frames(r, stop, chunksize, labels, dates, columns, index_col)
+    return _chunk_frames(r, stop, chunksize, labels, dates, columns, index_col, chosen)
 
 
-def _chunk_frames(r, stop, chunksize, labels, dates, columns, index_col):
+def _chunk_frames(r, stop, chunksize, labels, dates, columns, index_col, chosen):
     with r:
         while stop is None or r.read < stop:
             first = r.read
-            raw = r.rows(chunksize if stop is None else min(chunksize, stop - first))
-            if raw.shape[0] == 0:
+            cases = r.columns(chunksize if stop is None else min(chunksize, stop - first), chosen)
+            if len(cases) == 0:
                 return
-            yield frame_of(raw, r.kept, r.kept_layout, labels, dates, first, columns, index_col,
-                           r.dictionary)
+            yield frame_of(cases, r.dictionary, r.layout, labels, dates, first, columns, index_col)
 
 
-def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, index_col=None,
-             whole=None):
+def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, index_col=None):
     """The DataFrame of an (n, case_size) array of cases of the dictionary
-    d as read_dataframe makes it, its rows labelled from `first` on; `whole`
-    is the file's dictionary when d holds only some of its variables."""
+    d, or of their Columns, as read_dataframe makes it, its rows labelled
+    from `first` on."""
     pd = _pandas()
     names, index = _wanted(d, columns, index_col)
     wanted = names + [n for n in index if n not in names]
@@ -256,8 +255,8 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
             cat = _categorical(pd, values, v, strict=name in chosen)
             values = values if cat is None else cat
         out[name] = restore(pd, values, v, labels)
-    # Without copying, each numeric column stays a view of the buffer of cases.
-    row_labels = pd.RangeIndex(first, first + raw.shape[0])
+    # Without copying, each numeric column stays a row of the array of numbers.
+    row_labels = pd.RangeIndex(first, first + len(raw))
     df = pd.DataFrame(out, columns=wanted, copy=False, index=row_labels)
     if index:
         df = df.set_index(index, drop=True)
@@ -265,7 +264,7 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
         if index_col is None:  # the names write_dataframe gives unnamed levels
             df.index.names = [None if n == "index" or n == f"level_{i}" else n
                               for i, n in enumerate(df.index.names)]
-    df.attrs[DICTIONARY_ATTR] = whole or d
+    df.attrs[DICTIONARY_ATTR] = d
     df.attrs[MISSING_ATTR] = MissingCodes(
         {name: pd.Series(codes, index=df.index[at]) for name, (codes, at) in missing.items()
          if name in names})
