@@ -216,6 +216,10 @@ class Columns:
         self.row_of = {i: r for r, i in enumerate(self.numeric)}
         self.number_runs = _with_rows(layout.runs([(i, 8) for i in self.numeric]))
         self.word_runs = _with_rows(layout.runs(self.strings))
+        # Numbers strewn over the cases are gathered by one indexing a block.
+        self.number_slots = None
+        if len(self.number_runs) > 8:
+            self.number_slots = np.array([self.layout.offsets[i] // 8 for i in self.numeric], np.intp)
         words = sum(count for _, count, _ in self.word_runs)
         self.numbers = _aligned((len(self.numeric), capacity), np.float64)
         self.words = _aligned((words + 2, capacity), np.uint64) if self.strings else None
@@ -234,8 +238,11 @@ class Columns:
         """Adds the cases of an (m, case_size) byte array after those held."""
         slots, a, m = raw.view("<u8"), self.n, raw.shape[0]
         numbers = self.numbers.view(np.uint64)
-        for first, count, row in self.number_runs:
-            numbers[row:row + count, a:a + m] = slots[:, first:first + count].T
+        if self.number_slots is not None:
+            numbers[:, a:a + m] = np.take(slots, self.number_slots, axis=1).T
+        else:
+            for first, count, row in self.number_runs:
+                numbers[row:row + count, a:a + m] = slots[:, first:first + count].T
         for first, count, row in self.word_runs:
             self.words[row:row + count, a:a + m] = slots[:, first:first + count].T
         self.n += m

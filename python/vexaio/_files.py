@@ -75,7 +75,9 @@ class _Reader:
         while this one turns the last into columns; the library's calls on
         the handle stay one at a time."""
         out = _cases.Columns(self.layout, chosen, limit)
-        block = max(16, min(limit, COLUMN_BLOCK_BYTES // max(self.layout.case_size, 1)))
+        # Blocks of enough cases that each column's share of a block is a
+        # long run of memory, not a scatter of short ones.
+        block = max(1, min(limit, max(512, COLUMN_BLOCK_BYTES // max(self.layout.case_size, 1))))
         buffers = [_cases.new_rows(block, self.layout.case_size) for _ in range(2 if limit > 2 * block else 1)]
 
         if len(buffers) == 1:

@@ -4,6 +4,7 @@ with their codes kept, dates as datetime64, value labels as categoricals on
 request, the dtypes and index that write_dataframe recorded restored, and
 the dictionary of a read kept in the frame's attrs so that writing the frame
 back keeps it. pandas is imported on first use."""
+import concurrent.futures
 import os
 import warnings
 from typing import TYPE_CHECKING, Iterator, Optional, Sequence, Union
@@ -18,6 +19,9 @@ from ._files import CHUNK_ROWS, _Reader, columns_of
 # Series of the user-missing codes that became NaN, indexed by row label.
 DICTIONARY_ATTR = "vexaio"
 MISSING_ATTR = "vexaio_missing"
+# Cases a frame has at least when its numbers and texts are converted by two
+# threads.
+PARALLEL_ROWS = 65536
 
 if TYPE_CHECKING:
     import pandas
@@ -128,15 +132,18 @@ def _wanted(d, columns, index_col):
         index = []
     else:
         index = [index_col] if isinstance(index_col, str) else list(index_col)
-    unknown = [n for n in names + index if n not in d.names]
+    known = set(d.names)
+    unknown = [n for n in names + index if n not in known]
     if unknown:
         raise KeyError(f"vexaio: the file has no variables {unknown}")
     if len(set(names)) != len(names):
         raise ValueError("vexaio: columns names a variable twice")
     if columns is None:
-        names = [n for n in names if n not in index]
+        in_index = set(index)
+        names = [n for n in names if n not in in_index]
     elif index_col is None:
-        index = [n for n in index if n not in names]
+        asked = set(names)
+        index = [n for n in index if n not in asked]
     return names, index
 
 
@@ -232,29 +239,46 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
     pd = _pandas()
     names, index = _wanted(d, columns, index_col)
     wanted = names + [n for n in index if n not in names]
-    values_of = columns_of(raw, d, layout, lambda keys: _factorize_pandas(pd, keys), set(wanted),
-                           copy=columns is not None)
     chosen = set(d.names) if labels is True else set() if labels in (None, False) else set(labels)
     if labels not in (None, True, False) and not chosen <= set(d.names):
         raise KeyError(f"vexaio: labels names columns the file does not have: "
                        f"{sorted(chosen - set(d.names))}")
     variables = {v.name: v for v in d.variables}
-    missing, out = {}, {}
-    for name in wanted:
-        v, values = variables[name], values_of[name]
-        if v.missing_values or v.missing_range is not None:
-            mask = _user_missing(values, v)
-            if mask.any():
-                missing[name] = (values[mask], np.flatnonzero(mask))
-                values[mask] = None if v.is_string else np.nan
-        if dates and v.is_date:
-            stamps = datetimes(values, v.name)
-            values = values if stamps is None else stamps
-        is_category = v.attributes.get(DTYPE_ATTR) == "category"
-        if v.value_labels and (name in chosen or (labels is None and is_category)):
-            cat = _categorical(pd, values, v, strict=name in chosen)
-            values = values if cat is None else cat
-        out[name] = restore(pd, values, v, labels)
+    missing = {}
+
+    def convert(names):
+        """The columns of these names as the frame has them."""
+        values_of = columns_of(raw, d, layout, lambda keys: _factorize_pandas(pd, keys), set(names),
+                               copy=columns is not None)
+        out = {}
+        for name in names:
+            v, values = variables[name], values_of[name]
+            if v.missing_values or v.missing_range is not None:
+                mask = _user_missing(values, v)
+                if mask.any():
+                    missing[name] = (values[mask], np.flatnonzero(mask))
+                    values[mask] = None if v.is_string else np.nan
+            if dates and v.is_date:
+                stamps = datetimes(values, v.name)
+                values = values if stamps is None else stamps
+            is_category = v.attributes.get(DTYPE_ATTR) == "category"
+            if v.value_labels and (name in chosen or (labels is None and is_category)):
+                cat = _categorical(pd, values, v, strict=name in chosen)
+                values = values if cat is None else cat
+            out[name] = restore(pd, values, v, labels)
+        return out
+
+    texts = [n for n in wanted if variables[n].is_string]
+    numbers = [n for n in wanted if not variables[n].is_string]
+    if texts and numbers and len(raw) >= PARALLEL_ROWS:
+        # The numbers are converted on a second thread (NumPy lets go of
+        # the interpreter in its loops) while this one makes the texts.
+        with concurrent.futures.ThreadPoolExecutor(1, "vexaio-convert") as converter:
+            pending = converter.submit(convert, numbers)
+            out = convert(texts)
+            out.update(pending.result())
+    else:
+        out = convert(wanted)
     # Without copying, each numeric column stays a row of the array of numbers.
     row_labels = pd.RangeIndex(first, first + len(raw))
     df = pd.DataFrame(out, columns=wanted, copy=False, index=row_labels)
