@@ -198,6 +198,10 @@ def few_distinct(w, keys, codes, rows, block_bytes):
     return distinct
 
 
+# Runs of numeric slots beyond which a block's numbers are gathered at once.
+SCATTERED_RUNS = 8
+
+
 class Columns:
     """Cases turned column by column: the numbers of the chosen numeric
     variables as the rows of one (numbers, rows) float64 array, NaN for
@@ -218,7 +222,7 @@ class Columns:
         self.word_runs = _with_rows(layout.runs(self.strings))
         # Numbers strewn over the cases are gathered by one indexing a block.
         self.number_slots = None
-        if len(self.number_runs) > 8:
+        if len(self.number_runs) > SCATTERED_RUNS:
             self.number_slots = np.array([self.layout.offsets[i] // 8 for i in self.numeric], np.intp)
         words = sum(count for _, count, _ in self.word_runs)
         self.numbers = _aligned((len(self.numeric), capacity), np.float64)

@@ -74,9 +74,10 @@ def ns_of_seconds(seconds, epoch=EPOCH_SECONDS):
 def datetimes(seconds, name):
     """datetime64[ns] of date values, or None (with a warning) when one lies
     beyond what datetime64[ns] can hold."""
-    since_1970 = seconds - EPOCH_SECONDS
-    finite = since_1970[~np.isnan(since_1970)]
-    if np.any(np.abs(finite) > _NS_LIMIT_SECONDS):
+    # The earliest and latest pass over NaN (all NaN: NaN, which is no date).
+    low, high = ((np.fmin.reduce(seconds), np.fmax.reduce(seconds)) if len(seconds)
+                 else (EPOCH_SECONDS, EPOCH_SECONDS))
+    if max(abs(low - EPOCH_SECONDS), abs(high - EPOCH_SECONDS)) > _NS_LIMIT_SECONDS:
         warnings.warn(f"vexaio: {name} holds dates outside 1678-2261; kept as seconds since 1582",
                       stacklevel=4)
         return None

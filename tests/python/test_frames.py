@@ -166,3 +166,37 @@ def test_the_index_is_written_and_read_as_pandas_users_expect(tmp_path, frame, w
     assert vexaio.read_dictionary(path).names == names
     pd.testing.assert_index_equal(back.index, index)
     assert back["a"].tolist() == frame["a"].tolist()
+
+
+@pytest.mark.parametrize("compression", ["none", "bytecode", "zlib"])
+def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, compression):
+    # Numbers in one of pandas' blocks (written together), texts shared as
+    # objects but for some equal copies, Nones and NaNs among them; written
+    # and read in one block on one thread, then in small blocks on two.
+    n = 5000
+    rng = np.random.default_rng(3)
+    numbers = rng.normal(size=(n, 12))
+    numbers[rng.random((n, 12)) < 0.1] = np.nan
+    df = pd.DataFrame(numbers, columns=[f"x{i}" for i in range(12)])
+    towns = np.array(["Genève", "Bern", "Zürich", None, np.nan], dtype=object)[rng.integers(0, 5, n)]
+    towns[::10] = ["".join(["Be", "rn"]) for _ in towns[::10]]
+    df.insert(5, "town", towns)
+    df["when"] = pd.to_datetime(rng.integers(0, 10**9, n), unit="s")
+    expected = df.assign(town=df["town"].where(df["town"].notna(), None))
+    one, many = tmp_path / "one.vexa", tmp_path / "many.vexa"
+    vexaio.write_dataframe(df, one, compression=compression)
+    scattered = [c for c in df.columns if c != "x3"][::-2]
+    reads = [vexaio.read_dataframe(one), vexaio.read_dataframe(one, columns=scattered)]
+    monkeypatch.setattr(vexaio._files, "COLUMN_BLOCK_BYTES", 1)  # blocks of 512 cases
+    monkeypatch.setattr(vexaio._files, "WRITE_BLOCK_BYTES", 1)
+    monkeypatch.setattr(vexaio._frames, "PARALLEL_ROWS", 1)
+    monkeypatch.setattr(vexaio._frame_writer, "PARALLEL_VALUES", 1)
+    monkeypatch.setattr(vexaio._cases, "SCATTERED_RUNS", 0)
+    vexaio.write_dataframe(df, many, compression=compression)
+    a, b = bytearray(one.read_bytes()), bytearray(many.read_bytes())
+    a[92:109] = b[92:109] = b""
+    assert a == b
+    reads += [vexaio.read_dataframe(many), vexaio.read_dataframe(many, columns=scattered),
+              pd.concat(vexaio.read_dataframe(many, chunksize=1700))]
+    for back in reads:
+        pd.testing.assert_frame_equal(back, expected[list(back.columns)])
