@@ -246,10 +246,12 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
     variables = {v.name: v for v in d.variables}
     missing = {}
 
+    values_of = {}
+
     def convert(names):
         """The columns of these names as the frame has them."""
-        values_of = columns_of(raw, d, layout, lambda keys: _factorize_pandas(pd, keys), set(names),
-                               copy=columns is not None)
+        values_of.update(columns_of(raw, d, layout, lambda keys: _factorize_pandas(pd, keys),
+                                    set(names), copy=columns is not None))
         out = {}
         for name in names:
             v, values = variables[name], values_of[name]
@@ -281,7 +283,7 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
         out = convert(wanted)
     # Without copying, each numeric column stays a row of the array of numbers.
     row_labels = pd.RangeIndex(first, first + len(raw))
-    df = pd.DataFrame(out, columns=wanted, copy=False, index=row_labels)
+    df = _frame(pd, out, wanted, row_labels, *_block_of(raw, d, out, values_of, numbers))
     if index:
         df = df.set_index(index, drop=True)
         df = df[names] if list(df.columns) != names else df
@@ -293,6 +295,47 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
         {name: pd.Series(codes, index=df.index[at]) for name, (codes, at) in missing.items()
          if name in names})
     return df
+
+
+def _block_of(raw, d, out, values_of, names):
+    """The numbers that are columns of the frame as they were read, as one
+    (columns, rows) array and their names, when they are neighbouring rows
+    of the Columns' numbers in the frame's order; else (None, [])."""
+    if not isinstance(raw, _cases.Columns):
+        return None, []
+    number = {v.name: i for i, v in enumerate(d.variables)}
+    kept = [n for n in names if out[n] is values_of[n]]
+    rows = [raw.row_of[number[n]] for n in kept]
+    if len(rows) < 2 or rows != list(range(rows[0], rows[0] + len(rows))):
+        return None, []
+    return raw.numbers[rows[0]:rows[0] + len(rows)], kept
+
+
+def _frame(pd, out, wanted, index, block=None, in_block=()):
+    """The DataFrame of the columns `out` in the order `wanted`. The columns
+    named in_block, in this order, are the rows of the array `block`, which
+    becomes one of pandas' blocks as it is: else pandas copies them into one
+    before the first filter or selection of rows (twice the memory for a
+    while). That takes pandas' own block manager; where another version of
+    pandas does not offer it as this one does, each column is a block of its
+    own."""
+    if block is not None:
+        try:
+            from pandas.core.internals import BlockManager, api
+            at = {name: i for i, name in enumerate(wanted)}
+            own = set(in_block)
+            blocks = [api.make_block(block, placement=[at[n] for n in in_block], ndim=2)]
+            blocks += [api.make_block(out[n].reshape(1, -1) if isinstance(out[n], np.ndarray) else out[n],
+                                      placement=[at[n]], ndim=2) for n in wanted if n not in own]
+            manager = BlockManager(blocks, [pd.Index(wanted), index])
+            with warnings.catch_warnings():
+                warnings.simplefilter("ignore", DeprecationWarning)
+                df = pd.DataFrame(manager)
+            if list(df.columns) == wanted and len(df) == len(index):
+                return df
+        except (ImportError, AttributeError, TypeError, ValueError, AssertionError):
+            pass
+    return pd.DataFrame(out, columns=wanted, copy=False, index=index)
 
 
 def _factorize_pandas(pd, keys):
