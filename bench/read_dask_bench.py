@@ -27,7 +27,7 @@ read_dask -> filter -> groupby().mean() and through to_vexa, in partitions
 of --small-rows cases; each worker's peak resident size during each (its
 VmHWM, reset before) against its limit, and the bytes Dask spilled to disk.
 
-Run from a build directory's environment (about 1.7 GB in TMPDIR):
+Run from a build directory's environment (about 2.5 GB in TMPDIR):
 
   VEXAIO_LIBRARY=build/libvexaio.so PYTHONPATH=python:bench \\
       python3 bench/read_dask_bench.py
@@ -184,11 +184,11 @@ def memory_bound(path, tmp, args):
 
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    p.add_argument("--mb", type=int, default=1600, help="megabytes of case data (default 1600)")
+    p.add_argument("--mb", type=int, default=2000, help="megabytes of case data (default 2000)")
     p.add_argument("--workers", type=int, default=2)
     p.add_argument("--repeat", type=int, default=5, help="runs of the ceiling and of Dask")
     p.add_argument("--write-repeat", type=int, default=3)
-    p.add_argument("--memory-limit", default="200MB", help="of each worker in the memory part")
+    p.add_argument("--memory-limit", default="250MB", help="of each worker in the memory part")
     p.add_argument("--small-rows", type=int, default=8192, help="cases a partition in the memory part")
     p.add_argument("--skip", default="", help="parts to leave out: read, write, memory (commas)")
     p.add_argument("--file", help="keep the file here instead of a temporary folder")

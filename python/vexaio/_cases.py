@@ -172,8 +172,11 @@ def few_distinct(w, keys, codes, rows, block_bytes):
     if byte is not None:
         table = np.zeros(256, dtype=np.intp)
         table[probe_bytes[:, byte]] = np.arange(len(probe))
-    # Blocks whose temporaries stay in the cache.
-    block = 65536 if block_bytes is None else max(512, min(65536, block_bytes // 32))
+    # Blocks whose temporaries stay in the cache; with a small block_bytes,
+    # blocks whose one temporary (the key bytes as indices, 8 bytes a row)
+    # is about twice block_bytes: the blocks are then few enough that the
+    # calls cost less than the pages malloc may take afresh for it.
+    block = 65536 if block_bytes is None else max(512, min(65536, block_bytes // 4))
     word, same = np.empty(block, np.uint64), np.empty(block, bool)
     for a in range(0, n, block):
         found, m = codes[a:a + block], min(block, n - a)
