@@ -182,6 +182,9 @@ def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, c
     towns[::10] = ["".join(["Be", "rn"]) for _ in towns[::10]]
     df.insert(5, "town", towns)
     df["when"] = pd.to_datetime(rng.integers(0, 10**9, n), unit="s")
+    df["grade"] = pd.Categorical(rng.choice(["low", "high"], n), categories=["low", "high"])
+    df["count"] = pd.array(np.where(rng.random(n) < 0.1, None, rng.integers(0, 9, n)), dtype="Int64")
+    df["zoned"] = df["when"].dt.tz_localize("UTC")
     expected = df.assign(town=df["town"].where(df["town"].notna(), None))
     one, many = tmp_path / "one.vexa", tmp_path / "many.vexa"
     vexaio.write_dataframe(df, one, compression=compression)
@@ -200,3 +203,4 @@ def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, c
               pd.concat(vexaio.read_dataframe(many, chunksize=1700))]
     for back in reads:
         pd.testing.assert_frame_equal(back, expected[list(back.columns)])
+    assert reads[0]._mgr.nblocks < len(df.columns) - 10  # the numbers in one block
