@@ -335,7 +335,9 @@ def _frame(pd, out, wanted, index, block=None, in_block=()):
                 return df
         except (ImportError, AttributeError, TypeError, ValueError, AssertionError):
             pass
-    return pd.DataFrame(out, columns=wanted, copy=False, index=index)
+    # In order, not by columns=, which has pandas look into every column
+    # (an IntegerArray would be made objects on the way).
+    return pd.DataFrame({n: out[n] for n in wanted}, copy=False, index=index)
 
 
 def _factorize_pandas(pd, keys):
