@@ -195,8 +195,14 @@ def main():
     p.add_argument("--memory-limit", default="250MB", help="of each worker in the memory part")
     p.add_argument("--small-rows", type=int, default=8192, help="cases a partition in the memory part")
     p.add_argument("--skip", default="", help="parts to leave out: read, write, memory (commas)")
+    p.add_argument("--no-trim", action="store_true",
+                   help="workers without the MALLOC_TRIM_THRESHOLD_ that Dask's nanny sets")
     p.add_argument("--file", help="keep the file here instead of a temporary folder")
     args = p.parse_args()
+    if args.no_trim:
+        environ = dask.config.get("distributed.nanny.pre-spawn-environ")
+        dask.config.set({"distributed.nanny.pre-spawn-environ":
+                         {k: v for k, v in environ.items() if k != "MALLOC_TRIM_THRESHOLD_"}})
     skip = set(filter(None, args.skip.split(",")))
     with tempfile.TemporaryDirectory() as tmp:
         path = args.file or os.path.join(tmp, "survey.vexa")
