@@ -79,7 +79,6 @@ class _Reader:
         # long run of memory, not a scatter of short ones.
         block = max(1, min(limit, max(512, COLUMN_BLOCK_BYTES // max(self.layout.case_size, 1))))
         buffers = [_cases.new_rows(block, self.layout.case_size) for _ in range(2 if limit > 2 * block else 1)]
-
         if len(buffers) == 1:
             while out.n < limit:
                 want = min(block, limit - out.n)
@@ -89,18 +88,19 @@ class _Reader:
                     break
         else:
             with concurrent.futures.ThreadPoolExecutor(1, "vexaio-read") as decoder:
-                first, want = self.read, min(block, limit)
-                pending, k = decoder.submit(_cases.read_rows, self.handle, buffers[0][:want], first), 0
+                def decode(k, start):
+                    """Block k, of the cases from `start` on, decoding."""
+                    want = min(block, limit - start)
+                    return want, decoder.submit(_cases.read_rows, self.handle, buffers[k % 2][:want],
+                                                self.read + start)
+
+                k, (want, pending) = 0, decode(0, 0)
                 while pending is not None:
-                    got, done = pending.result(), out.n
-                    pending = None
-                    if got == want and done + got < limit:
-                        next_want = min(block, limit - done - got)
-                        pending = decoder.submit(_cases.read_rows, self.handle,
-                                                 buffers[(k + 1) % 2][:next_want], first + done + got)
+                    got, start = pending.result(), out.n
+                    following = decode(k + 1, start + got) if got == want and start + got < limit \
+                        else (0, None)
                     out.add(buffers[k % 2][:got])
-                    if pending is not None:
-                        want, k = next_want, k + 1
+                    k, (want, pending) = k + 1, following
         self.read += out.n
         return out.trim()
 
