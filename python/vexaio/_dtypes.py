@@ -85,12 +85,14 @@ def datetimes(seconds, name):
 
 
 def check_integers(values, name, index, big_integers):
-    """The float64 values of an integer column; ValueError for a value
-    beyond what a double holds exactly, naming the column and its first
-    row, unless big_integers is "round". None when they go as text."""
+    """The values of an integer column as numbers: the integers themselves
+    where a double holds them all exactly (made doubles as they are
+    written), else float64; ValueError for a value beyond what a double
+    holds exactly, naming the column and its first row, unless big_integers
+    is "round". None when they go as text."""
     values = np.asarray(values)
     if values.size == 0 or (values.max() <= _EXACT_LIMIT and values.min() >= -_EXACT_LIMIT):
-        return values.astype(np.float64)
+        return values
     if values.dtype.kind == "u":
         inexact = values > _EXACT_LIMIT
     else:

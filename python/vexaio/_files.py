@@ -228,7 +228,10 @@ class Encoder:
             if isinstance(values, _cases.Texts) or v.is_string:
                 self.steps.append((off, layout.sizes[i], values, v))
                 continue
-            x = np.asarray(values, dtype=np.float64).reshape(-1)
+            # Integers and booleans become doubles a block at a time.
+            x = np.asarray(values).reshape(-1)
+            if x.dtype.kind not in "iubf" or x.dtype.itemsize > 8:
+                x = x.astype(np.float64)
             last = self.steps[-1] if self.steps else None
             if last is not None and last[3] is None and last[0] + last[1] == off // 8 \
                     and _follows(last[2], x):
@@ -249,9 +252,10 @@ class Encoder:
             if v is None:  # `size` numeric slots from `at` on
                 x, slot = values[start:stop], slots[:, at:at + size]
                 np.copyto(slot, x)
-                nan = np.isnan(x)
-                if nan.any():
-                    np.copyto(slot, SYSMIS, where=nan)
+                if x.dtype.kind == "f":
+                    nan = np.isnan(x)
+                    if nan.any():
+                        np.copyto(slot, SYSMIS, where=nan)
             elif isinstance(values, _cases.Texts):
                 raw[:, at:at + size] = values.rows(start, stop, size, v.width, v.name)
             else:
@@ -267,7 +271,8 @@ def _follows(run, x):
     """Whether the column x lies in the array of the columns of the run
     where the next of them would."""
     first = run[0]
-    if _owner(x) is not _owner(first) or x.strides != first.strides or x.shape != first.shape:
+    if (_owner(x) is not _owner(first) or x.dtype != first.dtype or x.strides != first.strides
+            or x.shape != first.shape):
         return None
     step = (run[1] if len(run) > 1 else x).ctypes.data - first.ctypes.data
     return step != 0 and x.ctypes.data - first.ctypes.data == step * len(run)

@@ -187,7 +187,7 @@ def _column(pd, name, series, base, big_integers="raise"):
         values = series.to_numpy(dtype=object)
         if pd.api.types.is_string_dtype(dtype) and not pd.api.types.is_object_dtype(dtype):
             values = np.where(pd.isna(values), None, values)
-    elif dtype == np.float64:
+    elif dtype == np.float64 or dtype == np.bool_:
         values = series.to_numpy()  # a view, where the column lies in a block of columns
     else:
         values = series.to_numpy(dtype=np.float64, na_value=np.nan)
