@@ -172,8 +172,11 @@ def few_distinct(w, keys, codes, rows, block_bytes):
     if byte is not None:
         table = np.zeros(256, dtype=np.intp)
         table[probe_bytes[:, byte]] = np.arange(len(probe))
-    # Blocks whose temporaries stay in the cache.
-    block = 65536 if block_bytes is None else max(512, min(65536, block_bytes // 32))
+    # Blocks whose temporaries stay in the cache; with a small block_bytes,
+    # blocks whose one temporary (the key bytes as indices, 8 bytes a row)
+    # is about twice block_bytes: the blocks are then few enough that the
+    # calls cost less than the pages malloc may take afresh for it.
+    block = 65536 if block_bytes is None else max(512, min(65536, block_bytes // 4))
     word, same = np.empty(block, np.uint64), np.empty(block, bool)
     for a in range(0, n, block):
         found, m = codes[a:a + block], min(block, n - a)
@@ -198,37 +201,108 @@ def few_distinct(w, keys, codes, rows, block_bytes):
     return distinct
 
 
-def string_words(slots, runs, spare=0):
-    """The slots of the runs of strings (Layout.runs) of the cases (rows,
-    slots) as (string slots, rows): one row of words per slot, in the order
-    of the variables, and `spare` rows more for the caller. Gathered a block
-    of cases at a time, so that the cache lines of each case's strings are
-    read once, not once per slot."""
-    n = slots.shape[0]
-    words = _aligned((sum(count for _, count in runs) + spare, n), np.uint64)
-    # Blocks of at least 1,024 cases, and at most a few thousand copies.
-    block = max(1024, n * len(runs) // 4096)
-    for a in range(0, n, block):
-        row = 0
-        for first, count in runs:
-            words[row:row + count, a:a + block] = slots[a:a + block, first:first + count].T
-            row += count
-    return words
+# Runs of numeric slots beyond which a block's numbers are gathered at once.
+SCATTERED_RUNS = 8
+
+
+class Columns:
+    """Cases turned column by column: the numbers of the chosen numeric
+    variables as the rows of one (numbers, rows) float64 array, NaN for
+    system-missing, and the 8-byte words of the chosen string variables as
+    the rows of one (words + 2, rows) array (two spare rows for grouping
+    the texts). Cases are added a block at a time, each block's cache lines
+    read once while they are in the cache, so the columns come out
+    contiguous, and the whole cases need never be in memory at once."""
+
+    def __init__(self, layout, chosen, capacity):
+        chosen = set(chosen)
+        self.layout, self.n = layout, 0
+        self.strings = [s for s in layout.strings if s[0] in chosen]
+        texts = {i for i, _ in self.strings}
+        self.numeric = [i for i in range(len(layout.offsets)) if i in chosen and i not in texts]
+        self.row_of = {i: r for r, i in enumerate(self.numeric)}
+        self.number_runs = _with_rows(layout.runs([(i, 8) for i in self.numeric]))
+        self.word_runs = _with_rows(layout.runs(self.strings))
+        # Numbers strewn over the cases are gathered by one indexing a block.
+        self.number_slots = None
+        if len(self.number_runs) > SCATTERED_RUNS:
+            self.number_slots = np.array([self.layout.offsets[i] // 8 for i in self.numeric], np.intp)
+        words = sum(count for _, count, _ in self.word_runs)
+        self.numbers = _aligned((len(self.numeric), capacity), np.float64)
+        self.words = _aligned((words + 2, capacity), np.uint64) if self.strings else None
+
+    @classmethod
+    def of(cls, raw, layout, chosen):
+        """The columns of an (n, case_size) byte array of cases."""
+        columns = cls(layout, chosen, raw.shape[0])
+        # Blocks of at least 1,024 cases, and at most a few thousand copies.
+        block = max(1024, raw.shape[0] * (len(columns.number_runs) + len(columns.word_runs)) // 4096)
+        for a in range(0, raw.shape[0], block):
+            columns.add(raw[a:a + block])
+        return columns
+
+    def add(self, raw):
+        """Adds the cases of an (m, case_size) byte array after those held."""
+        slots, a, m = raw.view("<u8"), self.n, raw.shape[0]
+        numbers = self.numbers.view(np.uint64)
+        if self.number_slots is not None:
+            numbers[:, a:a + m] = np.take(slots, self.number_slots, axis=1).T
+        else:
+            for first, count, row in self.number_runs:
+                numbers[row:row + count, a:a + m] = slots[:, first:first + count].T
+        for first, count, row in self.word_runs:
+            self.words[row:row + count, a:a + m] = slots[:, first:first + count].T
+        self.n += m
+
+    def __len__(self):
+        return self.n
+
+    def trim(self):
+        """Lets go of the room beyond the cases held (views, not copies)."""
+        self.numbers = self.numbers[:, :self.n]
+        if self.words is not None:
+            self.words = self.words[:, :self.n]
+        return self
+
+    @classmethod
+    def concatenate(cls, parts):
+        out = cls(parts[0].layout, set(parts[0].numeric) | {i for i, _ in parts[0].strings}, 0)
+        out.numbers = np.concatenate([p.trim().numbers for p in parts], axis=1)
+        if out.words is not None:
+            out.words = np.concatenate([p.words for p in parts], axis=1)
+        out.n = out.numbers.shape[1] if out.numeric else sum(p.n for p in parts)
+        return out
+
+
+def _with_rows(runs):
+    """Runs of slots [first, count] with the row of each run's first slot
+    among the runs' rows."""
+    out, row = [], 0
+    for first, count in runs:
+        out.append((first, count, row))
+        row += count
+    return out
 
 
 def string_columns(raw, layout, factorize=factorize_numpy, only=None):
     """The string variables' values by variable number (of those in `only`,
-    by default all), object arrays of str without trailing blanks. Each
-    column's 8-byte words are grouped into distinct values (by a 64-bit key
-    checked against the words), so each distinct value is decoded once."""
-    slots, columns, n = raw.view("<u8"), {}, raw.shape[0]
-    strings = layout.strings if only is None else [s for s in layout.strings if s[0] in only]
+    by default all), object arrays of str without trailing blanks; raw is an
+    (n, case_size) byte array of cases or their Columns. Each column's 8-byte
+    words are grouped into distinct values (by a 64-bit key checked against
+    the words), so each distinct value is decoded once."""
+    if not isinstance(raw, Columns):
+        strings = {i for i, _ in layout.strings} if only is None else only
+        raw = Columns.of(raw, layout, strings)
+    columns, n = {}, raw.n
+    strings = raw.strings if only is None else [s for s in raw.strings if s[0] in only]
     if not strings:
         return columns
     # The keys and codes are shared by the columns and lie beside the words,
     # as fresh memory is dear on some machines; the columns are the rows of
     # one array, for the same reason.
-    words, out, row = string_words(slots, layout.runs(strings), 2), object_rows(len(strings), n), 0
+    words, out = raw.words, object_rows(len(strings), n)
+    rows = dict(zip((i for i, _ in raw.strings),
+                    np.cumsum([0] + [size // 8 for _, size in raw.strings]).tolist()))
     keys, scratch, block_bytes = words[-2], words[-1].view(np.intp), _block_bytes()
     # Rows drawn at random (the same each time): rows at a fixed step can
     # miss values that repeat with a period.
@@ -236,7 +310,7 @@ def string_columns(raw, layout, factorize=factorize_numpy, only=None):
     # Temporaries of objects in blocks that stay in the cache.
     block = 4096 if block_bytes is None else max(512, min(4096, block_bytes // 8))
     for (i, size), column in zip(strings, out):
-        w, row = words[row:row + size // 8], row + size // 8
+        w = words[rows[i]:rows[i] + size // 8]
         key = w[0] if len(w) == 1 else _keys(w, keys)
         codes, distinct = scratch, few_distinct(w, key, scratch, sample, block_bytes)
         if distinct is None:
@@ -291,10 +365,20 @@ def _padded(texts, size, width, name):
     return np.array([e.ljust(size) for e in encoded] + [b" " * size], dtype=f"S{size}")
 
 
+def _addresses(values):
+    """The addresses of the objects of an object array, as integers (a view
+    that lives no longer than the array's own references)."""
+    words = (ctypes.c_ssize_t * len(values)).from_address(values.ctypes.data)
+    return np.ctypeslib.as_array(words)
+
+
 def factorize_texts(values):
     """Codes of the texts (-1 for None) and the distinct texts. pandas
-    groups them by hashing, far quicker than NumPy's sorting."""
-    values = np.asarray(values, dtype=object)
+    groups them by hashing, far quicker than NumPy's sorting. A column of
+    few distinct texts holds each as one object many times: such a column
+    is grouped by the objects' addresses first, integers that hash far
+    quicker than texts, and only its distinct objects by their texts."""
+    values = np.ascontiguousarray(values, dtype=object)
     try:
         import pandas
     except ImportError:
@@ -303,7 +387,13 @@ def factorize_texts(values):
         codes = np.full(len(values), -1, dtype=np.intp)
         codes[present] = inverse
         return codes, unique
-    return pandas.factorize(values)
+    if len(values) < 2 * SAMPLE_ROWS or len(set(_addresses(values[:SAMPLE_ROWS]).tolist())) > SAMPLE_ROWS // 4:
+        return pandas.factorize(values)
+    at, first = pandas.factorize(_addresses(values))
+    # The objects are those at the first row of each address, in the order
+    # they first come, so their codes keep the order of first appearance.
+    codes, unique = pandas.factorize(values[first_rows(at, len(first))])
+    return codes[at], unique
 
 
 def encode_strings(values, size, width, name):

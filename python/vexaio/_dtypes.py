@@ -22,18 +22,22 @@ _NS_LIMIT_SECONDS = 9.2e9
 _EXACT_LIMIT = 2**53
 
 
-def seconds_of_ns(ns, epoch=EPOCH_SECONDS):
+def seconds_of_ns(ns, epoch=EPOCH_SECONDS, fractions=False):
     """Date values (or durations with epoch 0) of int64 nanoseconds, NaN for
     NaT: for each the double nearest to the exact time. The whole seconds
     are exact in a double; adding the fraction rounds once, and no time of
     whole nanoseconds lies near enough to a midpoint between two doubles
-    for the fraction's own rounding to matter."""
+    for the fraction's own rounding to matter. With `fractions`, also
+    whether any time has a fraction of a second."""
     ns = np.asarray(ns, dtype=np.int64)
     nat = ns == _NAT
     whole, part = np.divmod(ns, _NS)
     out = (whole + epoch).astype(np.float64) + part / 1e9
     out[nat] = np.nan
-    return out
+    if not fractions:
+        return out
+    part[nat] = 0
+    return out, bool(part.any())
 
 
 def ns_of_seconds(seconds, epoch=EPOCH_SECONDS):
@@ -70,9 +74,10 @@ def ns_of_seconds(seconds, epoch=EPOCH_SECONDS):
 def datetimes(seconds, name):
     """datetime64[ns] of date values, or None (with a warning) when one lies
     beyond what datetime64[ns] can hold."""
-    since_1970 = seconds - EPOCH_SECONDS
-    finite = since_1970[~np.isnan(since_1970)]
-    if np.any(np.abs(finite) > _NS_LIMIT_SECONDS):
+    # The earliest and latest pass over NaN (all NaN: NaN, which is no date).
+    low, high = ((np.fmin.reduce(seconds), np.fmax.reduce(seconds)) if len(seconds)
+                 else (EPOCH_SECONDS, EPOCH_SECONDS))
+    if max(abs(low - EPOCH_SECONDS), abs(high - EPOCH_SECONDS)) > _NS_LIMIT_SECONDS:
         warnings.warn(f"vexaio: {name} holds dates outside 1678-2261; kept as seconds since 1582",
                       stacklevel=4)
         return None
@@ -80,10 +85,14 @@ def datetimes(seconds, name):
 
 
 def check_integers(values, name, index, big_integers):
-    """The float64 values of an integer column; ValueError for a value
-    beyond what a double holds exactly, naming the column and its first
-    row, unless big_integers is "round". None when they go as text."""
+    """The values of an integer column as numbers: the integers themselves
+    where a double holds them all exactly (made doubles as they are
+    written), else float64; ValueError for a value beyond what a double
+    holds exactly, naming the column and its first row, unless big_integers
+    is "round". None when they go as text."""
     values = np.asarray(values)
+    if values.size == 0 or (values.max() <= _EXACT_LIMIT and values.min() >= -_EXACT_LIMIT):
+        return values
     if values.dtype.kind == "u":
         inexact = values > _EXACT_LIMIT
     else:

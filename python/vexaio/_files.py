@@ -1,9 +1,9 @@
 """Reading and writing files with NumPy columns: the dictionary, all cases or
 chunks of them, and a new file from columns and a dictionary."""
+import collections
 import concurrent.futures
 import contextlib
 import ctypes
-import dataclasses
 import os
 from typing import Iterator, NamedTuple, Optional, Union
 
@@ -14,6 +14,11 @@ from ._capi import SYSMIS, check, lib, open_error, path_bytes
 from ._dictionary import Dictionary, define_dictionary, read_dictionary as _read_dictionary
 
 CHUNK_ROWS = 65536
+# The size of a block of cases that the reader decodes while the last is
+# turned into columns.
+COLUMN_BLOCK_BYTES = 1 << 20
+# The size of a block of cases that write() encodes while the last is written.
+WRITE_BLOCK_BYTES = 1 << 20
 PathLike = Union[str, bytes, os.PathLike]
 Password = Optional[Union[str, bytes]]
 
@@ -41,7 +46,7 @@ class _Reader:
         if code > 0:
             raise open_error(code, path_bytes(path), f"opening {os.fsdecode(path)!r}",
                              password=None if password is None else _password_bytes(password))
-        self.handle, self.read, self.slots = h.value, 0, None
+        self.handle, self.read = h.value, 0
         try:
             self.dictionary = _read_dictionary(self.handle)
             self.layout = _cases.Layout(self.dictionary.variables)
@@ -53,46 +58,51 @@ class _Reader:
             self.close()
             raise
 
-    def select(self, names):
-        """From now on rows() gives only the slots of these variables (in
-        file order), as cases of self.kept, laid out as self.kept_layout.
-        The cases pass through one small buffer that stays in the cache,
-        which is quicker than filling memory with whole cases."""
-        self.kept, self.kept_layout = self.dictionary, self.layout
-        chosen = [i for i, v in enumerate(self.dictionary.variables) if v.name in names]
-        if len(chosen) == len(self.dictionary.variables):
-            return
-        self.kept = dataclasses.replace(self.dictionary,
-                                        variables=[self.dictionary.variables[i] for i in chosen])
-        self.kept_layout = _cases.Layout(self.kept.variables)
-        offsets, sizes = self.layout.offsets, self.layout.sizes
-        self.slots = np.concatenate([np.arange(offsets[i] // 8, (offsets[i] + sizes[i]) // 8)
-                                     for i in chosen]).astype(np.intp)
-        # Cases of about 256 KiB: the decoded cases stay in the cache.
-        self.scratch = np.empty((max(16, (256 << 10) // self.layout.case_size), self.layout.case_size),
-                                np.uint8)
-
     def rows(self, limit):
         """The next cases, at most `limit`, as an (n, case_size) byte array
         whose numeric slots hold NaN for system-missing."""
-        if self.slots is not None:
-            return self._selected_rows(limit)
         raw = _cases.new_rows(limit, self.layout.case_size)
         n = _cases.read_rows(self.handle, raw, self.read)
         self.read += n
         return raw[:n]
 
-    def _selected_rows(self, limit):
-        out = _cases.new_rows(limit, self.kept_layout.case_size)
-        slots, done = out.view("<u8"), 0
-        while done < limit:
-            want = min(len(self.scratch), limit - done)
-            got = _cases.read_rows(self.handle, self.scratch[:want], self.read)
-            np.take(self.scratch[:got].view("<u8"), self.slots, axis=1, out=slots[done:done + got])
-            done, self.read = done + got, self.read + got
-            if got < want:
-                break
-        return out[:done]
+    def columns(self, limit, chosen):
+        """The next cases, at most `limit`, as the Columns of the variables
+        numbered in `chosen`. The library decodes a block of cases into a
+        small buffer that stays in the cache, and the block is turned into
+        columns from there. With cases enough, a thread has the library
+        decode the next block (it lets go of the interpreter meanwhile)
+        while this one turns the last into columns; the library's calls on
+        the handle stay one at a time."""
+        out = _cases.Columns(self.layout, chosen, limit)
+        # Blocks of enough cases that each column's share of a block is a
+        # long run of memory, not a scatter of short ones.
+        block = max(1, min(limit, max(512, COLUMN_BLOCK_BYTES // max(self.layout.case_size, 1))))
+        buffers = [_cases.new_rows(block, self.layout.case_size) for _ in range(2 if limit > 2 * block else 1)]
+        if len(buffers) == 1:
+            while out.n < limit:
+                want = min(block, limit - out.n)
+                got = _cases.read_rows(self.handle, buffers[0][:want], self.read + out.n)
+                out.add(buffers[0][:got])
+                if got < want:
+                    break
+        else:
+            with concurrent.futures.ThreadPoolExecutor(1, "vexaio-read") as decoder:
+                def decode(k, start):
+                    """Block k, of the cases from `start` on, decoding."""
+                    want = min(block, limit - start)
+                    return want, decoder.submit(_cases.read_rows, self.handle, buffers[k % 2][:want],
+                                                self.read + start)
+
+                k, (want, pending) = 0, decode(0, 0)
+                while pending is not None:
+                    got, start = pending.result(), out.n
+                    following = decode(k + 1, start + got) if got == want and start + got < limit \
+                        else (0, None)
+                    out.add(buffers[k % 2][:got])
+                    k, (want, pending) = k + 1, following
+        self.read += out.n
+        return out.trim()
 
     def seek(self, case, position=None):
         """Makes case number `case` (from 0) the next one read; straight there
@@ -109,24 +119,31 @@ class _Reader:
         check(lib.vexaGetCasePosition(self.handle, ctypes.byref(at)), "finding a case's position")
         return at.value
 
-    def all_rows(self):
-        """The remaining cases. The header's case count sizes the first read
-        unless no memory can hold that many (a damaged count); reading goes
-        on in chunks while cases keep coming."""
+    def all_rows(self, chosen=None):
+        """The remaining cases, as an (n, case_size) byte array, or as the
+        Columns of the variables numbered in `chosen`. The header's case
+        count sizes the first read unless no memory can hold that many (a
+        damaged count); reading goes on in chunks while cases keep coming."""
         parts, limit = [], self.dictionary.case_count or CHUNK_ROWS
         while True:
             try:
-                parts.append(self.rows(limit))
+                parts.append(self.rows(limit) if chosen is None else self.columns(limit, chosen))
             except MemoryError:
                 if limit == CHUNK_ROWS:
                     raise
                 limit = CHUNK_ROWS
                 continue
-            if parts[-1].shape[0] < limit:
+            if len(parts[-1]) < limit:
                 break
             limit = CHUNK_ROWS
-        parts = [p for p in parts if p.shape[0]] or parts[:1]
-        return parts[0] if len(parts) == 1 else np.concatenate(parts)
+        parts = [p for p in parts if len(p)] or parts[:1]
+        if len(parts) == 1:
+            return parts[0]
+        return np.concatenate(parts) if chosen is None else _cases.Columns.concatenate(parts)
+
+    def chosen(self, names):
+        """The numbers of the variables of these names."""
+        return [i for i, v in enumerate(self.dictionary.variables) if v.name in names]
 
     def close(self):
         if self.handle >= 0:
@@ -141,12 +158,12 @@ class _Reader:
 
 
 def columns_of(raw, dictionary, layout, factorize=_cases.factorize_numpy, only=None, copy=False):
-    """Columns by name, of every variable or of those named in `only`: views
-    of the buffer's numeric slots (float64, NaN for system-missing; copies
+    """Columns by name, of every variable or of those named in `only`, of an
+    (n, case_size) array of cases or their Columns: views of the buffer's
+    numeric slots or rows of the Columns' numbers (float64, NaN for system-missing; copies
     with `copy`, which leave the buffer free), or object arrays of str. The
     texts of variables left out are not decoded."""
     chosen = [i for i, v in enumerate(dictionary.variables) if only is None or v.name in only]
-    slots = raw.view("<f8")
     strings = _cases.string_columns(raw, layout, factorize,
                                     {i for i in chosen if dictionary.variables[i].is_string})
     out = {}
@@ -154,8 +171,10 @@ def columns_of(raw, dictionary, layout, factorize=_cases.factorize_numpy, only=N
         v = dictionary.variables[i]
         if v.is_string:
             out[v.name] = strings[i]
+        elif isinstance(raw, _cases.Columns):  # rows of an array of the columns'
+            out[v.name] = raw.numbers[raw.row_of[i]]
         else:
-            column = slots[:, layout.offsets[i] // 8]
+            column = raw.view("<f8")[:, layout.offsets[i] // 8]
             out[v.name] = column.copy() if copy else column
     return out
 
@@ -194,24 +213,85 @@ def iter_chunks(path: PathLike, rows: int = 100_000, password: Password = None) 
             yield columns_of(raw, r.dictionary, r.layout)
 
 
-def encode_rows(dictionary, columns, start, stop):
-    """Rows start to stop of the columns as an (n, case_size) array of cases."""
-    layout = _cases.Layout(dictionary.variables)
-    raw = np.empty((stop - start, layout.case_size), dtype=np.uint8)
-    slots, nan = raw.view("<f8"), np.empty(stop - start, bool)
-    for i, v in enumerate(dictionary.variables):
-        values, off, size = columns[v.name], layout.offsets[i], layout.sizes[i]
-        if isinstance(values, _cases.Texts):
-            raw[:, off:off + size] = values.rows(start, stop, size, v.width, v.name)
-            continue
-        values = values[start:stop]
-        if v.is_string:
-            raw[:, off:off + size] = _cases.encode_strings(values, size, v.width, v.name)
-        else:
-            x, slot = np.asarray(values, dtype=np.float64), slots[:, off // 8]
-            np.copyto(slot, x)
-            np.copyto(slot, SYSMIS, where=np.isnan(x, out=nan))
-    return raw
+class Encoder:
+    """Turns the columns of a dictionary's variables into cases, a range of
+    rows at a time. Neighbouring numeric variables whose columns lie in one
+    array (the rows of one of pandas' blocks, as after filtering a frame)
+    are copied together, as one two-dimensional copy, which reads each case's
+    numbers once instead of once per column."""
+
+    def __init__(self, dictionary, columns):
+        self.layout = layout = _cases.Layout(dictionary.variables)
+        self.steps = []  # (slot or offset, size, values, variable or None for numbers)
+        for i, v in enumerate(dictionary.variables):
+            values, off = columns[v.name], layout.offsets[i]
+            if isinstance(values, _cases.Texts) or v.is_string:
+                self.steps.append((off, layout.sizes[i], values, v))
+                continue
+            # Integers and booleans become doubles a block at a time.
+            x = np.asarray(values).reshape(-1)
+            if x.dtype.kind not in "iubf" or x.dtype.itemsize > 8:
+                x = x.astype(np.float64)
+            last = self.steps[-1] if self.steps else None
+            if last is not None and last[3] is None and last[0] + last[1] == off // 8 \
+                    and _follows(last[2], x):
+                last[2].append(x)
+                self.steps[-1] = (last[0], last[1] + 1, last[2], None)
+            else:
+                self.steps.append((off // 8, 1, [x], None))
+        self.steps = [(at, size, _side_by_side(values) if v is None else values, v)
+                      for at, size, values, v in self.steps]
+
+    def rows(self, start, stop, out=None):
+        """Rows start to stop as an (n, case_size) array of cases, in `out`
+        (a (rows, case_size) byte array of at least n rows) if given."""
+        n = stop - start
+        raw = np.empty((n, self.layout.case_size), dtype=np.uint8) if out is None else out[:n]
+        slots = raw.view("<f8")
+        for at, size, values, v in self.steps:
+            if v is None:  # `size` numeric slots from `at` on
+                x, slot = values[start:stop], slots[:, at:at + size]
+                np.copyto(slot, x)
+                if x.dtype.kind == "f":
+                    nan = np.isnan(x)
+                    if nan.any():
+                        np.copyto(slot, SYSMIS, where=nan)
+            elif isinstance(values, _cases.Texts):
+                raw[:, at:at + size] = values.rows(start, stop, size, v.width, v.name)
+            else:
+                raw[:, at:at + size] = _cases.encode_strings(values[start:stop], size, v.width, v.name)
+        return raw
+
+
+def _owner(x):
+    return x if x.base is None else x.base
+
+
+def _follows(run, x):
+    """Whether the column x lies in the array of the columns of the run
+    where the next of them would."""
+    first = run[0]
+    if (_owner(x) is not _owner(first) or x.dtype != first.dtype or x.strides != first.strides
+            or x.shape != first.shape):
+        return None
+    step = (run[1] if len(run) > 1 else x).ctypes.data - first.ctypes.data
+    return step != 0 and x.ctypes.data - first.ctypes.data == step * len(run)
+
+
+def _side_by_side(run):
+    """The columns of a run as one (rows, k) array: a view of their array."""
+    first = run[0]
+    if len(run) == 1:
+        return first[:, None]
+    step = run[1].ctypes.data - first.ctypes.data
+    return np.lib.stride_tricks.as_strided(first, (len(first), len(run)), (first.strides[0], step),
+                                           writeable=False)
+
+
+def encode_rows(dictionary, columns, start, stop, out=None):
+    """Rows start to stop of the columns as an (n, case_size) array of cases,
+    in `out` (a (rows, case_size) byte array of at least n rows) if given."""
+    return Encoder(dictionary, columns).rows(start, stop, out)
 
 
 def write(path: PathLike, dictionary: Dictionary, columns: dict, password: Password = None) -> None:
@@ -225,19 +305,25 @@ def write(path: PathLike, dictionary: Dictionary, columns: dict, password: Passw
         raise ValueError("the columns differ in length")
     n = lengths.pop() if lengths else 0
     # A thread writes each block of cases (the library lets go of the
-    # interpreter meanwhile) while this one encodes the next; the library's
-    # calls on the handle stay one at a time. The thread is done before the
-    # file is finished or abandoned.
+    # interpreter meanwhile) while this one encodes the next into the other
+    # of two buffers, small enough to stay in the cache, and used again and
+    # again, as fresh memory is dear; the library's calls on the handle
+    # stay one at a time. The thread is done before the file is finished or
+    # abandoned.
+    case_size = _cases.Layout(variables).case_size
+    block = max(256, min(CHUNK_ROWS, WRITE_BLOCK_BYTES // max(case_size, 1)))
+    buffers = [np.empty((min(block, n), case_size), np.uint8) for _ in range(2)]
+    encoder = Encoder(dictionary, columns)
     with writing(path, dictionary, password) as put, \
             concurrent.futures.ThreadPoolExecutor(1, "vexaio-write") as writer:
-        pending = None
-        for start in range(0, n, CHUNK_ROWS):
-            raw = encode_rows(dictionary, columns, start, min(n, start + CHUNK_ROWS))
-            if pending is not None:
-                pending.result()
-            pending = writer.submit(put, raw)
-        if pending is not None:
-            pending.result()
+        pending = collections.deque()
+        for k, start in enumerate(range(0, n, block)):
+            if len(pending) == 2:  # the write of the buffer to be filled again
+                pending.popleft().result()
+            raw = encoder.rows(start, min(n, start + block), buffers[k % 2])
+            pending.append(writer.submit(put, raw))
+        for p in pending:
+            p.result()
 
 
 @contextlib.contextmanager

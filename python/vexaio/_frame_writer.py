@@ -2,6 +2,7 @@
 where it still fits, else from the column), its values as the file holds
 them, the dtype recorded where the file's types would not give it back,
 the index as columns, and the names repaired."""
+import concurrent.futures
 import copy
 import os
 import warnings
@@ -24,28 +25,47 @@ PathLike = Union[str, bytes, os.PathLike]
 
 # The widest string variable.
 MAX_WIDTH = 32767
+# Values a frame has at least when its columns are prepared by two threads.
+PARALLEL_VALUES = 1 << 20
+
+
+def _has_fraction(x):
+    """Whether a finite number of x has a fraction; its first rows are
+    looked at first, where a column of fractions shows them at once."""
+    with np.errstate(invalid="ignore"):
+        for part in (x[:4096], x):
+            if np.any(part != np.round(part), where=np.isfinite(part)):
+                return True
+    return False
 
 
 def _number_format(x, integral=False):
-    """The F format of numbers, integral ones when they are known to be."""
-    finite = x if integral else x[np.isfinite(x)]
-    if integral and np.isnan(x).any():
-        finite = x[~np.isnan(x)]
-    if finite.size == 0:
+    """The F format of numbers, integral ones when they are known to be. The
+    smallest and largest pass over NaN without a copy of the others."""
+    if x.size == 0:
         return "F8.2"
-    low, high = finite.min(), finite.max()
+    low, high = np.fmin.reduce(x), np.fmax.reduce(x)
+    if np.isinf(low) or np.isinf(high):
+        finite = x[np.isfinite(x)]
+        low, high = (finite.min(), finite.max()) if finite.size else (np.nan, np.nan)
+    if np.isnan(low):
+        return "F8.2"
     digits = len(str(int(max(abs(low), abs(high))))) + int(low < 0)
-    if integral or np.all(finite == np.round(finite)):
+    if integral or not _has_fraction(x):
         return f"F{min(digits, 40)}.0"
     return f"F{min(max(digits + 3, 8), 40)}.2"
 
 
-def _date_format(ns):
-    """The format of datetimes, given as int64 nanoseconds."""
-    present = ns[ns != np.iinfo(np.int64).min]
-    if not (present % (86400 * 10**9)).any():
-        return "DATE11"
-    return "DATETIME20" if not (present % 10**9).any() else "DATETIME23.2"
+def _date_format(seconds, fractions):
+    """The format of date values (NaN for none), given whether any has a
+    fraction of a second. The day's test is exact in doubles: date values
+    of datetime64[ns] are whole numbers far below 2**53."""
+    if fractions:
+        return "DATETIME23.2"
+    with np.errstate(invalid="ignore"):
+        days = np.floor(seconds / 86400)
+        days *= 86400
+        return "DATETIME20" if np.any(days != seconds, where=~np.isnan(seconds)) else "DATE11"
 
 
 def _time_format(seconds):
@@ -98,22 +118,26 @@ def _fit_texts(v, texts, name, index):
 
 
 def _column(pd, name, series, base, big_integers="raise"):
-    """The variable and the values that a column writes. A variable of the
-    frame's dictionary is kept where it still fits the column."""
+    """The variable and the values that a column writes, and for a column
+    of texts their Texts where it was worth making them here (else None).
+    A variable of the frame's dictionary is kept where it still fits the
+    column."""
     dtype = series.dtype
     string_like = pd.api.types.is_object_dtype(dtype) or pd.api.types.is_string_dtype(dtype)
     is_cat = isinstance(dtype, pd.CategoricalDtype)
     is_int = pd.api.types.is_integer_dtype(dtype) and not is_cat
     recorded = dtype_text(pd, dtype)
-    numbers = None
+    numbers = texts = None
     if is_cat:
         wants_string = base is not None and base.is_string
     elif string_like:
-        kind = pd.api.types.infer_dtype(series, skipna=True)
+        # The kind of the distinct values is the kind of the column.
+        texts = Texts(*factorize_texts(series.to_numpy(dtype=object)))
+        kind = pd.api.types.infer_dtype(texts.unique, skipna=True)
         if kind in ("string", "empty"):
             wants_string = True
         elif kind in ("integer", "floating", "mixed-integer-float", "decimal"):
-            wants_string, series = False, series.astype(np.float64)
+            wants_string, series, texts = False, series.astype(np.float64), None
         else:
             raise TypeError(f"vexaio: column {name!r} holds {kind} values, not texts or numbers")
     elif is_int:
@@ -147,9 +171,9 @@ def _column(pd, name, series, base, big_integers="raise"):
         if getattr(dtype, "tz", None) is not None:
             series = series.dt.tz_localize(None)
         ns = series.to_numpy(dtype="datetime64[ns]").view(np.int64)
-        values = seconds_of_ns(ns)
+        values, fractions = seconds_of_ns(ns, fractions=True)
         if v.print_format is None or format_type(v.print_format) not in DATE_FORMATS:
-            v.print_format = v.write_format = _date_format(ns)
+            v.print_format = v.write_format = _date_format(values, fractions)
     elif pd.api.types.is_timedelta64_dtype(dtype):
         values = seconds_of_ns(series.to_numpy(dtype="timedelta64[ns]").view(np.int64), epoch=0)
         if format_type(v.print_format) not in ("TIME", "DTIME", "MTIME"):
@@ -163,6 +187,8 @@ def _column(pd, name, series, base, big_integers="raise"):
         values = series.to_numpy(dtype=object)
         if pd.api.types.is_string_dtype(dtype) and not pd.api.types.is_object_dtype(dtype):
             values = np.where(pd.isna(values), None, values)
+    elif dtype == np.float64 or dtype == np.bool_:
+        values = series.to_numpy()  # a view, where the column lies in a block of columns
     else:
         values = series.to_numpy(dtype=np.float64, na_value=np.nan)
     if wants_string:
@@ -171,7 +197,7 @@ def _column(pd, name, series, base, big_integers="raise"):
     elif v.print_format is None:
         v.print_format = v.write_format = ("F1.0" if pd.api.types.is_bool_dtype(dtype)
                                            else _number_format(values, numbers is not None))
-    return v, values
+    return v, values, texts
 
 
 def _missing_text(v, texts):
@@ -239,7 +265,8 @@ def write_dataframe(df: "pandas.DataFrame", path: PathLike, compression: str = "
     protected (and byte-code compressed, not zlib). Warnings name the
     column whose labels are cut or whose dictionary entry was lost to a
     renamed column."""
-    out, columns = frame_dictionary(df, compression, labels, dictionary, index, names, big_integers)
+    out, columns = frame_dictionary(df, compression, labels, dictionary, index, names, big_integers,
+                                    threads=2)
     write(path, out, columns, password=password)
 
 
@@ -278,9 +305,10 @@ def _lost_to_renaming(known, columns):
 
 
 def frame_dictionary(df, compression="bytecode", labels=None, dictionary=None, index=None,
-                     names="repair", big_integers="raise"):
+                     names="repair", big_integers="raise", threads=1):
     """The Dictionary that write_dataframe writes a frame with, and the
-    columns of values it writes, by variable name."""
+    columns of values it writes, by variable name; the columns prepared by
+    up to `threads` threads."""
     pd = _pandas()
     if dictionary is None:
         dictionary = df.attrs.get(DICTIONARY_ATTR)
@@ -294,18 +322,33 @@ def frame_dictionary(df, compression="bytecode", labels=None, dictionary=None, i
     _lost_to_renaming(known, list(df.columns))
     rows = df.index
     df, levels = _with_index(pd, df, index)
+
+    def prepare(column, series):
+        v, values, texts = _column(pd, column, series, known.get(column), big_integers)
+        restored = _restore_codes(pd, values, missing.get(column), rows)
+        values = texts if texts is not None and restored is values else restored
+        if v.is_string and not isinstance(values, Texts):
+            values = Texts(*factorize_texts(values))
+        return v, values
+
+    # The columns are prepared by two threads when there are rows enough
+    # to pay for them: NumPy and pandas let go of the interpreter in their
+    # loops over the values. A failure is that of the first failing column.
+    pairs = list(df.items())
+    if threads > 1 and len(df) * len(pairs) >= PARALLEL_VALUES and len(pairs) > 1:
+        with concurrent.futures.ThreadPoolExecutor(threads, "vexaio-prepare") as pool:
+            prepared = list(pool.map(lambda p: prepare(*p), pairs))
+    else:
+        prepared = [prepare(*p) for p in pairs]
     variables, columns = [], {}
-    for j, (column, name) in enumerate(zip(df.columns, variable_names(df.columns, names))):
-        series = df.iloc[:, j]
-        v, values = _column(pd, column, series, known.get(column), big_integers)
+    for j, ((column, _), name, (v, values)) in enumerate(
+            zip(pairs, variable_names(df.columns, names), prepared)):
         v.name = name
         v.value_labels.update((labels or {}).get(column, {}))
         if j < len(levels):
             v.attributes[INDEX_ATTR] = str(j)
         variables.append(v)
-        values = _restore_codes(pd, values, missing.get(column), rows)
         if v.is_string:
-            values = Texts(*factorize_texts(values))
             _fit_texts(v, values, column, rows)
             _missing_text(v, values)
         columns[name] = values

@@ -4,6 +4,7 @@ with their codes kept, dates as datetime64, value labels as categoricals on
 request, the dtypes and index that write_dataframe recorded restored, and
 the dictionary of a read kept in the frame's attrs so that writing the frame
 back keeps it. pandas is imported on first use."""
+import concurrent.futures
 import os
 import warnings
 from typing import TYPE_CHECKING, Iterator, Optional, Sequence, Union
@@ -18,6 +19,9 @@ from ._files import CHUNK_ROWS, _Reader, columns_of
 # Series of the user-missing codes that became NaN, indexed by row label.
 DICTIONARY_ATTR = "vexaio"
 MISSING_ATTR = "vexaio_missing"
+# Cases a frame has at least when its numbers and texts are converted by two
+# threads.
+PARALLEL_ROWS = 65536
 
 if TYPE_CHECKING:
     import pandas
@@ -128,15 +132,18 @@ def _wanted(d, columns, index_col):
         index = []
     else:
         index = [index_col] if isinstance(index_col, str) else list(index_col)
-    unknown = [n for n in names + index if n not in d.names]
+    known = set(d.names)
+    unknown = [n for n in names + index if n not in known]
     if unknown:
         raise KeyError(f"vexaio: the file has no variables {unknown}")
     if len(set(names)) != len(names):
         raise ValueError("vexaio: columns names a variable twice")
     if columns is None:
-        names = [n for n in names if n not in index]
+        in_index = set(index)
+        names = [n for n in names if n not in in_index]
     elif index_col is None:
-        index = [n for n in index if n not in names]
+        asked = set(names)
+        index = [n for n in index if n not in asked]
     return names, index
 
 
@@ -173,103 +180,164 @@ def read_dataframe(path: PathLike, columns: Optional[Sequence[str]] = None, rows
             raise ValueError("vexaio: chunksize must be at least 1")
         return _chunks(path, columns, rows, chunksize, labels, dates, index_col, password)
     with _Reader(path, password) as r:
-        _select(r, columns, index_col)
+        chosen = _chosen(r, columns, index_col)
         start, stop = _case_range(rows, r.dictionary.case_count)
-        raw = _take(r, start, stop)
-    return frame_of(raw, r.kept, r.kept_layout, labels, dates, start, columns, index_col,
-                    r.dictionary)
+        cases = _take(r, start, stop, chosen)
+    return frame_of(cases, r.dictionary, r.layout, labels, dates, start, columns, index_col)
 
 
-def _select(r, columns, index_col):
-    """Has the reader read only the variables the frame needs."""
+def _chosen(r, columns, index_col):
+    """The numbers of the variables the frame needs: only their values are
+    taken from the cases."""
     names, index = _wanted(r.dictionary, columns, index_col)
-    r.select(set(names) | set(index))
+    return r.chosen(set(names) | set(index))
 
 
-def _take(r, start, stop):
-    """Cases start to stop (None: to the end) of an open reader."""
+def _take(r, start, stop, chosen):
+    """The Columns of cases start to stop (None: to the end) of an open
+    reader."""
     if start:
         r.seek(start)
     if stop is None:
-        return r.all_rows()
+        return r.all_rows(chosen)
     if r.dictionary.case_count is not None:
-        return r.rows(stop - start)
+        return r.columns(stop - start, chosen)
     parts = []
-    while r.read < stop and (not parts or parts[-1].shape[0]):
-        parts.append(r.rows(min(CHUNK_ROWS, stop - r.read)))
-    return np.concatenate(parts) if len(parts) != 1 else parts[0]
+    while r.read < stop and (not parts or len(parts[-1])):
+        parts.append(r.columns(min(CHUNK_ROWS, stop - r.read), chosen))
+    return _cases.Columns.concatenate(parts) if len(parts) != 1 else parts[0]
 
 
 def _chunks(path, columns, rows, chunksize, labels, dates, index_col, password):
     """The iterator of chunks, over a file opened (and checked) at once."""
     r = _Reader(path, password)
     try:
-        _select(r, columns, index_col)
+        chosen = _chosen(r, columns, index_col)
         start, stop = _case_range(rows, r.dictionary.case_count)
         if start:
             r.seek(start)
     except BaseException:
         r.close()
         raise
-    return _chunk_frames(r, stop, chunksize, labels, dates, columns, index_col)
+    return _chunk_frames(r, stop, chunksize, labels, dates, columns, index_col, chosen)
 
 
-def _chunk_frames(r, stop, chunksize, labels, dates, columns, index_col):
+def _chunk_frames(r, stop, chunksize, labels, dates, columns, index_col, chosen):
     with r:
         while stop is None or r.read < stop:
             first = r.read
-            raw = r.rows(chunksize if stop is None else min(chunksize, stop - first))
-            if raw.shape[0] == 0:
+            cases = r.columns(chunksize if stop is None else min(chunksize, stop - first), chosen)
+            if len(cases) == 0:
                 return
-            yield frame_of(raw, r.kept, r.kept_layout, labels, dates, first, columns, index_col,
-                           r.dictionary)
+            yield frame_of(cases, r.dictionary, r.layout, labels, dates, first, columns, index_col)
 
 
-def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, index_col=None,
-             whole=None):
+def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, index_col=None):
     """The DataFrame of an (n, case_size) array of cases of the dictionary
-    d as read_dataframe makes it, its rows labelled from `first` on; `whole`
-    is the file's dictionary when d holds only some of its variables."""
+    d, or of their Columns, as read_dataframe makes it, its rows labelled
+    from `first` on."""
     pd = _pandas()
     names, index = _wanted(d, columns, index_col)
     wanted = names + [n for n in index if n not in names]
-    values_of = columns_of(raw, d, layout, lambda keys: _factorize_pandas(pd, keys), set(wanted),
-                           copy=columns is not None)
     chosen = set(d.names) if labels is True else set() if labels in (None, False) else set(labels)
     if labels not in (None, True, False) and not chosen <= set(d.names):
         raise KeyError(f"vexaio: labels names columns the file does not have: "
                        f"{sorted(chosen - set(d.names))}")
     variables = {v.name: v for v in d.variables}
-    missing, out = {}, {}
-    for name in wanted:
-        v, values = variables[name], values_of[name]
-        if v.missing_values or v.missing_range is not None:
-            mask = _user_missing(values, v)
-            if mask.any():
-                missing[name] = (values[mask], np.flatnonzero(mask))
-                values[mask] = None if v.is_string else np.nan
-        if dates and v.is_date:
-            stamps = datetimes(values, v.name)
-            values = values if stamps is None else stamps
-        is_category = v.attributes.get(DTYPE_ATTR) == "category"
-        if v.value_labels and (name in chosen or (labels is None and is_category)):
-            cat = _categorical(pd, values, v, strict=name in chosen)
-            values = values if cat is None else cat
-        out[name] = restore(pd, values, v, labels)
-    # Without copying, each numeric column stays a view of the buffer of cases.
-    row_labels = pd.RangeIndex(first, first + raw.shape[0])
-    df = pd.DataFrame(out, columns=wanted, copy=False, index=row_labels)
+    missing = {}
+
+    values_of = {}
+
+    def convert(names):
+        """The columns of these names as the frame has them."""
+        values_of.update(columns_of(raw, d, layout, lambda keys: _factorize_pandas(pd, keys),
+                                    set(names), copy=columns is not None))
+        out = {}
+        for name in names:
+            v, values = variables[name], values_of[name]
+            if v.missing_values or v.missing_range is not None:
+                mask = _user_missing(values, v)
+                if mask.any():
+                    missing[name] = (values[mask], np.flatnonzero(mask))
+                    values[mask] = None if v.is_string else np.nan
+            if dates and v.is_date:
+                stamps = datetimes(values, v.name)
+                values = values if stamps is None else stamps
+            is_category = v.attributes.get(DTYPE_ATTR) == "category"
+            if v.value_labels and (name in chosen or (labels is None and is_category)):
+                cat = _categorical(pd, values, v, strict=name in chosen)
+                values = values if cat is None else cat
+            out[name] = restore(pd, values, v, labels)
+        return out
+
+    texts = [n for n in wanted if variables[n].is_string]
+    numbers = [n for n in wanted if not variables[n].is_string]
+    if texts and numbers and len(raw) >= PARALLEL_ROWS:
+        # The numbers are converted on a second thread (NumPy lets go of
+        # the interpreter in its loops) while this one makes the texts.
+        with concurrent.futures.ThreadPoolExecutor(1, "vexaio-convert") as converter:
+            pending = converter.submit(convert, numbers)
+            out = convert(texts)
+            out.update(pending.result())
+    else:
+        out = convert(wanted)
+    # Without copying, each numeric column stays a row of the array of numbers.
+    row_labels = pd.RangeIndex(first, first + len(raw))
+    df = _frame(pd, out, wanted, row_labels, *_block_of(raw, d, out, values_of, numbers))
     if index:
         df = df.set_index(index, drop=True)
         df = df[names] if list(df.columns) != names else df
         if index_col is None:  # the names write_dataframe gives unnamed levels
             df.index.names = [None if n == "index" or n == f"level_{i}" else n
                               for i, n in enumerate(df.index.names)]
-    df.attrs[DICTIONARY_ATTR] = whole or d
+    df.attrs[DICTIONARY_ATTR] = d
     df.attrs[MISSING_ATTR] = MissingCodes(
         {name: pd.Series(codes, index=df.index[at]) for name, (codes, at) in missing.items()
          if name in names})
     return df
+
+
+def _block_of(raw, d, out, values_of, names):
+    """The numbers that are columns of the frame as they were read, as one
+    (columns, rows) array and their names, when they are neighbouring rows
+    of the Columns' numbers in the frame's order; else (None, [])."""
+    if not isinstance(raw, _cases.Columns):
+        return None, []
+    number = {v.name: i for i, v in enumerate(d.variables)}
+    kept = [n for n in names if out[n] is values_of[n]]
+    rows = [raw.row_of[number[n]] for n in kept]
+    if len(rows) < 2 or rows != list(range(rows[0], rows[0] + len(rows))):
+        return None, []
+    return raw.numbers[rows[0]:rows[0] + len(rows)], kept
+
+
+def _frame(pd, out, wanted, index, block=None, in_block=()):
+    """The DataFrame of the columns `out` in the order `wanted`. The columns
+    named in_block, in this order, are the rows of the array `block`, which
+    becomes one of pandas' blocks as it is: else pandas copies them into one
+    before the first filter or selection of rows (twice the memory for a
+    while). That takes pandas' own block manager; where another version of
+    pandas does not offer it as this one does, each column is a block of its
+    own."""
+    if block is not None:
+        try:
+            from pandas.core.internals import BlockManager, api
+            at = {name: i for i, name in enumerate(wanted)}
+            own = set(in_block)
+            blocks = [api.make_block(block, placement=[at[n] for n in in_block], ndim=2)]
+            blocks += [api.make_block(out[n].reshape(1, -1) if isinstance(out[n], np.ndarray) else out[n],
+                                      placement=[at[n]], ndim=2) for n in wanted if n not in own]
+            manager = BlockManager(blocks, [pd.Index(wanted), index])
+            with warnings.catch_warnings():
+                warnings.simplefilter("ignore", DeprecationWarning)
+                df = pd.DataFrame(manager)
+            if list(df.columns) == wanted and len(df) == len(index):
+                return df
+        except (ImportError, AttributeError, TypeError, ValueError, AssertionError):
+            pass
+    # In order, not by columns=, which has pandas look into every column
+    # (an IntegerArray would be made objects on the way).
+    return pd.DataFrame({n: out[n] for n in wanted}, copy=False, index=index)
 
 
 def _factorize_pandas(pd, keys):

@@ -24,7 +24,7 @@ import dask
 from dask.base import get_scheduler
 from dask.base import tokenize
 from dask.dataframe import from_delayed, methods
-from dask.dataframe.utils import clear_known_categories
+from dask.dataframe.utils import clear_known_categories, has_known_categories
 
 from . import _cases
 from ._capi import ENCODING, VexaError, check, lib
@@ -136,12 +136,13 @@ class _CaseRange:
         first, count, last, position = part["first"], part["count"], part["last"], part["at"]
         with _open_readers.reader(self.path, self.password) as r:
             r.seek(first, position)
-            parts = [r.rows(count)]
-            while last and parts[-1].shape[0]:
-                parts.append(r.rows(CHUNK_ROWS))
-        parts = [p for p in parts if p.shape[0]] or parts[:1]
-        raw = parts[0] if len(parts) == 1 else np.concatenate(parts)
-        return frame_of(raw, r.dictionary, r.layout, self.labels, self.dates, first, self.columns,
+            chosen = r.chosen(set(self.columns))
+            parts = [r.columns(count, chosen)]
+            while last and len(parts[-1]):
+                parts.append(r.columns(CHUNK_ROWS, chosen))
+        parts = [p for p in parts if len(p)] or parts[:1]
+        cases = parts[0] if len(parts) == 1 else _cases.Columns.concatenate(parts)
+        return frame_of(cases, r.dictionary, r.layout, self.labels, self.dates, first, self.columns,
                         index_col=False)
 
 
@@ -190,24 +191,77 @@ def to_vexa(ddf: "dask.dataframe.DataFrame", path: PathLike, compression: str = 
     """Writes a Dask DataFrame (of `columns`, by default all) as one new
     file, the same file that write_dataframe(ddf.compute(), path, ...,
     index=False) writes with these arguments; `dictionary` defaults to the
-    one of read_dask. With a password the file is written protected. Two passes over the
-    partitions: the first finds the variables (widest text, largest number
-    and so on, column by column), the second has each worker turn its
+    one of read_dask. With a password the file is written protected.
+
+    When every column keeps its variable of the dictionary (as the columns
+    of read_dask do: same kind, formats given), the variables are known
+    before a case is read, and one pass suffices: each worker turns its
     partition into cases, which are written in order while the next
-    partitions are computed. Written beside the target and renamed over it,
-    so a failure leaves any existing file as it was."""
+    partitions are computed; a worker whose partition asks for another
+    variable (a longer text, a missing text, ...) says so, and the write
+    starts again as below. Otherwise two passes over the partitions: the
+    first finds the variables (widest text, largest number and so on,
+    column by column), the second writes as above. Written beside the
+    target and renamed over it, so a failure leaves any existing file as
+    it was."""
     if dictionary is None:
         dictionary = ddf._meta.attrs.get(DICTIONARY_ATTR)
     if columns is not None:
         ddf = ddf[list(columns)]
     parts = ddf.to_delayed()
+    out = _known_variables(ddf._meta, compression, labels, dictionary, big_integers)
+    if out is not None and _write_cases(parts, out, labels, big_integers, path, password, dictionary):
+        return
     sketch = methods.concat(dask.compute(*(dask.delayed(_sketch)(p, big_integers) for p in parts)))
     sketch.attrs = {}
     out, _ = frame_dictionary(sketch, compression, labels, dictionary, False, "repair", big_integers)
-    cases = [dask.delayed(_cases_of)(p, out, big_integers) for p in parts]
-    with writing(path, out, password) as put:
-        for raw in _in_order(cases, _WRITE_AHEAD):
-            put(raw)
+    _write_cases(parts, out, labels, big_integers, path, password)
+
+
+def _known_variables(meta, compression, labels, dictionary, big_integers):
+    """The dictionary of the frame when no value of it can change it: every
+    column keeps its variable of the dictionary, formats and all. Else None.
+    What values still can change (a text longer than its variable, a
+    missing text, texts in a column of numbers) the workers check."""
+    if dictionary is None:
+        return None
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        try:
+            out, _ = frame_dictionary(meta.iloc[:0], compression, labels, dictionary, False,
+                                      "repair", big_integers)
+        except (TypeError, ValueError, KeyError):
+            return None
+    known = {v.name: v for v in dictionary.variables}
+    for column, v in zip(meta.columns, out.variables):
+        base, dtype = known.get(column), meta[column].dtype
+        if (base is None or (isinstance(dtype, _pandas().CategoricalDtype)
+                             and not has_known_categories(meta[column])) or v.name != column or base.is_string != v.is_string
+                or v.print_format != base.print_format
+                or (base.is_string and v.width != base.width)):
+            return None
+    return out
+
+
+class _OtherVariables(Exception):
+    """A partition's values ask for other variables than those assumed."""
+
+
+def _write_cases(parts, out, labels, big_integers, path, password, base=None):
+    """Writes the partitions' cases with the dictionary `out`. Given the
+    dictionary `base` the columns came with, the variables that each
+    partition makes of it must be those of `out`, else nothing is written
+    and the result is False."""
+    cases = [dask.delayed(_cases_of)(p, out, big_integers, labels, base) for p in parts]
+    try:
+        with writing(path, out, password) as put:
+            for raw in _in_order(cases, _WRITE_AHEAD):
+                if raw is None:
+                    raise _OtherVariables
+                put(raw)
+    except _OtherVariables:
+        return False
+    return True
 
 
 def _sketch(df, big_integers="raise"):
@@ -233,7 +287,7 @@ def _picks(pd, name, series, codes=None, big_integers="raise"):
     the user-missing codes of the column, by row label)."""
     if isinstance(series.dtype, pd.CategoricalDtype) or pd.api.types.is_bool_dtype(series.dtype):
         return [0]
-    v, values = _column(pd, str(name), series, None, big_integers)
+    v, values, _ = _column(pd, str(name), series, None, big_integers)
     if v.is_string:
         present = values[pd.notna(values)]
         if not len(present):
@@ -256,12 +310,17 @@ def _picks(pd, name, series, codes=None, big_integers="raise"):
     return [int(finite[i]) for i in found]
 
 
-def _cases_of(df, dictionary, big_integers="raise"):
-    """A partition as an (n, case_size) array of cases of the dictionary."""
+def _cases_of(df, dictionary, big_integers="raise", labels=None, base=None):
+    """A partition as an (n, case_size) array of cases of the dictionary;
+    given the dictionary `base` of the columns, None when the variables
+    that the partition makes of it are not those of the dictionary."""
     with warnings.catch_warnings():  # given once, by the sketch
         warnings.simplefilter("ignore")
-        _, columns = frame_dictionary(df, dictionary.compression, None, dictionary, False,
-                                      "repair", big_integers)
+        own, columns = frame_dictionary(df, dictionary.compression, labels,
+                                        dictionary if base is None else base, False, "repair",
+                                        big_integers)
+    if base is not None and own.variables != dictionary.variables:
+        return None
     return encode_rows(dictionary, columns, 0, len(df))
 
 

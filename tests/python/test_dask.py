@@ -176,3 +176,22 @@ def test_every_scheduler_reads_and_writes_protected_files(tmp_path, scheduler):
         vexaio.dask.to_vexa(ddf, out, password="pw2", columns=["x"])
     pd.testing.assert_frame_equal(back, vexaio.read_dataframe(path, columns=columns, password="pw"))
     pd.testing.assert_frame_equal(vexaio.read_dataframe(out, password="pw2"), back[["x"]])
+
+
+@pytest.mark.parametrize("change, one_pass", [
+    (lambda df: df[df["y"] > 0], True),  # the file's variables still hold every value
+    (lambda df: df.assign(s=df["s"] + "!" * 30), False),  # texts longer than their variable
+    (lambda df: df.assign(s=df["s"].where(df["y"] > 0)), False),  # missing texts
+    (lambda df: df.assign(s=df["s"].where(~(df["y"] > 2.8))), False),  # two, far into the file
+])
+def test_to_vexa_reads_once_unless_the_values_ask_for_other_variables(tmp_path, monkeypatch, change,
+                                                                       one_pass):
+    path, whole, parts = survey(tmp_path / "in.vexa", "bytecode"), tmp_path / "w.vexa", tmp_path / "p.vexa"
+    sketches, sketch = [], vexaio.dask._sketch
+    monkeypatch.setattr(vexaio.dask, "_sketch", lambda *a: sketches.append(1) or sketch(*a))
+    with dask.config.set(scheduler="sync"):
+        vexaio.dask.to_vexa(change(vexaio.dask.read_dask(path, partition_rows=PARTITION_ROWS)), parts)
+    vexaio.write_dataframe(change(vexaio.read_dataframe(path)), whole, index=False)
+    a, b = bytearray(whole.read_bytes()), bytearray(parts.read_bytes())
+    a[STAMP] = b[STAMP] = b""
+    assert a == b and (not sketches) == one_pass

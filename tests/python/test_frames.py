@@ -2,6 +2,7 @@
 and chunks equal a whole read, and what the file cannot hold is refused or
 warned about by column."""
 import errno
+import struct
 
 import numpy as np
 import pandas as pd
@@ -165,3 +166,70 @@ def test_the_index_is_written_and_read_as_pandas_users_expect(tmp_path, frame, w
     assert vexaio.read_dictionary(path).names == names
     pd.testing.assert_index_equal(back.index, index)
     assert back["a"].tolist() == frame["a"].tolist()
+
+
+@pytest.mark.parametrize("compression", ["none", "bytecode", "zlib"])
+def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, compression):
+    # Numbers in one of pandas' blocks (written together), texts shared as
+    # objects but for some equal copies, Nones and NaNs among them; written
+    # and read in one block on one thread, then in small blocks on two.
+    n = 5000
+    rng = np.random.default_rng(3)
+    numbers = rng.normal(size=(n, 12))
+    numbers[rng.random((n, 12)) < 0.1] = np.nan
+    df = pd.DataFrame(numbers, columns=[f"x{i}" for i in range(12)])
+    del df["x7"]  # the block's columns now lie with a gap
+    towns = np.array(["Genève", "Bern", "Zürich", None, np.nan], dtype=object)[rng.integers(0, 5, n)]
+    towns[::10] = ["".join(["Be", "rn"]) for _ in towns[::10]]
+    df.insert(5, "town", towns)
+    df["when"] = pd.to_datetime(rng.integers(0, 10**9, n), unit="s")
+    df["grade"] = pd.Categorical(rng.choice(["low", "high"], n), categories=["low", "high"])
+    df["count"] = pd.array(np.where(rng.random(n) < 0.1, None, rng.integers(0, 9, n)), dtype="Int64")
+    df["zoned"] = df["when"].dt.tz_localize("UTC")
+    expected = df.assign(town=df["town"].where(df["town"].notna(), None))
+    one, many = tmp_path / "one.vexa", tmp_path / "many.vexa"
+    vexaio.write_dataframe(df, one, compression=compression)
+    scattered = [c for c in df.columns if c != "x3"][::-2]
+    reads = [vexaio.read_dataframe(one), vexaio.read_dataframe(one, columns=scattered)]
+    monkeypatch.setattr(vexaio._files, "COLUMN_BLOCK_BYTES", 1)  # blocks of 512 cases
+    monkeypatch.setattr(vexaio._files, "WRITE_BLOCK_BYTES", 1)
+    monkeypatch.setattr(vexaio._frames, "PARALLEL_ROWS", 1)
+    monkeypatch.setattr(vexaio._frame_writer, "PARALLEL_VALUES", 1)
+    monkeypatch.setattr(vexaio._cases, "SCATTERED_RUNS", 0)
+    vexaio.write_dataframe(df, many, compression=compression)
+    a, b = bytearray(one.read_bytes()), bytearray(many.read_bytes())
+    a[92:109] = b[92:109] = b""
+    assert a == b
+    reads += [vexaio.read_dataframe(many), vexaio.read_dataframe(many, columns=scattered),
+              pd.concat(vexaio.read_dataframe(many, chunksize=1700))]
+    # Without a case count the cases come in chunks of CHUNK_ROWS.
+    monkeypatch.setattr(vexaio._files, "CHUNK_ROWS", 1500)
+    data = bytearray(many.read_bytes())
+    data[80:84] = struct.pack("<i", -1)
+    at = data.find(struct.pack("<4i", 7, 16, 8, 2))
+    if at >= 0:
+        data[at + 24:at + 32] = struct.pack("<q", -1)
+    many.write_bytes(data)
+    assert vexaio.read_dictionary(many).case_count is None
+    reads += [vexaio.read_dataframe(many), vexaio.read_dataframe(many, rows=(100, 4000)).reset_index(drop=True)]
+    for back in reads[:-1]:
+        pd.testing.assert_frame_equal(back, expected[list(back.columns)])
+    pd.testing.assert_frame_equal(reads[-1], expected[100:4000].reset_index(drop=True))
+    assert reads[0]._mgr.nblocks == 6  # the eleven numbers in one block, the others apart
+
+
+late = np.arange(6000.0)
+days = pd.Series(pd.to_datetime(np.arange(6000), unit="D"))
+
+
+@pytest.mark.parametrize("column, fmt", [
+    (late, "F4.0"), (-late, "F5.0"), (np.where(late == 5999, 0.5, late), "F8.2"),  # a late fraction
+    (np.where(late < 5, np.inf, late), "F4.0"), (np.where(late < 5, -np.inf, late - 1e6), "F7.0"),
+    (np.full(6000, np.nan), "F8.2"), (np.where(late % 2 == 0, np.nan, late), "F4.0"),
+    (days, "DATE11"), (days.where(days.index % 3 > 0), "DATE11"),
+    (days + pd.to_timedelta(np.where(late == 5999, 1, 0), unit="s"), "DATETIME20"),
+    (days + pd.to_timedelta(np.where(late == 5999, 1, 0), unit="ms"), "DATETIME23.2"),
+])
+def test_formats_follow_every_value(tmp_path, column, fmt):
+    vexaio.write_dataframe(pd.DataFrame({"c": column}), tmp_path / "f.vexa")
+    assert vexaio.read_dictionary(tmp_path / "f.vexa").variables[0].print_format == fmt
