@@ -27,6 +27,7 @@ import numpy as np
 import pandas as pd
 
 import vexaio
+from read_dataframe_bench import best  # beside this script
 
 
 def survey_frame(rows):
@@ -51,15 +52,6 @@ def timed(fn):
     start = time.perf_counter()
     fn()
     return time.perf_counter() - start
-
-
-def best(fn, repeat):
-    times = []
-    for _ in range(repeat):
-        start = time.perf_counter()
-        fn()
-        times.append(time.perf_counter() - start)
-    return min(times)
 
 
 def main():
