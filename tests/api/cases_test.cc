@@ -150,7 +150,7 @@ TEST(CaseReadingTest, BatchesReadWhatSingleCasesRead) {
   std::string cases;
   for (int i = 0; i < kCases; ++i) {
     const double values[3] = {static_cast<double>(i), static_cast<double>(i % 7), i / 3.0};
-    char record[kCaseBytes];
+    char record[kCaseBytes + 1];  // and the NUL of the text
     std::memcpy(record, values, 24);
     std::snprintf(record + 24, 9, "s%-7d", i % 1000);
     cases.append(record, kCaseBytes);

@@ -16,8 +16,10 @@ bool ParseNumber(std::string_view text, double* value);
 // integer from 2^53 up that has no double of its own ("9007199254740993"),
 // NaN or an infinity taken from text.
 const char* NumberChange(std::string_view text, double value);
-// The change of an integer whose digits are lost.
-inline constexpr const char* kDigitsLost = "integer beyond 2^53 stored with digits lost";
+// The change of an integer whose digits are lost: one array, so that a
+// change is told by its address in every file (copies of a string literal
+// need not share one).
+inline constexpr char kDigitsLost[] = "integer beyond 2^53 stored with digits lost";
 
 // The date value of a day the calendar has (from 14 Oct 1582); false for
 // any other.
