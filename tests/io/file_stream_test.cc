@@ -61,7 +61,9 @@ class FileStreamTest : public ::testing::TestWithParam<std::tuple<size_t, bool>>
 // Through a transform all of it speaks plain positions, and the buffers
 // that held plain bytes are wiped when they go.
 TEST_P(FileStreamTest, ReadsAndRandomOperationsMatchTheFile) {
-  const auto [size, transformed] = GetParam();
+  // Not a structured binding: the lambdas below capture them.
+  const size_t size = std::get<0>(GetParam());
+  const bool transformed = std::get<1>(GetParam());
   testing::TempDir dir;
   std::string model = Pattern(3 * size + 777);
   const std::string path = dir.Write("data.vexa", transformed ? Stored(model) : model);
