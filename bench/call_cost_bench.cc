@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_shapes.h"
 #include "ratio_report.h"
 #include "vexaio.h"
 
@@ -67,14 +68,7 @@ const BenchFile& File(int compression, bool text) {
     vexaWholeCaseOut(h, record);
   }
   if (vexaCloseWrite(h) != VEXA_OK) std::abort();
-  // On disk before anything is timed, so that the kernel's write-back does
-  // not run during the timings, and read once, so that it is in the cache.
-  const int fd = ::open(f.path.c_str(), O_RDONLY);
-  ::fdatasync(fd);
-  std::vector<char> chunk(1 << 20);
-  while (::read(fd, chunk.data(), chunk.size()) > 0) {
-  }
-  ::close(fd);
+  vexa::bench::Settle(f.path);
   std::FILE* in = std::fopen(f.path.c_str(), "rb");
   std::vector<char> head(1 << 16);
   const size_t got = std::fread(head.data(), 1, head.size(), in);
