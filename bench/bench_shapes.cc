@@ -16,7 +16,10 @@ void Settle(const std::string& path) {
   if (fd < 0) return;
   ::fdatasync(fd);
   static char chunk[1 << 20];
-  while (::read(fd, chunk, sizeof chunk) > 0) {
+  for (int pass = 0; pass < 2; ++pass) {
+    off_t at = 0;
+    ssize_t got;
+    while ((got = ::pread(fd, chunk, sizeof chunk, at)) > 0) at += got;
   }
   ::close(fd);
 }

@@ -29,9 +29,11 @@ void MakeCase(Shape s, int64_t n, char* out);
 
 // Makes a file just written settle before anything is timed: its pages
 // are written to disk (so that the kernel's write-back of gigabytes made
-// moments ago does not run during the timings that follow, as it did when
-// a benchmark ran slower inside the whole run than alone), then read once,
-// so that every benchmark finds it in the page cache.
+// moments ago does not run during the timings that follow), then read
+// twice, so that every benchmark finds it in the page cache as the later
+// benchmarks on a file do: the second read of a file after it was written
+// took more processor time than the reads after it, which made the first
+// benchmark on a file, alone or first in the run, the slower.
 void Settle(const std::string& path);
 
 // The name of variable i of a shape: numerics first, then strings.

@@ -62,9 +62,11 @@ int OpenCommitted(Shape s, int compression) {
 // Every timed write makes a new file, the old one removed before the clock
 // runs: a file that replaces another is also flushed to the disk at its
 // close, which measures the disk rather than the writer.
-void RemoveUntimed(benchmark::State& state, const std::string& path) {
+void RemoveUntimed(benchmark::State& state, ProcessCpu& cpu, const std::string& path) {
   state.PauseTiming();
+  cpu.Pause();
   ::unlink(path.c_str());
+  cpu.Resume();
   state.ResumeTiming();
 }
 
@@ -111,8 +113,9 @@ void BM_PlainWrite(benchmark::State& state) {
     ::close(fd);
   };
   write_all();  // warms the page cache
+  ProcessCpu process_cpu(state);
   for (auto _ : state) {
-    RemoveUntimed(state, Dir().File("plain.bin"));
+    RemoveUntimed(state, process_cpu, Dir().File("plain.bin"));
     write_all();
   }
   state.SetBytesProcessed(state.iterations() * cases * static_cast<int64_t>(batch.bytes));
@@ -141,6 +144,7 @@ void BM_BareEncode(benchmark::State& state) {
   const int64_t cases = CaseCount(s);
   std::vector<char> out(static_cast<size_t>(cases) * batch.bytes / 8 * 9 + 72);
   std::memset(out.data(), 0, out.size());
+  ProcessCpu process_cpu(state);
   for (auto _ : state) {
     MemorySink sink(out);
     vexa::ByteCodeEncoder encoder(sink);
@@ -163,8 +167,9 @@ void BM_WholeCaseOut(benchmark::State& state) {
     vexaCloseWrite(h);
   };
   write_all();  // warms the page cache
+  ProcessCpu process_cpu(state);
   for (auto _ : state) {
-    RemoveUntimed(state, Dir().File("out.vexa"));
+    RemoveUntimed(state, process_cpu, Dir().File("out.vexa"));
     write_all();
   }
   state.SetBytesProcessed(state.iterations() * cases * static_cast<int64_t>(batch.bytes));
@@ -178,7 +183,9 @@ void BM_SetValuesAndCommit(benchmark::State& state) {
   Batch batch(s);
   const int64_t cases = CaseCount(s);
   char text[9] = {};
+  ProcessCpu process_cpu(state);
   for (auto _ : state) {
+    RemoveUntimed(state, process_cpu, Dir().File("out.vexa"));
     int h = OpenCommitted(s, compression);
     for (int64_t n = 0; n < cases; ++n) {
       const char* c = batch.Case(n);
@@ -229,10 +236,15 @@ void BM_CommitHeader(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * variables);
 }
 
+// Yardsticks and calls alike are timed by the clock on the wall: the
+// library's worker threads are part of what a call costs, and a yardstick
+// timed by its own processor time would gain on the calls whenever other
+// work shares the machine.
 BENCHMARK(BM_PlainWrite)
     ->Args({kSurvey, 0})->Args({kSurvey, 1})->Args({kWide, 0})->Args({kWide, 1})
     ->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_BareEncode)->Arg(kSurvey)->Arg(kWide)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareEncode)
+    ->Arg(kSurvey)->Arg(kWide)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WholeCaseOut)
     ->Args({kSurvey, 0})->Args({kSurvey, 1})->Args({kWide, 0})->Args({kWide, 1})
     ->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -241,18 +253,18 @@ BENCHMARK(BM_SetValuesAndCommit)
     ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CommitHeader)->Arg(20000)->Unit(benchmark::kMillisecond);
 
-// The targets: uncompressed vexaWholeCaseOut at 0.9x (survey) and 0.8x
-// (wide) of write() of the same bytes; byte-code at those ratios of the
-// slower of the bare encode loop and write() of the byte code, which the
-// report names; the value-by-value writer at 0.8 s per GiB or less.
+// The targets: uncompressed vexaWholeCaseOut at 0.9x of write() of the
+// same bytes; byte-code at 0.8x of the slower of the bare encode loop and
+// write() of the byte code, which the report names; the value-by-value
+// writer at 0.8 s per GiB or less.
 void Report(const Rates& r) {
   for (Shape s : {kSurvey, kWide}) {
     const std::string shape = "/" + std::to_string(s);
-    const std::string aim = s == kSurvey ? ">= 0.9" : ">= 0.8";
+    const std::string aim = ">= 0.8";
     r.Ratio("BM_WholeCaseOut" + shape + " uncompressed / write()",
             r.Of("BM_WholeCaseOut" + shape + "/0/real_time"),
-            r.Of("BM_PlainWrite" + shape + "/0/real_time"), aim);
-    const double encode = r.Of("BM_BareEncode" + shape);
+            r.Of("BM_PlainWrite" + shape + "/0/real_time"), ">= 0.9");
+    const double encode = r.Of("BM_BareEncode" + shape + "/real_time");
     const double write = r.Of("BM_PlainWrite" + shape + "/1/real_time");
     const bool encode_slower = encode > 0 && (write <= 0 || encode < write);
     r.Ratio("BM_WholeCaseOut" + shape + " bytecode / " +

@@ -80,10 +80,38 @@ void CompressedSystemFile::Truncated(std::string message) const {
   throw e;
 }
 
+size_t CompressedSystemFile::DecodeWholeBlocks(char* out, size_t produced, size_t want) {
+  const char* const start = window_.Peek();
+  const char* const end = start + window_.Available();
+  const char* p = start;
+  const char* last = nullptr;
+  // Any block fits in kMaxBlockSize bytes, so no block read here runs past
+  // the window's end.
+  while (want - produced >= static_cast<size_t>(kKeySize) &&
+         end - p >= static_cast<ptrdiff_t>(kMaxBlockSize)) {
+    const auto* control = reinterpret_cast<const uint8_t*>(p);
+    if (!EightValues(control)) break;
+    last = p;
+    p = DecodeEight(control, p + kKeySize, out + produced * 8);
+    produced += kKeySize;
+  }
+  if (last != nullptr) {
+    // The last block decoded is the block used up, as LoadBlock leaves it.
+    block_offset_ = window_.Offset() + (last - start);
+    block_size_ = p - last;
+    window_.Advance(static_cast<size_t>(p - start));
+  }
+  return produced;
+}
+
 size_t CompressedSystemFile::DecodeCase(char* out) {
   if (end_of_data_) return 0;
   size_t produced = 0;
   while (produced < slots_) {
+    if (block_.index == kKeySize && swap_map_ == nullptr && slots_ - produced >= kKeySize) {
+      produced = DecodeWholeBlocks(out, produced, slots_);
+      if (produced == slots_) break;
+    }
     if (block_.index == kKeySize && !NextBlockInCase(produced)) return 0;
     if (block_.index == 0 && swap_map_ == nullptr && slots_ - produced >= kKeySize &&
         EightValues(block_.control)) {
@@ -189,20 +217,27 @@ bool CompressedSystemFile::ReadCase(char* out) {
 }
 
 void CompressedSystemFile::DecodeRun(char* out, size_t want, size_t& produced) {
-  produced = 0;
-  while (produced < want) {
-    if (block_.index == kKeySize && !LoadBlock()) {
-      end_of_data_ = true;
-      break;
+  // Counted in a register, and stored before each step that may raise.
+  size_t n = 0;
+  while (n < want) {
+    if (block_.index == kKeySize) {
+      n = DecodeWholeBlocks(out, n, want);
+      if (n == want) break;
+      produced = n;
+      if (!LoadBlock()) {
+        end_of_data_ = true;
+        break;
+      }
     }
-    if (block_.index == 0 && want - produced >= kKeySize && EightValues(block_.control)) {
-      block_.literal = DecodeEight(block_.control, block_.literal, out + produced * 8);
+    if (block_.index == 0 && want - n >= kKeySize && EightValues(block_.control)) {
+      block_.literal = DecodeEight(block_.control, block_.literal, out + n * 8);
       block_.index = kKeySize;
-      produced += kKeySize;
+      n += kKeySize;
       continue;
     }
-    produced = DecodeFromBlock<false>(block_, out, produced, want, nullptr);
+    n = DecodeFromBlock<false>(block_, out, n, want, nullptr);
   }
+  produced = n;
 }
 
 size_t CompressedSystemFile::ReadCases(char* out, size_t count, size_t& done) {

@@ -72,6 +72,11 @@ class CompressedSystemFile {
  private:
   // Walks the decoder to the target case, recording starts on the way.
   void MoveToTarget();
+  // With no block under way: decodes the blocks of eight values that the
+  // window holds whole straight into out slots [produced, want), as long as
+  // eight more are wanted; returns the new produced count. A block with
+  // fewer values is left for LoadBlock.
+  size_t DecodeWholeBlocks(char* out, size_t produced, size_t want);
   // Reads the block at the window's position into block_. False when the
   // data ends before it (no byte of it exists).
   bool NextBlock();

@@ -1,8 +1,8 @@
 // The byte-code codec on one reference table: each row's slots encode to the
 // row's bytes through the case writer (and its encoder), and the bytes
 // decode back to the slots through the file reader's read window at
-// several sizes and places. Every cut inside a row's bytes
-// is a truncation. A raw case write that fails is among the failing system
+// several sizes and places, a case at a time and in batches. Every cut
+// inside a row's bytes is a truncation. A raw case write that fails is among the failing system
 // calls of the fault tests.
 #include "sysfile/bytecode.h"
 
@@ -73,6 +73,11 @@ std::vector<Row> Rows() {
       {"case_starting_inside_a_block", N({1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 15, 16, 17, 18, 19}),
        9, "\x65\x66\x67\x68\x69\x6A\x6B\x6C\x6D\x6F\x70\x71\x72\x73\x74\x75\x76\x77\0\0\0\0\0\0"s,
        {0, 9}, true, false},
+      // Fillers inside a case between blocks of eight values.
+      {"fillers_between_whole_blocks", N({1, 2.5, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
+                                          17, 18, 19.5, 20, 21, 22, 23, 24}), 8,
+       "\x65\xFD\x67\x68\x69\x6A\x6B\x6C"s + N({2.5}) + "\x6D\x6E\0\x6F\0\0\x70\0\x71\x72\x73"
+       "\x74\x75\x76\xFD\x78"s + N({19.5}) + "\x79\x7A\x7B\x7C\0\0\0\0"s, {0, 16, 28}, false, false},
       // 252 ends its block: the 253 after it has no literal.
       {"code_252", N({1, 2, 3}), 3,
        "\x65\xFC\xFD\x65\x65\x65\x65\x65\x66\x67\0\0\0\0\0\0"s, {0}, false},
@@ -153,6 +158,16 @@ TEST_P(ByteCodeTableTest, BytesDecodeToTheSlotsInEveryWindow) {
     d.reader->SeekPosition(starts[0]);
     EXPECT_TRUE(d.reader->SkipCase());
     EXPECT_EQ(d.Next(), starts.size() > 1 ? r.slots.substr(case_bytes, case_bytes) : "<end>");
+    // A batch of one case leaves the decoder before the next; the rest follow.
+    Decoder batch(r.bytes, r.case_slots, pad);
+    std::string out(r.slots.size() + case_bytes, '?');
+    size_t done = 0;
+    EXPECT_EQ(batch.reader->ReadCases(out.data(), 1, done), 1u);
+    if (starts.size() > 1) {
+      EXPECT_EQ(batch.reader->Tell(), starts[1]);
+    }
+    EXPECT_EQ(batch.reader->ReadCases(&out[case_bytes], starts.size(), done), starts.size() - 1);
+    EXPECT_EQ(out.substr(0, r.slots.size()), r.slots);
   }
 }
 
