@@ -191,11 +191,10 @@ def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, c
     vexaio.write_dataframe(df, one, compression=compression)
     scattered = [c for c in df.columns if c != "x3"][::-2]
     reads = [vexaio.read_dataframe(one), vexaio.read_dataframe(one, columns=scattered)]
-    monkeypatch.setattr(vexaio._files, "COLUMN_BLOCK_BYTES", 1)  # blocks of 512 cases
+    monkeypatch.setattr(vexaio._cases, "CALL_ROWS", 512)
     monkeypatch.setattr(vexaio._files, "WRITE_BLOCK_BYTES", 1)
     monkeypatch.setattr(vexaio._frames, "PARALLEL_ROWS", 1)
     monkeypatch.setattr(vexaio._frame_writer, "PARALLEL_VALUES", 1)
-    monkeypatch.setattr(vexaio._cases, "SCATTERED_RUNS", 0)
     vexaio.write_dataframe(df, many, compression=compression)
     a, b = bytearray(one.read_bytes()), bytearray(many.read_bytes())
     a[92:109] = b[92:109] = b""
