@@ -149,17 +149,29 @@ def _verify(b, codes, distinct, block_bytes):
     """Whether every row of the (n, w) byte array b equals the row of
     `distinct` that its code names: compared with copies of their codes'
     texts, in blocks whose temporaries stay in the cache (or take about
-    block_bytes at most)."""
+    block_bytes at most). Where most rows of a block have one code, its
+    text fills the copies once, and only the other rows are copied."""
     n, w = b.shape
     block = max(64, min(65536, (block_bytes or 1 << 19) // max(w, 1)))
     flat = (lambda x: x.reshape(-1).view(np.uint64)) if w % 8 == 0 else (lambda x: x.reshape(-1))
     texts = np.ascontiguousarray(distinct).view(f"S{w}").reshape(-1)
-    copies = np.empty(min(block, n), f"S{w}")
+    copies, filled = np.empty(min(block, n), f"S{w}"), None
     same = np.empty(min(block, n) * w, bool)
     for a in range(0, n, block):
-        x = flat(b[a:a + block])
-        y = flat(np.take(texts, codes[a:a + block], out=copies[:min(block, n - a)]).view(np.uint8))
-        if not np.equal(x, y, out=same[:x.size]).all():
+        x, c = flat(b[a:a + block]), codes[a:a + block]
+        common = np.bincount(c, minlength=len(texts)).argmax() if len(texts) > 1 else 0
+        others = np.flatnonzero(c != common)
+        if len(others) * 4 < len(c):
+            if filled != common:
+                copies[:], filled = texts[common], common
+            copies[others] = texts[c[others]]
+            y = copies[:len(c)]
+        else:
+            y, filled = np.take(texts, c, out=copies[:len(c)]), None
+        equal = np.equal(x, flat(y.view(np.uint8)), out=same[:x.size]).all()
+        if filled is not None:
+            copies[others] = texts[common]
+        if not equal:
             return False
     return True
 
@@ -292,13 +304,15 @@ class Columns:
         block = max(512, min(CALL_ROWS, BLOCK_BYTES // max(1, sum(widths[i] for i in grouped))))
         into = {i: np.empty((min(block, limit), widths[i]), np.uint8) for i in grouped}
         start, got = self.n, ctypes.c_int()
+        # Where each variable's values go: (address, bytes a case), the
+        # address of a grouped one's block fixed.
+        places = [(row.ctypes.data, 8) for row in self.numbers]
+        places += [(into[i].ctypes.data, 0) if i in into else (self.texts[i].ctypes.data, widths[i])
+                   for i in order[len(self.numeric):]]
         while self.n < start + limit:
             want = min(start + limit - self.n, block if into else CALL_ROWS)
-            at = [row.ctypes.data + self.n * 8 for row in self.numbers]
-            at += [into[i].ctypes.data if i in into else self.texts[i].ctypes.data + self.n * widths[i]
-                   for i in order[len(self.numeric):]]
-            code = lib.vexaColumnsIn(h, len(order), handles, (ctypes.c_void_p * len(order))(*at), want,
-                                     NAN_FOR_SYSMIS, ctypes.byref(got))
+            at = (ctypes.c_void_p * len(order))(*(base + self.n * size for base, size in places))
+            code = lib.vexaColumnsIn(h, len(order), handles, at, want, NAN_FOR_SYSMIS, ctypes.byref(got))
             for i, texts in list(into.items()):
                 if not self.texts[i].add(texts[:got.value], self.n):
                     # Too many texts to group: the column keeps them all.
@@ -307,6 +321,8 @@ class Columns:
                     whole[self.n:self.n + got.value].view(np.uint8).reshape(got.value, -1)[:] = texts[:got.value]
                     self.texts[i] = whole
                     del into[i]
+                    k = order.index(i)
+                    places[k] = (whole.ctypes.data, widths[i])
             self.n += got.value
             if code and code != END_OF_DATA:
                 check(code, f"reading case {first + self.n - start + 1}")
