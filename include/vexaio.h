@@ -466,6 +466,17 @@ VEXA_API int vexaWholeCasesIn(int handle, void *caseRecs, int maxCases, int *cas
  * arrive as they are. An unknown option gives VEXA_E_FILE_READ. */
 VEXA_API int vexaWholeCasesInEx(int handle, void *caseRecs, int maxCases, int options,
                                int *casesRead);
+/* Addition to the standard calls: reads up to maxCases next cases, delivering
+ * only the chosen variables, each into its own array: columns[k] receives the
+ * values of variable varHandles[k] (a handle from vexaGetVarHandle; a
+ * variable may be chosen twice), case after case. A number takes one double
+ * a case; a string exactly its width in bytes a case (vexaGetVarInfo's width,
+ * blank-padded as stored, no NUL), so a string of width w is an array of
+ * w-byte texts. Options, results and *casesRead as for vexaWholeCasesInEx;
+ * numVars 0 passes over cases. A bad variable handle gives
+ * VEXA_E_BAD_VAR_HANDLE, a null array VEXA_E_FILE_READ. */
+VEXA_API int vexaColumnsIn(int handle, int numVars, const double *varHandles,
+                           void *const *columns, int maxCases, int options, int *casesRead);
 /* Makes the next read deliver case caseNumber (counted from 0). */
 VEXA_API int vexaSeekNextCase(int handle, int caseNumber);
 /* Addition to the standard calls: *position receives where the case that the

@@ -37,6 +37,7 @@ _PROTOTYPES = {
     "vexaWholeCaseIn": (c_int, [_H, c_void_p]),
     "vexaWholeCasesIn": (c_int, [_H, c_void_p, c_int, P(c_int)]),
     "vexaWholeCasesInEx": (c_int, [_H, c_void_p, c_int, c_int, P(c_int)]),
+    "vexaColumnsIn": (c_int, [_H, c_int, P(c_double), P(c_void_p), c_int, c_int, P(c_int)]),
     "vexaWholeCaseOut": (c_int, [_H, c_void_p]),
     "vexaWholeCasesOut": (c_int, [_H, c_void_p, c_int, P(c_int)]),
     "vexaSeekNextCase": (c_int, [_H, c_int]),

@@ -1,6 +1,7 @@
 """Cases as NumPy arrays. Whole cases travel between the library and one
-buffer of rows (vexaWholeCaseIn, vexaWholeCaseOut); columns are views of
-that buffer or vectorised copies of it, so no Python code runs per value. A
+buffer of rows (vexaWholeCaseIn, vexaWholeCaseOut), chosen variables from
+the library straight into arrays of their own (vexaColumnsIn); columns are
+views or vectorised copies, so no Python code runs per value. A
 case holds one 8-byte slot per numeric variable and ceil(width / 8) slots
 per string variable, its text padded with blanks."""
 import ctypes
@@ -24,6 +25,7 @@ class Layout:
 
     def __init__(self, variables):
         self.offsets, self.sizes = [], []
+        self.widths = [v.width for v in variables]
         offset = 0
         for v in variables:
             size = 8 if v.width == 0 else max(1, -(-v.width // 8)) * 8
@@ -32,18 +34,6 @@ class Layout:
             offset += size
         self.case_size = offset
         self.strings = [(i, self.sizes[i]) for i, v in enumerate(variables) if v.width > 0]
-
-    def runs(self, strings):
-        """The slots of the strings [(variable, size)] as runs of
-        neighbouring slots: [[first slot, slots], ...]."""
-        runs = []
-        for i, size in strings:
-            first = self.offsets[i] // 8
-            if runs and sum(runs[-1]) == first:
-                runs[-1][1] += size // 8
-            else:
-                runs.append([first, size // 8])
-        return runs
 
 
 # The size of a huge page: a large array that starts on such a boundary can
@@ -143,76 +133,151 @@ def _block_bytes():
     return max(threshold // 2, 4096)
 
 
-def _keys(w, keys):
-    """Stores into `keys` one 64-bit key per row of a column's words (slots,
-    rows), a hash of the words, and returns it."""
-    np.copyto(keys, w[0])
-    for part in w[1:]:
+def _hash(b):
+    """One 64-bit key per row of an (n, w) byte array of texts wider than 8
+    bytes: a hash of its 8-byte words (the last one ending at the row's end)."""
+    w = b.shape[1]
+    starts = list(range(0, w - 7, 8)) + ([w - 8] if w % 8 else [])
+    keys = np.array(b[:, :8].view(np.uint64)[:, 0])
+    for at in starts[1:]:
         np.multiply(keys, np.uint64(0x100000001B3), out=keys)
-        np.bitwise_xor(keys, part, out=keys)
+        np.bitwise_xor(keys, b[:, at:at + 8].view(np.uint64)[:, 0], out=keys)
     return keys
 
 
-def few_distinct(w, keys, codes, rows, block_bytes):
-    """The distinct words of a column's words (slots, rows), given their
-    keys, with the codes of the rows stored into `codes` (intp), when the
-    distinct values of the sample `rows` are all the column has and number
-    at most 256: every row is checked against its code, in blocks of
-    temporaries of at most block_bytes (None: one block). None otherwise."""
-    n = w.shape[1]
-    probe, where = np.unique(keys[rows], return_index=True)
-    if not 0 < len(probe) <= 256:
-        return None
-    distinct = np.ascontiguousarray(w[:, rows[where]])
-    # A byte of the keys in which the values differ finds a row's code in a
-    # table, quicker than a search; a value outside the sample fails the
-    # check either way.
-    probe_bytes = probe.view(np.uint8).reshape(-1, 8)
-    byte = next((b for b in range(8) if len(np.unique(probe_bytes[:, b])) == len(probe)), None)
-    if byte is not None:
-        table = np.zeros(256, dtype=np.intp)
-        table[probe_bytes[:, byte]] = np.arange(len(probe))
-    # Blocks whose temporaries stay in the cache; with a small block_bytes,
-    # blocks whose one temporary (the key bytes as indices, 8 bytes a row)
-    # is about twice block_bytes: the blocks are then few enough that the
-    # calls cost less than the pages malloc may take afresh for it.
-    block = 65536 if block_bytes is None else max(512, min(65536, block_bytes // 4))
-    word, same = np.empty(block, np.uint64), np.empty(block, bool)
+def _verify(b, codes, distinct, block_bytes):
+    """Whether every row of the (n, w) byte array b equals the row of
+    `distinct` that its code names: compared with copies of their codes'
+    texts, in blocks whose temporaries stay in the cache (or take about
+    block_bytes at most). Where most rows of a block have one code, its
+    text fills the copies once, and only the other rows are copied."""
+    n, w = b.shape
+    block = max(64, min(65536, (block_bytes or 1 << 19) // max(w, 1)))
+    flat = (lambda x: x.reshape(-1).view(np.uint64)) if w % 8 == 0 else (lambda x: x.reshape(-1))
+    texts = np.ascontiguousarray(distinct).view(f"S{w}").reshape(-1)
+    copies, filled = np.empty(min(block, n), f"S{w}"), None
+    same = np.empty(min(block, n) * w, bool)
     for a in range(0, n, block):
-        found, m = codes[a:a + block], min(block, n - a)
-        if byte is not None:
-            np.take(table, keys[a:a + block].view(np.uint8)[byte::8], out=found)
+        x, c = flat(b[a:a + block]), codes[a:a + block]
+        common = np.bincount(c, minlength=len(texts)).argmax() if len(texts) > 1 else 0
+        others = np.flatnonzero(c != common)
+        if len(others) * 4 < len(c):
+            if filled != common:
+                copies[:], filled = texts[common], common
+            copies[others] = texts[c[others]]
+            y = copies[:len(c)]
         else:
-            found[:] = np.searchsorted(probe, keys[a:a + block])
-            np.minimum(found, len(probe) - 1, out=found)
-        # Every word of every row against those of its code (the key alone
-        # for a column of one word, which is its word).
-        for known, row in zip([probe] + list(distinct[1:] if len(w) > 1 else []),
-                              [keys] + list(w[1:] if len(w) > 1 else [])):
-            np.take(known, found, out=word[:m])
-            np.equal(word[:m], row[a:a + block], out=same[:m])
-            if not same[:m].all():
-                return None
-        if len(w) > 1:
-            np.take(distinct[0], found, out=word[:m])
-            np.equal(word[:m], w[0, a:a + block], out=same[:m])
-            if not same[:m].all():
-                return None
-    return distinct
+            y, filled = np.take(texts, c, out=copies[:len(c)]), None
+        equal = np.equal(x, flat(y.view(np.uint8)), out=same[:x.size]).all()
+        if filled is not None:
+            copies[others] = texts[common]
+        if not equal:
+            return False
+    return True
 
 
-# Runs of numeric slots beyond which a block's numbers are gathered at once.
-SCATTERED_RUNS = 8
+def few_distinct(b, codes, rows, block_bytes):
+    """The distinct rows of the (n, w) byte array of texts b, with the
+    codes of the rows stored into `codes` (intp), when the distinct values
+    of the sample `rows` are all there are, number at most 256 and differ
+    in some one byte: a table of that byte gives each row's code, and
+    every row is checked against its code's. None otherwise."""
+    w = b.shape[1]
+    sample = np.ascontiguousarray(b[rows])
+    _, where = np.unique(sample.view(f"V{w}").ravel(), return_index=True)
+    if not 0 < len(where) <= 256:
+        return None
+    distinct = sample[where]
+    ordered = np.sort(distinct, axis=0)
+    apart = np.flatnonzero((ordered[1:] != ordered[:-1]).all(axis=0)) if len(distinct) > 1 else [0]
+    if not len(apart):
+        return None
+    table = np.zeros(256, dtype=np.intp)
+    table[distinct[:, apart[0]]] = np.arange(len(distinct))
+    np.take(table, b[:, apart[0]], out=codes)
+    return distinct if _verify(b, codes, distinct, block_bytes) else None
+
+
+def _grouped(values, factorize, sample, block_bytes):
+    """Codes of a column of texts (dtype S<w>) and its distinct texts, or
+    (None, None) when nearly all texts of the sample differ."""
+    n, w = len(values), values.dtype.itemsize
+    b = values.view(np.uint8).reshape(n, w)
+    codes = np.empty(n, np.intp)
+    distinct = few_distinct(b, codes, sample, block_bytes)
+    if distinct is None:
+        if n > len(sample) and len(np.unique(values[sample])) > 0.9 * len(sample):
+            return None, None
+        if w <= 8:  # the text itself, blank-padded to 8 bytes, is the key
+            keys = np.full(n, 0x2020202020202020, np.uint64)
+            keys.view(np.uint8).reshape(n, 8)[:, :w] = b
+        else:
+            keys = _hash(b)
+        codes, first = factorize(keys)
+        distinct = b[first]
+        if not _verify(b, codes, distinct, block_bytes):
+            codes, first = factorize_numpy(values.view(f"V{w}"))
+            distinct = b[first]
+    return codes, np.ascontiguousarray(distinct).view(f"S{w}").reshape(-1)
+
+
+class Grouped:
+    """A column of texts of width w as codes into its distinct texts (the
+    rows of a (k, w) byte array), made a block of rows at a time while the
+    block is in the cache, so that a wide column of few values never takes
+    the memory of all its texts. It holds at most 256 texts that differ in
+    some one byte, which then gives a row's code in a table; every row is
+    checked against its code's text."""
+
+    def __init__(self, w, capacity):
+        self.w, self.codes = w, np.empty(capacity, np.intp)
+        self.distinct = np.empty((0, w), np.uint8)
+        self.at, self.table = 0, np.zeros(256, np.intp)
+
+    def add(self, block, a):
+        """Codes the rows of the (m, w) byte array `block` as rows a to a + m;
+        False when the column's texts are too many or alike for a table."""
+        codes = self.codes[a:a + len(block)]
+        if len(self.distinct) and self._code(block, codes):
+            return True
+        known = set(self.distinct.view(f"V{self.w}").reshape(-1).tolist())
+        new = [t for t in np.unique(block.view(f"V{self.w}").reshape(-1)).tolist() if t not in known]
+        if len(known) + len(new) > 256:
+            return False
+        self.distinct = np.concatenate([self.distinct, np.frombuffer(b"".join(new), np.uint8).reshape(-1, self.w)])
+        ordered = np.sort(self.distinct, axis=0)
+        apart = np.flatnonzero((ordered[1:] != ordered[:-1]).all(axis=0)) if len(ordered) > 1 else [0]
+        if not len(apart):
+            return False
+        self.at = apart[0]
+        self.table[self.distinct[:, self.at]] = np.arange(len(self.distinct))
+        return self._code(block, codes)
+
+    def _code(self, block, codes):
+        np.take(self.table, block[:, self.at], out=codes)
+        return _verify(block, codes, self.distinct, None)
+
+    def texts(self, n):
+        """The first n texts, as an array of dtype S<w>."""
+        return np.ascontiguousarray(self.distinct[self.codes[:n]]).view(f"S{self.w}").reshape(-1)
+
+
+# Cases read by one call of the library; a read of at least GROUP_ROWS
+# cases groups its texts as they come, in blocks of about BLOCK_BYTES of
+# texts.
+CALL_ROWS = 1 << 16
+GROUP_ROWS = 1 << 16
+BLOCK_BYTES = 1 << 20
 
 
 class Columns:
     """Cases turned column by column: the numbers of the chosen numeric
     variables as the rows of one (numbers, rows) float64 array, NaN for
-    system-missing, and the 8-byte words of the chosen string variables as
-    the rows of one (words + 2, rows) array (two spare rows for grouping
-    the texts). Cases are added a block at a time, each block's cache lines
-    read once while they are in the cache, so the columns come out
-    contiguous, and the whole cases need never be in memory at once."""
+    system-missing, and the texts of each chosen string variable as an
+    array of dtype S<width>, blank-padded as stored, or Grouped. The
+    library delivers the columns so (read()), decoding a block of cases at
+    a time into a buffer that stays in its cache: the whole cases are never
+    in memory, and the values of the variables not chosen are never copied."""
 
     def __init__(self, layout, chosen, capacity):
         chosen = set(chosen)
@@ -221,38 +286,64 @@ class Columns:
         texts = {i for i, _ in self.strings}
         self.numeric = [i for i in range(len(layout.offsets)) if i in chosen and i not in texts]
         self.row_of = {i: r for r, i in enumerate(self.numeric)}
-        self.number_runs = _with_rows(layout.runs([(i, 8) for i in self.numeric]))
-        self.word_runs = _with_rows(layout.runs(self.strings))
-        # Numbers strewn over the cases are gathered by one indexing a block.
-        self.number_slots = None
-        if len(self.number_runs) > SCATTERED_RUNS:
-            self.number_slots = np.array([self.layout.offsets[i] // 8 for i in self.numeric], np.intp)
-        words = sum(count for _, count, _ in self.word_runs)
         self.numbers = _aligned((len(self.numeric), capacity), np.float64)
-        self.words = _aligned((words + 2, capacity), np.uint64) if self.strings else None
+        self.texts = {i: Grouped(layout.widths[i], capacity) if capacity >= GROUP_ROWS
+                      else _texts(capacity, layout.widths[i]) for i, _ in self.strings}
+
+    def read(self, h, limit, first):
+        """Reads up to `limit` next cases of the open file h after the cases
+        held, system-missing as NaN; returns how many arrived (fewer only at
+        the end of the data). `first` numbers the first, for the error
+        message. The library fills the arrays of numbers and of texts
+        directly, and a block's texts to be grouped into a buffer of their
+        own, grouped while they are still in this processor's cache."""
+        order = self.numeric + [i for i, _ in self.strings]
+        handles = (ctypes.c_double * len(order))(*(i + 1.0 for i in order))
+        widths = self.layout.widths
+        grouped = [i for i in order if isinstance(self.texts.get(i), Grouped)]
+        block = max(512, min(CALL_ROWS, BLOCK_BYTES // max(1, sum(widths[i] for i in grouped))))
+        into = {i: np.empty((min(block, limit), widths[i]), np.uint8) for i in grouped}
+        start, got = self.n, ctypes.c_int()
+        # Where each variable's values go: (address, bytes a case), the
+        # address of a grouped one's block fixed.
+        places = [(row.ctypes.data, 8) for row in self.numbers]
+        places += [(into[i].ctypes.data, 0) if i in into else (self.texts[i].ctypes.data, widths[i])
+                   for i in order[len(self.numeric):]]
+        while self.n < start + limit:
+            want = min(start + limit - self.n, block if into else CALL_ROWS)
+            at = (ctypes.c_void_p * len(order))(*(base + self.n * size for base, size in places))
+            code = lib.vexaColumnsIn(h, len(order), handles, at, want, NAN_FOR_SYSMIS, ctypes.byref(got))
+            for i, texts in list(into.items()):
+                if not self.texts[i].add(texts[:got.value], self.n):
+                    # Too many texts to group: the column keeps them all.
+                    whole = _texts(len(self.texts[i].codes), widths[i])
+                    whole[:self.n] = self.texts[i].texts(self.n)
+                    whole[self.n:self.n + got.value].view(np.uint8).reshape(got.value, -1)[:] = texts[:got.value]
+                    self.texts[i] = whole
+                    del into[i]
+                    k = order.index(i)
+                    places[k] = (whole.ctypes.data, widths[i])
+            self.n += got.value
+            if code and code != END_OF_DATA:
+                check(code, f"reading case {first + self.n - start + 1}")
+            if got.value < want:
+                break
+        return self.n - start
 
     @classmethod
     def of(cls, raw, layout, chosen):
         """The columns of an (n, case_size) byte array of cases."""
-        columns = cls(layout, chosen, raw.shape[0])
-        # Blocks of at least 1,024 cases, and at most a few thousand copies.
-        block = max(1024, raw.shape[0] * (len(columns.number_runs) + len(columns.word_runs)) // 4096)
-        for a in range(0, raw.shape[0], block):
-            columns.add(raw[a:a + block])
+        columns = cls(layout, chosen, 0)
+        columns.numbers = _aligned((len(columns.numeric), raw.shape[0]), np.float64)
+        columns.texts = {i: _texts(raw.shape[0], layout.widths[i]) for i in columns.texts}
+        slots = raw.view("<f8")
+        for i, row in columns.row_of.items():
+            columns.numbers[row] = slots[:, layout.offsets[i] // 8]
+        for i, texts in columns.texts.items():
+            off, w = layout.offsets[i], layout.widths[i]
+            texts.view(np.uint8).reshape(-1, w)[:] = raw[:, off:off + w]
+        columns.n = raw.shape[0]
         return columns
-
-    def add(self, raw):
-        """Adds the cases of an (m, case_size) byte array after those held."""
-        slots, a, m = raw.view("<u8"), self.n, raw.shape[0]
-        numbers = self.numbers.view(np.uint64)
-        if self.number_slots is not None:
-            numbers[:, a:a + m] = np.take(slots, self.number_slots, axis=1).T
-        else:
-            for first, count, row in self.number_runs:
-                numbers[row:row + count, a:a + m] = slots[:, first:first + count].T
-        for first, count, row in self.word_runs:
-            self.words[row:row + count, a:a + m] = slots[:, first:first + count].T
-        self.n += m
 
     def __len__(self):
         return self.n
@@ -260,70 +351,64 @@ class Columns:
     def trim(self):
         """Lets go of the room beyond the cases held (views, not copies)."""
         self.numbers = self.numbers[:, :self.n]
-        if self.words is not None:
-            self.words = self.words[:, :self.n]
+        for i, t in self.texts.items():
+            if isinstance(t, Grouped):
+                t.codes = t.codes[:self.n]
+            else:
+                self.texts[i] = t[:self.n]
         return self
 
     @classmethod
     def concatenate(cls, parts):
         out = cls(parts[0].layout, set(parts[0].numeric) | {i for i, _ in parts[0].strings}, 0)
         out.numbers = np.concatenate([p.trim().numbers for p in parts], axis=1)
-        if out.words is not None:
-            out.words = np.concatenate([p.words for p in parts], axis=1)
-        out.n = out.numbers.shape[1] if out.numeric else sum(p.n for p in parts)
+        out.texts = {i: np.concatenate([p.texts[i].texts(p.n) if isinstance(p.texts[i], Grouped)
+                                        else p.texts[i] for p in parts]) for i in out.texts}
+        out.n = sum(p.n for p in parts)
         return out
 
 
-def _with_rows(runs):
-    """Runs of slots [first, count] with the row of each run's first slot
-    among the runs' rows."""
-    out, row = [], 0
-    for first, count in runs:
-        out.append((first, count, row))
-        row += count
-    return out
+def _texts(n, w):
+    """An uninitialised array of n texts of width w (dtype S<w>)."""
+    return _aligned((n, w), np.uint8).view(f"S{w}").reshape(-1)
 
 
 def string_columns(raw, layout, factorize=factorize_numpy, only=None):
     """The string variables' values by variable number (of those in `only`,
     by default all), object arrays of str without trailing blanks; raw is an
-    (n, case_size) byte array of cases or their Columns. Each column's 8-byte
-    words are grouped into distinct values (by a 64-bit key checked against
-    the words), so each distinct value is decoded once."""
+    (n, case_size) byte array of cases or their Columns. A column's texts
+    are grouped into distinct values first (compared byte for byte), so
+    each distinct value is decoded once; a column of texts nearly all
+    different is decoded text by text."""
     if not isinstance(raw, Columns):
         strings = {i for i, _ in layout.strings} if only is None else only
         raw = Columns.of(raw, layout, strings)
     columns, n = {}, raw.n
-    strings = raw.strings if only is None else [s for s in raw.strings if s[0] in only]
+    strings = [i for i, _ in raw.strings if only is None or i in only]
     if not strings:
         return columns
-    # The keys and codes are shared by the columns and lie beside the words,
-    # as fresh memory is dear on some machines; the columns are the rows of
-    # one array, for the same reason.
-    words, out = raw.words, object_rows(len(strings), n)
-    rows = dict(zip((i for i, _ in raw.strings),
-                    np.cumsum([0] + [size // 8 for _, size in raw.strings]).tolist()))
-    keys, scratch, block_bytes = words[-2], words[-1].view(np.intp), _block_bytes()
+    # The columns are the rows of one array, as fresh memory is dear on
+    # some machines.
+    out, block_bytes = object_rows(len(strings), n), _block_bytes()
     # Rows drawn at random (the same each time): rows at a fixed step can
     # miss values that repeat with a period.
     sample = np.random.default_rng(0).integers(0, n, SAMPLE_ROWS) if n > SAMPLE_ROWS else np.arange(n)
     # Temporaries of objects in blocks that stay in the cache.
     block = 4096 if block_bytes is None else max(512, min(4096, block_bytes // 8))
-    for (i, size), column in zip(strings, out):
-        w = words[rows[i]:rows[i] + size // 8]
-        key = w[0] if len(w) == 1 else _keys(w, keys)
-        codes, distinct = scratch, few_distinct(w, key, scratch, sample, block_bytes)
-        if distinct is None:
-            codes, first = factorize(key)
-            if not np.array_equal(w[:, first][:, codes], w):
-                codes, first = factorize_numpy(np.ascontiguousarray(w.T).view(f"V{size}").ravel())
-            distinct = w[:, first]
-        unique = np.ascontiguousarray(distinct.T).view(f"S{size}").ravel()
-        texts = np.array([u.decode(ENCODING, "replace").rstrip(" ") for u in unique.tolist()],
-                         dtype=object)
-        # Indexing is much faster than take() for objects.
-        for a in range(0, n, block):
-            column[a:a + block] = texts[codes[a:a + block]]
+    for i, column in zip(strings, out):
+        values = raw.texts[i]
+        if isinstance(values, Grouped):
+            codes, unique = values.codes[:n], values.distinct.view(f"S{values.w}").reshape(-1)
+        else:
+            codes, unique = _grouped(values[:n], factorize, sample, block_bytes)
+        if codes is None:
+            column[:] = [u.decode(ENCODING, "replace").rstrip(" ") for u in values.tolist()]
+        else:
+            texts = np.array([u.decode(ENCODING, "replace").rstrip(" ") for u in unique.tolist()] + [""],
+                             dtype=object)[:-1]
+            # Indexing is much faster than take() for objects.
+            for a in range(0, n, block):
+                column[a:a + block] = texts[codes[a:a + block]]
         columns[i] = column
     return columns
 

@@ -47,6 +47,15 @@ def ns_of_seconds(seconds, epoch=EPOCH_SECONDS):
     frame comes back as it was wherever the file can tell it from its
     neighbours, and otherwise as the nearest time the file holds."""
     seconds = np.asarray(seconds, dtype=np.float64)
+    # Whole seconds (and NaN) alone, the usual case, in a few passes.
+    with np.errstate(invalid="ignore"):
+        out = seconds.astype(np.int64)
+    inexact = out != seconds
+    if not inexact.any() or np.array_equal(inexact, np.isnan(seconds)):
+        out -= epoch
+        out *= _NS
+        out[inexact] = _NAT
+        return out
     nan = np.isnan(seconds)
     x = np.where(nan, 0.0, seconds) if nan.any() else seconds
     whole = np.floor(x)
@@ -156,19 +165,24 @@ def restore(pd, values, v, labels):
         if text.startswith("timedelta64"):
             return ns_of_seconds(values, epoch=0).view("timedelta64[ns]")
         nan = np.isnan(values)
-        filled = np.where(nan, 0.0, values) if nan.any() else values
         if text in ("bool", "boolean"):
+            filled = np.where(nan, 0.0, values) if nan.any() else values
             if ((filled != 0.0) & (filled != 1.0)).any():
                 return values
             if text == "bool" and not nan.any():
                 return filled.astype(bool)
             return pd.arrays.BooleanArray(filled.astype(bool), nan)
         if text.startswith(("int", "uint", "Int", "UInt")):
-            if (filled != np.round(filled)).any():
-                return values
-            numbers = filled.astype(text.lower())
-            if text[0] in "iu" and not nan.any():
+            # A value the dtype cannot hold (a fraction, NaN, beyond its
+            # range) does not come back as itself.
+            with np.errstate(invalid="ignore"):
+                numbers = values.astype(text.lower())
+            exact = numbers == values
+            if exact.all() and text[0] in "iu":
                 return numbers
+            if not (exact | nan).all():
+                return values
+            numbers[nan] = 0
             return pd.arrays.IntegerArray(numbers, nan)
         if text in ("float32", "Float32", "Float64"):
             return values.astype(np.float32) if text == "float32" else pd.array(values, dtype=text)

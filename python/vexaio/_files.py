@@ -14,9 +14,6 @@ from ._capi import SYSMIS, check, lib, open_error, path_bytes
 from ._dictionary import Dictionary, define_dictionary, read_dictionary as _read_dictionary
 
 CHUNK_ROWS = 65536
-# The size of a block of cases that the reader decodes while the last is
-# turned into columns.
-COLUMN_BLOCK_BYTES = 1 << 20
 # The size of a block of cases that write() encodes while the last is written.
 WRITE_BLOCK_BYTES = 1 << 20
 PathLike = Union[str, bytes, os.PathLike]
@@ -68,39 +65,9 @@ class _Reader:
 
     def columns(self, limit, chosen):
         """The next cases, at most `limit`, as the Columns of the variables
-        numbered in `chosen`. The library decodes a block of cases into a
-        small buffer that stays in the cache, and the block is turned into
-        columns from there. With cases enough, a thread has the library
-        decode the next block (it lets go of the interpreter meanwhile)
-        while this one turns the last into columns; the library's calls on
-        the handle stay one at a time."""
+        numbered in `chosen`, which the library delivers column by column."""
         out = _cases.Columns(self.layout, chosen, limit)
-        # Blocks of enough cases that each column's share of a block is a
-        # long run of memory, not a scatter of short ones.
-        block = max(1, min(limit, max(512, COLUMN_BLOCK_BYTES // max(self.layout.case_size, 1))))
-        buffers = [_cases.new_rows(block, self.layout.case_size) for _ in range(2 if limit > 2 * block else 1)]
-        if len(buffers) == 1:
-            while out.n < limit:
-                want = min(block, limit - out.n)
-                got = _cases.read_rows(self.handle, buffers[0][:want], self.read + out.n)
-                out.add(buffers[0][:got])
-                if got < want:
-                    break
-        else:
-            with concurrent.futures.ThreadPoolExecutor(1, "vexaio-read") as decoder:
-                def decode(k, start):
-                    """Block k, of the cases from `start` on, decoding."""
-                    want = min(block, limit - start)
-                    return want, decoder.submit(_cases.read_rows, self.handle, buffers[k % 2][:want],
-                                                self.read + start)
-
-                k, (want, pending) = 0, decode(0, 0)
-                while pending is not None:
-                    got, start = pending.result(), out.n
-                    following = decode(k + 1, start + got) if got == want and start + got < limit \
-                        else (0, None)
-                    out.add(buffers[k % 2][:got])
-                    k, (want, pending) = k + 1, following
+        out.read(self.handle, limit, self.read)
         self.read += out.n
         return out.trim()
 

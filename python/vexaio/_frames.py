@@ -64,8 +64,12 @@ def _categorical(pd, values, v, strict):
     else give None with a warning."""
     keys = sorted(v.value_labels)
     named = [v.value_labels[k] for k in keys]
-    present = pd.unique(values[pd.notna(values)])
-    extras = sorted(set(present.tolist()) - set(keys))
+    codes = _integer_codes(values, keys)
+    extras = []
+    if codes is None:
+        present = pd.unique(values[pd.notna(values)])
+        extras = sorted(set(present.tolist()) - set(keys))
+        codes = _codes_of(values, keys + extras)
     categories = named + extras
     if len(set(categories)) != len(categories):
         seen = set()
@@ -77,8 +81,29 @@ def _categorical(pd, values, v, strict):
                              "keep its codes")
         warnings.warn(text + "; its codes are kept", stacklevel=4)
         return None
-    return pd.Categorical.from_codes(_codes_of(values, keys + extras), categories=pd.Index(categories, dtype=object),
+    return pd.Categorical.from_codes(codes, categories=pd.Index(categories, dtype=object),
                                      ordered=v.measure == "ordinal")
+
+
+def _integer_codes(values, keys):
+    """The position of each value among the keys (-1 for NaN) by a table,
+    when the keys are integers of a small range and every value is one of
+    them or NaN; else None."""
+    if not (isinstance(values, np.ndarray) and values.dtype == np.float64 and keys
+            and all(isinstance(k, (int, float)) and float(k).is_integer() for k in keys)
+            and keys[-1] - keys[0] <= 1 << 16):
+        return None
+    low, span = int(keys[0]), int(keys[-1]) - int(keys[0]) + 1
+    table = np.full(span + 1, -1, np.intp)  # the last for values beyond the keys
+    table[np.asarray(keys, np.int64) - low] = np.arange(len(keys))
+    with np.errstate(invalid="ignore"):
+        at = values.astype(np.intp)
+    at -= low
+    np.minimum(at.view(np.uintp), span, out=at.view(np.uintp))
+    codes = table[at]
+    # Each value is its code's key, bit for bit, or NaN (whose code is -1).
+    back = np.append(np.asarray(keys, np.float64), np.nan)[codes]
+    return codes if np.array_equal(back.view(np.uint64), values.view(np.uint64)) else None
 
 
 def _codes_of(values, keys):

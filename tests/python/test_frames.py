@@ -120,6 +120,15 @@ def test_renamed_columns_and_repeated_labels_are_named(tmp_path):
         vexaio.write_dataframe(df.rename(columns={"grade": "score"}), path)
 
 
+def test_values_without_labels_join_the_categories(tmp_path):
+    path = tmp_path / "labelled.vexa"
+    grade = vexaio.Variable("grade", value_labels={1.0: "one", 2.0: "two"})
+    vexaio.write(path, vexaio.Dictionary([grade]), {"grade": np.array([2, 1, 3, 1.5, np.nan, -7, 1])})
+    back = vexaio.read_dataframe(path, labels=True)["grade"]
+    assert list(back.cat.categories) == ["one", "two", -7.0, 1.5, 3.0]
+    assert back.tolist()[:4] == ["two", "one", 3.0, 1.5] and back.isna().tolist()[4:] == [True, False, False]
+
+
 def write_frame(path):
     vexaio.write_dataframe(FRAME[["count"]], path)
 
@@ -186,16 +195,24 @@ def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, c
     df["grade"] = pd.Categorical(rng.choice(["low", "high"], n), categories=["low", "high"])
     df["count"] = pd.array(np.where(rng.random(n) < 0.1, None, rng.integers(0, 9, n)), dtype="Int64")
     df["zoned"] = df["when"].dt.tz_localize("UTC")
+    # Texts grouped as they come: few and then all different; alike in
+    # every byte but not as a whole; one rare value like the others in
+    # all but one byte.
+    i = np.arange(n)
+    df["late"] = np.where(i < 3000, np.array(["p", "q"], dtype=object)[i % 2], [f"n{k}" for k in i])
+    df["alike"] = np.array(["ab", "ba", "aa", "bb"], dtype=object)[i % 4]
+    df["rare"] = np.where(i == 4321, "xb", np.array(["xa", "ya"], dtype=object)[i % 2])
     expected = df.assign(town=df["town"].where(df["town"].notna(), None))
     one, many = tmp_path / "one.vexa", tmp_path / "many.vexa"
     vexaio.write_dataframe(df, one, compression=compression)
     scattered = [c for c in df.columns if c != "x3"][::-2]
     reads = [vexaio.read_dataframe(one), vexaio.read_dataframe(one, columns=scattered)]
-    monkeypatch.setattr(vexaio._files, "COLUMN_BLOCK_BYTES", 1)  # blocks of 512 cases
+    monkeypatch.setattr(vexaio._cases, "CALL_ROWS", 512)
+    monkeypatch.setattr(vexaio._cases, "GROUP_ROWS", 1)
+    monkeypatch.setattr(vexaio._cases, "BLOCK_BYTES", 1)  # blocks of 512 cases
     monkeypatch.setattr(vexaio._files, "WRITE_BLOCK_BYTES", 1)
     monkeypatch.setattr(vexaio._frames, "PARALLEL_ROWS", 1)
     monkeypatch.setattr(vexaio._frame_writer, "PARALLEL_VALUES", 1)
-    monkeypatch.setattr(vexaio._cases, "SCATTERED_RUNS", 0)
     vexaio.write_dataframe(df, many, compression=compression)
     a, b = bytearray(one.read_bytes()), bytearray(many.read_bytes())
     a[92:109] = b[92:109] = b""
@@ -215,7 +232,7 @@ def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, c
     for back in reads[:-1]:
         pd.testing.assert_frame_equal(back, expected[list(back.columns)])
     pd.testing.assert_frame_equal(reads[-1], expected[100:4000].reset_index(drop=True))
-    assert reads[0]._mgr.nblocks == 6  # the eleven numbers in one block, the others apart
+    assert reads[0]._mgr.nblocks == 9  # the eleven numbers in one block, the others apart
 
 
 late = np.arange(6000.0)

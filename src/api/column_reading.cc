@@ -1,0 +1,111 @@
+// Reading chosen variables of many cases, each variable into an array of
+// its own: a batch of whole cases is decoded into a buffer small enough to
+// stay in the cache, and the chosen values are copied out of it from there.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "api/call_guard.h"
+#include "sysfile/bytecode.h"
+#include "vexaio.h"
+
+using namespace vexa;
+
+namespace {
+
+// Bytes of whole cases decoded at a time (at least one case).
+constexpr size_t kBatchBytes = 256 * 1024;
+constexpr uint64_t kNaNBits = 0x7FF8000000000000;
+
+// One chosen variable: where its value lies in a case, how wide it is (0
+// for a number) and the caller's array for it.
+struct Target {
+  size_t offset;
+  size_t width;
+  char* column;
+};
+
+// Copies the values of `count` cases of `case_bytes` each into the targets'
+// arrays, from position `first` of each on.
+void Gather(const std::vector<Target>& targets, const char* cases, size_t case_bytes,
+            size_t count, size_t first, bool nan_for_sysmis) {
+  for (const Target& t : targets) {
+    const char* from = cases + t.offset;
+    if (t.width == 0) {
+      char* to = t.column + first * 8;
+      for (size_t i = 0; i < count; ++i, from += case_bytes, to += 8) {
+        uint64_t bits;
+        std::memcpy(&bits, from, 8);
+        if (nan_for_sysmis && bits == kSysmisBits) bits = kNaNBits;
+        std::memcpy(to, &bits, 8);
+      }
+    } else {
+      char* to = t.column + first * t.width;
+      for (size_t i = 0; i < count; ++i, from += case_bytes, to += t.width) {
+        std::memcpy(to, from, t.width);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+VEXA_API int vexaColumnsIn(int handle, int numVars, const double* varHandles,
+                           void* const* columns, int maxCases, int options, int* casesRead) {
+  if (casesRead) *casesRead = 0;
+  return Guarded(kFallbackRead, [&] {
+    HandleRecord& r = Lookup(handle, Access::kRead);
+    Required(casesRead);
+    if (numVars < 0 || maxCases < 0) throw std::invalid_argument("negative count");
+    if ((options & ~VEXA_CASES_NAN_FOR_SYSMIS) != 0) throw std::invalid_argument("unknown option");
+    std::vector<Target> targets;
+    if (numVars > 0) {
+      Required(varHandles);
+      Required(columns);
+      targets.reserve(static_cast<size_t>(numVars));
+    }
+    for (size_t k = 0; k < static_cast<size_t>(numVars); ++k) {
+      const auto& [slot, type] = r.DirectoryEntry(varHandles[k]);
+      targets.push_back({static_cast<size_t>(slot) * 8, static_cast<size_t>(type),
+                         static_cast<char*>(Required(columns[k]))});
+    }
+    if (maxCases == 0) return VEXA_OK;
+    if (r.case_state() == kEndOfData) return VEXA_W_END_OF_DATA;
+    if (!r.iterator()) return VEXA_E_NO_MEMORY;
+    r.set_case_state(kNoCase);
+    const bool nan_for_sysmis = (options & VEXA_CASES_NAN_FOR_SYSMIS) != 0;
+    const size_t case_bytes = r.CaseBytes();
+    const size_t wanted = static_cast<size_t>(maxCases);
+    const size_t batch = std::min(wanted, std::max<size_t>(1, kBatchBytes / case_bytes));
+    const auto buffer = std::make_unique_for_overwrite<char[]>(batch * case_bytes);
+    size_t total = 0;
+    while (total < wanted) {
+      const size_t want = std::min(batch, wanted - total);
+      size_t done = 0;
+      size_t got = 0;
+      try {
+        got = r.iterator()->ReadCasesInto(buffer.get(), want, done);
+      } catch (...) {
+        // The cases before a damaged one are delivered and counted.
+        Gather(targets, buffer.get(), case_bytes, done, total, nan_for_sysmis);
+        *casesRead = static_cast<int>(total + done);
+        throw;
+      }
+      Gather(targets, buffer.get(), case_bytes, got, total, nan_for_sysmis);
+      total += got;
+      *casesRead = static_cast<int>(total);
+      if (got < want) {
+        r.set_case_state(kEndOfData);
+        return VEXA_W_END_OF_DATA;
+      }
+    }
+    return VEXA_OK;
+  });
+}
+
+}  // extern "C"

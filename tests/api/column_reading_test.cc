@@ -1,0 +1,124 @@
+// Chosen variables read into arrays of their own hold the values of the
+// whole cases read in batches: in every form and byte order, in calls of any
+// size, across the segments of very long strings, up to a damaged case.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "api/api_fixture.h"
+#include "support/sysfile_builder.h"
+
+namespace vexa::testing {
+namespace {
+
+struct Var {
+  size_t offset, bytes;  // in a case; a value's in its array
+};
+// The variables of the files below by handle - 1: the library's, the builder's.
+const std::vector<Var> kWritten = {{0, 8}, {8, 300}, {312, 3}};
+const std::vector<Var> kBuilt = {{0, 8}, {8, 8}, {16, 8}};
+
+// The rest of a file: the chosen variables' values as one text each, then
+// "cases:code"; `batch` cases a call by columns or (batch < 0) by whole
+// cases. A column call that writes past the cases it reports ends it (-1).
+std::vector<std::string> ReadRest(int h, const std::vector<Var>& vars,
+                                  const std::vector<double>& chosen, int batch, int options) {
+  const size_t calls = static_cast<size_t>(std::abs(batch)), n = chosen.size();
+  const auto var = [&](size_t k) { return vars[static_cast<size_t>(chosen[k]) - 1]; };
+  const size_t case_bytes = vars.back().offset + 8;
+  std::vector<std::string> out(n + 1), arrays(n);
+  std::vector<void*> at(n);
+  std::string cases(calls * case_bytes, '#');
+  int code = VEXA_OK, got = 0, total = 0;
+  for (; code == VEXA_OK; total += got) {
+    for (size_t k = 0; k < n; ++k) {
+      at[k] = (arrays[k] = std::string(calls * var(k).bytes, '#')).data();
+    }
+    const int count = static_cast<int>(n);
+    code = batch > 0 ? vexaColumnsIn(h, count, chosen.data(), at.data(), batch, options, &got)
+                     : vexaWholeCasesInEx(h, cases.data(), -batch, options, &got);
+    for (size_t k = 0; k < n; ++k) {
+      for (size_t i = 0; i < static_cast<size_t>(got); ++i) {
+        out[k] += batch > 0 ? arrays[k].substr(i * var(k).bytes, var(k).bytes)
+                            : cases.substr(i * case_bytes + var(k).offset, var(k).bytes);
+      }
+      const bool past = arrays[k].find_first_not_of('#', got * var(k).bytes) != std::string::npos;
+      if (batch > 0 && past) code = -1;
+    }
+  }
+  out[n] = std::to_string(total) + ":" + std::to_string(code);
+  return out;
+}
+
+TEST(ColumnReadingTest, ColumnsHoldTheValuesOfWholeCases) {
+  TempDir dir;
+  std::vector<std::pair<std::string, const std::vector<Var>*>> files;
+  for (int compression : {0, 1, 2}) {
+    const std::string path = dir.File("w" + std::to_string(compression) + ".vexa");
+    int h = -1;
+    ASSERT_EQ(Each({vexaOpenWrite(path.c_str(), &h), vexaSetCompression(h, compression),
+                    vexaSetVarName(h, "n", 0), vexaSetVarName(h, "long", 300),
+                    vexaSetVarName(h, "t", 3), vexaCommitHeader(h)}),
+              VEXA_OK);
+    for (int i = 0; i < 1000; ++i) {  // more than a batch of the library's
+      const std::string text = std::string(250 + i % 47, 'a') + std::to_string(i);
+      ASSERT_EQ(Each({vexaSetValueNumeric(h, 1, i % 5 ? i : vexaSysmisVal()),
+                      vexaSetValueChar(h, 2, text.c_str()),
+                      vexaSetValueChar(h, 3, i % 2 ? "ab" : "xyz"), vexaCommitCaseRecord(h)}),
+                VEXA_OK);
+    }
+    ASSERT_EQ(vexaCloseWrite(h), VEXA_OK);
+    files.emplace_back(path, &kWritten);
+    for (bool big : {false, true}) {  // another writer's, in either byte order
+      SysFileBuilder b(big);
+      b.Header({.magic = compression == 2 ? "$FL3" : "$FL2", .compression = compression});
+      b.NumericVar("a").StringVar("s", 8).NumericVar("b").MachineInts().MachineFloats().End();
+      std::vector<std::vector<CaseSlot>> cases;
+      for (int i = 0; i < 300; ++i) {
+        const double a = i % 4 ? i * 0.5 : vexaSysmisVal();
+        cases.push_back(
+            {CaseSlot::Number(a), CaseSlot::Text(std::to_string(i % 7)), CaseSlot::Number(-i)});
+        if (compression == 0) b.CaseNumber(a).CaseText(std::to_string(i % 7), 8).CaseNumber(-i);
+      }
+      if (compression > 0) b.CompressedCases(cases);
+      if (compression == 2) b.ZlibCases(512);
+      files.emplace_back(dir.Write("b" + std::to_string(big * 3 + compression), b.Bytes()),
+                         &kBuilt);
+    }
+  }
+  for (size_t cut : {1, 9, 40, 333}) {  // data cut near its end: uncompressed, byte code
+    const std::string bytes = ReadFile(files[cut < 10 ? 0 : 3].first);
+    const std::string name = "cut" + std::to_string(cut);
+    files.emplace_back(dir.Write(name, bytes.substr(0, bytes.size() - cut)), &kWritten);
+  }
+  for (const auto& [path, vars] : files) {
+    int h = -1, got = -1;
+    ASSERT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK);
+    const std::vector<double> chosen = {3, 2, 1, 1};  // the first twice
+    for (int options : {0, VEXA_CASES_NAN_FOR_SYSMIS}) {
+      EXPECT_EQ(vexaSeekNextCase(h, 0), VEXA_OK);
+      const auto whole = ReadRest(h, *vars, chosen, -64, options);
+      for (int batch : {1, 7, 1200}) {
+        EXPECT_EQ(vexaSeekNextCase(h, 0), VEXA_OK);
+        EXPECT_EQ(ReadRest(h, *vars, chosen, batch, options), whole) << path << " " << batch;
+      }
+      // No variables: the cases are passed over, the read goes on after them.
+      EXPECT_EQ(Each({vexaSeekNextCase(h, 0), vexaColumnsIn(h, 0, nullptr, nullptr, 200, 0, &got)}),
+                VEXA_OK);
+      const std::string rest = whole[0].substr(200 * (*vars)[2].bytes);
+      EXPECT_EQ(ReadRest(h, *vars, chosen, 100, options)[0], rest) << path;
+    }
+    // Calls refused, as the neighbouring calls refuse them.
+    double none = 0;
+    void *no_array = nullptr, *array = &none;
+    EXPECT_EQ(vexaColumnsIn(99, 1, chosen.data(), &array, 1, 0, &got), VEXA_E_BAD_HANDLE);
+    EXPECT_EQ(vexaColumnsIn(h, 1, &none, &array, 1, 0, &got), VEXA_E_BAD_VAR_HANDLE);
+    EXPECT_EQ(vexaColumnsIn(h, 1, chosen.data(), &no_array, 1, 0, &got), VEXA_E_FILE_READ);
+    EXPECT_EQ(vexaColumnsIn(h, 1, chosen.data(), &array, 1, 2, &got), VEXA_E_FILE_READ);
+    EXPECT_EQ(got, 0);
+    vexaCloseRead(h);
+  }
+}
+
+}  // namespace
+}  // namespace vexa::testing
