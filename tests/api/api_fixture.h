@@ -159,6 +159,8 @@ struct Form {
 inline constexpr Form kForms[] = {
     {"plain", 0, nullptr}, {"bytecode", 1, nullptr}, {"zlib", 2, nullptr}, {"protected", 1, "pw"}};
 inline void PrintTo(const Form& form, std::ostream* out) { *out << form.name; }
+// Names each instance of a parameterised test after its parameter's name.
+inline constexpr auto kByName = [](const auto& info) { return std::string(info.param.name); };
 
 // The open calls, with the password's variant when one is given.
 inline int OpenRead(const std::string& path, const char* password, int* h) {

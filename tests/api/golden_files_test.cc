@@ -317,8 +317,7 @@ TEST_P(GoldenFileTest, WriterOutputIsUnchangedAndReadsBack) {
   g_table.ExpectReadsBack(fresh);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, GoldenFileTest, ::testing::ValuesIn(kScenarios),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Scenarios, GoldenFileTest, ::testing::ValuesIn(kScenarios), kByName);
 
 }  // namespace
 }  // namespace vexa::testing

@@ -88,8 +88,7 @@ TEST_P(WriterLockTest, AnAbandonedWriteLeavesTheFileAsItWas) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, WriterLockTest, ::testing::ValuesIn(kForms),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Forms, WriterLockTest, ::testing::ValuesIn(kForms), kByName);
 
 }  // namespace
 }  // namespace vexa::testing

@@ -15,13 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "support/errors.h"
+#include "support/open_bytes.h"  // ErrorNumberOf
 #include "support/memory_stream.h"
 #include "support/sysfile_builder.h"  // DoubleBytes
 #include "sysfile/case_window.h"
 #include "sysfile/case_writer.h"
 #include "sysfile/compressed_reader.h"
-#include "sysfile/test_files.h"  // ErrorNumberOf
 
 namespace vexa {
 namespace {
