@@ -131,6 +131,13 @@ struct Out {
 #define VEXA_CALL(call) []([[maybe_unused]] int h, [[maybe_unused]] Out& o) { return (call); }
 using Call = int (*)(int h, Out& o);
 
+// The calling thread's error detail, through a buffer of `length` bytes.
+inline std::string LastErrorDetail(int length = 512) {
+  std::string buffer(static_cast<size_t>(length), '?');
+  EXPECT_EQ(vexaGetLastErrorDetail(buffer.data(), length), VEXA_OK);
+  return buffer.c_str();
+}
+
 // Calls made in order (a braced list is evaluated from left to right): 0
 // when every one gives 0, else the first other result.
 inline int Each(std::initializer_list<int> results) {
@@ -201,12 +208,7 @@ inline std::vector<int> ReadIds(const std::string& path, const char* password = 
 }
 
 // One call of a sequence, with the code and outputs it must give.
-struct Step {
-  const char* call;
-  Call run;
-  int code;
-  std::string outputs;
-};
+struct Step { const char* call; Call run; int code; std::string outputs; };
 #define STEP(call, code, outputs) Step{#call, VEXA_CALL(call), code, outputs}
 
 // Runs the steps in order on the handle.

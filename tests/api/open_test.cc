@@ -79,12 +79,6 @@ long OpenDescriptors() {
   return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
 }
 
-std::string LastErrorDetail(int length = 512) {
-  std::string buffer(static_cast<size_t>(length), '?');
-  EXPECT_EQ(vexaGetLastErrorDetail(buffer.data(), length), VEXA_OK);
-  return buffer.c_str();
-}
-
 // Bad files get their code from every open call, the same with a password
 // as without (a plain file drops it), and leave neither a slot nor a
 // descriptor behind: some fail while the dictionary is read, some only

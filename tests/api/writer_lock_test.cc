@@ -37,10 +37,8 @@ TEST_P(WriterLockTest, ASecondWriterIsRefusedUntilTheFirstCloses) {
       int h = -1, other = -1;
       ASSERT_EQ(OpenToChange(first, dir, form.password, &h), VEXA_OK);
       EXPECT_EQ(OpenToChange(second, dir, form.password, &other), VEXA_E_FILE_OPEN);
-      char detail[512] = "";
-      vexaGetLastErrorDetail(detail, sizeof detail);
-      EXPECT_NE(std::string(detail).find("another handle or process is writing"),
-                std::string::npos) << detail;
+      const std::string detail = LastErrorDetail();
+      EXPECT_NE(detail.find("another handle or process is writing"), std::string::npos) << detail;
       EXPECT_EQ(ReadIds(path, form.password), (std::vector<int>{1, 2, 3}));
       EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);  // before its commit: nothing changes
       ASSERT_EQ(OpenToChange(second, dir, form.password, &other), VEXA_OK);

@@ -223,10 +223,7 @@ INSTANTIATE_TEST_SUITE_P(BothOrders, ExtensionReadTest, ::testing::Bool());
 using namespace std::string_literals;
 
 // A width-1000 string in the file: segments of 255, 255, 255 and 244.
-struct Segment {
-  std::string name;
-  int width;
-};
+struct Segment { std::string name; int width; };
 std::vector<Segment> Segments(int second_width = 255, int last_width = 244,
                               const char* third_name = "LONGS1") {
   return {{"LONGSTRI", 255},

@@ -48,10 +48,7 @@ TEST(FileKindTest, DetectsOrFails) {
   }
 }
 
-struct HeaderRead {
-  FileHeader header;
-  Dictionary dictionary;
-};
+struct HeaderRead { FileHeader header; Dictionary dictionary; };
 
 HeaderRead ReadHeaderOf(const HeaderFields& fields) {
   testing::MemoryStream stream(SysFileBuilder().Header(fields).Bytes());

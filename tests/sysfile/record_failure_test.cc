@@ -56,11 +56,7 @@ SysFileBuilder RawVar(bool big, int32_t type, int32_t has_label, int32_t missing
 // record are the truncation sweep's, over the sample file's every record.
 using Compose = std::function<SysFileBuilder(bool big)>;
 
-struct FailureCase {
-  std::string name;
-  Compose bytes;
-  long number;
-};
+struct FailureCase { std::string name; Compose bytes; long number; };
 
 const FailureCase kCases[] = {
     {"EndWhereARecordTypeIsDue", Base, kErrTruncated},
