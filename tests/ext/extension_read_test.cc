@@ -123,13 +123,6 @@ TEST_P(ExtensionReadTest, LongStringLabelsAttachByNameAndWidth) {
   EXPECT_EQ(*d.At(3).ValueLabels().FindText("x"), "Ex");
 }
 
-std::string WithNames(std::string_view text, int32_t unit_size = 1) {
-  SysFileBuilder b;
-  b.Header().NumericVar("INCOME").NumericVar("AGE").StringVar("CITY", 12);
-  if (!text.empty()) b.Extension(13, text, unit_size);
-  return b.End().Bytes();
-}
-
 // Listed names replace the file's: a name not listed keeps its file name,
 // not lower-cased either (without the record every name is: the open
 // tests). A trailing tab ends the walk; a listed name that takes an
@@ -141,7 +134,8 @@ TEST(LongNamesTest, RestoreNamesAsListed) {
       {"INCOME=city\tAGE=_age", {"city", "v1", "v2"}},
   };
   for (const auto& [text, names] : cases) {
-    auto source = OpenBytes(WithNames(text));
+    auto source = OpenBytes(SysFileBuilder().Header().NumericVar("INCOME").NumericVar("AGE")
+                                .StringVar("CITY", 12).Extension(13, text).End().Bytes());
     std::vector<std::string> got;
     for (int i = 0; i < source->GetDictionary().Count(); ++i) {
       got.push_back(source->GetDictionary().At(i).Name());
@@ -226,27 +220,20 @@ using namespace std::string_literals;
 struct Segment { std::string name; int width; };
 std::vector<Segment> Segments(int second_width = 255, int last_width = 244,
                               const char* third_name = "LONGS1") {
-  return {{"LONGSTRI", 255},
-          {"LONGS0", second_width},
-          {third_name, 255},
-          {"LONGS2", last_width}};
+  return {{"LONGSTRI", 255}, {"LONGS0", second_width}, {third_name, 255}, {"LONGS2", last_width}};
 }
 
 // x, the segments, y; long names, then the display record (one triple per
 // file variable) and the very long string record.
-std::string LongStringFile(bool big, const std::vector<Segment>& segments,
-                           std::string_view vls_text,
+std::string LongStringFile(bool big, const std::vector<Segment>& segments, std::string_view vls,
                            std::string_view names = "X=x\tLONGSTRI=LongStringVar\tY=y") {
   SysFileBuilder b(big);
   b.Header().NumericVar("X");
   for (const Segment& s : segments) b.StringVar(s.name, s.width);
-  b.NumericVar("Y");
-  b.Extension(13, names);
   std::string display;
   for (size_t i = 0; i < segments.size() + 2; ++i) display += Ints({3, 40, 1}, big);
-  b.Extension(11, display, 4);
-  if (!vls_text.empty()) b.Extension(14, vls_text);
-  return b.End().Bytes();
+  return b.NumericVar("Y").Extension(13, names).Extension(11, display, 4).Extension(14, vls)
+      .End().Bytes();
 }
 
 const std::string kEntry = "LONGSTRI=1000\0\t"s;
