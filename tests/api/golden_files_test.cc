@@ -236,9 +236,7 @@ void Copy(const std::string& path, int compression, const TempDir& scratch) {
 
 // --- Appending: three cases written, four more added after a close ---
 
-void AppendDictionary(int h) {
-  DefineVars(h, {{"id", 0}, {"name", 12}, {"score", 0}});
-}
+void AppendDictionary(int h) { DefineVars(h, {{"id", 0}, {"name", 12}, {"score", 0}}); }
 
 void Append(const std::string& path, int compression, const TempDir&) {
   auto row = [](int c) -> Row {

@@ -146,9 +146,7 @@ TEST_P(ByteCodeTableTest, BytesDecodeToTheSlotsInEveryWindow) {
     }
     EXPECT_EQ(d.Next(), "<end>");
     EXPECT_TRUE(d.reader->AtEnd());
-    if (pad == 0) {
-      EXPECT_EQ(starts, r.starts);
-    }
+    EXPECT_EQ(pad == 0 ? starts : r.starts, r.starts);
     // Back to every case from its position; over the first one.
     for (size_t k = starts.size(); k-- > 0;) {
       d.reader->SeekPosition(starts[k]);
