@@ -33,9 +33,7 @@ class WriteHandleTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(vexaOpenWrite(dir_.File("new.vexa").c_str(), &handle_), VEXA_OK);
   }
-  void TearDown() override {
-    if (handle_ >= 0) vexaCloseWrite(handle_);
-  }
+  void TearDown() override { if (handle_ >= 0) vexaCloseWrite(handle_); }
 
   // Commits and closes the handle's file, then writes a copy of its
   // dictionary; returns the paths of both files.

@@ -15,9 +15,7 @@ namespace {
 // Widths 0, 8, 9 and 300: 1, 1, 2 and 38 slots.
 class DictionaryTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    for (int width : {0, 8, 9, 300}) dict_.Add(VEXA_Variable(width));
-  }
+  void SetUp() override { for (int width : {0, 8, 9, 300}) dict_.Add(VEXA_Variable(width)); }
   Dictionary dict_;
 };
 

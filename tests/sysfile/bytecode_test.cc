@@ -47,8 +47,7 @@ struct Row {
 };
 
 std::vector<Row> Rows() {
-  std::string every;
-  std::string every_codes;
+  std::string every, every_codes;
   for (int n = -99; n <= 151; ++n) {
     every += DoubleBytes(n);
     every_codes.push_back(static_cast<char>(n + 100));

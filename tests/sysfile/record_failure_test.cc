@@ -26,8 +26,7 @@ std::atomic<size_t> g_largest{0};
 
 void NoteAllocation(size_t size) {
   size_t seen = g_largest.load(std::memory_order_relaxed);
-  while (size > seen && !g_largest.compare_exchange_weak(seen, size)) {
-  }
+  while (size > seen && !g_largest.compare_exchange_weak(seen, size)) continue;
 }
 
 namespace vexa {

@@ -16,14 +16,11 @@ namespace {
 
 class ColumnNamesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = vexaGetInterfaceEncoding();
-    ASSERT_EQ(vexaSetInterfaceEncoding(1), VEXA_OK);
-  }
+  void SetUp() override { ASSERT_EQ(vexaSetInterfaceEncoding(1), VEXA_OK); }
   void TearDown() override { vexaSetInterfaceEncoding(saved_); }
 
  private:
-  int saved_ = 0;
+  int saved_ = vexaGetInterfaceEncoding();
 };
 
 // A name longer than 64 bytes is cut on a whole character.
