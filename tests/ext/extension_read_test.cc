@@ -27,10 +27,6 @@ using testing::OpenBytes;
 using testing::OpenError;
 using testing::SysFileBuilder;
 
-std::string I64(int64_t v, bool big) {
-  return SysFileBuilder(big).Double(std::bit_cast<double>(v)).Bytes();
-}
-
 // a (numeric), s (A20), b (numeric).
 SysFileBuilder ThreeVariables(bool big, int32_t case_count = -1) {
   SysFileBuilder b(big);
@@ -83,7 +79,7 @@ TEST_P(ExtensionReadTest, CaseCountReplacesTheHeaderCountUnlessSmaller) {
                {{5000000000LL}, false, -1, 5000000000LL}};
   for (const auto& c : cases) {
     std::string contents;
-    for (int64_t u : c.units) contents += I64(u, big != c.other_order);
+    for (int64_t u : c.units) contents += SysFileBuilder(big != c.other_order).Int64(u).Bytes();
     auto source =
         OpenBytes(ThreeVariables(big, c.header_count).Extension(16, contents, 8).End().Bytes());
     EXPECT_EQ(source->Header().case_count, c.expected) << c.units.back();

@@ -37,9 +37,8 @@ trip a "$examples/survey.csv" "$examples/survey.json"
 same "$examples/survey.csv" "$work/a.csv" "cat gives back the imported CSV"
 # The example uses several roles; those other than input travel in the
 # variable attributes record.
-variables_of "$examples/survey.json" >"$work/want_vars"
-variables_of "$work/a.json" >"$work/got_vars"
-same "$work/want_vars" "$work/got_vars" "every variable property restored from the dictionary"
+same <(variables_of "$examples/survey.json") <(variables_of "$work/a.json") \
+  "every variable property restored from the dictionary"
 has '"file_label": "Customer survey, spring 2024 (example data)"' "$work/a.json" "file label restored"
 has '^  "compression": "bytecode"' "$work/a.json" "compression from the dictionary"
 

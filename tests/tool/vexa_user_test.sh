@@ -122,9 +122,8 @@ for want in 'id  *numeric  *F12.0 .* scale ' 'day  *numeric  *DATE11 .* scale ' 
   'name  *string(3) .* nominal '; do
   has "$want" "$work/kinds.txt" "inferred: $want"
 done
-"$vexa" cat "$work/kinds.vexa" >"$work/kinds_out.csv"
-printf 'id,day,at,score,code,name\n123456789012,2024-03-01,2024-03-01T10:20:30,1.25,007,Ann\n2,1999-12-31,2000-01-01T00:00:00,-3,010,Bo\n' |
-  cmp -s - "$work/kinds_out.csv" || fail "dates round trip as ISO text: $(cat "$work/kinds_out.csv")"
+prints $'id,day,at,score,code,name\n123456789012,2024-03-01,2024-03-01T10:20:30,1.25,007,Ann\n2,1999-12-31,2000-01-01T00:00:00,-3,010,Bo' \
+  cat "$work/kinds.vexa"
 has '^123456789012,13928630400,13928667630,' <("$vexa" cat --raw "$work/kinds.vexa") "cat --raw keeps the numbers"
 
 # A time format takes and gives ISO 8601 times as well.
