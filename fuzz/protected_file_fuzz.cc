@@ -40,8 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes =
       data[0] & 1 ? fuzz::Bytes(data + 1, size - 1) : Sealed(data + 1, size - 1);
   const std::string& path = scratch.Write(bytes.data(), bytes.size());
-  fuzz::Refusable([&] {
-    fuzz::ReadCases(*SystemFileDataSource::OpenForReading(path, kPassword));
-  });
+  fuzz::Refusable([&] { fuzz::ReadCases(*SystemFileDataSource::OpenForReading(path, kPassword)); });
   return 0;
 }

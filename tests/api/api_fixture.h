@@ -20,26 +20,30 @@
 
 namespace vexa::testing {
 
+// Calls made in order (a braced list is evaluated from left to right): 0
+// when every one gives 0, else the first other result.
+inline int Each(std::initializer_list<int> results) {
+  for (int r : results)
+    if (r != 0) return r;
+  return 0;
+}
+
 class WriteHandleTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(vexaOpenWrite(dir_.File("new.vexa").c_str(), &handle_), VEXA_OK);
   }
-  void TearDown() override {
-    if (handle_ >= 0) vexaCloseWrite(handle_);
-  }
+  void TearDown() override { if (handle_ >= 0) vexaCloseWrite(handle_); }
 
   // Commits and closes the handle's file, then writes a copy of its
   // dictionary; returns the paths of both files.
   std::vector<std::string> CommitAndCopy() {
-    EXPECT_EQ(vexaCommitHeader(handle_), VEXA_OK);
-    EXPECT_EQ(vexaCloseWrite(handle_), VEXA_OK);
+    EXPECT_EQ(Each({vexaCommitHeader(handle_), vexaCloseWrite(handle_)}), VEXA_OK);
     handle_ = -1;
     const std::string first = dir_.File("new.vexa"), copy = dir_.File("copy.vexa");
     int c = -1;
-    EXPECT_EQ(vexaOpenWriteCopy(copy.c_str(), first.c_str(), &c), VEXA_OK);
-    EXPECT_EQ(vexaCommitHeader(c), VEXA_OK);
-    EXPECT_EQ(vexaCloseWrite(c), VEXA_OK);
+    EXPECT_EQ(Each({vexaOpenWriteCopy(copy.c_str(), first.c_str(), &c), vexaCommitHeader(c),
+                    vexaCloseWrite(c)}), VEXA_OK);
     return {first, copy};
   }
 
@@ -70,8 +74,7 @@ inline std::string VarSets(int h) { return Text(h, vexaGetVariableSets, vexaFree
 
 // The file's attributes, or a variable's, as "code:name=value;...".
 inline std::string Attributes(int h, const char* var = nullptr) {
-  char** names = nullptr;
-  char** values = nullptr;
+  char **names = nullptr, **values = nullptr;
   int count = -1;
   const int code = var ? vexaGetVarAttributes(h, var, &names, &values, &count)
                        : vexaGetFileAttributes(h, &names, &values, &count);
@@ -115,9 +118,8 @@ struct Out {
     }
     const std::pair<const char*, const void*> arrays[] = {{"names", names}, {"types", types},
         {"values", values}, {"texts", texts}, {"labels", labels}};
-    for (auto [name, p] : arrays) {
+    for (auto [name, p] : arrays)
       if (p != junk_array) r += std::string(" ") + name + (p ? "=set" : "=null");
-    }
     return r;
   }
   static std::string Number(double v) {
@@ -131,13 +133,11 @@ struct Out {
 #define VEXA_CALL(call) []([[maybe_unused]] int h, [[maybe_unused]] Out& o) { return (call); }
 using Call = int (*)(int h, Out& o);
 
-// Calls made in order (a braced list is evaluated from left to right): 0
-// when every one gives 0, else the first other result.
-inline int Each(std::initializer_list<int> results) {
-  for (int r : results) {
-    if (r != 0) return r;
-  }
-  return 0;
+// The calling thread's error detail, through a buffer of `length` bytes.
+inline std::string LastErrorDetail(int length = 512) {
+  std::string buffer(static_cast<size_t>(length), '?');
+  EXPECT_EQ(vexaGetLastErrorDetail(buffer.data(), length), VEXA_OK);
+  return buffer.c_str();
 }
 
 // Adds cases first..last to an open handle whose first variable is numeric;
@@ -159,6 +159,8 @@ struct Form {
 inline constexpr Form kForms[] = {
     {"plain", 0, nullptr}, {"bytecode", 1, nullptr}, {"zlib", 2, nullptr}, {"protected", 1, "pw"}};
 inline void PrintTo(const Form& form, std::ostream* out) { *out << form.name; }
+// Names each instance of a parameterised test after its parameter's name.
+inline constexpr auto kByName = [](const auto& info) { return std::string(info.param.name); };
 
 // The open calls, with the password's variant when one is given.
 inline int OpenRead(const std::string& path, const char* password, int* h) {
@@ -199,12 +201,7 @@ inline std::vector<int> ReadIds(const std::string& path, const char* password = 
 }
 
 // One call of a sequence, with the code and outputs it must give.
-struct Step {
-  const char* call;
-  Call run;
-  int code;
-  std::string outputs;
-};
+struct Step { const char* call; Call run; int code; std::string outputs; };
 #define STEP(call, code, outputs) Step{#call, VEXA_CALL(call), code, outputs}
 
 // Runs the steps in order on the handle.

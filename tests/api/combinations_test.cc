@@ -49,11 +49,7 @@ std::string Cut(std::string text, size_t limit, bool utf8) {
 // How a handle shows a file: the encoding of the texts it hands out, of the
 // file, and of the file the texts were first written to (before a
 // conversion); the factor by which string widths grew; the byte order.
-struct View {
-  bool utf8_text, utf8_file, utf8_first;
-  int widen = 1;
-  bool host_order = true;
-};
+struct View { bool utf8_text, utf8_file, utf8_first; int widen = 1; bool host_order = true; };
 
 // A text as each file stored it (cut to `limit` bytes in each) and as the
 // handle hands it out (cut again).

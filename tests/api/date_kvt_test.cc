@@ -35,8 +35,7 @@ TEST_F(DateKvtTest, SurviveWriteAndRead) {
                           vexaSetKVTGUID(h, "{guid}"), vexaCommitHeader(h), vexaCloseWrite(h)}),
                     VEXA_OK, "")});
   handle_ = -1;
-  int r = -1, n = 0;
-  int* got = nullptr;
+  int r = -1, n = 0, *got = nullptr;
   ASSERT_EQ(Each({vexaOpenRead(dir_.File("new.vexa").c_str(), &r),
                   vexaGetDateVariables(r, &n, &got)}), VEXA_OK);
   // The pair went to entries 4 and 3 in that order.
@@ -81,8 +80,7 @@ TEST(KvtReadTest, BlocksAsFilesHoldThem) {
     SysFileBuilder b(c.big);
     b.Header().NumericVar("a").MachineInts({24, 0, 0, 720, 1, 1, c.big ? 1 : 2, c.code_page});
     if (!c.block.empty()) b.Extension(8, 1, static_cast<int32_t>(c.block.size()), c.block);
-    const std::string guid(300, 'g');
-    b.Extension(12, 1, static_cast<int32_t>(guid.size()), guid);
+    b.Extension(12, std::string(300, 'g'));
     TempDir dir;
     const int h = OpenBuilt(dir, b.End().Bytes());
     int length = -1, trailing = -1, delivered = -1;

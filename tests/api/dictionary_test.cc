@@ -49,11 +49,10 @@ TEST_F(NameCheckTest, OneResultPerRuleAndADetailThatSaysWhy) {
       {"1abc", VEXA_NAME_BAD_FIRST, "begins with a digit"},
       {"ALL", VEXA_NAME_RESERVED, "reserved word"}, {"#tmp", VEXA_NAME_SCRATCH, "scratch name"},
       {"$sys", VEXA_NAME_SYSTEM, "system name"}};
-  auto detail = [] { char d[300]; vexaGetLastErrorDetail(d, sizeof d); return std::string(d); };
   for (const auto& [name, expected, why] : cases) {
     EXPECT_EQ(vexaValidateVarname(name), expected) << name;
     EXPECT_EQ(vexaSetVarName(handle_, name, 0), expected ? VEXA_E_BAD_VAR_NAME : VEXA_OK) << name;
-    EXPECT_NE(detail().find(why), std::string::npos) << name;
+    EXPECT_NE(LastErrorDetail().find(why), std::string::npos) << name;
   }
 }
 

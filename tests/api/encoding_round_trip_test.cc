@@ -47,10 +47,7 @@ Seen Look(int h, int index) {
   return s;
 }
 
-class EncodingTest : public ::testing::Test {
- protected:
-  TempDir dir_;
-};
+struct EncodingTest : ::testing::Test { TempDir dir_; };
 
 // A windows-1252 file written with the code page made current by the
 // library's call; read in UTF-8 mode its short names are converted too.
@@ -194,8 +191,7 @@ TEST_F(EncodingTest, DamagedEncodingsOpenAndReadInBothModes) {
                                   (big_endian ? ", big-endian" : "");
         Warnings warnings;
         int h = -1;
-        ASSERT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK) << where;
-        ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK) << where;
+        ASSERT_EQ(Each({vexaOpenRead(path.c_str(), &h), vexaReadCaseRecord(h)}), VEXA_OK) << where;
         Seen want = mode ? b.utf8 : b.code_page;
         if (big_endian) want.compatible = 0;
         EXPECT_EQ(Look(h, 0), want) << where;

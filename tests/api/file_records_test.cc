@@ -54,8 +54,7 @@ TEST_F(FileRecordsTest, HeaderAndMachineRecordOfEachKindOfHandle) {
   RunSteps(h, {STEP(vexaGetTimeStamp(h, o.s[0], o.s[1]), VEXA_OK, " s0=01-Jan-70 s1=01:02:03"),
                STEP(vexaGetSystemString(h, o.s[0]), VEXA_OK, " s0=THE REST"),
                STEP(vexaGetReleaseInfo(h, o.i), VEXA_OK, " i0=23 i1=1 i2=4")});
-  char text[12];
-  std::memset(text, 'X', sizeof text);
+  char text[12] = "XXXXXXXXXXX";
   ASSERT_EQ(vexaGetSystemString(h, text), VEXA_OK);
   EXPECT_EQ(std::string(text, 10), std::string("THE REST\0X", 10));  // nothing past the NUL
   vexaCloseRead(h);
@@ -97,11 +96,10 @@ TEST_F(FileRecordsTest, DocumentsCopiedReadAndSetAsWholeLines) {
   RunSteps(with, {STEP(vexaGetDocuments(h, nullptr, 0, &o.i[0]), VEXA_OK, " i0=2")});
   // Only whole lines are copied; the rest of the buffer is not touched.
   for (const auto& [size, want] : {std::pair{159, kOne}, std::pair{160, kOne + kTwo}}) {
-    char buffer[200];
+    std::string buffer(200, '#');
     int n = -1;
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(vexaGetDocuments(with, buffer, size, &n), VEXA_OK);
-    EXPECT_EQ(std::string(buffer, want.size() + 1), want + "#");
+    EXPECT_EQ(vexaGetDocuments(with, buffer.data(), size, &n), VEXA_OK);
+    EXPECT_EQ(buffer.substr(0, want.size() + 1), want + "#");
   }
   ASSERT_EQ(Each({vexaCopyDocuments(without, handle_), vexaCopyDocuments(with, handle_)}), 0);
   EXPECT_NE(Commit(handle_).find(kOne + kTwo), std::string::npos);
@@ -175,17 +173,14 @@ TEST(GetterBufferTest, LongestValuesFillTheDocumentedSizeAndNoMore) {
   const int h = OpenBuilt(dir, b.Bytes());
   ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK);
   for (const auto& g : getters) {
-    char buffer[300];
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(g.get(h, buffer), VEXA_OK) << g.call;
-    EXPECT_EQ(std::string(buffer, g.size + 8), g.want + '\0' + std::string(8, '#')) << g.call;
+    std::string buffer(300, '#');
+    EXPECT_EQ(g.get(h, buffer.data()), VEXA_OK) << g.call;
+    EXPECT_EQ(buffer.substr(0, g.size + 8), g.want + '\0' + std::string(8, '#')) << g.call;
   }
   for (int width = 1; width <= 11; ++width) {
-    char buffer[20];
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(vexaGetValueChar(h, width + 2, buffer, width + 1), VEXA_OK) << width;
-    EXPECT_EQ(std::string(buffer, 20),
-              letters.substr(0, width) + '\0' + std::string(19 - width, '#')) << width;
+    std::string buffer(20, '#');
+    EXPECT_EQ(vexaGetValueChar(h, width + 2, buffer.data(), width + 1), VEXA_OK) << width;
+    EXPECT_EQ(buffer, letters.substr(0, width) + '\0' + std::string(19 - width, '#')) << width;
   }
   vexaCloseRead(h);
 }

@@ -75,12 +75,10 @@ void NumbersDictionary(int h) {
 }
 
 void Numbers(const std::string& path, int compression, const TempDir&) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
   const double kValues[] = {0.0, 1.0, -99.0, -100.0, 151.0, 152.0, 0.5, -0.0,
-                            std::numeric_limits<double>::quiet_NaN(),
-                            std::numeric_limits<double>::infinity(),
-                            -std::numeric_limits<double>::infinity(),
-                            vexaSysmisVal(), -1.7976931348623155e308,
-                            1.7976931348623157e308, 1234.5678, 1e100};
+                            std::numeric_limits<double>::quiet_NaN(), kInf, -kInf, vexaSysmisVal(),
+                            -1.7976931348623155e308, 1.7976931348623157e308, 1234.5678, 1e100};
   int h = Begin(path, compression, NumbersDictionary);
   for (int c = 0; c < 8; ++c) {
     Row row{double(c)};
@@ -89,10 +87,8 @@ void Numbers(const std::string& path, int compression, const TempDir&) {
   }
   const double whole[4] = {9, 12960000000.0, 2.5, 12960000000.0};
   // A case of every value system-missing, then a whole case.
-  EXPECT_EQ(Each({vexaCommitCaseRecord(h), vexaWholeCaseOut(h, whole), vexaCloseWrite(h)}),
-            VEXA_OK);
-  g_table.rows.push_back(Row(4, vexaSysmisVal()));
-  g_table.rows.push_back({whole[0], whole[1], whole[2], whole[3]});
+  EXPECT_EQ(Each({vexaCommitCaseRecord(h), vexaWholeCaseOut(h, whole), vexaCloseWrite(h)}), 0);
+  g_table.rows.insert(g_table.rows.end(), {Row(4, vexaSysmisVal()), Row(whole, whole + 4)});
 }
 
 // --- Strings of every width class, very long ones split into segments ---
@@ -240,9 +236,7 @@ void Copy(const std::string& path, int compression, const TempDir& scratch) {
 
 // --- Appending: three cases written, four more added after a close ---
 
-void AppendDictionary(int h) {
-  DefineVars(h, {{"id", 0}, {"name", 12}, {"score", 0}});
-}
+void AppendDictionary(int h) { DefineVars(h, {{"id", 0}, {"name", 12}, {"score", 0}}); }
 
 void Append(const std::string& path, int compression, const TempDir&) {
   auto row = [](int c) -> Row {
@@ -317,8 +311,7 @@ TEST_P(GoldenFileTest, WriterOutputIsUnchangedAndReadsBack) {
   g_table.ExpectReadsBack(fresh);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, GoldenFileTest, ::testing::ValuesIn(kScenarios),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Scenarios, GoldenFileTest, ::testing::ValuesIn(kScenarios), kByName);
 
 }  // namespace
 }  // namespace vexa::testing

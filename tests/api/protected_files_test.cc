@@ -97,8 +97,7 @@ TEST(ProtectedFilesTest, WritesAndAppendsThroughALinkKeepTheLink) {
   fs::create_symlink(target, link);
   int h = -1;
   ASSERT_EQ(Each({vexaOpenAppendEx(link.c_str(), kPassword, &h), AddIds(h, 3, 4),
-                  vexaCloseAppend(h)}),
-            VEXA_OK);
+                  vexaCloseAppend(h)}), VEXA_OK);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(ReadIds(target, kPassword), (std::vector<int>{1, 2, 3, 4}));
   ASSERT_EQ(WriteIds(link, 5, 6, 1, kPassword), VEXA_OK);

@@ -169,9 +169,8 @@ TEST_F(SetsAndAttributesTest, RefusedNamesSayWhichRuleTheyBreak) {
   };
   for (const auto& [call, name, code, why] : cases) {
     EXPECT_EQ(call(name), code) << name;
-    char detail[400];
-    vexaGetLastErrorDetail(detail, sizeof detail);
-    EXPECT_NE(std::string(detail).find(why), std::string::npos) << name << ": " << detail;
+    const std::string detail = LastErrorDetail();
+    EXPECT_NE(detail.find(why), std::string::npos) << name << ": " << detail;
   }
 }
 

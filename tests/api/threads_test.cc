@@ -51,31 +51,24 @@ TEST(ThreadsTest, HandleClosedElsewhereAndDetailsKeptPerThread) {
   const int h = OpenBuilt(dir, BuildSampleFile());
   ASSERT_EQ(vexaReadCaseRecord(h), VEXA_OK);
   double value = 0;
-  char detail[256];
+  char text[16];
   for (int i = 0; i < 100000; ++i) ASSERT_EQ(vexaGetValueNumeric(h, 1, &value), VEXA_OK);
   // A failure after many fast calls still says why; a success empties it.
   EXPECT_EQ(vexaGetValueNumeric(h, 99, &value), VEXA_E_BAD_VAR_HANDLE);
-  vexaGetLastErrorDetail(detail, sizeof detail);
-  EXPECT_STRNE(detail, "");
+  EXPECT_NE(LastErrorDetail(), "");
   EXPECT_EQ(vexaGetValueNumeric(h, 1, &value), VEXA_OK);
-  vexaGetLastErrorDetail(detail, sizeof detail);
-  EXPECT_STREQ(detail, "");
-  EXPECT_EQ(vexaGetValueChar(h, 1, detail, sizeof detail), VEXA_E_WRONG_TYPE);
-  vexaGetLastErrorDetail(detail, sizeof detail);
+  EXPECT_EQ(LastErrorDetail(), "");
+  EXPECT_EQ(vexaGetValueChar(h, 1, text, sizeof text), VEXA_E_WRONG_TYPE);
+  const std::string before = LastErrorDetail();
   std::thread([&] {
     // This thread's detail is its own: empty, then its own failure.
-    char own[256];
-    vexaGetLastErrorDetail(own, sizeof own);
-    EXPECT_STREQ(own, "");
+    EXPECT_EQ(LastErrorDetail(), "");
     EXPECT_EQ(vexaCloseRead(h), VEXA_OK);
   }).join();
-  const std::string before = detail;
-  vexaGetLastErrorDetail(detail, sizeof detail);
-  EXPECT_EQ(detail, before);
+  EXPECT_EQ(LastErrorDetail(), before);
   EXPECT_EQ(vexaGetValueNumeric(h, 1, &value), VEXA_E_BAD_HANDLE);
   EXPECT_EQ(value, 0.0);
-  vexaGetLastErrorDetail(detail, sizeof detail);
-  EXPECT_NE(detail, before);
+  EXPECT_NE(LastErrorDetail(), before);
 }
 
 }  // namespace

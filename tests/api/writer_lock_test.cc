@@ -37,10 +37,8 @@ TEST_P(WriterLockTest, ASecondWriterIsRefusedUntilTheFirstCloses) {
       int h = -1, other = -1;
       ASSERT_EQ(OpenToChange(first, dir, form.password, &h), VEXA_OK);
       EXPECT_EQ(OpenToChange(second, dir, form.password, &other), VEXA_E_FILE_OPEN);
-      char detail[512] = "";
-      vexaGetLastErrorDetail(detail, sizeof detail);
-      EXPECT_NE(std::string(detail).find("another handle or process is writing"),
-                std::string::npos) << detail;
+      const std::string detail = LastErrorDetail();
+      EXPECT_NE(detail.find("another handle or process is writing"), std::string::npos) << detail;
       EXPECT_EQ(ReadIds(path, form.password), (std::vector<int>{1, 2, 3}));
       EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);  // before its commit: nothing changes
       ASSERT_EQ(OpenToChange(second, dir, form.password, &other), VEXA_OK);
@@ -58,9 +56,7 @@ TEST_P(WriterLockTest, AnAbandonedWriteLeavesTheFileAsItWas) {
     SCOPED_TRACE(how);
     TempDir dir;
     const std::string path = dir.File("data.vexa");
-    if (how != kNew) {
-      ASSERT_EQ(WriteIds(path, 1, 300, form.compression, form.password), VEXA_OK);
-    }
+    ASSERT_EQ(how == kNew ? VEXA_OK : WriteIds(path, 1, 300, form.compression, form.password), 0);
     const std::string before = ReadFile(path);
     int h = -1;
     if (how == kAppend) {
@@ -68,9 +64,7 @@ TEST_P(WriterLockTest, AnAbandonedWriteLeavesTheFileAsItWas) {
     } else {
       ASSERT_EQ(Each({OpenWrite(path, form.password, &h), vexaSetVarName(h, "id", 0),
                       vexaSetCompression(h, form.compression)}), VEXA_OK);
-      if (how != kUncommitted) {
-        ASSERT_EQ(Each({vexaCommitHeader(h), AddIds(h, 5, 900)}), VEXA_OK);
-      }
+      ASSERT_EQ(how == kUncommitted ? 0 : Each({vexaCommitHeader(h), AddIds(h, 5, 900)}), 0);
     }
     EXPECT_EQ(vexaAbandonFile(h), VEXA_OK);
     EXPECT_EQ(vexaAbandonFile(h), VEXA_E_BAD_HANDLE);
@@ -88,8 +82,7 @@ TEST_P(WriterLockTest, AnAbandonedWriteLeavesTheFileAsItWas) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, WriterLockTest, ::testing::ValuesIn(kForms),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Forms, WriterLockTest, ::testing::ValuesIn(kForms), kByName);
 
 }  // namespace
 }  // namespace vexa::testing

@@ -13,6 +13,7 @@
 #include "crypt/crypt_file_stream.h"
 #include "crypt/password_crypt.h"
 #include "crypt/protected_header.h"
+#include "support/open_bytes.h"  // ErrorNumberOf
 #include "support/sysfile_builder.h"
 #include "support/temp_dir.h"
 
@@ -95,19 +96,10 @@ std::string WriteProtected(const std::string& path, const std::string& password,
   return ReadFile(path);
 }
 
-// The plain text, none when the file is refused; *refused is the number of
-// the error that refused it, 0 when it opened.
-std::string ReadProtected(const std::string& path, const std::string& password,
-                          long* refused = nullptr) {
+// The plain text; the open raises the error that refuses the file.
+std::string ReadProtected(const std::string& path, const std::string& password) {
   CryptFileStream s;
-  long number = 0;
-  try {
-    s.Open(path, password, "r");
-  } catch (const ErrorText& e) {
-    number = e.number();
-  }
-  if (refused) *refused = number;
-  if (number != 0) return {};
+  s.Open(path, password, "r");
   std::string out(static_cast<size_t>(s.Size()), '\0');
   out.resize(s.Read(out.data(), out.size()));
   return out;
@@ -178,13 +170,11 @@ TEST(CryptFileStreamTest, WhatOpensAndWhatDoesNot) {
       {"plain file too short", made(PlainFile(100).substr(0, 79)), "pw", kErrBadPassword},
   };
   for (const auto& c : cases) {
-    long refused = -1;
-    ReadProtected(dir.Write("c.vexa", c.bytes), c.password, &refused);
-    EXPECT_EQ(refused, c.refused) << c.what;
+    const std::string path = dir.Write("c.vexa", c.bytes);
+    EXPECT_EQ(testing::ErrorNumberOf([&] { ReadProtected(path, c.password); }), c.refused) << c.what;
   }
-  long refused = -1;
-  ReadProtected(dir.File("absent.vexa"), "pw", &refused);
-  EXPECT_EQ(refused, kErrReopen);
+  EXPECT_EQ(testing::ErrorNumberOf([&] { ReadProtected(dir.File("absent.vexa"), "pw"); }),
+            kErrReopen);
 }
 
 // A system file of both byte orders under random reads, writes (again

@@ -15,9 +15,7 @@ namespace {
 // Widths 0, 8, 9 and 300: 1, 1, 2 and 38 slots.
 class DictionaryTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    for (int width : {0, 8, 9, 300}) dict_.Add(VEXA_Variable(width));
-  }
+  void SetUp() override { for (int width : {0, 8, 9, 300}) dict_.Add(VEXA_Variable(width)); }
   Dictionary dict_;
 };
 
@@ -42,8 +40,7 @@ TEST_F(DictionaryTest, LaysOutSlotsAfterEveryChange) {
        {0, 1, 4, 6}, 7, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Dictionary d;
-    for (int width : {0, 8, 9, 300}) d.Add(VEXA_Variable(width));
+    Dictionary d = dict_;
     c.change(d);
     std::vector<int32_t> first;
     for (int i = 0; i < d.Count(); ++i) first.push_back(d.FirstSlot(i));

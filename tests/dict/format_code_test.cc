@@ -11,10 +11,7 @@ namespace {
 TEST(FormatPackingTest, PackAndUnpack) {
   EXPECT_EQ(PackFormat({300, kFormatString, 0}), 0x00012C01u);
   EXPECT_EQ(PackFormat({300, kFormatHexString, 0}), 0x01022C00u);
-  const struct {
-    uint32_t packed;
-    Format expected;
-  } cases[] = {
+  const struct { uint32_t packed; Format expected; } cases[] = {
       {0x00012C01, {300, 1, 0}},  // A: decimals byte is width high
       {0x0001FF7F, {32767, 1, 0}},
       {0x00052D02, {40, 5, 2}},   // F width 45 taken as 40
@@ -30,10 +27,7 @@ TEST(FormatPackingTest, PackAndUnpack) {
 // Each row: type, width, decimals, variable type, valid as a print format,
 // valid as a write format.
 TEST(FormatValidityTest, FollowsTheTable) {
-  struct V {
-    int type, width, decimals, var_type;
-    bool as_print, as_write;
-  };
+  struct V { int type, width, decimals, var_type; bool as_print, as_write; };
   const V table[] = {
       // A: width must equal the string width. AHEX: even, 2..255, any
       // string width.

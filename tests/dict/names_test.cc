@@ -15,11 +15,7 @@ using text::testing::ScopedInterfaceMode;
 
 TEST(NameRulesTest, CheckVariableNameAndIsValidFileName) {
   ScopedInterfaceMode utf8(InterfaceMode::kUtf8);
-  const struct {
-    std::string name;
-    NameCheck check;
-    bool file_name_valid;
-  } cases[] = {
+  const struct { std::string name; NameCheck check; bool file_name_valid; } cases[] = {
       {"abc", kNameValid, true},          {"#tmp", kNameScratch, false},
       {"$sys", kNameSystem, false},       {"1abc", kNameBadFirst, true},
       {"_x", kNameBadFirst, false},       {".x", kNameBadFirst, false},

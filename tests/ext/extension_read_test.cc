@@ -27,10 +27,6 @@ using testing::OpenBytes;
 using testing::OpenError;
 using testing::SysFileBuilder;
 
-std::string I64(int64_t v, bool big) {
-  return SysFileBuilder(big).Double(std::bit_cast<double>(v)).Bytes();
-}
-
 // a (numeric), s (A20), b (numeric).
 SysFileBuilder ThreeVariables(bool big, int32_t case_count = -1) {
   SysFileBuilder b(big);
@@ -83,7 +79,7 @@ TEST_P(ExtensionReadTest, CaseCountReplacesTheHeaderCountUnlessSmaller) {
                {{5000000000LL}, false, -1, 5000000000LL}};
   for (const auto& c : cases) {
     std::string contents;
-    for (int64_t u : c.units) contents += I64(u, big != c.other_order);
+    for (int64_t u : c.units) contents += SysFileBuilder(big != c.other_order).Int64(u).Bytes();
     auto source =
         OpenBytes(ThreeVariables(big, c.header_count).Extension(16, contents, 8).End().Bytes());
     EXPECT_EQ(source->Header().case_count, c.expected) << c.units.back();
@@ -123,13 +119,6 @@ TEST_P(ExtensionReadTest, LongStringLabelsAttachByNameAndWidth) {
   EXPECT_EQ(*d.At(3).ValueLabels().FindText("x"), "Ex");
 }
 
-std::string WithNames(std::string_view text, int32_t unit_size = 1) {
-  SysFileBuilder b;
-  b.Header().NumericVar("INCOME").NumericVar("AGE").StringVar("CITY", 12);
-  if (!text.empty()) b.Extension(13, text, unit_size);
-  return b.End().Bytes();
-}
-
 // Listed names replace the file's: a name not listed keeps its file name,
 // not lower-cased either (without the record every name is: the open
 // tests). A trailing tab ends the walk; a listed name that takes an
@@ -141,7 +130,8 @@ TEST(LongNamesTest, RestoreNamesAsListed) {
       {"INCOME=city\tAGE=_age", {"city", "v1", "v2"}},
   };
   for (const auto& [text, names] : cases) {
-    auto source = OpenBytes(WithNames(text));
+    auto source = OpenBytes(SysFileBuilder().Header().NumericVar("INCOME").NumericVar("AGE")
+                                .StringVar("CITY", 12).Extension(13, text).End().Bytes());
     std::vector<std::string> got;
     for (int i = 0; i < source->GetDictionary().Count(); ++i) {
       got.push_back(source->GetDictionary().At(i).Name());
@@ -223,33 +213,23 @@ INSTANTIATE_TEST_SUITE_P(BothOrders, ExtensionReadTest, ::testing::Bool());
 using namespace std::string_literals;
 
 // A width-1000 string in the file: segments of 255, 255, 255 and 244.
-struct Segment {
-  std::string name;
-  int width;
-};
+struct Segment { std::string name; int width; };
 std::vector<Segment> Segments(int second_width = 255, int last_width = 244,
                               const char* third_name = "LONGS1") {
-  return {{"LONGSTRI", 255},
-          {"LONGS0", second_width},
-          {third_name, 255},
-          {"LONGS2", last_width}};
+  return {{"LONGSTRI", 255}, {"LONGS0", second_width}, {third_name, 255}, {"LONGS2", last_width}};
 }
 
 // x, the segments, y; long names, then the display record (one triple per
 // file variable) and the very long string record.
-std::string LongStringFile(bool big, const std::vector<Segment>& segments,
-                           std::string_view vls_text,
+std::string LongStringFile(bool big, const std::vector<Segment>& segments, std::string_view vls,
                            std::string_view names = "X=x\tLONGSTRI=LongStringVar\tY=y") {
   SysFileBuilder b(big);
   b.Header().NumericVar("X");
   for (const Segment& s : segments) b.StringVar(s.name, s.width);
-  b.NumericVar("Y");
-  b.Extension(13, names);
   std::string display;
   for (size_t i = 0; i < segments.size() + 2; ++i) display += Ints({3, 40, 1}, big);
-  b.Extension(11, display, 4);
-  if (!vls_text.empty()) b.Extension(14, vls_text);
-  return b.End().Bytes();
+  return b.NumericVar("Y").Extension(13, names).Extension(11, display, 4).Extension(14, vls)
+      .End().Bytes();
 }
 
 const std::string kEntry = "LONGSTRI=1000\0\t"s;

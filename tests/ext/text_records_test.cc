@@ -106,10 +106,7 @@ TEST_P(TextRecordReadTest, DamageTable) {
 }
 
 TEST_P(TextRecordReadTest, FileAttributes) {
-  struct Case17 {
-    const char* text;
-    std::vector<std::string> names;
-  } cases[] = {
+  struct Case17 { const char* text; std::vector<std::string> names; } cases[] = {
       {"$VariableView('1'\n)$VariableView2('old'\n)Keep('k'\n)", {"Keep", "$VariableView2"}},
       {"Keep('k'\n)Broken('x'", {}},
       {"Keep('k'\n)/ignored", {"Keep"}},

@@ -206,8 +206,7 @@ TEST_P(CrashTest, AnAppendKilledAtAnyCallOrPowerLossLeavesTheOldFileOrTheNewOne)
   EXPECT_GT(last_restored, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, CrashTest, ::testing::ValuesIn(kCrashForms),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Forms, CrashTest, ::testing::ValuesIn(kCrashForms), kByName);
 
 }  // namespace
 }  // namespace vexa::testing

@@ -170,8 +170,7 @@ TEST(OtherCallFaultTest, AttributeFailuresAreReported) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, IoFaultsTest, ::testing::ValuesIn(kForms),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Forms, IoFaultsTest, ::testing::ValuesIn(kForms), kByName);
 
 }  // namespace
 }  // namespace vexa::testing

@@ -113,8 +113,7 @@ TEST_P(ReplaceTest, TheNewFileIsAsTheOldOneBeforeItHasAName) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, ReplaceTest, ::testing::ValuesIn(kForms),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Forms, ReplaceTest, ::testing::ValuesIn(kForms), kByName);
 
 }  // namespace
 }  // namespace vexa::testing

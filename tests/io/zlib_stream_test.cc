@@ -13,10 +13,9 @@
 #include <string>
 
 #include "io/file_stream.h"
-#include "support/errors.h"
+#include "support/open_bytes.h"  // ErrorNumberOf
 #include "support/sysfile_builder.h"
 #include "support/temp_dir.h"
-#include "sysfile/test_files.h"  // ErrorNumberOf
 
 namespace vexa {
 namespace {

@@ -8,10 +8,9 @@
 #include <string>
 #include <tuple>
 
-#include "support/errors.h"
+#include "support/open_bytes.h"  // ErrorNumberOf
 #include "sysfile/dechunker.h"
 #include "sysfile/movers.h"
-#include "sysfile/test_files.h"  // ErrorNumberOf
 #include "text/interface_encoding.h"
 
 namespace vexa {

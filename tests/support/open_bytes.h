@@ -1,5 +1,5 @@
 // Opening a system file composed in memory, and catching the file error
-// that a damaged one raises.
+// that a damaged one raises, or any call raises.
 #pragma once
 
 #include <memory>
@@ -26,6 +26,19 @@ inline std::optional<long> OpenError(std::string bytes) {
     return e.number();
   }
   return std::nullopt;
+}
+
+// The error number `call` throws, or 0 when it returns.
+template <typename Call>
+long ErrorNumberOf(Call call) {
+  try {
+    call();
+  } catch (const ErrorText& e) {
+    return e.number();
+  } catch (const SystemFileException& e) {
+    return e.number();
+  }
+  return 0;
 }
 
 }  // namespace vexa::testing

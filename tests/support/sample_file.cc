@@ -27,9 +27,8 @@ double DateValue(int64_t year, int64_t month, int64_t day) {
 
 std::string BuildSampleFile(bool big_endian) {
   SysFileBuilder b(big_endian);
-  b.Header({.weight_index = 11, .case_count = kSampleCases,
-            .date = "14 Mar 24", .time = "09:30:00",
-            .label = "Vexa sample survey"});
+  b.Header({.weight_index = 11, .case_count = kSampleCases, .date = "14 Mar 24",
+            .time = "09:30:00", .label = "Vexa sample survey"});
   b.NumericVar("id", Numeric("Respondent id", 5, 8, 0));
   b.StringVar("region", 8, {.label = "Sales region"});
   b.StringVar("city", 20, {.label = "City of residence"});
@@ -60,9 +59,8 @@ std::string BuildSampleFile(bool big_endian) {
       {4, "W", "Swansea", DateValue(1968, 1, 1), 52000, 1, 3, 5.75, 1.0},
   };
   for (const Row& r : rows) {
-    b.CaseNumber(r.id).CaseText(r.region, 8).CaseText(r.city, 20);
-    b.CaseNumber(r.birth).CaseNumber(r.income).CaseNumber(r.q1);
-    b.CaseNumber(r.q2).CaseNumber(r.score).CaseNumber(r.wt);
+    b.CaseNumber(r.id).CaseText(r.region, 8).CaseText(r.city, 20).CaseNumber(r.birth);
+    b.CaseNumber(r.income).CaseNumber(r.q1).CaseNumber(r.q2).CaseNumber(r.score).CaseNumber(r.wt);
   }
   return b.Bytes();
 }

@@ -51,18 +51,14 @@ SysFileBuilder& SysFileBuilder::Int32(int32_t value) {
   char b[4];
   std::memcpy(b, &value, 4);
   if (big_endian_) std::reverse(b, b + 4);
-  bytes_.append(b, 4);
-  return *this;
+  return Raw(std::string_view(b, 4));
 }
 
 SysFileBuilder& SysFileBuilder::Int64(int64_t value) {
   return Double(std::bit_cast<double>(value));
 }
 
-SysFileBuilder& SysFileBuilder::Double(double value) {
-  bytes_ += EncodeDouble(value);
-  return *this;
-}
+SysFileBuilder& SysFileBuilder::Double(double value) { return Raw(EncodeDouble(value)); }
 
 SysFileBuilder& SysFileBuilder::Raw(std::string_view bytes) {
   bytes_.append(bytes);
@@ -70,8 +66,7 @@ SysFileBuilder& SysFileBuilder::Raw(std::string_view bytes) {
 }
 
 SysFileBuilder& SysFileBuilder::Text(std::string_view text, size_t width) {
-  bytes_ += Padded(text, width);
-  return *this;
+  return Raw(Padded(text, width));
 }
 
 SysFileBuilder& SysFileBuilder::Header(const HeaderFields& f) {
@@ -84,13 +79,10 @@ SysFileBuilder& SysFileBuilder::Header(const HeaderFields& f) {
   return Raw(std::string(3, '\0'));
 }
 
-SysFileBuilder& SysFileBuilder::Variable(std::string_view name, int32_t type,
-                                         const VarOptions& o) {
+SysFileBuilder& SysFileBuilder::Variable(std::string_view name, int32_t type, const VarOptions& o) {
   Int32(2).Int32(type).Int32(o.label ? 1 : 0).Int32(o.missing_code);
-  Int32(static_cast<int32_t>(o.print_format ? o.print_format
-                                            : DefaultFormat(type)));
-  Int32(static_cast<int32_t>(o.write_format ? o.write_format
-                                            : DefaultFormat(type)));
+  Int32(static_cast<int32_t>(o.print_format ? o.print_format : DefaultFormat(type)));
+  Int32(static_cast<int32_t>(o.write_format ? o.write_format : DefaultFormat(type)));
   Text(name, 8);
   if (o.label) {
     Int32(static_cast<int32_t>(o.label->size()));
@@ -101,15 +93,13 @@ SysFileBuilder& SysFileBuilder::Variable(std::string_view name, int32_t type,
   return *this;
 }
 
-SysFileBuilder& SysFileBuilder::NumericVar(std::string_view name,
-                                           const VarOptions& opts) {
+SysFileBuilder& SysFileBuilder::NumericVar(std::string_view name, const VarOptions& opts) {
   slots_ += 1;
   return Variable(name, 0, opts);
 }
 
-SysFileBuilder& SysFileBuilder::StringVar(std::string_view name, int width,
-                                          const VarOptions& opts) {
-  Variable(name, width, opts);
+SysFileBuilder& SysFileBuilder::StringVar(std::string_view name, int width, const VarOptions& o) {
+  Variable(name, width, o);
   int slots = std::max(1, (width + 7) / 8);
   slots_ += slots;
   for (int i = 1; i < slots; ++i) {
@@ -156,11 +146,9 @@ SysFileBuilder& SysFileBuilder::Document(const std::vector<std::string>& lines) 
   return *this;
 }
 
-SysFileBuilder& SysFileBuilder::Extension(int32_t subtype, int32_t size,
-                                          int32_t count,
+SysFileBuilder& SysFileBuilder::Extension(int32_t subtype, int32_t size, int32_t count,
                                           std::string_view bytes) {
-  Int32(7).Int32(subtype).Int32(size).Int32(count);
-  return Raw(bytes);
+  return Int32(7).Int32(subtype).Int32(size).Int32(count).Raw(bytes);
 }
 
 SysFileBuilder& SysFileBuilder::MachineInts(const std::array<int32_t, 8>& u) {
@@ -208,10 +196,8 @@ CaseSlot CaseSlot::Text(std::string_view text) {
   return slot;
 }
 
-SysFileBuilder& SysFileBuilder::CompressedCases(
-    const std::vector<std::vector<CaseSlot>>& cases) {
-  std::string control;
-  std::string literals;
+SysFileBuilder& SysFileBuilder::CompressedCases(const std::vector<std::vector<CaseSlot>>& cases) {
+  std::string control, literals;
   auto emit = [&] {
     control.resize(kKeySize, static_cast<char>(kCodeFiller));
     bytes_ += control + literals;

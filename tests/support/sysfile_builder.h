@@ -72,22 +72,18 @@ class SysFileBuilder {
   SysFileBuilder& Header(const HeaderFields& fields = {});
   SysFileBuilder& NumericVar(std::string_view name, const VarOptions& opts = {});
   // Writes the variable record and ceil(width / 8) - 1 continuation records.
-  SysFileBuilder& StringVar(std::string_view name, int width,
-                            const VarOptions& opts = {});
+  SysFileBuilder& StringVar(std::string_view name, int width, const VarOptions& opts = {});
   // Value label record (type 3) and its index record (type 4). Values are
   // given as doubles (numeric maps), texts of up to 8 bytes (string maps,
   // blank padded) or raw 8-byte units. `slots` are 1-based slot numbers.
-  SysFileBuilder& NumericLabels(
-      const std::vector<std::pair<double, std::string>>& labels,
-      const std::vector<int32_t>& slots);
-  SysFileBuilder& StringLabels(
-      const std::vector<std::pair<std::string, std::string>>& labels,
-      const std::vector<int32_t>& slots);
+  SysFileBuilder& NumericLabels(const std::vector<std::pair<double, std::string>>& labels,
+                                const std::vector<int32_t>& slots);
+  SysFileBuilder& StringLabels(const std::vector<std::pair<std::string, std::string>>& labels,
+                               const std::vector<int32_t>& slots);
   // Document record; each line is blank padded (or cut) to 80 bytes.
   SysFileBuilder& Document(const std::vector<std::string>& lines);
   // Extension record with its contents as given (not byte-swapped).
-  SysFileBuilder& Extension(int32_t subtype, int32_t size, int32_t count,
-                            std::string_view bytes);
+  SysFileBuilder& Extension(int32_t subtype, int32_t size, int32_t count, std::string_view bytes);
   // The same, counting the contents in units of `size` (1: bytes).
   SysFileBuilder& Extension(int32_t subtype, std::string_view bytes, int32_t size = 1) {
     return Extension(subtype, size, static_cast<int32_t>(bytes.size()) / size, bytes);
@@ -108,8 +104,7 @@ class SysFileBuilder {
   // --- Case data (byte-code compressed) ---
   // The cases' slots as a writer on a machine of the builder's byte order
   // compresses them: complete blocks, the last one filled with code 0.
-  SysFileBuilder& CompressedCases(
-      const std::vector<std::vector<CaseSlot>>& cases);
+  SysFileBuilder& CompressedCases(const std::vector<std::vector<CaseSlot>>& cases);
   // --- The zlib form (header magic "$FL3", compression 2) ---
   // The byte-code data composed after the termination record, in the zlib
   // form of ZlibForm.
@@ -131,10 +126,8 @@ class SysFileBuilder {
   std::string Bytes() const;
 
  private:
-  SysFileBuilder& Variable(std::string_view name, int32_t type,
-                           const VarOptions& opts);
-  SysFileBuilder& Labels(const std::vector<std::pair<std::string, std::string>>&
-                             raw_labels,
+  SysFileBuilder& Variable(std::string_view name, int32_t type, const VarOptions& opts);
+  SysFileBuilder& Labels(const std::vector<std::pair<std::string, std::string>>& raw_labels,
                          const std::vector<int32_t>& slots);
   std::string EncodeDouble(double value) const;
 

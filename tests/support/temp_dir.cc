@@ -9,11 +9,8 @@
 namespace vexa::testing {
 
 TempDir::TempDir() {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "vexaio-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("mkdtemp failed");
-  }
+  std::string pattern = (std::filesystem::temp_directory_path() / "vexaio-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }
 
@@ -22,8 +19,7 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-std::string TempDir::Write(const std::string& name,
-                           const std::string& bytes) const {
+std::string TempDir::Write(const std::string& name, const std::string& bytes) const {
   std::string p = File(name);
   std::ofstream out(p, std::ios::binary);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

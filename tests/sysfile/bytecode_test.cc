@@ -15,13 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "support/errors.h"
+#include "support/open_bytes.h"  // ErrorNumberOf
 #include "support/memory_stream.h"
 #include "support/sysfile_builder.h"  // DoubleBytes
 #include "sysfile/case_window.h"
 #include "sysfile/case_writer.h"
 #include "sysfile/compressed_reader.h"
-#include "sysfile/test_files.h"  // ErrorNumberOf
 
 namespace vexa {
 namespace {
@@ -48,8 +47,7 @@ struct Row {
 };
 
 std::vector<Row> Rows() {
-  std::string every;
-  std::string every_codes;
+  std::string every, every_codes;
   for (int n = -99; n <= 151; ++n) {
     every += DoubleBytes(n);
     every_codes.push_back(static_cast<char>(n + 100));
@@ -147,9 +145,7 @@ TEST_P(ByteCodeTableTest, BytesDecodeToTheSlotsInEveryWindow) {
     }
     EXPECT_EQ(d.Next(), "<end>");
     EXPECT_TRUE(d.reader->AtEnd());
-    if (pad == 0) {
-      EXPECT_EQ(starts, r.starts);
-    }
+    EXPECT_EQ(pad == 0 ? starts : r.starts, r.starts);
     // Back to every case from its position; over the first one.
     for (size_t k = starts.size(); k-- > 0;) {
       d.reader->SeekPosition(starts[k]);

@@ -40,19 +40,15 @@ TEST(FileKindTest, DetectsOrFails) {
     testing::MemoryStream stream(c.bytes);
     EXPECT_EQ(static_cast<int>(DetectFileKind(c.bytes.data(), c.bytes.size())),
               c.kind < 0 ? static_cast<int>(kUnknownKind) : c.kind);
-    try {
-      EXPECT_EQ(static_cast<int>(DetectFileKind(stream)), c.kind);
-      EXPECT_EQ(stream.Tell(), c.position);
-    } catch (const SystemFileException& e) {
-      EXPECT_EQ(e.number(), c.error);
-    }
+    EXPECT_EQ(testing::ErrorNumberOf([&] {
+                EXPECT_EQ(static_cast<int>(DetectFileKind(stream)), c.kind);
+                EXPECT_EQ(stream.Tell(), c.position);
+              }),
+              c.error);
   }
 }
 
-struct HeaderRead {
-  FileHeader header;
-  Dictionary dictionary;
-};
+struct HeaderRead { FileHeader header; Dictionary dictionary; };
 
 HeaderRead ReadHeaderOf(const HeaderFields& fields) {
   testing::MemoryStream stream(SysFileBuilder().Header(fields).Bytes());

@@ -26,8 +26,7 @@ std::atomic<size_t> g_largest{0};
 
 void NoteAllocation(size_t size) {
   size_t seen = g_largest.load(std::memory_order_relaxed);
-  while (size > seen && !g_largest.compare_exchange_weak(seen, size)) {
-  }
+  while (size > seen && !g_largest.compare_exchange_weak(seen, size)) continue;
 }
 
 namespace vexa {
@@ -56,11 +55,7 @@ SysFileBuilder RawVar(bool big, int32_t type, int32_t has_label, int32_t missing
 // record are the truncation sweep's, over the sample file's every record.
 using Compose = std::function<SysFileBuilder(bool big)>;
 
-struct FailureCase {
-  std::string name;
-  Compose bytes;
-  long number;
-};
+struct FailureCase { std::string name; Compose bytes; long number; };
 
 const FailureCase kCases[] = {
     {"EndWhereARecordTypeIsDue", Base, kErrTruncated},

@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "support/errors.h"
 #include "support/memory_stream.h"
 #include "support/open_bytes.h"
 #include "support/sysfile_builder.h"
@@ -84,19 +83,6 @@ constexpr auto I32At = &ValueAt<int32_t>;
 inline int64_t CaseCountUnit(const std::string& bytes, int unit = 1) {
   const int64_t at = OpenBytes(bytes)->Header().subtype16_position + 8 * unit;
   return ValueAt<int64_t>(bytes, static_cast<size_t>(at));
-}
-
-// The error number `call` throws, or 0 when it returns.
-template <typename Call>
-long ErrorNumberOf(Call call) {
-  try {
-    call();
-  } catch (const ErrorText& e) {
-    return e.number();
-  } catch (const SystemFileException& e) {
-    return e.number();
-  }
-  return 0;
 }
 
 // A file being written in a temporary directory: variables are added to

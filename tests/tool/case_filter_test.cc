@@ -11,12 +11,7 @@ namespace {
 using Op = Condition::Op;
 
 TEST(CaseFilterTest, ParsesEachOperator) {
-  const struct {
-    const char* text;
-    Op op;
-    const char* name;
-    const char* value;
-  } cases[] = {
+  const struct { const char* text; Op op; const char* name; const char* value; } cases[] = {
       {"age=30", Op::kEqual, "age", "30"},        {"age!=30", Op::kNotEqual, "age", "30"},
       {"age<30", Op::kLess, "age", "30"},         {"age<=30", Op::kLessEqual, "age", "30"},
       {"age>30", Op::kGreater, "age", "30"},      {"age>=30", Op::kGreaterEqual, "age", "30"},

@@ -16,14 +16,11 @@ namespace {
 
 class ColumnNamesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = vexaGetInterfaceEncoding();
-    ASSERT_EQ(vexaSetInterfaceEncoding(1), VEXA_OK);
-  }
+  void SetUp() override { ASSERT_EQ(vexaSetInterfaceEncoding(1), VEXA_OK); }
   void TearDown() override { vexaSetInterfaceEncoding(saved_); }
 
  private:
-  int saved_ = 0;
+  int saved_ = vexaGetInterfaceEncoding();
 };
 
 // A name longer than 64 bytes is cut on a whole character.
@@ -39,12 +36,10 @@ TEST_F(ColumnNamesTest, RepairsEachKindOfFault) {
 }
 
 TEST_F(ColumnNamesTest, DuplicatesGetSuffixesWithoutRegardToCase) {
-  std::vector<std::string> names =
-      MakeVariableNames({"Age", "age", "AGE", "age_2", "", "v5", "é", "É"});
+  auto names = MakeVariableNames({"Age", "age", "AGE", "age_2", "", "v5", "é", "É"});
   EXPECT_EQ(names, (std::vector<std::string>{"Age", "age_2", "AGE_3", "age_2_2",
                                              "v5", "v5_2", "é", "É_2"}));
-  std::string long_cell(80, 'q');
-  names = MakeVariableNames({long_cell, long_cell});
+  names = MakeVariableNames({std::string(80, 'q'), std::string(80, 'q')});
   EXPECT_EQ(names[1], std::string(62, 'q') + "_2");
   EXPECT_EQ(NameKey(" ça Ω\xFF "), "ÇA Ω\xFF");
   // Many repeats of one name, among names that take suffixes of theirs:
@@ -52,9 +47,8 @@ TEST_F(ColumnNamesTest, DuplicatesGetSuffixesWithoutRegardToCase) {
   std::vector<std::string> many(16000, "x");
   many[5] = "X_3";
   names = MakeVariableNames(many);
-  EXPECT_EQ(names[5], "X_3_2");
-  EXPECT_EQ(names[6], "x_6");
-  EXPECT_EQ(names.back(), "x_15999");
+  EXPECT_EQ((std::vector{names[5], names[6], names.back()}),
+            (std::vector<std::string>{"X_3_2", "x_6", "x_15999"}));
 }
 
 // The library has the last word: every name of a hostile header goes into

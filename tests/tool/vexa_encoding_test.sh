@@ -10,8 +10,7 @@ printf 'name,city,n\nJos\303\251,Z\303\274rich \342\202\254,1\nAnn,Lyon,2\n' >"$
 run import "$work/in.csv" "$work/cp.vexa" --encoding windows-1252
 run info "$work/cp.vexa" >"$work/cp.txt"
 has '^Encoding:     windows-1252 (code page 1252), shown in UTF-8$' "$work/cp.txt" "info shows the encoding"
-run cat "$work/cp.vexa" >"$work/cp.csv"
-cmp -s "$work/in.csv" "$work/cp.csv" || fail "cat gives the UTF-8 text back"
+run cat "$work/cp.vexa" | tee "$work/cp.csv" | cmp -s "$work/in.csv" - || fail "cat gives the UTF-8 text back"
 has 'converted from windows-1252 to UTF-8' "$work/stderr" "cat notes the conversion"
 run info --json "$work/cp.vexa" >"$work/cp.json"
 has '"encoding": "windows-1252",' "$work/cp.json" "info --json has the encoding"
@@ -20,13 +19,11 @@ has '"code_page": 1252,' "$work/cp.json" "info --json has the code page"
 # The dictionary's encoding is the default of a re-import.
 run import "$work/cp.csv" "$work/again.vexa" --dict "$work/cp.json"
 has '"encoding": "windows-1252",' <(run info --json "$work/again.vexa") "a re-import keeps the encoding"
-run cat "$work/again.vexa" >"$work/again.csv"
-cmp -s "$work/in.csv" "$work/again.csv" || fail "a re-import keeps the texts"
+run cat "$work/again.vexa" | cmp -s "$work/in.csv" - || fail "a re-import keeps the texts"
 
 run convert "$work/cp.vexa" "$work/u8.vexa" --encoding UTF-8
 has '^Encoding:     UTF-8 (code page 65001)$' <(run info "$work/u8.vexa") "convert to UTF-8"
-run cat "$work/u8.vexa" >"$work/u8.csv"
-cmp -s "$work/in.csv" "$work/u8.csv" || fail "convert to UTF-8 keeps the texts"
+run cat "$work/u8.vexa" | cmp -s "$work/in.csv" - || fail "convert to UTF-8 keeps the texts"
 [ ! -s "$work/stderr" ] || fail "no note for a UTF-8 file"
 run convert "$work/u8.vexa" "$work/jp.vexa" --encoding EUC-JP
 has '"code_page": null,' <(run info --json "$work/jp.vexa") "EUC-JP has no code page number"

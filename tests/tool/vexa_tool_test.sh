@@ -37,9 +37,8 @@ trip a "$examples/survey.csv" "$examples/survey.json"
 same "$examples/survey.csv" "$work/a.csv" "cat gives back the imported CSV"
 # The example uses several roles; those other than input travel in the
 # variable attributes record.
-variables_of "$examples/survey.json" >"$work/want_vars"
-variables_of "$work/a.json" >"$work/got_vars"
-same "$work/want_vars" "$work/got_vars" "every variable property restored from the dictionary"
+same <(variables_of "$examples/survey.json") <(variables_of "$work/a.json") \
+  "every variable property restored from the dictionary"
 has '"file_label": "Customer survey, spring 2024 (example data)"' "$work/a.json" "file label restored"
 has '^  "compression": "bytecode"' "$work/a.json" "compression from the dictionary"
 
@@ -137,20 +136,15 @@ for dict in '{"variables": [{"name": "a", "type": 0}]}' '{"variables": [{"name":
   printf '%s' "$dict" >"$work/bad.json"
   expect 1 import "$work/text.csv" "$work/t.vexa" --dict "$work/bad.json"
 done
-expect 1 convert "$work/absent.vexa" "$work/x.vexa"
-said 'absent.vexa: No such file or directory$'
+exits 1 'absent.vexa: No such file or directory$' convert "$work/absent.vexa" "$work/x.vexa"
 head -c 300 "$work/a.vexa" >"$work/cut.vexa"
-expect 1 info "$work/cut.vexa"
-said 'open failed: variable record at offset 296: the file ends inside the record (VEXA_E_FILE_OPEN)$'
+exits 1 'open failed: variable record at offset 296: the file ends inside the record (VEXA_E_FILE_OPEN)$' info "$work/cut.vexa"
 grep -q 'error [0-9]\{4\}' "$work/err" && fail "internal condition text: $(cat "$work/err")"
 expect 2 import "$work/a.csv"
 expect 2 import "$work/a.csv" "$work/x.vexa" --compression fast
-expect 2 frobnicate
-said 'frobnicate: unknown command'
-expect 2 import "$work/a.csv" "$work/x.vexa" --compresion none
-said '--compresion: unknown option'
-expect 2 cat --range 5:3 "$work/a.vexa"
-said '--range: first after last'
+exits 2 'frobnicate: unknown command' frobnicate
+exits 2 '--compresion: unknown option' import "$work/a.csv" "$work/x.vexa" --compresion none
+exits 2 '--range: first after last' cat --range 5:3 "$work/a.vexa"
 for c in info cat import convert; do
   "$vexa" "$c" --help | grep -q "^Usage: vexa $c" || fail "vexa $c --help"
 done
@@ -163,14 +157,10 @@ run import "$work/a.csv" "$work/p.vexa" --dict "$work/a.json" --protect --passwo
 VEXA_PASSWORD=secret run cat --raw "$work/p.vexa" >"$work/p.csv"
 same "$work/a.csv" "$work/p.csv" "cases of a protected file"
 # Out in the clear only when asked, and said.
-expect 2 convert "$work/p.vexa" "$work/unprotected.vexa" --password-file "$work/pw"
-said 'protected; --protect writes a protected copy, --no-protect one in the clear'
+exits 2 'protected; --protect writes a protected copy, --no-protect one in the clear' convert "$work/p.vexa" "$work/unprotected.vexa" --password-file "$work/pw"
 [ ! -e "$work/unprotected.vexa" ] || fail "a protected input written out in the clear unasked"
-expect 0 convert "$work/p.vexa" "$work/unprotected.vexa" --password-file "$work/pw" --no-protect
-said 'unprotected.vexa: written unprotected'
-VEXA_PASSWORD=wrong expect 1 info "$work/p.vexa"
-said VEXA_E_BAD_PASSWORD
-VEXA_PASSWORD= expect 1 info "$work/p.vexa" </dev/null
-said VEXA_E_NO_PASSWORD
+exits 0 'unprotected.vexa: written unprotected' convert "$work/p.vexa" "$work/unprotected.vexa" --password-file "$work/pw" --no-protect
+VEXA_PASSWORD=wrong exits 1 VEXA_E_BAD_PASSWORD info "$work/p.vexa"
+VEXA_PASSWORD= exits 1 VEXA_E_NO_PASSWORD info "$work/p.vexa" </dev/null
 
 finish

@@ -15,12 +15,9 @@ test_that("every role, alignment and measurement level comes back by name", {
   for (a in c("vexa_role", "vexa_alignment", "vexa_measure", "vexa_display_width")) {
     expect_equal(unname(lapply(back, attr, a)), unname(lapply(data, attr, a)), info = a)
   }
-  d <- vexa_dictionary(path)
-  expect_equal(d$role, roles)
-  expect_equal(d$alignment, alignments)
-  expect_equal(d$display_width, 11:18)
-  expect_equal(d$print_format, vapply(back, attr, "", "vexa_format", USE.NAMES = FALSE))
-  expect_equal(d$type, rep("numeric", 8))
+  expect_equal(as.list(vexa_dictionary(path)[c("role", "alignment", "display_width", "print_format", "type")]),
+               list(role = roles, alignment = alignments, display_width = 11:18,
+                    print_format = vapply(back, attr, "", "vexa_format", USE.NAMES = FALSE), type = rep("numeric", 8)))
 })
 
 test_that("formats are sized to the data unless a fitting one is given", {
