@@ -339,6 +339,18 @@ def write_rows(h, raw, first):
             check(code, f"writing case {first + a + done.value + 1}")
 
 
+def write_columns(h, handles, arrays, n, first):
+    """Writes n cases whose values come from the contiguous arrays (float64,
+    or S<width> for the string variables) of the variables of `handles` (a
+    ctypes double array). `first` numbers the first case, for the error
+    message."""
+    done = ctypes.c_int()
+    pointers = (ctypes.c_void_p * len(arrays))(*[a.ctypes.data for a in arrays])
+    code = lib.vexaColumnsOut(h, len(arrays), handles, pointers, n, ctypes.byref(done))
+    if code:
+        check(code, f"writing case {first + done.value + 1}")
+
+
 class Texts:
     """A column of texts as codes (-1 for None) into its distinct texts."""
 
@@ -353,6 +365,10 @@ class Texts:
         if self._padded is None or self._padded.itemsize != size:
             self._padded = _padded(self.unique.tolist(), size, width, name)
         return self._padded[self.codes[start:stop]].view(np.uint8).reshape(-1, size)
+
+    def fixed(self, start, stop, width, name):
+        """Rows start to stop as an S<width> array, blank-padded."""
+        return self.rows(start, stop, width, width, name).view(f"S{width}").reshape(-1)
 
 
 def _padded(texts, size, width, name):

@@ -17,8 +17,9 @@ CHUNK_ROWS = 65536
 # The size of a block of cases that the reader decodes while the last is
 # turned into columns.
 COLUMN_BLOCK_BYTES = 1 << 20
-# The size of a block of cases that write() encodes while the last is written.
-WRITE_BLOCK_BYTES = 1 << 20
+# The size of a block of cases whose columns write() makes while the last is
+# written.
+WRITE_BLOCK_BYTES = 4 << 20
 PathLike = Union[str, bytes, os.PathLike]
 Password = Optional[Union[str, bytes]]
 
@@ -294,6 +295,32 @@ def encode_rows(dictionary, columns, start, stop, out=None):
     return Encoder(dictionary, columns).rows(start, stop, out)
 
 
+class ColumnEncoder:
+    """Turns the columns of a dictionary's variables into the arrays that the
+    library writes cases from, a range of rows at a time: float64 numbers
+    (NaN stands for system-missing) and blank-padded S<width> texts, each
+    distinct text encoded once. Columns that already are float64 are handed
+    over as they are, without a copy."""
+
+    def __init__(self, dictionary, columns):
+        variables = dictionary.variables
+        self.handles = (ctypes.c_double * len(variables))(*range(1, len(variables) + 1))
+        self.steps = []  # (values, variable for texts or None)
+        for v in variables:
+            values = columns[v.name]
+            if v.is_string:
+                if not isinstance(values, _cases.Texts):
+                    values = _cases.Texts(*_cases.factorize_texts(values))
+                self.steps.append((values, v))
+            else:
+                self.steps.append((np.asarray(values).reshape(-1), None))
+
+    def arrays(self, start, stop):
+        """Rows start to stop of every column, contiguous."""
+        return [np.ascontiguousarray(values[start:stop], dtype=np.float64) if v is None
+                else values.fixed(start, stop, v.width, v.name) for values, v in self.steps]
+
+
 def write(path: PathLike, dictionary: Dictionary, columns: dict, password: Password = None) -> None:
     """Writes a new file: the dictionary's variables, in its order, with the
     values of columns[name] (numbers with NaN for system-missing, or texts).
@@ -304,24 +331,22 @@ def write(path: PathLike, dictionary: Dictionary, columns: dict, password: Passw
     if len(lengths) > 1:
         raise ValueError("the columns differ in length")
     n = lengths.pop() if lengths else 0
-    # A thread writes each block of cases (the library lets go of the
-    # interpreter meanwhile) while this one encodes the next into the other
-    # of two buffers, small enough to stay in the cache, and used again and
-    # again, as fresh memory is dear; the library's calls on the handle
-    # stay one at a time. The thread is done before the file is finished or
-    # abandoned.
+    # A thread writes each block of cases from its columns (the library
+    # lets go of the interpreter meanwhile, and assembles the cases in a
+    # buffer of its own that stays in the cache) while this one makes the
+    # next block's columns; the library's calls on the handle stay one at a
+    # time. The thread is done before the file is finished or abandoned.
     case_size = _cases.Layout(variables).case_size
     block = max(256, min(CHUNK_ROWS, WRITE_BLOCK_BYTES // max(case_size, 1)))
-    buffers = [np.empty((min(block, n), case_size), np.uint8) for _ in range(2)]
-    encoder = Encoder(dictionary, columns)
+    encoder = ColumnEncoder(dictionary, columns)
     with writing(path, dictionary, password) as put, \
             concurrent.futures.ThreadPoolExecutor(1, "vexaio-write") as writer:
         pending = collections.deque()
-        for k, start in enumerate(range(0, n, block)):
-            if len(pending) == 2:  # the write of the buffer to be filled again
+        for start in range(0, n, block):
+            if len(pending) == 2:  # at most two blocks of columns at a time
                 pending.popleft().result()
-            raw = encoder.rows(start, min(n, start + block), buffers[k % 2])
-            pending.append(writer.submit(put, raw))
+            stop = min(n, start + block)
+            pending.append(writer.submit(put.columns, encoder.handles, encoder.arrays(start, stop)))
         for p in pending:
             p.result()
 
@@ -331,7 +356,8 @@ def writing(path, dictionary, password=None):
     """Opens a new file of the dictionary and gives a function that writes
     (n, case_size) arrays of cases to it, in order. The file replaces the
     target when the block ends without an exception; otherwise the writing
-    is abandoned and the target stays as it was."""
+    is abandoned and the target stays as it was. Its `columns` writes the
+    cases of ColumnEncoder's arrays instead."""
     layout, written = _cases.Layout(dictionary.variables), 0
     path, h = os.fsdecode(path), ctypes.c_int(-1)
     if password is None:
@@ -347,6 +373,16 @@ def writing(path, dictionary, password=None):
             raise ValueError(f"cases of {raw.shape[1:]} bytes, expected {layout.case_size}")
         _cases.write_rows(h.value, raw, written)
         written += raw.shape[0]
+
+    def columns(handles, arrays):
+        """Writes the cases of the arrays of the variables of `handles`
+        (ColumnEncoder.arrays)."""
+        nonlocal written
+        n = len(arrays[0]) if arrays else 0
+        _cases.write_columns(h.value, handles, arrays, n, written)
+        written += n
+
+    put.columns = columns
 
     try:
         define_dictionary(h.value, dictionary)
