@@ -371,6 +371,27 @@ class Texts:
         return self.rows(start, stop, width, width, name).view(f"S{width}").reshape(-1)
 
 
+class Doubles:
+    """A numeric column whose doubles are made a range of rows at a time, as
+    they are written, so that no column of them is ever made whole: make(
+    start, stop) gives rows start to stop as float64. As an array (NumPy's
+    functions take it so) it is made whole after all."""
+
+    def __init__(self, n, make):
+        self.n, self.make = n, make
+
+    def __len__(self):
+        return self.n
+
+    def __getitem__(self, rows):
+        start, stop, step = rows.indices(self.n)
+        return self.make(start, stop)[::step]
+
+    def __array__(self, dtype=None, copy=None):
+        x = self.make(0, self.n)
+        return x if dtype is None else x.astype(dtype, copy=False)
+
+
 def _padded(texts, size, width, name):
     """The texts encoded and blank-padded to `size` bytes, and one blank
     text after them (for code -1); ValueError for one longer than width."""

@@ -313,7 +313,8 @@ class ColumnEncoder:
                     values = _cases.Texts(*_cases.factorize_texts(values))
                 self.steps.append((values, v))
             else:
-                self.steps.append((np.asarray(values).reshape(-1), None))
+                deferred = isinstance(values, _cases.Doubles)
+                self.steps.append((values if deferred else np.asarray(values).reshape(-1), None))
 
     def arrays(self, start, stop):
         """Rows start to stop of every column, contiguous."""

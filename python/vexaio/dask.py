@@ -288,6 +288,7 @@ def _picks(pd, name, series, codes=None, big_integers="raise"):
     if isinstance(series.dtype, pd.CategoricalDtype) or pd.api.types.is_bool_dtype(series.dtype):
         return [0]
     v, values, _ = _column(pd, str(name), series, None, big_integers)
+    values = values if v.is_string else np.asarray(values)
     if v.is_string:
         present = values[pd.notna(values)]
         if not len(present):
