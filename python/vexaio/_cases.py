@@ -328,17 +328,6 @@ def string_columns(raw, layout, factorize=factorize_numpy, only=None):
     return columns
 
 
-def write_rows(h, raw, first):
-    """Writes the (n, case_size) byte array of cases, in blocks of cases a
-    call. `first` numbers the first case, for the error message."""
-    raw, done, n = np.ascontiguousarray(raw), ctypes.c_int(), raw.shape[0]
-    for a in range(0, n, 1 << 20):
-        count = min(n - a, 1 << 20)
-        code = lib.vexaWholeCasesOut(h, raw[a:].ctypes.data, count, ctypes.byref(done))
-        if code:
-            check(code, f"writing case {first + a + done.value + 1}")
-
-
 def write_columns(h, handles, arrays, n, first):
     """Writes n cases whose values come from the contiguous arrays (float64,
     or S<width> for the string variables) of the variables of `handles` (a

@@ -102,7 +102,7 @@ def test_a_case_count_beyond_memory_reads_the_cases_there_are(survey, tmp_path):
 def fail_midway(path, password):
     """Writes some cases, then raises."""
     with _files.writing(path, vexaio.Dictionary([vexaio.Variable("a")]), password) as put:
-        put(np.zeros((70000, 8), np.uint8))
+        put([np.zeros(70000)])
         raise KeyError("midway")
 
 
