@@ -1,11 +1,13 @@
 // The header commit, and handing cases to the case writer.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "api/call_guard.h"
@@ -38,6 +40,24 @@ struct ColumnTarget {
   const char* values;  // the caller's array
 };
 
+// Copies `count` values of N bytes, packed at `from`, one into each case of
+// `stride` bytes from `to` on: a copy of known size, not a call.
+template <size_t N>
+void CopyEach(const char* from, char* to, size_t count, size_t stride) {
+  for (size_t i = 0; i < count; ++i, from += N, to += stride) std::memcpy(to, from, N);
+}
+
+// CopyEach of values of `width` bytes.
+void CopyWidth(const char* from, char* to, size_t count, size_t stride, size_t width) {
+  using Copy = void (*)(const char*, char*, size_t, size_t);
+  // The short strings, most of those a file holds, each by a copy of its own size.
+  static constexpr auto kShort = []<size_t... N>(std::index_sequence<N...>) {
+    return std::array<Copy, sizeof...(N)>{&CopyEach<N + 1>...};
+  }(std::make_index_sequence<24>{});
+  if (width - 1 < kShort.size()) return kShort[width - 1](from, to, count, stride);
+  for (size_t i = 0; i < count; ++i, from += width, to += stride) std::memcpy(to, from, width);
+}
+
 // Copies cases [first, first + count) of the columns into `batch` (cases of
 // `case_bytes` bytes). A NaN becomes system-missing, the one value the file
 // has for "no number".
@@ -51,13 +71,11 @@ void Scatter(const std::vector<ColumnTarget>& targets, size_t first, size_t coun
       for (size_t i = 0; i < count; ++i, from += 8, to += case_bytes) {
         double x;
         std::memcpy(&x, from, 8);
-        if (std::isnan(x)) x = sysmis;
+        x = std::isnan(x) ? sysmis : x;
         std::memcpy(to, &x, 8);
       }
     } else {
-      for (size_t i = 0; i < count; ++i, from += t.width, to += case_bytes) {
-        std::memcpy(to, from, t.width);
-      }
+      CopyWidth(from, to, count, case_bytes, t.width);
     }
   }
 }
