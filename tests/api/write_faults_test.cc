@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -15,23 +16,17 @@
 namespace vexa::testing {
 namespace {
 
-// Adds cases first..last to an open handle whose first variable is numeric,
-// from a column of them, 65,536 a call; 0 or the first other code (-1 when
-// the failing call counts more cases than it was given).
+// AddIds from a column of ids, 65,536 cases a call.
 int AddIdColumns(int h, int first, int last) {
   std::vector<double> ids(65536);
   const double handle = 1;
-  for (int at = first; at <= last;) {
-    const int count = std::min(65536, last - at + 1);
-    for (int i = 0; i < count; ++i) ids[static_cast<size_t>(i)] = at + i;
-    const void* columns[] = {ids.data()};
-    int got = -1;
-    if (const int code = vexaColumnsOut(h, 1, &handle, columns, count, &got); code != VEXA_OK) {
-      return got >= 0 && got < count ? code : -1;
-    }
-    at += count;
+  const void* columns[] = {ids.data()};
+  int code = VEXA_OK;
+  for (int at = first, got = 0; at <= last && code == VEXA_OK; at += got) {
+    std::iota(ids.begin(), ids.end(), at);
+    code = vexaColumnsOut(h, 1, &handle, columns, std::min(65536, last - at + 1), &got);
   }
-  return VEXA_OK;
+  return code;
 }
 
 // Cases of a new file or of an append, under a limit a few bytes above the
