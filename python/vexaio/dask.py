@@ -197,8 +197,9 @@ def to_vexa(ddf: "dask.dataframe.DataFrame", path: PathLike, compression: str = 
     When every column keeps its variable of the dictionary (as the columns
     of read_dask do: same kind, formats given), the variables are known
     before a case is read, and one pass suffices: each worker turns its
-    partition into cases, which are written in order while the next
-    partitions are computed; a worker whose partition asks for another
+    partition into the columns of its cases (numbers as doubles, texts
+    encoded), which are written in order as they arrive while the next
+    partitions are computed, without the whole frame ever in one place; a worker whose partition asks for another
     variable (a longer text, a missing text, ...) says so, and the write
     starts again as below. Otherwise two passes over the partitions: the
     first finds the variables (widest text, largest number and so on,
