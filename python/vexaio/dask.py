@@ -199,8 +199,9 @@ def to_vexa(ddf: "dask.dataframe.DataFrame", path: PathLike, compression: str = 
     before a case is read, and one pass suffices: each worker turns its
     partition into the columns of its cases (numbers as doubles, texts
     encoded), which are written in order as they arrive while the next
-    partitions are computed, without the whole frame ever in one place; a worker whose partition asks for another
-    variable (a longer text, a missing text, ...) says so, and the write
+    partitions are computed, without the whole frame ever in one place; a
+    worker whose partition asks for another variable (a longer text, a
+    missing text, ...) says so, and the write
     starts again as below. Otherwise two passes over the partitions: the
     first finds the variables (widest text, largest number and so on,
     column by column), the second writes as above. Written beside the
