@@ -30,7 +30,7 @@ SystemFileDataSource& Writer(HandleRecord& r) {
 
 // The cases that vexaColumnsOut assembles at a time: a batch that stays in
 // the cache while its columns are scattered into it and it is written.
-constexpr size_t kColumnBatchBytes = 256 * 1024;
+constexpr size_t kColumnBatchBytes = 64 * 1024;
 
 // Where a chosen variable's values go in a case, and where they come from.
 struct ColumnTarget {
