@@ -33,7 +33,7 @@ import vexaio
 def make_file(path, megabytes, compression="bytecode"):
     """The cases of bench_shapes.cc's survey shape, written with vexaio a
     block of cases at a time, so that a file larger than memory can be made."""
-    from vexaio._files import encode_rows, writing
+    from vexaio._files import column_arrays, writing
     n = (megabytes << 20) // (220 * 8)
     letters = np.array(list("ABCDE"), dtype=object)
     variables = [vexaio.Variable(f"q{i}") for i in range(200)]
@@ -48,14 +48,14 @@ def make_file(path, megabytes, compression="bytecode"):
             numbers[(rows + j) % 17 == 0] = np.nan
             columns = {f"q{i}": numbers[:, i] for i in range(200)}
             columns.update({f"s{i}": letters[(rows[:, 0] + i) % 5] for i in range(20)})
-            put(encode_rows(dictionary, columns, 0, len(rows)))
+            put(column_arrays(dictionary, columns, 0, len(rows)))
     return n
 
 
 def make_wide_file(path, megabytes, compression="bytecode"):
     """The cases of bench_shapes.cc's wide shape: 2,000 doubles that do not
     compress, x{j} = case * 0.001 + j * 1.37."""
-    from vexaio._files import encode_rows, writing
+    from vexaio._files import column_arrays, writing
     n = max(1, (megabytes << 20) // (2000 * 8))
     dictionary = vexaio.Dictionary([vexaio.Variable(f"x{j}") for j in range(2000)],
                                    compression=compression)
@@ -63,7 +63,7 @@ def make_wide_file(path, megabytes, compression="bytecode"):
         for start in range(0, n, 4096):
             rows = np.arange(start, min(n, start + 4096), dtype=np.float64)[:, None]
             numbers = rows * 0.001 + np.arange(2000)[None, :] * 1.37
-            put(encode_rows(dictionary, {f"x{j}": numbers[:, j] for j in range(2000)}, 0, len(rows)))
+            put(column_arrays(dictionary, {f"x{j}": numbers[:, j] for j in range(2000)}, 0, len(rows)))
     return n
 
 

@@ -521,6 +521,17 @@ VEXA_API int vexaWholeCaseOut(int handle, const void *caseRec);
  * languages the cost of a foreign call per case. */
 VEXA_API int vexaWholeCasesOut(int handle, const void *caseRecs, int numCases,
                                int *casesWritten);
+/* Addition to the standard calls: writes numCases cases whose values come
+ * from one array per variable, the variables given by their handles. A
+ * numeric variable's array holds one double per case (a NaN is written as
+ * system-missing); a string variable's array holds, per case, exactly the
+ * variable's width in bytes, blank-padded, with no terminator. Variables
+ * not named are written missing (system-missing, blanks); a variable named
+ * twice takes its last array. *casesWritten receives how many were written;
+ * failures as for vexaWholeCasesOut (an unknown variable handle gives
+ * VEXA_E_BAD_VAR_HANDLE before any case is written). */
+VEXA_API int vexaColumnsOut(int handle, int numVars, const double *varHandles,
+                            const void *const *columns, int numCases, int *casesWritten);
 
 /* The number of cases, -1 when the file does not record it (or it exceeds
  * the int range); VEXA_E_OPENED_FOR_WRITE on a write handle. */

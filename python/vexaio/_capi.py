@@ -40,6 +40,7 @@ _PROTOTYPES = {
     "vexaColumnsIn": (c_int, [_H, c_int, P(c_double), P(c_void_p), c_int, c_int, P(c_int)]),
     "vexaWholeCaseOut": (c_int, [_H, c_void_p]),
     "vexaWholeCasesOut": (c_int, [_H, c_void_p, c_int, P(c_int)]),
+    "vexaColumnsOut": (c_int, [_H, c_int, c_void_p, c_void_p, c_int, P(c_int)]),
     "vexaSeekNextCase": (c_int, [_H, c_int]),
     "vexaGetCasePosition": (c_int, [_H, P(ctypes.c_longlong)]),
     "vexaSeekCasePosition": (c_int, [_H, ctypes.c_longlong, ctypes.c_longlong]),

@@ -413,15 +413,16 @@ def string_columns(raw, layout, factorize=factorize_numpy, only=None):
     return columns
 
 
-def write_rows(h, raw, first):
-    """Writes the (n, case_size) byte array of cases, in blocks of cases a
-    call. `first` numbers the first case, for the error message."""
-    raw, done, n = np.ascontiguousarray(raw), ctypes.c_int(), raw.shape[0]
-    for a in range(0, n, 1 << 20):
-        count = min(n - a, 1 << 20)
-        code = lib.vexaWholeCasesOut(h, raw[a:].ctypes.data, count, ctypes.byref(done))
-        if code:
-            check(code, f"writing case {first + a + done.value + 1}")
+def write_columns(h, handles, arrays, n, first):
+    """Writes n cases whose values come from the contiguous arrays (float64,
+    or S<width> for the string variables) of the variables of `handles` (a
+    ctypes double array). `first` numbers the first case, for the error
+    message."""
+    done = ctypes.c_int()
+    pointers = (ctypes.c_void_p * len(arrays))(*[a.ctypes.data for a in arrays])
+    code = lib.vexaColumnsOut(h, len(arrays), handles, pointers, n, ctypes.byref(done))
+    if code:
+        check(code, f"writing case {first + done.value + 1}")
 
 
 class Texts:
@@ -438,6 +439,31 @@ class Texts:
         if self._padded is None or self._padded.itemsize != size:
             self._padded = _padded(self.unique.tolist(), size, width, name)
         return self._padded[self.codes[start:stop]].view(np.uint8).reshape(-1, size)
+
+    def fixed(self, start, stop, width, name):
+        """Rows start to stop as an S<width> array, blank-padded."""
+        return self.rows(start, stop, width, width, name).view(f"S{width}").reshape(-1)
+
+
+class Doubles:
+    """A numeric column whose doubles are made a range of rows at a time, as
+    they are written, so that no column of them is ever made whole: make(
+    start, stop) gives rows start to stop as float64. As an array (NumPy's
+    functions take it so) it is made whole after all."""
+
+    def __init__(self, n, make):
+        self.n, self.make = n, make
+
+    def __len__(self):
+        return self.n
+
+    def __getitem__(self, rows):
+        start, stop, step = rows.indices(self.n)
+        return self.make(start, stop)[::step]
+
+    def __array__(self, dtype=None, copy=None):
+        x = self.make(0, self.n)
+        return x if dtype is None else x.astype(dtype, copy=False)
 
 
 def _padded(texts, size, width, name):

@@ -31,8 +31,12 @@ def seconds_of_ns(ns, epoch=EPOCH_SECONDS, fractions=False):
     whether any time has a fraction of a second."""
     ns = np.asarray(ns, dtype=np.int64)
     nat = ns == _NAT
-    whole, part = np.divmod(ns, _NS)
-    out = (whole + epoch).astype(np.float64) + part / 1e9
+    # Floor division by a number and these sums are many times quicker in
+    # NumPy than divmod and astype; the whole seconds are exact in doubles.
+    whole = ns // _NS
+    part = ns - whole * _NS
+    out = np.add(whole, float(epoch), dtype=np.float64)
+    out += part / 1e9
     out[nat] = np.nan
     if not fractions:
         return out

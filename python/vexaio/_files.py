@@ -14,8 +14,9 @@ from ._capi import SYSMIS, check, lib, open_error, path_bytes
 from ._dictionary import Dictionary, define_dictionary, read_dictionary as _read_dictionary
 
 CHUNK_ROWS = 65536
-# The size of a block of cases that write() encodes while the last is written.
-WRITE_BLOCK_BYTES = 1 << 20
+# The size of a block of cases whose columns write() makes while the last is
+# written.
+WRITE_BLOCK_BYTES = 4 << 20
 PathLike = Union[str, bytes, os.PathLike]
 Password = Optional[Union[str, bytes]]
 
@@ -180,85 +181,35 @@ def iter_chunks(path: PathLike, rows: int = 100_000, password: Password = None) 
             yield columns_of(raw, r.dictionary, r.layout)
 
 
-class Encoder:
-    """Turns the columns of a dictionary's variables into cases, a range of
-    rows at a time. Neighbouring numeric variables whose columns lie in one
-    array (the rows of one of pandas' blocks, as after filtering a frame)
-    are copied together, as one two-dimensional copy, which reads each case's
-    numbers once instead of once per column."""
+class ColumnEncoder:
+    """Turns the columns of a dictionary's variables into the arrays that the
+    library writes cases from, a range of rows at a time: float64 numbers
+    (NaN stands for system-missing) and blank-padded S<width> texts, each
+    distinct text encoded once. Columns that already are float64 are handed
+    over as they are, without a copy."""
 
     def __init__(self, dictionary, columns):
-        self.layout = layout = _cases.Layout(dictionary.variables)
-        self.steps = []  # (slot or offset, size, values, variable or None for numbers)
-        for i, v in enumerate(dictionary.variables):
-            values, off = columns[v.name], layout.offsets[i]
-            if isinstance(values, _cases.Texts) or v.is_string:
-                self.steps.append((off, layout.sizes[i], values, v))
-                continue
-            # Integers and booleans become doubles a block at a time.
-            x = np.asarray(values).reshape(-1)
-            if x.dtype.kind not in "iubf" or x.dtype.itemsize > 8:
-                x = x.astype(np.float64)
-            last = self.steps[-1] if self.steps else None
-            if last is not None and last[3] is None and last[0] + last[1] == off // 8 \
-                    and _follows(last[2], x):
-                last[2].append(x)
-                self.steps[-1] = (last[0], last[1] + 1, last[2], None)
+        self.steps = []  # (values, variable for texts or None)
+        for v in dictionary.variables:
+            values = columns[v.name]
+            if v.is_string:
+                if not isinstance(values, _cases.Texts):
+                    values = _cases.Texts(*_cases.factorize_texts(values))
+                self.steps.append((values, v))
             else:
-                self.steps.append((off // 8, 1, [x], None))
-        self.steps = [(at, size, _side_by_side(values) if v is None else values, v)
-                      for at, size, values, v in self.steps]
+                deferred = isinstance(values, _cases.Doubles)
+                self.steps.append((values if deferred else np.asarray(values).reshape(-1), None))
 
-    def rows(self, start, stop, out=None):
-        """Rows start to stop as an (n, case_size) array of cases, in `out`
-        (a (rows, case_size) byte array of at least n rows) if given."""
-        n = stop - start
-        raw = np.empty((n, self.layout.case_size), dtype=np.uint8) if out is None else out[:n]
-        slots = raw.view("<f8")
-        for at, size, values, v in self.steps:
-            if v is None:  # `size` numeric slots from `at` on
-                x, slot = values[start:stop], slots[:, at:at + size]
-                np.copyto(slot, x)
-                if x.dtype.kind == "f":
-                    nan = np.isnan(x)
-                    if nan.any():
-                        np.copyto(slot, SYSMIS, where=nan)
-            elif isinstance(values, _cases.Texts):
-                raw[:, at:at + size] = values.rows(start, stop, size, v.width, v.name)
-            else:
-                raw[:, at:at + size] = _cases.encode_strings(values[start:stop], size, v.width, v.name)
-        return raw
+    def arrays(self, start, stop):
+        """Rows start to stop of every column, contiguous."""
+        return [np.ascontiguousarray(values[start:stop], dtype=np.float64) if v is None
+                else values.fixed(start, stop, v.width, v.name) for values, v in self.steps]
 
 
-def _owner(x):
-    return x if x.base is None else x.base
-
-
-def _follows(run, x):
-    """Whether the column x lies in the array of the columns of the run
-    where the next of them would."""
-    first = run[0]
-    if (_owner(x) is not _owner(first) or x.dtype != first.dtype or x.strides != first.strides
-            or x.shape != first.shape):
-        return None
-    step = (run[1] if len(run) > 1 else x).ctypes.data - first.ctypes.data
-    return step != 0 and x.ctypes.data - first.ctypes.data == step * len(run)
-
-
-def _side_by_side(run):
-    """The columns of a run as one (rows, k) array: a view of their array."""
-    first = run[0]
-    if len(run) == 1:
-        return first[:, None]
-    step = run[1].ctypes.data - first.ctypes.data
-    return np.lib.stride_tricks.as_strided(first, (len(first), len(run)), (first.strides[0], step),
-                                           writeable=False)
-
-
-def encode_rows(dictionary, columns, start, stop, out=None):
-    """Rows start to stop of the columns as an (n, case_size) array of cases,
-    in `out` (a (rows, case_size) byte array of at least n rows) if given."""
-    return Encoder(dictionary, columns).rows(start, stop, out)
+def column_arrays(dictionary, columns, start, stop):
+    """Rows start to stop of the columns as the arrays that writing()'s
+    function takes."""
+    return ColumnEncoder(dictionary, columns).arrays(start, stop)
 
 
 def write(path: PathLike, dictionary: Dictionary, columns: dict, password: Password = None) -> None:
@@ -271,24 +222,22 @@ def write(path: PathLike, dictionary: Dictionary, columns: dict, password: Passw
     if len(lengths) > 1:
         raise ValueError("the columns differ in length")
     n = lengths.pop() if lengths else 0
-    # A thread writes each block of cases (the library lets go of the
-    # interpreter meanwhile) while this one encodes the next into the other
-    # of two buffers, small enough to stay in the cache, and used again and
-    # again, as fresh memory is dear; the library's calls on the handle
-    # stay one at a time. The thread is done before the file is finished or
-    # abandoned.
+    # A thread writes each block of cases from its columns (the library
+    # lets go of the interpreter meanwhile, and assembles the cases in a
+    # buffer of its own that stays in the cache) while this one makes the
+    # next block's columns; the library's calls on the handle stay one at a
+    # time. The thread is done before the file is finished or abandoned.
     case_size = _cases.Layout(variables).case_size
     block = max(256, min(CHUNK_ROWS, WRITE_BLOCK_BYTES // max(case_size, 1)))
-    buffers = [np.empty((min(block, n), case_size), np.uint8) for _ in range(2)]
-    encoder = Encoder(dictionary, columns)
+    encoder = ColumnEncoder(dictionary, columns)
     with writing(path, dictionary, password) as put, \
             concurrent.futures.ThreadPoolExecutor(1, "vexaio-write") as writer:
         pending = collections.deque()
-        for k, start in enumerate(range(0, n, block)):
-            if len(pending) == 2:  # the write of the buffer to be filled again
+        for start in range(0, n, block):
+            if len(pending) == 2:  # at most two blocks of columns at a time
                 pending.popleft().result()
-            raw = encoder.rows(start, min(n, start + block), buffers[k % 2])
-            pending.append(writer.submit(put, raw))
+            stop = min(n, start + block)
+            pending.append(writer.submit(put, encoder.arrays(start, stop)))
         for p in pending:
             p.result()
 
@@ -296,10 +245,15 @@ def write(path: PathLike, dictionary: Dictionary, columns: dict, password: Passw
 @contextlib.contextmanager
 def writing(path, dictionary, password=None):
     """Opens a new file of the dictionary and gives a function that writes
-    (n, case_size) arrays of cases to it, in order. The file replaces the
-    target when the block ends without an exception; otherwise the writing
-    is abandoned and the target stays as it was."""
-    layout, written = _cases.Layout(dictionary.variables), 0
+    cases to it, in order, from the arrays of their columns (one for each
+    variable, in the dictionary's order, as ColumnEncoder.arrays makes
+    them). The file replaces the target when the block ends without an
+    exception; otherwise the writing is abandoned and the target stays as
+    it was."""
+    count, written = len(dictionary.variables), 0
+    handles = (ctypes.c_double * count)(*range(1, count + 1))
+    # What the library reads of each array, a case at a time.
+    dtypes = [np.dtype(f"S{v.width}" if v.is_string else np.float64) for v in dictionary.variables]
     path, h = os.fsdecode(path), ctypes.c_int(-1)
     if password is None:
         code = lib.vexaOpenWriteU8(path_bytes(path), ctypes.byref(h))
@@ -308,12 +262,15 @@ def writing(path, dictionary, password=None):
     if code > 0:
         raise open_error(code, path_bytes(path), f"opening {path!r} to write", writing=True)
 
-    def put(raw):
+    def put(arrays):
         nonlocal written
-        if raw.shape[1:] != (layout.case_size,):
-            raise ValueError(f"cases of {raw.shape[1:]} bytes, expected {layout.case_size}")
-        _cases.write_rows(h.value, raw, written)
-        written += raw.shape[0]
+        if (len(arrays) != count or len({len(a) for a in arrays}) > 1
+                or any(a.dtype != t or not a.flags.c_contiguous for a, t in zip(arrays, dtypes))):
+            raise ValueError(f"columns {[(len(a), str(a.dtype)) for a in arrays][:8]}..., expected "
+                             f"{count} contiguous ones of one length, of {[str(t) for t in dtypes][:8]}...")
+        n = len(arrays[0]) if arrays else 0
+        _cases.write_columns(h.value, handles, arrays, n, written)
+        written += n
 
     try:
         define_dictionary(h.value, dictionary)

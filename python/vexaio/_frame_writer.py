@@ -11,9 +11,9 @@ from typing import TYPE_CHECKING, Optional, Union
 import numpy as np
 
 from ._capi import ENCODING
-from ._cases import Texts, factorize_texts
+from ._cases import Doubles, Texts, factorize_texts
 from ._dictionary import DATE_FORMATS, Dictionary, Variable, format_type
-from ._dtypes import DTYPE_ATTR, INDEX_ATTR, check_integers, dtype_text, seconds_of_ns
+from ._dtypes import _NAT, _NS, DTYPE_ATTR, INDEX_ATTR, check_integers, dtype_text, seconds_of_ns
 from ._files import write
 from ._frames import DICTIONARY_ATTR, MISSING_ATTR, _pandas
 from ._names import variable_names
@@ -39,12 +39,18 @@ def _has_fraction(x):
     return False
 
 
-def _number_format(x, integral=False):
-    """The F format of numbers, integral ones when they are known to be. The
-    smallest and largest pass over NaN without a copy of the others."""
-    if x.size == 0:
+def _number_format(x, integral=False, present=None):
+    """The F format of numbers, integral ones when they are known to be, of
+    those where `present` is true if given. The smallest and largest pass
+    over NaN and the absent without a copy of the others."""
+    if x.size == 0 or (present is not None and not present.any()):
         return "F8.2"
-    low, high = np.fmin.reduce(x), np.fmax.reduce(x)
+    if present is not None:
+        top = np.iinfo(x.dtype).max if x.dtype.kind in "iu" else np.inf
+        low = np.min(x, where=present, initial=top)
+        high = np.max(x, where=present, initial=-top if x.dtype.kind != "u" else 0)
+    else:
+        low, high = np.fmin.reduce(x), np.fmax.reduce(x)
     if np.isinf(low) or np.isinf(high):
         finite = x[np.isfinite(x)]
         low, high = (finite.min(), finite.max()) if finite.size else (np.nan, np.nan)
@@ -56,16 +62,26 @@ def _number_format(x, integral=False):
     return f"F{min(max(digits + 3, 8), 40)}.2"
 
 
-def _date_format(seconds, fractions):
-    """The format of date values (NaN for none), given whether any has a
-    fraction of a second. The day's test is exact in doubles: date values
-    of datetime64[ns] are whole numbers far below 2**53."""
-    if fractions:
-        return "DATETIME23.2"
-    with np.errstate(invalid="ignore"):
-        days = np.floor(seconds / 86400)
-        days *= 86400
-        return "DATETIME20" if np.any(days != seconds, where=~np.isnan(seconds)) else "DATE11"
+def _multiples(x, d):
+    """Whether each int64 of x is a multiple of d. NumPy's floor division by
+    a number is many times quicker than its remainder."""
+    return x // d * d == x
+
+
+def _date_format(ns):
+    """The format of times given as int64 nanoseconds (NaT for none): with a
+    fraction of a second DATETIME23.2, else with a time of day DATETIME20,
+    else DATE11. A block of rows at a time, in the cache."""
+    timed = False
+    for a in range(0, len(ns), 1 << 16):
+        part = ns[a:a + (1 << 16)]
+        present = part != _NAT
+        if not timed and np.all(_multiples(part, 86400 * _NS), where=present):
+            continue
+        timed = True
+        if not np.all(_multiples(part, _NS), where=present):
+            return "DATETIME23.2"
+    return "DATETIME20" if timed else "DATE11"
 
 
 def _time_format(seconds):
@@ -80,7 +96,8 @@ def _is_number(x):
 
 
 def _category_values(series, v, fresh):
-    """The values and value labels that a categorical column writes: labels
+    """The value of each category, and after them that of a missing value
+    (code -1), and the value labels that a categorical column writes: labels
     that the dictionary knows go back to their values, numbers stand for
     themselves, other categories get new codes after the largest value."""
     value_labels = {} if fresh else dict(v.value_labels)
@@ -98,8 +115,7 @@ def _category_values(series, v, fresh):
             value_labels[next_code] = str(c)
             next_code += 1
     fill = None if v.is_string else np.nan
-    out = np.array(values + [fill], dtype=object if v.is_string else np.float64)
-    return out[series.cat.codes.to_numpy()], value_labels
+    return np.array(values + [fill], dtype=object if v.is_string else np.float64), value_labels
 
 
 def _fit_texts(v, texts, name, index):
@@ -127,7 +143,7 @@ def _column(pd, name, series, base, big_integers="raise"):
     is_cat = isinstance(dtype, pd.CategoricalDtype)
     is_int = pd.api.types.is_integer_dtype(dtype) and not is_cat
     recorded = dtype_text(pd, dtype)
-    numbers = texts = None
+    numbers = texts = present = None
     if is_cat:
         wants_string = base is not None and base.is_string
     elif string_like:
@@ -147,7 +163,7 @@ def _column(pd, name, series, base, big_integers="raise"):
         checked = check_integers(raw, name, series.index, big_integers)
         wants_string = checked is None
         if not wants_string:
-            numbers = np.where(present, checked, np.nan) if not present.all() else checked
+            numbers, present = checked, None if present.all() else present
     elif ((pd.api.types.is_numeric_dtype(dtype) and not pd.api.types.is_complex_dtype(dtype))
           or pd.api.types.is_bool_dtype(dtype) or pd.api.types.is_datetime64_any_dtype(dtype)
           or pd.api.types.is_timedelta64_dtype(dtype)):
@@ -164,22 +180,32 @@ def _column(pd, name, series, base, big_integers="raise"):
                          and DTYPE_ATTR not in base.attributes):
         v.attributes[DTYPE_ATTR] = recorded
     if is_cat:
-        values, v.value_labels = _category_values(series, v, fresh)
+        of_code, v.value_labels = _category_values(series, v, fresh)
+        codes = series.cat.codes.to_numpy()
+        if v.is_string:
+            values = of_code[codes]
+        else:
+            values = Doubles(len(codes), lambda a, b: of_code[codes[a:b]])
+            used = np.zeros(len(of_code), dtype=bool)
+            used[codes] = True
+            numbers = of_code[used]  # the values the column holds, for its format
         if fresh:
             v.measure = "ordinal" if series.cat.ordered else "nominal"
     elif pd.api.types.is_datetime64_any_dtype(dtype):
         if getattr(dtype, "tz", None) is not None:
             series = series.dt.tz_localize(None)
         ns = series.to_numpy(dtype="datetime64[ns]").view(np.int64)
-        values, fractions = seconds_of_ns(ns, fractions=True)
+        values = Doubles(len(ns), lambda a, b: seconds_of_ns(ns[a:b]))
         if v.print_format is None or format_type(v.print_format) not in DATE_FORMATS:
-            v.print_format = v.write_format = _date_format(values, fractions)
+            v.print_format = v.write_format = _date_format(ns)
     elif pd.api.types.is_timedelta64_dtype(dtype):
         values = seconds_of_ns(series.to_numpy(dtype="timedelta64[ns]").view(np.int64), epoch=0)
         if format_type(v.print_format) not in ("TIME", "DTIME", "MTIME"):
             v.print_format = v.write_format = _time_format(values)
     elif numbers is not None:
-        values = numbers
+        # Missing integers are NaN, put in as the values are written.
+        values = numbers if present is None else Doubles(
+            len(numbers), lambda a, b: np.where(present[a:b], numbers[a:b], np.nan))
     elif wants_string and is_int:  # integers beyond a double's, as text
         values = series.astype(object).where(series.notna(), None).map(
             lambda x: None if x is None else str(x)).to_numpy(dtype=object)
@@ -195,8 +221,11 @@ def _column(pd, name, series, base, big_integers="raise"):
         if fresh:  # widened to its texts by frame_dictionary
             v.width, v.print_format, v.write_format = 1, "A1", "A1"
     elif v.print_format is None:
-        v.print_format = v.write_format = ("F1.0" if pd.api.types.is_bool_dtype(dtype)
-                                           else _number_format(values, numbers is not None))
+        v.print_format = v.write_format = (
+            "F1.0" if pd.api.types.is_bool_dtype(dtype)
+            else _number_format(numbers, False) if is_cat
+            else _number_format(numbers, True, present) if numbers is not None
+            else _number_format(values))
     return v, values, texts
 
 
@@ -220,6 +249,7 @@ def _restore_codes(pd, values, codes, index):
     missing, matching rows by label."""
     if codes is None or not index.is_unique:
         return values
+    values = np.asarray(values)
     aligned = codes.reindex(index).to_numpy()
     if values.dtype == object:
         put = pd.isna(values) & pd.notna(aligned)

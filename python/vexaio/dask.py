@@ -11,6 +11,7 @@ partitions of a Dask DataFrame in parallel and writes them, in order, as one
 file. Dask schedules everything: with a distributed Client the work goes to
 its workers, else to Dask's default scheduler."""
 import collections
+import concurrent.futures
 import contextlib
 import ctypes
 import os
@@ -28,7 +29,7 @@ from dask.dataframe.utils import clear_known_categories, has_known_categories
 
 from . import _cases
 from ._capi import ENCODING, VexaError, check, lib
-from ._files import CHUNK_ROWS, _Reader, encode_rows, writing
+from ._files import CHUNK_ROWS, _Reader, column_arrays, writing
 from ._frame_writer import _column, frame_dictionary
 from ._dictionary import Dictionary
 from ._frames import DICTIONARY_ATTR, MISSING_ATTR, Labels, PathLike, _pandas, frame_of
@@ -196,9 +197,11 @@ def to_vexa(ddf: "dask.dataframe.DataFrame", path: PathLike, compression: str = 
     When every column keeps its variable of the dictionary (as the columns
     of read_dask do: same kind, formats given), the variables are known
     before a case is read, and one pass suffices: each worker turns its
-    partition into cases, which are written in order while the next
-    partitions are computed; a worker whose partition asks for another
-    variable (a longer text, a missing text, ...) says so, and the write
+    partition into the columns of its cases (numbers as doubles, texts
+    encoded), which are written in order as they arrive while the next
+    partitions are computed, without the whole frame ever in one place; a
+    worker whose partition asks for another variable (a longer text, a
+    missing text, ...) says so, and the write
     starts again as below. Otherwise two passes over the partitions: the
     first finds the variables (widest text, largest number and so on,
     column by column), the second writes as above. Written beside the
@@ -255,10 +258,10 @@ def _write_cases(parts, out, labels, big_integers, path, password, base=None):
     cases = [dask.delayed(_cases_of)(p, out, big_integers, labels, base) for p in parts]
     try:
         with writing(path, out, password) as put:
-            for raw in _in_order(cases, _WRITE_AHEAD):
-                if raw is None:
+            for arrays in _in_order(cases, _WRITE_AHEAD):
+                if arrays is None:
                     raise _OtherVariables
-                put(raw)
+                put(arrays)
     except _OtherVariables:
         return False
     return True
@@ -288,6 +291,7 @@ def _picks(pd, name, series, codes=None, big_integers="raise"):
     if isinstance(series.dtype, pd.CategoricalDtype) or pd.api.types.is_bool_dtype(series.dtype):
         return [0]
     v, values, _ = _column(pd, str(name), series, None, big_integers)
+    values = values if v.is_string else np.asarray(values)
     if v.is_string:
         present = values[pd.notna(values)]
         if not len(present):
@@ -311,8 +315,8 @@ def _picks(pd, name, series, codes=None, big_integers="raise"):
 
 
 def _cases_of(df, dictionary, big_integers="raise", labels=None, base=None):
-    """A partition as an (n, case_size) array of cases of the dictionary;
-    given the dictionary `base` of the columns, None when the variables
+    """A partition's cases as the arrays of their columns that writing()
+    takes (numbers as doubles, texts encoded and padded); given the dictionary `base` of the columns, None when the variables
     that the partition makes of it are not those of the dictionary."""
     with warnings.catch_warnings():  # given once, by the sketch
         warnings.simplefilter("ignore")
@@ -321,21 +325,25 @@ def _cases_of(df, dictionary, big_integers="raise", labels=None, base=None):
                                         big_integers)
     if base is not None and own.variables != dictionary.variables:
         return None
-    return encode_rows(dictionary, columns, 0, len(df))
+    return column_arrays(dictionary, columns, 0, len(df))
 
 
 def _in_order(tasks, ahead):
     """The results of Dask delayed tasks in their order, with up to `ahead`
-    tasks computing while the caller works on one result."""
+    tasks computing while the caller works on one result: on the workers of
+    a distributed client, else each in a thread of its own under Dask's
+    default scheduler."""
     client = getattr(get_scheduler(), "__self__", None)  # Client.get, for a distributed client
-    if not hasattr(client, "compute"):
-        for i in range(0, len(tasks), ahead):
-            yield from dask.compute(*tasks[i:i + ahead])
-        return
-    pending = collections.deque()
-    for task in tasks:
-        pending.append(client.compute(task))
-        if len(pending) > ahead:
+    with contextlib.ExitStack() as stack:
+        if hasattr(client, "compute"):
+            start = client.compute
+        else:
+            pool = stack.enter_context(concurrent.futures.ThreadPoolExecutor(ahead, "vexaio-compute"))
+            start = lambda task: pool.submit(lambda: dask.compute(task)[0])  # noqa: E731
+        pending = collections.deque()
+        for task in tasks:
+            pending.append(start(task))
+            if len(pending) > ahead:
+                yield pending.popleft().result()
+        while pending:
             yield pending.popleft().result()
-    while pending:
-        yield pending.popleft().result()

@@ -189,6 +189,64 @@ TEST(CaseReadingTest, BatchesReadWhatSingleCasesRead) {
   }
 }
 
+// Cases written from one array per variable, in batches of odd sizes, read
+// back as the whole cases they make, in every form and across the batches
+// the call assembles: the variables not named missing, a long string whole,
+// a NaN as system-missing, a variable named twice with its last array.
+// Refused calls write nothing.
+TEST(CaseWritingTest, ColumnsMakeWholeCases) {
+  constexpr int kCases = 2000;
+  // n (numeric), s (A5), lng (A300, in segments), then m and t (A3), not named.
+  constexpr size_t kCaseBytes = 8 + 8 + 304 + 8 + 8;
+  const double sysmis = vexaSysmisVal();
+  const std::string missing(reinterpret_cast<const char*>(&sysmis), 8);
+  const std::string empty = missing + std::string(312, ' ') + missing + std::string(8, ' ');
+  std::vector<double> n(kCases), wrong(kCases, 42.0);
+  std::string s, lng, whole;
+  for (int i = 0; i < kCases; ++i) {
+    n[i] = i % 11 == 0 ? std::nan("") : i * 0.75;
+    const std::string text = std::to_string(i % 977) + "    ";
+    std::string one(300, ' ');
+    one.replace(static_cast<size_t>(i % 290), text.size(), text);
+    s += text.substr(0, 5);
+    lng += one;
+    whole += std::isnan(n[i]) ? missing : std::string(reinterpret_cast<const char*>(&n[i]), 8);
+    whole += text.substr(0, 5) + "   " + one + "    " + missing + std::string(8, ' ');
+  }
+  const double handles[] = {1, 2, 1, 3}, bad[] = {1, 6}, unknown[] = {0, std::nan("")};
+  const void* columns[] = {wrong.data(), s.data(), n.data(), lng.data()};
+  const void* gap[] = {n.data(), nullptr};
+  TempDir dir;
+  for (const Form& form : kForms) {
+    SCOPED_TRACE(form.name);
+    const std::string path = dir.File("columns.vexa");
+    int w = -1, got = -1;
+    ASSERT_EQ(Each({OpenWrite(path, form.password, &w), vexaSetCompression(w, form.compression),
+                    vexaSetVarName(w, "n", 0), vexaSetVarName(w, "s", 5), vexaSetVarName(w, "lng", 300),
+                    vexaSetVarName(w, "m", 0), vexaSetVarName(w, "t", 3), vexaCommitHeader(w)}), VEXA_OK);
+    const std::vector<int> refused = {
+        vexaColumnsOut(w, 2, bad, columns, 5, &got), vexaColumnsOut(w, 1, unknown, columns, 5, &got),
+        vexaColumnsOut(w, 1, unknown + 1, columns, 5, &got), vexaColumnsOut(w, 2, handles, gap, 5, &got),
+        vexaColumnsOut(w, 1, nullptr, columns, 5, &got), vexaColumnsOut(w, 4, handles, columns, -1, &got)};
+    const int kBad = VEXA_E_BAD_VAR_HANDLE, kWrite = VEXA_E_FILE_WRITE;
+    EXPECT_EQ(refused, (std::vector<int>{kBad, kBad, kBad, kWrite, kWrite, kWrite}));
+    EXPECT_EQ(got, 0);
+    for (int at = 0, batch = 1; at < kCases; at += got, batch = batch * 13 % 1531 + 1) {
+      batch = std::min(batch, kCases - at);
+      const void* from[] = {wrong.data(), s.data() + at * 5, n.data() + at, lng.data() + at * 300};
+      ASSERT_EQ(vexaColumnsOut(w, 4, handles, from, batch, &got), VEXA_OK);
+      ASSERT_EQ(got, batch);
+    }
+    ASSERT_EQ(Each({vexaColumnsOut(w, 0, nullptr, nullptr, 1, &got), vexaCloseWrite(w)}), VEXA_OK);
+    std::string cases((kCases + 2) * kCaseBytes, '#');
+    ASSERT_EQ(OpenRead(path, form.password, &w), VEXA_OK);
+    EXPECT_EQ(vexaWholeCasesIn(w, cases.data(), kCases + 2, &got), VEXA_W_END_OF_DATA);
+    vexaCloseRead(w);
+    EXPECT_EQ(got, kCases + 1);
+    EXPECT_TRUE(cases.substr(0, whole.size() + kCaseBytes) == whole + empty);
+  }
+}
+
 // Names and a commit need a variable, a compression other than 0 to 2 means 1, and
 // a new case starts with every value missing: an empty one reads back so.
 // The case being built at the close is not written.

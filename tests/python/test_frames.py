@@ -244,6 +244,14 @@ days = pd.Series(pd.to_datetime(np.arange(6000), unit="D"))
     (days, "DATE11"), (days.where(days.index % 3 > 0), "DATE11"),
     (days + pd.to_timedelta(np.where(late == 5999, 1, 0), unit="s"), "DATETIME20"),
     (days + pd.to_timedelta(np.where(late == 5999, 1, 0), unit="ms"), "DATETIME23.2"),
+    (days - pd.Timedelta(days=30_000), "DATE11"),  # before 1970
+    (days - pd.to_timedelta(np.where(late == 5999, 1, 0), unit="ns"), "DATETIME23.2"),
+    (pd.Series(pd.to_datetime(np.arange(70_000) * 86400 + (np.arange(70_000) == 69_999), unit="s")),
+     "DATETIME20"),  # a time of day past the first rows' blocks
+    (pd.array(np.where(late % 7 == 0, None, -late), dtype="Int64"), "F5.0"),
+    (pd.array(np.where(late % 7 == 0, None, late * 2**30), dtype="UInt64"), "F13.0"),
+    (pd.array([None] * 10, dtype="Int64"), "F8.2"),
+    (pd.Categorical.from_codes(np.arange(6000) % 2 - 1, [5.0, 2.5, 300_000.0]), "F1.0"),  # used only
 ])
 def test_formats_follow_every_value(tmp_path, column, fmt):
     vexaio.write_dataframe(pd.DataFrame({"c": column}), tmp_path / "f.vexa")

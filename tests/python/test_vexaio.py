@@ -99,10 +99,13 @@ def test_a_case_count_beyond_memory_reads_the_cases_there_are(survey, tmp_path):
     pd.testing.assert_frame_equal(vexaio.read_dataframe(path), vexaio.read_dataframe(survey))
 
 
-def fail_midway(path, password):
-    """Writes some cases, then raises."""
+def fail_midway(path, password, bad=None):
+    """Writes some cases, then raises, or hands over a column the library
+    would read past (`bad`)."""
     with _files.writing(path, vexaio.Dictionary([vexaio.Variable("a")]), password) as put:
-        put(np.zeros((70000, 8), np.uint8))
+        put([np.zeros(70000)])
+        if bad is not None:
+            put([bad])
         raise KeyError("midway")
 
 
@@ -110,6 +113,8 @@ def fail_midway(path, password):
 @pytest.mark.parametrize("write, error", [
     (lambda p, pw: vexaio.write_dataframe(pd.DataFrame({"z": [1 + 2j]}), p, password=pw), TypeError),
     (fail_midway, KeyError),
+    (lambda p, pw: fail_midway(p, pw, np.zeros(9, np.float32)), ValueError),
+    (lambda p, pw: fail_midway(p, pw, np.zeros(18)[::2]), ValueError),
 ])
 def test_a_failed_write_leaves_the_existing_file(tmp_path, write, error, password):
     path = tmp_path / "kept.vexa"
