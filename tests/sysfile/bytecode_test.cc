@@ -12,12 +12,15 @@
 #include <initializer_list>
 #include <limits>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "io/file_stream.h"
 #include "support/errors.h"
 #include "support/memory_stream.h"
 #include "support/sysfile_builder.h"  // DoubleBytes
+#include "support/temp_dir.h"
 #include "sysfile/case_window.h"
 #include "sysfile/case_writer.h"
 #include "sysfile/compressed_reader.h"
@@ -181,6 +184,42 @@ TEST_P(ByteCodeTableTest, EveryCutIsATruncation) {
     Decoder d(r.bytes.substr(0, cut), r.case_slots);
     EXPECT_EQ(testing::ErrorNumberOf([&] { EXPECT_EQ(d.Next(), "<end>"); }),
               cut == 0 ? 0 : long{kErrTruncated});
+  }
+}
+
+// Cases of every width give the bytes of the slot-by-slot encoding (cases of
+// one slot, in the encoder's own runs), also when whole blocks are built in
+// the room a file stream lends, across the edges of its small buffers written
+// behind, with the same case starts recorded.
+TEST(ByteCodeWriterTest, EveryPathGivesTheSlotBySlotBytes) {
+  std::mt19937 rng(20261207);
+  std::string slots;  // whole cases of every width below
+  const std::string kinds[] = {kSysmis, "        ", "text0000", DoubleBytes(0.25)};
+  for (int i = 0; i < 52000; ++i) {
+    slots += rng() % 2 ? DoubleBytes(static_cast<double>(rng() % 300) - 120) : kinds[rng() % 4];
+  }
+  const auto encode = [&](VEXA_StrBaseIO& stream, size_t case_slots, SparseRowIndex& index) {
+    CaseWriter writer(stream, case_slots, true, index, 0, 0);
+    for (size_t at = 0; at < slots.size(); at += case_slots * 8) writer.Write(slots.data() + at);
+    writer.Finish();
+  };
+  testing::MemoryStream reference;
+  SparseRowIndex unused;
+  encode(reference, 1, unused);
+  for (size_t case_slots : {1, 5, 8, 13, 250}) {
+    testing::MemoryStream memory;
+    SparseRowIndex runs;
+    encode(memory, case_slots, runs);
+    EXPECT_EQ(memory.data(), reference.data()) << case_slots;
+    testing::TempDir dir;
+    VEXA_FileStream file(1024);
+    ASSERT_TRUE(file.Open(dir.File("cases.vexa"), "w+"));
+    file.EnableWriteBehind();
+    SparseRowIndex lent;
+    encode(file, case_slots, lent);
+    file.Close();
+    EXPECT_EQ(testing::ReadFile(dir.File("cases.vexa")), reference.data()) << case_slots;
+    EXPECT_EQ(lent.Entries(), runs.Entries()) << case_slots;
   }
 }
 
