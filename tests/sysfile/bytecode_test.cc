@@ -198,28 +198,25 @@ TEST(ByteCodeWriterTest, EveryPathGivesTheSlotBySlotBytes) {
   for (int i = 0; i < 52000; ++i) {
     slots += rng() % 2 ? DoubleBytes(static_cast<double>(rng() % 300) - 120) : kinds[rng() % 4];
   }
-  const auto encode = [&](VEXA_StrBaseIO& stream, size_t case_slots, SparseRowIndex& index) {
-    CaseWriter writer(stream, case_slots, true, index, 0, 0);
-    for (size_t at = 0; at < slots.size(); at += case_slots * 8) writer.Write(slots.data() + at);
-    writer.Finish();
-  };
-  testing::MemoryStream reference;
-  SparseRowIndex unused;
-  encode(reference, 1, unused);
-  for (size_t case_slots : {1, 5, 8, 13, 250}) {
-    testing::MemoryStream memory;
-    SparseRowIndex runs;
-    encode(memory, case_slots, runs);
-    EXPECT_EQ(memory.data(), reference.data()) << case_slots;
+  const auto encode = [&](size_t width, bool lent) {
     testing::TempDir dir;
+    testing::MemoryStream memory;
     VEXA_FileStream file(1024);
-    ASSERT_TRUE(file.Open(dir.File("cases.vexa"), "w+"));
+    EXPECT_TRUE(file.Open(dir.File("cases.vexa"), "w+"));
     file.EnableWriteBehind();
-    SparseRowIndex lent;
-    encode(file, case_slots, lent);
+    SparseRowIndex index;
+    CaseWriter writer(lent ? static_cast<VEXA_StrBaseIO&>(file) : memory, width, true, index, 0, 0);
+    for (size_t at = 0; at < slots.size(); at += width * 8) writer.Write(slots.data() + at);
+    writer.Finish();
     file.Close();
-    EXPECT_EQ(testing::ReadFile(dir.File("cases.vexa")), reference.data()) << case_slots;
-    EXPECT_EQ(lent.Entries(), runs.Entries()) << case_slots;
+    return std::pair(lent ? testing::ReadFile(dir.File("cases.vexa")) : memory.data(),
+                     index.Entries());
+  };
+  const std::string reference = encode(1, false).first;
+  for (size_t width : {1, 5, 8, 13, 250}) {
+    const auto runs = encode(width, false);
+    EXPECT_EQ(runs.first, reference) << width;
+    EXPECT_TRUE(encode(width, true) == runs) << width;
   }
 }
 
