@@ -7,9 +7,9 @@
 
 using namespace vexa;
 
-extern "C" {
+namespace {
 
-VEXA_API int vexaSetValueNumeric(int handle, double varHandle, double value) {
+[[gnu::noinline]] int SetNumericGuarded(int handle, double varHandle, double value) {
   return Guarded(kFallbackWrite, [&] {
     HandleRecord& r = Lookup(handle, Access::kData);
     r.PrepareCase();
@@ -18,6 +18,25 @@ VEXA_API int vexaSetValueNumeric(int handle, double varHandle, double value) {
     std::memcpy(r.case_buffer() + offset * 8, &value, sizeof value);
     return VEXA_OK;
   });
+}
+
+}  // namespace
+
+extern "C" {
+
+// The call made most often: when there is no detail to clear, the handle
+// takes data and a case is under way, storing a numeric value needs no
+// guard; everything else takes the guarded way, as every call does.
+VEXA_API int vexaSetValueNumeric(int handle, double varHandle, double value) {
+  HandleRecord* r = nullptr;
+  if (!HasErrorDetail() &&
+      HandleTable::Instance().Lookup(handle, Access::kData, &r) == VEXA_OK) {
+    if (char* slot = r->NumericInCase(varHandle)) {
+      std::memcpy(slot, &value, sizeof value);
+      return VEXA_OK;
+    }
+  }
+  return SetNumericGuarded(handle, varHandle, value);
 }
 
 VEXA_API int vexaSetValueChar(int handle, double varHandle, const char* value) {

@@ -71,6 +71,7 @@ void HandleRecord::BuildVariableDirectory() {
   for (int i = 0; i < dict.Count(); ++i) {
     variable_directory_.emplace_back(dict.FirstSlot(i), dict.At(i).Type());
   }
+  directory_end_ = static_cast<double>(variable_directory_.size()) + 1.0;
 }
 
 bool HandleRecord::CreateCaseIterator() {

@@ -118,15 +118,27 @@ class HandleRecord {
   void PrepareCase() {
     if (case_state_ != kCurrentCase || !case_buffer_) [[unlikely]] StartCase();
   }
+  // Where a numeric variable's value goes in the case being built, for a
+  // call that needs nothing else done: null unless a case is under way and
+  // the variable handle is that of a numeric.
+  char* NumericInCase(double var_handle) {
+    if (case_state_ != kCurrentCase || !case_buffer_ || !(var_handle >= 1.0) ||
+        !(var_handle < directory_end_)) {
+      return nullptr;
+    }
+    const auto& [offset, type] = variable_directory_.data()[static_cast<int64_t>(var_handle) - 1];
+    return type == kNumericType ? case_buffer_.get() + static_cast<size_t>(offset) * 8 : nullptr;
+  }
   // The directory entry of a variable handle (position plus one), or raises
   // VEXA_E_BAD_VAR_HANDLE (VEXA_E_HEADER_NOT_COMMITTED when the directory is
   // empty).
   const std::pair<int32_t, int32_t>& DirectoryEntry(double var_handle) const {
     // Compared as doubles first, so that NaN and huge values never reach
     // the conversion to an integer.
-    if (var_handle >= 1.0 &&
-        var_handle < static_cast<double>(variable_directory_.size()) + 1.0) [[likely]] {
-      return variable_directory_[static_cast<size_t>(var_handle) - 1];
+    // The bound is kept as a double: a value call costs a few instructions
+    // beyond the store, and this is most of them.
+    if (var_handle >= 1.0 && var_handle < directory_end_) [[likely]] {
+      return variable_directory_.data()[static_cast<int64_t>(var_handle) - 1];
     }
     RefuseVariableHandle();
   }
@@ -166,6 +178,7 @@ class HandleRecord {
   std::unordered_map<std::string, int> name_index_;
   // Per variable: offset of its first 8-byte unit in the case, and its type.
   std::vector<std::pair<int32_t, int32_t>> variable_directory_;
+  double directory_end_ = 1.0;  // the last variable handle plus one
   std::unique_ptr<char[]> case_buffer_;
   size_t case_bytes_ = 0;
   // Write and append handles: the empty case every new case starts from.

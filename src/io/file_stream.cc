@@ -259,6 +259,32 @@ size_t VEXA_FileStream::Write(const void* src, size_t size) {
   return size;
 }
 
+char* VEXA_FileStream::WriteSpace(size_t least, size_t* room) {
+  if (!IsOpen() || !buffered_ || least > buffer_size_) return nullptr;
+  const bool continues =
+      buffer_pos_ >= 0 && position_ == buffer_pos_ + static_cast<int64_t>(buffer_end_);
+  if (!continues || buffer_size_ - buffer_end_ < least) {
+    if (continues && dirty_) {
+      WriteOutFull();
+    } else {
+      Flush();
+    }
+    buffer_pos_ = position_;
+    buffer_end_ = 0;
+  }
+  *room = buffer_size_ - buffer_end_;
+  return Buffer() + buffer_end_;
+}
+
+void VEXA_FileStream::CommitSpace(size_t used) {
+  if (used == 0) return;
+  VEXA_ASSERT(buffer_pos_ >= 0 && buffer_end_ + used <= buffer_size_);
+  buffer_end_ += used;
+  position_ += static_cast<int64_t>(used);
+  dirty_ = true;
+  if (buffer_end_ == buffer_size_) WriteOutFull();
+}
+
 void VEXA_FileStream::Flush() {
   Settle();
   if (!dirty_ || !file_) return;

@@ -40,6 +40,11 @@ class VEXA_FileStream : public VEXA_StrBaseIO {
 
   size_t Read(void* dest, size_t size) override;
   size_t Write(const void* src, size_t size) override;
+  // The buffer lent from its valid end when that is the position, else
+  // from the position after writing out what it held; a full buffer is
+  // written out (behind the caller) at CommitSpace.
+  char* WriteSpace(size_t least, size_t* room) override;
+  void CommitSpace(size_t used) override;
   int64_t Seek(int64_t offset, int whence) override;
   int64_t Tell() const override { return position_; }
   int64_t Size() override;

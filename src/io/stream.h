@@ -38,6 +38,19 @@ class VEXA_StrBaseIO {
   // Writes size bytes at the position. Raises ErrorText(kErrWriteFailed) on
   // failure.
   virtual size_t Write(const void* src, size_t size) = 0;
+  // Room for at least `least` bytes at the position in the stream's own
+  // buffer, `*room` bytes of it, for a writer that builds its bytes in place
+  // (the buffer before it written out when it has too little room left);
+  // null when the stream lends no buffer, and the writer calls Write. Until
+  // CommitSpace the stream is the writer's alone. Raises as Write does.
+  virtual char* WriteSpace(size_t least, size_t* room) {
+    (void)least;
+    (void)room;
+    return nullptr;
+  }
+  // The first `used` bytes of the room last lent are written: the position
+  // moves past them.
+  virtual void CommitSpace(size_t used) { (void)used; }
   // whence: SEEK_SET absolute, SEEK_CUR from the position, SEEK_END from the
   // end. Returns the new position, or -1 when no file is open.
   virtual int64_t Seek(int64_t offset, int whence) = 0;

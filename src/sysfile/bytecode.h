@@ -60,22 +60,21 @@ inline constexpr bytecode_internal::DecodeTable kByteCodeValues =
 // The control byte for one slot value given as its 8 bytes read in host
 // order: 255 system-missing, 254 eight spaces, 1..251 for an integral
 // float64 in -99..151 (+0.0 included, -0.0 not), else 253 (a literal).
+// Without a branch on the value: a value clamped to -100..152 (NaN to -100)
+// converts to an integer safely, and the integer gives the value's bits
+// back only when the value is that integer (not -0.0).
 inline uint8_t EncodeSlot(uint64_t bits) {
-  if (bits == kSysmisBits) return kCodeSysmis;
-  if (bits == kSpacesBits) return kCodeSpaces;
-  if ((bits & 0xFFFFFFFFull) == 0) {
-    const uint32_t high = static_cast<uint32_t>(bits >> 32);
-    const uint32_t exponent = (high >> 20) & 0x7FF;
-    if (high == 0 || (exponent >= 1023 && exponent <= 1030)) {
-      const double v = std::bit_cast<double>(bits);
-      const int n = static_cast<int>(v);  // |v| < 256 here
-      if (n >= -99 && n <= 151 &&
-          std::bit_cast<uint64_t>(static_cast<double>(n)) == bits) {
-        return static_cast<uint8_t>(n + kByteCodeBias);
-      }
-    }
-  }
-  return kCodeLiteral;
+  const double v = std::bit_cast<double>(bits);
+  double clamped = v > -100.0 ? v : -100.0;
+  clamped = clamped < 152.0 ? clamped : 152.0;
+  const int n = static_cast<int>(clamped);
+  const bool integral = std::bit_cast<uint64_t>(static_cast<double>(n)) == bits;
+  uint8_t code = integral && n >= -99 && n <= 151
+                     ? static_cast<uint8_t>(n + kByteCodeBias)
+                     : kCodeLiteral;
+  code = bits == kSysmisBits ? kCodeSysmis : code;
+  code = bits == kSpacesBits ? kCodeSpaces : code;
+  return code;
 }
 
 // Number of literal slots that follow these 8 control bytes: the 253s up
@@ -207,30 +206,44 @@ inline size_t SkipInBlock(ByteCodeBlock& b, size_t produced, size_t want) {
   return produced;
 }
 
-// Receives the finished blocks of an encoder, many at a time.
+// Receives the finished blocks of an encoder, many at a time: built in room
+// the sink lends (BlockSpace, then CommitBlocks), or in the encoder's own
+// run and handed over by WriteBlocks.
 class ByteCodeSink {
  public:
   virtual ~ByteCodeSink() = default;
+  // Room for at least `least` bytes of blocks in the sink's own memory,
+  // `*room` bytes of it; null when the sink lends none. The room stays the
+  // encoder's until CommitBlocks.
+  virtual char* BlockSpace(size_t least, size_t* room) {
+    (void)least;
+    (void)room;
+    return nullptr;
+  }
+  // The first `size` bytes of the room last lent hold whole blocks.
+  virtual void CommitBlocks(size_t size) { (void)size; }
   virtual void WriteBlocks(const char* blocks, size_t size) = 0;
 };
 
 // Encodes slot values into command blocks, built in place in a run of
-// blocks: the whole blocks go to the sink together once they fill
-// kRunBytes, and at Flush, which first completes a partial block with
-// filler codes (never 252). The block under way stays with the encoder.
+// blocks: in room the sink lends, else in a run of the encoder's own that
+// goes to the sink once it holds kRunBytes. The whole blocks go to the sink
+// when the run has no room for another block, and at Flush, which first
+// completes a partial block with filler codes (never 252). The block under
+// way stays with the encoder.
 class ByteCodeEncoder {
  public:
   static constexpr size_t kRunBytes = size_t{64} << 10;
 
-  explicit ByteCodeEncoder(ByteCodeSink& sink)
-      : sink_(sink), run_(new char[kRunBytes + kMaxBlockSize]) {}
+  explicit ByteCodeEncoder(ByteCodeSink& sink) : sink_(sink) {}
 
   // One slot of 8 bytes, as it is to be stored.
   void Append(const char* slot) {
+    if (used_ == 0 && room_ - block_start_ < kMaxBlockSize) [[unlikely]] NewRun();
     uint64_t bits;
     std::memcpy(&bits, slot, 8);
     const uint8_t code = EncodeSlot(bits);
-    char* block = run_.get() + block_start_;
+    char* block = run_ + block_start_;
     block[used_] = static_cast<char>(code);
     if (code == kCodeLiteral) {
       std::memcpy(block + kKeySize + literals_ * 8, slot, 8);
@@ -238,13 +251,25 @@ class ByteCodeEncoder {
     }
     if (++used_ == kKeySize) EndBlock();
   }
-  // `count` consecutive slots.
+  // `count` consecutive slots: whole blocks of eight in a loop that keeps
+  // its state in registers, the slots before and after one at a time.
   void AppendSlots(const char* slots, size_t count) {
-    for (size_t i = 0; i < count; ++i) Append(slots + i * 8);
+    for (; count != 0 && used_ != 0; --count, slots += 8) Append(slots);
+    while (count >= static_cast<size_t>(kKeySize)) {
+      if (room_ - block_start_ < kMaxBlockSize) NewRun();
+      char* out = run_ + block_start_;
+      const char* last = run_ + (room_ - kMaxBlockSize);
+      for (; count >= static_cast<size_t>(kKeySize) && out <= last;
+           count -= kKeySize, slots += kKeySize * 8) {
+        out = EncodeEight(slots, out);
+      }
+      block_start_ = static_cast<size_t>(out - run_);
+    }
+    for (; count != 0; --count, slots += 8) Append(slots);
   }
   void Flush() {
     if (used_ != 0) {
-      std::memset(run_.get() + block_start_ + used_, kCodeFiller, kKeySize - used_);
+      std::memset(run_ + block_start_ + used_, kCodeFiller, kKeySize - used_);
       used_ = kKeySize;
       EndBlock();
     }
@@ -258,22 +283,61 @@ class ByteCodeEncoder {
   size_t Held() const { return block_start_; }
 
  private:
+  // Eight slots as one whole block at `out`; returns the block's end. Every
+  // slot is stored as a literal and kept only when its code says so: no
+  // branch on the values, and a block has room for eight literals.
+  static char* EncodeEight(const char* slots, char* out) {
+    char* literal = out + kKeySize;
+    for (int k = 0; k < kKeySize; ++k) {
+      uint64_t bits;
+      std::memcpy(&bits, slots + k * 8, 8);
+      const uint8_t code = EncodeSlot(bits);
+      out[k] = static_cast<char>(code);
+      std::memcpy(literal, &bits, 8);
+      literal += code == kCodeLiteral ? 8 : 0;
+    }
+    return literal;
+  }
   void EndBlock() {
     block_start_ += kKeySize + static_cast<size_t>(literals_) * 8;
     used_ = 0;
     literals_ = 0;
-    if (block_start_ >= kRunBytes) SendRun();
   }
-  // The run is empty again before the sink sees it, also when the sink
-  // raises: its blocks are then lost, once.
+  // Sends the whole blocks, then takes room for the next ones.
+  void NewRun() {
+    SendRun();
+    size_t room = 0;
+    if (char* space = sink_.BlockSpace(kMaxBlockSize, &room)) {
+      run_ = space;
+      room_ = room;
+      lent_ = true;
+      return;
+    }
+    if (!own_) own_.reset(new char[kRunBytes + kMaxBlockSize]);
+    run_ = own_.get();
+    room_ = kRunBytes + kMaxBlockSize;
+  }
+  // The run is empty again, and has no room, before the sink sees it, also
+  // when the sink raises: its blocks are then lost, once.
   void SendRun() {
     const size_t size = block_start_;
+    const bool lent = lent_;
     block_start_ = 0;
-    if (size != 0) sink_.WriteBlocks(run_.get(), size);
+    room_ = 0;
+    lent_ = false;
+    if (size == 0 && !lent) return;
+    if (lent) {
+      sink_.CommitBlocks(size);
+    } else {
+      sink_.WriteBlocks(run_, size);
+    }
   }
 
   ByteCodeSink& sink_;
-  std::unique_ptr<char[]> run_;  // whole blocks, then the block under way
+  std::unique_ptr<char[]> own_;  // the run when the sink lends no room
+  char* run_ = nullptr;          // whole blocks, then the block under way
+  size_t room_ = 0;              // bytes of the run
+  bool lent_ = false;            // the run is the sink's
   size_t block_start_ = 0;
   int used_ = 0;
   int literals_ = 0;

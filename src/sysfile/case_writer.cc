@@ -50,6 +50,25 @@ void CaseWriter::WriteBytes(const char* bytes, size_t size) {
   }
 }
 
+char* CaseWriter::BlockSpace(size_t least, size_t* room) {
+  try {
+    return stream_.WriteSpace(least, room);
+  } catch (const ErrorText&) {
+    ThrowFileError(kErrRawCaseWrite,
+                   "case data could not be written: the stream's buffer could not be written out");
+  }
+}
+
+void CaseWriter::CommitBlocks(size_t size) {
+  block_offset_ += static_cast<int64_t>(size);
+  try {
+    stream_.CommitSpace(size);
+  } catch (const ErrorText&) {
+    ThrowFileError(kErrRawCaseWrite,
+                   "{} bytes of case data could not be written", size);
+  }
+}
+
 void CaseWriter::WriteBlocks(const char* blocks, size_t size) {
   block_offset_ += static_cast<int64_t>(size);
   WriteBytes(blocks, size);

@@ -1,7 +1,8 @@
 // CaseWriter: writes cases in the file layout at the end of a file's case
 // data, as raw 8-byte slots or as byte-code command blocks (format in
 // sysfile/bytecode.h). Compressed cases are encoded by ByteCodeEncoder,
-// which hands whole blocks to the stream in runs of 64 KiB, so a case may
+// which builds whole blocks in the stream's buffer (or in runs of 64 KiB that
+// it hands to the stream), so a case may
 // end inside a block that stays in memory until the next case fills it or
 // Finish completes it with filler codes 0 (never 252).
 #pragma once
@@ -48,6 +49,10 @@ class CaseWriter : private ByteCodeSink {
   uint64_t CasesWritten() const { return written_; }
 
  private:
+  // The encoder builds its blocks in the stream's buffer where the stream
+  // lends it.
+  char* BlockSpace(size_t least, size_t* room) override;
+  void CommitBlocks(size_t size) override;
   void WriteBlocks(const char* blocks, size_t size) override;
   void WriteBytes(const char* bytes, size_t size);
 

@@ -265,7 +265,14 @@ TEST_F(WriteHandleTest, CaseValuesAreCheckedAgainstTheirVariable) {
       STEP(vexaSetValueChar(h, 1, "x"), VEXA_E_WRONG_TYPE, ""),
       STEP(vexaSetValueNumeric(h, 2, 1.0), VEXA_E_WRONG_TYPE, ""),
       STEP(vexaSetValueNumeric(h, 0, 1.0), VEXA_E_BAD_VAR_HANDLE, ""),
-      STEP(vexaSetValueNumeric(h, 1, 7.5), VEXA_OK, ""),
+      // Also refused after a call that succeeded, with no detail to clear.
+      STEP(Each({vexaSetValueNumeric(h, 1, 7.5), vexaSetValueNumeric(h, 3, 1)}),
+           VEXA_E_BAD_VAR_HANDLE, ""),
+      STEP(Each({vexaSetValueNumeric(h, 1, 7.5), vexaSetValueNumeric(h, NAN, 1)}),
+           VEXA_E_BAD_VAR_HANDLE, ""),
+      STEP(Each({vexaSetValueNumeric(h, 1, 7.5), vexaSetValueNumeric(h, 2, 1)}),
+           VEXA_E_WRONG_TYPE, ""),
+      STEP(Each({vexaSetValueNumeric(h, 1.5, 6.25), vexaCommitCaseRecord(h)}), VEXA_OK, ""),
       STEP(vexaCloseWrite(h), VEXA_OK, ""),
   });
   ASSERT_EQ(vexaOpenRead(dir_.File("new.vexa").c_str(), &handle_), VEXA_OK);
@@ -273,6 +280,7 @@ TEST_F(WriteHandleTest, CaseValuesAreCheckedAgainstTheirVariable) {
       STEP(vexaReadCaseRecord(h), VEXA_OK, ""),
       STEP(vexaGetValueNumeric(h, 1, &o.d[0]), VEXA_OK, " d0=-1.7976931348623157e+308"),
       STEP(vexaGetValueChar(h, 2, o.s[0], 9), VEXA_OK, " s0=        "),
+      STEP(Each({vexaReadCaseRecord(h), vexaGetValueNumeric(h, 1, &o.d[0])}), VEXA_OK, " d0=6.25"),
       STEP(vexaReadCaseRecord(h), VEXA_W_END_OF_DATA, ""),
   });
 }

@@ -12,12 +12,16 @@
 #include <initializer_list>
 #include <limits>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "io/file_stream.h"
+#include "support/errors.h"
 #include "support/open_bytes.h"  // ErrorNumberOf
 #include "support/memory_stream.h"
 #include "support/sysfile_builder.h"  // DoubleBytes
+#include "support/temp_dir.h"
 #include "sysfile/case_window.h"
 #include "sysfile/case_writer.h"
 #include "sysfile/compressed_reader.h"
@@ -177,6 +181,39 @@ TEST_P(ByteCodeTableTest, EveryCutIsATruncation) {
     Decoder d(r.bytes.substr(0, cut), r.case_slots);
     EXPECT_EQ(testing::ErrorNumberOf([&] { EXPECT_EQ(d.Next(), "<end>"); }),
               cut == 0 ? 0 : long{kErrTruncated});
+  }
+}
+
+// Cases of every width give the bytes of the slot-by-slot encoding (cases of
+// one slot, in the encoder's own runs), also when whole blocks are built in
+// the room a file stream lends, across the edges of its small buffers written
+// behind, with the same case starts recorded.
+TEST(ByteCodeWriterTest, EveryPathGivesTheSlotBySlotBytes) {
+  std::mt19937 rng(20261207);
+  std::string slots;  // whole cases of every width below
+  const std::string kinds[] = {kSysmis, "        ", "text0000", DoubleBytes(0.25)};
+  for (int i = 0; i < 52000; ++i) {
+    slots += rng() % 2 ? DoubleBytes(static_cast<double>(rng() % 300) - 120) : kinds[rng() % 4];
+  }
+  const auto encode = [&](size_t width, bool lent) {
+    testing::TempDir dir;
+    testing::MemoryStream memory;
+    VEXA_FileStream file(1024);
+    EXPECT_TRUE(file.Open(dir.File("cases.vexa"), "w+"));
+    file.EnableWriteBehind();
+    SparseRowIndex index;
+    CaseWriter writer(lent ? static_cast<VEXA_StrBaseIO&>(file) : memory, width, true, index, 0, 0);
+    for (size_t at = 0; at < slots.size(); at += width * 8) writer.Write(slots.data() + at);
+    writer.Finish();
+    file.Close();
+    return std::pair(lent ? testing::ReadFile(dir.File("cases.vexa")) : memory.data(),
+                     index.Entries());
+  };
+  const std::string reference = encode(1, false).first;
+  for (size_t width : {1, 5, 8, 13, 250}) {
+    const auto runs = encode(width, false);
+    EXPECT_EQ(runs.first, reference) << width;
+    EXPECT_TRUE(encode(width, true) == runs) << width;
   }
 }
 
