@@ -72,10 +72,11 @@ TEST(VariableTest, CopiesKeepTheIdAndChangesStayWithTheCopy) {
   EXPECT_EQ(a.Label() + "|" + b.Label(), "label a|label b");
 }
 
-// Keys added at the front, the back, in between and again.
+// Keys added at the front, the back, in between and again; negative zero
+// is another key than zero.
 TEST(NumericMapTest, KeysInAnyOrderStaySortedAndFindable) {
   ValueLabelMap map(0);
-  const std::vector<double> values = {3.0, -7.5, 1e300, -1e300, 0.5, 3.0, 2.0, -7.5};
+  const std::vector<double> values = {3.0, -7.5, 1e300, -1e300, 0.0, 0.5, 3.0, 2.0, -7.5};
   for (double v : values) map.AddNumber(v, std::to_string(v));
   double previous = -std::numeric_limits<double>::infinity();
   for (const auto& e : map.Entries()) {  // in increasing order, each once
@@ -88,14 +89,9 @@ TEST(NumericMapTest, KeysInAnyOrderStaySortedAndFindable) {
     ASSERT_NE(map.FindNumber(v), nullptr) << v;
     EXPECT_EQ(*map.FindNumber(v), std::to_string(v));
   }
-}
-
-TEST(NumericMapTest, NegativeZeroIsAnotherKey) {
-  ValueLabelMap map(0);
-  map.AddNumber(0.0, "zero");
   EXPECT_EQ(map.FindNumber(-0.0), nullptr);
   map.AddNumber(-0.0, "negative zero");
-  EXPECT_EQ(map.Count(), 2);
+  EXPECT_EQ(map.Count(), 8);
 }
 
 TEST(StringMapTest, KeysArePaddedToWholeUnitsAndCutOnWholeCharacters) {

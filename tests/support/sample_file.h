@@ -19,7 +19,6 @@
 
 namespace vexa::testing {
 
-constexpr int kSampleVariables = 9;
 constexpr int kSampleSlots = 11;
 constexpr int kSampleCases = 4;
 

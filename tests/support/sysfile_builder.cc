@@ -71,7 +71,7 @@ SysFileBuilder& SysFileBuilder::Text(std::string_view text, size_t width) {
 
 SysFileBuilder& SysFileBuilder::Header(const HeaderFields& f) {
   header_offset_ = bytes_.size();
-  auto_case_size_ = f.auto_case_size && f.nominal_case_size == -1;
+  auto_case_size_ = f.nominal_case_size == -1;
   Text(f.magic, 4).Text(f.product, 60);
   Int32(f.layout_code).Int32(f.nominal_case_size).Int32(f.compression);
   Int32(f.weight_index).Int32(f.case_count).Double(f.bias);

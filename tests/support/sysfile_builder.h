@@ -26,14 +26,13 @@
 
 namespace vexa::testing {
 
-// The fields of the header record. nominal_case_size -1 with
-// auto_case_size set is replaced by the slot count of the variables added.
+// The fields of the header record. nominal_case_size -1 is replaced by the
+// slot count of the variables added.
 struct HeaderFields {
   std::string magic = "$FL2";
   std::string product = "@(#) test fixture";
   int32_t layout_code = 2;
   int32_t nominal_case_size = -1;
-  bool auto_case_size = true;
   int32_t compression = 0;
   int32_t weight_index = 0;
   int32_t case_count = -1;
@@ -120,8 +119,6 @@ class SysFileBuilder {
 
   // The offset where the next record starts.
   size_t Offset() const { return bytes_.size(); }
-  // Slots taken by the variables added so far.
-  int32_t SlotCount() const { return slots_; }
   // The file, with the header's nominal case size filled in when asked.
   std::string Bytes() const;
 

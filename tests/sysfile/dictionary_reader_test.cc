@@ -58,16 +58,15 @@ HeaderRead ReadHeaderOf(const HeaderFields& fields) {
   return r;
 }
 
-TEST(HeaderTest, LayoutCodeBlankLabelMissingCountAndInvalidDate) {
+TEST(HeaderTest, LayoutCodeBlankLabelAndMissingCount) {
   for (auto [layout, swapped] : {std::pair{1, false}, {3, false}, {255, false},
                                  {0, true}, {256, true}, {-1, true}}) {
     EXPECT_EQ(ReadHeaderOf({.layout_code = layout}).header.byte_swapped, swapped) << layout;
   }
-  HeaderRead r = ReadHeaderOf({.date = "00 Jan 70"});
+  HeaderRead r = ReadHeaderOf({});
   EXPECT_TRUE(r.dictionary.HasIdString());
   EXPECT_EQ(r.dictionary.IdString(), "");
   EXPECT_EQ(r.header.case_count, -1);
-  EXPECT_EQ(r.dictionary.TimeStamp(), 0.0);
 }
 
 class ByteOrderTest : public ::testing::TestWithParam<bool> {};
@@ -79,7 +78,7 @@ TEST_P(ByteOrderTest, EveryRecordIsReadInTheFilesOrder) {
   const std::string seven = "1234567";
   const std::string eight = "12345678";
   SysFileBuilder b(GetParam());
-  b.Header({.nominal_case_size = 99, .auto_case_size = false, .compression = 1,
+  b.Header({.nominal_case_size = 99, .compression = 1,
             .weight_index = 3, .case_count = 123456})
       .NumericVar("a", {.label = "12345"})
       .StringVar("s", 20, {.label = eight})
