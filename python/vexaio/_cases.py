@@ -505,10 +505,3 @@ def factorize_texts(values):
     # they first come, so their codes keep the order of first appearance.
     codes, unique = pandas.factorize(values[first_rows(at, len(first))])
     return codes[at], unique
-
-
-def encode_strings(values, size, width, name):
-    """An (n, size) byte array of the texts, blank-padded; ValueError for a
-    text longer than width bytes. None stands for the empty text. Each
-    distinct text is encoded once."""
-    return Texts(*factorize_texts(values)).rows(0, len(values), size, width, name)

@@ -69,8 +69,8 @@ def test_large_string_columns_read_right_and_let_go_of_their_texts():
     texts = {0: [f"a{i % 3}" for i in range(n)], 2: [f"{i}".rjust(20, "b") for i in range(n)],
              3: ["c" * (i % 4) for i in range(n)]}
     for i, values in texts.items():
-        raw[:, layout.offsets[i]:layout.offsets[i] + layout.sizes[i]] = _cases.encode_strings(
-            values, layout.sizes[i], variables[i].width, "")
+        raw[:, layout.offsets[i]:layout.offsets[i] + layout.sizes[i]] = _cases.Texts(
+            *_cases.factorize_texts(values)).rows(0, n, layout.sizes[i], variables[i].width, "")
     columns = _cases.string_columns(raw, layout)
     assert {i: list(c) for i, c in columns.items()} == texts
     first, view = columns[0][0], columns[0][5:9]
