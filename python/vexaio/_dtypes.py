@@ -168,14 +168,6 @@ def restore(pd, values, v, labels):
             return values
         if text.startswith("timedelta64"):
             return ns_of_seconds(values, epoch=0).view("timedelta64[ns]")
-        nan = np.isnan(values)
-        if text in ("bool", "boolean"):
-            filled = np.where(nan, 0.0, values) if nan.any() else values
-            if ((filled != 0.0) & (filled != 1.0)).any():
-                return values
-            if text == "bool" and not nan.any():
-                return filled.astype(bool)
-            return pd.arrays.BooleanArray(filled.astype(bool), nan)
         if text.startswith(("int", "uint", "Int", "UInt")):
             # A value the dtype cannot hold (a fraction, NaN, beyond its
             # range) does not come back as itself.
@@ -184,10 +176,19 @@ def restore(pd, values, v, labels):
             exact = numbers == values
             if exact.all() and text[0] in "iu":
                 return numbers
+            nan = np.isnan(values)
             if not (exact | nan).all():
                 return values
             numbers[nan] = 0
             return pd.arrays.IntegerArray(numbers, nan)
+        nan = np.isnan(values)
+        if text in ("bool", "boolean"):
+            filled = np.where(nan, 0.0, values) if nan.any() else values
+            if ((filled != 0.0) & (filled != 1.0)).any():
+                return values
+            if text == "bool" and not nan.any():
+                return filled.astype(bool)
+            return pd.arrays.BooleanArray(filled.astype(bool), nan)
         if text in ("float32", "Float32", "Float64"):
             return values.astype(np.float32) if text == "float32" else pd.array(values, dtype=text)
     except (TypeError, ValueError, OverflowError) as e:

@@ -1,6 +1,7 @@
 // Reading chosen variables of many cases, each variable into an array of
 // its own: a batch of whole cases is decoded into a buffer small enough to
-// stay in the cache, and the chosen values are copied out of it from there.
+// stay in the cache (uncompressed cases are left in the read window), and
+// the chosen values are copied out of it from there.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -88,18 +89,20 @@ VEXA_API int vexaColumnsIn(int handle, int numVars, const double* varHandles,
       const size_t want = std::min(batch, wanted - total);
       size_t done = 0;
       size_t got = 0;
+      const char* at = nullptr;
       try {
-        got = r.iterator()->ReadCasesInto(buffer.get(), want, done);
+        got = r.iterator()->ReadCasesAt(buffer.get(), want, done, at);
       } catch (...) {
         // The cases before a damaged one are delivered and counted.
         Gather(targets, buffer.get(), case_bytes, done, total, nan_for_sysmis);
         *casesRead = static_cast<int>(total + done);
         throw;
       }
-      Gather(targets, buffer.get(), case_bytes, got, total, nan_for_sysmis);
+      Gather(targets, at, case_bytes, got, total, nan_for_sysmis);
       total += got;
       *casesRead = static_cast<int>(total);
-      if (got < want) {
+      // Fewer cases left where the iterator holds them are not the end.
+      if (got < want && at == buffer.get()) {
         r.set_case_state(kEndOfData);
         return VEXA_W_END_OF_DATA;
       }

@@ -67,6 +67,16 @@ class VEXA_InputCaseIterator {
     }
     return done;
   }
+  // As ReadCasesInto, where the cases may stay where the iterator holds
+  // them: `at` is set to where the `done` cases begin, `dest` or memory of
+  // the iterator's that is valid until its next read. Returns the count;
+  // fewer than asked at the end of the data, or (at least one) when the
+  // cases are the iterator's. When a damaged case raises, the cases
+  // delivered are at `dest`.
+  virtual size_t ReadCasesAt(char* dest, size_t count, size_t& done, const char*& at) {
+    at = dest;
+    return ReadCasesInto(dest, count, done);
+  }
   // Makes the next read deliver case `case_number` (0-based). Returns false
   // when this iterator cannot seek.
   virtual bool Seek(int64_t case_number) = 0;

@@ -140,6 +140,24 @@ size_t SystemFileDataSource::Iterator::ReadCasesInto(char* dest, size_t count, s
   return done;
 }
 
+size_t SystemFileDataSource::Iterator::ReadCasesAt(char* dest, size_t count, size_t& done,
+                                                   const char*& at) {
+  done = 0;
+  at = dest;
+  if (copy_bytes_ == 0 || count == 0) return ReadCasesInto(dest, count, done);
+  // The whole cases the window holds, left there; when it holds none (or
+  // after a jump), copied the way of ReadCasesInto.
+  const size_t whole =
+      requested_ == current_ ? std::min(window_->Available() / copy_bytes_, count) : 0;
+  if (whole == 0) return ReadCasesInto(dest, count, done);
+  at = window_->Peek();
+  window_->Advance(whole * copy_bytes_);
+  current_ += static_cast<int64_t>(whole);
+  requested_ += static_cast<int64_t>(whole);
+  done = whole;
+  return whole;
+}
+
 bool SystemFileDataSource::Iterator::ReadCompressed(char* dest) {
   compressed_->SetTarget(requested_);
   const bool read = compressed_->ReadCase(dest);

@@ -43,6 +43,9 @@ class SystemFileDataSource::Iterator : public VEXA_InputCaseIterator {
   // Many cases at once: whole runs of uncompressed cases copied from the
   // window, byte-code cases decoded one after another.
   size_t ReadCasesInto(char* dest, size_t count, size_t& done) override;
+  // Uncompressed cases in this machine's layout and byte order stay in the
+  // read window; others are copied as ReadCasesInto copies them.
+  size_t ReadCasesAt(char* dest, size_t count, size_t& done, const char*& at) override;
   // Any case number >= 0; beyond the last case the next read reports the
   // end. A negative number is refused.
   bool Seek(int64_t case_number) override;
