@@ -26,9 +26,11 @@ namespace vexa {
 class CaseDataWindow {
  public:
   static constexpr size_t kMaxCapacity = size_t{1} << 20;
-  // Over a plain file with a read-ahead worker the window is larger, so
-  // that each hand-over to the worker moves more bytes.
-  static constexpr size_t kMaxAheadCapacity = size_t{4} << 20;
+  // The window of a file read ahead by a worker. Larger windows move more
+  // bytes a hand-over, but a window that outgrows the processor's own
+  // cache makes the caller fetch what the worker just read from memory:
+  // at 4 MiB reading every case ran 5-10% slower than at 1 MiB.
+  static constexpr size_t kMaxAheadCapacity = size_t{1} << 20;
   static constexpr size_t kMinCapacity = 4096;
   // The first refill after a jump reads this much; later refills double it
   // up to the capacity, so a random access does not pay for a whole window.
