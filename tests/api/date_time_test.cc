@@ -54,7 +54,8 @@ TEST(ConvertTimeTest, SpansBothWaysAndTheirLimits) {
     int days, hours, minutes;
     double seconds, value;
   } good[] = {{1, 2, 3, 4.5, 93784.5}, {0, 0, 0, 0.0, 0.0},
-              {100000, 23, 59, 59.25, 8640000000.0 + 86399.25}},
+              {100000, 23, 59, 59.25, 8640000000.0 + 86399.25},
+              {2147483647, 0, 0, 0.0, 2147483647.0 * 86400}},  // the most days
     bad[] = {{0, 0, 0, 60.0, 0}, {0, 0, 0, -0.5, 0}, {0, 0, 0, kNaN, 0},
              {0, 24, 0, 0.0, 0}, {0, 0, 60, 0.0, 0}, {-1, 0, 0, 0.0, 0}};
   int d = -1, h = -1, m = -1;
@@ -69,7 +70,7 @@ TEST(ConvertTimeTest, SpansBothWaysAndTheirLimits) {
     EXPECT_EQ(vexaConvertTime(c.days, c.hours, c.minutes, c.seconds, &value), VEXA_E_BAD_TIME);
     EXPECT_EQ(value, 0.0);
   }
-  for (double bad_value : {-0.5, kNaN, kInf}) {
+  for (double bad_value : {-0.5, kNaN, kInf, 2147483648.0 * 86400}) {
     EXPECT_EQ(vexaConvertVEXATime(&d, &h, &m, &s, bad_value), VEXA_E_BAD_TIME);
     EXPECT_TRUE(d == 0 && h == 0 && m == 0 && s == 0.0);
   }
