@@ -237,11 +237,4 @@ inline void Protect(const std::string& path, const std::string& plain, const cha
   s.Close();
 }
 
-// The text `times` times over.
-inline std::string Repeat(const std::string& unit, int times) {
-  std::string text;
-  for (int i = 0; i < times; ++i) text += unit;
-  return text;
-}
-
 }  // namespace vexa::testing

@@ -15,12 +15,6 @@ namespace {
 constexpr size_t kNominalCaseSizeOffset = 68;
 constexpr size_t kLineSize = 80;
 
-std::string Padded(std::string_view text, size_t width) {
-  std::string out(text.substr(0, std::min(text.size(), width)));
-  out.resize(width, ' ');
-  return out;
-}
-
 uint32_t DefaultFormat(int32_t type) {
   if (type == 0) return 0x050802;  // F8.2
   return (1u << 16) | (static_cast<uint32_t>(type & 0xFF) << 8) |
@@ -28,6 +22,18 @@ uint32_t DefaultFormat(int32_t type) {
 }
 
 }  // namespace
+
+std::string Padded(std::string_view text, size_t width) {
+  std::string out(text.substr(0, std::min(text.size(), width)));
+  out.resize(width, ' ');
+  return out;
+}
+
+std::string Repeat(std::string_view unit, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += unit;
+  return text;
+}
 
 std::string DoubleBytes(double value) {
   std::string out(8, '\0');

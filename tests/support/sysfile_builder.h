@@ -143,6 +143,12 @@ class SysFileBuilder {
 std::string ZlibForm(std::string_view data, int64_t case_start, int32_t block_size,
                      bool big_endian = false);
 
+// The text blank padded (or cut) to `width` bytes.
+std::string Padded(std::string_view text, size_t width);
+
+// The text `times` times over.
+std::string Repeat(std::string_view unit, int times);
+
 // The 8 raw bytes of a double in host order.
 std::string DoubleBytes(double value);
 
