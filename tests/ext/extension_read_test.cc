@@ -26,13 +26,7 @@ using testing::Ints;
 using testing::OpenBytes;
 using testing::OpenError;
 using testing::SysFileBuilder;
-
-// a (numeric), s (A20), b (numeric).
-SysFileBuilder ThreeVariables(bool big, int32_t case_count = -1) {
-  SysFileBuilder b(big);
-  b.Header({.case_count = case_count}).NumericVar("a").StringVar("s", 20).NumericVar("b");
-  return b;
-}
+using testing::ThreeVariables;
 
 class ExtensionReadTest : public ::testing::TestWithParam<bool> {};
 
@@ -80,8 +74,8 @@ TEST_P(ExtensionReadTest, CaseCountReplacesTheHeaderCountUnlessSmaller) {
   for (const auto& c : cases) {
     std::string contents;
     for (int64_t u : c.units) contents += SysFileBuilder(big != c.other_order).Int64(u).Bytes();
-    auto source =
-        OpenBytes(ThreeVariables(big, c.header_count).Extension(16, contents, 8).End().Bytes());
+    auto source = OpenBytes(ThreeVariables(big, {.case_count = c.header_count})
+                                .Extension(16, contents, 8).End().Bytes());
     EXPECT_EQ(source->Header().case_count, c.expected) << c.units.back();
   }
 }

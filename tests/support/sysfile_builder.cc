@@ -236,6 +236,12 @@ SysFileBuilder& SysFileBuilder::ZlibCases(int32_t block_size) {
   return *this;
 }
 
+SysFileBuilder ThreeVariables(bool big_endian, const HeaderFields& header) {
+  SysFileBuilder b(big_endian);
+  b.Header(header).NumericVar("a").StringVar("s", 20).NumericVar("b");
+  return b;
+}
+
 std::string ZlibForm(std::string_view data, int64_t case_start, int32_t block_size,
                      bool big_endian) {
   SysFileBuilder blocks(big_endian), index(big_endian), head(big_endian);

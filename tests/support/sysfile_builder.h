@@ -136,6 +136,9 @@ class SysFileBuilder {
   size_t cases_offset_ = 0;  // after the termination record
 };
 
+// A header and the variables a (numeric), s (A20: slots 2-4) and b (numeric).
+SysFileBuilder ThreeVariables(bool big_endian = false, const HeaderFields& header = {});
+
 // Case data in the zlib form, as a writer of the given byte order lays it
 // out from file position `case_start`: the 24-byte zlib header, the data
 // cut into blocks of `block_size` bytes (the last one shorter), each one
