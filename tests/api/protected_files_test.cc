@@ -36,8 +36,7 @@ TEST(ProtectedFilesTest, NothingPlainIsWrittenAndOnlyTheRightPasswordOpens) {
   ASSERT_EQ(WriteIds(secret, 1, 3, 1, kPassword), VEXA_OK);
   // A protected zlib file, as other writers make them.
   const std::string secret_zlib = dir.File("secret-zlib.vexa");
-  ASSERT_EQ(WriteIds(secret_zlib, 1, 3, 2), VEXA_OK);
-  Protect(secret_zlib, ReadFile(secret_zlib), kPassword);
+  ASSERT_EQ(WriteIds(secret_zlib, 1, 3, 2, kPassword), VEXA_OK);
   struct Case {
     const char* what;
     const std::string& from;  // the file appended to (as a copy) or the dictionary's
