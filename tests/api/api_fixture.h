@@ -173,14 +173,27 @@ inline int OpenAppend(const std::string& path, const char* password, int* h) {
   return password ? vexaOpenAppendEx(path.c_str(), password, h) : vexaOpenAppend(path.c_str(), h);
 }
 
+// Writes the bytes as a protected file, as other writers make them.
+inline void Protect(const std::string& path, const std::string& plain, const char* password) {
+  crypt::CryptFileStream s;
+  s.Open(path, password, "w");
+  s.Write(plain.data(), plain.size());
+  s.Close();
+}
+
 // A new file of one numeric variable "id" holding first..last, protected
-// when a password is given; 0 or the first other code.
+// when a password is given (a protected zlib file as other writers make
+// them: our writer protects byte code); 0 or the first other code.
 inline int WriteIds(const std::string& path, int first, int last, int compression = 0,
                     const char* password = nullptr) {
+  const bool sealed_after = password != nullptr && compression == 2;
   int h = -1;
-  const int code = Each({OpenWrite(path, password, &h), vexaSetVarName(h, "id", 0),
-                         vexaSetCompression(h, compression), vexaCommitHeader(h)});
-  return Each({code ? code : AddIds(h, first, last), vexaCloseWrite(h)});
+  const int code = Each({OpenWrite(path, sealed_after ? nullptr : password, &h),
+                         vexaSetVarName(h, "id", 0), vexaSetCompression(h, compression),
+                         vexaCommitHeader(h)});
+  const int written = Each({code ? code : AddIds(h, first, last), vexaCloseWrite(h)});
+  if (written == VEXA_OK && sealed_after) Protect(path, ReadFile(path), password);
+  return written;
 }
 
 // The first variable of every case of a file opened with the password (none:
@@ -228,20 +241,5 @@ class EncodingSettings {
   int mode_;
   text::testing::ScopedLocale locale_;
 };
-
-// Writes the bytes as a protected file, as other writers make them.
-inline void Protect(const std::string& path, const std::string& plain, const char* password) {
-  crypt::CryptFileStream s;
-  s.Open(path, password, "w");
-  s.Write(plain.data(), plain.size());
-  s.Close();
-}
-
-// The text `times` times over.
-inline std::string Repeat(const std::string& unit, int times) {
-  std::string text;
-  for (int i = 0; i < times; ++i) text += unit;
-  return text;
-}
 
 }  // namespace vexa::testing

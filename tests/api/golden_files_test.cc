@@ -58,13 +58,6 @@ int Begin(const std::string& path, int compression, void (*define)(int)) {
   return h;
 }
 
-// `width` bytes of text: `unit` repeated, cut on a whole unit, then blanks.
-std::string Fill(int width, const std::string& unit) {
-  std::string text;
-  while (text.size() + unit.size() <= static_cast<size_t>(width)) text += unit;
-  return text;
-}
-
 // --- Numbers: compressible integers, literals and the special values ---
 
 void NumbersDictionary(int h) {
@@ -104,8 +97,8 @@ void Strings(const std::string& path, int compression, const TempDir&) {
   WriteCase(h, {"a", "abc", "nine char", "  lead", "x", "short", 1.0});
   // Three-byte characters across the segment edges.
   const std::string euro = "\xE2\x82\xAC";
-  WriteCase(h, {"z", "eight by", "ninebytes", Fill(255, "0123456789"),
-                "a" + Fill(299, euro), "z" + Fill(999, euro + "ab"), 2.0});
+  WriteCase(h, {"z", "eight by", "ninebytes", Repeat("0123456789", 25),
+                "a" + Repeat(euro, 99), "z" + Repeat(euro + "ab", 199), 2.0});
   EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
 }
 
@@ -113,7 +106,7 @@ void Strings(const std::string& path, int compression, const TempDir&) {
 // not on whole characters.
 void SegmentsByBytes(const std::string& path, int compression, const TempDir&) {
   int h = Begin(path, compression, [](int d) { DefineVars(d, {{"s300", 300}, {"n", 0}}); });
-  WriteCase(h, {"a" + Fill(299, "\xE2\x82\xAC"), 1.0});
+  WriteCase(h, {"a" + Repeat("\xE2\x82\xAC", 99), 1.0});
   EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
 }
 
@@ -149,7 +142,7 @@ void Names(const std::string& path, int compression, const TempDir&) {
                   vexaGetVarCompatName(h, "respondent_id_2", b)}), VEXA_OK);
   EXPECT_EQ(std::string(a) + " " + b, "RESPONDE V2_B");
   WriteCase(h, {1.0, 2.0, 3.0, 40000.0, 41000.5, 7.0, 180.0, "first",
-                Fill(300, "second "), 1.5});
+                Repeat("second ", 42), 1.5});
   WriteCase(h, {2.0, -1.0, 0.0, 0.0, 0.0, 0.0, 175.0, "", "", 0.5});
   EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
 }
@@ -159,7 +152,7 @@ void Names(const std::string& path, int compression, const TempDir&) {
 const char* kShared[] = {"q1", "q2"};
 const double kSharedValues[] = {1, 2, 9};
 const char* kSharedLabels[] = {"yes", "no", "don't know"};
-const std::string kLongLabel = Fill(300, "remark "), kOld = Fill(130, "old ");
+const std::string kLongLabel = Repeat("remark ", 42), kOld = Repeat("old ", 32);
 
 void LabelsDictionary(int h) {
   DefineVars(
@@ -195,7 +188,7 @@ void LabelsDictionary(int h) {
 void Labels(const std::string& path, int compression, const TempDir&) {
   int h = Begin(path, compression, LabelsDictionary);
   WriteCase(h, {34.0, 1.0, "a", "Paris", "yes please", "short essay", 9.0, 95.0});
-  WriteCase(h, {0.0, 2.0, "bb", "Lyon", "no", Fill(300, "words "), -1.0, -1.5});
+  WriteCase(h, {0.0, 2.0, "bb", "Lyon", "no", Repeat("words ", 50), -1.0, -1.5});
   EXPECT_EQ(vexaCloseWrite(h), VEXA_OK);
 }
 
@@ -212,7 +205,7 @@ void FileInfo(const std::string& path, int compression, const TempDir& scratch) 
   EXPECT_EQ(vexaOpenWrite(path.c_str(), &h), VEXA_OK);
   DefineVars(h, {{"a", 0}, {"b", 4}});
   EXPECT_EQ(Each({vexaCopyDocuments(documented, h), vexaCloseRead(documented),
-                  vexaSetIdString(h, Fill(70, "File label ").c_str()),  // cut to 64
+                  vexaSetIdString(h, Repeat("File label ", 6).c_str()),  // cut to 64
                   vexaSetTextInfo(h, "Written by the golden scenario"),
                   vexaSetExtensionData(h, 2, 4, 3, kInts), vexaSetExtensionData(h, 12, 4, 3, kInts),
                   vexaSetExtensionData(h, 12, 4, 0, kInts),  // removed again

@@ -20,18 +20,9 @@ namespace {
 using text::testing::ScopedCodePage;
 using text::testing::ScopedInterfaceMode;
 
+using testing::Padded;
+using testing::Repeat;
 using testing::Warnings;
-
-std::string Padded(std::string text, size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
-std::string Repeat(const std::string& unit, int times) {
-  std::string text;
-  for (int i = 0; i < times; ++i) text += unit;
-  return text;
-}
 
 // A file of n1 n2 n3 s8 n4 big (A20000) s3 and one case, written in
 // `code_page`.

@@ -26,20 +26,28 @@ using testing::Ints;
 using testing::OpenBytes;
 using testing::OpenError;
 using testing::SysFileBuilder;
-
-// a (numeric), s (A20), b (numeric).
-SysFileBuilder ThreeVariables(bool big, int32_t case_count = -1) {
-  SysFileBuilder b(big);
-  b.Header({.case_count = case_count}).NumericVar("a").StringVar("s", 20).NumericVar("b");
-  return b;
-}
+using testing::ThreeVariables;
 
 class ExtensionReadTest : public ::testing::TestWithParam<bool> {};
 
-TEST_P(ExtensionReadTest, MachineRecordsAreStoredInHostOrder) {
+// Record 25's entry for a: the print format of type 5, width 60 (read as
+// width 40) and the write format of type 85, width 20.
+std::string FormatsEntry(bool big) {
+  return Ints({1}, big) + "a" +
+         Ints({static_cast<int32_t>(PackFormat({60, 5, 2})),
+               static_cast<int32_t>(PackFormat({20, 85, 0}))}, big);
+}
+
+// The machine records are stored in host order. Display properties: higher
+// bits of level and alignment are not theirs; a width of 0 or below keeps
+// the default. Extended formats replace both formats of the variable they
+// name.
+TEST_P(ExtensionReadTest, MachineDisplayAndFormatRecordsSetWhatTheyHold) {
   const bool big = GetParam();
+  const std::string units = Ints({3, 12, 1, 0x12, 0, 0x6, 1, -5, 0}, big);
   auto source = OpenBytes(ThreeVariables(big).MachineInts({21, 3, 7, 99, 2, 0, 1, 65001})
-                              .MachineFloats({-1e300, 2.5e300, -0.5e300}).End().Bytes());
+                              .MachineFloats({-1e300, 2.5e300, -0.5e300}).Extension(11, units, 4)
+                              .Extension(25, 1, 13, FormatsEntry(big)).End().Bytes());
   const FileHeader& h = source->Header();
   const MachineInfo& m = h.machine;
   // The byte order (the last) comes from the header, not from unit 6.
@@ -48,14 +56,6 @@ TEST_P(ExtensionReadTest, MachineRecordsAreStoredInHostOrder) {
             (std::vector{21, 3, 7, 99, 2, 0, 65001, 2}));
   EXPECT_EQ((std::vector{h.sysmis, h.highest, h.lowest}),
             (std::vector{-1e300, 2.5e300, -0.5e300}));
-}
-
-// Higher bits of level and alignment are not theirs; a width of 0 or below
-// keeps the default.
-TEST_P(ExtensionReadTest, DisplayPropertiesSetLevelWidthAndAlignment) {
-  const bool big = GetParam();
-  const std::string units = Ints({3, 12, 1, 0x12, 0, 0x6, 1, -5, 0}, big);
-  auto source = OpenBytes(ThreeVariables(big).Extension(11, units, 4).End().Bytes());
   const Dictionary& d = source->GetDictionary();
   std::vector<int> got;
   for (int i = 0; i < 3; ++i) {
@@ -63,6 +63,8 @@ TEST_P(ExtensionReadTest, DisplayPropertiesSetLevelWidthAndAlignment) {
   }
   const int defaults[] = {VEXA_Variable(20).DisplayWidth(), VEXA_Variable(0).DisplayWidth()};
   EXPECT_EQ(got, (std::vector{3, 12, 1, 2, defaults[0], 2, 1, defaults[1], 0}));
+  EXPECT_EQ(UnpackFormat(d.At(0).PrintFormat()), (Format{40, 5, 2}));
+  EXPECT_EQ(UnpackFormat(d.At(0).WriteFormat()), (Format{20, 85, 0}));
 }
 
 // The count replaces the header's unless smaller. Two units: the probe 1
@@ -80,8 +82,8 @@ TEST_P(ExtensionReadTest, CaseCountReplacesTheHeaderCountUnlessSmaller) {
   for (const auto& c : cases) {
     std::string contents;
     for (int64_t u : c.units) contents += SysFileBuilder(big != c.other_order).Int64(u).Bytes();
-    auto source =
-        OpenBytes(ThreeVariables(big, c.header_count).Extension(16, contents, 8).End().Bytes());
+    auto source = OpenBytes(ThreeVariables(big, {.case_count = c.header_count})
+                                .Extension(16, contents, 8).End().Bytes());
     EXPECT_EQ(source->Header().case_count, c.expected) << c.units.back();
   }
 }
@@ -138,23 +140,6 @@ TEST(LongNamesTest, RestoreNamesAsListed) {
     }
     EXPECT_EQ(got, names) << text;
   }
-}
-
-// Record 25's entry for a: the print format of type 5, width 60 (read as
-// width 40) and the write format of type 85, width 20.
-std::string FormatsEntry(bool big) {
-  return Ints({1}, big) + "a" +
-         Ints({static_cast<int32_t>(PackFormat({60, 5, 2})),
-               static_cast<int32_t>(PackFormat({20, 85, 0}))}, big);
-}
-
-// Extended formats replace both formats of the variable they name.
-TEST_P(ExtensionReadTest, ExtendedFormatsSetBothFormats) {
-  const bool big = GetParam();
-  auto source = OpenBytes(ThreeVariables(big).Extension(25, 1, 13, FormatsEntry(big)).End().Bytes());
-  const VEXA_Variable& a = source->GetDictionary().At(0);
-  EXPECT_EQ(UnpackFormat(a.PrintFormat()), (Format{40, 5, 2}));
-  EXPECT_EQ(UnpackFormat(a.WriteFormat()), (Format{20, 85, 0}));
 }
 
 // One extension record in a file of a, s (A20) and b; its contents are

@@ -49,16 +49,6 @@ bool AppendKilledAt(const std::string& path, const Form& form, int64_t nth) {
   return status != 0;
 }
 
-// A file of ids first..last in the form.
-int MakeFile(const std::string& path, int first, int last, const Form& form) {
-  if (!form.password || form.compression != 2) {
-    return WriteIds(path, first, last, form.compression, form.password);
-  }
-  const int code = WriteIds(path, first, last, 2);
-  if (code == VEXA_OK) Protect(path, ReadFile(path), form.password);
-  return code;
-}
-
 constexpr size_t kJournalHeader = 56;
 
 // The file recovered from the first `whole` bytes of journal `j`: the
@@ -114,7 +104,7 @@ void CheckRecoveryRules(const TempDir& dir, const Form& form, const std::string&
   // back over it.
   dir.Write("data.vexa", crashed);
   dir.Write(".data.vexa-journal", j);
-  EXPECT_EQ(MakeFile(path, 100, 101, form), VEXA_OK);
+  EXPECT_EQ(WriteIds(path, 100, 101, form.compression, form.password), VEXA_OK);
   EXPECT_FALSE(std::filesystem::exists(journal));
   dir.Write(".data.vexa-journal", j);
   std::filesystem::rename(dir.Write("other.vexa", crashed), path);  // a file replaced
@@ -170,7 +160,7 @@ TEST_P(CrashTest, AnAppendKilledAtAnyCallOrPowerLossLeavesTheOldFileOrTheNewOne)
   check.dir = std::filesystem::canonical(dir.path()).string();
   const std::string path = check.file = check.dir + "/data.vexa";
   check.journal = JournalPath(path);
-  ASSERT_EQ(MakeFile(path, 0, kOld - 1, form), VEXA_OK);
+  ASSERT_EQ(WriteIds(path, 0, kOld - 1, form.compression, form.password), VEXA_OK);
   const std::string old_bytes = ReadFile(path);
   fault::SetHook([&](const fault::Call& call) { return check.See(call); });
   EXPECT_EQ(AppendNew(path, form), VEXA_OK);

@@ -15,12 +15,6 @@ namespace {
 constexpr size_t kNominalCaseSizeOffset = 68;
 constexpr size_t kLineSize = 80;
 
-std::string Padded(std::string_view text, size_t width) {
-  std::string out(text.substr(0, std::min(text.size(), width)));
-  out.resize(width, ' ');
-  return out;
-}
-
 uint32_t DefaultFormat(int32_t type) {
   if (type == 0) return 0x050802;  // F8.2
   return (1u << 16) | (static_cast<uint32_t>(type & 0xFF) << 8) |
@@ -28,6 +22,18 @@ uint32_t DefaultFormat(int32_t type) {
 }
 
 }  // namespace
+
+std::string Padded(std::string_view text, size_t width) {
+  std::string out(text.substr(0, std::min(text.size(), width)));
+  out.resize(width, ' ');
+  return out;
+}
+
+std::string Repeat(std::string_view unit, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += unit;
+  return text;
+}
 
 std::string DoubleBytes(double value) {
   std::string out(8, '\0');
@@ -228,6 +234,12 @@ SysFileBuilder& SysFileBuilder::ZlibCases(int32_t block_size) {
   bytes_.resize(cases_offset_);
   bytes_ += ZlibForm(data, static_cast<int64_t>(cases_offset_), block_size, big_endian_);
   return *this;
+}
+
+SysFileBuilder ThreeVariables(bool big_endian, const HeaderFields& header) {
+  SysFileBuilder b(big_endian);
+  b.Header(header).NumericVar("a").StringVar("s", 20).NumericVar("b");
+  return b;
 }
 
 std::string ZlibForm(std::string_view data, int64_t case_start, int32_t block_size,

@@ -136,12 +136,21 @@ class SysFileBuilder {
   size_t cases_offset_ = 0;  // after the termination record
 };
 
+// A header and the variables a (numeric), s (A20: slots 2-4) and b (numeric).
+SysFileBuilder ThreeVariables(bool big_endian = false, const HeaderFields& header = {});
+
 // Case data in the zlib form, as a writer of the given byte order lays it
 // out from file position `case_start`: the 24-byte zlib header, the data
 // cut into blocks of `block_size` bytes (the last one shorter), each one
 // zlib stream deflated at level 1, and the block index.
 std::string ZlibForm(std::string_view data, int64_t case_start, int32_t block_size,
                      bool big_endian = false);
+
+// The text blank padded (or cut) to `width` bytes.
+std::string Padded(std::string_view text, size_t width);
+
+// The text `times` times over.
+std::string Repeat(std::string_view unit, int times);
 
 // The 8 raw bytes of a double in host order.
 std::string DoubleBytes(double value);

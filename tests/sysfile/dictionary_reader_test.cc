@@ -136,9 +136,7 @@ TEST(DictionaryReaderTest, EmptyDocumentClearsTheDocuments) {
 TEST(DictionaryReaderTest, TheWeightResolvesThroughTheSlotMap) {
   for (auto [slot, index] : {std::pair{5, 2}, {1, 0}, {2, 1}, {3, -1}, {9, -1}, {0, -1},
                              {-4, -1}}) {
-    auto source = OpenBytes(SysFileBuilder().Header({.weight_index = slot})
-                                .NumericVar("a").StringVar("s", 20).NumericVar("b")
-                                .End().Bytes());
+    auto source = OpenBytes(testing::ThreeVariables(false, {.weight_index = slot}).End().Bytes());
     EXPECT_EQ(source->GetDictionary().WeightIndex(), index) << slot;
   }
 }

@@ -36,11 +36,7 @@ using testing::OpenError;
 using testing::SysFileBuilder;
 
 // a, s (A20: slots 2-4), b.
-SysFileBuilder Base(bool big) {
-  SysFileBuilder b(big);
-  b.Header().NumericVar("a").StringVar("s", 20).NumericVar("b");
-  return b;
-}
+const auto Base = [](bool big) { return testing::ThreeVariables(big); };
 
 // A variable record written field by field: type, label flag, missing
 // value code, zero formats and the name "x".

@@ -48,6 +48,15 @@ TEST(CodePagesTest, NumbersAndNamesMapBothWays) {
     EXPECT_TRUE(CompatibleEncodings(name, NameOfCodePage(cp))) << cp;
     EXPECT_EQ(CodePageOfName(name), cp) << name;
   }
+  // A code page without an IANA name is named by an alias of its kind (cp,
+  // windows, any other), never by ICU's table name ("ibm-1125_P100-1997").
+  const std::pair<const char*, const char*> unnamed[] = {
+      {"1125", "cp1125"}, {"x-iscii-de", "windows-57002"}, {"ibm-971", "x-IBM971"}};
+  for (const auto& [asked, name] : unnamed) {
+    ScopedCodePage restore("UTF-8");
+    ASSERT_TRUE(SetCurrentCodePage(asked)) << asked;
+    EXPECT_EQ(CurrentEncodingName(), name) << asked;
+  }
 }
 
 TEST(EncodingScopeTest, SwitchesAndRestoresTheCodePageAndMode) {
