@@ -145,23 +145,39 @@ def _hash(b):
     return keys
 
 
-def _verify(b, codes, distinct, block_bytes):
+def _verify(b, codes, distinct, block_bytes, scratch=None):
     """Whether every row of the (n, w) byte array b equals the row of
     `distinct` that its code names: compared with copies of their codes'
     texts, in blocks whose temporaries stay in the cache (or take about
     block_bytes at most). Where most rows of a block have one code, its
-    text fills the copies once, and only the other rows are copied."""
+    text fills the copies once, and only the other rows are copied (their
+    rows found only then, the counts of the codes telling how many). The
+    copies and the comparison's answers go to buffers kept in the list
+    `scratch` when one is given, from one call to the next: where malloc
+    gives back any free memory over a small threshold (as under Dask's
+    nanny), temporaries made afresh at every call would each be fresh
+    pages from the kernel."""
     n, w = b.shape
     block = max(64, min(65536, (block_bytes or 1 << 19) // max(w, 1)))
     flat = (lambda x: x.reshape(-1).view(np.uint64)) if w % 8 == 0 else (lambda x: x.reshape(-1))
     texts = np.ascontiguousarray(distinct).view(f"S{w}").reshape(-1)
-    copies, filled = np.empty(min(block, n), f"S{w}"), None
-    same = np.empty(min(block, n) * w, bool)
+    rows = min(block, n)
+    if scratch and len(scratch[0]) >= rows and scratch[0].itemsize == w:
+        copies, same = scratch
+    else:
+        copies, same = np.empty(rows, f"S{w}"), np.empty(rows * w, bool)
+        if scratch is not None:
+            scratch[:] = copies, same
+    filled = None
     for a in range(0, n, block):
         x, c = flat(b[a:a + block]), codes[a:a + block]
-        common = np.bincount(c, minlength=len(texts)).argmax() if len(texts) > 1 else 0
-        others = np.flatnonzero(c != common)
-        if len(others) * 4 < len(c):
+        common, rare = 0, 0
+        if len(texts) > 1:
+            counts = np.bincount(c, minlength=len(texts))
+            common = counts.argmax()
+            rare = len(c) - counts[common]
+        if rare * 4 < len(c):
+            others = np.flatnonzero(c != common)
             if filled != common:
                 copies[:], filled = texts[common], common
             copies[others] = texts[c[others]]
@@ -229,10 +245,12 @@ class Grouped:
     some one byte, which then gives a row's code in a table; every row is
     checked against its code's text."""
 
-    def __init__(self, w, capacity):
-        self.w, self.codes = w, np.empty(capacity, np.intp)
+    def __init__(self, w, capacity, codes=None):
+        """`codes`: room for the capacity's codes, by default an array of its own."""
+        self.w = w
+        self.codes = np.empty(capacity, np.intp) if codes is None else codes
         self.distinct = np.empty((0, w), np.uint8)
-        self.at, self.table = 0, np.zeros(256, np.intp)
+        self.at, self.table, self.scratch = 0, np.zeros(256, np.intp), []
 
     def add(self, block, a):
         """Codes the rows of the (m, w) byte array `block` as rows a to a + m;
@@ -255,7 +273,7 @@ class Grouped:
 
     def _code(self, block, codes):
         np.take(self.table, block[:, self.at], out=codes)
-        return _verify(block, codes, self.distinct, None)
+        return _verify(block, codes, self.distinct, None, self.scratch)
 
     def texts(self, n):
         """The first n texts, as an array of dtype S<w>."""
@@ -287,8 +305,16 @@ class Columns:
         self.numeric = [i for i in range(len(layout.offsets)) if i in chosen and i not in texts]
         self.row_of = {i: r for r, i in enumerate(self.numeric)}
         self.numbers = _aligned((len(self.numeric), capacity), np.float64)
-        self.texts = {i: Grouped(layout.widths[i], capacity) if capacity >= GROUP_ROWS
-                      else _texts(capacity, layout.widths[i]) for i, _ in self.strings}
+        if capacity >= GROUP_ROWS:
+            # The codes of all columns as the rows of one array, which
+            # lies in huge pages when large: as separate arrays each would
+            # be fresh memory where malloc maps and unmaps every large
+            # block (as under Dask's nanny), 4 KiB a fault.
+            codes = _aligned((len(self.strings), capacity), np.intp)
+            self.texts = {i: Grouped(layout.widths[i], capacity, row)
+                          for (i, _), row in zip(self.strings, codes)}
+        else:
+            self.texts = {i: _texts(capacity, layout.widths[i]) for i, _ in self.strings}
 
     def read(self, h, limit, first):
         """Reads up to `limit` next cases of the open file h after the cases

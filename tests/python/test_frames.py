@@ -2,6 +2,7 @@
 and chunks equal a whole read, and what the file cannot hold is refused or
 warned about by column."""
 import errno
+import itertools
 import struct
 
 import numpy as np
@@ -256,3 +257,15 @@ days = pd.Series(pd.to_datetime(np.arange(6000), unit="D"))
 def test_formats_follow_every_value(tmp_path, column, fmt):
     vexaio.write_dataframe(pd.DataFrame({"c": column}), tmp_path / "f.vexa")
     assert vexaio.read_dictionary(tmp_path / "f.vexa").variables[0].print_format == fmt
+
+
+
+def test_verifying_in_kept_buffers_answers_as_afresh():
+    # Blocks of one text mostly or mixed, of other lengths in turn, through
+    # the same buffers; some with a text one byte off its code's.
+    rng, scratch, verify = np.random.default_rng(11), [], vexaio._cases._verify
+    distinct = rng.integers(0, 256, (5, 10), dtype=np.uint8)
+    for n, share, wrong in itertools.product([1, 700, 3000, 900], [0.1, 0.9], [0, 1]):
+        b = distinct[codes := np.where(rng.random(n) < share, rng.integers(0, 5, n), 0)]
+        b[rng.integers(0, n), rng.integers(0, 10)] ^= wrong
+        assert verify(b, codes, distinct, 4096, scratch) == (not wrong) == verify(b, codes, distinct, 4096)
