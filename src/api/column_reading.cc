@@ -83,7 +83,7 @@ VEXA_API int vexaColumnsIn(int handle, int numVars, const double* varHandles,
     const size_t case_bytes = r.CaseBytes();
     const size_t wanted = static_cast<size_t>(maxCases);
     const size_t batch = std::min(wanted, std::max<size_t>(1, kBatchBytes / case_bytes));
-    const auto buffer = std::make_unique_for_overwrite<char[]>(batch * case_bytes);
+    char* const buffer = r.BatchBuffer(batch * case_bytes);
     size_t total = 0;
     while (total < wanted) {
       const size_t want = std::min(batch, wanted - total);
@@ -91,10 +91,10 @@ VEXA_API int vexaColumnsIn(int handle, int numVars, const double* varHandles,
       size_t got = 0;
       const char* at = nullptr;
       try {
-        got = r.iterator()->ReadCasesAt(buffer.get(), want, done, at);
+        got = r.iterator()->ReadCasesAt(buffer, want, done, at);
       } catch (...) {
         // The cases before a damaged one are delivered and counted.
-        Gather(targets, buffer.get(), case_bytes, done, total, nan_for_sysmis);
+        Gather(targets, buffer, case_bytes, done, total, nan_for_sysmis);
         *casesRead = static_cast<int>(total + done);
         throw;
       }
@@ -102,7 +102,7 @@ VEXA_API int vexaColumnsIn(int handle, int numVars, const double* varHandles,
       total += got;
       *casesRead = static_cast<int>(total);
       // Fewer cases left where the iterator holds them are not the end.
-      if (got < want && at == buffer.get()) {
+      if (got < want && at == buffer) {
         r.set_case_state(kEndOfData);
         return VEXA_W_END_OF_DATA;
       }

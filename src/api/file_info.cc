@@ -58,11 +58,7 @@ VEXA_API int vexaSetIdString(int handle, const char* id) {
   return Guarded(kFallbackHandle, [&] {
     HandleRecord& r = Lookup(handle, Access::kDefine);
     // The writer cuts the label to the 64 bytes of the header field.
-    if (id == nullptr) {
-      r.Dict().ClearIdString();
-    } else {
-      r.Dict().SetIdString(id);
-    }
+    r.Dict().SetIdString(id == nullptr ? "" : id);
     return VEXA_OK;
   });
 }
@@ -74,7 +70,7 @@ VEXA_API int vexaGetIdString(int handle, char* id) {
     Required(id);
     // A label never set, or removed, is the empty text and no error: a
     // file read from disk has no way to tell it from an empty label.
-    if (r.Dict().HasIdString()) CopyText(r.Dict().IdString(), id);
+    CopyText(r.Dict().IdString(), id);
     return VEXA_OK;
   });
 }

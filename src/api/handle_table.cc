@@ -84,6 +84,15 @@ bool HandleRecord::CreateCaseIterator() {
   return iterator_ != nullptr;
 }
 
+char* HandleRecord::BatchBuffer(size_t bytes) {
+  if (bytes > batch_bytes_) {
+    batch_buffer_.reset();
+    batch_buffer_ = std::make_unique_for_overwrite<char[]>(bytes);
+    batch_bytes_ = bytes;
+  }
+  return batch_buffer_.get();
+}
+
 void HandleRecord::StartCase() {
   if (!case_buffer_) {
     size_t bytes = static_cast<size_t>(Dict().SlotCount()) * 8;

@@ -92,6 +92,9 @@ class HandleRecord {
   // The case: CaseBytes() bytes, allocated once per handle.
   char* case_buffer() { return case_buffer_.get(); }
   size_t CaseBytes() const { return case_bytes_; }
+  // Read handles: room for `bytes` bytes of whole cases, kept from one
+  // call to the next so that a call makes no fresh memory.
+  char* BatchBuffer(size_t bytes);
   // Read handles: the iterator that fills the case buffer.
   VEXA_InputCaseIterator* iterator() { return iterator_.get(); }
   // The delivery of a subtype's data under way, if any (0 <= subtype < 41).
@@ -116,13 +119,13 @@ class HandleRecord {
   // an empty case on first need, and starts a new case from the template
   // unless one is being built.
   void PrepareCase() {
-    if (case_state_ != kCurrentCase || !case_buffer_) [[unlikely]] StartCase();
+    if (case_state_ != kCurrentCase) [[unlikely]] StartCase();
   }
   // Where a numeric variable's value goes in the case being built, for a
   // call that needs nothing else done: null unless a case is under way and
   // the variable handle is that of a numeric.
   char* NumericInCase(double var_handle) {
-    if (case_state_ != kCurrentCase || !case_buffer_ || !(var_handle >= 1.0) ||
+    if (case_state_ != kCurrentCase || !(var_handle >= 1.0) ||
         !(var_handle < directory_end_)) {
       return nullptr;
     }
@@ -184,6 +187,8 @@ class HandleRecord {
   // Write and append handles: the empty case every new case starts from.
   std::unique_ptr<char[]> case_template_;
   std::unique_ptr<VEXA_InputCaseIterator> iterator_;
+  std::unique_ptr<char[]> batch_buffer_;
+  size_t batch_bytes_ = 0;
   std::array<std::optional<ExtensionDataReader>, kExtensionSubtypes>
       extension_readers_;
 };

@@ -270,9 +270,7 @@ ConvertingDataSource::ConvertingDataSource(
   // (two names that convert alike stay apart).
   const SetMembers members = FindSetMembers(source);
 
-  if (dictionary_.HasIdString()) {
-    dictionary_.SetIdString(b.Bounded(dictionary_.IdString(), kFileLabelBytes));
-  }
+  dictionary_.SetIdString(b.Bounded(dictionary_.IdString(), kFileLabelBytes));
   b.Documents(dictionary_);
   for (int i = 0; i < dictionary_.Count(); ++i) {
     const int width = source.At(i).Type();

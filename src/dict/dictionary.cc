@@ -102,12 +102,6 @@ int Dictionary::WeightIndex() const {
 
 void Dictionary::SetIdString(std::string text) {
   id_string_ = std::move(text);
-  has_id_string_ = true;
-}
-
-void Dictionary::ClearIdString() {
-  id_string_.clear();
-  has_id_string_ = false;
 }
 
 void Dictionary::SetTimeStamp(double t) {

@@ -48,10 +48,9 @@ class Dictionary {
   // The weight variable's index, or -1.
   int WeightIndex() const;
 
-  bool HasIdString() const { return has_id_string_; }
+  // The file label; empty when none was set.
   const std::string& IdString() const { return id_string_; }
   void SetIdString(std::string text);
-  void ClearIdString();
 
   double TimeStamp() const { return time_stamp_; }
   void SetTimeStamp(double t);
@@ -72,7 +71,6 @@ class Dictionary {
   std::vector<int32_t> first_slots_;  // dsobs
   int32_t total_slots_ = 0;
   int32_t last_slots_ = 0;
-  bool has_id_string_ = false;
   std::string id_string_;
   uint32_t weight_id_ = kNoWeight;
   ExtensionStore extensions_;

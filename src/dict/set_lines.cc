@@ -90,8 +90,9 @@ std::optional<VariableSet> ParseSetLine(std::string_view line) {
     if (!in.Take(' ')) return std::nullopt;
     const size_t end = line.find(' ', in.at);
     if (end == std::string_view::npos) return std::nullopt;
-    for (size_t i = in.at; i < end && i - in.at < 32; ++i) {
-      if (line[i] == '1' && i - in.at < 2) set.flags |= 1u << (i - in.at);
+    // Only the flags' first two digits mean something.
+    for (size_t k = 0; k < 2 && in.at + k < end; ++k) {
+      if (line[in.at + k] == '1') set.flags |= 1u << k;
     }
     in.at = end + 1;
   } else {

@@ -50,7 +50,7 @@ void AppendHeaderRecord(RecordBuffer& out, const FileHeader& header,
   out.Field(date, layout::kDateSize);
   out.Field(time, layout::kTimeSize);
   // The label is cut to its field on a whole character.
-  const std::string_view label = dict.HasIdString() ? dict.IdString() : std::string_view();
+  const std::string_view label = dict.IdString();
   out.Field(label.substr(0, text::CutOnCharacters(label, layout::kLabelSize)),
             layout::kLabelSize);
   out.Field({}, layout::kHeaderPaddingSize, '\0');
