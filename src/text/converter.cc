@@ -81,15 +81,9 @@ Converter::Converter(::UConverter* conv)
   if (s.single_byte && !stateful) s.FillTable(conv);
   if (s.utf8) s.ascii = true;
   if (!s.utf8 && !s.table && !stateful) {
-    char bytes[127];
-    for (int b = 1; b < 0x80; ++b) bytes[b - 1] = static_cast<char>(b);
-    UChar units[256];
-    UErrorCode err = U_ZERO_ERROR;
     TakeSubstitutions();
-    const int32_t n = ucnv_toUChars(conv, units, 256, bytes, 127, &err);
-    s.ascii = U_SUCCESS(err) && n == 127 && TakeSubstitutions() == 0;
-    for (int b = 1; b < 0x80 && s.ascii; ++b) s.ascii = units[b - 1] == b;
-    ucnv_reset(conv);
+    const bool unchanged = DecodesAsciiUnchanged(conv);
+    s.ascii = TakeSubstitutions() == 0 && unchanged;
   }
   if (s.table) {
     s.ascii = true;

@@ -41,4 +41,9 @@ const char* CodePageTableName(long code_page);
 // True when ICU lists at least one alias for the name.
 bool IcuKnowsName(const char* name);
 
+// True when the converter decodes bytes 1 to 127 to the same code points,
+// so that pure ASCII text may skip it. Stateful encodings (escape or shift
+// sequences made of ASCII bytes) fail this test. Resets the converter.
+bool DecodesAsciiUnchanged(UConverter* conv);
+
 }  // namespace vexa::text

@@ -95,6 +95,20 @@ int TakeSubstitutions() {
   return n;
 }
 
+bool DecodesAsciiUnchanged(UConverter* conv) {
+  char bytes[127];
+  for (int i = 0; i < 127; ++i) bytes[i] = static_cast<char>(i + 1);
+  UChar units[256];
+  UErrorCode err = U_ZERO_ERROR;
+  const int32_t n = ucnv_toUChars(conv, units, 256, bytes, 127, &err);
+  ucnv_reset(conv);
+  if (U_FAILURE(err) || n != 127) return false;
+  for (int i = 0; i < 127; ++i) {
+    if (units[i] != static_cast<UChar>(i + 1)) return false;
+  }
+  return true;
+}
+
 UConverterPtr OpenConverterByName(const char* name) {
   UErrorCode err = U_ZERO_ERROR;
   UConverter* conv = nullptr;

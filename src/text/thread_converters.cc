@@ -1,28 +1,9 @@
 #include "text/thread_converters.h"
 
 #include "text/current_converter.h"
+#include "text/icu_converters.h"
 
 namespace vexa::text {
-namespace {
-
-// A converter whose bytes 1 to 127 decode to the same code points can take
-// the ASCII path for pure ASCII text. Stateful encodings (escape or shift
-// sequences made of ASCII bytes) fail this test.
-bool DecodesAsciiUnchanged(UConverter* conv) {
-  char bytes[127];
-  for (int i = 0; i < 127; ++i) bytes[i] = static_cast<char>(i + 1);
-  UChar units[256];
-  UErrorCode err = U_ZERO_ERROR;
-  const int32_t n = ucnv_toUChars(conv, units, 256, bytes, 127, &err);
-  ucnv_reset(conv);
-  if (U_FAILURE(err) || n != 127) return false;
-  for (int i = 0; i < 127; ++i) {
-    if (units[i] != static_cast<UChar>(i + 1)) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 ThreadConverters* ConvertersForThisThread() {
   thread_local ThreadConverters cache;
