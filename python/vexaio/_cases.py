@@ -434,15 +434,49 @@ class Texts:
     def __len__(self):
         return len(self.codes)
 
-    def rows(self, start, stop, size, width, name):
-        """Rows start to stop as an (n, size) byte array, blank-padded."""
+    def rows(self, start, stop, size, width, name, slot=None):
+        """Rows start to stop as an (n, size) byte array, blank-padded. With
+        a slot (a key of the caller's), where most rows hold one text, they
+        are made in a buffer of the slot's that holds that text already:
+        only the other rows are copied in, and put back as the slot is used
+        again, which is when its rows go."""
         if self._padded is None or self._padded.itemsize != size:
             self._padded = _padded(self.unique.tolist(), size, width, name)
-        return self._padded[self.codes[start:stop]].view(np.uint8).reshape(-1, size)
+            self._slots, self._common = {}, _most_common(self.codes)
+        codes = self.codes[start:stop]
+        if slot is not None and self._common is not None:
+            others = np.flatnonzero(codes != self._common)
+            if len(others) * 4 < len(codes):
+                out = self._slot(slot, len(codes), others)
+                out[others] = self._padded[codes[others]]
+                return out.view(np.uint8).reshape(-1, size)
+        return self._padded[codes].view(np.uint8).reshape(-1, size)
 
-    def fixed(self, start, stop, width, name):
+    def _slot(self, slot, n, others):
+        """The first n rows of the slot's buffer, all the common text, whose
+        rows `others` are then the ones to put back."""
+        common = self._padded[self._common]
+        buffer, last = self._slots.get(slot, (None, None))
+        if buffer is None or len(buffer) < n:
+            buffer = np.full(n, common, dtype=self._padded.dtype)
+        else:
+            buffer[last] = common
+        self._slots[slot] = (buffer, others)
+        return buffer[:n]
+
+    def fixed(self, start, stop, width, name, slot=None):
         """Rows start to stop as an S<width> array, blank-padded."""
-        return self.rows(start, stop, width, width, name).view(f"S{width}").reshape(-1)
+        return self.rows(start, stop, width, width, name, slot).view(f"S{width}").reshape(-1)
+
+
+def _most_common(codes):
+    """The code of most rows of a sample, when it is that of at least three
+    quarters of them; else None."""
+    sample = codes[::64] + 1
+    if not len(sample):
+        return None
+    counts = np.bincount(sample)
+    return int(counts.argmax()) - 1 if counts.max() * 4 >= len(sample) * 3 else None
 
 
 class Doubles:
@@ -498,10 +532,35 @@ def factorize_texts(values):
         codes = np.full(len(values), -1, dtype=np.intp)
         codes[present] = inverse
         return codes, unique
-    if len(values) < 2 * SAMPLE_ROWS or len(set(_addresses(values[:SAMPLE_ROWS]).tolist())) > SAMPLE_ROWS // 4:
+    if len(values) < 2 * SAMPLE_ROWS:
         return pandas.factorize(values)
-    at, first = pandas.factorize(_addresses(values))
-    # The objects are those at the first row of each address, in the order
-    # they first come, so their codes keep the order of first appearance.
-    codes, unique = pandas.factorize(values[first_rows(at, len(first))])
-    return codes[at], unique
+    addresses = _addresses(values)
+    head, seen = pandas.factorize(addresses[:SAMPLE_ROWS])
+    if len(seen) > SAMPLE_ROWS // 4:
+        return pandas.factorize(values)
+    counts = np.bincount(head)
+    if counts.max() * 4 >= SAMPLE_ROWS * 3:
+        # One object in most rows (a blank, say): the other rows and its
+        # first are grouped, and the codes of the rest are its code.
+        common = seen[counts.argmax()]
+        rest = np.flatnonzero(addresses != common)
+        if len(rest) * 4 < len(values):
+            first = int(np.argmax(addresses[:SAMPLE_ROWS] == common))
+            at = np.searchsorted(rest, first)
+            rows = np.insert(rest, at, first)
+            of_rows, unique = factorize_texts(values[rows])
+            codes = np.full(len(values), of_rows[at], dtype=of_rows.dtype)
+            codes[rows] = of_rows
+            return codes, unique
+    at, objects = pandas.factorize(addresses)
+    # The distinct objects, in the order they first come, so that their
+    # codes keep the order of first appearance: taken at their addresses
+    # (the values hold them) when they are few, else at their first rows.
+    if len(objects) <= SAMPLE_ROWS:
+        objects = np.array([ctypes.cast(a, ctypes.py_object).value for a in objects.tolist()] + [None],
+                           dtype=object)[:-1]
+    else:
+        objects = values[first_rows(at, len(objects))]
+    codes, unique = pandas.factorize(objects)
+    # Where each object holds a text of its own, its code is the text's.
+    return (at if np.array_equal(codes, np.arange(len(codes))) else codes[at]), unique
