@@ -44,7 +44,7 @@ def _number_format(x, integral=False):
     The smallest and largest pass over NaN."""
     if x.size == 0:
         return "F8.2"
-    low, high = np.fmin.reduce(x), np.fmax.reduce(x)
+    low, high = (x.min(), x.max()) if x.dtype.kind in "iu" else (np.fmin.reduce(x), np.fmax.reduce(x))
     if np.isinf(low) or np.isinf(high):
         finite = x[np.isfinite(x)]
         low, high = (finite.min(), finite.max()) if finite.size else (np.nan, np.nan)
@@ -69,11 +69,11 @@ def _date_format(ns):
     timed = False
     for a in range(0, len(ns), 1 << 16):
         part = ns[a:a + (1 << 16)]
-        present = part != _NAT
-        if not timed and np.all(_multiples(part, 86400 * _NS), where=present):
+        nat = part == _NAT
+        if not timed and (_multiples(part, 86400 * _NS) | nat).all():
             continue
         timed = True
-        if not np.all(_multiples(part, _NS), where=present):
+        if not (_multiples(part, _NS) | nat).all():
             return "DATETIME23.2"
     return "DATETIME20" if timed else "DATE11"
 
@@ -232,7 +232,7 @@ def _column(pd, name, series, base, big_integers="raise"):
 def _missing_text(v, texts):
     """Missing texts (None) are written blank, and the blank text declared
     a missing value of the variable, so that they read back as None."""
-    if not (texts.codes < 0).any() or "" in v.missing_values:
+    if not len(texts.codes) or texts.codes.min() >= 0 or "" in v.missing_values:
         return
     if len(v.missing_values) >= 3:
         warnings.warn(f"vexaio: the missing texts of {v.name!r} are written as empty texts: the "
