@@ -4,6 +4,8 @@ the library straight into arrays of their own (vexaColumnsIn); columns are
 views or vectorised copies, so no Python code runs per value. A
 case holds one 8-byte slot per numeric variable and ceil(width / 8) slots
 per string variable, its text padded with blanks."""
+import concurrent.futures
+import contextlib
 import ctypes
 import mmap
 import os
@@ -85,6 +87,22 @@ def object_rows(count, n):
 def new_rows(rows, case_size):
     """An uninitialised (rows, case_size) byte array for cases."""
     return _aligned((rows, case_size), np.uint8)
+
+
+def _columns_in(h, handles, at, want):
+    """One call of vexaColumnsIn for the variables of `handles` into the
+    addresses `at`: (result code, cases read)."""
+    got = ctypes.c_int()
+    code = lib.vexaColumnsIn(h, len(at), handles, (ctypes.c_void_p * len(at))(*at), want,
+                             NAN_FOR_SYSMIS, ctypes.byref(got))
+    return code, got.value
+
+
+def _done(fn, *args):
+    """A finished future of fn(*args), run here."""
+    future = concurrent.futures.Future()
+    future.set_result(fn(*args))
+    return future
 
 
 def read_rows(h, raw, first):
@@ -295,40 +313,60 @@ class Columns:
         held, system-missing as NaN; returns how many arrived (fewer only at
         the end of the data). `first` numbers the first, for the error
         message. The library fills the arrays of numbers and of texts
-        directly, and a block's texts to be grouped into a buffer of their
-        own, grouped while they are still in this processor's cache."""
+        directly, and a block's texts to be grouped into buffers of their
+        own: a thread has the library read the next block into a second set
+        of buffers (letting go of the interpreter) while this one groups
+        the last, whose texts are still in the cache. The calls on the
+        handle stay one at a time, and none is left running on return."""
         order = self.numeric + [i for i, _ in self.strings]
         handles = (ctypes.c_double * len(order))(*(i + 1.0 for i in order))
         widths = self.layout.widths
         grouped = [i for i in order if isinstance(self.texts.get(i), Grouped)]
         block = max(512, min(CALL_ROWS, BLOCK_BYTES // max(1, sum(widths[i] for i in grouped))))
-        into = {i: np.empty((min(block, limit), widths[i]), np.uint8) for i in grouped}
-        start, got = self.n, ctypes.c_int()
-        # Where each variable's values go: (address, bytes a case), the
-        # address of a grouped one's block fixed.
-        places = [(row.ctypes.data, 8) for row in self.numbers]
-        places += [(into[i].ctypes.data, 0) if i in into else (self.texts[i].ctypes.data, widths[i])
+        step = block if grouped else CALL_ROWS
+        into = [{i: np.empty((min(block, limit), widths[i]), np.uint8) for i in grouped}
+                for _ in range(2 if grouped else 0)]
+        start = self.n
+
+        def issue(n, slot):
+            """Starts reading the cases from row n on: (buffers, rows asked
+            for, a future of (code, rows read))."""
+            want = min(start + limit - n, step)
+            buffers = {i: into[slot][i] for i in grouped if isinstance(self.texts[i], Grouped)}
+            at = [row.ctypes.data + n * 8 for row in self.numbers]
+            at += [buffers[i].ctypes.data if i in buffers else self.texts[i].ctypes.data + n * widths[i]
                    for i in order[len(self.numeric):]]
-        while self.n < start + limit:
-            want = min(start + limit - self.n, block if into else CALL_ROWS)
-            at = (ctypes.c_void_p * len(order))(*(base + self.n * size for base, size in places))
-            code = lib.vexaColumnsIn(h, len(order), handles, at, want, NAN_FOR_SYSMIS, ctypes.byref(got))
-            for i, texts in list(into.items()):
-                if not self.texts[i].add(texts[:got.value], self.n):
-                    # Too many texts to group: the column keeps them all.
-                    whole = _texts(len(self.texts[i].codes), widths[i])
-                    whole[:self.n] = self.texts[i].texts(self.n)
-                    whole[self.n:self.n + got.value].view(np.uint8).reshape(got.value, -1)[:] = texts[:got.value]
-                    self.texts[i] = whole
-                    del into[i]
-                    k = order.index(i)
-                    places[k] = (whole.ctypes.data, widths[i])
-            self.n += got.value
-            if code and code != END_OF_DATA:
-                check(code, f"reading case {first + self.n - start + 1}")
-            if got.value < want:
-                break
+            return buffers, want, run(_columns_in, h, handles, at, want)
+
+        with concurrent.futures.ThreadPoolExecutor(1, "vexaio-read") if grouped \
+                else contextlib.nullcontext() as reader:
+            run = reader.submit if reader else _done
+            pending, slot = issue(self.n, 0), 0
+            while pending:
+                buffers, want, future = pending
+                code, got = future.result()
+                pending = None
+                if not code and got == want and self.n + got < start + limit:
+                    slot ^= 1
+                    pending = issue(self.n + got, slot)
+                self._group(buffers, got)
+                self.n += got
+                if code and code != END_OF_DATA:
+                    check(code, f"reading case {first + self.n - start + 1}")
         return self.n - start
+
+    def _group(self, buffers, got):
+        """Groups the texts that a read put into buffers, as rows self.n on.
+        A column whose texts are too many to group keeps them all from
+        then on."""
+        for i, texts in buffers.items():
+            held = self.texts[i]
+            if isinstance(held, Grouped):
+                if held.add(texts[:got], self.n):
+                    continue
+                self.texts[i] = _texts(len(held.codes), held.w)
+                self.texts[i][:self.n] = held.texts(self.n)
+            self.texts[i][self.n:self.n + got].view(np.uint8).reshape(-1, texts.shape[1])[:] = texts[:got]
 
     @classmethod
     def of(cls, raw, layout, chosen):

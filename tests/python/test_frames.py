@@ -3,6 +3,7 @@ and chunks equal a whole read, and what the file cannot hold is refused or
 warned about by column."""
 import errno
 import struct
+import threading
 
 import numpy as np
 import pandas as pd
@@ -232,6 +233,20 @@ def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, c
     pd.testing.assert_frame_equal(reads[-1], expected[100:4000].reset_index(drop=True))
     assert reads[0]._mgr.nblocks == 9  # the eleven numbers in one block, the others apart
 
+
+
+def test_a_read_cut_short_names_the_first_case_missing_and_leaves_no_thread(tmp_path, monkeypatch):
+    # Blocks of 512 cases, the next read by a thread while the last is grouped.
+    n, path = 20000, tmp_path / "cut.vexa"
+    df = pd.DataFrame({"x": np.arange(n) * 1.5, "t": np.array(["ab", "cd", "ef"], dtype=object)[np.arange(n) % 3]})
+    vexaio.write_dataframe(df, path, compression="none")
+    data = path.read_bytes()
+    path.write_bytes(data[:len(data) - 16 * (n - 12345) + 7])  # 16 bytes a case
+    monkeypatch.setattr(vexaio._cases, "GROUP_ROWS", 1)
+    monkeypatch.setattr(vexaio._cases, "BLOCK_BYTES", 1)
+    with pytest.raises(vexaio.VexaError, match="reading case 12346 failed"):
+        vexaio.read_dataframe(path)
+    assert not [t for t in threading.enumerate() if t.name.startswith("vexaio")]
 
 late = np.arange(6000.0)
 days = pd.Series(pd.to_datetime(np.arange(6000), unit="D"))
