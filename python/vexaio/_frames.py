@@ -305,12 +305,22 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
 
     texts = [n for n in wanted if variables[n].is_string]
     numbers = [n for n in wanted if not variables[n].is_string]
-    if texts and numbers and len(raw) >= PARALLEL_ROWS:
-        # The numbers are converted on a second thread (NumPy lets go of
-        # the interpreter in its loops) while this one makes the texts.
+    if numbers and len(raw) >= PARALLEL_ROWS and len(texts) + len(numbers) > 1:
+        # A second thread converts numbers (NumPy lets go of the interpreter
+        # in its loops) while this one makes the texts, and then helps it:
+        # both take the next number column from one iterator.
+        left = iter(numbers)
+
+        def convert_left():
+            done = {}
+            for name in left:
+                done.update(convert([name]))
+            return done
+
         with concurrent.futures.ThreadPoolExecutor(1, "vexaio-convert") as converter:
-            pending = converter.submit(convert, numbers)
-            out = convert(texts)
+            pending = converter.submit(convert_left)
+            out = convert(texts) if texts else {}
+            out.update(convert_left())
             out.update(pending.result())
     else:
         out = convert(wanted)
@@ -325,8 +335,8 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
                               for i, n in enumerate(df.index.names)]
     df.attrs[DICTIONARY_ATTR] = d
     df.attrs[MISSING_ATTR] = MissingCodes(
-        {name: pd.Series(codes, index=df.index[at]) for name, (codes, at) in missing.items()
-         if name in names})
+        {name: pd.Series(missing[name][0], index=df.index[missing[name][1]]) for name in names
+         if name in missing})
     return df
 
 
