@@ -83,6 +83,7 @@ def expect(warning=None, error=None, match=""):
 @pytest.mark.parametrize("frame, kwargs, warning, error, match", [
     (pd.DataFrame({"i": [2**53 + 1]}), {}, *expect(error=ValueError, match="'i'.*9007199254740993.*row 0")),
     (pd.DataFrame({"u": np.array([0, 2**64 - 1], np.uint64)}), {}, *expect(error=ValueError, match="row 1")),
+    (pd.DataFrame({"n": pd.array([None, 2**60 + 1], dtype="Int64")}), {}, *expect(error=ValueError, match="row 1")),
     (pd.DataFrame({"my col": [1], "2nd": [2], "ALL": [3], "x" * 70: [4], "A": [5], "a": [6]}), {},
      *expect(UserWarning, match="'2nd' is written as the variable 'v2nd'")),
     (pd.DataFrame({"my col": [1]}), {"names": "strict"}, *expect(error=ValueError, match="holds a character")),
