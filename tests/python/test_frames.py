@@ -83,7 +83,8 @@ def expect(warning=None, error=None, match=""):
 @pytest.mark.parametrize("frame, kwargs, warning, error, match", [
     (pd.DataFrame({"i": [2**53 + 1]}), {}, *expect(error=ValueError, match="'i'.*9007199254740993.*row 0")),
     (pd.DataFrame({"u": np.array([0, 2**64 - 1], np.uint64)}), {}, *expect(error=ValueError, match="row 1")),
-    (pd.DataFrame({"n": pd.array([None, 2**60 + 1], dtype="Int64")}), {}, *expect(error=ValueError, match="row 1")),
+    (pd.DataFrame({"n": pd.array([None, 2**60 + 1], dtype="Int64")}), {},
+     *expect(error=ValueError, match="row 1")),
     (pd.DataFrame({"my col": [1], "2nd": [2], "ALL": [3], "x" * 70: [4], "A": [5], "a": [6]}), {},
      *expect(UserWarning, match="'2nd' is written as the variable 'v2nd'")),
     (pd.DataFrame({"my col": [1]}), {"names": "strict"}, *expect(error=ValueError, match="holds a character")),
@@ -239,7 +240,8 @@ def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, c
 def test_a_read_cut_short_names_the_first_case_missing_and_leaves_no_thread(tmp_path, monkeypatch):
     # Blocks of 512 cases, the next read by a thread while the last is grouped.
     n, path = 20000, tmp_path / "cut.vexa"
-    df = pd.DataFrame({"x": np.arange(n) * 1.5, "t": np.array(["ab", "cd", "ef"], dtype=object)[np.arange(n) % 3]})
+    df = pd.DataFrame({"x": np.arange(n) * 1.5,
+                       "t": np.array(["ab", "cd", "ef"], dtype=object)[np.arange(n) % 3]})
     vexaio.write_dataframe(df, path, compression="none")
     data = path.read_bytes()
     path.write_bytes(data[:len(data) - 16 * (n - 12345) + 7])  # 16 bytes a case
