@@ -4,6 +4,8 @@ the library straight into arrays of their own (vexaColumnsIn); columns are
 views or vectorised copies, so no Python code runs per value. A
 case holds one 8-byte slot per numeric variable and ceil(width / 8) slots
 per string variable, its text padded with blanks."""
+import concurrent.futures
+import contextlib
 import ctypes
 import mmap
 import os
@@ -85,6 +87,22 @@ def object_rows(count, n):
 def new_rows(rows, case_size):
     """An uninitialised (rows, case_size) byte array for cases."""
     return _aligned((rows, case_size), np.uint8)
+
+
+def _columns_in(h, handles, at, want):
+    """One call of vexaColumnsIn for the variables of `handles` into the
+    addresses `at`: (result code, cases read)."""
+    got = ctypes.c_int()
+    code = lib.vexaColumnsIn(h, len(at), handles, (ctypes.c_void_p * len(at))(*at), want,
+                             NAN_FOR_SYSMIS, ctypes.byref(got))
+    return code, got.value
+
+
+def _done(fn, *args):
+    """A finished future of fn(*args), run here."""
+    future = concurrent.futures.Future()
+    future.set_result(fn(*args))
+    return future
 
 
 def read_rows(h, raw, first):
@@ -321,40 +339,60 @@ class Columns:
         held, system-missing as NaN; returns how many arrived (fewer only at
         the end of the data). `first` numbers the first, for the error
         message. The library fills the arrays of numbers and of texts
-        directly, and a block's texts to be grouped into a buffer of their
-        own, grouped while they are still in this processor's cache."""
+        directly, and a block's texts to be grouped into buffers of their
+        own: a thread has the library read the next block into a second set
+        of buffers (letting go of the interpreter) while this one groups
+        the last, whose texts are still in the cache. The calls on the
+        handle stay one at a time, and none is left running on return."""
         order = self.numeric + [i for i, _ in self.strings]
         handles = (ctypes.c_double * len(order))(*(i + 1.0 for i in order))
         widths = self.layout.widths
         grouped = [i for i in order if isinstance(self.texts.get(i), Grouped)]
         block = max(512, min(CALL_ROWS, BLOCK_BYTES // max(1, sum(widths[i] for i in grouped))))
-        into = {i: np.empty((min(block, limit), widths[i]), np.uint8) for i in grouped}
-        start, got = self.n, ctypes.c_int()
-        # Where each variable's values go: (address, bytes a case), the
-        # address of a grouped one's block fixed.
-        places = [(row.ctypes.data, 8) for row in self.numbers]
-        places += [(into[i].ctypes.data, 0) if i in into else (self.texts[i].ctypes.data, widths[i])
+        step = block if grouped else CALL_ROWS
+        into = [{i: np.empty((min(block, limit), widths[i]), np.uint8) for i in grouped}
+                for _ in range(2 if grouped else 0)]
+        start = self.n
+
+        def issue(n, slot):
+            """Starts reading the cases from row n on: (buffers, rows asked
+            for, a future of (code, rows read))."""
+            want = min(start + limit - n, step)
+            buffers = {i: into[slot][i] for i in grouped if isinstance(self.texts[i], Grouped)}
+            at = [row.ctypes.data + n * 8 for row in self.numbers]
+            at += [buffers[i].ctypes.data if i in buffers else self.texts[i].ctypes.data + n * widths[i]
                    for i in order[len(self.numeric):]]
-        while self.n < start + limit:
-            want = min(start + limit - self.n, block if into else CALL_ROWS)
-            at = (ctypes.c_void_p * len(order))(*(base + self.n * size for base, size in places))
-            code = lib.vexaColumnsIn(h, len(order), handles, at, want, NAN_FOR_SYSMIS, ctypes.byref(got))
-            for i, texts in list(into.items()):
-                if not self.texts[i].add(texts[:got.value], self.n):
-                    # Too many texts to group: the column keeps them all.
-                    whole = _texts(len(self.texts[i].codes), widths[i])
-                    whole[:self.n] = self.texts[i].texts(self.n)
-                    whole[self.n:self.n + got.value].view(np.uint8).reshape(got.value, -1)[:] = texts[:got.value]
-                    self.texts[i] = whole
-                    del into[i]
-                    k = order.index(i)
-                    places[k] = (whole.ctypes.data, widths[i])
-            self.n += got.value
-            if code and code != END_OF_DATA:
-                check(code, f"reading case {first + self.n - start + 1}")
-            if got.value < want:
-                break
+            return buffers, want, run(_columns_in, h, handles, at, want)
+
+        with concurrent.futures.ThreadPoolExecutor(1, "vexaio-read") if grouped \
+                else contextlib.nullcontext() as reader:
+            run = reader.submit if reader else _done
+            pending, slot = issue(self.n, 0), 0
+            while pending:
+                buffers, want, future = pending
+                code, got = future.result()
+                pending = None
+                if not code and got == want and self.n + got < start + limit:
+                    slot ^= 1
+                    pending = issue(self.n + got, slot)
+                self._group(buffers, got)
+                self.n += got
+                if code and code != END_OF_DATA:
+                    check(code, f"reading case {first + self.n - start + 1}")
         return self.n - start
+
+    def _group(self, buffers, got):
+        """Groups the texts that a read put into buffers, as rows self.n on.
+        A column whose texts are too many to group keeps them all from
+        then on."""
+        for i, texts in buffers.items():
+            held = self.texts[i]
+            if isinstance(held, Grouped):
+                if held.add(texts[:got], self.n):
+                    continue
+                self.texts[i] = _texts(len(held.codes), held.w)
+                self.texts[i][:self.n] = held.texts(self.n)
+            self.texts[i][self.n:self.n + got].view(np.uint8).reshape(-1, texts.shape[1])[:] = texts[:got]
 
     @classmethod
     def of(cls, raw, layout, chosen):
@@ -460,15 +498,49 @@ class Texts:
     def __len__(self):
         return len(self.codes)
 
-    def rows(self, start, stop, size, width, name):
-        """Rows start to stop as an (n, size) byte array, blank-padded."""
+    def rows(self, start, stop, size, width, name, slot=None):
+        """Rows start to stop as an (n, size) byte array, blank-padded. With
+        a slot (a key of the caller's), where most rows hold one text, they
+        are made in a buffer of the slot's that holds that text already:
+        only the other rows are copied in, and put back as the slot is used
+        again, which is when its rows go."""
         if self._padded is None or self._padded.itemsize != size:
             self._padded = _padded(self.unique.tolist(), size, width, name)
-        return self._padded[self.codes[start:stop]].view(np.uint8).reshape(-1, size)
+            self._slots, self._common = {}, _most_common(self.codes)
+        codes = self.codes[start:stop]
+        if slot is not None and self._common is not None:
+            others = np.flatnonzero(codes != self._common)
+            if len(others) * 4 < len(codes):
+                out = self._slot(slot, len(codes), others)
+                out[others] = self._padded[codes[others]]
+                return out.view(np.uint8).reshape(-1, size)
+        return self._padded[codes].view(np.uint8).reshape(-1, size)
 
-    def fixed(self, start, stop, width, name):
+    def _slot(self, slot, n, others):
+        """The first n rows of the slot's buffer, all the common text, whose
+        rows `others` are then the ones to put back."""
+        common = self._padded[self._common]
+        buffer, last = self._slots.get(slot, (None, None))
+        if buffer is None or len(buffer) < n:
+            buffer = np.full(n, common, dtype=self._padded.dtype)
+        else:
+            buffer[last] = common
+        self._slots[slot] = (buffer, others)
+        return buffer[:n]
+
+    def fixed(self, start, stop, width, name, slot=None):
         """Rows start to stop as an S<width> array, blank-padded."""
-        return self.rows(start, stop, width, width, name).view(f"S{width}").reshape(-1)
+        return self.rows(start, stop, width, width, name, slot).view(f"S{width}").reshape(-1)
+
+
+def _most_common(codes):
+    """The code of most rows of a sample, when it is that of at least three
+    quarters of them; else None."""
+    sample = codes[::64] + 1
+    if not len(sample):
+        return None
+    counts = np.bincount(sample)
+    return int(counts.argmax()) - 1 if counts.max() * 4 >= len(sample) * 3 else None
 
 
 class Doubles:
@@ -524,10 +596,35 @@ def factorize_texts(values):
         codes = np.full(len(values), -1, dtype=np.intp)
         codes[present] = inverse
         return codes, unique
-    if len(values) < 2 * SAMPLE_ROWS or len(set(_addresses(values[:SAMPLE_ROWS]).tolist())) > SAMPLE_ROWS // 4:
+    if len(values) < 2 * SAMPLE_ROWS:
         return pandas.factorize(values)
-    at, first = pandas.factorize(_addresses(values))
-    # The objects are those at the first row of each address, in the order
-    # they first come, so their codes keep the order of first appearance.
-    codes, unique = pandas.factorize(values[first_rows(at, len(first))])
-    return codes[at], unique
+    addresses = _addresses(values)
+    head, seen = pandas.factorize(addresses[:SAMPLE_ROWS])
+    if len(seen) > SAMPLE_ROWS // 4:
+        return pandas.factorize(values)
+    counts = np.bincount(head)
+    if counts.max() * 4 >= SAMPLE_ROWS * 3:
+        # One object in most rows (a blank, say): the other rows and its
+        # first are grouped, and the codes of the rest are its code.
+        common = seen[counts.argmax()]
+        rest = np.flatnonzero(addresses != common)
+        if len(rest) * 4 < len(values):
+            first = int(np.argmax(addresses[:SAMPLE_ROWS] == common))
+            at = np.searchsorted(rest, first)
+            rows = np.insert(rest, at, first)
+            of_rows, unique = factorize_texts(values[rows])
+            codes = np.full(len(values), of_rows[at], dtype=of_rows.dtype)
+            codes[rows] = of_rows
+            return codes, unique
+    at, objects = pandas.factorize(addresses)
+    # The distinct objects, in the order they first come, so that their
+    # codes keep the order of first appearance: taken at their addresses
+    # (the values hold them) when they are few, else at their first rows.
+    if len(objects) <= SAMPLE_ROWS:
+        objects = np.array([ctypes.cast(a, ctypes.py_object).value for a in objects.tolist()] + [None],
+                           dtype=object)[:-1]
+    else:
+        objects = values[first_rows(at, len(objects))]
+    codes, unique = pandas.factorize(objects)
+    # Where each object holds a text of its own, its code is the text's.
+    return (at if np.array_equal(codes, np.arange(len(codes))) else codes[at]), unique

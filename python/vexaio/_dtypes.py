@@ -22,18 +22,23 @@ _NS_LIMIT_SECONDS = 9.2e9
 _EXACT_LIMIT = 2**53
 
 
-def seconds_of_ns(ns, epoch=EPOCH_SECONDS, fractions=False):
+def seconds_of_ns(ns, epoch=EPOCH_SECONDS, fractions=False, whole_seconds=False):
     """Date values (or durations with epoch 0) of int64 nanoseconds, NaN for
     NaT: for each the double nearest to the exact time. The whole seconds
     are exact in a double; adding the fraction rounds once, and no time of
     whole nanoseconds lies near enough to a midpoint between two doubles
     for the fraction's own rounding to matter. With `fractions`, also
-    whether any time has a fraction of a second."""
+    whether any time has a fraction of a second; with `whole_seconds` the
+    times are known to have none, and their fractions are not looked at."""
     ns = np.asarray(ns, dtype=np.int64)
     nat = ns == _NAT
     # Floor division by a number and these sums are many times quicker in
     # NumPy than divmod and astype; the whole seconds are exact in doubles.
     whole = ns // _NS
+    if whole_seconds and not fractions:
+        out = np.add(whole, float(epoch), dtype=np.float64)
+        out[nat] = np.nan
+        return out
     part = ns - whole * _NS
     out = np.add(whole, float(epoch), dtype=np.float64)
     out += part / 1e9
@@ -97,12 +102,13 @@ def datetimes(seconds, name):
     return ns_of_seconds(seconds).view("datetime64[ns]")
 
 
-def check_integers(values, name, index, big_integers):
+def check_integers(values, name, index, big_integers, present=None):
     """The values of an integer column as numbers: the integers themselves
     where a double holds them all exactly (made doubles as they are
     written), else float64; ValueError for a value beyond what a double
     holds exactly, naming the column and its first row, unless big_integers
-    is "round". None when they go as text."""
+    is "round". None when they go as text. Only the values where `present`
+    is true (all, by default) count."""
     values = np.asarray(values)
     if values.size == 0 or (values.max() <= _EXACT_LIMIT and values.min() >= -_EXACT_LIMIT):
         return values
@@ -110,6 +116,8 @@ def check_integers(values, name, index, big_integers):
         inexact = values > _EXACT_LIMIT
     else:
         inexact = (values > _EXACT_LIMIT) | (values < -_EXACT_LIMIT)
+    if present is not None:
+        inexact &= present
     if inexact.any():
         big = values[inexact]
         as_float = big.astype(np.float64)

@@ -200,10 +200,12 @@ class ColumnEncoder:
                 deferred = isinstance(values, _cases.Doubles)
                 self.steps.append((values if deferred else np.asarray(values).reshape(-1), None))
 
-    def arrays(self, start, stop):
-        """Rows start to stop of every column, contiguous."""
+    def arrays(self, start, stop, slot=None):
+        """Rows start to stop of every column, contiguous. With a slot (a
+        key), arrays of texts may lie in buffers of the slot's, reused by
+        the next call with that slot: they are valid until then."""
         return [np.ascontiguousarray(values[start:stop], dtype=np.float64) if v is None
-                else values.fixed(start, stop, v.width, v.name) for values, v in self.steps]
+                else values.fixed(start, stop, v.width, v.name, slot) for values, v in self.steps]
 
 
 def column_arrays(dictionary, columns, start, stop):
@@ -233,11 +235,12 @@ def write(path: PathLike, dictionary: Dictionary, columns: dict, password: Passw
     with writing(path, dictionary, password) as put, \
             concurrent.futures.ThreadPoolExecutor(1, "vexaio-write") as writer:
         pending = collections.deque()
-        for start in range(0, n, block):
+        for k, start in enumerate(range(0, n, block)):
             if len(pending) == 2:  # at most two blocks of columns at a time
                 pending.popleft().result()
+            # The block two before this one, written, leaves its slot free.
             stop = min(n, start + block)
-            pending.append(writer.submit(put, encoder.arrays(start, stop)))
+            pending.append(writer.submit(put, encoder.arrays(start, stop, slot=k % 2)))
         for p in pending:
             p.result()
 

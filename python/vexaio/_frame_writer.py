@@ -39,18 +39,12 @@ def _has_fraction(x):
     return False
 
 
-def _number_format(x, integral=False, present=None):
-    """The F format of numbers, integral ones when they are known to be, of
-    those where `present` is true if given. The smallest and largest pass
-    over NaN and the absent without a copy of the others."""
-    if x.size == 0 or (present is not None and not present.any()):
+def _number_format(x, integral=False):
+    """The F format of numbers, integral ones when they are known to be.
+    The smallest and largest pass over NaN."""
+    if x.size == 0:
         return "F8.2"
-    if present is not None:
-        top = np.iinfo(x.dtype).max if x.dtype.kind in "iu" else np.inf
-        low = np.min(x, where=present, initial=top)
-        high = np.max(x, where=present, initial=-top if x.dtype.kind != "u" else 0)
-    else:
-        low, high = np.fmin.reduce(x), np.fmax.reduce(x)
+    low, high = (x.min(), x.max()) if x.dtype.kind in "iu" else (np.fmin.reduce(x), np.fmax.reduce(x))
     if np.isinf(low) or np.isinf(high):
         finite = x[np.isfinite(x)]
         low, high = (finite.min(), finite.max()) if finite.size else (np.nan, np.nan)
@@ -75,11 +69,11 @@ def _date_format(ns):
     timed = False
     for a in range(0, len(ns), 1 << 16):
         part = ns[a:a + (1 << 16)]
-        present = part != _NAT
-        if not timed and np.all(_multiples(part, 86400 * _NS), where=present):
+        nat = part == _NAT
+        if not timed and (_multiples(part, 86400 * _NS) | nat).all():
             continue
         timed = True
-        if not np.all(_multiples(part, _NS), where=present):
+        if not (_multiples(part, _NS) | nat).all():
             return "DATETIME23.2"
     return "DATETIME20" if timed else "DATE11"
 
@@ -158,9 +152,12 @@ def _column(pd, name, series, base, big_integers="raise"):
             raise TypeError(f"vexaio: column {name!r} holds {kind} values, not texts or numbers")
     elif is_int:
         present = series.notna().to_numpy()
+        # A missing integer stands in as the first present one, so that the
+        # smallest and largest values are those of the present ones.
+        fill = series.iloc[int(np.argmax(present))] if present.any() else 0
         raw = series.to_numpy(dtype=dtype.numpy_dtype if hasattr(dtype, "numpy_dtype") else dtype,
-                              na_value=0) if not present.all() else series.to_numpy()
-        checked = check_integers(raw, name, series.index, big_integers)
+                              na_value=fill) if not present.all() else series.to_numpy()
+        checked = check_integers(raw, name, series.index, big_integers, present)
         wants_string = checked is None
         if not wants_string:
             numbers, present = checked, None if present.all() else present
@@ -195,9 +192,11 @@ def _column(pd, name, series, base, big_integers="raise"):
         if getattr(dtype, "tz", None) is not None:
             series = series.dt.tz_localize(None)
         ns = series.to_numpy(dtype="datetime64[ns]").view(np.int64)
-        values = Doubles(len(ns), lambda a, b: seconds_of_ns(ns[a:b]))
+        whole = False  # whether the times are known to be whole seconds
         if v.print_format is None or format_type(v.print_format) not in DATE_FORMATS:
             v.print_format = v.write_format = _date_format(ns)
+            whole = v.print_format != "DATETIME23.2"
+        values = Doubles(len(ns), lambda a, b: seconds_of_ns(ns[a:b], whole_seconds=whole))
     elif pd.api.types.is_timedelta64_dtype(dtype):
         values = seconds_of_ns(series.to_numpy(dtype="timedelta64[ns]").view(np.int64), epoch=0)
         if format_type(v.print_format) not in ("TIME", "DTIME", "MTIME"):
@@ -224,7 +223,8 @@ def _column(pd, name, series, base, big_integers="raise"):
         v.print_format = v.write_format = (
             "F1.0" if pd.api.types.is_bool_dtype(dtype)
             else _number_format(numbers, False) if is_cat
-            else _number_format(numbers, True, present) if numbers is not None
+            else "F8.2" if present is not None and not present.any()
+            else _number_format(numbers, True) if numbers is not None
             else _number_format(values))
     return v, values, texts
 
@@ -232,7 +232,7 @@ def _column(pd, name, series, base, big_integers="raise"):
 def _missing_text(v, texts):
     """Missing texts (None) are written blank, and the blank text declared
     a missing value of the variable, so that they read back as None."""
-    if not (texts.codes < 0).any() or "" in v.missing_values:
+    if not len(texts.codes) or texts.codes.min() >= 0 or "" in v.missing_values:
         return
     if len(v.missing_values) >= 3:
         warnings.warn(f"vexaio: the missing texts of {v.name!r} are written as empty texts: the "

@@ -88,22 +88,30 @@ def _categorical(pd, values, v, strict):
 def _integer_codes(values, keys):
     """The position of each value among the keys (-1 for NaN) by a table,
     when the keys are integers of a small range and every value is one of
-    them or NaN; else None."""
+    them or NaN; else None. A block of values at a time, whose temporaries
+    stay in the cache."""
     if not (isinstance(values, np.ndarray) and values.dtype == np.float64 and keys
             and all(isinstance(k, (int, float)) and float(k).is_integer() for k in keys)
             and keys[-1] - keys[0] <= 1 << 16):
         return None
     low, span = int(keys[0]), int(keys[-1]) - int(keys[0]) + 1
-    table = np.full(span + 1, -1, np.intp)  # the last for values beyond the keys
+    # Tables by value - low, the last for values beyond the keys (and NaN):
+    # the code, and the value that has it (NaN for none).
+    table = np.full(span + 1, -1, np.int8 if len(keys) < 128 else np.intp)
     table[np.asarray(keys, np.int64) - low] = np.arange(len(keys))
-    with np.errstate(invalid="ignore"):
-        at = values.astype(np.intp)
-    at -= low
-    np.minimum(at.view(np.uintp), span, out=at.view(np.uintp))
-    codes = table[at]
-    # Each value is its code's key, bit for bit, or NaN (whose code is -1).
-    back = np.append(np.asarray(keys, np.float64), np.nan)[codes]
-    return codes if np.array_equal(back.view(np.uint64), values.view(np.uint64)) else None
+    value = np.where(table >= 0, np.arange(low, low + span + 1, dtype=np.float64), np.nan)
+    codes = np.empty(len(values), table.dtype)
+    for a in range(0, len(values), 1 << 16):
+        part = values[a:a + (1 << 16)]
+        with np.errstate(invalid="ignore"):
+            at = part.astype(np.intp)
+        at -= low
+        np.minimum(at.view(np.uintp), span, out=at.view(np.uintp))
+        np.take(table, at, out=codes[a:a + len(part)])
+        # Each value is its code's key, bit for bit, or NaN (whose code is -1).
+        if not np.array_equal(np.take(value, at).view(np.uint64), part.view(np.uint64)):
+            return None
+    return codes
 
 
 def _codes_of(values, keys):
@@ -297,12 +305,22 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
 
     texts = [n for n in wanted if variables[n].is_string]
     numbers = [n for n in wanted if not variables[n].is_string]
-    if texts and numbers and len(raw) >= PARALLEL_ROWS:
-        # The numbers are converted on a second thread (NumPy lets go of
-        # the interpreter in its loops) while this one makes the texts.
+    if numbers and len(raw) >= PARALLEL_ROWS and len(texts) + len(numbers) > 1:
+        # A second thread converts numbers (NumPy lets go of the interpreter
+        # in its loops) while this one makes the texts, and then helps it:
+        # both take the next number column from one iterator.
+        left = iter(numbers)
+
+        def convert_left():
+            done = {}
+            for name in left:
+                done.update(convert([name]))
+            return done
+
         with concurrent.futures.ThreadPoolExecutor(1, "vexaio-convert") as converter:
-            pending = converter.submit(convert, numbers)
-            out = convert(texts)
+            pending = converter.submit(convert_left)
+            out = convert(texts) if texts else {}
+            out.update(convert_left())
             out.update(pending.result())
     else:
         out = convert(wanted)
@@ -317,8 +335,8 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
                               for i, n in enumerate(df.index.names)]
     df.attrs[DICTIONARY_ATTR] = d
     df.attrs[MISSING_ATTR] = MissingCodes(
-        {name: pd.Series(codes, index=df.index[at]) for name, (codes, at) in missing.items()
-         if name in names})
+        {name: pd.Series(missing[name][0], index=df.index[missing[name][1]]) for name in names
+         if name in missing})
     return df
 
 

@@ -4,6 +4,7 @@ warned about by column."""
 import errno
 import itertools
 import struct
+import threading
 
 import numpy as np
 import pandas as pd
@@ -83,6 +84,8 @@ def expect(warning=None, error=None, match=""):
 @pytest.mark.parametrize("frame, kwargs, warning, error, match", [
     (pd.DataFrame({"i": [2**53 + 1]}), {}, *expect(error=ValueError, match="'i'.*9007199254740993.*row 0")),
     (pd.DataFrame({"u": np.array([0, 2**64 - 1], np.uint64)}), {}, *expect(error=ValueError, match="row 1")),
+    (pd.DataFrame({"n": pd.array([None, 2**60 + 1], dtype="Int64")}), {},
+     *expect(error=ValueError, match="row 1")),
     (pd.DataFrame({"my col": [1], "2nd": [2], "ALL": [3], "x" * 70: [4], "A": [5], "a": [6]}), {},
      *expect(UserWarning, match="'2nd' is written as the variable 'v2nd'")),
     (pd.DataFrame({"my col": [1]}), {"names": "strict"}, *expect(error=ValueError, match="holds a character")),
@@ -198,11 +201,11 @@ def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, c
     df["zoned"] = df["when"].dt.tz_localize("UTC")
     # Texts grouped as they come: few and then all different; alike in
     # every byte but not as a whole; one rare value like the others in
-    # all but one byte.
+    # all but one byte, among a text in most rows.
     i = np.arange(n)
     df["late"] = np.where(i < 3000, np.array(["p", "q"], dtype=object)[i % 2], [f"n{k}" for k in i])
     df["alike"] = np.array(["ab", "ba", "aa", "bb"], dtype=object)[i % 4]
-    df["rare"] = np.where(i == 4321, "xb", np.array(["xa", "ya"], dtype=object)[i % 2])
+    df["rare"] = np.array(["xa", "ya", "xb"], dtype=object)[np.where(i == 4321, 2, i % 7 == 0)]
     expected = df.assign(town=df["town"].where(df["town"].notna(), None))
     one, many = tmp_path / "one.vexa", tmp_path / "many.vexa"
     vexaio.write_dataframe(df, one, compression=compression)
@@ -233,6 +236,21 @@ def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, c
     pd.testing.assert_frame_equal(reads[-1], expected[100:4000].reset_index(drop=True))
     assert reads[0]._mgr.nblocks == 9  # the eleven numbers in one block, the others apart
 
+
+
+def test_a_read_cut_short_names_the_first_case_missing_and_leaves_no_thread(tmp_path, monkeypatch):
+    # Blocks of 512 cases, the next read by a thread while the last is grouped.
+    n, path = 20000, tmp_path / "cut.vexa"
+    df = pd.DataFrame({"x": np.arange(n) * 1.5,
+                       "t": np.array(["ab", "cd", "ef"], dtype=object)[np.arange(n) % 3]})
+    vexaio.write_dataframe(df, path, compression="none")
+    data = path.read_bytes()
+    path.write_bytes(data[:len(data) - 16 * (n - 12345) + 7])  # 16 bytes a case
+    monkeypatch.setattr(vexaio._cases, "GROUP_ROWS", 1)
+    monkeypatch.setattr(vexaio._cases, "BLOCK_BYTES", 1)
+    with pytest.raises(vexaio.VexaError, match="reading case 12346 failed"):
+        vexaio.read_dataframe(path)
+    assert not [t for t in threading.enumerate() if t.name.startswith("vexaio")]
 
 late = np.arange(6000.0)
 days = pd.Series(pd.to_datetime(np.arange(6000), unit="D"))
