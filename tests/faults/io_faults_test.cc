@@ -170,6 +170,17 @@ TEST(OtherCallFaultTest, AttributeFailuresAreReported) {
   }
 }
 
+// Only a lock that another writer holds refuses a write: where the file
+// system takes no locks, the write goes on without one.
+TEST(OtherCallFaultTest, OnlyAHeldLockRefusesAWrite) {
+  TempDir dir;
+  const std::string path = dir.File("data.vexa");
+  fault::SetHook([](const fault::Call& c) { return fault::Fault{c.op == fault::Op::kLock ? ENOLCK : 0}; });
+  EXPECT_EQ(Each({WriteIds(path, 1, 2), WriteIds(path, 3, 4)}), VEXA_OK);
+  fault::SetHook(nullptr);
+  EXPECT_EQ(ReadIds(path), (std::vector<int>{3, 4}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Forms, IoFaultsTest, ::testing::ValuesIn(kForms), kByName);
 
 }  // namespace
