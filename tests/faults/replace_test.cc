@@ -92,9 +92,11 @@ TEST_P(ReplaceTest, TheNewFileIsAsTheOldOneBeforeItHasAName) {
       const gid_t gid = others ? 4322 : ::getegid();
       ASSERT_EQ(WriteIds(path, 1, 2, form.compression, form.password), VEXA_OK);
       ::setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0);
+      ::setxattr(path.c_str(), "user.empty", "", 0, 0);
       ASSERT_EQ(::chown(path.c_str(), uid, gid) | ::chmod(path.c_str(), mode), 0);
       // Copied with any other extended attributes.
       const std::string old_acl = Attribute(path, "system.posix_acl_access");
+      const std::string old_empty = Attribute(path, "user.empty");
       Watcher seen{dir.path(), path, unnamed};
       fault::SetHook([&](const fault::Call& call) { return seen.See(call); });
       EXPECT_EQ(WriteIds(path, 5, 6, form.compression, form.password), VEXA_OK);
@@ -108,6 +110,7 @@ TEST_P(ReplaceTest, TheNewFileIsAsTheOldOneBeforeItHasAName) {
                                   std::tuple(mode, uid, gid));
       EXPECT_EQ(seen.beside_bits & ~mode, 0u) << "a new file was open to more";
       EXPECT_EQ(Attribute(path, "system.posix_acl_access"), old_acl);
+      EXPECT_EQ(Attribute(path, "user.empty"), old_empty);
       EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     }
   }
