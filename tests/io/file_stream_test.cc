@@ -88,10 +88,11 @@ TEST_P(FileStreamTest, ReadsAndRandomOperationsMatchTheFile) {
   // The larger buffers are written behind the caller by a worker.
   if (size > 512) s.EnableWriteBehind();
   size_t pos = 0;
+  bool buffered = true;
   for (int op = 0; op < 400; ++op) {
     SCOPED_TRACE(::testing::Message() << "seed " << kSeed << " op " << op);
     const size_t len = rng() % (size + size / 2), kind = rng() % 4;
-    if (op % 40 == 39) s.SetBuffered(op % 80 == 79);
+    if (op % 40 == 39) s.SetBuffered(buffered = op % 80 == 79);
     if (kind == 0) {  // from the start, the position or the end
       const int whence = static_cast<int>(rng() % 3);
       const size_t from = whence == 0 ? 0 : whence == 1 ? pos : model.size();
@@ -106,9 +107,11 @@ TEST_P(FileStreamTest, ReadsAndRandomOperationsMatchTheFile) {
     } else {
       if (pos > model.size()) s.Seek(pos = model.size(), 0);
       const std::string data(len, static_cast<char>('a' + op % 26));
-      // Written, or built in the room the stream lends, up to its end.
+      // Written, or built in the room a buffered stream lends, up to its end.
       size_t room = 0, n = len;
-      if (char* space = kind == 3 ? s.WriteSpace(std::min(len, size), &room) : nullptr) {
+      char* const space = kind == 3 ? s.WriteSpace(std::min(len, size), &room) : nullptr;
+      ASSERT_EQ(space != nullptr, kind == 3 && buffered);
+      if (space) {
         ASSERT_GE(room, std::min(len, size));
         std::memcpy(space, data.data(), n = std::min(len, room));
         s.CommitSpace(n);
