@@ -224,6 +224,11 @@ TEST(CryptFileStreamTest, ChangesAtAnyPositionMatchThePlainFile) {
         ASSERT_EQ(ReadFile(path), ProtectedHeader() + OnePass("pw", model));
       }
     }
+    if (big) {  // closed with the change never committed: put back, and closed well
+      EXPECT_NO_THROW(file.Close());
+      EXPECT_EQ(ReadFile(path), before);
+      continue;
+    }
     EXPECT_TRUE(file.Rollback());
     EXPECT_EQ(ReadFile(path), before);
     std::string back(model.size() + 16, '\0');
