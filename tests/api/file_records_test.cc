@@ -4,7 +4,6 @@
 // information; raw extension
 // records, which subtypes a caller may touch and their delivery in pieces.
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <string>
 

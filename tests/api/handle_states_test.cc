@@ -6,7 +6,6 @@
 #include <string>
 
 #include "api/api_fixture.h"
-#include "support/sample_file.h"
 
 namespace vexa::testing {
 namespace {

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>

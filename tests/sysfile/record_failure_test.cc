@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <climits>
 #include <iterator>
 #include <functional>
 #include <new>
