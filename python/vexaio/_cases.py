@@ -6,6 +6,7 @@ case holds one 8-byte slot per numeric variable and ceil(width / 8) slots
 per string variable, its text padded with blanks."""
 import concurrent.futures
 import contextlib
+import contextvars
 import ctypes
 import mmap
 import os
@@ -20,6 +21,10 @@ END_OF_DATA = -5
 NAN_FOR_SYSMIS = 1
 # Rows read by one call.
 BLOCK_ROWS = 4096
+# Whether a read may take a second thread of its own (to read ahead, to
+# convert numbers). Not where reads already run one on each core, as in
+# the workers of a Dask cluster: there it only takes time from the others.
+EXTRA_THREADS = contextvars.ContextVar("vexaio_extra_threads", default=True)
 
 
 class Layout:
@@ -364,8 +369,8 @@ class Columns:
                    for i in order[len(self.numeric):]]
             return buffers, want, run(_columns_in, h, handles, at, want)
 
-        with concurrent.futures.ThreadPoolExecutor(1, "vexaio-read") if grouped \
-                else contextlib.nullcontext() as reader:
+        with concurrent.futures.ThreadPoolExecutor(1, "vexaio-read") \
+                if grouped and EXTRA_THREADS.get() else contextlib.nullcontext() as reader:
             run = reader.submit if reader else _done
             pending, slot = issue(self.n, 0), 0
             while pending:

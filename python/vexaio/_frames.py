@@ -305,7 +305,8 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
 
     texts = [n for n in wanted if variables[n].is_string]
     numbers = [n for n in wanted if not variables[n].is_string]
-    if numbers and len(raw) >= PARALLEL_ROWS and len(texts) + len(numbers) > 1:
+    if numbers and len(raw) >= PARALLEL_ROWS and len(texts) + len(numbers) > 1 \
+            and _cases.EXTRA_THREADS.get():
         # A second thread converts numbers (NumPy lets go of the interpreter
         # in its loops) while this one makes the texts, and then helps it:
         # both take the next number column from one iterator.

@@ -13,6 +13,7 @@ its workers, else to Dask's default scheduler."""
 import collections
 import concurrent.futures
 import contextlib
+import contextvars
 import ctypes
 import os
 import threading
@@ -134,6 +135,12 @@ class _CaseRange:
         self.password = password
 
     def __call__(self, part):
+        # The partitions keep the cores busy: a partition's read takes no
+        # thread beside its own.
+        return contextvars.copy_context().run(self._read, part)
+
+    def _read(self, part):
+        _cases.EXTRA_THREADS.set(False)
         first, count, last, position = part["first"], part["count"], part["last"], part["at"]
         with _open_readers.reader(self.path, self.password) as r:
             r.seek(first, position)

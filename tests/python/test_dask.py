@@ -4,6 +4,7 @@ unrecorded case count; frames written from partitions equal frames written
 whole; failures reach the caller with the library's detail. (Files of the
 other byte order are the library's concern, and its tests read them in
 every form; here they would go the same way as any other file.)"""
+import concurrent.futures
 import contextlib
 import logging
 import struct
@@ -194,3 +195,16 @@ def test_to_vexa_reads_once_unless_the_values_ask_for_other_variables(tmp_path, 
         vexaio.dask.to_vexa(change(vexaio.dask.read_dask(path, partition_rows=PARTITION_ROWS)), parts)
     vexaio.write_dataframe(change(vexaio.read_dataframe(path)), whole, index=False)
     assert unstamped(whole) == unstamped(parts) and (not sketches) == one_pass
+
+
+def test_a_partition_read_takes_no_thread_beside_its_own(tmp_path, monkeypatch):
+    """The partitions keep every core busy; a whole read may use two threads."""
+    n, path = 70000, tmp_path / "big.vexa"
+    df = pd.DataFrame({"x": np.arange(n) * 0.5, "t": np.array(["a", "b"])[np.arange(n) % 2]})
+    vexaio.write_dataframe(df, path)
+    started, submit = [], concurrent.futures.ThreadPoolExecutor.submit
+    monkeypatch.setattr(concurrent.futures.ThreadPoolExecutor, "submit",
+                        lambda self, *a: started.append(1) or submit(self, *a))
+    with dask.config.set(scheduler="sync"):
+        vexaio.dask.read_dask(path, partition_rows=n).compute()
+    assert not started
