@@ -5,7 +5,7 @@ and the file's label, documents, weight and compression."""
 import ctypes
 import re
 import warnings
-from dataclasses import dataclass, field
+from dataclasses import dataclass, field, replace
 from typing import Optional
 
 from ._capi import W_LABEL_TRUNCATED, W_VALUE_LABEL_TRUNCATED, check, decode, encode, lib
@@ -214,8 +214,31 @@ def _variable(h, name, width):
         attributes=_attributes(h, raw, what))
 
 
-def read_dictionary(h: int) -> "Dictionary":
-    """The dictionary of a read handle."""
+class _Sketch(Variable):
+    """A variable of which only the name, width and attributes were read:
+    enough to number the variables and find the index columns of a read of
+    some columns, whose frame keeps only the entries read whole."""
+
+
+def complete(h: int, d: "Dictionary", names) -> "Dictionary":
+    """d with the entries of the variables `names` read whole from handle h."""
+    variables = [_variable(h, v.name, v.width) if isinstance(v, _Sketch) and v.name in names else v
+                 for v in d.variables]
+    return replace(d, variables=variables)
+
+
+def without_sketches(d: "Dictionary") -> "Dictionary":
+    """d with only the variables whose entries were read whole."""
+    if not any(isinstance(v, _Sketch) for v in d.variables):
+        return d
+    return replace(d, variables=[v for v in d.variables if not isinstance(v, _Sketch)])
+
+
+def read_dictionary(h: int, whole: bool = True) -> "Dictionary":
+    """The dictionary of a read handle; without `whole`, sketches of the
+    variables, for complete() to fill in those that a read needs (a file of
+    thousands of variables takes ten calls of the library for each one
+    read whole)."""
     n, names, types = ctypes.c_int(), ctypes.POINTER(ctypes.c_char_p)(), ctypes.POINTER(ctypes.c_int)()
     check(lib.vexaGetVarNames(h, ctypes.byref(n), ctypes.byref(names), ctypes.byref(types)),
           "reading the variable names")
@@ -235,7 +258,9 @@ def read_dictionary(h: int) -> "Dictionary":
     check(lib.vexaGetCompression(h, ctypes.byref(comp)), "reading the compression")
     check(lib.vexaGetNumberofCases(h, ctypes.byref(count)), "reading the case count")
     return Dictionary(
-        variables=[_variable(h, name, width) for name, width in pairs],
+        variables=[_variable(h, name, width) if whole else
+                   _Sketch(name, width, attributes=_attributes(h, encode(name), "reading the attributes"))
+                   for name, width in pairs],
         file_label=decode(label.value),
         documents=[decode(docs.raw[i * 80:(i + 1) * 80]).rstrip(" ") for i in range(lines.value)],
         weight=decode(weight.value) if has_weight else None,

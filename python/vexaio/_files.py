@@ -11,7 +11,8 @@ import numpy as np
 
 from . import _cases
 from ._capi import SYSMIS, check, lib, open_error, path_bytes
-from ._dictionary import Dictionary, define_dictionary, read_dictionary as _read_dictionary
+from ._dictionary import Dictionary, complete as _complete, define_dictionary, \
+    read_dictionary as _read_dictionary
 
 CHUNK_ROWS = 65536
 # The size of a block of cases whose columns write() makes while the last is
@@ -35,7 +36,8 @@ def _password_bytes(password):
 class _Reader:
     """An open read handle with its dictionary and case layout."""
 
-    def __init__(self, path, password=None):
+    def __init__(self, path, password=None, whole=True):
+        """whole: False reads sketches of the variables, for complete()."""
         h = ctypes.c_int(-1)
         if password is None:
             code = lib.vexaOpenReadU8(path_bytes(path), ctypes.byref(h))
@@ -46,7 +48,7 @@ class _Reader:
                              password=None if password is None else _password_bytes(password))
         self.handle, self.read = h.value, 0
         try:
-            self.dictionary = _read_dictionary(self.handle)
+            self.dictionary = _read_dictionary(self.handle, whole)
             self.layout = _cases.Layout(self.dictionary.variables)
             size = ctypes.c_int()
             check(lib.vexaGetCaseSize(self.handle, ctypes.byref(size)), "reading the case size")
@@ -112,6 +114,12 @@ class _Reader:
     def chosen(self, names):
         """The numbers of the variables of these names."""
         return [i for i, v in enumerate(self.dictionary.variables) if v.name in names]
+
+    def complete(self, chosen):
+        """Reads whole the dictionary entries of the variables numbered in
+        `chosen`."""
+        names = {self.dictionary.variables[i].name for i in chosen}
+        self.dictionary = _complete(self.handle, self.dictionary, names)
 
     def close(self):
         if self.handle >= 0:

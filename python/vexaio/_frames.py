@@ -12,6 +12,7 @@ from typing import TYPE_CHECKING, Iterator, Optional, Sequence, Union
 import numpy as np
 
 from . import _cases
+from ._dictionary import without_sketches
 from ._dtypes import DTYPE_ATTR, INDEX_ATTR, datetimes, restore
 from ._files import CHUNK_ROWS, _Reader, columns_of
 
@@ -206,13 +207,14 @@ def read_dataframe(path: PathLike, columns: Optional[Sequence[str]] = None, rows
     write_dataframe wrote from the index the index again (else the rows are
     labelled by case number); False keeps them columns; a name or list of
     names makes those columns the index. df.attrs["vexaio"] holds the
-    Dictionary. A protected file needs its password."""
+    Dictionary (with columns, of the variables read: only their entries
+    are read whole). A protected file needs its password."""
     _pandas()
     if chunksize is not None:
         if chunksize < 1:
             raise ValueError("vexaio: chunksize must be at least 1")
         return _chunks(path, columns, rows, chunksize, labels, dates, index_col, password)
-    with _Reader(path, password) as r:
+    with _Reader(path, password, whole=columns is None) as r:
         chosen = _chosen(r, columns, index_col)
         start, stop = _case_range(rows, r.dictionary.case_count)
         cases = _take(r, start, stop, chosen)
@@ -223,7 +225,9 @@ def _chosen(r, columns, index_col):
     """The numbers of the variables the frame needs: only their values are
     taken from the cases."""
     names, index = _wanted(r.dictionary, columns, index_col)
-    return r.chosen(set(names) | set(index))
+    chosen = r.chosen(set(names) | set(index))
+    r.complete(chosen)
+    return chosen
 
 
 def _take(r, start, stop, chosen):
@@ -243,7 +247,7 @@ def _take(r, start, stop, chosen):
 
 def _chunks(path, columns, rows, chunksize, labels, dates, index_col, password):
     """The iterator of chunks, over a file opened (and checked) at once."""
-    r = _Reader(path, password)
+    r = _Reader(path, password, whole=columns is None)
     try:
         chosen = _chosen(r, columns, index_col)
         start, stop = _case_range(rows, r.dictionary.case_count)
@@ -334,7 +338,7 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
         if index_col is None:  # the names write_dataframe gives unnamed levels
             df.index.names = [None if n == "index" or n == f"level_{i}" else n
                               for i, n in enumerate(df.index.names)]
-    df.attrs[DICTIONARY_ATTR] = d
+    df.attrs[DICTIONARY_ATTR] = without_sketches(d)
     df.attrs[MISSING_ATTR] = MissingCodes(
         {name: pd.Series(missing[name][0], index=df.index[missing[name][1]]) for name in names
          if name in missing})

@@ -70,6 +70,9 @@ def test_columns_rows_and_chunks_equal_a_whole_read(tmp_path):
     for rows, expected in cases:
         part = vexaio.read_dataframe(path, columns=columns, rows=rows)
         pd.testing.assert_frame_equal(part, whole[columns][expected])
+    # The frame keeps the whole dictionary entries of the columns read.
+    assert part.attrs["vexaio"].variables == [v for v in whole.attrs["vexaio"].variables
+                                              if v.name in columns]
     chunks = list(vexaio.read_dataframe(path, columns=columns, rows=(7, None), chunksize=400))
     assert [len(c) for c in chunks] == [400, 400, 400, 293]
     pd.testing.assert_frame_equal(pd.concat(chunks), whole[columns][7:])
@@ -171,6 +174,7 @@ SMALL = pd.DataFrame({"a": [1.5, 2.5, 3.5], "k": ["x", "y", "z"], "n": [1, 2, 3]
     (SMALL.set_index("k"), {"index": False}, {}, ["a", "n"], pd.RangeIndex(3)),
     (SMALL, {}, {"index_col": "k"}, ["a", "k", "n"], pd.Index(["x", "y", "z"], name="k")),
     (SMALL.set_index("k"), {}, {"index_col": False}, ["k", "a", "n"], pd.RangeIndex(3)),
+    (SMALL.set_index("n"), {}, {"columns": ["a"]}, ["n", "a", "k"], pd.Index([1, 2, 3], name="n")),
 ])
 def test_the_index_is_written_and_read_as_pandas_users_expect(tmp_path, frame, write, read, names, index):
     path = tmp_path / "index.vexa"
