@@ -3,7 +3,6 @@ and chunks equal a whole read, and what the file cannot hold is refused or
 warned about by column."""
 import errno
 import itertools
-import struct
 import threading
 
 import numpy as np
@@ -182,7 +181,7 @@ def test_the_index_is_written_and_read_as_pandas_users_expect(tmp_path, frame, w
 
 
 @pytest.mark.parametrize("compression", ["none", "bytecode", "zlib"])
-def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, compression):
+def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, uncounted, compression):
     # Numbers in one of pandas' blocks (written together), texts shared as
     # objects but for some equal copies, Nones and NaNs among them; written
     # and read in one block on one thread, then in small blocks on two.
@@ -223,12 +222,7 @@ def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, c
               pd.concat(vexaio.read_dataframe(many, chunksize=1700))]
     # Without a case count the cases come in chunks of CHUNK_ROWS.
     monkeypatch.setattr(vexaio._files, "CHUNK_ROWS", 1500)
-    data = bytearray(many.read_bytes())
-    data[80:84] = struct.pack("<i", -1)
-    at = data.find(struct.pack("<4i", 7, 16, 8, 2))
-    if at >= 0:
-        data[at + 24:at + 32] = struct.pack("<q", -1)
-    many.write_bytes(data)
+    uncounted(many)
     assert vexaio.read_dictionary(many).case_count is None
     reads += [vexaio.read_dataframe(many), vexaio.read_dataframe(many, rows=(100, 4000)).reset_index(drop=True)]
     for back in reads[:-1]:
