@@ -1,6 +1,7 @@
 """DataFrames through files: every dtype comes back as written, selections
 and chunks equal a whole read, and what the file cannot hold is refused or
 warned about by column."""
+import contextlib
 import errno
 import itertools
 import threading
@@ -52,6 +53,10 @@ def test_every_dtype_comes_back_as_written(tmp_path, compression, password):
     # Other readers see the file's own types: numbers and texts.
     plain = vexaio.read(path, password=password).columns
     assert plain["count"].dtype == np.float64 and plain["id"].tolist() == list(np.arange(N) * 3.0)
+    # A protected file opens with its password alone; a plain one drops any.
+    for wrong, says in [("wrong", "the password does not open"), (None, "needs a password")]:
+        with pytest.raises(vexaio.VexaError, match=says) if password else contextlib.nullcontext():
+            vexaio.read_dataframe(path, password=wrong)
     # A time the file holds comes back exact; one it cannot tell from its
     # neighbours as the nearest time of fewest decimals that it holds.
     stamps = pd.to_datetime(["2024-03-01 10:20:30.000029", "2024-03-01 10:20:30.123456789"])
@@ -147,15 +152,6 @@ def test_file_failures_are_the_systems_errors(tmp_path, call, where, error):
     with pytest.raises(error) as e:
         call(tmp_path / where)
     assert isinstance(e.value, vexaio.VexaError) and e.value.errno in (errno.ENOENT, errno.EISDIR)
-
-
-def test_a_wrong_password_says_so(tmp_path):
-    path = tmp_path / "protected.vexa"
-    vexaio.write_dataframe(FRAME[["count"]], path, password="right")
-    with pytest.raises(vexaio.VexaError, match="the password does not open"):
-        vexaio.read_dataframe(path, password="wrong")
-    with pytest.raises(vexaio.VexaError, match="needs a password"):
-        vexaio.read_dataframe(path)
 
 
 SMALL = pd.DataFrame({"a": [1.5, 2.5, 3.5], "k": ["x", "y", "z"], "n": [1, 2, 3]})
