@@ -37,16 +37,38 @@ std::string FormatsEntry(bool big) {
                static_cast<int32_t>(PackFormat({20, 85, 0}))}, big);
 }
 
+using Labels = std::vector<std::pair<std::string, std::string>>;
+
+// One variable's entry of record 21.
+std::string Entry(std::string_view name, int32_t width, const Labels& labels, bool big) {
+  auto length = [big](std::string_view text) {
+    return Ints({static_cast<int32_t>(text.size())}, big) + std::string(text);
+  };
+  std::string out = length(name) + Ints({width, static_cast<int32_t>(labels.size())}, big);
+  for (const auto& [value, label] : labels) out += length(value) + length(label);
+  return out;
+}
+
 // The machine records are stored in host order. Display properties: higher
 // bits of level and alignment are not theirs; a width of 0 or below keeps
 // the default. Extended formats replace both formats of the variable they
-// name.
-TEST_P(ExtensionReadTest, MachineDisplayAndFormatRecordsSetWhatTheyHold) {
+// name. Long-string labels: entries for a missing variable or of the wrong
+// width are passed over; values up to the full width are kept; names match
+// without regard to case. A variable renamed as the file is read (#X) keeps
+// its long-string labels.
+TEST_P(ExtensionReadTest, OneFileOfRecordsThatSetWhatTheyHold) {
   const bool big = GetParam();
-  const std::string units = Ints({3, 12, 1, 0x12, 0, 0x6, 1, -5, 0}, big);
-  auto source = OpenBytes(ThreeVariables(big).MachineInts({21, 3, 7, 99, 2, 0, 1, 65001})
-                              .MachineFloats({-1e300, 2.5e300, -0.5e300}).Extension(11, units, 4)
-                              .Extension(25, 1, 13, FormatsEntry(big)).End().Bytes());
+  const std::string units = Ints({3, 12, 1, 0x12, 0, 0x6, 1, -5, 0, 1, 10, 0}, big);
+  const std::string full(20, 'z');
+  auto source = OpenBytes(
+      ThreeVariables(big).StringVar("#X", 12).MachineInts({21, 3, 7, 99, 2, 0, 1, 65001})
+          .MachineFloats({-1e300, 2.5e300, -0.5e300}).Extension(11, units, 4)
+          .Extension(25, 1, 13, FormatsEntry(big))
+          .Extension(21, Entry("s", 12, {{"x", "wrong width"}}, big) +
+                             Entry("ghost", 12, {{"x", "no such variable"}}, big) +
+                             Entry("S", 20, {{"a", "Apple"}, {full, "Zeds"}}, big) +
+                             Entry("#X", 12, {{"x", "Ex"}}, big))
+          .End().Bytes());
   const FileHeader& h = source->Header();
   const MachineInfo& m = h.machine;
   // The byte order (the last) comes from the header, not from unit 6.
@@ -64,6 +86,11 @@ TEST_P(ExtensionReadTest, MachineDisplayAndFormatRecordsSetWhatTheyHold) {
   EXPECT_EQ(got, (std::vector{3, 12, 1, 2, defaults[0], 2, 1, defaults[1], 0}));
   EXPECT_EQ(UnpackFormat(d.At(0).PrintFormat()), (Format{40, 5, 2}));
   EXPECT_EQ(UnpackFormat(d.At(0).WriteFormat()), (Format{20, 85, 0}));
+  const ValueLabelMap& s = d.At(1).ValueLabels();
+  ASSERT_EQ(s.Count(), 2);
+  EXPECT_EQ(*s.FindText(full), "Zeds");
+  ASSERT_EQ(d.At(3).ValueLabels().Count(), 1);
+  EXPECT_EQ(*d.At(3).ValueLabels().FindText("x"), "Ex");
 }
 
 // The count replaces the header's unless smaller. Two units: the probe 1
@@ -85,39 +112,6 @@ TEST_P(ExtensionReadTest, CaseCountReplacesTheHeaderCountUnlessSmaller) {
                                 .Extension(16, contents, 8).End().Bytes());
     EXPECT_EQ(source->Header().case_count, c.expected) << c.units.back();
   }
-}
-
-using Labels = std::vector<std::pair<std::string, std::string>>;
-
-// One variable's entry of record 21.
-std::string Entry(std::string_view name, int32_t width, const Labels& labels, bool big) {
-  auto length = [big](std::string_view text) {
-    return Ints({static_cast<int32_t>(text.size())}, big) + std::string(text);
-  };
-  std::string out = length(name) + Ints({width, static_cast<int32_t>(labels.size())}, big);
-  for (const auto& [value, label] : labels) out += length(value) + length(label);
-  return out;
-}
-
-// Entries for a missing variable or of the wrong width are passed over;
-// values up to the full width are kept; names match without regard to case.
-// A variable renamed as the file is read (#X) keeps its long-string labels.
-TEST_P(ExtensionReadTest, LongStringLabelsAttachByNameAndWidth) {
-  const bool big = GetParam();
-  const std::string full(20, 'z');
-  auto source = OpenBytes(
-      ThreeVariables(big).StringVar("#X", 12)
-          .Extension(21, Entry("s", 12, {{"x", "wrong width"}}, big) +
-                             Entry("ghost", 12, {{"x", "no such variable"}}, big) +
-                             Entry("S", 20, {{"a", "Apple"}, {full, "Zeds"}}, big) +
-                             Entry("#X", 12, {{"x", "Ex"}}, big))
-          .End().Bytes());
-  const Dictionary& d = source->GetDictionary();
-  const ValueLabelMap& s = d.At(1).ValueLabels();
-  ASSERT_EQ(s.Count(), 2);
-  EXPECT_EQ(*s.FindText(full), "Zeds");
-  ASSERT_EQ(d.At(3).ValueLabels().Count(), 1);
-  EXPECT_EQ(*d.At(3).ValueLabels().FindText("x"), "Ex");
 }
 
 // Listed names replace the file's: a name not listed keeps its file name,

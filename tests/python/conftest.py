@@ -1,7 +1,9 @@
-"""Fixtures for the Python module's tests: the vexa tool (VEXA_TOOL) and the
-example data set, written as a system file by the tool."""
+"""Fixtures for the Python module's tests: the vexa tool (VEXA_TOOL), the
+example data set, written as a system file by the tool, and the damage that
+leaves a file's case count unrecorded."""
 import os
 import pathlib
+import struct
 import subprocess
 
 import pytest
@@ -23,3 +25,16 @@ def survey(tool, tmp_path_factory):
     path = tmp_path_factory.mktemp("survey") / "survey.vexa"
     tool("import", ROOT / "examples/survey.csv", path, "--dict", ROOT / "examples/survey.json")
     return path
+
+
+@pytest.fixture(scope="session")
+def uncounted():
+    """Leaves a file's case count unrecorded, in the header and the count record."""
+    def uncount(path):
+        data = bytearray(path.read_bytes())
+        data[80:84] = struct.pack("<i", -1)
+        at = data.find(struct.pack("<4i", 7, 16, 8, 2))
+        if at >= 0:
+            data[at + 24:at + 32] = struct.pack("<q", -1)
+        path.write_bytes(data)
+    return uncount

@@ -34,12 +34,15 @@ def test_dates_count_seconds_from_14_october_1582(survey):
 
 def test_chunks_make_up_the_whole_file(tmp_path):
     n = 5000
-    # User-missing values are read as they are.
+    # User-missing values are read as they are; dates beyond datetime64 stay
+    # seconds in a frame, with a warning.
     variables = [vexaio.Variable("x", missing_values=(99.0,)),
-                 vexaio.Variable("s", width=8, missing_values=("v1",)), vexaio.Variable("y")]
+                 vexaio.Variable("s", width=8, missing_values=("v1",)), vexaio.Variable("y"),
+                 vexaio.Variable("d", print_format="DATE11", write_format="DATE11")]
     rare = [f"v{i % 7}" if i != 4321 else "rare" for i in range(n)]  # a value a sample misses
     columns = {"x": np.arange(n, dtype=float), "s": np.array(rare, object),
-               "y": np.where(np.arange(n) % 9 == 0, np.nan, 0.5)}
+               "y": np.where(np.arange(n) % 9 == 0, np.nan, 0.5),
+               "d": np.where(np.arange(n) % 7 == 0, np.nan, 86400.0 * (np.arange(n) % 400))}
     path = tmp_path / "chunks.vexa"
     vexaio.write(path, vexaio.Dictionary(variables), columns)
     chunks = list(vexaio.iter_chunks(path, rows=1000 - 7))
@@ -48,6 +51,8 @@ def test_chunks_make_up_the_whole_file(tmp_path):
         nan = whole.dtype != object
         assert np.array_equal(np.concatenate([c[name] for c in chunks]), whole, equal_nan=nan)
         assert np.array_equal(whole, columns[name], equal_nan=nan)
+    with pytest.warns(UserWarning, match="d holds dates outside"):
+        assert np.array_equal(vexaio.read_dataframe(path)["d"], columns["d"], equal_nan=True)
 
 
 def test_equal_keys_of_different_strings_are_told_apart():
@@ -123,12 +128,3 @@ def test_a_failed_write_leaves_the_existing_file(tmp_path, write, error, passwor
     with pytest.raises(error):
         write(path, password)
     assert path.read_bytes() == before and os.listdir(tmp_path) == ["kept.vexa"]
-
-
-def test_dates_beyond_datetime64_stay_seconds(tmp_path):
-    path, seconds = tmp_path / "old.vexa", np.array([0.0, 86400.0 * 400, np.nan])
-    date = vexaio.Variable("d", print_format="DATE11", write_format="DATE11")
-    vexaio.write(path, vexaio.Dictionary([date]), {"d": seconds})
-    with pytest.warns(UserWarning):
-        df = vexaio.read_dataframe(path)
-    assert np.array_equal(df["d"], seconds, equal_nan=True)
