@@ -14,7 +14,7 @@ import weakref
 
 import numpy as np
 
-from ._capi import ENCODING, check, lib
+from ._capi import ENCODING, TextGroup, check, lib
 
 END_OF_DATA = -5
 # vexaWholeCasesInEx: system-missing numbers arrive as NaN.
@@ -94,12 +94,13 @@ def new_rows(rows, case_size):
     return _aligned((rows, case_size), np.uint8)
 
 
-def _columns_in(h, handles, at, want):
-    """One call of vexaColumnsIn for the variables of `handles` into the
-    addresses `at`: (result code, cases read)."""
+def _columns_in(h, handles, at, want, groups=None):
+    """One call of vexaGroupedColumnsIn for the variables of `handles` into
+    the addresses `at`, the strings with a group of texts grouped: (result
+    code, cases read)."""
     got = ctypes.c_int()
-    code = lib.vexaColumnsIn(h, len(at), handles, (ctypes.c_void_p * len(at))(*at), want,
-                             NAN_FOR_SYSMIS, ctypes.byref(got))
+    code = lib.vexaGroupedColumnsIn(h, len(at), handles, (ctypes.c_void_p * len(at))(*at), groups,
+                                    want, NAN_FOR_SYSMIS, ctypes.byref(got))
     return code, got.value
 
 
@@ -260,43 +261,35 @@ def _grouped(values, factorize, sample, block_bytes):
     return codes, np.ascontiguousarray(distinct).view(f"S{w}").reshape(-1)
 
 
+# Room for the distinct texts of a grouped column: at most this many, in
+# at most this many bytes.
+GROUP_TEXTS = 4096
+GROUP_TEXT_BYTES = 1 << 20
+
+
 class Grouped:
-    """A column of texts of width w as codes into its distinct texts (the
-    rows of a (k, w) byte array), made a block of rows at a time while the
-    block is in the cache, so that a wide column of few values never takes
-    the memory of all its texts. It holds at most 256 texts that differ in
-    some one byte, which then gives a row's code in a table; every row is
-    checked against its code's text."""
+    """A column of texts of width w as int32 codes into its distinct texts
+    (the rows of a (k, w) byte array), which the library makes as it reads
+    (vexaGroupedColumnsIn), so that a wide column of few values never takes
+    the memory of all its texts nor a comparison here. A column of more
+    distinct texts than its room falls back to plain texts."""
 
     def __init__(self, w, capacity, codes=None):
         """`codes`: room for the capacity's codes, by default an array of its own."""
         self.w = w
-        self.codes = np.empty(capacity, np.intp) if codes is None else codes
-        self.distinct = np.empty((0, w), np.uint8)
-        self.at, self.table, self.scratch = 0, np.zeros(256, np.intp), []
+        self.codes = np.empty(capacity, np.int32) if codes is None else codes
+        self.room = np.empty((max(1, min(GROUP_TEXTS, GROUP_TEXT_BYTES // max(w, 1))), w), np.uint8)
+        self.count = 0
 
-    def add(self, block, a):
-        """Codes the rows of the (m, w) byte array `block` as rows a to a + m;
-        False when the column's texts are too many or alike for a table."""
-        codes = self.codes[a:a + len(block)]
-        if len(self.distinct) and self._code(block, codes):
-            return True
-        known = set(self.distinct.view(f"V{self.w}").reshape(-1).tolist())
-        new = [t for t in np.unique(block.view(f"V{self.w}").reshape(-1)).tolist() if t not in known]
-        if len(known) + len(new) > 256:
-            return False
-        self.distinct = np.concatenate([self.distinct, np.frombuffer(b"".join(new), np.uint8).reshape(-1, self.w)])
-        ordered = np.sort(self.distinct, axis=0)
-        apart = np.flatnonzero((ordered[1:] != ordered[:-1]).all(axis=0)) if len(ordered) > 1 else [0]
-        if not len(apart):
-            return False
-        self.at = apart[0]
-        self.table[self.distinct[:, self.at]] = np.arange(len(self.distinct))
-        return self._code(block, codes)
+    @property
+    def distinct(self):
+        return self.room[:self.count]
 
-    def _code(self, block, codes):
-        np.take(self.table, block[:, self.at], out=codes)
-        return _verify(block, codes, self.distinct, None, self.scratch)
+    def group(self, plain):
+        """The group of a call of the library that goes on from the texts
+        held, plain (an (m, w) byte array) receiving its texts should the
+        column fall back."""
+        return TextGroup(self.room.ctypes.data, len(self.room), self.count, plain.ctypes.data)
 
     def texts(self, n):
         """The first n texts, as an array of dtype S<w>."""
@@ -304,11 +297,11 @@ class Grouped:
 
 
 # Cases read by one call of the library; a read of at least GROUP_ROWS
-# cases groups its texts as they come, in blocks of about BLOCK_BYTES of
-# texts.
+# cases has the library group its texts, in calls of at most BLOCK_BYTES of
+# texts (room for them should a column fall back).
 CALL_ROWS = 1 << 16
 GROUP_ROWS = 1 << 16
-BLOCK_BYTES = 1 << 20
+BLOCK_BYTES = 16 << 20
 
 
 class Columns:
@@ -333,7 +326,7 @@ class Columns:
             # lies in huge pages when large: as separate arrays each would
             # be fresh memory where malloc maps and unmaps every large
             # block (as under Dask's nanny), 4 KiB a fault.
-            codes = _aligned((len(self.strings), capacity), np.intp)
+            codes = _aligned((len(self.strings), capacity), np.int32)
             self.texts = {i: Grouped(layout.widths[i], capacity, row)
                           for (i, _), row in zip(self.strings, codes)}
         else:
@@ -360,44 +353,53 @@ class Columns:
         start = self.n
 
         def issue(n, slot):
-            """Starts reading the cases from row n on: (buffers, rows asked
-            for, a future of (code, rows read))."""
+            """Starts reading the cases from row n on: (groups by variable,
+            rows asked for, a future of (code, rows read))."""
             want = min(start + limit - n, step)
-            buffers = {i: into[slot][i] for i in grouped if isinstance(self.texts[i], Grouped)}
+            groups = (TextGroup * len(order))()
             at = [row.ctypes.data + n * 8 for row in self.numbers]
-            at += [buffers[i].ctypes.data if i in buffers else self.texts[i].ctypes.data + n * widths[i]
-                   for i in order[len(self.numeric):]]
-            return buffers, want, run(_columns_in, h, handles, at, want)
+            for k, i in enumerate(order[len(self.numeric):], len(self.numeric)):
+                held = self.texts[i]
+                if isinstance(held, Grouped):
+                    groups[k] = held.group(into[slot][i])
+                    at.append(held.codes.ctypes.data + n * 4)
+                else:
+                    at.append(held.ctypes.data + n * widths[i])
+            buffers = into[slot] if grouped else {}
+            return (groups, buffers), want, run(_columns_in, h, handles, at, want, groups)
 
         with concurrent.futures.ThreadPoolExecutor(1, "vexaio-read") \
                 if grouped and EXTRA_THREADS.get() else contextlib.nullcontext() as reader:
             run = reader.submit if reader else _done
             pending, slot = issue(self.n, 0), 0
             while pending:
-                buffers, want, future = pending
+                (groups, buffers), want, future = pending
                 code, got = future.result()
-                pending = None
-                if not code and got == want and self.n + got < start + limit:
-                    slot ^= 1
-                    pending = issue(self.n + got, slot)
-                self._group(buffers, got)
+                # The next call goes on from the texts this one held.
+                self._grouped(order, groups, buffers, got)
                 self.n += got
+                pending = None
+                if not code and got == want and self.n < start + limit:
+                    slot ^= 1
+                    pending = issue(self.n, slot)
                 if code and code != END_OF_DATA:
                     check(code, f"reading case {first + self.n - start + 1}")
         return self.n - start
 
-    def _group(self, buffers, got):
-        """Groups the texts that a read put into buffers, as rows self.n on.
-        A column whose texts are too many to group keeps them all from
-        then on."""
-        for i, texts in buffers.items():
-            held = self.texts[i]
-            if isinstance(held, Grouped):
-                if held.add(texts[:got], self.n):
-                    continue
-                self.texts[i] = _texts(len(held.codes), held.w)
-                self.texts[i][:self.n] = held.texts(self.n)
-            self.texts[i][self.n:self.n + got].view(np.uint8).reshape(-1, texts.shape[1])[:] = texts[:got]
+    def _grouped(self, order, groups, buffers, got):
+        """Takes the counts of texts of the groups of a call that read rows
+        self.n on. A column that fell back keeps all its texts from then on,
+        those of the call in its buffer."""
+        for k, i in enumerate(order):
+            held = self.texts.get(i)
+            if not isinstance(held, Grouped) or not groups[k].texts:
+                continue
+            if groups[k].count >= 0:
+                held.count = groups[k].count
+                continue
+            self.texts[i] = _texts(len(held.codes), held.w)
+            self.texts[i][:self.n] = held.texts(self.n)
+            self.texts[i][self.n:self.n + got].view(np.uint8).reshape(-1, held.w)[:] = buffers[i][:got]
 
     @classmethod
     def of(cls, raw, layout, chosen):

@@ -1,7 +1,11 @@
 // Chosen variables read into arrays of their own hold the values of the
 // whole cases read in batches: in every form and byte order, in calls of any
-// size, across the segments of very long strings, up to a damaged case.
+// size, across the segments of very long strings, up to a damaged case; so
+// do texts read as codes of distinct texts, whether they fit the room for
+// them or fall back to plain texts.
 #include <cstdlib>
+#include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,10 +17,11 @@ namespace {
 
 struct Var {
   size_t offset, bytes;  // in a case; a value's in its array
+  bool text;
 };
 // The variables of the files below by handle - 1: the library's, the builder's.
-const std::vector<Var> kWritten = {{0, 8}, {8, 300}, {312, 3}};
-const std::vector<Var> kBuilt = {{0, 8}, {8, 8}, {16, 8}};
+const std::vector<Var> kWritten = {{0, 8, false}, {8, 300, true}, {312, 3, true}};
+const std::vector<Var> kBuilt = {{0, 8, false}, {8, 8, true}, {16, 8, false}};
 
 // The rest of a file: the chosen variables' values as one text each, then
 // "cases:code"; `batch` cases a call by columns or (batch < 0) by whole
@@ -44,6 +49,63 @@ std::vector<std::string> ReadRest(int h, const std::vector<Var>& vars,
       }
       const bool past = arrays[k].find_first_not_of('#', got * var(k).bytes) != std::string::npos;
       if (batch > 0 && past) code = -1;
+    }
+  }
+  out[n] = std::to_string(total) + ":" + std::to_string(code);
+  return out;
+}
+
+// ReadRest by vexaGroupedColumnsIn, `batch` cases a call, with room for
+// `room` distinct texts a string variable; a variable that falls back is
+// read plain from the next call on. `fell` counts the variables that fell
+// back; a group whose texts repeat one ends the read (-2).
+std::vector<std::string> ReadGrouped(int h, const std::vector<Var>& vars,
+                                     const std::vector<double>& chosen, int batch, int room,
+                                     int options, int& fell) {
+  const size_t calls = static_cast<size_t>(batch), n = chosen.size();
+  const auto var = [&](size_t k) { return vars[static_cast<size_t>(chosen[k]) - 1]; };
+  std::vector<std::string> out(n + 1), arrays(n), plain(n), texts(n);
+  std::vector<int> counts(n, 0);
+  std::vector<bool> grouped(n);
+  std::vector<void*> at(n);
+  std::vector<VexaTextGroup> groups(n);
+  for (size_t k = 0; k < n; ++k) {
+    grouped[k] = var(k).text;
+    texts[k].assign(static_cast<size_t>(room) * var(k).bytes, '#');
+  }
+  int code = VEXA_OK, got = 0, total = 0;
+  for (; code == VEXA_OK; total += got) {
+    for (size_t k = 0; k < n; ++k) {
+      at[k] = (arrays[k] = std::string(calls * (grouped[k] ? 4 : var(k).bytes), '#')).data();
+      plain[k].assign(calls * var(k).bytes, '#');
+      groups[k] = grouped[k] ? VexaTextGroup{texts[k].data(), room, counts[k], plain[k].data()}
+                             : VexaTextGroup{nullptr, 0, 0, nullptr};
+    }
+    code = vexaGroupedColumnsIn(h, static_cast<int>(n), chosen.data(), at.data(), groups.data(),
+                                batch, options, &got);
+    for (size_t k = 0; k < n; ++k) {
+      const size_t w = var(k).bytes;
+      const bool fell_back = grouped[k] && groups[k].count == -1;
+      for (size_t i = 0; i < static_cast<size_t>(got); ++i) {
+        if (fell_back) {
+          out[k] += plain[k].substr(i * w, w);
+        } else if (grouped[k]) {
+          int32_t c;
+          std::memcpy(&c, arrays[k].data() + i * 4, 4);
+          out[k] += c >= 0 && c < groups[k].count ? texts[k].substr(c * w, w) : "?";
+        } else {
+          out[k] += arrays[k].substr(i * w, w);
+        }
+      }
+      if (fell_back) {
+        grouped[k] = false;
+        ++fell;
+      } else if (grouped[k]) {
+        counts[k] = groups[k].count;
+        std::set<std::string> distinct;
+        for (int c = 0; c < counts[k]; ++c) distinct.insert(texts[k].substr(c * w, w));
+        if (distinct.size() != static_cast<size_t>(counts[k])) code = -2;
+      }
     }
   }
   out[n] = std::to_string(total) + ":" + std::to_string(code);
@@ -103,6 +165,17 @@ TEST(ColumnReadingTest, ColumnsHoldTheValuesOfWholeCases) {
       for (int batch : {1, 7, 1200}) {
         EXPECT_EQ(vexaSeekNextCase(h, 0), VEXA_OK);
         EXPECT_EQ(ReadRest(h, *vars, chosen, batch, options), whole) << path << " " << batch;
+        // Grouped: "long" has a text of its own in every case, "t" two, "s"
+        // seven; a room of 1 falls back at once, 5 within a call of 7 or
+        // later, 1000 never.
+        for (int room : {1, 5, 1000}) {
+          int fell = 0;
+          EXPECT_EQ(vexaSeekNextCase(h, 0), VEXA_OK);
+          EXPECT_EQ(ReadGrouped(h, *vars, chosen, batch, room, options, fell), whole)
+              << path << " " << batch << " " << room;
+          const int texts = vars == &kWritten ? 2 : 1;
+          EXPECT_EQ(fell, room == 1 ? texts : room == 5 ? 1 : 0) << path << " " << batch;
+        }
       }
       // No variables: the cases are passed over, the read goes on after them.
       EXPECT_EQ(Each({vexaSeekNextCase(h, 0), vexaColumnsIn(h, 0, nullptr, nullptr, 200, 0, &got)}),
@@ -117,6 +190,15 @@ TEST(ColumnReadingTest, ColumnsHoldTheValuesOfWholeCases) {
     EXPECT_EQ(vexaColumnsIn(h, 1, &none, &array, 1, 0, &got), VEXA_E_BAD_VAR_HANDLE);
     EXPECT_EQ(vexaColumnsIn(h, 1, chosen.data(), &no_array, 1, 0, &got), VEXA_E_FILE_READ);
     EXPECT_EQ(vexaColumnsIn(h, 1, chosen.data(), &array, 1, 2, &got), VEXA_E_FILE_READ);
+    // Groups refused: of a number, a count outside its room, no plain array.
+    char room[64], plain[64];
+    const double text = 2, number = 1;
+    for (auto [var, group] : {std::pair{number, VexaTextGroup{room, 1, 0, plain}},
+                              {text, VexaTextGroup{room, 1, 2, plain}},
+                              {text, VexaTextGroup{room, 1, -1, plain}},
+                              {text, VexaTextGroup{room, 1, 0, nullptr}}}) {
+      EXPECT_EQ(vexaGroupedColumnsIn(h, 1, &var, &array, &group, 1, 0, &got), VEXA_E_FILE_READ);
+    }
     EXPECT_EQ(got, 0);
     vexaCloseRead(h);
   }
