@@ -272,14 +272,32 @@ class Grouped:
     (the rows of a (k, w) byte array), which the library makes as it reads
     (vexaGroupedColumnsIn), so that a wide column of few values never takes
     the memory of all its texts nor a comparison here. A column of more
-    distinct texts than its room falls back to plain texts."""
+    distinct texts than its room falls back to plain texts. With an object
+    array, the column's str objects are made in it as the codes come (make()),
+    while the library reads on."""
 
-    def __init__(self, w, capacity, codes=None):
-        """`codes`: room for the capacity's codes, by default an array of its own."""
+    def __init__(self, w, capacity, codes=None, objects=None):
+        """`codes`: room for the capacity's codes, by default an array of its
+        own; `objects`: room for the capacity's objects, or None."""
         self.w = w
         self.codes = np.empty(capacity, np.int32) if codes is None else codes
         self.room = np.empty((max(1, min(GROUP_TEXTS, GROUP_TEXT_BYTES // max(w, 1))), w), np.uint8)
         self.count = 0
+        self.objects, self.made, self.decoded = objects, 0, np.empty(0, dtype=object)
+
+    def make(self, stop):
+        """Makes the objects of the rows up to stop; each distinct text is
+        decoded once."""
+        if len(self.decoded) < self.count:
+            new = [u.decode(ENCODING, "replace").rstrip(" ")
+                   for u in self.distinct[len(self.decoded):].view(f"S{self.w}").reshape(-1).tolist()]
+            self.decoded = np.concatenate([self.decoded, np.array(new + [""], dtype=object)[:-1]])
+        # Indexing is much faster than take() for objects; in blocks whose
+        # temporaries stay in the cache.
+        for a in range(self.made, stop, 4096):
+            b = min(a + 4096, stop)
+            self.objects[a:b] = self.decoded[self.codes[a:b]]
+        self.made = max(self.made, stop)
 
     @property
     def distinct(self):
@@ -327,8 +345,9 @@ class Columns:
             # be fresh memory where malloc maps and unmaps every large
             # block (as under Dask's nanny), 4 KiB a fault.
             codes = _aligned((len(self.strings), capacity), np.int32)
-            self.texts = {i: Grouped(layout.widths[i], capacity, row)
-                          for (i, _), row in zip(self.strings, codes)}
+            objects = object_rows(len(self.strings), capacity)
+            self.texts = {i: Grouped(layout.widths[i], capacity, row, column)
+                          for (i, _), row, column in zip(self.strings, codes, objects)}
         else:
             self.texts = {i: _texts(capacity, layout.widths[i]) for i, _ in self.strings}
 
@@ -337,11 +356,12 @@ class Columns:
         held, system-missing as NaN; returns how many arrived (fewer only at
         the end of the data). `first` numbers the first, for the error
         message. The library fills the arrays of numbers and of texts
-        directly, and a block's texts to be grouped into buffers of their
-        own: a thread has the library read the next block into a second set
-        of buffers (letting go of the interpreter) while this one groups
-        the last, whose texts are still in the cache. The calls on the
-        handle stay one at a time, and none is left running on return."""
+        directly, and groups the texts of a Grouped column into its codes
+        (a column that falls back has its block's texts in a buffer of its
+        own): a thread has the library read the next block into a second
+        set of buffers (letting go of the interpreter) while this one makes
+        the str objects of the last. The calls on the handle stay one at a
+        time, and none is left running on return."""
         order = self.numeric + [i for i, _ in self.strings]
         handles = (ctypes.c_double * len(order))(*(i + 1.0 for i in order))
         widths = self.layout.widths
@@ -382,6 +402,9 @@ class Columns:
                 if not code and got == want and self.n < start + limit:
                     slot ^= 1
                     pending = issue(self.n, slot)
+                for i in grouped:
+                    if isinstance(self.texts[i], Grouped):
+                        self.texts[i].make(self.n)
                 if code and code != END_OF_DATA:
                     check(code, f"reading case {first + self.n - start + 1}")
         return self.n - start
@@ -468,6 +491,10 @@ def string_columns(raw, layout, factorize=factorize_numpy, only=None):
     block = 4096 if block_bytes is None else max(512, min(4096, block_bytes // 8))
     for i, column in zip(strings, out):
         values = raw.texts[i]
+        if isinstance(values, Grouped) and values.objects is not None:
+            values.make(n)
+            columns[i] = values.objects[:n]
+            continue
         if isinstance(values, Grouped):
             codes, unique = values.codes[:n], values.distinct.view(f"S{values.w}").reshape(-1)
         else:

@@ -3,9 +3,11 @@
 // column read over many calls goes on with the texts of the earlier ones.
 // Most columns repeat a text over neighbouring cases, so each text is
 // compared with the last one first; only a different text is looked up.
+// A short text among a few is compared with them all at once as a number.
 #pragma once
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
@@ -27,6 +29,11 @@ class TextGroups {
   const char* Text(int32_t code) const { return texts_ + static_cast<size_t>(code) * width_; }
 
  private:
+  // Short texts held up to this many are compared as numbers.
+  static constexpr size_t kScanned = 8;
+
+  void Remember(int32_t code);
+
   size_t width_;
   char* texts_;
   size_t room_;
@@ -34,6 +41,7 @@ class TextGroups {
   const char* last_ = nullptr;  // the text of the last code given
   int32_t last_code_ = -1;
   std::unordered_map<std::string_view, int32_t> codes_;
+  std::array<uint64_t, kScanned> keys_{};
 };
 
 }  // namespace vexa

@@ -123,7 +123,8 @@ TEST(ColumnReadingTest, ColumnsHoldTheValuesOfWholeCases) {
                     vexaSetVarName(h, "t", 3), vexaCommitHeader(h)}),
               VEXA_OK);
     for (int i = 0; i < 1000; ++i) {  // more than a batch of the library's
-      const std::string text = std::string(250 + i % 47, 'a') + std::to_string(i);
+      // A text for ten cases at a time.
+      const std::string text = std::string(250 + i / 10 % 47, 'a') + std::to_string(i / 10);
       ASSERT_EQ(Each({vexaSetValueNumeric(h, 1, i % 5 ? i : vexaSysmisVal()),
                       vexaSetValueChar(h, 2, text.c_str()),
                       vexaSetValueChar(h, 3, i % 2 ? "ab" : "xyz"), vexaCommitCaseRecord(h)}),
@@ -139,8 +140,8 @@ TEST(ColumnReadingTest, ColumnsHoldTheValuesOfWholeCases) {
       for (int i = 0; i < 300; ++i) {
         const double a = i % 4 ? i * 0.5 : vexaSysmisVal();
         cases.push_back(
-            {CaseSlot::Number(a), CaseSlot::Text(std::to_string(i % 7)), CaseSlot::Number(-i)});
-        if (compression == 0) b.CaseNumber(a).CaseText(std::to_string(i % 7), 8).CaseNumber(-i);
+            {CaseSlot::Number(a), CaseSlot::Text(std::to_string(i % 11)), CaseSlot::Number(-i)});
+        if (compression == 0) b.CaseNumber(a).CaseText(std::to_string(i % 11), 8).CaseNumber(-i);
       }
       if (compression > 0) b.CompressedCases(cases);
       if (compression == 2) b.ZlibCases(512);
@@ -165,16 +166,18 @@ TEST(ColumnReadingTest, ColumnsHoldTheValuesOfWholeCases) {
       for (int batch : {1, 7, 1200}) {
         EXPECT_EQ(vexaSeekNextCase(h, 0), VEXA_OK);
         EXPECT_EQ(ReadRest(h, *vars, chosen, batch, options), whole) << path << " " << batch;
-        // Grouped: "long" has a text of its own in every case, "t" two, "s"
-        // seven; a room of 1 falls back at once, 5 within a call of 7 or
-        // later, 1000 never.
-        for (int room : {1, 5, 1000}) {
+        // Grouped: "long" has a hundred texts, ten cases each, "t" two, "s"
+        // eleven (more than are compared as numbers); a room of 1 falls back
+        // at once, 5 within a call of 7 or later, 90 "long" only at case
+        // 900 (past the library's first batch of cases), 1000 never.
+        for (int room : {1, 5, 90, 1000}) {
           int fell = 0;
           EXPECT_EQ(vexaSeekNextCase(h, 0), VEXA_OK);
           EXPECT_EQ(ReadGrouped(h, *vars, chosen, batch, room, options, fell), whole)
               << path << " " << batch << " " << room;
-          const int texts = vars == &kWritten ? 2 : 1;
-          EXPECT_EQ(fell, room == 1 ? texts : room == 5 ? 1 : 0) << path << " " << batch;
+          const bool written = vars == &kWritten;
+          const int expected = room == 1 ? 1 + written : room == 5 ? 1 : room == 90 ? written : 0;
+          EXPECT_EQ(fell, expected) << path << " " << batch << " " << room;
         }
       }
       // No variables: the cases are passed over, the read goes on after them.

@@ -221,6 +221,10 @@ def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, c
     assert one.read_bytes()[:92] + one.read_bytes()[109:] == many.read_bytes()[:92] + many.read_bytes()[109:]
     reads += [vexaio.read_dataframe(many), vexaio.read_dataframe(many, columns=scattered),
               pd.concat(vexaio.read_dataframe(many, chunksize=1700))]
+    # Room for two texts a column: most fall back at once, "rare" only at
+    # row 4321, its objects made up to there.
+    monkeypatch.setattr(vexaio._cases, "GROUP_TEXTS", 2)
+    reads.append(vexaio.read_dataframe(many))
     # Without a case count the cases come in chunks of CHUNK_ROWS.
     monkeypatch.setattr(vexaio._files, "CHUNK_ROWS", 1500)
     data = bytearray(many.read_bytes())
