@@ -345,9 +345,8 @@ class Columns:
             # be fresh memory where malloc maps and unmaps every large
             # block (as under Dask's nanny), 4 KiB a fault.
             codes = _aligned((len(self.strings), capacity), np.int32)
-            objects = object_rows(len(self.strings), capacity)
-            self.texts = {i: Grouped(layout.widths[i], capacity, row, column)
-                          for (i, _), row, column in zip(self.strings, codes, objects)}
+            self.texts = {i: Grouped(layout.widths[i], capacity, row)
+                          for (i, _), row in zip(self.strings, codes)}
         else:
             self.texts = {i: _texts(capacity, layout.widths[i]) for i, _ in self.strings}
 
@@ -402,12 +401,23 @@ class Columns:
                 if not code and got == want and self.n < start + limit:
                     slot ^= 1
                     pending = issue(self.n, slot)
-                for i in grouped:
-                    if isinstance(self.texts[i], Grouped):
-                        self.texts[i].make(self.n)
+                self._make(grouped)
                 if code and code != END_OF_DATA:
                     check(code, f"reading case {first + self.n - start + 1}")
         return self.n - start
+
+    def _make(self, grouped):
+        """Makes the objects of the rows read of the columns still grouped,
+        in rows of one array (fresh memory is dear on some machines) made
+        once the first cases have come: a read past the end makes none."""
+        columns = [self.texts[i] for i in grouped if isinstance(self.texts[i], Grouped)]
+        if not self.n or not columns:
+            return
+        if columns[0].objects is None:
+            for held, row in zip(columns, object_rows(len(columns), len(columns[0].codes))):
+                held.objects = row
+        for held in columns:
+            held.make(self.n)
 
     def _grouped(self, order, groups, buffers, got):
         """Takes the counts of texts of the groups of a call that read rows
