@@ -156,6 +156,14 @@ TEST(ColumnReadingTest, ColumnsHoldTheValuesOfWholeCases) {
     const std::string name = "cut" + std::to_string(cut);
     files.emplace_back(dir.Write(name, bytes.substr(0, bytes.size() - cut)), files[from].second);
   }
+  // Byte code whose codes lie: raw words past the end of the data, the end
+  // of the data inside a case. Each ends the read with an error some cases
+  // before the end.
+  for (auto [from, code] : {std::pair{3, '\xFD'}, {4, '\xFD'}, {4, '\xFC'}}) {
+    std::string bytes = ReadFile(files[from].first);
+    bytes.replace(bytes.size() - 200, 200, 200, code);
+    files.emplace_back(dir.Write("lie" + std::to_string(files.size()), bytes), files[from].second);
+  }
   for (const auto& [path, vars] : files) {
     int h = -1, got = -1;
     ASSERT_EQ(vexaOpenRead(path.c_str(), &h), VEXA_OK);
