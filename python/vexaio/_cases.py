@@ -169,29 +169,19 @@ def _hash(b):
     return keys
 
 
-def _verify(b, codes, distinct, block_bytes, scratch=None):
+def _verify(b, codes, distinct, block_bytes):
     """Whether every row of the (n, w) byte array b equals the row of
     `distinct` that its code names: compared with copies of their codes'
     texts, in blocks whose temporaries stay in the cache (or take about
     block_bytes at most). Where most rows of a block have one code, its
     text fills the copies once, and only the other rows are copied (their
-    rows found only then, the counts of the codes telling how many). The
-    copies and the comparison's answers go to buffers kept in the list
-    `scratch` when one is given, from one call to the next: where malloc
-    gives back any free memory over a small threshold (as under Dask's
-    nanny), temporaries made afresh at every call would each be fresh
-    pages from the kernel."""
+    rows found only then, the counts of the codes telling how many)."""
     n, w = b.shape
     block = max(64, min(65536, (block_bytes or 1 << 19) // max(w, 1)))
     flat = (lambda x: x.reshape(-1).view(np.uint64)) if w % 8 == 0 else (lambda x: x.reshape(-1))
     texts = np.ascontiguousarray(distinct).view(f"S{w}").reshape(-1)
     rows = min(block, n)
-    if scratch and len(scratch[0]) >= rows and scratch[0].itemsize == w:
-        copies, same = scratch
-    else:
-        copies, same = np.empty(rows, f"S{w}"), np.empty(rows * w, bool)
-        if scratch is not None:
-            scratch[:] = copies, same
+    copies, same = np.empty(rows, f"S{w}"), np.empty(rows * w, bool)
     filled = None
     for a in range(0, n, block):
         x, c = flat(b[a:a + block]), codes[a:a + block]

@@ -26,85 +26,55 @@ const std::vector<Var> kBuilt = {{0, 8, false}, {8, 8, true}, {16, 8, false}};
 // The rest of a file: the chosen variables' values as one text each, then
 // "cases:code"; `batch` cases a call by columns or (batch < 0) by whole
 // cases. A column call that writes past the cases it reports ends it (-1).
+// With a room, the string variables come grouped, room texts each, and one
+// that falls back (counted in `fell`) plain from the next call on; texts
+// held twice end the read (-2).
 std::vector<std::string> ReadRest(int h, const std::vector<Var>& vars,
-                                  const std::vector<double>& chosen, int batch, int options) {
+                                  const std::vector<double>& chosen, int batch, int options,
+                                  int room = 0, int* fell = nullptr) {
   const size_t calls = static_cast<size_t>(std::abs(batch)), n = chosen.size();
   const auto var = [&](size_t k) { return vars[static_cast<size_t>(chosen[k]) - 1]; };
   const size_t case_bytes = vars.back().offset + 8;
-  std::vector<std::string> out(n + 1), arrays(n);
+  std::vector<std::string> out(n + 1), arrays(n), plain(n), texts(n);
   std::vector<void*> at(n);
+  std::vector<VexaTextGroup> groups(n);
+  for (size_t k = 0; k < n; ++k) {
+    texts[k].assign(static_cast<size_t>(room) * var(k).bytes, '#');
+    if (room > 0 && var(k).text) groups[k] = {texts[k].data(), room, 0, nullptr};
+  }
   std::string cases(calls * case_bytes, '#');
   int code = VEXA_OK, got = 0, total = 0;
   for (; code == VEXA_OK; total += got) {
     for (size_t k = 0; k < n; ++k) {
-      at[k] = (arrays[k] = std::string(calls * var(k).bytes, '#')).data();
+      const size_t bytes = groups[k].texts != nullptr ? 4 : var(k).bytes;
+      at[k] = (arrays[k] = std::string(calls * bytes, '#')).data();
+      groups[k].plain = (plain[k] = std::string(calls * var(k).bytes, '#')).data();
     }
     const int count = static_cast<int>(n);
-    code = batch > 0 ? vexaColumnsIn(h, count, chosen.data(), at.data(), batch, options, &got)
-                     : vexaWholeCasesInEx(h, cases.data(), -batch, options, &got);
+    code = batch < 0  ? vexaWholeCasesInEx(h, cases.data(), -batch, options, &got)
+           : room > 0 ? vexaGroupedColumnsIn(h, count, chosen.data(), at.data(), groups.data(),
+                                             batch, options, &got)
+                      : vexaColumnsIn(h, count, chosen.data(), at.data(), batch, options, &got);
     for (size_t k = 0; k < n; ++k) {
+      const size_t w = var(k).bytes, bytes = groups[k].texts != nullptr ? 4 : w;
       for (size_t i = 0; i < static_cast<size_t>(got); ++i) {
-        out[k] += batch > 0 ? arrays[k].substr(i * var(k).bytes, var(k).bytes)
-                            : cases.substr(i * case_bytes + var(k).offset, var(k).bytes);
-      }
-      const bool past = arrays[k].find_first_not_of('#', got * var(k).bytes) != std::string::npos;
-      if (batch > 0 && past) code = -1;
-    }
-  }
-  out[n] = std::to_string(total) + ":" + std::to_string(code);
-  return out;
-}
-
-// ReadRest by vexaGroupedColumnsIn, `batch` cases a call, with room for
-// `room` distinct texts a string variable; a variable that falls back is
-// read plain from the next call on. `fell` counts the variables that fell
-// back; a group whose texts repeat one ends the read (-2).
-std::vector<std::string> ReadGrouped(int h, const std::vector<Var>& vars,
-                                     const std::vector<double>& chosen, int batch, int room,
-                                     int options, int& fell) {
-  const size_t calls = static_cast<size_t>(batch), n = chosen.size();
-  const auto var = [&](size_t k) { return vars[static_cast<size_t>(chosen[k]) - 1]; };
-  std::vector<std::string> out(n + 1), arrays(n), plain(n), texts(n);
-  std::vector<int> counts(n, 0);
-  std::vector<bool> grouped(n);
-  std::vector<void*> at(n);
-  std::vector<VexaTextGroup> groups(n);
-  for (size_t k = 0; k < n; ++k) {
-    grouped[k] = var(k).text;
-    texts[k].assign(static_cast<size_t>(room) * var(k).bytes, '#');
-  }
-  int code = VEXA_OK, got = 0, total = 0;
-  for (; code == VEXA_OK; total += got) {
-    for (size_t k = 0; k < n; ++k) {
-      at[k] = (arrays[k] = std::string(calls * (grouped[k] ? 4 : var(k).bytes), '#')).data();
-      plain[k].assign(calls * var(k).bytes, '#');
-      groups[k] = grouped[k] ? VexaTextGroup{texts[k].data(), room, counts[k], plain[k].data()}
-                             : VexaTextGroup{nullptr, 0, 0, nullptr};
-    }
-    code = vexaGroupedColumnsIn(h, static_cast<int>(n), chosen.data(), at.data(), groups.data(),
-                                batch, options, &got);
-    for (size_t k = 0; k < n; ++k) {
-      const size_t w = var(k).bytes;
-      const bool fell_back = grouped[k] && groups[k].count == -1;
-      for (size_t i = 0; i < static_cast<size_t>(got); ++i) {
-        if (fell_back) {
-          out[k] += plain[k].substr(i * w, w);
-        } else if (grouped[k]) {
-          int32_t c;
+        int32_t c = -1;
+        if (batch < 0) {
+          out[k] += cases.substr(i * case_bytes + var(k).offset, w);
+        } else if (groups[k].count < 0 || groups[k].texts == nullptr) {
+          out[k] += (groups[k].count < 0 ? plain[k] : arrays[k]).substr(i * w, w);
+        } else {
           std::memcpy(&c, arrays[k].data() + i * 4, 4);
           out[k] += c >= 0 && c < groups[k].count ? texts[k].substr(c * w, w) : "?";
-        } else {
-          out[k] += arrays[k].substr(i * w, w);
         }
       }
-      if (fell_back) {
-        grouped[k] = false;
-        ++fell;
-      } else if (grouped[k]) {
-        counts[k] = groups[k].count;
-        std::set<std::string> distinct;
-        for (int c = 0; c < counts[k]; ++c) distinct.insert(texts[k].substr(c * w, w));
-        if (distinct.size() != static_cast<size_t>(counts[k])) code = -2;
+      if (batch > 0 && arrays[k].find_first_not_of('#', got * bytes) != std::string::npos) code = -1;
+      std::set<std::string> distinct;
+      for (int c = 0; c < groups[k].count; ++c) distinct.insert(texts[k].substr(c * w, w));
+      if (distinct.size() != static_cast<size_t>(std::max(0, groups[k].count))) code = -2;
+      if (groups[k].count < 0) {
+        groups[k] = {};
+        ++*fell;
       }
     }
   }
@@ -181,7 +151,7 @@ TEST(ColumnReadingTest, ColumnsHoldTheValuesOfWholeCases) {
         for (int room : {1, 5, 90, 1000}) {
           int fell = 0;
           EXPECT_EQ(vexaSeekNextCase(h, 0), VEXA_OK);
-          EXPECT_EQ(ReadGrouped(h, *vars, chosen, batch, room, options, fell), whole)
+          EXPECT_EQ(ReadRest(h, *vars, chosen, batch, options, room, &fell), whole)
               << path << " " << batch << " " << room;
           const bool written = vars == &kWritten;
           const int expected = room == 1 ? 1 + written : room == 5 ? 1 : room == 90 ? written : 0;
