@@ -323,7 +323,7 @@ class Columns:
 
     def __init__(self, layout, chosen, capacity):
         chosen = set(chosen)
-        self.layout, self.n = layout, 0
+        self.layout, self.n, self.unmade = layout, 0, False
         self.strings = [s for s in layout.strings if s[0] in chosen]
         texts = {i for i, _ in self.strings}
         self.numeric = [i for i in range(len(layout.offsets)) if i in chosen and i not in texts]
@@ -399,12 +399,20 @@ class Columns:
     def _make(self, grouped):
         """Makes the objects of the rows read of the columns still grouped,
         in rows of one array (fresh memory is dear on some machines) made
-        once the first cases have come: a read past the end makes none."""
+        once the first cases have come: a read past the end makes none.
+        Without memory for the capacity's objects (a damaged case count,
+        say), they are made from the codes of the cases read at the end:
+        the cases read so far are never lost to the error."""
         columns = [self.texts[i] for i in grouped if isinstance(self.texts[i], Grouped)]
-        if not self.n or not columns:
+        if not self.n or not columns or self.unmade:
             return
         if columns[0].objects is None:
-            for held, row in zip(columns, object_rows(len(columns), len(columns[0].codes))):
+            try:
+                rows = object_rows(len(columns), len(columns[0].codes))
+            except MemoryError:
+                self.unmade = True
+                return
+            for held, row in zip(columns, rows):
                 held.objects = row
         for held in columns:
             held.make(self.n)

@@ -221,6 +221,16 @@ def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, c
     assert one.read_bytes()[:92] + one.read_bytes()[109:] == many.read_bytes()[:92] + many.read_bytes()[109:]
     reads += [vexaio.read_dataframe(many), vexaio.read_dataframe(many, columns=scattered),
               pd.concat(vexaio.read_dataframe(many, chunksize=1700))]
+    # No memory for the objects of the whole read: they are made at its end.
+    made, refused = vexaio._cases.object_rows, []
+
+    def object_rows(count, n):
+        if not refused:
+            refused.append(n)
+            raise MemoryError
+        return made(count, n)
+    monkeypatch.setattr(vexaio._cases, "object_rows", object_rows)
+    reads.append(vexaio.read_dataframe(many))
     # Room for two texts a column: most fall back at once, "rare" only at
     # row 4321, its objects made up to there.
     monkeypatch.setattr(vexaio._cases, "GROUP_TEXTS", 2)
