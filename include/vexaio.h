@@ -480,7 +480,8 @@ VEXA_API int vexaColumnsIn(int handle, int numVars, const double *varHandles,
 /* A string variable's texts delivered grouped by vexaGroupedColumnsIn: texts
  * is room for maxTexts texts of the variable's width, one after another, of
  * which the first count are the variable's distinct texts from earlier calls
- * (0 at first). plain is room for maxCases texts of the width. */
+ * (0 at first). plain is room for maxCases texts of the width. Each group
+ * has memory of its own. */
 typedef struct VexaTextGroup {
   char *texts;
   int maxTexts;
