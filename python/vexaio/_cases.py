@@ -10,6 +10,7 @@ import contextvars
 import ctypes
 import mmap
 import os
+import threading
 import weakref
 
 import numpy as np
@@ -94,13 +95,16 @@ def new_rows(rows, case_size):
     return _aligned((rows, case_size), np.uint8)
 
 
-def _columns_in(h, handles, at, want, groups=None):
+def _columns_in(h, handles, at, want, groups=None, started=None):
     """One call of vexaGroupedColumnsIn for the variables of `handles` into
     the addresses `at`, the strings with a group of texts grouped: (result
-    code, cases read)."""
-    got = ctypes.c_int()
-    code = lib.vexaGroupedColumnsIn(h, len(at), handles, (ctypes.c_void_p * len(at))(*at), groups,
-                                    want, NAN_FOR_SYSMIS, ctypes.byref(got))
+    code, cases read). The event `started`, when given, is set as the call
+    begins."""
+    got, pointers = ctypes.c_int(), (ctypes.c_void_p * len(at))(*at)
+    if started is not None:
+        started.set()
+    code = lib.vexaGroupedColumnsIn(h, len(at), handles, pointers, groups, want, NAN_FOR_SYSMIS,
+                                    ctypes.byref(got))
     return code, got.value
 
 
@@ -375,11 +379,17 @@ class Columns:
                 else:
                     at.append(held.ctypes.data + n * widths[i])
             buffers = into[slot] if grouped else {}
-            return (groups, buffers), want, run(_columns_in, h, handles, at, want, groups)
+            if not reader:
+                return (groups, buffers), want, _done(_columns_in, h, handles, at, want, groups)
+            # The reader begins the call before this thread goes on: else it
+            # waits for the interpreter until this one next waits itself.
+            started = threading.Event()
+            future = reader.submit(_columns_in, h, handles, at, want, groups, started)
+            started.wait()
+            return (groups, buffers), want, future
 
         with concurrent.futures.ThreadPoolExecutor(1, "vexaio-read") \
                 if grouped and EXTRA_THREADS.get() else contextlib.nullcontext() as reader:
-            run = reader.submit if reader else _done
             pending, slot = issue(self.n, 0), 0
             while pending:
                 (groups, buffers), want, future = pending
