@@ -477,6 +477,36 @@ VEXA_API int vexaWholeCasesInEx(int handle, void *caseRecs, int maxCases, int op
  * VEXA_E_BAD_VAR_HANDLE, a null array VEXA_E_FILE_READ. */
 VEXA_API int vexaColumnsIn(int handle, int numVars, const double *varHandles,
                            void *const *columns, int maxCases, int options, int *casesRead);
+/* A string variable's texts delivered grouped by vexaGroupedColumnsIn: texts
+ * is room for maxTexts texts of the variable's width, one after another, of
+ * which the first count are the variable's distinct texts from earlier calls
+ * (0 at first). plain is room for maxCases texts of the width. Each group
+ * has memory of its own. */
+typedef struct VexaTextGroup {
+  char *texts;
+  int maxTexts;
+  int count;
+  char *plain;
+} VexaTextGroup;
+/* Addition to the standard calls: vexaColumnsIn, but a string variable k
+ * whose groups[k].texts is not null arrives as codes: columns[k] receives a
+ * 32-bit integer a case (in the machine's byte order), the number of its
+ * text among groups[k].texts, a text not there being added after them, and
+ * groups[k].count then holds how many there are. When a case brings one
+ * text more than maxTexts, the variable falls back: count becomes -1, the
+ * codes of the call mean nothing, and all the call's texts of the variable
+ * arrive in groups[k].plain as vexaColumnsIn delivers them; the caller
+ * reads on without grouping it. Passing the texts and count back in the next
+ * call goes on with the same codes, so a column read in many calls has one
+ * set of codes. groups may be null, or a group's texts null, for variables
+ * read as vexaColumnsIn reads them; a number grouped, a count outside 0 to
+ * maxTexts or a null plain gives VEXA_E_FILE_READ. The counts are updated
+ * also when a damaged case ends the call. One reading in place of texts
+ * copied out and compared by the caller saves most of a text column's cost
+ * where it holds few distinct texts. */
+VEXA_API int vexaGroupedColumnsIn(int handle, int numVars, const double *varHandles,
+                                  void *const *columns, VexaTextGroup *groups, int maxCases,
+                                  int options, int *casesRead);
 /* Makes the next read deliver case caseNumber (counted from 0). */
 VEXA_API int vexaSeekNextCase(int handle, int caseNumber);
 /* Addition to the standard calls: *position receives where the case that the

@@ -13,6 +13,12 @@ c_int, c_double, c_char_p, c_void_p = ctypes.c_int, ctypes.c_double, ctypes.c_ch
 P = ctypes.POINTER
 _H, _NAME = c_int, c_char_p  # a file handle, a variable name
 
+
+class TextGroup(ctypes.Structure):
+    """A string column read as codes of its distinct texts (vexaGroupedColumnsIn)."""
+    _fields_ = [("texts", c_void_p), ("maxTexts", c_int), ("count", c_int), ("plain", c_void_p)]
+
+
 # name: (result type, argument types)
 _PROTOTYPES = {
     "vexaGetLibraryVersion": (c_int, [P(c_int), P(c_int), P(c_int)]),
@@ -38,6 +44,8 @@ _PROTOTYPES = {
     "vexaWholeCasesIn": (c_int, [_H, c_void_p, c_int, P(c_int)]),
     "vexaWholeCasesInEx": (c_int, [_H, c_void_p, c_int, c_int, P(c_int)]),
     "vexaColumnsIn": (c_int, [_H, c_int, P(c_double), P(c_void_p), c_int, c_int, P(c_int)]),
+    "vexaGroupedColumnsIn": (c_int, [_H, c_int, P(c_double), P(c_void_p), P(TextGroup), c_int, c_int,
+                                     P(c_int)]),
     "vexaWholeCaseOut": (c_int, [_H, c_void_p]),
     "vexaWholeCasesOut": (c_int, [_H, c_void_p, c_int, P(c_int)]),
     "vexaColumnsOut": (c_int, [_H, c_int, c_void_p, c_void_p, c_int, P(c_int)]),

@@ -10,11 +10,12 @@ import contextvars
 import ctypes
 import mmap
 import os
+import threading
 import weakref
 
 import numpy as np
 
-from ._capi import ENCODING, check, lib
+from ._capi import ENCODING, TextGroup, check, lib
 
 END_OF_DATA = -5
 # vexaWholeCasesInEx: system-missing numbers arrive as NaN.
@@ -94,12 +95,16 @@ def new_rows(rows, case_size):
     return _aligned((rows, case_size), np.uint8)
 
 
-def _columns_in(h, handles, at, want):
-    """One call of vexaColumnsIn for the variables of `handles` into the
-    addresses `at`: (result code, cases read)."""
-    got = ctypes.c_int()
-    code = lib.vexaColumnsIn(h, len(at), handles, (ctypes.c_void_p * len(at))(*at), want,
-                             NAN_FOR_SYSMIS, ctypes.byref(got))
+def _columns_in(h, handles, at, want, groups=None, started=None):
+    """One call of vexaGroupedColumnsIn for the variables of `handles` into
+    the addresses `at`, the strings with a group of texts grouped: (result
+    code, cases read). The event `started`, when given, is set as the call
+    begins."""
+    got, pointers = ctypes.c_int(), (ctypes.c_void_p * len(at))(*at)
+    if started is not None:
+        started.set()
+    code = lib.vexaGroupedColumnsIn(h, len(at), handles, pointers, groups, want, NAN_FOR_SYSMIS,
+                                    ctypes.byref(got))
     return code, got.value
 
 
@@ -168,29 +173,19 @@ def _hash(b):
     return keys
 
 
-def _verify(b, codes, distinct, block_bytes, scratch=None):
+def _verify(b, codes, distinct, block_bytes):
     """Whether every row of the (n, w) byte array b equals the row of
     `distinct` that its code names: compared with copies of their codes'
     texts, in blocks whose temporaries stay in the cache (or take about
     block_bytes at most). Where most rows of a block have one code, its
     text fills the copies once, and only the other rows are copied (their
-    rows found only then, the counts of the codes telling how many). The
-    copies and the comparison's answers go to buffers kept in the list
-    `scratch` when one is given, from one call to the next: where malloc
-    gives back any free memory over a small threshold (as under Dask's
-    nanny), temporaries made afresh at every call would each be fresh
-    pages from the kernel."""
+    rows found only then, the counts of the codes telling how many)."""
     n, w = b.shape
     block = max(64, min(65536, (block_bytes or 1 << 19) // max(w, 1)))
     flat = (lambda x: x.reshape(-1).view(np.uint64)) if w % 8 == 0 else (lambda x: x.reshape(-1))
     texts = np.ascontiguousarray(distinct).view(f"S{w}").reshape(-1)
     rows = min(block, n)
-    if scratch and len(scratch[0]) >= rows and scratch[0].itemsize == w:
-        copies, same = scratch
-    else:
-        copies, same = np.empty(rows, f"S{w}"), np.empty(rows * w, bool)
-        if scratch is not None:
-            scratch[:] = copies, same
+    copies, same = np.empty(rows, f"S{w}"), np.empty(rows * w, bool)
     filled = None
     for a in range(0, n, block):
         x, c = flat(b[a:a + block]), codes[a:a + block]
@@ -260,43 +255,53 @@ def _grouped(values, factorize, sample, block_bytes):
     return codes, np.ascontiguousarray(distinct).view(f"S{w}").reshape(-1)
 
 
+# Room for the distinct texts of a grouped column: at most this many, in
+# at most this many bytes.
+GROUP_TEXTS = 4096
+GROUP_TEXT_BYTES = 1 << 20
+
+
 class Grouped:
-    """A column of texts of width w as codes into its distinct texts (the
-    rows of a (k, w) byte array), made a block of rows at a time while the
-    block is in the cache, so that a wide column of few values never takes
-    the memory of all its texts. It holds at most 256 texts that differ in
-    some one byte, which then gives a row's code in a table; every row is
-    checked against its code's text."""
+    """A column of texts of width w as int32 codes into its distinct texts
+    (the rows of a (k, w) byte array), which the library makes as it reads
+    (vexaGroupedColumnsIn), so that a wide column of few values never takes
+    the memory of all its texts nor a comparison here. A column of more
+    distinct texts than its room falls back to plain texts. With an object
+    array, the column's str objects are made in it as the codes come (make()),
+    while the library reads on."""
 
-    def __init__(self, w, capacity, codes=None):
-        """`codes`: room for the capacity's codes, by default an array of its own."""
+    def __init__(self, w, capacity, codes=None, objects=None):
+        """`codes`: room for the capacity's codes, by default an array of its
+        own; `objects`: room for the capacity's objects, or None."""
         self.w = w
-        self.codes = np.empty(capacity, np.intp) if codes is None else codes
-        self.distinct = np.empty((0, w), np.uint8)
-        self.at, self.table, self.scratch = 0, np.zeros(256, np.intp), []
+        self.codes = np.empty(capacity, np.int32) if codes is None else codes
+        self.room = np.empty((max(1, min(GROUP_TEXTS, GROUP_TEXT_BYTES // max(w, 1))), w), np.uint8)
+        self.count = 0
+        self.objects, self.made, self.decoded = objects, 0, np.empty(0, dtype=object)
 
-    def add(self, block, a):
-        """Codes the rows of the (m, w) byte array `block` as rows a to a + m;
-        False when the column's texts are too many or alike for a table."""
-        codes = self.codes[a:a + len(block)]
-        if len(self.distinct) and self._code(block, codes):
-            return True
-        known = set(self.distinct.view(f"V{self.w}").reshape(-1).tolist())
-        new = [t for t in np.unique(block.view(f"V{self.w}").reshape(-1)).tolist() if t not in known]
-        if len(known) + len(new) > 256:
-            return False
-        self.distinct = np.concatenate([self.distinct, np.frombuffer(b"".join(new), np.uint8).reshape(-1, self.w)])
-        ordered = np.sort(self.distinct, axis=0)
-        apart = np.flatnonzero((ordered[1:] != ordered[:-1]).all(axis=0)) if len(ordered) > 1 else [0]
-        if not len(apart):
-            return False
-        self.at = apart[0]
-        self.table[self.distinct[:, self.at]] = np.arange(len(self.distinct))
-        return self._code(block, codes)
+    def make(self, stop):
+        """Makes the objects of the rows up to stop; each distinct text is
+        decoded once."""
+        if len(self.decoded) < self.count:
+            new = [u.decode(ENCODING, "replace").rstrip(" ")
+                   for u in self.distinct[len(self.decoded):].view(f"S{self.w}").reshape(-1).tolist()]
+            self.decoded = np.concatenate([self.decoded, np.array(new + [""], dtype=object)[:-1]])
+        # Indexing is much faster than take() for objects; in blocks whose
+        # temporaries stay in the cache.
+        for a in range(self.made, stop, 4096):
+            b = min(a + 4096, stop)
+            self.objects[a:b] = self.decoded[self.codes[a:b]]
+        self.made = max(self.made, stop)
 
-    def _code(self, block, codes):
-        np.take(self.table, block[:, self.at], out=codes)
-        return _verify(block, codes, self.distinct, None, self.scratch)
+    @property
+    def distinct(self):
+        return self.room[:self.count]
+
+    def group(self, plain):
+        """The group of a call of the library that goes on from the texts
+        held, plain (an (m, w) byte array) receiving its texts should the
+        column fall back."""
+        return TextGroup(self.room.ctypes.data, len(self.room), self.count, plain.ctypes.data)
 
     def texts(self, n):
         """The first n texts, as an array of dtype S<w>."""
@@ -304,11 +309,11 @@ class Grouped:
 
 
 # Cases read by one call of the library; a read of at least GROUP_ROWS
-# cases groups its texts as they come, in blocks of about BLOCK_BYTES of
-# texts.
+# cases has the library group its texts, in calls of at most BLOCK_BYTES of
+# texts (room for them should a column fall back).
 CALL_ROWS = 1 << 16
 GROUP_ROWS = 1 << 16
-BLOCK_BYTES = 1 << 20
+BLOCK_BYTES = 16 << 20
 
 
 class Columns:
@@ -322,7 +327,7 @@ class Columns:
 
     def __init__(self, layout, chosen, capacity):
         chosen = set(chosen)
-        self.layout, self.n = layout, 0
+        self.layout, self.n, self.unmade = layout, 0, False
         self.strings = [s for s in layout.strings if s[0] in chosen]
         texts = {i for i, _ in self.strings}
         self.numeric = [i for i in range(len(layout.offsets)) if i in chosen and i not in texts]
@@ -333,7 +338,7 @@ class Columns:
             # lies in huge pages when large: as separate arrays each would
             # be fresh memory where malloc maps and unmaps every large
             # block (as under Dask's nanny), 4 KiB a fault.
-            codes = _aligned((len(self.strings), capacity), np.intp)
+            codes = _aligned((len(self.strings), capacity), np.int32)
             self.texts = {i: Grouped(layout.widths[i], capacity, row)
                           for (i, _), row in zip(self.strings, codes)}
         else:
@@ -344,11 +349,12 @@ class Columns:
         held, system-missing as NaN; returns how many arrived (fewer only at
         the end of the data). `first` numbers the first, for the error
         message. The library fills the arrays of numbers and of texts
-        directly, and a block's texts to be grouped into buffers of their
-        own: a thread has the library read the next block into a second set
-        of buffers (letting go of the interpreter) while this one groups
-        the last, whose texts are still in the cache. The calls on the
-        handle stay one at a time, and none is left running on return."""
+        directly, and groups the texts of a Grouped column into its codes
+        (a column that falls back has its block's texts in a buffer of its
+        own): a thread has the library read the next block into a second
+        set of buffers (letting go of the interpreter) while this one makes
+        the str objects of the last. The calls on the handle stay one at a
+        time, and none is left running on return."""
         order = self.numeric + [i for i, _ in self.strings]
         handles = (ctypes.c_double * len(order))(*(i + 1.0 for i in order))
         widths = self.layout.widths
@@ -360,44 +366,81 @@ class Columns:
         start = self.n
 
         def issue(n, slot):
-            """Starts reading the cases from row n on: (buffers, rows asked
-            for, a future of (code, rows read))."""
+            """Starts reading the cases from row n on: (groups by variable,
+            rows asked for, a future of (code, rows read))."""
             want = min(start + limit - n, step)
-            buffers = {i: into[slot][i] for i in grouped if isinstance(self.texts[i], Grouped)}
+            groups = (TextGroup * len(order))()
             at = [row.ctypes.data + n * 8 for row in self.numbers]
-            at += [buffers[i].ctypes.data if i in buffers else self.texts[i].ctypes.data + n * widths[i]
-                   for i in order[len(self.numeric):]]
-            return buffers, want, run(_columns_in, h, handles, at, want)
+            for k, i in enumerate(order[len(self.numeric):], len(self.numeric)):
+                held = self.texts[i]
+                if isinstance(held, Grouped):
+                    groups[k] = held.group(into[slot][i])
+                    at.append(held.codes.ctypes.data + n * 4)
+                else:
+                    at.append(held.ctypes.data + n * widths[i])
+            buffers = into[slot] if grouped else {}
+            if not reader:
+                return (groups, buffers), want, _done(_columns_in, h, handles, at, want, groups)
+            # The reader begins the call before this thread goes on: else it
+            # waits for the interpreter until this one next waits itself.
+            started = threading.Event()
+            future = reader.submit(_columns_in, h, handles, at, want, groups, started)
+            started.wait()
+            return (groups, buffers), want, future
 
         with concurrent.futures.ThreadPoolExecutor(1, "vexaio-read") \
                 if grouped and EXTRA_THREADS.get() else contextlib.nullcontext() as reader:
-            run = reader.submit if reader else _done
             pending, slot = issue(self.n, 0), 0
             while pending:
-                buffers, want, future = pending
+                (groups, buffers), want, future = pending
                 code, got = future.result()
-                pending = None
-                if not code and got == want and self.n + got < start + limit:
-                    slot ^= 1
-                    pending = issue(self.n + got, slot)
-                self._group(buffers, got)
+                # The next call goes on from the texts this one held.
+                self._grouped(order, groups, buffers, got)
                 self.n += got
+                pending = None
+                if not code and got == want and self.n < start + limit:
+                    slot ^= 1
+                    pending = issue(self.n, slot)
+                self._make(grouped)
                 if code and code != END_OF_DATA:
                     check(code, f"reading case {first + self.n - start + 1}")
         return self.n - start
 
-    def _group(self, buffers, got):
-        """Groups the texts that a read put into buffers, as rows self.n on.
-        A column whose texts are too many to group keeps them all from
-        then on."""
-        for i, texts in buffers.items():
-            held = self.texts[i]
-            if isinstance(held, Grouped):
-                if held.add(texts[:got], self.n):
-                    continue
-                self.texts[i] = _texts(len(held.codes), held.w)
-                self.texts[i][:self.n] = held.texts(self.n)
-            self.texts[i][self.n:self.n + got].view(np.uint8).reshape(-1, texts.shape[1])[:] = texts[:got]
+    def _make(self, grouped):
+        """Makes the objects of the rows read of the columns still grouped,
+        in rows of one array (fresh memory is dear on some machines) made
+        once the first cases have come: a read past the end makes none.
+        Without memory for the capacity's objects (a damaged case count,
+        say), they are made from the codes of the cases read at the end:
+        the cases read so far are never lost to the error."""
+        columns = [self.texts[i] for i in grouped if isinstance(self.texts[i], Grouped)]
+        if not self.n or not columns or self.unmade:
+            return
+        if columns[0].objects is None:
+            try:
+                rows = object_rows(len(columns), len(columns[0].codes))
+            except MemoryError:
+                self.unmade = True
+                return
+            for held, row in zip(columns, rows):
+                held.objects = row
+        for held in columns:
+            held.make(self.n)
+
+    def _grouped(self, order, groups, buffers, got):
+        """Takes the counts of texts of the groups of a call that read rows
+        self.n on. A column that fell back keeps all its texts from then on,
+        those of the call in its buffer."""
+        for k, i in enumerate(order):
+            held = self.texts.get(i)
+            if not isinstance(held, Grouped) or not groups[k].texts:
+                continue
+            if groups[k].count >= 0:
+                held.count = groups[k].count
+                continue
+            self.texts[i] = _texts(len(held.codes), held.w)
+            self.texts[i][:self.n] = held.texts(self.n)
+            self.texts[i][self.n:self.n + got].view(np.uint8).reshape(-1, held.w)[:] = buffers[i][:got]
 
     @classmethod
     def of(cls, raw, layout, chosen):
@@ -466,6 +509,10 @@ def string_columns(raw, layout, factorize=factorize_numpy, only=None):
     block = 4096 if block_bytes is None else max(512, min(4096, block_bytes // 8))
     for i, column in zip(strings, out):
         values = raw.texts[i]
+        if isinstance(values, Grouped) and values.objects is not None:
+            values.make(n)
+            columns[i] = values.objects[:n]
+            continue
         if isinstance(values, Grouped):
             codes, unique = values.codes[:n], values.distinct.view(f"S{values.w}").reshape(-1)
         else:
