@@ -90,8 +90,9 @@ def ns_of_seconds(seconds, epoch=EPOCH_SECONDS):
 
 
 def datetimes(seconds, name):
-    """datetime64[ns] of date values, or None (with a warning) when one lies
-    beyond what datetime64[ns] can hold."""
+    """datetime64[ns] of date values made in their own memory (the values
+    are taken over), or None (with a warning) when one lies beyond what
+    datetime64[ns] can hold."""
     # The earliest and latest pass over NaN (all NaN: NaN, which is no date).
     low, high = ((np.fmin.reduce(seconds), np.fmax.reduce(seconds)) if len(seconds)
                  else (EPOCH_SECONDS, EPOCH_SECONDS))
@@ -99,7 +100,75 @@ def datetimes(seconds, name):
         warnings.warn(f"vexaio: {name} holds dates outside 1678-2261; kept as seconds since 1582",
                       stacklevel=4)
         return None
-    return ns_of_seconds(seconds).view("datetime64[ns]")
+    return _ns_in_place(seconds, EPOCH_SECONDS).view("datetime64[ns]")
+
+
+# Values converted at a time: their temporaries stay in the cache, and the
+# results go into memory already in use, not fresh pages (dear on some
+# machines).
+BLOCK = 1 << 15
+
+
+def _ns_in_place(seconds, epoch):
+    """ns_of_seconds of float64 values, written over them a block at a time
+    (each value's time depends on it alone); their int64 view."""
+    if not (isinstance(seconds, np.ndarray) and seconds.dtype == np.float64):
+        return ns_of_seconds(seconds, epoch)
+    out = seconds.view(np.int64)
+    for a in range(0, len(seconds), BLOCK):
+        out[a:a + BLOCK] = ns_of_seconds(seconds[a:a + BLOCK], epoch)
+    return out
+
+
+def _integers_in_place(pd, values, text):
+    """The float64 values as the 64-bit integers of the dtype text, written
+    over them a block at a time: an IntegerArray when the dtype is nullable
+    or NaN stands among them, else an ndarray. None, the values as they
+    were, when one is no integer of the dtype (a fraction, beyond its
+    range): each block converted so far is turned back, exactly, as its
+    integers each equal the double they came from."""
+    ints, nan = values.view(text.lower()), None
+    done = 0
+    for a in range(0, len(values), BLOCK):
+        part = values[a:a + BLOCK]
+        with np.errstate(invalid="ignore"):
+            numbers = part.astype(ints.dtype)
+        exact = numbers == part
+        if not exact.all():
+            if nan is None:
+                nan = np.zeros(len(values), bool)
+            gaps = np.isnan(part, out=nan[a:a + BLOCK])
+            if not np.logical_or(exact, gaps, out=exact).all():
+                for b in range(0, done, BLOCK):
+                    values[b:min(b + BLOCK, done)] = ints[b:min(b + BLOCK, done)].astype(np.float64)
+                if nan is not None:
+                    values[:done][nan[:done]] = np.nan
+                return None
+        ints[a:a + BLOCK] = numbers
+        done = a + len(part)
+    if nan is None and text[0] in "iu":
+        return ints
+    return pd.arrays.IntegerArray(ints, np.zeros(len(values), bool) if nan is None else nan)
+
+
+def _booleans(pd, values, text):
+    """The float64 values, each 0, 1 or NaN, as bool (or boolean, where NaN
+    stands among them or the dtype text asks for it), a block at a time;
+    None when another value stands among them."""
+    out, nan = np.empty(len(values), bool), None
+    for a in range(0, len(values), BLOCK):
+        part = values[a:a + BLOCK]
+        np.equal(part, 1.0, out=out[a:a + BLOCK])
+        if not (out[a:a + BLOCK] | (part == 0.0)).all():
+            gaps = np.isnan(part)
+            if not (out[a:a + BLOCK] | (part == 0.0) | gaps).all():
+                return None
+            if nan is None:
+                nan = np.zeros(len(values), bool)
+            nan[a:a + BLOCK] = gaps
+    if text == "bool" and nan is None:
+        return out
+    return pd.arrays.BooleanArray(out, np.zeros(len(values), bool) if nan is None else nan)
 
 
 def check_integers(values, name, index, big_integers, present=None):
@@ -148,7 +217,8 @@ def _nullable_of(dtype_text):
 def restore(pd, values, v, labels):
     """The column of values (as the file's types give them) in the dtype
     that the variable records, where the values still fit it; the values
-    unchanged otherwise."""
+    unchanged otherwise. 64-bit integers and durations are made in the
+    memory of float64 values, which are taken over."""
     text = v.attributes.get(DTYPE_ATTR)
     if not text:
         return values
@@ -175,7 +245,10 @@ def restore(pd, values, v, labels):
         if not (isinstance(values, np.ndarray) and values.dtype == np.float64):
             return values
         if text.startswith("timedelta64"):
-            return ns_of_seconds(values, epoch=0).view("timedelta64[ns]")
+            return _ns_in_place(values, 0).view("timedelta64[ns]")
+        if text.lower() in ("int64", "uint64"):
+            numbers = _integers_in_place(pd, values, text)
+            return values if numbers is None else numbers
         if text.startswith(("int", "uint", "Int", "UInt")):
             # A value the dtype cannot hold (a fraction, NaN, beyond its
             # range) does not come back as itself.
@@ -189,14 +262,9 @@ def restore(pd, values, v, labels):
                 return values
             numbers[nan] = 0
             return pd.arrays.IntegerArray(numbers, nan)
-        nan = np.isnan(values)
         if text in ("bool", "boolean"):
-            filled = np.where(nan, 0.0, values) if nan.any() else values
-            if ((filled != 0.0) & (filled != 1.0)).any():
-                return values
-            if text == "bool" and not nan.any():
-                return filled.astype(bool)
-            return pd.arrays.BooleanArray(filled.astype(bool), nan)
+            flags = _booleans(pd, values, text)
+            return values if flags is None else flags
         if text in ("float32", "Float32", "Float64"):
             return values.astype(np.float32) if text == "float32" else pd.array(values, dtype=text)
     except (TypeError, ValueError, OverflowError) as e:

@@ -246,6 +246,38 @@ def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, u
 
 
 
+def test_dtypes_made_block_by_block_are_those_of_the_whole_column(tmp_path, monkeypatch):
+    # Blocks of 4 values: NaT, NA and fractions each in one block only.
+    monkeypatch.setattr(vexaio._dtypes, "BLOCK", 4)
+    n, path = 14, tmp_path / "blocks.vexa"
+    late = np.arange(n) >= 9
+    df = pd.DataFrame({
+        "day": pd.to_datetime(np.arange(n) * 86400, unit="s").where((np.arange(n) < 4) | (np.arange(n) > 7)),
+        "when": pd.to_datetime(np.arange(n) * 10**9 + late * 123_000_000),
+        "spell": pd.to_timedelta(np.arange(n) - 5, unit="s") + pd.to_timedelta(late * 250, unit="ms"),
+        "count": np.arange(n) * 3 - 20,
+        "huge": np.arange(n, dtype=np.uint64) + np.uint64(2**40),
+        "some": pd.array(np.where(late, None, np.arange(n)), dtype="Int64"),
+        "flag": np.arange(n) % 3 == 0,
+        "maybe": pd.array(np.where(late, None, np.arange(n) % 2 == 0), dtype="boolean"),
+    })
+    vexaio.write_dataframe(df, path)
+    pd.testing.assert_frame_equal(vexaio.read_dataframe(path), df)
+    # Values a recorded dtype cannot hold, in a late block only: the whole
+    # column comes back as the file's numbers, NaN where it was; NaN alone
+    # makes an integer column nullable.
+    d = vexaio.read_dictionary(path)
+    numbers = np.where(np.arange(n) == 1, np.nan, np.arange(n, dtype=np.float64))
+    for name, bad, dtype in [("count", 0.5, "float64"), ("huge", -1.0, "float64"), ("some", 2.5, "float64"),
+                             ("flag", 2.0, "float64"), ("maybe", -1.0, "float64"), ("count", np.nan, "Int64")]:
+        values = numbers.copy() if name in ("some", "maybe") else np.arange(n, dtype=np.float64) % 2
+        values[n - 1] = bad
+        vexaio.write(path, vexaio.Dictionary([v for v in d.variables if v.name == name]), {name: values})
+        back = vexaio.read_dataframe(path)[name]
+        assert back.dtype == dtype, name
+        assert np.array_equal(back.to_numpy(np.float64, na_value=np.nan), values, equal_nan=True), name
+
+
 def test_a_read_cut_short_names_the_first_case_missing_and_leaves_no_thread(tmp_path, monkeypatch):
     # Blocks of 512 cases, the next read by a thread while the last is grouped.
     n, path = 20000, tmp_path / "cut.vexa"
