@@ -497,6 +497,12 @@ def string_columns(raw, layout, factorize=factorize_numpy, only=None):
         raw = Columns.of(raw, layout, strings)
     columns, n = {}, raw.n
     strings = [i for i, _ in raw.strings if only is None or i in only]
+    for i in strings:
+        values = raw.texts[i]
+        if isinstance(values, Grouped) and values.objects is not None:
+            values.make(n)
+            columns[i] = values.objects[:n]
+    strings = [i for i in strings if i not in columns]
     if not strings:
         return columns
     # The columns are the rows of one array, as fresh memory is dear on
@@ -509,10 +515,6 @@ def string_columns(raw, layout, factorize=factorize_numpy, only=None):
     block = 4096 if block_bytes is None else max(512, min(4096, block_bytes // 8))
     for i, column in zip(strings, out):
         values = raw.texts[i]
-        if isinstance(values, Grouped) and values.objects is not None:
-            values.make(n)
-            columns[i] = values.objects[:n]
-            continue
         if isinstance(values, Grouped):
             codes, unique = values.codes[:n], values.distinct.view(f"S{values.w}").reshape(-1)
         else:

@@ -260,9 +260,15 @@ def test_dtypes_made_block_by_block_are_those_of_the_whole_column(tmp_path, monk
         "some": pd.array(np.where(late, None, np.arange(n)), dtype="Int64"),
         "flag": np.arange(n) % 3 == 0,
         "maybe": pd.array(np.where(late, None, np.arange(n) % 2 == 0), dtype="boolean"),
+        "town": np.array(["Bâle", "Bern"], dtype=object)[np.arange(n) % 2],
     })
     vexaio.write_dataframe(df, path)
+    # The objects of texts made as they are read take no room besides.
+    made, rooms = vexaio._cases.object_rows, []
+    monkeypatch.setattr(vexaio._cases, "GROUP_ROWS", 1)
+    monkeypatch.setattr(vexaio._cases, "object_rows", lambda *a: rooms.append(a) or made(*a))
     pd.testing.assert_frame_equal(vexaio.read_dataframe(path), df)
+    assert rooms == [(1, n)]
     # Values a recorded dtype cannot hold, in a late block only: the whole
     # column comes back as the file's numbers, NaN where it was; NaN alone
     # makes an integer column nullable.
