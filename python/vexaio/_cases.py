@@ -328,6 +328,8 @@ class Columns:
     def __init__(self, layout, chosen, capacity):
         chosen = set(chosen)
         self.layout, self.n, self.unmade = layout, 0, False
+        # What converts a row of numbers as its cases are read, by variable.
+        self.converters = {}
         self.strings = [s for s in layout.strings if s[0] in chosen]
         texts = {i for i, _ in self.strings}
         self.numeric = [i for i in range(len(layout.offsets)) if i in chosen and i not in texts]
@@ -402,6 +404,7 @@ class Columns:
                     slot ^= 1
                     pending = issue(self.n, slot)
                 self._make(grouped)
+                self._convert(self.n - got, self.n)
                 if code and code != END_OF_DATA:
                     check(code, f"reading case {first + self.n - start + 1}")
         return self.n - start
@@ -426,6 +429,23 @@ class Columns:
                 held.objects = row
         for held in columns:
             held.make(self.n)
+
+    def convert_as_read(self, make):
+        """Has the numbers of each variable that make(number, row) gives a
+        converter for converted as they are read (into its row)."""
+        for i, row in zip(self.numeric, self.numbers):
+            c = make(i, row)
+            if c is not None:
+                self.converters[i] = c
+
+    def _convert(self, a, b):
+        for i, c in list(self.converters.items()):
+            if not c.convert(a, b):
+                del self.converters[i]
+
+    def converted(self):
+        """The columns converted as they were read, by variable number."""
+        return {i: c.result(self.n) for i, c in self.converters.items()}
 
     def _grouped(self, order, groups, buffers, got):
         """Takes the counts of texts of the groups of a call that read rows
@@ -473,6 +493,10 @@ class Columns:
     @classmethod
     def concatenate(cls, parts):
         out = cls(parts[0].layout, set(parts[0].numeric) | {i for i, _ in parts[0].strings}, 0)
+        for p in parts:  # the numbers as they were read
+            for c in p.converters.values():
+                c.revert()
+            p.converters = {}
         out.numbers = np.concatenate([p.trim().numbers for p in parts], axis=1)
         out.texts = {i: np.concatenate([p.texts[i].texts(p.n) if isinstance(p.texts[i], Grouped)
                                         else p.texts[i] for p in parts]) for i in out.texts}

@@ -93,14 +93,12 @@ def datetimes(seconds, name):
     """datetime64[ns] of date values made in their own memory (the values
     are taken over), or None (with a warning) when one lies beyond what
     datetime64[ns] can hold."""
-    # The earliest and latest pass over NaN (all NaN: NaN, which is no date).
-    low, high = ((np.fmin.reduce(seconds), np.fmax.reduce(seconds)) if len(seconds)
-                 else (EPOCH_SECONDS, EPOCH_SECONDS))
-    if max(abs(low - EPOCH_SECONDS), abs(high - EPOCH_SECONDS)) > _NS_LIMIT_SECONDS:
+    dates = Dates(seconds)
+    if not dates.convert(0, len(seconds)):
         warnings.warn(f"vexaio: {name} holds dates outside 1678-2261; kept as seconds since 1582",
                       stacklevel=4)
         return None
-    return _ns_in_place(seconds, EPOCH_SECONDS).view("datetime64[ns]")
+    return dates.result(len(seconds))
 
 
 # Values converted at a time: their temporaries stay in the cache, and the
@@ -109,66 +107,141 @@ def datetimes(seconds, name):
 BLOCK = 1 << 15
 
 
+def _blocks(a, b):
+    return ((c, min(c + BLOCK, b)) for c in range(a, b, BLOCK))
+
+
+class Dates:
+    """Converts float64 date values to datetime64[ns] over them, rows a to b
+    at a time (convert), each value's time depending on it alone. A date
+    beyond what datetime64[ns] holds turns the rows converted back: exactly,
+    as each double of such a date is the one nearest to its time."""
+
+    def __init__(self, values):
+        self.values, self.ns, self.done = values, values.view(np.int64), 0
+
+    def convert(self, a, b):
+        """Converts rows a to b (those before are converted); False, with
+        every row back as it was, when a date lies out of range."""
+        for c, d in _blocks(a, b):
+            part = self.values[c:d]
+            # The earliest and latest pass over NaN (all NaN: NaN, no date).
+            low, high = (np.fmin.reduce(part), np.fmax.reduce(part)) if d > c else (0, 0)
+            if max(abs(low - EPOCH_SECONDS), abs(high - EPOCH_SECONDS)) > _NS_LIMIT_SECONDS:
+                self.revert()
+                return False
+            self.ns[c:d] = ns_of_seconds(part)
+            self.done = d
+        return True
+
+    def revert(self):
+        for c, d in _blocks(0, self.done):
+            self.values[c:d] = seconds_of_ns(self.ns[c:d])
+        self.done = 0
+
+    def result(self, n):
+        return self.ns[:n].view("datetime64[ns]")
+
+
+class Integers:
+    """Converts float64 values to the 64-bit integers of a dtype text over
+    them, rows a to b at a time: an IntegerArray when the dtype is nullable
+    or NaN stands among them, else an ndarray. A value that is no integer of
+    the dtype (a fraction, beyond its range) turns the rows converted back:
+    exactly, as their integers each equal the double they came from."""
+
+    def __init__(self, pd, values, text):
+        self.pd, self.values, self.text = pd, values, text
+        self.ints, self.nan, self.done = values.view(text.lower()), None, 0
+
+    def convert(self, a, b):
+        for c, d in _blocks(a, b):
+            part = self.values[c:d]
+            with np.errstate(invalid="ignore"):
+                numbers = part.astype(self.ints.dtype)
+            exact = numbers == part
+            if not exact.all():
+                if self.nan is None:
+                    self.nan = np.zeros(len(self.values), bool)
+                gaps = np.isnan(part, out=self.nan[c:d])
+                if not np.logical_or(exact, gaps, out=exact).all():
+                    self.revert()
+                    return False
+            self.ints[c:d] = numbers
+            self.done = d
+        return True
+
+    def revert(self):
+        for c, d in _blocks(0, self.done):
+            self.values[c:d] = self.ints[c:d].astype(np.float64)
+        if self.nan is not None:
+            self.values[:self.done][self.nan[:self.done]] = np.nan
+        self.done = 0
+
+    def result(self, n):
+        if self.nan is None and self.text[0] in "iu":
+            return self.ints[:n]
+        return self.pd.arrays.IntegerArray(self.ints[:n], np.zeros(n, bool) if self.nan is None
+                                           else self.nan[:n])
+
+
+class Booleans:
+    """Converts float64 values, each 0, 1 or NaN, to bool (boolean, where
+    NaN stands among them or the dtype text asks for it), rows a to b at a
+    time, leaving the values as they are."""
+
+    def __init__(self, pd, values, text):
+        self.pd, self.values, self.text = pd, values, text
+        self.out, self.nan = np.empty(len(values), bool), None
+
+    def convert(self, a, b):
+        """False when another value stands among rows a to b."""
+        for c, d in _blocks(a, b):
+            part, out = self.values[c:d], self.out[c:d]
+            np.equal(part, 1.0, out=out)
+            if not (out | (part == 0.0)).all():
+                gaps = np.isnan(part)
+                if not (out | (part == 0.0) | gaps).all():
+                    return False
+                if self.nan is None:
+                    self.nan = np.zeros(len(self.values), bool)
+                self.nan[c:d] = gaps
+        return True
+
+    def revert(self):
+        pass
+
+    def result(self, n):
+        if self.text == "bool" and self.nan is None:
+            return self.out[:n]
+        return self.pd.arrays.BooleanArray(self.out[:n], np.zeros(n, bool) if self.nan is None
+                                           else self.nan[:n])
+
+
+def converter(pd, values, v, dates):
+    """What converts a numeric variable's float64 values (rows of memory of
+    their own, which it takes over) as they are read, when read_dataframe
+    makes them no more than a dtype that the values alone decide: dates,
+    64-bit integers, bools. None for others."""
+    text = v.attributes.get(DTYPE_ATTR)
+    if v.is_string or v.missing_values or v.missing_range is not None or v.value_labels:
+        return None
+    if v.is_date:
+        return Dates(values) if dates and not text else None
+    if text in ("int64", "uint64", "Int64", "UInt64"):
+        return Integers(pd, values, text)
+    return Booleans(pd, values, text) if text in ("bool", "boolean") else None
+
+
 def _ns_in_place(seconds, epoch):
     """ns_of_seconds of float64 values, written over them a block at a time
     (each value's time depends on it alone); their int64 view."""
     if not (isinstance(seconds, np.ndarray) and seconds.dtype == np.float64):
         return ns_of_seconds(seconds, epoch)
     out = seconds.view(np.int64)
-    for a in range(0, len(seconds), BLOCK):
-        out[a:a + BLOCK] = ns_of_seconds(seconds[a:a + BLOCK], epoch)
+    for a, b in _blocks(0, len(seconds)):
+        out[a:b] = ns_of_seconds(seconds[a:b], epoch)
     return out
-
-
-def _integers_in_place(pd, values, text):
-    """The float64 values as the 64-bit integers of the dtype text, written
-    over them a block at a time: an IntegerArray when the dtype is nullable
-    or NaN stands among them, else an ndarray. None, the values as they
-    were, when one is no integer of the dtype (a fraction, beyond its
-    range): each block converted so far is turned back, exactly, as its
-    integers each equal the double they came from."""
-    ints, nan = values.view(text.lower()), None
-    done = 0
-    for a in range(0, len(values), BLOCK):
-        part = values[a:a + BLOCK]
-        with np.errstate(invalid="ignore"):
-            numbers = part.astype(ints.dtype)
-        exact = numbers == part
-        if not exact.all():
-            if nan is None:
-                nan = np.zeros(len(values), bool)
-            gaps = np.isnan(part, out=nan[a:a + BLOCK])
-            if not np.logical_or(exact, gaps, out=exact).all():
-                for b in range(0, done, BLOCK):
-                    values[b:min(b + BLOCK, done)] = ints[b:min(b + BLOCK, done)].astype(np.float64)
-                if nan is not None:
-                    values[:done][nan[:done]] = np.nan
-                return None
-        ints[a:a + BLOCK] = numbers
-        done = a + len(part)
-    if nan is None and text[0] in "iu":
-        return ints
-    return pd.arrays.IntegerArray(ints, np.zeros(len(values), bool) if nan is None else nan)
-
-
-def _booleans(pd, values, text):
-    """The float64 values, each 0, 1 or NaN, as bool (or boolean, where NaN
-    stands among them or the dtype text asks for it), a block at a time;
-    None when another value stands among them."""
-    out, nan = np.empty(len(values), bool), None
-    for a in range(0, len(values), BLOCK):
-        part = values[a:a + BLOCK]
-        np.equal(part, 1.0, out=out[a:a + BLOCK])
-        if not (out[a:a + BLOCK] | (part == 0.0)).all():
-            gaps = np.isnan(part)
-            if not (out[a:a + BLOCK] | (part == 0.0) | gaps).all():
-                return None
-            if nan is None:
-                nan = np.zeros(len(values), bool)
-            nan[a:a + BLOCK] = gaps
-    if text == "bool" and nan is None:
-        return out
-    return pd.arrays.BooleanArray(out, np.zeros(len(values), bool) if nan is None else nan)
 
 
 def check_integers(values, name, index, big_integers, present=None):
@@ -246,9 +319,10 @@ def restore(pd, values, v, labels):
             return values
         if text.startswith("timedelta64"):
             return _ns_in_place(values, 0).view("timedelta64[ns]")
-        if text.lower() in ("int64", "uint64"):
-            numbers = _integers_in_place(pd, values, text)
-            return values if numbers is None else numbers
+        if text.lower() in ("int64", "uint64", "bool", "boolean"):
+            make = Integers if text[-2:] == "64" else Booleans
+            numbers = make(pd, values, text)
+            return numbers.result(len(values)) if numbers.convert(0, len(values)) else values
         if text.startswith(("int", "uint", "Int", "UInt")):
             # A value the dtype cannot hold (a fraction, NaN, beyond its
             # range) does not come back as itself.
@@ -262,9 +336,6 @@ def restore(pd, values, v, labels):
                 return values
             numbers[nan] = 0
             return pd.arrays.IntegerArray(numbers, nan)
-        if text in ("bool", "boolean"):
-            flags = _booleans(pd, values, text)
-            return values if flags is None else flags
         if text in ("float32", "Float32", "Float64"):
             return values.astype(np.float32) if text == "float32" else pd.array(values, dtype=text)
     except (TypeError, ValueError, OverflowError) as e:

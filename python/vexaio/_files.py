@@ -66,10 +66,13 @@ class _Reader:
         self.read += n
         return raw[:n]
 
-    def columns(self, limit, chosen):
+    def columns(self, limit, chosen, convert=None):
         """The next cases, at most `limit`, as the Columns of the variables
-        numbered in `chosen`, which the library delivers column by column."""
+        numbered in `chosen`, which the library delivers column by column;
+        with `convert`, numbers converted as they come (Columns.convert_as_read)."""
         out = _cases.Columns(self.layout, chosen, limit)
+        if convert is not None:
+            out.convert_as_read(convert)
         out.read(self.handle, limit, self.read)
         self.read += out.n
         return out.trim()
@@ -89,7 +92,7 @@ class _Reader:
         check(lib.vexaGetCasePosition(self.handle, ctypes.byref(at)), "finding a case's position")
         return at.value
 
-    def all_rows(self, chosen=None):
+    def all_rows(self, chosen=None, convert=None):
         """The remaining cases, as an (n, case_size) byte array, or as the
         Columns of the variables numbered in `chosen`. The header's case
         count sizes the first read unless no memory can hold that many (a
@@ -97,7 +100,7 @@ class _Reader:
         parts, limit = [], self.dictionary.case_count or CHUNK_ROWS
         while True:
             try:
-                parts.append(self.rows(limit) if chosen is None else self.columns(limit, chosen))
+                parts.append(self.rows(limit) if chosen is None else self.columns(limit, chosen, convert))
             except MemoryError:
                 if limit == CHUNK_ROWS:
                     raise

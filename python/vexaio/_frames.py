@@ -14,7 +14,7 @@ import numpy as np
 
 from . import _cases
 from ._dictionary import without_sketches
-from ._dtypes import DTYPE_ATTR, INDEX_ATTR, datetimes, restore
+from ._dtypes import DTYPE_ATTR, INDEX_ATTR, converter, datetimes, restore
 from ._files import CHUNK_ROWS, _Reader, columns_of
 
 # The frame's attrs: the Dictionary the frame was read with, and per column a
@@ -218,7 +218,7 @@ def read_dataframe(path: PathLike, columns: Optional[Sequence[str]] = None, rows
     with _Reader(path, password, whole=columns is None) as r:
         chosen = _chosen(r, columns, index_col)
         start, stop = _case_range(rows, r.dictionary.case_count)
-        cases = _take(r, start, stop, chosen)
+        cases = _take(r, start, stop, chosen, _converter(r.dictionary, dates))
     return frame_of(cases, r.dictionary, r.layout, labels, dates, start, columns, index_col)
 
 
@@ -231,15 +231,22 @@ def _chosen(r, columns, index_col):
     return chosen
 
 
-def _take(r, start, stop, chosen):
+def _converter(d, dates):
+    """What makes the converters of the numbers that become columns of a
+    dtype of their own as they are read (Columns.convert_as_read)."""
+    pd = _pandas()
+    return lambda i, row: converter(pd, row, d.variables[i], dates)
+
+
+def _take(r, start, stop, chosen, convert=None):
     """The Columns of cases start to stop (None: to the end) of an open
     reader."""
     if start:
         r.seek(start)
     if stop is None:
-        return r.all_rows(chosen)
+        return r.all_rows(chosen, convert)
     if r.dictionary.case_count is not None:
-        return r.columns(stop - start, chosen)
+        return r.columns(stop - start, chosen, convert)
     parts = []
     while r.read < stop and (not parts or len(parts[-1])):
         parts.append(r.columns(min(CHUNK_ROWS, stop - r.read), chosen))
@@ -264,7 +271,8 @@ def _chunk_frames(r, stop, chunksize, labels, dates, columns, index_col, chosen)
     with r:
         while stop is None or r.read < stop:
             first = r.read
-            cases = r.columns(chunksize if stop is None else min(chunksize, stop - first), chosen)
+            cases = r.columns(chunksize if stop is None else min(chunksize, stop - first), chosen,
+                              _converter(r.dictionary, dates))
             if len(cases) == 0:
                 return
             yield frame_of(cases, r.dictionary, r.layout, labels, dates, first, columns, index_col)
@@ -285,13 +293,19 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
     missing = {}
 
     values_of = {}
+    # The columns converted as they were read.
+    early = ({d.variables[i].name: c for i, c in raw.converted().items()}
+             if isinstance(raw, _cases.Columns) else {})
 
     def convert(names):
         """The columns of these names as the frame has them."""
         values_of.update(columns_of(raw, d, layout, lambda keys: _factorize_pandas(pd, keys),
-                                    set(names), copy=columns is not None))
+                                    set(names) - set(early), copy=columns is not None))
         out = {}
         for name in names:
+            if name in early:
+                out[name] = early[name]
+                continue
             v, values = variables[name], values_of[name]
             if v.missing_values or v.missing_range is not None:
                 mask = _user_missing(values, v)
@@ -309,7 +323,7 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
         return out
 
     texts = [n for n in wanted if variables[n].is_string]
-    numbers = [n for n in wanted if not variables[n].is_string]
+    numbers = [n for n in wanted if not variables[n].is_string and n not in early]
     if numbers and len(raw) >= PARALLEL_ROWS and len(texts) + len(numbers) > 1 \
             and _cases.EXTRA_THREADS.get():
         # A second thread converts numbers (NumPy lets go of the interpreter
@@ -324,14 +338,15 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
                 done.update(convert([name]))
             return done
 
-        with concurrent.futures.ThreadPoolExecutor(1, "vexaio-convert") as converter:
-            # The converter takes its first column before this thread goes
-            # on: else it waits for the interpreter until this one waits.
-            pending = converter.submit(convert_left)
+        with concurrent.futures.ThreadPoolExecutor(1, "vexaio-convert") as helper:
+            # The helper takes its first column before this thread goes on:
+            # else it waits for the interpreter until this one waits.
+            pending = helper.submit(convert_left)
             started.wait()
             out = convert(texts) if texts else {}
             out.update(convert_left())
             out.update(pending.result())
+        out.update(early)
     else:
         out = convert(wanted)
     # Without copying, each numeric column stays a row of the array of numbers.
@@ -357,7 +372,7 @@ def _block_of(raw, d, out, values_of, names):
     if not isinstance(raw, _cases.Columns):
         return None, []
     number = {v.name: i for i, v in enumerate(d.variables)}
-    kept = [n for n in names if out[n] is values_of[n]]
+    kept = [n for n in names if out[n] is values_of.get(n)]
     rows = [raw.row_of[number[n]] for n in kept]
     if len(rows) < 2 or rows != list(range(rows[0], rows[0] + len(rows))):
         return None, []

@@ -246,7 +246,7 @@ def test_blocks_threads_and_shared_texts_change_nothing(tmp_path, monkeypatch, u
 
 
 
-def test_dtypes_made_block_by_block_are_those_of_the_whole_column(tmp_path, monkeypatch):
+def test_dtypes_made_block_by_block_are_those_of_the_whole_column(tmp_path, monkeypatch, uncounted):
     # Blocks of 4 values: NaT, NA and fractions each in one block only.
     monkeypatch.setattr(vexaio._dtypes, "BLOCK", 4)
     n, path = 14, tmp_path / "blocks.vexa"
@@ -263,26 +263,36 @@ def test_dtypes_made_block_by_block_are_those_of_the_whole_column(tmp_path, monk
         "town": np.array(["Bâle", "Bern"], dtype=object)[np.arange(n) % 2],
     })
     vexaio.write_dataframe(df, path)
+    # Converted as they are read, 5 cases a call; in parts of 6 cases
+    # joined when the file does not count its cases.
+    monkeypatch.setattr(vexaio._cases, "CALL_ROWS", 5)
+    pd.testing.assert_frame_equal(vexaio.read_dataframe(path), df)
+    pd.testing.assert_frame_equal(pd.concat(vexaio.read_dataframe(path, chunksize=6)), df)
     # The objects of texts made as they are read take no room besides.
     made, rooms = vexaio._cases.object_rows, []
     monkeypatch.setattr(vexaio._cases, "GROUP_ROWS", 1)
     monkeypatch.setattr(vexaio._cases, "object_rows", lambda *a: rooms.append(a) or made(*a))
     pd.testing.assert_frame_equal(vexaio.read_dataframe(path), df)
     assert rooms == [(1, n)]
+    monkeypatch.setattr(vexaio._files, "CHUNK_ROWS", 6)
+    uncounted(path)
+    pd.testing.assert_frame_equal(vexaio.read_dataframe(path), df)
     # Values a recorded dtype cannot hold, in a late block only: the whole
     # column comes back as the file's numbers, NaN where it was; NaN alone
     # makes an integer column nullable.
     d = vexaio.read_dictionary(path)
     numbers = np.where(np.arange(n) == 1, np.nan, np.arange(n, dtype=np.float64))
     for name, bad, dtype in [("count", 0.5, "float64"), ("huge", -1.0, "float64"), ("some", 2.5, "float64"),
-                             ("flag", 2.0, "float64"), ("maybe", -1.0, "float64"), ("count", np.nan, "Int64")]:
+                             ("flag", 2.0, "float64"), ("maybe", -1.0, "float64"), ("count", np.nan, "Int64"),
+                             ("day", 0.0, "float64")]:
         values = numbers.copy() if name in ("some", "maybe") else np.arange(n, dtype=np.float64) % 2
+        values += 12219379200 if name == "day" else 0
         values[n - 1] = bad
         vexaio.write(path, vexaio.Dictionary([v for v in d.variables if v.name == name]), {name: values})
-        back = vexaio.read_dataframe(path)[name]
+        with pytest.warns(UserWarning, match="outside") if name == "day" else contextlib.nullcontext():
+            back = vexaio.read_dataframe(path)[name]
         assert back.dtype == dtype, name
         assert np.array_equal(back.to_numpy(np.float64, na_value=np.nan), values, equal_nan=True), name
-
 
 def test_a_read_cut_short_names_the_first_case_missing_and_leaves_no_thread(tmp_path, monkeypatch):
     # Blocks of 512 cases, the next read by a thread while the last is grouped.
