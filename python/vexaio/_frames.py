@@ -349,9 +349,11 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
         out.update(early)
     else:
         out = convert(wanted)
-    # Without copying, each numeric column stays a row of the array of numbers.
+    # Without copying, each numeric column stays a row of the array of numbers,
+    # neighbours of one dtype in one block.
     row_labels = pd.RangeIndex(first, first + len(raw))
-    df = _frame(pd, out, wanted, row_labels, *_block_of(raw, d, out, values_of, numbers))
+    df = _frame(pd, out, wanted, row_labels,
+                _blocks_of(raw, d, out, [n for n in wanted if not variables[n].is_string]))
     if index:
         df = df.set_index(index, drop=True)
         df = df[names] if list(df.columns) != names else df
@@ -365,34 +367,43 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
     return df
 
 
-def _block_of(raw, d, out, values_of, names):
-    """The numbers that are columns of the frame as they were read, as one
-    (columns, rows) array and their names, when they are neighbouring rows
-    of the Columns' numbers in the frame's order; else (None, [])."""
+def _blocks_of(raw, d, out, names):
+    """The runs of neighbouring rows of the Columns' numbers that are
+    columns of the frame, in the frame's order, as they were read or made
+    of one dtype in their memory: each as one (columns, rows) array and
+    its names."""
     if not isinstance(raw, _cases.Columns):
-        return None, []
+        return []
     number = {v.name: i for i, v in enumerate(d.variables)}
-    kept = [n for n in names if out[n] is values_of.get(n)]
-    rows = [raw.row_of[number[n]] for n in kept]
-    if len(rows) < 2 or rows != list(range(rows[0], rows[0] + len(rows))):
-        return None, []
-    return raw.numbers[rows[0]:rows[0] + len(rows)], kept
+    runs = []  # [dtype, first row, names]
+    for name in names:
+        values, row = out[name], raw.row_of[number[name]]
+        if not (isinstance(values, np.ndarray) and values.dtype.itemsize == 8 and values.strides == (8,)
+                and values.ctypes.data == raw.numbers[row].ctypes.data):
+            continue
+        if runs and runs[-1][0] == values.dtype and runs[-1][1] + len(runs[-1][2]) == row:
+            runs[-1][2].append(name)
+        else:
+            runs.append([values.dtype, row, [name]])
+    return [(raw.numbers[row:row + len(kept)].view(dtype), kept) for dtype, row, kept in runs
+            if len(kept) > 1]
 
 
-def _frame(pd, out, wanted, index, block=None, in_block=()):
-    """The DataFrame of the columns `out` in the order `wanted`. The columns
-    named in_block, in this order, are the rows of the array `block`, which
-    becomes one of pandas' blocks as it is: else pandas copies them into one
-    before the first filter or selection of rows (twice the memory for a
-    while). That takes pandas' own block manager; where another version of
-    pandas does not offer it as this one does, each column is a block of its
-    own."""
-    if block is not None:
+def _frame(pd, out, wanted, index, runs=()):
+    """The DataFrame of the columns `out` in the order `wanted`. Each of
+    `runs`, an array and the names of its rows' columns in this order,
+    becomes one of pandas' blocks as it is: else pandas copies its columns
+    into one before the first filter or selection of rows (twice the memory
+    for a while). That takes pandas' own block manager; where another
+    version of pandas does not offer it as this one does, each column is a
+    block of its own."""
+    if runs:
         try:
             from pandas.core.internals import BlockManager, api
             at = {name: i for i, name in enumerate(wanted)}
-            own = set(in_block)
-            blocks = [api.make_block(block, placement=[at[n] for n in in_block], ndim=2)]
+            own = {n for _, names in runs for n in names}
+            blocks = [api.make_block(block, placement=[at[n] for n in names], ndim=2)
+                      for block, names in runs]
             blocks += [api.make_block(out[n].reshape(1, -1) if isinstance(out[n], np.ndarray) else out[n],
                                       placement=[at[n]], ndim=2) for n in wanted if n not in own]
             manager = BlockManager(blocks, [pd.Index(wanted), index])

@@ -266,7 +266,9 @@ def test_dtypes_made_block_by_block_are_those_of_the_whole_column(tmp_path, monk
     # Converted as they are read, 5 cases a call; in parts of 6 cases
     # joined when the file does not count its cases.
     monkeypatch.setattr(vexaio._cases, "CALL_ROWS", 5)
-    pd.testing.assert_frame_equal(vexaio.read_dataframe(path), df)
+    back = vexaio.read_dataframe(path)
+    pd.testing.assert_frame_equal(back, df)
+    assert back._mgr.nblocks == 8  # "day" and "when" rows of one block
     pd.testing.assert_frame_equal(pd.concat(vexaio.read_dataframe(path, chunksize=6)), df)
     # The objects of texts made as they are read take no room besides.
     made, rooms = vexaio._cases.object_rows, []
