@@ -126,7 +126,7 @@ class Dates:
         for c, d in _blocks(a, b):
             part = self.values[c:d]
             # The earliest and latest pass over NaN (all NaN: NaN, no date).
-            low, high = (np.fmin.reduce(part), np.fmax.reduce(part)) if d > c else (0, 0)
+            low, high = np.fmin.reduce(part), np.fmax.reduce(part)
             if max(abs(low - EPOCH_SECONDS), abs(high - EPOCH_SECONDS)) > _NS_LIMIT_SECONDS:
                 self.revert()
                 return False

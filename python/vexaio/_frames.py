@@ -6,7 +6,6 @@ the dictionary of a read kept in the frame's attrs so that writing the frame
 back keeps it. pandas is imported on first use."""
 import concurrent.futures
 import os
-import threading
 import warnings
 from typing import TYPE_CHECKING, Iterator, Optional, Sequence, Union
 
@@ -329,20 +328,16 @@ def frame_of(raw, d, layout, labels=None, dates=True, first=0, columns=None, ind
         # A second thread converts numbers (NumPy lets go of the interpreter
         # in its loops) while this one makes the texts, and then helps it:
         # both take the next number column from one iterator.
-        left, started = iter(numbers), threading.Event()
+        left = iter(numbers)
 
         def convert_left():
-            started.set()
             done = {}
             for name in left:
                 done.update(convert([name]))
             return done
 
         with concurrent.futures.ThreadPoolExecutor(1, "vexaio-convert") as helper:
-            # The helper takes its first column before this thread goes on:
-            # else it waits for the interpreter until this one waits.
             pending = helper.submit(convert_left)
-            started.wait()
             out = convert(texts) if texts else {}
             out.update(convert_left())
             out.update(pending.result())
