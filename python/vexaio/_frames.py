@@ -89,30 +89,66 @@ def _categorical(pd, values, v, strict):
 def _integer_codes(values, keys):
     """The position of each value among the keys (-1 for NaN) by a table,
     when the keys are integers of a small range and every value is one of
-    them or NaN; else None. A block of values at a time, whose temporaries
-    stay in the cache."""
-    if not (isinstance(values, np.ndarray) and values.dtype == np.float64 and keys
-            and all(isinstance(k, (int, float)) and float(k).is_integer() for k in keys)
-            and keys[-1] - keys[0] <= 1 << 16):
+    them or NaN; else None."""
+    if not Codes.fit(values, keys):
         return None
-    low, span = int(keys[0]), int(keys[-1]) - int(keys[0]) + 1
-    # Tables by value - low, the last for values beyond the keys (and NaN):
-    # the code, and the value that has it (NaN for none).
-    table = np.full(span + 1, -1, np.int8 if len(keys) < 128 else np.intp)
-    table[np.asarray(keys, np.int64) - low] = np.arange(len(keys))
-    value = np.where(table >= 0, np.arange(low, low + span + 1, dtype=np.float64), np.nan)
-    codes = np.empty(len(values), table.dtype)
-    for a in range(0, len(values), 1 << 16):
-        part = values[a:a + (1 << 16)]
-        with np.errstate(invalid="ignore"):
-            at = part.astype(np.intp)
-        at -= low
-        np.minimum(at.view(np.uintp), span, out=at.view(np.uintp))
-        np.take(table, at, out=codes[a:a + len(part)])
-        # Each value is its code's key, bit for bit, or NaN (whose code is -1).
-        if not np.array_equal(np.take(value, at).view(np.uint64), part.view(np.uint64)):
-            return None
-    return codes
+    codes = Codes(values, keys)
+    return codes.codes if codes.convert(0, len(values)) else None
+
+
+class Codes:
+    """The position of each float64 value among integer keys of a small
+    range (-1 for NaN) by a table, rows a to b at a time (convert), a block
+    of values at a time, whose temporaries stay in the cache."""
+
+    @staticmethod
+    def fit(values, keys):
+        """Whether the keys are integers of a small range, for float64 values."""
+        return (isinstance(values, np.ndarray) and values.dtype == np.float64 and bool(keys)
+                and all(isinstance(k, (int, float)) and float(k).is_integer() for k in keys)
+                and keys[-1] - keys[0] <= 1 << 16)
+
+    def __init__(self, values, keys):
+        self.values, self.low, self.span = values, int(keys[0]), int(keys[-1]) - int(keys[0]) + 1
+        # Tables by value - low, the last for values beyond the keys (and
+        # NaN): the code, and the value that has it (NaN for none).
+        self.table = np.full(self.span + 1, -1, np.int8 if len(keys) < 128 else np.intp)
+        self.table[np.asarray(keys, np.int64) - self.low] = np.arange(len(keys))
+        self.value = np.where(self.table >= 0, np.arange(self.low, self.low + self.span + 1,
+                                                          dtype=np.float64), np.nan)
+        self.codes = np.empty(len(values), self.table.dtype)
+
+    def convert(self, a, b):
+        """False when a value among rows a to b is no key nor NaN."""
+        for c in range(a, b, 1 << 16):
+            part = self.values[c:min(b, c + (1 << 16))]
+            with np.errstate(invalid="ignore"):
+                at = part.astype(np.intp)
+            at -= self.low
+            np.minimum(at.view(np.uintp), self.span, out=at.view(np.uintp))
+            np.take(self.table, at, out=self.codes[c:c + len(part)])
+            # Each value is its code's key, bit for bit, or NaN (whose code is -1).
+            if not np.array_equal(np.take(self.value, at).view(np.uint64), part.view(np.uint64)):
+                return False
+        return True
+
+
+class Labelled(Codes):
+    """Codes of the values of a variable with value labels, read as a
+    categorical of its labels (when they are unique), as they are read."""
+
+    def __init__(self, pd, values, v):
+        self.pd, self.v = pd, v
+        keys = sorted(v.value_labels)
+        super().__init__(values, keys)
+        self.categories = [v.value_labels[k] for k in keys]
+
+    def revert(self):
+        pass
+
+    def result(self, n):
+        return self.pd.Categorical.from_codes(self.codes[:n], ordered=self.v.measure == "ordinal",
+                                              categories=self.pd.Index(self.categories, dtype=object))
 
 
 def _codes_of(values, keys):
@@ -217,7 +253,7 @@ def read_dataframe(path: PathLike, columns: Optional[Sequence[str]] = None, rows
     with _Reader(path, password, whole=columns is None) as r:
         chosen = _chosen(r, columns, index_col)
         start, stop = _case_range(rows, r.dictionary.case_count)
-        cases = _take(r, start, stop, chosen, _converter(r.dictionary, dates))
+        cases = _take(r, start, stop, chosen, _converter(r.dictionary, labels, dates))
     return frame_of(cases, r.dictionary, r.layout, labels, dates, start, columns, index_col)
 
 
@@ -230,11 +266,25 @@ def _chosen(r, columns, index_col):
     return chosen
 
 
-def _converter(d, dates):
+def _converter(d, labels, dates):
     """What makes the converters of the numbers that become columns of a
-    dtype of their own as they are read (Columns.convert_as_read)."""
+    dtype of their own as they are read (Columns.convert_as_read): those of
+    _dtypes.converter, and the codes of categoricals of unique labels."""
     pd = _pandas()
-    return lambda i, row: converter(pd, row, d.variables[i], dates)
+
+    def make(i, row):
+        v = d.variables[i]
+        if not v.value_labels:
+            return converter(pd, row, v, dates)
+        named = list(v.value_labels.values())
+        if (v.is_string or v.missing_values or v.missing_range is not None or (v.is_date and dates)
+                or len(set(named)) != len(named) or not (
+                    labels is True or (labels is None and v.attributes.get(DTYPE_ATTR) == "category")
+                    or (labels not in (None, False) and v.name in labels))):
+            return None
+        return Labelled(pd, row, v) if Codes.fit(row, sorted(v.value_labels)) else None
+
+    return make
 
 
 def _take(r, start, stop, chosen, convert=None):
@@ -271,7 +321,7 @@ def _chunk_frames(r, stop, chunksize, labels, dates, columns, index_col, chosen)
         while stop is None or r.read < stop:
             first = r.read
             cases = r.columns(chunksize if stop is None else min(chunksize, stop - first), chosen,
-                              _converter(r.dictionary, dates))
+                              _converter(r.dictionary, labels, dates))
             if len(cases) == 0:
                 return
             yield frame_of(cases, r.dictionary, r.layout, labels, dates, first, columns, index_col)

@@ -261,6 +261,7 @@ def test_dtypes_made_block_by_block_are_those_of_the_whole_column(tmp_path, monk
         "flag": np.arange(n) % 3 == 0,
         "maybe": pd.array(np.where(late, None, np.arange(n) % 2 == 0), dtype="boolean"),
         "town": np.array(["Bâle", "Bern"], dtype=object)[np.arange(n) % 2],
+        "grade": pd.Categorical.from_codes(np.arange(n) % 3 - late, ["low", "mid", "high"], ordered=True),
     })
     vexaio.write_dataframe(df, path)
     # Converted as they are read, 5 cases a call; in parts of 6 cases
@@ -268,7 +269,7 @@ def test_dtypes_made_block_by_block_are_those_of_the_whole_column(tmp_path, monk
     monkeypatch.setattr(vexaio._cases, "CALL_ROWS", 5)
     back = vexaio.read_dataframe(path)
     pd.testing.assert_frame_equal(back, df)
-    assert back._mgr.nblocks == 8  # "day" and "when" rows of one block
+    assert back._mgr.nblocks == 9  # "day" and "when" rows of one block
     pd.testing.assert_frame_equal(pd.concat(vexaio.read_dataframe(path, chunksize=6)), df)
     # The objects of texts made as they are read take no room besides.
     made, rooms = vexaio._cases.object_rows, []
@@ -295,6 +296,14 @@ def test_dtypes_made_block_by_block_are_those_of_the_whole_column(tmp_path, monk
             back = vexaio.read_dataframe(path)[name]
         assert back.dtype == dtype, name
         assert np.array_equal(back.to_numpy(np.float64, na_value=np.nan), values, equal_nan=True), name
+    # A value without a label, late: one category more, the others' codes kept.
+    grade = next(v for v in d.variables if v.name == "grade")
+    low, mid, high = sorted(grade.value_labels)
+    values = np.array([low, mid, np.nan] * 4 + [high, 7.0])
+    vexaio.write(path, vexaio.Dictionary([grade]), {"grade": values})
+    back = vexaio.read_dataframe(path)["grade"]
+    assert list(back.cat.categories) == ["low", "mid", "high", 7.0]
+    assert back.cat.codes.tolist() == [0, 1, -1] * 4 + [2, 3]
 
 def test_a_read_cut_short_names_the_first_case_missing_and_leaves_no_thread(tmp_path, monkeypatch):
     # Blocks of 512 cases, the next read by a thread while the last is grouped.
