@@ -130,7 +130,14 @@ class Dates:
             if max(abs(low - EPOCH_SECONDS), abs(high - EPOCH_SECONDS)) > _NS_LIMIT_SECONDS:
                 self.revert()
                 return False
-            self.ns[c:d] = ns_of_seconds(part)
+            # Whole seconds, the usual case, in fewer passes.
+            with np.errstate(invalid="ignore"):
+                whole = part.astype(np.int64)
+            if np.equal(whole, part).all():
+                whole -= EPOCH_SECONDS
+                np.multiply(whole, _NS, out=self.ns[c:d])
+            else:
+                self.ns[c:d] = ns_of_seconds(part)
             self.done = d
         return True
 
@@ -155,10 +162,13 @@ class Integers:
         self.ints, self.nan, self.done = values.view(text.lower()), None, 0
 
     def convert(self, a, b):
+        with np.errstate(invalid="ignore"):
+            return self._convert(a, b)
+
+    def _convert(self, a, b):
         for c, d in _blocks(a, b):
             part = self.values[c:d]
-            with np.errstate(invalid="ignore"):
-                numbers = part.astype(self.ints.dtype)
+            numbers = part.astype(self.ints.dtype)
             exact = numbers == part
             if not exact.all():
                 if self.nan is None:

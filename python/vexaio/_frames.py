@@ -120,10 +120,13 @@ class Codes:
 
     def convert(self, a, b):
         """False when a value among rows a to b is no key nor NaN."""
+        with np.errstate(invalid="ignore"):
+            return self._convert(a, b)
+
+    def _convert(self, a, b):
         for c in range(a, b, 1 << 16):
             part = self.values[c:min(b, c + (1 << 16))]
-            with np.errstate(invalid="ignore"):
-                at = part.astype(np.intp)
+            at = part.astype(np.intp)
             at -= self.low
             np.minimum(at.view(np.uintp), self.span, out=at.view(np.uintp))
             np.take(self.table, at, out=self.codes[c:c + len(part)])
