@@ -355,8 +355,9 @@ class Columns:
         (a column that falls back has its block's texts in a buffer of its
         own): a thread has the library read the next block into a second
         set of buffers (letting go of the interpreter) while this one makes
-        the str objects of the last. The calls on the handle stay one at a
-        time, and none is left running on return."""
+        the str objects of the last and has its numbers converted (see
+        convert_as_read). The calls on the handle stay one at a time, and
+        none is left running on return."""
         order = self.numeric + [i for i, _ in self.strings]
         handles = (ctypes.c_double * len(order))(*(i + 1.0 for i in order))
         widths = self.layout.widths
