@@ -50,6 +50,7 @@ TEST(FormatValidityTest, FollowsTheTable) {
       {20, 9, 0, 0, true, true}, {20, 8, 0, 0, false, false}, {20, 11, 1, 0, false, false},
       {20, 41, 0, 0, false, false}, {27, 2, 0, 0, false, false}, {26, 2, 0, 0, true, true},
       {26, 8, 0, 8, false, false}, {26, 8, 1, 0, false, false}, {38, 8, 0, 3, false, false},
+      {24, 5, 0, 0, true, true}, {24, 4, 0, 0, false, false},
       {21, 10, 2, 0, false, false}, {21, 11, 2, 0, true, true}, {22, 23, 2, 0, true, true},
       {22, 22, 2, 0, false, false}, {25, 14, 2, 0, true, true}, {25, 13, 2, 0, false, false},
       {85, 8, 2, 0, true, true}, {85, 7, 2, 0, false, false}, {86, 21, 2, 0, false, false},
