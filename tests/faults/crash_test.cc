@@ -87,6 +87,22 @@ void CheckRecoveryRules(const TempDir& dir, const Form& form, const std::string&
             std::vector<int>{form.password ? -VEXA_E_BAD_PASSWORD : -VEXA_E_FILE_OPEN});
   fault::SetHook(nullptr);
   EXPECT_EQ(ReadFile(path), crashed);  // left by both
+  // A journal seen but not opened: one gone meanwhile (its writer finished)
+  // is none; one that cannot be read refuses the recovery. Both leave the file.
+  for (const int error : {ENOENT, EIO}) {
+    fault::SetHook([&](const fault::Call& call) {
+      return call.op == fault::Op::kOpen && call.path == journal ? fault::Fault{error} : fault::Fault{};
+    });
+    bool refused = false;
+    try {
+      RecoverInterruptedChange(path);
+    } catch (const std::exception&) {
+      refused = true;
+    }
+    fault::SetHook(nullptr);
+    EXPECT_EQ(refused, error == EIO) << error;
+    EXPECT_EQ(ReadFile(path), crashed);
+  }
   for (size_t n = 0; n <= 2 * j.size(); ++n) {
     std::string found = j.substr(0, std::min(n, j.size()));
     const size_t whole = n <= j.size() ? n : n - j.size() - 1;
