@@ -154,7 +154,7 @@ TEST_P(IoFaultsTest, EveryFailingCallIsReportedAndLeavesTheFileAsItWas) {
 
 // The calls beside opens, reads and writes fail too: a replacement that
 // cannot take the old file's mode fails its write at the commit, protected
-// or not, and leaves the old file.
+// or not, and leaves the old file; so does one that cannot be put on disk.
 TEST(OtherCallFaultTest, AttributeAndLockFailures) {
   TempDir dir;
   const std::string plain = dir.File("plain.vexa"), prot = dir.File("prot.vexa");
@@ -172,6 +172,11 @@ TEST(OtherCallFaultTest, AttributeAndLockFailures) {
   // system takes no locks, the write goes on without one.
   fault::SetHook([](const fault::Call& c) { return fault::Fault{c.op == fault::Op::kLock ? ENOLCK : 0}; });
   EXPECT_EQ(WriteIds(plain, 3, 4), VEXA_OK);
+  fault::SetHook(nullptr);
+  EXPECT_EQ(ReadIds(plain), (std::vector<int>{3, 4}));
+  // A replacement that cannot be put on disk fails and leaves the old file.
+  fault::SetHook([](const fault::Call& c) { return fault::Fault{c.op == fault::Op::kSync ? EIO : 0}; });
+  EXPECT_NE(WriteIds(plain, 5, 6), VEXA_OK);
   fault::SetHook(nullptr);
   EXPECT_EQ(ReadIds(plain), (std::vector<int>{3, 4}));
 }
