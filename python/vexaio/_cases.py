@@ -283,9 +283,8 @@ class Grouped:
         """Makes the objects of the rows up to stop; each distinct text is
         decoded once."""
         if len(self.decoded) < self.count:
-            new = [u.decode(ENCODING, "replace").rstrip(" ")
-                   for u in self.distinct[len(self.decoded):].view(f"S{self.w}").reshape(-1).tolist()]
-            self.decoded = np.concatenate([self.decoded, np.array(new + [""], dtype=object)[:-1]])
+            new = self.distinct[len(self.decoded):].view(f"S{self.w}").reshape(-1)
+            self.decoded = np.concatenate([self.decoded, _decoded(new)])
         # Indexing is much faster than take() for objects; in blocks whose
         # temporaries stay in the cache.
         for a in range(self.made, stop, 4096):
@@ -505,6 +504,13 @@ class Columns:
         return out
 
 
+def _decoded(texts):
+    """The str objects of blank-padded texts (an array of dtype S<w>), the
+    trailing blanks gone, as a one-dimensional object array."""
+    return np.array([u.decode(ENCODING, "replace").rstrip(" ") for u in texts.tolist()] + [""],
+                    dtype=object)[:-1]
+
+
 def _texts(n, w):
     """An uninitialised array of n texts of width w (dtype S<w>)."""
     return _aligned((n, w), np.uint8).view(f"S{w}").reshape(-1)
@@ -547,8 +553,7 @@ def string_columns(raw, layout, factorize=factorize_numpy, only=None):
         if codes is None:
             column[:] = [u.decode(ENCODING, "replace").rstrip(" ") for u in values.tolist()]
         else:
-            texts = np.array([u.decode(ENCODING, "replace").rstrip(" ") for u in unique.tolist()] + [""],
-                             dtype=object)[:-1]
+            texts = _decoded(unique)
             # Indexing is much faster than take() for objects.
             for a in range(0, n, block):
                 column[a:a + block] = texts[codes[a:a + block]]
