@@ -62,6 +62,28 @@ def _aligned(shape, dtype):
     return space[start:start + size].reshape(shape)
 
 
+def populate(rows, a, b):
+    """Has the kernel back items a to b of each row of a 2-D array (rows
+    contiguous) with memory at once, where it can: the zeroing of fresh
+    pages falls on this thread, not on the one that writes them next."""
+    for row in rows:
+        b = min(b, len(row))
+        if b <= a:
+            return
+        start, end = row.ctypes.data + a * row.itemsize, row.ctypes.data + b * row.itemsize
+        start -= start % mmap.PAGESIZE
+        _libc().madvise(ctypes.c_void_p(start), ctypes.c_size_t(end - start), _MADV_POPULATE_WRITE)
+
+
+_MADV_POPULATE_WRITE = 23
+AHEAD_BYTES = 4 << 20
+
+
+@functools.cache
+def _libc():
+    return ctypes.CDLL(None)
+
+
 def _let_go(values):
     values[...] = None
 
@@ -337,10 +359,11 @@ class Columns:
             # lies in huge pages when large: as separate arrays each would
             # be fresh memory where malloc maps and unmaps every large
             # block (as under Dask's nanny), 4 KiB a fault.
-            codes = _aligned((len(self.strings), capacity), np.int32)
+            self.codes = _aligned((len(self.strings), capacity), np.int32)
             self.texts = {i: Grouped(layout.widths[i], capacity, row)
-                          for (i, _), row in zip(self.strings, codes)}
+                          for (i, _), row in zip(self.strings, self.codes)}
         else:
+            self.codes = np.empty((0, 0), np.int32)
             self.texts = {i: _texts(capacity, layout.widths[i]) for i, _ in self.strings}
 
     def read(self, h, limit, first):
@@ -386,6 +409,12 @@ class Columns:
             started = threading.Event()
             future = reader.submit(_columns_in, h, handles, at, want, groups, started)
             started.wait()
+            # The memory of a block further on comes from the kernel here,
+            # while the reader decodes (fresh pages are zeroed first): a
+            # huge page on, not to fault the pages the reader writes.
+            ahead = n + AHEAD_BYTES // 8
+            for rows in self.numbers, self.codes:
+                populate(rows, max(ahead, n + want) if n > start else n + want, ahead + step)
             return (groups, buffers), want, future
 
         with concurrent.futures.ThreadPoolExecutor(1, "vexaio-read") \

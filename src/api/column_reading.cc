@@ -21,6 +21,8 @@ namespace {
 
 // Bytes of whole cases decoded at a time (at least one case).
 constexpr size_t kBatchBytes = 256 * 1024;
+// Bytes of the cases gathered at a time.
+constexpr size_t kTileBytes = 16 * 1024;
 constexpr uint64_t kNaNBits = 0x7FF8000000000000;
 
 // A string variable delivered grouped: its codes so far, and where its
@@ -68,8 +70,8 @@ void GatherCodes(const Target& t, const char* from, size_t case_bytes, size_t co
 
 // Copies the values of `count` cases of `case_bytes` each into the targets'
 // arrays, from position `first` of each on.
-void Gather(const std::vector<Target>& targets, const char* cases, size_t case_bytes,
-            size_t count, size_t first, bool nan_for_sysmis) {
+void GatherTile(const std::vector<Target>& targets, const char* cases, size_t case_bytes,
+                size_t count, size_t first, bool nan_for_sysmis) {
   for (const Target& t : targets) {
     const char* from = cases + t.offset;
     if (t.grouping != nullptr) {
@@ -88,6 +90,18 @@ void Gather(const std::vector<Target>& targets, const char* cases, size_t case_b
         std::memcpy(to, from, t.width);
       }
     }
+  }
+}
+
+// Gathers the cases a tile at a time, a tile small enough to stay in the
+// first-level cache while each target takes its values from it: a value
+// read straight from the batch costs a line of the second-level cache.
+void Gather(const std::vector<Target>& targets, const char* cases, size_t case_bytes,
+            size_t count, size_t first, bool nan_for_sysmis) {
+  const size_t tile = std::max<size_t>(1, kTileBytes / case_bytes);
+  for (size_t done = 0; done < count; done += tile) {
+    GatherTile(targets, cases + done * case_bytes, case_bytes, std::min(tile, count - done),
+               first + done, nan_for_sysmis);
   }
 }
 

@@ -5,35 +5,38 @@
 
 namespace vexa {
 
-namespace {
-
-// A text of at most 8 bytes as one number.
-uint64_t Key(const char* text, size_t width) {
-  uint64_t key = 0;
-  for (size_t i = 0; i < width; ++i) {
-    key |= uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
-  }
-  return key;
-}
-
-}  // namespace
-
 TextGroups::TextGroups(size_t width, char* texts, size_t room, size_t held)
     : width_(width), texts_(texts), room_(room), held_(0) {
+  if (width_ <= 8) {
+    char ones[8] = {};
+    std::memset(ones, 0xFF, width_);
+    std::memcpy(&mask_, ones, sizeof mask_);
+  }
   codes_.reserve(held);
   while (held_ < held) Remember(static_cast<int32_t>(held_++));
 }
 
 void TextGroups::Remember(int32_t code) {
   codes_.emplace(std::string_view(Text(code), width_), code);
-  if (width_ <= 8 && static_cast<size_t>(code) < kScanned) keys_[code] = Key(Text(code), width_);
+  if (width_ <= 8 && static_cast<size_t>(code) < kScanned) {
+    // The texts held lie one after another: one padded to 8 bytes.
+    char padded[8] = {};
+    std::memcpy(padded, Text(code), width_);
+    keys_[code] = Key(padded);
+  }
+}
+
+uint64_t TextGroups::Key(const char* at) const {
+  uint64_t key;
+  std::memcpy(&key, at, sizeof key);
+  return key & mask_;
 }
 
 int32_t TextGroups::Code(const char* text) {
   int32_t code = -1;
   if (width_ <= 8 && held_ <= kScanned) {
     // Compared with all at once, without a branch to mispredict on each.
-    const uint64_t key = Key(text, width_);
+    const uint64_t key = Key(text);
     unsigned match = 0;
     for (size_t c = 0; c < held_; ++c) match |= static_cast<unsigned>(keys_[c] == key) << c;
     if (match != 0) return std::countr_zero(match);

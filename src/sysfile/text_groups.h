@@ -22,6 +22,7 @@ class TextGroups {
 
   // The code of a text of the width: that of an equal text held, else the
   // next one, the text being added; -1 when it is new and there is no room.
+  // The text lies in a case, so the rest of its 8-byte slot follows it.
   int32_t Code(const char* text);
 
   size_t held() const { return held_; }
@@ -33,6 +34,8 @@ class TextGroups {
   static constexpr size_t kScanned = 8;
 
   void Remember(int32_t code);
+  // A text of at most 8 bytes as one number, from the 8 bytes at `at`.
+  uint64_t Key(const char* at) const;
 
   size_t width_;
   char* texts_;
@@ -42,6 +45,7 @@ class TextGroups {
   int32_t last_code_ = -1;
   std::unordered_map<std::string_view, int32_t> codes_;
   std::array<uint64_t, kScanned> keys_{};
+  uint64_t mask_ = 0;  // the bytes of a text among 8 loaded
 };
 
 }  // namespace vexa
