@@ -76,7 +76,8 @@ def populate(rows, a, b):
 
 
 _MADV_POPULATE_WRITE = 23
-AHEAD_BYTES = 4 << 20
+# Rows ahead of the reader that populate() is asked for (4 MiB of numbers).
+AHEAD_ROWS = 1 << 19
 
 
 @functools.cache
@@ -391,7 +392,13 @@ class Columns:
         def issue(n, slot):
             """Starts reading the cases from row n on: (groups by variable,
             rows asked for, a future of (code, rows read))."""
-            want = min(start + limit - n, step)
+            rest, short = start + limit - n, step // 8
+            want = min(rest, step)
+            if reader:
+                # Short first and last calls: the threads wait on each other
+                # less as the read begins and ends.
+                want = min(rest, short) if n == start else \
+                    rest - short if short < rest <= step + short else want
             groups = (TextGroup * len(order))()
             at = [row.ctypes.data + n * 8 for row in self.numbers]
             for k, i in enumerate(order[len(self.numeric):], len(self.numeric)):
@@ -412,7 +419,7 @@ class Columns:
             # The memory of a block further on comes from the kernel here,
             # while the reader decodes (fresh pages are zeroed first): a
             # huge page on, not to fault the pages the reader writes.
-            ahead = n + AHEAD_BYTES // 8
+            ahead = n + AHEAD_ROWS
             for rows in self.numbers, self.codes:
                 populate(rows, max(ahead, n + want) if n > start else n + want, ahead + step)
             return (groups, buffers), want, future
