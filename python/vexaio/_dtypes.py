@@ -143,6 +143,10 @@ class Dates:
     def convert(self, a, b):
         """Converts rows a to b (those before are converted); False, with
         every row back as it was, when a date lies out of range."""
+        with np.errstate(invalid="ignore"):
+            return self._convert(a, b)
+
+    def _convert(self, a, b):
         for c, d in _blocks(a, b):
             part = self.values[c:d]
             # The earliest and latest pass over NaN (all NaN: NaN, no date).
@@ -150,15 +154,18 @@ class Dates:
             if max(abs(low - EPOCH_SECONDS), abs(high - EPOCH_SECONDS)) > _NS_LIMIT_SECONDS:
                 self.revert()
                 return False
-            # Whole seconds, the usual case, in fewer passes.
+            # Whole seconds and NaN, the usual case, in fewer passes.
             whole, same = scratch(d - c)
-            if whole_count(part, whole, same) == d - c:
+            count = whole_count(part, whole, same)
+            if count < d - c and count + np.count_nonzero(np.isnan(part, out=same)) < d - c:
+                self.ns[c:d] = ns_of_seconds(part)
+            else:
                 ns = self.ns[c:d]
                 np.copyto(ns, whole, casting="unsafe")
                 ns -= EPOCH_SECONDS
                 ns *= _NS
-            else:
-                self.ns[c:d] = ns_of_seconds(part)
+                if count < d - c:
+                    np.copyto(ns, _NAT, where=same)
             self.done = d
         return True
 
