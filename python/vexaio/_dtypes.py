@@ -5,6 +5,7 @@ any reader keeps and our reader restores; a column that is part of the
 frame's index records its level in "vexaio.index". Also the exact
 conversions between datetime64[ns] and the file's date values (seconds
 since 14 October 1582, doubles)."""
+import threading
 import warnings
 
 import numpy as np
@@ -105,10 +106,29 @@ def datetimes(seconds, name):
 # results go into memory already in use, not fresh pages (dear on some
 # machines).
 BLOCK = 1 << 15
+# The temporaries of a block, the same arrays for every block a thread
+# converts.
+_SCRATCH = threading.local()
 
 
 def _blocks(a, b):
     return ((c, min(c + BLOCK, b)) for c in range(a, b, BLOCK))
+
+
+def scratch(n):
+    """A float64 and a bool array of n values for the temporaries of a
+    block: this thread's own, overwritten by the next block."""
+    arrays = getattr(_SCRATCH, "arrays", None)
+    if arrays is None or len(arrays[1]) < n:
+        arrays = _SCRATCH.arrays = (np.empty(max(n, BLOCK)), np.empty(max(n, BLOCK), bool))
+    return arrays[0][:n], arrays[1][:n]
+
+
+def whole_count(part, truncated, same):
+    """How many of the values are whole numbers; truncated gets each value
+    without its fraction (NaN stays NaN, and counts as none)."""
+    np.trunc(part, out=truncated)
+    return np.count_nonzero(np.equal(truncated, part, out=same))
 
 
 class Dates:
@@ -123,6 +143,10 @@ class Dates:
     def convert(self, a, b):
         """Converts rows a to b (those before are converted); False, with
         every row back as it was, when a date lies out of range."""
+        with np.errstate(invalid="ignore"):
+            return self._convert(a, b)
+
+    def _convert(self, a, b):
         for c, d in _blocks(a, b):
             part = self.values[c:d]
             # The earliest and latest pass over NaN (all NaN: NaN, no date).
@@ -130,14 +154,18 @@ class Dates:
             if max(abs(low - EPOCH_SECONDS), abs(high - EPOCH_SECONDS)) > _NS_LIMIT_SECONDS:
                 self.revert()
                 return False
-            # Whole seconds, the usual case, in fewer passes.
-            with np.errstate(invalid="ignore"):
-                whole = part.astype(np.int64)
-            if np.equal(whole, part).all():
-                whole -= EPOCH_SECONDS
-                np.multiply(whole, _NS, out=self.ns[c:d])
-            else:
+            # Whole seconds and NaN, the usual case, in fewer passes.
+            whole, same = scratch(d - c)
+            count = whole_count(part, whole, same)
+            if count < d - c and count + np.count_nonzero(np.isnan(part, out=same)) < d - c:
                 self.ns[c:d] = ns_of_seconds(part)
+            else:
+                ns = self.ns[c:d]
+                np.copyto(ns, whole, casting="unsafe")
+                ns -= EPOCH_SECONDS
+                ns *= _NS
+                if count < d - c:
+                    np.copyto(ns, _NAT, where=same)
             self.done = d
         return True
 
@@ -160,6 +188,8 @@ class Integers:
     def __init__(self, pd, values, text):
         self.pd, self.values, self.text = pd, values, text
         self.ints, self.nan, self.done = values.view(text.lower()), None, 0
+        # The dtype's range as doubles: from the least up to, not with, the limit.
+        self.least, self.limit = (-2.0**63, 2.0**63) if text[0] in "iI" else (0.0, 2.0**64)
 
     def convert(self, a, b):
         with np.errstate(invalid="ignore"):
@@ -168,16 +198,21 @@ class Integers:
     def _convert(self, a, b):
         for c, d in _blocks(a, b):
             part = self.values[c:d]
-            numbers = part.astype(self.ints.dtype)
-            exact = numbers == part
-            if not exact.all():
+            # The earliest and latest pass over NaN (all NaN: NaN, in range).
+            low, high = np.fmin.reduce(part), np.fmax.reduce(part)
+            if low < self.least or high >= self.limit:
+                self.revert()
+                return False
+            whole, same = scratch(d - c)
+            count = whole_count(part, whole, same)
+            if count < d - c:
                 if self.nan is None:
                     self.nan = np.zeros(len(self.values), bool)
                 gaps = np.isnan(part, out=self.nan[c:d])
-                if not np.logical_or(exact, gaps, out=exact).all():
+                if count + np.count_nonzero(gaps) < d - c:
                     self.revert()
                     return False
-            self.ints[c:d] = numbers
+            np.copyto(self.ints[c:d], whole, casting="unsafe")
             self.done = d
         return True
 
@@ -208,14 +243,14 @@ class Booleans:
         """False when another value stands among rows a to b."""
         for c, d in _blocks(a, b):
             part, out = self.values[c:d], self.out[c:d]
-            np.equal(part, 1.0, out=out)
-            if not (out | (part == 0.0)).all():
-                gaps = np.isnan(part)
-                if not (out | (part == 0.0) | gaps).all():
-                    return False
+            same = scratch(d - c)[1]
+            count = (np.count_nonzero(np.equal(part, 1.0, out=out))
+                     + np.count_nonzero(np.equal(part, 0.0, out=same)))
+            if count < d - c:
                 if self.nan is None:
                     self.nan = np.zeros(len(self.values), bool)
-                self.nan[c:d] = gaps
+                if count + np.count_nonzero(np.isnan(part, out=self.nan[c:d])) < d - c:
+                    return False
         return True
 
     def revert(self):

@@ -13,7 +13,7 @@ import numpy as np
 
 from . import _cases
 from ._dictionary import without_sketches
-from ._dtypes import DTYPE_ATTR, INDEX_ATTR, converter, datetimes, restore
+from ._dtypes import DTYPE_ATTR, INDEX_ATTR, converter, datetimes, restore, scratch, whole_count
 from ._files import CHUNK_ROWS, _Reader, columns_of
 
 # The frame's attrs: the Dictionary the frame was read with, and per column a
@@ -99,7 +99,9 @@ def _integer_codes(values, keys):
 class Codes:
     """The position of each float64 value among integer keys of a small
     range (-1 for NaN) by a table, rows a to b at a time (convert), a block
-    of values at a time, whose temporaries stay in the cache."""
+    of values at a time, whose temporaries stay in the cache. Where the keys
+    run without a gap and a block holds no NaN, its values bound by the keys
+    are their codes once the least key is taken off."""
 
     @staticmethod
     def fit(values, keys):
@@ -110,6 +112,7 @@ class Codes:
 
     def __init__(self, values, keys):
         self.values, self.low, self.span = values, int(keys[0]), int(keys[-1]) - int(keys[0]) + 1
+        self.gapless = len(keys) == self.span
         # Tables by value - low, the last for values beyond the keys (and
         # NaN): the code, and the value that has it (NaN for none).
         self.table = np.full(self.span + 1, -1, np.int8 if len(keys) < 128 else np.intp)
@@ -126,10 +129,19 @@ class Codes:
     def _convert(self, a, b):
         for c in range(a, b, 1 << 16):
             part = self.values[c:min(b, c + (1 << 16))]
+            codes = self.codes[c:c + len(part)]
+            # The least and greatest, NaN where a NaN stands among them.
+            if (self.gapless and np.minimum.reduce(part) >= self.low
+                    and np.maximum.reduce(part) < self.low + self.span):
+                whole, same = scratch(len(part))
+                if whole_count(part, whole, same) < len(part):
+                    return False
+                np.copyto(codes, np.subtract(whole, self.low, out=whole), casting="unsafe")
+                continue
             at = part.astype(np.intp)
             at -= self.low
             np.minimum(at.view(np.uintp), self.span, out=at.view(np.uintp))
-            np.take(self.table, at, out=self.codes[c:c + len(part)])
+            np.take(self.table, at, out=codes)
             # Each value is its code's key, bit for bit, or NaN (whose code is -1).
             if not np.array_equal(np.take(self.value, at).view(np.uint64), part.view(np.uint64)):
                 return False

@@ -2,6 +2,7 @@
 and chunks equal a whole read, and what the file cannot hold is refused or
 warned about by column."""
 import contextlib
+import dataclasses
 import errno
 import itertools
 import threading
@@ -288,7 +289,7 @@ def test_dtypes_made_block_by_block_are_those_of_the_whole_column(tmp_path, monk
     numbers = np.where(np.arange(n) == 1, np.nan, np.arange(n, dtype=np.float64))
     for name, bad, dtype in [("count", 0.5, "float64"), ("huge", -1.0, "float64"), ("some", 2.5, "float64"),
                              ("flag", 2.0, "float64"), ("maybe", -1.0, "float64"), ("count", np.nan, "Int64"),
-                             ("day", 0.0, "float64")]:
+                             ("day", 0.0, "float64"), ("count", 2.0**63, "float64")]:
         values = numbers.copy() if name in ("some", "maybe") else np.arange(n, dtype=np.float64) % 2
         values += 12219379200 if name == "day" else 0
         values[n - 1] = bad
@@ -297,14 +298,20 @@ def test_dtypes_made_block_by_block_are_those_of_the_whole_column(tmp_path, monk
             back = vexaio.read_dataframe(path)[name]
         assert back.dtype == dtype, name
         assert np.array_equal(back.to_numpy(np.float64, na_value=np.nan), values, equal_nan=True), name
-    # A value without a label, late: one category more, the others' codes kept.
+    # A value without a label (late, past the last key, between two keys):
+    # one category more, the others' codes kept.
     grade = next(v for v in d.variables if v.name == "grade")
     low, mid, high = sorted(grade.value_labels)
-    values = np.array([low, mid, np.nan] * 4 + [high, 7.0])
-    vexaio.write(path, vexaio.Dictionary([grade]), {"grade": values})
-    back = vexaio.read_dataframe(path)["grade"]
-    assert list(back.cat.categories) == ["low", "mid", "high", 7.0]
-    assert back.cat.codes.tolist() == [0, 1, -1] * 4 + [2, 3]
+    for values, extra, codes in [([low, mid, np.nan] * 4 + [high, 7.0], 7.0, [0, 1, -1] * 4 + [2, 3]),
+                                 ([low, high + 1], high + 1, [0, 3]), ([low, mid + 0.5], mid + 0.5, [0, 3])]:
+        vexaio.write(path, vexaio.Dictionary([grade]), {"grade": np.array(values)})
+        back = vexaio.read_dataframe(path)["grade"]
+        assert list(back.cat.categories) == ["low", "mid", "high", extra]
+        assert back.cat.codes.tolist() == codes
+    # Keys with a gap: a value in it has no label.
+    gapped = dataclasses.replace(grade, value_labels={low: "low", high: "high"})
+    vexaio.write(path, vexaio.Dictionary([gapped]), {"grade": np.array([low, mid, high])})
+    assert vexaio.read_dataframe(path)["grade"].tolist() == ["low", mid, "high"]
 
 def test_a_read_cut_short_names_the_first_case_missing_and_leaves_no_thread(tmp_path, monkeypatch):
     # Blocks of 512 cases, the next read by a thread while the last is grouped.
