@@ -557,8 +557,10 @@ VEXA_API int vexaWholeCasesOut(int handle, const void *caseRecs, int numCases,
  * system-missing); a string variable's array holds, per case, exactly the
  * variable's width in bytes, blank-padded, with no terminator. Variables
  * not named are written missing (system-missing, blanks); a variable named
- * twice takes its last array. *casesWritten receives how many were written;
- * failures as for vexaWholeCasesOut (an unknown variable handle gives
+ * twice takes its last array. *casesWritten receives how many were written
+ * (after a failure, at most those before it; the cases go to the file
+ * together, a batch at a time); failures as for vexaWholeCasesOut (an
+ * unknown variable handle gives
  * VEXA_E_BAD_VAR_HANDLE before any case is written). */
 VEXA_API int vexaColumnsOut(int handle, int numVars, const double *varHandles,
                             const void *const *columns, int numCases, int *casesWritten);

@@ -173,11 +173,8 @@ VEXA_API int vexaColumnsOut(int handle, int numVars, const double* varHandles,
     for (size_t first = 0; first < static_cast<size_t>(numCases); first += per_batch) {
       const size_t count = std::min(per_batch, static_cast<size_t>(numCases) - first);
       Scatter(targets, first, count, case_bytes, batch.get());
-      const char* from = batch.get();
-      for (size_t i = 0; i < count; ++i, from += case_bytes) {
-        writer.WriteCase(from);
-        ++*casesWritten;
-      }
+      writer.WriteCases(batch.get(), count);
+      *casesWritten += static_cast<int>(count);
     }
     return VEXA_OK;
   });

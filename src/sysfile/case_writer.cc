@@ -1,5 +1,6 @@
 #include "sysfile/case_writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/errors.h"
@@ -85,6 +86,27 @@ void CaseWriter::Write(const char* file_case) {
     dirty_ = true;
   }
   ++written_;
+}
+
+void CaseWriter::WriteMany(const char* file_cases, size_t count) {
+  if (!compressed_) {
+    WriteBytes(file_cases, count * slots_ * 8);
+    written_ += count;
+    return;
+  }
+  // Runs of cases encoded as one stream of slots, so that most blocks are
+  // built eight slots at a time; the start of each run is offered to the
+  // index, as a reader records the runs it decodes.
+  const size_t run = std::max<size_t>(1, kRunSlots / slots_);
+  for (size_t done = 0; done < count; done += run) {
+    const size_t cases = std::min(run, count - done);
+    index_.Record(case_number_, block_offset_ + static_cast<int64_t>(encoder_.Held()) +
+                                    encoder_.Pending());
+    encoder_.AppendSlots(file_cases + done * slots_ * 8, cases * slots_);
+    case_number_ += static_cast<int64_t>(cases);
+    written_ += cases;
+    dirty_ = true;
+  }
 }
 
 void CaseWriter::Finish() {

@@ -42,6 +42,8 @@ class CaseWriter : private ByteCodeSink {
   // SystemFileException kErrRawCaseWrite when the stream takes fewer bytes than
   // the case (or block) holds; the case is then not counted.
   void Write(const char* file_case);
+  // Writes `count` cases that lie one after another, as Write does each.
+  void WriteMany(const char* file_cases, size_t count);
   // Completes and writes a partial block and flushes the stream. Once
   // nothing more is written since, it does nothing.
   void Finish();
@@ -49,6 +51,8 @@ class CaseWriter : private ByteCodeSink {
   uint64_t CasesWritten() const { return written_; }
 
  private:
+  // Slots of the runs of cases that WriteMany encodes at a time.
+  static constexpr size_t kRunSlots = 256;
   // The encoder builds its blocks in the stream's buffer where the stream
   // lends it.
   char* BlockSpace(size_t least, size_t* room) override;

@@ -192,6 +192,21 @@ void SystemFileDataSource::SaveDS::WriteCase(const char* memory_case) {
   state_->cases->Write(file_case);
 }
 
+void SystemFileDataSource::SaveDS::WriteCases(const char* memory_cases, size_t count) {
+  VEXA_ASSERT(state_->cases != nullptr && !state_->completed);
+  const size_t bytes = static_cast<size_t>(dictionary_.SlotCount()) * 8;
+  // Together where no case needs a copy of its own (see WriteCase).
+  bool whole = state_->mover == nullptr;
+  for (size_t i = 0; whole && i < count; ++i) {
+    for (const auto& [offset, length] : state_->tails) {
+      const char* p = memory_cases + i * bytes + offset;
+      whole = whole && std::all_of(p, p + length, [](char c) { return c == ' '; });
+    }
+  }
+  if (whole) return state_->cases->WriteMany(memory_cases, count);
+  for (size_t i = 0; i < count; ++i) WriteCase(memory_cases + i * bytes);
+}
+
 void SystemFileDataSource::SaveDS::Complete() {
   if (state_->completed || state_->cases == nullptr) return;
   state_->completed = true;

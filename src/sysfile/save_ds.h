@@ -57,6 +57,8 @@ class SystemFileDataSource::SaveDS : public VEXA_DataSource {
   int64_t NCasesPosition() const { return ncases_position_; }
   // Writes one case given in the memory layout of the parent's dictionary.
   void WriteCase(const char* memory_case);
+  // Writes `count` such cases that lie one after another.
+  void WriteCases(const char* memory_cases, size_t count);
   // Flushes the last block and patches the case counts into the header
   // record (offset 80) and the 64-bit count record. Once only.
   void Complete();

@@ -216,13 +216,19 @@ void SystemFileDataSource::CommitHeader() {
   state_ = kWriting;
 }
 
-void SystemFileDataSource::WriteCase(const char* slots) {
+void SystemFileDataSource::WriteCase(const char* slots) { WriteCases(slots, 1); }
+
+void SystemFileDataSource::WriteCases(const char* slots, size_t count) {
   if (open_iterators_ > 0) throw ErrorText(kErrBadState);
   if (write_failure_) std::rethrow_exception(write_failure_);
   try {
     if (state_ == kDefining) CommitHeader();
     if (state_ == kFinished) ReopenForAppending();
-    save_->WriteCase(slots);
+    if (count == 1) {
+      save_->WriteCase(slots);
+    } else {
+      save_->WriteCases(slots, count);
+    }
   } catch (...) {
     // Cases reported written may be lost with the buffer that failed, and
     // a case write that failed half way leaves its block unfinished.

@@ -84,6 +84,9 @@ class SystemFileDataSource : public VEXA_DataSource {
   // case cannot be written whole. Once a write has failed, every later one
   // raises that failure again, and so does FinishWriting.
   void WriteCase(const char* slots);
+  // Writes `count` cases that lie one after another, as WriteCase does each
+  // (a failure may leave some of them written, some not).
+  void WriteCases(const char* slots, size_t count);
   // Completes the file: the last compressed block, the case counts patched into
   // the header and the 64-bit count record (and a protected file's last
   // block); a new file is made durable and renamed over the file it
