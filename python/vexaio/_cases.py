@@ -4,6 +4,7 @@ the library straight into arrays of their own (vexaColumnsIn); columns are
 views or vectorised copies, so no Python code runs per value. A
 case holds one 8-byte slot per numeric variable and ceil(width / 8) slots
 per string variable, its text padded with blanks."""
+import collections
 import concurrent.futures
 import contextlib
 import contextvars
@@ -119,12 +120,17 @@ def new_rows(rows, case_size):
     return _aligned((rows, case_size), np.uint8)
 
 
-def _columns_in(h, handles, at, want, groups=None, started=None):
+def _columns_in(h, handles, at, want, groups=None, started=None, after=None):
     """One call of vexaGroupedColumnsIn for the variables of `handles` into
     the addresses `at`, the strings with a group of texts grouped: (result
     code, cases read). The event `started`, when given, is set as the call
-    begins."""
+    begins. `after`: the groups of the call before, made before it ended:
+    the call goes on from the texts it held, and a column that fell back
+    in it falls back at once (a group without room)."""
     got, pointers = ctypes.c_int(), (ctypes.c_void_p * len(at))(*at)
+    for g, last in zip(groups or (), after or ()):
+        if g.texts:
+            g.count, g.maxTexts = (last.count, g.maxTexts) if last.count >= 0 else (0, 0)
     if started is not None:
         started.set()
     code = lib.vexaGroupedColumnsIn(h, len(at), handles, pointers, groups, want, NAN_FOR_SYSMIS,
@@ -374,11 +380,11 @@ class Columns:
         message. The library fills the arrays of numbers and of texts
         directly, and groups the texts of a Grouped column into its codes
         (a column that falls back has its block's texts in a buffer of its
-        own): a thread has the library read the next block into a second
-        set of buffers (letting go of the interpreter) while this one makes
-        the str objects of the last and has its numbers converted (see
-        convert_as_read). The calls on the handle stay one at a time, and
-        none is left running on return."""
+        own): a thread has the library read the next two blocks, one call
+        after the other, into sets of buffers of their own (letting go of
+        the interpreter) while this one makes the str objects of the last
+        and has its numbers converted (see convert_as_read). The calls on
+        the handle stay one at a time, and none is left running on return."""
         order = self.numeric + [i for i, _ in self.strings]
         handles = (ctypes.c_double * len(order))(*(i + 1.0 for i in order))
         widths = self.layout.widths
@@ -386,12 +392,13 @@ class Columns:
         block = max(512, min(CALL_ROWS, BLOCK_BYTES // max(1, sum(widths[i] for i in grouped))))
         step = block if grouped else CALL_ROWS
         into = [{i: np.empty((min(block, limit), widths[i]), np.uint8) for i in grouped}
-                for _ in range(2 if grouped else 0)]
+                for _ in range(3 if grouped else 0)]
         start = self.n
 
-        def issue(n, slot):
-            """Starts reading the cases from row n on: (groups by variable,
-            rows asked for, a future of (code, rows read))."""
+        def issue(n, slot, after):
+            """Starts reading the cases from row n on, after the call whose
+            groups are `after` (None: the last one ended): (groups by
+            variable, rows asked for, a future of (code, rows read))."""
             rest, short = start + limit - n, step // 8
             want = min(rest, step)
             if reader:
@@ -414,8 +421,9 @@ class Columns:
             # The reader begins the call before this thread goes on: else it
             # waits for the interpreter until this one next waits itself.
             started = threading.Event()
-            future = reader.submit(_columns_in, h, handles, at, want, groups, started)
-            started.wait()
+            future = reader.submit(_columns_in, h, handles, at, want, groups, started, after)
+            if after is None:
+                started.wait()
             # The memory of a block further on comes from the kernel here,
             # while the reader decodes (fresh pages are zeroed first): a
             # huge page on, not to fault the pages the reader writes.
@@ -426,17 +434,30 @@ class Columns:
 
         with concurrent.futures.ThreadPoolExecutor(1, "vexaio-read") \
                 if grouped and EXTRA_THREADS.get() else contextlib.nullcontext() as reader:
-            pending, slot = issue(self.n, 0), 0
+            # Two calls under way with a reader: it goes on with the next
+            # while this thread takes the last.
+            pending, planned, slot, ended = collections.deque(), self.n, 0, False
+
+            def plan():
+                nonlocal planned, slot
+                if planned < start + limit:
+                    pending.append(issue(planned, slot, pending[-1][0][0] if pending else None))
+                    planned += pending[-1][1]
+                    slot = (slot + 1) % len(into) if into else 0
+
+            for _ in range(2 if reader else 1):
+                plan()
             while pending:
-                (groups, buffers), want, future = pending
+                (groups, buffers), want, future = pending.popleft()
                 code, got = future.result()
+                if ended:  # a call after the end, or after a damaged case
+                    continue
                 # The next call goes on from the texts this one held.
                 self._grouped(order, groups, buffers, got)
                 self.n += got
-                pending = None
-                if not code and got == want and self.n < start + limit:
-                    slot ^= 1
-                    pending = issue(self.n, slot)
+                ended = bool(code) or got < want
+                if not ended:
+                    plan()
                 self._make(grouped)
                 self._convert(self.n - got, self.n)
                 if code and code != END_OF_DATA:
@@ -484,10 +505,14 @@ class Columns:
     def _grouped(self, order, groups, buffers, got):
         """Takes the counts of texts of the groups of a call that read rows
         self.n on. A column that fell back keeps all its texts from then on,
-        those of the call in its buffer."""
+        those of a call that grouped it in its buffer."""
         for k, i in enumerate(order):
             held = self.texts.get(i)
-            if not isinstance(held, Grouped) or not groups[k].texts:
+            if not groups[k].texts:
+                continue
+            if not isinstance(held, Grouped):  # fell back in a call before
+                held[self.n:self.n + got].view(np.uint8).reshape(-1, self.layout.widths[i])[:] = \
+                    buffers[i][:got]
                 continue
             if groups[k].count >= 0:
                 held.count = groups[k].count
