@@ -17,6 +17,7 @@
 #include "api/api_fixture.h"
 #include "io/fault_injection.h"
 #include "io/temp_directories.h"
+#include "support/open_bytes.h"
 
 namespace vexa::testing {
 namespace {
@@ -179,6 +180,14 @@ TEST(OtherCallFaultTest, AttributeAndLockFailures) {
   EXPECT_NE(WriteIds(plain, 5, 6), VEXA_OK);
   fault::SetHook(nullptr);
   EXPECT_EQ(ReadIds(plain), (std::vector<int>{3, 4}));
+  // A directory of the process's own that cannot be made says why.
+  RemoveTempDirectories(false);
+  fault::SetHook([](const fault::Call& c) {
+    return fault::Fault{c.op == fault::Op::kMakeDirectory ? EACCES : 0};
+  });
+  EXPECT_EQ(testing::ErrorNumberOf([] { TempFileName("t"); }), kErrReopen);
+  fault::SetHook(nullptr);
+  RemoveTempDirectories(false);
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, IoFaultsTest, ::testing::ValuesIn(kForms), kByName);
