@@ -21,8 +21,9 @@ namespace {
 
 // Bytes of whole cases decoded at a time (at least one case).
 constexpr size_t kBatchBytes = 256 * 1024;
-// Bytes of the cases gathered at a time.
+// Bytes of the cases gathered at a time, and the fewest cases worth a tile.
 constexpr size_t kTileBytes = 16 * 1024;
+constexpr size_t kLeastTile = 16;
 constexpr uint64_t kNaNBits = 0x7FF8000000000000;
 
 // A string variable delivered grouped: its codes so far, and where its
@@ -96,9 +97,12 @@ void GatherTile(const std::vector<Target>& targets, const char* cases, size_t ca
 // Gathers the cases a tile at a time, a tile small enough to stay in the
 // first-level cache while each target takes its values from it: a value
 // read straight from the batch costs a line of the second-level cache.
+// Wide cases are gathered a batch at a time: a tile of a few cases would
+// pay each target's setup for every few values.
 void Gather(const std::vector<Target>& targets, const char* cases, size_t case_bytes,
             size_t count, size_t first, bool nan_for_sysmis) {
-  const size_t tile = std::max<size_t>(1, kTileBytes / case_bytes);
+  const size_t fit = kTileBytes / case_bytes;
+  const size_t tile = fit < kLeastTile ? std::max<size_t>(count, 1) : fit;
   for (size_t done = 0; done < count; done += tile) {
     GatherTile(targets, cases + done * case_bytes, case_bytes, std::min(tile, count - done),
                first + done, nan_for_sysmis);
