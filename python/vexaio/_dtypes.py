@@ -124,11 +124,27 @@ def scratch(n):
     return arrays[0][:n], arrays[1][:n]
 
 
+def bounded_whole(part, beyond):
+    """For a block of float64 values whose least and greatest (NaN passed
+    over; all NaN: NaN) do not make beyond(low, high) true: the values
+    without their fractions and a bool scratch array (see whole_count), and
+    how many are whole numbers; else None."""
+    if beyond(np.fmin.reduce(part), np.fmax.reduce(part)):
+        return None
+    whole, same = scratch(len(part))
+    return whole, same, whole_count(part, whole, same)
+
+
 def whole_count(part, truncated, same):
     """How many of the values are whole numbers; truncated gets each value
     without its fraction (NaN stays NaN, and counts as none)."""
     np.trunc(part, out=truncated)
     return np.count_nonzero(np.equal(truncated, part, out=same))
+
+
+def _beyond_dates(low, high):
+    """Whether the earliest or latest date lies beyond datetime64[ns]."""
+    return max(abs(low - EPOCH_SECONDS), abs(high - EPOCH_SECONDS)) > _NS_LIMIT_SECONDS
 
 
 class Dates:
@@ -149,14 +165,12 @@ class Dates:
     def _convert(self, a, b):
         for c, d in _blocks(a, b):
             part = self.values[c:d]
-            # The earliest and latest pass over NaN (all NaN: NaN, no date).
-            low, high = np.fmin.reduce(part), np.fmax.reduce(part)
-            if max(abs(low - EPOCH_SECONDS), abs(high - EPOCH_SECONDS)) > _NS_LIMIT_SECONDS:
+            block = bounded_whole(part, _beyond_dates)
+            if block is None:
                 self.revert()
                 return False
             # Whole seconds and NaN, the usual case, in fewer passes.
-            whole, same = scratch(d - c)
-            count = whole_count(part, whole, same)
+            whole, same, count = block
             if count < d - c and count + np.count_nonzero(np.isnan(part, out=same)) < d - c:
                 self.ns[c:d] = ns_of_seconds(part)
             else:
@@ -195,16 +209,17 @@ class Integers:
         with np.errstate(invalid="ignore"):
             return self._convert(a, b)
 
+    def _beyond(self, low, high):
+        return low < self.least or high >= self.limit
+
     def _convert(self, a, b):
         for c, d in _blocks(a, b):
             part = self.values[c:d]
-            # The earliest and latest pass over NaN (all NaN: NaN, in range).
-            low, high = np.fmin.reduce(part), np.fmax.reduce(part)
-            if low < self.least or high >= self.limit:
+            block = bounded_whole(part, self._beyond)
+            if block is None:
                 self.revert()
                 return False
-            whole, same = scratch(d - c)
-            count = whole_count(part, whole, same)
+            whole, same, count = block
             if count < d - c:
                 if self.nan is None:
                     self.nan = np.zeros(len(self.values), bool)
