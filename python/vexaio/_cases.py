@@ -424,13 +424,17 @@ class Columns:
             future = reader.submit(_columns_in, h, handles, at, want, groups, started, after)
             if after is None:
                 started.wait()
-            # The memory of a block further on comes from the kernel here,
-            # while the reader decodes (fresh pages are zeroed first): a
-            # huge page on, not to fault the pages the reader writes.
-            ahead = n + AHEAD_ROWS
-            for rows in self.numbers, self.codes:
-                populate(rows, max(ahead, n + want) if n > start else n + want, ahead + step)
             return (groups, buffers), want, future
+
+        def fill(n, want):
+            """The memory of a block further on than the call of rows n on
+            comes from the kernel here, while the reader decodes (fresh
+            pages are zeroed first): a huge page on, not to fault the pages
+            the reader writes."""
+            if reader:
+                ahead = n + AHEAD_ROWS
+                for rows in self.numbers, self.codes:
+                    populate(rows, max(ahead, n + want) if n > start else n + want, ahead + step)
 
         with concurrent.futures.ThreadPoolExecutor(1, "vexaio-read") \
                 if grouped and EXTRA_THREADS.get() else contextlib.nullcontext() as reader:
@@ -439,14 +443,19 @@ class Columns:
             pending, planned, slot, ended = collections.deque(), self.n, 0, False
 
             def plan():
+                """Issues the next call, if any: (its first row, rows asked for)."""
                 nonlocal planned, slot
-                if planned < start + limit:
-                    pending.append(issue(planned, slot, pending[-1][0][0] if pending else None))
-                    planned += pending[-1][1]
-                    slot = (slot + 1) % len(into) if into else 0
+                if planned >= start + limit:
+                    return None
+                pending.append(issue(planned, slot, pending[-1][0][0] if pending else None))
+                planned += pending[-1][1]
+                slot = (slot + 1) % len(into) if into else 0
+                return planned - pending[-1][1], pending[-1][1]
 
-            for _ in range(2 if reader else 1):
-                plan()
+            # Both first calls are under way before any memory is asked for.
+            for call in [plan() for _ in range(2 if reader else 1)]:
+                if call:
+                    fill(*call)
             while pending:
                 (groups, buffers), want, future = pending.popleft()
                 code, got = future.result()
@@ -456,8 +465,9 @@ class Columns:
                 self._grouped(order, groups, buffers, got)
                 self.n += got
                 ended = bool(code) or got < want
-                if not ended:
-                    plan()
+                call = None if ended else plan()
+                if call:
+                    fill(*call)
                 self._make(grouped)
                 self._convert(self.n - got, self.n)
                 if code and code != END_OF_DATA:

@@ -96,7 +96,9 @@ class _Reader:
         """The remaining cases, as an (n, case_size) byte array, or as the
         Columns of the variables numbered in `chosen`. The header's case
         count sizes the first read unless no memory can hold that many (a
-        damaged count); reading goes on in chunks while cases keep coming."""
+        damaged count); reading goes on in chunks while cases keep coming.
+        Whether any follow the count is asked with a read of one: the
+        buffers of a chunk would cost more than the read."""
         parts, limit = [], self.dictionary.case_count or CHUNK_ROWS
         while True:
             try:
@@ -108,7 +110,7 @@ class _Reader:
                 continue
             if len(parts[-1]) < limit:
                 break
-            limit = CHUNK_ROWS
+            limit = 1 if len(parts) == 1 and self.dictionary.case_count else CHUNK_ROWS
         parts = [p for p in parts if len(p)] or parts[:1]
         if len(parts) == 1:
             return parts[0]

@@ -96,9 +96,11 @@ def test_a_damaged_file_raises_its_code_and_detail(survey, tmp_path, cut):
     assert e.value.name in str(e.value)
 
 
-def test_a_case_count_beyond_memory_reads_the_cases_there_are(survey, tmp_path):
+@pytest.mark.parametrize("count", [2**31 - 1, 1, 2])
+def test_a_wrong_case_count_reads_the_cases_there_are(survey, tmp_path, count):
+    """A count beyond memory, or short of the cases that follow it."""
     data = bytearray(survey.read_bytes())
-    data[80:84] = (2**31 - 1).to_bytes(4, "little")  # the header's case count
+    data[80:84] = count.to_bytes(4, "little")  # the header's case count
     path = tmp_path / "count.vexa"
     path.write_bytes(data)
     pd.testing.assert_frame_equal(vexaio.read_dataframe(path), vexaio.read_dataframe(survey))
