@@ -63,6 +63,74 @@ def _aligned(shape, dtype):
     return space[start:start + size].reshape(shape)
 
 
+# Mappings of the numbers and codes of reads whose frames are gone, kept
+# for the next read: its memory is then there already, not fresh pages
+# that the kernel zeroes first (malloc's heap serves smaller blocks so).
+# The kernel takes their pages back when it needs them (MADV_FREE). At most
+# SPARE_COUNT of them, of SPARE_BYTES in all (an eighth of the memory at
+# most); each read takes one at most twice the size it needs.
+_spare = []
+SPARE_COUNT = 4
+SPARE_BYTES = min(1 << 30, os.sysconf("SC_PHYS_PAGES") * os.sysconf("SC_PAGE_SIZE") // 8)
+
+
+def _kept(shape, dtype):
+    """An uninitialised array of the shape on a 2 MiB boundary in a mapping
+    of its own, a spare one where one fits: (array, whether its memory is
+    fresh). The mapping is spare again once the array and every view of it
+    are gone (NumPy keeps the array as the base of its views: it passes
+    over arrays, not other objects)."""
+    size = int(np.prod(shape)) * np.dtype(dtype).itemsize + _HUGE_PAGE
+    space = _spare_of(size)
+    fresh = space is None
+    if fresh:
+        try:
+            space = mmap.mmap(-1, size, flags=mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS)
+        except OSError as e:
+            raise MemoryError(f"no memory for an array of {size} bytes") from e
+        if hasattr(mmap, "MADV_HUGEPAGE"):
+            space.madvise(mmap.MADV_HUGEPAGE)
+    start = -np.frombuffer(space, np.uint8, 1).ctypes.data % _HUGE_PAGE
+    rows = np.ndarray(shape, dtype=dtype, buffer=space, offset=start)
+    weakref.finalize(rows, _give_back, space).atexit = False
+    return rows, fresh
+
+
+def _spare_of(size):
+    """A spare mapping of size to twice size bytes, taken from the spares,
+    or None. Each pop and extend is atomic: no lock, none to be held
+    across a fork."""
+    passed, found = [], None
+    while found is None:
+        try:
+            space = _spare.pop()
+        except IndexError:
+            break
+        if size <= len(space) <= 2 * size:
+            found = space
+        else:
+            passed.append(space)
+    _spare.extend(passed)
+    return found
+
+
+def _give_back(space):
+    if len(space) > SPARE_BYTES:
+        return
+    if hasattr(mmap, "MADV_FREE"):
+        space.madvise(mmap.MADV_FREE)
+    _spare.append(space)
+    while len(_spare) > SPARE_COUNT or sum(map(len, _spare)) > SPARE_BYTES:
+        try:
+            _spare.pop(0)  # the oldest
+        except IndexError:
+            break
+
+
+if hasattr(os, "register_at_fork"):  # a child's spares would be copied on write
+    os.register_at_fork(after_in_child=_spare.clear)
+
+
 def populate(rows, a, b):
     """Has the kernel back items a to b of each row of a 2-D array (rows
     contiguous) with memory at once, where it can: the zeroing of fresh
@@ -360,17 +428,24 @@ class Columns:
         texts = {i for i, _ in self.strings}
         self.numeric = [i for i in range(len(layout.offsets)) if i in chosen and i not in texts]
         self.row_of = {i: r for r, i in enumerate(self.numeric)}
-        self.numbers = _aligned((len(self.numeric), capacity), np.float64)
         if capacity >= GROUP_ROWS:
-            # The codes of all columns as the rows of one array, which
-            # lies in huge pages when large: as separate arrays each would
-            # be fresh memory where malloc maps and unmaps every large
-            # block (as under Dask's nanny), 4 KiB a fault.
-            self.codes = _aligned((len(self.strings), capacity), np.int32)
+            # The numbers, and the codes of all columns as the rows of one
+            # array, in huge pages, of reads before where their frames are
+            # gone: as separate arrays each would be fresh memory where
+            # malloc maps and unmaps every large block (as under Dask's
+            # nanny), 4 KiB a fault.
+            made = [_kept((len(self.numeric), capacity), np.float64),
+                    _kept((len(self.strings), capacity), np.int32)]
+            (self.numbers, _), (self.codes, _) = made
+            # Those in fresh memory: a reader has the kernel make it ahead
+            # of the cases (see populate).
+            self.fresh = [rows for rows, fresh in made if fresh]
             self.texts = {i: Grouped(layout.widths[i], capacity, row)
                           for (i, _), row in zip(self.strings, self.codes)}
         else:
+            self.numbers = _aligned((len(self.numeric), capacity), np.float64)
             self.codes = np.empty((0, 0), np.int32)
+            self.fresh = [self.numbers]
             self.texts = {i: _texts(capacity, layout.widths[i]) for i, _ in self.strings}
 
     def read(self, h, limit, first):
@@ -433,7 +508,7 @@ class Columns:
             the reader writes."""
             if reader:
                 ahead = n + AHEAD_ROWS
-                for rows in self.numbers, self.codes:
+                for rows in self.fresh:
                     populate(rows, max(ahead, n + want) if n > start else n + want, ahead + step)
 
         with concurrent.futures.ThreadPoolExecutor(1, "vexaio-read") \
