@@ -88,8 +88,7 @@ def _kept(shape, dtype):
             space = mmap.mmap(-1, size, flags=mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS)
         except OSError as e:
             raise MemoryError(f"no memory for an array of {size} bytes") from e
-        if hasattr(mmap, "MADV_HUGEPAGE"):
-            space.madvise(mmap.MADV_HUGEPAGE)
+        _advise(space, "MADV_HUGEPAGE")
     start = -np.frombuffer(space, np.uint8, 1).ctypes.data % _HUGE_PAGE
     rows = np.ndarray(shape, dtype=dtype, buffer=space, offset=start)
     weakref.finalize(rows, _give_back, space).atexit = False
@@ -114,11 +113,20 @@ def _spare_of(size):
     return found
 
 
+def _advise(space, advice):
+    """Whether the kernel took the advice (by its name in mmap) for the mapping."""
+    try:
+        space.madvise(getattr(mmap, advice))
+        return True
+    except (AttributeError, OSError):
+        return False
+
+
 def _give_back(space):
-    if len(space) > SPARE_BYTES:
+    """Keeps a mapping no longer used as a spare, if the kernel can take its
+    pages back meanwhile."""
+    if len(space) > SPARE_BYTES or not _advise(space, "MADV_FREE"):
         return
-    if hasattr(mmap, "MADV_FREE"):
-        space.madvise(mmap.MADV_FREE)
     _spare.append(space)
     while len(_spare) > SPARE_COUNT or sum(map(len, _spare)) > SPARE_BYTES:
         try:
@@ -175,8 +183,7 @@ def object_rows(count, n):
         space = mmap.mmap(-1, size + _HUGE_PAGE, flags=mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS)
     except OSError as e:
         raise MemoryError(f"no memory for {count} columns of {n} texts") from e
-    if hasattr(mmap, "MADV_HUGEPAGE"):
-        space.madvise(mmap.MADV_HUGEPAGE)
+    _advise(space, "MADV_HUGEPAGE")
     start = -np.frombuffer(space, np.uint8, 1).ctypes.data % _HUGE_PAGE
     rows, values = (np.ndarray((count, n), dtype=object, buffer=space, offset=start) for _ in "12")
     weakref.finalize(rows, _let_go, values).atexit = False
