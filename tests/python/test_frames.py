@@ -328,32 +328,20 @@ def test_a_read_cut_short_names_the_first_case_missing_and_leaves_no_thread(tmp_
     assert not [t for t in threading.enumerate() if t.name.startswith("vexaio")]
 
 def test_a_read_takes_the_memory_of_frames_gone_never_of_a_view_kept(tmp_path, monkeypatch):
-    monkeypatch.setattr(vexaio._cases, "GROUP_ROWS", 1)
-    monkeypatch.setattr(vexaio._cases, "_HUGE_PAGE", 4096)  # sizes of the cases alone
-    monkeypatch.setattr(vexaio._cases, "_spare", [])
-    spare = vexaio._cases._spare
-
-    def spared(values):
-        at = values.ctypes.data
-        return any(0 <= at - np.frombuffer(m, np.uint8, 1).ctypes.data < len(m) for m in spare)
-
-    frames, paths = [], []
+    for name, value in [("GROUP_ROWS", 1), ("_HUGE_PAGE", 4096), ("_spare", []), ("SPARE_COUNT", 3)]:
+        monkeypatch.setattr(vexaio._cases, name, value)  # pages: the sizes of the cases alone
+    spare, frames, paths = vexaio._cases._spare, [], []
     for k, n in enumerate([3000, 7000]):  # the one's memory too small, the other's too large
         frames.append(pd.DataFrame({"x": np.arange(n) + k / 2, "y": np.arange(n) * 2.0 - k,
                                     "t": np.array(["ab", "cd"], dtype=object)[np.arange(n) % 2 ^ k]}))
         paths.append(tmp_path / f"{k}.vexa")
         vexaio.write_dataframe(frames[-1], paths[-1])
-    first = vexaio.read_dataframe(paths[0])
-    kept = first["y"].to_numpy()
-    assert spare and not spared(kept)  # the codes of the texts, no column of the frame
-    del first
-    assert not spared(kept)
-    second = vexaio.read_dataframe(paths[1])  # takes the codes' memory, not the view's
-    pd.testing.assert_frame_equal(second, frames[1])
+    kept = vexaio.read_dataframe(paths[0])["y"].to_numpy()  # the frame gone, a view of it kept
+    at = kept.ctypes.data
+    assert spare and not any(0 <= at - np.frombuffer(m, np.uint8, 1).ctypes.data < len(m) for m in spare)
+    pd.testing.assert_frame_equal(vexaio.read_dataframe(paths[1]), frames[1])
     assert (kept == frames[0]["y"]).all()
-    monkeypatch.setattr(vexaio._cases, "SPARE_COUNT", 3)
-    del kept, second
-    assert len(spare) == 3
+    del kept
     held = []
     for k in (0, 1, 1, 0, 0):  # in memory that held other values, or passing it over
         pd.testing.assert_frame_equal(vexaio.read_dataframe(paths[k]), frames[k])
