@@ -79,8 +79,10 @@ def _kept(shape, dtype):
     of its own, a spare one where one fits: (array, whether its memory is
     fresh). The mapping is spare again once the array and every view of it
     are gone (NumPy keeps the array as the base of its views: it passes
-    over arrays, not other objects)."""
+    over arrays, not other objects). A small array is malloc's."""
     size = int(np.prod(shape)) * np.dtype(dtype).itemsize + _HUGE_PAGE
+    if size < 2 * _HUGE_PAGE:
+        return np.empty(shape, dtype=dtype), True
     space = _spare_of(size)
     fresh = space is None
     if fresh:
