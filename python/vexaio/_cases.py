@@ -67,10 +67,12 @@ def _aligned(shape, dtype):
 # for the next read: its memory is then there already, not fresh pages
 # that the kernel zeroes first (malloc's heap serves smaller blocks so).
 # The kernel takes their pages back when it needs them (MADV_FREE). At most
-# SPARE_COUNT of them, of SPARE_BYTES in all (an eighth of the memory at
-# most); each read takes one at most twice the size it needs.
+# SPARE_COUNT of them (what one read takes: a Dask worker keeps no more
+# than it would use for its next partition), of SPARE_BYTES in all (an
+# eighth of the memory at most); a read takes one at most twice the size
+# it needs.
 _spare = []
-SPARE_COUNT = 4
+SPARE_COUNT = 2
 SPARE_BYTES = min(1 << 30, os.sysconf("SC_PHYS_PAGES") * os.sysconf("SC_PAGE_SIZE") // 8)
 
 
