@@ -145,9 +145,12 @@ class _CaseRange:
         with _open_readers.reader(self.path, self.password) as r:
             r.seek(first, position)
             chosen = r.chosen(set(self.columns))
-            parts = [r.columns(count, chosen)]
+            parts, more = [r.columns(count, chosen)], 1
+            # Whether cases follow the last range's count is asked with a
+            # read of one: the buffers of a chunk would cost more than it.
             while last and len(parts[-1]):
-                parts.append(r.columns(CHUNK_ROWS, chosen))
+                parts.append(r.columns(more, chosen))
+                more = CHUNK_ROWS
         parts = [p for p in parts if len(p)] or parts[:1]
         cases = parts[0] if len(parts) == 1 else _cases.Columns.concatenate(parts)
         return frame_of(cases, r.dictionary, r.layout, self.labels, self.dates, first, self.columns,

@@ -29,12 +29,13 @@ def survey(tool, tmp_path_factory):
 
 @pytest.fixture(scope="session")
 def uncounted():
-    """Leaves a file's case count unrecorded, in the header and the count record."""
-    def uncount(path):
+    """Leaves a file's case count unrecorded (or another count), in the
+    header and the count record."""
+    def uncount(path, count=-1):
         data = bytearray(path.read_bytes())
-        data[80:84] = struct.pack("<i", -1)
+        data[80:84] = struct.pack("<i", count)
         at = data.find(struct.pack("<4i", 7, 16, 8, 2))
         if at >= 0:
-            data[at + 24:at + 32] = struct.pack("<q", -1)
+            data[at + 24:at + 32] = struct.pack("<q", count)
         path.write_bytes(data)
     return uncount

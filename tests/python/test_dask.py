@@ -82,6 +82,14 @@ def test_ranges_read_in_workers_make_up_the_file(client, tmp_path, uncounted, co
     assert expected["x"].isna().sum() > 0 and expected["when"].dtype.kind == "M"
 
 
+def test_cases_beyond_the_count_come_with_the_last_range(client, tmp_path, uncounted):
+    path = survey(tmp_path / "short.vexa", "bytecode")
+    uncounted(path, N - 3)
+    pd.testing.assert_frame_equal(run(client, vexaio.dask.read_dask(path, PARTITION_ROWS)),
+                                  vexaio.read_dataframe(path), check_categorical=False)
+    assert len(vexaio.read_dataframe(path)) == N
+
+
 def test_a_file_replaced_between_reads_is_read_anew(client, tmp_path):
     """Workers keep handles open between partitions; not those of a file
     that has since been replaced."""
