@@ -87,7 +87,6 @@ def test_cases_beyond_the_count_come_with_the_last_range(client, tmp_path, uncou
     uncounted(path, N - 3)
     pd.testing.assert_frame_equal(run(client, vexaio.dask.read_dask(path, PARTITION_ROWS)),
                                   vexaio.read_dataframe(path), check_categorical=False)
-    assert len(vexaio.read_dataframe(path)) == N
 
 
 def test_a_file_replaced_between_reads_is_read_anew(client, tmp_path):

@@ -96,9 +96,8 @@ def test_a_damaged_file_raises_its_code_and_detail(survey, tmp_path, cut):
     assert e.value.name in str(e.value)
 
 
-@pytest.mark.parametrize("count", [2**31 - 1, 1, 2])
+@pytest.mark.parametrize("count", [2**31 - 1, 1, 2])  # beyond memory, short of the cases
 def test_a_wrong_case_count_reads_the_cases_there_are(survey, tmp_path, count):
-    """A count beyond memory, or short of the cases that follow it."""
     data = bytearray(survey.read_bytes())
     data[80:84] = count.to_bytes(4, "little")  # the header's case count
     path = tmp_path / "count.vexa"
