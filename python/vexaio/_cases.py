@@ -87,16 +87,26 @@ def _kept(shape, dtype):
         return np.empty(shape, dtype=dtype), True
     space = _spare_of(size)
     fresh = space is None
-    if fresh:
-        try:
-            space = mmap.mmap(-1, size, flags=mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS)
-        except OSError as e:
-            raise MemoryError(f"no memory for an array of {size} bytes") from e
-        _advise(space, "MADV_HUGEPAGE")
-    start = -np.frombuffer(space, np.uint8, 1).ctypes.data % _HUGE_PAGE
-    rows = np.ndarray(shape, dtype=dtype, buffer=space, offset=start)
+    space = _mapped(size, f"an array of {size} bytes") if fresh else space
+    rows = np.ndarray(shape, dtype=dtype, buffer=space, offset=_huge_start(space))
     weakref.finalize(rows, _give_back, space).atexit = False
     return rows, fresh
+
+
+def _mapped(size, what):
+    """A private mapping of size bytes of zeros of its own, in huge pages
+    where the kernel has them; MemoryError names `what` it was for."""
+    try:
+        space = mmap.mmap(-1, size, flags=mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS)
+    except OSError as e:
+        raise MemoryError(f"no memory for {what}") from e
+    _advise(space, "MADV_HUGEPAGE")
+    return space
+
+
+def _huge_start(space):
+    """The offset of the first 2 MiB boundary in a mapping."""
+    return -np.frombuffer(space, np.uint8, 1).ctypes.data % _HUGE_PAGE
 
 
 def _spare_of(size):
@@ -182,13 +192,9 @@ def object_rows(count, n):
     size = count * n * 8
     if size < _HUGE_PAGE:
         return np.empty((count, n), dtype=object)
-    try:
-        # Zeros: NULL, which NumPy reads as None.
-        space = mmap.mmap(-1, size + _HUGE_PAGE, flags=mmap.MAP_PRIVATE | mmap.MAP_ANONYMOUS)
-    except OSError as e:
-        raise MemoryError(f"no memory for {count} columns of {n} texts") from e
-    _advise(space, "MADV_HUGEPAGE")
-    start = -np.frombuffer(space, np.uint8, 1).ctypes.data % _HUGE_PAGE
+    # Zeros: NULL, which NumPy reads as None.
+    space = _mapped(size + _HUGE_PAGE, f"{count} columns of {n} texts")
+    start = _huge_start(space)
     rows, values = (np.ndarray((count, n), dtype=object, buffer=space, offset=start) for _ in "12")
     weakref.finalize(rows, _let_go, values).atexit = False
     return rows

@@ -92,14 +92,15 @@ class _Reader:
         check(lib.vexaGetCasePosition(self.handle, ctypes.byref(at)), "finding a case's position")
         return at.value
 
-    def all_rows(self, chosen=None, convert=None):
+    def all_rows(self, chosen=None, convert=None, count=None):
         """The remaining cases, as an (n, case_size) byte array, or as the
-        Columns of the variables numbered in `chosen`. The header's case
-        count sizes the first read unless no memory can hold that many (a
-        damaged count); reading goes on in chunks while cases keep coming.
-        Whether any follow the count is asked with a read of one: the
-        buffers of a chunk would cost more than the read."""
-        parts, limit = [], self.dictionary.case_count or CHUNK_ROWS
+        Columns of the variables numbered in `chosen`. `count` (by default
+        the header's case count) sizes the first read unless no memory can
+        hold that many (a damaged count); reading goes on in chunks while
+        cases keep coming. Whether any follow the count is asked with a read
+        of one: the buffers of a chunk would cost more than the read."""
+        count = self.dictionary.case_count if count is None else count
+        parts, limit = [], count or CHUNK_ROWS
         while True:
             try:
                 parts.append(self.rows(limit) if chosen is None else self.columns(limit, chosen, convert))
@@ -110,7 +111,7 @@ class _Reader:
                 continue
             if len(parts[-1]) < limit:
                 break
-            limit = 1 if len(parts) == 1 and self.dictionary.case_count else CHUNK_ROWS
+            limit = 1 if len(parts) == 1 and count else CHUNK_ROWS
         parts = [p for p in parts if len(p)] or parts[:1]
         if len(parts) == 1:
             return parts[0]

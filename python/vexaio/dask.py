@@ -30,7 +30,7 @@ from dask.dataframe.utils import clear_known_categories, has_known_categories
 
 from . import _cases
 from ._capi import ENCODING, VexaError, check, lib
-from ._files import CHUNK_ROWS, _Reader, column_arrays, writing
+from ._files import _Reader, column_arrays, writing
 from ._frame_writer import _column, frame_dictionary
 from ._dictionary import Dictionary
 from ._frames import DICTIONARY_ATTR, MISSING_ATTR, Labels, PathLike, _pandas, frame_of
@@ -145,14 +145,8 @@ class _CaseRange:
         with _open_readers.reader(self.path, self.password) as r:
             r.seek(first, position)
             chosen = r.chosen(set(self.columns))
-            parts, more = [r.columns(count, chosen)], 1
-            # Whether cases follow the last range's count is asked with a
-            # read of one: the buffers of a chunk would cost more than it.
-            while last and len(parts[-1]):
-                parts.append(r.columns(more, chosen))
-                more = CHUNK_ROWS
-        parts = [p for p in parts if len(p)] or parts[:1]
-        cases = parts[0] if len(parts) == 1 else _cases.Columns.concatenate(parts)
+            # The last range takes any cases beyond the count too.
+            cases = r.all_rows(chosen, count=count) if last else r.columns(count, chosen)
         return frame_of(cases, r.dictionary, r.layout, self.labels, self.dates, first, self.columns,
                         index_col=False)
 

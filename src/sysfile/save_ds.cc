@@ -57,6 +57,14 @@ struct SystemFileDataSource::SaveDS::State {
   std::unique_ptr<CaseWriter> cases;
   int64_t initial_cases = 0;
   bool completed = false;
+
+  // Whether a case's tails are blanks already: it needs no copy.
+  bool TailsBlank(const char* memory_case) const {
+    return std::all_of(tails.begin(), tails.end(), [memory_case](const auto& tail) {
+      const char* p = memory_case + tail.first;
+      return std::all_of(p, p + tail.second, [](char c) { return c == ' '; });
+    });
+  }
 };
 
 SystemFileDataSource::SaveDS::SaveDS(SystemFileDataSource& parent,
@@ -177,11 +185,7 @@ void SystemFileDataSource::SaveDS::WriteCase(const char* memory_case) {
   VEXA_ASSERT(state_->cases != nullptr && !state_->completed);
   // A case is copied only when some string holds other bytes than blanks
   // past its width.
-  const auto blank = [memory_case](const std::pair<size_t, size_t>& tail) {
-    const char* p = memory_case + tail.first;
-    return std::all_of(p, p + tail.second, [](char c) { return c == ' '; });
-  };
-  if (!std::all_of(state_->tails.begin(), state_->tails.end(), blank)) {
+  if (!state_->TailsBlank(memory_case)) {
     char* copy = state_->blanked.get();
     std::memcpy(copy, memory_case, static_cast<size_t>(dictionary_.SlotCount()) * 8);
     for (const auto& [offset, length] : state_->tails) std::memset(copy + offset, ' ', length);
@@ -197,12 +201,7 @@ void SystemFileDataSource::SaveDS::WriteCases(const char* memory_cases, size_t c
   const size_t bytes = static_cast<size_t>(dictionary_.SlotCount()) * 8;
   // Together where no case needs a copy of its own (see WriteCase).
   bool whole = state_->mover == nullptr;
-  for (size_t i = 0; whole && i < count; ++i) {
-    for (const auto& [offset, length] : state_->tails) {
-      const char* p = memory_cases + i * bytes + offset;
-      whole = whole && std::all_of(p, p + length, [](char c) { return c == ' '; });
-    }
-  }
+  for (size_t i = 0; whole && i < count; ++i) whole = state_->TailsBlank(memory_cases + i * bytes);
   if (whole) return state_->cases->WriteMany(memory_cases, count);
   for (size_t i = 0; i < count; ++i) WriteCase(memory_cases + i * bytes);
 }

@@ -224,7 +224,7 @@ void SystemFileDataSource::WriteCases(const char* slots, size_t count) {
   try {
     if (state_ == kDefining) CommitHeader();
     if (state_ == kFinished) ReopenForAppending();
-    if (count == 1) {
+    if (count == 1) {  // a case a call: the short way, taken per case
       save_->WriteCase(slots);
     } else {
       save_->WriteCases(slots, count);
